@@ -1,0 +1,31 @@
+# Korvelt: `make run` starts the program, `make test` builds everything and runs every test.
+BUILD ?= build
+JOBS  ?= $(shell nproc)
+
+.PHONY: deps configure build run test bench fuzz clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -n "$$DISPLAY" ]; then $(BUILD)/bin/Korvelt $(ARGS); \
+	 else xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/bin/Korvelt $(ARGS); fi
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@bash bench/run.sh $(BUILD)
+
+fuzz: deps
+	@cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKORVELT_FUZZ=ON -DKORVELT_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) build-fuzz

@@ -1,0 +1,170 @@
+#pragma once
+// The host stand-in layer: gives Windows drive-letter paths ("C:\Docs\a.doc",
+// case-insensitive, backslash separators) a meaning on this POSIX host, and
+// answers the Win32-style questions the program asks (attributes, find-first,
+// MS-DOS times, free space, drive types, volume labels and serials, ...).
+//
+// Every path argument and result here is a Windows path in UTF-8 unless the
+// name says "host". Nothing here throws: failures come back as false, nullptr,
+// -1, an empty string or std::nullopt, as each call says.
+//
+// platform() is the process-wide instance: the host implementation unless a
+// test has installed another with setPlatform().
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kv {
+
+// File attribute bits, as Win32 numbers them.
+namespace attr {
+constexpr uint32_t ReadOnly = 0x01;
+constexpr uint32_t Hidden = 0x02;
+constexpr uint32_t System = 0x04;
+constexpr uint32_t VolumeId = 0x08;
+constexpr uint32_t Directory = 0x10;
+constexpr uint32_t Archive = 0x20;
+constexpr uint32_t AnyFile = 0x3F;   // the any-file find mask (63)
+constexpr uint32_t FilesOnly = 0x27; // read-only, hidden, system, archive (39)
+constexpr uint32_t Invalid = 0xFFFFFFFF;
+}  // namespace attr
+
+// Drive types with the values of GetDriveType.
+enum class DriveType : int {
+    Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5, RamDisk = 6
+};
+
+struct Drive {
+    char letter = 'C';            // upper case
+    std::string hostRoot;         // host directory the root maps to ("/" for C:)
+    DriveType type = DriveType::Fixed;
+    std::string label;            // volume label, may be empty
+    uint32_t serial = 0;          // volume serial number
+    bool mediaPresent = true;     // false: a removable/CD drive with no medium (volume queries fail)
+};
+
+// One directory entry as find-first/find-next give it.
+struct FindEntry {
+    std::string name;             // file name without folder, as the disk spells it
+    uint32_t attributes = 0;
+    int64_t size = 0;             // 64-bit size (callers that need the 32-bit value take the low bits)
+    int32_t dosDateTime = 0;      // last write, MS-DOS form, local time
+};
+
+// An open file. Reads and writes are unbuffered calls on the host file; the
+// caller buffers (the compression stream uses 16384-byte blocks).
+class File {
+public:
+    virtual ~File() = default;
+    // Bytes read (0 at end of file), or -1 on a read error.
+    virtual int64_t read(void* buffer, int64_t count) = 0;
+    // True when all count bytes were written (false on a short write or error: disk full).
+    virtual bool write(const void* buffer, int64_t count) = 0;
+    virtual bool seek(int64_t position) = 0;
+    virtual int64_t position() = 0;
+    virtual int64_t size() = 0;          // current size, -1 on error
+    // Flushes and closes; false when the host reported an error. Idempotent.
+    virtual bool close() = 0;
+};
+
+enum class OpenMode {
+    Read,        // existing file, read only, shared with other programs
+    Create,      // create or truncate, write only
+    ReadWrite,   // existing file, read and write in place (the header update)
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // ----- Drive map and path conversion -----
+    // The drives that exist, in letter order.
+    virtual std::vector<Drive> drives() = 0;
+    virtual std::optional<Drive> drive(char letter) = 0;
+    // Windows -> host: drive root, then each component (exact spelling, else the
+    // first case-insensitive match in sorted order; a missing tail keeps the
+    // spelling given). nullopt when the drive does not exist or the path is not
+    // a drive path.
+    virtual std::optional<std::string> toHost(const std::string& windowsPath) = 0;
+    // Host -> Windows: the drive whose root is the longest prefix, then the rest
+    // with '/' turned into '\'. nullopt when no drive holds it or a component
+    // holds a backslash.
+    virtual std::optional<std::string> toWindows(const std::string& hostPath) = 0;
+
+    // ----- Files and folders -----
+    virtual std::unique_ptr<File> open(const std::string& path, OpenMode mode) = 0;  // nullptr on failure
+    virtual uint32_t attributes(const std::string& path) = 0;  // attr::Invalid when absent
+    virtual bool setAttributes(const std::string& path, uint32_t attributes) = 0;
+    // FindFirstFile/FindNextFile over a pattern whose last component may hold
+    // Windows wildcards (* and ?, case-insensitive, "*.*" matches every name),
+    // filtered as the classic find-first does: entries whose hidden, system or
+    // folder bits are not in mask are skipped. "." and ".." are never listed.
+    // Entries come in case-insensitive name order. Empty when nothing matches.
+    virtual std::vector<FindEntry> find(const std::string& pattern, uint32_t mask) = 0;
+    virtual bool fileExists(const std::string& path) = 0;      // a file, not a folder
+    virtual bool directoryExists(const std::string& path) = 0;
+    virtual bool createDirectory(const std::string& path) = 0;  // one level
+    virtual bool removeDirectory(const std::string& path) = 0;
+    virtual bool removeFile(const std::string& path) = 0;
+    // Renames, replacing an existing destination atomically (same file system).
+    virtual bool renameFile(const std::string& from, const std::string& to) = 0;
+    virtual std::optional<int32_t> lastWriteDos(const std::string& path) = 0;
+    virtual bool setLastWriteDos(const std::string& path, int32_t dosDateTime) = 0;
+    virtual bool setExecutable(const std::string& path) = 0;
+
+    // ----- Volumes -----
+    // Free bytes available to the user on the file system that holds the path
+    // (its deepest existing folder); -1 when it cannot be queried.
+    virtual int64_t freeBytes(const std::string& path) = 0;
+    virtual DriveType driveType(const std::string& rootPath) = 0;  // NoRootDir for an unknown drive
+    // Label and serial of the volume at rootPath ("D:\"); false when it cannot be read.
+    virtual bool volumeInformation(const std::string& rootPath, std::string& label,
+                                   uint32_t& serial) = 0;
+    virtual uint32_t logicalDrives() = 0;  // bit 0 = A:
+    virtual char currentDrive() = 0;       // upper-case letter
+    // Incremented whenever a file system is mounted or unmounted (and when a
+    // test changes the map); the GUI polls it or watches mountWatchHandle().
+    virtual uint64_t mountGeneration() = 0;
+    // A host descriptor that becomes readable-with-priority when the mount table
+    // changes (for a socket notifier), or -1 when there is none.
+    virtual int mountWatchHandle() = 0;
+
+    // ----- Well-known folders -----
+    virtual std::string tempFolder() = 0;     // ends in a backslash
+    virtual std::string programFolder() = 0;  // ends in a backslash; KORVELT_HOME overrides
+
+    // ----- Shell -----
+    // Opens a document with its associated program or starts an executable,
+    // with folder as working folder. ShellExecute-style result: above 32 is
+    // success; 2 file not found, 3 path not found, 31 no association, ...
+    virtual int openDocument(const std::string& file, const std::string& folder) = 0;
+    // The shell's display name of a file, folder or drive root; empty when none.
+    virtual std::string displayName(const std::string& path) = 0;
+    // Per-user shell folder by its registry value name (case-insensitive):
+    // "STARTUP", "Desktop", "Personal", ... Empty when unknown.
+    virtual std::string shellFolder(const std::string& valueName) = 0;
+    // Writes a shortcut file that starts the target program.
+    virtual bool writeShortcut(const std::string& target, const std::string& shortcutPath) = 0;
+
+    // ----- Companion programs' windows -----
+    // True when a window of that class exists (a program listening on the
+    // per-user socket named after the class).
+    virtual bool findWindowClass(const std::string& className) = 0;
+    // Asks that window to close; true when the request was delivered.
+    virtual bool closeWindowClass(const std::string& className) = 0;
+};
+
+// The process-wide platform. setPlatform(nullptr) restores the host one; the
+// caller keeps ownership of what it installs.
+Platform& platform();
+void setPlatform(Platform* replacement);
+
+// The host implementation's drive map, for tests and tools that set it in-process.
+// Replaces the map read from KORVELT_DRIVES or the mount table.
+void setHostDriveMap(std::vector<Drive> drives);
+void resetHostDriveMap();
+
+}  // namespace kv

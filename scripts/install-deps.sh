@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Korvelt need,
+# when any of them is missing. Safe to run again: it does nothing when all are there.
+set -euo pipefail
+packages=(
+  build-essential cmake ccache pkg-config
+  zlib1g-dev libjpeg-dev libgtest-dev googletest libattr1-dev
+  qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-gtk-platformtheme libgl-dev
+  xvfb xauth x11-apps fonts-liberation2 imagemagick
+  python3 gzip
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
