@@ -1,0 +1,104 @@
+#pragma once
+// The archive file layout (.kvr): a 102-byte header, then for each stored file
+// a 416-byte EntryRecord followed at once by CompressedSize payload bytes (one
+// gzip member). No index, no count, no trailer. This module is the only code
+// that knows the byte layout; every engine operation reads and writes through it.
+//
+// Text fields are kept here as UTF-8; they are stored as Windows-1252 when every
+// character fits, else as UTF-8 (util/Text.h), and cut to the field's width in
+// stored bytes without splitting a character.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace kv::format {
+
+constexpr int64_t HeaderSize = 102;
+constexpr int64_t RecordSize = 416;
+constexpr int64_t FirstEntryOffset = HeaderSize;
+constexpr std::size_t CommentWidth = 82;
+constexpr std::size_t FileNameWidth = 100;
+constexpr std::size_t FolderWidth = 250;
+constexpr std::size_t TypeNameWidth = 50;
+// Sizes are signed 32-bit in the record: a stored file stays below this.
+constexpr int64_t MaxStoredSize = int64_t(1) << 31;
+
+extern const char* const IncompatibleMessage;  // "fichier non compatible avec cette version du programme"
+
+using HeaderBlock = std::array<uint8_t, HeaderSize>;
+using RecordBlock = std::array<uint8_t, RecordSize>;
+
+struct Header {
+    uint8_t reserved = 0;
+    std::string comment;  // UTF-8
+};
+
+struct EntryRecord {
+    std::string fileName;   // UTF-8
+    std::string folder;     // UTF-8, drive, path and final backslash
+    int32_t fileDate = 0;   // MS-DOS date and time
+    std::string typeName;   // UTF-8
+    int32_t fileSize = 0;
+    int32_t compressedSize = 0;
+
+    std::string fullPath() const { return folder + fileName; }
+};
+
+// True when the block starts with 0x11 and "[File Korvelt V1]".
+bool CheckSignature(const HeaderBlock& block);
+
+HeaderBlock encodeHeader(const Header& header);
+Header decodeHeader(const HeaderBlock& block);
+RecordBlock encodeRecord(const EntryRecord& record);
+EntryRecord decodeRecord(const RecordBlock& block);
+
+// Reads the first 102 bytes into a zero-filled block (a shorter file leaves the
+// rest zero). False on a read error.
+bool readHeaderBlock(File& file, HeaderBlock& block);
+
+// One step of the sequential walk over an open archive.
+//
+//   ArchiveWalker walk(file);          // positions at 102
+//   while (auto entry = walk.next()) { ... walk.offset() ... }
+//   if (walk.failed()) ...             // a read error ended the walk
+//
+// The walk ends at or past the end of the file, and at a record cut short by
+// the end of the file (never a row of garbage). next() leaves the file
+// positioned at the entry's payload; the walker skips it on the following call.
+class ArchiveWalker {
+public:
+    explicit ArchiveWalker(File& file);
+    std::optional<EntryRecord> next();
+    int64_t offset() const { return offset_; }  // entry offset of the last record returned
+    bool failed() const { return failed_; }
+private:
+    File& file_;
+    int64_t fileSize_;
+    int64_t position_ = FirstEntryOffset;
+    int64_t offset_ = 0;
+    bool failed_ = false;
+};
+
+// Direct access: reads the record at offset and accepts it only when its full
+// path equals expectedFullPath case-insensitively. nullopt otherwise (also on a
+// short read). Leaves the file positioned at the payload.
+std::optional<EntryRecord> readRecordAt(File& file, int64_t offset,
+                                        const std::string& expectedFullPath);
+
+// Parses a row's hidden sub-text 5; nullopt when empty or not a number.
+std::optional<int64_t> parseEntryOffset(const std::string& text);
+
+// True when the payload of a record whose payload starts at payloadStart lies
+// wholly inside the file: CompressedSize is not negative and does not run past
+// the end. Every payload copy checks this first; a false answer is a damaged entry.
+bool payloadFits(const EntryRecord& record, int64_t payloadStart, int64_t fileSize);
+
+// Copies count bytes from the current position of source to the end of
+// destination in 16384-byte blocks. False on a short read or a failed write.
+bool copyBytes(File& source, File& destination, int64_t count);
+
+}  // namespace kv::format
