@@ -1,0 +1,29 @@
+#pragma once
+// The explicit state that engine operations work on: the open archive, the
+// catalog rows, the comment box text and the options they read. The GUI's main
+// window owns one; kvr builds one per command; tests build their own.
+
+#include <functional>
+#include <string>
+
+#include "engine/Catalog.h"
+#include "engine/TGzip.h"
+#include "util/Format.h"
+
+namespace kv {
+
+struct Session {
+    std::string currentArchive;   // CurrentArchive: full Windows path, empty when none is open
+    Catalog rows;                 // the catalog, in list order
+    std::string comment;          // EditComment: the archive's comment (at most 80 characters typed)
+    std::string workFolder;       // WorkFolder: where payloads are compressed and extracted
+    bool dateComment = false;     // DateComment: new comments start with today's date
+    bool listChanged = false;     // ListChanged: the catalog holds changes the archive does not
+    int sortKey = 1;              // SortKey: 1 name, 2 folder
+    bool checkRecupeFile = false; // CheckRecupeFile: leave missing files out instead of carrying them over
+    TGzip gzip = TGzip::designedGzip1();  // Gzip1
+    LocaleSeparators separators;  // the user's locale, read once at start-up
+    std::function<DateTime()> now = localNow;  // the clock (tests inject their own)
+};
+
+}  // namespace kv
