@@ -1,0 +1,45 @@
+#pragma once
+// File routines the engine and the dialogs share: the default Work folder, the
+// free-space check before an archive is copied, copying and sizing files, and
+// the folder and CD-ROM tests. Paths are Windows paths through platform().
+//
+// Only CopyFileContents throws (kv::Error); the others answer false, 0 or an
+// empty string when the disk has no answer.
+
+#include <cstdint>
+#include <string>
+
+namespace kv {
+
+// The system's temporary folder, ending in a backslash.
+std::string DefaultWorkFolder();
+
+// True when the destination's drive has room for a copy of the source: the
+// source's size + 100 bytes is less than the free bytes there (equal is no
+// room; a drive that can't be queried has no room). The size comes from a
+// find on the source with the files-only mask (0 when nothing is found). A
+// destination that starts with an upper-case letter A to Z is measured on that
+// drive (on the file system that holds the destination when it is a full drive
+// path); any other first character (a lower-case letter, "\\server\...") is
+// measured on the current drive.
+bool HasRoomForCopy(const std::string& source, const std::string& destination);
+
+// Copies the whole source into the destination (created, or truncated when it
+// exists). Throws kv::Error, after closing both files, when either can't be
+// opened, a read or write fails, or the destination can't be closed; a
+// destination already created stays as far as it was written. A destination
+// that is the source itself is refused before anything is written.
+void CopyFileContents(const std::string& source, const std::string& destination);
+
+// The size of the file as a signed 32-bit number (its low 32 bits); 0 when no
+// file is found (a folder is not found).
+int32_t FileSizeOf(const std::string& path);
+
+// True when the path names an existing folder. False for anything that ends in
+// a backslash (a bare drive root "C:\" included): pass folders without it.
+bool IsDirectory(const std::string& path);
+
+// True when the root path ("D:\") is a CD-ROM drive.
+bool IsCdRomDrive(const std::string& rootPath);
+
+}  // namespace kv
