@@ -4,9 +4,18 @@
 // gzip member). No index, no count, no trailer. This module is the only code
 // that knows the byte layout; every engine operation reads and writes through it.
 //
+// Header:  0 length 0x11, 1..17 "[File Korvelt V1]", 18 reserved, 19 comment
+//          length (0..82), 20..101 comment text.
+// Record:  0/1 FileName (100), 101/102 Folder (250), 352 FileDate, 356/357
+//          TypeName (50), 407 pad, 408 FileSize, 412 CompressedSize. Integers
+//          are little-endian signed 32-bit.
+//
 // Text fields are kept here as UTF-8; they are stored as Windows-1252 when every
 // character fits, else as UTF-8 (util/Text.h), and cut to the field's width in
-// stored bytes without splitting a character.
+// stored bytes without splitting a character. Encoders zero every byte they do
+// not fill; decoders ignore the bytes past a field's length.
+//
+// Nothing here throws: failures come back as false or std::nullopt.
 
 #include <array>
 #include <cstdint>
@@ -26,6 +35,8 @@ constexpr std::size_t FolderWidth = 250;
 constexpr std::size_t TypeNameWidth = 50;
 // Sizes are signed 32-bit in the record: a stored file stays below this.
 constexpr int64_t MaxStoredSize = int64_t(1) << 31;
+// Block size of every payload copy.
+constexpr int64_t CopyBlockSize = 16384;
 
 extern const char* const IncompatibleMessage;  // "fichier non compatible avec cette version du programme"
 
@@ -51,54 +62,77 @@ struct EntryRecord {
 // True when the block starts with 0x11 and "[File Korvelt V1]".
 bool CheckSignature(const HeaderBlock& block);
 
+// Encoders cut each text to its field (see above) and zero the rest; the
+// decoders clamp a length byte larger than its field to the field's width.
 HeaderBlock encodeHeader(const Header& header);
 Header decodeHeader(const HeaderBlock& block);
 RecordBlock encodeRecord(const EntryRecord& record);
 EntryRecord decodeRecord(const RecordBlock& block);
 
+// Reads up to count bytes, retrying short reads, until count bytes or the end
+// of the file. Bytes read, or -1 on a read error.
+int64_t readFully(File& file, void* buffer, int64_t count);
+
 // Reads the first 102 bytes into a zero-filled block (a shorter file leaves the
 // rest zero). False on a read error.
 bool readHeaderBlock(File& file, HeaderBlock& block);
+
+// Write the encoded header / record at the current position. False when the
+// write fails (disk full).
+bool writeHeader(File& file, const Header& header);
+bool writeRecord(File& file, const EntryRecord& record);
 
 // One step of the sequential walk over an open archive.
 //
 //   ArchiveWalker walk(file);          // positions at 102
 //   while (auto entry = walk.next()) { ... walk.offset() ... }
 //   if (walk.failed()) ...             // a read error ended the walk
+//   if (walk.cutShort()) ...           // the file ends inside a record
 //
 // The walk ends at or past the end of the file, and at a record cut short by
-// the end of the file (never a row of garbage). next() leaves the file
-// positioned at the entry's payload; the walker skips it on the following call.
+// the end of the file (never a row of garbage). A record with a negative
+// CompressedSize is returned (payloadFits says it is damaged) and ends the walk,
+// since the next record cannot be found. next() leaves the file positioned at
+// the entry's payload; the walker seeks past it on the following call, so the
+// caller may read the payload in between.
 class ArchiveWalker {
 public:
     explicit ArchiveWalker(File& file);
     std::optional<EntryRecord> next();
     int64_t offset() const { return offset_; }  // entry offset of the last record returned
+    int64_t payloadStart() const { return offset_ + RecordSize; }
+    int64_t fileSize() const { return fileSize_; }
     bool failed() const { return failed_; }
+    bool cutShort() const { return cutShort_; }
 private:
     File& file_;
     int64_t fileSize_;
     int64_t position_ = FirstEntryOffset;
     int64_t offset_ = 0;
     bool failed_ = false;
+    bool cutShort_ = false;
+    bool ended_ = false;
 };
 
 // Direct access: reads the record at offset and accepts it only when its full
 // path equals expectedFullPath case-insensitively. nullopt otherwise (also on a
-// short read). Leaves the file positioned at the payload.
+// short read or a negative offset). Leaves the file positioned at the payload.
 std::optional<EntryRecord> readRecordAt(File& file, int64_t offset,
                                         const std::string& expectedFullPath);
 
-// Parses a row's hidden sub-text 5; nullopt when empty or not a number.
+// Parses a row's hidden sub-text 5 (decimal digits only); nullopt when empty,
+// not a number or too large.
 std::optional<int64_t> parseEntryOffset(const std::string& text);
 
 // True when the payload of a record whose payload starts at payloadStart lies
 // wholly inside the file: CompressedSize is not negative and does not run past
-// the end. Every payload copy checks this first; a false answer is a damaged entry.
+// the end. Every payload copy checks this first; a false answer is a damaged
+// entry. A CompressedSize of 0 fits: the payload is empty.
 bool payloadFits(const EntryRecord& record, int64_t payloadStart, int64_t fileSize);
 
-// Copies count bytes from the current position of source to the end of
-// destination in 16384-byte blocks. False on a short read or a failed write.
+// Copies count bytes from the current position of source to the current
+// position of destination in 16384-byte blocks. False on a read error, a
+// source that ends first, or a failed write. A count of 0 copies nothing.
 bool copyBytes(File& source, File& destination, int64_t count);
 
 }  // namespace kv::format
