@@ -11,7 +11,7 @@ namespace kv {
 // notice that carries the program's title.
 enum class MessageKind { Warning, Error, Information, Confirmation, Notice };
 
-enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, YesCancel };
 
 enum class Answer { Ok, Cancel, Yes, No };
 

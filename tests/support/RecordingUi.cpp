@@ -10,6 +10,7 @@ Answer RecordingUi::defaultAnswer(Buttons buttons)
         return Answer::Ok;
     case Buttons::YesNo:
     case Buttons::YesNoCancel:
+    case Buttons::YesCancel:
         return Answer::Yes;
     }
     return Answer::Ok;

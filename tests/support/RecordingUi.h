@@ -10,6 +10,7 @@
 //       OkCancel    -> Answer::Ok
 //       YesNo       -> Answer::Yes
 //       YesNoCancel -> Answer::Yes
+//       YesCancel   -> Answer::Yes
 //     (the "go ahead" button, so a test that scripts nothing sees the plain path);
 //   - labels: every setLabel() call as (label, text), in call order, so a test
 //     can check a sequence such as "Fichier : a.txt", ..., "Terminé";
