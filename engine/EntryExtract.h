@@ -1,0 +1,84 @@
+#pragma once
+// Writing one stored entry back to disk: the rules that keep an entry inside
+// the folder it is restored to, the destination folder of an entry, and the
+// extraction of one payload. The restore run and the extractor stub share
+// these, so both refuse the same entries and replace files the same way.
+//
+// An existing file is never touched until its replacement has been
+// decompressed completely: the payload goes to a temporary file, is
+// decompressed into a second temporary file in the destination folder, and
+// only that finished file is renamed over the destination.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "engine/ArchiveFormat.h"
+#include "engine/TGzip.h"
+#include "platform/Platform.h"
+
+namespace kv::format {
+
+// Where entries go. Origin: the stored folder itself. Tree: the chosen folder
+// followed by the stored folder without its drive part (from its fourth
+// character on). Flat: the chosen folder.
+enum class Placement { Origin, Tree, Flat };
+
+// True when the file name can be written into a folder without leaving it: not
+// empty, not "." or "..", and holding no '\', '/' or ':'.
+bool isSafeFileName(const std::string& fileName);
+
+// True when the folder text holds no ".." component (components are split at
+// '\' and '/', so a host separator cannot smuggle one in).
+bool hasNoParentStep(const std::string& folder);
+
+// True when the text is a drive path: a letter, ':' and '\', then components
+// without "..".
+bool isDrivePath(const std::string& folder);
+
+// The destination folder of an entry (ending in a backslash), or nullopt when
+// the entry must be refused: an unsafe file name, a stored folder whose part
+// past the drive holds "..", or, for Origin, a stored folder that is not a
+// drive path. chosenFolder is used by Tree and Flat and must end in a backslash.
+std::optional<std::string> destinationFolder(const EntryRecord& record, Placement placement,
+                                             const std::string& chosenFolder);
+
+// Creates a folder and every missing parent (the path may end in a
+// backslash). True when the folder exists afterwards.
+bool createFolderPath(const std::string& folder);
+
+// A name for a new file in folder that no file or folder holds yet, built from
+// stem ("~kvr" gives "~kvr1.tmp", "~kvr2.tmp", ...).
+std::string uniqueFileName(const std::string& folder, const std::string& stem);
+
+enum class ExtractResult {
+    Done,              // the destination holds the entry's bytes
+    Damaged,           // the payload runs past the end of the archive: nothing written
+    DecompressFailed,  // the payload did not decompress, or the finished file could
+                       // not be moved into place: the destination is as it was
+};
+
+// Extracts the entry whose payload starts at payloadStart (the archive is
+// positioned there) to destinationFolder + record.fileName.
+//   1. checks that CompressedSize fits in what is left of the archive;
+//   2. copies the payload into payloadTemp (a path the caller owns; deleted
+//      before returning in every case);
+//   3. decompresses it with gzip into a unique temporary file in the
+//      destination folder;
+//   4. on success clears the read-only, hidden and system attributes of an
+//      existing destination and renames the new file over it; on failure
+//      deletes the new file.
+// Throws kv::Error when payloadTemp cannot be created or the copy of the
+// payload fails (a read error in the archive or a full Work folder): the run
+// cannot go on. gzip's FileSource and FileDestination are overwritten.
+ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t payloadStart,
+                             const std::string& payloadTemp, const std::string& destinationFolder,
+                             TGzip& gzip);
+
+// Decompresses the payload into a scratch file in scratchFolder and deletes it:
+// true when the payload fits in the archive and decompresses cleanly (the
+// verification of list/test commands). Throws like extractPayload.
+bool verifyPayload(File& archive, const EntryRecord& record, int64_t payloadStart,
+                   const std::string& scratchFolder, TGzip& gzip);
+
+}  // namespace kv::format

@@ -1,0 +1,209 @@
+#include "engine/Restore.h"
+
+#include <algorithm>
+
+#include "engine/ArchiveFormat.h"
+#include "engine/EntryExtract.h"
+#include "util/Error.h"
+#include "util/FileRoutines.h"
+#include "util/Text.h"
+
+namespace kv {
+
+namespace {
+
+// The first count characters (not bytes) of a UTF-8 text.
+std::string firstChars(const std::string& utf8, std::size_t count)
+{
+    std::size_t pos = 0;
+    for (std::size_t n = 0; pos < utf8.size() && n < count; ++n) {
+        ++pos;
+        while (pos < utf8.size() && (static_cast<unsigned char>(utf8[pos]) & 0xC0) == 0x80)
+            ++pos;
+    }
+    return utf8.substr(0, pos);
+}
+
+std::string fileNameOf(const std::string& path)
+{
+    std::size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string withBackslash(std::string folder)
+{
+    if (!folder.empty() && folder.back() != '\\')
+        folder += '\\';
+    return folder;
+}
+
+// Forwards the compression component's progress to the per-file bar while a
+// run is on, and puts the caller's handler back afterwards.
+class ProgressForwarding {
+public:
+    ProgressForwarding(TGzip& gzip, Ui& ui) : gzip_(gzip), saved_(gzip.OnProgress)
+    {
+        gzip_.OnProgress = [&ui](TGzip& sender) {
+            ui.setFilePercent(std::clamp(sender.Percent(), 0, 100));
+            ui.pump();
+        };
+    }
+    ~ProgressForwarding() { gzip_.OnProgress = saved_; }
+private:
+    TGzip& gzip_;
+    std::function<void(TGzip&)> saved_;
+};
+
+// Moves the overall bar one step while it is below its maximum.
+class OverallBar {
+public:
+    OverallBar(Ui& ui, int maximum) : ui_(ui), maximum_(maximum)
+    {
+        ui_.setOverallRange(maximum_);
+        ui_.setOverall(0);
+    }
+    void step()
+    {
+        if (position_ < maximum_)
+            ui_.setOverall(++position_);
+    }
+private:
+    Ui& ui_;
+    int maximum_;
+    int position_ = 0;
+};
+
+class RestoreRun {
+public:
+    RestoreRun(Session& session, const RestoreChoices& choices, Ui& ui)
+        : session_(session), ui_(ui), chosenFolder_(withBackslash(choices.folder))
+    {
+        placement_ = choices.toOrigin ? format::Placement::Origin
+                     : choices.tree   ? format::Placement::Tree
+                                      : format::Placement::Flat;
+        payloadTemp_ = session_.workFolder + "tempKVR.tmp";
+    }
+
+    // Restores the entry whose record was just read; the archive is
+    // positioned at its payload.
+    void restoreEntry(File& archive, const format::EntryRecord& record, int64_t payloadStart)
+    {
+        auto folder = format::destinationFolder(record, placement_, chosenFolder_);
+        if (!folder) {
+            decompressFailed(record);
+            return;
+        }
+        ui_.setLabel(ProgressLabel::Path, "Dossier : " + *folder);
+        ui_.pump();
+
+        if (IsCdRomDrive(text::upper(folder->substr(0, 3)))) {
+            ui_.message(MessageKind::Warning, "Impossible de restaurer le fichier < " + *folder +
+                                                  record.fileName + " >,\rsur un CDROM, choisissez un "
+                                                  "autre dossier de destination.");
+            ui_.setLabel(ProgressLabel::File, "Opération annulée");
+            ++outcome.failed;
+            return;
+        }
+
+        // A folder that cannot be created shows up as a failed decompression.
+        format::createFolderPath(*folder);
+        auto result = format::extractPayload(archive, record, payloadStart, payloadTemp_, *folder,
+                                             session_.gzip);
+        if (result == format::ExtractResult::Done)
+            ++outcome.restored;
+        else
+            decompressFailed(record);
+        ui_.pump();
+    }
+
+    RestoreOutcome outcome;
+
+private:
+    void decompressFailed(const format::EntryRecord& record)
+    {
+        ui_.message(MessageKind::Error,
+                    firstChars("Impossible de décompresser le fichier < " + record.fileName, 140) + " >");
+        ++outcome.failed;
+    }
+
+    Session& session_;
+    Ui& ui_;
+    std::string chosenFolder_;
+    format::Placement placement_ = format::Placement::Origin;
+    std::string payloadTemp_;
+};
+
+}  // namespace
+
+RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
+                            const std::vector<std::size_t>& selectedRows, Ui& ui)
+{
+    if (!platform().directoryExists(session.workFolder))
+        session.workFolder = DefaultWorkFolder();
+    session.workFolder = withBackslash(session.workFolder);
+
+    auto archive = platform().open(session.currentArchive, OpenMode::Read);
+    if (!archive)
+        throw Error("Impossible d'ouvrir l'archive < " + session.currentArchive + " >");
+    format::HeaderBlock header{};
+    if (!format::readHeaderBlock(*archive, header) || !format::CheckSignature(header)) {
+        ui.message(MessageKind::Error, format::IncompatibleMessage);
+        return {};
+    }
+
+    ProgressForwarding progress(session.gzip, ui);
+    RestoreRun run(session, choices, ui);
+
+    if (choices.selection == 0) {
+        OverallBar bar(ui, static_cast<int>(session.rows.size()) - 1);
+        format::ArchiveWalker walk(*archive);
+        while (auto record = walk.next()) {
+            bar.step();
+            ui.setLabel(ProgressLabel::File, firstChars("Fichier : " + record->fileName, 110));
+            if (ui.cancelRequested()) {
+                run.outcome.stopped = true;
+                break;
+            }
+            run.restoreEntry(*archive, *record, walk.offset() + format::RecordSize);
+        }
+        if (walk.failed())
+            throw Error("Erreur de lecture dans l'archive < " + session.currentArchive + " >");
+    } else {
+        std::vector<std::size_t> rows;
+        for (std::size_t index : selectedRows)
+            if (index < session.rows.size())
+                rows.push_back(index);
+        std::sort(rows.begin(), rows.end());
+        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+
+        OverallBar bar(ui, static_cast<int>(rows.size()));
+        for (std::size_t index : rows) {
+            const CatalogRow& row = session.rows[index];
+            const std::string fullPath = row.fullPath();
+            const std::string name = fileNameOf(fullPath);
+            bar.step();
+            ui.setLabel(ProgressLabel::File, "Fichier : " + name);
+            if (ui.cancelRequested()) {
+                run.outcome.stopped = true;
+                break;
+            }
+            auto offset = format::parseEntryOffset(row.sub[5]);
+            if (!offset) {
+                ui.message(MessageKind::Information,
+                           "Le fichier < " + name + " > ne se trouve pas dans l'archive");
+                ++run.outcome.notFound;
+                continue;
+            }
+            auto record = format::readRecordAt(*archive, *offset, fullPath);
+            if (!record) {
+                ++run.outcome.notFound;
+                continue;
+            }
+            run.restoreEntry(*archive, *record, *offset + format::RecordSize);
+        }
+    }
+    archive->close();
+    return run.outcome;
+}
+
+}  // namespace kv

@@ -1,0 +1,28 @@
+#pragma once
+// BuildSelfExtractor: turns an archive into a self-extracting program. The
+// output is the extractor stub "sfx.bin" of the program folder, unchanged,
+// then the whole archive file, then the stub's size as 4 bytes little-endian
+// (the offset at which the stub finds the archive's header).
+
+#include <string>
+
+#include "util/Ui.h"
+
+namespace kv {
+
+// The stub's path: the program folder + "sfx.bin".
+std::string SfxStubPath();
+
+// Builds outputPath from the stub and archivePath; an existing output is
+// overwritten (the caller has asked). On this host the output is also made
+// executable.
+//
+// Returns true on success, after the information "L'archive auto-extractible a
+// été construite avec succès.". Returns false without a message when
+// archivePath is empty or names no file; false after a warning when the stub
+// is missing; false after the error "Impossible de créer l'archive
+// autoextractible!" when the stub cannot be copied or the archive cannot be
+// appended (the output then holds the stub and what was written). Never throws.
+bool BuildSelfExtractor(const std::string& archivePath, const std::string& outputPath, Ui& ui);
+
+}  // namespace kv
