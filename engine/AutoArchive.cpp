@@ -1,0 +1,130 @@
+#include "engine/AutoArchive.h"
+
+#include <vector>
+
+#include "engine/EntryExtract.h"
+#include "platform/Platform.h"
+#include "util/Error.h"
+#include "util/Text.h"
+
+namespace kv {
+
+const char* const NoRoomJournalLine =
+    "======================= L'opération mentionnée ci-dessous a été annulée en raison d'un manque "
+    "d'espace disque =======================";
+
+namespace {
+
+// The whole file, or nothing when it cannot be opened or read.
+std::optional<std::string> readWhole(const std::string& path)
+{
+    std::unique_ptr<File> file = platform().open(path, OpenMode::Read);
+    if (!file)
+        return std::nullopt;
+    std::string bytes;
+    char buffer[16384];
+    for (;;) {
+        const int64_t got = file->read(buffer, sizeof buffer);
+        if (got < 0) {
+            file->close();
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    file->close();
+    return bytes;
+}
+
+// Lines split at CR LF, LF or CR; a last line without its end counts.
+std::vector<std::string> splitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(std::move(line));
+            line.clear();
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty())
+        lines.push_back(std::move(line));
+    return lines;
+}
+
+}  // namespace
+
+std::string JournalPath() { return platform().programFolder() + "Script\\Journal_AutoSave.txt"; }
+
+bool AppendJournalLine(const std::string& path, const std::string& line)
+{
+    Platform& host = platform();
+    if (!host.fileExists(path))
+        return false;
+    const std::optional<std::string> bytes = readWhole(path);
+    if (!bytes)
+        return false;
+    std::string out;
+    for (const std::string& old : splitLines(text::decodeTextFile(*bytes)))
+        out += old + "\r\n";
+    out += line + "\r\n";
+
+    const std::size_t cut = path.rfind('\\');
+    const std::string folder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+    const std::string fresh = folder + format::uniqueFileName(folder, "~kvr");
+    std::unique_ptr<File> file = host.open(fresh, OpenMode::Create);
+    if (!file)
+        return false;
+    const bool written = file->write(out.data(), static_cast<int64_t>(out.size()));
+    if (!file->close() || !written || !host.renameFile(fresh, path)) {
+        host.removeFile(fresh);
+        return false;
+    }
+    return true;
+}
+
+ArchiveResult AutoArchiveFiles(Session& session, Ui& ui)
+{
+    // No progress events while the run lasts: nothing is shown.
+    auto progress = std::move(session.gzip.OnProgress);
+    session.gzip.OnProgress = nullptr;
+    struct Restore {
+        TGzip& gzip;
+        std::function<void(TGzip&)>& saved;
+        ~Restore() { gzip.OnProgress = std::move(saved); }
+    } restore{session.gzip, progress};
+
+    ArchiveRun run(session, ui, ArchiveRun::Mode::Automatic);
+    bool stopped = false;
+    try {
+        run.start();
+        for (std::size_t i = 0; i < session.rows.size() && !stopped; ++i) {
+            const CatalogRow& row = session.rows[i];
+            const std::string fullPath = row.fullPath();
+            const ArchiveRun::Step step = platform().fileExists(fullPath)
+                                              ? run.StoreFile(row, fullPath)
+                                              : run.CarryOver(row, fullPath, false);
+            stopped = step == ArchiveRun::Step::Stop;
+        }
+        if (!stopped)
+            run.finishCopy();
+    } catch (const Error&) {
+        run.abandon();
+        throw;
+    }
+    if (stopped) {
+        run.abandon();
+        return run.result();
+    }
+    if (run.ReplaceArchive() == ArchiveRun::Replace::NoRoom)
+        AppendJournalLine(JournalPath(), NoRoomJournalLine);
+    return run.result();
+}
+
+}  // namespace kv

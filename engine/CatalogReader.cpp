@@ -1,0 +1,206 @@
+#include "engine/CatalogReader.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "util/Format.h"
+#include "util/Text.h"
+
+namespace kv {
+
+namespace {
+
+// Rows between two pumps of the window's events during a load.
+constexpr int PumpEvery = 64;
+
+// A read-only view of an open file that serves reads from a large block, so the
+// walk over many small entries costs one host read per block instead of a seek
+// and a read per record. Seeks inside the block cost nothing.
+class BufferedReader : public File {
+public:
+    explicit BufferedReader(File& file) : file_(file), size_(file.size()), buffer_(BlockSize) {}
+
+    int64_t read(void* buffer, int64_t count) override
+    {
+        auto* out = static_cast<uint8_t*>(buffer);
+        int64_t done = 0;
+        while (done < count) {
+            if (position_ < blockStart_ || position_ >= blockStart_ + blockLength_) {
+                if (!fill())
+                    return -1;
+                if (blockLength_ == 0)
+                    break;
+            }
+            const int64_t offset = position_ - blockStart_;
+            const int64_t n = std::min(count - done, blockLength_ - offset);
+            std::copy_n(buffer_.data() + offset, n, out + done);
+            done += n;
+            position_ += n;
+        }
+        return done;
+    }
+    bool write(const void*, int64_t) override { return false; }
+    bool seek(int64_t position) override
+    {
+        if (position < 0)
+            return false;
+        position_ = position;
+        return true;
+    }
+    int64_t position() override { return position_; }
+    int64_t size() override { return size_; }
+    bool close() override { return file_.close(); }
+
+private:
+    static constexpr int64_t BlockSize = 256 * 1024;
+
+    bool fill()
+    {
+        blockStart_ = position_;
+        blockLength_ = 0;
+        if (!file_.seek(position_))
+            return false;
+        while (blockLength_ < BlockSize) {
+            const int64_t n = file_.read(buffer_.data() + blockLength_, BlockSize - blockLength_);
+            if (n < 0)
+                return false;
+            if (n == 0)
+                break;
+            blockLength_ += n;
+        }
+        return true;
+    }
+
+    File& file_;
+    int64_t size_;
+    std::vector<uint8_t> buffer_;
+    int64_t blockStart_ = 0;
+    int64_t blockLength_ = 0;
+    int64_t position_ = 0;
+};
+
+// The closing steps every outcome but NoFile shares.
+void finish(Session& session)
+{
+    session.listChanged = false;
+    sortCatalog(session.rows, session.sortKey);
+}
+
+}  // namespace
+
+EntryStatus entryStatus(const std::string& fullPath, int32_t fileDate)
+{
+    Platform& host = platform();
+    if (!host.fileExists(fullPath))
+        return Missing;
+    const std::optional<int32_t> written = host.lastWriteDos(fullPath);
+    if (!written)
+        return Missing;
+    return *written > fileDate ? Modified : Unchanged;
+}
+
+CatalogRow rowFromRecord(const format::EntryRecord& record, int64_t offset,
+                         const LocaleSeparators& separators)
+{
+    CatalogRow row;
+    row.icon = Unchanged;
+    row.caption = record.fileName;
+    row.sub[0] = record.folder;
+    row.sub[1] = std::to_string(record.fileSize);
+    row.sub[2] = std::to_string(record.compressedSize);
+    if (const std::optional<DateTime> date = fromDosDateTime(record.fileDate))
+        row.sub[3] = formatDateTime(*date, separators);
+    row.sub[4] = record.typeName;
+    row.sub[5] = std::to_string(offset);
+    return row;
+}
+
+LoadResult LoadArchive(Session& session, Ui& ui)
+{
+    LoadResult result;
+    Platform& host = platform();
+    if (session.currentArchive.empty() || !host.fileExists(session.currentArchive))
+        return result;
+
+    session.rows.clear();
+    session.comment.clear();
+
+    std::unique_ptr<File> file = host.open(session.currentArchive, OpenMode::Read);
+    if (!file) {
+        result.outcome = LoadOutcome::ReadError;
+        result.error = "Impossible d'ouvrir le fichier " + session.currentArchive;
+        finish(session);
+        return result;
+    }
+    BufferedReader reader(*file);
+
+    format::HeaderBlock header;
+    if (!format::readHeaderBlock(reader, header)) {
+        reader.close();
+        result.outcome = LoadOutcome::ReadError;
+        result.error = "Erreur de lecture du fichier " + session.currentArchive;
+        finish(session);
+        return result;
+    }
+    if (!format::CheckSignature(header)) {
+        reader.close();
+        ui.message(MessageKind::Error, format::IncompatibleMessage, Buttons::Ok);
+        result.outcome = LoadOutcome::Incompatible;
+        finish(session);
+        return result;
+    }
+    session.comment = format::decodeHeader(header).comment;
+
+    format::ArchiveWalker walk(reader);
+    int sincePump = 0;
+    while (std::optional<format::EntryRecord> entry = walk.next()) {
+        CatalogRow row = rowFromRecord(*entry, walk.offset(), session.separators);
+        row.icon = entryStatus(row.fullPath(), entry->fileDate);
+        if (row.icon == Modified)
+            result.modifiedSeen = true;
+        result.totalSize += entry->fileSize;
+        session.rows.push_back(std::move(row));
+        if (++sincePump == PumpEvery) {
+            sincePump = 0;
+            ui.pump();
+        }
+    }
+    reader.close();
+
+    if (walk.failed()) {
+        result.outcome = LoadOutcome::ReadError;
+        result.error = "Erreur de lecture du fichier " + session.currentArchive;
+    } else if (walk.cutShort()) {
+        result.outcome = LoadOutcome::ReadError;
+        result.error = "L'archive " + session.currentArchive +
+                       " est incomplète : sa dernière entrée est coupée";
+    } else {
+        result.outcome = LoadOutcome::Loaded;
+    }
+    finish(session);
+    return result;
+}
+
+int compareRows(const CatalogRow& a, const CatalogRow& b, int sortKey)
+{
+    switch (sortKey) {
+    case 1:
+        return text::compareNoCase(a.caption, b.caption);
+    case 2:
+        return text::compareNoCase(a.sub[0], b.sub[0]);
+    default:
+        return 0;
+    }
+}
+
+void sortCatalog(Catalog& rows, int sortKey)
+{
+    if (sortKey != 1 && sortKey != 2)
+        return;
+    std::stable_sort(rows.begin(), rows.end(), [sortKey](const CatalogRow& a, const CatalogRow& b) {
+        return compareRows(a, b, sortKey) < 0;
+    });
+}
+
+}  // namespace kv

@@ -1,0 +1,67 @@
+#pragma once
+// Reading the catalog from the open archive: one row per stored entry, in file
+// order, with its status against the disk, then sorted once by the session's
+// sort key. This is the only way rows with stored values enter the catalog.
+//
+// The window side (wait dialog, caption, status panels, action states, the
+// notice about modified files) belongs to the caller: LoadArchive hands back
+// what it needs in a LoadResult.
+
+#include <cstdint>
+#include <string>
+
+#include "engine/ArchiveFormat.h"
+#include "engine/Catalog.h"
+#include "engine/Session.h"
+#include "util/Ui.h"
+
+namespace kv {
+
+enum class LoadOutcome {
+    NoFile,        // no file at currentArchive (or none is open): the session is untouched
+    Incompatible,  // not an archive of this format: the error box was shown, the catalog is empty
+    Loaded,        // every entry was read
+    ReadError,     // a read failed or the file ends inside a record: the rows read so far, and error
+};
+
+struct LoadResult {
+    LoadOutcome outcome = LoadOutcome::NoFile;
+    int64_t totalSize = 0;      // sum of the rows' sizes (FileSize), for the catalog summary
+    bool modifiedSeen = false;  // at least one row came out Modified
+    std::string error;          // ReadError: the message for the caller's error box
+};
+
+// Fills session.rows from session.currentArchive.
+//   - No file there: nothing changes (NoFile).
+//   - Otherwise the rows and the comment are cleared first. An incompatible file
+//     shows format::IncompatibleMessage as an error box through ui and leaves
+//     the catalog empty.
+//   - Each entry gives a row: caption FileName; sub-texts Folder, FileSize,
+//     CompressedSize, FileDate as "dd/mm/yyyy hh:nn" with session.separators
+//     (empty when it is not a valid date), TypeName, the entry offset; icon by
+//     entryStatus().
+//   - In every case but NoFile: listChanged is cleared and the rows are sorted
+//     once with sortCatalog(session.sortKey).
+// ui.pump() runs now and then during the walk so a window stays alive.
+// Never throws for I/O: failures come back as ReadError.
+LoadResult LoadArchive(Session& session, Ui& ui);
+
+// The status of a stored entry against the disk: Missing when no file is at
+// fullPath, Modified when the file's last write (MS-DOS form) is greater than
+// fileDate as signed 32-bit numbers, else Unchanged (an older file included).
+EntryStatus entryStatus(const std::string& fullPath, int32_t fileDate);
+
+// The catalog's compare rule: sortKey 1 compares the captions, 2 the folders
+// (sub-text 0), case-insensitively, ascending; any other key says equal.
+// Negative, zero or positive.
+int compareRows(const CatalogRow& a, const CatalogRow& b, int sortKey);
+
+// Sorts the rows by compareRows with a stable sort: rows with equal keys keep
+// their order.
+void sortCatalog(Catalog& rows, int sortKey);
+
+// The row a stored entry gives, with the status icon left at Unchanged.
+CatalogRow rowFromRecord(const format::EntryRecord& record, int64_t offset,
+                         const LocaleSeparators& separators);
+
+}  // namespace kv

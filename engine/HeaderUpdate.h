@@ -1,0 +1,20 @@
+#pragma once
+// Rewriting the archive's comment in place: only the 102-byte header changes,
+// never the entries, the file's size or the catalog.
+
+#include "engine/Session.h"
+#include "util/Ui.h"
+
+namespace kv {
+
+// Writes session.comment (cut to the 82-byte field) as the comment of
+// session.currentArchive. The signature is written again, the reserved byte
+// and the comment bytes past the new length keep what was read. Shows
+// "L'en-tête du fichier a été modifiée" (information) on success; the
+// incompatible-file box (error) when the file is not an archive, leaving it
+// unchanged; "Impossible de modifier l'en-tête du fichier" (error) when it
+// cannot be opened, read or written (a read-only or locked archive). True on
+// success. session.listChanged is neither read nor changed. Never throws.
+bool WriteHeaderOnly(Session& session, Ui& ui);
+
+}  // namespace kv
