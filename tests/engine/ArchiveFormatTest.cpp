@@ -1,0 +1,318 @@
+#include "engine/ArchiveFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/MemoryFile.h"
+
+using namespace kv::format;
+using kv::test::MemoryFile;
+
+namespace {
+
+int32_t le32(const uint8_t* p)
+{
+    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+}
+
+std::string textAt(const uint8_t* block, std::size_t at)
+{
+    return std::string(reinterpret_cast<const char*>(block + at + 1), block[at]);
+}
+
+EntryRecord sampleRecord(const std::string& name, int32_t compressedSize)
+{
+    EntryRecord r;
+    r.fileName = name;
+    r.folder = "C:\\Docs\\";
+    r.fileDate = 0x2D8A6B3C;
+    r.typeName = "Document texte";
+    r.fileSize = 1234;
+    r.compressedSize = compressedSize;
+    return r;
+}
+
+// An archive in memory: header, then each record followed by payloadSize bytes.
+MemoryFile archiveOf(const std::vector<EntryRecord>& records)
+{
+    MemoryFile file;
+    EXPECT_TRUE(writeHeader(file, Header{0, "Sauvegarde"}));
+    for (const auto& r : records) {
+        EXPECT_TRUE(writeRecord(file, r));
+        std::vector<uint8_t> payload(size_t(std::max(0, r.compressedSize)), 0xAB);
+        file.write(payload.data(), int64_t(payload.size()));
+    }
+    return file;
+}
+
+}  // namespace
+
+TEST(ArchiveFormat, HeaderIsLaidOutByteForByte)
+{
+    const HeaderBlock block = encodeHeader(Header{0, "Sauvegarde"});
+    EXPECT_EQ(block[0], 0x11);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&block[1]), 17), "[File Korvelt V1]");
+    EXPECT_EQ(block[18], 0);
+    EXPECT_EQ(block[19], 10);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&block[20]), 10), "Sauvegarde");
+    for (std::size_t i = 30; i < block.size(); ++i)
+        ASSERT_EQ(block[i], 0) << "byte " << i;
+    EXPECT_TRUE(CheckSignature(block));
+
+    HeaderBlock reserved = encodeHeader(Header{7, "x"});
+    const Header back = decodeHeader(reserved);
+    EXPECT_EQ(back.reserved, 7);
+    EXPECT_EQ(back.comment, "x");
+}
+
+TEST(ArchiveFormat, SignatureCheckRefusesNearMisses)
+{
+    HeaderBlock good = encodeHeader(Header{});
+    HeaderBlock v2 = good;
+    v2[16] = '2';
+    HeaderBlock shortLength = good;
+    shortLength[0] = 0x10;
+    HeaderBlock longLength = good;
+    longLength[0] = 0x12;
+    HeaderBlock empty{};
+    HeaderBlock lowerCase = good;
+    lowerCase[2] = 'f';
+    EXPECT_TRUE(CheckSignature(good));
+    EXPECT_FALSE(CheckSignature(v2));
+    EXPECT_FALSE(CheckSignature(shortLength));
+    EXPECT_FALSE(CheckSignature(longLength));
+    EXPECT_FALSE(CheckSignature(empty));
+    EXPECT_FALSE(CheckSignature(lowerCase));
+
+    // A file shorter than the signature reads into a zero-filled block.
+    MemoryFile tiny(std::vector<uint8_t>(good.begin(), good.begin() + 17));
+    HeaderBlock read;
+    ASSERT_TRUE(readHeaderBlock(tiny, read));
+    EXPECT_FALSE(CheckSignature(read));
+    EXPECT_EQ(read[17], 0);
+}
+
+TEST(ArchiveFormat, RecordIsLaidOutByteForByte)
+{
+    EntryRecord r = sampleRecord("lettre.doc", 517);
+    r.fileSize = -2;
+    const RecordBlock block = encodeRecord(r);
+    EXPECT_EQ(textAt(block.data(), 0), "lettre.doc");
+    EXPECT_EQ(textAt(block.data(), 101), "C:\\Docs\\");
+    EXPECT_EQ(le32(&block[352]), 0x2D8A6B3C);
+    EXPECT_EQ(textAt(block.data(), 356), "Document texte");
+    EXPECT_EQ(block[407], 0);
+    EXPECT_EQ(le32(&block[408]), -2);
+    EXPECT_EQ(le32(&block[412]), 517);
+    EXPECT_EQ(block[11], 0);  // text area past the length is zero
+
+    const EntryRecord back = decodeRecord(block);
+    EXPECT_EQ(back.fileName, r.fileName);
+    EXPECT_EQ(back.folder, r.folder);
+    EXPECT_EQ(back.fileDate, r.fileDate);
+    EXPECT_EQ(back.typeName, r.typeName);
+    EXPECT_EQ(back.fileSize, -2);
+    EXPECT_EQ(back.compressedSize, 517);
+    EXPECT_EQ(back.fullPath(), "C:\\Docs\\lettre.doc");
+}
+
+std::string repeat(const char* piece, int count)
+{
+    std::string s;
+    for (int i = 0; i < count; ++i)
+        s += piece;
+    return s;
+}
+
+struct WidthCase {
+    const char* name;
+    std::string text;
+    std::size_t storedBytes;  // length byte written
+    std::string readBack;
+};
+
+class FieldWidth : public ::testing::TestWithParam<WidthCase> {};
+
+// Every case goes through the file name field (100 bytes).
+TEST_P(FieldWidth, FileNameIsCutToWholeCharacters)
+{
+    const WidthCase& c = GetParam();
+    EntryRecord r;
+    r.fileName = c.text;
+    const RecordBlock block = encodeRecord(r);
+    EXPECT_EQ(block[0], c.storedBytes);
+    EXPECT_EQ(decodeRecord(block).fileName, c.readBack);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ArchiveFormat, FieldWidth,
+    ::testing::Values(
+        WidthCase{"Exactly100", std::string(100, 'n'), 100, std::string(100, 'n')},
+        WidthCase{"Over100IsCut", std::string(101, 'n'), 100, std::string(100, 'n')},
+        // é fits Windows-1252: one stored byte per character.
+        WidthCase{"AccentsAreOneByte", repeat("\xC3\xA9", 101), 100, repeat("\xC3\xA9", 100)},
+        // Ω does not: the field holds UTF-8 and a cut never splits it.
+        WidthCase{"WideCharacterNotSplit", std::string(99, 'a') + "\xCE\xA9", 99, std::string(99, 'a')},
+        WidthCase{"WideCharacterKept", std::string(98, 'a') + "\xCE\xA9", 100,
+                  std::string(98, 'a') + "\xCE\xA9"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ArchiveFormat, EveryTextFieldKeepsItsWidth)
+{
+    const std::string accents = repeat("\xC3\xA9", 100);  // é: 2 bytes in UTF-8, 1 stored
+    EntryRecord r;
+    r.fileName = accents;
+    r.folder = std::string(251, 'f');
+    r.typeName = std::string(51, 't');
+    const RecordBlock block = encodeRecord(r);
+    EXPECT_EQ(block[0], 100);
+    EXPECT_EQ(block[1], 0xE9);
+    EXPECT_EQ(block[101], 250);
+    EXPECT_EQ(block[356], 50);
+    const EntryRecord back = decodeRecord(block);
+    EXPECT_EQ(back.fileName, accents);
+    EXPECT_EQ(back.folder, std::string(250, 'f'));
+    EXPECT_EQ(back.typeName, std::string(50, 't'));
+
+    EXPECT_EQ(decodeHeader(encodeHeader(Header{0, std::string(82, 'c')})).comment, std::string(82, 'c'));
+    EXPECT_EQ(decodeHeader(encodeHeader(Header{0, std::string(83, 'c')})).comment, std::string(82, 'c'));
+}
+
+TEST(ArchiveFormat, DecoderClampsOversizedLengthBytes)
+{
+    RecordBlock block = encodeRecord(sampleRecord(std::string(100, 'x'), 0));
+    block[0] = 255;
+    block[356] = 200;
+    const EntryRecord r = decodeRecord(block);
+    EXPECT_EQ(r.fileName, std::string(100, 'x'));
+    EXPECT_EQ(r.typeName.size(), 50u);
+    HeaderBlock header = encodeHeader(Header{});
+    header[19] = 255;
+    EXPECT_EQ(decodeHeader(header).comment.size(), 82u);
+}
+
+TEST(ArchiveFormat, WalkFindsEveryEntryInFileOrder)
+{
+    MemoryFile file = archiveOf({sampleRecord("a.txt", 20), sampleRecord("vide", 0), sampleRecord("b.txt", 31)});
+    file.capReadsAt(7);  // short reads are retried
+    ArchiveWalker walk(file);
+    std::vector<std::pair<std::string, int64_t>> seen;
+    while (auto entry = walk.next()) {
+        seen.emplace_back(entry->fileName, walk.offset());
+        EXPECT_EQ(file.position(), walk.payloadStart());
+        EXPECT_TRUE(payloadFits(*entry, walk.payloadStart(), walk.fileSize()));
+    }
+    const std::vector<std::pair<std::string, int64_t>> expected = {
+        {"a.txt", 102}, {"vide", 102 + 416 + 20}, {"b.txt", 102 + 416 + 20 + 416}};
+    EXPECT_EQ(seen, expected);
+    EXPECT_FALSE(walk.failed());
+    EXPECT_FALSE(walk.cutShort());
+}
+
+TEST(ArchiveFormat, EmptyArchiveIsExactlyTheHeader)
+{
+    MemoryFile file = archiveOf({});
+    EXPECT_EQ(file.size(), 102);
+    ArchiveWalker walk(file);
+    EXPECT_FALSE(walk.next());
+    EXPECT_FALSE(walk.failed());
+    EXPECT_FALSE(walk.cutShort());
+}
+
+TEST(ArchiveFormat, RecordCutShortEndsTheWalk)
+{
+    MemoryFile file = archiveOf({sampleRecord("a.txt", 20), sampleRecord("b.txt", 20)});
+    file.bytes().resize(102 + 416 + 20 + 300);
+    ArchiveWalker walk(file);
+    ASSERT_TRUE(walk.next());
+    EXPECT_FALSE(walk.next());
+    EXPECT_TRUE(walk.cutShort());
+    EXPECT_FALSE(walk.failed());
+}
+
+TEST(ArchiveFormat, PayloadsThatDoNotFitAreDamagedNotWholeFile)
+{
+    // The last payload is cut short by the end of the file.
+    MemoryFile cut = archiveOf({sampleRecord("a.txt", 20), sampleRecord("b.txt", 400)});
+    cut.bytes().resize(cut.bytes().size() - 1);
+    ArchiveWalker walk(cut);
+    auto first = walk.next();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(payloadFits(*first, walk.payloadStart(), walk.fileSize()));
+    auto second = walk.next();
+    ASSERT_TRUE(second);
+    EXPECT_FALSE(payloadFits(*second, walk.payloadStart(), walk.fileSize()));
+    EXPECT_FALSE(walk.next());
+
+    // A negative size would walk backwards for ever: the walk stops after it.
+    MemoryFile negative = archiveOf({sampleRecord("a.txt", 0)});
+    negative.bytes()[102 + 412 + 3] = 0xFF;  // CompressedSize -> negative
+    ArchiveWalker back(negative);
+    auto entry = back.next();
+    ASSERT_TRUE(entry);
+    EXPECT_LT(entry->compressedSize, 0);
+    EXPECT_FALSE(payloadFits(*entry, back.payloadStart(), back.fileSize()));
+    EXPECT_FALSE(back.next());
+
+    EXPECT_TRUE(payloadFits(sampleRecord("z", 0), 518, 518));
+}
+
+TEST(ArchiveFormat, ReadErrorIsReportedNotTakenAsTheEnd)
+{
+    MemoryFile file = archiveOf({sampleRecord("a.txt", 20), sampleRecord("b.txt", 20)});
+    file.failReadsPast(600);
+    ArchiveWalker walk(file);
+    ASSERT_TRUE(walk.next());
+    EXPECT_FALSE(walk.next());
+    EXPECT_TRUE(walk.failed());
+}
+
+TEST(ArchiveFormat, DirectAccessMatchesFullPathIgnoringCase)
+{
+    EntryRecord r = sampleRecord("Lettre Été.doc", 20);
+    MemoryFile file = archiveOf({sampleRecord("a.txt", 20), r});
+    const int64_t offset = 102 + 416 + 20;
+    auto found = readRecordAt(file, offset, "c:\\DOCS\\lettre été.DOC");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->fileName, "Lettre Été.doc");
+    EXPECT_EQ(file.position(), offset + 416);
+    EXPECT_FALSE(readRecordAt(file, offset, "C:\\Docs\\a.txt"));
+    EXPECT_FALSE(readRecordAt(file, 102 + 1, "C:\\Docs\\a.txt"));
+    EXPECT_FALSE(readRecordAt(file, file.size() - 100, "C:\\Docs\\a.txt"));
+    EXPECT_FALSE(readRecordAt(file, -1, "C:\\Docs\\a.txt"));
+}
+
+TEST(ArchiveFormat, EntryOffsetText)
+{
+    EXPECT_EQ(parseEntryOffset("102"), 102);
+    EXPECT_EQ(parseEntryOffset("4294967398"), int64_t(4294967398));
+    EXPECT_FALSE(parseEntryOffset(""));
+    EXPECT_FALSE(parseEntryOffset("12a"));
+    EXPECT_FALSE(parseEntryOffset("-5"));
+    EXPECT_FALSE(parseEntryOffset(" 102"));
+    EXPECT_FALSE(parseEntryOffset("99999999999999999999999"));
+}
+
+TEST(ArchiveFormat, CopyBytesCopiesExactlyOrFails)
+{
+    std::vector<uint8_t> data(40000);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = uint8_t(i * 7);
+    MemoryFile source(data);
+    source.seek(100);
+    MemoryFile destination;
+    ASSERT_TRUE(copyBytes(source, destination, 39000));
+    EXPECT_EQ(destination.bytes(), std::vector<uint8_t>(data.begin() + 100, data.begin() + 39100));
+
+    MemoryFile nothing;
+    source.seek(0);
+    EXPECT_TRUE(copyBytes(source, nothing, 0));
+    EXPECT_TRUE(nothing.bytes().empty());
+    EXPECT_EQ(source.position(), 0);
+
+    source.seek(39000);
+    EXPECT_FALSE(copyBytes(source, nothing, 1001));
+}

@@ -1,0 +1,47 @@
+// kvr list ARCHIVE: one line per entry in file order,
+// FileName;Folder;FileSize;CompressedSize;dd/mm/yyyy hh:nn;TypeName;entry offset
+
+#include <iostream>
+
+#include "engine/ArchiveFormat.h"
+#include "tools/kvr/KvrCommon.h"
+#include "util/Format.h"
+
+namespace kvr {
+
+int listCommand(const Args& args)
+{
+    if (args.size() != 1) {
+        printError("Usage : kvr list ARCHIVE");
+        return ExitUsage;
+    }
+    const std::string path = windowsPath(args[0]);
+    auto file = openArchive(path);
+    const kv::LocaleSeparators separators;  // "/" and ":"
+
+    bool damaged = false;
+    kv::format::ArchiveWalker walk(*file);
+    while (auto entry = walk.next()) {
+        const auto date = kv::fromDosDateTime(entry->fileDate);
+        std::cout << entry->fileName << ';' << entry->folder << ';' << entry->fileSize << ';'
+                  << entry->compressedSize << ';'
+                  << (date ? kv::formatDateTime(*date, separators) : std::string()) << ';'
+                  << entry->typeName << ';' << walk.offset() << '\n';
+        if (!kv::format::payloadFits(*entry, walk.payloadStart(), walk.fileSize())) {
+            printError(entry->fullPath() + " : contenu coupé par la fin de l'archive");
+            damaged = true;
+        }
+    }
+    std::cout.flush();
+    if (walk.failed()) {
+        printError("Erreur de lecture du fichier < " + path + " >.");
+        return ExitFailure;
+    }
+    if (walk.cutShort()) {
+        printError("Archive tronquée : la dernière entrée est incomplète.");
+        return ExitFailure;
+    }
+    return damaged ? ExitFailure : ExitOk;
+}
+
+}  // namespace kvr

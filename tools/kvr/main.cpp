@@ -1,0 +1,43 @@
+// kvr COMMAND ARGUMENTS...: runs one engine command from the terminal.
+
+#include <cstring>
+#include <iostream>
+
+#include "tools/kvr/KvrCommon.h"
+#include "util/Error.h"
+
+namespace {
+
+// One line per command.
+const kvr::Command commands[] = {
+    {"list", "ARCHIVE", kvr::listCommand},
+    {"test", "ARCHIVE", kvr::testCommand},
+};
+
+int usage()
+{
+    std::cerr << "Usage :\n";
+    for (const auto& command : commands)
+        std::cerr << "  kvr " << command.name << ' ' << command.usage << '\n';
+    return kvr::ExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return usage();
+    for (const auto& command : commands) {
+        if (std::strcmp(argv[1], command.name) != 0)
+            continue;
+        try {
+            return command.run(kvr::Args(argv + 2, argv + argc));
+        } catch (const kv::Error& error) {
+            kvr::printError(error.what());
+            return kvr::ExitFailure;
+        }
+    }
+    std::cerr << "Commande inconnue : " << argv[1] << '\n';
+    return usage();
+}
