@@ -27,6 +27,8 @@ struct Command {
 
 int listCommand(const Args& args);
 int testCommand(const Args& args);
+int updateCommand(const Args& args);
+int commentCommand(const Args& args);
 
 // An argument that starts with a drive letter and ":\" is a Windows path and
 // is taken as it is; anything else is a host path (a relative one taken from

@@ -12,6 +12,9 @@ namespace {
 const kvr::Command commands[] = {
     {"list", "ARCHIVE", kvr::listCommand},
     {"test", "ARCHIVE", kvr::testCommand},
+    {"update", "ARCHIVE [--script FICHIER]... [--drop-missing] [--comment TEXTE] [--date-comment]",
+     kvr::updateCommand},
+    {"comment", "ARCHIVE TEXTE", kvr::commentCommand},
 };
 
 int usage()

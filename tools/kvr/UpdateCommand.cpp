@@ -1,0 +1,112 @@
+// kvr update ARCHIVE [--script FILE]... [--drop-missing] [--comment TEXT] [--date-comment]
+//
+// Loads the archive when it exists (else it is a new one), adds every line of
+// each selection script to the catalog, and runs the archiving run. Missing
+// files of an existing archive are carried over unless --drop-missing. The
+// archive keeps its comment unless --comment gives another. The last line on
+// standard error counts what was stored, carried over and left out.
+
+#include <iostream>
+
+#include "engine/Adding.h"
+#include "engine/ArchiveRun.h"
+#include "engine/CatalogReader.h"
+#include "engine/SelectionScript.h"
+#include "platform/Platform.h"
+#include "tools/kvr/KvrCommon.h"
+#include "util/FileRoutines.h"
+
+#ifdef KVR_HAVE_QTCORE
+#include <QFileInfo>
+#include <QMimeDatabase>
+#endif
+
+namespace kvr {
+
+namespace {
+
+constexpr const char* UpdateUsage =
+    "Usage : kvr update ARCHIVE [--script FICHIER]... [--drop-missing] [--comment TEXTE] [--date-comment]";
+
+// The type text of a file from the desktop's MIME database.
+std::string mimeTypeName(const std::string& path)
+{
+#ifdef KVR_HAVE_QTCORE
+    const std::optional<std::string> host = kv::platform().toHost(path);
+    if (!host)
+        return {};
+    static const QMimeDatabase database;
+    const QMimeType type = database.mimeTypeForFile(QFileInfo(QString::fromStdString(*host)));
+    return type.isValid() ? type.comment().toStdString() : std::string();
+#else
+    (void)path;
+    return {};
+#endif
+}
+
+}  // namespace
+
+int updateCommand(const Args& args)
+{
+    std::string archiveArgument;
+    std::vector<std::string> scripts;
+    std::optional<std::string> comment;
+    bool dropMissing = false;
+    bool dateComment = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if ((arg == "--script" || arg == "--comment") && i + 1 < args.size()) {
+            if (arg == "--script")
+                scripts.push_back(args[++i]);
+            else
+                comment = args[++i];
+        } else if (arg == "--drop-missing") {
+            dropMissing = true;
+        } else if (arg == "--date-comment") {
+            dateComment = true;
+        } else if (archiveArgument.empty() && !arg.starts_with("--")) {
+            archiveArgument = arg;
+        } else {
+            printError(UpdateUsage);
+            return ExitUsage;
+        }
+    }
+    if (archiveArgument.empty()) {
+        printError(UpdateUsage);
+        return ExitUsage;
+    }
+
+    CliUi ui;
+    kv::Session session;
+    session.currentArchive = windowsPath(archiveArgument);
+    session.workFolder = kv::DefaultWorkFolder();
+    session.dateComment = dateComment;
+    session.checkRecupeFile = dropMissing;
+
+    const kv::LoadResult loaded = kv::LoadArchive(session, ui);
+    if (loaded.outcome == kv::LoadOutcome::Incompatible)
+        return ExitFailure;
+    if (loaded.outcome == kv::LoadOutcome::ReadError) {
+        // Archiving now would drop the entries that could not be read.
+        printError(loaded.error);
+        return ExitFailure;
+    }
+    if (comment)
+        session.comment = *comment;
+
+    kv::AddOperation adding(session, ui, mimeTypeName, [](const std::string& fileName) {
+        printError("Nom trop long, fichier ignoré : " + fileName);
+        return std::string();
+    });
+    for (const std::string& script : scripts) {
+        for (const std::string& line : kv::ReadSelectionScript(windowsPath(script)))
+            kv::AddSelectionEntry(adding, line);
+    }
+
+    const kv::ArchiveResult result = kv::ArchiveFiles(session, ui, [] {});
+    printError("Fichiers archivés : " + std::to_string(result.stored) + ", repris de l'archive : " +
+               std::to_string(result.carriedOver) + ", laissés de côté : " + std::to_string(result.leftOut));
+    return result.clean() ? ExitOk : ExitFailure;
+}
+
+}  // namespace kvr
