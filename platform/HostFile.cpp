@@ -1,0 +1,98 @@
+#include "platform/HostFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace kv {
+
+std::unique_ptr<HostFile> HostFile::open(const std::string& hostPath, OpenMode mode) {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+        case OpenMode::Read: flags |= O_RDONLY | O_NONBLOCK; break;
+        case OpenMode::Create: flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK; break;
+        case OpenMode::ReadWrite: flags |= O_RDWR | O_NONBLOCK; break;
+    }
+    // O_NONBLOCK keeps the open itself from waiting on a pipe; the check below
+    // then refuses anything that is not a regular file.
+    int fd;
+    do {
+        fd = ::open(hostPath.c_str(), flags, 0644);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return std::unique_ptr<HostFile>(new HostFile(fd));
+}
+
+HostFile::~HostFile() { close(); }
+
+int64_t HostFile::read(void* buffer, int64_t count) {
+    if (fd_ < 0 || count < 0) return -1;
+    auto* p = static_cast<char*>(buffer);
+    int64_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::read(fd_, p + done, static_cast<size_t>(count - done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return done > 0 ? done : -1;
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    return done;
+}
+
+bool HostFile::write(const void* buffer, int64_t count) {
+    if (fd_ < 0 || count < 0) return false;
+    const auto* p = static_cast<const char*>(buffer);
+    int64_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd_, p + done, static_cast<size_t>(count - done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            failed_ = true;
+            return false;
+        }
+        if (n == 0) {
+            failed_ = true;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+bool HostFile::seek(int64_t position) {
+    if (fd_ < 0 || position < 0) return false;
+    return lseek(fd_, static_cast<off_t>(position), SEEK_SET) == static_cast<off_t>(position);
+}
+
+int64_t HostFile::position() {
+    if (fd_ < 0) return -1;
+    return lseek(fd_, 0, SEEK_CUR);
+}
+
+int64_t HostFile::size() {
+    struct stat st;
+    if (fd_ < 0 || fstat(fd_, &st) != 0) return -1;
+    return st.st_size;
+}
+
+bool HostFile::close() {
+    if (fd_ < 0) return !failed_;
+    const int rc = ::close(fd_);
+    fd_ = -1;
+    // EINTR from close still releases the descriptor on Linux; only EIO and
+    // ENOSPC (delayed write errors, NFS) mean the data may be lost.
+    if (rc != 0 && errno != EINTR) failed_ = true;
+    return !failed_;
+}
+
+}  // namespace kv
