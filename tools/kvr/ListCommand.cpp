@@ -19,8 +19,10 @@ int listCommand(const Args& args)
     auto file = openArchive(path);
     const kv::LocaleSeparators separators;  // "/" and ":"
 
-    bool damaged = false;
     kv::format::ArchiveWalker walk(*file);
+    bool damaged = walk.fileSize() < kv::format::HeaderSize;
+    if (damaged)
+        printError("Archive tronquée : en-tête incomplet.");
     while (auto entry = walk.next()) {
         const auto date = kv::fromDosDateTime(entry->fileDate);
         std::cout << entry->fileName << ';' << entry->folder << ';' << entry->fileSize << ';'
