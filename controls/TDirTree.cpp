@@ -1,0 +1,743 @@
+#include "controls/TDirTree.h"
+
+#include <QApplication>
+#include <QCollator>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QMetaMethod>
+#include <QMimeData>
+#include <QSocketNotifier>
+#include <QUrl>
+#include <algorithm>
+#include <memory>
+
+#include "controls/DesktopShares.h"
+#include "util/Error.h"
+#include "util/PathHelpers.h"
+
+namespace kv {
+
+// A node of the tree: its record (none for a placeholder), its image indices and
+// its share overlay. Deleting it frees the record, then tells the tree.
+class TDirNode : public QTreeWidgetItem {
+public:
+    explicit TDirNode(TDirTree* tree) : tree_(tree) {}
+    ~TDirNode() override {
+        const bool hadRecord = entry != nullptr;
+        entry.reset();
+        if (tree_ && hadRecord) tree_->nodeDeleted(this);
+    }
+
+    TDirTree* tree_;
+    std::unique_ptr<TDirEntry> entry;
+    int imageIndex = -1;
+    int selectedIndex = -1;
+    int overlay = -1;
+};
+
+namespace {
+
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+std::string str(const QString& s) { return s.toStdString(); }
+QString qstr(const std::string& s) { return QString::fromStdString(s); }
+
+TDirNode* asNode(QTreeWidgetItem* item) { return static_cast<TDirNode*>(item); }
+
+int letterIndex(QChar c) {
+    const char16_t u = QChar(c).toUpper().unicode();
+    return (u >= 'A' && u <= 'Z') ? u - 'A' : -1;
+}
+
+QString rootOf(char letter) { return QString(QChar(letter)) + QStringLiteral(":\\"); }
+
+// The folder named by a path ending in "\" exists (a drive root included).
+bool folderExists(const QString& path) {
+    QString p = qstr(RemoveBackslash(str(path)));
+    if (p.size() == 2 && p[1] == u':') p += u'\\';
+    return !p.isEmpty() && platform().directoryExists(str(p));
+}
+
+const DesktopShares& shares(bool reread = false) {
+    static std::unique_ptr<DesktopShares> cache;
+    if (!cache || reread) cache = std::make_unique<DesktopShares>();
+    return *cache;
+}
+
+}  // namespace
+
+TDirTree::TDirTree(QWidget* parent) : QTreeWidget(parent) {
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setSortingEnabled(false);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setIconSize(QSize(SystemImages::IconSize, SystemImages::IconSize));
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly);
+    setUniformRowHeights(true);
+
+    initialDirectory_ = currentDirectory();
+    for (int i = 0; i < 26; ++i) lastFolder_[i] = rootOf(char('A' + i));
+    if (const int cur = letterIndex(initialDirectory_.isEmpty() ? QChar() : initialDirectory_[0]); cur >= 0)
+        lastFolder_[cur] = initialDirectory_.toUpper();
+    (void)SystemImages::shared();
+
+    connect(this, &QTreeWidget::itemExpanded, this, &TDirTree::expansionRequest);
+    connect(this, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current, QTreeWidgetItem*) { selectionChange(current); });
+    connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { click(item); });
+
+    mountGeneration_ = platform().mountGeneration();
+    if (const int fd = platform().mountWatchHandle(); fd >= 0) {
+        mountNotifier_ = new QSocketNotifier(fd, QSocketNotifier::Exception, this);
+        connect(mountNotifier_, &QSocketNotifier::activated, this, &TDirTree::pollMounts);
+    }
+    mountPoll_.setInterval(1000);
+    connect(&mountPoll_, &QTimer::timeout, this, &TDirTree::pollMounts);
+    mountPoll_.start();
+}
+
+TDirTree::~TDirTree() {
+    mountPoll_.stop();
+    updateLock_ = 0;
+    destroying_ = true;
+    shownSelected_ = nullptr;
+    clear();
+}
+
+QString TDirTree::currentDirectory() {
+    if (auto windows = platform().toWindows(QDir::currentPath().toStdString())) {
+        QString dir = qstr(*windows);
+        if (!dir.endsWith(u'\\')) dir += u'\\';
+        return dir;
+    }
+    return rootOf(platform().currentDrive());
+}
+
+// ----- records, nodes, icons -----
+
+TDirEntry* TDirTree::EntryOf(QTreeWidgetItem* node) { return node ? asNode(node)->entry.get() : nullptr; }
+int TDirTree::OverlayOf(QTreeWidgetItem* node) { return node ? asNode(node)->overlay : -1; }
+int TDirTree::ImageIndexOf(QTreeWidgetItem* node) { return node ? asNode(node)->imageIndex : -1; }
+int TDirTree::SelectedIndexOf(QTreeWidgetItem* node) { return node ? asNode(node)->selectedIndex : -1; }
+
+QString TDirTree::LastFolder(char letter) const {
+    const int i = letterIndex(QChar(letter));
+    return i < 0 ? QString() : lastFolder_[i];
+}
+
+int64_t TDirTree::StoredSerial(char letter) const {
+    const int i = letterIndex(QChar(letter));
+    return i < 0 ? 0 : serials_[i];
+}
+
+QList<QTreeWidgetItem*> TDirTree::topNodes() const {
+    QList<QTreeWidgetItem*> nodes;
+    for (int i = 0; i < topLevelItemCount(); ++i) nodes.append(topLevelItem(i));
+    return nodes;
+}
+
+void TDirTree::nodeDeleted(QTreeWidgetItem* node) {
+    if (shownSelected_ == node) shownSelected_ = nullptr;
+    if (dropTarget_ == node) dropTarget_ = nullptr;
+    emit OnDeleteItem(node);
+}
+
+QTreeWidgetItem* TDirTree::newNode(QTreeWidgetItem* parent, int insertAt, const QString& path,
+                                   const QString& caption, int imageIndex, void* data) {
+    auto* node = new TDirNode(this);
+    node->setText(0, caption);
+    node->entry = std::make_unique<TDirEntry>();
+    node->entry->Path = path.toUpper();
+    node->entry->Data = data;
+    if (parent) {
+        if (insertAt < 0) parent->addChild(node);
+        else parent->insertChild(insertAt, node);
+    } else {
+        if (insertAt < 0) addTopLevelItem(node);
+        else insertTopLevelItem(insertAt, node);
+    }
+    if (showShareOverlay_) computeOverlay(node);
+    setIcons(node, imageIndex);
+    return node;
+}
+
+void TDirTree::addPlaceholder(QTreeWidgetItem* node) { node->addChild(new TDirNode(this)); }
+
+void TDirTree::setIcons(QTreeWidgetItem* item, int imageIndex) {
+    SystemImages& images = SystemImages::shared();
+    TDirNode* node = asNode(item);
+    node->imageIndex = imageIndex;
+    if (imageIndex == images.closedFolderIndex()) node->selectedIndex = images.openFolderIndex();
+    else if (node->entry) node->selectedIndex = images.iconIndex(node->entry->Path, true);
+    else node->selectedIndex = imageIndex;
+    applyIcon(node);
+    emit OnGetIcon(node);
+}
+
+void TDirTree::SetNodeImages(QTreeWidgetItem* item, int imageIndex, int selectedIndex) {
+    if (!item) return;
+    asNode(item)->imageIndex = imageIndex;
+    asNode(item)->selectedIndex = selectedIndex;
+    applyIcon(item);
+}
+
+void TDirTree::applyIcon(QTreeWidgetItem* item) {
+    TDirNode* node = asNode(item);
+    const int index = (item == shownSelected_) ? node->selectedIndex : node->imageIndex;
+    node->setIcon(0, SystemImages::shared().iconWithOverlay(index, node->overlay));
+}
+
+QString TDirTree::driveCaption(char letter) {
+    const DriveCaption caption = DriveLabel(letter);
+    serials_[letter - 'A'] = caption.serial;
+    return qstr(caption.text);
+}
+
+// ----- filters -----
+
+uint32_t TDirTree::DriveMask() const {
+    const uint32_t present = platform().logicalDrives();
+    uint32_t mask = 0;
+    for (int i = 0; i < 26; ++i) {
+        if (!(present & (1u << i))) continue;
+        bool keep = true;
+        switch (platform().driveType(str(rootOf(char('A' + i))))) {
+        case DriveType::Unknown: keep = driveTypes_ & driveTypeBit(drtUnknown); break;
+        case DriveType::NoRootDir: keep = true; break;
+        case DriveType::Removable: keep = driveTypes_ & driveTypeBit(drtRemovable); break;
+        case DriveType::Fixed: keep = driveTypes_ & driveTypeBit(drtFixed); break;
+        case DriveType::Remote: keep = driveTypes_ & driveTypeBit(drtRemote); break;
+        case DriveType::CdRom: keep = driveTypes_ & driveTypeBit(drtCDRom); break;
+        case DriveType::RamDisk: keep = driveTypes_ & driveTypeBit(drtRamDisk); break;
+        }
+        if (keep) mask |= 1u << i;
+    }
+    return mask;
+}
+
+bool TDirTree::AcceptFolder(const QString& path) {
+    if (!goBelowRecycleBin_) {
+        const QString lowered = path.toLower();
+        qsizetype p = lowered.indexOf(QStringLiteral("\\recycled\\"));
+        if (p < 0) p = lowered.indexOf(QStringLiteral("\\recycler\\"));
+        // 1-based position below length - 9: a folder inside the recycle folder.
+        if (p >= 0 && p + 1 < path.size() - 9) return false;
+    }
+    bool doAdd = true;
+    if (isSignalConnected(QMetaMethod::fromSignal(&TDirTree::OnAddDir))) emit OnAddDir(path, doAdd);
+    return doAdd;
+}
+
+bool TDirTree::AcceptAttributes(uint32_t attributes) const {
+    if (dirTypes_ & dirTypeBit(dtAll)) return true;
+    if ((attributes & attr::Hidden) && !(dirTypes_ & dirTypeBit(dtHidden))) return false;
+    if ((attributes & attr::System) && !(dirTypes_ & dirTypeBit(dtSystem))) return false;
+    if ((attributes & attr::Archive) && !(dirTypes_ & dirTypeBit(dtArchive))) return false;
+    return (dirTypes_ & dirTypeBit(dtNormal)) || (attributes & (attr::Hidden | attr::System | attr::Archive));
+}
+
+// ----- enumeration, listing, probing -----
+
+std::vector<TDirTree::Found> TDirTree::enumerate(QTreeWidgetItem* item, Walk walk) {
+    TDirNode* node = asNode(item);
+    const QString path = node->entry->Path;
+    std::vector<Found> found;
+    auto counts = [&](const QString& name, uint32_t attributes) {
+        return (attributes & attr::Directory) && name != u"." && name != u".." &&
+               AcceptFolder(path + name + u'\\') && AcceptAttributes(attributes);
+    };
+
+    if (isSignalConnected(QMetaMethod::fromSignal(&TDirTree::OnFindDir))) {
+        TDirRec rec;
+        rec.Data = node->entry->Data;
+        int result = 0;
+        emit OnFindDir(path, rec, result, true);
+        while (result == 0) {
+            if (walk == Walk::Probe) node->entry->Data = rec.Data;
+            if (counts(rec.Name, rec.Attr)) {
+                found.push_back({rec.Name, rec.Attr, rec.Data});
+                if (walk == Walk::Probe) break;
+            }
+            rec.Data = node->entry->Data;
+            result = 1;
+            emit OnFindDir(path, rec, result, false);
+        }
+        rec.FindHandle = 0;
+        return found;
+    }
+
+    for (const FindEntry& entry : platform().find(str(path) + "*.*", attr::AnyFile)) {
+        const QString name = qstr(entry.name);
+        if (!counts(name, entry.attributes)) continue;
+        found.push_back({name, entry.attributes, nullptr});
+        if (walk == Walk::Probe) break;
+    }
+    return found;
+}
+
+void TDirTree::ListChildren(QTreeWidgetItem* item) {
+    TDirEntry* entry = EntryOf(item);
+    if (!entry || entry->Listed) return;
+    const bool fromHandler = isSignalConnected(QMetaMethod::fromSignal(&TDirTree::OnFindDir));
+    qDeleteAll(item->takeChildren());
+    entry->Listed = true;
+    std::vector<Found> found = enumerate(item, Walk::List);
+
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(found.begin(), found.end(), [&](const Found& a, const Found& b) {
+        const int c = collator.compare(a.name, b.name);
+        return c != 0 ? c < 0 : QString::compare(a.name, b.name, Qt::CaseInsensitive) < 0;
+    });
+
+    const QString parentPath = entry->Path;
+    SystemImages& images = SystemImages::shared();
+    for (const Found& f : found) {
+        const QString path = parentPath + f.name + u'\\';
+        // The caption is the name as the disk spells it; a handler's entry is
+        // looked up on disk like any other path.
+        QString caption = f.name;
+        if (fromHandler) {
+            const QString normal = qstr(NormalizePathCase(str(path), false));
+            caption = normal.mid(normal.lastIndexOf(u'\\') + 1);
+        }
+        newNode(item, -1, path, caption, images.iconIndexFor(f.name, f.attributes | attr::Directory), f.data);
+    }
+}
+
+void TDirTree::ProbeChildren(QTreeWidgetItem* item) {
+    TDirEntry* entry = EntryOf(item);
+    if (!entry || entry->Listed) return;
+    if (!enumerate(item, Walk::Probe).empty()) addPlaceholder(item);
+}
+
+void TDirTree::ResetNode(QTreeWidgetItem* item) {
+    TDirEntry* entry = EntryOf(item);
+    if (!entry) return;
+    const bool wasExpanded = item->isExpanded();
+    {
+        // Collapsing must not list the node again before it is probed.
+        const QSignalBlocker block(this);
+        if (wasExpanded) item->setExpanded(false);
+    }
+    qDeleteAll(item->takeChildren());
+    entry->Listed = false;
+    ProbeChildren(item);
+}
+
+void TDirTree::expansionRequest(QTreeWidgetItem* item) {
+    if (!EntryOf(item)) return;
+    WaitCursor wait;
+    ListChildren(item);
+    for (int i = 0; i < item->childCount(); ++i) ProbeChildren(item->child(i));
+}
+
+// ----- building -----
+
+void TDirTree::beginUpdate() {
+    if (updateDepth_++ == 0) setUpdatesEnabled(false);
+}
+
+void TDirTree::endUpdate() {
+    if (updateDepth_ > 0 && --updateDepth_ == 0) setUpdatesEnabled(true);
+}
+
+QTreeWidgetItem* TDirTree::addDriveNode(char letter, int insertAt) {
+    const QString root = rootOf(letter);
+    const DriveType type = platform().driveType(str(root));
+    // A removable drive is never touched: the shell's name, no volume query.
+    QString caption;
+    if (type == DriveType::Removable) {
+        caption = qstr(platform().displayName(str(root)));
+        if (caption.isEmpty()) caption = QStringLiteral("(%1:)").arg(QChar(letter));
+    } else {
+        caption = driveCaption(letter);
+    }
+    return newNode(nullptr, insertAt, root, caption, SystemImages::shared().driveIndex(type), nullptr);
+}
+
+void TDirTree::Build() {
+    if (loading_ || destroying_) return;
+    --updateLock_;
+    WaitCursor wait;
+    beginUpdate();
+    clear();
+    shownSelected_ = nullptr;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    shownMask_ = DriveMask();
+    for (int i = 0; i < 26; ++i) {
+        if (!(shownMask_ & (1u << i))) continue;
+        const char letter = char('A' + i);
+        if (!AcceptFolder(rootOf(letter))) continue;
+        QTreeWidgetItem* node = addDriveNode(letter, -1);
+        const DriveType type = platform().driveType(str(rootOf(letter)));
+        if (!fastLoad_ && (type == DriveType::Fixed || type == DriveType::Remote || type == DriveType::RamDisk))
+            ProbeChildren(node);
+        else
+            addPlaceholder(node);
+    }
+    ++updateLock_;
+    endUpdate();
+    if (currentItem()) scrollToItem(currentItem());
+}
+
+void TDirTree::Loaded() {
+    if (!loading_) return;
+    loading_ = false;
+    if (readOnStart_) Build();
+    const QString target = initialDirectory_.isEmpty() ? currentDirectory() : initialDirectory_;
+    setDirectory(target);
+}
+
+void TDirTree::ClearTree() {
+    --updateLock_;
+    beginUpdate();
+    shownSelected_ = nullptr;
+    clear();
+    ++updateLock_;
+    if (updateLock_ == 0) selectionChange(currentItem());
+    endUpdate();
+}
+
+// ----- navigation -----
+
+QString TDirTree::Directory() const {
+    QTreeWidgetItem* node = currentItem();
+    if (!node) return QStringLiteral("?");
+    TDirEntry* entry = EntryOf(node);
+    return entry ? entry->Path : QString();
+}
+
+void TDirTree::setDirectory(const QString& value) {
+    if (value.isEmpty()) throw Error("Invalid Path Name");
+    if (value == u"?") return;
+    std::string p = str(value);
+    AddBackslash(p);
+    QString path = qstr(p);
+    if (!folderExists(path)) path = currentDirectory().left(1) + QStringLiteral(":\\");
+    const int n = CountBackslashes(str(path));
+    if (n == 0) return;
+
+    WaitCursor wait;
+    beginUpdate();
+    path = path.toUpper();
+    QTreeWidgetItem* found = nullptr;
+    for (int level = 1; level <= n; ++level) {
+        const QString part = qstr(PathToLevel(str(path), level));
+        QTreeWidgetItem* match = nullptr;
+        const int count = level == 1 ? topLevelItemCount() : found->childCount();
+        for (int i = 0; i < count; ++i) {
+            QTreeWidgetItem* node = level == 1 ? topLevelItem(i) : found->child(i);
+            TDirEntry* entry = EntryOf(node);
+            if (!entry) break;
+            if (QString::compare(entry->Path, part, Qt::CaseInsensitive) == 0) {
+                match = node;
+                break;
+            }
+        }
+        if (!match) {
+            endUpdate();
+            return;
+        }
+        found = match;
+        ListChildren(found);
+    }
+    // Open the branches from the top, each through the expansion request.
+    QList<QTreeWidgetItem*> ancestors;
+    for (QTreeWidgetItem* a = found->parent(); a; a = a->parent()) ancestors.prepend(a);
+    for (QTreeWidgetItem* a : ancestors) a->setExpanded(true);
+    setCurrentItem(found);
+    scrollToItem(found);
+    endUpdate();
+}
+
+QTreeWidgetItem* TDirTree::FindNode(const QString& value) {
+    WaitCursor wait;
+    std::string p = str(value);
+    AddBackslash(p);
+    const QString path = qstr(p).toUpper();
+    const int n = CountBackslashes(str(path));
+    QTreeWidgetItem* found = nullptr;
+    for (int level = 1; level <= n; ++level) {
+        const QString part = qstr(PathToLevel(str(path), level));
+        QTreeWidgetItem* match = nullptr;
+        const int count = level == 1 ? topLevelItemCount() : found->childCount();
+        for (int i = 0; i < count; ++i) {
+            QTreeWidgetItem* node = level == 1 ? topLevelItem(i) : found->child(i);
+            TDirEntry* entry = EntryOf(node);
+            if (!entry) break;
+            if (entry->Path == part) {
+                match = node;
+                break;
+            }
+        }
+        if (!match) return nullptr;
+        found = match;
+    }
+    return found;
+}
+
+void TDirTree::Refresh() {
+    const QString remembered = Directory();
+    Build();
+    auto tryNavigate = [this](const QString& path) {
+        if (path.isEmpty() || path == u"?") return;
+        setDirectory(path);
+    };
+    tryNavigate(remembered);
+    if (topLevelItemCount() > 0 && !currentItem()) tryNavigate(remembered.left(3));
+    if (topLevelItemCount() > 0 && !currentItem()) {
+        try {
+            // Any drive will do: the first one shown.
+            QTreeWidgetItem* drive = topLevelItem(0);
+            const QString last = lastFolder_[letterIndex(EntryOf(drive)->Path[0])];
+            setDirectory(last);
+            if (Directory() != last) {
+                --updateLock_;
+                setCurrentItem(drive);
+                ++updateLock_;
+                selectionChange(drive);
+            }
+        } catch (...) {
+        }
+    }
+}
+
+void TDirTree::setDirTypes(TDirTypes value) {
+    if (value == dirTypes_) return;
+    dirTypes_ = value;
+    Refresh();
+}
+
+void TDirTree::setGoBelowRecycleBin(bool value) {
+    if (value == goBelowRecycleBin_) return;
+    goBelowRecycleBin_ = value;
+    Refresh();
+}
+
+void TDirTree::setDriveTypes(TDriveTypes value) {
+    if (value == driveTypes_) return;
+    driveTypes_ = value;
+    ResyncDrives();
+}
+
+// ----- selection and click -----
+
+void TDirTree::selectionChange(QTreeWidgetItem* node) {
+    if (destroying_ || locked()) return;
+    if (TDirEntry* entry = EntryOf(node)) {
+        const char letter = char(entry->Path[0].toUpper().unicode());
+        const int i = letterIndex(entry->Path[0]);
+        if (i >= 0) {
+            const int64_t serial = DriveSerial(letter);
+            if (serials_[i] == 0) {
+                // Never read before (a removable drive is built without a volume
+                // query): this is the first medium seen, not an exchanged one.
+                serials_[i] = serial;
+            } else if (serial != serials_[i]) {
+                QTreeWidgetItem* drive = FindNode(rootOf(letter));
+                if (drive) {
+                    --updateLock_;
+                    ResetNode(drive);
+                    drive->setText(0, driveCaption(letter));
+                    if (serials_[i] != -1 && drive->childCount() == 0) addPlaceholder(drive);
+                    if (currentItem() != drive) setCurrentItem(drive);
+                    ++updateLock_;
+                }
+                node = drive;
+            }
+        }
+        if (TDirEntry* current = EntryOf(node); current && i >= 0) lastFolder_[i] = current->Path.toUpper();
+    }
+    if (shownSelected_ != node) {
+        QTreeWidgetItem* previous = shownSelected_;
+        shownSelected_ = node;
+        if (previous) applyIcon(previous);
+        if (node) applyIcon(node);
+    }
+    emit OnChange(node);
+}
+
+void TDirTree::click(QTreeWidgetItem*) {
+    QTreeWidgetItem* node = currentItem();
+    TDirEntry* entry = EntryOf(node);
+    if (!entry) return;
+    const int i = letterIndex(entry->Path[0]);
+    if (i >= 0 && DriveSerial(char('A' + i)) == serials_[i]) emit OnClick();
+    else selectionChange(node);
+}
+
+// ----- drives coming and going -----
+
+bool TDirTree::ResyncDrives() {
+    bool changed = false;
+    --updateLock_;
+    beginUpdate();
+    const uint32_t mask = DriveMask();
+    for (int i = 0; i < 26; ++i) {
+        const uint32_t bit = 1u << i;
+        if ((shownMask_ & bit) && !(mask & bit)) {
+            if (QTreeWidgetItem* node = FindNode(rootOf(char('A' + i)))) {
+                ResetNode(node);
+                delete node;
+            }
+            changed = true;
+        }
+    }
+    for (int i = 0; i < 26; ++i) {
+        const uint32_t bit = 1u << i;
+        if (!(mask & bit) || (shownMask_ & bit)) continue;
+        const char letter = char('A' + i);
+        const QString root = rootOf(letter);
+        int insertAt = -1;
+        for (int k = 0; k < topLevelItemCount(); ++k) {
+            TDirEntry* entry = EntryOf(topLevelItem(k));
+            if (entry && entry->Path > root) {
+                insertAt = k;
+                break;
+            }
+        }
+        QTreeWidgetItem* node = addDriveNode(letter, insertAt);
+        const DriveType type = platform().driveType(str(root));
+        if (fastLoad_ || static_cast<int>(type) < static_cast<int>(DriveType::Fixed) || type == DriveType::CdRom)
+            addPlaceholder(node);
+        else
+            ProbeChildren(node);
+        changed = true;
+    }
+    shownMask_ = mask;
+    ++updateLock_;
+    endUpdate();
+    viewport()->update();
+    if (changed) selectionChange(currentItem());
+    return changed;
+}
+
+void TDirTree::MediaCheck() {
+    for (int i = 25; i >= 0; --i) {
+        if (!(shownMask_ & (1u << i))) continue;
+        const char letter = char('A' + i);
+        if (DriveSerial(letter) == serials_[i]) continue;
+        if (QTreeWidgetItem* drive = FindNode(rootOf(letter))) {
+            --updateLock_;
+            ResetNode(drive);
+            drive->setText(0, driveCaption(letter));
+            if (serials_[i] != -1 && drive->childCount() == 0) addPlaceholder(drive);
+            ++updateLock_;
+        }
+        return;
+    }
+}
+
+void TDirTree::DeviceChange() {
+    --updateLock_;
+    const bool changed = ResyncDrives();
+    if (!changed) MediaCheck();
+    ++updateLock_;
+    selectionChange(currentItem());
+}
+
+void TDirTree::pollMounts() {
+    const uint64_t generation = platform().mountGeneration();
+    if (generation == mountGeneration_) return;
+    mountGeneration_ = generation;
+    if (!loading_ && !destroying_) DeviceChange();
+}
+
+// ----- share overlay -----
+
+void TDirTree::computeOverlay(QTreeWidgetItem* item) {
+    TDirNode* node = asNode(item);
+    if (!node->entry) return;
+    if (!node->entry->ShareKnown) {
+        std::string folder = RemoveBackslash(str(node->entry->Path));
+        if (folder.size() == 2) folder += '\\';
+        const auto host = platform().toHost(folder);
+        node->entry->HostFolder = host ? qstr(*host) : QString();
+        node->entry->ShareKnown = true;
+    }
+    const bool shared = !node->entry->HostFolder.isEmpty() && shares().isShared(node->entry->HostFolder);
+    node->overlay = shared ? SystemImages::SharedOverlay : -1;
+}
+
+void TDirTree::overlayAll(QTreeWidgetItem* item, bool on) {
+    TDirNode* node = asNode(item);
+    if (!node->entry) return;
+    if (on) computeOverlay(node);
+    else node->overlay = -1;
+    applyIcon(node);
+    if (on && !node->entry->Listed) return;
+    for (int i = 0; i < node->childCount(); ++i) overlayAll(node->child(i), on);
+}
+
+void TDirTree::setShowShareOverlay(bool value) {
+    if (value == showShareOverlay_) return;
+    showShareOverlay_ = value;
+    if (value) shares(true);
+    for (QTreeWidgetItem* node : topNodes()) overlayAll(node, value);
+}
+
+// ----- drag source and shell drops -----
+
+void TDirTree::setAcceptDropFiles(bool value) {
+    acceptDropFiles_ = value;
+    setAcceptDrops(value);
+    viewport()->setAcceptDrops(value);
+    setDragDropMode(value ? QAbstractItemView::DragDrop : QAbstractItemView::DragOnly);
+}
+
+QStringList TDirTree::mimeTypes() const { return {QString::fromLatin1(DragFormat)}; }
+
+QMimeData* TDirTree::mimeData(const QList<QTreeWidgetItem*>& items) const {
+    if (items.isEmpty() || !EntryOf(items.first())) return nullptr;
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(DragFormat), Directory().toUtf8());
+    return data;
+}
+
+void TDirTree::dragEnterEvent(QDragEnterEvent* event) {
+    if (acceptDropFiles_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
+    else event->ignore();
+}
+
+void TDirTree::dragMoveEvent(QDragMoveEvent* event) {
+    if (acceptDropFiles_ && event->mimeData()->hasUrls() && itemAt(event->position().toPoint()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TDirTree::dropEvent(QDropEvent* event) {
+    if (!acceptDropFiles_ || !event->mimeData()->hasUrls()) {
+        event->ignore();
+        return;
+    }
+    const QPoint point = event->position().toPoint();
+    if (!viewport()->rect().contains(point)) return;
+    dropTarget_ = itemAt(point);
+    if (!dropTarget_) return;
+    droppedFiles_.clear();
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (!url.isLocalFile()) continue;
+        if (auto windows = platform().toWindows(QDir::cleanPath(url.toLocalFile()).toStdString()))
+            droppedFiles_.append(qstr(*windows));
+    }
+    event->acceptProposedAction();
+    if (!droppedFiles_.isEmpty()) {
+        const Qt::KeyboardModifiers shift =
+            QGuiApplication::queryKeyboardModifiers() & (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier);
+        if (TDirEntry* entry = EntryOf(dropTarget_))
+            emit OnDropFiles(point.x(), point.y(), entry->Path, droppedFiles_, shift);
+    }
+    dropTarget_ = nullptr;
+}
+
+}  // namespace kv

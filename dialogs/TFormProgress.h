@@ -1,0 +1,100 @@
+#pragma once
+// TFormProgress: the modal frame of the archiving and restore runs.
+//
+// The main window prepares it (prepare()), hands it the function that runs the
+// operation of a mode, and shows it modally. The start button (ButtonDemarre)
+// clears CancelRequested and calls the run for Mode 0 (archiving) or 1
+// (restore); other modes start nothing. While the run is in progress the start
+// button is disabled and the stop button stays live (the run lets events run
+// between files). When the run returns, normally or with an error, the dialog
+// closes itself (result Accepted); an error that escaped the run is then shown
+// in an error box.
+//
+// The stop button (ButtonCancel), Escape and any attempt to close the window
+// ask "Etes-vous sûr(e) de vouloir interrompre l'opération" (Yes / Cancel).
+// Unless the answer is Cancel, CancelRequested is set; before the start the
+// dialog closes at once (result Rejected) and nothing runs; during a run the
+// run sees the flag at its next file and the dialog closes when it returns.
+//
+// The engine's progress calls reach it through setLabelText() and the bar
+// setters; the main window's Ui reads cancelRequested() and checkRecupeFile().
+
+#include <QDialog>
+#include <functional>
+
+#include "util/Ui.h"
+
+class QCheckBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace kv {
+
+class TFormProgress : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int ModeArchive = 0;
+    static constexpr int ModeRestore = 1;
+    // Runs the operation of the given mode (0 or 1).
+    using RunFunction = std::function<void(int mode)>;
+
+    // Messages (the stop question, errors that escaped a run) go through ui.
+    explicit TFormProgress(Ui& ui, QWidget* parent = nullptr);
+
+    void setRunFunction(RunFunction run) { run_ = std::move(run); }
+
+    int mode() const { return mode_; }
+    void setMode(int mode) { mode_ = mode; }
+
+    // What the main window does before showing the dialog: the mode, the
+    // caption ("Archivage des fichiers" / "Restauration des fichiers"), the run's
+    // bar at 0 of overallMaximum, the file bar at 0 of 100, the two labels,
+    // and CheckRecupeFile unticked and visible for archiving, hidden for restore.
+    void prepare(int mode, int overallMaximum);
+
+    // CancelRequested.
+    bool cancelRequested() const { return cancelRequested_; }
+    void setCancelRequested(bool value) { cancelRequested_ = value; }
+    // True while the start button's run is in progress.
+    bool running() const { return running_; }
+    // CheckRecupeFile ticked: leave out the rows whose files no longer exist.
+    bool checkRecupeFile() const;
+
+    // Progress from the runs.
+    void setLabelText(ProgressLabel label, const QString& text);
+    void setOverallRange(int maximum);
+    void setOverall(int value);
+    void setFilePercent(int percent);
+
+    QLabel* labelFile() const { return labelFile_; }
+    QLabel* labelPath() const { return labelPath_; }
+    QProgressBar* progressBar() const { return progressBar_; }
+    QProgressBar* progressBarFile() const { return progressBarFile_; }
+    QCheckBox* checkRecupe() const { return checkRecupeFile_; }
+    QPushButton* buttonDemarre() const { return buttonDemarre_; }
+    QPushButton* buttonCancel() const { return buttonCancel_; }
+
+public slots:
+    void ButtonDemarreClick();
+    void ButtonCancelClick();
+    // Escape and closing the window ask the stop question.
+    void reject() override;
+
+private:
+    Ui& ui_;
+    RunFunction run_;
+    int mode_ = ModeArchive;
+    bool cancelRequested_ = false;
+    bool running_ = false;
+
+    QLabel* labelFile_;
+    QProgressBar* progressBarFile_;
+    QLabel* labelPath_;
+    QProgressBar* progressBar_;
+    QCheckBox* checkRecupeFile_;
+    QPushButton* buttonDemarre_;
+    QPushButton* buttonCancel_;
+};
+
+}  // namespace kv
