@@ -147,17 +147,4 @@ ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t p
     return ExtractResult::Done;
 }
 
-bool verifyPayload(File& archive, const EntryRecord& record, int64_t payloadStart,
-                   const std::string& scratchFolder, TGzip& gzip)
-{
-    if (!payloadFits(record, payloadStart, archive.size()))
-        return false;
-    TempFile payload(scratchFolder + uniqueFileName(scratchFolder, "~kvp"));
-    copyPayload(archive, record, payload.path());
-    TempFile out(scratchFolder + uniqueFileName(scratchFolder, "~kvo"));
-    gzip.FileSource = payload.path();
-    gzip.FileDestination = out.path();
-    return gzip.Decompress() == 0;
-}
-
 }  // namespace kv::format

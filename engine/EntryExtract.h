@@ -75,10 +75,4 @@ ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t p
                              const std::string& payloadTemp, const std::string& destinationFolder,
                              TGzip& gzip);
 
-// Decompresses the payload into a scratch file in scratchFolder and deletes it:
-// true when the payload fits in the archive and decompresses cleanly (the
-// verification of list/test commands). Throws like extractPayload.
-bool verifyPayload(File& archive, const EntryRecord& record, int64_t payloadStart,
-                   const std::string& scratchFolder, TGzip& gzip);
-
 }  // namespace kv::format

@@ -164,7 +164,7 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
                 run.outcome.stopped = true;
                 break;
             }
-            run.restoreEntry(*archive, *record, walk.offset() + format::RecordSize);
+            run.restoreEntry(*archive, *record, walk.payloadStart());
         }
         if (walk.failed())
             throw Error("Erreur de lecture dans l'archive < " + session.currentArchive + " >");

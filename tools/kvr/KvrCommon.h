@@ -29,6 +29,8 @@ int listCommand(const Args& args);
 int testCommand(const Args& args);
 int updateCommand(const Args& args);
 int commentCommand(const Args& args);
+int extractCommand(const Args& args);
+int sfxCommand(const Args& args);
 
 // An argument that starts with a drive letter and ":\" is a Windows path and
 // is taken as it is; anything else is a host path (a relative one taken from

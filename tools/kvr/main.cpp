@@ -15,6 +15,8 @@ const kvr::Command commands[] = {
     {"update", "ARCHIVE [--script FICHIER]... [--drop-missing] [--comment TEXTE] [--date-comment]",
      kvr::updateCommand},
     {"comment", "ARCHIVE TEXTE", kvr::commentCommand},
+    {"extract", "ARCHIVE (--origin | --to DOSSIER [--tree]) [CHEMIN...]", kvr::extractCommand},
+    {"sfx", "ARCHIVE SORTIE", kvr::sfxCommand},
 };
 
 int usage()

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include "HandMadeArchive.h"
+#include "engine/Adding.h"
+#include "platform/Platform.h"
+#include "support/RecordingUi.h"
+#include "support/FaultPlatform.h"
+
+namespace kv {
+namespace {
+
+class AddingTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        session.currentArchive = "C:\\Root\\backup.kvr";
+        session.separators = LocaleSeparators::french();
+        for (const char* folder : {"C:\\Root", "C:\\Root\\Sub", "C:\\Root\\Sub\\Deeper", "C:\\Root\\.hidden",
+                                   "C:\\Root\\Zed"})
+            platform().createDirectory(folder);
+        for (const char* file : {"C:\\Root\\b.txt", "C:\\Root\\a.doc", "C:\\Root\\.secret.txt",
+                                 "C:\\Root\\backup.kvr", "C:\\Root\\Sub\\c.txt", "C:\\Root\\Sub\\Deeper\\d.txt",
+                                 "C:\\Root\\.hidden\\no.txt", "C:\\Root\\Zed\\e.doc"})
+            test::writeWinFile(file, "12345");
+    }
+
+    AddOperation operation()
+    {
+        return AddOperation(session, ui, [](const std::string& path) { return "type of " + path.substr(path.size() - 3); },
+                            [this](const std::string& name) {
+                                asked.push_back(name);
+                                return answer;
+                            });
+    }
+
+    std::vector<std::string> paths() const
+    {
+        std::vector<std::string> out;
+        for (const CatalogRow& row : session.rows)
+            out.push_back(row.fullPath());
+        return out;
+    }
+
+    test::TempDrives drives;
+    test::RecordingUi ui;
+    Session session;
+    std::vector<std::string> asked;
+    std::string answer;
+};
+
+TEST_F(AddingTest, FolderLineTakesFilesFirstThenSubfoldersDepthFirst)
+{
+    auto op = operation();
+    AddSelectionEntry(op, "C:\\Root\\*.*");
+    // Hidden files are taken, hidden folders not entered, the archive itself never listed.
+    EXPECT_EQ(paths(), (std::vector<std::string>{"C:\\Root\\.secret.txt", "C:\\Root\\a.doc", "C:\\Root\\b.txt",
+                                                 "C:\\Root\\Sub\\c.txt", "C:\\Root\\Sub\\Deeper\\d.txt",
+                                                 "C:\\Root\\Zed\\e.doc"}));
+    EXPECT_EQ(op.added, 6);
+    EXPECT_GE(ui.pumps, 6);
+}
+
+TEST_F(AddingTest, MaskFiltersFilesInEverySubfolder)
+{
+    auto op = operation();
+    AddSelectionEntry(op, "C:\\Root\\*.txt");
+    EXPECT_EQ(paths(), (std::vector<std::string>{"C:\\Root\\.secret.txt", "C:\\Root\\b.txt",
+                                                 "C:\\Root\\Sub\\c.txt", "C:\\Root\\Sub\\Deeper\\d.txt"}));
+}
+
+TEST_F(AddingTest, NewRowCarriesTheListingValues)
+{
+    platform().setLastWriteDos("C:\\Root\\b.txt", *toDosDateTime({2024, 3, 9, 14, 5, 20}));
+    auto op = operation();
+    AddSelectionEntry(op, "C:\\Root\\b.txt");
+    ASSERT_EQ(session.rows.size(), 1u);
+    const CatalogRow& row = session.rows[0];
+    EXPECT_EQ(row.icon, New);
+    EXPECT_EQ(row.caption, "b.txt");
+    EXPECT_EQ(row.sub, (std::array<std::string, 6>{"C:\\Root\\", "5", "", "09/03/2024 14:05", "type of txt", ""}));
+}
+
+TEST_F(AddingTest, KnownPathsIgnoreCaseAndNothingIsListedTwice)
+{
+    CatalogRow existing;
+    existing.caption = "B.TXT";
+    existing.sub[0] = "c:\\root\\";
+    session.rows.push_back(existing);
+    auto op = operation();
+    AddSelectionEntry(op, "C:\\Root\\b.txt");
+    AddSelectionEntry(op, "C:\\ROOT\\BACKUP.KVR");  // the open archive
+    AddSelectionEntry(op, "C:\\Root\\a.doc");
+    AddSelectionEntry(op, "c:\\root\\A.DOC");
+    AddSelectionEntry(op, "C:\\Root\\missing.txt");
+    AddSelectionEntry(op, "C:\\Nowhere\\*.*");
+    AddSelectionEntry(op, "   ");
+    EXPECT_EQ(paths(), (std::vector<std::string>{"c:\\root\\B.TXT", "C:\\Root\\a.doc"}));
+    EXPECT_TRUE(op.known.contains("C:\\ROOT\\MISSING.TXT"));  // a missing file still becomes known
+
+    KnownPaths accents;
+    EXPECT_TRUE(accents.insert("C:\\Été\\Œuvre.txt"));
+    EXPECT_FALSE(accents.insert("c:\\éTÉ\\œUVRE.TXT"));
+}
+
+TEST_F(AddingTest, LongNamesAskForAShorterOneAndRenameTheFile)
+{
+    const std::string hundred(100, 'h');
+    const std::string longer(101, 'l');
+    test::writeWinFile("C:\\Root\\" + hundred, "x");
+    test::writeWinFile("C:\\Root\\" + longer, "y");
+    auto op = operation();
+    AddSelectionEntry(op, "C:\\Root\\" + hundred);
+    EXPECT_TRUE(asked.empty());
+
+    answer = "   ";  // blanks only: skipped
+    AddSelectionEntry(op, "C:\\Root\\" + longer);
+    EXPECT_EQ(asked, std::vector<std::string>{longer});
+    EXPECT_EQ(session.rows.size(), 1u);
+
+    answer = " short.txt ";
+    AddSelectionEntry(op, "C:\\Root\\" + longer);
+    EXPECT_EQ(paths().back(), "C:\\Root\\short.txt");
+    EXPECT_TRUE(platform().fileExists("C:\\Root\\short.txt"));
+    EXPECT_FALSE(platform().fileExists("C:\\Root\\" + longer));
+
+    // Length counts stored bytes: 60 accented letters fit in 60 bytes.
+    std::string accented;
+    for (int i = 0; i < 60; ++i)
+        accented += "é";
+    test::writeWinFile("C:\\Root\\" + accented, "z");
+    AddSelectionEntry(op, "C:\\Root\\" + accented);
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_EQ(session.rows.back().caption, accented);
+}
+
+TEST_F(AddingTest, EscapeStopsTheWalkAtTheNextFile)
+{
+    ui.onPump = [this] { ui.goOn = false; };
+    auto op = operation();
+    EXPECT_FALSE(ScanFolder(op, "C:\\Root", "*.*"));
+    EXPECT_EQ(session.rows.size(), 1u);
+}
+
+}  // namespace
+}  // namespace kv

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "engine/SelectionScript.h"
+
+namespace kv {
+namespace {
+
+struct ParseCase {
+    const char* name;
+    std::string bytes;
+    std::vector<std::string> lines;
+};
+
+class ParseSelectionScript : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseSelectionScript, GivesTheLinesInOrder)
+{
+    EXPECT_EQ(parseSelectionScript(GetParam().bytes), GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LineEnds, ParseSelectionScript,
+    testing::Values(
+        ParseCase{"CrLf", "C:\\a.txt\r\nC:\\Docs\\*.*\r\n", {"C:\\a.txt", "C:\\Docs\\*.*"}},
+        ParseCase{"BareLf", "C:\\a.txt\nC:\\b.txt\n", {"C:\\a.txt", "C:\\b.txt"}},
+        ParseCase{"BareCr", "C:\\a.txt\rC:\\b.txt\r", {"C:\\a.txt", "C:\\b.txt"}},
+        ParseCase{"LastLineWithoutEnd", "C:\\a.txt\r\nC:\\b.txt", {"C:\\a.txt", "C:\\b.txt"}},
+        ParseCase{"MixedEnds", "C:\\a\rC:\\b\nC:\\c\r\nC:\\d", {"C:\\a", "C:\\b", "C:\\c", "C:\\d"}},
+        ParseCase{"BlankLinesNameNothing", "\r\n  \r\nC:\\a.txt\r\n\t\r\n\r\n", {"C:\\a.txt"}},
+        ParseCase{"Empty", "", {}},
+        ParseCase{"Duplicates", "C:\\a\r\nC:\\a\r\n", {"C:\\a", "C:\\a"}},
+        ParseCase{"Windows1252", "C:\\caf\xE9.txt\r\n", {"C:\\caf\xC3\xA9.txt"}},
+        ParseCase{"Utf8", "C:\\caf\xC3\xA9.txt\r\nC:\\\xE2\x82\xAC.txt", {"C:\\caf\xC3\xA9.txt", "C:\\\xE2\x82\xAC.txt"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SelectionScript, FormatEndsEveryLineWithCrLf)
+{
+    EXPECT_EQ(formatSelectionScript({"C:\\a.txt", "D:\\PROJETS\\*.htm"}), "C:\\a.txt\r\nD:\\PROJETS\\*.htm\r\n");
+    EXPECT_EQ(formatSelectionScript({}), "");
+    // What the dialog writes reads back as the same list, in the same order.
+    std::vector<std::string> lines{"C:\\MES DOCUMENTS\\lettre.doc", "C:\\\xC3\xA9t\xC3\xA9\\*.*", "Z:\\x"};
+    EXPECT_EQ(parseSelectionScript(formatSelectionScript(lines)), lines);
+}
+
+TEST(SelectionScript, LineKinds)
+{
+    auto folder = splitFolderLine("C:\\MES DOCUMENTS\\*.doc");
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->folder, "C:\\MES DOCUMENTS");
+    EXPECT_EQ(folder->mask, "*.doc");
+
+    // The first "\*." splits the line.
+    folder = splitFolderLine("C:\\A\\*.B\\*.txt");
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->folder, "C:\\A");
+    EXPECT_EQ(folder->mask, "*.B\\*.txt");
+
+    EXPECT_FALSE(splitFolderLine("C:\\MES DOCUMENTS\\lettre.doc"));
+    // A wildcard without the "\*." sequence is a file line.
+    EXPECT_FALSE(splitFolderLine("C:\\Docs\\a*.txt"));
+}
+
+}  // namespace
+}  // namespace kv

@@ -1,0 +1,96 @@
+// kvr extract ARCHIVE (--origin | --to FOLDER [--tree]) [FULL-PATH...]: the
+// restore run over every entry, or over the entries whose full path equals one
+// given (without regard to case). Exit status 0 when every file was written.
+
+#include <iostream>
+
+#include "engine/CatalogReader.h"
+#include "engine/Restore.h"
+#include "tools/kvr/KvrCommon.h"
+#include "util/Error.h"
+#include "util/FileRoutines.h"
+#include "util/Text.h"
+
+namespace kvr {
+
+namespace {
+
+constexpr const char* ExtractUsage = "Usage : kvr extract ARCHIVE (--origin | --to DOSSIER [--tree]) [CHEMIN...]";
+
+// The terminal Ui, counting the boxes that tell of a failure.
+class CountingUi : public CliUi {
+public:
+    kv::Answer message(kv::MessageKind kind, const std::string& text, kv::Buttons buttons) override
+    {
+        if (kind == kv::MessageKind::Error || kind == kv::MessageKind::Warning)
+            ++failures;
+        return CliUi::message(kind, text, buttons);
+    }
+    int failures = 0;
+};
+
+}  // namespace
+
+int extractCommand(const Args& args)
+{
+    if (args.size() < 2) {
+        printError(ExtractUsage);
+        return ExitUsage;
+    }
+    kv::RestoreChoices choices;
+    std::size_t next = 1;
+    if (args[1] == "--origin") {
+        choices.toOrigin = true;
+        next = 2;
+    } else if (args[1] == "--to" && args.size() >= 3) {
+        choices.toOrigin = false;
+        choices.folder = windowsPath(args[2]);
+        if (choices.folder.back() != '\\')
+            choices.folder += '\\';
+        next = 3;
+        choices.tree = next < args.size() && args[next] == "--tree";
+        if (choices.tree)
+            ++next;
+    } else {
+        printError(ExtractUsage);
+        return ExitUsage;
+    }
+    const Args wanted(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
+
+    kv::Session session;
+    session.currentArchive = windowsPath(args[0]);
+    openArchive(session.currentArchive);  // the program's message when it is no archive
+    session.workFolder = kv::DefaultWorkFolder();
+    if (!kv::platform().directoryExists(session.workFolder))
+        throw kv::Error("Le dossier temporaire n'est sur aucun lecteur.");
+
+    CountingUi ui;
+    int missing = 0;
+    std::vector<std::size_t> rows;
+    if (!wanted.empty()) {
+        choices.selection = 1;
+        const kv::LoadResult load = kv::LoadArchive(session, ui);
+        if (load.outcome == kv::LoadOutcome::ReadError)
+            throw kv::Error(load.error);
+        for (const std::string& path : wanted) {
+            bool found = false;
+            for (std::size_t i = 0; i < session.rows.size(); ++i)
+                if (kv::text::equalNoCase(session.rows[i].fullPath(), path)) {
+                    rows.push_back(i);
+                    found = true;
+                }
+            if (!found) {
+                printError("Le fichier < " + path + " > ne se trouve pas dans l'archive");
+                ++missing;
+            }
+        }
+    }
+
+    const kv::RestoreOutcome outcome = kv::RestoreFiles(session, choices, rows, ui);
+    std::cout << outcome.restored << " fichier(s) restauré(s), " << outcome.failed + missing + outcome.notFound
+              << " en erreur\n";
+    const bool failed = ui.failures > 0 || outcome.failed > 0 || outcome.notFound > 0 || missing > 0;
+    return failed ? ExitFailure : ExitOk;
+}
+
+}  // namespace kvr

@@ -1,0 +1,240 @@
+// The extractor stub: a self-extracting program is this program followed by an
+// archive and a 4-byte trailer. Started without arguments it extracts every
+// file into a folder named after itself in the current folder, recreating the
+// stored folder tree below it.
+//
+//   programme                       extract into ./<name of the program>/ with the tree
+//   programme --to DOSSIER [--tree] extract into DOSSIER (with the tree when --tree)
+//   programme --origin              extract into the stored folders
+//   programme --list                list the stored files
+//   programme --test                check every stored file
+//
+// Folders are Windows drive paths (C:\...) or host paths. Entries that would
+// land outside the chosen folder are refused. Exit status 0 when everything
+// went well, 1 otherwise, with a message on standard error.
+
+#include <unistd.h>
+
+#include <cctype>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "EmbeddedArchive.h"
+#include "engine/ArchiveFormat.h"
+#include "engine/EntryExtract.h"
+#include "engine/TGzip.h"
+#include "platform/Platform.h"
+
+namespace {
+
+using namespace kv;
+
+void say(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+
+int usage()
+{
+    say("Usage : programme [--to DOSSIER [--tree] | --origin | --list | --test]");
+    return 1;
+}
+
+std::string ownHostPath()
+{
+    char buffer[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+bool isDriveText(const std::string& s)
+{
+    return s.size() >= 2 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':';
+}
+
+// A folder given by the user as a Windows path with its final backslash.
+std::optional<std::string> windowsFolder(const std::string& given)
+{
+    std::string folder;
+    if (isDriveText(given)) {
+        folder = given;
+    } else {
+        std::error_code error;
+        auto absolute = std::filesystem::absolute(given, error);
+        if (error)
+            return std::nullopt;
+        auto converted = platform().toWindows(absolute.lexically_normal().string());
+        if (!converted)
+            return std::nullopt;
+        folder = *converted;
+    }
+    if (folder.back() != '\\')
+        folder += '\\';
+    return folder;
+}
+
+// The folder a program called "sauvegarde.exe" extracts into by default:
+// "sauvegarde" in the current folder.
+std::optional<std::string> defaultFolder(const std::string& ownPath)
+{
+    std::filesystem::path own(ownPath);
+    std::string name = own.stem().string();
+    if (name.empty() || name == own.filename().string())
+        name += "_fichiers";  // no extension: the folder must not take the program's own name
+    return windowsFolder(name);
+}
+
+// "dd/mm/yyyy hh:nn" of an MS-DOS date and time, empty when it is not one.
+std::string shownDate(int32_t dos)
+{
+    const unsigned v = static_cast<uint32_t>(dos);
+    const unsigned day = (v >> 16) & 31, month = (v >> 21) & 15, year = 1980 + (v >> 25);
+    const unsigned hour = (v >> 11) & 31, minute = (v >> 5) & 63;
+    if (day < 1 || month < 1 || month > 12 || hour > 23 || minute > 59)
+        return {};
+    char text[32];
+    std::snprintf(text, sizeof text, "%02u/%02u/%04u %02u:%02u", day, month, year, hour, minute);
+    return text;
+}
+
+// One line per entry, as kvr list writes them:
+// FileName;Folder;FileSize;CompressedSize;dd/mm/yyyy hh:nn;TypeName;entry offset
+int listEntries(File& archive)
+{
+    format::ArchiveWalker walk(archive);
+    while (auto r = walk.next())
+        std::printf("%s;%s;%d;%d;%s;%s;%lld\n", r->fileName.c_str(), r->folder.c_str(), r->fileSize,
+                    r->compressedSize, shownDate(r->fileDate).c_str(), r->typeName.c_str(),
+                    static_cast<long long>(walk.offset()));
+    if (walk.failed() || walk.cutShort()) {
+        say("Erreur de lecture dans l'archive.");
+        return 1;
+    }
+    return 0;
+}
+
+// Inflates every payload to nowhere, checking its CRC-32 and length.
+int testEntries(File& archive)
+{
+    int bad = 0, count = 0;
+    format::ArchiveWalker walk(archive);
+    while (auto r = walk.next()) {
+        ++count;
+        std::string problem;
+        if (!format::payloadFits(*r, walk.payloadStart(), walk.fileSize()))
+            problem = "contenu coupé par la fin de l'archive";
+        else if (!archive.seek(walk.payloadStart()))
+            problem = "erreur de lecture";
+        else {
+            auto check = TGzip::verifyMember(archive, r->compressedSize);
+            if (check.fault != TGzip::MemberFault::None)
+                problem = TGzip::faultText(check.fault);
+            else if (check.length != r->fileSize)
+                problem = "taille différente de celle de l'entrée";
+        }
+        if (!problem.empty()) {
+            std::printf("%s : %s\n", r->fullPath().c_str(), problem.c_str());
+            ++bad;
+        }
+    }
+    if (walk.failed() || walk.cutShort()) {
+        say("Erreur de lecture dans l'archive.");
+        return 1;
+    }
+    std::printf("%d entrée(s), %d intacte(s), %d endommagée(s)\n", count, count - bad, bad);
+    return bad ? 1 : 0;
+}
+
+int extractEntries(File& archive, TGzip& gzip, format::Placement placement, const std::string& folder)
+{
+    int done = 0, bad = 0;
+    format::ArchiveWalker walk(archive);
+    while (auto record = walk.next()) {
+        auto destination = format::destinationFolder(*record, placement, folder);
+        if (!destination) {
+            say("Fichier refusé (chemin hors du dossier de destination) : " + record->fullPath());
+            ++bad;
+            continue;
+        }
+        if (!format::createFolderPath(*destination)) {
+            say("Impossible de créer le dossier < " + *destination + " >");
+            ++bad;
+            continue;
+        }
+        const std::string temp = *destination + format::uniqueFileName(*destination, "~kvs");
+        auto result = format::extractPayload(archive, *record, walk.payloadStart(), temp,
+                                             *destination, gzip);
+        if (result == format::ExtractResult::Done) {
+            ++done;
+        } else {
+            say("Impossible de décompresser le fichier < " + record->fileName + " >");
+            ++bad;
+        }
+    }
+    if (walk.failed()) {
+        say("Erreur de lecture dans l'archive.");
+        return 1;
+    }
+    say(std::to_string(done) + " fichier(s) extrait(s)" +
+        (bad ? ", " + std::to_string(bad) + " en erreur" : std::string()));
+    return bad ? 1 : 0;
+}
+
+int run(const std::vector<std::string>& args)
+{
+    const std::string own = ownHostPath();
+    sfx::EmbeddedArchive archive;
+    std::string error;
+    if (own.empty() || !archive.open(own, error)) {
+        say(error.empty() ? "Impossible de lire le programme." : error);
+        return 1;
+    }
+    format::HeaderBlock header{};
+    if (!format::readHeaderBlock(archive, header) || !format::CheckSignature(header)) {
+        say(std::string("Archive endommagée : ") + format::IncompatibleMessage);
+        return 1;
+    }
+    TGzip gzip = TGzip::designedGzip1();
+
+    if (args.size() == 1 && args[0] == "--list")
+        return listEntries(archive);
+    if (args.size() == 1 && args[0] == "--test")
+        return testEntries(archive);
+    if (args.size() == 1 && args[0] == "--origin")
+        return extractEntries(archive, gzip, format::Placement::Origin, std::string());
+
+    std::optional<std::string> folder;
+    format::Placement placement = format::Placement::Tree;
+    if (args.empty()) {
+        folder = defaultFolder(own);
+    } else if (args[0] == "--to" && (args.size() == 2 || (args.size() == 3 && args[2] == "--tree"))) {
+        folder = windowsFolder(args[1]);
+        placement = args.size() == 3 ? format::Placement::Tree : format::Placement::Flat;
+    } else {
+        return usage();
+    }
+    if (!folder) {
+        say("Le dossier de destination n'est sur aucun lecteur connu.");
+        return 1;
+    }
+    if (!format::createFolderPath(*folder)) {
+        say("Impossible de créer le dossier < " + *folder + " >");
+        return 1;
+    }
+    return extractEntries(archive, gzip, placement, *folder);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& e) {
+        say(e.what());
+        return 1;
+    }
+}
