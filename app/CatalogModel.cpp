@@ -1,0 +1,112 @@
+#include "app/CatalogModel.h"
+
+namespace kv {
+namespace {
+
+struct ColumnInfo {
+    const char* caption;
+    int width;
+    Qt::Alignment alignment;
+};
+
+const ColumnInfo kColumns[CatalogModel::ColumnCount] = {
+    {"Nom", 100, Qt::AlignLeft | Qt::AlignVCenter},
+    {"Dossier", 150, Qt::AlignLeft | Qt::AlignVCenter},
+    {"Taille", 60, Qt::AlignRight | Qt::AlignVCenter},
+    {"Compressé", 80, Qt::AlignRight | Qt::AlignVCenter},
+    {"Modifié", 120, Qt::AlignLeft | Qt::AlignVCenter},
+    {"Type", 60, Qt::AlignLeft | Qt::AlignVCenter},
+};
+
+}  // namespace
+
+QString CatalogModel::columnCaption(int column) {
+    if (column < 0 || column >= ColumnCount) return {};
+    return QString::fromUtf8(kColumns[column].caption);
+}
+
+int CatalogModel::defaultWidth(int column) {
+    if (column < 0 || column >= ColumnCount) return 0;
+    return kColumns[column].width;
+}
+
+Qt::Alignment CatalogModel::columnAlignment(int column) {
+    if (column < 0 || column >= ColumnCount) return Qt::AlignLeft | Qt::AlignVCenter;
+    return kColumns[column].alignment;
+}
+
+CatalogModel::CatalogModel(Catalog& rows, QObject* parent)
+    : QAbstractTableModel(parent), rows_(rows), shown_(static_cast<int>(rows.size())) {}
+
+void CatalogModel::setIconProvider(std::function<QIcon(int)> provider) {
+    icons_ = std::move(provider);
+    if (shown_ > 0) emit dataChanged(index(0, ColName), index(shown_ - 1, ColName), {Qt::DecorationRole});
+}
+
+int CatalogModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shown_; }
+
+int CatalogModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+
+QVariant CatalogModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= shown_ || index.row() >= static_cast<int>(rows_.size()))
+        return {};
+    const CatalogRow& row = rows_[static_cast<size_t>(index.row())];
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        if (role == Qt::ToolTipRole && column != ColName && column != ColFolder) return {};
+        if (column == ColName) return QString::fromStdString(row.caption);
+        return QString::fromStdString(row.sub[static_cast<size_t>(column - 1)]);
+    case Qt::DecorationRole:
+        if (column == ColName && icons_) return icons_(row.icon);
+        return {};
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(columnAlignment(column));
+    default:
+        return {};
+    }
+}
+
+QVariant CatalogModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal) return {};
+    if (role == Qt::DisplayRole) return columnCaption(section);
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(columnAlignment(section));
+    return {};
+}
+
+Qt::ItemFlags CatalogModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void CatalogModel::syncAppended() {
+    const int size = static_cast<int>(rows_.size());
+    if (size < shown_) {
+        resetFromRows();
+        return;
+    }
+    if (size == shown_) return;
+    beginInsertRows({}, shown_, size - 1);
+    shown_ = size;
+    endInsertRows();
+}
+
+void CatalogModel::resetFromRows() {
+    beginResetModel();
+    shown_ = static_cast<int>(rows_.size());
+    endResetModel();
+}
+
+void CatalogModel::beginErase(int first, int last) {
+    beginRemoveRows({}, first, last);
+    erasing_ = last - first + 1;
+}
+
+void CatalogModel::endErase() {
+    shown_ -= erasing_;
+    erasing_ = 0;
+    endRemoveRows();
+}
+
+}  // namespace kv

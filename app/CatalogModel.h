@@ -1,0 +1,62 @@
+#pragma once
+// CatalogModel: the catalog rows of the session as the main list shows them,
+// six columns ("Nom", "Dossier", "Taille", "Compressé", "Modifié", "Type"),
+// the status icon on the name column. The rows stay in the engine's own
+// vector (the engine reads and writes it directly); the model only tells the
+// views what changed.
+//
+// The model announces rows by its own count (shownRows), not by the vector's
+// size: while an engine operation fills or grows the vector and lets events
+// run, the views keep seeing a consistent list, and syncAppended() announces
+// the new rows in one insert. data() answers nothing for a row the vector no
+// longer holds, so a repaint in the middle of a reload never reads past it.
+
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <functional>
+
+#include "engine/Catalog.h"
+
+namespace kv {
+
+class CatalogModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { ColName, ColFolder, ColSize, ColCompressed, ColModified, ColType, ColumnCount };
+
+    // The captions, default widths and alignments of the six columns.
+    static QString columnCaption(int column);
+    static int defaultWidth(int column);
+    static Qt::Alignment columnAlignment(int column);
+
+    explicit CatalogModel(Catalog& rows, QObject* parent = nullptr);
+
+    // The icon of an EntryStatus value (the image list of the program).
+    void setIconProvider(std::function<QIcon(int)> provider);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // After the vector grew at its end: announces the new rows.
+    void syncAppended();
+    // After the vector was replaced, cleared, sorted or shrunk in any other
+    // way: the views forget the old rows and read the vector afresh.
+    void resetFromRows();
+    // Brackets a change the model announces itself: the vector's rows [first,
+    // last] are erased between beginErase and endErase.
+    void beginErase(int first, int last);
+    void endErase();
+
+    int shownRows() const { return shown_; }
+
+private:
+    Catalog& rows_;
+    int shown_ = 0;
+    int erasing_ = 0;
+    std::function<QIcon(int)> icons_;
+};
+
+}  // namespace kv

@@ -1,0 +1,75 @@
+#include "app/Chooser.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include "platform/Platform.h"
+
+namespace kv {
+namespace {
+
+// A Windows folder as the host folder the dialog opens in; empty when the
+// folder has no place on this host.
+QString hostFolder(const QString& windowsFolder) {
+    if (windowsFolder.isEmpty()) return {};
+    const auto host = platform().toHost(windowsFolder.toStdString());
+    return host ? QString::fromStdString(*host) : QString();
+}
+
+std::optional<QString> windowsPathOf(const QString& hostPath) {
+    if (hostPath.isEmpty()) return std::nullopt;
+    const auto windows = platform().toWindows(QFileInfo(hostPath).absoluteFilePath().toStdString());
+    if (!windows) return std::nullopt;
+    return QString::fromStdString(*windows);
+}
+
+std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& request, bool save) {
+    QFileDialog dialog(parent, request.title, hostFolder(request.initialFolder), request.filter);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(request.defaultExtension);
+    QFileDialog::Options options = QFileDialog::DontUseNativeDialog;
+    if (save && !request.askOverwrite) options |= QFileDialog::DontConfirmOverwrite;
+    dialog.setOptions(options);
+    if (!request.initialName.isEmpty()) dialog.selectFile(request.initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return windowsPathOf(dialog.selectedFiles().first());
+}
+
+class QtChooser : public Chooser {
+public:
+    std::optional<QString> openFile(QWidget* parent, const FileDialogRequest& request) override {
+        return runFileDialog(parent, request, false);
+    }
+    std::optional<QString> saveFile(QWidget* parent, const FileDialogRequest& request) override {
+        return runFileDialog(parent, request, true);
+    }
+    std::optional<QString> folder(QWidget* parent, const QString& title, const QString& initialFolder) override {
+        // A start folder that does not exist opens with no preselection.
+        QString start = hostFolder(initialFolder);
+        if (!start.isEmpty() && !QFileInfo(start).isDir()) start.clear();
+        const QString chosen = QFileDialog::getExistingDirectory(
+            parent, title, start, QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+        auto windows = windowsPathOf(chosen);
+        // Only a drive root keeps its final backslash.
+        if (windows && windows->size() > 3 && windows->endsWith(QLatin1Char('\\'))) windows->chop(1);
+        return windows;
+    }
+};
+
+Chooser*& installed() {
+    static Chooser* chooser = nullptr;
+    return chooser;
+}
+
+}  // namespace
+
+Chooser& Chooser::instance() {
+    static QtChooser real;
+    Chooser* chooser = installed();
+    return chooser ? *chooser : real;
+}
+
+void Chooser::install(Chooser* chooser) { installed() = chooser; }
+
+}  // namespace kv

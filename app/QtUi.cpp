@@ -1,0 +1,120 @@
+#include "app/QtUi.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+
+#include "app/DialogRunner.h"
+#include "dialogs/TFormProgress.h"
+
+namespace kv {
+namespace {
+
+QMessageBox::StandardButton standardOf(Answer answer) {
+    switch (answer) {
+    case Answer::Ok: return QMessageBox::Ok;
+    case Answer::Cancel: return QMessageBox::Cancel;
+    case Answer::Yes: return QMessageBox::Yes;
+    case Answer::No: return QMessageBox::No;
+    }
+    return QMessageBox::Ok;
+}
+
+std::vector<Answer> answersOf(Buttons buttons) {
+    switch (buttons) {
+    case Buttons::Ok: return {Answer::Ok};
+    case Buttons::OkCancel: return {Answer::Ok, Answer::Cancel};
+    case Buttons::YesNo: return {Answer::Yes, Answer::No};
+    case Buttons::YesNoCancel: return {Answer::Yes, Answer::No, Answer::Cancel};
+    case Buttons::YesCancel: return {Answer::Yes, Answer::Cancel};
+    }
+    return {Answer::Ok};
+}
+
+// Esc or closing the box: Cancel when the box has it, else No, else Ok.
+Answer escapeAnswer(Buttons buttons) {
+    const auto answers = answersOf(buttons);
+    for (Answer wanted : {Answer::Cancel, Answer::No})
+        if (std::find(answers.begin(), answers.end(), wanted) != answers.end()) return wanted;
+    return answers.front();
+}
+
+}  // namespace
+
+QtUi::QtUi(QWidget* owner) : owner_(owner) { sincePump_.start(); }
+
+QMessageBox* QtUi::buildBox(QWidget* parent, MessageKind kind, const std::string& text, Buttons buttons) {
+    auto* box = new QMessageBox(parent);
+    box->setWindowTitle(QString::fromUtf8(messageTitle(kind)));
+    // A carriage return in the program's texts starts a new line of the box.
+    QString body = QString::fromStdString(text);
+    body.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    box->setText(body);
+    box->setTextFormat(Qt::PlainText);
+    switch (kind) {
+    case MessageKind::Warning: box->setIcon(QMessageBox::Warning); break;
+    case MessageKind::Error: box->setIcon(QMessageBox::Critical); break;
+    case MessageKind::Information: box->setIcon(QMessageBox::Information); break;
+    case MessageKind::Confirmation: box->setIcon(QMessageBox::Question); break;
+    case MessageKind::Notice: box->setIcon(QMessageBox::NoIcon); break;
+    }
+    const auto answers = answersOf(buttons);
+    QMessageBox::StandardButtons standard;
+    for (Answer a : answers) standard |= standardOf(a);
+    box->setStandardButtons(standard);
+    for (Answer a : answers) box->button(standardOf(a))->setText(QString::fromUtf8(answerCaption(a)));
+    box->setDefaultButton(standardOf(answers.front()));
+    box->setEscapeButton(box->button(standardOf(escapeAnswer(buttons))));
+    return box;
+}
+
+Answer QtUi::answerOf(int result, Buttons buttons) {
+    for (Answer a : answersOf(buttons))
+        if (result == standardOf(a)) return a;
+    return escapeAnswer(buttons);
+}
+
+Answer QtUi::message(MessageKind kind, const std::string& text, Buttons buttons) {
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent) parent = owner_;
+    std::unique_ptr<QMessageBox> box(buildBox(parent, kind, text, buttons));
+    const int result = DialogRunner::exec(*box);
+    // QMessageBox::exec gives the standard button; a box closed otherwise
+    // answers as Escape does.
+    return answerOf(result, buttons);
+}
+
+bool QtUi::progressShowing() const { return progress_ && progress_->isVisible(); }
+
+void QtUi::setLabel(ProgressLabel label, const std::string& text) {
+    if (progressShowing()) progress_->setLabelText(label, QString::fromStdString(text));
+}
+
+void QtUi::setOverallRange(int maximum) {
+    if (progressShowing()) progress_->setOverallRange(maximum);
+}
+
+void QtUi::setOverall(int value) {
+    if (progressShowing()) progress_->setOverall(value);
+}
+
+void QtUi::setFilePercent(int percent) {
+    if (progress_) progress_->setFilePercent(percent);
+}
+
+void QtUi::pump() {
+    if (sincePump_.elapsed() < PumpIntervalMs) return;
+    pumpNow();
+}
+
+void QtUi::pumpNow() {
+    if (beforeEvents_) beforeEvents_();
+    QApplication::processEvents();
+    sincePump_.restart();
+}
+
+bool QtUi::cancelRequested() { return progress_ && progress_->cancelRequested(); }
+
+bool QtUi::keepGoing() { return keepGoing_ ? keepGoing_() : true; }
+
+}  // namespace kv

@@ -1,0 +1,385 @@
+#include "app/TMainKorvelt2002.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+
+#include "app/DialogRunner.h"
+#include "app/FormBitmap.h"
+#include "controls/Hint.h"
+#include "dialogs/TAPropos.h"
+#include "dialogs/TFormProgress.h"
+#include "dialogs/TFormRestaure.h"
+#include "platform/Platform.h"
+#include "util/ShellRoutines.h"
+
+namespace kv {
+namespace {
+
+constexpr const char* kSettingsName = "Korvelt.cfg";
+const char* const kColumnKeys[CatalogModel::ColumnCount] = {"A_Col0", "A_Col1", "A_Col2",
+                                                            "A_Col3", "A_Col4", "A_Col5"};
+
+// The first character of a Qt date or time format that is not a field letter.
+QString separatorIn(const QString& format, const QString& allowed, const QString& fallback) {
+    for (QChar c : format) {
+        if (c.isLetter() || c == QLatin1Char('\'')) continue;
+        if (allowed.contains(c)) return QString(c);
+        break;
+    }
+    return fallback;
+}
+
+}  // namespace
+
+TMainKorvelt2002::TMainKorvelt2002(QWidget* parent) : QMainWindow(parent), ui_(this) {
+    setObjectName(QStringLiteral("MainKorvelt2002"));
+    FormCreate();
+}
+
+TMainKorvelt2002::~TMainKorvelt2002() { FormDestroy(); }
+
+LocaleSeparators TMainKorvelt2002::separatorsOf(const QLocale& locale) {
+    LocaleSeparators sep;
+    sep.decimal = locale.decimalPoint().toStdString();
+    sep.thousands = locale.groupSeparator().toStdString();
+    sep.date = separatorIn(locale.dateFormat(QLocale::ShortFormat), QStringLiteral("/.-"),
+                           QStringLiteral("/")).toStdString();
+    sep.time = separatorIn(locale.timeFormat(QLocale::ShortFormat), QStringLiteral(":.h"),
+                           QStringLiteral(":")).toStdString();
+    return sep;
+}
+
+void TMainKorvelt2002::setForms(const Forms& forms) {
+    forms_ = forms;
+    ui_.setProgressDialog(forms.progress);
+    if (forms.progress) forms.progress->setRunFunction([this](int mode) { runEngine(mode); });
+    if (forms.restaure) {
+        forms.restaure->setWorkFolderSource([this] { return session_.workFolder; });
+        forms.restaure->setHelpAvailable(helpAvailable_);
+    }
+}
+
+bool TMainKorvelt2002::archiveExists() const {
+    return archiveOpen() && platform().fileExists(session_.currentArchive);
+}
+
+WindowSettings TMainKorvelt2002::readSettings() const {
+    WindowSettings s;
+    const IniFile& ini = *settingsIni_;
+    const std::string systemTemp = platform().tempFolder();
+    s.temporary = ini.readString("Application", "temporary", systemTemp);
+    if (!platform().directoryExists(s.temporary)) s.temporary = systemTemp;
+    s.widthSize = ini.readInteger("Window", "WidthSize", s.widthSize);
+    s.heightSize = ini.readInteger("Window", "HeightSize", s.heightSize);
+    for (int c = 0; c < CatalogModel::ColumnCount; ++c)
+        s.columns[c] = ini.readInteger("List", kColumnKeys[c], s.columns[c]);
+    s.tri = ini.readInteger("List", "Tri", s.tri) & 0xFF;
+    s.dateComment = ini.readBool("Application", "DateComment", s.dateComment);
+    return s;
+}
+
+void TMainKorvelt2002::FormCreate() {
+    const std::string programFolder = platform().programFolder();
+    settingsIni_ = std::make_unique<IniFile>(programFolder + kSettingsName);
+    const WindowSettings s = readSettings();
+
+    session_.workFolder = s.temporary;
+    session_.separators = separatorsOf(QLocale());
+    helpAvailable_ = platform().fileExists(programFolder + "Help\\index.htm");
+    if (!platform().directoryExists(programFolder + "Script"))
+        platform().createDirectory(programFolder + "Script");
+
+    ui_.setKeepGoing([this] { return keepGoing_; });
+    session_.gzip.OnProgress = [this](TGzip& sender) { Gzip1Progress(sender); };
+
+    buildToolbar();
+    buildCatalogView();
+    buildActions();
+    buildMenus();
+
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen ? screen->geometry().size() : QSize(1024, 768);
+    if (s.widthSize < screenSize.width() && s.heightSize < screenSize.height())
+        resize(s.widthSize, s.heightSize);
+    else
+        setWindowState(windowState() | Qt::WindowMaximized);
+
+    setWindowTitle(QStringLiteral("Korvelt"));
+    session_.currentArchive.clear();
+    session_.listChanged = false;
+
+    for (int c = 0; c < CatalogModel::ColumnCount; ++c) listView_->header()->resizeSection(c, s.columns[c]);
+    session_.sortKey = s.tri;
+    session_.dateComment = s.dateComment;
+
+    acceptDrops_ = true;
+    setAcceptDrops(true);
+    readHighColour();
+    qApp->installEventFilter(this);
+}
+
+void TMainKorvelt2002::readHighColour() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    highColour_ = screen && screen->depth() > 8;
+}
+
+void TMainKorvelt2002::FormDestroy() {
+    if (!settingsIni_) return;
+    qApp->removeEventFilter(this);
+    IniFile& ini = *settingsIni_;
+    QSize size = this->size();
+    if (isMaximized()) {
+        // A maximised window is as large as the screen; stored so, it starts
+        // maximised again.
+        if (const QScreen* s = screen()) size = s->geometry().size();
+    }
+    ini.writeInteger("Window", "WidthSize", size.width());
+    ini.writeInteger("Window", "HeightSize", size.height());
+    ini.writeString("Application", "temporary", session_.workFolder);
+    for (int c = 0; c < CatalogModel::ColumnCount; ++c)
+        ini.writeInteger("List", kColumnKeys[c], listView_->header()->sectionSize(c));
+    ini.writeInteger("List", "Tri", session_.sortKey & 0xFF);
+    ini.writeBool("Application", "DateComment", session_.dateComment);
+    settingsIni_.reset();
+}
+
+void TMainKorvelt2002::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    // FormShow runs once the event loop has shown the window, when every
+    // long-lived form exists.
+    QTimer::singleShot(0, this, [this] { guarded(Command::Changes, [this] { FormShow(); }); });
+}
+
+void TMainKorvelt2002::FormShow() {
+    LoadToolbarGlyphs();
+    if (commandLine_.isEmpty()) return;
+    if (commandLine_.first() == QLatin1String("/AUTOSAVE")) {
+        RunAutomaticMode();
+        close();
+        return;
+    }
+    QString joined = commandLine_.join(QLatin1Char(' '));
+    while (joined.endsWith(QLatin1Char(' '))) joined.chop(1);
+    std::string path = joined.toStdString();
+    // A path that does not start with a drive letter is a host path (a shell
+    // of this system passes those); it is taken into the drive map.
+    const bool drivePath = joined.size() >= 3 && joined[0].isLetter() && joined[1] == QLatin1Char(':') &&
+                           joined[2] == QLatin1Char('\\');
+    if (!drivePath) {
+        const auto windows = platform().toWindows(QFileInfo(joined).absoluteFilePath().toStdString());
+        if (!windows) return;
+        path = *windows;
+    }
+    if (!platform().fileExists(path)) return;
+    if (QString::fromStdString(path).right(4).toLower() != QLatin1String(".kvr")) return;
+    session_.currentArchive = path;
+    LoadArchive(true, this);
+}
+
+void TMainKorvelt2002::buildToolbar() {
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("Panel1"));
+    setCentralWidget(central);
+
+    panelIcone_ = new QFrame(central);
+    panelIcone_->setObjectName(QStringLiteral("PanelIcone"));
+    panelIcone_->setFrameShape(QFrame::Panel);
+    panelIcone_->setFrameShadow(QFrame::Raised);
+    panelIcone_->setFixedHeight(41);
+
+    struct Button {
+        const char* name;
+        const char* hint;
+        void (TMainKorvelt2002::*handler)();
+        Command kind;
+        bool separatorAfter;
+    };
+    const Button buttons[] = {
+        {"SpeedBNew", "Créer une nouvelle archive", &TMainKorvelt2002::New_ArchExecute, Command::Changes, false},
+        {"SpeedBOpen", "Ouvrir une archive existante", &TMainKorvelt2002::Open_ArchExecute, Command::Changes, true},
+        {"SpeedBArchive", "Démarrer l'archivage", &TMainKorvelt2002::ArchiverExecute, Command::Changes, false},
+        {"SpeedBExtractor", "Créer une archive auto-extractible", &TMainKorvelt2002::SelfExtractorExecute,
+         Command::Changes, true},
+        {"SpeedBPlus", "Ajouter le(s) fichier(s)", &TMainKorvelt2002::AddFileExecute, Command::Changes, false},
+        {"SpeedBRestaure", "Restaurer des fichiers", &TMainKorvelt2002::RestaureExecute, Command::Changes, false},
+        {"SpeedBMoins", "Supprimer le(s) fichier(s) sélectionné(s)", &TMainKorvelt2002::DellFile_ArchExecute,
+         Command::Changes, true},
+        {"SpeedBSearchArch", "Rechercher un fichier dans l'archive", &TMainKorvelt2002::SearchFile_ArchExecute,
+         Command::Reads, false},
+        {"ToolB_Voir", "Aperçu du fichier", &TMainKorvelt2002::Voir_FichierArchExecute, Command::Reads, true},
+    };
+    int x = 4;
+    for (const Button& b : buttons) {
+        auto* button = new QToolButton(panelIcone_);
+        button->setObjectName(QString::fromLatin1(b.name));
+        button->setAutoRaise(true);
+        button->setGeometry(x, 3, 35, 35);
+        button->setFocusPolicy(Qt::NoFocus);
+        applyHint(button, QString::fromUtf8(b.hint));
+        button->setStatusTip(QString());
+        const auto handler = b.handler;
+        const Command kind = b.kind;
+        connect(button, &QToolButton::clicked, this, [this, handler, kind] { guarded(kind, [&] { (this->*handler)(); }); });
+        toolButtons_.push_back(button);
+        x += 35;
+        if (b.separatorAfter) {
+            auto* line = new QFrame(panelIcone_);
+            line->setFrameShape(QFrame::VLine);
+            line->setFrameShadow(QFrame::Sunken);
+            line->setGeometry(x + 2, 5, 4, 31);
+            x += 8;
+        }
+    }
+    labelComment_ = new QLabel(QStringLiteral("Commentaire"), panelIcone_);
+    labelComment_->setObjectName(QStringLiteral("Label1"));
+    labelComment_->move(x + 6, 2);
+    labelComment_->adjustSize();
+    editComment_ = new QLineEdit(panelIcone_);
+    editComment_->setObjectName(QStringLiteral("EditComment"));
+    editComment_->setMaxLength(80);
+    editComment_->move(x + 6, 17);
+    connect(editComment_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { session_.comment = text.toStdString(); });
+}
+
+void TMainKorvelt2002::LoadToolbarGlyphs() {
+    static const TFormBitmap::Glyph glyphs[] = {
+        TFormBitmap::GlyphNew,     TFormBitmap::GlyphOpen, TFormBitmap::GlyphArch,
+        TFormBitmap::GlyphSelf,    TFormBitmap::GlyphAdd,  TFormBitmap::GlyphExtract,
+        TFormBitmap::GlyphDell,    TFormBitmap::GlyphSearch, TFormBitmap::GlyphEcran,
+    };
+    const int margin = highColour_ ? 1 : 6;
+    for (size_t i = 0; i < toolButtons_.size(); ++i) {
+        const QPixmap glyph = TFormBitmap::toolbarGlyph(glyphs[i], highColour_);
+        toolButtons_[i]->setIcon(QIcon(glyph));
+        const int side = 35 - 2 * margin - 2;
+        toolButtons_[i]->setIconSize(QSize(side, side));
+        toolButtons_[i]->setProperty("Margin", margin);
+    }
+}
+
+void TMainKorvelt2002::changeEvent(QEvent* event) {
+    // A change of palette stands for the system's colour-change notice: only
+    // HighColour is recomputed, the glyphs stay.
+    if (event->type() == QEvent::PaletteChange) readHighColour();
+    QMainWindow::changeEvent(event);
+}
+
+void TMainKorvelt2002::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TMainKorvelt2002::FormResize() {
+    if (!editComment_) return;
+    editComment_->resize(std::max(0, panelIcone_->width() - 376), editComment_->sizeHint().height());
+}
+
+bool TMainKorvelt2002::eventFilter(QObject* watched, QEvent* event) {
+    // The window sees keys before its controls do.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this) {
+            FormKeyDown();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainKorvelt2002::FormKeyDown() {
+    keepGoing_ = false;
+    guarded(Command::Reads, [this] { ui_.message(MessageKind::Notice, "Opération abandonnée"); });
+}
+
+void TMainKorvelt2002::closeEvent(QCloseEvent* event) {
+    bool mayClose = true;
+    if (busy()) {
+        // A long operation is running inside this window's events: it ends first.
+        mayClose = false;
+    } else {
+        guarded(Command::Reads, [&] { mayClose = FormClose(); });
+    }
+    if (mayClose)
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool TMainKorvelt2002::FormClose() {
+    if (!session_.listChanged || session_.currentArchive.empty()) {
+        acceptDrops_ = false;
+        setAcceptDrops(false);
+        return true;
+    }
+    const Answer answer = ui_.message(
+        MessageKind::Confirmation,
+        "Le contenue de la liste a changé,\rvoulez-vous archiver les changements avant de quitter Korvelt ?",
+        Buttons::YesNoCancel);
+    if (answer == Answer::Cancel) return false;
+    if (answer == Answer::Yes) {
+        try {
+            ArchiverExecute();
+        } catch (const std::exception& error) {
+            showError(error);
+        }
+    }
+    keepGoing_ = false;
+    acceptDrops_ = false;
+    setAcceptDrops(false);
+    return true;
+}
+
+void TMainKorvelt2002::CloseAppliExecute() { close(); }
+
+void TMainKorvelt2002::AProposdeExecute() {
+    TAPropos about(this);
+    DialogRunner::exec(about);
+}
+
+void TMainKorvelt2002::showError(const std::exception& error) {
+    if (!busy()) {
+        while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+    }
+    ui_.message(MessageKind::Error, error.what());
+}
+
+void TMainKorvelt2002::FileHelpExecute() { ShowHelpPage("index.htm", helpAvailable_, ui_); }
+
+// Commands that come with later parts of the program; their menu items and
+// shortcuts are in place and follow the enabled-state rules already.
+
+// Saving the catalog as a text listing: comes with the listing export.
+void TMainKorvelt2002::SaveText_ArchExecute() {}
+
+// Printing the catalog: comes with the listing export.
+void TMainKorvelt2002::Print_ArchExecute() {}
+
+// Searching the catalog by name: comes with the search dialog.
+void TMainKorvelt2002::SearchFile_ArchExecute() {}
+
+// Previewing one file: comes with the viewer.
+void TMainKorvelt2002::Voir_FichierArchExecute() {}
+
+// The options dialog: comes with the automation settings.
+void TMainKorvelt2002::Option1Execute() {}
+
+// The automatic mode (started with /AUTOSAVE): comes with the automation
+// settings. FormShow closes the window when it returns.
+void TMainKorvelt2002::RunAutomaticMode() {}
+
+}  // namespace kv

@@ -1,0 +1,263 @@
+#pragma once
+// TMainKorvelt2002: the main window. It owns the session (the open archive,
+// the catalog rows, the comment, the options the engine reads), shows the
+// catalog in ListViewFile, and runs every command of its menus, toolbar and
+// popup. The engine does the work; the window prepares its dialogs, asks the
+// questions, and brings captions, status panels and action states in line.
+//
+// The class is split by command group:
+//   TMainKorvelt2002.cpp         life cycle, settings, toolbar, keys, about box
+//   TMainKorvelt2002Menus.cpp    actions, main menu, popup menu
+//   TMainKorvelt2002Catalog.cpp  catalog view, sort, selection, status bar, enabled states
+//   TMainKorvelt2002Archive.cpp  archive file commands, loading, archiving, restore, self-extractor
+//   TMainKorvelt2002Adding.cpp   adding (dialog, drop, scripts) and removing rows
+//
+// Every handler runs inside guarded(): a kv::Error or std::exception becomes
+// the error box "Erreur", and while a long operation lets events run (the
+// window is busy), commands that would change the catalog or the archive are
+// refused until it ends.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <exception>
+#include <memory>
+#include <vector>
+
+#include "app/CatalogModel.h"
+#include "app/QtUi.h"
+#include "engine/Session.h"
+#include "util/Error.h"
+#include "util/IniFile.h"
+
+class QAction;
+class QActionGroup;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QToolButton;
+class QTreeView;
+
+namespace kv {
+
+class TFormRestaure;
+class TFormProgress;
+class TFormWait;
+
+// The settings of Korvelt.cfg with their defaults, as the window reads and
+// writes them.
+struct WindowSettings {
+    std::string temporary;  // [Application] temporary (the Work folder)
+    bool dateComment = true;
+    int widthSize = 640;
+    int heightSize = 480;
+    int columns[CatalogModel::ColumnCount] = {100, 150, 60, 80, 120, 60};
+    int tri = 1;
+};
+
+class TMainKorvelt2002 : public QMainWindow {
+    Q_OBJECT
+public:
+    // FormCreate: reads Korvelt.cfg, builds the window. Uses none of the
+    // other long-lived forms (they do not exist yet).
+    explicit TMainKorvelt2002(QWidget* parent = nullptr);
+    // FormDestroy: writes the eleven settings.
+    ~TMainKorvelt2002() override;
+
+    // The long-lived forms the program entry creates after this window. Any
+    // may be null in tests that do not need it.
+    struct Forms {
+        TFormRestaure* restaure = nullptr;
+        TFormProgress* progress = nullptr;
+        QWidget* addArch = nullptr;  // the add-files dialog
+        TFormWait* wait = nullptr;
+    };
+    void setForms(const Forms& forms);
+    const Forms& forms() const { return forms_; }
+
+    // The program's arguments (without the program itself), read by FormShow.
+    void setCommandLine(const QStringList& arguments) { commandLine_ = arguments; }
+
+    // The user's locale separators, read once at start-up.
+    static LocaleSeparators separatorsOf(const QLocale& locale);
+
+    Session& session() { return session_; }
+    QtUi& ui() { return ui_; }
+    CatalogModel& catalogModel() { return *model_; }
+    QTreeView* listView() const { return listView_; }
+    bool keepGoing() const { return keepGoing_; }
+    bool highColour() const { return highColour_; }
+    bool helpAvailable() const { return helpAvailable_; }
+    bool busy() const { return busy_ > 0; }
+    // True when an archive is open / when its file exists on disk.
+    bool archiveOpen() const { return !session_.currentArchive.empty(); }
+    bool archiveExists() const;
+
+    // Indices of the selected catalog rows, ascending.
+    std::vector<std::size_t> selectedRows() const;
+    // The texts of status panels 0 and 1.
+    QString statusText(int panel) const;
+
+    // What a command may do while the window is busy.
+    enum class Command { Reads, Changes };
+    // Runs a handler at the command boundary (see the file comment).
+    template <class F>
+    void guarded(Command kind, F&& body);
+
+    // Handlers, under the names of their components.
+    void FormShow();
+    void LoadToolbarGlyphs();
+    void AProposdeExecute();
+    void CloseAppliExecute();
+
+    void ListViewFileClick(QObject* sender = nullptr);
+    void TrierLaListeClick(int tag);
+    void SelectAll_ArchExecute();
+    void SelectNone_ArchExecute();
+    void InvertSelectExecute();
+    void CopyPathExecute();
+    void Fichier1Click();
+    void Edition1Click();
+    void Action1Click();
+    void PopupArchPopup();
+
+    void LoadArchive(bool interactive, QObject* sender = nullptr);
+    void New_ArchExecute();
+    void Open_ArchExecute();
+    void SaveAs_ArchExecute();
+    void Move_ArchExecute();
+    void Close_ArchExecute();
+    void Dell_ArchExecute();
+    void ArchiverExecute();
+    void ModiEnTeteExecute();
+    void RestaureExecute();
+    void SelfExtractorExecute();
+    void Gzip1Progress(TGzip& sender);
+
+    void AddFileExecute();
+    void DellFile_ArchExecute();
+    // Dropped files and folders, as Windows paths, in the order given.
+    void DropFiles(const QStringList& paths);
+    void DellScriptExecute();
+    void Scripts1Click();
+
+    // Commands that come with later parts of the program.
+    void SaveText_ArchExecute();
+    void Print_ArchExecute();
+    void SearchFile_ArchExecute();
+    void Voir_FichierArchExecute();
+    void Option1Execute();
+    void FileHelpExecute();
+    void RunAutomaticMode();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;  // FormClose
+    void resizeEvent(QResizeEvent* event) override;  // FormResize
+    bool eventFilter(QObject* watched, QEvent* event) override;  // FormKeyDown
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    friend class BusyScope;
+
+    // TMainKorvelt2002.cpp
+    void FormCreate();
+    void FormDestroy();
+    bool FormClose();  // true when the window may close
+    void FormKeyDown();
+    void FormResize();
+    void buildToolbar();
+    void readHighColour();
+    WindowSettings readSettings() const;
+
+    // TMainKorvelt2002Menus.cpp
+    void buildActions();
+    void buildMenus();
+    QAction* makeAction(const char* name, const char* category, const char* caption,
+                        const QKeySequence& shortcut, const char* hint, Command kind,
+                        void (TMainKorvelt2002::*handler)());
+    QAction* menuItemFor(QAction* action, const char* name);
+    QMenu* sortMenu(QWidget* parent, const char* nameSuffix);
+
+    // TMainKorvelt2002Catalog.cpp
+    void buildCatalogView();
+    void setStatusText(int panel, const QString& text);
+    void showCatalogSummary(int64_t totalSize);
+    void clearCatalog();
+    void updateSortChecks();
+    void setSelectionOfAll(bool selected);
+
+    // TMainKorvelt2002Archive.cpp
+    void setArchiveCaption();
+    // The prompt about unarchived changes; false when the user cancelled.
+    bool askArchiveChanges(const char* text);
+    bool askArchiveChanges();
+    bool runProgress(int mode);
+    // The progress dialog's start button: the archiving run (mode 0) or the
+    // restore run (mode 1).
+    void runEngine(int mode);
+    std::string fileNameOf(const std::string& path) const;
+
+    void showError(const std::exception& error);
+
+    Session session_;
+    QtUi ui_;
+    CatalogModel* model_ = nullptr;
+    std::unique_ptr<IniFile> settingsIni_;  // SettingsIni
+    Forms forms_;
+    QStringList commandLine_;
+    bool shownOnce_ = false;
+    int busy_ = 0;
+
+    bool keepGoing_ = false;      // KeepGoing
+    bool highColour_ = false;     // HighColour
+    bool helpAvailable_ = false;  // HelpAvailable
+    bool acceptDrops_ = false;    // the window takes dropped files
+
+    // Components.
+    QFrame* panelIcone_ = nullptr;
+    QLineEdit* editComment_ = nullptr;
+    QLabel* labelComment_ = nullptr;
+    QTreeView* listView_ = nullptr;
+    QLabel* statusPanels_[2] = {nullptr, nullptr};
+    QMenu* popupArch_ = nullptr;
+    QMenu* menuFichier_ = nullptr;
+    QMenu* menuEdition_ = nullptr;
+    QMenu* menuAction_ = nullptr;
+    QMenu* menuScripts_ = nullptr;
+    std::vector<QToolButton*> toolButtons_;
+    std::vector<QAction*> sortItems_;  // the four "Nom" / "Dossier" items, tag in data()
+    QAction* searchFileItem_ = nullptr;  // the Edition menu's own items of never-disabled actions
+    QAction* dellFileItem_ = nullptr;
+    QAction* viewFileItem_ = nullptr;
+};
+
+// Counts a long operation while it lets events run (see guarded()).
+class BusyScope {
+public:
+    explicit BusyScope(TMainKorvelt2002& window) : window_(window) { ++window_.busy_; }
+    ~BusyScope() { --window_.busy_; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    TMainKorvelt2002& window_;
+};
+
+template <class F>
+void TMainKorvelt2002::guarded(Command kind, F&& body) {
+    if (kind == Command::Changes && busy()) return;
+    try {
+        body();
+    } catch (const std::exception& error) {
+        showError(error);
+    } catch (...) {
+        showError(Error("Erreur inattendue"));
+    }
+}
+
+}  // namespace kv

@@ -1,0 +1,327 @@
+// The commands on the archive file as a whole (new, open, save as, move,
+// close, delete), the window side of loading the catalog, and the commands
+// that hand the open archive to the engine: archive, header only, restore,
+// self-extractor.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTreeView>
+
+#include "app/Chooser.h"
+#include "app/DialogRunner.h"
+#include "app/HourGlass.h"
+#include "app/TMainKorvelt2002.h"
+#include "dialogs/TFormProgress.h"
+#include "dialogs/TFormRestaure.h"
+#include "dialogs/TFormWait.h"
+#include "engine/ArchiveRun.h"
+#include "engine/CatalogReader.h"
+#include "engine/HeaderUpdate.h"
+#include "engine/Restore.h"
+#include "engine/SfxBuilder.h"
+#include "platform/Platform.h"
+#include "util/FileRoutines.h"
+#include "util/Text.h"
+
+namespace kv {
+namespace {
+
+constexpr const char* kChangedText = "Le contenue de la liste a changé,\rvoulez-vous archiver les changements ?";
+
+FileDialogRequest archiveDialog(const char* title) {
+    FileDialogRequest request;
+    request.title = QString::fromUtf8(title);
+    request.filter = QStringLiteral("Fichiers KVR (*.kvr)");
+    request.defaultExtension = QStringLiteral("kvr");
+    request.askOverwrite = false;
+    return request;
+}
+
+// Shows the wait notice for the life of the scope when a notice is given.
+class WaitNotice {
+public:
+    WaitNotice(TFormWait* notice, const char* text) : notice_(notice) {
+        if (notice_) notice_->showWait(QString::fromUtf8(text));
+    }
+    ~WaitNotice() { close(); }
+    void close() {
+        if (notice_) notice_->hideWait();
+        notice_ = nullptr;
+    }
+
+private:
+    TFormWait* notice_;
+};
+
+}  // namespace
+
+std::string TMainKorvelt2002::fileNameOf(const std::string& path) const {
+    const auto slash = path.find_last_of('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void TMainKorvelt2002::setArchiveCaption() {
+    if (session_.currentArchive.empty())
+        setWindowTitle(QStringLiteral("Korvelt"));
+    else
+        setWindowTitle(QStringLiteral("Korvelt - [ ") + QString::fromStdString(fileNameOf(session_.currentArchive)) +
+                       QStringLiteral(" ]"));
+}
+
+bool TMainKorvelt2002::askArchiveChanges() {
+    const Answer answer = ui_.message(MessageKind::Confirmation, kChangedText, Buttons::YesNoCancel);
+    if (answer == Answer::Cancel) return false;
+    if (answer == Answer::Yes) ArchiverExecute();
+    return true;
+}
+
+void TMainKorvelt2002::LoadArchive(bool interactive, QObject* sender) {
+    if (!platform().fileExists(session_.currentArchive)) return;
+    BusyScope busy(*this);
+    WaitNotice wait(interactive ? forms_.wait : nullptr, "Chargement de l'archive.");
+    setStatusText(0, QString());
+    setWindowTitle(QStringLiteral("Korvelt - Chargement de l'archive (kvr), patientez s.v.p"));
+    editComment_->clear();
+    HourGlass hourGlass;
+    clearCatalog();
+
+    // The list shows the rows as they come in, each time the load lets events run.
+    ui_.setBeforeEvents([this] { model_->syncAppended(); });
+    const LoadResult result = kv::LoadArchive(session_, ui_);
+    ui_.setBeforeEvents({});
+
+    wait.close();
+    hourGlass.restore();
+    model_->resetFromRows();  // the rows were sorted once at the end of the load
+    editComment_->setText(QString::fromStdString(session_.comment));
+    showCatalogSummary(result.totalSize);
+    setArchiveCaption();
+    const bool hasRows = !session_.rows.empty();
+    findChild<QAction*>(QStringLiteral("Restaure"))->setEnabled(hasRows);
+    findChild<QAction*>(QStringLiteral("SelfExtractor"))->setEnabled(hasRows);
+    findChild<QAction*>(QStringLiteral("Archiver"))->setEnabled(true);
+    ListViewFileClick(sender);
+    session_.listChanged = false;
+
+    if (result.outcome == LoadOutcome::ReadError) throw Error(result.error);
+    if (result.outcome == LoadOutcome::Loaded && interactive && result.modifiedSeen)
+        ui_.message(MessageKind::Information, "Certains fichiers ont été modifiés depuis la dernière sauvegarde");
+}
+
+void TMainKorvelt2002::New_ArchExecute() {
+    if (session_.listChanged && archiveOpen() && !askArchiveChanges()) return;
+    const auto chosen = Chooser::instance().saveFile(this, archiveDialog("Créer une nouvelle archive KVR"));
+    if (!chosen) return;
+    const std::string path = chosen->toStdString();
+    if (platform().fileExists(path)) {
+        ui_.message(MessageKind::Information, "Le fichier < " + fileNameOf(path) + " > existe déjà.");
+        return;
+    }
+    session_.currentArchive = path;
+    setArchiveCaption();
+    const std::string comment = session_.dateComment
+                                    ? formatDateBracket(session_.now(), session_.separators) + " Sauvegarde"
+                                    : std::string("Sauvegarde");
+    editComment_->setText(QString::fromStdString(comment));
+    clearCatalog();
+    ListViewFileClick(this);
+    findChild<QAction*>(QStringLiteral("Restaure"))->setEnabled(false);
+    findChild<QAction*>(QStringLiteral("SelfExtractor"))->setEnabled(false);
+    findChild<QAction*>(QStringLiteral("Archiver"))->setEnabled(true);
+    session_.listChanged = false;
+    setStatusText(0, QString());
+    setStatusText(1, QString());
+}
+
+void TMainKorvelt2002::Open_ArchExecute() {
+    if (session_.listChanged && archiveOpen() && !askArchiveChanges()) return;
+    const auto chosen = Chooser::instance().openFile(this, archiveDialog("Ouvrir une archive KVR"));
+    if (!chosen) return;
+    const std::string path = chosen->toStdString();
+    if (!platform().fileExists(path)) {
+        ui_.message(MessageKind::Warning, "Le fichier < " + fileNameOf(path) + " > n'existe pas.");
+        return;
+    }
+    session_.currentArchive = path;
+    LoadArchive(true, this);
+}
+
+void TMainKorvelt2002::SaveAs_ArchExecute() {
+    if (session_.listChanged && !askArchiveChanges()) return;
+    const auto chosen =
+        Chooser::instance().saveFile(this, archiveDialog("Enregistrer l'archive sous un nouveau nom"));
+    if (!chosen) return;
+    const std::string path = chosen->toStdString();
+    if (text::equalNoCase(path, session_.currentArchive)) {
+        ui_.message(MessageKind::Error, "Le fichier de destination est identique au fichier source.");
+        return;
+    }
+    if (platform().fileExists(path) &&
+        ui_.message(MessageKind::Information,
+                    "Le fichier < " + fileNameOf(path) + " > existe déjà,\rEcraser le fichier ?",
+                    Buttons::YesCancel) == Answer::Cancel)
+        return;
+    if (!HasRoomForCopy(session_.currentArchive, path)) {
+        ui_.message(MessageKind::Warning,
+                    "Espace insuffisant sur le lecteur ( " + path.substr(0, 1) + "),\rOpération annulée.");
+        return;
+    }
+    try {
+        HourGlass wait;
+        CopyFileContents(session_.currentArchive, path);
+    } catch (const std::exception&) {
+        ui_.message(MessageKind::Error, "L'opération à échouée");
+        return;
+    }
+    session_.currentArchive = path;
+    LoadArchive(true, this);
+}
+
+void TMainKorvelt2002::Move_ArchExecute() {
+    if (session_.listChanged && !askArchiveChanges()) return;
+    const auto folder = Chooser::instance().folder(this, QStringLiteral("Sélectionner un dossier de destination"), {});
+    if (!folder) return;
+    std::string destination = folder->toStdString();
+    if (destination.empty() || destination.back() != '\\') destination += '\\';
+    destination += fileNameOf(session_.currentArchive);
+    if (text::equalNoCase(destination, session_.currentArchive)) {
+        ui_.message(MessageKind::Error, "Le fichier de destination est identique au fichier source.");
+        return;
+    }
+    if (platform().fileExists(destination) &&
+        ui_.message(MessageKind::Information, "Le fichier < " + destination + " > existe déjà,\rEcraser le fichier ?",
+                    Buttons::YesCancel) == Answer::Cancel)
+        return;
+    if (!HasRoomForCopy(session_.currentArchive, destination)) {
+        ui_.message(MessageKind::Warning,
+                    "Espace insuffisant sur le lecteur ( " + destination.substr(0, 1) + "),\rOpération annulée.");
+        return;
+    }
+    try {
+        HourGlass wait;
+        CopyFileContents(session_.currentArchive, destination);
+    } catch (const std::exception&) {
+        ui_.message(MessageKind::Error, "L'opération à échouée");
+        return;
+    }
+    platform().removeFile(session_.currentArchive);  // a failure leaves both files, silently
+    session_.currentArchive = destination;
+    LoadArchive(true, this);
+}
+
+void TMainKorvelt2002::Close_ArchExecute() {
+    if (session_.listChanged && !askArchiveChanges()) return;
+    clearCatalog();
+    session_.currentArchive.clear();
+    setArchiveCaption();
+    editComment_->clear();
+    setStatusText(0, QString());
+    setStatusText(1, QString());
+    session_.listChanged = false;
+}
+
+void TMainKorvelt2002::Dell_ArchExecute() {
+    if (ui_.message(MessageKind::Confirmation,
+                    "ATTENTION, vous avez demandé de détruire une archive,\rcette commande efface définitivement "
+                    "l'archive sans\rpasser par la corbeille, le fichier est donc irrécupérable.\r\rEtes-vous "
+                    "sûr(e) de vouloir supprimer cette archive ?\r\r< " +
+                        fileNameOf(session_.currentArchive) + " >",
+                    Buttons::YesCancel) == Answer::Cancel)
+        return;
+    if (!session_.currentArchive.empty()) platform().removeFile(session_.currentArchive);
+    clearCatalog();
+    session_.currentArchive.clear();
+    setArchiveCaption();
+    editComment_->clear();
+    setStatusText(0, QString());
+    setStatusText(1, QString());
+    session_.listChanged = false;
+}
+
+// Prepares the progress dialog for a run of that mode and shows it modally;
+// its start button calls runEngine() (set in setForms()).
+bool TMainKorvelt2002::runProgress(int mode) {
+    TFormProgress* progress = forms_.progress;
+    if (!progress) return false;
+    const int rows = static_cast<int>(session_.rows.size());
+    int maximum = std::max(0, rows - 1);
+    if (mode == TFormProgress::ModeRestore && forms_.restaure && forms_.restaure->selectionIndex() == 1)
+        maximum = static_cast<int>(selectedRows().size());
+    progress->prepare(mode, maximum);
+    DialogRunner::exec(*progress);
+    return true;
+}
+
+void TMainKorvelt2002::runEngine(int mode) {
+    BusyScope busy(*this);
+    if (mode == TFormProgress::ModeArchive) {
+        session_.checkRecupeFile = forms_.progress->checkRecupeFile();
+        ArchiveFiles(session_, ui_, [this] { LoadArchive(true, this); });
+    } else if (mode == TFormProgress::ModeRestore && forms_.restaure) {
+        RestoreFiles(session_, forms_.restaure->choices(), selectedRows(), ui_);
+    }
+}
+
+void TMainKorvelt2002::ArchiverExecute() {
+    if (!archiveOpen() || session_.rows.empty()) return;
+    runProgress(0);
+}
+
+void TMainKorvelt2002::ModiEnTeteExecute() {
+    if (!archiveExists()) return;
+    WriteHeaderOnly(session_, ui_);
+}
+
+void TMainKorvelt2002::RestaureExecute() {
+    if (!archiveExists()) return;
+    if (session_.listChanged) {
+        ui_.message(MessageKind::Information,
+                    "Le contenu de la liste a changé,\ril est obligatoire d'archiver avant de restaurer des fichiers");
+        return;
+    }
+    if (session_.rows.empty()) return;
+    TFormRestaure* restaure = forms_.restaure;
+    if (!restaure) return;
+    restaure->prepareSelection(!selectedRows().empty());
+    if (DialogRunner::exec(*restaure) != QDialog::Accepted) return;
+    if (restaure->destinationMissing()) {
+        ui_.message(MessageKind::Information, "Vous n'avez pas indiqué le chemin du dossier de restauration");
+        return;
+    }
+    runProgress(1);
+}
+
+void TMainKorvelt2002::Gzip1Progress(TGzip& sender) {
+    if (forms_.progress) forms_.progress->progressBarFile()->setValue(sender.Percent());
+}
+
+void TMainKorvelt2002::SelfExtractorExecute() {
+    if (!archiveExists()) return;
+    FileDialogRequest request;
+    request.title = QStringLiteral("Enregistrer l'auto-extractible sous...");
+    request.filter = QStringLiteral("Fichier exe(*.exe)");
+    request.defaultExtension = QStringLiteral("exe");
+    request.askOverwrite = false;
+    std::string proposed = fileNameOf(session_.currentArchive);
+    const auto dot = proposed.find_last_of('.');
+    if (dot != std::string::npos) proposed.erase(dot);
+    request.initialName = QString::fromStdString(proposed + ".exe");
+    const std::string folder = session_.currentArchive.substr(0, session_.currentArchive.size() -
+                                                                     fileNameOf(session_.currentArchive).size());
+    request.initialFolder = QString::fromStdString(folder);
+    const auto chosen = Chooser::instance().saveFile(this, request);
+    if (!chosen) return;
+    const std::string output = chosen->toStdString();
+    if (platform().fileExists(output) &&
+        ui_.message(MessageKind::Information, "Le fichier < " + fileNameOf(output) + " > existe déjà,\rEcraser le fichier ?",
+                    Buttons::YesCancel) == Answer::Cancel)
+        return;
+    if (session_.listChanged && !askArchiveChanges()) return;
+    HourGlass wait;
+    BuildSelfExtractor(session_.currentArchive, output, ui_);
+}
+
+}  // namespace kv

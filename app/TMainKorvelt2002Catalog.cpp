@@ -1,0 +1,242 @@
+// The catalog view: the list, its status icons, the selection summary and the
+// catalog summary of the status bar, the sort and selection commands, the copy
+// of a row's folder, and the enabled states computed when a menu opens.
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <charconv>
+
+#include "app/FormBitmap.h"
+#include "app/HourGlass.h"
+#include "app/TMainKorvelt2002.h"
+#include "engine/CatalogReader.h"
+
+namespace kv {
+namespace {
+
+// A size text as the rows hold it; nullopt when it is not a whole number.
+std::optional<int64_t> sizeOf(const std::string& text) {
+    int64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+void TMainKorvelt2002::buildCatalogView() {
+    QWidget* panel = centralWidget();
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(panelIcone_);
+
+    model_ = new CatalogModel(session_.rows, this);
+    model_->setIconProvider([](int status) { return TFormBitmap::statusIcon(status); });
+    listView_ = new QTreeView(panel);
+    listView_->setObjectName(QStringLiteral("ListViewFile"));
+    listView_->setModel(model_);
+    listView_->setRootIsDecorated(false);
+    listView_->setItemsExpandable(false);
+    listView_->setUniformRowHeights(true);
+    listView_->setAllColumnsShowFocus(true);
+    listView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    listView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    listView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    listView_->setSortingEnabled(false);
+    listView_->setIconSize(QSize(TFormBitmap::SmallIconSize, TFormBitmap::SmallIconSize));
+    listView_->setTextElideMode(Qt::ElideRight);
+    QHeaderView* header = listView_->header();
+    header->setSectionsClickable(false);
+    header->setSortIndicatorShown(false);
+    header->setStretchLastSection(false);
+    header->setSectionsMovable(false);
+    for (int c = 0; c < CatalogModel::ColumnCount; ++c) {
+        header->resizeSection(c, CatalogModel::defaultWidth(c));
+    }
+    layout->addWidget(listView_, 1);
+
+    connect(listView_, &QTreeView::clicked, this,
+            [this] { guarded(Command::Reads, [this] { ListViewFileClick(listView_); }); });
+    connect(listView_, &QTreeView::doubleClicked, this,
+            [this] { guarded(Command::Changes, [this] { Voir_FichierArchExecute(); }); });
+    connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { guarded(Command::Reads, [this] { ListViewFileClick(listView_); }); });
+
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusLine"));
+    bar->setSizeGripEnabled(true);
+    const int widths[2] = {180, 195};
+    for (int i = 0; i < 2; ++i) {
+        auto* label = new QLabel(bar);
+        label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        label->setFixedWidth(widths[i]);
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        bar->addWidget(label);
+        statusPanels_[i] = label;
+    }
+}
+
+void TMainKorvelt2002::setStatusText(int panel, const QString& text) { statusPanels_[panel]->setText(text); }
+
+QString TMainKorvelt2002::statusText(int panel) const { return statusPanels_[panel]->text(); }
+
+void TMainKorvelt2002::showCatalogSummary(int64_t totalSize) {
+    setStatusText(0, QString::fromStdString(" " + std::to_string(session_.rows.size()) + " fichier(s)  " +
+                                            formatNumber2(static_cast<double>(totalSize) / 1000.0,
+                                                          session_.separators) +
+                                            " Ko"));
+}
+
+std::vector<std::size_t> TMainKorvelt2002::selectedRows() const {
+    std::vector<std::size_t> rows;
+    const QModelIndexList indexes = listView_->selectionModel()->selectedRows(0);
+    rows.reserve(static_cast<size_t>(indexes.size()));
+    for (const QModelIndex& index : indexes) rows.push_back(static_cast<size_t>(index.row()));
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void TMainKorvelt2002::ListViewFileClick(QObject*) {
+    if (session_.rows.empty()) {
+        setStatusText(1, QString());
+        return;
+    }
+    int count = 0;
+    int64_t sum = 0;
+    for (std::size_t row : selectedRows()) {
+        if (row >= session_.rows.size()) continue;
+        const std::string& size = session_.rows[row].sub[1];
+        if (size.empty()) continue;
+        // Rows of this program always hold whole numbers; a text that is not
+        // one is left out of the sum rather than ending the summary.
+        const auto value = sizeOf(size);
+        if (!value) continue;
+        ++count;
+        sum += *value;
+    }
+    setStatusText(1, QString::fromStdString(" " + std::to_string(count) + " sélectionné(s) " +
+                                            formatNumber2(static_cast<double>(sum) / 1000.0, session_.separators) +
+                                            " Ko"));
+}
+
+void TMainKorvelt2002::clearCatalog() {
+    listView_->selectionModel()->clear();
+    session_.rows.clear();
+    model_->resetFromRows();
+}
+
+void TMainKorvelt2002::TrierLaListeClick(int tag) {
+    session_.sortKey = tag;
+    HourGlass wait;
+    listView_->selectionModel()->clear();
+    sortCatalog(session_.rows, session_.sortKey);
+    model_->resetFromRows();
+}
+
+void TMainKorvelt2002::setSelectionOfAll(bool selected) {
+    QItemSelectionModel* selection = listView_->selectionModel();
+    if (!selected || model_->rowCount() == 0) {
+        selection->clearSelection();
+        return;
+    }
+    const QItemSelection all(model_->index(0, 0),
+                             model_->index(model_->rowCount() - 1, CatalogModel::ColumnCount - 1));
+    selection->select(all, QItemSelectionModel::ClearAndSelect);
+}
+
+void TMainKorvelt2002::SelectAll_ArchExecute() {
+    setSelectionOfAll(true);
+    ListViewFileClick(this);
+}
+
+void TMainKorvelt2002::SelectNone_ArchExecute() {
+    setSelectionOfAll(false);
+    ListViewFileClick(this);
+}
+
+void TMainKorvelt2002::InvertSelectExecute() {
+    const int rows = model_->rowCount();
+    if (rows > 0) {
+        const QItemSelection all(model_->index(0, 0), model_->index(rows - 1, CatalogModel::ColumnCount - 1));
+        listView_->selectionModel()->select(all, QItemSelectionModel::Toggle);
+    }
+    ListViewFileClick(this);
+}
+
+void TMainKorvelt2002::CopyPathExecute() {
+    const auto rows = selectedRows();
+    if (rows.size() != 1 || rows.front() >= session_.rows.size()) return;
+    QGuiApplication::clipboard()->setText(QString::fromStdString(session_.rows[rows.front()].sub[0]));
+}
+
+void TMainKorvelt2002::updateSortChecks() {
+    for (QAction* item : sortItems_) item->setChecked(item->data().toInt() == session_.sortKey);
+}
+
+void TMainKorvelt2002::Fichier1Click() {
+    auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    const bool withRows = archiveOpen() && !session_.rows.empty();
+    a("SaveText_Arch")->setEnabled(withRows);
+    a("Print_Arch")->setEnabled(withRows);
+    a("Close_Arch")->setEnabled(archiveOpen());
+    const bool exists = archiveExists();
+    a("SaveAs_Arch")->setEnabled(exists);
+    a("Dell_Arch")->setEnabled(exists);
+    a("Move_Arch")->setEnabled(exists);
+}
+
+void TMainKorvelt2002::Edition1Click() {
+    auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    const bool hasRows = !session_.rows.empty();
+    const std::size_t selected = selectedRows().size();
+    a("SelectAll_Arch")->setEnabled(hasRows);
+    a("SelectNone_Arch")->setEnabled(selected > 0);
+    a("InvertSelect")->setEnabled(selected > 0);
+    updateSortChecks();
+    searchFileItem_->setEnabled(hasRows);
+    a("CopyPath")->setEnabled(selected == 1);
+}
+
+void TMainKorvelt2002::Action1Click() {
+    auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    const std::size_t selected = selectedRows().size();
+    a("AddFile")->setEnabled(archiveOpen());
+    a("Archiver")->setEnabled(archiveOpen());
+    dellFileItem_->setEnabled(selected > 0);
+    const bool restorable = !session_.rows.empty() && archiveExists();
+    a("Restaure")->setEnabled(restorable);
+    a("SelfExtractor")->setEnabled(restorable);
+    viewFileItem_->setEnabled(selected == 1);
+    a("ModiEnTete")->setEnabled(archiveExists());
+    ListViewFileClick(this);
+}
+
+void TMainKorvelt2002::PopupArchPopup() {
+    auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    const std::size_t selected = selectedRows().size();
+    const bool hasRows = !session_.rows.empty();
+    a("SaveText_Arch")->setEnabled(archiveExists());
+    a("AddFile")->setEnabled(archiveOpen());
+    a("Archiver")->setEnabled(archiveOpen());
+    const bool restorable = hasRows && archiveExists();
+    a("Restaure")->setEnabled(restorable);
+    a("SelfExtractor")->setEnabled(restorable);
+    a("SelectAll_Arch")->setEnabled(hasRows);
+    a("SelectNone_Arch")->setEnabled(selected > 0);
+    a("InvertSelect")->setEnabled(selected > 0);
+    updateSortChecks();
+    a("CopyPath")->setEnabled(selected == 1);
+    ListViewFileClick(this);
+}
+
+}  // namespace kv

@@ -1,0 +1,33 @@
+// Korvelt: the program entry. Creates the forms that live for the whole run,
+// in their order, and runs the event loop.
+
+#include <QApplication>
+
+#include "app/FormBitmap.h"
+#include "app/TMainKorvelt2002.h"
+#include "dialogs/TFormProgress.h"
+#include "dialogs/TFormRestaure.h"
+#include "dialogs/TFormWait.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Korvelt"));
+
+    // The main window first: creating it reads the settings and uses none of
+    // the forms below.
+    kv::TMainKorvelt2002 main;
+    // FormBitmap: draws the program's pictures once.
+    kv::TFormBitmap::imageList();
+    kv::TMainKorvelt2002::Forms forms;
+    forms.restaure = new kv::TFormRestaure(main.ui(), &main);
+    forms.progress = new kv::TFormProgress(main.ui(), &main);
+    // The add-files dialog (FormAddArch) is created here once it exists.
+    forms.wait = new kv::TFormWait(&main);
+    main.setForms(forms);
+
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    main.setCommandLine(arguments);
+    main.show();
+    return app.exec();
+}
