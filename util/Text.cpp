@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace kv::text {
 namespace {
@@ -228,22 +229,25 @@ std::string utf8Cut(std::string_view utf8, std::size_t maxBytes) {
 std::string storedCut(std::string_view utf8, std::size_t maxBytes) {
     std::string stored = toStored(utf8);
     if (stored.size() <= maxBytes) return stored;
-    // Cut by characters, then check the stored form of the shorter text: its
-    // encoding can differ from the whole text's (a prefix may fit the code
-    // page when the whole does not, or the other way round).
-    std::size_t chars = utf8Length(utf8Cut(utf8, maxBytes));
-    std::string cp1252;
-    if (to1252(utf8, cp1252)) chars = maxBytes;
-    for (;;) {
-        std::size_t i = 0;
-        for (std::size_t k = 0; k < chars && i < utf8.size(); ++k) {
-            bool valid;
-            decodeAt(utf8, i, valid);
-        }
-        std::string candidate = toStored(utf8.substr(0, i));
-        if (candidate.size() <= maxBytes || chars == 0) return candidate;
-        --chars;
+    // The UTF-8 cut always fits (its stored form is never longer). A longer
+    // prefix can fit only in the code page, so it lies within the run of
+    // characters that the code page holds; the longest one that really is
+    // stored in the code page wins.
+    const std::string utf8Prefix = utf8Cut(utf8, maxBytes);
+    const std::size_t utf8Chars = utf8Length(utf8Prefix);
+    std::vector<std::size_t> ends;  // byte end of each code-page character, in order
+    std::size_t i = 0;
+    while (i < utf8.size() && ends.size() < maxBytes) {
+        bool valid;
+        const char32_t cp = decodeAt(utf8, i, valid);
+        if (!valid || encode1252(cp) == kNotInCodePage) break;
+        ends.push_back(i);
     }
+    for (std::size_t k = ends.size(); k > utf8Chars; --k) {
+        std::string candidate = toStored(utf8.substr(0, ends[k - 1]));
+        if (candidate.size() <= maxBytes) return candidate;
+    }
+    return toStored(utf8Prefix);
 }
 
 std::size_t utf8Length(std::string_view utf8) {

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "util/Text.h"
+
+namespace kv::text {
+namespace {
+
+// Every character that Windows-1252 holds, as UTF-8, with its byte.
+std::vector<std::pair<unsigned char, std::string>> codePage() {
+    std::vector<std::pair<unsigned char, std::string>> all;
+    for (int b = 1; b < 256; ++b) {
+        std::string one(1, static_cast<char>(b));
+        all.push_back({static_cast<unsigned char>(b), fromStored(one)});
+    }
+    return all;
+}
+
+TEST(TextEncoding, EveryCodePageByteRoundTrips) {
+    for (const auto& [byte, utf8] : codePage()) {
+        SCOPED_TRACE(int(byte));
+        EXPECT_EQ(toStored(utf8), std::string(1, static_cast<char>(byte)));
+        if (byte >= 0x80) {
+            EXPECT_TRUE(isMultiByteUtf8(utf8));
+        }
+    }
+    EXPECT_EQ(fromStored("\x80"), "€");
+    EXPECT_EQ(fromStored("\x9C"), "œ");
+    EXPECT_EQ(fromStored("\x9F"), "Ÿ");
+    EXPECT_EQ(fromStored("\xE9t\xE9"), "été");
+}
+
+TEST(TextEncoding, StoredFormIsTheCodePageWhenEverythingFitsElseUtf8) {
+    EXPECT_EQ(toStored("Déjà vu"), "D\xE9j\xE0 vu");
+    EXPECT_EQ(toStored("plain"), "plain");
+    EXPECT_EQ(toStored("Ωmega é"), "Ωmega é");  // one character outside: the whole text stays UTF-8
+    EXPECT_EQ(toStored("日本"), "日本");
+    EXPECT_EQ(toStored("\xFF\xFE"), "\xFF\xFE");  // invalid UTF-8 is kept as it is
+}
+
+TEST(TextEncoding, ReadingRuleTakesValidMultiByteUtf8AsUtf8) {
+    EXPECT_EQ(fromStored("Ωmega"), "Ωmega");
+    EXPECT_EQ(fromStored("caf\xC3\xA9"), "café");       // valid UTF-8
+    EXPECT_EQ(fromStored("caf\xE9"), "café");           // not UTF-8: the code page
+    EXPECT_EQ(fromStored("\xC3\xA9\xE9"), "Ã©é");       // one invalid sequence: all code page
+    EXPECT_EQ(fromStored("\xC0\xAF"), "À¯");            // overlong forms are not UTF-8
+    EXPECT_EQ(fromStored("\xED\xA0\x80"), "í\xC2\xA0€");  // nor are surrogates
+    EXPECT_FALSE(isMultiByteUtf8("ascii only"));
+    EXPECT_FALSE(isMultiByteUtf8(""));
+}
+
+TEST(TextEncoding, CodePageTextThatLooksLikeUtf8IsStoredAsUtf8) {
+    // "Ã©" in Windows-1252 is C3 A9, which reads back as UTF-8 "é"; such a
+    // text is stored in UTF-8 so that it reads back as it was.
+    for (const std::string s : {"Ã©", "Ã©tÃ©", "â‚¬uro"}) {
+        SCOPED_TRACE(s);
+        EXPECT_EQ(fromStored(toStored(s)), s);
+    }
+}
+
+TEST(TextCutting, NeverSplitsACharacter) {
+    const std::string s = "aé€𝄞b";  // 1 + 2 + 3 + 4 + 1 bytes
+    const std::vector<std::pair<std::size_t, std::string>> rows = {
+        {0, ""}, {1, "a"}, {2, "a"}, {3, "aé"}, {5, "aé"}, {6, "aé€"}, {9, "aé€"}, {10, "aé€𝄞"}, {11, s}, {99, s}};
+    for (const auto& [max, expected] : rows) {
+        SCOPED_TRACE(max);
+        EXPECT_EQ(utf8Cut(s, max), expected);
+    }
+    EXPECT_EQ(utf8Length(s), 5u);
+}
+
+TEST(TextCutting, StoredCutCountsStoredBytes) {
+    EXPECT_EQ(storedCut("ééééé", 3), "\xE9\xE9\xE9");  // code page: one byte each
+    EXPECT_EQ(storedCut("Ωéé", 4), "Ωé");
+    EXPECT_EQ(storedCut("Ωé", 2), "Ω");
+    // The prefix can fit the code page when the whole does not.
+    EXPECT_EQ(storedCut("éééΩ", 3), "\xE9\xE9\xE9");
+    // Every cut reads back as a prefix of the text.
+    const std::string text = "Ã©€Ωx";
+    for (std::size_t max = 0; max <= 12; ++max) {
+        const std::string cut = storedCut(text, max);
+        SCOPED_TRACE(max);
+        EXPECT_LE(cut.size(), max);
+        EXPECT_EQ(text.rfind(fromStored(cut), 0), 0u);
+    }
+}
+
+TEST(TextFolding, TableCoversAsciiAndTheCodePageLetters) {
+    EXPECT_EQ(upper("abc xyz àéîõü þ œ š ž ÿ"), "ABC XYZ ÀÉÎÕÜ Þ Œ Š Ž Ÿ");
+    EXPECT_EQ(lower("ABC XYZ ÀÉÎÕÜ Þ Œ Š Ž Ÿ"), "abc xyz àéîõü þ œ š ž ÿ");
+    // Not letters, or without a partner in the table: unchanged.
+    EXPECT_EQ(upper("÷ß µ ω 1_-"), "÷ß µ ω 1_-");
+    EXPECT_EQ(lower("× Ω"), "× Ω");
+    EXPECT_EQ(upper("a\xFF" "b"), "A\xFF" "B");  // invalid bytes pass through
+}
+
+TEST(TextFolding, CompareNoCaseAndFoldKeyAgree) {
+    const std::vector<std::pair<std::string, std::string>> equal = {
+        {"Readme.TXT", "README.txt"}, {"œuvre", "ŒUVRE"}, {"ÿ", "Ÿ"}, {"Été", "éTÉ"}, {"", ""}, {"a\xFF", "A\xFF"}};
+    for (const auto& [a, b] : equal) {
+        SCOPED_TRACE(a + " / " + b);
+        EXPECT_EQ(compareNoCase(a, b), 0);
+        EXPECT_EQ(foldKey(a), foldKey(b));
+    }
+    const std::vector<std::pair<std::string, std::string>> ordered = {
+        {"a", "B"}, {"abc", "ABCD"}, {"Z", "é"}, {"e", "é"}, {"œ", "ÿ"}, {"\xFE\x80", "\xFF"}};
+    for (const auto& [a, b] : ordered) {
+        SCOPED_TRACE(a + " < " + b);
+        EXPECT_LT(compareNoCase(a, b), 0);
+        EXPECT_GT(compareNoCase(b, a), 0);
+        EXPECT_NE(foldKey(a), foldKey(b));
+    }
+    EXPECT_NE(foldKey("ß"), foldKey("SS"));
+    EXPECT_FALSE(equalNoCase("e", "é"));
+}
+
+}  // namespace
+}  // namespace kv::text
