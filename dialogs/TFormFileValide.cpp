@@ -1,0 +1,79 @@
+#include "dialogs/TFormFileValide.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/DialogRunner.h"
+#include "controls/Hint.h"
+#include "util/Text.h"
+
+namespace kv {
+
+TFormFileValide::TFormFileValide(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("FormFileValide"));
+    setWindowTitle(QStringLiteral("Nom de fichier invalide"));
+    setFixedSize(475, 106);
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+
+    LabelName = new QLabel(QStringLiteral("Nom du fichier"), this);
+    LabelName->setObjectName(QStringLiteral("LabelName"));
+    LabelName->setGeometry(8, 6, 459, 16);
+
+    EditFile = new QLineEdit(this);
+    EditFile->setObjectName(QStringLiteral("EditFile"));
+    EditFile->setGeometry(8, 23, 459, 22);
+
+    Label2 = new QLabel(QStringLiteral("Le nom de ce fichier est trop long, il ne doit pas dépasser 100 caractères. "
+                                       "Vous pouvez renommer celui-ci ou l'ignorer auquel cas il ne sera pas "
+                                       "ajouter à la liste."),
+                        this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setWordWrap(true);
+    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label2->setGeometry(8, 50, 290, 52);
+
+    ButtonRenamme = new QPushButton(QStringLiteral("&Renommer"), this);
+    ButtonRenamme->setObjectName(QStringLiteral("ButtonRenamme"));
+    ButtonRenamme->setGeometry(306, 66, 78, 27);
+    ButtonRenamme->setDefault(true);
+    applyHint(ButtonRenamme, QStringLiteral("|Renommer le fichier"));
+    connect(ButtonRenamme, &QPushButton::clicked, this, &QDialog::accept);
+
+    ButtonIgnore = new QPushButton(QStringLiteral("&Ignorer"), this);
+    ButtonIgnore->setObjectName(QStringLiteral("ButtonIgnore"));
+    ButtonIgnore->setGeometry(390, 66, 78, 27);
+    applyHint(ButtonIgnore, QStringLiteral("|Ne pas ajouter ce fichier"));
+    connect(ButtonIgnore, &QPushButton::clicked, this, &QDialog::reject);
+
+    connect(EditFile, &QLineEdit::textChanged, this, &TFormFileValide::EditFileChange);
+    EditFileChange();
+}
+
+int TFormFileValide::nameLength(const QString& name) {
+    return static_cast<int>(text::toStored(name.toStdString()).size());
+}
+
+void TFormFileValide::setFileName(const QString& name) {
+    const bool same = EditFile->text() == name;
+    EditFile->setText(name);
+    if (same) EditFileChange();
+}
+
+QString TFormFileValide::fileName() const { return EditFile->text(); }
+
+void TFormFileValide::EditFileChange() {
+    const int length = nameLength(EditFile->text());
+    LabelName->setText(QStringLiteral("Nom du fichier  ( %1 caractères )").arg(length));
+    ButtonRenamme->setEnabled(length <= MaxNameLength);
+}
+
+QString TFormFileValide::askName(QWidget* parent, const QString& name) {
+    TFormFileValide dialog(parent);
+    dialog.setFileName(name);
+    if (DialogRunner::exec(dialog) != QDialog::Accepted) return {};
+    const QString typed = dialog.fileName();
+    return typed.trimmed().isEmpty() ? QString() : typed;
+}
+
+}  // namespace kv

@@ -1,0 +1,46 @@
+#pragma once
+// TFormJournal: shows the journal of the automatic runs (Script\Journal_AutoSave.txt
+// beside the program), lets the user edit or empty it, and writes it back on OK.
+
+#include <QDialog>
+#include <QStringList>
+#include <string>
+
+class QPlainTextEdit;
+class QPushButton;
+
+namespace kv {
+
+class Ui;
+
+class TFormJournal : public QDialog {
+    Q_OBJECT
+public:
+    // ui answers the "Vider le journal ?" question.
+    explicit TFormJournal(Ui& ui, QWidget* parent = nullptr);
+
+    // The journal file: program folder + "Script\Journal_AutoSave.txt".
+    static std::string journalPath();
+
+    // Loads the journal into the memo (empty when the file is missing or can't be read).
+    void loadJournal();
+    // Writes the memo's lines to the journal, each ending in CR LF (an empty
+    // memo gives an empty file). Throws kv::Error when the file can't be written.
+    void saveJournal();
+    QStringList lines() const;
+
+    // Opens the viewer modally through DialogRunner and saves on OK. Returns the
+    // dialog's result; a failed save throws kv::Error to the caller's guard.
+    static int showJournal(Ui& ui, QWidget* parent = nullptr);
+
+    QPlainTextEdit* MemoJournal;
+    QPushButton* ButtonOk;
+    QPushButton* ButtonCancel;
+    QPushButton* ButtonClear;
+
+private:
+    void ButtonClearClick();
+    Ui& ui_;
+};
+
+}  // namespace kv
