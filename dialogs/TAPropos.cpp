@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "app/FormBitmap.h"
+#include "controls/FormFont.h"
 #include "controls/Hint.h"
 #include "controls/TVX_Line.h"
 
@@ -13,6 +14,7 @@ TAPropos::TAPropos(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("APropos"));
     setWindowTitle(QStringLiteral("A propos de ..."));
+    setFont(formFont());
     setFixedSize(330, 150);
     setAutoFillBackground(true);
     QPalette white = palette();

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "controls/FormFont.h"
 #include "controls/Hint.h"
 
 namespace kv {
@@ -40,6 +41,7 @@ TFormProgress::TFormProgress(Ui& ui, QWidget* parent)
       ui_(ui) {
     setObjectName(QStringLiteral("FormProgress"));
     setWindowTitle(QStringLiteral("Etat"));
+    setFont(formFont());
     setFixedSize(492, 172);
 
     labelFile_ = makeLabel(this, "LabelFile", QStringLiteral("Fichier"));

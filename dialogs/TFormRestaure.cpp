@@ -14,6 +14,7 @@
 
 #include "app/Chooser.h"
 #include "app/FormBitmap.h"
+#include "controls/FormFont.h"
 #include "controls/Hint.h"
 #include "util/ShellRoutines.h"
 #include "util/Text.h"
@@ -39,6 +40,7 @@ TFormRestaure::TFormRestaure(Ui& ui, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), ui_(ui) {
     setObjectName(QStringLiteral("FormRestaure"));
     setWindowTitle(QStringLiteral("Extraction des fichiers KVR"));
+    setFont(formFont());
     setFixedSize(334, 246);
 
     radioSelect_ = new QGroupBox(QStringLiteral(" Restaurer "), this);
