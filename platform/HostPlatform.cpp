@@ -574,9 +574,11 @@ bool HostPlatform::setAttributes(const std::string& path, uint32_t attributes) {
 std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t mask) {
     std::vector<FindEntry> entries;
     if (pattern.empty() || isSeparator(pattern.back())) return entries;
+    const std::size_t cut = pattern.find_last_of("\\/");
+    const std::string namePattern = pattern.substr(cut == std::string::npos ? 2 : cut + 1);
     const auto wp = parseWindowsPath(pattern);
-    if (!wp || wp->components.empty()) return entries;
-    const std::string namePattern = wp->components.back();
+    if (!wp || wp->components.empty() || namePattern.empty() || namePattern == "." || namePattern == "..")
+        return entries;
     auto accept = [&](const std::string& hostPath, const std::string& name, const struct stat& st, bool xattrs) {
         const uint32_t a = attributesOf(hostPath, name, st, xattrs);
         if ((a & (attr::Hidden | attr::System | attr::Directory)) & ~mask) return;
@@ -588,7 +590,6 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
         entries.push_back(std::move(e));
     };
     if (!hasWildcards(namePattern)) {
-        if (namePattern == "." || namePattern == "..") return entries;
         const auto host = toHost(pattern);
         struct stat st;
         if (!host || !statFollow(*host, st)) return entries;
@@ -597,9 +598,7 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
         accept(*host, name, st, true);
         return entries;
     }
-    std::string folder = std::string(1, wp->letter) + ":\\";
-    for (std::size_t k = 0; k + 1 < wp->components.size(); ++k) folder += wp->components[k] + "\\";
-    const auto hostFolder = toHost(folder);
+    const auto hostFolder = toHost(cut == std::string::npos ? pattern.substr(0, 2) : pattern.substr(0, cut + 1));
     if (!hostFolder) return entries;
     DIR* dir = opendir(hostFolder->c_str());
     if (!dir) return entries;
