@@ -13,8 +13,7 @@ constexpr int64_t CopyMargin = 100;
 constexpr int64_t CopyBlock = 65536;
 
 // The path whose free space stands for the destination's drive.
-std::string freeSpacePathFor(const std::string& destination)
-{
+std::string freeSpacePathFor(const std::string& destination) {
     char first = destination.empty() ? '\0' : destination[0];
     if (first >= 'A' && first <= 'Z') {
         if (destination.size() >= 3 && destination[1] == ':' && destination[2] == '\\')
@@ -26,31 +25,28 @@ std::string freeSpacePathFor(const std::string& destination)
 
 }  // namespace
 
-std::string DefaultWorkFolder() { return platform().tempFolder(); }
+std::string DefaultWorkFolder() {
+    return platform().tempFolder();
+}
 
-bool HasRoomForCopy(const std::string& source, const std::string& destination)
-{
+bool HasRoomForCopy(const std::string& source, const std::string& destination) {
     // The whole 64-bit size: an archive over 4 GiB must not pass as its low bits.
     int64_t size = 0;
     auto entries = platform().find(source, attr::FilesOnly);
-    if (!entries.empty())
-        size = entries.front().size;
+    if (!entries.empty()) size = entries.front().size;
     int64_t free = platform().freeBytes(freeSpacePathFor(destination));
-    if (free < 0)
-        return false;
+    if (free < 0) return false;
     return size + CopyMargin < free;
 }
 
-void CopyFileContents(const std::string& source, const std::string& destination)
-{
+void CopyFileContents(const std::string& source, const std::string& destination) {
     auto sameFile = [&] {
         auto a = platform().toHost(source);
         auto b = platform().toHost(destination);
         return a && b && *a == *b;
     };
     auto in = platform().open(source, OpenMode::Read);
-    if (!in)
-        throw Error("Impossible d'ouvrir le fichier " + source);
+    if (!in) throw Error("Impossible d'ouvrir le fichier " + source);
     if (sameFile()) {
         in->close();
         throw Error("Impossible de copier le fichier " + source + " sur lui-même");
@@ -68,8 +64,7 @@ void CopyFileContents(const std::string& source, const std::string& destination)
             out->close();
             throw Error("Erreur de lecture du fichier " + source);
         }
-        if (got == 0)
-            break;
+        if (got == 0) break;
         if (!out->write(buffer.data(), got)) {
             in->close();
             out->close();
@@ -77,26 +72,23 @@ void CopyFileContents(const std::string& source, const std::string& destination)
         }
     }
     in->close();
-    if (!out->close())
-        throw Error("Erreur d'écriture du fichier " + destination);
+    if (!out->close()) throw Error("Erreur d'écriture du fichier " + destination);
 }
 
-int32_t FileSizeOf(const std::string& path)
-{
+int32_t FileSizeOf(const std::string& path) {
     auto entries = platform().find(path, attr::FilesOnly);
-    if (entries.empty())
-        return 0;
+    if (entries.empty()) return 0;
     return static_cast<int32_t>(static_cast<uint32_t>(entries.front().size & 0xFFFFFFFF));
 }
 
-bool IsDirectory(const std::string& path)
-{
-    if (path.empty() || path.back() == '\\')
-        return false;
+bool IsDirectory(const std::string& path) {
+    if (path.empty() || path.back() == '\\') return false;
     auto entries = platform().find(path, attr::AnyFile);
     return !entries.empty() && (entries.front().attributes & attr::Directory) != 0;
 }
 
-bool IsCdRomDrive(const std::string& rootPath) { return platform().driveType(rootPath) == DriveType::CdRom; }
+bool IsCdRomDrive(const std::string& rootPath) {
+    return platform().driveType(rootPath) == DriveType::CdRom;
+}
 
 }  // namespace kv

@@ -11,8 +11,7 @@ namespace {
 // Digits of |value| rounded half away from zero to `decimals` places, as the
 // integer and fraction parts. Values beyond what a 64-bit integer holds fall
 // back to printf's own rounding (no byte count gets there).
-void splitRounded(double value, int decimals, std::string& intPart, std::string& fracPart)
-{
+void splitRounded(double value, int decimals, std::string& intPart, std::string& fracPart) {
     double scale = decimals == 2 ? 100.0 : 1.0;
     double scaled = std::fabs(value) * scale;
     char buf[400];
@@ -37,24 +36,19 @@ void splitRounded(double value, int decimals, std::string& intPart, std::string&
     fracPart = dot == std::string::npos ? std::string() : s.substr(dot + 1);
 }
 
-std::string group(const std::string& digits, const std::string& thousands)
-{
+std::string group(const std::string& digits, const std::string& thousands) {
     std::string out;
     size_t n = digits.size();
     for (size_t i = 0; i < n; ++i) {
-        if (i > 0 && (n - i) % 3 == 0)
-            out += thousands;
+        if (i > 0 && (n - i) % 3 == 0) out += thousands;
         out += digits[i];
     }
     return out;
 }
 
-std::string formatGrouped(double value, int decimals, const LocaleSeparators& sep)
-{
-    if (std::isnan(value))
-        return "NAN";
-    if (std::isinf(value))
-        return value < 0 ? "-INF" : "INF";
+std::string formatGrouped(double value, int decimals, const LocaleSeparators& sep) {
+    if (std::isnan(value)) return "NAN";
+    if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
     std::string intPart, fracPart;
     splitRounded(value, decimals, intPart, fracPart);
     // A value that rounds to zero shows no sign.
@@ -62,35 +56,32 @@ std::string formatGrouped(double value, int decimals, const LocaleSeparators& se
                                   fracPart.find_first_not_of('0') != std::string::npos);
     std::string out = negative ? "-" : "";
     out += group(intPart, sep.thousands);
-    if (decimals > 0)
-        out += sep.decimal + fracPart;
+    if (decimals > 0) out += sep.decimal + fracPart;
     return out;
 }
 
-std::string two(int v)
-{
+std::string two(int v) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d", v);
     return buf;
 }
 
-std::string four(int v)
-{
+std::string four(int v) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%04d", v);
     return buf;
 }
 
-bool isLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool isLeap(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
-int daysInMonth(int year, int month)
-{
+int daysInMonth(int year, int month) {
     static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return month == 2 && isLeap(year) ? 29 : days[month - 1];
 }
 
-bool validDateTime(const DateTime& dt)
-{
+bool validDateTime(const DateTime& dt) {
     return dt.month >= 1 && dt.month <= 12 && dt.day >= 1 &&
            dt.day <= daysInMonth(dt.year, dt.month) && dt.hour >= 0 && dt.hour < 24 &&
            dt.minute >= 0 && dt.minute < 60 && dt.second >= 0 && dt.second < 60;
@@ -98,8 +89,7 @@ bool validDateTime(const DateTime& dt)
 
 }  // namespace
 
-LocaleSeparators LocaleSeparators::french()
-{
+LocaleSeparators LocaleSeparators::french() {
     LocaleSeparators s;
     s.decimal = ",";
     s.thousands = "\xC2\xA0";
@@ -108,18 +98,15 @@ LocaleSeparators LocaleSeparators::french()
     return s;
 }
 
-std::string formatNumber2(double value, const LocaleSeparators& sep)
-{
+std::string formatNumber2(double value, const LocaleSeparators& sep) {
     return formatGrouped(value, 2, sep);
 }
 
-std::string formatNumber0(double value, const LocaleSeparators& sep)
-{
+std::string formatNumber0(double value, const LocaleSeparators& sep) {
     return formatGrouped(value, 0, sep);
 }
 
-std::optional<DateTime> fromDosDateTime(int32_t dos)
-{
+std::optional<DateTime> fromDosDateTime(int32_t dos) {
     uint32_t v = static_cast<uint32_t>(dos);
     DateTime dt;
     dt.second = static_cast<int>(v & 0x1F) * 2;
@@ -128,34 +115,29 @@ std::optional<DateTime> fromDosDateTime(int32_t dos)
     dt.day = static_cast<int>((v >> 16) & 0x1F);
     dt.month = static_cast<int>((v >> 21) & 0x0F);
     dt.year = 1980 + static_cast<int>((v >> 25) & 0x7F);
-    if (!validDateTime(dt))
-        return std::nullopt;
+    if (!validDateTime(dt)) return std::nullopt;
     return dt;
 }
 
-std::optional<int32_t> toDosDateTime(const DateTime& dt)
-{
-    if (dt.year < 1980 || dt.year > 2107 || !validDateTime(dt))
-        return std::nullopt;
-    uint32_t v = static_cast<uint32_t>(dt.year - 1980) << 25 | static_cast<uint32_t>(dt.month) << 21 |
-                 static_cast<uint32_t>(dt.day) << 16 | static_cast<uint32_t>(dt.hour) << 11 |
-                 static_cast<uint32_t>(dt.minute) << 5 | static_cast<uint32_t>(dt.second / 2);
+std::optional<int32_t> toDosDateTime(const DateTime& dt) {
+    if (dt.year < 1980 || dt.year > 2107 || !validDateTime(dt)) return std::nullopt;
+    uint32_t v = static_cast<uint32_t>(dt.year - 1980) << 25 |
+                 static_cast<uint32_t>(dt.month) << 21 | static_cast<uint32_t>(dt.day) << 16 |
+                 static_cast<uint32_t>(dt.hour) << 11 | static_cast<uint32_t>(dt.minute) << 5 |
+                 static_cast<uint32_t>(dt.second / 2);
     return static_cast<int32_t>(v);
 }
 
-std::string formatDateTime(const DateTime& dt, const LocaleSeparators& sep)
-{
+std::string formatDateTime(const DateTime& dt, const LocaleSeparators& sep) {
     return two(dt.day) + sep.date + two(dt.month) + sep.date + four(dt.year) + " " + two(dt.hour) +
            sep.time + two(dt.minute);
 }
 
-std::string formatDateBracket(const DateTime& dt, const LocaleSeparators& sep)
-{
+std::string formatDateBracket(const DateTime& dt, const LocaleSeparators& sep) {
     return "[" + two(dt.day) + sep.date + two(dt.month) + sep.date + four(dt.year) + "]";
 }
 
-DateTime localNow()
-{
+DateTime localNow() {
     std::time_t t = std::time(nullptr);
     std::tm tm{};
     localtime_r(&t, &tm);

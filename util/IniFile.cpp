@@ -11,41 +11,33 @@ namespace {
 
 constexpr int64_t ReadBlock = 16384;
 
-std::string_view trim(std::string_view s)
-{
+std::string_view trim(std::string_view s) {
     size_t b = s.find_first_not_of(" \t");
-    if (b == std::string_view::npos)
-        return {};
+    if (b == std::string_view::npos) return {};
     size_t e = s.find_last_not_of(" \t");
     return s.substr(b, e - b + 1);
 }
 
-std::vector<std::string> splitLines(std::string_view text)
-{
+std::vector<std::string> splitLines(std::string_view text) {
     std::vector<std::string> lines;
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r' || text[i] == '\n') {
             lines.emplace_back(text.substr(start, i - start));
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
             start = i + 1;
         }
     }
-    if (start < text.size())
-        lines.emplace_back(text.substr(start));
+    if (start < text.size()) lines.emplace_back(text.substr(start));
     return lines;
 }
 
 // The name of a "[name]" line, or nullopt for any other line.
-std::optional<std::string_view> sectionOf(std::string_view line)
-{
+std::optional<std::string_view> sectionOf(std::string_view line) {
     std::string_view t = trim(line);
-    if (t.empty() || t.front() != '[')
-        return std::nullopt;
+    if (t.empty() || t.front() != '[') return std::nullopt;
     size_t close = t.find(']');
-    if (close == std::string_view::npos)
-        return std::nullopt;
+    if (close == std::string_view::npos) return std::nullopt;
     return trim(t.substr(1, close - 1));
 }
 
@@ -56,14 +48,11 @@ struct KeyLine {
 
 // The key and raw value of a "key=value" line; nullopt for sections, comments
 // and lines without '='.
-std::optional<KeyLine> keyOf(std::string_view line)
-{
+std::optional<KeyLine> keyOf(std::string_view line) {
     std::string_view t = trim(line);
-    if (t.empty() || t.front() == ';' || t.front() == '[')
-        return std::nullopt;
+    if (t.empty() || t.front() == ';' || t.front() == '[') return std::nullopt;
     size_t eq = t.find('=');
-    if (eq == std::string_view::npos)
-        return std::nullopt;
+    if (eq == std::string_view::npos) return std::nullopt;
     return KeyLine{trim(t.substr(0, eq)), trim(t.substr(eq + 1))};
 }
 
@@ -73,33 +62,29 @@ struct Location {
     int lastKey = -1;  // last key line of the section (the header when it has none)
 };
 
-Location locate(const std::vector<std::string>& lines, std::string_view section, std::string_view key)
-{
+Location locate(const std::vector<std::string>& lines, std::string_view section,
+                std::string_view key) {
     Location loc;
     bool inside = false;
     for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
         if (auto name = sectionOf(lines[i])) {
-            if (inside)
-                break;  // the end of the first matching section
+            if (inside) break;  // the end of the first matching section
             if (text::equalNoCase(*name, section)) {
                 inside = true;
                 loc.section = loc.lastKey = i;
             }
             continue;
         }
-        if (!inside)
-            continue;
+        if (!inside) continue;
         if (auto kv = keyOf(lines[i])) {
             loc.lastKey = i;
-            if (loc.key < 0 && !key.empty() && text::equalNoCase(kv->key, key))
-                loc.key = i;
+            if (loc.key < 0 && !key.empty() && text::equalNoCase(kv->key, key)) loc.key = i;
         }
     }
     return loc;
 }
 
-std::optional<int> parseInteger(std::string_view s)
-{
+std::optional<int> parseInteger(std::string_view s) {
     s = trim(s);
     bool negative = false;
     if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
@@ -114,8 +99,7 @@ std::optional<int> parseInteger(std::string_view s)
         base = 16;
         s.remove_prefix(2);
     }
-    if (s.empty() || s.size() > 20)
-        return std::nullopt;
+    if (s.empty() || s.size() > 20) return std::nullopt;
     long long v = 0;
     for (char c : s) {
         int d;
@@ -128,26 +112,21 @@ std::optional<int> parseInteger(std::string_view s)
         else
             return std::nullopt;
         v = v * base + d;
-        if (v > static_cast<long long>(INT_MAX) + 1)
-            return std::nullopt;
+        if (v > static_cast<long long>(INT_MAX) + 1) return std::nullopt;
     }
-    if (negative)
-        v = -v;
-    if (v > INT_MAX || v < INT_MIN)
-        return std::nullopt;
+    if (negative) v = -v;
+    if (v > INT_MAX || v < INT_MIN) return std::nullopt;
     return static_cast<int>(v);
 }
 
-bool validName(std::string_view name, char forbidden)
-{
+bool validName(std::string_view name, char forbidden) {
     return !name.empty() && name.find_first_of("\r\n") == std::string_view::npos &&
            name.find(forbidden) == std::string_view::npos;
 }
 
 }  // namespace
 
-std::optional<std::vector<std::string>> IniFile::load() const
-{
+std::optional<std::vector<std::string>> IniFile::load() const {
     auto file = platform().open(path_, OpenMode::Read);
     if (!file) {
         if (platform().attributes(path_) == attr::Invalid)
@@ -162,19 +141,16 @@ std::optional<std::vector<std::string>> IniFile::load() const
             file->close();
             return std::nullopt;
         }
-        if (got == 0)
-            break;
+        if (got == 0) break;
         bytes.append(buffer, static_cast<size_t>(got));
     }
     file->close();
     std::string content = text::decodeTextFile(bytes);
-    if (content.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        content.erase(0, 3);
+    if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
     return splitLines(content);
 }
 
-bool IniFile::save(const std::vector<std::string>& lines) const
-{
+bool IniFile::save(const std::vector<std::string>& lines) const {
     uint32_t attributes = platform().attributes(path_);
     if (attributes != attr::Invalid && (attributes & (attr::ReadOnly | attr::Directory)))
         return false;
@@ -185,82 +161,69 @@ bool IniFile::save(const std::vector<std::string>& lines) const
     }
     std::string temp = path_ + ".~new";
     auto file = platform().open(temp, OpenMode::Create);
-    if (!file)
-        return false;
+    if (!file) return false;
     bool ok = file->write(content.data(), static_cast<int64_t>(content.size()));
     ok = file->close() && ok;
-    if (ok)
-        ok = platform().renameFile(temp, path_);
-    if (!ok)
-        platform().removeFile(temp);
+    if (ok) ok = platform().renameFile(temp, path_);
+    if (!ok) platform().removeFile(temp);
     return ok;
 }
 
-std::optional<std::string> IniFile::find(std::string_view section, std::string_view key) const
-{
+std::optional<std::string> IniFile::find(std::string_view section, std::string_view key) const {
     section = trim(section);
     key = trim(key);
-    if (key.empty())
-        return std::nullopt;
+    if (key.empty()) return std::nullopt;
     auto loaded = load();
-    if (!loaded)
-        return std::nullopt;
+    if (!loaded) return std::nullopt;
     const auto& lines = *loaded;
     Location loc = locate(lines, section, key);
-    if (loc.key < 0)
-        return std::nullopt;
+    if (loc.key < 0) return std::nullopt;
     std::string_view value = keyOf(lines[loc.key])->value;
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     return std::string(value);
 }
 
-std::string IniFile::readString(std::string_view section, std::string_view key, const std::string& def) const
-{
+std::string IniFile::readString(std::string_view section, std::string_view key,
+                                const std::string& def) const {
     auto value = find(section, key);
     return value ? *value : def;
 }
 
-int IniFile::readInteger(std::string_view section, std::string_view key, int def) const
-{
+int IniFile::readInteger(std::string_view section, std::string_view key, int def) const {
     auto value = find(section, key);
-    if (!value)
-        return def;
+    if (!value) return def;
     auto n = parseInteger(*value);
     return n ? *n : def;
 }
 
-bool IniFile::readBool(std::string_view section, std::string_view key, bool def) const
-{
+bool IniFile::readBool(std::string_view section, std::string_view key, bool def) const {
     return readInteger(section, key, def ? 1 : 0) != 0;
 }
 
-bool IniFile::sectionExists(std::string_view section) const
-{
+bool IniFile::sectionExists(std::string_view section) const {
     auto lines = load();
     return lines && locate(*lines, trim(section), {}).section >= 0;
 }
 
-bool IniFile::valueExists(std::string_view section, std::string_view key) const
-{
+bool IniFile::valueExists(std::string_view section, std::string_view key) const {
     return find(section, key).has_value();
 }
 
-bool IniFile::writeString(std::string_view section, std::string_view key, std::string_view value)
-{
+bool IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
     section = trim(section);
     key = trim(key);
-    if (!validName(section, ']') || !validName(key, '=') || key.front() == '[' || key.front() == ';')
+    if (!validName(section, ']') || !validName(key, '=') || key.front() == '[' ||
+        key.front() == ';')
         return false;
     std::string v(value);
     for (char& c : v)
-        if (c == '\r' || c == '\n')
-            c = ' ';
+        if (c == '\r' || c == '\n') c = ' ';
 
     // A file that exists but can't be read is not replaced by a file of one key.
     auto loaded = load();
-    if (!loaded)
-        return false;
+    if (!loaded) return false;
     auto& lines = *loaded;
     Location loc = locate(lines, section, key);
     if (loc.key >= 0) {
@@ -276,13 +239,11 @@ bool IniFile::writeString(std::string_view section, std::string_view key, std::s
     return save(lines);
 }
 
-bool IniFile::writeInteger(std::string_view section, std::string_view key, int value)
-{
+bool IniFile::writeInteger(std::string_view section, std::string_view key, int value) {
     return writeString(section, key, std::to_string(value));
 }
 
-bool IniFile::writeBool(std::string_view section, std::string_view key, bool value)
-{
+bool IniFile::writeBool(std::string_view section, std::string_view key, bool value) {
     return writeString(section, key, value ? "1" : "0");
 }
 

@@ -29,14 +29,15 @@
 namespace kv {
 
 class IniFile {
-public:
+  public:
     explicit IniFile(std::string path) : path_(std::move(path)) {}
 
     const std::string& path() const { return path_; }
 
     // The value without the blanks around it (and without one pair of matching
     // quotes around it); def when the key is missing.
-    std::string readString(std::string_view section, std::string_view key, const std::string& def) const;
+    std::string readString(std::string_view section, std::string_view key,
+                           const std::string& def) const;
     // Decimal (or "$"/"0x" hexadecimal) integer; def when missing, empty, not a
     // number or out of range.
     int readInteger(std::string_view section, std::string_view key, int def) const;
@@ -54,7 +55,7 @@ public:
     bool writeInteger(std::string_view section, std::string_view key, int value);
     bool writeBool(std::string_view section, std::string_view key, bool value);  // 1 or 0
 
-private:
+  private:
     // The lines of the file; empty when there is no file, nullopt when it exists
     // but can't be read.
     std::optional<std::vector<std::string>> load() const;

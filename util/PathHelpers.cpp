@@ -7,56 +7,49 @@ namespace kv {
 
 namespace {
 
-char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char upperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // The text after the last backslash.
-std::string lastComponent(const std::string& path)
-{
+std::string lastComponent(const std::string& path) {
     auto pos = path.rfind('\\');
     return pos == std::string::npos ? path : path.substr(pos + 1);
 }
 
-bool hasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
+bool hasWildcard(const std::string& name) {
+    return name.find_first_of("*?") != std::string::npos;
+}
 
 }  // namespace
 
-int CountBackslashes(const std::string& path)
-{
+int CountBackslashes(const std::string& path) {
     int n = 0;
     for (char c : path)
-        if (c == '\\')
-            ++n;
+        if (c == '\\') ++n;
     return n;
 }
 
-std::string PathToLevel(const std::string& path, int n)
-{
-    if (n < 1)
-        return {};
+std::string PathToLevel(const std::string& path, int n) {
+    if (n < 1) return {};
     int seen = 0;
     for (size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '\\' && ++seen == n)
-            return path.substr(0, i + 1);
+        if (path[i] == '\\' && ++seen == n) return path.substr(0, i + 1);
     }
     return path;
 }
 
-std::string& AddBackslash(std::string& path)
-{
-    if (!path.empty() && path.back() != '\\')
-        path += '\\';
+std::string& AddBackslash(std::string& path) {
+    if (!path.empty() && path.back() != '\\') path += '\\';
     return path;
 }
 
-std::string RemoveBackslash(const std::string& path)
-{
-    if (!path.empty() && path.back() == '\\')
-        return path.substr(0, path.size() - 1);
+std::string RemoveBackslash(const std::string& path) {
+    if (!path.empty() && path.back() == '\\') return path.substr(0, path.size() - 1);
     return path;
 }
 
-std::string OnDiskName(const std::string& path)
-{
+std::string OnDiskName(const std::string& path) {
     std::string p = RemoveBackslash(path);
     std::string name = lastComponent(p);
     // A host name may hold * or ?, which the find call takes as wildcards: then
@@ -67,23 +60,19 @@ std::string OnDiskName(const std::string& path)
     return name + "\\";
 }
 
-std::string ShellDisplayName(const std::string& path)
-{
+std::string ShellDisplayName(const std::string& path) {
     std::string p = RemoveBackslash(path);
     std::string name = lastComponent(p);
     std::string shown = platform().displayName(p);
-    if (!shown.empty())
-        name = shown;
+    if (!shown.empty()) name = shown;
     return name + "\\";
 }
 
-std::string NormalizePathCase(const std::string& path, bool useDisplayNames)
-{
+std::string NormalizePathCase(const std::string& path, bool useDisplayNames) {
     std::string p = RemoveBackslash(path);
     int n = CountBackslashes(p);
     if (n == 0) {
-        if (!p.empty())
-            p[0] = upperAscii(p[0]);
+        if (!p.empty()) p[0] = upperAscii(p[0]);
         return p;
     }
     std::string result;
@@ -97,8 +86,7 @@ std::string NormalizePathCase(const std::string& path, bool useDisplayNames)
     return RemoveBackslash(result);
 }
 
-DriveCaption DriveLabel(char letter)
-{
+DriveCaption DriveLabel(char letter) {
     char l = upperAscii(letter);
     std::string root = std::string(1, l) + ":\\";
     DriveCaption caption;
@@ -117,13 +105,11 @@ DriveCaption DriveLabel(char letter)
     return caption;
 }
 
-int64_t DriveSerial(char letter)
-{
+int64_t DriveSerial(char letter) {
     std::string root = std::string(1, upperAscii(letter)) + ":\\";
     std::string label;
     uint32_t serial = 0;
-    if (!platform().volumeInformation(root, label, serial))
-        return -1;
+    if (!platform().volumeInformation(root, label, serial)) return -1;
     return serial;
 }
 

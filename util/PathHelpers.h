@@ -43,8 +43,9 @@ std::string NormalizePathCase(const std::string& path, bool useDisplayNames);
 
 // The caption of a drive node and the volume's serial number.
 struct DriveCaption {
-    std::string text;    // "LABEL (D:)"; " (D:)" without a label; "(D:)" when the volume can't be read
-    int64_t serial = -1; // the 32-bit volume serial, -1 when the volume can't be read
+    std::string
+        text;  // "LABEL (D:)"; " (D:)" without a label; "(D:)" when the volume can't be read
+    int64_t serial = -1;  // the 32-bit volume serial, -1 when the volume can't be read
 };
 
 // The text shown for a drive and its serial. For a removable or network drive

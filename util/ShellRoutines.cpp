@@ -13,76 +13,68 @@ constexpr std::size_t LaunchNameLimit = 254;
 
 }  // namespace
 
-bool ShellRenameFile(const std::string& oldPath, const std::string& newPath)
-{
-    if (!platform().fileExists(oldPath) && !platform().directoryExists(oldPath))
-        return false;
-    if (platform().fileExists(newPath) || platform().directoryExists(newPath))
-        return false;
+bool ShellRenameFile(const std::string& oldPath, const std::string& newPath) {
+    if (!platform().fileExists(oldPath) && !platform().directoryExists(oldPath)) return false;
+    if (platform().fileExists(newPath) || platform().directoryExists(newPath)) return false;
     return platform().renameFile(oldPath, newPath);
 }
 
-std::string GetShellFolder(const std::string& valueName) { return platform().shellFolder(valueName); }
+std::string GetShellFolder(const std::string& valueName) {
+    return platform().shellFolder(valueName);
+}
 
-std::string ShortcutFileName(const std::string& shortcutName)
-{
+std::string ShortcutFileName(const std::string& shortcutName) {
     auto slash = shortcutName.rfind('\\');
     auto dot = shortcutName.rfind('.');
     bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    if (hasExtension && text::upper(shortcutName.substr(dot)) == ".LNK")
-        return shortcutName;
+    if (hasExtension && text::upper(shortcutName.substr(dot)) == ".LNK") return shortcutName;
     return shortcutName + ".lnk";
 }
 
-bool CreateShortcut(const std::string& target, const std::string& shortcutName)
-{
+bool CreateShortcut(const std::string& target, const std::string& shortcutName) {
     return platform().writeShortcut(target, ShortcutFileName(shortcutName));
 }
 
-std::string LaunchErrorText(int result, const std::string& file, const std::string& folder)
-{
+std::string LaunchErrorText(int result, const std::string& file, const std::string& folder) {
     switch (result) {
-    case 0:
-    case 8:
-        return "Mémoire insuffisante pour ouvrir le fichier " + file;
-    case 2:
-        return "Impossible de trouver le fichier " + file;
-    case 3:
-        return "Le chemin d'accès n'est pas valide " + folder;
-    case 11:
-        return "Le programme ne peut être lancé";
-    case 26:
-        return "Violation d'accès";
-    case 27:
-    case 31:
-        return "Aucune extension n'est associée à ce fichier";
-    case 28:
-    case 29:
-    case 32:
-        return "La transaction DDE à échouée";
-    case 30:
-        return "Une autre application DDE utilise ce fichier";
-    default:
-        return {};
+        case 0:
+        case 8:
+            return "Mémoire insuffisante pour ouvrir le fichier " + file;
+        case 2:
+            return "Impossible de trouver le fichier " + file;
+        case 3:
+            return "Le chemin d'accès n'est pas valide " + folder;
+        case 11:
+            return "Le programme ne peut être lancé";
+        case 26:
+            return "Violation d'accès";
+        case 27:
+        case 31:
+            return "Aucune extension n'est associée à ce fichier";
+        case 28:
+        case 29:
+        case 32:
+            return "La transaction DDE à échouée";
+        case 30:
+            return "Une autre application DDE utilise ce fichier";
+        default:
+            return {};
     }
 }
 
-void LaunchDocument(Ui& ui, const std::string& file, const std::string& folder)
-{
+void LaunchDocument(Ui& ui, const std::string& file, const std::string& folder) {
     std::string f = text::utf8Cut(file, LaunchNameLimit);
     std::string d = text::utf8Cut(folder, LaunchNameLimit);
     int result = platform().openDocument(f, d);
-    if (result > 32)
-        return;
+    if (result > 32) return;
     std::string message = LaunchErrorText(result, f, d);
-    if (!message.empty())
-        ui.message(MessageKind::Error, message, Buttons::Ok);
+    if (!message.empty()) ui.message(MessageKind::Error, message, Buttons::Ok);
 }
 
-void ShowHelpPage(const std::string& page, bool helpAvailable, Ui& ui)
-{
+void ShowHelpPage(const std::string& page, bool helpAvailable, Ui& ui) {
     if (!helpAvailable) {
-        ui.message(MessageKind::Warning, "Le fichier d'aide de Korvelt est introuvable", Buttons::Ok);
+        ui.message(MessageKind::Warning, "Le fichier d'aide de Korvelt est introuvable",
+                   Buttons::Ok);
         return;
     }
     std::string folder = platform().programFolder() + "Help";

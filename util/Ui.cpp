@@ -2,34 +2,32 @@
 
 namespace kv {
 
-const char* messageTitle(MessageKind kind)
-{
+const char* messageTitle(MessageKind kind) {
     switch (kind) {
-    case MessageKind::Warning:
-        return "Avertissement";
-    case MessageKind::Error:
-        return "Erreur";
-    case MessageKind::Information:
-        return "Information";
-    case MessageKind::Confirmation:
-        return "Confirmation";
-    case MessageKind::Notice:
-        return "Korvelt";
+        case MessageKind::Warning:
+            return "Avertissement";
+        case MessageKind::Error:
+            return "Erreur";
+        case MessageKind::Information:
+            return "Information";
+        case MessageKind::Confirmation:
+            return "Confirmation";
+        case MessageKind::Notice:
+            return "Korvelt";
     }
     return "Korvelt";
 }
 
-const char* answerCaption(Answer answer)
-{
+const char* answerCaption(Answer answer) {
     switch (answer) {
-    case Answer::Ok:
-        return "OK";
-    case Answer::Cancel:
-        return "Annuler";
-    case Answer::Yes:
-        return "&Oui";
-    case Answer::No:
-        return "&Non";
+        case Answer::Ok:
+            return "OK";
+        case Answer::Cancel:
+            return "Annuler";
+        case Answer::Yes:
+            return "&Oui";
+        case Answer::No:
+            return "&Non";
     }
     return "OK";
 }

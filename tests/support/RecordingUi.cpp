@@ -2,73 +2,66 @@
 
 namespace kv::test {
 
-Answer RecordingUi::defaultAnswer(Buttons buttons)
-{
+Answer RecordingUi::defaultAnswer(Buttons buttons) {
     switch (buttons) {
-    case Buttons::Ok:
-    case Buttons::OkCancel:
-        return Answer::Ok;
-    case Buttons::YesNo:
-    case Buttons::YesNoCancel:
-    case Buttons::YesCancel:
-        return Answer::Yes;
+        case Buttons::Ok:
+        case Buttons::OkCancel:
+            return Answer::Ok;
+        case Buttons::YesNo:
+        case Buttons::YesNoCancel:
+        case Buttons::YesCancel:
+            return Answer::Yes;
     }
     return Answer::Ok;
 }
 
-void RecordingUi::script(std::initializer_list<Answer> list)
-{
+void RecordingUi::script(std::initializer_list<Answer> list) {
     answers.insert(answers.end(), list.begin(), list.end());
 }
 
-Answer RecordingUi::message(MessageKind kind, const std::string& text, Buttons buttons)
-{
+Answer RecordingUi::message(MessageKind kind, const std::string& text, Buttons buttons) {
     messages.push_back({kind, text, buttons});
-    if (answers.empty())
-        return defaultAnswer(buttons);
+    if (answers.empty()) return defaultAnswer(buttons);
     Answer a = answers.front();
     answers.pop_front();
     return a;
 }
 
-void RecordingUi::setLabel(ProgressLabel label, const std::string& text)
-{
+void RecordingUi::setLabel(ProgressLabel label, const std::string& text) {
     labels.emplace_back(label, text);
 }
 
-void RecordingUi::setOverallRange(int maximum) { overallRanges.push_back(maximum); }
-void RecordingUi::setOverall(int value) { overallValues.push_back(value); }
-void RecordingUi::setFilePercent(int percent) { filePercents.push_back(percent); }
-
-void RecordingUi::pump()
-{
-    ++pumps;
-    if (onPump)
-        onPump();
+void RecordingUi::setOverallRange(int maximum) {
+    overallRanges.push_back(maximum);
+}
+void RecordingUi::setOverall(int value) {
+    overallValues.push_back(value);
+}
+void RecordingUi::setFilePercent(int percent) {
+    filePercents.push_back(percent);
 }
 
-std::vector<std::string> RecordingUi::messageTexts() const
-{
+void RecordingUi::pump() {
+    ++pumps;
+    if (onPump) onPump();
+}
+
+std::vector<std::string> RecordingUi::messageTexts() const {
     std::vector<std::string> out;
-    for (const auto& m : messages)
-        out.push_back(m.text);
+    for (const auto& m : messages) out.push_back(m.text);
     return out;
 }
 
-std::vector<std::string> RecordingUi::labelTexts(ProgressLabel label) const
-{
+std::vector<std::string> RecordingUi::labelTexts(ProgressLabel label) const {
     std::vector<std::string> out;
     for (const auto& [l, t] : labels)
-        if (l == label)
-            out.push_back(t);
+        if (l == label) out.push_back(t);
     return out;
 }
 
-std::string RecordingUi::lastLabel(ProgressLabel label) const
-{
+std::string RecordingUi::lastLabel(ProgressLabel label) const {
     for (auto it = labels.rbegin(); it != labels.rend(); ++it)
-        if (it->first == label)
-            return it->second;
+        if (it->first == label) return it->second;
     return {};
 }
 

