@@ -141,6 +141,8 @@ public:
     void DropFiles(const QStringList& paths);
     void DellScriptExecute();
     void Scripts1Click();
+    // Runs the script a Scripts menu item stands for (its data: the script's name).
+    void ScriptItemClick(QAction* item);
 
     // Commands that come with later parts of the program.
     void SaveText_ArchExecute();

@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QMenu>
 #include <QMimeData>
 #include <QMimeDatabase>
 #include <QTreeView>
@@ -14,7 +15,14 @@
 #include "app/DialogRunner.h"
 #include "app/HourGlass.h"
 #include "app/TMainKorvelt2002.h"
+#include "app/FormBitmap.h"
+#include "controls/TDirTree.h"
+#include "dialogs/TFormAddArch.h"
+#include "dialogs/TFormDellSelect.h"
 #include "dialogs/TFormFileValide.h"
+#include "dialogs/TFormWait.h"
+#include "engine/SelectionScript.h"
+#include "util/Text.h"
 #include "engine/Adding.h"
 #include "platform/Platform.h"
 
@@ -134,13 +142,130 @@ void TMainKorvelt2002::DellFile_ArchExecute() {
     ListViewFileClick(this);
 }
 
-// The add-files dialog command: comes with the add-files dialog.
-void TMainKorvelt2002::AddFileExecute() {}
+namespace {
 
-// The script deletion dialog: comes with the Scripts menu.
-void TMainKorvelt2002::DellScriptExecute() {}
+// Shows the wait notice with a text for as long as it lives.
+class WaitScope {
+public:
+    WaitScope(TFormWait* notice, const char* text) : notice_(notice) {
+        if (notice_) notice_->showWait(QString::fromUtf8(text));
+    }
+    ~WaitScope() {
+        if (notice_) notice_->hideWait();
+    }
+    WaitScope(const WaitScope&) = delete;
+    WaitScope& operator=(const WaitScope&) = delete;
 
-// Rebuilds the script items of the Scripts menu: comes with the Scripts menu.
-void TMainKorvelt2002::Scripts1Click() {}
+private:
+    TFormWait* notice_;
+};
+
+// The end of an add operation, on every way out: the list view catches up with
+// the appended rows, and rows taken in before an error still count as changes.
+class AddFinish {
+public:
+    AddFinish(QtUi& ui, CatalogModel& model, Session& session, AddOperation& op)
+        : ui_(ui), model_(model), session_(session), op_(op) {
+        ui_.setBeforeEvents([this] { model_.syncAppended(); });
+    }
+    ~AddFinish() {
+        ui_.setBeforeEvents({});
+        model_.syncAppended();
+        if (op_.added > 0) session_.listChanged = true;
+    }
+    AddFinish(const AddFinish&) = delete;
+    AddFinish& operator=(const AddFinish&) = delete;
+
+private:
+    QtUi& ui_;
+    CatalogModel& model_;
+    Session& session_;
+    AddOperation& op_;
+};
+
+std::string scriptFolder() { return platform().programFolder() + "Script\\"; }
+
+}  // namespace
+
+void TMainKorvelt2002::AddFileExecute() {
+    if (!archiveOpen()) return;
+    auto* dialog = qobject_cast<TFormAddArch*>(forms_.addArch);
+    if (!dialog) return;
+
+    keepGoing_ = true;
+    AddOperation op(session_, ui_, typeNameOf, [this](const std::string& name) {
+        return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();
+    });
+    const std::string& archive = session_.currentArchive;
+    dialog->dirtree1->setDirectory(QString::fromStdString(archive.substr(0, archive.rfind('\\') + 1)));
+    if (DialogRunner::exec(*dialog) != QDialog::Accepted) return;
+    const QStringList lines = dialog->selection();
+    if (lines.isEmpty()) {
+        ui_.message(MessageKind::Notice, "Aucun fichiers à ajouter");
+        return;
+    }
+
+    BusyScope busy(*this);
+    WaitScope wait(forms_.wait, "Ajout de fichiers.");
+    HourGlass hourGlass;
+    AddFinish finish(ui_, *model_, session_, op);
+    for (const QString& line : lines) {
+        if (!keepGoing_) break;
+        AddSelectionEntry(op, line.toStdString());
+    }
+    session_.listChanged = true;
+}
+
+void TMainKorvelt2002::DellScriptExecute() { TFormDellSelect::showScripts(ui_, this); }
+
+void TMainKorvelt2002::Scripts1Click() {
+    const QList<QAction*> items = menuScripts_->actions();
+    for (int i = 3; i < items.size(); ++i) {
+        menuScripts_->removeAction(items[i]);
+        items[i]->deleteLater();
+    }
+    const std::string folder = scriptFolder();
+    if (!platform().directoryExists(folder.substr(0, folder.size() - 1))) return;
+    constexpr uint32_t mask = attr::ReadOnly | attr::Hidden | attr::System | attr::Directory | attr::Archive;
+    for (const FindEntry& entry : platform().find(folder + "*.kvl", mask)) {
+        if (entry.name == "." || entry.name == "..") continue;
+        QString name = QString::fromStdString(entry.name);
+        if (const qsizetype dot = name.lastIndexOf(u'.'); dot > 0) name.truncate(dot);
+        QAction* item = menuScripts_->addAction(TFormBitmap::statusIcon(TFormBitmap::ImageScript),
+                                                QStringLiteral("-  ") + name);
+        item->setStatusTip(name);
+        item->setData(name);
+        connect(item, &QAction::triggered, this,
+                [this, item] { guarded(Command::Changes, [this, item] { ScriptItemClick(item); }); });
+    }
+}
+
+void TMainKorvelt2002::ScriptItemClick(QAction* item) {
+    if (!archiveOpen() || !item) return;
+    const std::string path = scriptFolder() + item->data().toString().toStdString() + ".kvl";
+    if (!platform().fileExists(path)) return;
+
+    BusyScope busy(*this);
+    WaitScope wait(forms_.wait, "Ajout des fichiers du script.");
+    keepGoing_ = true;
+    AddOperation op(session_, ui_, typeNameOf, [this](const std::string& name) {
+        return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();
+    });
+    const std::vector<std::string> lines = ReadSelectionScript(path);
+    HourGlass hourGlass;
+    AddFinish finish(ui_, *model_, session_, op);
+    for (const std::string& line : lines) {
+        if (!keepGoing_) break;
+        // A folder line always counts as a change; a file line when its file
+        // was added or was listed already (never the archive itself, a long
+        // name left as it was, or a missing file).
+        const bool folderLine = splitFolderLine(line).has_value();
+        const bool wasKnown = !folderLine && op.known.contains(line) &&
+                              !text::equalNoCase(line, session_.currentArchive);
+        const int before = op.added;
+        AddSelectionEntry(op, line);
+        if (folderLine || wasKnown || op.added > before) session_.listChanged = true;
+    }
+}
 
 }  // namespace kv

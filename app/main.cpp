@@ -5,6 +5,7 @@
 
 #include "app/FormBitmap.h"
 #include "app/TMainKorvelt2002.h"
+#include "dialogs/TFormAddArch.h"
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"
 #include "dialogs/TFormWait.h"
@@ -21,7 +22,7 @@ int main(int argc, char** argv) {
     kv::TMainKorvelt2002::Forms forms;
     forms.restaure = new kv::TFormRestaure(main.ui(), &main);
     forms.progress = new kv::TFormProgress(main.ui(), &main);
-    // The add-files dialog (FormAddArch) is created here once it exists.
+    forms.addArch = new kv::TFormAddArch(main.ui(), &main);
     forms.wait = new kv::TFormWait(&main);
     main.setForms(forms);
 
