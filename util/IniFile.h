@@ -2,11 +2,10 @@
 // IniFile: a settings file of sections in square brackets and "key=value" lines
 // (Korvelt.cfg, AutoSave.cfg).
 //
-// Section and key names are compared without regard to case (the program's
-// folding table) and without the blanks around them. Every read looks at the
-// file as it is on disk now; a missing file, section or key, or a value that
-// does not parse, gives the caller's default. The first of two sections or
-// keys of the same name is the one used.
+// Section and key names are compared without regard to case and without the
+// blanks around them (IniDocument holds the rules of the text). Every read
+// looks at the file as it is on disk now; a missing file, section or key, or a
+// value that does not parse, gives the caller's default.
 //
 // Every write goes to the file at once. The file is rewritten as a new file
 // that is renamed over the old one, so a failure or a crash leaves either the
@@ -25,6 +24,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "util/IniDocument.h"
 
 namespace kv {
 
@@ -47,7 +48,7 @@ class IniFile {
     bool sectionExists(std::string_view section) const;
     bool valueExists(std::string_view section, std::string_view key) const;
 
-    // Writes the value (line ends in it become blanks). False, and the file as
+    // Writes the value (as IniDocument::set: line ends become blanks). False, and the file as
     // it was, when the file can't be read or written (a read-only file, a folder
     // that can't be written, a full disk) or when a name is empty or holds a line
     // end, a key an '=' or a section a ']'.
@@ -56,10 +57,10 @@ class IniFile {
     bool writeBool(std::string_view section, std::string_view key, bool value);  // 1 or 0
 
   private:
-    // The lines of the file; empty when there is no file, nullopt when it exists
-    // but can't be read.
-    std::optional<std::vector<std::string>> load() const;
-    bool save(const std::vector<std::string>& lines) const;
+    // The file's text; empty when there is no file, nullopt when it exists but
+    // can't be read.
+    std::optional<IniDocument> load() const;
+    bool save(const IniDocument& doc) const;
     std::optional<std::string> find(std::string_view section, std::string_view key) const;
 
     std::string path_;

@@ -96,6 +96,17 @@ TEST_F(IniFileTest, ReadsWindows1252AndCrLineEndsAndWritesUtf8) {
               "[Execute]\r\nAuto_Exec=1\r\n");
 }
 
+TEST_F(IniFileTest, BytesThatAreNotUtf8KeepTheFileUtf8) {
+    ASSERT_TRUE(ini.writeString("Période", "Heure", "20:00"));
+    // A value in the code page: stored as its UTF-8 form, so the file stays
+    // UTF-8 and the accented names around it still read.
+    ASSERT_TRUE(ini.writeString("Archive", "Auto_Arch",
+                                "C:\\Donn\xE9"
+                                "es\\b.kvr"));
+    EXPECT_EQ(ini.readString("Archive", "Auto_Arch", ""), "C:\\Données\\b.kvr");
+    EXPECT_EQ(ini.readString("PÉRIODE", "Heure", ""), "20:00");
+}
+
 TEST_F(IniFileTest, Utf8ByteOrderMarkIsDropped) {
     writeHost("Korvelt.cfg", "\xEF\xBB\xBF[Window]\r\nWidthSize=700\r\n");
     EXPECT_EQ(ini.readInteger("Window", "WidthSize", 0), 700);
