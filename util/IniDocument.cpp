@@ -125,7 +125,7 @@ std::optional<int> parseIniInteger(std::string_view s) {
 
 IniDocument IniDocument::parse(std::string_view bytes) {
     std::string content = text::decodeTextFile(bytes);
-    if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
+    while (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
     IniDocument doc;
     doc.lines_ = splitLines(content);
     return doc;
@@ -142,10 +142,10 @@ std::string IniDocument::serialize() const {
 
 std::optional<std::string> IniDocument::value(std::string_view section,
                                               std::string_view key) const {
-    section = trim(section);
-    key = trim(key);
-    if (key.empty()) return std::nullopt;
-    Location loc = locate(lines_, section, key);
+    std::string s = text::fromStored(trim(section));
+    std::string k = text::fromStored(trim(key));
+    if (k.empty()) return std::nullopt;
+    Location loc = locate(lines_, s, k);
     if (loc.key < 0) return std::nullopt;
     std::string_view v = keyOf(lines_[loc.key])->value;
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
@@ -154,7 +154,7 @@ std::optional<std::string> IniDocument::value(std::string_view section,
 }
 
 bool IniDocument::hasSection(std::string_view section) const {
-    return locate(lines_, trim(section), {}).section >= 0;
+    return locate(lines_, text::fromStored(trim(section)), {}).section >= 0;
 }
 
 bool IniDocument::set(std::string_view section, std::string_view key, std::string_view value) {

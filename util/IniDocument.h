@@ -3,7 +3,8 @@
 // edits that IniFile makes on it. It holds no file; IniFile reads and writes.
 //
 // Section and key names are compared without regard to case (the program's
-// folding table) and without the blanks around them; the first of two
+// folding table) and without the blanks around them (names that are not UTF-8
+// are taken as Windows-1252, as values are); the first of two
 // sections or keys of the same name is the one used. Lines it does not
 // understand (comments, text before the first section, lines without '=') are
 // kept as they are. Nothing here throws.
@@ -20,7 +21,7 @@ class IniDocument {
     IniDocument() = default;
 
     // Any bytes: UTF-8 or Windows-1252 by the text-file rule of util/Text.h,
-    // a UTF-8 byte order mark dropped, CR LF, LF or CR line ends.
+    // UTF-8 byte order marks at the start dropped, CR LF, LF or CR line ends.
     static IniDocument parse(std::string_view bytes);
 
     // The lines as UTF-8, each followed by CR LF.
