@@ -33,8 +33,7 @@ namespace {
 
 constexpr std::size_t Chunk = 16384;
 
-std::string windows(const fs::path& host)
-{
+std::string windows(const fs::path& host) {
     auto w = kv::platform().toWindows(fs::absolute(host).string());
     if (!w) {
         std::fprintf(stderr, "no drive holds %s\n", host.c_str());
@@ -43,12 +42,10 @@ std::string windows(const fs::path& host)
     return *w;
 }
 
-bool writeAll(int fd, const unsigned char* data, std::size_t n)
-{
+bool writeAll(int fd, const unsigned char* data, std::size_t n) {
     while (n > 0) {
         const ssize_t w = ::write(fd, data, n);
-        if (w <= 0)
-            return false;
+        if (w <= 0) return false;
         data += w;
         n -= std::size_t(w);
     }
@@ -56,12 +53,10 @@ bool writeAll(int fd, const unsigned char* data, std::size_t n)
 }
 
 // The bare loop: one member with the fixed header, as zlib's own example streams it.
-bool bareCompress(const fs::path& source, const fs::path& destination)
-{
+bool bareCompress(const fs::path& source, const fs::path& destination) {
     const int in = ::open(source.c_str(), O_RDONLY);
     const int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0)
-        return false;
+    if (in < 0 || out < 0) return false;
     z_stream z{};
     deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
     static unsigned char inBuf[Chunk], outBuf[Chunk];
@@ -99,12 +94,10 @@ bool bareCompress(const fs::path& source, const fs::path& destination)
     return ::close(out) == 0 && ok;
 }
 
-bool bareDecompress(const fs::path& source, const fs::path& destination)
-{
+bool bareDecompress(const fs::path& source, const fs::path& destination) {
     const int in = ::open(source.c_str(), O_RDONLY);
     const int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0)
-        return false;
+    if (in < 0 || out < 0) return false;
     z_stream z{};
     inflateInit2(&z, -15);
     static unsigned char inBuf[Chunk], outBuf[Chunk];
@@ -146,8 +139,7 @@ bool bareDecompress(const fs::path& source, const fs::path& destination)
     std::memcpy(trailer, z.next_in, got);
     while (ok && got < 8) {
         const ssize_t n = ::read(in, trailer + got, 8 - got);
-        if (n <= 0)
-            ok = false;
+        if (n <= 0) ok = false;
         got += std::size_t(std::max<ssize_t>(n, 0));
     }
     inflateEnd(&z);
@@ -161,29 +153,25 @@ bool bareDecompress(const fs::path& source, const fs::path& destination)
     return ::close(out) == 0 && ok;
 }
 
-int tgzip(const fs::path& source, const fs::path& destination, bool compress)
-{
+int tgzip(const fs::path& source, const fs::path& destination, bool compress) {
     kv::TGzip gzip = kv::TGzip::designedGzip1();
     gzip.FileSource = windows(source);
     gzip.FileDestination = windows(destination);
     return compress ? gzip.Compress() : gzip.Decompress();
 }
 
-double median(std::vector<double> v)
-{
+double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
-bool sameBytes(const fs::path& a, const fs::path& b)
-{
+bool sameBytes(const fs::path& a, const fs::path& b) {
     std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
     return std::equal(std::istreambuf_iterator<char>(x), {}, std::istreambuf_iterator<char>(y), {});
 }
 
 // Peak RSS (KiB) of a fresh process that runs one mode over one file.
-long peakRss(const char* self, const char* mode, const fs::path& file, const fs::path& work)
-{
+long peakRss(const char* self, const char* mode, const fs::path& file, const fs::path& work) {
     const pid_t pid = fork();
     if (pid == 0) {
         execl(self, self, mode, file.c_str(), work.c_str(), static_cast<char*>(nullptr));
@@ -197,14 +185,16 @@ long peakRss(const char* self, const char* mode, const fs::path& file, const fs:
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // Child modes for the memory measurement.
-    if (argc == 4 && (!std::strcmp(argv[1], "--one-tgzip") || !std::strcmp(argv[1], "--one-bare"))) {
+    if (argc == 4 &&
+        (!std::strcmp(argv[1], "--one-tgzip") || !std::strcmp(argv[1], "--one-bare"))) {
         const fs::path work = argv[3];
         const bool ours = !std::strcmp(argv[1], "--one-tgzip");
-        const bool ok = ours ? tgzip(argv[2], work / "rss.gz", true) == 0 && tgzip(work / "rss.gz", work / "rss.out", false) == 0
-                             : bareCompress(argv[2], work / "rss.gz") && bareDecompress(work / "rss.gz", work / "rss.out");
+        const bool ok = ours ? tgzip(argv[2], work / "rss.gz", true) == 0 &&
+                                   tgzip(work / "rss.gz", work / "rss.out", false) == 0
+                             : bareCompress(argv[2], work / "rss.gz") &&
+                                   bareDecompress(work / "rss.gz", work / "rss.out");
         return ok ? 0 : 1;
     }
     if (argc < 3) {
@@ -244,10 +234,12 @@ int main(int argc, char** argv)
                 auto t0 = Clock::now();
                 const bool c = ours ? tgzip(file, packed, true) == 0 : bareCompress(file, packed);
                 auto t1 = Clock::now();
-                const bool d = ours ? tgzip(packed, plain, false) == 0 : bareDecompress(packed, plain);
+                const bool d =
+                    ours ? tgzip(packed, plain, false) == 0 : bareDecompress(packed, plain);
                 auto t2 = Clock::now();
                 if (!c || !d) {
-                    std::fprintf(stderr, "%s failed on %s\n", ours ? "TGzip" : "bare loop", file.c_str());
+                    std::fprintf(stderr, "%s failed on %s\n", ours ? "TGzip" : "bare loop",
+                                 file.c_str());
                     return 1;
                 }
                 (ours ? tc : bc) += std::chrono::duration<double>(t1 - t0).count();
@@ -266,24 +258,32 @@ int main(int argc, char** argv)
         bareC.push_back(bc);
         oursD.push_back(td);
         bareD.push_back(bd);
-        std::printf("  run %d: compress TGzip %.2f s, bare %.2f s; decompress TGzip %.2f s, bare %.2f s\n", run + 1,
-                    tc, bc, td, bd);
+        std::printf(
+            "  run %d: compress TGzip %.2f s, bare %.2f s; decompress TGzip %.2f s, bare %.2f s\n",
+            run + 1, tc, bc, td, bd);
         std::fflush(stdout);
     }
     const double mb = totalBytes / 1e6;
     std::printf("compressed to %.1f%% of the corpus (members identical to the bare loop's)\n",
                 100.0 * double(packedBytes) / double(totalBytes));
-    std::printf("compress   median: TGzip %.2f s (%.1f MB/s), bare %.2f s (%.1f MB/s), ratio %.3f\n", median(oursC),
-                mb / median(oursC), median(bareC), mb / median(bareC), median(oursC) / median(bareC));
-    std::printf("decompress median: TGzip %.2f s (%.1f MB/s), bare %.2f s (%.1f MB/s), ratio %.3f\n", median(oursD),
-                mb / median(oursD), median(bareD), mb / median(bareD), median(oursD) / median(bareD));
+    std::printf(
+        "compress   median: TGzip %.2f s (%.1f MB/s), bare %.2f s (%.1f MB/s), ratio %.3f\n",
+        median(oursC), mb / median(oursC), median(bareC), mb / median(bareC),
+        median(oursC) / median(bareC));
+    std::printf(
+        "decompress median: TGzip %.2f s (%.1f MB/s), bare %.2f s (%.1f MB/s), ratio %.3f\n",
+        median(oursD), mb / median(oursD), median(bareD), mb / median(bareD),
+        median(oursD) / median(bareD));
 
-    const auto bySize = [](const fs::path& a, const fs::path& b) { return fs::file_size(a) < fs::file_size(b); };
+    const auto bySize = [](const fs::path& a, const fs::path& b) {
+        return fs::file_size(a) < fs::file_size(b);
+    };
     const fs::path smallest = *std::min_element(files.begin(), files.end(), bySize);
     const fs::path largest = *std::max_element(files.begin(), files.end(), bySize);
     for (const fs::path& f : {smallest, largest})
         std::printf("peak RSS, %10ju bytes: TGzip %ld KiB, bare loop %ld KiB\n", fs::file_size(f),
-                    peakRss("/proc/self/exe", "--one-tgzip", f, work), peakRss("/proc/self/exe", "--one-bare", f, work));
+                    peakRss("/proc/self/exe", "--one-tgzip", f, work),
+                    peakRss("/proc/self/exe", "--one-bare", f, work));
     for (const char* name : {"t.gz", "b.gz", "t.out", "b.out", "rss.gz", "rss.out"})
         fs::remove(work / name);
     return 0;

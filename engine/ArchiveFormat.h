@@ -38,7 +38,8 @@ constexpr int64_t MaxStoredSize = int64_t(1) << 31;
 // Block size of every payload copy.
 constexpr int64_t CopyBlockSize = 16384;
 
-extern const char* const IncompatibleMessage;  // "fichier non compatible avec cette version du programme"
+extern const char* const
+    IncompatibleMessage;  // "fichier non compatible avec cette version du programme"
 
 using HeaderBlock = std::array<uint8_t, HeaderSize>;
 using RecordBlock = std::array<uint8_t, RecordSize>;
@@ -49,10 +50,10 @@ struct Header {
 };
 
 struct EntryRecord {
-    std::string fileName;   // UTF-8
-    std::string folder;     // UTF-8, drive, path and final backslash
-    int32_t fileDate = 0;   // MS-DOS date and time
-    std::string typeName;   // UTF-8
+    std::string fileName;  // UTF-8
+    std::string folder;    // UTF-8, drive, path and final backslash
+    int32_t fileDate = 0;  // MS-DOS date and time
+    std::string typeName;  // UTF-8
     int32_t fileSize = 0;
     int32_t compressedSize = 0;
 
@@ -96,7 +97,7 @@ bool writeRecord(File& file, const EntryRecord& record);
 // the entry's payload; the walker seeks past it on the following call, so the
 // caller may read the payload in between.
 class ArchiveWalker {
-public:
+  public:
     explicit ArchiveWalker(File& file);
     std::optional<EntryRecord> next();
     int64_t offset() const { return offset_; }  // entry offset of the last record returned
@@ -104,7 +105,8 @@ public:
     int64_t fileSize() const { return fileSize_; }
     bool failed() const { return failed_; }
     bool cutShort() const { return cutShort_; }
-private:
+
+  private:
     File& file_;
     int64_t fileSize_;
     int64_t position_ = FirstEntryOffset;

@@ -24,21 +24,17 @@ constexpr uint8_t FlagName = 0x08;
 constexpr uint8_t FlagComment = 0x10;
 constexpr uint8_t FlagReserved = 0xE0;
 
-void putLe32(uint8_t* out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<uint8_t>(v >> (8 * i));
+void putLe32(uint8_t* out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-std::string baseName(const std::string& path)
-{
+std::string baseName(const std::string& path) {
     const auto cut = path.find_last_of("\\/:");
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
 // A text field of the member header: stored bytes, never holding the terminator.
-std::string headerText(const std::string& utf8)
-{
+std::string headerText(const std::string& utf8) {
     std::string stored = text::toStored(utf8);
     stored.erase(std::find(stored.begin(), stored.end(), '\0'), stored.end());
     return stored;
@@ -47,17 +43,14 @@ std::string headerText(const std::string& utf8)
 // The deflate side: one z_stream, ended on every path, and one output buffer
 // that goes to the destination only when full (and at the finish).
 class Deflater {
-public:
-    Deflater(int level, int strategy)
-    {
+  public:
+    Deflater(int level, int strategy) {
         ok_ = deflateInit2(&z_, level, Z_DEFLATED, WindowBits, MemoryLevel, strategy) == Z_OK;
         z_.next_out = out_.data();
         z_.avail_out = BufferSize;
     }
-    ~Deflater()
-    {
-        if (ok_)
-            deflateEnd(&z_);
+    ~Deflater() {
+        if (ok_) deflateEnd(&z_);
     }
     Deflater(const Deflater&) = delete;
     Deflater& operator=(const Deflater&) = delete;
@@ -65,8 +58,7 @@ public:
     bool ok() const { return ok_; }
 
     // Bytes that go out ahead of the deflate data (the member header).
-    bool putRaw(File& out, const uint8_t* data, std::size_t count)
-    {
+    bool putRaw(File& out, const uint8_t* data, std::size_t count) {
         while (count > 0) {
             const std::size_t n = std::min<std::size_t>(count, z_.avail_out);
             std::copy(data, data + n, z_.next_out);
@@ -74,55 +66,44 @@ public:
             z_.avail_out -= static_cast<uInt>(n);
             data += n;
             count -= n;
-            if (z_.avail_out == 0 && !writeFull(out))
-                return false;
+            if (z_.avail_out == 0 && !writeFull(out)) return false;
         }
         return true;
     }
 
     // Hands the bytes to the compressor. False when it could not take them all
     // (a write of a full buffer failed, or the stream broke).
-    bool feed(File& out, const uint8_t* data, std::size_t count)
-    {
+    bool feed(File& out, const uint8_t* data, std::size_t count) {
         z_.next_in = const_cast<Bytef*>(data);
         z_.avail_in = static_cast<uInt>(count);
         for (;;) {
-            if (deflate(&z_, Z_NO_FLUSH) == Z_STREAM_ERROR)
-                return false;
-            if (z_.avail_out != 0)
-                return z_.avail_in == 0;
-            if (!writeFull(out))
-                return false;
+            if (deflate(&z_, Z_NO_FLUSH) == Z_STREAM_ERROR) return false;
+            if (z_.avail_out != 0) return z_.avail_in == 0;
+            if (!writeFull(out)) return false;
         }
     }
 
     // Flushes the compressor to the end of the deflate stream, then writes the
     // rest of the buffer.
-    bool finish(File& out)
-    {
-        if (!ok_)
-            return false;
+    bool finish(File& out) {
+        if (!ok_) return false;
         z_.next_in = nullptr;
         z_.avail_in = 0;
         for (;;) {
             const int r = deflate(&z_, Z_FINISH);
-            if (r == Z_STREAM_ERROR)
-                return false;
+            if (r == Z_STREAM_ERROR) return false;
             if (z_.avail_out == 0) {
-                if (!writeFull(out))
-                    return false;
+                if (!writeFull(out)) return false;
                 continue;
             }
-            if (r != Z_STREAM_END)
-                return false;
+            if (r != Z_STREAM_END) return false;
             const std::size_t pending = BufferSize - z_.avail_out;
             return pending == 0 || out.write(out_.data(), static_cast<int64_t>(pending));
         }
     }
 
-private:
-    bool writeFull(File& out)
-    {
+  private:
+    bool writeFull(File& out) {
         const bool written = out.write(out_.data(), BufferSize);
         z_.next_out = out_.data();
         z_.avail_out = BufferSize;
@@ -131,36 +112,30 @@ private:
 
     z_stream z_{};
     bool ok_ = false;
-    std::array<uint8_t, BufferSize> out_{};
+    std::array<uint8_t, BufferSize> out_;  // filled before use
 };
 
 // The inflate side, shared by Decompress and verifyMember: reads at most
 // `limit` bytes of input, parses a member header, inflates in 16384-byte
 // output chunks and checks the trailer against the data produced.
 class MemberReader {
-public:
+  public:
     enum class Start { Member, NotMember, Fault };
 
-    MemberReader(File& in, int64_t limit) : in_(in), left_(limit)
-    {
+    MemberReader(File& in, int64_t limit) : in_(in), left_(limit) {
         ok_ = inflateInit2(&z_, WindowBits) == Z_OK;
     }
-    ~MemberReader()
-    {
-        if (ok_)
-            inflateEnd(&z_);
+    ~MemberReader() {
+        if (ok_) inflateEnd(&z_);
     }
     MemberReader(const MemberReader&) = delete;
     MemberReader& operator=(const MemberReader&) = delete;
 
-    Start start()
-    {
+    Start start() {
         const int b1 = byte();
-        if (b1 != 0x1F)
-            return notMember(b1, -1);
+        if (b1 != 0x1F) return notMember(b1, -1);
         const int b2 = byte();
-        if (b2 != 0x8B)
-            return notMember(b1, b2);
+        if (b2 != 0x8B) return notMember(b1, b2);
         headerCrc_ = crc32(0, nullptr, 0);
         const uint8_t magic[2] = {0x1F, 0x8B};
         headerCrc_ = crc32(headerCrc_, magic, 2);
@@ -169,25 +144,20 @@ public:
         if (method != 8 || flags < 0 || (flags & FlagReserved))
             return fail(TGzip::MemberFault::BadHeader);
         for (int i = 0; i < 6; ++i)  // MTIME, XFL, OS
-            if (headerByte() < 0)
-                return fail(TGzip::MemberFault::BadHeader);
+            if (headerByte() < 0) return fail(TGzip::MemberFault::BadHeader);
         if (flags & FlagExtra) {
             const int lo = headerByte();
             const int hi = headerByte();
-            if (hi < 0)
-                return fail(TGzip::MemberFault::BadHeader);
+            if (hi < 0) return fail(TGzip::MemberFault::BadHeader);
             for (int n = lo | (hi << 8); n > 0; --n)
-                if (headerByte() < 0)
-                    return fail(TGzip::MemberFault::BadHeader);
+                if (headerByte() < 0) return fail(TGzip::MemberFault::BadHeader);
         }
         for (uint8_t field : {FlagName, FlagComment}) {
-            if (!(flags & field))
-                continue;
+            if (!(flags & field)) continue;
             int c;
             while ((c = headerByte()) > 0) {
             }
-            if (c < 0)
-                return fail(TGzip::MemberFault::BadHeader);
+            if (c < 0) return fail(TGzip::MemberFault::BadHeader);
         }
         if (flags & FlagHeaderCrc) {
             const uint32_t expected = headerCrc_ & 0xFFFF;
@@ -196,8 +166,7 @@ public:
             if (hi < 0 || uint32_t(lo | (hi << 8)) != expected)
                 return fail(TGzip::MemberFault::BadHeader);
         }
-        if (!ok_)
-            return fail(TGzip::MemberFault::DamagedData);
+        if (!ok_) return fail(TGzip::MemberFault::DamagedData);
         dataCrc_ = crc32(0, nullptr, 0);
         return Start::Member;
     }
@@ -205,24 +174,22 @@ public:
     // The next chunk of output: its size (>0) with data pointing at it; 0 at the
     // end of a sound member; -1 on a fault (fault() says which). Data produced
     // before a fault is delivered first.
-    int64_t next(const uint8_t*& data)
-    {
+    int64_t next(const uint8_t*& data) {
         if (pending_ != TGzip::MemberFault::None) {
             fault_ = pending_;
             pending_ = TGzip::MemberFault::None;
         }
-        if (fault_ != TGzip::MemberFault::None)
-            return -1;
+        if (fault_ != TGzip::MemberFault::None) return -1;
         if (ended_) {
-            if (!trailerChecked_)
-                checkTrailer();
+            if (!trailerChecked_) checkTrailer();
             return fault_ == TGzip::MemberFault::None ? 0 : -1;
         }
         z_.next_out = out_.data();
         z_.avail_out = BufferSize;
         while (z_.avail_out > 0) {
             if (z_.avail_in == 0 && !fill()) {
-                pending_ = readError_ ? TGzip::MemberFault::ReadError : TGzip::MemberFault::Truncated;
+                pending_ =
+                    readError_ ? TGzip::MemberFault::ReadError : TGzip::MemberFault::Truncated;
                 break;
             }
             const int r = inflate(&z_, Z_NO_FLUSH);
@@ -239,23 +206,20 @@ public:
         dataCrc_ = crc32(dataCrc_, out_.data(), produced);
         length_ += produced;
         data = out_.data();
-        if (produced > 0)
-            return produced;
+        if (produced > 0) return produced;
         return next(data);
     }
 
     // An input that is not a member, in chunks: the bytes looked at, then the rest.
     // Size (>0), 0 at the end, -1 on a read error.
-    int64_t raw(const uint8_t*& data)
-    {
+    int64_t raw(const uint8_t*& data) {
         if (!sniffed_.empty()) {
             rawChunk_.swap(sniffed_);
             sniffed_.clear();
             data = reinterpret_cast<const uint8_t*>(rawChunk_.data());
             return static_cast<int64_t>(rawChunk_.size());
         }
-        if (z_.avail_in == 0 && !fill())
-            return readError_ ? -1 : 0;
+        if (z_.avail_in == 0 && !fill()) return readError_ ? -1 : 0;
         data = z_.next_in;
         const int64_t n = z_.avail_in;
         z_.next_in += z_.avail_in;
@@ -267,11 +231,9 @@ public:
     int64_t length() const { return length_; }
     int64_t inputRead() const { return read_; }
 
-private:
-    bool fill()
-    {
-        if (left_ <= 0)
-            return false;
+  private:
+    bool fill() {
+        if (left_ <= 0) return false;
         const int64_t n = in_.read(in_buf_.data(), std::min<int64_t>(BufferSize, left_));
         if (n <= 0) {
             readError_ = n < 0;
@@ -285,16 +247,13 @@ private:
         return true;
     }
 
-    int byte()
-    {
-        if (z_.avail_in == 0 && !fill())
-            return -1;
+    int byte() {
+        if (z_.avail_in == 0 && !fill()) return -1;
         --z_.avail_in;
         return *z_.next_in++;
     }
 
-    int headerByte()
-    {
+    int headerByte() {
         const int c = byte();
         if (c >= 0) {
             const uint8_t b = static_cast<uint8_t>(c);
@@ -303,24 +262,19 @@ private:
         return c;
     }
 
-    Start notMember(int b1, int b2)
-    {
-        if (readError_)
-            return fail(TGzip::MemberFault::ReadError);
+    Start notMember(int b1, int b2) {
+        if (readError_) return fail(TGzip::MemberFault::ReadError);
         for (int b : {b1, b2})
-            if (b >= 0)
-                sniffed_.push_back(static_cast<char>(b));
+            if (b >= 0) sniffed_.push_back(static_cast<char>(b));
         return Start::NotMember;
     }
 
-    Start fail(TGzip::MemberFault fault)
-    {
+    Start fail(TGzip::MemberFault fault) {
         fault_ = readError_ ? TGzip::MemberFault::ReadError : fault;
         return Start::Fault;
     }
 
-    void checkTrailer()
-    {
+    void checkTrailer() {
         trailerChecked_ = true;
         uint8_t t[8];
         for (uint8_t& b : t) {
@@ -355,16 +309,18 @@ private:
     int64_t length_ = 0;
     std::string sniffed_;
     std::string rawChunk_;
-    std::array<uint8_t, BufferSize> in_buf_{};
-    std::array<uint8_t, BufferSize> out_{};
+    std::array<uint8_t, BufferSize> in_buf_;  // filled before use
+    std::array<uint8_t, BufferSize> out_;     // filled before use
 };
 
-int strategyOf(TGzip::TCompressionType type)
-{
+int strategyOf(TGzip::TCompressionType type) {
     switch (type) {
-    case TGzip::TCompressionType::Filtered: return Z_FILTERED;
-    case TGzip::TCompressionType::HuffmanOnly: return Z_HUFFMAN_ONLY;
-    case TGzip::TCompressionType::Standard: break;
+        case TGzip::TCompressionType::Filtered:
+            return Z_FILTERED;
+        case TGzip::TCompressionType::HuffmanOnly:
+            return Z_HUFFMAN_ONLY;
+        case TGzip::TCompressionType::Standard:
+            break;
     }
     return Z_DEFAULT_STRATEGY;
 }
@@ -373,33 +329,26 @@ int strategyOf(TGzip::TCompressionType type)
 
 TGzip::TGzip() = default;
 
-TGzip TGzip::designedGzip1()
-{
+TGzip TGzip::designedGzip1() {
     TGzip gzip;
     gzip.GzipHeader = 0;
     gzip.ProgressStep = 11;
     return gzip;
 }
 
-void TGzip::DoProgress()
-{
-    if (OnProgress)
-        OnProgress(*this);
+void TGzip::DoProgress() {
+    if (OnProgress) OnProgress(*this);
 }
 
-void TGzip::startProgress(int64_t inputSize)
-{
+void TGzip::startProgress(int64_t inputSize) {
     progressSize_ = inputSize;
     progressEnded_ = false;
     percent_ = 0;
-    if (ProgressStep > 0)
-        DoProgress();
+    if (ProgressStep > 0) DoProgress();
 }
 
-void TGzip::advanceProgress(int64_t inputRead)
-{
-    if (ProgressStep <= 0 || progressSize_ <= 0 || progressEnded_)
-        return;
+void TGzip::advanceProgress(int64_t inputRead) {
+    if (ProgressStep <= 0 || progressSize_ <= 0 || progressEnded_) return;
     const double p = double(inputRead) / double(progressSize_) * 100.0;
     const bool atEnd = inputRead >= progressSize_;
     if (ProgressStep + percent_ <= p || atEnd) {
@@ -409,11 +358,9 @@ void TGzip::advanceProgress(int64_t inputRead)
     }
 }
 
-int TGzip::Compress()
-{
+int TGzip::Compress() {
     auto in = platform().open(FileSource, OpenMode::Read);
-    if (!in)
-        return WindowOnError ? 1 : 0;
+    if (!in) return WindowOnError ? 1 : 0;
     auto out = platform().open(FileDestination, OpenMode::Create);
     if (!out) {
         in->close();
@@ -452,8 +399,7 @@ int TGzip::Compress()
             code = 1;
             break;
         }
-        if (n == 0)
-            break;
+        if (n == 0) break;
         crc = crc32(crc, buffer.data(), static_cast<uInt>(n));
         total += n;
         if (!deflater->feed(*out, buffer.data(), static_cast<std::size_t>(n))) {
@@ -469,21 +415,16 @@ int TGzip::Compress()
     putLe32(trailer + 4, static_cast<uint32_t>(total));
     bool finished = deflater->finish(*out) && out->write(trailer, 8);
     finished = out->close() && finished;
-    if (!finished)
-        code = 3;
+    if (!finished) code = 3;
 
-    if (code != 0)
-        return code + 100;
-    if (DeleteSource)
-        platform().removeFile(FileSource);
+    if (code != 0) return code + 100;
+    if (DeleteSource) platform().removeFile(FileSource);
     return 0;
 }
 
-int TGzip::Decompress()
-{
+int TGzip::Decompress() {
     auto in = platform().open(FileSource, OpenMode::Read);
-    if (!in)
-        return WindowOnError ? 1 : 0;
+    if (!in) return WindowOnError ? 1 : 0;
     auto reader = std::make_unique<MemberReader>(*in, std::numeric_limits<int64_t>::max());
     const MemberReader::Start start = reader->start();
     const int64_t size = in->size();
@@ -506,8 +447,7 @@ int TGzip::Decompress()
                 code = 1;
                 break;
             }
-            if (n == 0)
-                break;
+            if (n == 0) break;
             if (!out->write(data, n)) {
                 code = 2;
                 break;
@@ -517,34 +457,30 @@ int TGzip::Decompress()
     }
 
     const bool inClosed = in->close();
-    if (WindowOnError && (!inClosed || code == 1))
-        code = 3;
+    if (WindowOnError && (!inClosed || code == 1)) code = 3;
     if (!out->close()) {
         if (WindowOnError)
             code = 3;
         else if (code == 0)
             code = 2;
     }
-    if (code != 0)
-        return code + 100;
-    if (DeleteSource)
-        platform().removeFile(FileSource);
+    if (code != 0) return code + 100;
+    if (DeleteSource) platform().removeFile(FileSource);
     return 0;
 }
 
-TGzip::MemberCheck TGzip::verifyMember(File& file, int64_t count)
-{
+TGzip::MemberCheck TGzip::verifyMember(File& file, int64_t count) {
     auto reader = std::make_unique<MemberReader>(file, count);
     MemberCheck check;
     switch (reader->start()) {
-    case MemberReader::Start::NotMember:
-        check.fault = MemberFault::NotGzip;
-        return check;
-    case MemberReader::Start::Fault:
-        check.fault = reader->fault();
-        return check;
-    case MemberReader::Start::Member:
-        break;
+        case MemberReader::Start::NotMember:
+            check.fault = MemberFault::NotGzip;
+            return check;
+        case MemberReader::Start::Fault:
+            check.fault = reader->fault();
+            return check;
+        case MemberReader::Start::Member:
+            break;
     }
     const uint8_t* data = nullptr;
     int64_t n;
@@ -556,17 +492,24 @@ TGzip::MemberCheck TGzip::verifyMember(File& file, int64_t count)
     return check;
 }
 
-const char* TGzip::faultText(MemberFault fault)
-{
+const char* TGzip::faultText(MemberFault fault) {
     switch (fault) {
-    case MemberFault::None: return "";
-    case MemberFault::NotGzip: return "le contenu n'est pas un membre gzip";
-    case MemberFault::BadHeader: return "en-tête gzip invalide";
-    case MemberFault::DamagedData: return "données compressées endommagées";
-    case MemberFault::Truncated: return "données compressées tronquées";
-    case MemberFault::CrcMismatch: return "CRC-32 incorrect";
-    case MemberFault::LengthMismatch: return "longueur incorrecte";
-    case MemberFault::ReadError: return "erreur de lecture";
+        case MemberFault::None:
+            return "";
+        case MemberFault::NotGzip:
+            return "le contenu n'est pas un membre gzip";
+        case MemberFault::BadHeader:
+            return "en-tête gzip invalide";
+        case MemberFault::DamagedData:
+            return "données compressées endommagées";
+        case MemberFault::Truncated:
+            return "données compressées tronquées";
+        case MemberFault::CrcMismatch:
+            return "CRC-32 incorrect";
+        case MemberFault::LengthMismatch:
+            return "longueur incorrecte";
+        case MemberFault::ReadError:
+            return "erreur de lecture";
     }
     return "";
 }

@@ -41,11 +41,11 @@ namespace kv {
 class File;
 
 class TGzip {
-public:
+  public:
     enum HeaderField { filename = 1, comment = 2 };  // THeader: a set of these bits
     enum class TCompressionType { Standard, Filtered, HuffmanOnly };
 
-    TGzip();                       // the constructor's defaults
+    TGzip();  // the constructor's defaults
     virtual ~TGzip() = default;
     TGzip(const TGzip&) = default;
     TGzip& operator=(const TGzip&) = default;
@@ -59,7 +59,7 @@ public:
     int CompressionLevel = 6;  // 1..9 (values outside are clamped)
     TCompressionType CompressionType = TCompressionType::Standard;
     bool WindowOnError = true;
-    int ProgressStep = 0;      // 0..100, 0 = no events
+    int ProgressStep = 0;  // 0..100, 0 = no events
     std::function<void(TGzip& sender)> OnProgress;
 
     // The percentage last reported (0..100). Compress counts source bytes read,
@@ -74,18 +74,18 @@ public:
 
     // What a streaming check of one member found (verifyMember).
     enum class MemberFault {
-        None,            // a sound member: header, data, CRC-32 and length
-        NotGzip,         // does not start with 1F 8B
-        BadHeader,       // another method, a reserved flag bit, a header cut short
-        DamagedData,     // the deflate data is invalid
-        Truncated,       // the input ends before the member's trailer
+        None,         // a sound member: header, data, CRC-32 and length
+        NotGzip,      // does not start with 1F 8B
+        BadHeader,    // another method, a reserved flag bit, a header cut short
+        DamagedData,  // the deflate data is invalid
+        Truncated,    // the input ends before the member's trailer
         CrcMismatch,
         LengthMismatch,
         ReadError,
     };
     struct MemberCheck {
         MemberFault fault = MemberFault::None;
-        int64_t length = 0;   // uncompressed bytes produced before the end or the fault
+        int64_t length = 0;  // uncompressed bytes produced before the end or the fault
     };
     // Inflates the member held in the next count bytes of file to nowhere, with
     // the same reader as Decompress. An empty input (count 0) is NotGzip.
@@ -93,10 +93,10 @@ public:
     // The fault in French, for listings ("CRC-32 incorrect", ...); "" for None.
     static const char* faultText(MemberFault fault);
 
-protected:
+  protected:
     virtual void DoProgress();  // calls OnProgress(*this) when set
 
-private:
+  private:
     void startProgress(int64_t inputSize);
     void advanceProgress(int64_t inputRead);
 

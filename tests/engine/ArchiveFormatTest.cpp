@@ -1,11 +1,10 @@
-#include "engine/ArchiveFormat.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "engine/ArchiveFormat.h"
 #include "support/MemoryFile.h"
 
 using namespace kv::format;
@@ -13,18 +12,16 @@ using kv::test::MemoryFile;
 
 namespace {
 
-int32_t le32(const uint8_t* p)
-{
-    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+int32_t le32(const uint8_t* p) {
+    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                   uint32_t(p[3]) << 24);
 }
 
-std::string textAt(const uint8_t* block, std::size_t at)
-{
+std::string textAt(const uint8_t* block, std::size_t at) {
     return std::string(reinterpret_cast<const char*>(block + at + 1), block[at]);
 }
 
-EntryRecord sampleRecord(const std::string& name, int32_t compressedSize)
-{
+EntryRecord sampleRecord(const std::string& name, int32_t compressedSize) {
     EntryRecord r;
     r.fileName = name;
     r.folder = "C:\\Docs\\";
@@ -36,8 +33,7 @@ EntryRecord sampleRecord(const std::string& name, int32_t compressedSize)
 }
 
 // An archive in memory: header, then each record followed by payloadSize bytes.
-MemoryFile archiveOf(const std::vector<EntryRecord>& records)
-{
+MemoryFile archiveOf(const std::vector<EntryRecord>& records) {
     MemoryFile file;
     EXPECT_TRUE(writeHeader(file, Header{0, "Sauvegarde"}));
     for (const auto& r : records) {
@@ -50,16 +46,14 @@ MemoryFile archiveOf(const std::vector<EntryRecord>& records)
 
 }  // namespace
 
-TEST(ArchiveFormat, HeaderIsLaidOutByteForByte)
-{
+TEST(ArchiveFormat, HeaderIsLaidOutByteForByte) {
     const HeaderBlock block = encodeHeader(Header{0, "Sauvegarde"});
     EXPECT_EQ(block[0], 0x11);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&block[1]), 17), "[File Korvelt V1]");
     EXPECT_EQ(block[18], 0);
     EXPECT_EQ(block[19], 10);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&block[20]), 10), "Sauvegarde");
-    for (std::size_t i = 30; i < block.size(); ++i)
-        ASSERT_EQ(block[i], 0) << "byte " << i;
+    for (std::size_t i = 30; i < block.size(); ++i) ASSERT_EQ(block[i], 0) << "byte " << i;
     EXPECT_TRUE(CheckSignature(block));
 
     HeaderBlock reserved = encodeHeader(Header{7, "x"});
@@ -68,8 +62,7 @@ TEST(ArchiveFormat, HeaderIsLaidOutByteForByte)
     EXPECT_EQ(back.comment, "x");
 }
 
-TEST(ArchiveFormat, SignatureCheckRefusesNearMisses)
-{
+TEST(ArchiveFormat, SignatureCheckRefusesNearMisses) {
     HeaderBlock good = encodeHeader(Header{});
     HeaderBlock v2 = good;
     v2[16] = '2';
@@ -95,8 +88,7 @@ TEST(ArchiveFormat, SignatureCheckRefusesNearMisses)
     EXPECT_EQ(read[17], 0);
 }
 
-TEST(ArchiveFormat, RecordIsLaidOutByteForByte)
-{
+TEST(ArchiveFormat, RecordIsLaidOutByteForByte) {
     EntryRecord r = sampleRecord("lettre.doc", 517);
     r.fileSize = -2;
     const RecordBlock block = encodeRecord(r);
@@ -119,11 +111,9 @@ TEST(ArchiveFormat, RecordIsLaidOutByteForByte)
     EXPECT_EQ(back.fullPath(), "C:\\Docs\\lettre.doc");
 }
 
-std::string repeat(const char* piece, int count)
-{
+std::string repeat(const char* piece, int count) {
     std::string s;
-    for (int i = 0; i < count; ++i)
-        s += piece;
+    for (int i = 0; i < count; ++i) s += piece;
     return s;
 }
 
@@ -137,8 +127,7 @@ struct WidthCase {
 class FieldWidth : public ::testing::TestWithParam<WidthCase> {};
 
 // Every case goes through the file name field (100 bytes).
-TEST_P(FieldWidth, FileNameIsCutToWholeCharacters)
-{
+TEST_P(FieldWidth, FileNameIsCutToWholeCharacters) {
     const WidthCase& c = GetParam();
     EntryRecord r;
     r.fileName = c.text;
@@ -149,19 +138,19 @@ TEST_P(FieldWidth, FileNameIsCutToWholeCharacters)
 
 INSTANTIATE_TEST_SUITE_P(
     ArchiveFormat, FieldWidth,
-    ::testing::Values(
-        WidthCase{"Exactly100", std::string(100, 'n'), 100, std::string(100, 'n')},
-        WidthCase{"Over100IsCut", std::string(101, 'n'), 100, std::string(100, 'n')},
-        // é fits Windows-1252: one stored byte per character.
-        WidthCase{"AccentsAreOneByte", repeat("\xC3\xA9", 101), 100, repeat("\xC3\xA9", 100)},
-        // Ω does not: the field holds UTF-8 and a cut never splits it.
-        WidthCase{"WideCharacterNotSplit", std::string(99, 'a') + "\xCE\xA9", 99, std::string(99, 'a')},
-        WidthCase{"WideCharacterKept", std::string(98, 'a') + "\xCE\xA9", 100,
-                  std::string(98, 'a') + "\xCE\xA9"}),
+    ::testing::Values(WidthCase{"Exactly100", std::string(100, 'n'), 100, std::string(100, 'n')},
+                      WidthCase{"Over100IsCut", std::string(101, 'n'), 100, std::string(100, 'n')},
+                      // é fits Windows-1252: one stored byte per character.
+                      WidthCase{"AccentsAreOneByte", repeat("\xC3\xA9", 101), 100,
+                                repeat("\xC3\xA9", 100)},
+                      // Ω does not: the field holds UTF-8 and a cut never splits it.
+                      WidthCase{"WideCharacterNotSplit", std::string(99, 'a') + "\xCE\xA9", 99,
+                                std::string(99, 'a')},
+                      WidthCase{"WideCharacterKept", std::string(98, 'a') + "\xCE\xA9", 100,
+                                std::string(98, 'a') + "\xCE\xA9"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ArchiveFormat, EveryTextFieldKeepsItsWidth)
-{
+TEST(ArchiveFormat, EveryTextFieldKeepsItsWidth) {
     const std::string accents = repeat("\xC3\xA9", 100);  // é: 2 bytes in UTF-8, 1 stored
     EntryRecord r;
     r.fileName = accents;
@@ -177,12 +166,13 @@ TEST(ArchiveFormat, EveryTextFieldKeepsItsWidth)
     EXPECT_EQ(back.folder, std::string(250, 'f'));
     EXPECT_EQ(back.typeName, std::string(50, 't'));
 
-    EXPECT_EQ(decodeHeader(encodeHeader(Header{0, std::string(82, 'c')})).comment, std::string(82, 'c'));
-    EXPECT_EQ(decodeHeader(encodeHeader(Header{0, std::string(83, 'c')})).comment, std::string(82, 'c'));
+    EXPECT_EQ(decodeHeader(encodeHeader(Header{0, std::string(82, 'c')})).comment,
+              std::string(82, 'c'));
+    EXPECT_EQ(decodeHeader(encodeHeader(Header{0, std::string(83, 'c')})).comment,
+              std::string(82, 'c'));
 }
 
-TEST(ArchiveFormat, DecoderClampsOversizedLengthBytes)
-{
+TEST(ArchiveFormat, DecoderClampsOversizedLengthBytes) {
     RecordBlock block = encodeRecord(sampleRecord(std::string(100, 'x'), 0));
     block[0] = 255;
     block[356] = 200;
@@ -194,9 +184,9 @@ TEST(ArchiveFormat, DecoderClampsOversizedLengthBytes)
     EXPECT_EQ(decodeHeader(header).comment.size(), 82u);
 }
 
-TEST(ArchiveFormat, WalkFindsEveryEntryInFileOrder)
-{
-    MemoryFile file = archiveOf({sampleRecord("a.txt", 20), sampleRecord("vide", 0), sampleRecord("b.txt", 31)});
+TEST(ArchiveFormat, WalkFindsEveryEntryInFileOrder) {
+    MemoryFile file =
+        archiveOf({sampleRecord("a.txt", 20), sampleRecord("vide", 0), sampleRecord("b.txt", 31)});
     file.capReadsAt(7);  // short reads are retried
     ArchiveWalker walk(file);
     std::vector<std::pair<std::string, int64_t>> seen;
@@ -212,8 +202,7 @@ TEST(ArchiveFormat, WalkFindsEveryEntryInFileOrder)
     EXPECT_FALSE(walk.cutShort());
 }
 
-TEST(ArchiveFormat, EmptyArchiveIsExactlyTheHeader)
-{
+TEST(ArchiveFormat, EmptyArchiveIsExactlyTheHeader) {
     MemoryFile file = archiveOf({});
     EXPECT_EQ(file.size(), 102);
     ArchiveWalker walk(file);
@@ -222,8 +211,7 @@ TEST(ArchiveFormat, EmptyArchiveIsExactlyTheHeader)
     EXPECT_FALSE(walk.cutShort());
 }
 
-TEST(ArchiveFormat, RecordCutShortEndsTheWalk)
-{
+TEST(ArchiveFormat, RecordCutShortEndsTheWalk) {
     MemoryFile file = archiveOf({sampleRecord("a.txt", 20), sampleRecord("b.txt", 20)});
     file.bytes().resize(102 + 416 + 20 + 300);
     ArchiveWalker walk(file);
@@ -233,8 +221,7 @@ TEST(ArchiveFormat, RecordCutShortEndsTheWalk)
     EXPECT_FALSE(walk.failed());
 }
 
-TEST(ArchiveFormat, PayloadsThatDoNotFitAreDamagedNotWholeFile)
-{
+TEST(ArchiveFormat, PayloadsThatDoNotFitAreDamagedNotWholeFile) {
     // The last payload is cut short by the end of the file.
     MemoryFile cut = archiveOf({sampleRecord("a.txt", 20), sampleRecord("b.txt", 400)});
     cut.bytes().resize(cut.bytes().size() - 1);
@@ -260,8 +247,7 @@ TEST(ArchiveFormat, PayloadsThatDoNotFitAreDamagedNotWholeFile)
     EXPECT_TRUE(payloadFits(sampleRecord("z", 0), 518, 518));
 }
 
-TEST(ArchiveFormat, ReadErrorIsReportedNotTakenAsTheEnd)
-{
+TEST(ArchiveFormat, ReadErrorIsReportedNotTakenAsTheEnd) {
     MemoryFile file = archiveOf({sampleRecord("a.txt", 20), sampleRecord("b.txt", 20)});
     file.failReadsPast(600);
     ArchiveWalker walk(file);
@@ -270,8 +256,7 @@ TEST(ArchiveFormat, ReadErrorIsReportedNotTakenAsTheEnd)
     EXPECT_TRUE(walk.failed());
 }
 
-TEST(ArchiveFormat, DirectAccessMatchesFullPathIgnoringCase)
-{
+TEST(ArchiveFormat, DirectAccessMatchesFullPathIgnoringCase) {
     EntryRecord r = sampleRecord("Lettre Été.doc", 20);
     MemoryFile file = archiveOf({sampleRecord("a.txt", 20), r});
     const int64_t offset = 102 + 416 + 20;
@@ -285,8 +270,7 @@ TEST(ArchiveFormat, DirectAccessMatchesFullPathIgnoringCase)
     EXPECT_FALSE(readRecordAt(file, -1, "C:\\Docs\\a.txt"));
 }
 
-TEST(ArchiveFormat, EntryOffsetText)
-{
+TEST(ArchiveFormat, EntryOffsetText) {
     EXPECT_EQ(parseEntryOffset("102"), 102);
     EXPECT_EQ(parseEntryOffset("4294967398"), int64_t(4294967398));
     EXPECT_FALSE(parseEntryOffset(""));
@@ -296,11 +280,9 @@ TEST(ArchiveFormat, EntryOffsetText)
     EXPECT_FALSE(parseEntryOffset("99999999999999999999999"));
 }
 
-TEST(ArchiveFormat, CopyBytesCopiesExactlyOrFails)
-{
+TEST(ArchiveFormat, CopyBytesCopiesExactlyOrFails) {
     std::vector<uint8_t> data(40000);
-    for (std::size_t i = 0; i < data.size(); ++i)
-        data[i] = uint8_t(i * 7);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7);
     MemoryFile source(data);
     source.seek(100);
     MemoryFile destination;

@@ -14,7 +14,7 @@
 namespace kv::test {
 
 class MemoryFile : public File {
-public:
+  public:
     MemoryFile() = default;
     explicit MemoryFile(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
 
@@ -22,29 +22,22 @@ public:
     void capReadsAt(int64_t count) { readCap_ = count; }
     void failReadsPast(int64_t offset) { failPast_ = offset; }
 
-    int64_t read(void* buffer, int64_t count) override
-    {
-        if (failPast_ >= 0 && position_ + count > failPast_)
-            return -1;
+    int64_t read(void* buffer, int64_t count) override {
+        if (failPast_ >= 0 && position_ + count > failPast_) return -1;
         const int64_t left = std::max<int64_t>(0, int64_t(bytes_.size()) - position_);
         const int64_t n = std::min({count, left, readCap_});
-        if (n > 0)
-            std::memcpy(buffer, bytes_.data() + position_, size_t(n));
+        if (n > 0) std::memcpy(buffer, bytes_.data() + position_, size_t(n));
         position_ += n;
         return n;
     }
-    bool write(const void* buffer, int64_t count) override
-    {
-        if (position_ + count > int64_t(bytes_.size()))
-            bytes_.resize(size_t(position_ + count));
+    bool write(const void* buffer, int64_t count) override {
+        if (position_ + count > int64_t(bytes_.size())) bytes_.resize(size_t(position_ + count));
         std::memcpy(bytes_.data() + position_, buffer, size_t(count));
         position_ += count;
         return true;
     }
-    bool seek(int64_t position) override
-    {
-        if (position < 0)
-            return false;
+    bool seek(int64_t position) override {
+        if (position < 0) return false;
         position_ = position;
         return true;
     }
@@ -52,7 +45,7 @@ public:
     int64_t size() override { return int64_t(bytes_.size()); }
     bool close() override { return true; }
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
     int64_t position_ = 0;
     int64_t readCap_ = INT64_MAX;

@@ -7,8 +7,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,26 +28,27 @@ struct Result {
     std::string err;
 };
 
-std::string slurp(const fs::path& path)
-{
+std::string slurp(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-std::string quote(const std::string& text) { return "'" + text + "'"; }
+std::string quote(const std::string& text) {
+    return "'" + text + "'";
+}
 
 class KvrTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         const char* bin = std::getenv("KORVELT_BIN");
         ASSERT_NE(bin, nullptr) << "KORVELT_BIN names the program folder";
         kvr_ = fs::path(bin) / "kvr";
         ASSERT_TRUE(fs::exists(kvr_)) << kvr_;
-        root_ = fs::temp_directory_path() / ("kv-kvr-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root_ = fs::temp_directory_path() /
+                ("kv-kvr-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root_);
         fs::create_directories(root_ / "Docs");
         kv::Drive k;
@@ -55,19 +56,17 @@ protected:
         k.hostRoot = root_.string();
         kv::setHostDriveMap({k});
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         kv::resetHostDriveMap();
         fs::remove_all(root_);
     }
 
     // kvr with K: mapped to the test folder, from the test folder.
-    Result kvr(const std::string& arguments) const
-    {
-        const std::string command = "cd " + quote(root_.string()) + " && KORVELT_DRIVES=" +
-                                    quote("K=" + root_.string()) + " " + quote(kvr_.string()) + " " +
-                                    arguments + " >" + quote((root_ / "out.txt").string()) + " 2>" +
-                                    quote((root_ / "err.txt").string());
+    Result kvr(const std::string& arguments) const {
+        const std::string command =
+            "cd " + quote(root_.string()) + " && KORVELT_DRIVES=" + quote("K=" + root_.string()) +
+            " " + quote(kvr_.string()) + " " + arguments + " >" +
+            quote((root_ / "out.txt").string()) + " 2>" + quote((root_ / "err.txt").string());
         Result r;
         const int raw = std::system(command.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -76,8 +75,7 @@ protected:
         return r;
     }
 
-    void putFile(const std::string& name, const std::string& content) const
-    {
+    void putFile(const std::string& name, const std::string& content) const {
         std::ofstream(root_ / name, std::ios::binary) << content;
     }
 
@@ -87,14 +85,13 @@ protected:
         int32_t date;
     };
     struct Built {
-        std::string bytes;               // the archive file
-        std::vector<int64_t> offsets;    // entry offsets
-        std::vector<int32_t> compressed; // CompressedSize of each entry
+        std::string bytes;                // the archive file
+        std::vector<int64_t> offsets;     // entry offsets
+        std::vector<int32_t> compressed;  // CompressedSize of each entry
     };
 
     // Compresses each entry's content with Gzip1 and writes header, records and payloads.
-    Built buildArchive(const std::string& name, const std::vector<Entry>& entries) const
-    {
+    Built buildArchive(const std::string& name, const std::vector<Entry>& entries) const {
         Built built;
         auto archive = kv::platform().open("K:\\" + name, kv::OpenMode::Create);
         EXPECT_TRUE(archive);
@@ -123,10 +120,11 @@ protected:
         return built;
     }
 
-    void putArchive(const std::string& name, const std::string& bytes) const { putFile(name, bytes); }
+    void putArchive(const std::string& name, const std::string& bytes) const {
+        putFile(name, bytes);
+    }
 
-    static std::vector<Entry> threeEntries()
-    {
+    static std::vector<Entry> threeEntries() {
         // 0x5A8C6B3C is 12/04/2025 13:25:56; 0 is not a valid date.
         return {{"lettre.txt", std::string(5000, 'l'), 0x5A8C6B3C},
                 {"\xC3\x89t\xC3\xA9 \xCE\xA9.txt", "bonjour\r\n", 0},
@@ -139,18 +137,21 @@ protected:
 
 }  // namespace
 
-TEST_F(KvrTest, ListPrintsOneLinePerEntryInFileOrder)
-{
+TEST_F(KvrTest, ListPrintsOneLinePerEntryInFileOrder) {
     const Built built = buildArchive("a.kvr", threeEntries());
-    const std::string expected =
-        "lettre.txt;K:\\Docs\\;5000;" + std::to_string(built.compressed[0]) +
-        ";12/04/2025 13:25;Document texte;102\n"
-        "\xC3\x89t\xC3\xA9 \xCE\xA9.txt;K:\\Docs\\;9;" + std::to_string(built.compressed[1]) +
-        ";;Document texte;" + std::to_string(built.offsets[1]) + "\n"
-        "vide.txt;K:\\Docs\\;0;20;12/04/2025 13:25;Document texte;" + std::to_string(built.offsets[2]) + "\n";
+    const std::string expected = "lettre.txt;K:\\Docs\\;5000;" +
+                                 std::to_string(built.compressed[0]) +
+                                 ";12/04/2025 13:25;Document texte;102\n"
+                                 "\xC3\x89t\xC3\xA9 \xCE\xA9.txt;K:\\Docs\\;9;" +
+                                 std::to_string(built.compressed[1]) + ";;Document texte;" +
+                                 std::to_string(built.offsets[1]) +
+                                 "\n"
+                                 "vide.txt;K:\\Docs\\;0;20;12/04/2025 13:25;Document texte;" +
+                                 std::to_string(built.offsets[2]) + "\n";
     // A Windows path, an absolute host path and a relative host path name the same file.
-    for (const std::string& argument : {std::string("'K:\\a.kvr'"), quote((root_ / "a.kvr").string()),
-                                        std::string("a.kvr"), std::string("Docs/../a.kvr")}) {
+    for (const std::string& argument :
+         {std::string("'K:\\a.kvr'"), quote((root_ / "a.kvr").string()), std::string("a.kvr"),
+          std::string("Docs/../a.kvr")}) {
         SCOPED_TRACE(argument);
         const Result r = kvr("list " + argument);
         EXPECT_EQ(r.status, 0) << r.err;
@@ -159,14 +160,14 @@ TEST_F(KvrTest, ListPrintsOneLinePerEntryInFileOrder)
     }
 }
 
-TEST_F(KvrTest, TestPassesASoundArchive)
-{
+TEST_F(KvrTest, TestPassesASoundArchive) {
     buildArchive("a.kvr", threeEntries());
     const Result r = kvr("test a.kvr");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out, "3 entrée(s), 3 intacte(s), 0 endommagée(s)\n");
 
-    putArchive("empty.kvr", std::string(reinterpret_cast<const char*>(encodeHeader(Header{}).data()), 102));
+    putArchive("empty.kvr",
+               std::string(reinterpret_cast<const char*>(encodeHeader(Header{}).data()), 102));
     const Result empty = kvr("test empty.kvr");
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(empty.out, "0 entrée(s), 0 intacte(s), 0 endommagée(s)\n");
@@ -178,7 +179,8 @@ TEST_F(KvrTest, TestPassesASoundArchive)
 struct DamageCase {
     const char* name;
     // Damages the archive of threeEntries(); gets the entry offsets and payload sizes.
-    std::function<void(std::string&, const std::vector<int64_t>&, const std::vector<int32_t>&)> damage;
+    std::function<void(std::string&, const std::vector<int64_t>&, const std::vector<int32_t>&)>
+        damage;
     std::string testOutput;  // kvr test's lines, before the counts
     std::string counts;
     int listStatus;
@@ -186,8 +188,7 @@ struct DamageCase {
 
 class KvrDamage : public KvrTest, public ::testing::WithParamInterface<DamageCase> {};
 
-TEST_P(KvrDamage, IsReportedWithoutCrashing)
-{
+TEST_P(KvrDamage, IsReportedWithoutCrashing) {
     const Built built = buildArchive("a.kvr", threeEntries());
     std::string bytes = built.bytes;
     GetParam().damage(bytes, built.offsets, built.compressed);
@@ -203,8 +204,8 @@ namespace {
 
 const std::string Entry2 = "K:\\Docs\\\xC3\x89t\xC3\xA9 \xCE\xA9.txt";
 
-void changeLastPayloadByte(std::string& a, const std::vector<int64_t>& o, const std::vector<int32_t>& c)
-{
+void changeLastPayloadByte(std::string& a, const std::vector<int64_t>& o,
+                           const std::vector<int32_t>& c) {
     a[size_t(o[1] + 416 + c[1] - 1)] ^= 0x01;
 }
 
@@ -216,12 +217,16 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"LengthInTrailer", changeLastPayloadByte, Entry2 + " : longueur incorrecte\n",
                    "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
         DamageCase{"Crc",
-                   [](std::string& a, const auto& o, const auto& c) { a[size_t(o[0] + 416 + c[0] - 8)] ^= 1; },
-                   "K:\\Docs\\lettre.txt : CRC-32 incorrect\n", "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
-        DamageCase{"DeflateData",
-                   [](std::string& a, const auto& o, const auto&) { a[size_t(o[0] + 416 + 10)] |= 0x06; },
-                   "K:\\Docs\\lettre.txt : données compressées endommagées\n",
+                   [](std::string& a, const auto& o, const auto& c) {
+                       a[size_t(o[0] + 416 + c[0] - 8)] ^= 1;
+                   },
+                   "K:\\Docs\\lettre.txt : CRC-32 incorrect\n",
                    "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
+        DamageCase{
+            "DeflateData",
+            [](std::string& a, const auto& o, const auto&) { a[size_t(o[0] + 416 + 10)] |= 0x06; },
+            "K:\\Docs\\lettre.txt : données compressées endommagées\n",
+            "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
         DamageCase{"NotAMember",
                    [](std::string& a, const auto& o, const auto&) { a[size_t(o[2] + 416)] = 'X'; },
                    "K:\\Docs\\vide.txt : le contenu n'est pas un membre gzip\n",
@@ -238,15 +243,17 @@ INSTANTIATE_TEST_SUITE_P(
                    [](std::string& a, const auto& o, const auto&) { a.resize(size_t(o[2] + 200)); },
                    "Archive tronquée : la dernière entrée est incomplète\n",
                    "2 entrée(s), 2 intacte(s), 0 endommagée(s)", 1},
-        DamageCase{"NegativeSize",
-                   [](std::string& a, const auto& o, const auto&) { a[size_t(o[1] + 415)] = char(0x80); },
-                   Entry2 + " : taille compressée négative\n", "2 entrée(s), 1 intacte(s), 1 endommagée(s)", 1},
+        DamageCase{
+            "NegativeSize",
+            [](std::string& a, const auto& o, const auto&) { a[size_t(o[1] + 415)] = char(0x80); },
+            Entry2 + " : taille compressée négative\n",
+            "2 entrée(s), 1 intacte(s), 1 endommagée(s)", 1},
         DamageCase{"HeaderCutShort", [](std::string& a, const auto&, const auto&) { a.resize(60); },
-                   "Archive tronquée : en-tête incomplet\n", "0 entrée(s), 0 intacte(s), 0 endommagée(s)", 1}),
+                   "Archive tronquée : en-tête incomplet\n",
+                   "0 entrée(s), 0 intacte(s), 0 endommagée(s)", 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(KvrTest, RefusedFilesAndBadArguments)
-{
+TEST_F(KvrTest, RefusedFilesAndBadArguments) {
     putFile("other.kvr", "[File Korvelt V2] and more bytes");
     for (const char* command : {"list", "test"}) {
         SCOPED_TRACE(command);

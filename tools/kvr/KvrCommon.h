@@ -49,7 +49,7 @@ void printError(const std::string& text);
 // The terminal's Ui: every message goes to standard error as "Title : text"
 // and is answered Ok (Yes when the box asks a question); progress shows nothing.
 class CliUi : public kv::Ui {
-public:
+  public:
     kv::Answer message(kv::MessageKind kind, const std::string& text, kv::Buttons buttons) override;
     void setLabel(kv::ProgressLabel, const std::string&) override {}
     void setOverallRange(int) override {}

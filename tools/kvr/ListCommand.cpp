@@ -9,8 +9,7 @@
 
 namespace kvr {
 
-int listCommand(const Args& args)
-{
+int listCommand(const Args& args) {
     if (args.size() != 1) {
         printError("Usage : kvr list ARCHIVE");
         return ExitUsage;
@@ -21,8 +20,7 @@ int listCommand(const Args& args)
 
     kv::format::ArchiveWalker walk(*file);
     bool damaged = walk.fileSize() < kv::format::HeaderSize;
-    if (damaged)
-        printError("Archive tronquée : en-tête incomplet.");
+    if (damaged) printError("Archive tronquée : en-tête incomplet.");
     while (auto entry = walk.next()) {
         const auto date = kv::fromDosDateTime(entry->fileDate);
         std::cout << entry->fileName << ';' << entry->folder << ';' << entry->fileSize << ';'

@@ -14,28 +14,21 @@ namespace {
 
 // What is wrong with one entry, or "" when it is sound.
 std::string checkEntry(kv::File& file, const kv::format::EntryRecord& entry,
-                       const kv::format::ArchiveWalker& walk)
-{
-    if (entry.compressedSize < 0)
-        return "taille compressée négative";
+                       const kv::format::ArchiveWalker& walk) {
+    if (entry.compressedSize < 0) return "taille compressée négative";
     if (!kv::format::payloadFits(entry, walk.payloadStart(), walk.fileSize()))
         return "contenu coupé par la fin de l'archive";
-    if (entry.compressedSize == 0)
-        return entry.fileSize == 0 ? "" : "contenu vide";
-    if (!file.seek(walk.payloadStart()))
-        return "erreur de lecture";
+    if (entry.compressedSize == 0) return entry.fileSize == 0 ? "" : "contenu vide";
+    if (!file.seek(walk.payloadStart())) return "erreur de lecture";
     const auto check = kv::TGzip::verifyMember(file, entry.compressedSize);
-    if (check.fault != kv::TGzip::MemberFault::None)
-        return kv::TGzip::faultText(check.fault);
-    if (check.length != entry.fileSize)
-        return "taille différente de celle de l'entrée";
+    if (check.fault != kv::TGzip::MemberFault::None) return kv::TGzip::faultText(check.fault);
+    if (check.length != entry.fileSize) return "taille différente de celle de l'entrée";
     return "";
 }
 
 }  // namespace
 
-int testCommand(const Args& args)
-{
+int testCommand(const Args& args) {
     if (args.size() != 1) {
         printError("Usage : kvr test ARCHIVE");
         return ExitUsage;
