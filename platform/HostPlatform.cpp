@@ -447,8 +447,11 @@ std::optional<std::string> HostPlatform::toHost(const std::string& windowsPath) 
                 found = false;
                 if (DIR* dir = opendir(cur.c_str())) {
                     std::string best;
+                    // Folding never changes a character's length in bytes,
+                    // so only names of the same length can match.
                     while (dirent* e = readdir(dir)) {
-                        const std::string name = e->d_name;
+                        if (std::strlen(e->d_name) != c.size()) continue;
+                        const std::string_view name = e->d_name;
                         if (name == "." || name == ".." || !text::equalNoCase(name, c)) continue;
                         if (best.empty() || name < best) best = name;
                     }

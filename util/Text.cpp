@@ -1,5 +1,6 @@
 #include "util/Text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -274,7 +275,17 @@ std::string lower(std::string_view utf8) {
 }
 
 int compareNoCase(std::string_view a, std::string_view b) {
-    std::size_t i = 0, j = 0;
+    // Skip the common prefix, backed up to the start of a character in both
+    // texts: identical bytes fold identically, and no character of either
+    // text then straddles the point where the comparison starts.
+    const std::size_t n = std::min(a.size(), b.size());
+    std::size_t k = 0;
+    while (k < n && a[k] == b[k]) ++k;
+    auto continuation = [](std::string_view s, std::size_t at) {
+        return at < s.size() && (static_cast<unsigned char>(s[at]) & 0xC0) == 0x80;
+    };
+    while (k > 0 && (continuation(a, k) || continuation(b, k))) --k;
+    std::size_t i = k, j = k;
     while (i < a.size() && j < b.size()) {
         const auto ca = static_cast<unsigned char>(a[i]);
         const auto cb = static_cast<unsigned char>(b[j]);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,27 @@ TEST(TextFolding, CompareNoCaseAndFoldKeyAgree) {
     }
     EXPECT_NE(foldKey("ß"), foldKey("SS"));
     EXPECT_FALSE(equalNoCase("e", "é"));
+}
+
+TEST(TextFolding, ComparisonIsConsistentOnMixedAndBrokenText) {
+    // Pieces that fold together, multi-byte characters, and bytes that are
+    // not valid UTF-8 on their own or next to each other.
+    const std::vector<std::string> pieces = {"a", "A", "é", "É", "ÿ", "Ÿ", "€", "\xE2\x82", "\x80", "\xC3", "z", "_"};
+    std::mt19937 rng(12345);
+    auto randomText = [&](int max) {
+        std::string s;
+        const int n = static_cast<int>(rng() % static_cast<unsigned>(max + 1));
+        for (int i = 0; i < n; ++i) s += pieces[rng() % pieces.size()];
+        return s;
+    };
+    auto sign = [](int v) { return (v > 0) - (v < 0); };
+    for (int round = 0; round < 20000; ++round) {
+        const std::string a = randomText(4), b = randomText(4), prefix = randomText(6) + "z";
+        const int ab = sign(compareNoCase(a, b));
+        ASSERT_EQ(ab, -sign(compareNoCase(b, a))) << a << " / " << b;
+        ASSERT_EQ(ab == 0, foldKey(a) == foldKey(b)) << a << " / " << b;
+        ASSERT_EQ(ab, sign(compareNoCase(prefix + a, prefix + b))) << prefix << " + " << a << " / " << b;
+    }
 }
 
 }  // namespace
