@@ -1,5 +1,6 @@
 #include "platform/DriveMap.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -8,7 +9,6 @@
 #include <cctype>
 #include <climits>
 #include <cstdlib>
-#include <dirent.h>
 #include <fstream>
 #include <set>
 
@@ -38,7 +38,8 @@ std::vector<std::string_view> split(std::string_view s, char sep) {
 bool lowerEquals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     }
     return true;
@@ -46,7 +47,8 @@ bool lowerEquals(std::string_view a, std::string_view b) {
 
 std::optional<uint32_t> parseSerial(std::string_view text) {
     std::string digits;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.remove_prefix(2);
     for (char c : text) {
         if (c == '-') continue;
         if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
@@ -68,8 +70,10 @@ std::string unescapeMountField(std::string_view field) {
     for (std::size_t i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 3 < field.size()) {
             const std::string_view oct = field.substr(i + 1, 3);
-            if (oct.size() == 3 && std::all_of(oct.begin(), oct.end(), [](char c) { return c >= '0' && c <= '7'; })) {
-                out += static_cast<char>(((oct[0] - '0') << 6) | ((oct[1] - '0') << 3) | (oct[2] - '0'));
+            if (oct.size() == 3 &&
+                std::all_of(oct.begin(), oct.end(), [](char c) { return c >= '0' && c <= '7'; })) {
+                out += static_cast<char>(((oct[0] - '0') << 6) | ((oct[1] - '0') << 3) |
+                                         (oct[2] - '0'));
                 i += 3;
                 continue;
             }
@@ -120,20 +124,28 @@ std::string unescapeLabel(const std::string& name) {
 
 const char* typeName(DriveType type) {
     switch (type) {
-        case DriveType::Unknown: return "unknown";
-        case DriveType::NoRootDir: return "noroot";
-        case DriveType::Removable: return "removable";
-        case DriveType::Fixed: return "fixed";
-        case DriveType::Remote: return "remote";
-        case DriveType::CdRom: return "cdrom";
-        case DriveType::RamDisk: return "ramdisk";
+        case DriveType::Unknown:
+            return "unknown";
+        case DriveType::NoRootDir:
+            return "noroot";
+        case DriveType::Removable:
+            return "removable";
+        case DriveType::Fixed:
+            return "fixed";
+        case DriveType::Remote:
+            return "remote";
+        case DriveType::CdRom:
+            return "cdrom";
+        case DriveType::RamDisk:
+            return "ramdisk";
     }
     return "unknown";
 }
 
 std::optional<DriveType> typeFromName(std::string_view name) {
     for (int t = 0; t <= 6; ++t) {
-        if (lowerEquals(name, typeName(static_cast<DriveType>(t)))) return static_cast<DriveType>(t);
+        if (lowerEquals(name, typeName(static_cast<DriveType>(t))))
+            return static_cast<DriveType>(t);
     }
     return std::nullopt;
 }
@@ -206,7 +218,8 @@ std::vector<Drive> parseSpec(std::string_view spec, std::vector<std::string>* er
         std::erase_if(drives, [&](const Drive& other) { return other.letter == d.letter; });
         drives.push_back(d);
     }
-    std::sort(drives.begin(), drives.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    std::sort(drives.begin(), drives.end(),
+              [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
     return drives;
 }
 
@@ -226,8 +239,9 @@ std::vector<MountEntry> parseMounts(std::string_view text) {
 
 std::optional<DriveType> mountType(const MountEntry& entry, bool removable) {
     static const std::set<std::string> cdrom = {"iso9660", "udf"};
-    static const std::set<std::string> remote = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "sshfs",
-                                                 "fuse.sshfs", "9p", "afs", "ceph", "glusterfs", "fuse.rclone"};
+    static const std::set<std::string> remote = {"nfs",   "nfs4",  "cifs",       "smb3",
+                                                 "smbfs", "sshfs", "fuse.sshfs", "9p",
+                                                 "afs",   "ceph",  "glusterfs",  "fuse.rclone"};
     if (cdrom.count(entry.fsType)) return DriveType::CdRom;
     if (remote.count(entry.fsType)) return DriveType::Remote;
     if (removable && entry.device.rfind("/dev/", 0) == 0) return DriveType::Removable;
@@ -278,9 +292,11 @@ std::vector<Drive> fromMounts(const std::vector<MountEntry>& mounts, const HostP
         if (next > 'Z') break;
         if (m.mountPoint.empty() || m.mountPoint[0] != '/' || m.mountPoint == "/") continue;
         const std::string root = normalizeRoot(m.mountPoint);
-        if (std::any_of(drives.begin(), drives.end(), [&](const Drive& d) { return d.hostRoot == root; }))
+        if (std::any_of(drives.begin(), drives.end(),
+                        [&](const Drive& d) { return d.hostRoot == root; }))
             continue;
-        const bool removable = m.device.rfind("/dev/", 0) == 0 && probe.isRemovable && probe.isRemovable(m.device);
+        const bool removable =
+            m.device.rfind("/dev/", 0) == 0 && probe.isRemovable && probe.isRemovable(m.device);
         const auto type = mountType(m, removable);
         if (!type) continue;
         Drive d;

@@ -11,9 +11,15 @@ namespace kv {
 std::unique_ptr<HostFile> HostFile::open(const std::string& hostPath, OpenMode mode) {
     int flags = O_CLOEXEC;
     switch (mode) {
-        case OpenMode::Read: flags |= O_RDONLY | O_NONBLOCK; break;
-        case OpenMode::Create: flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK; break;
-        case OpenMode::ReadWrite: flags |= O_RDWR | O_NONBLOCK; break;
+        case OpenMode::Read:
+            flags |= O_RDONLY | O_NONBLOCK;
+            break;
+        case OpenMode::Create:
+            flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK;
+            break;
+        case OpenMode::ReadWrite:
+            flags |= O_RDWR | O_NONBLOCK;
+            break;
     }
     // O_NONBLOCK keeps the open itself from waiting on a pipe; the check below
     // then refuses anything that is not a regular file.
@@ -31,7 +37,9 @@ std::unique_ptr<HostFile> HostFile::open(const std::string& hostPath, OpenMode m
     return std::unique_ptr<HostFile>(new HostFile(fd));
 }
 
-HostFile::~HostFile() { close(); }
+HostFile::~HostFile() {
+    close();
+}
 
 int64_t HostFile::read(void* buffer, int64_t count) {
     if (fd_ < 0 || count < 0) return -1;

@@ -6,7 +6,7 @@
 namespace kv {
 
 class HostFile final : public File {
-public:
+  public:
     // Opens hostPath in the given mode; nullptr when the host refuses or the
     // path is not a regular file (a folder, a device or a pipe is never
     // opened: reading a pipe or a disk device would hang or run away).
@@ -20,7 +20,7 @@ public:
     int64_t size() override;
     bool close() override;
 
-private:
+  private:
     explicit HostFile(int fd) : fd_(fd) {}
     int fd_;
     bool failed_ = false;  // a write failed: close() reports it too

@@ -31,7 +31,9 @@ namespace {
 constexpr const char* kDosAttribXattr = "user.DOSATTRIB";
 constexpr int32_t kDos1980 = 0x00210000;  // 1980-01-01 00:00:00
 
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 std::string joinHost(const std::string& base, const std::string& name) {
     if (base.empty() || base.back() == '/') return base + name;
@@ -77,9 +79,12 @@ std::optional<uint32_t> readDosAttrib(const std::string& hostPath, bool* unsuppo
 
 uint32_t defaultAttributes(const std::string& name, const struct stat& st) {
     uint32_t a = 0;
-    if (S_ISDIR(st.st_mode)) a |= attr::Directory;
-    else if (S_ISREG(st.st_mode)) a |= attr::Archive;
-    else a |= attr::System | attr::Archive;  // pipes, sockets, devices: never opened
+    if (S_ISDIR(st.st_mode))
+        a |= attr::Directory;
+    else if (S_ISREG(st.st_mode))
+        a |= attr::Archive;
+    else
+        a |= attr::System | attr::Archive;  // pipes, sockets, devices: never opened
     if (!name.empty() && name[0] == '.' && name != "." && name != "..") a |= attr::Hidden;
     return a;
 }
@@ -100,8 +105,11 @@ uint32_t attributesOf(const std::string& hostPath, const std::string& name, cons
 int32_t toDos(time_t t) {
     struct tm tm;
     if (!localtime_r(&t, &tm) || tm.tm_year < 80) return kDos1980;
-    if (tm.tm_year > 207) return static_cast<int32_t>((127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u);
-    const uint32_t date = (static_cast<uint32_t>(tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday;
+    if (tm.tm_year > 207)
+        return static_cast<int32_t>((127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) |
+                                    (59u << 5) | 29u);
+    const uint32_t date =
+        (static_cast<uint32_t>(tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday;
     const uint32_t time = (tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2);
     return static_cast<int32_t>((date << 16) | time);
 }
@@ -115,7 +123,8 @@ std::optional<time_t> fromDos(int32_t dos) {
     tm.tm_hour = static_cast<int>((v >> 11) & 0x1F);
     tm.tm_min = static_cast<int>((v >> 5) & 0x3F);
     tm.tm_sec = static_cast<int>(v & 0x1F) * 2;
-    if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_hour > 23 || tm.tm_min > 59 || tm.tm_sec > 59)
+    if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_hour > 23 || tm.tm_min > 59 ||
+        tm.tm_sec > 59)
         return std::nullopt;
     tm.tm_isdst = -1;
     const time_t t = mktime(&tm);
@@ -154,8 +163,8 @@ std::string withBackslash(std::string path) {
 
 bool isExecutableFile(const std::string& hostPath) {
     struct stat st;
-    return stat(hostPath.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) &&
-           access(hostPath.c_str(), X_OK) == 0;
+    return stat(hostPath.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) && access(hostPath.c_str(), X_OK) == 0;
 }
 
 std::string findInPath(const std::string& program) {
@@ -237,9 +246,12 @@ std::string desktopExecQuote(const std::string& arg) {
     quoted += '"';
     std::string out;
     for (char c : quoted) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '%') out += "%%";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '%')
+            out += "%%";
+        else
+            out += c;
     }
     return out;
 }
@@ -248,11 +260,16 @@ std::string desktopExecQuote(const std::string& arg) {
 std::string desktopString(const std::string& value) {
     std::string out;
     for (char c : value) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\t') out += "\\t";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else
+            out += c;
     }
     return out;
 }
@@ -290,12 +307,18 @@ int connectWindowClass(const std::string& className) {
 
 const char* driveTypeText(DriveType type) {
     switch (type) {
-        case DriveType::Fixed: return "Disque local";
-        case DriveType::Removable: return "Disque amovible";
-        case DriveType::Remote: return "Lecteur réseau";
-        case DriveType::CdRom: return "Lecteur CD";
-        case DriveType::RamDisk: return "Disque RAM";
-        default: return "Lecteur";
+        case DriveType::Fixed:
+            return "Disque local";
+        case DriveType::Removable:
+            return "Disque amovible";
+        case DriveType::Remote:
+            return "Lecteur réseau";
+        case DriveType::CdRom:
+            return "Lecteur CD";
+        case DriveType::RamDisk:
+            return "Disque RAM";
+        default:
+            return "Lecteur";
     }
 }
 
@@ -353,7 +376,8 @@ void HostPlatform::setDriveMap(std::vector<Drive> drives) {
         d.letter = static_cast<char>(std::toupper(static_cast<unsigned char>(d.letter)));
         while (d.hostRoot.size() > 1 && d.hostRoot.back() == '/') d.hostRoot.pop_back();
     }
-    std::sort(drives.begin(), drives.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    std::sort(drives.begin(), drives.end(),
+              [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
     drives_ = std::move(drives);
     inProcess_ = true;
     fromMountTable_ = false;
@@ -510,7 +534,8 @@ std::optional<std::string> HostPlatform::toWindows(const std::string& hostPath) 
             if (end > k) rootParts.push_back(d.hostRoot.substr(k, end - k));
             k = end + 1;
         }
-        if (rootParts.size() > parts.size() || !std::equal(rootParts.begin(), rootParts.end(), parts.begin()))
+        if (rootParts.size() > parts.size() ||
+            !std::equal(rootParts.begin(), rootParts.end(), parts.begin()))
             continue;
         if (!best || rootParts.size() > bestDepth) {
             best = &d;
@@ -552,8 +577,10 @@ bool HostPlatform::setAttributes(const std::string& path, uint32_t attributes) {
     bool ok = true;
     if (!S_ISDIR(st.st_mode)) {
         mode_t mode = st.st_mode & 07777;
-        if (attributes & attr::ReadOnly) mode &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
-        else mode |= S_IWUSR;
+        if (attributes & attr::ReadOnly)
+            mode &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
+        else
+            mode |= S_IWUSR;
         if (mode != (st.st_mode & 07777)) ok = chmod(host->c_str(), mode) == 0;
     }
     // Hidden, system and archive go to the extended attribute, unless they are
@@ -580,9 +607,11 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
     const std::size_t cut = pattern.find_last_of("\\/");
     const std::string namePattern = pattern.substr(cut == std::string::npos ? 2 : cut + 1);
     const auto wp = parseWindowsPath(pattern);
-    if (!wp || wp->components.empty() || namePattern.empty() || namePattern == "." || namePattern == "..")
+    if (!wp || wp->components.empty() || namePattern.empty() || namePattern == "." ||
+        namePattern == "..")
         return entries;
-    auto accept = [&](const std::string& hostPath, const std::string& name, const struct stat& st, bool xattrs) {
+    auto accept = [&](const std::string& hostPath, const std::string& name, const struct stat& st,
+                      bool xattrs) {
         const uint32_t a = attributesOf(hostPath, name, st, xattrs);
         if ((a & (attr::Hidden | attr::System | attr::Directory)) & ~mask) return;
         FindEntry e;
@@ -601,7 +630,8 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
         accept(*host, name, st, true);
         return entries;
     }
-    const auto hostFolder = toHost(cut == std::string::npos ? pattern.substr(0, 2) : pattern.substr(0, cut + 1));
+    const auto hostFolder =
+        toHost(cut == std::string::npos ? pattern.substr(0, 2) : pattern.substr(0, cut + 1));
     if (!hostFolder) return entries;
     DIR* dir = opendir(hostFolder->c_str());
     if (!dir) return entries;
@@ -612,7 +642,9 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
         if (name == "." || name == ".." || name.find('\\') != std::string::npos) continue;
         if (!wildcardMatch(namePattern, name)) continue;
         struct stat st;
-        if (fstatat(dfd, d->d_name, &st, 0) != 0 && fstatat(dfd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (fstatat(dfd, d->d_name, &st, 0) != 0 &&
+            fstatat(dfd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
         const std::string hostPath = joinHost(*hostFolder, name);
         if (xattrs) {
             bool unsupported = false;
@@ -719,7 +751,8 @@ DriveType HostPlatform::driveType(const std::string& rootPath) {
     return d ? d->type : DriveType::NoRootDir;
 }
 
-bool HostPlatform::volumeInformation(const std::string& rootPath, std::string& label, uint32_t& serial) {
+bool HostPlatform::volumeInformation(const std::string& rootPath, std::string& label,
+                                     uint32_t& serial) {
     const char letter = rootLetter(rootPath);
     const auto d = letter ? drive(letter) : std::nullopt;
     struct stat st;
@@ -824,11 +857,16 @@ std::string HostPlatform::displayName(const std::string& path) {
 
 std::string HostPlatform::shellFolder(const std::string& valueName) {
     std::string host;
-    if (text::equalNoCase(valueName, "STARTUP")) host = joinHost(configFolder(), "autostart");
-    else if (text::equalNoCase(valueName, "Desktop")) host = joinHost(homeFolder(), "Desktop");
-    else if (text::equalNoCase(valueName, "Personal")) host = homeFolder();
-    else if (text::equalNoCase(valueName, "AppData")) host = configFolder();
-    else return {};
+    if (text::equalNoCase(valueName, "STARTUP"))
+        host = joinHost(configFolder(), "autostart");
+    else if (text::equalNoCase(valueName, "Desktop"))
+        host = joinHost(homeFolder(), "Desktop");
+    else if (text::equalNoCase(valueName, "Personal"))
+        host = homeFolder();
+    else if (text::equalNoCase(valueName, "AppData"))
+        host = configFolder();
+    else
+        return {};
     const auto w = toWindows(host);
     return w ? *w : std::string();
 }
@@ -839,7 +877,8 @@ bool HostPlatform::writeShortcut(const std::string& target, const std::string& s
     if (!targetHost || !linkHost) return false;
     if (!makeHostFolders(parentOf(*linkHost))) return false;
     std::string stem = baseName(*linkHost);
-    if (const std::size_t dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
+    if (const std::size_t dot = stem.rfind('.'); dot != std::string::npos && dot > 0)
+        stem.resize(dot);
     const std::string content = "[Desktop Entry]\nType=Application\nName=" + desktopString(stem) +
                                 "\nExec=" + desktopExecQuote(*targetHost) + "\n";
     auto out = HostFile::open(*linkHost, OpenMode::Create);
@@ -859,7 +898,8 @@ bool HostPlatform::closeWindowClass(const std::string& className) {
     const int fd = connectWindowClass(className);
     if (fd < 0) return false;
     static const char request[] = "CLOSE\n";
-    const bool sent = send(fd, request, sizeof request - 1, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof request - 1);
+    const bool sent = send(fd, request, sizeof request - 1, MSG_NOSIGNAL) ==
+                      static_cast<ssize_t>(sizeof request - 1);
     if (sent) {
         // Like a synchronous close message: wait (a few seconds at most) for
         // the owner to answer or hang up before going on.

@@ -14,7 +14,7 @@
 namespace kv {
 
 class HostPlatform final : public Platform {
-public:
+  public:
     HostPlatform();
     ~HostPlatform() override;
     HostPlatform(const HostPlatform&) = delete;
@@ -46,7 +46,8 @@ public:
 
     int64_t freeBytes(const std::string& path) override;
     DriveType driveType(const std::string& rootPath) override;
-    bool volumeInformation(const std::string& rootPath, std::string& label, uint32_t& serial) override;
+    bool volumeInformation(const std::string& rootPath, std::string& label,
+                           uint32_t& serial) override;
     uint32_t logicalDrives() override;
     char currentDrive() override;
     uint64_t mountGeneration() override;
@@ -63,7 +64,7 @@ public:
     bool findWindowClass(const std::string& className) override;
     bool closeWindowClass(const std::string& className) override;
 
-private:
+  private:
     void loadLocked();
     void refreshLocked();
     std::optional<Drive> driveLocked(char letter);
@@ -71,10 +72,10 @@ private:
     std::mutex mutex_;
     std::vector<Drive> drives_;
     bool loaded_ = false;
-    bool inProcess_ = false;      // set by setDriveMap
-    bool fromMountTable_ = false; // the automatic map, rebuilt on mount changes
-    int mountFd_ = -1;            // our own view of the mount table
-    int watchFd_ = -1;            // handed out by mountWatchHandle
+    bool inProcess_ = false;       // set by setDriveMap
+    bool fromMountTable_ = false;  // the automatic map, rebuilt on mount changes
+    int mountFd_ = -1;             // our own view of the mount table
+    int watchFd_ = -1;             // handed out by mountWatchHandle
     std::string mountsText_;
     uint64_t generation_ = 0;
 };

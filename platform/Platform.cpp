@@ -14,10 +14,16 @@ Platform& platform() {
     return p ? *p : hostPlatform();
 }
 
-void setPlatform(Platform* replacement) { installed.store(replacement, std::memory_order_release); }
+void setPlatform(Platform* replacement) {
+    installed.store(replacement, std::memory_order_release);
+}
 
-void setHostDriveMap(std::vector<Drive> drives) { hostPlatform().setDriveMap(std::move(drives)); }
+void setHostDriveMap(std::vector<Drive> drives) {
+    hostPlatform().setDriveMap(std::move(drives));
+}
 
-void resetHostDriveMap() { hostPlatform().resetDriveMap(); }
+void resetHostDriveMap() {
+    hostPlatform().resetDriveMap();
+}
 
 }  // namespace kv

@@ -16,9 +16,12 @@ std::u32string foldedChars(std::string_view s) {
     for (std::size_t i = 0; i < folded.size();) {
         const auto b = static_cast<unsigned char>(folded[i]);
         std::size_t len = 1;
-        if (b >= 0xF0 && b <= 0xF4) len = 4;
-        else if (b >= 0xE0) len = 3;
-        else if (b >= 0xC2 && b < 0xE0) len = 2;
+        if (b >= 0xF0 && b <= 0xF4)
+            len = 4;
+        else if (b >= 0xE0)
+            len = 3;
+        else if (b >= 0xC2 && b < 0xE0)
+            len = 2;
         if (b >= 0xF5 || i + len > folded.size()) len = 1;
         for (std::size_t k = 1; k < len; ++k) {
             if ((static_cast<unsigned char>(folded[i + k]) & 0xC0) != 0x80) {
@@ -27,7 +30,8 @@ std::u32string foldedChars(std::string_view s) {
             }
         }
         char32_t cp = 0;
-        for (std::size_t k = 0; k < len; ++k) cp = (cp << 8) | static_cast<unsigned char>(folded[i + k]);
+        for (std::size_t k = 0; k < len; ++k)
+            cp = (cp << 8) | static_cast<unsigned char>(folded[i + k]);
         out += cp;  // the raw bytes of the sequence: equal characters give equal values
         i += len;
     }

@@ -43,7 +43,8 @@ bool WindowClassListener::takeCloseRequest() {
         // for the window hangs up without a word. A short wait covers both.
         std::string request;
         pollfd p{c, POLLIN, 0};
-        while (request.find('\n') == std::string::npos && request.size() < 64 && poll(&p, 1, 500) > 0) {
+        while (request.find('\n') == std::string::npos && request.size() < 64 &&
+               poll(&p, 1, 500) > 0) {
             char buffer[64];
             const ssize_t n = recv(c, buffer, sizeof buffer, 0);
             if (n <= 0) break;

@@ -10,7 +10,7 @@
 namespace kv {
 
 class WindowClassListener {
-public:
+  public:
     explicit WindowClassListener(const std::string& className);
     ~WindowClassListener();
     WindowClassListener(const WindowClassListener&) = delete;
@@ -28,7 +28,7 @@ public:
     // sends nothing and is simply closed.
     bool takeCloseRequest();
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -12,10 +12,9 @@ namespace {
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the C1 controls of the same value,
 // so that every byte decodes and encodes back to itself.
 constexpr std::array<char32_t, 32> kHigh1252 = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 constexpr char32_t kNotInCodePage = 0xFFFFFFFF;
 
@@ -37,11 +36,17 @@ inline char32_t decodeAt(std::string_view s, std::size_t& i, bool& valid) {
     char32_t cp;
     char32_t min;
     if (b0 >= 0xC2 && b0 <= 0xDF) {
-        need = 1; cp = b0 & 0x1F; min = 0x80;
+        need = 1;
+        cp = b0 & 0x1F;
+        min = 0x80;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        need = 2; cp = b0 & 0x0F; min = 0x800;
+        need = 2;
+        cp = b0 & 0x0F;
+        min = 0x800;
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        need = 3; cp = b0 & 0x07; min = 0x10000;
+        need = 3;
+        cp = b0 & 0x07;
+        min = 0x10000;
     } else {
         valid = false;
         ++i;
@@ -112,11 +117,16 @@ inline char32_t upperOf(char32_t cp) {
     if (cp < 0x80) return (cp >= 'a' && cp <= 'z') ? cp - 0x20 : cp;
     if (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7) return cp - 0x20;
     switch (cp) {
-        case 0xFF: return 0x178;   // ÿ -> Ÿ
-        case 0x153: return 0x152;  // œ -> Œ
-        case 0x161: return 0x160;  // š -> Š
-        case 0x17E: return 0x17D;  // ž -> Ž
-        default: return cp;
+        case 0xFF:
+            return 0x178;  // ÿ -> Ÿ
+        case 0x153:
+            return 0x152;  // œ -> Œ
+        case 0x161:
+            return 0x160;  // š -> Š
+        case 0x17E:
+            return 0x17D;  // ž -> Ž
+        default:
+            return cp;
     }
 }
 
@@ -124,18 +134,24 @@ inline char32_t lowerOf(char32_t cp) {
     if (cp < 0x80) return (cp >= 'A' && cp <= 'Z') ? cp + 0x20 : cp;
     if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) return cp + 0x20;
     switch (cp) {
-        case 0x178: return 0xFF;
-        case 0x152: return 0x153;
-        case 0x160: return 0x161;
-        case 0x17D: return 0x17E;
-        default: return cp;
+        case 0x178:
+            return 0xFF;
+        case 0x152:
+            return 0x153;
+        case 0x160:
+            return 0x161;
+        case 0x17D:
+            return 0x17E;
+        default:
+            return cp;
     }
 }
 
 struct AsciiUpper {
     std::array<unsigned char, 128> t{};
     constexpr AsciiUpper() {
-        for (int c = 0; c < 128; ++c) t[c] = static_cast<unsigned char>((c >= 'a' && c <= 'z') ? c - 0x20 : c);
+        for (int c = 0; c < 128; ++c)
+            t[c] = static_cast<unsigned char>((c >= 'a' && c <= 'z') ? c - 0x20 : c);
     }
 };
 constexpr AsciiUpper kAsciiUpper;
@@ -208,8 +224,10 @@ std::string fromStored(std::string_view stored) {
     out.reserve(stored.size() + stored.size() / 4);
     for (char c : stored) {
         const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) out += c;
-        else encode(out, decode1252(b));
+        if (b < 0x80)
+            out += c;
+        else
+            encode(out, decode1252(b));
     }
     return out;
 }

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -16,7 +15,8 @@ namespace fs = std::filesystem;
 TEST(DriveSpec, FullEntriesAndDefaults) {
     std::vector<std::string> errors;
     const auto d = drivemap::parseSpec(
-        " d=/media/usb/:removable:USBKEY:1A2B3C4D ; C=/ ; E:=/mnt/cd:CDROM::0x00ABCDEF:nomedia;F=/srv:remote:Partage:1A2B-3C4D",
+        " d=/media/usb/:removable:USBKEY:1A2B3C4D ; C=/ ; "
+        "E:=/mnt/cd:CDROM::0x00ABCDEF:nomedia;F=/srv:remote:Partage:1A2B-3C4D",
         &errors);
     EXPECT_TRUE(errors.empty());
     ASSERT_EQ(d.size(), 4u);
@@ -41,7 +41,8 @@ TEST(DriveSpec, FullEntriesAndDefaults) {
 TEST(DriveSpec, MalformedEntriesAreLeftOutAndTold) {
     std::vector<std::string> errors;
     const auto d = drivemap::parseSpec(
-        "C=/;DD=/x;G=relative;H=/h:floppy;I=/i:fixed::XYZ;J=/j:fixed:L:1:bad;K;L=/l:fixed:L:1:nomedia:more;C=/tmp",
+        "C=/;DD=/x;G=relative;H=/h:floppy;I=/i:fixed::XYZ;J=/j:fixed:L:1:bad;K;L=/"
+        "l:fixed:L:1:nomedia:more;C=/tmp",
         &errors);
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0].hostRoot, "/tmp");  // the later C= wins
@@ -71,7 +72,9 @@ TEST(MountTable, RemovableOpticalAndNetworkMountsGetLettersFromD) {
         "tmpfs /run tmpfs rw 0 0\n";
     drivemap::HostProbe probe;
     probe.isRemovable = [](const std::string& dev) { return dev == "/dev/sdb1"; };
-    probe.label = [](const std::string& dev) { return dev == "/dev/sdb1" ? std::string("CLE USB") : std::string(); };
+    probe.label = [](const std::string& dev) {
+        return dev == "/dev/sdb1" ? std::string("CLE USB") : std::string();
+    };
     probe.serial = [](const std::string& root) { return static_cast<uint32_t>(root.size()); };
     const auto d = drivemap::fromMounts(drivemap::parseMounts(table), probe);
     ASSERT_EQ(d.size(), 6u);
@@ -131,7 +134,7 @@ TEST(HostDrives, DefaultMapStartsWithCAtTheRoot) {
 }
 
 class VolumeCalls : public testing::Test {
-protected:
+  protected:
     test::TempDrives drives;
     Platform& p = hostPlatform();
 };

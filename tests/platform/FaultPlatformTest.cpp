@@ -6,7 +6,7 @@ namespace kv {
 namespace {
 
 class Faults : public testing::Test {
-protected:
+  protected:
     test::TempDrives drives;
     test::FaultPlatform fp;
     Platform& p = (fp.install(), platform());

@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -19,14 +18,15 @@ namespace {
 namespace fs = std::filesystem;
 
 class HostFiles : public testing::Test {
-protected:
+  protected:
     test::TempDrives drives;
     Platform& p = hostPlatform();
     std::string c = drives.root('C');
 
     std::string dosAttrib(const std::string& windowsPath) {
         char value[32] = {};
-        const ssize_t n = getxattr(drives.hostPath(windowsPath).c_str(), "user.DOSATTRIB", value, sizeof value - 1);
+        const ssize_t n = getxattr(drives.hostPath(windowsPath).c_str(), "user.DOSATTRIB", value,
+                                   sizeof value - 1);
         return n < 0 ? std::string("(none)") : std::string(value, static_cast<std::size_t>(n));
     }
 };
@@ -76,7 +76,8 @@ TEST_F(HostFiles, ForeignDosAttribValuesAreReadAsHexText) {
     drives.writeFile("C:\\g", "x");
     const std::string host = drives.hostPath("C:\\g");
     setxattr(host.c_str(), "user.DOSATTRIB", "0x26", 4, 0);
-    EXPECT_EQ(p.attributes("C:\\g"), attr::Hidden | attr::System | attr::Archive);  // 0x01 of 0x27 is not taken from it
+    EXPECT_EQ(p.attributes("C:\\g"),
+              attr::Hidden | attr::System | attr::Archive);  // 0x01 of 0x27 is not taken from it
     setxattr(host.c_str(), "user.DOSATTRIB", "garbage", 7, 0);
     EXPECT_EQ(p.attributes("C:\\g"), attr::Archive);
 }
@@ -126,7 +127,7 @@ TEST_F(HostFiles, DevicesAreNeverOpened) {
 
 TEST_F(HostFiles, FolderAndFileCalls) {
     EXPECT_TRUE(p.createDirectory("C:\\Neu"));
-    EXPECT_FALSE(p.createDirectory("C:\\neu"));  // exists already, whatever the case
+    EXPECT_FALSE(p.createDirectory("C:\\neu"));   // exists already, whatever the case
     EXPECT_FALSE(p.createDirectory("C:\\a\\b"));  // one level only
     EXPECT_TRUE(p.directoryExists("C:\\NEU"));
     EXPECT_FALSE(p.fileExists("C:\\neu"));
@@ -134,7 +135,7 @@ TEST_F(HostFiles, FolderAndFileCalls) {
     drives.writeFile("C:\\Neu\\y.txt", "22");
     EXPECT_TRUE(p.fileExists("C:\\neu\\X.TXT"));
     EXPECT_FALSE(p.directoryExists("C:\\neu\\x.txt"));
-    EXPECT_FALSE(p.removeDirectory("C:\\neu"));  // not empty
+    EXPECT_FALSE(p.removeDirectory("C:\\neu"));                     // not empty
     EXPECT_TRUE(p.renameFile("C:\\neu\\x.txt", "C:\\neu\\y.txt"));  // replaces
     EXPECT_EQ(drives.readFile("C:\\Neu\\y.txt"), "1");
     EXPECT_FALSE(p.removeFile("C:\\neu"));

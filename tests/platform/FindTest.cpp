@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -48,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<WildcardRow>& info) { return std::string(info.param.name); });
 
 class HostFind : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         drives.writeFile("C:\\d\\b.txt", "12345");
         drives.writeFile("C:\\d\\A.TXT", "1");
@@ -73,8 +72,8 @@ protected:
 using Names = std::vector<std::string>;
 
 TEST_F(HostFind, EveryEntryInCaseInsensitiveOrder) {
-    EXPECT_EQ(names("C:\\d\\*.*", attr::AnyFile),
-              (Names{".git", ".profile", "A.TXT", "b.txt", "c.doc", "Makefile", "sys.bin", "Zeta"}));
+    EXPECT_EQ(names("C:\\d\\*.*", attr::AnyFile), (Names{".git", ".profile", "A.TXT", "b.txt",
+                                                         "c.doc", "Makefile", "sys.bin", "Zeta"}));
     EXPECT_EQ(names("c:/D/*", attr::AnyFile), names("C:\\d\\*.*", attr::AnyFile));
 }
 
@@ -82,7 +81,8 @@ TEST_F(HostFind, MaskSkipsHiddenSystemAndFoldersButNotReadOnlyOrArchive) {
     EXPECT_EQ(names("C:\\d\\*.*", 0), (Names{"A.TXT", "b.txt", "c.doc", "Makefile"}));
     EXPECT_EQ(names("C:\\d\\*.*", attr::FilesOnly),
               (Names{".profile", "A.TXT", "b.txt", "c.doc", "Makefile", "sys.bin"}));
-    EXPECT_EQ(names("C:\\d\\*.*", attr::Directory), (Names{"A.TXT", "b.txt", "c.doc", "Makefile", "Zeta"}));
+    EXPECT_EQ(names("C:\\d\\*.*", attr::Directory),
+              (Names{"A.TXT", "b.txt", "c.doc", "Makefile", "Zeta"}));
     EXPECT_EQ(names("C:\\d\\*.*", attr::Directory | attr::Hidden),
               (Names{".git", ".profile", "A.TXT", "b.txt", "c.doc", "Makefile", "Zeta"}));
 }

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -14,7 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class PathConversion : public testing::Test {
-protected:
+  protected:
     test::TempDrives drives;
     Platform& p = hostPlatform();
     std::string c = drives.root('C');

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,22 +17,24 @@ namespace {
 namespace fs = std::filesystem;
 
 class EnvGuard {
-public:
+  public:
     explicit EnvGuard(const char* name) : name_(name) {
         if (const char* v = getenv(name)) old_ = v;
     }
     ~EnvGuard() {
-        if (old_) setenv(name_, old_->c_str(), 1);
-        else unsetenv(name_);
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
     }
 
-private:
+  private:
     const char* name_;
     std::optional<std::string> old_;
 };
 
 class HostShell : public testing::Test {
-protected:
+  protected:
     test::TempDrives drives;
     Platform& p = hostPlatform();
     std::string c = drives.root('C');
@@ -60,7 +61,8 @@ TEST_F(HostShell, AnExecutableIsStartedInTheGivenFolder) {
 TEST_F(HostShell, ADocumentGoesToTheOpener) {
     EnvGuard guard("KORVELT_OPENER");
     drives.writeFile("C:\\Help\\index.htm", "<html>");
-    drives.writeFile("C:\\opener.sh", "#!/bin/sh\necho \"$1\" > \"$(dirname \"$0\")/opened.txt\"\n");
+    drives.writeFile("C:\\opener.sh",
+                     "#!/bin/sh\necho \"$1\" > \"$(dirname \"$0\")/opened.txt\"\n");
     chmod(drives.hostPath("C:\\opener.sh").c_str(), 0755);
     setenv("KORVELT_OPENER", drives.hostPath("C:\\opener.sh").c_str(), 1);
     // A name without a drive is taken in the folder.
@@ -84,14 +86,16 @@ TEST_F(HostShell, FailuresGiveTheShellCodes) {
 
 TEST_F(HostShell, ShortcutIsADesktopEntryThatStartsTheTarget) {
     drives.writeFile("C:\\Program Files\\Vantrel.exe", "");
-    ASSERT_TRUE(p.writeShortcut("C:\\Program Files\\Vantrel.exe", "C:\\Autostart\\Automate de Korvelt.lnk"));
+    ASSERT_TRUE(p.writeShortcut("C:\\Program Files\\Vantrel.exe",
+                                "C:\\Autostart\\Automate de Korvelt.lnk"));
     const std::string entry = drives.readFile("C:\\Autostart\\Automate de Korvelt.lnk");
     EXPECT_EQ(entry, "[Desktop Entry]\nType=Application\nName=Automate de Korvelt\nExec=\"" + c +
                          "/Program Files/Vantrel.exe\"\n");
     // Characters the shell quoting and the entry's string syntax both care about.
     drives.writeFile("C:\\100% $x\\a.exe", "");
     ASSERT_TRUE(p.writeShortcut("C:\\100% $x\\a.exe", "C:\\s.lnk"));
-    EXPECT_NE(drives.readFile("C:\\s.lnk").find("Exec=\"" + c + "/100%% \\\\$x/a.exe\"\n"), std::string::npos);
+    EXPECT_NE(drives.readFile("C:\\s.lnk").find("Exec=\"" + c + "/100%% \\\\$x/a.exe\"\n"),
+              std::string::npos);
     EXPECT_FALSE(p.writeShortcut("C:\\x.exe", "Q:\\a.lnk"));
 }
 

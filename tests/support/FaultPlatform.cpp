@@ -21,7 +21,9 @@ std::string slashesToBackslashes(std::string s) {
     return s;
 }
 
-char upperLetter(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+char upperLetter(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
 
 char letterOf(const std::string& path) {
     return (path.size() >= 2 && path[1] == ':') ? upperLetter(path[0]) : 0;
@@ -33,16 +35,21 @@ std::optional<std::string> getEnv(const char* name) {
 }
 
 void restoreEnv(const char* name, const std::optional<std::string>& value) {
-    if (value) setenv(name, value->c_str(), 1);
-    else unsetenv(name);
+    if (value)
+        setenv(name, value->c_str(), 1);
+    else
+        unsetenv(name);
 }
 
 // A File that passes through to the host file and fails on cue.
 class FaultFile final : public File {
-public:
+  public:
     FaultFile(std::unique_ptr<File> inner, std::optional<int64_t> readLimit, bool failClose,
               std::vector<std::shared_ptr<FaultPlatform::WriteBudget>> budgets)
-        : inner_(std::move(inner)), readLimit_(readLimit), failClose_(failClose), budgets_(std::move(budgets)) {}
+        : inner_(std::move(inner)),
+          readLimit_(readLimit),
+          failClose_(failClose),
+          budgets_(std::move(budgets)) {}
 
     int64_t read(void* buffer, int64_t count) override {
         if (readLimit_) {
@@ -55,7 +62,8 @@ public:
 
     bool write(const void* buffer, int64_t count) override {
         int64_t allowed = count;
-        for (const auto& b : budgets_) allowed = std::min(allowed, std::max<int64_t>(0, b->limit - b->written));
+        for (const auto& b : budgets_)
+            allowed = std::min(allowed, std::max<int64_t>(0, b->limit - b->written));
         bool ok = allowed == count;
         if (allowed > 0) ok = inner_->write(buffer, allowed) && ok;
         for (const auto& b : budgets_) b->written += allowed;
@@ -70,7 +78,7 @@ public:
         return ok && !failClose_;
     }
 
-private:
+  private:
     std::unique_ptr<File> inner_;
     std::optional<int64_t> readLimit_;
     bool failClose_;
@@ -110,14 +118,16 @@ TempDrives::~TempDrives() {
     restoreEnv("KORVELT_HOME", oldHome_);
     std::error_code ec;
     // Read-only folders left by a test must not keep their contents alive.
-    for (auto it = fs::recursive_directory_iterator(base_, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(base_, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     }
     fs::remove_all(base_, ec);
 }
 
-void TempDrives::install() { setHostDriveMap(drives_); }
+void TempDrives::install() {
+    setHostDriveMap(drives_);
+}
 
 std::string TempDrives::root(char letter) const {
     letter = upperLetter(letter);
@@ -127,7 +137,8 @@ std::string TempDrives::root(char letter) const {
     return {};
 }
 
-std::string TempDrives::add(char letter, DriveType type, const std::string& label, uint32_t serial) {
+std::string TempDrives::add(char letter, DriveType type, const std::string& label,
+                            uint32_t serial) {
     letter = upperLetter(letter);
     const std::string folder = base_ + "/" + letter;
     fs::create_directories(folder);
@@ -139,7 +150,8 @@ std::string TempDrives::add(char letter, DriveType type, const std::string& labe
     d.serial = serial;
     std::erase_if(drives_, [&](const Drive& x) { return x.letter == letter; });
     drives_.push_back(d);
-    std::sort(drives_.begin(), drives_.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    std::sort(drives_.begin(), drives_.end(),
+              [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
     install();
     return folder;
 }
@@ -197,17 +209,25 @@ FaultPlatform::~FaultPlatform() {
     if (&platform() == this) setPlatform(nullptr);
 }
 
-void FaultPlatform::install() { setPlatform(this); }
+void FaultPlatform::install() {
+    setPlatform(this);
+}
 
 void FaultPlatform::failOpen(const std::string& path, std::optional<OpenMode> mode) {
     failOpen_.push_back({path, mode});
 }
-void FaultPlatform::holdExclusively(const std::string& path) { held_.push_back(path); }
+void FaultPlatform::holdExclusively(const std::string& path) {
+    held_.push_back(path);
+}
 void FaultPlatform::release(const std::string& path) {
     std::erase_if(held_, [&](const std::string& h) { return text::equalNoCase(h, path); });
 }
-void FaultPlatform::failReadAfter(const std::string& path, int64_t bytes) { readLimits_.push_back({path, bytes}); }
-void FaultPlatform::failClose(const std::string& path) { failClose_.push_back(path); }
+void FaultPlatform::failReadAfter(const std::string& path, int64_t bytes) {
+    readLimits_.push_back({path, bytes});
+}
+void FaultPlatform::failClose(const std::string& path) {
+    failClose_.push_back(path);
+}
 
 void FaultPlatform::diskFullAfter(const std::string& path, int64_t bytes) {
     auto b = std::make_shared<WriteBudget>();
@@ -223,7 +243,9 @@ int64_t FaultPlatform::bytesWritten(const std::string& path) const {
     return 0;
 }
 
-void FaultPlatform::setFreeBytes(char letter, int64_t bytes) { freeBytes_[upperLetter(letter)] = bytes; }
+void FaultPlatform::setFreeBytes(char letter, int64_t bytes) {
+    freeBytes_[upperLetter(letter)] = bytes;
+}
 
 void FaultPlatform::setDriveType(char letter, DriveType type) {
     overrides_[upperLetter(letter)].type = type;
@@ -243,8 +265,12 @@ void FaultPlatform::ejectMedium(char letter) {
     ++extraGeneration_;
 }
 
-void FaultPlatform::setCurrentDrive(char letter) { currentDrive_ = upperLetter(letter); }
-void FaultPlatform::setOpenDocumentResult(int result) { openResult_ = result; }
+void FaultPlatform::setCurrentDrive(char letter) {
+    currentDrive_ = upperLetter(letter);
+}
+void FaultPlatform::setOpenDocumentResult(int result) {
+    openResult_ = result;
+}
 void FaultPlatform::setWindowClass(const std::string& className, bool present) {
     windowClasses_[className] = present;
 }
@@ -288,7 +314,8 @@ bool FaultPlatform::reachable(const std::string& path) {
 }
 
 bool FaultPlatform::held(const std::string& path) const {
-    return std::any_of(held_.begin(), held_.end(), [&](const std::string& h) { return faultPathMatches(h, path); });
+    return std::any_of(held_.begin(), held_.end(),
+                       [&](const std::string& h) { return faultPathMatches(h, path); });
 }
 
 std::vector<Drive> FaultPlatform::drives() {
@@ -326,8 +353,9 @@ std::unique_ptr<File> FaultPlatform::open(const std::string& path, OpenMode mode
     for (const auto& [p, limit] : readLimits_) {
         if (faultPathMatches(p, path)) readLimit = readLimit ? std::min(*readLimit, limit) : limit;
     }
-    const bool failClose = std::any_of(failClose_.begin(), failClose_.end(),
-                                       [&](const std::string& p) { return faultPathMatches(p, path); });
+    const bool failClose =
+        std::any_of(failClose_.begin(), failClose_.end(),
+                    [&](const std::string& p) { return faultPathMatches(p, path); });
     std::vector<std::shared_ptr<WriteBudget>> budgets;
     for (const auto& b : budgets_) {
         if (faultPathMatches(b->path, path)) budgets.push_back(b);
@@ -349,7 +377,9 @@ std::vector<FindEntry> FaultPlatform::find(const std::string& pattern, uint32_t 
     return inner_.find(pattern, mask);
 }
 
-bool FaultPlatform::fileExists(const std::string& path) { return reachable(path) && inner_.fileExists(path); }
+bool FaultPlatform::fileExists(const std::string& path) {
+    return reachable(path) && inner_.fileExists(path);
+}
 bool FaultPlatform::directoryExists(const std::string& path) {
     return reachable(path) && inner_.directoryExists(path);
 }
@@ -363,7 +393,8 @@ bool FaultPlatform::removeFile(const std::string& path) {
     return reachable(path) && !held(path) && inner_.removeFile(path);
 }
 bool FaultPlatform::renameFile(const std::string& from, const std::string& to) {
-    return reachable(from) && reachable(to) && !held(from) && !held(to) && inner_.renameFile(from, to);
+    return reachable(from) && reachable(to) && !held(from) && !held(to) &&
+           inner_.renameFile(from, to);
 }
 std::optional<int32_t> FaultPlatform::lastWriteDos(const std::string& path) {
     if (!reachable(path)) return std::nullopt;
@@ -385,13 +416,15 @@ int64_t FaultPlatform::freeBytes(const std::string& path) {
 
 DriveType FaultPlatform::driveType(const std::string& rootPath) {
     const char letter = rootPath.empty() ? currentDrive() : letterOf(rootPath);
-    const DriveType host = inner_.driveType(rootPath.empty() ? std::string(1, letter) + ":\\" : rootPath);
+    const DriveType host =
+        inner_.driveType(rootPath.empty() ? std::string(1, letter) + ":\\" : rootPath);
     if (host == DriveType::NoRootDir) return host;
     const auto it = overrides_.find(letter);
     return (it != overrides_.end() && it->second.type) ? *it->second.type : host;
 }
 
-bool FaultPlatform::volumeInformation(const std::string& rootPath, std::string& label, uint32_t& serial) {
+bool FaultPlatform::volumeInformation(const std::string& rootPath, std::string& label,
+                                      uint32_t& serial) {
     const auto d = drive(letterOf(rootPath));
     if (!d || !d->mediaPresent) return false;
     std::string hostLabel;
@@ -402,14 +435,26 @@ bool FaultPlatform::volumeInformation(const std::string& rootPath, std::string& 
     return true;
 }
 
-uint32_t FaultPlatform::logicalDrives() { return inner_.logicalDrives(); }
+uint32_t FaultPlatform::logicalDrives() {
+    return inner_.logicalDrives();
+}
 
-char FaultPlatform::currentDrive() { return currentDrive_ ? *currentDrive_ : inner_.currentDrive(); }
+char FaultPlatform::currentDrive() {
+    return currentDrive_ ? *currentDrive_ : inner_.currentDrive();
+}
 
-uint64_t FaultPlatform::mountGeneration() { return inner_.mountGeneration() + extraGeneration_; }
-int FaultPlatform::mountWatchHandle() { return inner_.mountWatchHandle(); }
-std::string FaultPlatform::tempFolder() { return inner_.tempFolder(); }
-std::string FaultPlatform::programFolder() { return inner_.programFolder(); }
+uint64_t FaultPlatform::mountGeneration() {
+    return inner_.mountGeneration() + extraGeneration_;
+}
+int FaultPlatform::mountWatchHandle() {
+    return inner_.mountWatchHandle();
+}
+std::string FaultPlatform::tempFolder() {
+    return inner_.tempFolder();
+}
+std::string FaultPlatform::programFolder() {
+    return inner_.programFolder();
+}
 
 int FaultPlatform::openDocument(const std::string& file, const std::string& folder) {
     opened_.push_back({file, folder});
@@ -419,7 +464,8 @@ int FaultPlatform::openDocument(const std::string& file, const std::string& fold
 
 std::string FaultPlatform::displayName(const std::string& path) {
     const char letter = letterOf(path);
-    const bool root = letter && (path.size() == 2 || (path.size() == 3 && (path[2] == '\\' || path[2] == '/')));
+    const bool root =
+        letter && (path.size() == 2 || (path.size() == 3 && (path[2] == '\\' || path[2] == '/')));
     if (root && overrides_.count(letter)) {
         const auto d = drive(letter);
         return d ? driveDisplayName(*d) : std::string();
@@ -428,7 +474,9 @@ std::string FaultPlatform::displayName(const std::string& path) {
     return inner_.displayName(path);
 }
 
-std::string FaultPlatform::shellFolder(const std::string& valueName) { return inner_.shellFolder(valueName); }
+std::string FaultPlatform::shellFolder(const std::string& valueName) {
+    return inner_.shellFolder(valueName);
+}
 
 bool FaultPlatform::writeShortcut(const std::string& target, const std::string& shortcutPath) {
     return reachable(shortcutPath) && inner_.writeShortcut(target, shortcutPath);

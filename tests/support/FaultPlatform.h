@@ -58,7 +58,7 @@
 namespace kv::test {
 
 class TempDrives {
-public:
+  public:
     TempDrives();
     ~TempDrives();
     TempDrives(const TempDrives&) = delete;
@@ -81,7 +81,7 @@ public:
     std::string readFile(const std::string& windowsPath) const;
     void makeFolder(const std::string& windowsPath) const;
 
-private:
+  private:
     void install();
     std::string base_;  // host folder holding one folder per drive
     std::vector<Drive> drives_;
@@ -89,7 +89,7 @@ private:
 };
 
 class FaultPlatform : public Platform {
-public:
+  public:
     FaultPlatform();  // forwards to the host implementation
     explicit FaultPlatform(Platform& inner);
     ~FaultPlatform() override;
@@ -140,7 +140,8 @@ public:
     bool setExecutable(const std::string& path) override;
     int64_t freeBytes(const std::string& path) override;
     DriveType driveType(const std::string& rootPath) override;
-    bool volumeInformation(const std::string& rootPath, std::string& label, uint32_t& serial) override;
+    bool volumeInformation(const std::string& rootPath, std::string& label,
+                           uint32_t& serial) override;
     uint32_t logicalDrives() override;
     char currentDrive() override;
     uint64_t mountGeneration() override;
@@ -161,7 +162,7 @@ public:
         int64_t written = 0;
     };
 
-private:
+  private:
     struct OpenRule {
         std::string path;
         std::optional<OpenMode> mode;

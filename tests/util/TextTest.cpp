@@ -43,10 +43,10 @@ TEST(TextEncoding, StoredFormIsTheCodePageWhenEverythingFitsElseUtf8) {
 
 TEST(TextEncoding, ReadingRuleTakesValidMultiByteUtf8AsUtf8) {
     EXPECT_EQ(fromStored("Ωmega"), "Ωmega");
-    EXPECT_EQ(fromStored("caf\xC3\xA9"), "café");       // valid UTF-8
-    EXPECT_EQ(fromStored("caf\xE9"), "café");           // not UTF-8: the code page
-    EXPECT_EQ(fromStored("\xC3\xA9\xE9"), "Ã©é");       // one invalid sequence: all code page
-    EXPECT_EQ(fromStored("\xC0\xAF"), "À¯");            // overlong forms are not UTF-8
+    EXPECT_EQ(fromStored("caf\xC3\xA9"), "café");         // valid UTF-8
+    EXPECT_EQ(fromStored("caf\xE9"), "café");             // not UTF-8: the code page
+    EXPECT_EQ(fromStored("\xC3\xA9\xE9"), "Ã©é");         // one invalid sequence: all code page
+    EXPECT_EQ(fromStored("\xC0\xAF"), "À¯");              // overlong forms are not UTF-8
     EXPECT_EQ(fromStored("\xED\xA0\x80"), "í\xC2\xA0€");  // nor are surrogates
     EXPECT_FALSE(isMultiByteUtf8("ascii only"));
     EXPECT_FALSE(isMultiByteUtf8(""));
@@ -64,7 +64,8 @@ TEST(TextEncoding, CodePageTextThatLooksLikeUtf8IsStoredAsUtf8) {
 TEST(TextCutting, NeverSplitsACharacter) {
     const std::string s = "aé€𝄞b";  // 1 + 2 + 3 + 4 + 1 bytes
     const std::vector<std::pair<std::size_t, std::string>> rows = {
-        {0, ""}, {1, "a"}, {2, "a"}, {3, "aé"}, {5, "aé"}, {6, "aé€"}, {9, "aé€"}, {10, "aé€𝄞"}, {11, s}, {99, s}};
+        {0, ""},    {1, "a"},   {2, "a"},     {3, "aé"}, {5, "aé"},
+        {6, "aé€"}, {9, "aé€"}, {10, "aé€𝄞"}, {11, s},   {99, s}};
     for (const auto& [max, expected] : rows) {
         SCOPED_TRACE(max);
         EXPECT_EQ(utf8Cut(s, max), expected);
@@ -94,12 +95,19 @@ TEST(TextFolding, TableCoversAsciiAndTheCodePageLetters) {
     // Not letters, or without a partner in the table: unchanged.
     EXPECT_EQ(upper("÷ß µ ω 1_-"), "÷ß µ ω 1_-");
     EXPECT_EQ(lower("× Ω"), "× Ω");
-    EXPECT_EQ(upper("a\xFF" "b"), "A\xFF" "B");  // invalid bytes pass through
+    EXPECT_EQ(upper("a\xFF"
+                    "b"),
+              "A\xFF"
+              "B");  // invalid bytes pass through
 }
 
 TEST(TextFolding, CompareNoCaseAndFoldKeyAgree) {
-    const std::vector<std::pair<std::string, std::string>> equal = {
-        {"Readme.TXT", "README.txt"}, {"œuvre", "ŒUVRE"}, {"ÿ", "Ÿ"}, {"Été", "éTÉ"}, {"", ""}, {"a\xFF", "A\xFF"}};
+    const std::vector<std::pair<std::string, std::string>> equal = {{"Readme.TXT", "README.txt"},
+                                                                    {"œuvre", "ŒUVRE"},
+                                                                    {"ÿ", "Ÿ"},
+                                                                    {"Été", "éTÉ"},
+                                                                    {"", ""},
+                                                                    {"a\xFF", "A\xFF"}};
     for (const auto& [a, b] : equal) {
         SCOPED_TRACE(a + " / " + b);
         EXPECT_EQ(compareNoCase(a, b), 0);
@@ -120,7 +128,8 @@ TEST(TextFolding, CompareNoCaseAndFoldKeyAgree) {
 TEST(TextFolding, ComparisonIsConsistentOnMixedAndBrokenText) {
     // Pieces that fold together, multi-byte characters, and bytes that are
     // not valid UTF-8 on their own or next to each other.
-    const std::vector<std::string> pieces = {"a", "A", "é", "É", "ÿ", "Ÿ", "€", "\xE2\x82", "\x80", "\xC3", "z", "_"};
+    const std::vector<std::string> pieces = {"a", "A",        "é",    "É",    "ÿ", "Ÿ",
+                                             "€", "\xE2\x82", "\x80", "\xC3", "z", "_"};
     std::mt19937 rng(12345);
     auto randomText = [&](int max) {
         std::string s;
@@ -134,7 +143,8 @@ TEST(TextFolding, ComparisonIsConsistentOnMixedAndBrokenText) {
         const int ab = sign(compareNoCase(a, b));
         ASSERT_EQ(ab, -sign(compareNoCase(b, a))) << a << " / " << b;
         ASSERT_EQ(ab == 0, foldKey(a) == foldKey(b)) << a << " / " << b;
-        ASSERT_EQ(ab, sign(compareNoCase(prefix + a, prefix + b))) << prefix << " + " << a << " / " << b;
+        ASSERT_EQ(ab, sign(compareNoCase(prefix + a, prefix + b)))
+            << prefix << " + " << a << " / " << b;
     }
 }
 
