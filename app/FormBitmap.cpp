@@ -34,11 +34,23 @@ public:
         return QBrush(g);
     }
 
+    // A pen of the given width in the design grid. In the 16-colour set a pen
+    // thinner than one pixel would be drawn half-transparent: it becomes a
+    // plain one-pixel pen instead.
+    QPen pen(QColor c, qreal width) const {
+        QPen result(colour(c), width);
+        if (!hi && width * p.transform().m11() < 1.0) {
+            result.setCosmetic(true);
+            result.setWidth(1);
+        }
+        return result;
+    }
+
     void outline(QColor c, qreal width = 1.5) {
-        QPen pen(colour(c), width);
-        pen.setJoinStyle(Qt::RoundJoin);
-        pen.setCapStyle(Qt::RoundCap);
-        p.setPen(pen);
+        QPen outlinePen = pen(c, width);
+        outlinePen.setJoinStyle(Qt::RoundJoin);
+        outlinePen.setCapStyle(Qt::RoundCap);
+        p.setPen(outlinePen);
     }
 
     // A sheet of paper with a folded top-right corner.
@@ -138,9 +150,9 @@ public:
 
     // A red diagonal cross.
     void cross(QPointF c, qreal size, qreal width) {
-        QPen pen(colour(QColor(200, 0, 0)), width);
-        pen.setCapStyle(Qt::RoundCap);
-        p.setPen(pen);
+        QPen crossPen = pen(QColor(200, 0, 0), width);
+        crossPen.setCapStyle(Qt::RoundCap);
+        p.setPen(crossPen);
         const qreal h = size / 2;
         p.drawLine(QPointF(c.x() - h, c.y() - h), QPointF(c.x() + h, c.y() + h));
         p.drawLine(QPointF(c.x() + h, c.y() - h), QPointF(c.x() - h, c.y() + h));
@@ -155,10 +167,10 @@ public:
     }
 
     void tick(QPointF c, qreal size, QColor col, qreal width) {
-        QPen pen(colour(col), width);
-        pen.setCapStyle(Qt::RoundCap);
-        pen.setJoinStyle(Qt::RoundJoin);
-        p.setPen(pen);
+        QPen tickPen = pen(col, width);
+        tickPen.setCapStyle(Qt::RoundCap);
+        tickPen.setJoinStyle(Qt::RoundJoin);
+        p.setPen(tickPen);
         p.setBrush(Qt::NoBrush);
         QPolygonF v;
         v << QPointF(c.x() - size * 0.5, c.y()) << QPointF(c.x() - size * 0.12, c.y() + size * 0.38)
@@ -189,7 +201,7 @@ public:
     }
 
     void magnifier(QPointF c, qreal radius) {
-        QPen handle(colour(QColor(96, 48, 16)), radius * 0.55);
+        QPen handle = pen(QColor(96, 48, 16), radius * 0.55);
         handle.setCapStyle(Qt::RoundCap);
         p.setPen(handle);
         p.drawLine(QPointF(c.x() + radius * 0.7, c.y() + radius * 0.7), QPointF(c.x() + radius * 1.7, c.y() + radius * 1.7));
