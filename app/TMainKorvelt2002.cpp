@@ -21,6 +21,7 @@
 #include "dialogs/TAPropos.h"
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"
+#include "dialogs/TFormWait.h"
 #include "platform/Platform.h"
 #include "util/ShellRoutines.h"
 
@@ -48,7 +49,17 @@ TMainKorvelt2002::TMainKorvelt2002(QWidget* parent) : QMainWindow(parent), ui_(t
     FormCreate();
 }
 
-TMainKorvelt2002::~TMainKorvelt2002() { FormDestroy(); }
+TMainKorvelt2002::~TMainKorvelt2002() {
+    FormDestroy();
+    // The list, its model and the long-lived forms read the session and the
+    // Ui, which go before the window's children do: they go first.
+    delete listView_;
+    delete model_;
+    delete forms_.restaure;
+    delete forms_.progress;
+    delete forms_.addArch;
+    delete forms_.wait;
+}
 
 LocaleSeparators TMainKorvelt2002::separatorsOf(const QLocale& locale) {
     LocaleSeparators sep;

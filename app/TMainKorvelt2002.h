@@ -65,8 +65,9 @@ public:
     // FormDestroy: writes the eleven settings.
     ~TMainKorvelt2002() override;
 
-    // The long-lived forms the program entry creates after this window. Any
-    // may be null in tests that do not need it.
+    // The long-lived forms the program entry creates after this window; the
+    // window takes them over and deletes them first when it goes. Any may be
+    // null in tests that do not need it.
     struct Forms {
         TFormRestaure* restaure = nullptr;
         TFormProgress* progress = nullptr;

@@ -1,0 +1,336 @@
+// The archive file commands of the main window, driven end to end through the
+// chooser, the dialog runner and the real engine.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTreeView>
+
+#include "tests/app/WindowFixture.h"
+
+namespace kv::test {
+namespace {
+
+class ArchiveCommands : public WindowTest {
+protected:
+    // An archive on disk holding a.txt (1500 bytes) and b.txt (2500 bytes).
+    TMainKorvelt2002& openedArchive() {
+        writeSized("C:\\d\\a.txt", 1500);
+        writeSized("C:\\d\\b.txt", 2500);
+        TMainKorvelt2002& w = makeWindow();
+        archiveThroughWindow("C:\\d\\arch.kvr", {"C:\\d\\a.txt", "C:\\d\\b.txt"});
+        boxes.clear();
+        return w;
+    }
+    QString comment() const { return window->findChild<QLineEdit*>("EditComment")->text(); }
+};
+
+TEST_F(ArchiveCommands, NewArchiveIsNamedButNotWrittenAndNeverReplacesAFile) {
+    TMainKorvelt2002& w = makeWindow();
+    chooser.files.push_back(QString("C:\\n.kvr"));
+    w.New_ArchExecute();
+    ASSERT_EQ(chooser.requests.size(), 1u);
+    EXPECT_EQ(chooser.requests[0].title, "Créer une nouvelle archive KVR");
+    EXPECT_EQ(chooser.requests[0].defaultExtension, "kvr");
+    EXPECT_EQ(chooser.requests[0].filter, "Fichiers KVR (*.kvr)");
+    EXPECT_EQ(w.windowTitle(), "Korvelt - [ n.kvr ]");
+    EXPECT_EQ(comment(), "[08/12/2026] Sauvegarde");
+    EXPECT_FALSE(platform().fileExists("C:\\n.kvr"));
+    EXPECT_FALSE(action("Restaure")->isEnabled());
+    EXPECT_FALSE(action("SelfExtractor")->isEnabled());
+    EXPECT_TRUE(action("Archiver")->isEnabled());
+    EXPECT_EQ(w.statusText(0), "");
+
+    // A name that exists is refused and the archive stays as it was.
+    drives.writeFile("C:\\pris.kvr", "x");
+    w.session().dateComment = false;
+    chooser.files.push_back(QString("C:\\pris.kvr"));
+    w.New_ArchExecute();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Information");
+    EXPECT_EQ(boxes[0].text, "Le fichier < pris.kvr > existe déjà.");
+    EXPECT_EQ(w.session().currentArchive, "C:\\n.kvr");
+
+    chooser.files.push_back(QString("C:\\m.kvr"));
+    w.New_ArchExecute();
+    EXPECT_EQ(comment(), "Sauvegarde");
+}
+
+TEST_F(ArchiveCommands, ArchivingANewArchiveWritesItAndReloadsTheCatalog) {
+    TMainKorvelt2002& w = openedArchive();
+    EXPECT_TRUE(platform().fileExists("C:\\d\\arch.kvr"));
+    EXPECT_EQ(w.windowTitle(), "Korvelt - [ arch.kvr ]");
+    ASSERT_EQ(w.session().rows.size(), 2u);
+    EXPECT_EQ(w.session().rows[0].icon, Unchanged);
+    EXPECT_FALSE(w.session().rows[0].sub[5].empty());
+    EXPECT_EQ(w.statusText(0), " 2 fichier(s)  4,00 Ko");
+    EXPECT_FALSE(w.session().listChanged);
+    EXPECT_TRUE(action("Restaure")->isEnabled());
+    EXPECT_EQ(comment(), "[08/12/2026] Sauvegarde");
+    EXPECT_FALSE(window->forms().wait->isVisible());
+}
+
+TEST_F(ArchiveCommands, ArchiveDoesNothingWithoutRowsAndPreparesTheProgressDialog) {
+    TMainKorvelt2002& w = makeWindow();
+    int shown = 0;
+    onProgress = [&](TFormProgress& progress) {
+        ++shown;
+        EXPECT_EQ(progress.windowTitle(), "Archivage des fichiers");
+        EXPECT_EQ(progress.labelFile()->text(), "Fichier :");
+        EXPECT_EQ(progress.labelPath()->text(), "Dossier :");
+        EXPECT_FALSE(progress.checkRecupe()->isChecked());
+        EXPECT_FALSE(progress.checkRecupe()->isHidden());
+        return int(QDialog::Rejected);
+    };
+    w.ArchiverExecute();  // no archive
+    chooser.files.push_back(QString("C:\\n.kvr"));
+    w.New_ArchExecute();
+    w.ArchiverExecute();  // no rows
+    EXPECT_EQ(shown, 0);
+    writeSized("C:\\a.txt", 1);
+    w.DropFiles({"C:\\a.txt"});
+    w.ArchiverExecute();  // a new archive with rows: shown although no file exists yet
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(platform().fileExists("C:\\n.kvr"));
+}
+
+TEST_F(ArchiveCommands, LoadingMarksModifiedAndMissingFilesAndTellsOnce) {
+    openedArchive();
+    window.reset();
+    const auto written = platform().lastWriteDos("C:\\d\\a.txt");
+    ASSERT_TRUE(written);
+    ASSERT_TRUE(platform().setLastWriteDos("C:\\d\\a.txt", *written + (1 << 25)));  // a year later
+    platform().removeFile("C:\\d\\b.txt");
+    TMainKorvelt2002& w = makeWindow();
+    chooser.files.push_back(QString("C:\\d\\arch.kvr"));
+    w.Open_ArchExecute();
+    EXPECT_EQ(chooser.requests.back().title, "Ouvrir une archive KVR");
+    ASSERT_EQ(w.session().rows.size(), 2u);
+    EXPECT_EQ(w.session().rows[0].icon, Modified);
+    EXPECT_EQ(w.session().rows[1].icon, Missing);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Certains fichiers ont été modifiés depuis la dernière sauvegarde");
+
+    chooser.files.push_back(QString("C:\\d\\absente.kvr"));
+    w.Open_ArchExecute();
+    EXPECT_EQ(boxes.back().title, "Avertissement");
+    EXPECT_EQ(boxes.back().text, "Le fichier < absente.kvr > n'existe pas.");
+    EXPECT_EQ(w.session().currentArchive, "C:\\d\\arch.kvr");
+}
+
+TEST_F(ArchiveCommands, AnIncompatibleFileLeavesAnEmptyCatalogNamedAfterIt) {
+    drives.writeFile("C:\\faux.kvr", std::string(200, 'z'));
+    TMainKorvelt2002& w = makeWindow();
+    chooser.files.push_back(QString("C:\\faux.kvr"));
+    w.Open_ArchExecute();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Erreur");
+    EXPECT_EQ(boxes[0].text, "fichier non compatible avec cette version du programme");
+    EXPECT_TRUE(w.session().rows.empty());
+    EXPECT_EQ(w.windowTitle(), "Korvelt - [ faux.kvr ]");
+    EXPECT_FALSE(action("Restaure")->isEnabled());
+    EXPECT_TRUE(action("Archiver")->isEnabled());
+    EXPECT_EQ(w.statusText(0), " 0 fichier(s)  0,00 Ko");
+}
+
+// Every command that asks about unarchived changes stops on Cancel.
+TEST_F(ArchiveCommands, UnarchivedChangesAreAskedAboutAndCancelStops) {
+    const struct {
+        const char* name;
+        void (TMainKorvelt2002::*command)();
+    } commands[] = {{"new", &TMainKorvelt2002::New_ArchExecute},
+                    {"open", &TMainKorvelt2002::Open_ArchExecute},
+                    {"save as", &TMainKorvelt2002::SaveAs_ArchExecute},
+                    {"move", &TMainKorvelt2002::Move_ArchExecute},
+                    {"close", &TMainKorvelt2002::Close_ArchExecute}};
+    TMainKorvelt2002& w = openedArchive();
+    writeSized("C:\\d\\c.txt", 3);
+    w.DropFiles({"C:\\d\\c.txt"});
+    ASSERT_TRUE(w.session().listChanged);
+    for (const auto& c : commands) {
+        boxes.clear();
+        chooser.requests.clear();
+        answers = {QMessageBox::Cancel};
+        (w.*c.command)();
+        ASSERT_EQ(boxes.size(), 1u) << c.name;
+        EXPECT_EQ(boxes[0].title, "Confirmation");
+        EXPECT_EQ(boxes[0].text, "Le contenue de la liste a changé,\nvoulez-vous archiver les changements ?");
+        EXPECT_TRUE(chooser.requests.empty()) << c.name;
+        EXPECT_EQ(w.session().rows.size(), 3u) << c.name;
+        EXPECT_EQ(w.session().currentArchive, "C:\\d\\arch.kvr");
+    }
+    // Restore refuses outright while changes are pending.
+    boxes.clear();
+    w.RestaureExecute();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text,
+              "Le contenu de la liste a changé,\nil est obligatoire d'archiver avant de restaurer des fichiers");
+
+    // No: close goes on without archiving.
+    answers = {QMessageBox::No};
+    w.Close_ArchExecute();
+    EXPECT_EQ(w.windowTitle(), "Korvelt");
+    EXPECT_TRUE(w.session().rows.empty());
+    EXPECT_FALSE(w.session().listChanged);
+    EXPECT_EQ(comment(), "");
+    EXPECT_EQ(w.statusText(0), "");
+    EXPECT_EQ(w.statusText(1), "");
+}
+
+TEST_F(ArchiveCommands, SaveAsCopiesTheArchiveAndRefusesTheSameFile) {
+    TMainKorvelt2002& w = openedArchive();
+    chooser.files.push_back(QString("C:\\D\\ARCH.KVR"));
+    w.SaveAs_ArchExecute();
+    EXPECT_EQ(chooser.requests.back().title, "Enregistrer l'archive sous un nouveau nom");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Erreur");
+    EXPECT_EQ(boxes[0].text, "Le fichier de destination est identique au fichier source.");
+
+    drives.writeFile("C:\\autre.kvr", "vieux");
+    chooser.files.push_back(QString("C:\\autre.kvr"));
+    answers = {QMessageBox::Cancel};
+    w.SaveAs_ArchExecute();
+    EXPECT_EQ(boxes.back().text, "Le fichier < autre.kvr > existe déjà,\nEcraser le fichier ?");
+    EXPECT_EQ(drives.readFile("C:\\autre.kvr"), "vieux");
+
+    chooser.files.push_back(QString("C:\\autre.kvr"));
+    w.SaveAs_ArchExecute();  // Yes
+    EXPECT_EQ(drives.readFile("C:\\autre.kvr"), drives.readFile("C:\\d\\arch.kvr"));
+    EXPECT_EQ(w.windowTitle(), "Korvelt - [ autre.kvr ]");
+    EXPECT_EQ(w.session().rows.size(), 2u);
+}
+
+TEST_F(ArchiveCommands, MoveAsksWithTheFullPathAndLeavesOneFile) {
+    TMainKorvelt2002& w = openedArchive();
+    const std::string bytes = drives.readFile("C:\\d\\arch.kvr");
+    drives.makeFolder("C:\\ailleurs");
+    drives.writeFile("C:\\ailleurs\\arch.kvr", "vieux");
+    chooser.folders.push_back(QString("C:\\ailleurs"));
+    answers = {QMessageBox::Cancel};
+    w.Move_ArchExecute();
+    ASSERT_EQ(chooser.folderTitles.size(), 1u);
+    EXPECT_EQ(chooser.folderTitles[0], "Sélectionner un dossier de destination");
+    EXPECT_EQ(boxes.back().text, "Le fichier < C:\\ailleurs\\arch.kvr > existe déjà,\nEcraser le fichier ?");
+    EXPECT_TRUE(platform().fileExists("C:\\d\\arch.kvr"));
+
+    chooser.folders.push_back(QString("C:\\ailleurs"));
+    w.Move_ArchExecute();
+    EXPECT_FALSE(platform().fileExists("C:\\d\\arch.kvr"));
+    EXPECT_EQ(drives.readFile("C:\\ailleurs\\arch.kvr"), bytes);
+    EXPECT_EQ(w.session().currentArchive, "C:\\ailleurs\\arch.kvr");
+
+    chooser.folders.push_back(QString("C:\\ailleurs\\"));
+    w.Move_ArchExecute();
+    EXPECT_EQ(boxes.back().text, "Le fichier de destination est identique au fichier source.");
+}
+
+TEST_F(ArchiveCommands, DeleteAsksWithoutTheChangesPromptAndClosesTheArchive) {
+    TMainKorvelt2002& w = openedArchive();
+    w.session().listChanged = true;
+    answers = {QMessageBox::Cancel};
+    w.Dell_ArchExecute();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text,
+              "ATTENTION, vous avez demandé de détruire une archive,\ncette commande efface définitivement l'archive "
+              "sans\npasser par la corbeille, le fichier est donc irrécupérable.\n\nEtes-vous sûr(e) de vouloir "
+              "supprimer cette archive ?\n\n< arch.kvr >");
+    EXPECT_TRUE(platform().fileExists("C:\\d\\arch.kvr"));
+    w.Dell_ArchExecute();
+    EXPECT_FALSE(platform().fileExists("C:\\d\\arch.kvr"));
+    EXPECT_EQ(w.windowTitle(), "Korvelt");
+    EXPECT_FALSE(w.archiveOpen());
+    EXPECT_FALSE(w.session().listChanged);
+}
+
+TEST_F(ArchiveCommands, RestoreRunsThroughItsDialogs) {
+    TMainKorvelt2002& w = openedArchive();
+    drives.makeFolder("C:\\dest");
+    onRestaure = [&](TFormRestaure& dialog) {
+        EXPECT_EQ(dialog.selectionIndex(), 0);  // nothing selected: every file
+        dialog.checkDir()->setChecked(false);
+        dialog.CheckDirClick();
+        return int(QDialog::Accepted);
+    };
+    w.RestaureExecute();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Vous n'avez pas indiqué le chemin du dossier de restauration");
+
+    int progressShown = 0;
+    onRestaure = [&](TFormRestaure& dialog) {
+        EXPECT_EQ(dialog.selectionIndex(), 1);
+        dialog.editDir()->setText("C:\\dest\\");
+        dialog.checkArboresence()->setChecked(false);
+        return int(QDialog::Accepted);
+    };
+    onProgress = [&](TFormProgress& progress) {
+        ++progressShown;
+        EXPECT_EQ(progress.windowTitle(), "Restauration des fichiers");
+        EXPECT_EQ(progress.labelFile()->text(), "Fichier : ");
+        EXPECT_TRUE(progress.checkRecupe()->isHidden());
+        progress.show();
+        progress.ButtonDemarreClick();
+        progress.hide();
+        return progress.result();
+    };
+    w.SelectAll_ArchExecute();
+    w.listView()->selectionModel()->select(w.catalogModel().index(0, 0),
+                                           QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    w.RestaureExecute();
+    EXPECT_EQ(progressShown, 1);
+    EXPECT_FALSE(platform().fileExists("C:\\dest\\a.txt"));
+    EXPECT_EQ(drives.readFile("C:\\dest\\b.txt"), std::string(2500, 'k'));
+}
+
+TEST_F(ArchiveCommands, HeaderOnlyRewritesTheCommentOfAnExistingArchive) {
+    TMainKorvelt2002& w = makeWindow();
+    chooser.files.push_back(QString("C:\\n.kvr"));
+    w.New_ArchExecute();
+    w.ModiEnTeteExecute();  // never written: nothing
+    EXPECT_TRUE(boxes.empty());
+    window.reset();
+
+    TMainKorvelt2002& w2 = openedArchive();
+    w2.findChild<QLineEdit*>("EditComment")->setText("Nouveau commentaire");
+    w2.ModiEnTeteExecute();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "L'en-tête du fichier a été modifiée");
+    w2.Open_ArchExecute();  // cancelled
+    chooser.files.push_back(QString("C:\\d\\arch.kvr"));
+    w2.Open_ArchExecute();
+    EXPECT_EQ(comment(), "Nouveau commentaire");
+}
+
+TEST_F(ArchiveCommands, SelfExtractorAsksBeforeOverwritingAndNeedsTheStub) {
+    TMainKorvelt2002& w = openedArchive();
+    chooser.files.push_back(QString("C:\\d\\arch.exe"));
+    w.SelfExtractorExecute();
+    const FileDialogRequest& request = chooser.requests.back();
+    EXPECT_EQ(request.title, "Enregistrer l'auto-extractible sous...");
+    EXPECT_EQ(request.initialName, "arch.exe");
+    EXPECT_EQ(request.defaultExtension, "exe");
+    ASSERT_EQ(boxes.size(), 1u);  // no stub beside the program
+    EXPECT_EQ(boxes[0].title, "Avertissement");
+
+    const std::string stub = "STUB-BYTES";
+    drives.writeFile("C:\\Korvelt\\sfx.bin", stub);
+    drives.writeFile("C:\\d\\arch.exe", "old");
+    chooser.files.push_back(QString("C:\\d\\arch.exe"));
+    answers = {QMessageBox::Cancel};
+    w.SelfExtractorExecute();
+    EXPECT_EQ(boxes.back().text, "Le fichier < arch.exe > existe déjà,\nEcraser le fichier ?");
+    EXPECT_EQ(drives.readFile("C:\\d\\arch.exe"), "old");
+
+    chooser.files.push_back(QString("C:\\d\\arch.exe"));
+    w.SelfExtractorExecute();
+    EXPECT_EQ(boxes.back().text, "L'archive auto-extractible a été construite avec succès.");
+    const std::string archive = drives.readFile("C:\\d\\arch.kvr");
+    const std::string out = drives.readFile("C:\\d\\arch.exe");
+    ASSERT_EQ(out.size(), stub.size() + archive.size() + 4);
+    EXPECT_EQ(out.substr(0, stub.size()), stub);
+    EXPECT_EQ(static_cast<unsigned char>(out[out.size() - 4]), stub.size());
+}
+
+}  // namespace
+}  // namespace kv::test

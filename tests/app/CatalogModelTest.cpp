@@ -1,0 +1,104 @@
+#include <QAbstractItemModelTester>
+#include <QMessageBox>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include "app/CatalogModel.h"
+#include "app/QtUi.h"
+
+namespace kv {
+namespace {
+
+CatalogRow row(const std::string& name, const std::string& folder, const std::string& size, int icon) {
+    CatalogRow r;
+    r.caption = name;
+    r.sub = {folder, size, "", "08/12/2026 10:30", "Document texte", ""};
+    r.icon = icon;
+    return r;
+}
+
+TEST(CatalogModel, ColumnsShowTheRowsTextsWithTheirCaptionsAndAlignments) {
+    Catalog rows{row("a.txt", "C:\\d\\", "1500", 3)};
+    CatalogModel model(rows);
+    ASSERT_EQ(model.columnCount(), 6);
+    const char* captions[] = {"Nom", "Dossier", "Taille", "Compressé", "Modifié", "Type"};
+    for (int c = 0; c < 6; ++c)
+        EXPECT_EQ(model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(), QString::fromUtf8(captions[c]));
+    EXPECT_EQ(model.data(model.index(0, 0), Qt::DisplayRole).toString(), "a.txt");
+    EXPECT_EQ(model.data(model.index(0, 1), Qt::DisplayRole).toString(), "C:\\d\\");
+    EXPECT_EQ(model.data(model.index(0, 2), Qt::DisplayRole).toString(), "1500");
+    EXPECT_EQ(model.data(model.index(0, 5), Qt::DisplayRole).toString(), "Document texte");
+    const auto right = model.data(model.index(0, 2), Qt::TextAlignmentRole).value<Qt::Alignment>();
+    EXPECT_TRUE(right & Qt::AlignRight);
+    EXPECT_TRUE(model.data(model.index(0, 4), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignLeft);
+
+    std::vector<int> asked;
+    model.setIconProvider([&](int status) {
+        asked.push_back(status);
+        return QIcon();
+    });
+    model.data(model.index(0, 0), Qt::DecorationRole);
+    EXPECT_EQ(asked, std::vector<int>{3});
+    EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+}
+
+TEST(CatalogModel, AppendEraseAndResetKeepTheModelConsistent) {
+    Catalog rows{row("a", "C:\\", "1", 0), row("b", "C:\\", "2", 1)};
+    CatalogModel model(rows);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+
+    // Rows the engine appended stay unseen until they are announced.
+    rows.push_back(row("c", "C:\\", "3", 3));
+    rows.push_back(row("d", "C:\\", "4", 3));
+    EXPECT_EQ(model.rowCount(), 2);
+    model.syncAppended();
+    EXPECT_EQ(model.rowCount(), 4);
+
+    model.beginErase(1, 2);
+    rows.erase(rows.begin() + 1, rows.begin() + 3);
+    model.endErase();
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.data(model.index(1, 0), Qt::DisplayRole).toString(), "d");
+
+    // A vector emptied behind the model's back answers nothing, then a reset
+    // shows the new state.
+    rows.clear();
+    EXPECT_FALSE(model.data(model.index(1, 0), Qt::DisplayRole).isValid());
+    model.syncAppended();
+    EXPECT_EQ(model.rowCount(), 0);
+}
+
+TEST(QtUiBox, TitlesButtonsAndEscapeAnswers) {
+    struct Case {
+        MessageKind kind;
+        Buttons buttons;
+        const char* title;
+        std::vector<QString> captions;
+        Answer escape;
+    } cases[] = {
+        {MessageKind::Warning, Buttons::Ok, "Avertissement", {"OK"}, Answer::Ok},
+        {MessageKind::Error, Buttons::Ok, "Erreur", {"OK"}, Answer::Ok},
+        {MessageKind::Information, Buttons::YesCancel, "Information", {"&Oui", "Annuler"}, Answer::Cancel},
+        {MessageKind::Confirmation, Buttons::YesNoCancel, "Confirmation", {"&Oui", "&Non", "Annuler"}, Answer::Cancel},
+        {MessageKind::Confirmation, Buttons::YesNo, "Confirmation", {"&Oui", "&Non"}, Answer::No},
+        {MessageKind::Notice, Buttons::Ok, "Korvelt", {"OK"}, Answer::Ok},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<QMessageBox> box(QtUi::buildBox(nullptr, c.kind, "un\rdeux", c.buttons));
+        EXPECT_EQ(box->windowTitle(), QString::fromUtf8(c.title));
+        EXPECT_EQ(box->text(), "un\ndeux");
+        QStringList captions;
+        for (QAbstractButton* b : box->buttons()) captions << b->text();
+        for (const QString& wanted : c.captions) EXPECT_TRUE(captions.contains(wanted)) << c.title << wanted.toStdString();
+        EXPECT_EQ(captions.size(), static_cast<qsizetype>(c.captions.size()));
+        // Escape presses the escape button; any result that is not a button of
+        // the box answers the same.
+        EXPECT_EQ(QtUi::answerOf(box->standardButton(box->escapeButton()), c.buttons), c.escape);
+        EXPECT_EQ(QtUi::answerOf(QDialog::Rejected, c.buttons), c.escape);
+    }
+    EXPECT_EQ(QtUi::answerOf(QMessageBox::No, Buttons::YesNoCancel), Answer::No);
+    EXPECT_EQ(QtUi::answerOf(QMessageBox::Yes, Buttons::YesCancel), Answer::Yes);
+}
+
+}  // namespace
+}  // namespace kv

@@ -1,0 +1,139 @@
+#pragma once
+// The main window under test: a temporary drive map (C: in its own folder,
+// the program folder C:\Korvelt), a French locale, a scripted chooser, and a
+// DialogRunner handler that records every message box and answers it from a
+// script, runs the progress dialog's start button and accepts the restore
+// dialog (each can be replaced per test).
+
+#include <QApplication>
+#include <QLocale>
+#include <QMessageBox>
+#include <deque>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+
+#include "app/Chooser.h"
+#include "app/DialogRunner.h"
+#include "app/TMainKorvelt2002.h"
+#include "dialogs/TFormProgress.h"
+#include "dialogs/TFormRestaure.h"
+#include "dialogs/TFormWait.h"
+#include "tests/support/FaultPlatform.h"
+
+namespace kv::test {
+
+class ScriptedChooser : public Chooser {
+public:
+    std::deque<std::optional<QString>> files;    // answers of open and save dialogs, in order
+    std::deque<std::optional<QString>> folders;  // answers of the folder picker
+    std::vector<FileDialogRequest> requests;     // every file dialog asked for
+    std::vector<QString> folderTitles;
+
+    std::optional<QString> openFile(QWidget*, const FileDialogRequest& request) override { return next(request); }
+    std::optional<QString> saveFile(QWidget*, const FileDialogRequest& request) override { return next(request); }
+    std::optional<QString> folder(QWidget*, const QString& title, const QString&) override {
+        folderTitles.push_back(title);
+        if (folders.empty()) return std::nullopt;
+        auto answer = folders.front();
+        folders.pop_front();
+        return answer;
+    }
+
+private:
+    std::optional<QString> next(const FileDialogRequest& request) {
+        requests.push_back(request);
+        if (files.empty()) return std::nullopt;
+        auto answer = files.front();
+        files.pop_front();
+        return answer;
+    }
+};
+
+struct Box {
+    QString title;
+    QString text;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+        Chooser::install(&chooser);
+        DialogRunner::setHandler([this](QDialog& dialog) { return runDialog(dialog); });
+    }
+
+    void TearDown() override {
+        window.reset();
+        DialogRunner::setHandler({});
+        Chooser::install(nullptr);
+        QLocale::setDefault(QLocale::c());
+    }
+
+    TMainKorvelt2002& makeWindow() {
+        window = std::make_unique<TMainKorvelt2002>();
+        TMainKorvelt2002::Forms forms;
+        forms.restaure = new TFormRestaure(window->ui(), window.get());
+        forms.progress = new TFormProgress(window->ui(), window.get());
+        forms.wait = new TFormWait(window.get());
+        window->setForms(forms);
+        window->session().now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
+        return *window;
+    }
+
+    int runDialog(QDialog& dialog) {
+        if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+            boxes.push_back({box->windowTitle(), box->text()});
+            if (answers.empty()) return box->standardButtons() & QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::Ok;
+            const auto answer = answers.front();
+            answers.pop_front();
+            return answer;
+        }
+        if (auto* progress = qobject_cast<TFormProgress*>(&dialog)) {
+            if (onProgress) return onProgress(*progress);
+            progress->show();
+            progress->ButtonDemarreClick();
+            progress->hide();
+            return progress->result();
+        }
+        if (auto* restaure = qobject_cast<TFormRestaure*>(&dialog)) {
+            if (onRestaure) return onRestaure(*restaure);
+            return QDialog::Accepted;
+        }
+        otherDialogs.push_back(dialog.metaObject()->className());
+        return QDialog::Rejected;
+    }
+
+    // The texts of the recorded boxes, "\r" shown as "\n".
+    std::vector<QString> texts() const {
+        std::vector<QString> all;
+        for (const Box& b : boxes) all.push_back(b.text);
+        return all;
+    }
+
+    // Writes a file of that many bytes.
+    void writeSized(const std::string& path, size_t bytes) { drives.writeFile(path, std::string(bytes, 'k')); }
+
+    // Opens a new archive through the window's command and archives the
+    // given files into it.
+    void archiveThroughWindow(const std::string& archive, const QStringList& files) {
+        chooser.files.push_back(QString::fromStdString(archive));
+        window->New_ArchExecute();
+        window->DropFiles(files);
+        window->ArchiverExecute();
+    }
+
+    QAction* action(const char* name) const { return window->findChild<QAction*>(QString::fromLatin1(name)); }
+
+    TempDrives drives;
+    ScriptedChooser chooser;
+    std::unique_ptr<TMainKorvelt2002> window;
+    std::vector<Box> boxes;
+    std::deque<int> answers;  // QMessageBox::StandardButton per box, in order
+    std::function<int(TFormProgress&)> onProgress;
+    std::function<int(TFormRestaure&)> onRestaure;
+    std::vector<QString> otherDialogs;
+};
+
+}  // namespace kv::test
