@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <unordered_map>
 
 #include "platform/DriveMap.h"
 #include "platform/HostFile.h"
@@ -330,6 +331,84 @@ char rootLetter(const std::string& rootPath) {
     return (c >= 'A' && c <= 'Z') ? c : 0;
 }
 
+// Case-insensitive lookups of names in a folder. Listing a large folder for
+// every path that is spelled differently from the disk would cost a full
+// directory read per row of a catalog, so the folded names of a folder are
+// kept while its identity and modification time stay the same. A folder
+// changed within the last two seconds is not kept: its time stamp may not
+// move again for a change made within the same clock tick.
+class FoldedNames {
+public:
+    // The first name (in byte order) of hostFolder that equals name when
+    // folded; "" when none does.
+    std::string match(const std::string& hostFolder, const std::string& name) {
+        struct stat st;
+        if (stat(hostFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return {};
+        std::lock_guard lock(mutex_);
+        auto it = folders_.find(hostFolder);
+        if (it != folders_.end() && it->second.same(st)) {
+            const auto hit = it->second.names.find(text::foldKey(name));
+            return hit == it->second.names.end() ? std::string() : hit->second;
+        }
+        if (it != folders_.end()) folders_.erase(it);
+        if (std::time(nullptr) - st.st_mtim.tv_sec < 2) return scan(hostFolder, name);
+        Folder folder;
+        folder.dev = st.st_dev;
+        folder.ino = st.st_ino;
+        folder.mtime = st.st_mtim;
+        DIR* dir = opendir(hostFolder.c_str());
+        if (!dir) return {};
+        while (dirent* e = readdir(dir)) {
+            const std::string entry = e->d_name;
+            if (entry == "." || entry == "..") continue;
+            auto [slot, added] = folder.names.try_emplace(text::foldKey(entry), entry);
+            if (!added && entry < slot->second) slot->second = entry;
+        }
+        closedir(dir);
+        if (folders_.size() >= 256) folders_.clear();
+        const auto hit = folder.names.find(text::foldKey(name));
+        std::string result = hit == folder.names.end() ? std::string() : hit->second;
+        folders_.emplace(hostFolder, std::move(folder));
+        return result;
+    }
+
+private:
+    struct Folder {
+        dev_t dev;
+        ino_t ino;
+        timespec mtime;
+        std::unordered_map<std::string, std::string> names;  // folded -> first spelling
+        bool same(const struct stat& st) const {
+            return st.st_dev == dev && st.st_ino == ino && st.st_mtim.tv_sec == mtime.tv_sec &&
+                   st.st_mtim.tv_nsec == mtime.tv_nsec;
+        }
+    };
+
+    // One pass over the folder without keeping it. Folding never changes a
+    // character's length in bytes, so only names of the same length can match.
+    static std::string scan(const std::string& hostFolder, const std::string& name) {
+        DIR* dir = opendir(hostFolder.c_str());
+        if (!dir) return {};
+        std::string best;
+        while (dirent* e = readdir(dir)) {
+            if (std::strlen(e->d_name) != name.size()) continue;
+            const std::string_view entry = e->d_name;
+            if (entry == "." || entry == ".." || !text::equalNoCase(entry, name)) continue;
+            if (best.empty() || entry < best) best = entry;
+        }
+        closedir(dir);
+        return best;
+    }
+
+    std::mutex mutex_;
+    std::unordered_map<std::string, Folder> folders_;
+};
+
+FoldedNames& foldedNames() {
+    static FoldedNames instance;
+    return instance;
+}
+
 }  // namespace
 
 // ----- Windows paths -----
@@ -411,9 +490,20 @@ void HostPlatform::loadLocked() {
     }
 }
 
-void HostPlatform::refreshLocked() {
+void HostPlatform::refreshLocked(bool pathCall) {
     loadLocked();
     if (mountFd_ < 0) return;
+    if (pathCall) {
+        // Path conversions are the hot path (every catalog row asks): they
+        // skip the check when the map does not follow mounts, and make it at
+        // most every 100 ms when it does. mountGeneration() always checks.
+        if (!fromMountTable_) return;
+        timespec now;
+        clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+        const int64_t ms = static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+        if (ms - lastCheckMs_ < 100) return;
+        lastCheckMs_ = ms;
+    }
     pollfd p{mountFd_, POLLPRI, 0};
     if (poll(&p, 1, 0) <= 0 || !(p.revents & (POLLPRI | POLLERR))) return;
     std::string text = readWhole(mountFd_);
@@ -440,7 +530,7 @@ std::vector<Drive> HostPlatform::drives() {
 
 std::optional<Drive> HostPlatform::drive(char letter) {
     std::lock_guard lock(mutex_);
-    refreshLocked();
+    refreshLocked(true);
     return driveLocked(letter);
 }
 
@@ -450,7 +540,7 @@ std::optional<std::string> HostPlatform::toHost(const std::string& windowsPath) 
     std::string root;
     {
         std::lock_guard lock(mutex_);
-        refreshLocked();
+        refreshLocked(true);
         const auto d = driveLocked(wp->letter);
         if (!d || !d->mediaPresent) return std::nullopt;
         root = d->hostRoot;
@@ -469,21 +559,10 @@ std::optional<std::string> HostPlatform::toHost(const std::string& windowsPath) 
             std::string next = joinHost(cur, c);
             if (found && lstat(next.c_str(), &st) != 0) {
                 found = false;
-                if (DIR* dir = opendir(cur.c_str())) {
-                    std::string best;
-                    // Folding never changes a character's length in bytes,
-                    // so only names of the same length can match.
-                    while (dirent* e = readdir(dir)) {
-                        if (std::strlen(e->d_name) != c.size()) continue;
-                        const std::string_view name = e->d_name;
-                        if (name == "." || name == ".." || !text::equalNoCase(name, c)) continue;
-                        if (best.empty() || name < best) best = name;
-                    }
-                    closedir(dir);
-                    if (!best.empty()) {
-                        next = joinHost(cur, best);
-                        found = true;
-                    }
+                const std::string best = foldedNames().match(cur, c);
+                if (!best.empty()) {
+                    next = joinHost(cur, best);
+                    found = true;
                 }
             }
             cur = std::move(next);
@@ -519,7 +598,7 @@ std::optional<std::string> HostPlatform::toWindows(const std::string& hostPath) 
     std::vector<Drive> drives;
     {
         std::lock_guard lock(mutex_);
-        refreshLocked();
+        refreshLocked(true);
         drives = drives_;
     }
     const Drive* best = nullptr;
@@ -692,8 +771,16 @@ bool HostPlatform::removeFile(const std::string& path) {
 
 bool HostPlatform::renameFile(const std::string& from, const std::string& to) {
     const auto a = toHost(from);
-    const auto b = toHost(to);
-    return a && b && rename(a->c_str(), b->c_str()) == 0;
+    auto b = toHost(to);
+    if (!a || !b) return false;
+    // A destination that finds the source itself (a change of letter case
+    // only) takes its last component as written, so the new spelling sticks.
+    struct stat sa, sb;
+    const auto wp = parseWindowsPath(to);
+    if (wp && !wp->components.empty() && lstat(a->c_str(), &sa) == 0 && lstat(b->c_str(), &sb) == 0 &&
+        sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino)
+        b = joinHost(parentOf(*b), wp->components.back());
+    return rename(a->c_str(), b->c_str()) == 0;
 }
 
 std::optional<int32_t> HostPlatform::lastWriteDos(const std::string& path) {

@@ -66,7 +66,7 @@ class HostPlatform final : public Platform {
 
   private:
     void loadLocked();
-    void refreshLocked();
+    void refreshLocked(bool pathCall = false);
     std::optional<Drive> driveLocked(char letter);
 
     std::mutex mutex_;
@@ -78,6 +78,7 @@ class HostPlatform final : public Platform {
     int watchFd_ = -1;             // handed out by mountWatchHandle
     std::string mountsText_;
     uint64_t generation_ = 0;
+    int64_t lastCheckMs_ = 0;  // last mount check of a path call (monotonic ms)
 };
 
 // The process's host implementation (what platform() answers by default).

@@ -138,6 +138,9 @@ TEST_F(HostFiles, FolderAndFileCalls) {
     EXPECT_FALSE(p.removeDirectory("C:\\neu"));                     // not empty
     EXPECT_TRUE(p.renameFile("C:\\neu\\x.txt", "C:\\neu\\y.txt"));  // replaces
     EXPECT_EQ(drives.readFile("C:\\Neu\\y.txt"), "1");
+    EXPECT_TRUE(p.renameFile("C:\\neu\\y.txt", "C:\\NEU\\Y.Txt"));  // a change of case only
+    ASSERT_EQ(p.find("C:\\neu\\*", attr::AnyFile).size(), 1u);
+    EXPECT_EQ(p.find("C:\\neu\\*", attr::AnyFile)[0].name, "Y.Txt");
     EXPECT_FALSE(p.removeFile("C:\\neu"));
     EXPECT_TRUE(p.removeFile("C:\\neu\\Y.txt"));
     EXPECT_FALSE(p.removeFile("C:\\neu\\Y.txt"));

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+
+#include <ctime>
 
 #include <filesystem>
 #include <fstream>
@@ -41,6 +44,21 @@ TEST_F(PathConversion, ExactMatchWinsOverOtherSpellingsAndTheFirstSortedOtherwis
     fs::create_directories(c + "/Abc");
     EXPECT_EQ(p.toHost("C:\\Abc"), c + "/Abc");
     EXPECT_EQ(p.toHost("C:\\aBC"), c + "/ABC");  // "ABC" < "Abc" < "abc" in byte order
+}
+
+TEST_F(PathConversion, LookupsFollowChangesToAFolderSeenBefore) {
+    drives.writeFile("C:\\Old\\a.txt", "x");
+    // An old folder's names are kept between lookups...
+    const timespec hourAgo[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (c + "/Old").c_str(), hourAgo, 0), 0);
+    EXPECT_EQ(p.toHost("C:\\OLD\\A.TXT"), c + "/Old/a.txt");
+    EXPECT_EQ(p.toHost("C:\\OLD\\New.TXT"), c + "/Old/New.TXT");
+    // ...until it changes.
+    drives.writeFile("C:\\Old\\new.txt", "y");
+    fs::rename(c + "/Old/a.txt", c + "/Old/B.txt");
+    EXPECT_EQ(p.toHost("C:\\OLD\\New.TXT"), c + "/Old/new.txt");
+    EXPECT_EQ(p.toHost("C:\\OLD\\A.TXT"), c + "/Old/A.TXT");
+    EXPECT_EQ(p.toHost("C:\\OLD\\b.TXT"), c + "/Old/B.txt");
 }
 
 TEST_F(PathConversion, DotsResolveWithoutLeavingTheDrive) {
