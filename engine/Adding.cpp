@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "engine/SelectionScript.h"
+#include "platform/Wildcard.h"
 #include "util/FileRoutines.h"
 #include "util/Format.h"
 #include "util/ShellRoutines.h"
@@ -125,14 +126,22 @@ bool ScanFolder(AddOperation& op, std::string folder, const std::string& mask)
 
 bool WalkFolder(const std::string& folder, const std::string& pattern, const FoundFile& found)
 {
-    for (const FindEntry& entry : platform().find(folder + pattern, attr::AnyFile)) {
+    // One listing of the folder serves both passes: its files that match the
+    // pattern first, then the subfolders a folders-only listing would give
+    // (neither hidden nor system), each in listing order.
+    const std::vector<FindEntry> entries = platform().find(folder + "*.*", attr::AnyFile);
+    const bool everyFile = pattern == "*.*" || pattern == "*";
+    for (const FindEntry& entry : entries) {
         if (entry.attributes & (attr::Directory | attr::VolumeId))
+            continue;
+        if (!everyFile && !wildcardMatch(pattern, entry.name))
             continue;
         if (!found(folder, entry))
             return false;
     }
-    for (const FindEntry& entry : platform().find(folder + "*.*", attr::Directory)) {
-        if (!(entry.attributes & attr::Directory) || entry.name == "." || entry.name == "..")
+    for (const FindEntry& entry : entries) {
+        if (!(entry.attributes & attr::Directory) || (entry.attributes & (attr::Hidden | attr::System)) ||
+            entry.name == "." || entry.name == "..")
             continue;
         if (!WalkFolder(folder + entry.name + '\\', pattern, found))
             return false;

@@ -10,29 +10,22 @@ namespace {
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
-// RAII: the payload temporary goes away on every exit path.
+// RAII: a temporary file goes away on every exit path unless released.
 class TempFile {
 public:
     explicit TempFile(std::string path) : path_(std::move(path)) {}
-    ~TempFile() { platform().removeFile(path_); }
+    ~TempFile()
+    {
+        if (!path_.empty())
+            platform().removeFile(path_);
+    }
     const std::string& path() const { return path_; }
+    void release() { path_.clear(); }
 private:
     std::string path_;
 };
 
 bool isDriveLetter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
-
-// Copies the payload into a new file at path; throws kv::Error on failure.
-void copyPayload(File& archive, const EntryRecord& record, const std::string& path)
-{
-    auto out = platform().open(path, OpenMode::Create);
-    if (!out)
-        throw Error("Impossible de créer le fichier " + path);
-    bool copied = copyBytes(archive, *out, record.compressedSize);
-    bool closed = out->close();
-    if (!copied || !closed)
-        throw Error("Erreur de lecture dans l'archive (fichier < " + record.fileName + " >)");
-}
 
 }  // namespace
 
@@ -124,19 +117,17 @@ std::string uniqueFileName(const std::string& folder, const std::string& stem)
 }
 
 ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t payloadStart,
-                             const std::string& payloadTemp, const std::string& destinationFolder,
-                             TGzip& gzip)
+                             const std::string& destinationFolder, TGzip& gzip)
 {
     if (!payloadFits(record, payloadStart, archive.size()))
         return ExtractResult::Damaged;
-    TempFile payload(payloadTemp);
-    copyPayload(archive, record, payload.path());
+    if (!archive.seek(payloadStart))
+        throw Error("Erreur de lecture dans l'archive (fichier < " + record.fileName + " >)");
 
     const std::string destination = destinationFolder + record.fileName;
     TempFile fresh(destinationFolder + uniqueFileName(destinationFolder, "~kvr"));
-    gzip.FileSource = payload.path();
     gzip.FileDestination = fresh.path();
-    if (gzip.Decompress() != 0)
+    if (gzip.DecompressMember(archive, record.compressedSize) != 0)
         return ExtractResult::DecompressFailed;
 
     uint32_t old = platform().attributes(destination);
@@ -144,6 +135,7 @@ ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t p
         platform().setAttributes(destination, old & 0xFFF8);
     if (!platform().renameFile(fresh.path(), destination))
         return ExtractResult::DecompressFailed;
+    fresh.release();
     return ExtractResult::Done;
 }
 

@@ -5,9 +5,9 @@
 // these, so both refuse the same entries and replace files the same way.
 //
 // An existing file is never touched until its replacement has been
-// decompressed completely: the payload goes to a temporary file, is
-// decompressed into a second temporary file in the destination folder, and
-// only that finished file is renamed over the destination.
+// decompressed completely: the payload is decompressed into a temporary file
+// in the destination folder, and only that finished file is renamed over the
+// destination.
 
 #include <cstdint>
 #include <optional>
@@ -58,21 +58,17 @@ enum class ExtractResult {
                        // not be moved into place: the destination is as it was
 };
 
-// Extracts the entry whose payload starts at payloadStart (the archive is
-// positioned there) to destinationFolder + record.fileName.
+// Extracts the entry whose payload starts at payloadStart to
+// destinationFolder + record.fileName:
 //   1. checks that CompressedSize fits in what is left of the archive;
-//   2. copies the payload into payloadTemp (a path the caller owns; deleted
-//      before returning in every case);
-//   3. decompresses it with gzip into a unique temporary file in the
-//      destination folder;
-//   4. on success clears the read-only, hidden and system attributes of an
+//   2. decompresses the payload, read in place, with gzip into a unique
+//      temporary file in the destination folder;
+//   3. on success clears the read-only, hidden and system attributes of an
 //      existing destination and renames the new file over it; on failure
 //      deletes the new file.
-// Throws kv::Error when payloadTemp cannot be created or the copy of the
-// payload fails (a read error in the archive or a full Work folder): the run
-// cannot go on. gzip's FileSource and FileDestination are overwritten.
+// Throws kv::Error when the archive cannot be positioned at the payload.
+// gzip's FileDestination is overwritten; its progress event runs as usual.
 ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t payloadStart,
-                             const std::string& payloadTemp, const std::string& destinationFolder,
-                             TGzip& gzip);
+                             const std::string& destinationFolder, TGzip& gzip);
 
 }  // namespace kv::format

@@ -81,7 +81,6 @@ public:
         placement_ = choices.toOrigin ? format::Placement::Origin
                      : choices.tree   ? format::Placement::Tree
                                       : format::Placement::Flat;
-        payloadTemp_ = session_.workFolder + "tempKVR.tmp";
     }
 
     // Restores the entry whose record was just read; the archive is
@@ -107,8 +106,7 @@ public:
 
         // A folder that cannot be created shows up as a failed decompression.
         format::createFolderPath(*folder);
-        auto result = format::extractPayload(archive, record, payloadStart, payloadTemp_, *folder,
-                                             session_.gzip);
+        auto result = format::extractPayload(archive, record, payloadStart, *folder, session_.gzip);
         if (result == format::ExtractResult::Done)
             ++outcome.restored;
         else
@@ -130,7 +128,6 @@ private:
     Ui& ui_;
     std::string chosenFolder_;
     format::Placement placement_ = format::Placement::Origin;
-    std::string payloadTemp_;
 };
 
 }  // namespace
@@ -138,10 +135,6 @@ private:
 RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
                             const std::vector<std::size_t>& selectedRows, Ui& ui)
 {
-    if (!platform().directoryExists(session.workFolder))
-        session.workFolder = DefaultWorkFolder();
-    session.workFolder = withBackslash(session.workFolder);
-
     auto archive = platform().open(session.currentArchive, OpenMode::Read);
     if (!archive)
         throw Error("Impossible d'ouvrir l'archive < " + session.currentArchive + " >");

@@ -36,9 +36,9 @@ struct RestoreOutcome {
 // choices.selection is 1 (taken in row order; duplicates and indices past the
 // end are ignored).
 //
-// Falls back to the default Work folder when session.workFolder does not exist
-// (the field keeps the new value). Sets the overall bar's range (the selected
-// count, or rows - 1) and moves it per entry; labels "Fichier : ..." and
+// Payloads are decompressed straight from the archive into a temporary file
+// beside their destination; the Work folder is not used. Sets the overall
+// bar's range (the selected count, or rows - 1) and moves it per entry; labels "Fichier : ..." and
 // "Dossier : ..."; polls ui.cancelRequested() before each entry; forwards the
 // decompression progress of session.gzip to ui.setFilePercent during the run.
 //
@@ -49,8 +49,8 @@ struct RestoreOutcome {
 // decompress (error "Impossible de décompresser le fichier < name >"). A file
 // that already exists is replaced only by a completely decompressed copy.
 //
-// Throws kv::Error when the archive cannot be opened, the payload temporary
-// cannot be created or a payload cannot be read: the run ends there.
+// Throws kv::Error when the archive cannot be opened or positioned at a
+// payload: the run ends there.
 RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
                             const std::vector<std::size_t>& selectedRows, Ui& ui);
 

@@ -425,12 +425,18 @@ int TGzip::Compress() {
 int TGzip::Decompress() {
     auto in = platform().open(FileSource, OpenMode::Read);
     if (!in) return WindowOnError ? 1 : 0;
-    auto reader = std::make_unique<MemberReader>(*in, std::numeric_limits<int64_t>::max());
+    return decompressFrom(*in, std::numeric_limits<int64_t>::max(), true);
+}
+
+int TGzip::DecompressMember(File& in, int64_t count) { return decompressFrom(in, count, false); }
+
+int TGzip::decompressFrom(File& in, int64_t limit, bool ownsInput) {
+    auto reader = std::make_unique<MemberReader>(in, limit);
     const MemberReader::Start start = reader->start();
-    const int64_t size = in->size();
+    const int64_t size = ownsInput ? in.size() : limit;
     auto out = platform().open(FileDestination, OpenMode::Create);
     if (!out) {
-        in->close();
+        if (ownsInput) in.close();
         return WindowOnError ? 2 : 0;
     }
 
@@ -456,7 +462,7 @@ int TGzip::Decompress() {
         }
     }
 
-    const bool inClosed = in->close();
+    const bool inClosed = ownsInput ? in.close() : true;
     if (WindowOnError && (!inClosed || code == 1)) code = 3;
     if (!out->close()) {
         if (WindowOnError)
@@ -465,7 +471,7 @@ int TGzip::Decompress() {
             code = 2;
     }
     if (code != 0) return code + 100;
-    if (DeleteSource) platform().removeFile(FileSource);
+    if (DeleteSource && ownsInput) platform().removeFile(FileSource);
     return 0;
 }
 

@@ -71,6 +71,11 @@ class TGzip {
 
     int Compress();
     int Decompress();
+    // Decompress with the member read from the next count bytes of an open
+    // file (an archive's payload, read in place) instead of FileSource; the
+    // caller keeps the file open. Same results, never 1; DeleteSource is not
+    // applied. Progress counts against count.
+    int DecompressMember(File& in, int64_t count);
 
     // What a streaming check of one member found (verifyMember).
     enum class MemberFault {
@@ -97,6 +102,7 @@ class TGzip {
     virtual void DoProgress();  // calls OnProgress(*this) when set
 
   private:
+    int decompressFrom(File& in, int64_t limit, bool ownsInput);
     void startProgress(int64_t inputSize);
     void advanceProgress(int64_t inputRead);
 

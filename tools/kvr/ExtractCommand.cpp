@@ -8,7 +8,6 @@
 #include "engine/Restore.h"
 #include "tools/kvr/KvrCommon.h"
 #include "util/Error.h"
-#include "util/FileRoutines.h"
 #include "util/Text.h"
 
 namespace kvr {
@@ -60,9 +59,6 @@ int extractCommand(const Args& args)
     kv::Session session;
     session.currentArchive = windowsPath(args[0]);
     openArchive(session.currentArchive);  // the program's message when it is no archive
-    session.workFolder = kv::DefaultWorkFolder();
-    if (!kv::platform().directoryExists(session.workFolder))
-        throw kv::Error("Le dossier temporaire n'est sur aucun lecteur.");
 
     CountingUi ui;
     int missing = 0;

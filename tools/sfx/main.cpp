@@ -164,9 +164,7 @@ int extractEntries(File& archive, TGzip& gzip, format::Placement placement, cons
             ++bad;
             continue;
         }
-        const std::string temp = *destination + format::uniqueFileName(*destination, "~kvs");
-        auto result = format::extractPayload(archive, *record, walk.payloadStart(), temp,
-                                             *destination, gzip);
+        auto result = format::extractPayload(archive, *record, walk.payloadStart(), *destination, gzip);
         if (result == format::ExtractResult::Done) {
             ++done;
         } else {
