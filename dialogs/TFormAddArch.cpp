@@ -280,6 +280,8 @@ TFormAddArch::TFormAddArch(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
     SplitterH = new QSplitter(Qt::Vertical, this);
     SplitterH->setObjectName(QStringLiteral("SplitterH"));
     SplitterH->setChildrenCollapsible(false);
+    // The upper part may shrink to a sliver: the lower part's limit is the form's height - 100.
+    for (QWidget* w : std::initializer_list<QWidget*>{upper, SplitterV, dirtree1, ListView1}) w->setMinimumHeight(20);
     SplitterH->addWidget(upper);
     SplitterH->addWidget(lower);
     SplitterH->setStretchFactor(0, 1);
