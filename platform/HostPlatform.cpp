@@ -338,7 +338,7 @@ char rootLetter(const std::string& rootPath) {
 // changed within the last two seconds is not kept: its time stamp may not
 // move again for a change made within the same clock tick.
 class FoldedNames {
-public:
+  public:
     // The first name (in byte order) of hostFolder that equals name when
     // folded; "" when none does.
     std::string match(const std::string& hostFolder, const std::string& name) {
@@ -372,7 +372,7 @@ public:
         return result;
     }
 
-private:
+  private:
     struct Folder {
         dev_t dev;
         ino_t ino;
@@ -777,8 +777,8 @@ bool HostPlatform::renameFile(const std::string& from, const std::string& to) {
     // only) takes its last component as written, so the new spelling sticks.
     struct stat sa, sb;
     const auto wp = parseWindowsPath(to);
-    if (wp && !wp->components.empty() && lstat(a->c_str(), &sa) == 0 && lstat(b->c_str(), &sb) == 0 &&
-        sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino)
+    if (wp && !wp->components.empty() && lstat(a->c_str(), &sa) == 0 &&
+        lstat(b->c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino)
         b = joinHost(parentOf(*b), wp->components.back());
     return rename(a->c_str(), b->c_str()) == 0;
 }

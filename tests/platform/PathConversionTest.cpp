@@ -1,9 +1,8 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <ctime>
-
 #include <filesystem>
 #include <fstream>
 

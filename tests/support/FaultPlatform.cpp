@@ -1,6 +1,9 @@
 #include "tests/support/FaultPlatform.h"
 
+#include <sys/xattr.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -95,6 +98,14 @@ bool faultPathMatches(const std::string& faultPath, const std::string& path) {
     const std::string pk = text::foldKey(p);
     if (!fk.empty() && fk.back() == '\\') return pk.rfind(fk, 0) == 0;
     return fk == pk;
+}
+
+bool hostKeepsDosAttributes(const std::string& hostFolder) {
+    const std::string probe = hostFolder + "/.korvelt-xattr-probe";
+    { std::ofstream(probe) << ""; }
+    const bool ok = setxattr(probe.c_str(), "user.DOSATTRIB", "0x20", 4, 0) == 0;
+    std::remove(probe.c_str());
+    return ok;
 }
 
 // ----- TempDrives -----

@@ -194,6 +194,11 @@ class FaultPlatform : public Platform {
     uint64_t extraGeneration_ = 0;
 };
 
+// True when the host file system of that folder keeps user extended
+// attributes (where hidden and system bits are stored); tests of those bits
+// skip themselves where it does not (tmpfs before Linux 6.6, some overlays).
+bool hostKeepsDosAttributes(const std::string& hostFolder);
+
 // True when a path falls under a fault path as the setters above describe.
 bool faultPathMatches(const std::string& faultPath, const std::string& path);
 
