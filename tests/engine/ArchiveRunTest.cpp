@@ -1,0 +1,496 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "EngineRunFixture.h"
+#include "engine/ArchiveRun.h"
+#include "engine/CatalogReader.h"
+#include "engine/TGzip.h"
+#include "util/Error.h"
+
+namespace kv {
+namespace {
+
+class ArchiveRunTest : public test::EngineRunFixture {
+protected:
+    ArchiveResult run() { return ArchiveFiles(session, ui); }
+
+    // Archives the rows as a new archive and reloads them, as after a first run.
+    void firstRun()
+    {
+        const ArchiveResult r = run();
+        ASSERT_TRUE(r.clean());
+        ui = test::RecordingUi();
+    }
+
+    std::string unpack(const RawEntry& entry)
+    {
+        drives.writeFile("C:\\Scratch\\p.gz", entry.bytes.substr(format::RecordSize));
+        TGzip gzip = TGzip::designedGzip1();
+        gzip.FileSource = "C:\\Scratch\\p.gz";
+        gzip.FileDestination = "C:\\Scratch\\p";
+        EXPECT_EQ(gzip.Decompress(), 0);
+        return bytesOf("C:\\Scratch\\p");
+    }
+
+    std::vector<std::string> fullPaths() const
+    {
+        std::vector<std::string> paths;
+        for (const CatalogRow& row : session.rows)
+            paths.push_back(row.fullPath());
+        return paths;
+    }
+};
+
+TEST_F(ArchiveRunTest, NewArchiveStoresTheFilesThatExistAndSkipsTheOthersSilently)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    session.rows.push_back(newRow("C:\\Docs\\parti.txt"));
+    addFile("C:\\Docs\\Sous\\c.txt", std::string(70000, 'c'));
+    addFile("C:\\Docs\\vide.txt", "");
+    session.listChanged = true;
+
+    const ArchiveResult r = run();
+
+    EXPECT_EQ(r.stored, 3);
+    EXPECT_EQ(r.leftOut, 1);
+    EXPECT_TRUE(r.clean());
+    EXPECT_TRUE(r.reloaded);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.labelTexts(ProgressLabel::File),
+              (std::vector<std::string>{"Fichier : a.txt", "Fichier : c.txt", "Fichier : vide.txt",
+                                        "Mise à jour de l'archive...", "Mise à jour de l'archive OK", "Terminé"}));
+    EXPECT_EQ(ui.labelTexts(ProgressLabel::Path),
+              (std::vector<std::string>{"Dossier : C:\\Docs\\", "Dossier : C:\\Docs\\Sous\\", "Dossier : C:\\Docs\\", ""}));
+    EXPECT_EQ(ui.overallValues, (std::vector<int>{0, 2, 3}));
+
+    const auto entries = entriesOf(Archive);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(unpack(entries[0]), "alpha");
+    EXPECT_EQ(unpack(entries[1]), std::string(70000, 'c'));
+    EXPECT_EQ(unpack(entries[2]), "");
+    EXPECT_EQ(entries[1].record.folder, "C:\\Docs\\Sous\\");
+    EXPECT_EQ(entries[1].record.fileSize, 70000);
+    EXPECT_EQ(entries[1].record.typeName, "Document texte");
+    EXPECT_EQ(entries[1].record.fileDate, *platform().lastWriteDos("C:\\Docs\\Sous\\c.txt"));
+
+    // Reloaded: stored rows in file order, then sorted by name; listChanged cleared.
+    EXPECT_FALSE(session.listChanged);
+    EXPECT_EQ(fullPaths(), (std::vector<std::string>{"C:\\Docs\\a.txt", "C:\\Docs\\Sous\\c.txt", "C:\\Docs\\vide.txt"}));
+    EXPECT_EQ(session.rows[0].sub[5], "102");
+    expectNoTemporaries();
+}
+
+TEST_F(ArchiveRunTest, UnchangedFilesGiveTheSameArchiveAgain)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\b.txt", std::string(5000, 'b'));
+    session.comment = "Ma sauvegarde";
+    firstRun();
+    const std::string before = bytesOf(Archive);
+
+    const ArchiveResult r = run();
+
+    EXPECT_EQ(r.stored, 2);
+    EXPECT_EQ(r.carriedOver, 0);
+    EXPECT_EQ(bytesOf(Archive), before);
+    expectNoTemporaries();
+}
+
+TEST_F(ArchiveRunTest, MissingFileIsCarriedOverByteForByteOrDroppedWhenAsked)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\parti.txt", "bientôt effacé");
+    addFile("C:\\Docs\\z.txt", "zeta");
+    firstRun();
+    // Bytes a writer need not zero (the record's pad) travel with the entry.
+    std::string bytes = bytesOf(Archive);
+    const std::size_t second = std::stoul(session.rows[1].sub[5]);
+    bytes[second + 407] = '\x5A';
+    drives.writeFile(Archive, bytes);
+    const std::string carried = entriesOf(Archive)[1].bytes;
+    remove("C:\\Docs\\parti.txt");
+
+    ArchiveResult r = run();
+    EXPECT_EQ(r.stored, 2);
+    EXPECT_EQ(r.carriedOver, 1);
+    EXPECT_TRUE(ui.messages.empty());
+    auto entries = entriesOf(Archive);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[1].bytes, carried);
+    ASSERT_EQ(session.rows.size(), 3u);
+    EXPECT_EQ(session.rows[1].icon, Missing);
+
+    session.checkRecupeFile = true;
+    r = run();
+    EXPECT_EQ(r.carriedOver, 0);
+    EXPECT_EQ(r.leftOut, 1);
+    EXPECT_EQ(entriesOf(Archive).size(), 2u);
+    EXPECT_EQ(fullPaths(), (std::vector<std::string>{"C:\\Docs\\a.txt", "C:\\Docs\\z.txt"}));
+    expectNoTemporaries();
+}
+
+TEST_F(ArchiveRunTest, NeverArchivedMissingRowIsAnnouncedOnlyInAnUpdate)
+{
+    const char* const notice = "Le fichier < C:\\Docs\\jamais.txt > ne se trouve pas dans l'archive";
+    addFile("C:\\Docs\\a.txt", "alpha");
+    session.rows.push_back(newRow("C:\\Docs\\jamais.txt"));
+    firstRun();  // a new archive: no message (firstRun asserts a clean run)
+    EXPECT_EQ(session.rows.size(), 1u);
+
+    session.rows.push_back(newRow("C:\\Docs\\jamais.txt"));
+    const ArchiveResult r = run();
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{notice});
+    EXPECT_EQ(ui.messages[0].kind, MessageKind::Information);
+    EXPECT_EQ(r.leftOut, 1);
+    EXPECT_TRUE(r.clean());
+}
+
+struct CommentCase {
+    const char* name;
+    bool dateComment;
+    std::string comment;
+    std::string written;
+};
+
+class HeaderComment : public testing::TestWithParam<CommentCase> {};
+
+TEST_P(HeaderComment, DatePrefixReplacesTheFirstTwelveCharacters)
+{
+    Session session;
+    session.separators = LocaleSeparators::french();
+    session.now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
+    session.dateComment = GetParam().dateComment;
+    session.comment = GetParam().comment;
+    EXPECT_EQ(headerComment(session), GetParam().written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HeaderComment,
+    testing::Values(CommentCase{"NoDate", false, "[01/01/2020] Photos", "[01/01/2020] Photos"},
+                    CommentCase{"OldPrefixReplaced", true, "[01/01/2020] Photos", "[08/12/2026] Photos"},
+                    CommentCase{"NoPrefixLosesTwelve", true, "Sans date ici, le reste", "[08/12/2026]i, le reste"},
+                    CommentCase{"CharactersNotBytes", true, "éééééééééééé suite", "[08/12/2026] suite"},
+                    CommentCase{"ShortComment", true, "court", "[08/12/2026]"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ArchiveRunTest, HeaderGetsTheDatedCommentCutToItsField)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    session.dateComment = true;
+    session.comment = "[01/01/2020]" + std::string(100, 'x');
+    firstRun();
+    EXPECT_EQ(session.comment, "[08/12/2026]" + std::string(70, 'x'));
+}
+
+TEST_F(ArchiveRunTest, ReadOnlyAndHiddenFilesAreStoredAndKeepTheirAttributes)
+{
+    addFile("C:\\Docs\\lecture.txt", "seule");
+    const uint32_t attributes = platform().attributes("C:\\Docs\\lecture.txt") | attr::ReadOnly | attr::Hidden;
+    ASSERT_TRUE(platform().setAttributes("C:\\Docs\\lecture.txt", attributes));
+
+    const ArchiveResult r = run();
+
+    EXPECT_EQ(r.stored, 1);
+    EXPECT_EQ(platform().attributes("C:\\Docs\\lecture.txt"), attributes);
+    EXPECT_EQ(unpack(entriesOf(Archive)[0]), "seule");
+}
+
+// ----- A run that stops leaves the archive as it was -----
+
+TEST_F(ArchiveRunTest, StopButtonLeavesTheArchiveAndThePendingRows)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\b.txt", "beta");
+    firstRun();
+    const std::string before = bytesOf(Archive);
+    addFile("C:\\Docs\\nouveau.txt", "neuf");
+    session.listChanged = true;
+    const Catalog rows = session.rows;
+    ui.onPump = [this] {
+        if (ui.lastLabel(ProgressLabel::File) == "Fichier : b.txt")
+            ui.cancel = true;
+    };
+
+    const ArchiveResult r = run();
+
+    EXPECT_TRUE(r.stopped);
+    EXPECT_FALSE(r.reloaded);
+    EXPECT_EQ(bytesOf(Archive), before);
+    EXPECT_EQ(session.rows.size(), rows.size());
+    EXPECT_EQ(session.rows.back().icon, New);
+    EXPECT_TRUE(session.listChanged);
+    EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
+    expectNoTemporaries();
+}
+
+TEST_F(ArchiveRunTest, StoppedNewArchiveStaysAbsent)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    ui.cancel = true;
+    const ArchiveResult r = run();
+    EXPECT_TRUE(r.stopped);
+    EXPECT_FALSE(exists(Archive));
+    EXPECT_EQ(session.rows.size(), 1u);
+    expectNoTemporaries();
+}
+
+TEST_F(ArchiveRunTest, ReadErrorInTheLoopThrowsAndLeavesTheArchive)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\b.txt", std::string(40000, 'b'));
+    firstRun();
+    const std::string before = bytesOf(Archive);
+    remove("C:\\Docs\\b.txt");
+    test::FaultPlatform fault;
+    fault.install();
+    fault.failReadAfter(Archive, format::HeaderSize + format::RecordSize + 200);
+
+    EXPECT_THROW(run(), Error);
+
+    fault.reset();
+    EXPECT_EQ(bytesOf(Archive), before);
+    EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
+    EXPECT_EQ(session.rows.size(), 2u);
+    expectNoTemporaries();
+}
+
+TEST_F(ArchiveRunTest, OldArchiveThatLostItsSignatureStopsTheRun)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\b.txt", "beta");
+    firstRun();
+    remove("C:\\Docs\\b.txt");
+    std::string damaged = bytesOf(Archive);
+    damaged[16] = '2';  // "[File Korvelt V2]"
+    drives.writeFile(Archive, damaged);
+    session.listChanged = true;
+
+    const ArchiveResult r = run();
+
+    EXPECT_TRUE(r.stopped);
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{format::IncompatibleMessage});
+    EXPECT_EQ(bytesOf(Archive), damaged);
+    EXPECT_TRUE(session.listChanged);
+    EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
+    expectNoTemporaries();
+}
+
+// ----- A file that cannot be stored keeps its last stored copy -----
+
+TEST_F(ArchiveRunTest, LockedFileKeepsItsLastStoredEntry)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\verrou.txt", "ancienne version");
+    firstRun();
+    const std::string stored = entriesOf(Archive)[1].bytes;
+    drives.writeFile("C:\\Docs\\verrou.txt", "nouvelle version plus longue");
+    addFile("C:\\Docs\\neuf.txt", "jamais archivé");
+    test::FaultPlatform fault;
+    fault.install();
+    fault.holdExclusively("C:\\Docs\\verrou.txt");
+    fault.holdExclusively("C:\\Docs\\neuf.txt");
+
+    const ArchiveResult r = run();
+
+    fault.reset();
+    EXPECT_EQ(ui.messageTexts(),
+              (std::vector<std::string>{
+                  "Impossible d'archiver le fichier < verrou.txt >\rce fichier est probablement utilisé par Windows",
+                  "Impossible d'archiver le fichier < neuf.txt >\rce fichier est probablement utilisé par Windows"}));
+    EXPECT_EQ(r.stored, 1);
+    EXPECT_EQ(r.carriedOver, 1);
+    EXPECT_EQ(r.leftOut, 1);
+    EXPECT_EQ(r.failures, 2);
+    EXPECT_TRUE(r.replaced);
+    EXPECT_FALSE(r.clean());
+    const auto entries = entriesOf(Archive);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].bytes, stored);
+    expectNoTemporaries();
+}
+
+TEST_F(ArchiveRunTest, FileOfTwoGigabytesKeepsItsLastStoredEntry)
+{
+    addFile("C:\\Docs\\gros.bin", "petit pour commencer");
+    firstRun();
+    const std::string stored = entriesOf(Archive)[0].bytes;
+    std::filesystem::resize_file(drives.hostPath("C:\\Docs\\gros.bin"), format::MaxStoredSize);
+
+    const ArchiveResult r = run();
+
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{
+                  "Impossible d'archiver le fichier < gros.bin >\rce fichier est probablement utilisé par Windows"});
+    EXPECT_EQ(r.carriedOver, 1);
+    EXPECT_EQ(entriesOf(Archive)[0].bytes, stored);
+    remove("C:\\Docs\\gros.bin");
+    expectNoTemporaries();
+}
+
+TEST_F(ArchiveRunTest, DamagedEntryIsNotCarriedOver)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\b.txt", "beta");
+    firstRun();
+    remove("C:\\Docs\\b.txt");
+    // b's CompressedSize runs past the end of the archive.
+    std::string bytes = bytesOf(Archive);
+    const std::size_t second = std::stoul(session.rows[1].sub[5]);
+    bytes[second + 412 + 2] = '\x01';
+    drives.writeFile(Archive, bytes);
+
+    const ArchiveResult r = run();
+
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"Le fichier < C:\\Docs\\b.txt > est endommagé dans l'archive"});
+    EXPECT_EQ(r.failures, 1);
+    EXPECT_EQ(entriesOf(Archive).size(), 1u);
+    expectNoTemporaries();
+}
+
+// ----- Where the copies go -----
+
+TEST_F(ArchiveRunTest, WorkFolderInTheArchiveFolderKeepsTheArchiveIntact)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\b.txt", "beta");
+    firstRun();
+    remove("C:\\Docs\\b.txt");
+    session.workFolder = "C:\\Arch";
+
+    const ArchiveResult r = run();
+
+    EXPECT_TRUE(r.clean());
+    EXPECT_EQ(r.carriedOver, 1);
+    EXPECT_EQ(session.workFolder, "C:\\Arch\\");
+    EXPECT_EQ(fullPaths(), (std::vector<std::string>{"C:\\Docs\\a.txt", "C:\\Docs\\b.txt"}));
+    EXPECT_EQ(namesIn("C:\\Arch"), std::vector<std::string>{"backup.kvr"});
+}
+
+TEST_F(ArchiveRunTest, MissingWorkFolderFallsBackToTheTemporaryFolder)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    session.workFolder = "C:\\Nulle\\Part";
+    EXPECT_TRUE(run().clean());
+    EXPECT_EQ(session.workFolder, platform().tempFolder());
+    EXPECT_TRUE(namesIn("C:\\Temp").empty());
+}
+
+TEST_F(ArchiveRunTest, NoRoomOnTheArchiveDriveLeavesTheArchive)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    firstRun();
+    const std::string before = bytesOf(Archive);
+    drives.writeFile("C:\\Docs\\a.txt", "alpha, changé");
+    test::FaultPlatform fault;
+    fault.install();
+    fault.setFreeBytes('C', 200);
+
+    const ArchiveResult r = run();
+
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Espace insuffisant sur le lecteur ( C),\rOpération annulée."});
+    EXPECT_EQ(ui.messages[0].kind, MessageKind::Warning);
+    EXPECT_FALSE(r.replaced);
+    EXPECT_EQ(bytesOf(Archive), before);
+    const auto labels = ui.labelTexts(ProgressLabel::File);
+    EXPECT_EQ(std::vector<std::string>(labels.end() - 2, labels.end()),
+              (std::vector<std::string>{"Opération annulée", "Terminé"}));
+    expectNoTemporaries();
+}
+
+TEST_F(ArchiveRunTest, FullWorkDiskLosesNothing)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\b.txt", "beta");
+    firstRun();
+    const std::string before = bytesOf(Archive);
+    remove("C:\\Docs\\b.txt");
+    test::FaultPlatform fault;
+    fault.install();
+    fault.diskFullAfter("C:\\Work\\", 300);
+
+    EXPECT_THROW(run(), Error);
+
+    fault.reset();
+    EXPECT_EQ(bytesOf(Archive), before);
+    expectNoTemporaries();
+}
+
+constexpr const char* ArchiveFile = "C:\\Arch\\backup.kvr";
+
+struct ReplaceFault {
+    const char* name;
+    void (*arm)(test::FaultPlatform& fault);
+};
+
+class ReplaceFailure : public ArchiveRunTest, public testing::WithParamInterface<ReplaceFault> {};
+
+TEST_P(ReplaceFailure, KeepsTheOldArchive)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    firstRun();
+    const std::string before = bytesOf(Archive);
+    addFile("C:\\Docs\\b.txt", "beta");
+    test::FaultPlatform fault;
+    fault.install();
+    ui.onPump = [&] {
+        if (ui.lastLabel(ProgressLabel::File) == "Mise à jour de l'archive...")
+            GetParam().arm(fault);
+    };
+
+    const ArchiveResult r = run();
+
+    fault.reset();
+    EXPECT_FALSE(r.replaced);
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Opération annulée"});
+    EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
+    EXPECT_EQ(bytesOf(Archive), before);
+    const auto labels = ui.labelTexts(ProgressLabel::File);
+    EXPECT_EQ(std::vector<std::string>(labels.end() - 2, labels.end()),
+              (std::vector<std::string>{"Opération annulée", "Terminé"}));
+    expectNoTemporaries();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ReplaceFailure,
+    testing::Values(
+        ReplaceFault{"RenameFails", [](test::FaultPlatform& f) { f.holdExclusively(ArchiveFile); }},
+        ReplaceFault{"CopyCannotBeCreated",
+                     [](test::FaultPlatform& f) { f.failOpen("C:\\Arch\\~kvr*", OpenMode::Create); }},
+        ReplaceFault{"CopyDoesNotClose", [](test::FaultPlatform& f) { f.failClose("C:\\Arch\\~kvr*"); }},
+        ReplaceFault{"ArchiveIsReadOnly",
+                     [](test::FaultPlatform&) {
+                         platform().setAttributes(ArchiveFile, platform().attributes(ArchiveFile) | attr::ReadOnly);
+                     }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ArchiveRunTest, WorkFolderThatCannotTakeTheCopyChangesNothing)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    test::FaultPlatform fault;
+    fault.install();
+    fault.failOpen("C:\\Work\\", OpenMode::Create);
+
+    EXPECT_THROW(run(), Error);
+
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Opération annulée"});
+    EXPECT_FALSE(exists(Archive));
+    EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
+}
+
+TEST_F(ArchiveRunTest, ReloadHookReplacesTheBuiltInReload)
+{
+    addFile("C:\\Docs\\a.txt", "alpha");
+    int calls = 0;
+    const ArchiveResult r = ArchiveFiles(session, ui, [&] {
+        ++calls;
+        throw Error("ignored");
+    });
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(r.reloaded);
+    EXPECT_EQ(session.rows[0].icon, New);  // the hook did not load
+}
+
+}  // namespace
+}  // namespace kv

@@ -1,0 +1,105 @@
+#pragma once
+// A fixture for the catalog and archiving tests: C: over a fresh folder with
+// C:\Docs (the files), C:\Arch\backup.kvr (the archive) and C:\Work (the Work
+// folder), a French locale, a fixed clock, the recording Ui and helpers to
+// put files on disk as catalog rows.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/ArchiveFormat.h"
+#include "engine/Catalog.h"
+#include "engine/Session.h"
+#include "platform/Platform.h"
+#include "support/FaultPlatform.h"
+#include "support/RecordingUi.h"
+
+namespace kv::test {
+
+class EngineRunFixture : public testing::Test {
+protected:
+    static constexpr const char* Archive = "C:\\Arch\\backup.kvr";
+
+    void SetUp() override
+    {
+        drives.makeFolder("C:\\Docs");
+        drives.makeFolder("C:\\Arch");
+        drives.makeFolder("C:\\Work");
+        session.currentArchive = Archive;
+        session.workFolder = "C:\\Work\\";
+        session.separators = LocaleSeparators::french();
+        session.now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
+    }
+
+    // A row as the add operations make it (EntryStatus New, nothing stored).
+    static CatalogRow newRow(const std::string& fullPath, const std::string& type = "Document texte")
+    {
+        CatalogRow row;
+        const std::size_t cut = fullPath.rfind('\\');
+        row.caption = fullPath.substr(cut + 1);
+        row.sub[0] = fullPath.substr(0, cut + 1);
+        row.sub[4] = type;
+        row.icon = New;
+        return row;
+    }
+
+    // Writes the file and appends its row.
+    void addFile(const std::string& fullPath, const std::string& content)
+    {
+        drives.writeFile(fullPath, content);
+        session.rows.push_back(newRow(fullPath));
+    }
+
+    std::string bytesOf(const std::string& path) const { return drives.readFile(path); }
+    bool exists(const std::string& path) const { return platform().fileExists(path); }
+    void remove(const std::string& path) const { platform().removeFile(path); }
+
+    // The names in a folder of the drive, sorted.
+    std::vector<std::string> namesIn(const std::string& folder) const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(drives.hostPath(folder)))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    // Nothing but the archive in its folder and nothing in the Work folder.
+    void expectNoTemporaries() const
+    {
+        EXPECT_TRUE(namesIn("C:\\Work").empty());
+        const std::vector<std::string> arch = namesIn("C:\\Arch");
+        EXPECT_TRUE(arch.empty() || arch == std::vector<std::string>{"backup.kvr"});
+    }
+
+    // The entries of an archive with the raw bytes of each (record and payload).
+    struct RawEntry {
+        format::EntryRecord record;
+        std::string bytes;
+    };
+    std::vector<RawEntry> entriesOf(const std::string& archive) const
+    {
+        const std::string all = bytesOf(archive);
+        std::vector<RawEntry> entries;
+        std::size_t at = format::HeaderSize;
+        while (at + format::RecordSize <= all.size()) {
+            format::RecordBlock block;
+            std::copy_n(all.begin() + at, format::RecordSize, block.begin());
+            RawEntry e{format::decodeRecord(block), {}};
+            const std::size_t length = format::RecordSize + std::size_t(e.record.compressedSize);
+            e.bytes = all.substr(at, length);
+            entries.push_back(e);
+            at += length;
+        }
+        return entries;
+    }
+
+    TempDrives drives;
+    RecordingUi ui;
+    Session session;
+};
+
+}  // namespace kv::test
