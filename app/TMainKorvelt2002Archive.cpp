@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -29,6 +30,7 @@
 namespace kv {
 namespace {
 
+constexpr qint64 SyncIntervalMs = 500;
 constexpr const char* kChangedText = "Le contenue de la liste a changé,\rvoulez-vous archiver les changements ?";
 
 FileDialogRequest archiveDialog(const char* title) {
@@ -88,8 +90,15 @@ void TMainKorvelt2002::LoadArchive(bool interactive, QObject* sender) {
     HourGlass hourGlass;
     clearCatalog();
 
-    // The list shows the rows as they come in, each time the load lets events run.
-    ui_.setBeforeEvents([this] { model_->syncAppended(); });
+    // The list shows the rows as they come in, a few times a second: each
+    // announcement makes the view lay out every row it holds again.
+    QElapsedTimer sinceSync;
+    sinceSync.start();
+    ui_.setBeforeEvents([&] {
+        if (sinceSync.elapsed() < SyncIntervalMs) return;
+        model_->syncAppended();
+        sinceSync.restart();
+    });
     const LoadResult result = kv::LoadArchive(session_, ui_);
     ui_.setBeforeEvents({});
 

@@ -98,11 +98,15 @@ void TMainKorvelt2002::showCatalogSummary(int64_t totalSize) {
 }
 
 std::vector<std::size_t> TMainKorvelt2002::selectedRows() const {
+    // Read from the selection's ranges: whole-row selections of a large list
+    // are a few ranges, not one index per cell.
     std::vector<std::size_t> rows;
-    const QModelIndexList indexes = listView_->selectionModel()->selectedRows(0);
-    rows.reserve(static_cast<size_t>(indexes.size()));
-    for (const QModelIndex& index : indexes) rows.push_back(static_cast<size_t>(index.row()));
+    for (const QItemSelectionRange& range : listView_->selectionModel()->selection()) {
+        if (range.parent().isValid()) continue;
+        for (int row = range.top(); row <= range.bottom(); ++row) rows.push_back(static_cast<size_t>(row));
+    }
     std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 
