@@ -18,7 +18,7 @@ namespace {
 // stays crisp on a palette display; the high-colour set has gradients and
 // anti-aliased edges.
 class Artist {
-public:
+  public:
     Artist(QPainter& painter, bool highColour) : p(painter), hi(highColour) {}
 
     QPainter& p;
@@ -80,19 +80,21 @@ public:
         outline(QColor(128, 96, 0));
         p.setBrush(brush(yellow.darker(115), r));
         QPolygonF back;
-        back << QPointF(r.left(), r.top() + r.height() * 0.15) << QPointF(r.left() + r.width() * 0.35, r.top() + r.height() * 0.15)
-             << QPointF(r.left() + r.width() * 0.45, r.top() + r.height() * 0.3) << QPointF(r.right(), r.top() + r.height() * 0.3)
-             << r.bottomRight() << r.bottomLeft();
+        back << QPointF(r.left(), r.top() + r.height() * 0.15)
+             << QPointF(r.left() + r.width() * 0.35, r.top() + r.height() * 0.15)
+             << QPointF(r.left() + r.width() * 0.45, r.top() + r.height() * 0.3)
+             << QPointF(r.right(), r.top() + r.height() * 0.3) << r.bottomRight() << r.bottomLeft();
         p.drawPolygon(back);
         p.setBrush(brush(yellow, r));
         QPolygonF front;
         if (open)
             front << QPointF(r.left() + r.width() * 0.18, r.top() + r.height() * 0.45)
-                  << QPointF(r.right() + r.width() * 0.08, r.top() + r.height() * 0.45) << QPointF(r.right(), r.bottom())
-                  << r.bottomLeft();
+                  << QPointF(r.right() + r.width() * 0.08, r.top() + r.height() * 0.45)
+                  << QPointF(r.right(), r.bottom()) << r.bottomLeft();
         else
-            front << QPointF(r.left(), r.top() + r.height() * 0.42) << QPointF(r.right(), r.top() + r.height() * 0.42)
-                  << r.bottomRight() << r.bottomLeft();
+            front << QPointF(r.left(), r.top() + r.height() * 0.42)
+                  << QPointF(r.right(), r.top() + r.height() * 0.42) << r.bottomRight()
+                  << r.bottomLeft();
         p.drawPolygon(front);
     }
 
@@ -102,15 +104,17 @@ public:
         const qreal lid = r.height() * 0.28;
         outline(QColor(96, 56, 16));
         QPolygonF top;
-        top << QPointF(r.left() + r.width() * 0.12, r.top()) << QPointF(r.right() - r.width() * 0.12, r.top())
-            << QPointF(r.right(), r.top() + lid) << QPointF(r.left(), r.top() + lid);
+        top << QPointF(r.left() + r.width() * 0.12, r.top())
+            << QPointF(r.right() - r.width() * 0.12, r.top()) << QPointF(r.right(), r.top() + lid)
+            << QPointF(r.left(), r.top() + lid);
         p.setBrush(brush(brown.lighter(120), r));
         p.drawPolygon(top);
         QRectF front(r.left(), r.top() + lid, r.width(), r.height() - lid);
         p.setBrush(brush(brown, front));
         p.drawRect(front);
         outline(QColor(240, 220, 160), 2.0);
-        p.drawLine(QPointF(r.center().x(), r.top() + 1), QPointF(r.center().x(), r.top() + lid + front.height() * 0.4));
+        p.drawLine(QPointF(r.center().x(), r.top() + 1),
+                   QPointF(r.center().x(), r.top() + lid + front.height() * 0.4));
     }
 
     // A thick arrow from a to b.
@@ -124,9 +128,11 @@ public:
         const QPointF n(-uy, ux);
         QPolygonF shape;
         const qreal w = width / 2;
-        shape << QPointF(a.x() + n.x() * w, a.y() + n.y() * w) << QPointF(base.x() + n.x() * w, base.y() + n.y() * w)
+        shape << QPointF(a.x() + n.x() * w, a.y() + n.y() * w)
+              << QPointF(base.x() + n.x() * w, base.y() + n.y() * w)
               << QPointF(base.x() + n.x() * head, base.y() + n.y() * head) << b
-              << QPointF(base.x() - n.x() * head, base.y() - n.y() * head) << QPointF(base.x() - n.x() * w, base.y() - n.y() * w)
+              << QPointF(base.x() - n.x() * head, base.y() - n.y() * head)
+              << QPointF(base.x() - n.x() * w, base.y() - n.y() * w)
               << QPointF(a.x() - n.x() * w, a.y() - n.y() * w);
         outline(c.darker(170), 1.2);
         p.setBrush(brush(c, shape.boundingRect()));
@@ -192,9 +198,12 @@ public:
 
     void bolt(const QRectF& r) {
         QPolygonF s;
-        s << QPointF(r.left() + r.width() * 0.6, r.top()) << QPointF(r.left(), r.top() + r.height() * 0.58)
-          << QPointF(r.left() + r.width() * 0.45, r.top() + r.height() * 0.58) << QPointF(r.left() + r.width() * 0.3, r.bottom())
-          << QPointF(r.right(), r.top() + r.height() * 0.38) << QPointF(r.left() + r.width() * 0.55, r.top() + r.height() * 0.38);
+        s << QPointF(r.left() + r.width() * 0.6, r.top())
+          << QPointF(r.left(), r.top() + r.height() * 0.58)
+          << QPointF(r.left() + r.width() * 0.45, r.top() + r.height() * 0.58)
+          << QPointF(r.left() + r.width() * 0.3, r.bottom())
+          << QPointF(r.right(), r.top() + r.height() * 0.38)
+          << QPointF(r.left() + r.width() * 0.55, r.top() + r.height() * 0.38);
         outline(QColor(128, 64, 0), 1.0);
         p.setBrush(brush(QColor(255, 220, 0), r));
         p.drawPolygon(s);
@@ -204,7 +213,8 @@ public:
         QPen handle = pen(QColor(96, 48, 16), radius * 0.55);
         handle.setCapStyle(Qt::RoundCap);
         p.setPen(handle);
-        p.drawLine(QPointF(c.x() + radius * 0.7, c.y() + radius * 0.7), QPointF(c.x() + radius * 1.7, c.y() + radius * 1.7));
+        p.drawLine(QPointF(c.x() + radius * 0.7, c.y() + radius * 0.7),
+                   QPointF(c.x() + radius * 1.7, c.y() + radius * 1.7));
         outline(QColor(40, 40, 40), radius * 0.28);
         const QRectF lens(c.x() - radius, c.y() - radius, 2 * radius, 2 * radius);
         p.setBrush(hi ? brush(QColor(170, 215, 255), lens) : QBrush(colour(QColor(0, 255, 255))));
@@ -220,13 +230,17 @@ public:
         p.setBrush(brush(QColor(0, 90, 200), screen));
         p.drawRect(screen);
         outline(QColor(255, 255, 255), 1.2);
-        p.drawLine(QPointF(screen.left() + 3, screen.top() + 4), QPointF(screen.right() - 6, screen.top() + 4));
-        p.drawLine(QPointF(screen.left() + 3, screen.top() + 8), QPointF(screen.right() - 3, screen.top() + 8));
-        p.drawLine(QPointF(screen.left() + 3, screen.top() + 12), QPointF(screen.right() - 9, screen.top() + 12));
+        p.drawLine(QPointF(screen.left() + 3, screen.top() + 4),
+                   QPointF(screen.right() - 6, screen.top() + 4));
+        p.drawLine(QPointF(screen.left() + 3, screen.top() + 8),
+                   QPointF(screen.right() - 3, screen.top() + 8));
+        p.drawLine(QPointF(screen.left() + 3, screen.top() + 12),
+                   QPointF(screen.right() - 9, screen.top() + 12));
         outline(QColor(48, 48, 48));
         p.setBrush(brush(QColor(160, 160, 160), r));
         p.drawRect(QRectF(r.center().x() - 3, frame.bottom(), 6, r.height() * 0.12));
-        p.drawRect(QRectF(r.left() + r.width() * 0.2, r.bottom() - r.height() * 0.12, r.width() * 0.6, r.height() * 0.12));
+        p.drawRect(QRectF(r.left() + r.width() * 0.2, r.bottom() - r.height() * 0.12,
+                          r.width() * 0.6, r.height() * 0.12));
     }
 
     void letterBadge(QPointF c, qreal radius, QColor fill, const QString& letter) {
@@ -236,10 +250,11 @@ public:
         font.setPixelSize(int(radius * 1.6));
         p.setFont(font);
         p.setPen(colour(Qt::white));
-        p.drawText(QRectF(c.x() - radius, c.y() - radius, 2 * radius, 2 * radius), Qt::AlignCenter, letter);
+        p.drawText(QRectF(c.x() - radius, c.y() - radius, 2 * radius, 2 * radius), Qt::AlignCenter,
+                   letter);
     }
 
-private:
+  private:
     static QColor nearestVga(QColor c) {
         static const std::array<QRgb, 16> vga = {
             qRgb(0, 0, 0),       qRgb(128, 0, 0),   qRgb(0, 128, 0),   qRgb(128, 128, 0),
@@ -362,7 +377,7 @@ const std::array<Drawing, TFormBitmap::ImageCount>& smallDrawings() {
             a.tick(QPointF(16, 16), 16, QColor(0, 128, 0), 4);
         },
         [](Artist& a) { a.folder(QRectF(2, 4, 28, 24), false); },  // 5 folder
-        [](Artist& a) {  // 6 drive
+        [](Artist& a) {                                            // 6 drive
             a.outline(QColor(48, 48, 48));
             a.p.setBrush(a.brush(QColor(180, 180, 180), QRectF(2, 10, 28, 14)));
             a.p.drawRoundedRect(QRectF(2, 10, 28, 14), 3, 3);
@@ -380,7 +395,7 @@ const std::array<Drawing, TFormBitmap::ImageCount>& smallDrawings() {
             a.star(QPointF(23, 9), 8, QColor(255, 200, 0));
         },
         [](Artist& a) { a.folder(QRectF(1, 5, 28, 23), true); },  // 9 open archive
-        [](Artist& a) {  // 10 save: a floppy disk
+        [](Artist& a) {                                           // 10 save: a floppy disk
             a.outline(QColor(0, 0, 64));
             a.p.setBrush(a.brush(QColor(30, 60, 160), QRectF(3, 3, 26, 26)));
             a.p.drawRect(QRectF(3, 3, 26, 26));
@@ -403,7 +418,7 @@ const std::array<Drawing, TFormBitmap::ImageCount>& smallDrawings() {
             a.p.drawLine(QPointF(20, 12), QPointF(20, 26));
         },
         [](Artist& a) { a.page(QRectF(5, 1, 22, 30), true); },  // 13 listing as text
-        [](Artist& a) {  // 14 print
+        [](Artist& a) {                                         // 14 print
             a.page(QRectF(9, 1, 14, 14));
             a.outline(QColor(48, 48, 48));
             a.p.setBrush(a.brush(QColor(170, 170, 170), QRectF(2, 12, 28, 12)));
@@ -417,10 +432,10 @@ const std::array<Drawing, TFormBitmap::ImageCount>& smallDrawings() {
             a.p.drawRect(QRectF(4, 2, 16, 28));
             a.arrow(QPointF(12, 16), QPointF(31, 16), QColor(220, 0, 0), 6);
         },
-        [](Artist& a) { a.magnifier(QPointF(13, 13), 9); },  // 16 search
+        [](Artist& a) { a.magnifier(QPointF(13, 13), 9); },                        // 16 search
         [](Artist& a) { a.sign(QPointF(16, 16), 26, QColor(0, 170, 0), true); },   // 17 add
         [](Artist& a) { a.sign(QPointF(16, 16), 26, QColor(220, 0, 0), false); },  // 18 remove
-        [](Artist& a) {  // 19 archive
+        [](Artist& a) {                                                            // 19 archive
             a.box(QRectF(3, 14, 26, 16));
             a.arrow(QPointF(16, 0), QPointF(16, 18), QColor(0, 160, 0), 7);
         },
@@ -433,7 +448,7 @@ const std::array<Drawing, TFormBitmap::ImageCount>& smallDrawings() {
             a.bolt(QRectF(17, 0, 14, 22));
         },
         [](Artist& a) { a.monitor(QRectF(1, 2, 30, 28)); },  // 22 preview
-        [](Artist& a) {  // 23 options: a gear
+        [](Artist& a) {                                      // 23 options: a gear
             QPainterPath teeth;
             for (int i = 0; i < 8; ++i) {
                 QTransform t;
@@ -452,8 +467,12 @@ const std::array<Drawing, TFormBitmap::ImageCount>& smallDrawings() {
             a.p.setBrush(a.brush(QColor(150, 150, 160), QRectF(0, 0, 32, 32)));
             a.p.drawPath(body.united(teeth).subtracted(hole));
         },
-        [](Artist& a) { a.letterBadge(QPointF(16, 16), 14, QColor(0, 90, 220), QStringLiteral("?")); },  // 24 help
-        [](Artist& a) { a.letterBadge(QPointF(16, 16), 14, QColor(0, 140, 140), QStringLiteral("i")); },  // 25 about
+        [](Artist& a) {
+            a.letterBadge(QPointF(16, 16), 14, QColor(0, 90, 220), QStringLiteral("?"));
+        },  // 24 help
+        [](Artist& a) {
+            a.letterBadge(QPointF(16, 16), 14, QColor(0, 140, 140), QStringLiteral("i"));
+        },               // 25 about
         [](Artist& a) {  // 26 move archive: a box and an arrow to the right
             a.box(QRectF(1, 10, 18, 18));
             a.arrow(QPointF(12, 16), QPointF(31, 16), QColor(0, 90, 220), 7);
@@ -482,14 +501,15 @@ const GlyphSets& glyphSets() {
 const QList<QPixmap>& smallPixmaps() {
     static const QList<QPixmap> pixmaps = [] {
         QList<QPixmap> list;
-        for (const Drawing& draw : smallDrawings()) list << render(TFormBitmap::SmallIconSize, true, draw);
+        for (const Drawing& draw : smallDrawings())
+            list << render(TFormBitmap::SmallIconSize, true, draw);
         return list;
     }();
     return pixmaps;
 }
 
-const char* const glyphNames[TFormBitmap::GlyphCount] = {"New",     "Open", "Arch",   "Self", "Extract",
-                                                         "Add",     "Dell", "Search", "Ecran"};
+const char* const glyphNames[TFormBitmap::GlyphCount] = {"New", "Open", "Arch",   "Self", "Extract",
+                                                         "Add", "Dell", "Search", "Ecran"};
 
 }  // namespace
 
@@ -534,8 +554,8 @@ QPixmap TFormBitmap::waitPicture() {
         a.p.drawRect(QRectF(5, 1, 22, 4));
         a.p.drawRect(QRectF(5, 27, 22, 4));
         QPolygonF glass;
-        glass << QPointF(8, 5) << QPointF(24, 5) << QPointF(17.5, 16) << QPointF(24, 27) << QPointF(8, 27)
-              << QPointF(14.5, 16);
+        glass << QPointF(8, 5) << QPointF(24, 5) << QPointF(17.5, 16) << QPointF(24, 27)
+              << QPointF(8, 27) << QPointF(14.5, 16);
         a.outline(QColor(0, 60, 120), 1.5);
         a.p.setBrush(QColor(220, 240, 255));
         a.p.drawPolygon(glass);
@@ -560,6 +580,8 @@ QPixmap TFormBitmap::aboutPicture() {
     return pixmap;
 }
 
-QPixmap TFormBitmap::folderGlyph() { return smallPixmap(ImageFolder); }
+QPixmap TFormBitmap::folderGlyph() {
+    return smallPixmap(ImageFolder);
+}
 
 }  // namespace kv

@@ -16,7 +16,7 @@
 namespace kv {
 
 class TFormBitmap {
-public:
+  public:
     // The nine toolbar pictures; each exists in two depths, 18 in all.
     enum Glyph {
         GlyphNew,      // ImageNew / ImageNewC         SpeedBNew

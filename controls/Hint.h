@@ -8,7 +8,9 @@
 
 namespace kv {
 
-inline QString hintShort(const QString& hint) { return hint.section(QLatin1Char('|'), 0, 0); }
+inline QString hintShort(const QString& hint) {
+    return hint.section(QLatin1Char('|'), 0, 0);
+}
 
 inline QString hintLong(const QString& hint) {
     const qsizetype bar = hint.indexOf(QLatin1Char('|'));

@@ -189,34 +189,34 @@ void TVX_Button::paintEvent(QPaintEvent*) {
     std::optional<QColor> frameColour;
 
     switch (look()) {
-    case Look::Down:
-        fill = downColor_;
-        if (border_) frameColour = borderColor_;
-        captionFont = downFont_;
-        captionColour = downFontColor_;
-        picture = imageDown_.isNull() ? image_ : imageDown_;
-        shift = a;
-        break;
-    case Look::Over:
-        fill = overColor_;
-        if (cadreOver_) {
-            if (enabled)
-                frameColour = cadreColor_;
-            else if (border_)
-                frameColour = borderColor_;
-        }
-        captionFont = enabled ? overFont_ : normalFont_;
-        captionColour = enabled ? overFontColor_ : normalFontColor_;
-        picture = (!imageOver_.isNull() && enabled) ? imageOver_ : image_;
-        shift = a;
-        break;
-    case Look::Normal:
-        fill = normalColor_;
-        if (border_) frameColour = borderColor_;
-        captionFont = normalFont_;
-        captionColour = normalFontColor_;
-        picture = image_;
-        break;
+        case Look::Down:
+            fill = downColor_;
+            if (border_) frameColour = borderColor_;
+            captionFont = downFont_;
+            captionColour = downFontColor_;
+            picture = imageDown_.isNull() ? image_ : imageDown_;
+            shift = a;
+            break;
+        case Look::Over:
+            fill = overColor_;
+            if (cadreOver_) {
+                if (enabled)
+                    frameColour = cadreColor_;
+                else if (border_)
+                    frameColour = borderColor_;
+            }
+            captionFont = enabled ? overFont_ : normalFont_;
+            captionColour = enabled ? overFontColor_ : normalFontColor_;
+            picture = (!imageOver_.isNull() && enabled) ? imageOver_ : image_;
+            shift = a;
+            break;
+        case Look::Normal:
+            fill = normalColor_;
+            if (border_) frameColour = borderColor_;
+            captionFont = normalFont_;
+            captionColour = normalFontColor_;
+            picture = image_;
+            break;
     }
 
     if (!transparent_) painter.fillRect(r, fill);
@@ -249,7 +249,8 @@ void TVX_Button::mousePressEvent(QMouseEvent* event) {
 }
 
 void TVX_Button::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
     if (event->button() == Qt::LeftButton) pressed_ = false;
     QWidget::mouseReleaseEvent(event);
     if (!click) return;

@@ -59,7 +59,7 @@ class TVX_Button : public QWidget {
     Q_PROPERTY(bool ShowHint READ showHint WRITE setShowHint)
     Q_PROPERTY(QString Hint READ hint WRITE setHint)
 
-public:
+  public:
     enum class Look { Normal, Over, Down };
 
     explicit TVX_Button(QWidget* parent = nullptr);
@@ -128,17 +128,17 @@ public:
 
     QSize sizeHint() const override { return QSize(75, 25); }
 
-signals:
+  signals:
     void clicked();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     void syncFromAction();
     void updateToolTip();
     void drawPicture(QPainter& painter, const QPixmap& picture, int shift) const;

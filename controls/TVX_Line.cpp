@@ -33,23 +33,23 @@ void TVX_Line::applyAlign() {
     const QRect area = parent->contentsRect();
     QRect g = geometry();
     switch (align_) {
-    case alNone:
-        return;
-    case alTop:
-        g = QRect(area.left(), area.top(), area.width(), height());
-        break;
-    case alBottom:
-        g = QRect(area.left(), area.bottom() + 1 - height(), area.width(), height());
-        break;
-    case alLeft:
-        g = QRect(area.left(), area.top(), width(), area.height());
-        break;
-    case alRight:
-        g = QRect(area.right() + 1 - width(), area.top(), width(), area.height());
-        break;
-    case alClient:
-        g = area;
-        break;
+        case alNone:
+            return;
+        case alTop:
+            g = QRect(area.left(), area.top(), area.width(), height());
+            break;
+        case alBottom:
+            g = QRect(area.left(), area.bottom() + 1 - height(), area.width(), height());
+            break;
+        case alLeft:
+            g = QRect(area.left(), area.top(), width(), area.height());
+            break;
+        case alRight:
+            g = QRect(area.right() + 1 - width(), area.top(), width(), area.height());
+            break;
+        case alClient:
+            g = area;
+            break;
     }
     setGeometry(g);
 }
@@ -66,24 +66,24 @@ void TVX_Line::paintEvent(QPaintEvent*) {
     const int w = width(), h = height();
     const QColor c = borderColor_;
     switch (borderShape_) {
-    case bsBox:
-        painter.fillRect(0, 0, w, 1, c);
-        painter.fillRect(0, h - 1, w, 1, c);
-        painter.fillRect(0, 0, 1, h, c);
-        painter.fillRect(w - 1, 0, 1, h, c);
-        break;
-    case bsTopLine:
-        painter.fillRect(0, 0, w, 1, c);
-        break;
-    case bsBottomLine:
-        painter.fillRect(0, h - 1, w, 1, c);
-        break;
-    case bsLeftLine:
-        painter.fillRect(0, 0, 1, h, c);
-        break;
-    case bsRightLine:
-        painter.fillRect(w - 1, 0, 1, h, c);
-        break;
+        case bsBox:
+            painter.fillRect(0, 0, w, 1, c);
+            painter.fillRect(0, h - 1, w, 1, c);
+            painter.fillRect(0, 0, 1, h, c);
+            painter.fillRect(w - 1, 0, 1, h, c);
+            break;
+        case bsTopLine:
+            painter.fillRect(0, 0, w, 1, c);
+            break;
+        case bsBottomLine:
+            painter.fillRect(0, h - 1, w, 1, c);
+            break;
+        case bsLeftLine:
+            painter.fillRect(0, 0, 1, h, c);
+            break;
+        case bsRightLine:
+            painter.fillRect(w - 1, 0, 1, h, c);
+            break;
     }
 }
 

@@ -13,18 +13,18 @@ namespace kv {
 
 class TVX_Line : public QWidget {
     Q_OBJECT
-public:
+  public:
     enum TBorder_Shape { bsBox, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine };
     Q_ENUM(TBorder_Shape)
     enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
     Q_ENUM(TAlign)
 
-private:
+  private:
     Q_PROPERTY(QColor BorderColor READ borderColor WRITE setBorderColor)
     Q_PROPERTY(TBorder_Shape BorderShape READ borderShape WRITE setBorderShape)
     Q_PROPERTY(TAlign Align READ align WRITE setAlign)
 
-public:
+  public:
     explicit TVX_Line(QWidget* parent = nullptr);
 
     QColor borderColor() const { return borderColor_; }
@@ -34,11 +34,11 @@ public:
     TAlign align() const { return align_; }
     void setAlign(TAlign value);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void applyAlign();
 
     QColor borderColor_{128, 128, 128};

@@ -11,7 +11,8 @@
 namespace kv {
 
 TAPropos::TAPropos(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("APropos"));
     setWindowTitle(QStringLiteral("A propos de ..."));
     setFont(formFont());

@@ -10,7 +10,7 @@ namespace kv {
 
 class TAPropos : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TAPropos(QWidget* parent = nullptr);
 };
 

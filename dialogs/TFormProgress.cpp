@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "controls/Centre.h"
 #include "controls/FormFont.h"
 #include "controls/Hint.h"
 
@@ -37,7 +38,8 @@ QProgressBar* makeBar(QWidget* parent, const char* name) {
 }  // namespace
 
 TFormProgress::TFormProgress(Ui& ui, QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint),
+    : QDialog(parent,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint),
       ui_(ui) {
     setObjectName(QStringLiteral("FormProgress"));
     setWindowTitle(QStringLiteral("Etat"));
@@ -52,7 +54,9 @@ TFormProgress::TFormProgress(Ui& ui, QWidget* parent)
     progressBar_ = makeBar(this, "ProgressBar");
 
     checkRecupeFile_ = new QCheckBox(
-        QStringLiteral("Ne pas conserver les fichiers qui n'existent plus à leurs emplacement d'origine"), this);
+        QStringLiteral(
+            "Ne pas conserver les fichiers qui n'existent plus à leurs emplacement d'origine"),
+        this);
     checkRecupeFile_->setObjectName(QStringLiteral("CheckRecupeFile"));
     checkRecupeFile_->setCursor(Qt::PointingHandCursor);
 
@@ -98,7 +102,8 @@ TFormProgress::TFormProgress(Ui& ui, QWidget* parent)
 void TFormProgress::prepare(int mode, int overallMaximum) {
     mode_ = mode;
     const bool archiving = mode == ModeArchive;
-    setWindowTitle(archiving ? QStringLiteral("Archivage des fichiers") : QStringLiteral("Restauration des fichiers"));
+    setWindowTitle(archiving ? QStringLiteral("Archivage des fichiers")
+                             : QStringLiteral("Restauration des fichiers"));
     setOverallRange(overallMaximum);
     progressBar_->setValue(0);
     progressBarFile_->setRange(0, 100);
@@ -109,7 +114,9 @@ void TFormProgress::prepare(int mode, int overallMaximum) {
     checkRecupeFile_->setVisible(archiving);
 }
 
-bool TFormProgress::checkRecupeFile() const { return checkRecupeFile_->isChecked(); }
+bool TFormProgress::checkRecupeFile() const {
+    return checkRecupeFile_->isChecked();
+}
 
 void TFormProgress::setLabelText(ProgressLabel label, const QString& text) {
     (label == ProgressLabel::File ? labelFile_ : labelPath_)->setText(text);
@@ -120,9 +127,13 @@ void TFormProgress::setOverallRange(int maximum) {
     progressBar_->setRange(0, maximum < 0 ? 0 : maximum);
 }
 
-void TFormProgress::setOverall(int value) { progressBar_->setValue(value); }
+void TFormProgress::setOverall(int value) {
+    progressBar_->setValue(value);
+}
 
-void TFormProgress::setFilePercent(int percent) { progressBarFile_->setValue(percent); }
+void TFormProgress::setFilePercent(int percent) {
+    progressBarFile_->setValue(percent);
+}
 
 void TFormProgress::ButtonDemarreClick() {
     if (running_) return;
@@ -144,8 +155,9 @@ void TFormProgress::ButtonDemarreClick() {
 }
 
 void TFormProgress::ButtonCancelClick() {
-    const Answer answer = ui_.message(MessageKind::Confirmation,
-                                      "Etes-vous sûr(e) de vouloir interrompre l'opération", Buttons::YesCancel);
+    const Answer answer =
+        ui_.message(MessageKind::Confirmation,
+                    "Etes-vous sûr(e) de vouloir interrompre l'opération", Buttons::YesCancel);
     if (answer == Answer::Cancel) return;
     cancelRequested_ = true;
     // During a run the dialog stays up until the run has stopped at its next
@@ -153,6 +165,13 @@ void TFormProgress::ButtonCancelClick() {
     if (!running_) done(QDialog::Rejected);
 }
 
-void TFormProgress::reject() { ButtonCancelClick(); }
+void TFormProgress::reject() {
+    ButtonCancelClick();
+}
+
+void TFormProgress::showEvent(QShowEvent* event) {
+    centreOnScreen(*this);
+    QDialog::showEvent(event);
+}
 
 }  // namespace kv

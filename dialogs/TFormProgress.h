@@ -33,7 +33,7 @@ namespace kv {
 
 class TFormProgress : public QDialog {
     Q_OBJECT
-public:
+  public:
     static constexpr int ModeArchive = 0;
     static constexpr int ModeRestore = 1;
     // Runs the operation of the given mode (0 or 1).
@@ -75,13 +75,16 @@ public:
     QPushButton* buttonDemarre() const { return buttonDemarre_; }
     QPushButton* buttonCancel() const { return buttonCancel_; }
 
-public slots:
+  public slots:
     void ButtonDemarreClick();
     void ButtonCancelClick();
     // Escape and closing the window ask the stop question.
     void reject() override;
 
-private:
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
     Ui& ui_;
     RunFunction run_;
     int mode_ = ModeArchive;

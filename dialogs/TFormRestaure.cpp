@@ -14,6 +14,7 @@
 
 #include "app/Chooser.h"
 #include "app/FormBitmap.h"
+#include "controls/Centre.h"
 #include "controls/FormFont.h"
 #include "controls/Hint.h"
 #include "util/ShellRoutines.h"
@@ -37,7 +38,9 @@ QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& text) {
 }  // namespace
 
 TFormRestaure::TFormRestaure(Ui& ui, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), ui_(ui) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      ui_(ui) {
     setObjectName(QStringLiteral("FormRestaure"));
     setWindowTitle(QStringLiteral("Extraction des fichiers KVR"));
     setFont(formFont());
@@ -46,7 +49,8 @@ TFormRestaure::TFormRestaure(Ui& ui, QWidget* parent)
     radioSelect_ = new QGroupBox(QStringLiteral(" Restaurer "), this);
     radioSelect_->setObjectName(QStringLiteral("RadioSelect"));
     radioAll_ = new QRadioButton(QStringLiteral("Tous les fichiers"), radioSelect_);
-    radioSelected_ = new QRadioButton(QStringLiteral("Le(s) fichier(s) sélectionné(s)"), radioSelect_);
+    radioSelected_ =
+        new QRadioButton(QStringLiteral("Le(s) fichier(s) sélectionné(s)"), radioSelect_);
     radioAll_->setChecked(true);
     auto* radios = new QVBoxLayout(radioSelect_);
     radios->setContentsMargins(8, 2, 8, 4);
@@ -54,7 +58,8 @@ TFormRestaure::TFormRestaure(Ui& ui, QWidget* parent)
     radios->addWidget(radioAll_);
     radios->addWidget(radioSelected_);
 
-    checkDir_ = makeCheck(this, "CheckDir", QStringLiteral("Restaurer les fichiers dans les dossiers d'origine"));
+    checkDir_ = makeCheck(this, "CheckDir",
+                          QStringLiteral("Restaurer les fichiers dans les dossiers d'origine"));
     auto* label1 = new QLabel(QStringLiteral("Chemin du dossier de restauration"), this);
     label1->setObjectName(QStringLiteral("Label1"));
 
@@ -73,7 +78,8 @@ TFormRestaure::TFormRestaure(Ui& ui, QWidget* parent)
     folderRow->addWidget(speedBDir_);
 
     checkArboresence_ =
-        makeCheck(this, "CheckArboresence", QStringLiteral("Créer l'arborescence d'origine dans ce dossier (conseillé)"));
+        makeCheck(this, "CheckArboresence",
+                  QStringLiteral("Créer l'arborescence d'origine dans ce dossier (conseillé)"));
     checkArboresence_->setChecked(true);
 
     auto* bevel = new QFrame(this);
@@ -126,9 +132,13 @@ void TFormRestaure::prepareSelection(bool anyRowSelected) {
     radioSelect_->setEnabled(anyRowSelected);
 }
 
-int TFormRestaure::selectionIndex() const { return radioSelected_->isChecked() ? 1 : 0; }
+int TFormRestaure::selectionIndex() const {
+    return radioSelected_->isChecked() ? 1 : 0;
+}
 
-void TFormRestaure::setSelectionIndex(int index) { (index == 1 ? radioSelected_ : radioAll_)->setChecked(true); }
+void TFormRestaure::setSelectionIndex(int index) {
+    (index == 1 ? radioSelected_ : radioAll_)->setChecked(true);
+}
 
 RestoreChoices TFormRestaure::choices() const {
     RestoreChoices choices;
@@ -139,7 +149,9 @@ RestoreChoices TFormRestaure::choices() const {
     return choices;
 }
 
-bool TFormRestaure::destinationMissing() const { return !checkDir_->isChecked() && editDir_->text().isEmpty(); }
+bool TFormRestaure::destinationMissing() const {
+    return !checkDir_->isChecked() && editDir_->text().isEmpty();
+}
 
 void TFormRestaure::CheckDirClick() {
     const bool toOrigin = checkDir_->isChecked();
@@ -149,7 +161,8 @@ void TFormRestaure::CheckDirClick() {
     // unticked, the window colour of a field the user fills.
     QPalette palette = editDir_->palette();
     const QPalette standard = QApplication::palette();
-    const QColor background = standard.color(QPalette::Active, toOrigin ? QPalette::Button : QPalette::Base);
+    const QColor background =
+        standard.color(QPalette::Active, toOrigin ? QPalette::Button : QPalette::Base);
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         palette.setColor(group, QPalette::Base, background);
     editDir_->setPalette(palette);
@@ -158,21 +171,29 @@ void TFormRestaure::CheckDirClick() {
 }
 
 void TFormRestaure::SpeedBDirClick() {
-    const std::optional<QString> chosen =
-        Chooser::instance().folder(this, QStringLiteral("Sélectionner un dossier de Restauration"), QString());
+    const std::optional<QString> chosen = Chooser::instance().folder(
+        this, QStringLiteral("Sélectionner un dossier de Restauration"), QString());
     if (!chosen) return;
     std::string folder = withBackslash(chosen->toStdString());
     // The Work folder is emptied by every run: restoring into it would lose files.
     const std::string work = workFolder_ ? workFolder_() : std::string();
     if (!work.empty() && text::equalNoCase(folder, withBackslash(work))) {
-        ui_.message(MessageKind::Information,
-                    "Le dossier temporaire est utilisé par Korvelt,\rsélectionnez un autre dossier s.v.p",
-                    Buttons::Ok);
+        ui_.message(
+            MessageKind::Information,
+            "Le dossier temporaire est utilisé par Korvelt,\rsélectionnez un autre dossier s.v.p",
+            Buttons::Ok);
         folder.clear();
     }
     editDir_->setText(QString::fromStdString(folder));
 }
 
-void TFormRestaure::ButtonHelpClick() { ShowHelpPage("restaure.htm", helpAvailable_, ui_); }
+void TFormRestaure::showEvent(QShowEvent* event) {
+    centreOnScreen(*this);
+    QDialog::showEvent(event);
+}
+
+void TFormRestaure::ButtonHelpClick() {
+    ShowHelpPage("restaure.htm", helpAvailable_, ui_);
+}
 
 }  // namespace kv

@@ -30,13 +30,15 @@ namespace kv {
 
 class TFormRestaure : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Messages (the Work folder clash, missing help) go through ui.
     explicit TFormRestaure(Ui& ui, QWidget* parent = nullptr);
 
     // Where the picker reads the current Work folder (the main window's
     // WorkFolder) at each choice.
-    void setWorkFolderSource(std::function<std::string()> source) { workFolder_ = std::move(source); }
+    void setWorkFolderSource(std::function<std::string()> source) {
+        workFolder_ = std::move(source);
+    }
     // Whether the help pages exist (the main window's HelpAvailable).
     void setHelpAvailable(bool available) { helpAvailable_ = available; }
 
@@ -61,12 +63,15 @@ public:
     QToolButton* speedBDir() const { return speedBDir_; }
     QCheckBox* checkArboresence() const { return checkArboresence_; }
 
-public slots:
+  public slots:
     void CheckDirClick();
     void SpeedBDirClick();
     void ButtonHelpClick();
 
-private:
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
     Ui& ui_;
     std::function<std::string()> workFolder_;
     bool helpAvailable_ = false;

@@ -1,13 +1,12 @@
 #include "dialogs/TFormWait.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
 
 #include "app/FormBitmap.h"
+#include "controls/Centre.h"
 
 namespace kv {
 
@@ -55,10 +54,7 @@ TFormWait::TFormWait(QWidget* parent)
 
 void TFormWait::showWait(const QString& text) {
     labelWait_->setText(text);
-    if (!isVisible()) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
-    }
+    if (!isVisible()) centreOnScreen(*this);
     show();
     raise();
     repaint();

@@ -18,7 +18,7 @@ namespace kv {
 
 class TFormWait : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TFormWait(QWidget* parent = nullptr);
 
     // Sets LabelWait, shows the notice modelessly and repaints it at once.
@@ -30,15 +30,15 @@ public:
     QProgressBar* progressBar() const { return progressBar_; }
     QTimer* timer() const { return timer_; }
 
-public slots:
+  public slots:
     // One step of the bar (Timer1's tick).
     void Timer1Timer();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     QLabel* labelWait_;
     QProgressBar* progressBar_;
     QTimer* timer_;

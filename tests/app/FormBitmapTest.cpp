@@ -1,9 +1,10 @@
 // The picture holder: the eighteen toolbar pictures in their two depths, and
 // ImageList1 with four status icons that read apart.
 
+#include <gtest/gtest.h>
+
 #include <QImage>
 #include <QSet>
-#include <gtest/gtest.h>
 
 #include "app/FormBitmap.h"
 
@@ -23,11 +24,13 @@ TEST(FormBitmap, HoldsNineToolbarPicturesInTwoDepths) {
     for (int glyph = 0; glyph < TFormBitmap::GlyphCount; ++glyph) {
         for (bool high : {true, false}) {
             const QPixmap picture = TFormBitmap::toolbarGlyph(glyph, high);
-            const int side = high ? TFormBitmap::HighColourGlyphSize : TFormBitmap::LowColourGlyphSize;
+            const int side =
+                high ? TFormBitmap::HighColourGlyphSize : TFormBitmap::LowColourGlyphSize;
             ASSERT_EQ(picture.size(), QSize(side, side)) << glyph;
             const QImage image = picture.toImage();
             EXPECT_TRUE(drawsSomething(image)) << glyph;
-            distinct.insert(QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
+            distinct.insert(
+                QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
         }
     }
     EXPECT_EQ(distinct.size(), 2 * TFormBitmap::GlyphCount);
@@ -42,13 +45,16 @@ TEST(FormBitmap, TheSixteenColourSetUsesOnlyThePaletteAndNoBlending) {
         qRgb(128, 128, 128), qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(255, 255, 0),
         qRgb(0, 0, 255),     qRgb(255, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255)};
     for (int glyph = 0; glyph < TFormBitmap::GlyphCount; ++glyph) {
-        const QImage image = TFormBitmap::toolbarGlyph(glyph, false).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage image = TFormBitmap::toolbarGlyph(glyph, false)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32);
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x) {
                 const QRgb p = image.pixel(x, y);
                 if (qAlpha(p) == 0) continue;
                 ASSERT_EQ(qAlpha(p), 255) << "glyph " << glyph << " at " << x << "," << y;
-                ASSERT_TRUE(vga.contains(p | 0xFF000000)) << "glyph " << glyph << " at " << x << "," << y;
+                ASSERT_TRUE(vga.contains(p | 0xFF000000))
+                    << "glyph " << glyph << " at " << x << "," << y;
             }
     }
 }

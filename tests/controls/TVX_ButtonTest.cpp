@@ -1,6 +1,8 @@
 // The flat button: setters repaint only on change, the three looks and how
 // each paints, the margin rule of Image, hover, clicks and the action link.
 
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QEnterEvent>
@@ -8,7 +10,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <functional>
-#include <gtest/gtest.h>
 
 #include "controls/TVX_Button.h"
 
@@ -17,11 +18,11 @@ using kv::TVX_Button;
 namespace {
 
 class CountingButton : public TVX_Button {
-public:
+  public:
     using TVX_Button::TVX_Button;
     int paints = 0;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override {
         ++paints;
         TVX_Button::paintEvent(event);
@@ -54,7 +55,7 @@ void leave(QWidget& widget) {
 const QColor parentColour(10, 200, 10);
 
 class ButtonTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         parent.resize(120, 60);
         parent.setAutoFillBackground(true);
@@ -129,14 +130,17 @@ const QPixmap& picture() {
 INSTANTIATE_TEST_SUITE_P(
     EverySetter, ButtonSetters,
     ::testing::Values(
-        SetterCase{"Border", [](TVX_Button& b) { b.setBorder(false); }, [](TVX_Button& b) { b.setBorder(true); }},
+        SetterCase{"Border", [](TVX_Button& b) { b.setBorder(false); },
+                   [](TVX_Button& b) { b.setBorder(true); }},
         SetterCase{"BorderColor", [](TVX_Button& b) { b.setBorderColor(QColor(0, 0, 0)); },
                    [](TVX_Button& b) { b.setBorderColor(Qt::blue); }},
         SetterCase{"NormalColor", [](TVX_Button& b) { b.setNormalColor(QColor(128, 128, 128)); },
                    [](TVX_Button& b) { b.setNormalColor(Qt::yellow); }},
-        SetterCase{"NormalTextColor", [](TVX_Button& b) { b.setNormalTextColor(b.normalTextColor()); },
+        SetterCase{"NormalTextColor",
+                   [](TVX_Button& b) { b.setNormalTextColor(b.normalTextColor()); },
                    [](TVX_Button& b) { b.setNormalTextColor(otherFont); }},
-        SetterCase{"Down", [](TVX_Button& b) { b.setDown(false); }, [](TVX_Button& b) { b.setDown(true); }},
+        SetterCase{"Down", [](TVX_Button& b) { b.setDown(false); },
+                   [](TVX_Button& b) { b.setDown(true); }},
         SetterCase{"DownColor", [](TVX_Button& b) { b.setDownColor(QColor(128, 128, 128)); },
                    [](TVX_Button& b) { b.setDownColor(Qt::cyan); }},
         SetterCase{"OverTextColor", [](TVX_Button& b) { b.setOverTextColor(b.overTextColor()); },
@@ -145,14 +149,16 @@ INSTANTIATE_TEST_SUITE_P(
                    [](TVX_Button& b) { b.setCadreOver(false); }},
         SetterCase{"Caption", [](TVX_Button& b) { b.setCaption(QString()); },
                    [](TVX_Button& b) { b.setCaption(QStringLiteral("Fermer")); }},
-        SetterCase{"Margin", [](TVX_Button& b) { b.setMargin(10); }, [](TVX_Button& b) { b.setMargin(30); }},
+        SetterCase{"Margin", [](TVX_Button& b) { b.setMargin(10); },
+                   [](TVX_Button& b) { b.setMargin(30); }},
         SetterCase{"Enfoncement", [](TVX_Button& b) { b.setEnfoncement(false); },
                    [](TVX_Button& b) { b.setEnfoncement(true); }},
         SetterCase{"Image", [](TVX_Button& b) { b.setImage(QPixmap()); },
                    [](TVX_Button& b) { b.setImage(picture()); }},
         SetterCase{"ImageDown", [](TVX_Button& b) { b.setImageDown(QPixmap()); },
                    [](TVX_Button& b) { b.setImageDown(picture()); }},
-        SetterCase{"ImageLeft", [](TVX_Button& b) { b.setImageLeft(2); }, [](TVX_Button& b) { b.setImageLeft(5); }},
+        SetterCase{"ImageLeft", [](TVX_Button& b) { b.setImageLeft(2); },
+                   [](TVX_Button& b) { b.setImageLeft(5); }},
         SetterCase{"ImageMask", [](TVX_Button& b) { b.setImageMask(QColor(0, 0, 0)); },
                    [](TVX_Button& b) { b.setImageMask(Qt::white); }},
         SetterCase{"Transparent", [](TVX_Button& b) { b.setTransparent(false); },
@@ -181,11 +187,12 @@ TEST_P(ImageMargin, CaptionStartsRightOfThePicture) {
     EXPECT_EQ(button.margin(), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rule, ImageMargin,
-                         ::testing::Values(MarginCase{"Width16", 16, 2, 20}, MarginCase{"Empty", 0, 2, 2},
-                                           MarginCase{"WiderLeft", 16, 7, 25},
-                                           MarginCase{"WrapsToAByte", 300, 2, (300 + 2 + 2) & 0xFF}),
-                         [](const ::testing::TestParamInfo<MarginCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Rule, ImageMargin,
+    ::testing::Values(MarginCase{"Width16", 16, 2, 20}, MarginCase{"Empty", 0, 2, 2},
+                      MarginCase{"WiderLeft", 16, 7, 25},
+                      MarginCase{"WrapsToAByte", 300, 2, (300 + 2 + 2) & 0xFF}),
+    [](const ::testing::TestParamInfo<MarginCase>& info) { return std::string(info.param.name); });
 
 TEST(ImageMarginOrder, AMarginSetAfterThePictureWins) {
     TVX_Button button;
@@ -255,7 +262,7 @@ TEST_F(ButtonTest, DisabledUnderTheMouseUsesTheNormalFontPictureAndOnlyTheBorder
     enter(*button);  // the flag follows the mouse, enabled or not
     ASSERT_EQ(button->look(), TVX_Button::Look::Over);
     EXPECT_EQ(pixel(30, 2), QColor(Qt::cyan));
-    EXPECT_EQ(pixel(0, 0), QColor(Qt::cyan));  // CadreOver but no Border: no frame
+    EXPECT_EQ(pixel(0, 0), QColor(Qt::cyan));   // CadreOver but no Border: no frame
     EXPECT_EQ(pixel(3, 12), QColor(Qt::blue));  // the plain Image
     const QImage image = parent.grab().toImage().copy(button->geometry());
     bool normalInk = false, overInk = false;

@@ -1,10 +1,11 @@
 // The line control: exactly the pixels of its shape, nothing else, repaints
 // only on change, and Align keeps it on its parent's edge.
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QTest>
 #include <functional>
-#include <gtest/gtest.h>
 
 #include "controls/TVX_Line.h"
 
@@ -16,11 +17,11 @@ const QColor parentColour(10, 200, 10);
 const QColor lineColour(200, 0, 0);
 
 class CountingLine : public TVX_Line {
-public:
+  public:
     using TVX_Line::TVX_Line;
     int paints = 0;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override {
         ++paints;
         TVX_Line::paintEvent(event);
@@ -62,11 +63,16 @@ TEST_P(LineShapes, PaintsOnlyItsEdge) {
 INSTANTIATE_TEST_SUITE_P(
     EveryShape, LineShapes,
     ::testing::Values(
-        ShapeCase{"Box", TVX_Line::bsBox, [](int x, int y, int w, int h) { return x == 0 || y == 0 || x == w - 1 || y == h - 1; }},
+        ShapeCase{"Box", TVX_Line::bsBox,
+                  [](int x, int y, int w, int h) {
+                      return x == 0 || y == 0 || x == w - 1 || y == h - 1;
+                  }},
         ShapeCase{"Top", TVX_Line::bsTopLine, [](int, int y, int, int) { return y == 0; }},
-        ShapeCase{"Bottom", TVX_Line::bsBottomLine, [](int, int y, int, int h) { return y == h - 1; }},
+        ShapeCase{"Bottom", TVX_Line::bsBottomLine,
+                  [](int, int y, int, int h) { return y == h - 1; }},
         ShapeCase{"Left", TVX_Line::bsLeftLine, [](int x, int, int, int) { return x == 0; }},
-        ShapeCase{"Right", TVX_Line::bsRightLine, [](int x, int, int w, int) { return x == w - 1; }}),
+        ShapeCase{"Right", TVX_Line::bsRightLine,
+                  [](int x, int, int w, int) { return x == w - 1; }}),
     [](const ::testing::TestParamInfo<ShapeCase>& info) { return std::string(info.param.name); });
 
 TEST(Line, StartsAsAGreyBoxAndRepaintsOnlyOnChange) {

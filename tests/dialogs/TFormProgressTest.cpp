@@ -1,12 +1,13 @@
 // The progress dialog: how it is prepared for each mode, the start button and
 // the run it calls, the stop question from the button, Escape and closing.
 
+#include <gtest/gtest.h>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
-#include <gtest/gtest.h>
 #include <stdexcept>
 
 #include "dialogs/TFormProgress.h"
@@ -21,7 +22,7 @@ namespace {
 const char* const stopQuestion = "Etes-vous sûr(e) de vouloir interrompre l'opération";
 
 class ProgressTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dialog.setRunFunction([this](int mode) {
             modes.push_back(mode);

@@ -2,6 +2,8 @@
 // the folder picker (through a scripted chooser), the Work folder refusal, the
 // selection group and the values it hands to the restore run.
 
+#include <gtest/gtest.h>
+
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -9,7 +11,6 @@
 #include <QTest>
 #include <QToolButton>
 #include <deque>
-#include <gtest/gtest.h>
 
 #include "app/Chooser.h"
 #include "dialogs/TFormRestaure.h"
@@ -20,25 +21,31 @@ using kv::TFormRestaure;
 namespace {
 
 class FolderChooser : public kv::Chooser {
-public:
-    std::optional<QString> openFile(QWidget*, const kv::FileDialogRequest&) override { return std::nullopt; }
-    std::optional<QString> saveFile(QWidget*, const kv::FileDialogRequest&) override { return std::nullopt; }
-    std::optional<QString> folder(QWidget*, const QString& title, const QString& initialFolder) override {
+  public:
+    std::optional<QString> openFile(QWidget*, const kv::FileDialogRequest&) override {
+        return std::nullopt;
+    }
+    std::optional<QString> saveFile(QWidget*, const kv::FileDialogRequest&) override {
+        return std::nullopt;
+    }
+    std::optional<QString> folder(QWidget*, const QString& title,
+                                  const QString& initialFolder) override {
         titles.push_back(title);
         initialFolders.push_back(initialFolder);
         if (answers.empty()) return std::nullopt;
-        auto answer = answers.front();
+        const QString answer = answers.front();
         answers.pop_front();
+        if (answer.isEmpty()) return std::nullopt;
         return answer;
     }
 
-    std::deque<std::optional<QString>> answers;
+    std::deque<QString> answers;  // an empty answer cancels the picker
     std::vector<QString> titles;
     std::vector<QString> initialFolders;
 };
 
 class RestaureTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         kv::Chooser::install(&chooser);
         dialog.setWorkFolderSource([this] { return workFolder; });
@@ -46,9 +53,9 @@ protected:
     void TearDown() override { kv::Chooser::install(nullptr); }
 
     // Unticks CheckDir and picks a folder through the folder button.
-    void choose(std::optional<QString> answer) {
+    void choose(const QString& answer) {
         dialog.checkDir()->setChecked(false);
-        chooser.answers.push_back(std::move(answer));
+        chooser.answers.push_back(answer);
         QTest::mouseClick(dialog.speedBDir(), Qt::LeftButton);
     }
 
@@ -81,7 +88,8 @@ TEST_F(RestaureTest, UntickingEnablesTheFolderPartAndTickingAgainEmptiesIt) {
     dialog.checkDir()->setChecked(true);
     EXPECT_TRUE(dialog.editDir()->text().isEmpty());
     EXPECT_FALSE(dialog.editDir()->isEnabled());
-    EXPECT_EQ(dialog.editDir()->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Button));
+    EXPECT_EQ(dialog.editDir()->palette().color(QPalette::Base),
+              QApplication::palette().color(QPalette::Button));
     dialog.checkDir()->setChecked(false);
     EXPECT_TRUE(dialog.editDir()->text().isEmpty());
 }
@@ -96,7 +104,7 @@ TEST_F(RestaureTest, ThePickerIsAskedWithItsTitleAndNoStartingFolder) {
 
 TEST_F(RestaureTest, CancellingThePickerKeepsTheFolder) {
     choose(QStringLiteral("D:\\Sauve\\"));
-    choose(std::nullopt);
+    choose(QString());  // cancelled
     EXPECT_EQ(dialog.editDir()->text(), "D:\\Sauve\\");
     EXPECT_TRUE(ui.messages.empty());
 }
@@ -104,8 +112,10 @@ TEST_F(RestaureTest, CancellingThePickerKeepsTheFolder) {
 TEST_F(RestaureTest, TheWorkFolderIsRefusedInAnyLetterCase) {
     choose(QStringLiteral("D:\\Sauve\\"));
     choose(QStringLiteral("c:\\TEMP"));
-    ASSERT_EQ(ui.messageTexts(),
-              std::vector<std::string>{"Le dossier temporaire est utilisé par Korvelt,\rsélectionnez un autre dossier s.v.p"});
+    ASSERT_EQ(
+        ui.messageTexts(),
+        std::vector<std::string>{
+            "Le dossier temporaire est utilisé par Korvelt,\rsélectionnez un autre dossier s.v.p"});
     EXPECT_EQ(ui.messages[0].kind, kv::MessageKind::Information);
     EXPECT_TRUE(dialog.editDir()->text().isEmpty());
 
@@ -165,7 +175,8 @@ TEST_F(RestaureTest, OkAndCancelCloseWithTheirResults) {
 TEST_F(RestaureTest, HelpWithoutTheHelpPagesWarns) {
     dialog.setHelpAvailable(false);
     QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ButtonHelp")), Qt::LeftButton);
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Le fichier d'aide de Korvelt est introuvable"});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"Le fichier d'aide de Korvelt est introuvable"});
 }
 
 }  // namespace

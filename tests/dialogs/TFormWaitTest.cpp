@@ -1,11 +1,12 @@
 // The wait notice: its bar's cycle and the restart on each showing.
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "dialogs/TFormWait.h"
 
