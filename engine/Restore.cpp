@@ -57,7 +57,7 @@ private:
 // Moves the overall bar one step while it is below its maximum.
 class OverallBar {
 public:
-    OverallBar(Ui& ui, int maximum) : ui_(ui), maximum_(maximum)
+    OverallBar(Ui& ui, int maximum) : ui_(ui), maximum_(std::max(maximum, 0))
     {
         ui_.setOverallRange(maximum_);
         ui_.setOverall(0);

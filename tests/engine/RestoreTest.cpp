@@ -111,6 +111,30 @@ TEST_F(RestoreTest, DamagedPayloadLeavesTheExistingFileAsItWas)
     EXPECT_EQ(platform().find("C:\\Docs\\*.*", attr::AnyFile).size(), 2u);
 }
 
+TEST_F(RestoreTest, FullDiskOrUnreadableArchiveLeavesTheExistingFile)
+{
+    std::string noise(300000, '\0');
+    uint32_t seed = 17;
+    for (char& c : noise)
+        c = char((seed = seed * 1103515245 + 12345) >> 24);
+    archive({{"C:\\Docs\\", "big.txt", noise}});
+    platform().createDirectory("C:\\Docs");
+    test::writeWinFile("C:\\Docs\\big.txt", "old copy");
+    test::FaultPlatform faults;
+    faults.install();
+
+    faults.diskFullAfter("C:\\Docs\\", 100000);
+    EXPECT_EQ(restoreAll(RestoreChoices{}).failed, 1);
+    EXPECT_EQ(read("C:\\Docs\\big.txt"), "old copy");
+
+    faults.reset();
+    faults.failReadAfter(session.currentArchive, 5000);
+    EXPECT_EQ(restoreAll(RestoreChoices{}).failed, 1);
+    EXPECT_EQ(read("C:\\Docs\\big.txt"), "old copy");
+    EXPECT_EQ(platform().find("C:\\Docs\\*.*", attr::AnyFile).size(), 1u);
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>(2, "Impossible de décompresser le fichier < big.txt >"));
+}
+
 TEST_F(RestoreTest, PayloadRunningPastTheEndIsDamagedNotCopied)
 {
     HandEntry cut{"C:\\Docs\\", "cut.txt", "data"};

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/SelectionScript.h"
+#include "platform/Platform.h"
+#include "support/FaultPlatform.h"
+#include "util/Error.h"
 
 namespace kv {
 namespace {
@@ -58,6 +61,40 @@ TEST(SelectionScript, LineKinds)
     EXPECT_FALSE(splitFolderLine("C:\\MES DOCUMENTS\\lettre.doc"));
     // A wildcard without the "\*." sequence is a file line.
     EXPECT_FALSE(splitFolderLine("C:\\Docs\\a*.txt"));
+}
+
+TEST(SelectionScriptFile, WrittenWholeAndReadBack)
+{
+    test::TempDrives drives;
+    const std::string path = "C:\\Script\\sel.kvl";
+    drives.makeFolder("C:\\Script");
+    drives.writeFile(path, "old line that is much longer than what replaces it\r\n");
+
+    WriteSelectionScript(path, {"C:\\Été\\*.txt", "C:\\a.doc"});
+    EXPECT_EQ(drives.readFile(path), "C:\\\xC3\x89t\xC3\xA9\\*.txt\r\nC:\\a.doc\r\n");
+    EXPECT_EQ(ReadSelectionScript(path), (std::vector<std::string>{"C:\\Été\\*.txt", "C:\\a.doc"}));
+
+    WriteSelectionScript(path, {});
+    EXPECT_EQ(drives.readFile(path), "");
+    EXPECT_TRUE(ReadSelectionScript(path).empty());
+    // Only the script is left in the folder.
+    EXPECT_EQ(platform().find("C:\\Script\\*.*", attr::AnyFile).size(), 1u);
+
+    EXPECT_THROW(ReadSelectionScript("C:\\Script\\absent.kvl"), Error);
+}
+
+TEST(SelectionScriptFile, AFailedWriteKeepsTheOldScript)
+{
+    test::TempDrives drives;
+    const std::string path = "C:\\Script\\sel.kvl";
+    drives.writeFile(path, "C:\\keep.txt\r\n");
+    test::FaultPlatform faults;
+    faults.install();
+    faults.diskFullAfter("C:\\Script\\", 10);
+    EXPECT_THROW(WriteSelectionScript(path, {"C:\\a very long line that does not fit.txt"}), Error);
+    faults.reset();
+    EXPECT_EQ(drives.readFile(path), "C:\\keep.txt\r\n");
+    EXPECT_EQ(platform().find("C:\\Script\\*.*", attr::AnyFile).size(), 1u);
 }
 
 }  // namespace
