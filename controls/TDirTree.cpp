@@ -430,18 +430,24 @@ void TDirTree::setDirectory(const QString& value) {
     beginUpdate();
     path = path.toUpper();
     QTreeWidgetItem* found = nullptr;
-    for (int level = 1; level <= n; ++level) {
-        const QString part = qstr(PathToLevel(str(path), level));
-        QTreeWidgetItem* match = nullptr;
-        const int count = level == 1 ? topLevelItemCount() : found->childCount();
+    auto findLevel = [this](QTreeWidgetItem* parent, const QString& part, int level) -> QTreeWidgetItem* {
+        const int count = level == 1 ? topLevelItemCount() : parent->childCount();
         for (int i = 0; i < count; ++i) {
-            QTreeWidgetItem* node = level == 1 ? topLevelItem(i) : found->child(i);
+            QTreeWidgetItem* node = level == 1 ? topLevelItem(i) : parent->child(i);
             TDirEntry* entry = EntryOf(node);
             if (!entry) break;
-            if (QString::compare(entry->Path, part, Qt::CaseInsensitive) == 0) {
-                match = node;
-                break;
-            }
+            if (QString::compare(entry->Path, part, Qt::CaseInsensitive) == 0) return node;
+        }
+        return nullptr;
+    };
+    for (int level = 1; level <= n; ++level) {
+        const QString part = qstr(PathToLevel(str(path), level));
+        QTreeWidgetItem* match = findLevel(found, part, level);
+        if (!match && level > 1 && folderExists(part)) {
+            // The folder was made after its parent was listed: read the parent again.
+            ResetNode(found);
+            ListChildren(found);
+            match = findLevel(found, part, level);
         }
         if (!match) {
             endUpdate();

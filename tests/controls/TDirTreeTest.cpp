@@ -190,6 +190,11 @@ TEST_F(DirTreeTest, NavigationAndItsFailures) {
     tree->setDirectory("D:\\Photos");
     EXPECT_EQ(tree->Directory(), QStringLiteral("C:\\DOCS\\LETTRES\\"));
 
+    // A folder made after its parent was listed is found all the same.
+    drives.makeFolder("C:\\Docs\\Nouveau");
+    tree->setDirectory("C:\\Docs\\Nouveau\\");
+    EXPECT_EQ(tree->Directory(), QStringLiteral("C:\\DOCS\\NOUVEAU\\"));
+
     // A missing folder: the root of the current drive.
     tree->setDirectory("C:\\Nowhere\\Else");
     EXPECT_EQ(tree->Directory(), QStringLiteral("C:\\"));
