@@ -40,15 +40,18 @@ namespace {
 
 constexpr std::size_t Chunk = 16384;
 
-double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
-double median(std::vector<double> v)
-{
+double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-double best(const std::vector<double>& v) { return v.empty() ? 0 : *std::min_element(v.begin(), v.end()); }
+double best(const std::vector<double>& v) {
+    return v.empty() ? 0 : *std::min_element(v.begin(), v.end());
+}
 
 struct Child {
     double seconds = 0;
@@ -57,17 +60,14 @@ struct Child {
 };
 
 // Runs argv with the extra environment, timing it and reading its peak RSS.
-Child runChild(const std::vector<std::string>& argv, const std::vector<std::string>& env)
-{
+Child runChild(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
     std::fflush(stdout);
     const auto start = Clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
-        for (const auto& e : env)
-            putenv(const_cast<char*>(e.c_str()));
+        for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
         std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         if (!getenv("KV_BENCH_VERBOSE")) {
             std::freopen("/dev/null", "w", stdout);
@@ -86,29 +86,24 @@ Child runChild(const std::vector<std::string>& argv, const std::vector<std::stri
     return c;
 }
 
-std::vector<fs::path> filesBelow(const fs::path& root)
-{
+std::vector<fs::path> filesBelow(const fs::path& root) {
     std::vector<fs::path> files;
     for (const auto& e : fs::recursive_directory_iterator(root))
-        if (e.is_regular_file())
-            files.push_back(e.path());
+        if (e.is_regular_file()) files.push_back(e.path());
     std::sort(files.begin(), files.end());
     return files;
 }
 
 // The bare archiving loop: for each file a 416-byte record, then one member.
-bool bareArchive(const std::vector<fs::path>& files, const fs::path& output)
-{
+bool bareArchive(const std::vector<fs::path>& files, const fs::path& output) {
     FILE* out = std::fopen(output.c_str(), "wb");
-    if (!out)
-        return false;
+    if (!out) return false;
     static unsigned char inBuf[Chunk], outBuf[Chunk];
     std::vector<char> header(102, 0);
     std::fwrite(header.data(), 1, header.size(), out);
     for (const auto& file : files) {
         FILE* in = std::fopen(file.c_str(), "rb");
-        if (!in)
-            return false;
+        if (!in) return false;
         const long recordAt = std::ftell(out);
         std::vector<char> record(416, 0);
         std::fwrite(record.data(), 1, record.size(), out);
@@ -152,11 +147,9 @@ bool bareArchive(const std::vector<fs::path>& files, const fs::path& output)
 
 // The bare restore loop: walks an archive and inflates each payload into
 // root + the stored folder without its drive part.
-bool bareExtract(const fs::path& archive, const fs::path& root)
-{
+bool bareExtract(const fs::path& archive, const fs::path& root) {
     FILE* in = std::fopen(archive.c_str(), "rb");
-    if (!in)
-        return false;
+    if (!in) return false;
     static unsigned char inBuf[Chunk], outBuf[Chunk];
     std::fseek(in, 102, SEEK_SET);
     kv::format::RecordBlock block;
@@ -167,8 +160,7 @@ bool bareExtract(const fs::path& archive, const fs::path& root)
         const fs::path dir = root / folder;
         fs::create_directories(dir);
         FILE* out = std::fopen((dir / record.fileName).c_str(), "wb");
-        if (!out)
-            return false;
+        if (!out) return false;
         int64_t left = record.compressedSize - 10;
         std::fseek(in, 10, SEEK_CUR);
         z_stream z{};
@@ -177,8 +169,7 @@ bool bareExtract(const fs::path& archive, const fs::path& root)
         int r = Z_OK;
         while (r != Z_STREAM_END && left > 0) {
             const std::size_t n = std::fread(inBuf, 1, std::min<int64_t>(Chunk, left), in);
-            if (n == 0)
-                return false;
+            if (n == 0) return false;
             left -= int64_t(n);
             z.next_in = inBuf;
             z.avail_in = uInt(n);
@@ -186,8 +177,7 @@ bool bareExtract(const fs::path& archive, const fs::path& root)
                 z.next_out = outBuf;
                 z.avail_out = Chunk;
                 r = inflate(&z, Z_NO_FLUSH);
-                if (r < 0 && r != Z_BUF_ERROR)
-                    return false;
+                if (r < 0 && r != Z_BUF_ERROR) return false;
                 crc = crc32(crc, outBuf, uInt(Chunk - z.avail_out));
                 std::fwrite(outBuf, 1, Chunk - z.avail_out, out);
             } while (z.avail_out == 0 && r != Z_STREAM_END);
@@ -199,29 +189,27 @@ bool bareExtract(const fs::path& archive, const fs::path& root)
         unsigned char trailer[8] = {};
         std::fseek(in, -unread, SEEK_CUR);
         if (std::fread(trailer, 1, 8, in) != 8 ||
-            (uLong(trailer[0]) | uLong(trailer[1]) << 8 | uLong(trailer[2]) << 16 | uLong(trailer[3]) << 24) != crc)
+            (uLong(trailer[0]) | uLong(trailer[1]) << 8 | uLong(trailer[2]) << 16 |
+             uLong(trailer[3]) << 24) != crc)
             return false;
     }
     std::fclose(in);
     return true;
 }
 
-void makeFile(const fs::path& path, std::size_t size)
-{
+void makeFile(const fs::path& path, std::size_t size) {
     std::mt19937 rng(7);
     std::ofstream out(path, std::ios::binary);
     std::string block(1 << 20, '\0');
     for (std::size_t done = 0; done < size; done += block.size()) {
-        for (auto& c : block)
-            c = "sauvegarde archive fichier "[rng() % 27];
+        for (auto& c : block) c = "sauvegarde archive fichier "[rng() % 27];
         out.write(block.data(), std::streamsize(std::min(block.size(), size - done)));
     }
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 5) {
         std::fprintf(stderr, "usage: kv_bench_engine CORPUS WORK RUNS KVR\n");
         return 2;
@@ -236,14 +224,14 @@ int main(int argc, char** argv)
     const std::vector<std::string> env = {
         "KORVELT_DRIVES=X=" + corpus.parent_path().string() + ";W=" + work.string(),
         "TMPDIR=" + (work / "Temp").string()};
-    std::ofstream(work / "all.kvl", std::ios::binary) << "X:\\" << corpus.filename().string() << "\\*.*\r\n";
+    std::ofstream(work / "all.kvl", std::ios::binary)
+        << "X:\\" << corpus.filename().string() << "\\*.*\r\n";
 
     // KV_BENCH_ADDING_ONLY: only the adding measure (for quick checks).
     const bool addingOnly = std::getenv("KV_BENCH_ADDING_ONLY") != nullptr;
     const auto files = addingOnly ? std::vector<fs::path>{} : filesBelow(corpus);
     double total = 0;
-    for (const auto& f : files)
-        total += double(fs::file_size(f));
+    for (const auto& f : files) total += double(fs::file_size(f));
     std::printf("engine: %zu files, %.1f MB, %d runs\n", files.size(), total / 1e6, runs);
 
     std::vector<double> update, bareC, extract, bareD, tarGzip;
@@ -280,43 +268,53 @@ int main(int argc, char** argv)
         bareD.push_back(seconds(start));
 
         Child t = runChild({"/bin/sh", "-c",
-                            "tar -cf - -C '" + corpus.string() + "' . | gzip -6 > '" + (work / "t.tar.gz").string() + "'"},
+                            "tar -cf - -C '" + corpus.string() + "' . | gzip -6 > '" +
+                                (work / "t.tar.gz").string() + "'"},
                            {});
         tarGzip.push_back(t.seconds);
-        std::printf("  run %d: update %.2f s, bare deflate %.2f s, extract %.2f s, bare inflate %.2f s, tar|gzip %.2f s\n",
-                    run + 1, update.back(), bareC.back(), extract.back(), bareD.back(), tarGzip.back());
+        std::printf(
+            "  run %d: update %.2f s, bare deflate %.2f s, extract %.2f s, bare inflate %.2f s, "
+            "tar|gzip %.2f s\n",
+            run + 1, update.back(), bareC.back(), extract.back(), bareD.back(), tarGzip.back());
     }
     if (!addingOnly) {
-    std::printf("archive %.1f MB = %.1f%% of the corpus; bare loop's output %.1f MB\n",
-                double(fs::file_size(work / "a.kvr")) / 1e6, 100.0 * double(fs::file_size(work / "a.kvr")) / total,
-                double(fs::file_size(work / "bare.kvr")) / 1e6);
-    // On a shared machine the best of the runs is the steadiest figure.
-    std::printf("archiving: kvr update median %.2f s best %.2f s, bare deflate loop median %.2f s best %.2f s, "
-                "ratio of medians %.3f, of bests %.3f (target 1.15)\n",
-                median(update), best(update), median(bareC), best(bareC), median(update) / median(bareC),
-                best(update) / best(bareC));
-    std::printf("restore:   kvr extract median %.2f s best %.2f s, bare inflate loop median %.2f s best %.2f s, "
-                "ratio of medians %.3f, of bests %.3f (target 1.15)\n",
-                median(extract), best(extract), median(bareD), best(bareD), median(extract) / median(bareD),
-                best(extract) / best(bareD));
-    std::printf("reference median: tar -cf - | gzip -6 %.2f s (update / tar|gzip %.3f)\n", median(tarGzip),
-                median(update) / median(tarGzip));
+        std::printf("archive %.1f MB = %.1f%% of the corpus; bare loop's output %.1f MB\n",
+                    double(fs::file_size(work / "a.kvr")) / 1e6,
+                    100.0 * double(fs::file_size(work / "a.kvr")) / total,
+                    double(fs::file_size(work / "bare.kvr")) / 1e6);
+        // On a shared machine the best of the runs is the steadiest figure.
+        std::printf(
+            "archiving: kvr update median %.2f s best %.2f s, bare deflate loop median %.2f s best "
+            "%.2f s, "
+            "ratio of medians %.3f, of bests %.3f (target 1.15)\n",
+            median(update), best(update), median(bareC), best(bareC),
+            median(update) / median(bareC), best(update) / best(bareC));
+        std::printf(
+            "restore:   kvr extract median %.2f s best %.2f s, bare inflate loop median %.2f s "
+            "best %.2f s, "
+            "ratio of medians %.3f, of bests %.3f (target 1.15)\n",
+            median(extract), best(extract), median(bareD), best(bareD),
+            median(extract) / median(bareD), best(extract) / best(bareD));
+        std::printf("reference median: tar -cf - | gzip -6 %.2f s (update / tar|gzip %.3f)\n",
+                    median(tarGzip), median(update) / median(tarGzip));
 
-    // Peak memory: one file of 2 MB, then one of 256 MB.
-    for (std::size_t mb : {2u, 256u}) {
-        const fs::path dir = work / ("Mem" + std::to_string(mb));
-        fs::remove_all(dir);
-        fs::create_directories(dir / "in");
-        makeFile(dir / "in" / "one.txt", mb << 20);
-        std::ofstream(dir / "one.kvl", std::ios::binary)
-            << "W:\\Mem" << mb << "\\in\\one.txt\r\n";
-        const std::string base = "W:\\Mem" + std::to_string(mb) + "\\";
-        Child u = runChild({kvr, "update", base + "one.kvr", "--script", base + "one.kvl"}, env);
-        Child x = runChild({kvr, "extract", base + "one.kvr", "--to", base + "out"}, env);
-        std::printf("peak RSS, one file of %3zu MB: kvr update %ld KiB, kvr extract %ld KiB%s\n", mb, u.peakKiB,
-                    x.peakKiB, u.status || x.status ? " (a run failed)" : "");
-        fs::remove_all(dir);
-    }
+        // Peak memory: one file of 2 MB, then one of 256 MB.
+        for (std::size_t mb : {2u, 256u}) {
+            const fs::path dir = work / ("Mem" + std::to_string(mb));
+            fs::remove_all(dir);
+            fs::create_directories(dir / "in");
+            makeFile(dir / "in" / "one.txt", mb << 20);
+            std::ofstream(dir / "one.kvl", std::ios::binary)
+                << "W:\\Mem" << mb << "\\in\\one.txt\r\n";
+            const std::string base = "W:\\Mem" + std::to_string(mb) + "\\";
+            Child u =
+                runChild({kvr, "update", base + "one.kvr", "--script", base + "one.kvl"}, env);
+            Child x = runChild({kvr, "extract", base + "one.kvr", "--to", base + "out"}, env);
+            std::printf(
+                "peak RSS, one file of %3zu MB: kvr update %ld KiB, kvr extract %ld KiB%s\n", mb,
+                u.peakKiB, x.peakKiB, u.status || x.status ? " (a run failed)" : "");
+            fs::remove_all(dir);
+        }
     }
 
     // Adding a folder of 100,000 small files, in this process.
@@ -336,7 +334,9 @@ int main(int argc, char** argv)
     w.hostRoot = work.string();
     kv::setHostDriveMap({w});
     struct QuietUi : kv::Ui {
-        kv::Answer message(kv::MessageKind, const std::string&, kv::Buttons) override { return kv::Answer::Ok; }
+        kv::Answer message(kv::MessageKind, const std::string&, kv::Buttons) override {
+            return kv::Answer::Ok;
+        }
         void setLabel(kv::ProgressLabel, const std::string&) override {}
         void setOverallRange(int) override {}
         void setOverall(int) override {}
@@ -349,14 +349,15 @@ int main(int argc, char** argv)
     session.currentArchive = "W:\\a.kvr";
     auto typeName = [](const std::string& path) {
         const auto dot = path.rfind('.');
-        return dot == std::string::npos ? std::string("Fichier") : "Fichier " + path.substr(dot + 1);
+        return dot == std::string::npos ? std::string("Fichier")
+                                        : "Fichier " + path.substr(dot + 1);
     };
     for (const char* pass : {"into an empty catalog", "again, every file already listed"}) {
         const auto start = Clock::now();
         kv::AddOperation op(session, ui, typeName, {});
         kv::AddSelectionEntry(op, "W:\\Many\\*.*");
-        std::printf("adding 100,000 files %s: %.2f s, %d rows added, %zu rows (target 2 s)\n", pass, seconds(start),
-                    op.added, session.rows.size());
+        std::printf("adding 100,000 files %s: %.2f s, %d rows added, %zu rows (target 2 s)\n", pass,
+                    seconds(start), op.added, session.rows.size());
     }
     kv::resetHostDriveMap();
     return 0;

@@ -16,28 +16,23 @@ namespace {
 
 constexpr std::size_t TypeTextChars = 80;
 
-std::string firstChars(const std::string& utf8, std::size_t count)
-{
+std::string firstChars(const std::string& utf8, std::size_t count) {
     std::size_t pos = 0;
     for (std::size_t n = 0; pos < utf8.size() && n < count; ++n) {
         ++pos;
-        while (pos < utf8.size() && (static_cast<unsigned char>(utf8[pos]) & 0xC0) == 0x80)
-            ++pos;
+        while (pos < utf8.size() && (static_cast<unsigned char>(utf8[pos]) & 0xC0) == 0x80) ++pos;
     }
     return utf8.substr(0, pos);
 }
 
-std::string trimmed(const std::string& s)
-{
+std::string trimmed(const std::string& s) {
     std::size_t first = s.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
+    if (first == std::string::npos) return {};
     std::size_t last = s.find_last_not_of(" \t");
     return s.substr(first, last - first + 1);
 }
 
-void appendRow(AddOperation& op, const std::string& path, int64_t size, int32_t dosDate)
-{
+void appendRow(AddOperation& op, const std::string& path, int64_t size, int32_t dosDate) {
     const std::size_t slash = path.rfind('\\');
     CatalogRow row;
     row.caption = path.substr(slash + 1);
@@ -46,8 +41,7 @@ void appendRow(AddOperation& op, const std::string& path, int64_t size, int32_t 
     row.sub[1] = std::to_string(static_cast<int32_t>(static_cast<uint32_t>(size)));
     if (auto when = fromDosDateTime(dosDate))
         row.sub[3] = formatDateTime(*when, op.session.separators);
-    if (op.typeName)
-        row.sub[4] = firstChars(op.typeName(path), TypeTextChars);
+    if (op.typeName) row.sub[4] = firstChars(op.typeName(path), TypeTextChars);
     row.icon = New;
     op.session.rows.push_back(std::move(row));
     ++op.added;
@@ -55,102 +49,89 @@ void appendRow(AddOperation& op, const std::string& path, int64_t size, int32_t 
 
 }  // namespace
 
-KnownPaths::KnownPaths(const Catalog& rows)
-{
+KnownPaths::KnownPaths(const Catalog& rows) {
     keys_.reserve(rows.size() * 2);
-    for (const CatalogRow& row : rows)
-        keys_.insert(text::foldKey(row.fullPath()));
+    for (const CatalogRow& row : rows) keys_.insert(text::foldKey(row.fullPath()));
 }
 
-bool KnownPaths::contains(const std::string& path) const { return keys_.count(text::foldKey(path)) != 0; }
+bool KnownPaths::contains(const std::string& path) const {
+    return keys_.count(text::foldKey(path)) != 0;
+}
 
-bool KnownPaths::insert(const std::string& path) { return keys_.insert(text::foldKey(path)).second; }
+bool KnownPaths::insert(const std::string& path) {
+    return keys_.insert(text::foldKey(path)).second;
+}
 
 AddOperation::AddOperation(Session& s, Ui& u, TypeNameProvider t, NamePrompt a)
-    : session(s), ui(u), known(s.rows), typeName(std::move(t)), askName(std::move(a))
-{
-}
+    : session(s), ui(u), known(s.rows), typeName(std::move(t)), askName(std::move(a)) {}
 
 bool TakeInPath(AddOperation& op, std::string path, bool existenceTest, std::optional<int64_t> size,
-                std::optional<int32_t> dosDate)
-{
+                std::optional<int32_t> dosDate) {
     const std::size_t slash = path.rfind('\\');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (text::toStored(name).size() > MaxStoredNameBytes) {
         path = AskValidName(op, path);
-        if (path.empty())
-            return false;
+        if (path.empty()) return false;
         size.reset();
         dosDate.reset();
     }
-    if (text::equalNoCase(path, op.session.currentArchive))
-        return false;
-    if (!op.known.insert(path))
-        return false;
-    if (existenceTest && !platform().fileExists(path))
-        return false;
+    if (text::equalNoCase(path, op.session.currentArchive)) return false;
+    if (!op.known.insert(path)) return false;
+    if (existenceTest && !platform().fileExists(path)) return false;
     appendRow(op, path, size ? *size : FileSizeOf(path),
               dosDate ? *dosDate : platform().lastWriteDos(path).value_or(0));
     return true;
 }
 
-void AddSelectionEntry(AddOperation& op, const std::string& line)
-{
-    if (isBlankLine(line))
-        return;
+void AddSelectionEntry(AddOperation& op, const std::string& line) {
+    if (isBlankLine(line)) return;
     auto folderLine = splitFolderLine(line);
     if (!folderLine) {
         TakeInPath(op, line, true);
         return;
     }
-    const std::string extension = folderLine->mask == "*.*" ? std::string("*.*") : folderLine->mask.substr(2);
+    const std::string extension =
+        folderLine->mask == "*.*" ? std::string("*.*") : folderLine->mask.substr(2);
     if (platform().directoryExists(folderLine->folder))
         ScanFolder(op, folderLine->folder, extension);
 }
 
-bool ScanFolder(AddOperation& op, std::string folder, const std::string& mask)
-{
+bool ScanFolder(AddOperation& op, std::string folder, const std::string& mask) {
     if (folder.empty()) {
         std::error_code error;
         auto current = std::filesystem::current_path(error);
         auto windows = error ? std::nullopt : platform().toWindows(current.string());
         folder = windows ? *windows : std::string(1, platform().currentDrive()) + ":\\";
     }
-    if (folder.back() != '\\')
-        folder += '\\';
+    if (folder.back() != '\\') folder += '\\';
     const std::string pattern = mask == "*.*" ? mask : "*." + mask;
     return WalkFolder(folder, pattern, [&op](const std::string& f, const FindEntry& e) {
         return AddFoundFile(op, f, e);
     });
 }
 
-bool WalkFolder(const std::string& folder, const std::string& pattern, const FoundFile& found)
-{
+bool WalkFolder(const std::string& folder, const std::string& pattern, const FoundFile& found) {
     // One listing of the folder serves both passes: its files that match the
     // pattern first, then the subfolders a folders-only listing would give
     // (neither hidden nor system), each in listing order.
     const std::vector<FindEntry> entries = platform().find(folder + "*.*", attr::AnyFile);
     const bool everyFile = pattern == "*.*" || pattern == "*";
     for (const FindEntry& entry : entries) {
-        if (entry.attributes & (attr::Directory | attr::VolumeId))
-            continue;
-        if (!everyFile && !wildcardMatch(pattern, entry.name))
-            continue;
-        if (!found(folder, entry))
-            return false;
+        if (entry.attributes & (attr::Directory | attr::VolumeId)) continue;
+        if (!everyFile && !wildcardMatch(pattern, entry.name)) continue;
+        if (!found(folder, entry)) return false;
     }
     for (const FindEntry& entry : entries) {
-        if (!(entry.attributes & attr::Directory) || (entry.attributes & (attr::Hidden | attr::System)) ||
-            entry.name == "." || entry.name == "..")
+        if (!(entry.attributes & attr::Directory) ||
+            (entry.attributes & (attr::Hidden | attr::System)) || entry.name == "." ||
+            entry.name == "..")
             continue;
-        if (!WalkFolder(folder + entry.name + '\\', pattern, found))
-            return false;
+        if (!WalkFolder(folder + entry.name + '\\', pattern, found)) return false;
     }
     return true;
 }
 
-bool AddFoundFile(AddOperation& op, const std::string& folder, const FindEntry& entry)
-{
+bool AddFoundFile(AddOperation& op, const std::string& folder, const FindEntry& entry) {
     op.ui.pump();
     try {
         TakeInPath(op, folder + entry.name, false, entry.size, entry.dosDateTime);
@@ -160,15 +141,12 @@ bool AddFoundFile(AddOperation& op, const std::string& folder, const FindEntry& 
     return op.ui.keepGoing();
 }
 
-std::string AskValidName(AddOperation& op, const std::string& path)
-{
-    if (!op.askName)
-        return {};
+std::string AskValidName(AddOperation& op, const std::string& path) {
+    if (!op.askName) return {};
     const std::size_t slash = path.rfind('\\');
     const std::string folder = path.substr(0, slash + 1);
     const std::string typed = trimmed(op.askName(path.substr(slash + 1)));
-    if (typed.empty())
-        return {};
+    if (typed.empty()) return {};
     const std::string renamed = folder + typed;
     return ShellRenameFile(path, renamed) ? renamed : std::string();
 }

@@ -29,7 +29,7 @@ using NamePrompt = std::function<std::string(const std::string& fileName)>;
 // Full paths taken in by one add operation, compared without regard to case.
 // Lookups and insertions take constant time on average (a hash of the folded path).
 class KnownPaths {
-public:
+  public:
     KnownPaths() = default;
     // Every row's full path.
     explicit KnownPaths(const Catalog& rows);
@@ -37,7 +37,8 @@ public:
     // Adds the path; false when it was already there.
     bool insert(const std::string& path);
     std::size_t size() const { return keys_.size(); }
-private:
+
+  private:
     std::unordered_set<std::string> keys_;
 };
 
@@ -47,10 +48,10 @@ struct AddOperation {
 
     Session& session;
     Ui& ui;
-    KnownPaths known;      // the rows present at the start, plus every path taken in
+    KnownPaths known;  // the rows present at the start, plus every path taken in
     TypeNameProvider typeName;
     NamePrompt askName;
-    int added = 0;         // rows appended by this operation
+    int added = 0;  // rows appended by this operation
 };
 
 // Longest file name that can be stored, in stored bytes.
@@ -63,7 +64,8 @@ constexpr std::size_t MaxStoredNameBytes = 100;
 // values when the caller has them from a listing; otherwise they are read from
 // the disk (FileSizeOf, the last-write time). True when a row was appended.
 bool TakeInPath(AddOperation& op, std::string path, bool existenceTest,
-                std::optional<int64_t> size = std::nullopt, std::optional<int32_t> dosDate = std::nullopt);
+                std::optional<int64_t> size = std::nullopt,
+                std::optional<int32_t> dosDate = std::nullopt);
 
 // One selection line: a file line is taken in with the existence test; a
 // folder line whose folder exists runs ScanFolder with the line's mask ("*.*"

@@ -13,71 +13,63 @@ namespace kv {
 namespace {
 
 // The first count characters (not bytes) of a UTF-8 text.
-std::string firstChars(const std::string& utf8, std::size_t count)
-{
+std::string firstChars(const std::string& utf8, std::size_t count) {
     std::size_t pos = 0;
     for (std::size_t n = 0; pos < utf8.size() && n < count; ++n) {
         ++pos;
-        while (pos < utf8.size() && (static_cast<unsigned char>(utf8[pos]) & 0xC0) == 0x80)
-            ++pos;
+        while (pos < utf8.size() && (static_cast<unsigned char>(utf8[pos]) & 0xC0) == 0x80) ++pos;
     }
     return utf8.substr(0, pos);
 }
 
-std::string fileNameOf(const std::string& path)
-{
+std::string fileNameOf(const std::string& path) {
     std::size_t slash = path.rfind('\\');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string withBackslash(std::string folder)
-{
-    if (!folder.empty() && folder.back() != '\\')
-        folder += '\\';
+std::string withBackslash(std::string folder) {
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
     return folder;
 }
 
 // Forwards the compression component's progress to the per-file bar while a
 // run is on, and puts the caller's handler back afterwards.
 class ProgressForwarding {
-public:
-    ProgressForwarding(TGzip& gzip, Ui& ui) : gzip_(gzip), saved_(gzip.OnProgress)
-    {
+  public:
+    ProgressForwarding(TGzip& gzip, Ui& ui) : gzip_(gzip), saved_(gzip.OnProgress) {
         gzip_.OnProgress = [&ui](TGzip& sender) {
             ui.setFilePercent(std::clamp(sender.Percent(), 0, 100));
             ui.pump();
         };
     }
     ~ProgressForwarding() { gzip_.OnProgress = saved_; }
-private:
+
+  private:
     TGzip& gzip_;
     std::function<void(TGzip&)> saved_;
 };
 
 // Moves the overall bar one step while it is below its maximum.
 class OverallBar {
-public:
-    OverallBar(Ui& ui, int maximum) : ui_(ui), maximum_(std::max(maximum, 0))
-    {
+  public:
+    OverallBar(Ui& ui, int maximum) : ui_(ui), maximum_(std::max(maximum, 0)) {
         ui_.setOverallRange(maximum_);
         ui_.setOverall(0);
     }
-    void step()
-    {
-        if (position_ < maximum_)
-            ui_.setOverall(++position_);
+    void step() {
+        if (position_ < maximum_) ui_.setOverall(++position_);
     }
-private:
+
+  private:
     Ui& ui_;
     int maximum_;
     int position_ = 0;
 };
 
 class RestoreRun {
-public:
+  public:
     RestoreRun(Session& session, const RestoreChoices& choices, Ui& ui)
-        : session_(session), ui_(ui), chosenFolder_(withBackslash(choices.folder))
-    {
+        : session_(session), ui_(ui), chosenFolder_(withBackslash(choices.folder)) {
         placement_ = choices.toOrigin ? format::Placement::Origin
                      : choices.tree   ? format::Placement::Tree
                                       : format::Placement::Flat;
@@ -85,8 +77,7 @@ public:
 
     // Restores the entry whose record was just read; the archive is
     // positioned at its payload.
-    void restoreEntry(File& archive, const format::EntryRecord& record, int64_t payloadStart)
-    {
+    void restoreEntry(File& archive, const format::EntryRecord& record, int64_t payloadStart) {
         auto folder = format::destinationFolder(record, placement_, chosenFolder_);
         if (!folder) {
             decompressFailed(record);
@@ -97,7 +88,8 @@ public:
 
         if (IsCdRomDrive(text::upper(folder->substr(0, 3)))) {
             ui_.message(MessageKind::Warning, "Impossible de restaurer le fichier < " + *folder +
-                                                  record.fileName + " >,\rsur un CDROM, choisissez un "
+                                                  record.fileName +
+                                                  " >,\rsur un CDROM, choisissez un "
                                                   "autre dossier de destination.");
             ui_.setLabel(ProgressLabel::File, "Opération annulée");
             ++outcome.failed;
@@ -116,11 +108,11 @@ public:
 
     RestoreOutcome outcome;
 
-private:
-    void decompressFailed(const format::EntryRecord& record)
-    {
-        ui_.message(MessageKind::Error,
-                    firstChars("Impossible de décompresser le fichier < " + record.fileName, 140) + " >");
+  private:
+    void decompressFailed(const format::EntryRecord& record) {
+        ui_.message(
+            MessageKind::Error,
+            firstChars("Impossible de décompresser le fichier < " + record.fileName, 140) + " >");
         ++outcome.failed;
     }
 
@@ -133,11 +125,9 @@ private:
 }  // namespace
 
 RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
-                            const std::vector<std::size_t>& selectedRows, Ui& ui)
-{
+                            const std::vector<std::size_t>& selectedRows, Ui& ui) {
     auto archive = platform().open(session.currentArchive, OpenMode::Read);
-    if (!archive)
-        throw Error("Impossible d'ouvrir l'archive < " + session.currentArchive + " >");
+    if (!archive) throw Error("Impossible d'ouvrir l'archive < " + session.currentArchive + " >");
     format::HeaderBlock header{};
     if (!format::readHeaderBlock(*archive, header) || !format::CheckSignature(header)) {
         ui.message(MessageKind::Error, format::IncompatibleMessage);
@@ -164,8 +154,7 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
     } else {
         std::vector<std::size_t> rows;
         for (std::size_t index : selectedRows)
-            if (index < session.rows.size())
-                rows.push_back(index);
+            if (index < session.rows.size()) rows.push_back(index);
         std::sort(rows.begin(), rows.end());
         rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
 

@@ -16,17 +16,17 @@ namespace kv {
 
 // The four choices of the restore dialog.
 struct RestoreChoices {
-    int selection = 0;         // RestoreSelection: 0 every entry, 1 the selected rows
-    bool toOrigin = true;      // RestoreToOrigin: back into the stored folders (wins over tree)
-    bool tree = true;          // RestoreTree: folder + stored folder without its drive part
-    std::string folder;        // RestoreFolder: the chosen folder (a backslash is added when missing)
+    int selection = 0;     // RestoreSelection: 0 every entry, 1 the selected rows
+    bool toOrigin = true;  // RestoreToOrigin: back into the stored folders (wins over tree)
+    bool tree = true;      // RestoreTree: folder + stored folder without its drive part
+    std::string folder;    // RestoreFolder: the chosen folder (a backslash is added when missing)
 };
 
 // What the run did, for callers that report a summary (kvr's exit status).
 struct RestoreOutcome {
-    int restored = 0;   // files written
-    int failed = 0;     // entries refused, damaged, not decompressed, or on a CD-ROM
-    int notFound = 0;   // selected rows never archived or whose entry belongs to another file
+    int restored = 0;      // files written
+    int failed = 0;        // entries refused, damaged, not decompressed, or on a CD-ROM
+    int notFound = 0;      // selected rows never archived or whose entry belongs to another file
     bool stopped = false;  // the stop button ended the run early
 };
 

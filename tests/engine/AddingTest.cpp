@@ -3,41 +3,40 @@
 #include "HandMadeArchive.h"
 #include "engine/Adding.h"
 #include "platform/Platform.h"
-#include "support/RecordingUi.h"
 #include "support/FaultPlatform.h"
+#include "support/RecordingUi.h"
 
 namespace kv {
 namespace {
 
 class AddingTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         session.currentArchive = "C:\\Root\\backup.kvr";
         session.separators = LocaleSeparators::french();
-        for (const char* folder : {"C:\\Root", "C:\\Root\\Sub", "C:\\Root\\Sub\\Deeper", "C:\\Root\\.hidden",
-                                   "C:\\Root\\Zed"})
+        for (const char* folder : {"C:\\Root", "C:\\Root\\Sub", "C:\\Root\\Sub\\Deeper",
+                                   "C:\\Root\\.hidden", "C:\\Root\\Zed"})
             platform().createDirectory(folder);
-        for (const char* file : {"C:\\Root\\b.txt", "C:\\Root\\a.doc", "C:\\Root\\.secret.txt",
-                                 "C:\\Root\\backup.kvr", "C:\\Root\\Sub\\c.txt", "C:\\Root\\Sub\\Deeper\\d.txt",
-                                 "C:\\Root\\.hidden\\no.txt", "C:\\Root\\Zed\\e.doc"})
+        for (const char* file :
+             {"C:\\Root\\b.txt", "C:\\Root\\a.doc", "C:\\Root\\.secret.txt", "C:\\Root\\backup.kvr",
+              "C:\\Root\\Sub\\c.txt", "C:\\Root\\Sub\\Deeper\\d.txt", "C:\\Root\\.hidden\\no.txt",
+              "C:\\Root\\Zed\\e.doc"})
             test::writeWinFile(file, "12345");
     }
 
-    AddOperation operation()
-    {
-        return AddOperation(session, ui, [](const std::string& path) { return "type of " + path.substr(path.size() - 3); },
-                            [this](const std::string& name) {
-                                asked.push_back(name);
-                                return answer;
-                            });
+    AddOperation operation() {
+        return AddOperation(
+            session, ui,
+            [](const std::string& path) { return "type of " + path.substr(path.size() - 3); },
+            [this](const std::string& name) {
+                asked.push_back(name);
+                return answer;
+            });
     }
 
-    std::vector<std::string> paths() const
-    {
+    std::vector<std::string> paths() const {
         std::vector<std::string> out;
-        for (const CatalogRow& row : session.rows)
-            out.push_back(row.fullPath());
+        for (const CatalogRow& row : session.rows) out.push_back(row.fullPath());
         return out;
     }
 
@@ -48,28 +47,27 @@ protected:
     std::string answer;
 };
 
-TEST_F(AddingTest, FolderLineTakesFilesFirstThenSubfoldersDepthFirst)
-{
+TEST_F(AddingTest, FolderLineTakesFilesFirstThenSubfoldersDepthFirst) {
     auto op = operation();
     AddSelectionEntry(op, "C:\\Root\\*.*");
     // Hidden files are taken, hidden folders not entered, the archive itself never listed.
-    EXPECT_EQ(paths(), (std::vector<std::string>{"C:\\Root\\.secret.txt", "C:\\Root\\a.doc", "C:\\Root\\b.txt",
-                                                 "C:\\Root\\Sub\\c.txt", "C:\\Root\\Sub\\Deeper\\d.txt",
-                                                 "C:\\Root\\Zed\\e.doc"}));
+    EXPECT_EQ(paths(),
+              (std::vector<std::string>{"C:\\Root\\.secret.txt", "C:\\Root\\a.doc",
+                                        "C:\\Root\\b.txt", "C:\\Root\\Sub\\c.txt",
+                                        "C:\\Root\\Sub\\Deeper\\d.txt", "C:\\Root\\Zed\\e.doc"}));
     EXPECT_EQ(op.added, 6);
     EXPECT_GE(ui.pumps, 6);
 }
 
-TEST_F(AddingTest, MaskFiltersFilesInEverySubfolder)
-{
+TEST_F(AddingTest, MaskFiltersFilesInEverySubfolder) {
     auto op = operation();
     AddSelectionEntry(op, "C:\\Root\\*.txt");
-    EXPECT_EQ(paths(), (std::vector<std::string>{"C:\\Root\\.secret.txt", "C:\\Root\\b.txt",
-                                                 "C:\\Root\\Sub\\c.txt", "C:\\Root\\Sub\\Deeper\\d.txt"}));
+    EXPECT_EQ(paths(),
+              (std::vector<std::string>{"C:\\Root\\.secret.txt", "C:\\Root\\b.txt",
+                                        "C:\\Root\\Sub\\c.txt", "C:\\Root\\Sub\\Deeper\\d.txt"}));
 }
 
-TEST_F(AddingTest, NewRowCarriesTheListingValues)
-{
+TEST_F(AddingTest, NewRowCarriesTheListingValues) {
     platform().setLastWriteDos("C:\\Root\\b.txt", *toDosDateTime({2024, 3, 9, 14, 5, 20}));
     auto op = operation();
     AddSelectionEntry(op, "C:\\Root\\b.txt");
@@ -77,11 +75,11 @@ TEST_F(AddingTest, NewRowCarriesTheListingValues)
     const CatalogRow& row = session.rows[0];
     EXPECT_EQ(row.icon, New);
     EXPECT_EQ(row.caption, "b.txt");
-    EXPECT_EQ(row.sub, (std::array<std::string, 6>{"C:\\Root\\", "5", "", "09/03/2024 14:05", "type of txt", ""}));
+    EXPECT_EQ(row.sub, (std::array<std::string, 6>{"C:\\Root\\", "5", "", "09/03/2024 14:05",
+                                                   "type of txt", ""}));
 }
 
-TEST_F(AddingTest, KnownPathsIgnoreCaseAndNothingIsListedTwice)
-{
+TEST_F(AddingTest, KnownPathsIgnoreCaseAndNothingIsListedTwice) {
     CatalogRow existing;
     existing.caption = "B.TXT";
     existing.sub[0] = "c:\\root\\";
@@ -102,8 +100,7 @@ TEST_F(AddingTest, KnownPathsIgnoreCaseAndNothingIsListedTwice)
     EXPECT_FALSE(accents.insert("c:\\éTÉ\\œUVRE.TXT"));
 }
 
-TEST_F(AddingTest, LongNamesAskForAShorterOneAndRenameTheFile)
-{
+TEST_F(AddingTest, LongNamesAskForAShorterOneAndRenameTheFile) {
     const std::string hundred(100, 'h');
     const std::string longer(101, 'l');
     test::writeWinFile("C:\\Root\\" + hundred, "x");
@@ -125,16 +122,14 @@ TEST_F(AddingTest, LongNamesAskForAShorterOneAndRenameTheFile)
 
     // Length counts stored bytes: 60 accented letters fit in 60 bytes.
     std::string accented;
-    for (int i = 0; i < 60; ++i)
-        accented += "é";
+    for (int i = 0; i < 60; ++i) accented += "é";
     test::writeWinFile("C:\\Root\\" + accented, "z");
     AddSelectionEntry(op, "C:\\Root\\" + accented);
     EXPECT_EQ(asked.size(), 2u);
     EXPECT_EQ(session.rows.back().caption, accented);
 }
 
-TEST_F(AddingTest, EscapeStopsTheWalkAtTheNextFile)
-{
+TEST_F(AddingTest, EscapeStopsTheWalkAtTheNextFile) {
     ui.onPump = [this] { ui.goOn = false; };
     auto op = operation();
     EXPECT_FALSE(ScanFolder(op, "C:\\Root", "*.*"));

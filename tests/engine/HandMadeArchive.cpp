@@ -7,19 +7,17 @@
 
 namespace kv::test {
 
-void writeWinFile(const std::string& path, const std::string& bytes)
-{
+void writeWinFile(const std::string& path, const std::string& bytes) {
     auto file = platform().open(path, OpenMode::Create);
-    if (!file || (!bytes.empty() && !file->write(bytes.data(), static_cast<int64_t>(bytes.size()))) ||
+    if (!file ||
+        (!bytes.empty() && !file->write(bytes.data(), static_cast<int64_t>(bytes.size()))) ||
         !file->close())
         throw std::runtime_error("cannot write " + path);
 }
 
-std::string readWinFile(const std::string& path)
-{
+std::string readWinFile(const std::string& path) {
     auto file = platform().open(path, OpenMode::Read);
-    if (!file)
-        throw std::runtime_error("cannot read " + path);
+    if (!file) throw std::runtime_error("cannot read " + path);
     std::string bytes;
     char buffer[65536];
     for (int64_t n; (n = file->read(buffer, sizeof buffer)) > 0;)
@@ -27,25 +25,24 @@ std::string readWinFile(const std::string& path)
     return bytes;
 }
 
-std::string gzipMember(const std::string& content, const std::string& scratchFolder)
-{
+std::string gzipMember(const std::string& content, const std::string& scratchFolder) {
     const std::string source = scratchFolder + "~hand.src";
     const std::string member = scratchFolder + "~hand.gz";
     writeWinFile(source, content);
     TGzip gzip = TGzip::designedGzip1();
     gzip.FileSource = source;
     gzip.FileDestination = member;
-    if (gzip.Compress() != 0)
-        throw std::runtime_error("compress failed");
+    if (gzip.Compress() != 0) throw std::runtime_error("compress failed");
     std::string bytes = readWinFile(member);
     platform().removeFile(source);
     platform().removeFile(member);
     return bytes;
 }
 
-std::vector<int64_t> writeHandArchive(const std::string& path, const std::vector<HandEntry>& entries,
-                                      const std::string& scratchFolder, const std::string& comment)
-{
+std::vector<int64_t> writeHandArchive(const std::string& path,
+                                      const std::vector<HandEntry>& entries,
+                                      const std::string& scratchFolder,
+                                      const std::string& comment) {
     format::Header header;
     header.comment = comment;
     auto block = format::encodeHeader(header);
@@ -53,8 +50,7 @@ std::vector<int64_t> writeHandArchive(const std::string& path, const std::vector
     std::vector<int64_t> offsets;
     for (const HandEntry& e : entries) {
         std::string payload = gzipMember(e.content, scratchFolder);
-        if (e.corruptPayload)
-            payload[10 + (payload.size() - 18) / 2] ^= 0x55;
+        if (e.corruptPayload) payload[10 + (payload.size() - 18) / 2] ^= 0x55;
         format::EntryRecord record;
         record.folder = e.folder;
         record.fileName = e.fileName;

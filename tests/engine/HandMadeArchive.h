@@ -16,9 +16,9 @@ namespace kv::test {
 struct HandEntry {
     HandEntry(std::string f, std::string n, std::string c)
         : folder(std::move(f)), fileName(std::move(n)), content(std::move(c)) {}
-    std::string folder;    // "C:\Docs\"
+    std::string folder;  // "C:\Docs\"
     std::string fileName;
-    std::string content;   // the file's bytes
+    std::string content;                    // the file's bytes
     std::optional<int32_t> compressedSize;  // stored instead of the payload's size
     bool corruptPayload = false;            // flip a byte in the middle of the deflate data
 };
@@ -28,8 +28,10 @@ std::string gzipMember(const std::string& content, const std::string& scratchFol
 
 // Writes an archive (Windows path) holding the entries in order; returns each
 // entry's offset. The payloads are made in scratchFolder.
-std::vector<int64_t> writeHandArchive(const std::string& path, const std::vector<HandEntry>& entries,
-                                      const std::string& scratchFolder, const std::string& comment = "");
+std::vector<int64_t> writeHandArchive(const std::string& path,
+                                      const std::vector<HandEntry>& entries,
+                                      const std::string& scratchFolder,
+                                      const std::string& comment = "");
 
 // Whole-file helpers over Windows paths (throw on failure).
 void writeWinFile(const std::string& path, const std::string& bytes);

@@ -4,8 +4,8 @@
 #include "engine/CatalogReader.h"
 #include "engine/Restore.h"
 #include "platform/Platform.h"
-#include "support/RecordingUi.h"
 #include "support/FaultPlatform.h"
+#include "support/RecordingUi.h"
 
 namespace kv {
 namespace {
@@ -13,9 +13,8 @@ namespace {
 using test::HandEntry;
 
 class RestoreTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         drives.add('D', DriveType::CdRom);
         drives.add('E');
         platform().createDirectory("C:\\Work");
@@ -23,18 +22,15 @@ protected:
         session.workFolder = "C:\\Work\\";
     }
 
-    std::vector<int64_t> archive(const std::vector<HandEntry>& entries)
-    {
+    std::vector<int64_t> archive(const std::vector<HandEntry>& entries) {
         return test::writeHandArchive(session.currentArchive, entries, "C:\\Work\\");
     }
 
-    RestoreOutcome restoreAll(RestoreChoices choices)
-    {
+    RestoreOutcome restoreAll(RestoreChoices choices) {
         return RestoreFiles(session, choices, {}, ui);
     }
 
-    static RestoreChoices toFolder(std::string folder, bool tree)
-    {
+    static RestoreChoices toFolder(std::string folder, bool tree) {
         return RestoreChoices{0, false, tree, std::move(folder)};
     }
 
@@ -46,9 +42,9 @@ protected:
     Session session;
 };
 
-TEST_F(RestoreTest, EveryEntryBackToItsStoredFolderCreatesTheFolders)
-{
-    archive({{"C:\\Docs\\Deep\\Er\\", "a.txt", "alpha"}, {"E:\\", "b.bin", std::string(70000, 'b')},
+TEST_F(RestoreTest, EveryEntryBackToItsStoredFolderCreatesTheFolders) {
+    archive({{"C:\\Docs\\Deep\\Er\\", "a.txt", "alpha"},
+             {"E:\\", "b.bin", std::string(70000, 'b')},
              {"C:\\Docs\\", "empty", ""}});
     auto outcome = restoreAll(RestoreChoices{});
 
@@ -60,29 +56,27 @@ TEST_F(RestoreTest, EveryEntryBackToItsStoredFolderCreatesTheFolders)
     EXPECT_EQ(ui.labelTexts(ProgressLabel::File),
               (std::vector<std::string>{"Fichier : a.txt", "Fichier : b.bin", "Fichier : empty"}));
     EXPECT_EQ(ui.labelTexts(ProgressLabel::Path),
-              (std::vector<std::string>{"Dossier : C:\\Docs\\Deep\\Er\\", "Dossier : E:\\", "Dossier : C:\\Docs\\"}));
+              (std::vector<std::string>{"Dossier : C:\\Docs\\Deep\\Er\\", "Dossier : E:\\",
+                                        "Dossier : C:\\Docs\\"}));
     // The payload temporary is gone and nothing else is left in the Work folder.
     EXPECT_TRUE(platform().find("C:\\Work\\*.*", attr::AnyFile).empty());
 }
 
-TEST_F(RestoreTest, TreeKeepsTheStoredFoldersBelowTheChosenOne)
-{
+TEST_F(RestoreTest, TreeKeepsTheStoredFoldersBelowTheChosenOne) {
     archive({{"E:\\Docs\\Sub\\", "a.txt", "one"}, {"C:\\Docs\\", "b.txt", "two"}});
     restoreAll(toFolder("C:\\Out", true));
     EXPECT_EQ(read("C:\\Out\\Docs\\Sub\\a.txt"), "one");
     EXPECT_EQ(read("C:\\Out\\Docs\\b.txt"), "two");
 }
 
-TEST_F(RestoreTest, FlatPutsEverythingInTheChosenFolderLaterEntriesWin)
-{
+TEST_F(RestoreTest, FlatPutsEverythingInTheChosenFolderLaterEntriesWin) {
     archive({{"C:\\A\\", "same.txt", "first"}, {"E:\\B\\", "same.txt", "second"}});
     restoreAll(toFolder("C:\\Out\\", false));
     EXPECT_EQ(read("C:\\Out\\same.txt"), "second");
     EXPECT_FALSE(platform().directoryExists("C:\\Out\\A"));
 }
 
-TEST_F(RestoreTest, ReplacesAReadOnlyFile)
-{
+TEST_F(RestoreTest, ReplacesAReadOnlyFile) {
     archive({{"C:\\Docs\\", "ro.txt", "new content"}});
     platform().createDirectory("C:\\Docs");
     test::writeWinFile("C:\\Docs\\ro.txt", "old");
@@ -93,8 +87,7 @@ TEST_F(RestoreTest, ReplacesAReadOnlyFile)
     EXPECT_EQ(platform().attributes("C:\\Docs\\ro.txt") & attr::ReadOnly, 0u);
 }
 
-TEST_F(RestoreTest, DamagedPayloadLeavesTheExistingFileAsItWas)
-{
+TEST_F(RestoreTest, DamagedPayloadLeavesTheExistingFileAsItWas) {
     HandEntry damaged{"C:\\Docs\\", "keep.txt", std::string(5000, 'n')};
     damaged.corruptPayload = true;
     archive({damaged, {"C:\\Docs\\", "next.txt", "after"}});
@@ -104,19 +97,18 @@ TEST_F(RestoreTest, DamagedPayloadLeavesTheExistingFileAsItWas)
     auto outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(read("C:\\Docs\\keep.txt"), "precious");
     EXPECT_EQ(read("C:\\Docs\\next.txt"), "after");
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Impossible de décompresser le fichier < keep.txt >"});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"Impossible de décompresser le fichier < keep.txt >"});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
     EXPECT_EQ(outcome.failed, 1);
     // No half-written temporary is left beside it.
     EXPECT_EQ(platform().find("C:\\Docs\\*.*", attr::AnyFile).size(), 2u);
 }
 
-TEST_F(RestoreTest, FullDiskOrUnreadableArchiveLeavesTheExistingFile)
-{
+TEST_F(RestoreTest, FullDiskOrUnreadableArchiveLeavesTheExistingFile) {
     std::string noise(300000, '\0');
     uint32_t seed = 17;
-    for (char& c : noise)
-        c = char((seed = seed * 1103515245 + 12345) >> 24);
+    for (char& c : noise) c = char((seed = seed * 1103515245 + 12345) >> 24);
     archive({{"C:\\Docs\\", "big.txt", noise}});
     platform().createDirectory("C:\\Docs");
     test::writeWinFile("C:\\Docs\\big.txt", "old copy");
@@ -132,23 +124,23 @@ TEST_F(RestoreTest, FullDiskOrUnreadableArchiveLeavesTheExistingFile)
     EXPECT_EQ(restoreAll(RestoreChoices{}).failed, 1);
     EXPECT_EQ(read("C:\\Docs\\big.txt"), "old copy");
     EXPECT_EQ(platform().find("C:\\Docs\\*.*", attr::AnyFile).size(), 1u);
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>(2, "Impossible de décompresser le fichier < big.txt >"));
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>(2, "Impossible de décompresser le fichier < big.txt >"));
 }
 
-TEST_F(RestoreTest, PayloadRunningPastTheEndIsDamagedNotCopied)
-{
+TEST_F(RestoreTest, PayloadRunningPastTheEndIsDamagedNotCopied) {
     HandEntry cut{"C:\\Docs\\", "cut.txt", "data"};
     cut.compressedSize = 1 << 30;
     archive({{"C:\\Docs\\", "ok.txt", "fine"}, cut});
     auto outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(read("C:\\Docs\\ok.txt"), "fine");
     EXPECT_FALSE(exists("C:\\Docs\\cut.txt"));
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Impossible de décompresser le fichier < cut.txt >"});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"Impossible de décompresser le fichier < cut.txt >"});
     EXPECT_EQ(outcome.restored, 1);
 }
 
-TEST_F(RestoreTest, EntriesThatWouldLeaveTheChosenFolderWriteNothing)
-{
+TEST_F(RestoreTest, EntriesThatWouldLeaveTheChosenFolderWriteNothing) {
     archive({{"C:\\Out\\..\\..\\", "escape1.txt", "x"},
              {"C:\\Docs\\", "..\\escape2.txt", "x"},
              {"C:\\Docs\\", "E:escape3.txt", "x"},
@@ -168,28 +160,27 @@ TEST_F(RestoreTest, EntriesThatWouldLeaveTheChosenFolderWriteNothing)
     EXPECT_EQ(ui.messages[0].text, "Impossible de décompresser le fichier < escape1.txt >");
 }
 
-TEST_F(RestoreTest, OriginRestoreNeedsADrivePath)
-{
+TEST_F(RestoreTest, OriginRestoreNeedsADrivePath) {
     archive({{"Docs\\", "nodrive.txt", "x"}, {"C:\\Docs\\", "ok.txt", "y"}});
     auto outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(outcome.restored, 1);
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Impossible de décompresser le fichier < nodrive.txt >"});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"Impossible de décompresser le fichier < nodrive.txt >"});
 }
 
-TEST_F(RestoreTest, CdRomDestinationIsRefusedPerEntry)
-{
+TEST_F(RestoreTest, CdRomDestinationIsRefusedPerEntry) {
     archive({{"C:\\Docs\\", "a.txt", "1"}, {"C:\\Docs\\", "b.txt", "2"}});
     restoreAll(toFolder("d:\\Out\\", false));
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Warning);
-    EXPECT_EQ(ui.messages[0].text, "Impossible de restaurer le fichier < d:\\Out\\a.txt >,\rsur un CDROM, "
-                                   "choisissez un autre dossier de destination.");
+    EXPECT_EQ(ui.messages[0].text,
+              "Impossible de restaurer le fichier < d:\\Out\\a.txt >,\rsur un CDROM, "
+              "choisissez un autre dossier de destination.");
     EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Opération annulée");
     EXPECT_FALSE(platform().directoryExists("D:\\Out"));
 }
 
-TEST_F(RestoreTest, IncompatibleArchiveRestoresNothing)
-{
+TEST_F(RestoreTest, IncompatibleArchiveRestoresNothing) {
     test::writeWinFile(session.currentArchive, std::string(102, 'x'));
     auto outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{format::IncompatibleMessage});
@@ -197,8 +188,7 @@ TEST_F(RestoreTest, IncompatibleArchiveRestoresNothing)
     EXPECT_EQ(outcome.restored, 0);
 }
 
-TEST_F(RestoreTest, StopLetsTheCurrentFileFinishAndEndsBeforeTheNext)
-{
+TEST_F(RestoreTest, StopLetsTheCurrentFileFinishAndEndsBeforeTheNext) {
     archive({{"C:\\A\\", "1.txt", "1"}, {"C:\\A\\", "2.txt", "2"}, {"C:\\A\\", "3.txt", "3"}});
     // The stop button is pressed while the first file is being restored.
     ui.onPump = [this] { ui.cancel = true; };
@@ -209,9 +199,9 @@ TEST_F(RestoreTest, StopLetsTheCurrentFileFinishAndEndsBeforeTheNext)
     EXPECT_EQ(outcome.restored, 1);
 }
 
-TEST_F(RestoreTest, SelectedRowsByTheirEntryOffsets)
-{
-    auto offsets = archive({{"C:\\S\\", "a.txt", "A"}, {"C:\\S\\", "b.txt", "B"}, {"C:\\S\\", "c.txt", "C"}});
+TEST_F(RestoreTest, SelectedRowsByTheirEntryOffsets) {
+    auto offsets =
+        archive({{"C:\\S\\", "a.txt", "A"}, {"C:\\S\\", "b.txt", "B"}, {"C:\\S\\", "c.txt", "C"}});
     auto row = [](std::string name, std::string offset) {
         CatalogRow r;
         r.caption = std::move(name);
@@ -219,10 +209,9 @@ TEST_F(RestoreTest, SelectedRowsByTheirEntryOffsets)
         r.sub[5] = std::move(offset);
         return r;
     };
-    session.rows = {row("a.txt", std::to_string(offsets[0])),  // not selected
-                    row("C.TXT", std::to_string(offsets[2])),
-                    row("new.txt", ""),                        // never archived
-                    row("b.txt", std::to_string(offsets[0]))}; // offset of another entry
+    session.rows = {row("a.txt", std::to_string(offsets[0])),                      // not selected
+                    row("C.TXT", std::to_string(offsets[2])), row("new.txt", ""),  // never archived
+                    row("b.txt", std::to_string(offsets[0]))};  // offset of another entry
     RestoreChoices choices{1, false, false, "C:\\Out\\"};
     auto outcome = RestoreFiles(session, choices, {3, 1, 2, 1}, ui);
 
@@ -231,14 +220,14 @@ TEST_F(RestoreTest, SelectedRowsByTheirEntryOffsets)
     EXPECT_EQ(read("C:\\Out\\c.txt"), "C");  // the stored name is used
     EXPECT_FALSE(exists("C:\\Out\\a.txt"));
     EXPECT_FALSE(exists("C:\\Out\\b.txt"));
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Le fichier < new.txt > ne se trouve pas dans l'archive"});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"Le fichier < new.txt > ne se trouve pas dans l'archive"});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Information);
     EXPECT_EQ(ui.overallRanges, std::vector<int>{3});
     EXPECT_EQ(ui.overallValues, (std::vector<int>{0, 1, 2, 3}));
 }
 
-TEST_F(RestoreTest, LongNamesAreCutInTheLabelAndTheMessage)
-{
+TEST_F(RestoreTest, LongNamesAreCutInTheLabelAndTheMessage) {
     HandEntry entry{"C:\\L\\", std::string(100, 'n'), "x"};
     entry.corruptPayload = true;
     archive({entry});

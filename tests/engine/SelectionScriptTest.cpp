@@ -16,8 +16,7 @@ struct ParseCase {
 
 class ParseSelectionScript : public testing::TestWithParam<ParseCase> {};
 
-TEST_P(ParseSelectionScript, GivesTheLinesInOrder)
-{
+TEST_P(ParseSelectionScript, GivesTheLinesInOrder) {
     EXPECT_EQ(parseSelectionScript(GetParam().bytes), GetParam().lines);
 }
 
@@ -28,25 +27,28 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"BareLf", "C:\\a.txt\nC:\\b.txt\n", {"C:\\a.txt", "C:\\b.txt"}},
         ParseCase{"BareCr", "C:\\a.txt\rC:\\b.txt\r", {"C:\\a.txt", "C:\\b.txt"}},
         ParseCase{"LastLineWithoutEnd", "C:\\a.txt\r\nC:\\b.txt", {"C:\\a.txt", "C:\\b.txt"}},
-        ParseCase{"MixedEnds", "C:\\a\rC:\\b\nC:\\c\r\nC:\\d", {"C:\\a", "C:\\b", "C:\\c", "C:\\d"}},
+        ParseCase{
+            "MixedEnds", "C:\\a\rC:\\b\nC:\\c\r\nC:\\d", {"C:\\a", "C:\\b", "C:\\c", "C:\\d"}},
         ParseCase{"BlankLinesNameNothing", "\r\n  \r\nC:\\a.txt\r\n\t\r\n\r\n", {"C:\\a.txt"}},
         ParseCase{"Empty", "", {}},
         ParseCase{"Duplicates", "C:\\a\r\nC:\\a\r\n", {"C:\\a", "C:\\a"}},
         ParseCase{"Windows1252", "C:\\caf\xE9.txt\r\n", {"C:\\caf\xC3\xA9.txt"}},
-        ParseCase{"Utf8", "C:\\caf\xC3\xA9.txt\r\nC:\\\xE2\x82\xAC.txt", {"C:\\caf\xC3\xA9.txt", "C:\\\xE2\x82\xAC.txt"}}),
+        ParseCase{"Utf8",
+                  "C:\\caf\xC3\xA9.txt\r\nC:\\\xE2\x82\xAC.txt",
+                  {"C:\\caf\xC3\xA9.txt", "C:\\\xE2\x82\xAC.txt"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SelectionScript, FormatEndsEveryLineWithCrLf)
-{
-    EXPECT_EQ(formatSelectionScript({"C:\\a.txt", "D:\\PROJETS\\*.htm"}), "C:\\a.txt\r\nD:\\PROJETS\\*.htm\r\n");
+TEST(SelectionScript, FormatEndsEveryLineWithCrLf) {
+    EXPECT_EQ(formatSelectionScript({"C:\\a.txt", "D:\\PROJETS\\*.htm"}),
+              "C:\\a.txt\r\nD:\\PROJETS\\*.htm\r\n");
     EXPECT_EQ(formatSelectionScript({}), "");
     // What the dialog writes reads back as the same list, in the same order.
-    std::vector<std::string> lines{"C:\\MES DOCUMENTS\\lettre.doc", "C:\\\xC3\xA9t\xC3\xA9\\*.*", "Z:\\x"};
+    std::vector<std::string> lines{"C:\\MES DOCUMENTS\\lettre.doc", "C:\\\xC3\xA9t\xC3\xA9\\*.*",
+                                   "Z:\\x"};
     EXPECT_EQ(parseSelectionScript(formatSelectionScript(lines)), lines);
 }
 
-TEST(SelectionScript, LineKinds)
-{
+TEST(SelectionScript, LineKinds) {
     auto folder = splitFolderLine("C:\\MES DOCUMENTS\\*.doc");
     ASSERT_TRUE(folder);
     EXPECT_EQ(folder->folder, "C:\\MES DOCUMENTS");
@@ -63,8 +65,7 @@ TEST(SelectionScript, LineKinds)
     EXPECT_FALSE(splitFolderLine("C:\\Docs\\a*.txt"));
 }
 
-TEST(SelectionScriptFile, WrittenWholeAndReadBack)
-{
+TEST(SelectionScriptFile, WrittenWholeAndReadBack) {
     test::TempDrives drives;
     const std::string path = "C:\\Script\\sel.kvl";
     drives.makeFolder("C:\\Script");
@@ -83,8 +84,7 @@ TEST(SelectionScriptFile, WrittenWholeAndReadBack)
     EXPECT_THROW(ReadSelectionScript("C:\\Script\\absent.kvl"), Error);
 }
 
-TEST(SelectionScriptFile, AFailedWriteKeepsTheOldScript)
-{
+TEST(SelectionScriptFile, AFailedWriteKeepsTheOldScript) {
     test::TempDrives drives;
     const std::string path = "C:\\Script\\sel.kvl";
     drives.writeFile(path, "C:\\keep.txt\r\n");

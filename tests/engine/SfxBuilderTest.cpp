@@ -1,21 +1,23 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include "HandMadeArchive.h"
 #include "engine/SfxBuilder.h"
 #include "platform/Platform.h"
-#include "support/RecordingUi.h"
 #include "support/FaultPlatform.h"
+#include "support/RecordingUi.h"
 
 namespace kv {
 namespace {
 
 class SfxBuilderTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        stub = std::string("\x7F" "ELF stub bytes", 15) + std::string(3000, '\x90');
+  protected:
+    void SetUp() override {
+        stub = std::string(
+                   "\x7F"
+                   "ELF stub bytes",
+                   15) +
+               std::string(3000, '\x90');
         test::writeWinFile("C:\\Korvelt\\sfx.bin", stub);
     }
 
@@ -24,8 +26,7 @@ protected:
     std::string stub;
 };
 
-TEST_F(SfxBuilderTest, StubThenArchiveThenTheStubSizeLittleEndian)
-{
+TEST_F(SfxBuilderTest, StubThenArchiveThenTheStubSizeLittleEndian) {
     const std::string archive = std::string("\x11[File Korvelt V1]", 18) + std::string(84, '\0');
     test::writeWinFile("C:\\empty.kvr", archive);
 
@@ -36,7 +37,8 @@ TEST_F(SfxBuilderTest, StubThenArchiveThenTheStubSizeLittleEndian)
     EXPECT_EQ(out.substr(0, s), stub);
     EXPECT_EQ(out.substr(s, 102), archive);
     EXPECT_EQ(out.substr(s + 102), std::string({char(s & 0xFF), char(s >> 8), 0, 0}));
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"L'archive auto-extractible a été construite avec succès."});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"L'archive auto-extractible a été construite avec succès."});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Information);
 
     struct stat info {};
@@ -49,27 +51,27 @@ TEST_F(SfxBuilderTest, StubThenArchiveThenTheStubSizeLittleEndian)
     EXPECT_EQ(test::readWinFile("C:\\out.exe"), out);
 }
 
-TEST_F(SfxBuilderTest, MissingStubWarnsAndWritesNothing)
-{
+TEST_F(SfxBuilderTest, MissingStubWarnsAndWritesNothing) {
     test::writeWinFile("C:\\a.kvr", std::string(102, '\0'));
     platform().removeFile("C:\\Korvelt\\sfx.bin");
     EXPECT_FALSE(BuildSelfExtractor("C:\\a.kvr", "C:\\out.exe", ui));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Warning);
-    EXPECT_EQ(ui.messages[0].text, "Impossible de créer une archive autoextractible,\rle fichier sfx.bin est "
-                                   "absent, réinstallez le programme\rafin de remédier à ce problème.");
+    EXPECT_EQ(ui.messages[0].text,
+              "Impossible de créer une archive autoextractible,\rle fichier sfx.bin est "
+              "absent, réinstallez le programme\rafin de remédier à ce problème.");
     EXPECT_FALSE(platform().fileExists("C:\\out.exe"));
 }
 
-TEST_F(SfxBuilderTest, NoArchiveDoesNothingAndAnUnwritableOutputFails)
-{
+TEST_F(SfxBuilderTest, NoArchiveDoesNothingAndAnUnwritableOutputFails) {
     EXPECT_FALSE(BuildSelfExtractor("", "C:\\out.exe", ui));
     EXPECT_FALSE(BuildSelfExtractor("C:\\absent.kvr", "C:\\out.exe", ui));
     EXPECT_TRUE(ui.messages.empty());
 
     test::writeWinFile("C:\\a.kvr", std::string(102, '\0'));
     EXPECT_FALSE(BuildSelfExtractor("C:\\a.kvr", "C:\\NoSuchFolder\\out.exe", ui));
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Impossible de créer l'archive autoextractible!"});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"Impossible de créer l'archive autoextractible!"});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
 }
 

@@ -24,21 +24,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& path)
-{
+std::string slurp(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-void spit(const fs::path& path, const std::string& bytes)
-{
+void spit(const fs::path& path, const std::string& bytes) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-std::string quote(const std::string& text) { return "'" + text + "'"; }
+std::string quote(const std::string& text) {
+    return "'" + text + "'";
+}
 
 struct Outcome {
     int status = -1;
@@ -46,8 +46,7 @@ struct Outcome {
 };
 
 // Every regular file below root, by path relative to it.
-std::map<std::string, std::string> treeOf(const fs::path& root)
-{
+std::map<std::string, std::string> treeOf(const fs::path& root) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(root))
         if (entry.is_regular_file())
@@ -56,9 +55,8 @@ std::map<std::string, std::string> treeOf(const fs::path& root)
 }
 
 class RoundTrip : public testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         const char* bin = std::getenv("KORVELT_BIN");
         ASSERT_NE(bin, nullptr);
         bin_ = bin;
@@ -70,8 +68,7 @@ protected:
         fs::remove_all(root_);
         fs::create_directories(root_ / "Temp");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         std::error_code ignored;
         for (const auto& e : fs::recursive_directory_iterator(root_, ignored))
             fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
@@ -80,15 +77,16 @@ protected:
 
     // A program with K: on the test folder, P: on the program folder, the
     // temporary folder in K:\Temp, started from the folder cwd (below root).
-    Outcome run(const std::string& program, const std::string& arguments, const std::string& cwd = "") const
-    {
+    Outcome run(const std::string& program, const std::string& arguments,
+                const std::string& cwd = "") const {
         const fs::path dir = root_ / cwd;
         fs::create_directories(dir);
-        const std::string command = "cd " + quote(dir.string()) + " && KORVELT_DRIVES=" +
-                                    quote("K=" + root_.string() + ";P=" + bin_.string()) +
-                                    " TMPDIR=" + quote((root_ / "Temp").string()) + " " + quote(program) +
-                                    " " + arguments + " >" + quote((root_ / "out.txt").string()) + " 2>" +
-                                    quote((root_ / "err.txt").string());
+        const std::string command =
+            "cd " + quote(dir.string()) +
+            " && KORVELT_DRIVES=" + quote("K=" + root_.string() + ";P=" + bin_.string()) +
+            " TMPDIR=" + quote((root_ / "Temp").string()) + " " + quote(program) + " " + arguments +
+            " >" + quote((root_ / "out.txt").string()) + " 2>" +
+            quote((root_ / "err.txt").string());
         Outcome r;
         const int raw = std::system(command.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -96,26 +94,30 @@ protected:
         r.err = slurp(root_ / "err.txt");
         return r;
     }
-    Outcome kvr(const std::string& arguments) const { return run((bin_ / "kvr").string(), arguments); }
+    Outcome kvr(const std::string& arguments) const {
+        return run((bin_ / "kvr").string(), arguments);
+    }
 
     // A few hundred files: empty ones, large ones, read-only and hidden ones,
     // accented names and one outside Windows-1252, nested folders; names repeat
     // across folders. A hidden folder is not walked by the adding rules.
-    void makeTree()
-    {
+    void makeTree() {
         std::mt19937 random(1234);
         auto bytes = [&random](std::size_t n, bool compressible) {
             std::string s(n, '\0');
             for (std::size_t i = 0; i < n; ++i)
-                s[i] = compressible ? "lorem ipsum dolor "[(i + random() % 3) % 18] : char(random());
+                s[i] =
+                    compressible ? "lorem ipsum dolor "[(i + random() % 3) % 18] : char(random());
             return s;
         };
         const fs::path src = root_ / "Src";
         for (int d = 0; d < 6; ++d)
             for (int s = 0; s < 4; ++s) {
-                fs::path folder = src / ("dossier" + std::to_string(d)) / ("sous" + std::to_string(s));
+                fs::path folder =
+                    src / ("dossier" + std::to_string(d)) / ("sous" + std::to_string(s));
                 for (int f = 0; f < 11; ++f)
-                    spit(folder / ("f" + std::to_string(f) + ".txt"), bytes(random() % 5000, f % 2 == 0));
+                    spit(folder / ("f" + std::to_string(f) + ".txt"),
+                         bytes(random() % 5000, f % 2 == 0));
                 spit(folder / "vide.dat", "");
             }
         spit(src / "gros.bin", bytes(3 << 20, false));
@@ -131,15 +133,13 @@ protected:
         spit(root_ / "s.kvl", "K:\\Src\\*.*\r\n");
     }
 
-    void updateNewArchive()
-    {
+    void updateNewArchive() {
         makeTree();
         Outcome r = kvr("update 'K:\\a.kvr' --script 'K:\\s.kvl'");
         ASSERT_EQ(r.status, 0) << r.err;
     }
 
-    std::map<std::string, std::string> expectedTree()
-    {
+    std::map<std::string, std::string> expectedTree() {
         auto files = treeOf(root_ / "Src");
         files.erase(".cache/not walked.txt");
         return files;
@@ -148,8 +148,7 @@ protected:
     fs::path bin_, root_;
 };
 
-TEST_F(RoundTrip, UpdateThenExtractWithTheTreeGivesEveryFileBack)
-{
+TEST_F(RoundTrip, UpdateThenExtractWithTheTreeGivesEveryFileBack) {
     updateNewArchive();
     const auto expected = expectedTree();
     ASSERT_GT(expected.size(), 260u);
@@ -163,8 +162,7 @@ TEST_F(RoundTrip, UpdateThenExtractWithTheTreeGivesEveryFileBack)
     EXPECT_EQ(treeOf(root_ / "Out").size(), expected.size());
 }
 
-TEST_F(RoundTrip, ExtractWithoutTheTreeLeavesTheLastOfEachName)
-{
+TEST_F(RoundTrip, ExtractWithoutTheTreeLeavesTheLastOfEachName) {
     updateNewArchive();
     Outcome list = kvr("list 'K:\\a.kvr'");
     ASSERT_EQ(list.status, 0);
@@ -177,8 +175,7 @@ TEST_F(RoundTrip, ExtractWithoutTheTreeLeavesTheLastOfEachName)
         std::string folder = rest.substr(0, rest.find(';'));
         std::string relative = folder.substr(3);
         for (char& c : relative)
-            if (c == '\\')
-                c = '/';
+            if (c == '\\') c = '/';
         expected[name] = slurp(root_ / relative / name);
     }
     Outcome r = kvr("extract 'K:\\a.kvr' --to 'K:\\Flat'");
@@ -186,22 +183,23 @@ TEST_F(RoundTrip, ExtractWithoutTheTreeLeavesTheLastOfEachName)
     EXPECT_EQ(treeOf(root_ / "Flat"), expected);
 }
 
-TEST_F(RoundTrip, ExtractOfChosenPathsOnly)
-{
+TEST_F(RoundTrip, ExtractOfChosenPathsOnly) {
     updateNewArchive();
-    Outcome r = kvr("extract 'K:\\a.kvr' --to 'K:\\One' 'k:\\src\\CAFÉ CRÈME.TXT' 'K:\\Src\\dossier1\\sous2\\f3.txt'");
+    Outcome r =
+        kvr("extract 'K:\\a.kvr' --to 'K:\\One' 'k:\\src\\CAFÉ CRÈME.TXT' "
+            "'K:\\Src\\dossier1\\sous2\\f3.txt'");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(treeOf(root_ / "One"),
-              (std::map<std::string, std::string>{{"café crème.txt", "crème brûlée"},
-                                                  {"f3.txt", slurp(root_ / "Src/dossier1/sous2/f3.txt")}}));
+    EXPECT_EQ(treeOf(root_ / "One"), (std::map<std::string, std::string>{
+                                         {"café crème.txt", "crème brûlée"},
+                                         {"f3.txt", slurp(root_ / "Src/dossier1/sous2/f3.txt")}}));
     Outcome missing = kvr("extract 'K:\\a.kvr' --to 'K:\\Two' 'K:\\Src\\absent.txt'");
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.err.find("Le fichier < K:\\Src\\absent.txt > ne se trouve pas dans l'archive"),
-              std::string::npos);
+    EXPECT_NE(
+        missing.err.find("Le fichier < K:\\Src\\absent.txt > ne se trouve pas dans l'archive"),
+        std::string::npos);
 }
 
-TEST_F(RoundTrip, SelfExtractorStartedAsAProgramExtractsTheSameBytes)
-{
+TEST_F(RoundTrip, SelfExtractorStartedAsAProgramExtractsTheSameBytes) {
     updateNewArchive();
     Outcome build = kvr("sfx 'K:\\a.kvr' 'K:\\sauvegarde.exe'");
     ASSERT_EQ(build.status, 0) << build.err;
@@ -226,8 +224,7 @@ TEST_F(RoundTrip, SelfExtractorStartedAsAProgramExtractsTheSameBytes)
     EXPECT_EQ(treeOf(root_ / "SfxFlat"), treeOf(root_ / "KvrFlat"));
 }
 
-TEST_F(RoundTrip, SelfExtractorOfAnEmptyArchiveIsTheStubPlus106Bytes)
-{
+TEST_F(RoundTrip, SelfExtractorOfAnEmptyArchiveIsTheStubPlus106Bytes) {
     spit(root_ / "vide.kvr", std::string("\x11[File Korvelt V1]", 18) + std::string(84, '\0'));
     Outcome build = kvr("sfx 'K:\\vide.kvr' 'K:\\vide.exe'");
     ASSERT_EQ(build.status, 0) << build.err;
@@ -235,9 +232,11 @@ TEST_F(RoundTrip, SelfExtractorOfAnEmptyArchiveIsTheStubPlus106Bytes)
     const std::string stub = slurp(bin_ / "sfx.bin");
     ASSERT_EQ(out.size(), stub.size() + 106);
     const uint32_t s = static_cast<uint32_t>(stub.size());
-    EXPECT_EQ(out.substr(out.size() - 4), std::string({char(s), char(s >> 8), char(s >> 16), char(s >> 24)}));
+    EXPECT_EQ(out.substr(out.size() - 4),
+              std::string({char(s), char(s >> 8), char(s >> 16), char(s >> 24)}));
     EXPECT_TRUE(fs::status(root_ / "vide.exe").permissions() != fs::perms::none &&
-                (fs::status(root_ / "vide.exe").permissions() & fs::perms::owner_exec) != fs::perms::none);
+                (fs::status(root_ / "vide.exe").permissions() & fs::perms::owner_exec) !=
+                    fs::perms::none);
 
     Outcome started = run((root_ / "vide.exe").string(), "", "Run");
     EXPECT_EQ(started.status, 0) << started.err;
@@ -249,18 +248,17 @@ TEST_F(RoundTrip, SelfExtractorOfAnEmptyArchiveIsTheStubPlus106Bytes)
 
 // An archive made entry by entry, with the format module and the gzip stream.
 class HandArchive {
-public:
+  public:
     explicit HandArchive(const fs::path& scratch) : scratch_(scratch) {}
-    void add(const std::string& folder, const std::string& name, const std::string& content, bool damage = false)
-    {
+    void add(const std::string& folder, const std::string& name, const std::string& content,
+             bool damage = false) {
         spit(scratch_ / "in", content);
         kv::TGzip gzip = kv::TGzip::designedGzip1();
         gzip.FileSource = *kv::platform().toWindows((scratch_ / "in").string());
         gzip.FileDestination = *kv::platform().toWindows((scratch_ / "in.gz").string());
         ASSERT_EQ(gzip.Compress(), 0);
         std::string payload = slurp(scratch_ / "in.gz");
-        if (damage)
-            payload[payload.size() - 6] ^= 0x5A;  // the CRC-32 no longer matches
+        if (damage) payload[payload.size() - 6] ^= 0x5A;  // the CRC-32 no longer matches
         kv::format::EntryRecord record;
         record.folder = folder;
         record.fileName = name;
@@ -271,35 +269,32 @@ public:
         bytes_.append(block.begin(), block.end());
         bytes_ += payload;
     }
-    void write(const fs::path& path) const
-    {
+    void write(const fs::path& path) const {
         auto header = kv::format::encodeHeader({});
         spit(path, std::string(header.begin(), header.end()) + bytes_);
     }
-private:
+
+  private:
     fs::path scratch_;
     std::string bytes_;
 };
 
 class HandArchiveTrip : public RoundTrip {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         RoundTrip::SetUp();
         kv::Drive k;
         k.letter = 'K';
         k.hostRoot = root_.string();
         kv::setHostDriveMap({k});
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         kv::resetHostDriveMap();
         RoundTrip::TearDown();
     }
 };
 
-TEST_F(HandArchiveTrip, TraversalEntriesWriteNothingOutside)
-{
+TEST_F(HandArchiveTrip, TraversalEntriesWriteNothingOutside) {
     HandArchive archive(root_ / "Temp");
     archive.add("K:\\..\\..\\", "evil1.txt", "x");
     archive.add("K:\\Docs\\", "..\\evil2.txt", "x");
@@ -322,8 +317,7 @@ TEST_F(HandArchiveTrip, TraversalEntriesWriteNothingOutside)
     EXPECT_FALSE(fs::exists(root_.parent_path() / "evil1.txt"));
 }
 
-TEST_F(HandArchiveTrip, DamagedPayloadOverAnExistingFileLosesNothing)
-{
+TEST_F(HandArchiveTrip, DamagedPayloadOverAnExistingFileLosesNothing) {
     HandArchive archive(root_ / "Temp");
     archive.add("K:\\Docs\\", "precieux.txt", std::string(20000, 'p'), true);
     archive.write(root_ / "d.kvr");
@@ -331,7 +325,9 @@ TEST_F(HandArchiveTrip, DamagedPayloadOverAnExistingFileLosesNothing)
 
     Outcome r = kvr("extract 'K:\\d.kvr' --origin");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Impossible de décompresser le fichier < precieux.txt >"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Impossible de décompresser le fichier < precieux.txt >"),
+              std::string::npos)
+        << r.err;
     EXPECT_EQ(slurp(root_ / "Docs/precieux.txt"), "the only copy");
     EXPECT_EQ(treeOf(root_ / "Docs").size(), 1u);
 

@@ -14,15 +14,15 @@ namespace kvr {
 
 namespace {
 
-constexpr const char* ExtractUsage = "Usage : kvr extract ARCHIVE (--origin | --to DOSSIER [--tree]) [CHEMIN...]";
+constexpr const char* ExtractUsage =
+    "Usage : kvr extract ARCHIVE (--origin | --to DOSSIER [--tree]) [CHEMIN...]";
 
 // The terminal Ui, counting the boxes that tell of a failure.
 class CountingUi : public CliUi {
-public:
-    kv::Answer message(kv::MessageKind kind, const std::string& text, kv::Buttons buttons) override
-    {
-        if (kind == kv::MessageKind::Error || kind == kv::MessageKind::Warning)
-            ++failures;
+  public:
+    kv::Answer message(kv::MessageKind kind, const std::string& text,
+                       kv::Buttons buttons) override {
+        if (kind == kv::MessageKind::Error || kind == kv::MessageKind::Warning) ++failures;
         return CliUi::message(kind, text, buttons);
     }
     int failures = 0;
@@ -30,8 +30,7 @@ public:
 
 }  // namespace
 
-int extractCommand(const Args& args)
-{
+int extractCommand(const Args& args) {
     if (args.size() < 2) {
         printError(ExtractUsage);
         return ExitUsage;
@@ -44,12 +43,10 @@ int extractCommand(const Args& args)
     } else if (args[1] == "--to" && args.size() >= 3) {
         choices.toOrigin = false;
         choices.folder = windowsPath(args[2]);
-        if (choices.folder.back() != '\\')
-            choices.folder += '\\';
+        if (choices.folder.back() != '\\') choices.folder += '\\';
         next = 3;
         choices.tree = next < args.size() && args[next] == "--tree";
-        if (choices.tree)
-            ++next;
+        if (choices.tree) ++next;
     } else {
         printError(ExtractUsage);
         return ExitUsage;
@@ -66,8 +63,7 @@ int extractCommand(const Args& args)
     if (!wanted.empty()) {
         choices.selection = 1;
         const kv::LoadResult load = kv::LoadArchive(session, ui);
-        if (load.outcome == kv::LoadOutcome::ReadError)
-            throw kv::Error(load.error);
+        if (load.outcome == kv::LoadOutcome::ReadError) throw kv::Error(load.error);
         for (const std::string& path : wanted) {
             bool found = false;
             for (std::size_t i = 0; i < session.rows.size(); ++i)
@@ -83,9 +79,10 @@ int extractCommand(const Args& args)
     }
 
     const kv::RestoreOutcome outcome = kv::RestoreFiles(session, choices, rows, ui);
-    std::cout << outcome.restored << " fichier(s) restauré(s), " << outcome.failed + missing + outcome.notFound
-              << " en erreur\n";
-    const bool failed = ui.failures > 0 || outcome.failed > 0 || outcome.notFound > 0 || missing > 0;
+    std::cout << outcome.restored << " fichier(s) restauré(s), "
+              << outcome.failed + missing + outcome.notFound << " en erreur\n";
+    const bool failed =
+        ui.failures > 0 || outcome.failed > 0 || outcome.notFound > 0 || missing > 0;
     return failed ? ExitFailure : ExitOk;
 }
 

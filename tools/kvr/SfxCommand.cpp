@@ -6,8 +6,7 @@
 
 namespace kvr {
 
-int sfxCommand(const Args& args)
-{
+int sfxCommand(const Args& args) {
     if (args.size() != 2) {
         printError("Usage : kvr sfx ARCHIVE SORTIE");
         return ExitUsage;

@@ -8,10 +8,11 @@
 
 namespace kv::sfx {
 
-EmbeddedArchive::~EmbeddedArchive() { close(); }
+EmbeddedArchive::~EmbeddedArchive() {
+    close();
+}
 
-bool EmbeddedArchive::open(const std::string& hostPath, std::string& error)
-{
+bool EmbeddedArchive::open(const std::string& hostPath, std::string& error) {
     fd_ = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info {};
     if (fd_ < 0 || ::fstat(fd_, &info) != 0) {
@@ -34,35 +35,28 @@ bool EmbeddedArchive::open(const std::string& hostPath, std::string& error)
     return true;
 }
 
-int64_t EmbeddedArchive::read(void* buffer, int64_t count)
-{
-    if (fd_ < 0 || count < 0)
-        return -1;
-    if (count > length_ - position_)
-        count = length_ - position_;
-    if (count <= 0)
-        return 0;
+int64_t EmbeddedArchive::read(void* buffer, int64_t count) {
+    if (fd_ < 0 || count < 0) return -1;
+    if (count > length_ - position_) count = length_ - position_;
+    if (count <= 0) return 0;
     ssize_t got = ::pread(fd_, buffer, static_cast<size_t>(count), start_ + position_);
-    if (got < 0)
-        return -1;
+    if (got < 0) return -1;
     position_ += got;
     return got;
 }
 
-bool EmbeddedArchive::write(const void*, int64_t) { return false; }
+bool EmbeddedArchive::write(const void*, int64_t) {
+    return false;
+}
 
-bool EmbeddedArchive::seek(int64_t position)
-{
-    if (position < 0)
-        return false;
+bool EmbeddedArchive::seek(int64_t position) {
+    if (position < 0) return false;
     position_ = position;
     return true;
 }
 
-bool EmbeddedArchive::close()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
+bool EmbeddedArchive::close() {
+    if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     return true;
 }

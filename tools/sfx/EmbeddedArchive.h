@@ -13,7 +13,7 @@
 namespace kv::sfx {
 
 class EmbeddedArchive : public File {
-public:
+  public:
     ~EmbeddedArchive() override;
 
     // Opens the host file and reads its trailer. False, with a French message
@@ -27,7 +27,7 @@ public:
     int64_t size() override { return length_; }
     bool close() override;
 
-private:
+  private:
     int fd_ = -1;
     int64_t start_ = 0;
     int64_t length_ = 0;

@@ -35,51 +35,45 @@ namespace {
 
 using namespace kv;
 
-void say(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+void say(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
 
-int usage()
-{
+int usage() {
     say("Usage : programme [--to DOSSIER [--tree] | --origin | --list | --test]");
     return 1;
 }
 
-std::string ownHostPath()
-{
+std::string ownHostPath() {
     char buffer[PATH_MAX];
     ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
 }
 
-bool isDriveText(const std::string& s)
-{
+bool isDriveText(const std::string& s) {
     return s.size() >= 2 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':';
 }
 
 // A folder given by the user as a Windows path with its final backslash.
-std::optional<std::string> windowsFolder(const std::string& given)
-{
+std::optional<std::string> windowsFolder(const std::string& given) {
     std::string folder;
     if (isDriveText(given)) {
         folder = given;
     } else {
         std::error_code error;
         auto absolute = std::filesystem::absolute(given, error);
-        if (error)
-            return std::nullopt;
+        if (error) return std::nullopt;
         auto converted = platform().toWindows(absolute.lexically_normal().string());
-        if (!converted)
-            return std::nullopt;
+        if (!converted) return std::nullopt;
         folder = *converted;
     }
-    if (folder.back() != '\\')
-        folder += '\\';
+    if (folder.back() != '\\') folder += '\\';
     return folder;
 }
 
 // The folder a program called "sauvegarde.exe" extracts into by default:
 // "sauvegarde" in the current folder.
-std::optional<std::string> defaultFolder(const std::string& ownPath)
-{
+std::optional<std::string> defaultFolder(const std::string& ownPath) {
     std::filesystem::path own(ownPath);
     std::string name = own.stem().string();
     if (name.empty() || name == own.filename().string())
@@ -88,13 +82,11 @@ std::optional<std::string> defaultFolder(const std::string& ownPath)
 }
 
 // "dd/mm/yyyy hh:nn" of an MS-DOS date and time, empty when it is not one.
-std::string shownDate(int32_t dos)
-{
+std::string shownDate(int32_t dos) {
     const unsigned v = static_cast<uint32_t>(dos);
     const unsigned day = (v >> 16) & 31, month = (v >> 21) & 15, year = 1980 + (v >> 25);
     const unsigned hour = (v >> 11) & 31, minute = (v >> 5) & 63;
-    if (day < 1 || month < 1 || month > 12 || hour > 23 || minute > 59)
-        return {};
+    if (day < 1 || month < 1 || month > 12 || hour > 23 || minute > 59) return {};
     char text[32];
     std::snprintf(text, sizeof text, "%02u/%02u/%04u %02u:%02u", day, month, year, hour, minute);
     return text;
@@ -102,8 +94,7 @@ std::string shownDate(int32_t dos)
 
 // One line per entry, as kvr list writes them:
 // FileName;Folder;FileSize;CompressedSize;dd/mm/yyyy hh:nn;TypeName;entry offset
-int listEntries(File& archive)
-{
+int listEntries(File& archive) {
     format::ArchiveWalker walk(archive);
     while (auto r = walk.next())
         std::printf("%s;%s;%d;%d;%s;%s;%lld\n", r->fileName.c_str(), r->folder.c_str(), r->fileSize,
@@ -117,8 +108,7 @@ int listEntries(File& archive)
 }
 
 // Inflates every payload to nowhere, checking its CRC-32 and length.
-int testEntries(File& archive)
-{
+int testEntries(File& archive) {
     int bad = 0, count = 0;
     format::ArchiveWalker walk(archive);
     while (auto r = walk.next()) {
@@ -148,8 +138,8 @@ int testEntries(File& archive)
     return bad ? 1 : 0;
 }
 
-int extractEntries(File& archive, TGzip& gzip, format::Placement placement, const std::string& folder)
-{
+int extractEntries(File& archive, TGzip& gzip, format::Placement placement,
+                   const std::string& folder) {
     int done = 0, bad = 0;
     format::ArchiveWalker walk(archive);
     while (auto record = walk.next()) {
@@ -164,7 +154,8 @@ int extractEntries(File& archive, TGzip& gzip, format::Placement placement, cons
             ++bad;
             continue;
         }
-        auto result = format::extractPayload(archive, *record, walk.payloadStart(), *destination, gzip);
+        auto result =
+            format::extractPayload(archive, *record, walk.payloadStart(), *destination, gzip);
         if (result == format::ExtractResult::Done) {
             ++done;
         } else {
@@ -181,8 +172,7 @@ int extractEntries(File& archive, TGzip& gzip, format::Placement placement, cons
     return bad ? 1 : 0;
 }
 
-int run(const std::vector<std::string>& args)
-{
+int run(const std::vector<std::string>& args) {
     const std::string own = ownHostPath();
     sfx::EmbeddedArchive archive;
     std::string error;
@@ -197,10 +187,8 @@ int run(const std::vector<std::string>& args)
     }
     TGzip gzip = TGzip::designedGzip1();
 
-    if (args.size() == 1 && args[0] == "--list")
-        return listEntries(archive);
-    if (args.size() == 1 && args[0] == "--test")
-        return testEntries(archive);
+    if (args.size() == 1 && args[0] == "--list") return listEntries(archive);
+    if (args.size() == 1 && args[0] == "--test") return testEntries(archive);
     if (args.size() == 1 && args[0] == "--origin")
         return extractEntries(archive, gzip, format::Placement::Origin, std::string());
 
@@ -208,7 +196,8 @@ int run(const std::vector<std::string>& args)
     format::Placement placement = format::Placement::Tree;
     if (args.empty()) {
         folder = defaultFolder(own);
-    } else if (args[0] == "--to" && (args.size() == 2 || (args.size() == 3 && args[2] == "--tree"))) {
+    } else if (args[0] == "--to" &&
+               (args.size() == 2 || (args.size() == 3 && args[2] == "--tree"))) {
         folder = windowsFolder(args[1]);
         placement = args.size() == 3 ? format::Placement::Tree : format::Placement::Flat;
     } else {
@@ -227,8 +216,7 @@ int run(const std::vector<std::string>& args)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     try {
         return run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& e) {
