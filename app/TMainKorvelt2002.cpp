@@ -297,10 +297,13 @@ void TMainKorvelt2002::resizeEvent(QResizeEvent* event) {
 
 void TMainKorvelt2002::FormResize() {
     if (!editComment_) return;
-    editComment_->resize(std::max(0, panelIcone_->width() - 376), editComment_->sizeHint().height());
+    editComment_->setGeometry(editComment_->x(), 17, std::max(0, panelIcone_->width() - 376), 21);
 }
 
 bool TMainKorvelt2002::eventFilter(QObject* watched, QEvent* event) {
+    // The comment box follows the toolbar panel's width, which the layout
+    // sets after the window's own resize.
+    if (watched == panelIcone_ && event->type() == QEvent::Resize) FormResize();
     // The window sees keys before its controls do.
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         auto* widget = qobject_cast<QWidget*>(watched);

@@ -66,6 +66,19 @@ TEST_F(MainWindow, FirstRunTakesTheDefaultsAndWritesTheElevenKeysInOrder) {
     EXPECT_EQ(ini.readString("Application", "temporary", ""), platform().tempFolder());
 }
 
+TEST_F(MainWindow, CommentBoxFollowsTheToolbarWidth) {
+    TMainKorvelt2002& w = makeWindow();
+    w.show();
+    w.resize(900, 500);
+    QApplication::processEvents();
+    auto* panel = w.findChild<QWidget*>("PanelIcone");
+    auto* edit = w.findChild<QWidget*>("EditComment");
+    ASSERT_TRUE(panel && edit);
+    EXPECT_EQ(panel->height(), 41);
+    EXPECT_EQ(edit->width(), panel->width() - 376);
+    EXPECT_TRUE(edit->isVisible());
+}
+
 TEST_F(MainWindow, StoredSettingsAreReadAndAScreenWideWindowStartsMaximised) {
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     IniFile ini("C:\\Korvelt\\Korvelt.cfg");
