@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QTimer>
 
@@ -81,6 +82,12 @@ void TFormWait::closeEvent(QCloseEvent* event) {
         event->ignore();
     else
         QWidget::closeEvent(event);
+}
+
+void TFormWait::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(QColor(128, 128, 128));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 }  // namespace kv

@@ -37,6 +37,9 @@ class TFormWait : public QWidget {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // The thin border of a tool window, so the white notice stands out on a
+    // white desktop.
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     QLabel* labelWait_;

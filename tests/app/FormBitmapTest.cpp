@@ -59,14 +59,6 @@ TEST(FormBitmap, TheSixteenColourSetUsesOnlyThePaletteAndNoBlending) {
     }
 }
 
-TEST(FormBitmap, PicturesAreFoundByTheirNames) {
-    EXPECT_EQ(TFormBitmap::picture("ImageNewC").cacheKey(),
-              TFormBitmap::toolbarGlyph(TFormBitmap::GlyphNew, true).cacheKey());
-    EXPECT_EQ(TFormBitmap::picture("ImageEcran").cacheKey(),
-              TFormBitmap::toolbarGlyph(TFormBitmap::GlyphEcran, false).cacheKey());
-    EXPECT_TRUE(TFormBitmap::picture("ImageNone").isNull());
-}
-
 TEST(FormBitmap, TheFourStatusIconsDiffer) {
     ASSERT_EQ(TFormBitmap::imageList().size(), TFormBitmap::ImageCount);
     ASSERT_GT(TFormBitmap::ImageCount, TFormBitmap::ImageScript);

@@ -79,21 +79,6 @@ class ButtonTest : public ::testing::Test {
     CountingButton* button = nullptr;
 };
 
-TEST_F(ButtonTest, StartsWithItsDesignedValues) {
-    TVX_Button fresh;
-    EXPECT_EQ(fresh.size(), QSize(75, 25));
-    EXPECT_EQ(fresh.caption(), "VX_Button");
-    EXPECT_EQ(fresh.margin(), 10);
-    EXPECT_EQ(fresh.imageLeft(), 2);
-    EXPECT_EQ(fresh.normalColor(), QColor(128, 128, 128));
-    EXPECT_EQ(fresh.cadreColor(), QColor(255, 0, 0));
-    EXPECT_TRUE(fresh.cadreOver());
-    EXPECT_FALSE(fresh.border());
-    EXPECT_FALSE(fresh.down());
-    EXPECT_FALSE(fresh.hovered());
-    EXPECT_EQ(fresh.cursor().shape(), Qt::PointingHandCursor);
-}
-
 struct SetterCase {
     const char* name;
     std::function<void(TVX_Button&)> setSame;
@@ -338,17 +323,6 @@ TEST_F(ButtonTest, LeftClicksAreReportedAndTriggerTheAction) {
     EXPECT_FALSE(button->isEnabled());
     action.setText(QStringLiteral("Quitter"));
     EXPECT_EQ(button->caption(), "Quitter");
-}
-
-TEST(ButtonHint, TheTooltipShowsTheShortPartOnlyWhenShowHintIsOn) {
-    TVX_Button button;
-    button.setHint(QStringLiteral("Fermer|Fermer la fenêtre d'aperçu"));
-    EXPECT_TRUE(button.toolTip().isEmpty());
-    button.setShowHint(true);
-    EXPECT_EQ(button.toolTip(), "Fermer");
-    EXPECT_EQ(button.statusTip(), "Fermer la fenêtre d'aperçu");
-    button.setHint(QStringLiteral("|Sans bulle"));
-    EXPECT_TRUE(button.toolTip().isEmpty());
 }
 
 }  // namespace

@@ -152,19 +152,4 @@ TEST_F(ProgressTest, AnErrorFromTheRunClosesTheDialogAndIsShown) {
     EXPECT_TRUE(dialog.buttonDemarre()->isEnabled());
 }
 
-TEST_F(ProgressTest, ProgressCallsReachTheLabelsAndBars) {
-    showPrepared(TFormProgress::ModeArchive);
-    dialog.setLabelText(kv::ProgressLabel::File, QStringLiteral("Fichier : lettre.doc"));
-    dialog.setLabelText(kv::ProgressLabel::Path, QStringLiteral("Dossier : C:\\Docs\\"));
-    dialog.setOverall(4);
-    dialog.setFilePercent(55);
-    EXPECT_EQ(dialog.labelFile()->text(), "Fichier : lettre.doc");
-    EXPECT_EQ(dialog.labelPath()->text(), "Dossier : C:\\Docs\\");
-    EXPECT_EQ(dialog.progressBar()->value(), 4);
-    EXPECT_EQ(dialog.progressBarFile()->value(), 55);
-    // A one-row catalog gives a maximum of 0: an empty bar, not an error.
-    dialog.setOverallRange(-1);
-    EXPECT_EQ(dialog.progressBar()->maximum(), 0);
-}
-
 }  // namespace

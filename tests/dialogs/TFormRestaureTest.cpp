@@ -159,19 +159,6 @@ TEST_F(RestaureTest, NoDestinationIsMissingOnlyWhenTheStoredFoldersAreNotWanted)
     EXPECT_TRUE(dialog.destinationMissing());
 }
 
-TEST_F(RestaureTest, OkAndCancelCloseWithTheirResults) {
-    auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("Button1"));
-    auto* cancel = dialog.findChild<QPushButton*>(QStringLiteral("Button2"));
-    ASSERT_TRUE(ok && cancel);
-    EXPECT_TRUE(ok->isDefault());
-    dialog.open();
-    QTest::mouseClick(ok, Qt::LeftButton);
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    dialog.open();
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-    EXPECT_EQ(dialog.result(), QDialog::Rejected);
-}
-
 TEST_F(RestaureTest, HelpWithoutTheHelpPagesWarns) {
     dialog.setHelpAvailable(false);
     QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ButtonHelp")), Qt::LeftButton);

@@ -38,11 +38,4 @@ TEST(FormWait, ShowingAgainRestartsTheBar) {
     EXPECT_EQ(wait.progressBar()->maximum(), 10);
 }
 
-TEST(FormWait, IsAnAlwaysOnTopNoticeWithoutCaption) {
-    kv::TFormWait wait;
-    EXPECT_EQ(wait.size(), QSize(290, 100));
-    EXPECT_TRUE(wait.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_TRUE(wait.windowFlags() & Qt::FramelessWindowHint);
-}
-
 }  // namespace
