@@ -553,9 +553,20 @@ std::optional<std::string> HostPlatform::toHost(const std::string& windowsPath) 
         // Walk down, taking the first case-insensitive match (in byte order)
         // where the exact spelling is missing; once a level is missing the
         // rest keeps the given spelling.
+        // The common case, a missing file in a folder spelled as on disk,
+        // starts from that folder.
         std::string cur = root;
+        std::size_t from = 0;
+        if (wp->components.size() > 1) {
+            std::string parent = parentOf(exact);
+            if (lstat(parent.c_str(), &st) == 0) {
+                cur = std::move(parent);
+                from = wp->components.size() - 1;
+            }
+        }
         bool found = true;
-        for (const std::string& c : wp->components) {
+        for (std::size_t k = from; k < wp->components.size(); ++k) {
+            const std::string& c = wp->components[k];
             std::string next = joinHost(cur, c);
             if (found && lstat(next.c_str(), &st) != 0) {
                 found = false;
