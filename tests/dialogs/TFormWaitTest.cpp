@@ -27,6 +27,12 @@ TEST(FormWait, TheBarStepsFromZeroToTenAndStartsAgain) {
     EXPECT_EQ(positions, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 1}));
 }
 
+TEST(FormWait, TheTimerMovesTheBarWhileEventsRun) {
+    kv::TFormWait wait;
+    wait.showWait(QStringLiteral("Chargement de l'archive."));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return wait.progressBar()->value() > 0; }, 10000));
+}
+
 TEST(FormWait, ShowingAgainRestartsTheBar) {
     kv::TFormWait wait;
     wait.showWait(QStringLiteral("Ajout de fichiers."));
