@@ -197,7 +197,6 @@ private:
     // TMainKorvelt2002Archive.cpp
     void setArchiveCaption();
     // The prompt about unarchived changes; false when the user cancelled.
-    bool askArchiveChanges(const char* text);
     bool askArchiveChanges();
     bool runProgress(int mode);
     // The progress dialog's start button: the archiving run (mode 0) or the

@@ -160,6 +160,8 @@ void TMainKorvelt2002::Open_ArchExecute() {
 
 void TMainKorvelt2002::SaveAs_ArchExecute() {
     if (session_.listChanged && !askArchiveChanges()) return;
+    // Only an archive on disk can be copied (its shortcut outlives the menu's rule).
+    if (!archiveExists()) return;
     const auto chosen =
         Chooser::instance().saveFile(this, archiveDialog("Enregistrer l'archive sous un nouveau nom"));
     if (!chosen) return;
@@ -191,6 +193,7 @@ void TMainKorvelt2002::SaveAs_ArchExecute() {
 
 void TMainKorvelt2002::Move_ArchExecute() {
     if (session_.listChanged && !askArchiveChanges()) return;
+    if (!archiveExists()) return;
     const auto folder = Chooser::instance().folder(this, QStringLiteral("Sélectionner un dossier de destination"), {});
     if (!folder) return;
     std::string destination = folder->toStdString();
@@ -233,6 +236,7 @@ void TMainKorvelt2002::Close_ArchExecute() {
 }
 
 void TMainKorvelt2002::Dell_ArchExecute() {
+    if (!archiveExists()) return;
     if (ui_.message(MessageKind::Confirmation,
                     "ATTENTION, vous avez demandé de détruire une archive,\rcette commande efface définitivement "
                     "l'archive sans\rpasser par la corbeille, le fichier est donc irrécupérable.\r\rEtes-vous "

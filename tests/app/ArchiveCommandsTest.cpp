@@ -112,6 +112,9 @@ TEST_F(ArchiveCommands, LoadingMarksModifiedAndMissingFilesAndTellsOnce) {
     EXPECT_EQ(w.session().rows[1].icon, Missing);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Certains fichiers ont été modifiés depuis la dernière sauvegarde");
+    EXPECT_EQ(w.forms().wait->labelWait()->text(), "Chargement de l'archive.");
+    EXPECT_FALSE(w.forms().wait->isVisible());
+    EXPECT_EQ(w.statusText(0), " 2 fichier(s)  4,00 Ko");
 
     chooser.files.push_back(QString("C:\\d\\absente.kvr"));
     w.Open_ArchExecute();
@@ -200,6 +203,21 @@ TEST_F(ArchiveCommands, SaveAsCopiesTheArchiveAndRefusesTheSameFile) {
     EXPECT_EQ(drives.readFile("C:\\autre.kvr"), drives.readFile("C:\\d\\arch.kvr"));
     EXPECT_EQ(w.windowTitle(), "Korvelt - [ autre.kvr ]");
     EXPECT_EQ(w.session().rows.size(), 2u);
+}
+
+TEST_F(ArchiveCommands, SaveAsMoveAndDeleteNeedAnArchiveOnDisk) {
+    // Their shortcuts and last enabled states outlive the menu's rule.
+    TMainKorvelt2002& w = makeWindow();
+    chooser.files.push_back(QString("C:\\n.kvr"));
+    w.New_ArchExecute();
+    chooser.requests.clear();
+    w.SaveAs_ArchExecute();
+    w.Move_ArchExecute();
+    w.Dell_ArchExecute();
+    EXPECT_TRUE(chooser.requests.empty());
+    EXPECT_TRUE(chooser.folderTitles.empty());
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(w.session().currentArchive, "C:\\n.kvr");
 }
 
 TEST_F(ArchiveCommands, MoveAsksWithTheFullPathAndLeavesOneFile) {
