@@ -70,6 +70,7 @@ TEST_F(ArchiveCommands, ArchivingANewArchiveWritesItAndReloadsTheCatalog) {
     EXPECT_TRUE(action("Restaure")->isEnabled());
     EXPECT_EQ(comment(), "[08/12/2026] Sauvegarde");
     EXPECT_FALSE(window->forms().wait->isVisible());
+    EXPECT_EQ(window->forms().progress->labelFile()->text(), "Terminé");
 }
 
 TEST_F(ArchiveCommands, ArchiveDoesNothingWithoutRowsAndPreparesTheProgressDialog) {
