@@ -55,6 +55,9 @@ SystemImages& SystemImages::shared() {
 }
 
 SystemImages::SystemImages() {
+    // Without a desktop theme of its own (no desktop session), take the
+    // freedesktop icons that are installed rather than Qt's few generic ones.
+    if (QIcon::fromTheme(QStringLiteral("folder")).isNull()) QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
     closedFolder_ = themed(QStringLiteral("folder"), {QStringLiteral("folder")}, QStyle::SP_DirClosedIcon);
     openFolder_ = themed(QStringLiteral("folder-open"), {QStringLiteral("folder-open")}, QStyle::SP_DirOpenIcon);
 }

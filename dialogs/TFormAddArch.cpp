@@ -237,9 +237,9 @@ TFormAddArch::TFormAddArch(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
     panel->setObjectName(QStringLiteral("PanelButtons"));
     panel->setFixedWidth(221);
     auto* grid = new QGridLayout(panel);
-    grid->setContentsMargins(6, 6, 6, 4);
+    grid->setContentsMargins(6, 4, 6, 2);
     grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(4);
+    grid->setVerticalSpacing(3);
     ButtonAdd = button(QStringLiteral("ButtonAdd"), QStringLiteral("Ajouter"), panel);
     ButtonAddAll = button(QStringLiteral("ButtonAddAll"), QStringLiteral("Ajouter tout"), panel);
     ButtonDell = button(QStringLiteral("ButtonDell"), QStringLiteral("Supprimer"), panel);
@@ -255,14 +255,22 @@ TFormAddArch::TFormAddArch(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
     EditMask = new QLineEdit(QStringLiteral("*.*"), panel);
     EditMask->setObjectName(QStringLiteral("EditMask"));
     EditMask->setMaxLength(6);
-    EditMask->setFixedWidth(60);
+    EditMask->setFixedWidth(52);
     auto* maskLabel = new QLabel(QStringLiteral("Fichiers à ajouter lors de la récursion des dossiers et sous dossiers"), panel);
     maskLabel->setObjectName(QStringLiteral("LabelMask"));
     maskLabel->setWordWrap(true);
-    maskLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    grid->addWidget(EditMask, 3, 0, Qt::AlignLeft | Qt::AlignTop);
-    grid->addWidget(maskLabel, 3, 1);
-    grid->setRowStretch(4, 1);
+    maskLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont small = maskLabel->font();
+    small.setPixelSize(11);
+    maskLabel->setFont(small);
+    auto* maskRow = new QHBoxLayout;
+    maskRow->setSpacing(6);
+    maskRow->addWidget(EditMask, 0, Qt::AlignTop);
+    maskRow->addWidget(maskLabel, 1);
+    grid->addLayout(maskRow, 3, 0, 1, 2);
+    grid->setRowStretch(3, 1);
+    for (QPushButton* b : {ButtonAdd, ButtonAddAll, ButtonDell, ButtonDellAll, ButtonLoadList, ButtonSaveList})
+        b->setFixedHeight(23);
     row->addWidget(panel);
 
     PopupZip = new QMenu(this);

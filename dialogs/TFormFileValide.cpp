@@ -1,5 +1,6 @@
 #include "dialogs/TFormFileValide.h"
 
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,7 +32,10 @@ TFormFileValide::TFormFileValide(QWidget* parent) : QDialog(parent) {
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label2->setGeometry(8, 50, 290, 52);
+    QFont small = Label2->font();
+    small.setPixelSize(11);
+    Label2->setFont(small);
+    Label2->setGeometry(8, 49, 294, 56);
 
     ButtonRenamme = new QPushButton(QStringLiteral("&Renommer"), this);
     ButtonRenamme->setObjectName(QStringLiteral("ButtonRenamme"));
