@@ -113,10 +113,15 @@ ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t p
     if (gzip.DecompressMember(archive, record.compressedSize) != 0)
         return ExtractResult::DecompressFailed;
 
-    uint32_t old = platform().attributes(destination);
-    if (old != attr::Invalid && (old & attr::Directory) == 0)
-        platform().setAttributes(destination, old & 0xFFF8);
-    if (!platform().renameFile(fresh.path(), destination)) return ExtractResult::DecompressFailed;
+    // Renaming replaces a read-only file on this host; where the attributes
+    // stand in the way, they are cleared and the rename tried once more.
+    if (!platform().renameFile(fresh.path(), destination)) {
+        const uint32_t old = platform().attributes(destination);
+        if (old == attr::Invalid || (old & attr::Directory) ||
+            !platform().setAttributes(destination, old & 0xFFF8) ||
+            !platform().renameFile(fresh.path(), destination))
+            return ExtractResult::DecompressFailed;
+    }
     fresh.release();
     return ExtractResult::Done;
 }

@@ -63,8 +63,9 @@ enum class ExtractResult {
 //   1. checks that CompressedSize fits in what is left of the archive;
 //   2. decompresses the payload, read in place, with gzip into a unique
 //      temporary file in the destination folder;
-//   3. on success clears the read-only, hidden and system attributes of an
-//      existing destination and renames the new file over it; on failure
+//   3. on success renames the new file over an existing destination (which
+//      loses its read-only, hidden and system attributes with it; where they
+//      keep the rename from working they are cleared first); on failure
 //      deletes the new file.
 // Throws kv::Error when the archive cannot be positioned at the payload.
 // gzip's FileDestination is overwritten; its progress event runs as usual.

@@ -97,7 +97,7 @@ class RestoreRun {
         }
 
         // A folder that cannot be created shows up as a failed decompression.
-        format::createFolderPath(*folder);
+        if (*folder != lastFolder_ && format::createFolderPath(*folder)) lastFolder_ = *folder;
         auto result = format::extractPayload(archive, record, payloadStart, *folder, session_.gzip);
         if (result == format::ExtractResult::Done)
             ++outcome.restored;
@@ -120,6 +120,7 @@ class RestoreRun {
     Ui& ui_;
     std::string chosenFolder_;
     format::Placement placement_ = format::Placement::Origin;
+    std::string lastFolder_;  // the folder made or found for the previous entry
 };
 
 }  // namespace

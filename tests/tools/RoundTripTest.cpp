@@ -54,25 +54,32 @@ std::map<std::string, std::string> treeOf(const fs::path& root) {
     return files;
 }
 
+// The programs' tests share one generated tree and its archive (made by the
+// first test that needs them); each test writes into folders of its own.
 class RoundTrip : public testing::Test {
   protected:
+    static void SetUpTestSuite() {
+        shared_ = fs::temp_directory_path() / ("kv-roundtrip-" + std::to_string(::getpid()));
+        fs::remove_all(shared_);
+        fs::create_directories(shared_ / "Temp");
+        archived_ = false;
+    }
+    static void TearDownTestSuite() { removeTree(shared_); }
+
     void SetUp() override {
         const char* bin = std::getenv("KORVELT_BIN");
         ASSERT_NE(bin, nullptr);
         bin_ = bin;
         ASSERT_TRUE(fs::exists(bin_ / "kvr"));
         ASSERT_TRUE(fs::exists(bin_ / "sfx.bin"));
-        root_ = fs::temp_directory_path() /
-                ("kv-roundtrip-" + std::to_string(::getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "Temp");
+        root_ = shared_;
     }
-    void TearDown() override {
+
+    static void removeTree(const fs::path& root) {
         std::error_code ignored;
-        for (const auto& e : fs::recursive_directory_iterator(root_, ignored))
+        for (const auto& e : fs::recursive_directory_iterator(root, ignored))
             fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(root_, ignored);
+        fs::remove_all(root, ignored);
     }
 
     // A program with K: on the test folder, P: on the program folder, the
@@ -134,9 +141,11 @@ class RoundTrip : public testing::Test {
     }
 
     void updateNewArchive() {
+        if (archived_) return;
         makeTree();
         Outcome r = kvr("update 'K:\\a.kvr' --script 'K:\\s.kvl'");
         ASSERT_EQ(r.status, 0) << r.err;
+        archived_ = true;
     }
 
     std::map<std::string, std::string> expectedTree() {
@@ -146,6 +155,8 @@ class RoundTrip : public testing::Test {
     }
 
     fs::path bin_, root_;
+    static inline fs::path shared_;
+    static inline bool archived_ = false;
 };
 
 TEST_F(RoundTrip, UpdateThenExtractWithTheTreeGivesEveryFileBack) {
@@ -279,10 +290,16 @@ class HandArchive {
     std::string bytes_;
 };
 
+// Hand-made archives, each test in a folder of its own.
 class HandArchiveTrip : public RoundTrip {
   protected:
     void SetUp() override {
         RoundTrip::SetUp();
+        root_ = fs::temp_directory_path() /
+                ("kv-handarchive-" + std::to_string(::getpid()) + "-" +
+                 testing::UnitTest::GetInstance()->current_test_info()->name());
+        removeTree(root_);
+        fs::create_directories(root_ / "Temp");
         kv::Drive k;
         k.letter = 'K';
         k.hostRoot = root_.string();
@@ -290,7 +307,7 @@ class HandArchiveTrip : public RoundTrip {
     }
     void TearDown() override {
         kv::resetHostDriveMap();
-        RoundTrip::TearDown();
+        removeTree(root_);
     }
 };
 

@@ -141,6 +141,7 @@ int testEntries(File& archive) {
 int extractEntries(File& archive, TGzip& gzip, format::Placement placement,
                    const std::string& folder) {
     int done = 0, bad = 0;
+    std::string made;  // the folder of the previous entry, known to exist
     format::ArchiveWalker walk(archive);
     while (auto record = walk.next()) {
         auto destination = format::destinationFolder(*record, placement, folder);
@@ -149,11 +150,12 @@ int extractEntries(File& archive, TGzip& gzip, format::Placement placement,
             ++bad;
             continue;
         }
-        if (!format::createFolderPath(*destination)) {
+        if (*destination != made && !format::createFolderPath(*destination)) {
             say("Impossible de créer le dossier < " + *destination + " >");
             ++bad;
             continue;
         }
+        made = *destination;
         auto result =
             format::extractPayload(archive, *record, walk.payloadStart(), *destination, gzip);
         if (result == format::ExtractResult::Done) {
