@@ -91,17 +91,7 @@ void finish(Session& session)
 
 EntryStatus entryStatus(const std::string& fullPath, int32_t fileDate)
 {
-    Platform& host = platform();
-    std::optional<int32_t> written;
-    if (fullPath.find_first_of("*?") == std::string::npos) {
-        // One query gives both answers: the files-only mask does not match a folder.
-        const std::vector<FindEntry> found = host.find(fullPath, attr::FilesOnly);
-        if (!found.empty())
-            written = found.front().dosDateTime;
-    } else if (host.fileExists(fullPath)) {
-        // A name a find would take for a pattern.
-        written = host.lastWriteDos(fullPath);
-    }
+    const std::optional<int32_t> written = platform().fileLastWriteDos(fullPath);
     if (!written)
         return Missing;
     return *written > fileDate ? Modified : Unchanged;

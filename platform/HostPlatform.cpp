@@ -801,6 +801,13 @@ std::optional<int32_t> HostPlatform::lastWriteDos(const std::string& path) {
     return toDos(st.st_mtime);
 }
 
+std::optional<int32_t> HostPlatform::fileLastWriteDos(const std::string& path) {
+    const auto host = toHost(path);
+    struct stat st;
+    if (!host || !statFollow(*host, st) || S_ISDIR(st.st_mode)) return std::nullopt;
+    return toDos(st.st_mtime);
+}
+
 bool HostPlatform::setLastWriteDos(const std::string& path, int32_t dosDateTime) {
     const auto host = toHost(path);
     const auto t = fromDos(dosDateTime);

@@ -112,6 +112,15 @@ public:
     // Renames, replacing an existing destination atomically (same file system).
     virtual bool renameFile(const std::string& from, const std::string& to) = 0;
     virtual std::optional<int32_t> lastWriteDos(const std::string& path) = 0;
+    // The last write of a file (a folder does not count), nullopt when no file
+    // is there: fileExists and lastWriteDos in one query, for callers that ask
+    // it of many files (the catalog load asks it once per entry).
+    virtual std::optional<int32_t> fileLastWriteDos(const std::string& path)
+    {
+        if (!fileExists(path))
+            return std::nullopt;
+        return lastWriteDos(path);
+    }
     virtual bool setLastWriteDos(const std::string& path, int32_t dosDateTime) = 0;
     virtual bool setExecutable(const std::string& path) = 0;
 
