@@ -17,6 +17,7 @@
 // window is busy), commands that would change the catalog or the archive are
 // refused until it ends.
 
+#include <QLocale>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>

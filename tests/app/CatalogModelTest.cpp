@@ -5,6 +5,7 @@
 
 #include "app/CatalogModel.h"
 #include "app/QtUi.h"
+#include "app/TMainKorvelt2002.h"
 
 namespace kv {
 namespace {
@@ -98,6 +99,33 @@ TEST(QtUiBox, TitlesButtonsAndEscapeAnswers) {
     }
     EXPECT_EQ(QtUi::answerOf(QMessageBox::No, Buttons::YesNoCancel), Answer::No);
     EXPECT_EQ(QtUi::answerOf(QMessageBox::Yes, Buttons::YesCancel), Answer::Yes);
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+TEST(LocaleSeparatorsOf, ComeFromTheUsersLocale) {
+    const struct {
+        QLocale locale;
+        const char* decimal;
+        const char* date;
+        const char* time;
+    } cases[] = {
+        {QLocale(QLocale::French, QLocale::France), ",", "/", ":"},
+        {QLocale(QLocale::German, QLocale::Germany), ",", ".", ":"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), ".", "/", ":"},
+        {QLocale::c(), ".", "/", ":"},
+    };
+    for (const auto& c : cases) {
+        const LocaleSeparators sep = TMainKorvelt2002::separatorsOf(c.locale);
+        EXPECT_EQ(sep.decimal, c.decimal) << c.locale.name().toStdString();
+        EXPECT_EQ(sep.date, c.date) << c.locale.name().toStdString();
+        EXPECT_EQ(sep.time, c.time) << c.locale.name().toStdString();
+    }
+    EXPECT_EQ(formatNumber2(4000 / 1000.0, TMainKorvelt2002::separatorsOf(QLocale(QLocale::French))), "4,00");
 }
 
 }  // namespace
