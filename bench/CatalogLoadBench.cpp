@@ -8,9 +8,9 @@
 
 #include <sys/stat.h>
 
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -23,8 +23,10 @@
 namespace {
 
 class QuietUi : public kv::Ui {
-public:
-    kv::Answer message(kv::MessageKind, const std::string&, kv::Buttons) override { return kv::Answer::Ok; }
+  public:
+    kv::Answer message(kv::MessageKind, const std::string&, kv::Buttons) override {
+        return kv::Answer::Ok;
+    }
     void setLabel(kv::ProgressLabel, const std::string&) override {}
     void setOverallRange(int) override {}
     void setOverall(int) override {}
@@ -36,15 +38,17 @@ public:
 
 // Processor time of this process: the machine may be shared, so wall time
 // alone would measure the neighbours too.
-double cpuNow() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+double cpuNow() {
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 100000;
     namespace fs = std::filesystem;
-    const fs::path root = fs::temp_directory_path() / ("kv-bench-load-" + std::to_string(::getpid()));
+    const fs::path root =
+        fs::temp_directory_path() / ("kv-bench-load-" + std::to_string(::getpid()));
     const int perFolder = 1000;
     fs::create_directories(root);
     kv::setHostDriveMap({kv::Drive{'C', root.string(), kv::DriveType::Fixed, "", 1, true}});
@@ -61,8 +65,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < count; ++i) {
         const std::string folder = "dossier" + std::to_string(i / perFolder);
         const std::string name = "fichier" + std::to_string(i) + ".txt";
-        if (i % perFolder == 0)
-            fs::create_directories(root / folder);
+        if (i % perFolder == 0) fs::create_directories(root / folder);
         hostFiles.push_back((root / folder / name).string());
         std::ofstream(hostFiles.back()) << "x";
         kv::format::EntryRecord record;
@@ -88,18 +91,17 @@ int main(int argc, char** argv)
     start = cpuNow();
     struct stat st;
     int present = 0;
-    for (const std::string& f : hostFiles)
-        present += ::stat(f.c_str(), &st) == 0;
+    for (const std::string& f : hostFiles) present += ::stat(f.c_str(), &st) == 0;
     const double bareStat = (cpuNow() - start);
 
     // The platform queries a status check could be built from, over the same files.
     std::vector<std::string> windowsFiles;
     for (int i = 0; i < count; ++i)
-        windowsFiles.push_back("C:\\dossier" + std::to_string(i / perFolder) + "\\fichier" + std::to_string(i) + ".txt");
+        windowsFiles.push_back("C:\\dossier" + std::to_string(i / perFolder) + "\\fichier" +
+                               std::to_string(i) + ".txt");
     kv::Platform& host = kv::platform();
     start = cpuNow();
-    for (const std::string& f : windowsFiles)
-        present -= host.lastWriteDos(f).has_value();
+    for (const std::string& f : windowsFiles) present -= host.lastWriteDos(f).has_value();
     const double oneQuery = cpuNow() - start;
     start = cpuNow();
     for (const std::string& f : windowsFiles)
@@ -112,7 +114,8 @@ int main(int argc, char** argv)
     start = cpuNow();
     const kv::LoadResult loaded = kv::LoadArchive(session, ui);
     const double load = (cpuNow() - start);
-    if (loaded.outcome != kv::LoadOutcome::Loaded || session.rows.size() != std::size_t(count) || present != count) {
+    if (loaded.outcome != kv::LoadOutcome::Loaded || session.rows.size() != std::size_t(count) ||
+        present != count) {
         std::fprintf(stderr, "unexpected load: %zu rows\n", session.rows.size());
         return 1;
     }
@@ -126,11 +129,14 @@ int main(int argc, char** argv)
     std::printf("entries                      %d\n", count);
     std::printf("bare read of the archive     %.3f s\n", bareRead);
     std::printf("bare stat of every file      %.3f s\n", bareStat);
-    std::printf("platform lastWriteDos        %.3f s  (%.2f us/query)\n", oneQuery, oneQuery * 1e6 / count);
-    std::printf("entryStatus                  %.3f s  (%.2f us/entry)\n", statusCheck, statusCheck * 1e6 / count);
-    std::printf("LoadArchive, files present   %.3f s  (%.2f us/entry, %.1fx the bare stat pass)\n", load,
-                load * 1e6 / count, load / bareStat);
-    std::printf("LoadArchive, files missing   %.3f s  (%.2f us/entry)\n", loadMissing, loadMissing * 1e6 / count);
+    std::printf("platform lastWriteDos        %.3f s  (%.2f us/query)\n", oneQuery,
+                oneQuery * 1e6 / count);
+    std::printf("entryStatus                  %.3f s  (%.2f us/entry)\n", statusCheck,
+                statusCheck * 1e6 / count);
+    std::printf("LoadArchive, files present   %.3f s  (%.2f us/entry, %.1fx the bare stat pass)\n",
+                load, load * 1e6 / count, load / bareStat);
+    std::printf("LoadArchive, files missing   %.3f s  (%.2f us/entry)\n", loadMissing,
+                loadMissing * 1e6 / count);
     fs::remove_all(root);
     kv::resetHostDriveMap();
     return 0;

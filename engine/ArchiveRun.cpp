@@ -17,96 +17,83 @@ constexpr const char* PayloadTemporaryName = "tempKVR.tmp";
 // The width of a date prefix "[dd/mm/yyyy]" in characters.
 constexpr std::size_t DatePrefixLength = 12;
 
-std::string folderOf(const std::string& path)
-{
+std::string folderOf(const std::string& path) {
     const std::size_t cut = path.rfind('\\');
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
-std::string fileNameOf(const std::string& path)
-{
+std::string fileNameOf(const std::string& path) {
     const std::size_t cut = path.rfind('\\');
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
 // The UTF-8 text from its (count + 1)-th character on.
-std::string dropCharacters(const std::string& utf8, std::size_t count)
-{
+std::string dropCharacters(const std::string& utf8, std::size_t count) {
     std::size_t i = 0;
     while (count > 0 && i < utf8.size()) {
         ++i;
-        while (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80)
-            ++i;
+        while (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) ++i;
         --count;
     }
     return utf8.substr(i);
 }
 
-void removeIfThere(const std::string& path)
-{
-    if (!path.empty() && platform().attributes(path) != attr::Invalid)
-        platform().removeFile(path);
+void removeIfThere(const std::string& path) {
+    if (!path.empty() && platform().attributes(path) != attr::Invalid) platform().removeFile(path);
 }
 
 // Deletes the payload temporary however the step that made it ends.
 class PayloadGuard {
-public:
+  public:
     explicit PayloadGuard(std::string path) : path_(std::move(path)) {}
-    ~PayloadGuard()
-    {
-        if (file)
-            file->close();
+    ~PayloadGuard() {
+        if (file) file->close();
         removeIfThere(path_);
     }
     std::unique_ptr<File> file;
-private:
+
+  private:
     std::string path_;
 };
 
 // Sends the compression's progress events to the progress frame for as long
 // as the run lasts, and gives the previous handler back afterwards.
 class ProgressForward {
-public:
-    ProgressForward(TGzip& gzip, Ui& ui) : gzip_(gzip), saved_(std::move(gzip.OnProgress))
-    {
+  public:
+    ProgressForward(TGzip& gzip, Ui& ui) : gzip_(gzip), saved_(std::move(gzip.OnProgress)) {
         gzip_.OnProgress = [&ui](TGzip& sender) {
             ui.setFilePercent(sender.Percent());
             ui.pump();
         };
     }
     ~ProgressForward() { gzip_.OnProgress = std::move(saved_); }
-private:
+
+  private:
     TGzip& gzip_;
     std::function<void(TGzip&)> saved_;
 };
 
 }  // namespace
 
-std::string headerComment(const Session& session)
-{
-    if (!session.dateComment)
-        return session.comment;
+std::string headerComment(const Session& session) {
+    if (!session.dateComment) return session.comment;
     return formatDateBracket(session.now(), session.separators) +
            dropCharacters(session.comment, DatePrefixLength);
 }
 
-ArchiveRun::ArchiveRun(Session& session, Ui& ui, Mode mode) : session_(session), ui_(ui), mode_(mode) {}
+ArchiveRun::ArchiveRun(Session& session, Ui& ui, Mode mode)
+    : session_(session), ui_(ui), mode_(mode) {}
 
-ArchiveRun::~ArchiveRun()
-{
-    if (old_)
-        old_->close();
+ArchiveRun::~ArchiveRun() {
+    if (old_) old_->close();
     removeTemporaries();
 }
 
-void ArchiveRun::say(MessageKind kind, const std::string& text)
-{
-    if (mode_ == Mode::Interactive)
-        ui_.message(kind, text, Buttons::Ok);
+void ArchiveRun::say(MessageKind kind, const std::string& text) {
+    if (mode_ == Mode::Interactive) ui_.message(kind, text, Buttons::Ok);
 }
 
-void ArchiveRun::removeTemporaries()
-{
+void ArchiveRun::removeTemporaries() {
     if (copy_) {
         copy_->close();
         copy_.reset();
@@ -116,15 +103,14 @@ void ArchiveRun::removeTemporaries()
     copyPath_.clear();
 }
 
-void ArchiveRun::start()
-{
+void ArchiveRun::start() {
     Platform& host = platform();
-    if (!host.directoryExists(session_.workFolder))
-        session_.workFolder = DefaultWorkFolder();
+    if (!host.directoryExists(session_.workFolder)) session_.workFolder = DefaultWorkFolder();
     AddBackslash(session_.workFolder);
     payloadPath_ = session_.workFolder + PayloadTemporaryName;
 
-    const std::string copyPath = session_.workFolder + format::uniqueFileName(session_.workFolder, "~kvr");
+    const std::string copyPath =
+        session_.workFolder + format::uniqueFileName(session_.workFolder, "~kvr");
     copy_ = host.open(copyPath, OpenMode::Create);
     if (!copy_) {
         say(MessageKind::Error, "Opération annulée");
@@ -136,16 +122,13 @@ void ArchiveRun::start()
 
     if (host.fileExists(session_.currentArchive)) {
         old_ = host.open(session_.currentArchive, OpenMode::Read);
-        if (!old_)
-            throw Error("Impossible d'ouvrir le fichier " + session_.currentArchive);
+        if (!old_) throw Error("Impossible d'ouvrir le fichier " + session_.currentArchive);
         oldSize_ = old_->size();
-        if (oldSize_ < 0)
-            throw Error("Erreur de lecture du fichier " + session_.currentArchive);
+        if (oldSize_ < 0) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
     }
 }
 
-ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string& fullPath)
-{
+ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string& fullPath) {
     Platform& host = platform();
     const std::vector<FindEntry> found = host.find(fullPath, attr::FilesOnly);
     if (!found.empty() && found.front().size >= format::MaxStoredSize) {
@@ -157,26 +140,22 @@ ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string&
     // gets them back whatever the compression gives.
     const uint32_t saved = host.attributes(fullPath);
     const bool cleared = saved != attr::Invalid && (saved & 0xFFF8) != saved;
-    if (cleared)
-        host.setAttributes(fullPath, saved & 0xFFF8);
+    if (cleared) host.setAttributes(fullPath, saved & 0xFFF8);
 
     PayloadGuard payload(payloadPath_);
     session_.gzip.FileSource = fullPath;
     session_.gzip.FileDestination = payloadPath_;
     const int compressed = session_.gzip.Compress();
-    if (cleared)
-        host.setAttributes(fullPath, saved);
+    if (cleared) host.setAttributes(fullPath, saved);
 
     int64_t payloadSize = -1;
     if (compressed == 0) {
         payload.file = host.open(payloadPath_, OpenMode::Read);
-        if (payload.file)
-            payloadSize = payload.file->size();
+        if (payload.file) payloadSize = payload.file->size();
     }
     if (payloadSize < 0 || payloadSize >= format::MaxStoredSize) {
         storeFailed(fullPath);
-        if (payload.file)
-            payload.file->close();
+        if (payload.file) payload.file->close();
         payload.file.reset();
         removeIfThere(payloadPath_);
         return CarryOver(row, fullPath, false);
@@ -196,15 +175,14 @@ ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string&
     return Step::GoOn;
 }
 
-void ArchiveRun::storeFailed(const std::string& fullPath)
-{
+void ArchiveRun::storeFailed(const std::string& fullPath) {
     ++result_.failures;
     say(MessageKind::Error, "Impossible d'archiver le fichier < " + fileNameOf(fullPath) + " >\r" +
                                 "ce fichier est probablement utilisé par Windows");
 }
 
-ArchiveRun::Step ArchiveRun::CarryOver(const CatalogRow& row, const std::string& fullPath, bool announce)
-{
+ArchiveRun::Step ArchiveRun::CarryOver(const CatalogRow& row, const std::string& fullPath,
+                                       bool announce) {
     if (!old_) {
         ++result_.leftOut;
         return Step::GoOn;
@@ -220,7 +198,8 @@ ArchiveRun::Step ArchiveRun::CarryOver(const CatalogRow& row, const std::string&
     const std::optional<int64_t> offset = format::parseEntryOffset(row.sub[5]);
     if (!offset) {
         if (announce)
-            say(MessageKind::Information, "Le fichier < " + fullPath + " > ne se trouve pas dans l'archive");
+            say(MessageKind::Information,
+                "Le fichier < " + fullPath + " > ne se trouve pas dans l'archive");
         ++result_.leftOut;
         return Step::GoOn;
     }
@@ -232,8 +211,7 @@ ArchiveRun::Step ArchiveRun::CarryOver(const CatalogRow& row, const std::string&
         return Step::GoOn;
     }
     const int64_t got = format::readFully(*old_, block.data(), format::RecordSize);
-    if (got < 0)
-        throw Error("Erreur de lecture du fichier " + session_.currentArchive);
+    if (got < 0) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
     const format::EntryRecord record = format::decodeRecord(block);
     if (got != format::RecordSize || !text::equalNoCase(record.fullPath(), fullPath)) {
         ++result_.leftOut;
@@ -254,20 +232,17 @@ ArchiveRun::Step ArchiveRun::CarryOver(const CatalogRow& row, const std::string&
     return Step::GoOn;
 }
 
-void ArchiveRun::finishCopy()
-{
+void ArchiveRun::finishCopy() {
     if (old_) {
         old_->close();
         old_.reset();
     }
     const bool closed = copy_->close();
     copy_.reset();
-    if (!closed)
-        throw Error("Erreur d'écriture du fichier " + copyPath_);
+    if (!closed) throw Error("Erreur d'écriture du fichier " + copyPath_);
 }
 
-ArchiveRun::Replace ArchiveRun::ReplaceArchive()
-{
+ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
     Platform& host = platform();
     const std::string& archive = session_.currentArchive;
     const bool interactive = mode_ == Mode::Interactive;
@@ -280,8 +255,8 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive()
     };
 
     if (!HasRoomForCopy(copyPath_, archive)) {
-        say(MessageKind::Warning, "Espace insuffisant sur le lecteur ( " + archive.substr(0, 1) + ")," +
-                                      "\rOpération annulée.");
+        say(MessageKind::Warning, "Espace insuffisant sur le lecteur ( " + archive.substr(0, 1) +
+                                      ")," + "\rOpération annulée.");
         removeTemporaries();
         label("Opération annulée");
         return Replace::NoRoom;
@@ -300,8 +275,7 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive()
         } catch (const Error&) {
             done = false;
         }
-        if (!done)
-            removeIfThere(beside);
+        if (!done) removeIfThere(beside);
     }
     removeTemporaries();
     if (!done) {
@@ -314,8 +288,7 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive()
     return Replace::Replaced;
 }
 
-void ArchiveRun::abandon()
-{
+void ArchiveRun::abandon() {
     if (old_) {
         old_->close();
         old_.reset();
@@ -324,10 +297,8 @@ void ArchiveRun::abandon()
     result_.stopped = true;
 }
 
-ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload)
-{
-    if (session.currentArchive.empty())
-        return {};
+ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload) {
+    if (session.currentArchive.empty()) return {};
     ProgressForward progress(session.gzip, ui);
     ArchiveRun run(session, ui, ArchiveRun::Mode::Interactive);
     auto finished = [&ui] {
@@ -364,8 +335,7 @@ ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload)
                 step = run.CarryOver(row, fullPath);
             stopped = step == ArchiveRun::Step::Stop;
         }
-        if (!stopped)
-            run.finishCopy();
+        if (!stopped) run.finishCopy();
     } catch (const Error&) {
         run.abandon();
         finished();

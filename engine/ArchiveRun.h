@@ -90,7 +90,7 @@ std::string headerComment(const Session& session);
 // closes the files and deletes the temporaries, so every exit path, exceptions
 // included, leaves the Work folder clean.
 class ArchiveRun {
-public:
+  public:
     enum class Mode { Interactive, Automatic };
     enum class Step { GoOn, Stop };
     enum class Replace { Replaced, NoRoom, Failed };
@@ -151,7 +151,7 @@ public:
 
     ArchiveResult& result() { return result_; }
 
-private:
+  private:
     void storeFailed(const std::string& fullPath);
     void say(MessageKind kind, const std::string& text);
     void removeTemporaries();

@@ -16,11 +16,9 @@ const char* const NoRoomJournalLine =
 namespace {
 
 // The whole file, or nothing when it cannot be opened or read.
-std::optional<std::string> readWhole(const std::string& path)
-{
+std::optional<std::string> readWhole(const std::string& path) {
     std::unique_ptr<File> file = platform().open(path, OpenMode::Read);
-    if (!file)
-        return std::nullopt;
+    if (!file) return std::nullopt;
     std::string bytes;
     char buffer[16384];
     for (;;) {
@@ -29,8 +27,7 @@ std::optional<std::string> readWhole(const std::string& path)
             file->close();
             return std::nullopt;
         }
-        if (got == 0)
-            break;
+        if (got == 0) break;
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
     file->close();
@@ -38,8 +35,7 @@ std::optional<std::string> readWhole(const std::string& path)
 }
 
 // Lines split at CR LF, LF or CR; a last line without its end counts.
-std::vector<std::string> splitLines(const std::string& text)
-{
+std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::string line;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -47,40 +43,35 @@ std::vector<std::string> splitLines(const std::string& text)
         if (c == '\r' || c == '\n') {
             lines.push_back(std::move(line));
             line.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
         } else {
             line += c;
         }
     }
-    if (!line.empty())
-        lines.push_back(std::move(line));
+    if (!line.empty()) lines.push_back(std::move(line));
     return lines;
 }
 
 }  // namespace
 
-std::string JournalPath() { return platform().programFolder() + "Script\\Journal_AutoSave.txt"; }
+std::string JournalPath() {
+    return platform().programFolder() + "Script\\Journal_AutoSave.txt";
+}
 
-bool AppendJournalLine(const std::string& path, const std::string& line)
-{
+bool AppendJournalLine(const std::string& path, const std::string& line) {
     Platform& host = platform();
-    if (!host.fileExists(path))
-        return false;
+    if (!host.fileExists(path)) return false;
     const std::optional<std::string> bytes = readWhole(path);
-    if (!bytes)
-        return false;
+    if (!bytes) return false;
     std::string out;
-    for (const std::string& old : splitLines(text::decodeTextFile(*bytes)))
-        out += old + "\r\n";
+    for (const std::string& old : splitLines(text::decodeTextFile(*bytes))) out += old + "\r\n";
     out += line + "\r\n";
 
     const std::size_t cut = path.rfind('\\');
     const std::string folder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
     const std::string fresh = folder + format::uniqueFileName(folder, "~kvr");
     std::unique_ptr<File> file = host.open(fresh, OpenMode::Create);
-    if (!file)
-        return false;
+    if (!file) return false;
     const bool written = file->write(out.data(), static_cast<int64_t>(out.size()));
     if (!file->close() || !written || !host.renameFile(fresh, path)) {
         host.removeFile(fresh);
@@ -89,8 +80,7 @@ bool AppendJournalLine(const std::string& path, const std::string& line)
     return true;
 }
 
-ArchiveResult AutoArchiveFiles(Session& session, Ui& ui)
-{
+ArchiveResult AutoArchiveFiles(Session& session, Ui& ui) {
     // No progress events while the run lasts: nothing is shown.
     auto progress = std::move(session.gzip.OnProgress);
     session.gzip.OnProgress = nullptr;
@@ -112,8 +102,7 @@ ArchiveResult AutoArchiveFiles(Session& session, Ui& ui)
                                               : run.CarryOver(row, fullPath, false);
             stopped = step == ArchiveRun::Step::Stop;
         }
-        if (!stopped)
-            run.finishCopy();
+        if (!stopped) run.finishCopy();
     } catch (const Error&) {
         run.abandon();
         throw;

@@ -18,19 +18,16 @@ constexpr int PumpEvery = 64;
 // walk over many small entries costs one host read per block instead of a seek
 // and a read per record. Seeks inside the block cost nothing.
 class BufferedReader : public File {
-public:
+  public:
     explicit BufferedReader(File& file) : file_(file), size_(file.size()), buffer_(BlockSize) {}
 
-    int64_t read(void* buffer, int64_t count) override
-    {
+    int64_t read(void* buffer, int64_t count) override {
         auto* out = static_cast<uint8_t*>(buffer);
         int64_t done = 0;
         while (done < count) {
             if (position_ < blockStart_ || position_ >= blockStart_ + blockLength_) {
-                if (!fill())
-                    return -1;
-                if (blockLength_ == 0)
-                    break;
+                if (!fill()) return -1;
+                if (blockLength_ == 0) break;
             }
             const int64_t offset = position_ - blockStart_;
             const int64_t n = std::min(count - done, blockLength_ - offset);
@@ -41,10 +38,8 @@ public:
         return done;
     }
     bool write(const void*, int64_t) override { return false; }
-    bool seek(int64_t position) override
-    {
-        if (position < 0)
-            return false;
+    bool seek(int64_t position) override {
+        if (position < 0) return false;
         position_ = position;
         return true;
     }
@@ -52,21 +47,17 @@ public:
     int64_t size() override { return size_; }
     bool close() override { return file_.close(); }
 
-private:
+  private:
     static constexpr int64_t BlockSize = 256 * 1024;
 
-    bool fill()
-    {
+    bool fill() {
         blockStart_ = position_;
         blockLength_ = 0;
-        if (!file_.seek(position_))
-            return false;
+        if (!file_.seek(position_)) return false;
         while (blockLength_ < BlockSize) {
             const int64_t n = file_.read(buffer_.data() + blockLength_, BlockSize - blockLength_);
-            if (n < 0)
-                return false;
-            if (n == 0)
-                break;
+            if (n < 0) return false;
+            if (n == 0) break;
             blockLength_ += n;
         }
         return true;
@@ -81,25 +72,21 @@ private:
 };
 
 // The closing steps every outcome but NoFile shares.
-void finish(Session& session)
-{
+void finish(Session& session) {
     session.listChanged = false;
     sortCatalog(session.rows, session.sortKey);
 }
 
 }  // namespace
 
-EntryStatus entryStatus(const std::string& fullPath, int32_t fileDate)
-{
+EntryStatus entryStatus(const std::string& fullPath, int32_t fileDate) {
     const std::optional<int32_t> written = platform().fileLastWriteDos(fullPath);
-    if (!written)
-        return Missing;
+    if (!written) return Missing;
     return *written > fileDate ? Modified : Unchanged;
 }
 
 CatalogRow rowFromRecord(const format::EntryRecord& record, int64_t offset,
-                         const LocaleSeparators& separators)
-{
+                         const LocaleSeparators& separators) {
     CatalogRow row;
     row.icon = Unchanged;
     row.caption = record.fileName;
@@ -113,12 +100,10 @@ CatalogRow rowFromRecord(const format::EntryRecord& record, int64_t offset,
     return row;
 }
 
-LoadResult LoadArchive(Session& session, Ui& ui)
-{
+LoadResult LoadArchive(Session& session, Ui& ui) {
     LoadResult result;
     Platform& host = platform();
-    if (session.currentArchive.empty() || !host.fileExists(session.currentArchive))
-        return result;
+    if (session.currentArchive.empty() || !host.fileExists(session.currentArchive)) return result;
 
     session.rows.clear();
     session.comment.clear();
@@ -154,8 +139,7 @@ LoadResult LoadArchive(Session& session, Ui& ui)
     while (std::optional<format::EntryRecord> entry = walk.next()) {
         CatalogRow row = rowFromRecord(*entry, walk.offset(), session.separators);
         row.icon = entryStatus(row.fullPath(), entry->fileDate);
-        if (row.icon == Modified)
-            result.modifiedSeen = true;
+        if (row.icon == Modified) result.modifiedSeen = true;
         result.totalSize += entry->fileSize;
         session.rows.push_back(std::move(row));
         if (++sincePump == PumpEvery) {
@@ -179,22 +163,19 @@ LoadResult LoadArchive(Session& session, Ui& ui)
     return result;
 }
 
-int compareRows(const CatalogRow& a, const CatalogRow& b, int sortKey)
-{
+int compareRows(const CatalogRow& a, const CatalogRow& b, int sortKey) {
     switch (sortKey) {
-    case 1:
-        return text::compareNoCase(a.caption, b.caption);
-    case 2:
-        return text::compareNoCase(a.sub[0], b.sub[0]);
-    default:
-        return 0;
+        case 1:
+            return text::compareNoCase(a.caption, b.caption);
+        case 2:
+            return text::compareNoCase(a.sub[0], b.sub[0]);
+        default:
+            return 0;
     }
 }
 
-void sortCatalog(Catalog& rows, int sortKey)
-{
-    if (sortKey != 1 && sortKey != 2)
-        return;
+void sortCatalog(Catalog& rows, int sortKey) {
+    if (sortKey != 1 && sortKey != 2) return;
     std::stable_sort(rows.begin(), rows.end(), [sortKey](const CatalogRow& a, const CatalogRow& b) {
         return compareRows(a, b, sortKey) < 0;
     });

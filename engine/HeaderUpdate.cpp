@@ -18,16 +18,14 @@ constexpr std::size_t CommentTextAt = 20;
 
 }  // namespace
 
-bool WriteHeaderOnly(Session& session, Ui& ui)
-{
+bool WriteHeaderOnly(Session& session, Ui& ui) {
     auto refuse = [&ui] {
         ui.message(MessageKind::Error, "Impossible de modifier l'en-tête du fichier", Buttons::Ok);
         return false;
     };
 
     std::unique_ptr<File> file = platform().open(session.currentArchive, OpenMode::ReadWrite);
-    if (!file)
-        return refuse();
+    if (!file) return refuse();
     format::HeaderBlock block;
     if (!format::readHeaderBlock(*file, block)) {
         file->close();
@@ -39,15 +37,15 @@ bool WriteHeaderOnly(Session& session, Ui& ui)
         return false;
     }
 
-    const format::HeaderBlock fresh = format::encodeHeader(format::Header{block[18], session.comment});
+    const format::HeaderBlock fresh =
+        format::encodeHeader(format::Header{block[18], session.comment});
     const std::size_t length = fresh[CommentLengthAt];
     std::copy_n(fresh.begin(), SignatureBytes, block.begin());
     block[CommentLengthAt] = fresh[CommentLengthAt];
     std::copy_n(fresh.begin() + CommentTextAt, length, block.begin() + CommentTextAt);
 
     const bool written = file->seek(0) && file->write(block.data(), format::HeaderSize);
-    if (!file->close() || !written)
-        return refuse();
+    if (!file->close() || !written) return refuse();
     ui.message(MessageKind::Information, "L'en-tête du fichier a été modifiée", Buttons::Ok);
     return true;
 }

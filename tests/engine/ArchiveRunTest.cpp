@@ -12,19 +12,17 @@ namespace kv {
 namespace {
 
 class ArchiveRunTest : public test::EngineRunFixture {
-protected:
+  protected:
     ArchiveResult run() { return ArchiveFiles(session, ui); }
 
     // Archives the rows as a new archive and reloads them, as after a first run.
-    void firstRun()
-    {
+    void firstRun() {
         const ArchiveResult r = run();
         ASSERT_TRUE(r.clean());
         ui = test::RecordingUi();
     }
 
-    std::string unpack(const RawEntry& entry)
-    {
+    std::string unpack(const RawEntry& entry) {
         drives.writeFile("C:\\Scratch\\p.gz", entry.bytes.substr(format::RecordSize));
         TGzip gzip = TGzip::designedGzip1();
         gzip.FileSource = "C:\\Scratch\\p.gz";
@@ -33,17 +31,14 @@ protected:
         return bytesOf("C:\\Scratch\\p");
     }
 
-    std::vector<std::string> fullPaths() const
-    {
+    std::vector<std::string> fullPaths() const {
         std::vector<std::string> paths;
-        for (const CatalogRow& row : session.rows)
-            paths.push_back(row.fullPath());
+        for (const CatalogRow& row : session.rows) paths.push_back(row.fullPath());
         return paths;
     }
 };
 
-TEST_F(ArchiveRunTest, NewArchiveStoresTheFilesThatExistAndSkipsTheOthersSilently)
-{
+TEST_F(ArchiveRunTest, NewArchiveStoresTheFilesThatExistAndSkipsTheOthersSilently) {
     addFile("C:\\Docs\\a.txt", "alpha");
     session.rows.push_back(newRow("C:\\Docs\\parti.txt"));
     addFile("C:\\Docs\\Sous\\c.txt", std::string(70000, 'c'));
@@ -59,9 +54,11 @@ TEST_F(ArchiveRunTest, NewArchiveStoresTheFilesThatExistAndSkipsTheOthersSilentl
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(ui.labelTexts(ProgressLabel::File),
               (std::vector<std::string>{"Fichier : a.txt", "Fichier : c.txt", "Fichier : vide.txt",
-                                        "Mise à jour de l'archive...", "Mise à jour de l'archive OK", "Terminé"}));
+                                        "Mise à jour de l'archive...",
+                                        "Mise à jour de l'archive OK", "Terminé"}));
     EXPECT_EQ(ui.labelTexts(ProgressLabel::Path),
-              (std::vector<std::string>{"Dossier : C:\\Docs\\", "Dossier : C:\\Docs\\Sous\\", "Dossier : C:\\Docs\\", ""}));
+              (std::vector<std::string>{"Dossier : C:\\Docs\\", "Dossier : C:\\Docs\\Sous\\",
+                                        "Dossier : C:\\Docs\\", ""}));
     EXPECT_EQ(ui.overallValues, (std::vector<int>{0, 2, 3}));
 
     const auto entries = entriesOf(Archive);
@@ -76,13 +73,13 @@ TEST_F(ArchiveRunTest, NewArchiveStoresTheFilesThatExistAndSkipsTheOthersSilentl
 
     // Reloaded: stored rows in file order, then sorted by name; listChanged cleared.
     EXPECT_FALSE(session.listChanged);
-    EXPECT_EQ(fullPaths(), (std::vector<std::string>{"C:\\Docs\\a.txt", "C:\\Docs\\Sous\\c.txt", "C:\\Docs\\vide.txt"}));
+    EXPECT_EQ(fullPaths(), (std::vector<std::string>{"C:\\Docs\\a.txt", "C:\\Docs\\Sous\\c.txt",
+                                                     "C:\\Docs\\vide.txt"}));
     EXPECT_EQ(session.rows[0].sub[5], "102");
     expectNoTemporaries();
 }
 
-TEST_F(ArchiveRunTest, UnchangedFilesGiveTheSameArchiveAgain)
-{
+TEST_F(ArchiveRunTest, UnchangedFilesGiveTheSameArchiveAgain) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\b.txt", std::string(5000, 'b'));
     session.comment = "Ma sauvegarde";
@@ -97,8 +94,7 @@ TEST_F(ArchiveRunTest, UnchangedFilesGiveTheSameArchiveAgain)
     expectNoTemporaries();
 }
 
-TEST_F(ArchiveRunTest, MissingFileIsCarriedOverByteForByteOrDroppedWhenAsked)
-{
+TEST_F(ArchiveRunTest, MissingFileIsCarriedOverByteForByteOrDroppedWhenAsked) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\parti.txt", "bientôt effacé");
     addFile("C:\\Docs\\z.txt", "zeta");
@@ -130,9 +126,9 @@ TEST_F(ArchiveRunTest, MissingFileIsCarriedOverByteForByteOrDroppedWhenAsked)
     expectNoTemporaries();
 }
 
-TEST_F(ArchiveRunTest, NeverArchivedMissingRowIsAnnouncedOnlyInAnUpdate)
-{
-    const char* const notice = "Le fichier < C:\\Docs\\jamais.txt > ne se trouve pas dans l'archive";
+TEST_F(ArchiveRunTest, NeverArchivedMissingRowIsAnnouncedOnlyInAnUpdate) {
+    const char* const notice =
+        "Le fichier < C:\\Docs\\jamais.txt > ne se trouve pas dans l'archive";
     addFile("C:\\Docs\\a.txt", "alpha");
     session.rows.push_back(newRow("C:\\Docs\\jamais.txt"));
     firstRun();  // a new archive: no message (firstRun asserts a clean run)
@@ -155,8 +151,7 @@ struct CommentCase {
 
 class HeaderComment : public testing::TestWithParam<CommentCase> {};
 
-TEST_P(HeaderComment, DatePrefixReplacesTheFirstTwelveCharacters)
-{
+TEST_P(HeaderComment, DatePrefixReplacesTheFirstTwelveCharacters) {
     Session session;
     session.separators = LocaleSeparators::french();
     session.now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
@@ -167,15 +162,16 @@ TEST_P(HeaderComment, DatePrefixReplacesTheFirstTwelveCharacters)
 
 INSTANTIATE_TEST_SUITE_P(
     Table, HeaderComment,
-    testing::Values(CommentCase{"NoDate", false, "[01/01/2020] Photos", "[01/01/2020] Photos"},
-                    CommentCase{"OldPrefixReplaced", true, "[01/01/2020] Photos", "[08/12/2026] Photos"},
-                    CommentCase{"NoPrefixLosesTwelve", true, "Sans date ici, le reste", "[08/12/2026]i, le reste"},
-                    CommentCase{"CharactersNotBytes", true, "éééééééééééé suite", "[08/12/2026] suite"},
-                    CommentCase{"ShortComment", true, "court", "[08/12/2026]"}),
+    testing::Values(
+        CommentCase{"NoDate", false, "[01/01/2020] Photos", "[01/01/2020] Photos"},
+        CommentCase{"OldPrefixReplaced", true, "[01/01/2020] Photos", "[08/12/2026] Photos"},
+        CommentCase{"NoPrefixLosesTwelve", true, "Sans date ici, le reste",
+                    "[08/12/2026]i, le reste"},
+        CommentCase{"CharactersNotBytes", true, "éééééééééééé suite", "[08/12/2026] suite"},
+        CommentCase{"ShortComment", true, "court", "[08/12/2026]"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ArchiveRunTest, HeaderGetsTheDatedCommentCutToItsField)
-{
+TEST_F(ArchiveRunTest, HeaderGetsTheDatedCommentCutToItsField) {
     addFile("C:\\Docs\\a.txt", "alpha");
     session.dateComment = true;
     session.comment = "[01/01/2020]" + std::string(100, 'x');
@@ -183,10 +179,10 @@ TEST_F(ArchiveRunTest, HeaderGetsTheDatedCommentCutToItsField)
     EXPECT_EQ(session.comment, "[08/12/2026]" + std::string(70, 'x'));
 }
 
-TEST_F(ArchiveRunTest, ReadOnlyAndHiddenFilesAreStoredAndKeepTheirAttributes)
-{
+TEST_F(ArchiveRunTest, ReadOnlyAndHiddenFilesAreStoredAndKeepTheirAttributes) {
     addFile("C:\\Docs\\lecture.txt", "seule");
-    const uint32_t attributes = platform().attributes("C:\\Docs\\lecture.txt") | attr::ReadOnly | attr::Hidden;
+    const uint32_t attributes =
+        platform().attributes("C:\\Docs\\lecture.txt") | attr::ReadOnly | attr::Hidden;
     ASSERT_TRUE(platform().setAttributes("C:\\Docs\\lecture.txt", attributes));
 
     const ArchiveResult r = run();
@@ -198,8 +194,7 @@ TEST_F(ArchiveRunTest, ReadOnlyAndHiddenFilesAreStoredAndKeepTheirAttributes)
 
 // ----- A run that stops leaves the archive as it was -----
 
-TEST_F(ArchiveRunTest, StopButtonLeavesTheArchiveAndThePendingRows)
-{
+TEST_F(ArchiveRunTest, StopButtonLeavesTheArchiveAndThePendingRows) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\b.txt", "beta");
     firstRun();
@@ -208,8 +203,7 @@ TEST_F(ArchiveRunTest, StopButtonLeavesTheArchiveAndThePendingRows)
     session.listChanged = true;
     const Catalog rows = session.rows;
     ui.onPump = [this] {
-        if (ui.lastLabel(ProgressLabel::File) == "Fichier : b.txt")
-            ui.cancel = true;
+        if (ui.lastLabel(ProgressLabel::File) == "Fichier : b.txt") ui.cancel = true;
     };
 
     const ArchiveResult r = run();
@@ -224,8 +218,7 @@ TEST_F(ArchiveRunTest, StopButtonLeavesTheArchiveAndThePendingRows)
     expectNoTemporaries();
 }
 
-TEST_F(ArchiveRunTest, StoppedNewArchiveStaysAbsent)
-{
+TEST_F(ArchiveRunTest, StoppedNewArchiveStaysAbsent) {
     addFile("C:\\Docs\\a.txt", "alpha");
     ui.cancel = true;
     const ArchiveResult r = run();
@@ -235,8 +228,7 @@ TEST_F(ArchiveRunTest, StoppedNewArchiveStaysAbsent)
     expectNoTemporaries();
 }
 
-TEST_F(ArchiveRunTest, ReadErrorInTheLoopThrowsAndLeavesTheArchive)
-{
+TEST_F(ArchiveRunTest, ReadErrorInTheLoopThrowsAndLeavesTheArchive) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\b.txt", std::string(40000, 'b'));
     firstRun();
@@ -255,8 +247,7 @@ TEST_F(ArchiveRunTest, ReadErrorInTheLoopThrowsAndLeavesTheArchive)
     expectNoTemporaries();
 }
 
-TEST_F(ArchiveRunTest, OldArchiveThatLostItsSignatureStopsTheRun)
-{
+TEST_F(ArchiveRunTest, OldArchiveThatLostItsSignatureStopsTheRun) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\b.txt", "beta");
     firstRun();
@@ -278,8 +269,7 @@ TEST_F(ArchiveRunTest, OldArchiveThatLostItsSignatureStopsTheRun)
 
 // ----- A file that cannot be stored keeps its last stored copy -----
 
-TEST_F(ArchiveRunTest, LockedFileKeepsItsLastStoredEntry)
-{
+TEST_F(ArchiveRunTest, LockedFileKeepsItsLastStoredEntry) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\verrou.txt", "ancienne version");
     firstRun();
@@ -295,9 +285,10 @@ TEST_F(ArchiveRunTest, LockedFileKeepsItsLastStoredEntry)
 
     fault.reset();
     EXPECT_EQ(ui.messageTexts(),
-              (std::vector<std::string>{
-                  "Impossible d'archiver le fichier < verrou.txt >\rce fichier est probablement utilisé par Windows",
-                  "Impossible d'archiver le fichier < neuf.txt >\rce fichier est probablement utilisé par Windows"}));
+              (std::vector<std::string>{"Impossible d'archiver le fichier < verrou.txt >\rce "
+                                        "fichier est probablement utilisé par Windows",
+                                        "Impossible d'archiver le fichier < neuf.txt >\rce fichier "
+                                        "est probablement utilisé par Windows"}));
     EXPECT_EQ(r.stored, 1);
     EXPECT_EQ(r.carriedOver, 1);
     EXPECT_EQ(r.leftOut, 1);
@@ -310,8 +301,7 @@ TEST_F(ArchiveRunTest, LockedFileKeepsItsLastStoredEntry)
     expectNoTemporaries();
 }
 
-TEST_F(ArchiveRunTest, FileOfTwoGigabytesKeepsItsLastStoredEntry)
-{
+TEST_F(ArchiveRunTest, FileOfTwoGigabytesKeepsItsLastStoredEntry) {
     addFile("C:\\Docs\\gros.bin", "petit pour commencer");
     firstRun();
     const std::string stored = entriesOf(Archive)[0].bytes;
@@ -320,16 +310,15 @@ TEST_F(ArchiveRunTest, FileOfTwoGigabytesKeepsItsLastStoredEntry)
     const ArchiveResult r = run();
 
     EXPECT_EQ(ui.messageTexts(),
-              std::vector<std::string>{
-                  "Impossible d'archiver le fichier < gros.bin >\rce fichier est probablement utilisé par Windows"});
+              std::vector<std::string>{"Impossible d'archiver le fichier < gros.bin >\rce fichier "
+                                       "est probablement utilisé par Windows"});
     EXPECT_EQ(r.carriedOver, 1);
     EXPECT_EQ(entriesOf(Archive)[0].bytes, stored);
     remove("C:\\Docs\\gros.bin");
     expectNoTemporaries();
 }
 
-TEST_F(ArchiveRunTest, DamagedEntryIsNotCarriedOver)
-{
+TEST_F(ArchiveRunTest, DamagedEntryIsNotCarriedOver) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\b.txt", "beta");
     firstRun();
@@ -342,8 +331,9 @@ TEST_F(ArchiveRunTest, DamagedEntryIsNotCarriedOver)
 
     const ArchiveResult r = run();
 
-    EXPECT_EQ(ui.messageTexts(),
-              std::vector<std::string>{"Le fichier < C:\\Docs\\b.txt > est endommagé dans l'archive"});
+    EXPECT_EQ(
+        ui.messageTexts(),
+        std::vector<std::string>{"Le fichier < C:\\Docs\\b.txt > est endommagé dans l'archive"});
     EXPECT_EQ(r.failures, 1);
     EXPECT_EQ(entriesOf(Archive).size(), 1u);
     expectNoTemporaries();
@@ -351,8 +341,7 @@ TEST_F(ArchiveRunTest, DamagedEntryIsNotCarriedOver)
 
 // ----- Where the copies go -----
 
-TEST_F(ArchiveRunTest, WorkFolderInTheArchiveFolderKeepsTheArchiveIntact)
-{
+TEST_F(ArchiveRunTest, WorkFolderInTheArchiveFolderKeepsTheArchiveIntact) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\b.txt", "beta");
     firstRun();
@@ -368,8 +357,7 @@ TEST_F(ArchiveRunTest, WorkFolderInTheArchiveFolderKeepsTheArchiveIntact)
     EXPECT_EQ(namesIn("C:\\Arch"), std::vector<std::string>{"backup.kvr"});
 }
 
-TEST_F(ArchiveRunTest, MissingWorkFolderFallsBackToTheTemporaryFolder)
-{
+TEST_F(ArchiveRunTest, MissingWorkFolderFallsBackToTheTemporaryFolder) {
     addFile("C:\\Docs\\a.txt", "alpha");
     session.workFolder = "C:\\Nulle\\Part";
     EXPECT_TRUE(run().clean());
@@ -377,8 +365,7 @@ TEST_F(ArchiveRunTest, MissingWorkFolderFallsBackToTheTemporaryFolder)
     EXPECT_TRUE(namesIn("C:\\Temp").empty());
 }
 
-TEST_F(ArchiveRunTest, NoRoomOnTheArchiveDriveLeavesTheArchive)
-{
+TEST_F(ArchiveRunTest, NoRoomOnTheArchiveDriveLeavesTheArchive) {
     addFile("C:\\Docs\\a.txt", "alpha");
     firstRun();
     const std::string before = bytesOf(Archive);
@@ -389,7 +376,9 @@ TEST_F(ArchiveRunTest, NoRoomOnTheArchiveDriveLeavesTheArchive)
 
     const ArchiveResult r = run();
 
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Espace insuffisant sur le lecteur ( C),\rOpération annulée."});
+    EXPECT_EQ(
+        ui.messageTexts(),
+        std::vector<std::string>{"Espace insuffisant sur le lecteur ( C),\rOpération annulée."});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Warning);
     EXPECT_FALSE(r.replaced);
     EXPECT_EQ(bytesOf(Archive), before);
@@ -399,8 +388,7 @@ TEST_F(ArchiveRunTest, NoRoomOnTheArchiveDriveLeavesTheArchive)
     expectNoTemporaries();
 }
 
-TEST_F(ArchiveRunTest, FullWorkDiskLosesNothing)
-{
+TEST_F(ArchiveRunTest, FullWorkDiskLosesNothing) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\b.txt", "beta");
     firstRun();
@@ -426,8 +414,7 @@ struct ReplaceFault {
 
 class ReplaceFailure : public ArchiveRunTest, public testing::WithParamInterface<ReplaceFault> {};
 
-TEST_P(ReplaceFailure, KeepsTheOldArchive)
-{
+TEST_P(ReplaceFailure, KeepsTheOldArchive) {
     addFile("C:\\Docs\\a.txt", "alpha");
     firstRun();
     const std::string before = bytesOf(Archive);
@@ -454,19 +441,23 @@ TEST_P(ReplaceFailure, KeepsTheOldArchive)
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, ReplaceFailure,
-    testing::Values(
-        ReplaceFault{"RenameFails", [](test::FaultPlatform& f) { f.holdExclusively(ArchiveFile); }},
-        ReplaceFault{"CopyCannotBeCreated",
-                     [](test::FaultPlatform& f) { f.failOpen("C:\\Arch\\~kvr*", OpenMode::Create); }},
-        ReplaceFault{"CopyDoesNotClose", [](test::FaultPlatform& f) { f.failClose("C:\\Arch\\~kvr*"); }},
-        ReplaceFault{"ArchiveIsReadOnly",
-                     [](test::FaultPlatform&) {
-                         platform().setAttributes(ArchiveFile, platform().attributes(ArchiveFile) | attr::ReadOnly);
-                     }}),
+    testing::Values(ReplaceFault{"RenameFails",
+                                 [](test::FaultPlatform& f) { f.holdExclusively(ArchiveFile); }},
+                    ReplaceFault{"CopyCannotBeCreated",
+                                 [](test::FaultPlatform& f) {
+                                     f.failOpen("C:\\Arch\\~kvr*", OpenMode::Create);
+                                 }},
+                    ReplaceFault{"CopyDoesNotClose",
+                                 [](test::FaultPlatform& f) { f.failClose("C:\\Arch\\~kvr*"); }},
+                    ReplaceFault{"ArchiveIsReadOnly",
+                                 [](test::FaultPlatform&) {
+                                     platform().setAttributes(
+                                         ArchiveFile,
+                                         platform().attributes(ArchiveFile) | attr::ReadOnly);
+                                 }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ArchiveRunTest, WorkFolderThatCannotTakeTheCopyChangesNothing)
-{
+TEST_F(ArchiveRunTest, WorkFolderThatCannotTakeTheCopyChangesNothing) {
     addFile("C:\\Docs\\a.txt", "alpha");
     test::FaultPlatform fault;
     fault.install();
@@ -479,8 +470,7 @@ TEST_F(ArchiveRunTest, WorkFolderThatCannotTakeTheCopyChangesNothing)
     EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
 }
 
-TEST_F(ArchiveRunTest, ReloadHookReplacesTheBuiltInReload)
-{
+TEST_F(ArchiveRunTest, ReloadHookReplacesTheBuiltInReload) {
     addFile("C:\\Docs\\a.txt", "alpha");
     int calls = 0;
     const ArchiveResult r = ArchiveFiles(session, ui, [&] {

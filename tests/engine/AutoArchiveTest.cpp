@@ -8,10 +8,9 @@ namespace kv {
 namespace {
 
 class AutoArchiveTest : public test::EngineRunFixture {
-protected:
+  protected:
     // An archive of a.txt and b.txt, loaded as the automatic mode loads it.
-    void SetUp() override
-    {
+    void SetUp() override {
         EngineRunFixture::SetUp();
         addFile("C:\\Docs\\a.txt", "alpha");
         addFile("C:\\Docs\\b.txt", "beta");
@@ -24,8 +23,7 @@ protected:
     void writeJournal(const std::string& bytes) { drives.writeFile(JournalPath(), bytes); }
 };
 
-TEST_F(AutoArchiveTest, StoresWhatExistsCarriesOverWhatIsGoneAndAppendsNewRows)
-{
+TEST_F(AutoArchiveTest, StoresWhatExistsCarriesOverWhatIsGoneAndAppendsNewRows) {
     const std::string carried = entriesOf(Archive)[1].bytes;
     remove("C:\\Docs\\b.txt");
     drives.writeFile("C:\\Docs\\a.txt", "alpha, deuxième version");
@@ -48,8 +46,7 @@ TEST_F(AutoArchiveTest, StoresWhatExistsCarriesOverWhatIsGoneAndAppendsNewRows)
     expectNoTemporaries();
 }
 
-TEST_F(AutoArchiveTest, LockedFilesAreKeptOrLeftOutSilently)
-{
+TEST_F(AutoArchiveTest, LockedFilesAreKeptOrLeftOutSilently) {
     const std::string stored = entriesOf(Archive)[0].bytes;
     addFile("C:\\Docs\\neuf.txt", "jamais archivé");
     session.rows.push_back(newRow("C:\\Docs\\absent.txt"));
@@ -70,8 +67,7 @@ TEST_F(AutoArchiveTest, LockedFilesAreKeptOrLeftOutSilently)
     EXPECT_EQ(entries[1].record.fileName, "b.txt");
 }
 
-TEST_F(AutoArchiveTest, NoRoomWithoutJournalWritesNothing)
-{
+TEST_F(AutoArchiveTest, NoRoomWithoutJournalWritesNothing) {
     const std::string before = bytesOf(Archive);
     test::FaultPlatform fault;
     fault.install();
@@ -95,8 +91,7 @@ struct JournalCase {
 
 class NoRoomJournal : public AutoArchiveTest, public testing::WithParamInterface<JournalCase> {};
 
-TEST_P(NoRoomJournal, GetsTheLineAfterItsEarlierLines)
-{
+TEST_P(NoRoomJournal, GetsTheLineAfterItsEarlierLines) {
     writeJournal(GetParam().before);
     const std::string archive = bytesOf(Archive);
     test::FaultPlatform fault;
@@ -108,19 +103,20 @@ TEST_P(NoRoomJournal, GetsTheLineAfterItsEarlierLines)
     fault.reset();
     EXPECT_EQ(bytesOf(JournalPath()), GetParam().after + NoRoomJournalLine + "\r\n");
     EXPECT_EQ(bytesOf(Archive), archive);
-    EXPECT_EQ(namesIn(platform().programFolder() + "Script"), std::vector<std::string>{"Journal_AutoSave.txt"});
+    EXPECT_EQ(namesIn(platform().programFolder() + "Script"),
+              std::vector<std::string>{"Journal_AutoSave.txt"});
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Journals, NoRoomJournal,
     testing::Values(JournalCase{"Empty", "", ""},
-                    JournalCase{"CrLf", "lundi 10:00\r\nmardi 10:00\r\n", "lundi 10:00\r\nmardi 10:00\r\n"},
+                    JournalCase{"CrLf", "lundi 10:00\r\nmardi 10:00\r\n",
+                                "lundi 10:00\r\nmardi 10:00\r\n"},
                     JournalCase{"LastLineWithoutEnd", "lundi\nmardi", "lundi\r\nmardi\r\n"},
                     JournalCase{"WindowsText", "d\xE9j\xE0 fait\r", "d\xC3\xA9j\xC3\xA0 fait\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(AutoArchiveTest, OldArchiveThatLostItsSignatureStopsWithTheOneMessage)
-{
+TEST_F(AutoArchiveTest, OldArchiveThatLostItsSignatureStopsWithTheOneMessage) {
     remove("C:\\Docs\\b.txt");
     std::string damaged = bytesOf(Archive);
     damaged[1] = '(';
@@ -136,8 +132,7 @@ TEST_F(AutoArchiveTest, OldArchiveThatLostItsSignatureStopsWithTheOneMessage)
     expectNoTemporaries();
 }
 
-TEST(AppendJournalLine, FailsWithoutTouchingAJournalThatCannotBeReplaced)
-{
+TEST(AppendJournalLine, FailsWithoutTouchingAJournalThatCannotBeReplaced) {
     test::TempDrives drives;
     drives.writeFile("C:\\Korvelt\\Script\\Journal_AutoSave.txt", "lundi\r\n");
     test::FaultPlatform fault;

@@ -13,10 +13,9 @@ constexpr int32_t March15 = March14 + (1 << 16);
 constexpr int32_t March13 = March14 - (1 << 16);
 
 class CatalogReaderTest : public test::EngineRunFixture {
-protected:
+  protected:
     // Stores the files as a new archive (dated March14) and forgets the rows.
-    void archiveFiles(const std::vector<std::pair<std::string, std::string>>& files)
-    {
+    void archiveFiles(const std::vector<std::pair<std::string, std::string>>& files) {
         for (const auto& [path, content] : files) {
             addFile(path, content);
             platform().setLastWriteDos(path, March14);
@@ -27,8 +26,7 @@ protected:
     }
 
     // An archive of raw bytes: the header, then each entry's record and payload.
-    void writeRaw(const std::vector<format::EntryRecord>& records, std::size_t payloadSize = 20)
-    {
+    void writeRaw(const std::vector<format::EntryRecord>& records, std::size_t payloadSize = 20) {
         const auto header = format::encodeHeader(format::Header{0, "brut"});
         std::string bytes(header.begin(), header.end());
         for (format::EntryRecord record : records) {
@@ -40,8 +38,8 @@ protected:
         drives.writeFile(Archive, bytes);
     }
 
-    static format::EntryRecord record(const std::string& name, int32_t size, int32_t date = March14)
-    {
+    static format::EntryRecord record(const std::string& name, int32_t size,
+                                      int32_t date = March14) {
         format::EntryRecord r;
         r.fileName = name;
         r.folder = "C:\\Docs\\";
@@ -51,17 +49,14 @@ protected:
         return r;
     }
 
-    std::vector<std::string> captions() const
-    {
+    std::vector<std::string> captions() const {
         std::vector<std::string> names;
-        for (const CatalogRow& row : session.rows)
-            names.push_back(row.caption);
+        for (const CatalogRow& row : session.rows) names.push_back(row.caption);
         return names;
     }
 };
 
-TEST_F(CatalogReaderTest, RowsCarryTheStoredValuesAndTheirStatusAgainstTheDisk)
-{
+TEST_F(CatalogReaderTest, RowsCarryTheStoredValuesAndTheirStatusAgainstTheDisk) {
     archiveFiles({{"C:\\Docs\\a-pareil.txt", "aaaa"},
                   {"C:\\Docs\\b-touche.txt", "bb"},
                   {"C:\\Docs\\c-efface.txt", "c"},
@@ -82,8 +77,7 @@ TEST_F(CatalogReaderTest, RowsCarryTheStoredValuesAndTheirStatusAgainstTheDisk)
     EXPECT_TRUE(ui.messages.empty());
     ASSERT_EQ(session.rows.size(), 4u);
     std::vector<int> icons;
-    for (const CatalogRow& row : session.rows)
-        icons.push_back(row.icon);
+    for (const CatalogRow& row : session.rows) icons.push_back(row.icon);
     EXPECT_EQ(icons, (std::vector<int>{Unchanged, Modified, Missing, Unchanged}));
 
     const CatalogRow& a = session.rows[0];
@@ -97,8 +91,7 @@ TEST_F(CatalogReaderTest, RowsCarryTheStoredValuesAndTheirStatusAgainstTheDisk)
     EXPECT_EQ(session.rows[1].sub[5], std::to_string(102 + 416 + std::stoi(a.sub[2])));
 }
 
-TEST_F(CatalogReaderTest, DeletedFileAloneRaisesNoModifiedFlag)
-{
+TEST_F(CatalogReaderTest, DeletedFileAloneRaisesNoModifiedFlag) {
     archiveFiles({{"C:\\Docs\\a.txt", "a"}});
     remove("C:\\Docs\\a.txt");
     const LoadResult r = LoadArchive(session, ui);
@@ -106,8 +99,7 @@ TEST_F(CatalogReaderTest, DeletedFileAloneRaisesNoModifiedFlag)
     EXPECT_EQ(session.rows.at(0).icon, Missing);
 }
 
-TEST_F(CatalogReaderTest, FolderAtTheStoredPathIsMissing)
-{
+TEST_F(CatalogReaderTest, FolderAtTheStoredPathIsMissing) {
     archiveFiles({{"C:\\Docs\\a.txt", "a"}});
     remove("C:\\Docs\\a.txt");
     drives.makeFolder("C:\\Docs\\a.txt");
@@ -115,14 +107,12 @@ TEST_F(CatalogReaderTest, FolderAtTheStoredPathIsMissing)
     EXPECT_EQ(session.rows.at(0).icon, Missing);
 }
 
-TEST_F(CatalogReaderTest, TotalAddsTheStoredSizes)
-{
+TEST_F(CatalogReaderTest, TotalAddsTheStoredSizes) {
     writeRaw({record("a", 1500), record("b", 2500)});
     EXPECT_EQ(LoadArchive(session, ui).totalSize, 4000);
 }
 
-TEST_F(CatalogReaderTest, DateThatIsNoDateGivesAnEmptyText)
-{
+TEST_F(CatalogReaderTest, DateThatIsNoDateGivesAnEmptyText) {
     writeRaw({record("zero", 1, 0), record("bonne", 1)});
     LoadArchive(session, ui);
     ASSERT_EQ(session.rows.size(), 2u);
@@ -131,8 +121,7 @@ TEST_F(CatalogReaderTest, DateThatIsNoDateGivesAnEmptyText)
     EXPECT_EQ(session.rows[0].sub[3], "14/03/2024 09:20");
 }
 
-TEST_F(CatalogReaderTest, EmptyArchiveGivesNoRowsAndItsComment)
-{
+TEST_F(CatalogReaderTest, EmptyArchiveGivesNoRowsAndItsComment) {
     const auto header = format::encodeHeader(format::Header{0, "Vide"});
     drives.writeFile(Archive, std::string(header.begin(), header.end()));
     session.rows.push_back(newRow("C:\\Docs\\x.txt"));
@@ -144,8 +133,7 @@ TEST_F(CatalogReaderTest, EmptyArchiveGivesNoRowsAndItsComment)
     EXPECT_TRUE(ui.messages.empty());
 }
 
-TEST_F(CatalogReaderTest, NoFileChangesNothing)
-{
+TEST_F(CatalogReaderTest, NoFileChangesNothing) {
     session.rows.push_back(newRow("C:\\Docs\\x.txt"));
     session.comment = "garde";
     session.listChanged = true;
@@ -162,8 +150,7 @@ struct BadHeader {
 
 class IncompatibleFile : public CatalogReaderTest, public testing::WithParamInterface<BadHeader> {};
 
-TEST_P(IncompatibleFile, ShowsTheErrorAndEmptiesTheCatalog)
-{
+TEST_P(IncompatibleFile, ShowsTheErrorAndEmptiesTheCatalog) {
     drives.writeFile(Archive, GetParam().bytes);
     session.rows.push_back(newRow("C:\\Docs\\x.txt"));
     session.comment = "ancien";
@@ -181,13 +168,11 @@ TEST_P(IncompatibleFile, ShowsTheErrorAndEmptiesTheCatalog)
 INSTANTIATE_TEST_SUITE_P(
     Files, IncompatibleFile,
     testing::Values(BadHeader{"OtherVersion", "\x11[File Korvelt V2]" + std::string(84, '\0')},
-                    BadHeader{"ShorterThanTheSignature", "\x11[File Korv"},
-                    BadHeader{"Empty", ""},
+                    BadHeader{"ShorterThanTheSignature", "\x11[File Korv"}, BadHeader{"Empty", ""},
                     BadHeader{"TextFile", "Bonjour, ceci n'est pas une archive.\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(CatalogReaderTest, ArchiveCutInsideARecordKeepsTheRowsBefore)
-{
+TEST_F(CatalogReaderTest, ArchiveCutInsideARecordKeepsTheRowsBefore) {
     writeRaw({record("a", 1), record("b", 1), record("c", 1)});
     std::string bytes = bytesOf(Archive);
     bytes.resize(102 + 2 * (416 + 20) + 100);
@@ -201,8 +186,7 @@ TEST_F(CatalogReaderTest, ArchiveCutInsideARecordKeepsTheRowsBefore)
     EXPECT_FALSE(session.listChanged);
 }
 
-TEST_F(CatalogReaderTest, ArchiveCutInsideThePayloadStillListsTheEntry)
-{
+TEST_F(CatalogReaderTest, ArchiveCutInsideThePayloadStillListsTheEntry) {
     writeRaw({record("a", 1), record("b", 1)});
     std::string bytes = bytesOf(Archive);
     bytes.resize(bytes.size() - 5);
@@ -211,8 +195,7 @@ TEST_F(CatalogReaderTest, ArchiveCutInsideThePayloadStillListsTheEntry)
     EXPECT_EQ(captions(), (std::vector<std::string>{"a", "b"}));
 }
 
-TEST_F(CatalogReaderTest, ReadErrorKeepsTheRowsReadSoFar)
-{
+TEST_F(CatalogReaderTest, ReadErrorKeepsTheRowsReadSoFar) {
     writeRaw({record("a", 1), record("b", 1), record("c", 1)}, 300000);
     test::FaultPlatform fault;
     fault.install();
@@ -225,8 +208,7 @@ TEST_F(CatalogReaderTest, ReadErrorKeepsTheRowsReadSoFar)
     EXPECT_TRUE(ui.messages.empty());
 }
 
-TEST_F(CatalogReaderTest, LoadSortsOnceByTheSortKey)
-{
+TEST_F(CatalogReaderTest, LoadSortsOnceByTheSortKey) {
     writeRaw({record("b.txt", 1), record("A.txt", 1), record("a.txt", 1), record("B.txt", 1)});
     session.sortKey = 1;
     LoadArchive(session, ui);
@@ -241,8 +223,7 @@ struct SortCase {
 
 class SortRows : public testing::TestWithParam<SortCase> {};
 
-TEST_P(SortRows, ComparesOneKeyCaseInsensitivelyAndKeepsTies)
-{
+TEST_P(SortRows, ComparesOneKeyCaseInsensitivelyAndKeepsTies) {
     auto row = [](std::string caption, std::string folder) {
         CatalogRow r;
         r.caption = std::move(caption);
@@ -253,8 +234,7 @@ TEST_P(SortRows, ComparesOneKeyCaseInsensitivelyAndKeepsTies)
                  row("abc", "C:\\B\\"), row("élan", "C:\\c\\")};
     sortCatalog(rows, GetParam().sortKey);
     std::vector<std::string> order;
-    for (const CatalogRow& r : rows)
-        order.push_back(r.caption);
+    for (const CatalogRow& r : rows) order.push_back(r.caption);
     EXPECT_EQ(order, GetParam().order);
 }
 

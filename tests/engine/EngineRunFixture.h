@@ -20,11 +20,10 @@
 namespace kv::test {
 
 class EngineRunFixture : public testing::Test {
-protected:
+  protected:
     static constexpr const char* Archive = "C:\\Arch\\backup.kvr";
 
-    void SetUp() override
-    {
+    void SetUp() override {
         drives.makeFolder("C:\\Docs");
         drives.makeFolder("C:\\Arch");
         drives.makeFolder("C:\\Work");
@@ -35,8 +34,8 @@ protected:
     }
 
     // A row as the add operations make it (EntryStatus New, nothing stored).
-    static CatalogRow newRow(const std::string& fullPath, const std::string& type = "Document texte")
-    {
+    static CatalogRow newRow(const std::string& fullPath,
+                             const std::string& type = "Document texte") {
         CatalogRow row;
         const std::size_t cut = fullPath.rfind('\\');
         row.caption = fullPath.substr(cut + 1);
@@ -47,8 +46,7 @@ protected:
     }
 
     // Writes the file and appends its row.
-    void addFile(const std::string& fullPath, const std::string& content)
-    {
+    void addFile(const std::string& fullPath, const std::string& content) {
         drives.writeFile(fullPath, content);
         session.rows.push_back(newRow(fullPath));
     }
@@ -58,8 +56,7 @@ protected:
     void remove(const std::string& path) const { platform().removeFile(path); }
 
     // The names in a folder of the drive, sorted.
-    std::vector<std::string> namesIn(const std::string& folder) const
-    {
+    std::vector<std::string> namesIn(const std::string& folder) const {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(drives.hostPath(folder)))
             names.push_back(entry.path().filename().string());
@@ -68,8 +65,7 @@ protected:
     }
 
     // Nothing but the archive in its folder and nothing in the Work folder.
-    void expectNoTemporaries() const
-    {
+    void expectNoTemporaries() const {
         EXPECT_TRUE(namesIn("C:\\Work").empty());
         const std::vector<std::string> arch = namesIn("C:\\Arch");
         EXPECT_TRUE(arch.empty() || arch == std::vector<std::string>{"backup.kvr"});
@@ -80,8 +76,7 @@ protected:
         format::EntryRecord record;
         std::string bytes;
     };
-    std::vector<RawEntry> entriesOf(const std::string& archive) const
-    {
+    std::vector<RawEntry> entriesOf(const std::string& archive) const {
         const std::string all = bytesOf(archive);
         std::vector<RawEntry> entries;
         std::size_t at = format::HeaderSize;

@@ -9,9 +9,8 @@ namespace kv {
 namespace {
 
 class HeaderUpdateTest : public test::EngineRunFixture {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         EngineRunFixture::SetUp();
         addFile("C:\\Docs\\a.txt", "alpha");
         session.comment = std::string(40, 'L');
@@ -24,8 +23,7 @@ protected:
     }
 };
 
-TEST_F(HeaderUpdateTest, ShorterCommentRewritesOnlyTheHeader)
-{
+TEST_F(HeaderUpdateTest, ShorterCommentRewritesOnlyTheHeader) {
     const std::string before = bytesOf(Archive);
     session.comment = "dix lettre";
     session.listChanged = true;
@@ -39,7 +37,8 @@ TEST_F(HeaderUpdateTest, ShorterCommentRewritesOnlyTheHeader)
     EXPECT_EQ(after[18], '\x07');
     EXPECT_EQ(after[19], '\x0A');
     EXPECT_EQ(after.substr(20, 10), "dix lettre");
-    EXPECT_EQ(after.substr(30), before.substr(30));  // leftovers of the old comment, then the entries
+    EXPECT_EQ(after.substr(30),
+              before.substr(30));  // leftovers of the old comment, then the entries
     EXPECT_TRUE(session.listChanged);
 
     session.comment.clear();
@@ -47,8 +46,7 @@ TEST_F(HeaderUpdateTest, ShorterCommentRewritesOnlyTheHeader)
     EXPECT_EQ(session.comment, "dix lettre");
 }
 
-TEST_F(HeaderUpdateTest, EmptyCommentGivesLengthZeroAndLongOnesAreCut)
-{
+TEST_F(HeaderUpdateTest, EmptyCommentGivesLengthZeroAndLongOnesAreCut) {
     session.comment = "";
     EXPECT_TRUE(WriteHeaderOnly(session, ui));
     EXPECT_EQ(bytesOf(Archive)[19], '\0');
@@ -58,8 +56,7 @@ TEST_F(HeaderUpdateTest, EmptyCommentGivesLengthZeroAndLongOnesAreCut)
     EXPECT_EQ(bytesOf(Archive)[19], char(82));
 }
 
-TEST_F(HeaderUpdateTest, IncompatibleFileIsLeftAsItWas)
-{
+TEST_F(HeaderUpdateTest, IncompatibleFileIsLeftAsItWas) {
     std::string bytes = bytesOf(Archive);
     bytes[5] = '?';
     drives.writeFile(Archive, bytes);
@@ -76,10 +73,10 @@ struct HeaderFault {
     void (*arm)(test::FaultPlatform& fault);
 };
 
-class HeaderUpdateFailure : public HeaderUpdateTest, public testing::WithParamInterface<HeaderFault> {};
+class HeaderUpdateFailure : public HeaderUpdateTest,
+                            public testing::WithParamInterface<HeaderFault> {};
 
-TEST_P(HeaderUpdateFailure, SaysItCouldNotAndChangesNothing)
-{
+TEST_P(HeaderUpdateFailure, SaysItCouldNotAndChangesNothing) {
     const std::string before = bytesOf(Archive);
     test::FaultPlatform fault;
     fault.install();
@@ -89,7 +86,8 @@ TEST_P(HeaderUpdateFailure, SaysItCouldNotAndChangesNothing)
     EXPECT_FALSE(WriteHeaderOnly(session, ui));
 
     fault.reset();
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Impossible de modifier l'en-tête du fichier"});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"Impossible de modifier l'en-tête du fichier"});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
     EXPECT_EQ(bytesOf(Archive), before);
 }
@@ -98,16 +96,20 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, HeaderUpdateFailure,
     testing::Values(
         HeaderFault{"ReadOnlyMedium",
-                    [](test::FaultPlatform& f) { f.failOpen("C:\\Arch\\backup.kvr", OpenMode::ReadWrite); }},
-        HeaderFault{"Locked", [](test::FaultPlatform& f) { f.holdExclusively("C:\\Arch\\backup.kvr"); }},
-        HeaderFault{"ReadFails", [](test::FaultPlatform& f) { f.failReadAfter("C:\\Arch\\backup.kvr", 10); }}),
+                    [](test::FaultPlatform& f) {
+                        f.failOpen("C:\\Arch\\backup.kvr", OpenMode::ReadWrite);
+                    }},
+        HeaderFault{"Locked",
+                    [](test::FaultPlatform& f) { f.holdExclusively("C:\\Arch\\backup.kvr"); }},
+        HeaderFault{"ReadFails",
+                    [](test::FaultPlatform& f) { f.failReadAfter("C:\\Arch\\backup.kvr", 10); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(HeaderUpdateTest, ArchiveThatIsGoneIsNotCreated)
-{
+TEST_F(HeaderUpdateTest, ArchiveThatIsGoneIsNotCreated) {
     remove(Archive);
     EXPECT_FALSE(WriteHeaderOnly(session, ui));
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Impossible de modifier l'en-tête du fichier"});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"Impossible de modifier l'en-tête du fichier"});
     EXPECT_FALSE(exists(Archive));
 }
 

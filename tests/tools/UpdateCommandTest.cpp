@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class UpdateCommand : public testing::Test {
-protected:
+  protected:
     struct Run {
         int status = -1;
         std::string err;
@@ -30,13 +30,13 @@ protected:
         std::string bytes;  // record and payload as stored
     };
 
-    void SetUp() override
-    {
+    void SetUp() override {
         const char* bin = std::getenv("KORVELT_BIN");
         ASSERT_NE(bin, nullptr);
         kvr_ = fs::path(bin) / "kvr";
-        root_ = fs::temp_directory_path() / ("kv-update-" + std::to_string(::getpid()) + "-" +
-                                             testing::UnitTest::GetInstance()->current_test_info()->name());
+        root_ = fs::temp_directory_path() /
+                ("kv-update-" + std::to_string(::getpid()) + "-" +
+                 testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root_);
         fs::create_directories(root_ / "Docs");
         fs::create_directories(root_ / "Temp");
@@ -44,38 +44,34 @@ protected:
     }
     void TearDown() override { fs::remove_all(root_); }
 
-    Run kvr(const std::string& arguments) const
-    {
-        const std::string command = "cd '" + root_.string() + "' && TMPDIR='" + (root_ / "Temp").string() +
-                                    "' KORVELT_DRIVES='K=" + root_.string() + "' '" + kvr_.string() + "' " +
-                                    arguments + " >/dev/null 2>'" + (root_ / "err.txt").string() + "'";
+    Run kvr(const std::string& arguments) const {
+        const std::string command =
+            "cd '" + root_.string() + "' && TMPDIR='" + (root_ / "Temp").string() +
+            "' KORVELT_DRIVES='K=" + root_.string() + "' '" + kvr_.string() + "' " + arguments +
+            " >/dev/null 2>'" + (root_ / "err.txt").string() + "'";
         Run r;
         const int raw = std::system(command.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
         r.err = read("err.txt");
         fs::remove(root_ / "err.txt");
         std::string trimmed = r.err;
-        while (!trimmed.empty() && trimmed.back() == '\n')
-            trimmed.pop_back();
+        while (!trimmed.empty() && trimmed.back() == '\n') trimmed.pop_back();
         r.lastLine = trimmed.substr(trimmed.rfind('\n') + 1);
         return r;
     }
 
-    void put(const std::string& name, const std::string& bytes) const
-    {
+    void put(const std::string& name, const std::string& bytes) const {
         fs::create_directories((root_ / name).parent_path());
         std::ofstream(root_ / name, std::ios::binary) << bytes;
     }
-    std::string read(const std::string& name) const
-    {
+    std::string read(const std::string& name) const {
         std::ifstream in(root_ / name, std::ios::binary);
         std::ostringstream s;
         s << in.rdbuf();
         return s.str();
     }
 
-    std::vector<Entry> entries() const
-    {
+    std::vector<Entry> entries() const {
         const std::string all = read("arch.kvr");
         std::vector<Entry> list;
         for (std::size_t at = kv::format::HeaderSize; at + kv::format::RecordSize <= all.size();) {
@@ -88,24 +84,22 @@ protected:
         }
         return list;
     }
-    std::string comment() const
-    {
+    std::string comment() const {
         const std::string all = read("arch.kvr");
         return all.substr(20, static_cast<unsigned char>(all[19]));
     }
 
-    static std::string counts(int stored, int carried, int leftOut)
-    {
-        return "Fichiers archivés : " + std::to_string(stored) + ", repris de l'archive : " +
-               std::to_string(carried) + ", laissés de côté : " + std::to_string(leftOut);
+    static std::string counts(int stored, int carried, int leftOut) {
+        return "Fichiers archivés : " + std::to_string(stored) +
+               ", repris de l'archive : " + std::to_string(carried) +
+               ", laissés de côté : " + std::to_string(leftOut);
     }
 
     fs::path kvr_;
     fs::path root_;
 };
 
-TEST_F(UpdateCommand, SecondUpdateRecompressesCarriesOverAndStoresTheNewFile)
-{
+TEST_F(UpdateCommand, SecondUpdateRecompressesCarriesOverAndStoresTheNewFile) {
     put("Docs/a.txt", "première version");
     put("Docs/b.txt", std::string(30000, 'b'));
     put("Docs/c.txt", "inchangé");
@@ -138,11 +132,12 @@ TEST_F(UpdateCommand, SecondUpdateRecompressesCarriesOverAndStoresTheNewFile)
     EXPECT_TRUE(fs::is_empty(root_ / "Temp"));
 }
 
-TEST_F(UpdateCommand, NewArchiveSkipsMissingFilesAndTakesADatedComment)
-{
+TEST_F(UpdateCommand, NewArchiveSkipsMissingFilesAndTakesADatedComment) {
     put("Docs/a.txt", "alpha");
     put("liste.kvl", "K:\\Docs\\a.txt\r\nK:\\Docs\\absent.txt\r\n");
-    const Run r = kvr("update K:\\\\arch.kvr --script K:\\\\liste.kvl --comment '0123456789ABsuite' --date-comment");
+    const Run r =
+        kvr("update K:\\\\arch.kvr --script K:\\\\liste.kvl --comment '0123456789ABsuite' "
+            "--date-comment");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.lastLine, counts(1, 0, 0));
     const std::string text = comment();
@@ -151,8 +146,7 @@ TEST_F(UpdateCommand, NewArchiveSkipsMissingFilesAndTakesADatedComment)
     EXPECT_EQ(text.substr(11), "]suite");
 }
 
-TEST_F(UpdateCommand, DamagedEntryMakesTheRunFail)
-{
+TEST_F(UpdateCommand, DamagedEntryMakesTheRunFail) {
     put("Docs/a.txt", "alpha");
     put("Docs/b.txt", "beta");
     ASSERT_EQ(kvr("update K:\\\\arch.kvr --script K:\\\\liste.kvl").status, 0);
@@ -165,12 +159,13 @@ TEST_F(UpdateCommand, DamagedEntryMakesTheRunFail)
     const Run r = kvr("update K:\\\\arch.kvr");
 
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Le fichier < K:\\Docs\\b.txt > est endommagé dans l'archive"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Le fichier < K:\\Docs\\b.txt > est endommagé dans l'archive"),
+              std::string::npos)
+        << r.err;
     EXPECT_EQ(r.lastLine, counts(1, 0, 1));
 }
 
-TEST_F(UpdateCommand, RefusesWhatItCannotUse)
-{
+TEST_F(UpdateCommand, RefusesWhatItCannotUse) {
     put("pas-une-archive.kvr", "texte");
     Run r = kvr("update K:\\\\pas-une-archive.kvr");
     EXPECT_EQ(r.status, 1);
@@ -183,10 +178,12 @@ TEST_F(UpdateCommand, RefusesWhatItCannotUse)
     EXPECT_FALSE(fs::exists(root_ / "arch.kvr"));
 }
 
-TEST_F(UpdateCommand, CommentRewritesTheHeaderOnly)
-{
+TEST_F(UpdateCommand, CommentRewritesTheHeaderOnly) {
     put("Docs/a.txt", "alpha");
-    ASSERT_EQ(kvr("update K:\\\\arch.kvr --script K:\\\\liste.kvl --comment 'Un commentaire assez long'").status, 0);
+    ASSERT_EQ(
+        kvr("update K:\\\\arch.kvr --script K:\\\\liste.kvl --comment 'Un commentaire assez long'")
+            .status,
+        0);
     const std::string before = read("arch.kvr");
 
     const Run r = kvr("comment K:\\\\arch.kvr 'Court'");

@@ -6,8 +6,7 @@
 
 namespace kvr {
 
-int commentCommand(const Args& args)
-{
+int commentCommand(const Args& args) {
     if (args.size() != 2) {
         printError("Usage : kvr comment ARCHIVE TEXTE");
         return ExitUsage;

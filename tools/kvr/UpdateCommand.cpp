@@ -26,15 +26,14 @@ namespace kvr {
 namespace {
 
 constexpr const char* UpdateUsage =
-    "Usage : kvr update ARCHIVE [--script FICHIER]... [--drop-missing] [--comment TEXTE] [--date-comment]";
+    "Usage : kvr update ARCHIVE [--script FICHIER]... [--drop-missing] [--comment TEXTE] "
+    "[--date-comment]";
 
 // The type text of a file from the desktop's MIME database.
-std::string mimeTypeName(const std::string& path)
-{
+std::string mimeTypeName(const std::string& path) {
 #ifdef KVR_HAVE_QTCORE
     const std::optional<std::string> host = kv::platform().toHost(path);
-    if (!host)
-        return {};
+    if (!host) return {};
     static const QMimeDatabase database;
     const QMimeType type = database.mimeTypeForFile(QFileInfo(QString::fromStdString(*host)));
     return type.isValid() ? type.comment().toStdString() : std::string();
@@ -46,8 +45,7 @@ std::string mimeTypeName(const std::string& path)
 
 }  // namespace
 
-int updateCommand(const Args& args)
-{
+int updateCommand(const Args& args) {
     std::string archiveArgument;
     std::vector<std::string> scripts;
     std::optional<std::string> comment;
@@ -84,15 +82,13 @@ int updateCommand(const Args& args)
     session.checkRecupeFile = dropMissing;
 
     const kv::LoadResult loaded = kv::LoadArchive(session, ui);
-    if (loaded.outcome == kv::LoadOutcome::Incompatible)
-        return ExitFailure;
+    if (loaded.outcome == kv::LoadOutcome::Incompatible) return ExitFailure;
     if (loaded.outcome == kv::LoadOutcome::ReadError) {
         // Archiving now would drop the entries that could not be read.
         printError(loaded.error);
         return ExitFailure;
     }
-    if (comment)
-        session.comment = *comment;
+    if (comment) session.comment = *comment;
 
     kv::AddOperation adding(session, ui, mimeTypeName, [](const std::string& fileName) {
         printError("Nom trop long, fichier ignoré : " + fileName);
@@ -104,8 +100,9 @@ int updateCommand(const Args& args)
     }
 
     const kv::ArchiveResult result = kv::ArchiveFiles(session, ui, [] {});
-    printError("Fichiers archivés : " + std::to_string(result.stored) + ", repris de l'archive : " +
-               std::to_string(result.carriedOver) + ", laissés de côté : " + std::to_string(result.leftOut));
+    printError("Fichiers archivés : " + std::to_string(result.stored) +
+               ", repris de l'archive : " + std::to_string(result.carriedOver) +
+               ", laissés de côté : " + std::to_string(result.leftOut));
     return result.clean() ? ExitOk : ExitFailure;
 }
 
