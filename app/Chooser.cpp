@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "app/DialogRunner.h"
 #include "platform/Platform.h"
 
 namespace kv {
@@ -32,7 +33,7 @@ std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& r
     if (save && !request.askOverwrite) options |= QFileDialog::DontConfirmOverwrite;
     dialog.setOptions(options);
     if (!request.initialName.isEmpty()) dialog.selectFile(request.initialName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return windowsPathOf(dialog.selectedFiles().first());
 }
 
@@ -48,9 +49,12 @@ public:
         // A start folder that does not exist opens with no preselection.
         QString start = hostFolder(initialFolder);
         if (!start.isEmpty() && !QFileInfo(start).isDir()) start.clear();
-        const QString chosen = QFileDialog::getExistingDirectory(
-            parent, title, start, QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
-        auto windows = windowsPathOf(chosen);
+        QFileDialog dialog(parent, title, start);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+        if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        auto windows = windowsPathOf(dialog.selectedFiles().first());
         // Only a drive root keeps its final backslash.
         if (windows && windows->size() > 3 && windows->endsWith(QLatin1Char('\\'))) windows->chop(1);
         return windows;

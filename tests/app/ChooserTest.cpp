@@ -1,0 +1,54 @@
+// The real chooser: Qt's file dialogs on host folders, answers as Windows paths.
+
+#include <QFileDialog>
+#include <gtest/gtest.h>
+
+#include "app/Chooser.h"
+#include "app/DialogRunner.h"
+#include "tests/support/FaultPlatform.h"
+
+namespace kv::test {
+namespace {
+
+class RealChooser : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Chooser::install(nullptr);
+        DialogRunner::setHandler([this](QDialog& dialog) {
+            auto* files = qobject_cast<QFileDialog*>(&dialog);
+            if (!files || answer.empty()) return int(QDialog::Rejected);
+            titles.push_back(files->windowTitle());
+            suffixes.push_back(files->defaultSuffix());
+            files->selectFile(QString::fromStdString(answer));
+            return int(QDialog::Accepted);
+        });
+    }
+    void TearDown() override { DialogRunner::setHandler({}); }
+
+    TempDrives drives;
+    std::string answer;  // host path the "user" picks; empty cancels
+    std::vector<QString> titles, suffixes;
+};
+
+TEST_F(RealChooser, FilesAndFoldersComeBackAsWindowsPaths) {
+    drives.writeFile("C:\\Mes docs\\a.kvr", "x");
+    answer = drives.hostPath("C:\\Mes docs\\a.kvr");
+    FileDialogRequest request;
+    request.title = "Ouvrir une archive KVR";
+    request.filter = "Fichiers KVR (*.kvr)";
+    request.defaultExtension = "kvr";
+    EXPECT_EQ(Chooser::instance().openFile(nullptr, request), QString("C:\\Mes docs\\a.kvr"));
+    EXPECT_EQ(titles.back(), "Ouvrir une archive KVR");
+    EXPECT_EQ(suffixes.back(), "kvr");
+
+    answer = drives.hostPath("C:\\Mes docs");
+    EXPECT_EQ(Chooser::instance().folder(nullptr, "Dossier", {}), QString("C:\\Mes docs"));
+    answer = drives.root('C');
+    EXPECT_EQ(Chooser::instance().folder(nullptr, "Dossier", "C:\\absent\\"), QString("C:\\"));
+
+    answer.clear();
+    EXPECT_FALSE(Chooser::instance().saveFile(nullptr, request));
+}
+
+}  // namespace
+}  // namespace kv::test
