@@ -103,7 +103,10 @@ std::string uniqueFileName(const std::string& folder, const std::string& stem) {
 
 ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t payloadStart,
                              const std::string& destinationFolder, TGzip& gzip) {
-    if (!payloadFits(record, payloadStart, archive.size())) return ExtractResult::Damaged;
+    // No payload at all can only stand for an empty file.
+    if (!payloadFits(record, payloadStart, archive.size()) ||
+        (record.compressedSize == 0 && record.fileSize != 0))
+        return ExtractResult::Damaged;
     if (!archive.seek(payloadStart))
         throw Error("Erreur de lecture dans l'archive (fichier < " + record.fileName + " >)");
 

@@ -53,14 +53,16 @@ std::string uniqueFileName(const std::string& folder, const std::string& stem);
 
 enum class ExtractResult {
     Done,              // the destination holds the entry's bytes
-    Damaged,           // the payload runs past the end of the archive: nothing written
+    Damaged,           // the payload runs past the end of the archive, or is missing
+                       // for a non-empty file: nothing written
     DecompressFailed,  // the payload did not decompress, or the finished file could
                        // not be moved into place: the destination is as it was
 };
 
 // Extracts the entry whose payload starts at payloadStart to
 // destinationFolder + record.fileName:
-//   1. checks that CompressedSize fits in what is left of the archive;
+//   1. checks that CompressedSize fits in what is left of the archive (and is
+//      not 0 for a file that was not empty);
 //   2. decompresses the payload, read in place, with gzip into a unique
 //      temporary file in the destination folder;
 //   3. on success renames the new file over an existing destination (which

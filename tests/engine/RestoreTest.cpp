@@ -140,6 +140,17 @@ TEST_F(RestoreTest, PayloadRunningPastTheEndIsDamagedNotCopied) {
     EXPECT_EQ(outcome.restored, 1);
 }
 
+TEST_F(RestoreTest, EntryWithoutPayloadBytesIsDamaged) {
+    HandEntry empty{"C:\\Docs\\", "zero.txt", "not empty"};
+    empty.compressedSize = 0;  // its payload bytes follow as a cut-short record
+    archive({{"C:\\Docs\\", "ok.txt", "fine"}, empty});
+    restoreAll(RestoreChoices{});
+    EXPECT_EQ(read("C:\\Docs\\ok.txt"), "fine");
+    EXPECT_FALSE(exists("C:\\Docs\\zero.txt"));
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"Impossible de décompresser le fichier < zero.txt >"});
+}
+
 TEST_F(RestoreTest, EntriesThatWouldLeaveTheChosenFolderWriteNothing) {
     archive({{"C:\\Out\\..\\..\\", "escape1.txt", "x"},
              {"C:\\Docs\\", "..\\escape2.txt", "x"},
