@@ -78,7 +78,10 @@ void TMainKorvelt2002::buildCatalogView() {
     for (int i = 0; i < 2; ++i) {
         auto* label = new QLabel(bar);
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        label->setFixedWidth(widths[i]);
+        // The panels keep their widths unless a text needs more room (a
+        // catalog of 100,000 files), so the summary is never cut.
+        label->setMinimumWidth(widths[i]);
+        label->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         bar->addWidget(label);
