@@ -6,7 +6,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-build-fuzz}" && pwd)
 seconds=${2:-60}
-for pair in ArchiveWalk:walk Decompress:gzip; do
+for pair in ArchiveWalk:walk Decompress:gzip EntryPlacement:placement; do
   target=${pair%%:*}
   seeds=${pair##*:}
   corpus="$build/fuzz/corpus-$seeds"
