@@ -60,6 +60,9 @@ TEST_F(ArchiveRunTest, NewArchiveStoresTheFilesThatExistAndSkipsTheOthersSilentl
               (std::vector<std::string>{"Dossier : C:\\Docs\\", "Dossier : C:\\Docs\\Sous\\",
                                         "Dossier : C:\\Docs\\", ""}));
     EXPECT_EQ(ui.overallValues, (std::vector<int>{0, 2, 3}));
+    // The compression's progress reached the per-file bar, and the handler was given back.
+    EXPECT_NE(std::find(ui.filePercents.begin(), ui.filePercents.end(), 100), ui.filePercents.end());
+    EXPECT_FALSE(session.gzip.OnProgress);
 
     const auto entries = entriesOf(Archive);
     ASSERT_EQ(entries.size(), 3u);
