@@ -40,12 +40,17 @@ CatalogModel::CatalogModel(Catalog& rows, QObject* parent)
 
 void CatalogModel::setIconProvider(std::function<QIcon(int)> provider) {
     icons_ = std::move(provider);
-    if (shown_ > 0) emit dataChanged(index(0, ColName), index(shown_ - 1, ColName), {Qt::DecorationRole});
+    if (shown_ > 0)
+        emit dataChanged(index(0, ColName), index(shown_ - 1, ColName), {Qt::DecorationRole});
 }
 
-int CatalogModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shown_; }
+int CatalogModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : shown_;
+}
 
-int CatalogModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+int CatalogModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
 
 QVariant CatalogModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= shown_ || index.row() >= static_cast<int>(rows_.size()))
@@ -53,18 +58,18 @@ QVariant CatalogModel::data(const QModelIndex& index, int role) const {
     const CatalogRow& row = rows_[static_cast<size_t>(index.row())];
     const int column = index.column();
     switch (role) {
-    case Qt::DisplayRole:
-    case Qt::ToolTipRole:
-        if (role == Qt::ToolTipRole && column != ColName && column != ColFolder) return {};
-        if (column == ColName) return QString::fromStdString(row.caption);
-        return QString::fromStdString(row.sub[static_cast<size_t>(column - 1)]);
-    case Qt::DecorationRole:
-        if (column == ColName && icons_) return icons_(row.icon);
-        return {};
-    case Qt::TextAlignmentRole:
-        return QVariant::fromValue(columnAlignment(column));
-    default:
-        return {};
+        case Qt::DisplayRole:
+        case Qt::ToolTipRole:
+            if (role == Qt::ToolTipRole && column != ColName && column != ColFolder) return {};
+            if (column == ColName) return QString::fromStdString(row.caption);
+            return QString::fromStdString(row.sub[static_cast<size_t>(column - 1)]);
+        case Qt::DecorationRole:
+            if (column == ColName && icons_) return icons_(row.icon);
+            return {};
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(columnAlignment(column));
+        default:
+            return {};
     }
 }
 

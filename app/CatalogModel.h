@@ -21,7 +21,7 @@ namespace kv {
 
 class CatalogModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     enum Column { ColName, ColFolder, ColSize, ColCompressed, ColModified, ColType, ColumnCount };
 
     // The captions, default widths and alignments of the six columns.
@@ -52,7 +52,7 @@ public:
 
     int shownRows() const { return shown_; }
 
-private:
+  private:
     Catalog& rows_;
     int shown_ = 0;
     int erasing_ = 0;

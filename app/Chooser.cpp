@@ -33,19 +33,21 @@ std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& r
     if (save && !request.askOverwrite) options |= QFileDialog::DontConfirmOverwrite;
     dialog.setOptions(options);
     if (!request.initialName.isEmpty()) dialog.selectFile(request.initialName);
-    if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
     return windowsPathOf(dialog.selectedFiles().first());
 }
 
 class QtChooser : public Chooser {
-public:
+  public:
     std::optional<QString> openFile(QWidget* parent, const FileDialogRequest& request) override {
         return runFileDialog(parent, request, false);
     }
     std::optional<QString> saveFile(QWidget* parent, const FileDialogRequest& request) override {
         return runFileDialog(parent, request, true);
     }
-    std::optional<QString> folder(QWidget* parent, const QString& title, const QString& initialFolder) override {
+    std::optional<QString> folder(QWidget* parent, const QString& title,
+                                  const QString& initialFolder) override {
         // A start folder that does not exist opens with no preselection.
         QString start = hostFolder(initialFolder);
         if (!start.isEmpty() && !QFileInfo(start).isDir()) start.clear();
@@ -56,7 +58,8 @@ public:
             return std::nullopt;
         auto windows = windowsPathOf(dialog.selectedFiles().first());
         // Only a drive root keeps its final backslash.
-        if (windows && windows->size() > 3 && windows->endsWith(QLatin1Char('\\'))) windows->chop(1);
+        if (windows && windows->size() > 3 && windows->endsWith(QLatin1Char('\\')))
+            windows->chop(1);
         return windows;
     }
 };
@@ -74,6 +77,8 @@ Chooser& Chooser::instance() {
     return chooser ? *chooser : real;
 }
 
-void Chooser::install(Chooser* chooser) { installed() = chooser; }
+void Chooser::install(Chooser* chooser) {
+    installed() = chooser;
+}
 
 }  // namespace kv

@@ -9,7 +9,7 @@
 namespace kv {
 
 class HourGlass {
-public:
+  public:
     HourGlass() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
     ~HourGlass() { restore(); }
     void restore() {
@@ -19,7 +19,7 @@ public:
     HourGlass(const HourGlass&) = delete;
     HourGlass& operator=(const HourGlass&) = delete;
 
-private:
+  private:
     bool active_ = true;
 };
 

@@ -12,21 +12,30 @@ namespace {
 
 QMessageBox::StandardButton standardOf(Answer answer) {
     switch (answer) {
-    case Answer::Ok: return QMessageBox::Ok;
-    case Answer::Cancel: return QMessageBox::Cancel;
-    case Answer::Yes: return QMessageBox::Yes;
-    case Answer::No: return QMessageBox::No;
+        case Answer::Ok:
+            return QMessageBox::Ok;
+        case Answer::Cancel:
+            return QMessageBox::Cancel;
+        case Answer::Yes:
+            return QMessageBox::Yes;
+        case Answer::No:
+            return QMessageBox::No;
     }
     return QMessageBox::Ok;
 }
 
 std::vector<Answer> answersOf(Buttons buttons) {
     switch (buttons) {
-    case Buttons::Ok: return {Answer::Ok};
-    case Buttons::OkCancel: return {Answer::Ok, Answer::Cancel};
-    case Buttons::YesNo: return {Answer::Yes, Answer::No};
-    case Buttons::YesNoCancel: return {Answer::Yes, Answer::No, Answer::Cancel};
-    case Buttons::YesCancel: return {Answer::Yes, Answer::Cancel};
+        case Buttons::Ok:
+            return {Answer::Ok};
+        case Buttons::OkCancel:
+            return {Answer::Ok, Answer::Cancel};
+        case Buttons::YesNo:
+            return {Answer::Yes, Answer::No};
+        case Buttons::YesNoCancel:
+            return {Answer::Yes, Answer::No, Answer::Cancel};
+        case Buttons::YesCancel:
+            return {Answer::Yes, Answer::Cancel};
     }
     return {Answer::Ok};
 }
@@ -41,9 +50,12 @@ Answer escapeAnswer(Buttons buttons) {
 
 }  // namespace
 
-QtUi::QtUi(QWidget* owner) : owner_(owner) { sincePump_.start(); }
+QtUi::QtUi(QWidget* owner) : owner_(owner) {
+    sincePump_.start();
+}
 
-QMessageBox* QtUi::buildBox(QWidget* parent, MessageKind kind, const std::string& text, Buttons buttons) {
+QMessageBox* QtUi::buildBox(QWidget* parent, MessageKind kind, const std::string& text,
+                            Buttons buttons) {
     auto* box = new QMessageBox(parent);
     box->setWindowTitle(QString::fromUtf8(messageTitle(kind)));
     // A carriage return in the program's texts starts a new line of the box.
@@ -52,17 +64,28 @@ QMessageBox* QtUi::buildBox(QWidget* parent, MessageKind kind, const std::string
     box->setText(body);
     box->setTextFormat(Qt::PlainText);
     switch (kind) {
-    case MessageKind::Warning: box->setIcon(QMessageBox::Warning); break;
-    case MessageKind::Error: box->setIcon(QMessageBox::Critical); break;
-    case MessageKind::Information: box->setIcon(QMessageBox::Information); break;
-    case MessageKind::Confirmation: box->setIcon(QMessageBox::Question); break;
-    case MessageKind::Notice: box->setIcon(QMessageBox::NoIcon); break;
+        case MessageKind::Warning:
+            box->setIcon(QMessageBox::Warning);
+            break;
+        case MessageKind::Error:
+            box->setIcon(QMessageBox::Critical);
+            break;
+        case MessageKind::Information:
+            box->setIcon(QMessageBox::Information);
+            break;
+        case MessageKind::Confirmation:
+            box->setIcon(QMessageBox::Question);
+            break;
+        case MessageKind::Notice:
+            box->setIcon(QMessageBox::NoIcon);
+            break;
     }
     const auto answers = answersOf(buttons);
     QMessageBox::StandardButtons standard;
     for (Answer a : answers) standard |= standardOf(a);
     box->setStandardButtons(standard);
-    for (Answer a : answers) box->button(standardOf(a))->setText(QString::fromUtf8(answerCaption(a)));
+    for (Answer a : answers)
+        box->button(standardOf(a))->setText(QString::fromUtf8(answerCaption(a)));
     box->setDefaultButton(standardOf(answers.front()));
     box->setEscapeButton(box->button(standardOf(escapeAnswer(buttons))));
     return box;
@@ -84,7 +107,9 @@ Answer QtUi::message(MessageKind kind, const std::string& text, Buttons buttons)
     return answerOf(result, buttons);
 }
 
-bool QtUi::progressShowing() const { return progress_ && progress_->isVisible(); }
+bool QtUi::progressShowing() const {
+    return progress_ && progress_->isVisible();
+}
 
 void QtUi::setLabel(ProgressLabel label, const std::string& text) {
     if (progressShowing()) progress_->setLabelText(label, QString::fromStdString(text));
@@ -113,8 +138,12 @@ void QtUi::pumpNow() {
     sincePump_.restart();
 }
 
-bool QtUi::cancelRequested() { return progress_ && progress_->cancelRequested(); }
+bool QtUi::cancelRequested() {
+    return progress_ && progress_->cancelRequested();
+}
 
-bool QtUi::keepGoing() { return keepGoing_ ? keepGoing_() : true; }
+bool QtUi::keepGoing() {
+    return keepGoing_ ? keepGoing_() : true;
+}
 
 }  // namespace kv

@@ -22,7 +22,7 @@ namespace kv {
 class TFormProgress;
 
 class QtUi : public Ui {
-public:
+  public:
     explicit QtUi(QWidget* owner = nullptr);
 
     // The progress dialog that shows the labels and bars while it is visible,
@@ -34,7 +34,8 @@ public:
     // list up to date there while an operation fills the catalog).
     void setBeforeEvents(std::function<void()> hook) { beforeEvents_ = std::move(hook); }
 
-    Answer message(MessageKind kind, const std::string& text, Buttons buttons = Buttons::Ok) override;
+    Answer message(MessageKind kind, const std::string& text,
+                   Buttons buttons = Buttons::Ok) override;
     void setLabel(ProgressLabel label, const std::string& text) override;
     void setOverallRange(int maximum) override;
     void setOverall(int value) override;
@@ -57,7 +58,7 @@ public:
 
     static constexpr int PumpIntervalMs = 30;
 
-private:
+  private:
     bool progressShowing() const;
 
     QPointer<QWidget> owner_;

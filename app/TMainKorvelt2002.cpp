@@ -66,9 +66,11 @@ LocaleSeparators TMainKorvelt2002::separatorsOf(const QLocale& locale) {
     sep.decimal = locale.decimalPoint().toStdString();
     sep.thousands = locale.groupSeparator().toStdString();
     sep.date = separatorIn(locale.dateFormat(QLocale::ShortFormat), QStringLiteral("/.-"),
-                           QStringLiteral("/")).toStdString();
+                           QStringLiteral("/"))
+                   .toStdString();
     sep.time = separatorIn(locale.timeFormat(QLocale::ShortFormat), QStringLiteral(":.h"),
-                           QStringLiteral(":")).toStdString();
+                           QStringLiteral(":"))
+                   .toStdString();
     return sep;
 }
 
@@ -131,7 +133,8 @@ void TMainKorvelt2002::FormCreate() {
     session_.currentArchive.clear();
     session_.listChanged = false;
 
-    for (int c = 0; c < CatalogModel::ColumnCount; ++c) listView_->header()->resizeSection(c, s.columns[c]);
+    for (int c = 0; c < CatalogModel::ColumnCount; ++c)
+        listView_->header()->resizeSection(c, s.columns[c]);
     session_.sortKey = s.tri;
     session_.dateComment = s.dateComment;
 
@@ -188,10 +191,11 @@ void TMainKorvelt2002::FormShow() {
     std::string path = joined.toStdString();
     // A path that does not start with a drive letter is a host path (a shell
     // of this system passes those); it is taken into the drive map.
-    const bool drivePath = joined.size() >= 3 && joined[0].isLetter() && joined[1] == QLatin1Char(':') &&
-                           joined[2] == QLatin1Char('\\');
+    const bool drivePath = joined.size() >= 3 && joined[0].isLetter() &&
+                           joined[1] == QLatin1Char(':') && joined[2] == QLatin1Char('\\');
     if (!drivePath) {
-        const auto windows = platform().toWindows(QFileInfo(joined).absoluteFilePath().toStdString());
+        const auto windows =
+            platform().toWindows(QFileInfo(joined).absoluteFilePath().toStdString());
         if (!windows) return;
         path = *windows;
     }
@@ -220,18 +224,24 @@ void TMainKorvelt2002::buildToolbar() {
         bool separatorAfter;
     };
     const Button buttons[] = {
-        {"SpeedBNew", "Créer une nouvelle archive", &TMainKorvelt2002::New_ArchExecute, Command::Changes, false},
-        {"SpeedBOpen", "Ouvrir une archive existante", &TMainKorvelt2002::Open_ArchExecute, Command::Changes, true},
-        {"SpeedBArchive", "Démarrer l'archivage", &TMainKorvelt2002::ArchiverExecute, Command::Changes, false},
-        {"SpeedBExtractor", "Créer une archive auto-extractible", &TMainKorvelt2002::SelfExtractorExecute,
+        {"SpeedBNew", "Créer une nouvelle archive", &TMainKorvelt2002::New_ArchExecute,
+         Command::Changes, false},
+        {"SpeedBOpen", "Ouvrir une archive existante", &TMainKorvelt2002::Open_ArchExecute,
          Command::Changes, true},
-        {"SpeedBPlus", "Ajouter le(s) fichier(s)", &TMainKorvelt2002::AddFileExecute, Command::Changes, false},
-        {"SpeedBRestaure", "Restaurer des fichiers", &TMainKorvelt2002::RestaureExecute, Command::Changes, false},
-        {"SpeedBMoins", "Supprimer le(s) fichier(s) sélectionné(s)", &TMainKorvelt2002::DellFile_ArchExecute,
-         Command::Changes, true},
-        {"SpeedBSearchArch", "Rechercher un fichier dans l'archive", &TMainKorvelt2002::SearchFile_ArchExecute,
-         Command::Reads, false},
-        {"ToolB_Voir", "Aperçu du fichier", &TMainKorvelt2002::Voir_FichierArchExecute, Command::Reads, true},
+        {"SpeedBArchive", "Démarrer l'archivage", &TMainKorvelt2002::ArchiverExecute,
+         Command::Changes, false},
+        {"SpeedBExtractor", "Créer une archive auto-extractible",
+         &TMainKorvelt2002::SelfExtractorExecute, Command::Changes, true},
+        {"SpeedBPlus", "Ajouter le(s) fichier(s)", &TMainKorvelt2002::AddFileExecute,
+         Command::Changes, false},
+        {"SpeedBRestaure", "Restaurer des fichiers", &TMainKorvelt2002::RestaureExecute,
+         Command::Changes, false},
+        {"SpeedBMoins", "Supprimer le(s) fichier(s) sélectionné(s)",
+         &TMainKorvelt2002::DellFile_ArchExecute, Command::Changes, true},
+        {"SpeedBSearchArch", "Rechercher un fichier dans l'archive",
+         &TMainKorvelt2002::SearchFile_ArchExecute, Command::Reads, false},
+        {"ToolB_Voir", "Aperçu du fichier", &TMainKorvelt2002::Voir_FichierArchExecute,
+         Command::Reads, true},
     };
     int x = 4;
     for (const Button& b : buttons) {
@@ -244,7 +254,8 @@ void TMainKorvelt2002::buildToolbar() {
         button->setStatusTip(QString());
         const auto handler = b.handler;
         const Command kind = b.kind;
-        connect(button, &QToolButton::clicked, this, [this, handler, kind] { guarded(kind, [&] { (this->*handler)(); }); });
+        connect(button, &QToolButton::clicked, this,
+                [this, handler, kind] { guarded(kind, [&] { (this->*handler)(); }); });
         toolButtons_.push_back(button);
         x += 35;
         if (b.separatorAfter) {
@@ -269,9 +280,9 @@ void TMainKorvelt2002::buildToolbar() {
 
 void TMainKorvelt2002::LoadToolbarGlyphs() {
     static const TFormBitmap::Glyph glyphs[] = {
-        TFormBitmap::GlyphNew,     TFormBitmap::GlyphOpen, TFormBitmap::GlyphArch,
-        TFormBitmap::GlyphSelf,    TFormBitmap::GlyphAdd,  TFormBitmap::GlyphExtract,
-        TFormBitmap::GlyphDell,    TFormBitmap::GlyphSearch, TFormBitmap::GlyphEcran,
+        TFormBitmap::GlyphNew,  TFormBitmap::GlyphOpen,   TFormBitmap::GlyphArch,
+        TFormBitmap::GlyphSelf, TFormBitmap::GlyphAdd,    TFormBitmap::GlyphExtract,
+        TFormBitmap::GlyphDell, TFormBitmap::GlyphSearch, TFormBitmap::GlyphEcran,
     };
     const int margin = highColour_ ? 1 : 6;
     for (size_t i = 0; i < toolButtons_.size(); ++i) {
@@ -305,7 +316,8 @@ bool TMainKorvelt2002::eventFilter(QObject* watched, QEvent* event) {
     // sets after the window's own resize.
     if (watched == panelIcone_ && event->type() == QEvent::Resize) FormResize();
     // The window sees keys before its controls do.
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && widget->window() == this) {
             FormKeyDown();
@@ -340,10 +352,10 @@ bool TMainKorvelt2002::FormClose() {
         setAcceptDrops(false);
         return true;
     }
-    const Answer answer = ui_.message(
-        MessageKind::Confirmation,
-        "Le contenue de la liste a changé,\rvoulez-vous archiver les changements avant de quitter Korvelt ?",
-        Buttons::YesNoCancel);
+    const Answer answer = ui_.message(MessageKind::Confirmation,
+                                      "Le contenue de la liste a changé,\rvoulez-vous archiver les "
+                                      "changements avant de quitter Korvelt ?",
+                                      Buttons::YesNoCancel);
     if (answer == Answer::Cancel) return false;
     if (answer == Answer::Yes) {
         try {
@@ -358,7 +370,9 @@ bool TMainKorvelt2002::FormClose() {
     return true;
 }
 
-void TMainKorvelt2002::CloseAppliExecute() { close(); }
+void TMainKorvelt2002::CloseAppliExecute() {
+    close();
+}
 
 void TMainKorvelt2002::AProposdeExecute() {
     TAPropos about(this);
@@ -372,7 +386,9 @@ void TMainKorvelt2002::showError(const std::exception& error) {
     ui_.message(MessageKind::Error, error.what());
 }
 
-void TMainKorvelt2002::FileHelpExecute() { ShowHelpPage("index.htm", helpAvailable_, ui_); }
+void TMainKorvelt2002::FileHelpExecute() {
+    ShowHelpPage("index.htm", helpAvailable_, ui_);
+}
 
 // Commands that come with later parts of the program; their menu items and
 // shortcuts are in place and follow the enabled-state rules already.

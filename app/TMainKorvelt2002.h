@@ -59,7 +59,7 @@ struct WindowSettings {
 
 class TMainKorvelt2002 : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // FormCreate: reads Korvelt.cfg, builds the window. Uses none of the
     // other long-lived forms (they do not exist yet).
     explicit TMainKorvelt2002(QWidget* parent = nullptr);
@@ -155,17 +155,17 @@ public:
     void FileHelpExecute();
     void RunAutomaticMode();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;  // FormClose
-    void resizeEvent(QResizeEvent* event) override;  // FormResize
+    void closeEvent(QCloseEvent* event) override;                // FormClose
+    void resizeEvent(QResizeEvent* event) override;              // FormResize
     bool eventFilter(QObject* watched, QEvent* event) override;  // FormKeyDown
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void changeEvent(QEvent* event) override;
 
-private:
+  private:
     friend class BusyScope;
 
     // TMainKorvelt2002.cpp
@@ -233,7 +233,7 @@ private:
     QMenu* menuAction_ = nullptr;
     QMenu* menuScripts_ = nullptr;
     std::vector<QToolButton*> toolButtons_;
-    std::vector<QAction*> sortItems_;  // the four "Nom" / "Dossier" items, tag in data()
+    std::vector<QAction*> sortItems_;    // the four "Nom" / "Dossier" items, tag in data()
     QAction* searchFileItem_ = nullptr;  // the Edition menu's own items of never-disabled actions
     QAction* dellFileItem_ = nullptr;
     QAction* viewFileItem_ = nullptr;
@@ -241,13 +241,13 @@ private:
 
 // Counts a long operation while it lets events run (see guarded()).
 class BusyScope {
-public:
+  public:
     explicit BusyScope(TMainKorvelt2002& window) : window_(window) { ++window_.busy_; }
     ~BusyScope() { --window_.busy_; }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
-private:
+  private:
     TMainKorvelt2002& window_;
 };
 

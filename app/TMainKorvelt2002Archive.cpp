@@ -31,7 +31,8 @@ namespace kv {
 namespace {
 
 constexpr qint64 SyncIntervalMs = 500;
-constexpr const char* kChangedText = "Le contenue de la liste a changé,\rvoulez-vous archiver les changements ?";
+constexpr const char* kChangedText =
+    "Le contenue de la liste a changé,\rvoulez-vous archiver les changements ?";
 
 FileDialogRequest archiveDialog(const char* title) {
     FileDialogRequest request;
@@ -44,7 +45,7 @@ FileDialogRequest archiveDialog(const char* title) {
 
 // Shows the wait notice for the life of the scope when a notice is given.
 class WaitNotice {
-public:
+  public:
     WaitNotice(TFormWait* notice, const char* text) : notice_(notice) {
         if (notice_) notice_->showWait(QString::fromUtf8(text));
     }
@@ -54,7 +55,7 @@ public:
         notice_ = nullptr;
     }
 
-private:
+  private:
     TFormWait* notice_;
 };
 
@@ -69,12 +70,14 @@ void TMainKorvelt2002::setArchiveCaption() {
     if (session_.currentArchive.empty())
         setWindowTitle(QStringLiteral("Korvelt"));
     else
-        setWindowTitle(QStringLiteral("Korvelt - [ ") + QString::fromStdString(fileNameOf(session_.currentArchive)) +
+        setWindowTitle(QStringLiteral("Korvelt - [ ") +
+                       QString::fromStdString(fileNameOf(session_.currentArchive)) +
                        QStringLiteral(" ]"));
 }
 
 bool TMainKorvelt2002::askArchiveChanges() {
-    const Answer answer = ui_.message(MessageKind::Confirmation, kChangedText, Buttons::YesNoCancel);
+    const Answer answer =
+        ui_.message(MessageKind::Confirmation, kChangedText, Buttons::YesNoCancel);
     if (answer == Answer::Cancel) return false;
     if (answer == Answer::Yes) ArchiverExecute();
     return true;
@@ -117,23 +120,27 @@ void TMainKorvelt2002::LoadArchive(bool interactive, QObject* sender) {
 
     if (result.outcome == LoadOutcome::ReadError) throw Error(result.error);
     if (result.outcome == LoadOutcome::Loaded && interactive && result.modifiedSeen)
-        ui_.message(MessageKind::Information, "Certains fichiers ont été modifiés depuis la dernière sauvegarde");
+        ui_.message(MessageKind::Information,
+                    "Certains fichiers ont été modifiés depuis la dernière sauvegarde");
 }
 
 void TMainKorvelt2002::New_ArchExecute() {
     if (session_.listChanged && archiveOpen() && !askArchiveChanges()) return;
-    const auto chosen = Chooser::instance().saveFile(this, archiveDialog("Créer une nouvelle archive KVR"));
+    const auto chosen =
+        Chooser::instance().saveFile(this, archiveDialog("Créer une nouvelle archive KVR"));
     if (!chosen) return;
     const std::string path = chosen->toStdString();
     if (platform().fileExists(path)) {
-        ui_.message(MessageKind::Information, "Le fichier < " + fileNameOf(path) + " > existe déjà.");
+        ui_.message(MessageKind::Information,
+                    "Le fichier < " + fileNameOf(path) + " > existe déjà.");
         return;
     }
     session_.currentArchive = path;
     setArchiveCaption();
-    const std::string comment = session_.dateComment
-                                    ? formatDateBracket(session_.now(), session_.separators) + " Sauvegarde"
-                                    : std::string("Sauvegarde");
+    const std::string comment =
+        session_.dateComment
+            ? formatDateBracket(session_.now(), session_.separators) + " Sauvegarde"
+            : std::string("Sauvegarde");
     editComment_->setText(QString::fromStdString(comment));
     clearCatalog();
     ListViewFileClick(this);
@@ -162,12 +169,13 @@ void TMainKorvelt2002::SaveAs_ArchExecute() {
     if (session_.listChanged && !askArchiveChanges()) return;
     // Only an archive on disk can be copied (its shortcut outlives the menu's rule).
     if (!archiveExists()) return;
-    const auto chosen =
-        Chooser::instance().saveFile(this, archiveDialog("Enregistrer l'archive sous un nouveau nom"));
+    const auto chosen = Chooser::instance().saveFile(
+        this, archiveDialog("Enregistrer l'archive sous un nouveau nom"));
     if (!chosen) return;
     const std::string path = chosen->toStdString();
     if (text::equalNoCase(path, session_.currentArchive)) {
-        ui_.message(MessageKind::Error, "Le fichier de destination est identique au fichier source.");
+        ui_.message(MessageKind::Error,
+                    "Le fichier de destination est identique au fichier source.");
         return;
     }
     if (platform().fileExists(path) &&
@@ -176,8 +184,8 @@ void TMainKorvelt2002::SaveAs_ArchExecute() {
                     Buttons::YesCancel) == Answer::Cancel)
         return;
     if (!HasRoomForCopy(session_.currentArchive, path)) {
-        ui_.message(MessageKind::Warning,
-                    "Espace insuffisant sur le lecteur ( " + path.substr(0, 1) + "),\rOpération annulée.");
+        ui_.message(MessageKind::Warning, "Espace insuffisant sur le lecteur ( " +
+                                              path.substr(0, 1) + "),\rOpération annulée.");
         return;
     }
     try {
@@ -194,22 +202,25 @@ void TMainKorvelt2002::SaveAs_ArchExecute() {
 void TMainKorvelt2002::Move_ArchExecute() {
     if (session_.listChanged && !askArchiveChanges()) return;
     if (!archiveExists()) return;
-    const auto folder = Chooser::instance().folder(this, QStringLiteral("Sélectionner un dossier de destination"), {});
+    const auto folder = Chooser::instance().folder(
+        this, QStringLiteral("Sélectionner un dossier de destination"), {});
     if (!folder) return;
     std::string destination = folder->toStdString();
     if (destination.empty() || destination.back() != '\\') destination += '\\';
     destination += fileNameOf(session_.currentArchive);
     if (text::equalNoCase(destination, session_.currentArchive)) {
-        ui_.message(MessageKind::Error, "Le fichier de destination est identique au fichier source.");
+        ui_.message(MessageKind::Error,
+                    "Le fichier de destination est identique au fichier source.");
         return;
     }
     if (platform().fileExists(destination) &&
-        ui_.message(MessageKind::Information, "Le fichier < " + destination + " > existe déjà,\rEcraser le fichier ?",
+        ui_.message(MessageKind::Information,
+                    "Le fichier < " + destination + " > existe déjà,\rEcraser le fichier ?",
                     Buttons::YesCancel) == Answer::Cancel)
         return;
     if (!HasRoomForCopy(session_.currentArchive, destination)) {
-        ui_.message(MessageKind::Warning,
-                    "Espace insuffisant sur le lecteur ( " + destination.substr(0, 1) + "),\rOpération annulée.");
+        ui_.message(MessageKind::Warning, "Espace insuffisant sur le lecteur ( " +
+                                              destination.substr(0, 1) + "),\rOpération annulée.");
         return;
     }
     try {
@@ -238,8 +249,10 @@ void TMainKorvelt2002::Close_ArchExecute() {
 void TMainKorvelt2002::Dell_ArchExecute() {
     if (!archiveExists()) return;
     if (ui_.message(MessageKind::Confirmation,
-                    "ATTENTION, vous avez demandé de détruire une archive,\rcette commande efface définitivement "
-                    "l'archive sans\rpasser par la corbeille, le fichier est donc irrécupérable.\r\rEtes-vous "
+                    "ATTENTION, vous avez demandé de détruire une archive,\rcette commande efface "
+                    "définitivement "
+                    "l'archive sans\rpasser par la corbeille, le fichier est donc "
+                    "irrécupérable.\r\rEtes-vous "
                     "sûr(e) de vouloir supprimer cette archive ?\r\r< " +
                         fileNameOf(session_.currentArchive) + " >",
                     Buttons::YesCancel) == Answer::Cancel)
@@ -261,7 +274,8 @@ bool TMainKorvelt2002::runProgress(int mode) {
     if (!progress) return false;
     const int rows = static_cast<int>(session_.rows.size());
     int maximum = std::max(0, rows - 1);
-    if (mode == TFormProgress::ModeRestore && forms_.restaure && forms_.restaure->selectionIndex() == 1)
+    if (mode == TFormProgress::ModeRestore && forms_.restaure &&
+        forms_.restaure->selectionIndex() == 1)
         maximum = static_cast<int>(selectedRows().size());
     progress->prepare(mode, maximum);
     DialogRunner::exec(*progress);
@@ -292,7 +306,8 @@ void TMainKorvelt2002::RestaureExecute() {
     if (!archiveExists()) return;
     if (session_.listChanged) {
         ui_.message(MessageKind::Information,
-                    "Le contenu de la liste a changé,\ril est obligatoire d'archiver avant de restaurer des fichiers");
+                    "Le contenu de la liste a changé,\ril est obligatoire d'archiver avant de "
+                    "restaurer des fichiers");
         return;
     }
     if (session_.rows.empty()) return;
@@ -301,7 +316,8 @@ void TMainKorvelt2002::RestaureExecute() {
     restaure->prepareSelection(!selectedRows().empty());
     if (DialogRunner::exec(*restaure) != QDialog::Accepted) return;
     if (restaure->destinationMissing()) {
-        ui_.message(MessageKind::Information, "Vous n'avez pas indiqué le chemin du dossier de restauration");
+        ui_.message(MessageKind::Information,
+                    "Vous n'avez pas indiqué le chemin du dossier de restauration");
         return;
     }
     runProgress(1);
@@ -322,14 +338,15 @@ void TMainKorvelt2002::SelfExtractorExecute() {
     const auto dot = proposed.find_last_of('.');
     if (dot != std::string::npos) proposed.erase(dot);
     request.initialName = QString::fromStdString(proposed + ".exe");
-    const std::string folder = session_.currentArchive.substr(0, session_.currentArchive.size() -
-                                                                     fileNameOf(session_.currentArchive).size());
+    const std::string folder = session_.currentArchive.substr(
+        0, session_.currentArchive.size() - fileNameOf(session_.currentArchive).size());
     request.initialFolder = QString::fromStdString(folder);
     const auto chosen = Chooser::instance().saveFile(this, request);
     if (!chosen) return;
     const std::string output = chosen->toStdString();
     if (platform().fileExists(output) &&
-        ui_.message(MessageKind::Information, "Le fichier < " + fileNameOf(output) + " > existe déjà,\rEcraser le fichier ?",
+        ui_.message(MessageKind::Information,
+                    "Le fichier < " + fileNameOf(output) + " > existe déjà,\rEcraser le fichier ?",
                     Buttons::YesCancel) == Answer::Cancel)
         return;
     if (session_.listChanged && !askArchiveChanges()) return;

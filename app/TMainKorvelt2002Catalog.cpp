@@ -89,15 +89,20 @@ void TMainKorvelt2002::buildCatalogView() {
     }
 }
 
-void TMainKorvelt2002::setStatusText(int panel, const QString& text) { statusPanels_[panel]->setText(text); }
+void TMainKorvelt2002::setStatusText(int panel, const QString& text) {
+    statusPanels_[panel]->setText(text);
+}
 
-QString TMainKorvelt2002::statusText(int panel) const { return statusPanels_[panel]->text(); }
+QString TMainKorvelt2002::statusText(int panel) const {
+    return statusPanels_[panel]->text();
+}
 
 void TMainKorvelt2002::showCatalogSummary(int64_t totalSize) {
-    setStatusText(0, QString::fromStdString(" " + std::to_string(session_.rows.size()) + " fichier(s)  " +
-                                            formatNumber2(static_cast<double>(totalSize) / 1000.0,
-                                                          session_.separators) +
-                                            " Ko"));
+    setStatusText(
+        0,
+        QString::fromStdString(
+            " " + std::to_string(session_.rows.size()) + " fichier(s)  " +
+            formatNumber2(static_cast<double>(totalSize) / 1000.0, session_.separators) + " Ko"));
 }
 
 std::vector<std::size_t> TMainKorvelt2002::selectedRows() const {
@@ -106,7 +111,8 @@ std::vector<std::size_t> TMainKorvelt2002::selectedRows() const {
     std::vector<std::size_t> rows;
     for (const QItemSelectionRange& range : listView_->selectionModel()->selection()) {
         if (range.parent().isValid()) continue;
-        for (int row = range.top(); row <= range.bottom(); ++row) rows.push_back(static_cast<size_t>(row));
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.push_back(static_cast<size_t>(row));
     }
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -131,9 +137,10 @@ void TMainKorvelt2002::ListViewFileClick(QObject*) {
         ++count;
         sum += *value;
     }
-    setStatusText(1, QString::fromStdString(" " + std::to_string(count) + " sélectionné(s) " +
-                                            formatNumber2(static_cast<double>(sum) / 1000.0, session_.separators) +
-                                            " Ko"));
+    setStatusText(
+        1, QString::fromStdString(
+               " " + std::to_string(count) + " sélectionné(s) " +
+               formatNumber2(static_cast<double>(sum) / 1000.0, session_.separators) + " Ko"));
 }
 
 void TMainKorvelt2002::clearCatalog() {
@@ -174,7 +181,8 @@ void TMainKorvelt2002::SelectNone_ArchExecute() {
 void TMainKorvelt2002::InvertSelectExecute() {
     const int rows = model_->rowCount();
     if (rows > 0) {
-        const QItemSelection all(model_->index(0, 0), model_->index(rows - 1, CatalogModel::ColumnCount - 1));
+        const QItemSelection all(model_->index(0, 0),
+                                 model_->index(rows - 1, CatalogModel::ColumnCount - 1));
         listView_->selectionModel()->select(all, QItemSelectionModel::Toggle);
     }
     ListViewFileClick(this);
@@ -183,7 +191,8 @@ void TMainKorvelt2002::InvertSelectExecute() {
 void TMainKorvelt2002::CopyPathExecute() {
     const auto rows = selectedRows();
     if (rows.size() != 1 || rows.front() >= session_.rows.size()) return;
-    QGuiApplication::clipboard()->setText(QString::fromStdString(session_.rows[rows.front()].sub[0]));
+    QGuiApplication::clipboard()->setText(
+        QString::fromStdString(session_.rows[rows.front()].sub[0]));
 }
 
 void TMainKorvelt2002::updateSortChecks() {

@@ -23,7 +23,8 @@ QAction* TMainKorvelt2002::makeAction(const char* name, const char* category, co
     action->setToolTip(hintShort(hintText));
     action->setShortcut(shortcut);
     action->setShortcutContext(Qt::WindowShortcut);
-    connect(action, &QAction::triggered, this, [this, handler, kind] { guarded(kind, [&] { (this->*handler)(); }); });
+    connect(action, &QAction::triggered, this,
+            [this, handler, kind] { guarded(kind, [&] { (this->*handler)(); }); });
     addAction(action);
     return action;
 }
@@ -37,50 +38,57 @@ void TMainKorvelt2002::buildActions() {
                "Créer une nouvelle archive", C, &W::New_ArchExecute);
     makeAction("Open_Arch", "Fichier", "Ouvrir une archive", QKeySequence(Qt::CTRL | Qt::Key_O),
                "Ouvrir une archive existante", C, &W::Open_ArchExecute);
-    makeAction("SaveAs_Arch", "Fichier", "Enregistrer l'archive sous...", QKeySequence(Qt::CTRL | Qt::Key_S), "",
-               C, &W::SaveAs_ArchExecute);
+    makeAction("SaveAs_Arch", "Fichier", "Enregistrer l'archive sous...",
+               QKeySequence(Qt::CTRL | Qt::Key_S), "", C, &W::SaveAs_ArchExecute);
     makeAction("Move_Arch", "Fichier", "Déplacer l'archive", none, "", C, &W::Move_ArchExecute);
     makeAction("Close_Arch", "Fichier", "Fermer l'archive", none, "", C, &W::Close_ArchExecute);
     makeAction("Dell_Arch", "Fichier", "Supprimer l'archive", none, "", C, &W::Dell_ArchExecute);
     makeAction("SaveText_Arch", "Fichier", "Enregistrer le contenu en texte", none,
                "Enregistrer le contenu de l'archive en texte", R, &W::SaveText_ArchExecute);
-    makeAction("Print_Arch", "Fichier", "Imprimer le contenu", QKeySequence(Qt::CTRL | Qt::Key_I), "", R,
-               &W::Print_ArchExecute);
-    makeAction("CloseAppli", "Fichier", "Quitter Korvelt", QKeySequence(Qt::ALT | Qt::Key_X), "Quitter Korvelt",
-               R, &W::CloseAppliExecute);
-    makeAction("SelectAll_Arch", "Edition", "Sélectionner tout", QKeySequence(Qt::CTRL | Qt::Key_A), "", R,
-               &W::SelectAll_ArchExecute);
-    makeAction("SelectNone_Arch", "Edition", "Tout désélectionner", none, "", R, &W::SelectNone_ArchExecute);
-    makeAction("InvertSelect", "Edition", "Inverser la sélection", none, "", R, &W::InvertSelectExecute);
-    makeAction("CopyPath", "Edition", "Copier le chemin de ce fichier", none, "", R, &W::CopyPathExecute);
+    makeAction("Print_Arch", "Fichier", "Imprimer le contenu", QKeySequence(Qt::CTRL | Qt::Key_I),
+               "", R, &W::Print_ArchExecute);
+    makeAction("CloseAppli", "Fichier", "Quitter Korvelt", QKeySequence(Qt::ALT | Qt::Key_X),
+               "Quitter Korvelt", R, &W::CloseAppliExecute);
+    makeAction("SelectAll_Arch", "Edition", "Sélectionner tout", QKeySequence(Qt::CTRL | Qt::Key_A),
+               "", R, &W::SelectAll_ArchExecute);
+    makeAction("SelectNone_Arch", "Edition", "Tout désélectionner", none, "", R,
+               &W::SelectNone_ArchExecute);
+    makeAction("InvertSelect", "Edition", "Inverser la sélection", none, "", R,
+               &W::InvertSelectExecute);
+    makeAction("CopyPath", "Edition", "Copier le chemin de ce fichier", none, "", R,
+               &W::CopyPathExecute);
     makeAction("SearchFile_Arch", "Edition", "Rechercher un fichier dans l'archive",
                QKeySequence(Qt::CTRL | Qt::Key_F), "Rechercher un fichier dans l'archive", R,
                &W::SearchFile_ArchExecute);
-    makeAction("AddFile", "Action", "Ajouter des fichiers", QKeySequence(Qt::Key_F2), "Ajouter le(s) fichier(s)", C,
-               &W::AddFileExecute);
+    makeAction("AddFile", "Action", "Ajouter des fichiers", QKeySequence(Qt::Key_F2),
+               "Ajouter le(s) fichier(s)", C, &W::AddFileExecute);
     makeAction("DellFile_Arch", "Action", "Supprimer des fichiers", QKeySequence(Qt::Key_F3),
                "Supprimer le(s) fichier(s) sélectionné(s)", C, &W::DellFile_ArchExecute);
-    makeAction("Archiver", "Action", "Archiver", QKeySequence(Qt::Key_F4), "Démarrer l'archivage", C,
-               &W::ArchiverExecute);
-    makeAction("Restaure", "Action", "Restaurer des fichiers", QKeySequence(Qt::Key_F5), "Restaurer des fichiers", C,
-               &W::RestaureExecute);
-    makeAction("SelfExtractor", "Action", "Créer une archive auto-extractible", QKeySequence(Qt::Key_F6),
-               "Créer une archive auto-extractible", C, &W::SelfExtractorExecute);
-    makeAction("Voir_FichierArch", "Action", "Aperçu du fichier", QKeySequence(Qt::Key_F7), "Aperçu du fichier", C,
-               &W::Voir_FichierArchExecute);
-    makeAction("ModiEnTete", "Action", "Mettre à jour l'en-tête seulement", none, "", C, &W::ModiEnTeteExecute);
+    makeAction("Archiver", "Action", "Archiver", QKeySequence(Qt::Key_F4), "Démarrer l'archivage",
+               C, &W::ArchiverExecute);
+    makeAction("Restaure", "Action", "Restaurer des fichiers", QKeySequence(Qt::Key_F5),
+               "Restaurer des fichiers", C, &W::RestaureExecute);
+    makeAction("SelfExtractor", "Action", "Créer une archive auto-extractible",
+               QKeySequence(Qt::Key_F6), "Créer une archive auto-extractible", C,
+               &W::SelfExtractorExecute);
+    makeAction("Voir_FichierArch", "Action", "Aperçu du fichier", QKeySequence(Qt::Key_F7),
+               "Aperçu du fichier", C, &W::Voir_FichierArchExecute);
+    makeAction("ModiEnTete", "Action", "Mettre à jour l'en-tête seulement", none, "", C,
+               &W::ModiEnTeteExecute);
     makeAction("DellScript", "Script", "Supprimer des scripts", QKeySequence(Qt::Key_F8), "", R,
                &W::DellScriptExecute);
     makeAction("Option1", "Outils", "Options", QKeySequence(Qt::Key_F9), "", C, &W::Option1Execute);
     makeAction("FileHelp", "Aide", "Aide", QKeySequence(Qt::Key_F1), "", R, &W::FileHelpExecute);
-    makeAction("AProposde", "Outils", "A propos de...", none, "Info sur l'auteur", R, &W::AProposdeExecute);
+    makeAction("AProposde", "Outils", "A propos de...", none, "Info sur l'auteur", R,
+               &W::AProposdeExecute);
 }
 
 // A menu's own item for an action that is never disabled: the menu may grey
 // its item while the action, its shortcut and the popup's item stay live.
 QAction* TMainKorvelt2002::menuItemFor(QAction* action, const char* name) {
     QString text = action->text();
-    if (!action->shortcut().isEmpty()) text += QLatin1Char('\t') + action->shortcut().toString(QKeySequence::NativeText);
+    if (!action->shortcut().isEmpty())
+        text += QLatin1Char('\t') + action->shortcut().toString(QKeySequence::NativeText);
     auto* item = new QAction(text, this);
     item->setObjectName(QString::fromLatin1(name));
     item->setIcon(action->icon());
@@ -146,7 +154,8 @@ void TMainKorvelt2002::buildMenus() {
     menuFichier_->addActions({a("SaveText_Arch"), a("Print_Arch")});
     menuFichier_->addSeparator();
     menuFichier_->addAction(a("CloseAppli"));
-    connect(menuFichier_, &QMenu::aboutToShow, this, [this] { guarded(Command::Reads, [this] { Fichier1Click(); }); });
+    connect(menuFichier_, &QMenu::aboutToShow, this,
+            [this] { guarded(Command::Reads, [this] { Fichier1Click(); }); });
 
     menuEdition_ = bar->addMenu(QStringLiteral("&Edition"));
     menuEdition_->setObjectName(QStringLiteral("Edition1"));
@@ -158,7 +167,8 @@ void TMainKorvelt2002::buildMenus() {
     menuEdition_->addSeparator();
     searchFileItem_ = menuItemFor(a("SearchFile_Arch"), "SearchFileArch1");
     menuEdition_->addAction(searchFileItem_);
-    connect(menuEdition_, &QMenu::aboutToShow, this, [this] { guarded(Command::Reads, [this] { Edition1Click(); }); });
+    connect(menuEdition_, &QMenu::aboutToShow, this,
+            [this] { guarded(Command::Reads, [this] { Edition1Click(); }); });
 
     menuAction_ = bar->addMenu(QStringLiteral("&Action"));
     menuAction_->setObjectName(QStringLiteral("Action1"));
@@ -170,7 +180,8 @@ void TMainKorvelt2002::buildMenus() {
     menuAction_->addSeparator();
     viewFileItem_ = menuItemFor(a("Voir_FichierArch"), "ViewFileArch");
     menuAction_->addAction(viewFileItem_);
-    connect(menuAction_, &QMenu::aboutToShow, this, [this] { guarded(Command::Reads, [this] { Action1Click(); }); });
+    connect(menuAction_, &QMenu::aboutToShow, this,
+            [this] { guarded(Command::Reads, [this] { Action1Click(); }); });
 
     menuScripts_ = bar->addMenu(QStringLiteral("Scripts"));
     menuScripts_->setObjectName(QStringLiteral("Scripts1"));
@@ -178,7 +189,8 @@ void TMainKorvelt2002::buildMenus() {
     menuScripts_->addSeparator();
     QAction* available = menuScripts_->addAction(QStringLiteral("Scripts disponibles :"));
     available->setObjectName(QStringLiteral("Scriptsdisponibles1"));
-    connect(menuScripts_, &QMenu::aboutToShow, this, [this] { guarded(Command::Reads, [this] { Scripts1Click(); }); });
+    connect(menuScripts_, &QMenu::aboutToShow, this,
+            [this] { guarded(Command::Reads, [this] { Scripts1Click(); }); });
 
     QMenu* tools = bar->addMenu(QStringLiteral("Outils"));
     tools->setObjectName(QStringLiteral("Outils1"));
@@ -192,8 +204,8 @@ void TMainKorvelt2002::buildMenus() {
     help->addSeparator();
     QMenu* legend = help->addMenu(QStringLiteral("Légende"));
     legend->setObjectName(QStringLiteral("Legende1"));
-    const char* legendCaptions[] = {"Fichiers compressés", "Fichiers modifiés", "Fichiers inexistant",
-                                    "Fichiers nouveaux"};
+    const char* legendCaptions[] = {"Fichiers compressés", "Fichiers modifiés",
+                                    "Fichiers inexistant", "Fichiers nouveaux"};
     for (int i = 0; i < 4; ++i) {
         QAction* item = legend->addAction(icon(i), QString::fromUtf8(legendCaptions[i]));
         item->setObjectName(QStringLiteral("Legende%1").arg(i));
@@ -210,11 +222,13 @@ void TMainKorvelt2002::buildMenus() {
     popupArch_->addActions({a("Archiver"), a("Restaure"), a("SelfExtractor")});
     popupArch_->addSeparator();
     popupArch_->addActions({a("CopyPath"), a("SearchFile_Arch"), a("Voir_FichierArch")});
-    connect(popupArch_, &QMenu::aboutToShow, this, [this] { guarded(Command::Reads, [this] { PopupArchPopup(); }); });
+    connect(popupArch_, &QMenu::aboutToShow, this,
+            [this] { guarded(Command::Reads, [this] { PopupArchPopup(); }); });
 
     listView_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(listView_, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { popupArch_->popup(listView_->viewport()->mapToGlobal(pos)); });
+    connect(listView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        popupArch_->popup(listView_->viewport()->mapToGlobal(pos));
+    });
 }
 
 }  // namespace kv

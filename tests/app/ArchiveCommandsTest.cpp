@@ -14,7 +14,7 @@ namespace kv::test {
 namespace {
 
 class ArchiveCommands : public WindowTest {
-protected:
+  protected:
     // An archive on disk holding a.txt (1500 bytes) and b.txt (2500 bytes).
     TMainKorvelt2002& openedArchive() {
         writeSized("C:\\d\\a.txt", 1500);
@@ -160,7 +160,8 @@ TEST_F(ArchiveCommands, UnarchivedChangesAreAskedAboutAndCancelStops) {
         (w.*c.command)();
         ASSERT_EQ(boxes.size(), 1u) << c.name;
         EXPECT_EQ(boxes[0].title, "Confirmation");
-        EXPECT_EQ(boxes[0].text, "Le contenue de la liste a changé,\nvoulez-vous archiver les changements ?");
+        EXPECT_EQ(boxes[0].text,
+                  "Le contenue de la liste a changé,\nvoulez-vous archiver les changements ?");
         EXPECT_TRUE(chooser.requests.empty()) << c.name;
         EXPECT_EQ(w.session().rows.size(), 3u) << c.name;
         EXPECT_EQ(w.session().currentArchive, "C:\\d\\arch.kvr");
@@ -170,7 +171,8 @@ TEST_F(ArchiveCommands, UnarchivedChangesAreAskedAboutAndCancelStops) {
     w.RestaureExecute();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text,
-              "Le contenu de la liste a changé,\nil est obligatoire d'archiver avant de restaurer des fichiers");
+              "Le contenu de la liste a changé,\nil est obligatoire d'archiver avant de restaurer "
+              "des fichiers");
 
     // No: close goes on without archiving.
     answers = {QMessageBox::No};
@@ -231,7 +233,8 @@ TEST_F(ArchiveCommands, MoveAsksWithTheFullPathAndLeavesOneFile) {
     w.Move_ArchExecute();
     ASSERT_EQ(chooser.folderTitles.size(), 1u);
     EXPECT_EQ(chooser.folderTitles[0], "Sélectionner un dossier de destination");
-    EXPECT_EQ(boxes.back().text, "Le fichier < C:\\ailleurs\\arch.kvr > existe déjà,\nEcraser le fichier ?");
+    EXPECT_EQ(boxes.back().text,
+              "Le fichier < C:\\ailleurs\\arch.kvr > existe déjà,\nEcraser le fichier ?");
     EXPECT_TRUE(platform().fileExists("C:\\d\\arch.kvr"));
 
     chooser.folders.push_back(QString("C:\\ailleurs"));
@@ -252,8 +255,10 @@ TEST_F(ArchiveCommands, DeleteAsksWithoutTheChangesPromptAndClosesTheArchive) {
     w.Dell_ArchExecute();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text,
-              "ATTENTION, vous avez demandé de détruire une archive,\ncette commande efface définitivement l'archive "
-              "sans\npasser par la corbeille, le fichier est donc irrécupérable.\n\nEtes-vous sûr(e) de vouloir "
+              "ATTENTION, vous avez demandé de détruire une archive,\ncette commande efface "
+              "définitivement l'archive "
+              "sans\npasser par la corbeille, le fichier est donc irrécupérable.\n\nEtes-vous "
+              "sûr(e) de vouloir "
               "supprimer cette archive ?\n\n< arch.kvr >");
     EXPECT_TRUE(platform().fileExists("C:\\d\\arch.kvr"));
     w.Dell_ArchExecute();
@@ -294,8 +299,8 @@ TEST_F(ArchiveCommands, RestoreRunsThroughItsDialogs) {
         return progress.result();
     };
     w.SelectAll_ArchExecute();
-    w.listView()->selectionModel()->select(w.catalogModel().index(0, 0),
-                                           QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    w.listView()->selectionModel()->select(
+        w.catalogModel().index(0, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     w.RestaureExecute();
     EXPECT_EQ(progressShown, 1);
     EXPECT_FALSE(platform().fileExists("C:\\dest\\a.txt"));

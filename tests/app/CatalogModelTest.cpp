@@ -1,7 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <QAbstractItemModelTester>
 #include <QMessageBox>
 #include <QPushButton>
-#include <gtest/gtest.h>
 
 #include "app/CatalogModel.h"
 #include "app/QtUi.h"
@@ -10,7 +11,8 @@
 namespace kv {
 namespace {
 
-CatalogRow row(const std::string& name, const std::string& folder, const std::string& size, int icon) {
+CatalogRow row(const std::string& name, const std::string& folder, const std::string& size,
+               int icon) {
     CatalogRow r;
     r.caption = name;
     r.sub = {folder, size, "", "08/12/2026 10:30", "Document texte", ""};
@@ -24,14 +26,16 @@ TEST(CatalogModel, ColumnsShowTheRowsTextsWithTheirCaptionsAndAlignments) {
     ASSERT_EQ(model.columnCount(), 6);
     const char* captions[] = {"Nom", "Dossier", "Taille", "Compressé", "Modifié", "Type"};
     for (int c = 0; c < 6; ++c)
-        EXPECT_EQ(model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(), QString::fromUtf8(captions[c]));
+        EXPECT_EQ(model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(),
+                  QString::fromUtf8(captions[c]));
     EXPECT_EQ(model.data(model.index(0, 0), Qt::DisplayRole).toString(), "a.txt");
     EXPECT_EQ(model.data(model.index(0, 1), Qt::DisplayRole).toString(), "C:\\d\\");
     EXPECT_EQ(model.data(model.index(0, 2), Qt::DisplayRole).toString(), "1500");
     EXPECT_EQ(model.data(model.index(0, 5), Qt::DisplayRole).toString(), "Document texte");
     const auto right = model.data(model.index(0, 2), Qt::TextAlignmentRole).value<Qt::Alignment>();
     EXPECT_TRUE(right & Qt::AlignRight);
-    EXPECT_TRUE(model.data(model.index(0, 4), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignLeft);
+    EXPECT_TRUE(model.data(model.index(0, 4), Qt::TextAlignmentRole).value<Qt::Alignment>() &
+                Qt::AlignLeft);
 
     std::vector<int> asked;
     model.setIconProvider([&](int status) {
@@ -79,8 +83,16 @@ TEST(QtUiBox, TitlesButtonsAndEscapeAnswers) {
     } cases[] = {
         {MessageKind::Warning, Buttons::Ok, "Avertissement", {"OK"}, Answer::Ok},
         {MessageKind::Error, Buttons::Ok, "Erreur", {"OK"}, Answer::Ok},
-        {MessageKind::Information, Buttons::YesCancel, "Information", {"&Oui", "Annuler"}, Answer::Cancel},
-        {MessageKind::Confirmation, Buttons::YesNoCancel, "Confirmation", {"&Oui", "&Non", "Annuler"}, Answer::Cancel},
+        {MessageKind::Information,
+         Buttons::YesCancel,
+         "Information",
+         {"&Oui", "Annuler"},
+         Answer::Cancel},
+        {MessageKind::Confirmation,
+         Buttons::YesNoCancel,
+         "Confirmation",
+         {"&Oui", "&Non", "Annuler"},
+         Answer::Cancel},
         {MessageKind::Confirmation, Buttons::YesNo, "Confirmation", {"&Oui", "&Non"}, Answer::No},
         {MessageKind::Notice, Buttons::Ok, "Korvelt", {"OK"}, Answer::Ok},
     };
@@ -90,7 +102,8 @@ TEST(QtUiBox, TitlesButtonsAndEscapeAnswers) {
         EXPECT_EQ(box->text(), "un\ndeux");
         QStringList captions;
         for (QAbstractButton* b : box->buttons()) captions << b->text();
-        for (const QString& wanted : c.captions) EXPECT_TRUE(captions.contains(wanted)) << c.title << wanted.toStdString();
+        for (const QString& wanted : c.captions)
+            EXPECT_TRUE(captions.contains(wanted)) << c.title << wanted.toStdString();
         EXPECT_EQ(captions.size(), static_cast<qsizetype>(c.captions.size()));
         // Escape presses the escape button; any result that is not a button of
         // the box answers the same.
@@ -125,7 +138,9 @@ TEST(LocaleSeparatorsOf, ComeFromTheUsersLocale) {
         EXPECT_EQ(sep.date, c.date) << c.locale.name().toStdString();
         EXPECT_EQ(sep.time, c.time) << c.locale.name().toStdString();
     }
-    EXPECT_EQ(formatNumber2(4000 / 1000.0, TMainKorvelt2002::separatorsOf(QLocale(QLocale::French))), "4,00");
+    EXPECT_EQ(
+        formatNumber2(4000 / 1000.0, TMainKorvelt2002::separatorsOf(QLocale(QLocale::French))),
+        "4,00");
 }
 
 }  // namespace

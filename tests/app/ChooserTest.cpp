@@ -1,7 +1,8 @@
 // The real chooser: Qt's file dialogs on host folders, answers as Windows paths.
 
-#include <QFileDialog>
 #include <gtest/gtest.h>
+
+#include <QFileDialog>
 
 #include "app/Chooser.h"
 #include "app/DialogRunner.h"
@@ -11,7 +12,7 @@ namespace kv::test {
 namespace {
 
 class RealChooser : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Chooser::install(nullptr);
         DialogRunner::setHandler([this](QDialog& dialog) {

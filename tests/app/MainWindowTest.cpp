@@ -32,8 +32,10 @@ std::vector<std::string> keysInOrder(const std::string& text) {
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty() && line.front() == '[') section = line.substr(1, line.size() - 2);
-        else if (line.find('=') != std::string::npos) keys.push_back(section + "." + line.substr(0, line.find('=')));
+        if (!line.empty() && line.front() == '[')
+            section = line.substr(1, line.size() - 2);
+        else if (line.find('=') != std::string::npos)
+            keys.push_back(section + "." + line.substr(0, line.find('=')));
         start = end + 1;
     }
     return keys;
@@ -54,10 +56,17 @@ TEST_F(MainWindow, FirstRunTakesTheDefaultsAndWritesTheElevenKeysInOrder) {
     w.listView()->header()->resizeSection(1, 222);
     window.reset();
     const std::string text = drives.readFile("C:\\Korvelt\\Korvelt.cfg");
-    const std::vector<std::string> expected = {
-        "Window.WidthSize", "Window.HeightSize", "Application.temporary", "Application.DateComment",
-        "List.A_Col0",      "List.A_Col1",       "List.A_Col2",           "List.A_Col3",
-        "List.A_Col4",      "List.A_Col5",       "List.Tri"};
+    const std::vector<std::string> expected = {"Window.WidthSize",
+                                               "Window.HeightSize",
+                                               "Application.temporary",
+                                               "Application.DateComment",
+                                               "List.A_Col0",
+                                               "List.A_Col1",
+                                               "List.A_Col2",
+                                               "List.A_Col3",
+                                               "List.A_Col4",
+                                               "List.A_Col5",
+                                               "List.Tri"};
     EXPECT_EQ(keysInOrder(text), expected);
     IniFile ini("C:\\Korvelt\\Korvelt.cfg");
     EXPECT_EQ(ini.readInteger("Window", "WidthSize", 0), 640);
@@ -91,7 +100,8 @@ TEST_F(MainWindow, StoredSettingsAreReadAndAScreenWideWindowStartsMaximised) {
     EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
     EXPECT_EQ(w.session().sortKey, 2);
     EXPECT_FALSE(w.session().dateComment);
-    EXPECT_EQ(w.session().workFolder, platform().tempFolder());  // a vanished folder gives the default
+    EXPECT_EQ(w.session().workFolder,
+              platform().tempFolder());  // a vanished folder gives the default
 }
 
 TEST_F(MainWindow, CommandLineJoinsItsArgumentsAndOpensOnlyAnExistingArchive) {
@@ -155,7 +165,8 @@ TEST_F(MainWindow, ClosingAsksOnlyWhenAnOpenArchiveHasChanges) {
     EXPECT_FALSE(w2.close());
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text,
-              "Le contenue de la liste a changé,\nvoulez-vous archiver les changements avant de quitter Korvelt ?");
+              "Le contenue de la liste a changé,\nvoulez-vous archiver les changements avant de "
+              "quitter Korvelt ?");
     answers = {QMessageBox::Yes};  // archive first, then close
     EXPECT_TRUE(w2.close());
     EXPECT_TRUE(platform().fileExists("C:\\d\\n.kvr"));
@@ -172,8 +183,9 @@ TEST_F(MainWindow, DroppedFoldersAddEveryFileBelowThemButNeverTheArchive) {
     ASSERT_FALSE(w.session().listChanged);
 
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(drives.hostPath("C:\\data"))),
-                  QUrl::fromLocalFile(QString::fromStdString(drives.hostPath("C:\\data\\arch.kvr")))});
+    mime.setUrls(
+        {QUrl::fromLocalFile(QString::fromStdString(drives.hostPath("C:\\data"))),
+         QUrl::fromLocalFile(QString::fromStdString(drives.hostPath("C:\\data\\arch.kvr")))});
     QDragEnterEvent enter(QPoint(50, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&w, &enter);
     EXPECT_TRUE(enter.isAccepted());
@@ -222,8 +234,10 @@ TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
     // Sorted by name after the load: a, b, c.
     ASSERT_EQ(w.session().rows[1].caption, "b.txt");
     QItemSelectionModel* selection = w.listView()->selectionModel();
-    selection->select(w.catalogModel().index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    selection->select(w.catalogModel().index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->select(w.catalogModel().index(0, 0),
+                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->select(w.catalogModel().index(1, 0),
+                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
     w.ListViewFileClick();
     EXPECT_EQ(w.statusText(1), " 2 sélectionné(s) 4,00 Ko");
 
@@ -239,8 +253,10 @@ TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
     w.SelectNone_ArchExecute();
     EXPECT_TRUE(w.selectedRows().empty());
 
-    selection->select(w.catalogModel().index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    selection->select(w.catalogModel().index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->select(w.catalogModel().index(0, 0),
+                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->select(w.catalogModel().index(2, 0),
+                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
     answers = {QMessageBox::Cancel};
     w.DellFile_ArchExecute();
     EXPECT_EQ(w.session().rows.size(), 3u);
@@ -268,8 +284,10 @@ TEST_F(MainWindow, SortByFolderComparesFoldersOnly) {
     EXPECT_EQ(order, (std::vector<std::string>{"C:\\a\\y.txt", "C:\\b\\z.txt", "C:\\b\\a.txt"}));
     EXPECT_EQ(w.session().sortKey, 2);
     w.Edition1Click();
-    for (const char* name : {"Dossier1", "Dossier2"}) EXPECT_TRUE(w.findChild<QAction*>(name)->isChecked());
-    for (const char* name : {"Nom1", "Nom2"}) EXPECT_FALSE(w.findChild<QAction*>(name)->isChecked());
+    for (const char* name : {"Dossier1", "Dossier2"})
+        EXPECT_TRUE(w.findChild<QAction*>(name)->isChecked());
+    for (const char* name : {"Nom1", "Nom2"})
+        EXPECT_FALSE(w.findChild<QAction*>(name)->isChecked());
 }
 
 TEST_F(MainWindow, EnabledStatesFollowTheThreeWindowStates) {
@@ -289,12 +307,14 @@ TEST_F(MainWindow, EnabledStatesFollowTheThreeWindowStates) {
     emit w.findChild<QMenu*>("Fichier1")->aboutToShow();
     EXPECT_FALSE(enabled("SaveAs_Arch"));
     openAll();
-    for (const char* name : {"SaveText_Arch", "Print_Arch", "Close_Arch", "SaveAs_Arch", "Dell_Arch", "Move_Arch",
-                             "SelectAll_Arch", "SelectNone_Arch", "CopyPath", "SearchFileArch1", "AddFile",
-                             "Archiver", "DellFileArch1", "Restaure", "SelfExtractor", "ViewFileArch", "ModiEnTete"})
+    for (const char* name :
+         {"SaveText_Arch", "Print_Arch", "Close_Arch", "SaveAs_Arch", "Dell_Arch", "Move_Arch",
+          "SelectAll_Arch", "SelectNone_Arch", "CopyPath", "SearchFileArch1", "AddFile", "Archiver",
+          "DellFileArch1", "Restaure", "SelfExtractor", "ViewFileArch", "ModiEnTete"})
         EXPECT_FALSE(enabled(name)) << name;
     // Never disabled: the actions behind the greyed menu items stay live.
-    for (const char* name : {"New_Arch", "Open_Arch", "DellFile_Arch", "SearchFile_Arch", "Voir_FichierArch"})
+    for (const char* name :
+         {"New_Arch", "Open_Arch", "DellFile_Arch", "SearchFile_Arch", "Voir_FichierArch"})
         EXPECT_TRUE(enabled(name)) << name;
 
     // A new archive, not on disk yet, with one row.
@@ -302,10 +322,11 @@ TEST_F(MainWindow, EnabledStatesFollowTheThreeWindowStates) {
     w.New_ArchExecute();
     w.DropFiles({"C:\\d\\a.txt"});
     openAll();
-    for (const char* name : {"SaveText_Arch", "Print_Arch", "Close_Arch", "SelectAll_Arch", "SearchFileArch1",
-                             "AddFile", "Archiver"})
+    for (const char* name : {"SaveText_Arch", "Print_Arch", "Close_Arch", "SelectAll_Arch",
+                             "SearchFileArch1", "AddFile", "Archiver"})
         EXPECT_TRUE(enabled(name)) << name;
-    for (const char* name : {"SaveAs_Arch", "Dell_Arch", "Move_Arch", "Restaure", "SelfExtractor", "ModiEnTete"})
+    for (const char* name :
+         {"SaveAs_Arch", "Dell_Arch", "Move_Arch", "Restaure", "SelfExtractor", "ModiEnTete"})
         EXPECT_FALSE(enabled(name)) << name;
 
     // On disk, one row selected.
@@ -313,8 +334,9 @@ TEST_F(MainWindow, EnabledStatesFollowTheThreeWindowStates) {
     ASSERT_TRUE(w.archiveExists());
     w.SelectAll_ArchExecute();
     openAll();
-    for (const char* name : {"SaveAs_Arch", "Dell_Arch", "Move_Arch", "Restaure", "SelfExtractor", "ModiEnTete",
-                             "SelectNone_Arch", "InvertSelect", "CopyPath", "DellFileArch1", "ViewFileArch"})
+    for (const char* name :
+         {"SaveAs_Arch", "Dell_Arch", "Move_Arch", "Restaure", "SelfExtractor", "ModiEnTete",
+          "SelectNone_Arch", "InvertSelect", "CopyPath", "DellFileArch1", "ViewFileArch"})
         EXPECT_TRUE(enabled(name)) << name;
 
     // The popup enables "save as text" for an existing archive whose catalog
@@ -346,9 +368,11 @@ TEST_F(MainWindow, ActionsCarryTheirCategoriesCaptionsShortcutsAndHints) {
         {"SelectAll_Arch", "Edition", "Sélectionner tout", "Ctrl+A", ""},
         {"SearchFile_Arch", "Edition", "Rechercher un fichier dans l'archive", "Ctrl+F",
          "Rechercher un fichier dans l'archive"},
-        {"DellFile_Arch", "Action", "Supprimer des fichiers", "F3", "Supprimer le(s) fichier(s) sélectionné(s)"},
+        {"DellFile_Arch", "Action", "Supprimer des fichiers", "F3",
+         "Supprimer le(s) fichier(s) sélectionné(s)"},
         {"Archiver", "Action", "Archiver", "F4", "Démarrer l'archivage"},
-        {"SelfExtractor", "Action", "Créer une archive auto-extractible", "F6", "Créer une archive auto-extractible"},
+        {"SelfExtractor", "Action", "Créer une archive auto-extractible", "F6",
+         "Créer une archive auto-extractible"},
         {"ModiEnTete", "Action", "Mettre à jour l'en-tête seulement", "", ""},
         {"DellScript", "Script", "Supprimer des scripts", "F8", ""},
         {"Option1", "Outils", "Options", "F9", ""},
@@ -366,20 +390,23 @@ TEST_F(MainWindow, ActionsCarryTheirCategoriesCaptionsShortcutsAndHints) {
     // The menus in their order.
     auto captions = [](QMenu* menu) {
         QStringList list;
-        for (QAction* a : menu->actions()) list << (a->isSeparator() ? QString("-") : a->text().section('\t', 0, 0));
+        for (QAction* a : menu->actions())
+            list << (a->isSeparator() ? QString("-") : a->text().section('\t', 0, 0));
         return list;
     };
     EXPECT_EQ(captions(window->findChild<QMenu*>("Action1")),
-              QStringList({"Ajouter des fichiers", "Supprimer des fichiers", "-", "Archiver", "Restaurer des fichiers",
-                           "Créer une archive auto-extractible", "Mettre à jour l'en-tête seulement", "-",
-                           "Aperçu du fichier"}));
+              QStringList({"Ajouter des fichiers", "Supprimer des fichiers", "-", "Archiver",
+                           "Restaurer des fichiers", "Créer une archive auto-extractible",
+                           "Mettre à jour l'en-tête seulement", "-", "Aperçu du fichier"}));
     EXPECT_EQ(captions(window->findChild<QMenu*>("PopupArch")),
-              QStringList({"Sélectionner tout", "Tout désélectionner", "-", "Trier par", "-", "Ajouter des fichiers",
-                           "Supprimer des fichiers", "-", "Archiver", "Restaurer des fichiers",
-                           "Créer une archive auto-extractible", "-", "Copier le chemin de ce fichier",
-                           "Rechercher un fichier dans l'archive", "Aperçu du fichier"}));
+              QStringList({"Sélectionner tout", "Tout désélectionner", "-", "Trier par", "-",
+                           "Ajouter des fichiers", "Supprimer des fichiers", "-", "Archiver",
+                           "Restaurer des fichiers", "Créer une archive auto-extractible", "-",
+                           "Copier le chemin de ce fichier", "Rechercher un fichier dans l'archive",
+                           "Aperçu du fichier"}));
     EXPECT_EQ(captions(window->findChild<QMenu*>("Legende1")),
-              QStringList({"Fichiers compressés", "Fichiers modifiés", "Fichiers inexistant", "Fichiers nouveaux"}));
+              QStringList({"Fichiers compressés", "Fichiers modifiés", "Fichiers inexistant",
+                           "Fichiers nouveaux"}));
 }
 
 TEST_F(MainWindow, BusyWindowRefusesCommandsThatChangeTheCatalog) {

@@ -5,12 +5,13 @@
 // script, runs the progress dialog's start button and accepts the restore
 // dialog (each can be replaced per test).
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QLocale>
 #include <QMessageBox>
 #include <deque>
 #include <functional>
-#include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 
@@ -25,28 +26,35 @@
 namespace kv::test {
 
 class ScriptedChooser : public Chooser {
-public:
-    std::deque<std::optional<QString>> files;    // answers of open and save dialogs, in order
-    std::deque<std::optional<QString>> folders;  // answers of the folder picker
-    std::vector<FileDialogRequest> requests;     // every file dialog asked for
+  public:
+    // Answers of the open and save dialogs and of the folder picker, in order;
+    // an empty text cancels, as does an empty queue.
+    std::deque<QString> files;
+    std::deque<QString> folders;
+    std::vector<FileDialogRequest> requests;  // every file dialog asked for
     std::vector<QString> folderTitles;
 
-    std::optional<QString> openFile(QWidget*, const FileDialogRequest& request) override { return next(request); }
-    std::optional<QString> saveFile(QWidget*, const FileDialogRequest& request) override { return next(request); }
+    std::optional<QString> openFile(QWidget*, const FileDialogRequest& request) override {
+        return next(request);
+    }
+    std::optional<QString> saveFile(QWidget*, const FileDialogRequest& request) override {
+        return next(request);
+    }
     std::optional<QString> folder(QWidget*, const QString& title, const QString&) override {
         folderTitles.push_back(title);
-        if (folders.empty()) return std::nullopt;
-        auto answer = folders.front();
-        folders.pop_front();
-        return answer;
+        return take(folders);
     }
 
-private:
+  private:
     std::optional<QString> next(const FileDialogRequest& request) {
         requests.push_back(request);
-        if (files.empty()) return std::nullopt;
-        auto answer = files.front();
-        files.pop_front();
+        return take(files);
+    }
+    static std::optional<QString> take(std::deque<QString>& queue) {
+        if (queue.empty()) return std::nullopt;
+        const QString answer = queue.front();
+        queue.pop_front();
+        if (answer.isEmpty()) return std::nullopt;
         return answer;
     }
 };
@@ -57,7 +65,7 @@ struct Box {
 };
 
 class WindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
         Chooser::install(&chooser);
@@ -85,7 +93,9 @@ protected:
     int runDialog(QDialog& dialog) {
         if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
             boxes.push_back({box->windowTitle(), box->text()});
-            if (answers.empty()) return box->standardButtons() & QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::Ok;
+            if (answers.empty())
+                return box->standardButtons() & QMessageBox::Yes ? QMessageBox::Yes
+                                                                 : QMessageBox::Ok;
             const auto answer = answers.front();
             answers.pop_front();
             return answer;
@@ -113,7 +123,9 @@ protected:
     }
 
     // Writes a file of that many bytes.
-    void writeSized(const std::string& path, size_t bytes) { drives.writeFile(path, std::string(bytes, 'k')); }
+    void writeSized(const std::string& path, size_t bytes) {
+        drives.writeFile(path, std::string(bytes, 'k'));
+    }
 
     // Opens a new archive through the window's command and archives the
     // given files into it.
@@ -124,7 +136,9 @@ protected:
         window->ArchiverExecute();
     }
 
-    QAction* action(const char* name) const { return window->findChild<QAction*>(QString::fromLatin1(name)); }
+    QAction* action(const char* name) const {
+        return window->findChild<QAction*>(QString::fromLatin1(name));
+    }
 
     TempDrives drives;
     ScriptedChooser chooser;
