@@ -123,7 +123,8 @@ int SystemImages::driveIndex(DriveType type) {
 
 int SystemImages::iconIndexFor(const QString& name, uint32_t attributes, bool open) {
     if (attributes != attr::Invalid && (attributes & attr::Directory)) return open ? openFolder_ : closedFolder_;
-    const QString suffix = QFileInfo(name).suffix().toLower();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const QString suffix = dot > 0 ? name.mid(dot + 1) : QString();
     const QString key = QStringLiteral("ext:") + suffix;
     if (auto it = byKey_.constFind(key); it != byKey_.constEnd()) return *it;
     const QMimeType mime = mimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension);
@@ -140,14 +141,27 @@ int SystemImages::iconIndex(const QString& path, bool open) {
 }
 
 QString SystemImages::typeName(const QString& name, uint32_t attributes) {
-    if (attributes != attr::Invalid && (attributes & attr::Directory))
-        return mimeDatabase().mimeTypeForName(QStringLiteral("inode/directory")).comment();
+    if (attributes != attr::Invalid && (attributes & attr::Directory)) {
+        static const QString folder = mimeDatabase().mimeTypeForName(QStringLiteral("inode/directory")).comment();
+        return folder;
+    }
+    // Names with a plain extension share their type text; others (no dot,
+    // several dots) are matched whole.
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const bool plain = dot > 0 && name.indexOf(u'.') == dot;
+    static QHash<QString, QString> bySuffix;
+    const QString key = plain ? name.mid(dot + 1) : QString();
+    if (plain) {
+        if (auto it = bySuffix.constFind(key); it != bySuffix.constEnd()) return *it;
+    }
     const QMimeType mime = mimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+    QString text = mime.comment();
     if (mime.isDefault()) {
         const QString suffix = QFileInfo(name).suffix();
-        if (!suffix.isEmpty()) return QStringLiteral("Fichier ") + suffix.toUpper();
+        if (!suffix.isEmpty()) text = QStringLiteral("Fichier ") + suffix.toUpper();
     }
-    return mime.comment();
+    if (plain) bySuffix.insert(key, text);
+    return text;
 }
 
 }  // namespace kv

@@ -401,14 +401,20 @@ void TFormAddArch::listFolder() {
         return CompareNames(x.name, x.folder, y.name, y.folder) < 0;
     });
 
+    // The names go in at once; icons and type names follow, letting events run.
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(entries.size()));
+    for (const Entry& e : entries) names.append(e.name);
+    ListView1->addItems(names);
     SystemImages& images = SystemImages::shared();
     QElapsedTimer sincePump;
     sincePump.start();
-    for (const Entry& e : entries) {
-        auto* item = new QListWidgetItem(images.icon(images.iconIndexFor(e.name, e.attributes)), e.name);
+    for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
+        const Entry& e = entries[static_cast<size_t>(i)];
+        QListWidgetItem* item = ListView1->item(i);
+        item->setIcon(images.icon(images.iconIndexFor(e.name, e.attributes)));
         item->setData(FolderRole, e.folder);
         item->setToolTip(SystemImages::typeName(e.name, e.attributes));
-        ListView1->addItem(item);
         if (sincePump.elapsed() >= PumpIntervalMs) {
             QCoreApplication::processEvents();
             sincePump.restart();
