@@ -174,6 +174,25 @@ TEST_F(ArchiveCommands, UnarchivedChangesAreAskedAboutAndCancelStops) {
               "Le contenu de la liste a changé,\nil est obligatoire d'archiver avant de restaurer "
               "des fichiers");
 
+    // Yes archives first, then the command goes on: the catalog was reloaded
+    // (cleared), and the new archive starts with no changes.
+    answers = {QMessageBox::Yes};
+    chooser.files.push_back(QString("C:\\d\\deux.kvr"));
+    w.New_ArchExecute();
+    EXPECT_EQ(w.session().currentArchive, "C:\\d\\deux.kvr");
+    EXPECT_FALSE(w.session().listChanged);
+    EXPECT_TRUE(w.session().rows.empty());
+    {
+        std::string stored = drives.readFile("C:\\d\\arch.kvr");
+        EXPECT_NE(stored.find("c.txt"), std::string::npos);  // c.txt went into the old archive
+    }
+    chooser.files.push_back(QString("C:\\d\\arch.kvr"));
+    w.Open_ArchExecute();
+    ASSERT_EQ(w.session().rows.size(), 3u);
+    w.DropFiles({"C:\\d\\a.txt"});  // already listed: nothing added, but a change all the same
+    EXPECT_EQ(w.session().rows.size(), 3u);
+    EXPECT_TRUE(w.session().listChanged);
+
     // No: close goes on without archiving.
     answers = {QMessageBox::No};
     w.Close_ArchExecute();
