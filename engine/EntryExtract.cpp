@@ -111,6 +111,18 @@ ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t p
         throw Error("Erreur de lecture dans l'archive (fichier < " + record.fileName + " >)");
 
     const std::string destination = destinationFolder + record.fileName;
+    const uint32_t old = platform().attributes(destination);
+    if (old == attr::Invalid) {
+        // Nothing to keep safe: decompress in place, and remove what a failure left.
+        TempFile partial(destination);
+        gzip.FileDestination = destination;
+        if (gzip.DecompressMember(archive, record.compressedSize) != 0)
+            return ExtractResult::DecompressFailed;
+        partial.release();
+        return ExtractResult::Done;
+    }
+    if (old & attr::Directory) return ExtractResult::DecompressFailed;
+
     TempFile fresh(destinationFolder + uniqueFileName(destinationFolder, "~kvr"));
     gzip.FileDestination = fresh.path();
     if (gzip.DecompressMember(archive, record.compressedSize) != 0)
@@ -118,13 +130,10 @@ ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t p
 
     // Renaming replaces a read-only file on this host; where the attributes
     // stand in the way, they are cleared and the rename tried once more.
-    if (!platform().renameFile(fresh.path(), destination)) {
-        const uint32_t old = platform().attributes(destination);
-        if (old == attr::Invalid || (old & attr::Directory) ||
-            !platform().setAttributes(destination, old & 0xFFF8) ||
-            !platform().renameFile(fresh.path(), destination))
-            return ExtractResult::DecompressFailed;
-    }
+    if (!platform().renameFile(fresh.path(), destination) &&
+        (!platform().setAttributes(destination, old & 0xFFF8) ||
+         !platform().renameFile(fresh.path(), destination)))
+        return ExtractResult::DecompressFailed;
     fresh.release();
     return ExtractResult::Done;
 }

@@ -6,8 +6,7 @@
 //
 // An existing file is never touched until its replacement has been
 // decompressed completely: the payload is decompressed into a temporary file
-// in the destination folder, and only that finished file is renamed over the
-// destination.
+// in the destination folder, and only that finished file is renamed over it.
 
 #include <cstdint>
 #include <optional>
@@ -63,12 +62,14 @@ enum class ExtractResult {
 // destinationFolder + record.fileName:
 //   1. checks that CompressedSize fits in what is left of the archive (and is
 //      not 0 for a file that was not empty);
-//   2. decompresses the payload, read in place, with gzip into a unique
-//      temporary file in the destination folder;
-//   3. on success renames the new file over an existing destination (which
+//   2. when no file has that name yet, decompresses the payload, read in
+//      place, with gzip straight into it, and deletes it again on failure;
+//   3. otherwise decompresses into a unique temporary file in the destination
+//      folder and, on success only, renames it over the existing file (which
 //      loses its read-only, hidden and system attributes with it; where they
-//      keep the rename from working they are cleared first); on failure
-//      deletes the new file.
+//      keep the rename from working they are cleared first); on failure the
+//      temporary file is deleted and the existing file is as it was.
+// A folder of that name is never replaced (DecompressFailed).
 // Throws kv::Error when the archive cannot be positioned at the payload.
 // gzip's FileDestination is overwritten; its progress event runs as usual.
 ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t payloadStart,

@@ -90,18 +90,22 @@ TEST_F(RestoreTest, ReplacesAReadOnlyFile) {
 TEST_F(RestoreTest, DamagedPayloadLeavesTheExistingFileAsItWas) {
     HandEntry damaged{"C:\\Docs\\", "keep.txt", std::string(5000, 'n')};
     damaged.corruptPayload = true;
-    archive({damaged, {"C:\\Docs\\", "next.txt", "after"}});
+    HandEntry damagedNew{"C:\\Docs\\", "partial.txt", std::string(5000, 'q')};
+    damagedNew.corruptPayload = true;
+    archive({damaged, damagedNew, {"C:\\Docs\\", "next.txt", "after"}});
     platform().createDirectory("C:\\Docs");
     test::writeWinFile("C:\\Docs\\keep.txt", "precious");
 
     auto outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(read("C:\\Docs\\keep.txt"), "precious");
     EXPECT_EQ(read("C:\\Docs\\next.txt"), "after");
+    EXPECT_FALSE(exists("C:\\Docs\\partial.txt"));
     EXPECT_EQ(ui.messageTexts(),
-              std::vector<std::string>{"Impossible de décompresser le fichier < keep.txt >"});
+              (std::vector<std::string>{"Impossible de décompresser le fichier < keep.txt >",
+                                        "Impossible de décompresser le fichier < partial.txt >"}));
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
-    EXPECT_EQ(outcome.failed, 1);
-    // No half-written temporary is left beside it.
+    EXPECT_EQ(outcome.failed, 2);
+    // No half-written file or temporary is left.
     EXPECT_EQ(platform().find("C:\\Docs\\*.*", attr::AnyFile).size(), 2u);
 }
 
