@@ -97,6 +97,12 @@ void CatalogModel::syncAppended() {
     endInsertRows();
 }
 
+void CatalogModel::syncAppendedIfDue() {
+    if (sinceSync_.isValid() && sinceSync_.elapsed() < SyncIntervalMs) return;
+    syncAppended();
+    sinceSync_.restart();
+}
+
 void CatalogModel::resetFromRows() {
     beginResetModel();
     shown_ = static_cast<int>(rows_.size());

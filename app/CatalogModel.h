@@ -12,6 +12,7 @@
 // longer holds, so a repaint in the middle of a reload never reads past it.
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <functional>
 
@@ -42,6 +43,11 @@ class CatalogModel : public QAbstractTableModel {
 
     // After the vector grew at its end: announces the new rows.
     void syncAppended();
+    // The same, at most every SyncIntervalMs: while an operation appends many
+    // rows and lets events run, the list shows them growing a few times a
+    // second (each announcement makes a view lay out its rows again).
+    void syncAppendedIfDue();
+    static constexpr qint64 SyncIntervalMs = 500;
     // After the vector was replaced, cleared, sorted or shrunk in any other
     // way: the views forget the old rows and read the vector afresh.
     void resetFromRows();
@@ -56,6 +62,7 @@ class CatalogModel : public QAbstractTableModel {
     Catalog& rows_;
     int shown_ = 0;
     int erasing_ = 0;
+    QElapsedTimer sinceSync_;
     std::function<QIcon(int)> icons_;
 };
 

@@ -91,7 +91,7 @@ void TMainKorvelt2002::DropFiles(const QStringList& paths) {
     ui_.pumpNow();
     BusyScope busy(*this);
     HourGlass hourGlass;
-    ui_.setBeforeEvents([this] { model_->syncAppended(); });
+    ui_.setBeforeEvents([this] { model_->syncAppendedIfDue(); });
     struct Finish {
         TMainKorvelt2002& window;
         AddOperation& op;

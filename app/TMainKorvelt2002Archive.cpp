@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -30,7 +29,6 @@
 namespace kv {
 namespace {
 
-constexpr qint64 SyncIntervalMs = 500;
 constexpr const char* kChangedText =
     "Le contenue de la liste a changé,\rvoulez-vous archiver les changements ?";
 
@@ -93,15 +91,8 @@ void TMainKorvelt2002::LoadArchive(bool interactive, QObject* sender) {
     HourGlass hourGlass;
     clearCatalog();
 
-    // The list shows the rows as they come in, a few times a second: each
-    // announcement makes the view lay out every row it holds again.
-    QElapsedTimer sinceSync;
-    sinceSync.start();
-    ui_.setBeforeEvents([&] {
-        if (sinceSync.elapsed() < SyncIntervalMs) return;
-        model_->syncAppended();
-        sinceSync.restart();
-    });
+    // The list shows the rows as they come in, a few times a second.
+    ui_.setBeforeEvents([this] { model_->syncAppendedIfDue(); });
     const LoadResult result = kv::LoadArchive(session_, ui_);
     ui_.setBeforeEvents({});
 
