@@ -4,6 +4,7 @@
 #include <QCollator>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QHeaderView>
 #include <QMetaMethod>
 #include <QMimeData>
 #include <QSocketNotifier>
@@ -82,6 +83,9 @@ TDirTree::TDirTree(QWidget* parent) : QTreeWidget(parent) {
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly);
     setUniformRowHeights(true);
+    // Long folder names scroll into view instead of being cut.
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
 
     initialDirectory_ = currentDirectory();
     for (int i = 0; i < 26; ++i) lastFolder_[i] = rootOf(char('A' + i));

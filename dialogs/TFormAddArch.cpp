@@ -405,6 +405,12 @@ void TFormAddArch::listFolder() {
     QStringList names;
     names.reserve(static_cast<qsizetype>(entries.size()));
     for (const Entry& e : entries) names.append(e.name);
+    // List style: one column width for all, that of the widest name.
+    const QFontMetrics fm(ListView1->font());
+    int widest = 0;
+    for (const QString& name : names) widest = std::max(widest, fm.horizontalAdvance(name));
+    ListView1->setGridSize(QSize(std::min(widest, 600) + SystemImages::IconSize + 16,
+                                 std::max(fm.height(), SystemImages::IconSize) + 4));
     ListView1->addItems(names);
     SystemImages& images = SystemImages::shared();
     QElapsedTimer sincePump;
