@@ -5,6 +5,7 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -146,6 +147,32 @@ TEST_F(MainWindow, EscapeClearsKeepGoingAndSaysSo) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Korvelt");
     EXPECT_EQ(boxes[0].text, "Opération abandonnée");
+}
+
+TEST_F(MainWindow, EscapeWaitingInTheQueueStopsADrop) {
+    for (int i = 0; i < 5; ++i) writeSized("C:\\d\\f" + std::to_string(i) + ".txt", 1);
+    TMainKorvelt2002& w = makeWindow();
+    w.show();
+    chooser.files.push_back(QString("C:\\n.kvr"));
+    w.New_ArchExecute();
+    // The drop lets events run before it starts: the Escape is seen there.
+    QApplication::postEvent(w.listView(),
+                            new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    w.DropFiles({"C:\\d"});
+    EXPECT_TRUE(w.session().rows.empty());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Opération abandonnée");
+    EXPECT_TRUE(w.session().listChanged);
+}
+
+TEST_F(MainWindow, ABusyWindowDoesNotClose) {
+    TMainKorvelt2002& w = makeWindow();
+    w.show();
+    {
+        BusyScope busy(w);
+        EXPECT_FALSE(w.close());
+    }
+    EXPECT_TRUE(w.close());
 }
 
 TEST_F(MainWindow, ClosingAsksOnlyWhenAnOpenArchiveHasChanges) {
