@@ -15,8 +15,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <utility>
 #include <string>
+#include <utility>
 
 #include "app/DialogRunner.h"
 #include "app/TMainKorvelt2002.h"
@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
     fs::remove_all(base);
     fs::create_directories(base / "home" / "Script");
     fs::create_directories(base / "big");
-    for (int i = 0; i < count; ++i) std::ofstream(base / "big" / ("f" + std::to_string(i) + ".txt")) << i;
+    for (int i = 0; i < count; ++i)
+        std::ofstream(base / "big" / ("f" + std::to_string(i) + ".txt")) << i;
     qputenv("KORVELT_HOME", (base / "home").string().c_str());
 
     QApplication app(argc, argv);
@@ -96,7 +97,8 @@ int main(int argc, char** argv) {
     onShow.shown = [&] {
         QTimer::singleShot(300, &window, [&] {
             sinceEscape.start();
-            QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+            QCoreApplication::postEvent(
+                &window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
         });
     };
     wait->installEventFilter(&onShow);
@@ -107,13 +109,15 @@ int main(int argc, char** argv) {
     const size_t kept = window.session().rows.size();
 
     std::printf("files in folder          %d (listed %zu in %.0f ms)\n", count, listed, listMs);
-    std::printf("add through the dialog   %.0f ms, %zu rows, ratio to the bare listing %.1f\n", addMs, added,
-                addMs / std::max(listMs, 1.0));
-    std::printf("  of which the dialog    %.0f ms (the folder's listing in the file list)\n", listDialogMs);
-    std::printf("wait bar ticks           %d (one per 100 ms while events run: %.0f expected)\n", fullTicks,
-                addMs / 100);
-    std::printf("escape 300 ms into it     stopped after %.0f ms, %.0f ms after the key, %zu rows kept\n", stoppedMs,
-                reactionMs, kept);
+    std::printf("add through the dialog   %.0f ms, %zu rows, ratio to the bare listing %.1f\n",
+                addMs, added, addMs / std::max(listMs, 1.0));
+    std::printf("  of which the dialog    %.0f ms (the folder's listing in the file list)\n",
+                listDialogMs);
+    std::printf("wait bar ticks           %d (one per 100 ms while events run: %.0f expected)\n",
+                fullTicks, addMs / 100);
+    std::printf(
+        "escape 300 ms into it     stopped after %.0f ms, %.0f ms after the key, %zu rows kept\n",
+        stoppedMs, reactionMs, kept);
     fs::remove_all(base);
     return 0;
 }

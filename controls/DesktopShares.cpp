@@ -18,7 +18,8 @@ QString withoutFinalSlash(QString path) {
 
 QSet<QString> DesktopShares::parsePaths(const QString& text) {
     QSet<QString> paths;
-    const QStringList lines = text.split(QRegularExpression(QStringLiteral("[\r\n]")), Qt::SkipEmptyParts);
+    const QStringList lines =
+        text.split(QRegularExpression(QStringLiteral("[\r\n]")), Qt::SkipEmptyParts);
     for (const QString& raw : lines) {
         const QString line = raw.trimmed();
         if (!line.startsWith(QStringLiteral("path="), Qt::CaseInsensitive)) continue;
@@ -35,7 +36,8 @@ DesktopShares::DesktopShares(const QString& usershareFolder) {
         const QDir dir(usershareFolder);
         for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
             QFile file(dir.filePath(name));
-            if (file.open(QIODevice::ReadOnly)) paths_ += parsePaths(QString::fromUtf8(file.readAll()));
+            if (file.open(QIODevice::ReadOnly))
+                paths_ += parsePaths(QString::fromUtf8(file.readAll()));
         }
         return;
     }

@@ -10,10 +10,11 @@
 namespace kv {
 
 class DesktopShares {
-public:
+  public:
     // Reads the shares now (the tree asks when its overlay is turned on or refreshed).
     // usershareFolder: where the definitions live; the system's by default.
-    explicit DesktopShares(const QString& usershareFolder = QStringLiteral("/var/lib/samba/usershares"));
+    explicit DesktopShares(
+        const QString& usershareFolder = QStringLiteral("/var/lib/samba/usershares"));
 
     // True when the host folder is shared (compared without a final slash).
     bool isShared(const QString& hostFolder) const;
@@ -23,7 +24,7 @@ public:
     // of `net usershare info`), without final slashes.
     static QSet<QString> parsePaths(const QString& text);
 
-private:
+  private:
     QSet<QString> paths_;
 };
 

@@ -57,9 +57,12 @@ SystemImages& SystemImages::shared() {
 SystemImages::SystemImages() {
     // Without a desktop theme of its own (no desktop session), take the
     // freedesktop icons that are installed rather than Qt's few generic ones.
-    if (QIcon::fromTheme(QStringLiteral("folder")).isNull()) QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
-    closedFolder_ = themed(QStringLiteral("folder"), {QStringLiteral("folder")}, QStyle::SP_DirClosedIcon);
-    openFolder_ = themed(QStringLiteral("folder-open"), {QStringLiteral("folder-open")}, QStyle::SP_DirOpenIcon);
+    if (QIcon::fromTheme(QStringLiteral("folder")).isNull())
+        QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+    closedFolder_ =
+        themed(QStringLiteral("folder"), {QStringLiteral("folder")}, QStyle::SP_DirClosedIcon);
+    openFolder_ = themed(QStringLiteral("folder-open"), {QStringLiteral("folder-open")},
+                         QStyle::SP_DirOpenIcon);
 }
 
 int SystemImages::add(const QString& key, const QIcon& icon) {
@@ -77,7 +80,9 @@ int SystemImages::themed(const QString& key, const QStringList& themeNames, int 
         icon = QIcon::fromTheme(name);
         if (!icon.isNull()) break;
     }
-    if (icon.isNull() && qApp) icon = QApplication::style()->standardIcon(static_cast<QStyle::StandardPixmap>(styleFallback));
+    if (icon.isNull() && qApp)
+        icon =
+            QApplication::style()->standardIcon(static_cast<QStyle::StandardPixmap>(styleFallback));
     return add(key, icon);
 }
 
@@ -107,22 +112,26 @@ QIcon SystemImages::iconWithOverlay(int index, int overlay) {
 
 int SystemImages::driveIndex(DriveType type) {
     switch (type) {
-    case DriveType::Removable:
-        return themed(QStringLiteral("drive:removable"), {QStringLiteral("drive-removable-media")},
-                      QStyle::SP_DriveFDIcon);
-    case DriveType::CdRom:
-        return themed(QStringLiteral("drive:cdrom"), {QStringLiteral("drive-optical"), QStringLiteral("media-optical")},
-                      QStyle::SP_DriveCDIcon);
-    case DriveType::Remote:
-        return themed(QStringLiteral("drive:remote"), {QStringLiteral("folder-remote"), QStringLiteral("network-server")},
-                      QStyle::SP_DriveNetIcon);
-    default:
-        return themed(QStringLiteral("drive:fixed"), {QStringLiteral("drive-harddisk")}, QStyle::SP_DriveHDIcon);
+        case DriveType::Removable:
+            return themed(QStringLiteral("drive:removable"),
+                          {QStringLiteral("drive-removable-media")}, QStyle::SP_DriveFDIcon);
+        case DriveType::CdRom:
+            return themed(QStringLiteral("drive:cdrom"),
+                          {QStringLiteral("drive-optical"), QStringLiteral("media-optical")},
+                          QStyle::SP_DriveCDIcon);
+        case DriveType::Remote:
+            return themed(QStringLiteral("drive:remote"),
+                          {QStringLiteral("folder-remote"), QStringLiteral("network-server")},
+                          QStyle::SP_DriveNetIcon);
+        default:
+            return themed(QStringLiteral("drive:fixed"), {QStringLiteral("drive-harddisk")},
+                          QStyle::SP_DriveHDIcon);
     }
 }
 
 int SystemImages::iconIndexFor(const QString& name, uint32_t attributes, bool open) {
-    if (attributes != attr::Invalid && (attributes & attr::Directory)) return open ? openFolder_ : closedFolder_;
+    if (attributes != attr::Invalid && (attributes & attr::Directory))
+        return open ? openFolder_ : closedFolder_;
     const qsizetype dot = name.lastIndexOf(u'.');
     const QString suffix = dot > 0 ? name.mid(dot + 1) : QString();
     const QString key = QStringLiteral("ext:") + suffix;
@@ -142,7 +151,8 @@ int SystemImages::iconIndex(const QString& path, bool open) {
 
 QString SystemImages::typeName(const QString& name, uint32_t attributes) {
     if (attributes != attr::Invalid && (attributes & attr::Directory)) {
-        static const QString folder = mimeDatabase().mimeTypeForName(QStringLiteral("inode/directory")).comment();
+        static const QString folder =
+            mimeDatabase().mimeTypeForName(QStringLiteral("inode/directory")).comment();
         return folder;
     }
     // Names with a plain extension share their type text; others (no dot,

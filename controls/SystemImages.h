@@ -18,7 +18,7 @@
 namespace kv {
 
 class SystemImages {
-public:
+  public:
     static SystemImages& shared();
 
     static constexpr int IconSize = 16;
@@ -49,7 +49,7 @@ public:
     // the folder type's description for a folder (attributes with attr::Directory).
     static QString typeName(const QString& name, uint32_t attributes);
 
-private:
+  private:
     SystemImages();
     int add(const QString& key, const QIcon& icon);
     int themed(const QString& key, const QStringList& themeNames, int styleFallback);

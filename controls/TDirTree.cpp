@@ -21,7 +21,7 @@ namespace kv {
 // A node of the tree: its record (none for a placeholder), its image indices and
 // its share overlay. Deleting it frees the record, then tells the tree.
 class TDirNode : public QTreeWidgetItem {
-public:
+  public:
     explicit TDirNode(TDirTree* tree) : tree_(tree) {}
     ~TDirNode() override {
         const bool hadRecord = entry != nullptr;
@@ -39,24 +39,32 @@ public:
 namespace {
 
 class WaitCursor {
-public:
+  public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-std::string str(const QString& s) { return s.toStdString(); }
-QString qstr(const std::string& s) { return QString::fromStdString(s); }
+std::string str(const QString& s) {
+    return s.toStdString();
+}
+QString qstr(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
-TDirNode* asNode(QTreeWidgetItem* item) { return static_cast<TDirNode*>(item); }
+TDirNode* asNode(QTreeWidgetItem* item) {
+    return static_cast<TDirNode*>(item);
+}
 
 int letterIndex(QChar c) {
     const char16_t u = QChar(c).toUpper().unicode();
     return (u >= 'A' && u <= 'Z') ? u - 'A' : -1;
 }
 
-QString rootOf(char letter) { return QString(QChar(letter)) + QStringLiteral(":\\"); }
+QString rootOf(char letter) {
+    return QString(QChar(letter)) + QStringLiteral(":\\");
+}
 
 // The folder named by a path ending in "\" exists (a drive root included).
 bool folderExists(const QString& path) {
@@ -89,14 +97,16 @@ TDirTree::TDirTree(QWidget* parent) : QTreeWidget(parent) {
 
     initialDirectory_ = currentDirectory();
     for (int i = 0; i < 26; ++i) lastFolder_[i] = rootOf(char('A' + i));
-    if (const int cur = letterIndex(initialDirectory_.isEmpty() ? QChar() : initialDirectory_[0]); cur >= 0)
+    if (const int cur = letterIndex(initialDirectory_.isEmpty() ? QChar() : initialDirectory_[0]);
+        cur >= 0)
         lastFolder_[cur] = initialDirectory_.toUpper();
     (void)SystemImages::shared();
 
     connect(this, &QTreeWidget::itemExpanded, this, &TDirTree::expansionRequest);
     connect(this, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { selectionChange(current); });
-    connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { click(item); });
+    connect(this, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item, int) { click(item); });
 
     mountGeneration_ = platform().mountGeneration();
     if (const int fd = platform().mountWatchHandle(); fd >= 0) {
@@ -127,10 +137,18 @@ QString TDirTree::currentDirectory() {
 
 // ----- records, nodes, icons -----
 
-TDirEntry* TDirTree::EntryOf(QTreeWidgetItem* node) { return node ? asNode(node)->entry.get() : nullptr; }
-int TDirTree::OverlayOf(QTreeWidgetItem* node) { return node ? asNode(node)->overlay : -1; }
-int TDirTree::ImageIndexOf(QTreeWidgetItem* node) { return node ? asNode(node)->imageIndex : -1; }
-int TDirTree::SelectedIndexOf(QTreeWidgetItem* node) { return node ? asNode(node)->selectedIndex : -1; }
+TDirEntry* TDirTree::EntryOf(QTreeWidgetItem* node) {
+    return node ? asNode(node)->entry.get() : nullptr;
+}
+int TDirTree::OverlayOf(QTreeWidgetItem* node) {
+    return node ? asNode(node)->overlay : -1;
+}
+int TDirTree::ImageIndexOf(QTreeWidgetItem* node) {
+    return node ? asNode(node)->imageIndex : -1;
+}
+int TDirTree::SelectedIndexOf(QTreeWidgetItem* node) {
+    return node ? asNode(node)->selectedIndex : -1;
+}
 
 QString TDirTree::LastFolder(char letter) const {
     const int i = letterIndex(QChar(letter));
@@ -162,26 +180,35 @@ QTreeWidgetItem* TDirTree::newNode(QTreeWidgetItem* parent, int insertAt, const 
     node->entry->Path = path.toUpper();
     node->entry->Data = data;
     if (parent) {
-        if (insertAt < 0) parent->addChild(node);
-        else parent->insertChild(insertAt, node);
+        if (insertAt < 0)
+            parent->addChild(node);
+        else
+            parent->insertChild(insertAt, node);
     } else {
-        if (insertAt < 0) addTopLevelItem(node);
-        else insertTopLevelItem(insertAt, node);
+        if (insertAt < 0)
+            addTopLevelItem(node);
+        else
+            insertTopLevelItem(insertAt, node);
     }
     if (showShareOverlay_) computeOverlay(node);
     setIcons(node, imageIndex);
     return node;
 }
 
-void TDirTree::addPlaceholder(QTreeWidgetItem* node) { node->addChild(new TDirNode(this)); }
+void TDirTree::addPlaceholder(QTreeWidgetItem* node) {
+    node->addChild(new TDirNode(this));
+}
 
 void TDirTree::setIcons(QTreeWidgetItem* item, int imageIndex) {
     SystemImages& images = SystemImages::shared();
     TDirNode* node = asNode(item);
     node->imageIndex = imageIndex;
-    if (imageIndex == images.closedFolderIndex()) node->selectedIndex = images.openFolderIndex();
-    else if (node->entry) node->selectedIndex = images.iconIndex(node->entry->Path, true);
-    else node->selectedIndex = imageIndex;
+    if (imageIndex == images.closedFolderIndex())
+        node->selectedIndex = images.openFolderIndex();
+    else if (node->entry)
+        node->selectedIndex = images.iconIndex(node->entry->Path, true);
+    else
+        node->selectedIndex = imageIndex;
     applyIcon(node);
     emit OnGetIcon(node);
 }
@@ -214,13 +241,27 @@ uint32_t TDirTree::DriveMask() const {
         if (!(present & (1u << i))) continue;
         bool keep = true;
         switch (platform().driveType(str(rootOf(char('A' + i))))) {
-        case DriveType::Unknown: keep = driveTypes_ & driveTypeBit(drtUnknown); break;
-        case DriveType::NoRootDir: keep = true; break;
-        case DriveType::Removable: keep = driveTypes_ & driveTypeBit(drtRemovable); break;
-        case DriveType::Fixed: keep = driveTypes_ & driveTypeBit(drtFixed); break;
-        case DriveType::Remote: keep = driveTypes_ & driveTypeBit(drtRemote); break;
-        case DriveType::CdRom: keep = driveTypes_ & driveTypeBit(drtCDRom); break;
-        case DriveType::RamDisk: keep = driveTypes_ & driveTypeBit(drtRamDisk); break;
+            case DriveType::Unknown:
+                keep = driveTypes_ & driveTypeBit(drtUnknown);
+                break;
+            case DriveType::NoRootDir:
+                keep = true;
+                break;
+            case DriveType::Removable:
+                keep = driveTypes_ & driveTypeBit(drtRemovable);
+                break;
+            case DriveType::Fixed:
+                keep = driveTypes_ & driveTypeBit(drtFixed);
+                break;
+            case DriveType::Remote:
+                keep = driveTypes_ & driveTypeBit(drtRemote);
+                break;
+            case DriveType::CdRom:
+                keep = driveTypes_ & driveTypeBit(drtCDRom);
+                break;
+            case DriveType::RamDisk:
+                keep = driveTypes_ & driveTypeBit(drtRamDisk);
+                break;
         }
         if (keep) mask |= 1u << i;
     }
@@ -245,7 +286,8 @@ bool TDirTree::AcceptAttributes(uint32_t attributes) const {
     if ((attributes & attr::Hidden) && !(dirTypes_ & dirTypeBit(dtHidden))) return false;
     if ((attributes & attr::System) && !(dirTypes_ & dirTypeBit(dtSystem))) return false;
     if ((attributes & attr::Archive) && !(dirTypes_ & dirTypeBit(dtArchive))) return false;
-    return (dirTypes_ & dirTypeBit(dtNormal)) || (attributes & (attr::Hidden | attr::System | attr::Archive));
+    return (dirTypes_ & dirTypeBit(dtNormal)) ||
+           (attributes & (attr::Hidden | attr::System | attr::Archive));
 }
 
 // ----- enumeration, listing, probing -----
@@ -313,7 +355,8 @@ void TDirTree::ListChildren(QTreeWidgetItem* item) {
             const QString normal = qstr(NormalizePathCase(str(path), false));
             caption = normal.mid(normal.lastIndexOf(u'\\') + 1);
         }
-        newNode(item, -1, path, caption, images.iconIndexFor(f.name, f.attributes | attr::Directory), f.data);
+        newNode(item, -1, path, caption,
+                images.iconIndexFor(f.name, f.attributes | attr::Directory), f.data);
     }
 }
 
@@ -365,7 +408,8 @@ QTreeWidgetItem* TDirTree::addDriveNode(char letter, int insertAt) {
     } else {
         caption = driveCaption(letter);
     }
-    return newNode(nullptr, insertAt, root, caption, SystemImages::shared().driveIndex(type), nullptr);
+    return newNode(nullptr, insertAt, root, caption, SystemImages::shared().driveIndex(type),
+                   nullptr);
 }
 
 void TDirTree::Build() {
@@ -383,7 +427,8 @@ void TDirTree::Build() {
         if (!AcceptFolder(rootOf(letter))) continue;
         QTreeWidgetItem* node = addDriveNode(letter, -1);
         const DriveType type = platform().driveType(str(rootOf(letter)));
-        if (!fastLoad_ && (type == DriveType::Fixed || type == DriveType::Remote || type == DriveType::RamDisk))
+        if (!fastLoad_ &&
+            (type == DriveType::Fixed || type == DriveType::Remote || type == DriveType::RamDisk))
             ProbeChildren(node);
         else
             addPlaceholder(node);
@@ -434,7 +479,8 @@ void TDirTree::setDirectory(const QString& value) {
     beginUpdate();
     path = path.toUpper();
     QTreeWidgetItem* found = nullptr;
-    auto findLevel = [this](QTreeWidgetItem* parent, const QString& part, int level) -> QTreeWidgetItem* {
+    auto findLevel = [this](QTreeWidgetItem* parent, const QString& part,
+                            int level) -> QTreeWidgetItem* {
         const int count = level == 1 ? topLevelItemCount() : parent->childCount();
         for (int i = 0; i < count; ++i) {
             QTreeWidgetItem* node = level == 1 ? topLevelItem(i) : parent->child(i);
@@ -565,7 +611,8 @@ void TDirTree::selectionChange(QTreeWidgetItem* node) {
                 node = drive;
             }
         }
-        if (TDirEntry* current = EntryOf(node); current && i >= 0) lastFolder_[i] = current->Path.toUpper();
+        if (TDirEntry* current = EntryOf(node); current && i >= 0)
+            lastFolder_[i] = current->Path.toUpper();
     }
     if (shownSelected_ != node) {
         QTreeWidgetItem* previous = shownSelected_;
@@ -581,8 +628,10 @@ void TDirTree::click(QTreeWidgetItem*) {
     TDirEntry* entry = EntryOf(node);
     if (!entry) return;
     const int i = letterIndex(entry->Path[0]);
-    if (i >= 0 && DriveSerial(char('A' + i)) == serials_[i]) emit OnClick();
-    else selectionChange(node);
+    if (i >= 0 && DriveSerial(char('A' + i)) == serials_[i])
+        emit OnClick();
+    else
+        selectionChange(node);
 }
 
 // ----- drives coming and going -----
@@ -617,7 +666,8 @@ bool TDirTree::ResyncDrives() {
         }
         QTreeWidgetItem* node = addDriveNode(letter, insertAt);
         const DriveType type = platform().driveType(str(root));
-        if (fastLoad_ || static_cast<int>(type) < static_cast<int>(DriveType::Fixed) || type == DriveType::CdRom)
+        if (fastLoad_ || static_cast<int>(type) < static_cast<int>(DriveType::Fixed) ||
+            type == DriveType::CdRom)
             addPlaceholder(node);
         else
             ProbeChildren(node);
@@ -674,15 +724,18 @@ void TDirTree::computeOverlay(QTreeWidgetItem* item) {
         node->entry->HostFolder = host ? qstr(*host) : QString();
         node->entry->ShareKnown = true;
     }
-    const bool shared = !node->entry->HostFolder.isEmpty() && shares().isShared(node->entry->HostFolder);
+    const bool shared =
+        !node->entry->HostFolder.isEmpty() && shares().isShared(node->entry->HostFolder);
     node->overlay = shared ? SystemImages::SharedOverlay : -1;
 }
 
 void TDirTree::overlayAll(QTreeWidgetItem* item, bool on) {
     TDirNode* node = asNode(item);
     if (!node->entry) return;
-    if (on) computeOverlay(node);
-    else node->overlay = -1;
+    if (on)
+        computeOverlay(node);
+    else
+        node->overlay = -1;
     applyIcon(node);
     if (on && !node->entry->Listed) return;
     for (int i = 0; i < node->childCount(); ++i) overlayAll(node->child(i), on);
@@ -704,7 +757,9 @@ void TDirTree::setAcceptDropFiles(bool value) {
     setDragDropMode(value ? QAbstractItemView::DragDrop : QAbstractItemView::DragOnly);
 }
 
-QStringList TDirTree::mimeTypes() const { return {QString::fromLatin1(DragFormat)}; }
+QStringList TDirTree::mimeTypes() const {
+    return {QString::fromLatin1(DragFormat)};
+}
 
 QMimeData* TDirTree::mimeData(const QList<QTreeWidgetItem*>& items) const {
     if (items.isEmpty() || !EntryOf(items.first())) return nullptr;
@@ -714,8 +769,10 @@ QMimeData* TDirTree::mimeData(const QList<QTreeWidgetItem*>& items) const {
 }
 
 void TDirTree::dragEnterEvent(QDragEnterEvent* event) {
-    if (acceptDropFiles_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
-    else event->ignore();
+    if (acceptDropFiles_ && event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        event->ignore();
 }
 
 void TDirTree::dragMoveEvent(QDragMoveEvent* event) {
@@ -743,7 +800,8 @@ void TDirTree::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     if (!droppedFiles_.isEmpty()) {
         const Qt::KeyboardModifiers shift =
-            QGuiApplication::queryKeyboardModifiers() & (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier);
+            QGuiApplication::queryKeyboardModifiers() &
+            (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier);
         if (TDirEntry* entry = EntryOf(dropTarget_))
             emit OnDropFiles(point.x(), point.y(), entry->Path, droppedFiles_, shift);
     }

@@ -44,7 +44,7 @@ class TDirTree : public QTreeWidget {
     Q_PROPERTY(bool AcceptDropFiles READ AcceptDropFiles WRITE setAcceptDropFiles)
     Q_PROPERTY(QString Directory READ Directory WRITE setDirectory)
 
-public:
+  public:
     // The MIME format of a drag that starts in the tree: the selected folder's
     // path (UTF-8), so that a drop target can tell a drag from a directory tree.
     static constexpr const char* DragFormat = "application/x-korvelt-dirtree";
@@ -70,15 +70,15 @@ public:
     bool ReadOnStart() const { return readOnStart_; }
     void setReadOnStart(bool value) { readOnStart_ = value; }
     TDirTypes DirTypes() const { return dirTypes_; }
-    void setDirTypes(TDirTypes value);                // refresh on change
+    void setDirTypes(TDirTypes value);  // refresh on change
     bool GoBelowRecycleBin() const { return goBelowRecycleBin_; }
-    void setGoBelowRecycleBin(bool value);            // refresh on change
+    void setGoBelowRecycleBin(bool value);  // refresh on change
     bool FastLoad() const { return fastLoad_; }
     void setFastLoad(bool value) { fastLoad_ = value; }
     QString InitialDirectory() const { return initialDirectory_; }
     void setInitialDirectory(const QString& value) { initialDirectory_ = value; }
     TDriveTypes DriveTypes() const { return driveTypes_; }
-    void setDriveTypes(TDriveTypes value);            // drive resynchronisation on change
+    void setDriveTypes(TDriveTypes value);  // drive resynchronisation on change
     bool ShowShareOverlay() const { return showShareOverlay_; }
     void setShowShareOverlay(bool value);
     bool AcceptDropFiles() const { return acceptDropFiles_; }
@@ -134,7 +134,7 @@ public:
     // The names of the last shell drop, in the order given.
     const QStringList& DroppedFiles() const { return droppedFiles_; }
 
-signals:
+  signals:
     // After each handled selection change, with the node (nullptr when none).
     void OnChange(QTreeWidgetItem* node);
     // A click on a node whose drive kept its medium.
@@ -152,14 +152,14 @@ signals:
     void OnDropFiles(int x, int y, const QString& dropDir, const QStringList& dropFiles,
                      Qt::KeyboardModifiers shift);
 
-protected:
+  protected:
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     friend class TDirNode;
     struct Found {
         QString name;

@@ -29,10 +29,12 @@ void PictureRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->restore();
 }
 
-QSize PictureRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+QSize PictureRowDelegate::sizeHint(const QStyleOptionViewItem& option,
+                                   const QModelIndex& index) const {
     if (extent_ > 0) return {extent_, rowHeight_};
     const QFontMetrics fm(option.font);
-    return {TextLeft + fm.horizontalAdvance(index.data(Qt::DisplayRole).toString()) + 4, rowHeight_};
+    return {TextLeft + fm.horizontalAdvance(index.data(Qt::DisplayRole).toString()) + 4,
+            rowHeight_};
 }
 
 }  // namespace kv

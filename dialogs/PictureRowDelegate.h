@@ -9,12 +9,13 @@
 namespace kv {
 
 class PictureRowDelegate : public QStyledItemDelegate {
-public:
+  public:
     // picture: an index of the main image list (TFormBitmap); rowHeight in pixels.
     PictureRowDelegate(int picture, int rowHeight, QObject* parent = nullptr)
         : QStyledItemDelegate(parent), picture_(picture), rowHeight_(rowHeight) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
     // The width every row claims, so that the list scrolls that far; 0 gives
@@ -24,7 +25,7 @@ public:
     static constexpr int TextLeft = 21;
     static constexpr int PictureLeft = 2;
 
-private:
+  private:
     int picture_;
     int rowHeight_;
     int extent_ = 0;

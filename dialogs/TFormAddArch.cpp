@@ -20,13 +20,13 @@
 #include <vector>
 
 #include "app/Chooser.h"
+#include "app/FormBitmap.h"
 #include "app/HourGlass.h"
 #include "controls/SystemImages.h"
 #include "controls/TDirTree.h"
 #include "dialogs/PictureRowDelegate.h"
 #include "dialogs/TFormDellSelect.h"
 #include "engine/SelectionScript.h"
-#include "app/FormBitmap.h"
 #include "platform/Platform.h"
 #include "util/Error.h"
 #include "util/ShellRoutines.h"
@@ -36,7 +36,8 @@
 namespace kv {
 namespace {
 
-constexpr uint32_t ListMask = attr::ReadOnly | attr::Hidden | attr::System | attr::Directory | attr::Archive;  // 55
+constexpr uint32_t ListMask =
+    attr::ReadOnly | attr::Hidden | attr::System | attr::Directory | attr::Archive;  // 55
 constexpr int FolderRole = Qt::UserRole + 1;
 constexpr int PumpIntervalMs = 30;
 
@@ -49,12 +50,14 @@ QCollator& nameCollator() {
     return collator;
 }
 
-QString foldKey(const QString& s) { return QString::fromStdString(text::foldKey(s.toStdString())); }
+QString foldKey(const QString& s) {
+    return QString::fromStdString(text::foldKey(s.toStdString()));
+}
 
 // The rows of the selection list keep themselves in order without regard to
 // letter case (ties in their own spelling, so the order is total).
 class SelectionRow : public QListWidgetItem {
-public:
+  public:
     using QListWidgetItem::QListWidgetItem;
     bool operator<(const QListWidgetItem& other) const override {
         const QString a = text(), b = other.text();
@@ -66,23 +69,27 @@ public:
 
 // The selection list: takes drags from a directory tree or from the file list.
 class SelectionList : public QListWidget {
-public:
+  public:
     std::function<void()> onTreeDrop;
     std::function<void()> onListDrop;
     using QListWidget::QListWidget;
 
-protected:
+  protected:
     static bool ours(const QMimeData* data) {
         return data->hasFormat(QString::fromLatin1(TDirTree::DragFormat)) ||
                data->hasFormat(QString::fromLatin1(TFormAddArch::ListDragFormat));
     }
     void dragEnterEvent(QDragEnterEvent* event) override {
-        if (ours(event->mimeData())) event->acceptProposedAction();
-        else event->ignore();
+        if (ours(event->mimeData()))
+            event->acceptProposedAction();
+        else
+            event->ignore();
     }
     void dragMoveEvent(QDragMoveEvent* event) override {
-        if (ours(event->mimeData())) event->acceptProposedAction();
-        else event->ignore();
+        if (ours(event->mimeData()))
+            event->acceptProposedAction();
+        else
+            event->ignore();
     }
     void dropEvent(QDropEvent* event) override {
         const QMimeData* data = event->mimeData();
@@ -100,16 +107,19 @@ protected:
 
 // The folder listing: a drag source whose drops the selection list recognises.
 class FileList : public QListWidget {
-public:
+  public:
     using QListWidget::QListWidget;
 
-protected:
-    QStringList mimeTypes() const override { return {QString::fromLatin1(TFormAddArch::ListDragFormat)}; }
+  protected:
+    QStringList mimeTypes() const override {
+        return {QString::fromLatin1(TFormAddArch::ListDragFormat)};
+    }
     QMimeData* mimeData(const QList<QListWidgetItem*>& items) const override {
         QStringList names;
         for (const QListWidgetItem* item : items) names.append(item->text());
         auto* data = new QMimeData;
-        data->setData(QString::fromLatin1(TFormAddArch::ListDragFormat), names.join(u'\n').toUtf8());
+        data->setData(QString::fromLatin1(TFormAddArch::ListDragFormat),
+                      names.join(u'\n').toUtf8());
         return data;
     }
 };
@@ -141,8 +151,8 @@ QPushButton* button(const QString& name, const QString& caption, QWidget* parent
 TFormAddArch::TFormAddArch(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
     setObjectName(QStringLiteral("FormAddArch"));
     setWindowTitle(QStringLiteral("Ajouter des fichiers à l'archive KVR"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
     setMinimumSize(MinWidth, MinHeight);
     resize(600, 440);
@@ -201,15 +211,17 @@ TFormAddArch::TFormAddArch(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
     selectNone->setObjectName(QStringLiteral("Dslectionnertout1"));
     connect(selectAll, &QAction::triggered, ListView1, &QListWidget::selectAll);
     connect(selectNone, &QAction::triggered, ListView1, &QListWidget::clearSelection);
-    connect(ListView1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { PopupListView->popup(ListView1->viewport()->mapToGlobal(pos)); });
+    connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupListView->popup(ListView1->viewport()->mapToGlobal(pos));
+    });
 
     // ----- lower part: the selection list and its buttons -----
     auto* lower = new QWidget(this);
     auto* lowerLayout = new QVBoxLayout(lower);
     lowerLayout->setContentsMargins(0, 0, 0, 0);
     lowerLayout->setSpacing(0);
-    lowerLayout->addWidget(titleStrip(QStringLiteral(" Sélection de fichiers ou dossiers à ajouter à l'archive"), lower));
+    lowerLayout->addWidget(titleStrip(
+        QStringLiteral(" Sélection de fichiers ou dossiers à ajouter à l'archive"), lower));
     auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
@@ -243,9 +255,12 @@ TFormAddArch::TFormAddArch(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
     ButtonAdd = button(QStringLiteral("ButtonAdd"), QStringLiteral("Ajouter"), panel);
     ButtonAddAll = button(QStringLiteral("ButtonAddAll"), QStringLiteral("Ajouter tout"), panel);
     ButtonDell = button(QStringLiteral("ButtonDell"), QStringLiteral("Supprimer"), panel);
-    ButtonDellAll = button(QStringLiteral("ButtonDellAll"), QStringLiteral("Supprimer tout"), panel);
-    ButtonLoadList = button(QStringLiteral("ButtonLoadList"), QStringLiteral("Ouvrir un script"), panel);
-    ButtonSaveList = button(QStringLiteral("ButtonSaveList"), QStringLiteral("Sauver le script"), panel);
+    ButtonDellAll =
+        button(QStringLiteral("ButtonDellAll"), QStringLiteral("Supprimer tout"), panel);
+    ButtonLoadList =
+        button(QStringLiteral("ButtonLoadList"), QStringLiteral("Ouvrir un script"), panel);
+    ButtonSaveList =
+        button(QStringLiteral("ButtonSaveList"), QStringLiteral("Sauver le script"), panel);
     grid->addWidget(ButtonAdd, 0, 0);
     grid->addWidget(ButtonAddAll, 0, 1);
     grid->addWidget(ButtonDell, 1, 0);
@@ -256,7 +271,9 @@ TFormAddArch::TFormAddArch(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
     EditMask->setObjectName(QStringLiteral("EditMask"));
     EditMask->setMaxLength(6);
     EditMask->setFixedWidth(52);
-    auto* maskLabel = new QLabel(QStringLiteral("Fichiers à ajouter lors de la récursion des dossiers et sous dossiers"), panel);
+    auto* maskLabel = new QLabel(
+        QStringLiteral("Fichiers à ajouter lors de la récursion des dossiers et sous dossiers"),
+        panel);
     maskLabel->setObjectName(QStringLiteral("LabelMask"));
     maskLabel->setWordWrap(true);
     maskLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -269,7 +286,8 @@ TFormAddArch::TFormAddArch(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
     maskRow->addWidget(maskLabel, 1);
     grid->addLayout(maskRow, 3, 0, 1, 2);
     grid->setRowStretch(3, 1);
-    for (QPushButton* b : {ButtonAdd, ButtonAddAll, ButtonDell, ButtonDellAll, ButtonLoadList, ButtonSaveList})
+    for (QPushButton* b :
+         {ButtonAdd, ButtonAddAll, ButtonDell, ButtonDellAll, ButtonLoadList, ButtonSaveList})
         b->setFixedHeight(23);
     row->addWidget(panel);
 
@@ -282,14 +300,16 @@ TFormAddArch::TFormAddArch(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
     MenuSauver = PopupZip->addAction(QStringLiteral("Sauver le script"));
     PopupZip->addSeparator();
     MenuDellScripts = PopupZip->addAction(QStringLiteral("Supprimer des scripts"));
-    connect(ListBoxZip, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { prepareZipMenu()->popup(ListBoxZip->viewport()->mapToGlobal(pos)); });
+    connect(ListBoxZip, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        prepareZipMenu()->popup(ListBoxZip->viewport()->mapToGlobal(pos));
+    });
 
     SplitterH = new QSplitter(Qt::Vertical, this);
     SplitterH->setObjectName(QStringLiteral("SplitterH"));
     SplitterH->setChildrenCollapsible(false);
     // The upper part may shrink to a sliver: the lower part's limit is the form's height - 100.
-    for (QWidget* w : std::initializer_list<QWidget*>{upper, SplitterV, dirtree1, ListView1}) w->setMinimumHeight(20);
+    for (QWidget* w : std::initializer_list<QWidget*>{upper, SplitterV, dirtree1, ListView1})
+        w->setMinimumHeight(20);
     SplitterH->addWidget(upper);
     SplitterH->addWidget(lower);
     SplitterH->setStretchFactor(0, 1);
@@ -327,21 +347,34 @@ TFormAddArch::TFormAddArch(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
     layout->addWidget(PanelBottom);
     SplitterH->setSizes({440 - 155 - 35, 155});
 
-    connect(ButtonAdd, &QPushButton::clicked, this, [this] { guarded([this] { ButtonAddClick(); }); });
-    connect(ButtonAddAll, &QPushButton::clicked, this, [this] { guarded([this] { ButtonAddAllClick(); }); });
-    connect(ButtonDell, &QPushButton::clicked, this, [this] { guarded([this] { ButtonDellClick(); }); });
-    connect(MenuSupprimer, &QAction::triggered, this, [this] { guarded([this] { ButtonDellClick(); }); });
-    connect(ButtonDellAll, &QPushButton::clicked, this, [this] { guarded([this] { ButtonDellAllClick(); }); });
-    connect(MenuSupprimerTout, &QAction::triggered, this, [this] { guarded([this] { ButtonDellAllClick(); }); });
-    connect(ButtonLoadList, &QPushButton::clicked, this, [this] { guarded([this] { ButtonLoadListClick(); }); });
-    connect(MenuOuvrir, &QAction::triggered, this, [this] { guarded([this] { ButtonLoadListClick(); }); });
-    connect(ButtonSaveList, &QPushButton::clicked, this, [this] { guarded([this] { ButtonSaveListClick(); }); });
-    connect(MenuSauver, &QAction::triggered, this, [this] { guarded([this] { ButtonSaveListClick(); }); });
-    connect(MenuDellScripts, &QAction::triggered, this, [this] { guarded([this] { DellScriptsClick(); }); });
-    connect(ButtonHelp, &QPushButton::clicked, this, [this] { guarded([this] { ButtonHelpClick(); }); });
+    connect(ButtonAdd, &QPushButton::clicked, this,
+            [this] { guarded([this] { ButtonAddClick(); }); });
+    connect(ButtonAddAll, &QPushButton::clicked, this,
+            [this] { guarded([this] { ButtonAddAllClick(); }); });
+    connect(ButtonDell, &QPushButton::clicked, this,
+            [this] { guarded([this] { ButtonDellClick(); }); });
+    connect(MenuSupprimer, &QAction::triggered, this,
+            [this] { guarded([this] { ButtonDellClick(); }); });
+    connect(ButtonDellAll, &QPushButton::clicked, this,
+            [this] { guarded([this] { ButtonDellAllClick(); }); });
+    connect(MenuSupprimerTout, &QAction::triggered, this,
+            [this] { guarded([this] { ButtonDellAllClick(); }); });
+    connect(ButtonLoadList, &QPushButton::clicked, this,
+            [this] { guarded([this] { ButtonLoadListClick(); }); });
+    connect(MenuOuvrir, &QAction::triggered, this,
+            [this] { guarded([this] { ButtonLoadListClick(); }); });
+    connect(ButtonSaveList, &QPushButton::clicked, this,
+            [this] { guarded([this] { ButtonSaveListClick(); }); });
+    connect(MenuSauver, &QAction::triggered, this,
+            [this] { guarded([this] { ButtonSaveListClick(); }); });
+    connect(MenuDellScripts, &QAction::triggered, this,
+            [this] { guarded([this] { DellScriptsClick(); }); });
+    connect(ButtonHelp, &QPushButton::clicked, this,
+            [this] { guarded([this] { ButtonHelpClick(); }); });
     connect(ButtonOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(ButtonClose, &QPushButton::clicked, this, &QDialog::reject);
-    connect(ListView1, &QListWidget::itemDoubleClicked, this, [this] { guarded([this] { ListView1DblClick(); }); });
+    connect(ListView1, &QListWidget::itemDoubleClicked, this,
+            [this] { guarded([this] { ListView1DblClick(); }); });
     connect(dirtree1, &TDirTree::OnChange, this, [this] { guarded([this] { listFolder(); }); });
 
     // Creation: the tree fills itself and shows the program's current folder.
@@ -395,7 +428,8 @@ void TFormAddArch::listFolder() {
     std::vector<Entry> entries;
     for (const FindEntry& e : platform().find(folder.toStdString() + "*.*", ListMask)) {
         if (e.name == "." || e.name == "..") continue;
-        entries.push_back({QString::fromStdString(e.name), e.attributes, (e.attributes & attr::Directory) != 0});
+        entries.push_back(
+            {QString::fromStdString(e.name), e.attributes, (e.attributes & attr::Directory) != 0});
     }
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& x, const Entry& y) {
         return CompareNames(x.name, x.folder, y.name, y.folder) < 0;
@@ -512,8 +546,8 @@ void TFormAddArch::rebuildKeys() {
 
 void TFormAddArch::ButtonDellClick() {
     if (ListBoxZip->selectedItems().isEmpty()) return;
-    if (ui_.message(MessageKind::Confirmation, "Supprimer le(s) fichier(s) sélectionné(s) ?", Buttons::YesCancel) ==
-        Answer::Cancel)
+    if (ui_.message(MessageKind::Confirmation, "Supprimer le(s) fichier(s) sélectionné(s) ?",
+                    Buttons::YesCancel) == Answer::Cancel)
         return;
     for (int i = ListBoxZip->count() - 1; i >= 0; --i)
         if (ListBoxZip->item(i)->isSelected()) delete ListBoxZip->takeItem(i);
@@ -523,7 +557,8 @@ void TFormAddArch::ButtonDellClick() {
 
 void TFormAddArch::ButtonDellAllClick() {
     if (ListBoxZip->count() == 0) return;
-    if (ui_.message(MessageKind::Confirmation, "Supprimer tous les fichiers ?", Buttons::YesCancel) == Answer::Cancel)
+    if (ui_.message(MessageKind::Confirmation, "Supprimer tous les fichiers ?",
+                    Buttons::YesCancel) == Answer::Cancel)
         return;
     clearSelectionList();
     updateExtent();
@@ -604,13 +639,19 @@ void TFormAddArch::ButtonLoadListClick() {
     updateExtent();
 }
 
-void TFormAddArch::DellScriptsClick() { TFormDellSelect::showScripts(ui_, this); }
+void TFormAddArch::DellScriptsClick() {
+    TFormDellSelect::showScripts(ui_, this);
+}
 
-void TFormAddArch::ButtonHelpClick() { ShowHelpPage("addfile.htm", helpAvailable_, ui_); }
+void TFormAddArch::ButtonHelpClick() {
+    ShowHelpPage("addfile.htm", helpAvailable_, ui_);
+}
 
 // ----- layout -----
 
-int TFormAddArch::lowerHeight() const { return SplitterH->sizes().value(1); }
+int TFormAddArch::lowerHeight() const {
+    return SplitterH->sizes().value(1);
+}
 
 bool TFormAddArch::setLowerHeight(int h) {
     if (h < MinLowerHeight || h >= height() - 100) return false;
@@ -637,7 +678,8 @@ bool TFormAddArch::eventFilter(QObject* watched, QEvent* event) {
 
 void TFormAddArch::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    if (width() < MinWidth || height() < MinHeight) resize(std::max(width(), MinWidth), std::max(height(), MinHeight));
+    if (width() < MinWidth || height() < MinHeight)
+        resize(std::max(width(), MinWidth), std::max(height(), MinHeight));
     updateExtent();
 }
 
@@ -646,7 +688,8 @@ void TFormAddArch::showEvent(QShowEvent* event) {
     clearSelectionList();
     updateExtent();
     if (!event->spontaneous()) {
-        if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+        if (QScreen* screen = this->screen())
+            move(screen->availableGeometry().center() - rect().center());
     }
 }
 

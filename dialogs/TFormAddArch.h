@@ -31,7 +31,7 @@ class PictureRowDelegate;
 
 class TFormAddArch : public QDialog {
     Q_OBJECT
-public:
+  public:
     // ui answers the dialog's questions and shows its errors.
     explicit TFormAddArch(Ui& ui, QWidget* parent = nullptr);
     ~TFormAddArch() override;
@@ -49,10 +49,10 @@ public:
     static int CompareNames(const QString& a, bool aFolder, const QString& b, bool bFolder);
 
     // Handlers, under the names of their components.
-    void listFolder();           // dirtree1's OnChange
+    void listFolder();  // dirtree1's OnChange
     void ListView1DblClick();
-    void ButtonAddClick();       // the selected items of the file list
-    void ButtonAddAllClick();    // every item of the file list
+    void ButtonAddClick();     // the selected items of the file list
+    void ButtonAddAllClick();  // every item of the file list
     void ButtonDellClick();
     void ButtonDellAllClick();
     void ButtonLoadListClick();
@@ -100,12 +100,12 @@ public:
     QAction* MenuSauver;
     QAction* MenuDellScripts;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void addEntries(const QList<int>& rows);
     bool addEntry(const QString& entry);
     void insertRows(const QStringList& rows);

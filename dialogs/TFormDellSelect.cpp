@@ -18,14 +18,16 @@
 namespace kv {
 namespace {
 
-constexpr uint32_t ListMask = attr::ReadOnly | attr::Hidden | attr::System | attr::Directory | attr::Archive;  // 55
+constexpr uint32_t ListMask =
+    attr::ReadOnly | attr::Hidden | attr::System | attr::Directory | attr::Archive;  // 55
 
 QString readText(const std::string& path) {
     auto file = platform().open(path, OpenMode::Read);
     if (!file) return {};
     std::string bytes;
     char buffer[16384];
-    for (int64_t n; (n = file->read(buffer, sizeof buffer)) > 0;) bytes.append(buffer, static_cast<size_t>(n));
+    for (int64_t n; (n = file->read(buffer, sizeof buffer)) > 0;)
+        bytes.append(buffer, static_cast<size_t>(n));
     QString content = QString::fromStdString(text::decodeTextFile(bytes));
     content.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
     if (content.endsWith(u'\n')) content.chop(1);
@@ -40,7 +42,8 @@ std::string TFormDellSelect::scriptFolder() {
     return platform().directoryExists(program + "Script") ? script : program;
 }
 
-TFormDellSelect::TFormDellSelect(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui), folder_(scriptFolder()) {
+TFormDellSelect::TFormDellSelect(Ui& ui, QWidget* parent)
+    : QDialog(parent), ui_(ui), folder_(scriptFolder()) {
     setObjectName(QStringLiteral("FormDellSelect"));
     setWindowTitle(QStringLiteral("Supprimer des scripts enregistrés"));
     setFixedSize(376, 364);
@@ -100,7 +103,8 @@ TFormDellSelect::TFormDellSelect(Ui& ui, QWidget* parent) : QDialog(parent), ui_
 
     const QSignalBlocker block(ListFile);
     for (const FindEntry& entry : platform().find(folder_ + "*.kvl", ListMask))
-        if (entry.name != "." && entry.name != "..") ListFile->addItem(QString::fromStdString(entry.name));
+        if (entry.name != "." && entry.name != "..")
+            ListFile->addItem(QString::fromStdString(entry.name));
     ButtonDell->setEnabled(false);
 }
 
@@ -131,8 +135,8 @@ void TFormDellSelect::refreshFocus() {
 
 void TFormDellSelect::ButtonDellClick() {
     if (ListFile->selectedItems().isEmpty()) return;
-    if (ui_.message(MessageKind::Confirmation, "Supprimer le(s) fichier(s) sélectionné(s) ?", Buttons::YesCancel) ==
-        Answer::Cancel)
+    if (ui_.message(MessageKind::Confirmation, "Supprimer le(s) fichier(s) sélectionné(s) ?",
+                    Buttons::YesCancel) == Answer::Cancel)
         return;
     {
         const QSignalBlocker block(ListFile);
@@ -145,8 +149,10 @@ void TFormDellSelect::ButtonDellClick() {
         }
     }
     MemoFile->clear();
-    if (ListFile->count() > 0) selectFirst();
-    else ButtonDell->setEnabled(false);
+    if (ListFile->count() > 0)
+        selectFirst();
+    else
+        ButtonDell->setEnabled(false);
 }
 
 int TFormDellSelect::showScripts(Ui& ui, QWidget* parent) {

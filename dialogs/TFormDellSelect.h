@@ -16,7 +16,7 @@ class Ui;
 
 class TFormDellSelect : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Lists the scripts at once. ui answers the deletion question.
     explicit TFormDellSelect(Ui& ui, QWidget* parent = nullptr);
 
@@ -37,10 +37,10 @@ public:
     QPushButton* ButtonDell;
     QPushButton* Button1;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void selectFirst();
     Ui& ui_;
     std::string folder_;

@@ -25,10 +25,12 @@ TFormFileValide::TFormFileValide(QWidget* parent) : QDialog(parent) {
     EditFile->setObjectName(QStringLiteral("EditFile"));
     EditFile->setGeometry(8, 23, 459, 22);
 
-    Label2 = new QLabel(QStringLiteral("Le nom de ce fichier est trop long, il ne doit pas dépasser 100 caractères. "
-                                       "Vous pouvez renommer celui-ci ou l'ignorer auquel cas il ne sera pas "
-                                       "ajouter à la liste."),
-                        this);
+    Label2 = new QLabel(
+        QStringLiteral(
+            "Le nom de ce fichier est trop long, il ne doit pas dépasser 100 caractères. "
+            "Vous pouvez renommer celui-ci ou l'ignorer auquel cas il ne sera pas "
+            "ajouter à la liste."),
+        this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -64,7 +66,9 @@ void TFormFileValide::setFileName(const QString& name) {
     if (same) EditFileChange();
 }
 
-QString TFormFileValide::fileName() const { return EditFile->text(); }
+QString TFormFileValide::fileName() const {
+    return EditFile->text();
+}
 
 void TFormFileValide::EditFileChange() {
     const int length = nameLength(EditFile->text());

@@ -14,7 +14,7 @@ namespace kv {
 
 class TFormFileValide : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TFormFileValide(QWidget* parent = nullptr);
 
     // Puts a file name (without folder) in the box; the counter follows.
@@ -36,7 +36,7 @@ public:
     QPushButton* ButtonRenamme;
     QPushButton* ButtonIgnore;
 
-private:
+  private:
     void EditFileChange();
 };
 

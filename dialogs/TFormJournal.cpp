@@ -73,7 +73,9 @@ TFormJournal::TFormJournal(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
     connect(ButtonClear, &QPushButton::clicked, this, &TFormJournal::ButtonClearClick);
 }
 
-std::string TFormJournal::journalPath() { return platform().programFolder() + "Script\\Journal_AutoSave.txt"; }
+std::string TFormJournal::journalPath() {
+    return platform().programFolder() + "Script\\Journal_AutoSave.txt";
+}
 
 void TFormJournal::loadJournal() {
     const std::string path = journalPath();
@@ -101,13 +103,15 @@ void TFormJournal::saveJournal() {
     for (const QString& line : lines()) bytes += line.toStdString() + "\r\n";
     const std::string path = journalPath();
     auto file = platform().open(path, OpenMode::Create);
-    const bool ok = file && (bytes.empty() || file->write(bytes.data(), static_cast<int64_t>(bytes.size()))) &&
-                    file->close();
+    const bool ok =
+        file && (bytes.empty() || file->write(bytes.data(), static_cast<int64_t>(bytes.size()))) &&
+        file->close();
     if (!ok) throw Error("Impossible d'écrire le fichier " + path);
 }
 
 void TFormJournal::ButtonClearClick() {
-    if (ui_.message(MessageKind::Confirmation, "Vider le journal ?", Buttons::OkCancel) == Answer::Ok)
+    if (ui_.message(MessageKind::Confirmation, "Vider le journal ?", Buttons::OkCancel) ==
+        Answer::Ok)
         MemoJournal->clear();
 }
 

@@ -15,7 +15,7 @@ class Ui;
 
 class TFormJournal : public QDialog {
     Q_OBJECT
-public:
+  public:
     // ui answers the "Vider le journal ?" question.
     explicit TFormJournal(Ui& ui, QWidget* parent = nullptr);
 
@@ -38,7 +38,7 @@ public:
     QPushButton* ButtonCancel;
     QPushButton* ButtonClear;
 
-private:
+  private:
     void ButtonClearClick();
     Ui& ui_;
 };

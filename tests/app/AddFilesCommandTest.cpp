@@ -14,7 +14,7 @@ namespace kv::test {
 namespace {
 
 class AddFilesCommand : public WindowTest {
-protected:
+  protected:
     void SetUp() override {
         WindowTest::SetUp();
         DialogRunner::setHandler([this](QDialog& dialog) {
@@ -72,8 +72,8 @@ protected:
 };
 
 TEST_F(AddFilesCommand, AddsWhatTheDialogListsOnOkOnly) {
-    for (const char* f : {"C:\\Docs\\a.txt", "C:\\Docs\\b.doc", "C:\\Docs\\sub\\c.txt", "C:\\Docs\\sub\\d.doc",
-                          "C:\\Other\\e.txt"})
+    for (const char* f : {"C:\\Docs\\a.txt", "C:\\Docs\\b.doc", "C:\\Docs\\sub\\c.txt",
+                          "C:\\Docs\\sub\\d.doc", "C:\\Other\\e.txt"})
         drives.writeFile(f, "x");
     openArchive("C:\\Arch\\save.kvr");
     drives.makeFolder("C:\\Arch");

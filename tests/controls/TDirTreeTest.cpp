@@ -2,11 +2,12 @@
 // shows, in which order, where navigation lands, and how it follows media and
 // drives that change.
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
-#include <gtest/gtest.h>
 
 #include "controls/DesktopShares.h"
 #include "controls/TDirTree.h"
@@ -17,14 +18,15 @@ namespace kv {
 namespace {
 
 class DirTreeTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fp.install();
         fp.setCurrentDrive('C');
     }
 
     // A tree set up as a form would load it, moved to a folder.
-    std::unique_ptr<TDirTree> makeTree(TDirTypes dirTypes = DefaultDirTypes, TDriveTypes driveTypes = AllDriveTypes,
+    std::unique_ptr<TDirTree> makeTree(TDirTypes dirTypes = DefaultDirTypes,
+                                       TDriveTypes driveTypes = AllDriveTypes,
                                        bool belowRecycle = false) {
         auto tree = std::make_unique<TDirTree>();
         tree->setDirTypes(dirTypes);
@@ -37,7 +39,8 @@ protected:
 
     static QStringList rootPaths(TDirTree& tree) {
         QStringList paths;
-        for (int i = 0; i < tree.topLevelItemCount(); ++i) paths << TDirTree::EntryOf(tree.topLevelItem(i))->Path;
+        for (int i = 0; i < tree.topLevelItemCount(); ++i)
+            paths << TDirTree::EntryOf(tree.topLevelItem(i))->Path;
         return paths;
     }
 
@@ -77,7 +80,7 @@ TEST_F(DirTreeTest, DrivesInLetterOrderFilteredByDriveTypesExceptNoRoot) {
 
 struct RecycleCase {
     const char* path;
-    bool below;      // GoBelowRecycleBin
+    bool below;  // GoBelowRecycleBin
     bool accepted;
 };
 
@@ -85,7 +88,8 @@ class RecycleRule : public DirTreeTest, public ::testing::WithParamInterface<Rec
 
 TEST_P(RecycleRule, HidesWhatLiesBelowTheRecycleFolders) {
     auto tree = makeTree(DefaultDirTypes, AllDriveTypes, GetParam().below);
-    EXPECT_EQ(tree->AcceptFolder(QString::fromUtf8(GetParam().path)), GetParam().accepted) << GetParam().path;
+    EXPECT_EQ(tree->AcceptFolder(QString::fromUtf8(GetParam().path)), GetParam().accepted)
+        << GetParam().path;
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, RecycleRule,
@@ -136,24 +140,27 @@ TEST_F(DirTreeTest, DirTypesDecideWhichFoldersShow) {
 }
 
 TEST_F(DirTreeTest, SubfoldersInCaseInsensitiveOrderWhateverTheListingOrder) {
-    for (const char* name : {"zeta", "Alpha", "beta", "Gamma"}) drives.makeFolder(std::string("C:\\Box\\") + name);
+    for (const char* name : {"zeta", "Alpha", "beta", "Gamma"})
+        drives.makeFolder(std::string("C:\\Box\\") + name);
     auto tree = makeTree();
     tree->setDirectory("C:\\BOX\\");
-    EXPECT_EQ(childCaptions(*tree, tree->FindNode("C:\\BOX\\")), (QStringList{"Alpha", "beta", "Gamma", "zeta"}));
+    EXPECT_EQ(childCaptions(*tree, tree->FindNode("C:\\BOX\\")),
+              (QStringList{"Alpha", "beta", "Gamma", "zeta"}));
 
     // A replacement enumeration that delivers the names backwards.
     const QStringList backwards{"zeta", "Gamma", "beta", "Alpha"};
     int delivered = 0;
-    QObject::connect(tree.get(), &TDirTree::OnFindDir, [&](const QString& path, TDirRec& rec, int& result, bool first) {
-        if (first) delivered = 0;
-        if (path != u"C:\\BOX\\" || delivered >= backwards.size()) {
-            result = 18;
-            return;
-        }
-        rec.Name = backwards[delivered++];
-        rec.Attr = attr::Directory;
-        result = 0;
-    });
+    QObject::connect(tree.get(), &TDirTree::OnFindDir,
+                     [&](const QString& path, TDirRec& rec, int& result, bool first) {
+                         if (first) delivered = 0;
+                         if (path != u"C:\\BOX\\" || delivered >= backwards.size()) {
+                             result = 18;
+                             return;
+                         }
+                         rec.Name = backwards[delivered++];
+                         rec.Attr = attr::Directory;
+                         result = 0;
+                     });
     QTreeWidgetItem* box = tree->FindNode("C:\\BOX\\");
     tree->ResetNode(box);
     EXPECT_EQ(childCaptions(*tree, box), (QStringList{"Alpha", "beta", "Gamma", "zeta"}));
@@ -285,10 +292,11 @@ TEST_F(DirTreeTest, ShellDropsOnAFolderNode) {
         QStringList files;
     };
     std::vector<Drop> drops;
-    QObject::connect(tree.get(), &TDirTree::OnDropFiles,
-                     [&](int, int, const QString& dir, const QStringList& files, Qt::KeyboardModifiers) {
-                         drops.push_back({dir, files});
-                     });
+    QObject::connect(
+        tree.get(), &TDirTree::OnDropFiles,
+        [&](int, int, const QString& dir, const QStringList& files, Qt::KeyboardModifiers) {
+            drops.push_back({dir, files});
+        });
     auto drop = [&](const QPoint& at, const QList<QUrl>& urls) {
         QMimeData data;
         data.setUrls(urls);
@@ -309,7 +317,8 @@ TEST_F(DirTreeTest, ShellDropsOnAFolderNode) {
 }
 
 TEST(DesktopShares, ReadsUserShareDefinitions) {
-    EXPECT_EQ(DesktopShares::parsePaths("#VERSION 2\npath=/home/u/Public/\ncomment=\nusershare_acl=S-1-1-0:R\n"),
+    EXPECT_EQ(DesktopShares::parsePaths(
+                  "#VERSION 2\npath=/home/u/Public/\ncomment=\nusershare_acl=S-1-1-0:R\n"),
               QSet<QString>{"/home/u/Public"});
     EXPECT_EQ(DesktopShares::parsePaths("[a]\r\npath=/srv/a\r\n[b]\r\npath=/srv/b\r\n"),
               (QSet<QString>{"/srv/a", "/srv/b"}));

@@ -1,11 +1,12 @@
 // The file-name dialog, the script deletion dialog and the journal viewer.
 
+#include <gtest/gtest.h>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <gtest/gtest.h>
 
 #include "app/DialogRunner.h"
 #include "dialogs/TFormDellSelect.h"
@@ -20,7 +21,7 @@ namespace kv {
 namespace {
 
 class SmallDialogs : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { fp.install(); }
     void TearDown() override { DialogRunner::setHandler({}); }
 
@@ -53,10 +54,11 @@ TEST_F(SmallDialogs, RenameRuleThroughTheAddingCore) {
         dialog.EditFile->setText(typed);
         return typed == u"ignore" ? int(QDialog::Rejected) : int(QDialog::Accepted);
     });
-    AddOperation op(session, ui, [](const std::string&) { return std::string("Texte"); },
-                    [](const std::string& name) {
-                        return TFormFileValide::askName(nullptr, QString::fromStdString(name)).toStdString();
-                    });
+    AddOperation op(
+        session, ui, [](const std::string&) { return std::string("Texte"); },
+        [](const std::string& name) {
+            return TFormFileValide::askName(nullptr, QString::fromStdString(name)).toStdString();
+        });
     const std::string path = "C:\\in\\" + longName;
 
     for (const char* answer : {"   ", "ignore"}) {
@@ -72,7 +74,8 @@ TEST_F(SmallDialogs, RenameRuleThroughTheAddingCore) {
 
 TEST_F(SmallDialogs, ScriptDeletionListsShowsAndDeletes) {
     for (const char* name : {"mardi.kvl", "lundi.kvl", "jeudi.kvl"})
-        drives.writeFile(std::string("C:\\Korvelt\\Script\\") + name, std::string("C:\\") + name + "\r\n");
+        drives.writeFile(std::string("C:\\Korvelt\\Script\\") + name,
+                         std::string("C:\\") + name + "\r\n");
     drives.writeFile("C:\\Korvelt\\Script\\notes.txt", "-");
     TFormDellSelect dialog(ui);
     dialog.show();

@@ -2,14 +2,15 @@
 // the mask, drops, removing with its questions, the scripts it writes and
 // reads, and its layout limits.
 
+#include <gtest/gtest.h>
+
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QMenu>
+#include <QPushButton>
 #include <QSplitter>
 #include <deque>
-#include <gtest/gtest.h>
 
 #include "app/Chooser.h"
 #include "controls/TDirTree.h"
@@ -21,14 +22,20 @@ namespace kv {
 namespace {
 
 class AnswerChooser : public Chooser {
-public:
+  public:
     std::deque<std::optional<QString>> files;
     std::vector<FileDialogRequest> requests;
-    std::optional<QString> openFile(QWidget*, const FileDialogRequest& r) override { return next(r); }
-    std::optional<QString> saveFile(QWidget*, const FileDialogRequest& r) override { return next(r); }
-    std::optional<QString> folder(QWidget*, const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> openFile(QWidget*, const FileDialogRequest& r) override {
+        return next(r);
+    }
+    std::optional<QString> saveFile(QWidget*, const FileDialogRequest& r) override {
+        return next(r);
+    }
+    std::optional<QString> folder(QWidget*, const QString&, const QString&) override {
+        return std::nullopt;
+    }
 
-private:
+  private:
     std::optional<QString> next(const FileDialogRequest& r) {
         requests.push_back(r);
         if (files.empty()) return std::nullopt;
@@ -39,12 +46,12 @@ private:
 };
 
 class AddArchTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fp.install();
         fp.setCurrentDrive('C');
-        for (const char* f : {"C:\\Work\\b.txt", "C:\\Work\\A.txt", "C:\\Work\\c.doc", "C:\\Work\\sub\\x.txt",
-                              "C:\\Work\\Zed\\y.txt"})
+        for (const char* f : {"C:\\Work\\b.txt", "C:\\Work\\A.txt", "C:\\Work\\c.doc",
+                              "C:\\Work\\sub\\x.txt", "C:\\Work\\Zed\\y.txt"})
             drives.writeFile(f, "data");
         Chooser::install(&chooser);
         form = std::make_unique<TFormAddArch>(ui);
@@ -57,13 +64,15 @@ protected:
 
     QStringList listed() const {
         QStringList names;
-        for (int i = 0; i < form->ListView1->count(); ++i) names << form->ListView1->item(i)->text();
+        for (int i = 0; i < form->ListView1->count(); ++i)
+            names << form->ListView1->item(i)->text();
         return names;
     }
     void selectListed(const QStringList& names) {
         form->ListView1->clearSelection();
         for (int i = 0; i < form->ListView1->count(); ++i)
-            if (names.contains(form->ListView1->item(i)->text())) form->ListView1->item(i)->setSelected(true);
+            if (names.contains(form->ListView1->item(i)->text()))
+                form->ListView1->item(i)->setSelected(true);
     }
     void selectRows(std::initializer_list<int> rows) {
         form->ListBoxZip->clearSelection();
@@ -87,8 +96,10 @@ TEST_F(AddArchTest, ListsFoldersFirstThenNamesWithoutRegardToCase) {
         const char* b;
         bool bFolder;
         int sign;
-    } cases[] = {{"zz", true, "aa", false, -1}, {"aa", false, "zz", true, 1},
-                 {"b.txt", false, "A.txt", false, 1}, {"Sub", true, "sub", true, 0}};
+    } cases[] = {{"zz", true, "aa", false, -1},
+                 {"aa", false, "zz", true, 1},
+                 {"b.txt", false, "A.txt", false, 1},
+                 {"Sub", true, "sub", true, 0}};
     for (const Case& c : cases) {
         const int r = TFormAddArch::CompareNames(c.a, c.aFolder, c.b, c.bFolder);
         EXPECT_EQ((r > 0) - (r < 0), c.sign) << c.a << " / " << c.b;
@@ -128,8 +139,8 @@ TEST_F(AddArchTest, AddsFilesAndFoldersWithTheMaskOnce) {
 
     form->ButtonAddAllClick();
     EXPECT_EQ(form->selection(),
-              (QStringList{"C:\\WORK\\A.txt", "C:\\WORK\\b.txt", "C:\\WORK\\c.doc", "C:\\WORK\\sub\\*.*",
-                           "C:\\WORK\\sub\\*.txt", "C:\\WORK\\Zed\\*.*"}));
+              (QStringList{"C:\\WORK\\A.txt", "C:\\WORK\\b.txt", "C:\\WORK\\c.doc",
+                           "C:\\WORK\\sub\\*.*", "C:\\WORK\\sub\\*.txt", "C:\\WORK\\Zed\\*.*"}));
     const QFontMetrics fm(form->ListBoxZip->font());
     EXPECT_EQ(form->horizontalExtent(), fm.horizontalAdvance("C:\\WORK\\sub\\*.txt") + 20);
 }
@@ -162,7 +173,8 @@ TEST_F(AddArchTest, RemovingAsksFirstAndCancelKeepsTheRows) {
     EXPECT_EQ(form->selection().size(), 5);
     ui.script({Answer::Yes});
     form->ButtonDellClick();
-    EXPECT_EQ(form->selection(), (QStringList{"C:\\WORK\\b.txt", "C:\\WORK\\sub\\*.*", "C:\\WORK\\Zed\\*.*"}));
+    EXPECT_EQ(form->selection(),
+              (QStringList{"C:\\WORK\\b.txt", "C:\\WORK\\sub\\*.*", "C:\\WORK\\Zed\\*.*"}));
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[0].text, "Supprimer le(s) fichier(s) sélectionné(s) ?");
     EXPECT_EQ(ui.messages[0].buttons, Buttons::YesCancel);
@@ -203,7 +215,8 @@ TEST_F(AddArchTest, ScriptRoundTripKeepsTheListAndItsOrder) {
     EXPECT_EQ(chooser.requests[0].defaultExtension, QStringLiteral("kvl"));
     EXPECT_EQ(chooser.requests[0].initialFolder, QStringLiteral("C:\\Korvelt\\Script\\"));
     EXPECT_EQ(drives.readFile("C:\\Korvelt\\Script\\lundi.kvl"),
-              "C:\\WORK\\A.txt\r\nC:\\WORK\\b.txt\r\nC:\\WORK\\c.doc\r\nC:\\WORK\\sub\\*.doc\r\nC:\\WORK\\Zed\\*.doc\r\n");
+              "C:\\WORK\\A.txt\r\nC:\\WORK\\b.txt\r\nC:\\WORK\\c.doc\r\nC:\\WORK\\sub\\*.doc\r\nC:"
+              "\\WORK\\Zed\\*.doc\r\n");
 
     form->show();  // each showing empties the list
     EXPECT_TRUE(form->selection().isEmpty());
@@ -219,7 +232,8 @@ TEST_F(AddArchTest, ScriptRoundTripKeepsTheListAndItsOrder) {
     ui.script({Answer::No});
     form->ButtonSaveListClick();
     EXPECT_EQ(ui.messages.back().text,
-              "Le fichier < C:\\Korvelt\\Script\\lundi.kvl > existe déjà !\rremplacer le fichier existant ?");
+              "Le fichier < C:\\Korvelt\\Script\\lundi.kvl > existe déjà !\rremplacer le fichier "
+              "existant ?");
     EXPECT_FALSE(drives.readFile("C:\\Korvelt\\Script\\lundi.kvl").empty());
 
     // Yes replaces it: an empty list gives an empty file, read back as an empty list.
