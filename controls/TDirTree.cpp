@@ -494,10 +494,16 @@ void TDirTree::setDirectory(const QString& value) {
         const QString part = qstr(PathToLevel(str(path), level));
         QTreeWidgetItem* match = findLevel(found, part, level);
         if (!match && level > 1 && folderExists(part)) {
-            // The folder was made after its parent was listed: read the parent again.
+            // The folder was made after its parent was listed: read the parent
+            // again. The selection may have been below it: it is handled once,
+            // when the navigation ends.
+            const QString before = Directory();
+            --updateLock_;
             ResetNode(found);
             ListChildren(found);
+            ++updateLock_;
             match = findLevel(found, part, level);
+            if (!match && Directory() != before) selectionChange(currentItem());
         }
         if (!match) {
             endUpdate();

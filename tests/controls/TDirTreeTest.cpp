@@ -199,8 +199,10 @@ TEST_F(DirTreeTest, NavigationAndItsFailures) {
 
     // A folder made after its parent was listed is found all the same.
     drives.makeFolder("C:\\Docs\\Nouveau");
+    changes.clear();
     tree->setDirectory("C:\\Docs\\Nouveau\\");
     EXPECT_EQ(tree->Directory(), QStringLiteral("C:\\DOCS\\NOUVEAU\\"));
+    EXPECT_EQ(changes, QStringList{"C:\\DOCS\\NOUVEAU\\"});
 
     // A missing folder: the root of the current drive.
     tree->setDirectory("C:\\Nowhere\\Else");
