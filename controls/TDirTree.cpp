@@ -588,7 +588,7 @@ void TDirTree::setGoBelowRecycleBin(bool value) {
 void TDirTree::setDriveTypes(TDriveTypes value) {
     if (value == driveTypes_) return;
     driveTypes_ = value;
-    ResyncDrives();
+    if (!loading_) ResyncDrives();
 }
 
 // ----- selection and click -----
