@@ -1,9 +1,12 @@
 // The add-files command and the Scripts menu, driven through the main window:
 // what reaches the catalog, the notices, and when the list counts as changed.
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <chrono>
+#include <thread>
 
 #include "controls/TDirTree.h"
 #include "dialogs/TFormAddArch.h"
@@ -112,6 +115,30 @@ TEST_F(AddFilesCommand, AddsWhatTheDialogListsOnOkOnly) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, QStringLiteral("Aucun fichiers à ajouter"));
     EXPECT_EQ(boxes[0].title, QStringLiteral("Korvelt"));
+}
+
+TEST_F(AddFilesCommand, EscapeStopsTheAddKeepingTheRowsTakenIn) {
+    for (int i = 0; i < 50; ++i) drives.writeFile("C:\\Many\\f" + std::to_string(i) + ".txt", "x");
+    drives.writeFile("C:\\Other\\e.txt", "x");
+    openArchive("C:\\Arch\\save.kvr");
+    onAdd = [this](TFormAddArch& dialog) {
+        dialog.dirtree1->setDirectory("C:\\");
+        dialog.ListView1->selectAll();
+        dialog.ButtonAddClick();  // C:\MANY\*.* then C:\OTHER\*.*, and the others
+        // Escape reaches the window at the first moment the walk lets events run:
+        // make sure that is its first file.
+        QCoreApplication::postEvent(
+            window.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        std::this_thread::sleep_for(std::chrono::milliseconds(QtUi::PumpIntervalMs + 10));
+        return int(QDialog::Accepted);
+    };
+    window->ui().pumpNow();
+    boxes.clear();
+    window->AddFileExecute();
+    EXPECT_EQ(window->session().rows.size(), 1u);
+    EXPECT_TRUE(window->session().listChanged);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Opération abandonnée"));
 }
 
 TEST_F(AddFilesCommand, NothingWithoutAnArchive) {
