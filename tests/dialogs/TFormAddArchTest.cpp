@@ -274,5 +274,20 @@ TEST_F(AddArchTest, LayoutLimits) {
     form->hide();
 }
 
+TEST_F(AddArchTest, HelpOpensItsPageOrWarns) {
+    form->ButtonHelpClick();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Le fichier d'aide de Korvelt est introuvable");
+
+    drives.writeFile("C:\\Korvelt\\Help\\index.htm", "<html></html>");
+    drives.writeFile("C:\\Korvelt\\Help\\addfile.htm", "<html></html>");
+    fp.setOpenDocumentResult(42);
+    TFormAddArch withHelp(ui);
+    withHelp.ButtonHelpClick();
+    ASSERT_EQ(fp.openedDocuments().size(), 1u);
+    EXPECT_EQ(fp.openedDocuments()[0].file, "C:\\Korvelt\\Help\\addfile.htm");
+    EXPECT_EQ(ui.messages.size(), 1u);
+}
+
 }  // namespace
 }  // namespace kv
