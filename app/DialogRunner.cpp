@@ -1,5 +1,9 @@
 #include "app/DialogRunner.h"
 
+#include <QApplication>
+#include <QPointer>
+#include <QWidget>
+
 namespace kv {
 namespace {
 DialogRunner::Handler& installedHandler() {
@@ -10,7 +14,14 @@ DialogRunner::Handler& installedHandler() {
 
 int DialogRunner::exec(QDialog& dialog) {
     if (auto& handler = installedHandler()) return handler(dialog);
-    return dialog.exec();
+    // The window that had the keyboard before the box gets it back afterwards:
+    // without a window manager nobody else hands focus back, and the main
+    // window's shortcuts (F4, F5...) would go nowhere until the next click.
+    QPointer<QWidget> previous = QApplication::activeWindow();
+    if (!previous && dialog.parentWidget()) previous = dialog.parentWidget()->window();
+    const int result = dialog.exec();
+    if (previous && previous != &dialog && previous->isVisible()) previous->activateWindow();
+    return result;
 }
 
 void DialogRunner::setHandler(Handler handler) { installedHandler() = std::move(handler); }
