@@ -19,9 +19,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <unordered_map>
 
 #include "platform/DriveMap.h"
+#include "platform/FolderNames.h"
 #include "platform/HostFile.h"
 #include "platform/Wildcard.h"
 #include "util/Text.h"
@@ -331,84 +331,6 @@ char rootLetter(const std::string& rootPath) {
     return (c >= 'A' && c <= 'Z') ? c : 0;
 }
 
-// Case-insensitive lookups of names in a folder. Listing a large folder for
-// every path that is spelled differently from the disk would cost a full
-// directory read per row of a catalog, so the folded names of a folder are
-// kept while its identity and modification time stay the same. A folder
-// changed within the last two seconds is not kept: its time stamp may not
-// move again for a change made within the same clock tick.
-class FoldedNames {
-  public:
-    // The first name (in byte order) of hostFolder that equals name when
-    // folded; "" when none does.
-    std::string match(const std::string& hostFolder, const std::string& name) {
-        struct stat st;
-        if (stat(hostFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return {};
-        std::lock_guard lock(mutex_);
-        auto it = folders_.find(hostFolder);
-        if (it != folders_.end() && it->second.same(st)) {
-            const auto hit = it->second.names.find(text::foldKey(name));
-            return hit == it->second.names.end() ? std::string() : hit->second;
-        }
-        if (it != folders_.end()) folders_.erase(it);
-        if (std::time(nullptr) - st.st_mtim.tv_sec < 2) return scan(hostFolder, name);
-        Folder folder;
-        folder.dev = st.st_dev;
-        folder.ino = st.st_ino;
-        folder.mtime = st.st_mtim;
-        DIR* dir = opendir(hostFolder.c_str());
-        if (!dir) return {};
-        while (dirent* e = readdir(dir)) {
-            const std::string entry = e->d_name;
-            if (entry == "." || entry == "..") continue;
-            auto [slot, added] = folder.names.try_emplace(text::foldKey(entry), entry);
-            if (!added && entry < slot->second) slot->second = entry;
-        }
-        closedir(dir);
-        if (folders_.size() >= 256) folders_.clear();
-        const auto hit = folder.names.find(text::foldKey(name));
-        std::string result = hit == folder.names.end() ? std::string() : hit->second;
-        folders_.emplace(hostFolder, std::move(folder));
-        return result;
-    }
-
-  private:
-    struct Folder {
-        dev_t dev;
-        ino_t ino;
-        timespec mtime;
-        std::unordered_map<std::string, std::string> names;  // folded -> first spelling
-        bool same(const struct stat& st) const {
-            return st.st_dev == dev && st.st_ino == ino && st.st_mtim.tv_sec == mtime.tv_sec &&
-                   st.st_mtim.tv_nsec == mtime.tv_nsec;
-        }
-    };
-
-    // One pass over the folder without keeping it. Folding never changes a
-    // character's length in bytes, so only names of the same length can match.
-    static std::string scan(const std::string& hostFolder, const std::string& name) {
-        DIR* dir = opendir(hostFolder.c_str());
-        if (!dir) return {};
-        std::string best;
-        while (dirent* e = readdir(dir)) {
-            if (std::strlen(e->d_name) != name.size()) continue;
-            const std::string_view entry = e->d_name;
-            if (entry == "." || entry == ".." || !text::equalNoCase(entry, name)) continue;
-            if (best.empty() || entry < best) best = entry;
-        }
-        closedir(dir);
-        return best;
-    }
-
-    std::mutex mutex_;
-    std::unordered_map<std::string, Folder> folders_;
-};
-
-FoldedNames& foldedNames() {
-    static FoldedNames instance;
-    return instance;
-}
-
 }  // namespace
 
 // ----- Windows paths -----
@@ -568,9 +490,11 @@ std::optional<std::string> HostPlatform::toHost(const std::string& windowsPath) 
         for (std::size_t k = from; k < wp->components.size(); ++k) {
             const std::string& c = wp->components[k];
             std::string next = joinHost(cur, c);
-            if (found && lstat(next.c_str(), &st) != 0) {
+            // The exact path is already known to be missing.
+            const bool missing = k + 1 == wp->components.size() && k == from;
+            if (found && (missing || lstat(next.c_str(), &st) != 0)) {
                 found = false;
-                const std::string best = foldedNames().match(cur, c);
+                const std::string best = folderNames().match(cur, c);
                 if (!best.empty()) {
                     next = joinHost(cur, best);
                     found = true;
@@ -648,7 +572,11 @@ std::optional<std::string> HostPlatform::toWindows(const std::string& hostPath) 
 std::unique_ptr<File> HostPlatform::open(const std::string& path, OpenMode mode) {
     const auto host = toHost(path);
     if (!host) return nullptr;
-    return HostFile::open(*host, mode);
+    if (mode != OpenMode::Create) return HostFile::open(*host, mode);
+    const auto change = FolderNames::begin(parentOf(*host));
+    auto file = HostFile::open(*host, mode);
+    if (file) folderNames().added(change, baseName(*host));
+    return file;
 }
 
 uint32_t HostPlatform::attributes(const std::string& path) {
@@ -763,21 +691,36 @@ bool HostPlatform::directoryExists(const std::string& path) {
     return host && stat(host->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// The changes below tell the folder-name lookups what they did, so that a
+// folder being filled or emptied by us is not listed again after each entry.
+
 bool HostPlatform::createDirectory(const std::string& path) {
     const auto host = toHost(path);
-    return host && mkdir(host->c_str(), 0777) == 0;
+    if (!host) return false;
+    const auto change = FolderNames::begin(parentOf(*host));
+    if (mkdir(host->c_str(), 0777) != 0) return false;
+    folderNames().added(change, baseName(*host));
+    return true;
 }
 
 bool HostPlatform::removeDirectory(const std::string& path) {
     const auto host = toHost(path);
-    return host && rmdir(host->c_str()) == 0;
+    if (!host) return false;
+    const auto change = FolderNames::begin(parentOf(*host));
+    if (rmdir(host->c_str()) != 0) return false;
+    folderNames().removed(change, baseName(*host));
+    folderNames().forget(*host);
+    return true;
 }
 
 bool HostPlatform::removeFile(const std::string& path) {
     const auto host = toHost(path);
     struct stat st;
     if (!host || lstat(host->c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-    return unlink(host->c_str()) == 0;
+    const auto change = FolderNames::begin(parentOf(*host));
+    if (unlink(host->c_str()) != 0) return false;
+    folderNames().removed(change, baseName(*host));
+    return true;
 }
 
 bool HostPlatform::renameFile(const std::string& from, const std::string& to) {
@@ -791,7 +734,12 @@ bool HostPlatform::renameFile(const std::string& from, const std::string& to) {
     if (wp && !wp->components.empty() && lstat(a->c_str(), &sa) == 0 &&
         lstat(b->c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino)
         b = joinHost(parentOf(*b), wp->components.back());
-    return rename(a->c_str(), b->c_str()) == 0;
+    const auto fromChange = FolderNames::begin(parentOf(*a));
+    const auto toChange = FolderNames::begin(parentOf(*b));
+    if (rename(a->c_str(), b->c_str()) != 0) return false;
+    folderNames().renamed(fromChange, baseName(*a), toChange, baseName(*b));
+    folderNames().forget(*a);  // a folder's names kept under its old path
+    return true;
 }
 
 std::optional<int32_t> HostPlatform::lastWriteDos(const std::string& path) {

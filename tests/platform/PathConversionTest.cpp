@@ -8,6 +8,7 @@
 
 #include "platform/HostPlatform.h"
 #include "tests/support/FaultPlatform.h"
+#include "util/Text.h"
 
 namespace kv {
 namespace {
@@ -58,6 +59,67 @@ TEST_F(PathConversion, LookupsFollowChangesToAFolderSeenBefore) {
     EXPECT_EQ(p.toHost("C:\\OLD\\New.TXT"), c + "/Old/new.txt");
     EXPECT_EQ(p.toHost("C:\\OLD\\A.TXT"), c + "/Old/A.TXT");
     EXPECT_EQ(p.toHost("C:\\OLD\\b.TXT"), c + "/Old/B.txt");
+}
+
+// The platform's own creates, renames and removes are applied to the kept
+// names of a folder, whether the folder is old (names listed and kept) or was
+// just made (looked up while fresh).
+TEST_F(PathConversion, LookupsFollowThePlatformsOwnChanges) {
+    drives.writeFile("C:\\Old\\a.txt", "x");
+    const timespec hourAgo[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (c + "/Old").c_str(), hourAgo, 0), 0);
+    ASSERT_TRUE(p.createDirectory("C:\\Fresh"));
+    for (const std::string folder : {"Old", "Fresh"}) {
+        SCOPED_TRACE(folder);
+        const std::string dos = "C:\\" + folder + "\\";
+        const std::string up = "C:\\" + text::upper(folder) + "\\";
+        const std::string host = c + "/" + folder + "/";
+        EXPECT_EQ(p.toHost(up + "NEU.TXT"), host + "NEU.TXT");  // looked up once before
+        ASSERT_TRUE(p.open(dos + "Neu.txt", OpenMode::Create));
+        EXPECT_EQ(p.toHost(up + "NEU.TXT"), host + "Neu.txt");
+        ASSERT_TRUE(p.renameFile(dos + "Neu.txt", dos + "Autre.txt"));
+        EXPECT_EQ(p.toHost(up + "neu.TXT"), host + "neu.TXT");
+        EXPECT_EQ(p.toHost(up + "AUTRE.TXT"), host + "Autre.txt");
+        ASSERT_TRUE(p.createDirectory(dos + "Sous"));
+        EXPECT_EQ(p.toHost(up + "SOUS\\x"), host + "Sous/x");
+        ASSERT_TRUE(p.removeDirectory(dos + "Sous"));
+        EXPECT_EQ(p.toHost(up + "SOUS\\x"), host + "SOUS/x");
+        // Two spellings of one name (made by another program): removing the
+        // first uncovers the second.
+        std::ofstream(host + "abc").put('x');
+        std::ofstream(host + "ABC").put('x');
+        ASSERT_EQ(utimensat(AT_FDCWD, host.c_str(), hourAgo, 0), 0);
+        EXPECT_EQ(p.toHost(up + "Abc"), host + "ABC");
+        ASSERT_TRUE(p.removeFile(dos + "ABC"));
+        EXPECT_EQ(p.toHost(up + "Abc"), host + "abc");
+        // A move between folders leaves one and reaches the other.
+        ASSERT_TRUE(p.renameFile(dos + "Autre.txt", "C:\\Moved.txt"));
+        EXPECT_EQ(p.toHost(up + "AUTRE.TXT"), host + "AUTRE.TXT");
+        EXPECT_EQ(p.toHost("C:\\MOVED.TXT"), c + "/Moved.txt");
+        ASSERT_TRUE(p.removeFile("C:\\Moved.txt"));
+    }
+}
+
+// After a change of our own, a change by another program is seen even when
+// it leaves the folder's time stamp as we recorded it (a change within the
+// same clock tick): the folder's link count moved.
+TEST_F(PathConversion, OutsideChangesAfterOurOwnAreSeen) {
+    ASSERT_TRUE(p.createDirectory("C:\\Dest"));
+    EXPECT_EQ(p.toHost("C:\\DEST\\A.TXT"), c + "/Dest/A.TXT");
+    ASSERT_TRUE(p.open("C:\\Dest\\a.txt", OpenMode::Create));
+    EXPECT_EQ(p.toHost("C:\\DEST\\A.TXT"), c + "/Dest/a.txt");
+    struct stat st;
+    ASSERT_EQ(stat((c + "/Dest").c_str(), &st), 0);
+    fs::create_directory(c + "/Dest/Extern");
+    const timespec same[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, (c + "/Dest").c_str(), same, 0), 0);
+    EXPECT_EQ(p.toHost("C:\\DEST\\EXTERN"), c + "/Dest/Extern");
+    // A plain outside change moves the time stamp.
+    fs::rename(c + "/Dest/a.txt", c + "/Dest/B.txt");
+    const timespec hourAgo[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (c + "/Dest").c_str(), hourAgo, 0), 0);
+    EXPECT_EQ(p.toHost("C:\\DEST\\A.TXT"), c + "/Dest/A.TXT");
+    EXPECT_EQ(p.toHost("C:\\DEST\\b.txt"), c + "/Dest/B.txt");
 }
 
 TEST_F(PathConversion, DotsResolveWithoutLeavingTheDrive) {
