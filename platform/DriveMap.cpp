@@ -150,12 +150,12 @@ std::optional<DriveType> typeFromName(std::string_view name) {
     return std::nullopt;
 }
 
-std::vector<Drive> parseSpec(std::string_view spec, std::vector<std::string>* errors) {
+std::vector<Drive> parseDriveList(std::string_view list, std::vector<std::string>* errors) {
     std::vector<Drive> drives;
     auto fail = [&](std::string_view entry, const std::string& why) {
         if (errors) errors->push_back("KORVELT_DRIVES: \"" + std::string(entry) + "\": " + why);
     };
-    for (std::string_view entry : split(spec, ';')) {
+    for (std::string_view entry : split(list, ';')) {
         entry = trim(entry);
         if (entry.empty()) continue;
         const std::size_t eq = entry.find('=');

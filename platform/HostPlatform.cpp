@@ -400,10 +400,10 @@ void HostPlatform::loadLocked() {
     }
     if (loaded_) return;
     loaded_ = true;
-    const char* spec = getenv("KORVELT_DRIVES");
-    if (spec && *spec) {
+    const char* list = getenv("KORVELT_DRIVES");
+    if (list && *list) {
         std::vector<std::string> errors;
-        drives_ = drivemap::parseSpec(spec, &errors);
+        drives_ = drivemap::parseDriveList(list, &errors);
         for (const std::string& e : errors) std::fprintf(stderr, "%s\n", e.c_str());
         fromMountTable_ = false;
     } else {

@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 TEST(DriveSpec, FullEntriesAndDefaults) {
     std::vector<std::string> errors;
-    const auto d = drivemap::parseSpec(
+    const auto d = drivemap::parseDriveList(
         " d=/media/usb/:removable:USBKEY:1A2B3C4D ; C=/ ; "
         "E:=/mnt/cd:CDROM::0x00ABCDEF:nomedia;F=/srv:remote:Partage:1A2B-3C4D",
         &errors);
@@ -40,14 +40,14 @@ TEST(DriveSpec, FullEntriesAndDefaults) {
 
 TEST(DriveSpec, MalformedEntriesAreLeftOutAndTold) {
     std::vector<std::string> errors;
-    const auto d = drivemap::parseSpec(
+    const auto d = drivemap::parseDriveList(
         "C=/;DD=/x;G=relative;H=/h:floppy;I=/i:fixed::XYZ;J=/j:fixed:L:1:bad;K;L=/"
         "l:fixed:L:1:nomedia:more;C=/tmp",
         &errors);
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0].hostRoot, "/tmp");  // the later C= wins
     EXPECT_EQ(errors.size(), 7u);
-    EXPECT_TRUE(drivemap::parseSpec("").empty());
+    EXPECT_TRUE(drivemap::parseDriveList("").empty());
 }
 
 TEST(DriveSpec, TypeNamesRoundTrip) {
