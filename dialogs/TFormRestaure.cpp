@@ -17,16 +17,12 @@
 #include "controls/Centre.h"
 #include "controls/FormFont.h"
 #include "controls/Hint.h"
+#include "util/PathHelpers.h"
 #include "util/ShellRoutines.h"
 #include "util/Text.h"
 
 namespace kv {
 namespace {
-
-std::string withBackslash(std::string folder) {
-    if (folder.empty() || folder.back() != '\\') folder += '\\';
-    return folder;
-}
 
 QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& text) {
     auto* box = new QCheckBox(text, parent);
@@ -174,10 +170,10 @@ void TFormRestaure::SpeedBDirClick() {
     const std::optional<QString> chosen = Chooser::instance().folder(
         this, QStringLiteral("Sélectionner un dossier de Restauration"), QString());
     if (!chosen) return;
-    std::string folder = withBackslash(chosen->toStdString());
+    std::string folder = WithBackslash(chosen->toStdString());
     // The Work folder is emptied by every run: restoring into it would lose files.
     const std::string work = workFolder_ ? workFolder_() : std::string();
-    if (!work.empty() && text::equalNoCase(folder, withBackslash(work))) {
+    if (!work.empty() && text::equalNoCase(folder, WithBackslash(work))) {
         ui_.message(
             MessageKind::Information,
             "Le dossier temporaire est utilisé par Korvelt,\rsélectionnez un autre dossier s.v.p",

@@ -7,6 +7,7 @@
 #include "platform/Wildcard.h"
 #include "util/FileRoutines.h"
 #include "util/Format.h"
+#include "util/PathHelpers.h"
 #include "util/ShellRoutines.h"
 #include "util/Text.h"
 
@@ -16,15 +17,6 @@ namespace {
 
 constexpr std::size_t TypeTextChars = 80;
 
-std::string firstChars(const std::string& utf8, std::size_t count) {
-    std::size_t pos = 0;
-    for (std::size_t n = 0; pos < utf8.size() && n < count; ++n) {
-        ++pos;
-        while (pos < utf8.size() && (static_cast<unsigned char>(utf8[pos]) & 0xC0) == 0x80) ++pos;
-    }
-    return utf8.substr(0, pos);
-}
-
 std::string trimmed(const std::string& s) {
     std::size_t first = s.find_first_not_of(" \t");
     if (first == std::string::npos) return {};
@@ -33,15 +25,14 @@ std::string trimmed(const std::string& s) {
 }
 
 void appendRow(AddOperation& op, const std::string& path, int64_t size, int32_t dosDate) {
-    const std::size_t slash = path.rfind('\\');
     CatalogRow row;
-    row.caption = path.substr(slash + 1);
-    row.sub[0] = path.substr(0, slash + 1);
+    row.caption = FileNameOf(path);
+    row.sub[0] = FolderOf(path);
     // The listing's size as the 32-bit value the catalog keeps.
     row.sub[1] = std::to_string(static_cast<int32_t>(static_cast<uint32_t>(size)));
     if (auto when = fromDosDateTime(dosDate))
         row.sub[3] = formatDateTime(*when, op.session.separators);
-    if (op.typeName) row.sub[4] = firstChars(op.typeName(path), TypeTextChars);
+    if (op.typeName) row.sub[4] = text::firstChars(op.typeName(path), TypeTextChars);
     row.icon = New;
     op.session.rows.push_back(std::move(row));
     ++op.added;
@@ -67,8 +58,7 @@ AddOperation::AddOperation(Session& s, Ui& u, TypeNameProvider t, NamePrompt a)
 
 bool TakeInPath(AddOperation& op, std::string path, bool existenceTest, std::optional<int64_t> size,
                 std::optional<int32_t> dosDate) {
-    const std::size_t slash = path.rfind('\\');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string name = FileNameOf(path);
     if (text::toStored(name).size() > MaxStoredNameBytes) {
         path = AskValidName(op, path);
         if (path.empty()) return false;
@@ -103,7 +93,7 @@ bool ScanFolder(AddOperation& op, std::string folder, const std::string& mask) {
         auto windows = error ? std::nullopt : platform().toWindows(current.string());
         folder = windows ? *windows : std::string(1, platform().currentDrive()) + ":\\";
     }
-    if (folder.back() != '\\') folder += '\\';
+    AddBackslash(folder);
     const std::string pattern = mask == "*.*" ? mask : "*." + mask;
     return WalkFolder(folder, pattern, [&op](const std::string& f, const FindEntry& e) {
         return AddFoundFile(op, f, e);
@@ -143,9 +133,8 @@ bool AddFoundFile(AddOperation& op, const std::string& folder, const FindEntry& 
 
 std::string AskValidName(AddOperation& op, const std::string& path) {
     if (!op.askName) return {};
-    const std::size_t slash = path.rfind('\\');
-    const std::string folder = path.substr(0, slash + 1);
-    const std::string typed = trimmed(op.askName(path.substr(slash + 1)));
+    const std::string folder = FolderOf(path);
+    const std::string typed = trimmed(op.askName(FileNameOf(path)));
     if (typed.empty()) return {};
     const std::string renamed = folder + typed;
     return ShellRenameFile(path, renamed) ? renamed : std::string();

@@ -17,27 +17,6 @@ constexpr const char* PayloadTemporaryName = "tempKVR.tmp";
 // The width of a date prefix "[dd/mm/yyyy]" in characters.
 constexpr std::size_t DatePrefixLength = 12;
 
-std::string folderOf(const std::string& path) {
-    const std::size_t cut = path.rfind('\\');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
-std::string fileNameOf(const std::string& path) {
-    const std::size_t cut = path.rfind('\\');
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-// The UTF-8 text from its (count + 1)-th character on.
-std::string dropCharacters(const std::string& utf8, std::size_t count) {
-    std::size_t i = 0;
-    while (count > 0 && i < utf8.size()) {
-        ++i;
-        while (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) ++i;
-        --count;
-    }
-    return utf8.substr(i);
-}
-
 void removeIfThere(const std::string& path) {
     if (!path.empty() && platform().attributes(path) != attr::Invalid) platform().removeFile(path);
 }
@@ -78,7 +57,7 @@ class ProgressForward {
 std::string headerComment(const Session& session) {
     if (!session.dateComment) return session.comment;
     return formatDateBracket(session.now(), session.separators) +
-           dropCharacters(session.comment, DatePrefixLength);
+           text::dropChars(session.comment, DatePrefixLength);
 }
 
 ArchiveRun::ArchiveRun(Session& session, Ui& ui, Mode mode)
@@ -162,8 +141,8 @@ ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string&
     }
 
     format::EntryRecord record;
-    record.fileName = fileNameOf(fullPath);
-    record.folder = folderOf(fullPath);
+    record.fileName = FileNameOf(fullPath);
+    record.folder = FolderOf(fullPath);
     record.fileDate = host.lastWriteDos(fullPath).value_or(0);
     record.typeName = row.sub[4];
     record.fileSize = FileSizeOf(fullPath);
@@ -177,7 +156,7 @@ ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string&
 
 void ArchiveRun::storeFailed(const std::string& fullPath) {
     ++result_.failures;
-    say(MessageKind::Error, "Impossible d'archiver le fichier < " + fileNameOf(fullPath) + " >\r" +
+    say(MessageKind::Error, "Impossible d'archiver le fichier < " + FileNameOf(fullPath) + " >\r" +
                                 "ce fichier est probablement utilisé par Windows");
 }
 
@@ -265,7 +244,7 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
     // A read-only archive is not replaced, as a copy over it would fail.
     const uint32_t existing = host.attributes(archive);
     bool done = existing == attr::Invalid || (existing & attr::ReadOnly) == 0;
-    const std::string folder = folderOf(archive);
+    const std::string folder = FolderOf(archive);
     std::string beside;
     if (done) {
         beside = folder + format::uniqueFileName(folder, "~kvr");
@@ -317,8 +296,8 @@ ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload) {
                 continue;
             }
             ui.setOverall(static_cast<int>(i));
-            ui.setLabel(ProgressLabel::File, "Fichier : " + fileNameOf(fullPath));
-            ui.setLabel(ProgressLabel::Path, "Dossier : " + folderOf(fullPath));
+            ui.setLabel(ProgressLabel::File, "Fichier : " + FileNameOf(fullPath));
+            ui.setLabel(ProgressLabel::Path, "Dossier : " + FolderOf(fullPath));
             ui.pump();
             if (ui.cancelRequested()) {
                 stopped = true;

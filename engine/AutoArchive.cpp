@@ -5,6 +5,7 @@
 #include "engine/EntryExtract.h"
 #include "platform/Platform.h"
 #include "util/Error.h"
+#include "util/PathHelpers.h"
 #include "util/Text.h"
 
 namespace kv {
@@ -67,8 +68,7 @@ bool AppendJournalLine(const std::string& path, const std::string& line) {
     for (const std::string& old : splitLines(text::decodeTextFile(*bytes))) out += old + "\r\n";
     out += line + "\r\n";
 
-    const std::size_t cut = path.rfind('\\');
-    const std::string folder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+    const std::string folder = FolderOf(path);
     const std::string fresh = folder + format::uniqueFileName(folder, "~kvr");
     std::unique_ptr<File> file = host.open(fresh, OpenMode::Create);
     if (!file) return false;

@@ -6,31 +6,12 @@
 #include "engine/EntryExtract.h"
 #include "util/Error.h"
 #include "util/FileRoutines.h"
+#include "util/PathHelpers.h"
 #include "util/Text.h"
 
 namespace kv {
 
 namespace {
-
-// The first count characters (not bytes) of a UTF-8 text.
-std::string firstChars(const std::string& utf8, std::size_t count) {
-    std::size_t pos = 0;
-    for (std::size_t n = 0; pos < utf8.size() && n < count; ++n) {
-        ++pos;
-        while (pos < utf8.size() && (static_cast<unsigned char>(utf8[pos]) & 0xC0) == 0x80) ++pos;
-    }
-    return utf8.substr(0, pos);
-}
-
-std::string fileNameOf(const std::string& path) {
-    std::size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string withBackslash(std::string folder) {
-    if (!folder.empty() && folder.back() != '\\') folder += '\\';
-    return folder;
-}
 
 // Forwards the compression component's progress to the per-file bar while a
 // run is on, and puts the caller's handler back afterwards.
@@ -69,7 +50,7 @@ class OverallBar {
 class RestoreRun {
   public:
     RestoreRun(Session& session, const RestoreChoices& choices, Ui& ui)
-        : session_(session), ui_(ui), chosenFolder_(withBackslash(choices.folder)) {
+        : session_(session), ui_(ui), chosenFolder_(WithBackslash(choices.folder)) {
         placement_ = choices.toOrigin ? format::Placement::Origin
                      : choices.tree   ? format::Placement::Tree
                                       : format::Placement::Flat;
@@ -112,7 +93,8 @@ class RestoreRun {
     void decompressFailed(const format::EntryRecord& record) {
         ui_.message(
             MessageKind::Error,
-            firstChars("Impossible de décompresser le fichier < " + record.fileName, 140) + " >");
+            text::firstChars("Impossible de décompresser le fichier < " + record.fileName, 140) +
+                " >");
         ++outcome.failed;
     }
 
@@ -143,7 +125,8 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
         format::ArchiveWalker walk(*archive);
         while (auto record = walk.next()) {
             bar.step();
-            ui.setLabel(ProgressLabel::File, firstChars("Fichier : " + record->fileName, 110));
+            ui.setLabel(ProgressLabel::File,
+                        text::firstChars("Fichier : " + record->fileName, 110));
             if (ui.cancelRequested()) {
                 run.outcome.stopped = true;
                 break;
@@ -163,7 +146,7 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
         for (std::size_t index : rows) {
             const CatalogRow& row = session.rows[index];
             const std::string fullPath = row.fullPath();
-            const std::string name = fileNameOf(fullPath);
+            const std::string name = FileNameOf(fullPath);
             bar.step();
             ui.setLabel(ProgressLabel::File, "Fichier : " + name);
             if (ui.cancelRequested()) {

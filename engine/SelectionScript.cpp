@@ -3,6 +3,7 @@
 #include "engine/EntryExtract.h"
 #include "platform/Platform.h"
 #include "util/Error.h"
+#include "util/PathHelpers.h"
 #include "util/Text.h"
 
 namespace kv {
@@ -57,9 +58,7 @@ std::string formatSelectionScript(const std::vector<std::string>& lines) {
 }
 
 void WriteSelectionScript(const std::string& path, const std::vector<std::string>& lines) {
-    const std::size_t slash = path.rfind('\\');
-    const std::string folder =
-        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string folder = FolderOf(path);
     const std::string temp = folder + format::uniqueFileName(folder, "~kvl");
     const std::string bytes = formatSelectionScript(lines);
 

@@ -11,12 +11,6 @@ char upperAscii(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// The text after the last backslash.
-std::string lastComponent(const std::string& path) {
-    auto pos = path.rfind('\\');
-    return pos == std::string::npos ? path : path.substr(pos + 1);
-}
-
 bool hasWildcard(const std::string& name) {
     return name.find_first_of("*?") != std::string::npos;
 }
@@ -44,6 +38,21 @@ std::string& AddBackslash(std::string& path) {
     return path;
 }
 
+std::string FileNameOf(const std::string& path) {
+    const auto pos = path.rfind('\\');
+    return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto pos = path.rfind('\\');
+    return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
+}
+
+std::string WithBackslash(std::string path) {
+    AddBackslash(path);
+    return path;
+}
+
 std::string RemoveBackslash(const std::string& path) {
     if (!path.empty() && path.back() == '\\') return path.substr(0, path.size() - 1);
     return path;
@@ -51,7 +60,7 @@ std::string RemoveBackslash(const std::string& path) {
 
 std::string OnDiskName(const std::string& path) {
     std::string p = RemoveBackslash(path);
-    std::string name = lastComponent(p);
+    std::string name = FileNameOf(p);
     // A host name may hold * or ?, which the find call takes as wildcards: then
     // only an entry that is the same name in another case may replace it.
     auto entries = platform().find(p, attr::AnyFile);
@@ -62,7 +71,7 @@ std::string OnDiskName(const std::string& path) {
 
 std::string ShellDisplayName(const std::string& path) {
     std::string p = RemoveBackslash(path);
-    std::string name = lastComponent(p);
+    std::string name = FileNameOf(p);
     std::string shown = platform().displayName(p);
     if (!shown.empty()) name = shown;
     return name + "\\";

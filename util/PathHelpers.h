@@ -1,8 +1,9 @@
 #pragma once
-// Path and drive helpers that the directory tree builds its nodes with.
+// Path and drive helpers: the directory tree builds its nodes with them, and
+// the engine and the windows take paths apart with them.
 //
 // Paths are Windows paths (drive letter, colon, backslashes) in UTF-8. The
-// first four are pure string functions; the name lookups ask the platform
+// pure string functions come first; the name lookups ask the platform
 // layer and never fail: when the disk or the shell has no answer, the name is
 // taken from the text of the path. Nothing here throws.
 
@@ -22,6 +23,17 @@ std::string PathToLevel(const std::string& path, int n);
 // Appends a backslash in place unless the path is empty or already ends in one.
 // Returns the path, so that it can be used in an expression.
 std::string& AddBackslash(std::string& path);
+
+// The same on a copy: WithBackslash("c:\a") == "c:\a\", WithBackslash("") == "".
+std::string WithBackslash(std::string path);
+
+// The last component of a path: what follows its last backslash, the whole
+// path when it has none. FileNameOf("c:\a\b.txt") == "b.txt".
+std::string FileNameOf(const std::string& path);
+
+// The folder part of a path, up to and including its last backslash; "" when
+// it has none. FolderOf("c:\a\b.txt") == "c:\a\".
+std::string FolderOf(const std::string& path);
 
 // The path without its last character when that is a backslash, else unchanged.
 // RemoveBackslash("c:\") == "c:".

@@ -269,6 +269,28 @@ std::string storedCut(std::string_view utf8, std::size_t maxBytes) {
     return toStored(utf8Prefix);
 }
 
+namespace {
+
+// The byte offset just past the first count characters.
+std::size_t charsEnd(std::string_view utf8, std::size_t count) {
+    std::size_t pos = 0;
+    for (std::size_t n = 0; pos < utf8.size() && n < count; ++n) {
+        ++pos;
+        while (pos < utf8.size() && (static_cast<unsigned char>(utf8[pos]) & 0xC0) == 0x80) ++pos;
+    }
+    return pos;
+}
+
+}  // namespace
+
+std::string firstChars(std::string_view utf8, std::size_t count) {
+    return std::string(utf8.substr(0, charsEnd(utf8, count)));
+}
+
+std::string dropChars(std::string_view utf8, std::size_t count) {
+    return std::string(utf8.substr(charsEnd(utf8, count)));
+}
+
 std::size_t utf8Length(std::string_view utf8) {
     std::size_t n = 0;
     std::size_t i = 0;

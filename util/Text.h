@@ -37,6 +37,12 @@ std::string utf8Cut(std::string_view utf8, std::size_t maxBytes);
 // Number of characters (code points) of a UTF-8 text.
 std::size_t utf8Length(std::string_view utf8);
 
+// The first count characters (code points, not bytes) of a UTF-8 text, the
+// whole text when it has fewer; and the text after them ("" then). A stray
+// continuation byte goes with the character before it.
+std::string firstChars(std::string_view utf8, std::size_t count);
+std::string dropChars(std::string_view utf8, std::size_t count);
+
 // Upper-casing and lower-casing by the folding table (UTF-8 in, UTF-8 out).
 std::string upper(std::string_view utf8);
 std::string lower(std::string_view utf8);

@@ -57,4 +57,22 @@ INSTANTIATE_TEST_SUITE_P(
                     BackslashCase{"Empty", "", "", "", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(PathParts, NameAndFolderSplitAtTheLastBackslash) {
+    struct Row {
+        const char* path;
+        const char* name;
+        const char* folder;
+    };
+    for (const Row& r : {Row{"c:\\a\\b.txt", "b.txt", "c:\\a\\"}, Row{"c:\\a\\", "", "c:\\a\\"},
+                         Row{"b.txt", "b.txt", ""}, Row{"", "", ""}}) {
+        SCOPED_TRACE(r.path);
+        EXPECT_EQ(kv::FileNameOf(r.path), r.name);
+        EXPECT_EQ(kv::FolderOf(r.path), r.folder);
+        EXPECT_EQ(kv::FolderOf(r.path) + kv::FileNameOf(r.path), r.path);
+    }
+    EXPECT_EQ(kv::WithBackslash("c:\\a"), "c:\\a\\");
+    EXPECT_EQ(kv::WithBackslash("c:\\a\\"), "c:\\a\\");
+    EXPECT_EQ(kv::WithBackslash(""), "");
+}
+
 }  // namespace

@@ -73,6 +73,20 @@ TEST(TextCutting, NeverSplitsACharacter) {
     EXPECT_EQ(utf8Length(s), 5u);
 }
 
+TEST(TextCutting, FirstCharsCountsCharactersNotBytes) {
+    const std::string s = "aé€𝄞b";
+    const std::vector<std::pair<std::size_t, std::string>> rows = {
+        {0, ""}, {1, "a"}, {2, "aé"}, {3, "aé€"}, {4, "aé€𝄞"}, {5, s}, {9, s}};
+    for (const auto& [count, expected] : rows) {
+        SCOPED_TRACE(count);
+        EXPECT_EQ(firstChars(s, count), expected);
+        EXPECT_EQ(firstChars(s, count) + dropChars(s, count), s);
+    }
+    // Stray continuation bytes stay with the character before them.
+    EXPECT_EQ(firstChars("a\x80\x80" "b", 1), "a\x80\x80");
+    EXPECT_EQ(dropChars("\x80" "b", 1), "b");
+}
+
 TEST(TextCutting, StoredCutCountsStoredBytes) {
     EXPECT_EQ(storedCut("ééééé", 3), "\xE9\xE9\xE9");  // code page: one byte each
     EXPECT_EQ(storedCut("Ωéé", 4), "Ωé");

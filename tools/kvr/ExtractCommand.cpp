@@ -8,6 +8,7 @@
 #include "engine/Restore.h"
 #include "tools/kvr/KvrCommon.h"
 #include "util/Error.h"
+#include "util/PathHelpers.h"
 #include "util/Text.h"
 
 namespace kvr {
@@ -42,8 +43,7 @@ int extractCommand(const Args& args) {
         next = 2;
     } else if (args[1] == "--to" && args.size() >= 3) {
         choices.toOrigin = false;
-        choices.folder = windowsPath(args[2]);
-        if (choices.folder.back() != '\\') choices.folder += '\\';
+        choices.folder = kv::WithBackslash(windowsPath(args[2]));
         next = 3;
         choices.tree = next < args.size() && args[next] == "--tree";
         if (choices.tree) ++next;
