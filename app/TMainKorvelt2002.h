@@ -203,7 +203,8 @@ class TMainKorvelt2002 : public QMainWindow {
     // The progress dialog's start button: the archiving run (mode 0) or the
     // restore run (mode 1).
     void runEngine(int mode);
-    std::string fileNameOf(const std::string& path) const;
+    // No archive open any more: empty list, caption, comment and status bar.
+    void closeArchive();
 
     void showError(const std::exception& error);
 

@@ -24,6 +24,7 @@
 #include "engine/SfxBuilder.h"
 #include "platform/Platform.h"
 #include "util/FileRoutines.h"
+#include "util/PathHelpers.h"
 #include "util/Text.h"
 
 namespace kv {
@@ -57,19 +58,45 @@ class WaitNotice {
     TFormWait* notice_;
 };
 
-}  // namespace
-
-std::string TMainKorvelt2002::fileNameOf(const std::string& path) const {
-    const auto slash = path.find_last_of('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+// The tail Save as and Move share: copies source to destination unless it is
+// the source itself, an existing file the user will not overwrite (the prompt
+// names shownName), or the drive lacks room. False when nothing was copied;
+// the user has been told why.
+bool copyArchiveFile(QtUi& ui, const std::string& source, const std::string& destination,
+                     const std::string& shownName) {
+    if (text::equalNoCase(destination, source)) {
+        ui.message(MessageKind::Error,
+                   "Le fichier de destination est identique au fichier source.");
+        return false;
+    }
+    if (platform().fileExists(destination) &&
+        ui.message(MessageKind::Information,
+                   "Le fichier < " + shownName + " > existe déjà,\rEcraser le fichier ?",
+                   Buttons::YesCancel) == Answer::Cancel)
+        return false;
+    if (!HasRoomForCopy(source, destination)) {
+        ui.message(MessageKind::Warning, "Espace insuffisant sur le lecteur ( " +
+                                             destination.substr(0, 1) + "),\rOpération annulée.");
+        return false;
+    }
+    try {
+        HourGlass wait;
+        CopyFileContents(source, destination);
+    } catch (const std::exception&) {
+        ui.message(MessageKind::Error, "L'opération à échouée");
+        return false;
+    }
+    return true;
 }
+
+}  // namespace
 
 void TMainKorvelt2002::setArchiveCaption() {
     if (session_.currentArchive.empty())
         setWindowTitle(QStringLiteral("Korvelt"));
     else
         setWindowTitle(QStringLiteral("Korvelt - [ ") +
-                       QString::fromStdString(fileNameOf(session_.currentArchive)) +
+                       QString::fromStdString(FileNameOf(session_.currentArchive)) +
                        QStringLiteral(" ]"));
 }
 
@@ -123,7 +150,7 @@ void TMainKorvelt2002::New_ArchExecute() {
     const std::string path = chosen->toStdString();
     if (platform().fileExists(path)) {
         ui_.message(MessageKind::Information,
-                    "Le fichier < " + fileNameOf(path) + " > existe déjà.");
+                    "Le fichier < " + FileNameOf(path) + " > existe déjà.");
         return;
     }
     session_.currentArchive = path;
@@ -149,7 +176,7 @@ void TMainKorvelt2002::Open_ArchExecute() {
     if (!chosen) return;
     const std::string path = chosen->toStdString();
     if (!platform().fileExists(path)) {
-        ui_.message(MessageKind::Warning, "Le fichier < " + fileNameOf(path) + " > n'existe pas.");
+        ui_.message(MessageKind::Warning, "Le fichier < " + FileNameOf(path) + " > n'existe pas.");
         return;
     }
     session_.currentArchive = path;
@@ -164,28 +191,7 @@ void TMainKorvelt2002::SaveAs_ArchExecute() {
         this, archiveDialog("Enregistrer l'archive sous un nouveau nom"));
     if (!chosen) return;
     const std::string path = chosen->toStdString();
-    if (text::equalNoCase(path, session_.currentArchive)) {
-        ui_.message(MessageKind::Error,
-                    "Le fichier de destination est identique au fichier source.");
-        return;
-    }
-    if (platform().fileExists(path) &&
-        ui_.message(MessageKind::Information,
-                    "Le fichier < " + fileNameOf(path) + " > existe déjà,\rEcraser le fichier ?",
-                    Buttons::YesCancel) == Answer::Cancel)
-        return;
-    if (!HasRoomForCopy(session_.currentArchive, path)) {
-        ui_.message(MessageKind::Warning, "Espace insuffisant sur le lecteur ( " +
-                                              path.substr(0, 1) + "),\rOpération annulée.");
-        return;
-    }
-    try {
-        HourGlass wait;
-        CopyFileContents(session_.currentArchive, path);
-    } catch (const std::exception&) {
-        ui_.message(MessageKind::Error, "L'opération à échouée");
-        return;
-    }
+    if (!copyArchiveFile(ui_, session_.currentArchive, path, FileNameOf(path))) return;
     session_.currentArchive = path;
     LoadArchive(true, this);
 }
@@ -196,38 +202,15 @@ void TMainKorvelt2002::Move_ArchExecute() {
     const auto folder = Chooser::instance().folder(
         this, QStringLiteral("Sélectionner un dossier de destination"), {});
     if (!folder) return;
-    std::string destination = folder->toStdString();
-    if (destination.empty() || destination.back() != '\\') destination += '\\';
-    destination += fileNameOf(session_.currentArchive);
-    if (text::equalNoCase(destination, session_.currentArchive)) {
-        ui_.message(MessageKind::Error,
-                    "Le fichier de destination est identique au fichier source.");
-        return;
-    }
-    if (platform().fileExists(destination) &&
-        ui_.message(MessageKind::Information,
-                    "Le fichier < " + destination + " > existe déjà,\rEcraser le fichier ?",
-                    Buttons::YesCancel) == Answer::Cancel)
-        return;
-    if (!HasRoomForCopy(session_.currentArchive, destination)) {
-        ui_.message(MessageKind::Warning, "Espace insuffisant sur le lecteur ( " +
-                                              destination.substr(0, 1) + "),\rOpération annulée.");
-        return;
-    }
-    try {
-        HourGlass wait;
-        CopyFileContents(session_.currentArchive, destination);
-    } catch (const std::exception&) {
-        ui_.message(MessageKind::Error, "L'opération à échouée");
-        return;
-    }
+    const std::string destination =
+        WithBackslash(folder->toStdString()) + FileNameOf(session_.currentArchive);
+    if (!copyArchiveFile(ui_, session_.currentArchive, destination, destination)) return;
     platform().removeFile(session_.currentArchive);  // a failure leaves both files, silently
     session_.currentArchive = destination;
     LoadArchive(true, this);
 }
 
-void TMainKorvelt2002::Close_ArchExecute() {
-    if (session_.listChanged && !askArchiveChanges()) return;
+void TMainKorvelt2002::closeArchive() {
     clearCatalog();
     session_.currentArchive.clear();
     setArchiveCaption();
@@ -235,6 +218,11 @@ void TMainKorvelt2002::Close_ArchExecute() {
     setStatusText(0, QString());
     setStatusText(1, QString());
     session_.listChanged = false;
+}
+
+void TMainKorvelt2002::Close_ArchExecute() {
+    if (session_.listChanged && !askArchiveChanges()) return;
+    closeArchive();
 }
 
 void TMainKorvelt2002::Dell_ArchExecute() {
@@ -245,17 +233,11 @@ void TMainKorvelt2002::Dell_ArchExecute() {
                     "l'archive sans\rpasser par la corbeille, le fichier est donc "
                     "irrécupérable.\r\rEtes-vous "
                     "sûr(e) de vouloir supprimer cette archive ?\r\r< " +
-                        fileNameOf(session_.currentArchive) + " >",
+                        FileNameOf(session_.currentArchive) + " >",
                     Buttons::YesCancel) == Answer::Cancel)
         return;
     if (!session_.currentArchive.empty()) platform().removeFile(session_.currentArchive);
-    clearCatalog();
-    session_.currentArchive.clear();
-    setArchiveCaption();
-    editComment_->clear();
-    setStatusText(0, QString());
-    setStatusText(1, QString());
-    session_.listChanged = false;
+    closeArchive();
 }
 
 // Prepares the progress dialog for a run of that mode and shows it modally;
@@ -325,19 +307,17 @@ void TMainKorvelt2002::SelfExtractorExecute() {
     request.filter = QStringLiteral("Fichier exe(*.exe)");
     request.defaultExtension = QStringLiteral("exe");
     request.askOverwrite = false;
-    std::string proposed = fileNameOf(session_.currentArchive);
+    std::string proposed = FileNameOf(session_.currentArchive);
     const auto dot = proposed.find_last_of('.');
     if (dot != std::string::npos) proposed.erase(dot);
     request.initialName = QString::fromStdString(proposed + ".exe");
-    const std::string folder = session_.currentArchive.substr(
-        0, session_.currentArchive.size() - fileNameOf(session_.currentArchive).size());
-    request.initialFolder = QString::fromStdString(folder);
+    request.initialFolder = QString::fromStdString(FolderOf(session_.currentArchive));
     const auto chosen = Chooser::instance().saveFile(this, request);
     if (!chosen) return;
     const std::string output = chosen->toStdString();
     if (platform().fileExists(output) &&
         ui_.message(MessageKind::Information,
-                    "Le fichier < " + fileNameOf(output) + " > existe déjà,\rEcraser le fichier ?",
+                    "Le fichier < " + FileNameOf(output) + " > existe déjà,\rEcraser le fichier ?",
                     Buttons::YesCancel) == Answer::Cancel)
         return;
     if (session_.listChanged && !askArchiveChanges()) return;
