@@ -16,25 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchCommon.h"
 #include "engine/ArchiveFormat.h"
 #include "engine/CatalogReader.h"
 #include "platform/Platform.h"
 
 namespace {
-
-class QuietUi : public kv::Ui {
-  public:
-    kv::Answer message(kv::MessageKind, const std::string&, kv::Buttons) override {
-        return kv::Answer::Ok;
-    }
-    void setLabel(kv::ProgressLabel, const std::string&) override {}
-    void setOverallRange(int) override {}
-    void setOverall(int) override {}
-    void setFilePercent(int) override {}
-    void pump() override {}
-    bool cancelRequested() override { return false; }
-    bool keepGoing() override { return true; }
-};
 
 // Processor time of this process: the machine may be shared, so wall time
 // alone would measure the neighbours too.
@@ -108,7 +95,7 @@ int main(int argc, char** argv) {
         present += kv::entryStatus(f, 0x7FFF0000) == kv::Unchanged;
     const double statusCheck = cpuNow() - start;
 
-    QuietUi ui;
+    kvbench::QuietUi ui;
     kv::Session session;
     session.currentArchive = "C:\\bench.kvr";
     start = cpuNow();

@@ -29,62 +29,18 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchCommon.h"
 #include "engine/Adding.h"
 #include "engine/ArchiveFormat.h"
 #include "platform/Platform.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr std::size_t Chunk = 16384;
 
-double seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double best(const std::vector<double>& v) {
-    return v.empty() ? 0 : *std::min_element(v.begin(), v.end());
-}
-
-struct Child {
-    double seconds = 0;
-    long peakKiB = 0;
-    int status = -1;
-};
-
-// Runs argv with the extra environment, timing it and reading its peak RSS.
-Child runChild(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
-    std::fflush(stdout);
-    const auto start = Clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        if (!getenv("KV_BENCH_VERBOSE")) {
-            std::freopen("/dev/null", "w", stdout);
-            std::freopen("/dev/null", "w", stderr);
-        }
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    Child c;
-    c.seconds = seconds(start);
-    c.peakKiB = usage.ru_maxrss;
-    c.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return c;
-}
+using namespace kvbench;
 
 std::vector<fs::path> filesBelow(const fs::path& root) {
     std::vector<fs::path> files;
@@ -249,7 +205,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "bare archiving loop failed\n");
             return 1;
         }
-        bareC.push_back(seconds(start));
+        bareC.push_back(secondsSince(start));
 
         fs::remove_all(work / "Out");
         Child x = runChild({kvr, "extract", "W:\\a.kvr", "--to", "W:\\Out", "--tree"}, env);
@@ -265,7 +221,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "bare inflate loop failed\n");
             return 1;
         }
-        bareD.push_back(seconds(start));
+        bareD.push_back(secondsSince(start));
 
         Child t = runChild({"/bin/sh", "-c",
                             "tar -cf - -C '" + corpus.string() + "' . | gzip -6 > '" +
@@ -333,18 +289,7 @@ int main(int argc, char** argv) {
     w.letter = 'W';
     w.hostRoot = work.string();
     kv::setHostDriveMap({w});
-    struct QuietUi : kv::Ui {
-        kv::Answer message(kv::MessageKind, const std::string&, kv::Buttons) override {
-            return kv::Answer::Ok;
-        }
-        void setLabel(kv::ProgressLabel, const std::string&) override {}
-        void setOverallRange(int) override {}
-        void setOverall(int) override {}
-        void setFilePercent(int) override {}
-        void pump() override {}
-        bool cancelRequested() override { return false; }
-        bool keepGoing() override { return true; }
-    } ui;
+    QuietUi ui;
     kv::Session session;
     session.currentArchive = "W:\\a.kvr";
     auto typeName = [](const std::string& path) {
@@ -357,7 +302,7 @@ int main(int argc, char** argv) {
         kv::AddOperation op(session, ui, typeName, {});
         kv::AddSelectionEntry(op, "W:\\Many\\*.*");
         std::printf("adding 100,000 files %s: %.2f s, %d rows added, %zu rows (target 2 s)\n", pass,
-                    seconds(start), op.added, session.rows.size());
+                    secondsSince(start), op.added, session.rows.size());
     }
     kv::resetHostDriveMap();
     return 0;

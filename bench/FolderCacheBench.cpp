@@ -15,18 +15,12 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/BenchCommon.h"
 #include "platform/HostPlatform.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-namespace {
-
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-}  // namespace
+using kvbench::Clock;
+using kvbench::secondsSince;
 
 int main(int argc, char** argv) {
     const int files = argc > 1 ? std::atoi(argv[1]) : 10000;

@@ -23,11 +23,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchCommon.h"
 #include "engine/TGzip.h"
 #include "platform/Platform.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+
+using namespace kvbench;
 
 namespace {
 
@@ -160,11 +162,6 @@ int tgzip(const fs::path& source, const fs::path& destination, bool compress) {
     return compress ? gzip.Compress() : gzip.Decompress();
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 bool sameBytes(const fs::path& a, const fs::path& b) {
     std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
     return std::equal(std::istreambuf_iterator<char>(x), {}, std::istreambuf_iterator<char>(y), {});
@@ -172,15 +169,8 @@ bool sameBytes(const fs::path& a, const fs::path& b) {
 
 // Peak RSS (KiB) of a fresh process that runs one mode over one file.
 long peakRss(const char* self, const char* mode, const fs::path& file, const fs::path& work) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execl(self, self, mode, file.c_str(), work.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
+    const Child child = runChild({self, mode, file.string(), work.string()});
+    return child.status == 0 ? child.peakKiB : -1;
 }
 
 }  // namespace
