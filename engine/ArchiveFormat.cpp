@@ -65,6 +65,11 @@ HeaderBlock encodeHeader(const Header& header) {
     return block;
 }
 
+void rewriteHeaderComment(HeaderBlock& block, const std::string& comment) {
+    std::memcpy(block.data(), Signature, sizeof Signature);
+    putText(block.data(), CommentAt, CommentWidth, comment);
+}
+
 Header decodeHeader(const HeaderBlock& block) {
     Header header;
     header.reserved = block[ReservedAt];

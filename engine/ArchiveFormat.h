@@ -68,6 +68,12 @@ bool CheckSignature(const HeaderBlock& block);
 HeaderBlock encodeHeader(const Header& header);
 Header decodeHeader(const HeaderBlock& block);
 RecordBlock encodeRecord(const EntryRecord& record);
+
+// A header block given a new comment in place: the signature and the
+// comment's length byte and text are written; the reserved byte and the
+// comment area past the new text keep what the block held (the header-only
+// update changes no other byte of the file).
+void rewriteHeaderComment(HeaderBlock& block, const std::string& comment);
 EntryRecord decodeRecord(const RecordBlock& block);
 
 // Reads up to count bytes, retrying short reads, until count bytes or the end

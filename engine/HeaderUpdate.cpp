@@ -1,22 +1,9 @@
 #include "engine/HeaderUpdate.h"
 
-#include <algorithm>
-
 #include "engine/ArchiveFormat.h"
 #include "platform/Platform.h"
 
 namespace kv {
-
-namespace {
-
-// Header bytes the update rewrites: the signature (0 to 17), then the comment's
-// length byte (19) and its text from 20. Byte 18 and the text area past the new
-// length keep what the file held.
-constexpr std::size_t SignatureBytes = 18;
-constexpr std::size_t CommentLengthAt = 19;
-constexpr std::size_t CommentTextAt = 20;
-
-}  // namespace
 
 bool WriteHeaderOnly(Session& session, Ui& ui) {
     auto refuse = [&ui] {
@@ -37,12 +24,7 @@ bool WriteHeaderOnly(Session& session, Ui& ui) {
         return false;
     }
 
-    const format::HeaderBlock fresh =
-        format::encodeHeader(format::Header{block[18], session.comment});
-    const std::size_t length = fresh[CommentLengthAt];
-    std::copy_n(fresh.begin(), SignatureBytes, block.begin());
-    block[CommentLengthAt] = fresh[CommentLengthAt];
-    std::copy_n(fresh.begin() + CommentTextAt, length, block.begin() + CommentTextAt);
+    format::rewriteHeaderComment(block, session.comment);
 
     const bool written = file->seek(0) && file->write(block.data(), format::HeaderSize);
     if (!file->close() || !written) return refuse();

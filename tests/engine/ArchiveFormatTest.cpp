@@ -62,6 +62,17 @@ TEST(ArchiveFormat, HeaderIsLaidOutByteForByte) {
     EXPECT_EQ(back.comment, "x");
 }
 
+TEST(ArchiveFormat, CommentRewriteKeepsTheReservedByteAndTheOldTail) {
+    HeaderBlock block;
+    block.fill(0xAA);
+    rewriteHeaderComment(block, "Noël");
+    EXPECT_TRUE(CheckSignature(block));
+    EXPECT_EQ(block[18], 0xAA);
+    EXPECT_EQ(decodeHeader(block).comment, "Noël");
+    EXPECT_EQ(block[19], 4);  // stored in the code page: one byte a character
+    for (std::size_t i = 24; i < block.size(); ++i) EXPECT_EQ(block[i], 0xAA) << i;
+}
+
 TEST(ArchiveFormat, SignatureCheckRefusesNearMisses) {
     HeaderBlock good = encodeHeader(Header{});
     HeaderBlock v2 = good;
