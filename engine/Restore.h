@@ -36,8 +36,9 @@ struct RestoreOutcome {
 // choices.selection is 1 (taken in row order; duplicates and indices past the
 // end are ignored).
 //
-// Payloads are decompressed straight from the archive into a temporary file
-// beside their destination; the Work folder is not used. Sets the overall
+// Payloads are decompressed straight from the archive (the Work folder is not
+// used): a file that does not exist yet is written in place (and removed again
+// on failure), an existing one through a temporary file beside it. Sets the overall
 // bar's range (the selected count, or rows - 1) and moves it per entry; labels "Fichier : ..." and
 // "Dossier : ..."; polls ui.cancelRequested() before each entry; forwards the
 // decompression progress of session.gzip to ui.setFilePercent during the run.

@@ -16,7 +16,7 @@ struct Session {
     std::string currentArchive;   // CurrentArchive: full Windows path, empty when none is open
     Catalog rows;                 // the catalog, in list order
     std::string comment;          // EditComment: the archive's comment (at most 80 characters typed)
-    std::string workFolder;       // WorkFolder: where payloads are compressed and extracted
+    std::string workFolder;       // WorkFolder: where the archiving run builds its new copy
     bool dateComment = false;     // DateComment: new comments start with today's date
     bool listChanged = false;     // ListChanged: the catalog holds changes the archive does not
     int sortKey = 1;              // SortKey: 1 name, 2 folder
