@@ -39,8 +39,10 @@ class AnswerChooser : public Chooser {
     std::optional<QString> next(const FileDialogRequest& r) {
         requests.push_back(r);
         if (files.empty()) return std::nullopt;
-        auto f = files.front();
+        const bool cancelled = !files.front().has_value();
+        const QString f = files.front().value_or(QString());
         files.pop_front();
+        if (cancelled) return std::nullopt;
         return f;
     }
 };
