@@ -90,17 +90,21 @@ uint32_t defaultAttributes(const std::string& name, const struct stat& st) {
     return a;
 }
 
-uint32_t attributesOf(const std::string& hostPath, const std::string& name, const struct stat& st,
-                      bool checkXattr) {
+// The attributes of an entry from its stat and its DOSATTRIB bits, if any.
+uint32_t attributesFrom(const std::string& name, const struct stat& st,
+                        std::optional<uint32_t> dos) {
     uint32_t a = defaultAttributes(name, st);
     if ((st.st_mode & S_IWUSR) == 0) a |= attr::ReadOnly;
-    if (checkXattr) {
-        if (const auto dos = readDosAttrib(hostPath)) {
-            a &= ~(attr::System | attr::Archive);
-            a |= *dos;
-        }
+    if (dos) {
+        a &= ~(attr::System | attr::Archive);
+        a |= *dos;
     }
     return a;
+}
+
+uint32_t attributesOf(const std::string& hostPath, const std::string& name, const struct stat& st,
+                      bool checkXattr) {
+    return attributesFrom(name, st, checkXattr ? readDosAttrib(hostPath) : std::nullopt);
 }
 
 int32_t toDos(time_t t) {
@@ -628,9 +632,7 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
     if (!wp || wp->components.empty() || namePattern.empty() || namePattern == "." ||
         namePattern == "..")
         return entries;
-    auto accept = [&](const std::string& hostPath, const std::string& name, const struct stat& st,
-                      bool xattrs) {
-        const uint32_t a = attributesOf(hostPath, name, st, xattrs);
+    auto accept = [&](const std::string& name, const struct stat& st, uint32_t a) {
         if ((a & (attr::Hidden | attr::System | attr::Directory)) & ~mask) return;
         FindEntry e;
         e.name = name;
@@ -645,7 +647,7 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
         if (!host || !statFollow(*host, st)) return entries;
         const std::string name = baseName(*host);
         if (name.find('\\') != std::string::npos) return entries;
-        accept(*host, name, st, true);
+        accept(name, st, attributesOf(*host, name, st, true));
         return entries;
     }
     const auto hostFolder =
@@ -663,13 +665,15 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
         if (fstatat(dfd, d->d_name, &st, 0) != 0 &&
             fstatat(dfd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
-        const std::string hostPath = joinHost(*hostFolder, name);
+        // One attribute read per entry; a file system without user attributes
+        // is asked once and then no more.
+        std::optional<uint32_t> dos;
         if (xattrs) {
             bool unsupported = false;
-            readDosAttrib(hostPath, &unsupported);
+            dos = readDosAttrib(joinHost(*hostFolder, name), &unsupported);
             if (unsupported) xattrs = false;
         }
-        accept(hostPath, name, st, xattrs);
+        accept(name, st, attributesFrom(name, st, dos));
     }
     closedir(dir);
     std::sort(entries.begin(), entries.end(), [](const FindEntry& a, const FindEntry& b) {
