@@ -7,7 +7,7 @@ packages=(
   zlib1g-dev libjpeg-dev libgtest-dev googletest libattr1-dev
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-gtk-platformtheme libgl-dev
   xvfb xauth x11-apps fonts-liberation2 imagemagick
-  python3 gzip
+  shared-mime-info python3 gzip
 )
 missing=()
 for p in "${packages[@]}"; do
