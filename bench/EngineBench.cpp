@@ -54,7 +54,6 @@ std::vector<fs::path> filesBelow(const fs::path& root) {
 bool bareArchive(const std::vector<fs::path>& files, const fs::path& output) {
     FILE* out = std::fopen(output.c_str(), "wb");
     if (!out) return false;
-    static unsigned char inBuf[Chunk], outBuf[Chunk];
     std::vector<char> header(102, 0);
     std::fwrite(header.data(), 1, header.size(), out);
     for (const auto& file : files) {
@@ -63,33 +62,11 @@ bool bareArchive(const std::vector<fs::path>& files, const fs::path& output) {
         const long recordAt = std::ftell(out);
         std::vector<char> record(416, 0);
         std::fwrite(record.data(), 1, record.size(), out);
-        const unsigned char gz[10] = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 0};
-        std::fwrite(gz, 1, 10, out);
-        z_stream z{};
-        deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-        uLong crc = crc32(0, nullptr, 0), length = 0;
-        int flush;
-        do {
-            const std::size_t n = std::fread(inBuf, 1, Chunk, in);
-            crc = crc32(crc, inBuf, uInt(n));
-            length += n;
-            flush = n == 0 ? Z_FINISH : Z_NO_FLUSH;
-            z.next_in = inBuf;
-            z.avail_in = uInt(n);
-            do {
-                z.next_out = outBuf;
-                z.avail_out = Chunk;
-                deflate(&z, flush);
-                std::fwrite(outBuf, 1, Chunk - z.avail_out, out);
-            } while (z.avail_out == 0);
-        } while (flush != Z_FINISH);
-        deflateEnd(&z);
-        unsigned char trailer[8];
-        for (int i = 0; i < 4; ++i) {
-            trailer[i] = (unsigned char)(crc >> (8 * i));
-            trailer[4 + i] = (unsigned char)(length >> (8 * i));
-        }
-        std::fwrite(trailer, 1, 8, out);
+        kvbench::bareDeflateMember(
+            [&](unsigned char* buffer, std::size_t n) { return long(std::fread(buffer, 1, n, in)); },
+            [&](const unsigned char* buffer, std::size_t n) {
+                return std::fwrite(buffer, 1, n, out) == n;
+            });
         std::fclose(in);
         // The record's sizes, as a writer that does not know them ahead must.
         const long end = std::ftell(out);

@@ -59,39 +59,9 @@ bool bareCompress(const fs::path& source, const fs::path& destination) {
     const int in = ::open(source.c_str(), O_RDONLY);
     const int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0) return false;
-    z_stream z{};
-    deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    static unsigned char inBuf[Chunk], outBuf[Chunk];
-    const unsigned char header[10] = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 0};
-    bool ok = writeAll(out, header, 10);
-    uLong crc = crc32(0, nullptr, 0);
-    uLong length = 0;
-    int flush;
-    do {
-        const ssize_t n = ::read(in, inBuf, Chunk);
-        if (n < 0) {
-            ok = false;
-            break;
-        }
-        crc = crc32(crc, inBuf, uInt(n));
-        length += uLong(n);
-        flush = n == 0 ? Z_FINISH : Z_NO_FLUSH;
-        z.next_in = inBuf;
-        z.avail_in = uInt(n);
-        do {
-            z.next_out = outBuf;
-            z.avail_out = Chunk;
-            deflate(&z, flush);
-            ok = ok && writeAll(out, outBuf, Chunk - z.avail_out);
-        } while (z.avail_out == 0);
-    } while (flush != Z_FINISH);
-    deflateEnd(&z);
-    unsigned char trailer[8];
-    for (int i = 0; i < 4; ++i) {
-        trailer[i] = (unsigned char)(crc >> (8 * i));
-        trailer[4 + i] = (unsigned char)(length >> (8 * i));
-    }
-    ok = ok && writeAll(out, trailer, 8);
+    const bool ok = kvbench::bareDeflateMember(
+        [&](unsigned char* buffer, std::size_t n) { return long(::read(in, buffer, n)); },
+        [&](const unsigned char* buffer, std::size_t n) { return writeAll(out, buffer, n); });
     ::close(in);
     return ::close(out) == 0 && ok;
 }
