@@ -23,7 +23,8 @@ test: build
 bench: build
 	@bash bench/run.sh $(BUILD)
 
-fuzz: deps
+fuzz:
+	@bash scripts/install-deps.sh fuzz
 	@cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKORVELT_FUZZ=ON -DKORVELT_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS)
 

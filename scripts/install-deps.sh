@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Korvelt need,
-# when any of them is missing. Safe to run again: it does nothing when all are there.
+# when any of them is missing; with the argument `fuzz`, also what `make fuzz`
+# needs. Safe to run again: it does nothing when all are there.
 set -euo pipefail
 packages=(
   build-essential cmake ccache pkg-config
@@ -9,6 +10,10 @@ packages=(
   xvfb xauth x11-apps fonts-liberation2 imagemagick
   shared-mime-info python3 gzip
 )
+# `install-deps.sh fuzz`: also the compiler and runtime of the libFuzzer build.
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
