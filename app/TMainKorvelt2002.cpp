@@ -15,8 +15,8 @@
 #include <QToolButton>
 #include <QTreeView>
 
-#include "app/DialogRunner.h"
-#include "app/FormBitmap.h"
+#include "gui/DialogRunner.h"
+#include "gui/FormBitmap.h"
 #include "controls/Hint.h"
 #include "dialogs/TAPropos.h"
 #include "dialogs/TFormProgress.h"

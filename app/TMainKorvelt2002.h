@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "app/CatalogModel.h"
-#include "app/QtUi.h"
+#include "gui/QtUi.h"
 #include "engine/Session.h"
 #include "util/Error.h"
 #include "util/IniFile.h"

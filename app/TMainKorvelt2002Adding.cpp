@@ -12,10 +12,10 @@
 #include <QTreeView>
 #include <QUrl>
 
-#include "app/DialogRunner.h"
-#include "app/HourGlass.h"
+#include "gui/DialogRunner.h"
+#include "gui/HourGlass.h"
 #include "app/TMainKorvelt2002.h"
-#include "app/FormBitmap.h"
+#include "gui/FormBitmap.h"
 #include "controls/TDirTree.h"
 #include "dialogs/TFormAddArch.h"
 #include "dialogs/TFormDellSelect.h"

@@ -10,9 +10,9 @@
 #include <QProgressBar>
 #include <QTreeView>
 
-#include "app/Chooser.h"
-#include "app/DialogRunner.h"
-#include "app/HourGlass.h"
+#include "gui/Chooser.h"
+#include "gui/DialogRunner.h"
+#include "gui/HourGlass.h"
 #include "app/TMainKorvelt2002.h"
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"

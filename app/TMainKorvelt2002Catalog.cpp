@@ -13,8 +13,8 @@
 #include <QVBoxLayout>
 #include <charconv>
 
-#include "app/FormBitmap.h"
-#include "app/HourGlass.h"
+#include "gui/FormBitmap.h"
+#include "gui/HourGlass.h"
 #include "app/TMainKorvelt2002.h"
 #include "engine/CatalogReader.h"
 

@@ -6,7 +6,7 @@
 #include <QMenuBar>
 #include <QTreeView>
 
-#include "app/FormBitmap.h"
+#include "gui/FormBitmap.h"
 #include "app/TMainKorvelt2002.h"
 #include "controls/Hint.h"
 

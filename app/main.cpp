@@ -3,7 +3,7 @@
 
 #include <QApplication>
 
-#include "app/FormBitmap.h"
+#include "gui/FormBitmap.h"
 #include "app/TMainKorvelt2002.h"
 #include "dialogs/TFormAddArch.h"
 #include "dialogs/TFormProgress.h"

@@ -18,7 +18,7 @@
 #include <string>
 #include <utility>
 
-#include "app/DialogRunner.h"
+#include "gui/DialogRunner.h"
 #include "app/TMainKorvelt2002.h"
 #include "controls/TDirTree.h"
 #include "dialogs/TFormAddArch.h"

@@ -42,3 +42,18 @@ function(korvelt_add_test name)
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;TZ=Europe/Paris;KORVELT_BIN=${KORVELT_BIN_DIR}"
     TIMEOUT 900)
 endfunction()
+
+# korvelt_gui_library(NAME DEPS libs... [EXCLUDE files...]): a static Qt library of
+# the current folder's .cpp, .h and .qrc files.
+function(korvelt_gui_library name)
+  cmake_parse_arguments(G "" "" "DEPS;EXCLUDE" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  foreach(excluded ${G_EXCLUDE})
+    list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+  endforeach()
+  set(CMAKE_AUTORCC ON)
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${G_DEPS})
+endfunction()

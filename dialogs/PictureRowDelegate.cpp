@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "app/FormBitmap.h"
+#include "gui/FormBitmap.h"
 
 namespace kv {
 

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/FormBitmap.h"
+#include "gui/FormBitmap.h"
 #include "controls/FormFont.h"
 #include "controls/Hint.h"
 #include "controls/TVX_Line.h"

@@ -19,9 +19,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/Chooser.h"
-#include "app/FormBitmap.h"
-#include "app/HourGlass.h"
+#include "gui/Chooser.h"
+#include "gui/FormBitmap.h"
+#include "gui/HourGlass.h"
 #include "controls/SystemImages.h"
 #include "controls/TDirTree.h"
 #include "dialogs/PictureRowDelegate.h"

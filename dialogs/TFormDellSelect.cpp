@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/DialogRunner.h"
-#include "app/FormBitmap.h"
+#include "gui/DialogRunner.h"
+#include "gui/FormBitmap.h"
 #include "dialogs/PictureRowDelegate.h"
 #include "platform/Platform.h"
 #include "util/Text.h"

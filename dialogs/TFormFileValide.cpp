@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/DialogRunner.h"
+#include "gui/DialogRunner.h"
 #include "controls/Hint.h"
 #include "util/Text.h"
 

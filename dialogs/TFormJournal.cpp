@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/DialogRunner.h"
+#include "gui/DialogRunner.h"
 #include "platform/Platform.h"
 #include "util/Error.h"
 #include "util/Text.h"

@@ -22,6 +22,7 @@
 #include <QDialog>
 #include <functional>
 
+#include "gui/ProgressView.h"
 #include "util/Ui.h"
 
 class QCheckBox;
@@ -31,7 +32,7 @@ class QPushButton;
 
 namespace kv {
 
-class TFormProgress : public QDialog {
+class TFormProgress : public QDialog, public ProgressView {
     Q_OBJECT
   public:
     static constexpr int ModeArchive = 0;
@@ -54,7 +55,7 @@ class TFormProgress : public QDialog {
     void prepare(int mode, int overallMaximum);
 
     // CancelRequested.
-    bool cancelRequested() const { return cancelRequested_; }
+    bool cancelRequested() const override { return cancelRequested_; }
     void setCancelRequested(bool value) { cancelRequested_ = value; }
     // True while the start button's run is in progress.
     bool running() const { return running_; }
@@ -62,10 +63,11 @@ class TFormProgress : public QDialog {
     bool checkRecupeFile() const;
 
     // Progress from the runs.
-    void setLabelText(ProgressLabel label, const QString& text);
-    void setOverallRange(int maximum);
-    void setOverall(int value);
-    void setFilePercent(int percent);
+    bool showing() const override { return isVisible(); }
+    void setLabelText(ProgressLabel label, const QString& text) override;
+    void setOverallRange(int maximum) override;
+    void setOverall(int value) override;
+    void setFilePercent(int percent) override;
 
     QLabel* labelFile() const { return labelFile_; }
     QLabel* labelPath() const { return labelPath_; }

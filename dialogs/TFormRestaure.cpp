@@ -12,8 +12,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/Chooser.h"
-#include "app/FormBitmap.h"
+#include "gui/Chooser.h"
+#include "gui/FormBitmap.h"
 #include "controls/Centre.h"
 #include "controls/FormFont.h"
 #include "controls/Hint.h"

@@ -6,7 +6,7 @@
 #include <QProgressBar>
 #include <QTimer>
 
-#include "app/FormBitmap.h"
+#include "gui/FormBitmap.h"
 #include "controls/Centre.h"
 
 namespace kv {

@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "app/CatalogModel.h"
-#include "app/QtUi.h"
+#include "gui/QtUi.h"
 #include "app/TMainKorvelt2002.h"
 
 namespace kv {

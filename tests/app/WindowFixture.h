@@ -15,8 +15,8 @@
 #include <memory>
 #include <optional>
 
-#include "app/Chooser.h"
-#include "app/DialogRunner.h"
+#include "gui/Chooser.h"
+#include "gui/DialogRunner.h"
 #include "app/TMainKorvelt2002.h"
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"

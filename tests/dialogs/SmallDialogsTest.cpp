@@ -8,7 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "app/DialogRunner.h"
+#include "gui/DialogRunner.h"
 #include "dialogs/TFormDellSelect.h"
 #include "dialogs/TFormFileValide.h"
 #include "dialogs/TFormJournal.h"

@@ -12,7 +12,7 @@
 #include <QSplitter>
 #include <deque>
 
-#include "app/Chooser.h"
+#include "gui/Chooser.h"
 #include "controls/TDirTree.h"
 #include "dialogs/TFormAddArch.h"
 #include "tests/support/FaultPlatform.h"

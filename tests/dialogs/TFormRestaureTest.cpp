@@ -12,7 +12,7 @@
 #include <QToolButton>
 #include <deque>
 
-#include "app/Chooser.h"
+#include "gui/Chooser.h"
 #include "dialogs/TFormRestaure.h"
 #include "support/RecordingUi.h"
 

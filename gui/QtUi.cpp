@@ -1,11 +1,10 @@
-#include "app/QtUi.h"
+#include "gui/QtUi.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 
-#include "app/DialogRunner.h"
-#include "dialogs/TFormProgress.h"
+#include "gui/DialogRunner.h"
 
 namespace kv {
 namespace {
@@ -108,7 +107,7 @@ Answer QtUi::message(MessageKind kind, const std::string& text, Buttons buttons)
 }
 
 bool QtUi::progressShowing() const {
-    return progress_ && progress_->isVisible();
+    return progress_ && progress_->showing();
 }
 
 void QtUi::setLabel(ProgressLabel label, const std::string& text) {

@@ -1,4 +1,4 @@
-#include "app/FormBitmap.h"
+#include "gui/FormBitmap.h"
 
 #include <QFont>
 #include <QLinearGradient>

@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QSet>
 
-#include "app/FormBitmap.h"
+#include "gui/FormBitmap.h"
 
 using kv::TFormBitmap;
 

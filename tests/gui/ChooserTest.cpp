@@ -4,8 +4,8 @@
 
 #include <QFileDialog>
 
-#include "app/Chooser.h"
-#include "app/DialogRunner.h"
+#include "gui/Chooser.h"
+#include "gui/DialogRunner.h"
 #include "tests/support/FaultPlatform.h"
 
 namespace kv::test {

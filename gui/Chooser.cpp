@@ -1,9 +1,9 @@
-#include "app/Chooser.h"
+#include "gui/Chooser.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "app/DialogRunner.h"
+#include "gui/DialogRunner.h"
 #include "platform/Platform.h"
 
 namespace kv {

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <functional>
 
+#include "gui/ProgressView.h"
 #include "util/Ui.h"
 
 class QWidget;
@@ -19,15 +20,13 @@ class QMessageBox;
 
 namespace kv {
 
-class TFormProgress;
-
 class QtUi : public Ui {
   public:
     explicit QtUi(QWidget* owner = nullptr);
 
     // The progress dialog that shows the labels and bars while it is visible,
     // and whose stop button raises the cancel flag.
-    void setProgressDialog(TFormProgress* dialog) { progress_ = dialog; }
+    void setProgressDialog(ProgressView* dialog) { progress_ = dialog; }
     // Where keepGoing() reads the main window's flag.
     void setKeepGoing(std::function<bool()> keepGoing) { keepGoing_ = std::move(keepGoing); }
     // Runs first in every pump that lets events run (the main window brings its
@@ -62,7 +61,7 @@ class QtUi : public Ui {
     bool progressShowing() const;
 
     QPointer<QWidget> owner_;
-    TFormProgress* progress_ = nullptr;
+    ProgressView* progress_ = nullptr;
     std::function<bool()> keepGoing_;
     std::function<void()> beforeEvents_;
     QElapsedTimer sincePump_;

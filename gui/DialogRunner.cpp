@@ -1,4 +1,4 @@
-#include "app/DialogRunner.h"
+#include "gui/DialogRunner.h"
 
 #include <QApplication>
 #include <QPointer>
