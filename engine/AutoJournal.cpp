@@ -115,24 +115,29 @@ std::string JournalPath() {
 }
 
 bool AppendJournalLine(const std::string& path, const std::string& line, JournalWrite mode) {
-    Platform& host = platform();
-    std::string out;
-    if (host.fileExists(path)) {
+    std::vector<std::string> lines;
+    if (platform().fileExists(path)) {
         const std::optional<std::string> bytes = readWhole(path);
         if (!bytes) return false;
-        for (const std::string& old : splitLines(text::decodeTextFile(*bytes))) out += old + "\r\n";
+        lines = splitLines(text::decodeTextFile(*bytes));
     } else if (mode == JournalWrite::IfExists) {
         return false;
     }
-    out += line + "\r\n";
+    lines.push_back(line);
+    return WriteJournal(path, lines);
+}
 
+bool WriteJournal(const std::string& path, const std::vector<std::string>& lines) {
+    Platform& host = platform();
+    std::string out;
+    for (const std::string& line : lines) out += line + "\r\n";
     const std::string folder = FolderOf(path);
     if (!folder.empty() && !host.directoryExists(RemoveBackslash(folder)))
         host.createDirectory(RemoveBackslash(folder));
     const std::string fresh = folder + format::uniqueFileName(folder, "~kvr");
     std::unique_ptr<File> file = host.open(fresh, OpenMode::Create);
     if (!file) return false;
-    const bool written = file->write(out.data(), static_cast<int64_t>(out.size()));
+    const bool written = out.empty() || file->write(out.data(), static_cast<int64_t>(out.size()));
     if (!file->close() || !written || !host.renameFile(fresh, path)) {
         host.removeFile(fresh);
         return false;

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "util/Format.h"
 
@@ -58,6 +59,11 @@ enum class JournalWrite {
 // unchanged, when it does not exist (IfExists) or cannot be read or replaced.
 bool AppendJournalLine(const std::string& path, const std::string& line,
                        JournalWrite mode = JournalWrite::IfExists);
+
+// Writes the journal whole: these lines (UTF-8, CR LF after each; none gives
+// an empty file) into a new file beside it, renamed over it; the folder is
+// created when missing. False, with the old journal as it was, on a failure.
+bool WriteJournal(const std::string& path, const std::vector<std::string>& lines);
 
 // "dd/mm/yyyy hh:nn:ss".
 std::string JournalStamp(const DateTime& at);
