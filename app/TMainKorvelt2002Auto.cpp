@@ -83,9 +83,13 @@ void TMainKorvelt2002::RunAutomaticMode() {
 void TMainKorvelt2002::ShowAutomationNotice() {
     const std::string notice = automationNotice(session_.now());
     if (notice.empty() || !settingsIni_) return;
-    // Each notice is given once, however many starts follow.
-    if (settingsIni_->readString(kNoticeSection, kNoticeKey, "") == notice) return;
-    settingsIni_->writeString(kNoticeSection, kNoticeKey, notice);
+    // Each notice is given once, however many starts follow. The settings
+    // file keeps it on one line.
+    std::string remembered = notice;
+    for (char& c : remembered)
+        if (c == '\r') c = ' ';
+    if (settingsIni_->readString(kNoticeSection, kNoticeKey, "") == remembered) return;
+    settingsIni_->writeString(kNoticeSection, kNoticeKey, remembered);
     ui_.message(MessageKind::Notice, notice);
 }
 
