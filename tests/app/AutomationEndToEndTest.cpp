@@ -143,6 +143,35 @@ TEST_F(EndToEnd, TheSchedulerStartsKorveltWhichUpdatesTheArchive) {
     EXPECT_FALSE(ShortcutExists(std::string(Startup) + "Automate de Korvelt"));
 }
 
+TEST_F(EndToEnd, TheSchedulerInTheBackgroundMakesARunMissedWhileItWasAway) {
+    ASSERT_FALSE(platform().findWindowClass("TFormVantrel")) << "a scheduler of this user runs";
+    makeArchiveAndScript();
+    // Planned two minutes ago, with settings from the day before: the run is owed.
+    const std::time_t due = (std::time(nullptr) - 120) / 60 * 60;
+    const DateTime planned = localDateTime(due);
+    WriteAutoSaveSettings(AutoSavePath(),
+                          AutoSaveSettings{Archive, Script, true, 0,
+                                           FormatTimeOfDay({planned.hour, planned.minute})});
+    platform().setLastWriteDos(AutoSavePath(), *toDosDateTime(localDateTime(due - 86400)));
+
+    ASSERT_GT(platform().openDocument("C:\\Korvelt\\Vantrel.exe", "C:\\Korvelt\\"), 32);
+    ASSERT_TRUE(schedulerRunning(true));
+    // The run takes the time Korvelt takes; the journal tells when it is over.
+    for (int i = 0; i < 600 && unstamped(journal()).size() < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::vector<std::string> lines = unstamped(journal());
+    ASSERT_EQ(lines.size(), 2u) << journal();
+    EXPECT_EQ(lines[1].rfind("Fin de la sauvegarde automatique : réussie (code 0)", 0), 0u)
+        << lines[1];
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+
+    // Still running, it waits for tomorrow; the close message ends it.
+    EXPECT_TRUE(platform().findWindowClass("TFormVantrel"));
+    EXPECT_TRUE(platform().closeWindowClass("TFormVantrel"));
+    EXPECT_TRUE(schedulerRunning(false));
+    EXPECT_EQ(unstamped(journal()).size(), 2u);
+}
+
 // Faults of the platform double met by a run the scheduler's rules start,
 // with the window's automatic mode in this process standing for Korvelt.
 struct FaultCase {
