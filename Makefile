@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: deps configure build run test bench fuzz clean
+.PHONY: deps configure build run test sanitize bench fuzz clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -20,6 +20,12 @@ run: build
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The whole test suite once more, built with AddressSanitizer and UBSan.
+sanitize: deps
+	@cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DKORVELT_SANITIZE=ON >/dev/null
+	@cmake --build build-sanitize -j $(JOBS)
+	@cd build-sanitize && UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
 bench: build
 	@bash bench/run.sh $(BUILD)
 
@@ -29,4 +35,4 @@ fuzz:
 	@cmake --build build-fuzz -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) build-fuzz
+	rm -rf $(BUILD) build-fuzz build-sanitize

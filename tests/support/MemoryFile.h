@@ -31,6 +31,7 @@ class MemoryFile : public File {
         return n;
     }
     bool write(const void* buffer, int64_t count) override {
+        if (count <= 0) return count == 0;
         if (position_ + count > int64_t(bytes_.size())) bytes_.resize(size_t(position_ + count));
         std::memcpy(bytes_.data() + position_, buffer, size_t(count));
         position_ += count;
