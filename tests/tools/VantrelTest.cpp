@@ -164,14 +164,5 @@ TEST_F(VantrelProgram, OnceWithoutKorveltJournalsTheFailureAndFails) {
               "être démarré, durée 0 s\r\n");
 }
 
-TEST_F(VantrelProgram, WrongArgumentsGiveTheUsage) {
-    for (const char* arguments :
-         {"--quoi", "--now '2026-12-01 19:00'", "--once --now demain", "--once --status"}) {
-        const Result r = vantrel(arguments);
-        EXPECT_EQ(r.status, 2) << arguments;
-        EXPECT_EQ(r.out.rfind("Usage :", 0), 0u) << arguments;
-    }
-}
-
 }  // namespace
 }  // namespace kv::vantrel
