@@ -123,7 +123,8 @@ TEST_F(Options, AutomationOnStartsTheSchedulerOffStopsItAndRemovesTheShortcuts) 
     EXPECT_EQ(fp.openedDocuments()[1].file, "C:\\Korvelt\\Vantrel.exe");
     EXPECT_EQ(fp.openedDocuments()[1].folder, "C:\\Korvelt\\");
     const std::string entry = drives.readFile(std::string(Startup) + "Automate de Korvelt.desktop");
-    EXPECT_NE(entry.find("Exec=\"" + drives.root('C') + "/Korvelt/Vantrel.exe\"\n"), std::string::npos)
+    EXPECT_NE(entry.find("Exec=\"" + drives.root('C') + "/Korvelt/Vantrel.exe\"\n"),
+              std::string::npos)
         << entry;
 
     drives.writeFile(std::string(Startup) + "Vantrel.lnk", "[Desktop Entry]\n");
