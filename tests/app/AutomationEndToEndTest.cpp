@@ -209,7 +209,9 @@ TEST_P(Faults, GiveAStatusAJournalLineAndKeepEveryEntry) {
     ASSERT_TRUE(end);
     EXPECT_EQ(end->code, GetParam().status);
     EXPECT_TRUE(boxes.empty());
-    if (GetParam().untouched) EXPECT_EQ(drives.readFile(Archive), archive);
+    if (GetParam().untouched) {
+        EXPECT_EQ(drives.readFile(Archive), archive);
+    }
     EXPECT_EQ(storedNames(), (std::vector<std::string>{"a.txt", "b.txt"}));
     const std::vector<std::string> lines = unstamped(journal());
     ASSERT_EQ(lines.size(), 3u) << journal();
