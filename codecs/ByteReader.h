@@ -8,17 +8,21 @@
 
 namespace kv::codecs {
 
-inline uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint16_t le16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 inline uint32_t le32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-inline uint16_t be16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
+inline uint16_t be16(const uint8_t* p) {
+    return uint16_t(p[0] << 8 | p[1]);
+}
 inline uint32_t be32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
 }
 
 class ByteReader {
-public:
+  public:
     ByteReader(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
     std::size_t size() const { return size_; }
@@ -54,7 +58,7 @@ public:
     bool be16(uint16_t& v) { return read(v, 2, &codecs::be16); }
     bool be32(uint32_t& v) { return read(v, 4, &codecs::be32); }
 
-private:
+  private:
     template <class T, class F>
     bool read(T& v, std::size_t n, F f) {
         if (remaining() < n) return false;

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <string>
 #include <vector>
 
@@ -90,10 +89,12 @@ bool loadCut(const QString& path, QImage& image, QString& error) {
     std::vector<uint8_t> bytes, palette;
     if (!readFile(path, LargestFile, bytes, error)) return false;
     const QString palettePath = paletteBeside(path);
-    if (!palettePath.isEmpty() && !readFile(palettePath, LargestPalette, palette, error)) return false;
+    if (!palettePath.isEmpty() && !readFile(palettePath, LargestPalette, palette, error))
+        return false;
     RgbaImage picture;
     std::string reason;
-    if (!TCUTGraphic::decode(bytes.data(), bytes.size(), palette.data(), palette.size(), picture, reason)) {
+    if (!TCUTGraphic::decode(bytes.data(), bytes.size(), palette.data(), palette.size(), picture,
+                             reason)) {
         error = QString::fromStdString(reason);
         return false;
     }

@@ -46,7 +46,8 @@ bool readHeader(const uint8_t* p, std::size_t n, Header& h) {
         h.height = -h.height;
     }
     if (h.bitCount <= 8) {
-        if (h.colours == 0 || h.colours > (std::size_t(1) << h.bitCount)) h.colours = std::size_t(1) << h.bitCount;
+        if (h.colours == 0 || h.colours > (std::size_t(1) << h.bitCount))
+            h.colours = std::size_t(1) << h.bitCount;
     } else {
         h.extra = h.colours;  // a true-colour bitmap's table is only a hint; it is skipped
         h.colours = 0;

@@ -11,7 +11,7 @@
 namespace kv::codecs {
 
 class DeviceBitmap {
-public:
+  public:
     // Decodes the bitmap whose header (a 12-byte core header or a 40, 108
     // or 124-byte info header) and colour table are `info` and whose pixel
     // rows are `bits`: 1, 4, 8, 16, 24 or 32 bits a pixel, uncompressed or

@@ -9,7 +9,7 @@
 namespace kv::codecs {
 
 class MetafilePlayer {
-public:
+  public:
     // Draws picture into a new image of picture.width x picture.height on
     // a transparent background, at 96 dots per inch. Commands that refer to
     // objects never created, or to bitmaps that could not be decoded, draw

@@ -28,8 +28,10 @@ QImage toQImage(RgbaImage&& image) {
     if (image.width <= 0 || image.height <= 0) return QImage();
     // The pixels move to the heap and are freed with the last copy of the image.
     auto* pixels = new std::vector<uint8_t>(std::move(image.pixels));
-    QImage q(pixels->data(), image.width, image.height, qsizetype(image.width) * 4, QImage::Format_RGBA8888,
-             [](void* info) { delete static_cast<std::vector<uint8_t>*>(info); }, pixels);
+    QImage q(
+        pixels->data(), image.width, image.height, qsizetype(image.width) * 4,
+        QImage::Format_RGBA8888,
+        [](void* info) { delete static_cast<std::vector<uint8_t>*>(info); }, pixels);
     setResolution(q, image);
     image = RgbaImage();
     return q;

@@ -30,7 +30,8 @@ bool readPalette(const uint8_t* p, std::size_t n, uint8_t colours[256 * 3], std:
     }
     std::size_t at = PaletteHeaderSize;
     for (unsigned i = 0; i <= maxIndex; ++i) {
-        if (at / PaletteBlock != (at + 5) / PaletteBlock) at = (at / PaletteBlock + 1) * PaletteBlock;
+        if (at / PaletteBlock != (at + 5) / PaletteBlock)
+            at = (at / PaletteBlock + 1) * PaletteBlock;
         if (at + 6 > n) {
             error = "Dr. Halo palette ends before its last colour";
             return false;
@@ -56,6 +57,11 @@ bool TCUTGraphic::decode(const uint8_t* data, std::size_t size, const uint8_t* p
     uint8_t colours[256 * 3] = {};
     const bool haveColours = palette && paletteSize > 0;
     if (haveColours && !readPalette(palette, paletteSize, colours, error)) return false;
+    // Each row takes its 2-byte length at least.
+    if (uint64_t(height) * 2 > size - 6) {
+        error = "Dr. Halo rows run past the end of the file";
+        return false;
+    }
     if (!image.allocate(width, height, error)) return false;
 
     std::vector<uint8_t> indices(std::size_t(width) * std::size_t(height));
@@ -91,9 +97,11 @@ bool TCUTGraphic::decode(const uint8_t* data, std::size_t size, const uint8_t* p
         }
     }
     if (!haveColours) {
-        const unsigned top = std::max<unsigned>(1, *std::max_element(indices.begin(), indices.end()));
+        const unsigned top =
+            std::max<unsigned>(1, *std::max_element(indices.begin(), indices.end()));
         for (unsigned i = 0; i < 256; ++i)
-            colours[3 * i] = colours[3 * i + 1] = colours[3 * i + 2] = uint8_t(std::min(255u, i * 255 / top));
+            colours[3 * i] = colours[3 * i + 1] = colours[3 * i + 2] =
+                uint8_t(std::min(255u, i * 255 / top));
     }
     uint8_t* d = image.pixels.data();
     for (const uint8_t index : indices) {

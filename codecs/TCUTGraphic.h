@@ -10,7 +10,7 @@
 namespace kv::codecs {
 
 class TCUTGraphic {
-public:
+  public:
     // Decodes a picture: width, height and a reserved word (little-endian),
     // then per row a 2-byte length and run-length encoded 8-bit indices.
     // The colours come from the companion palette file's bytes (palette,

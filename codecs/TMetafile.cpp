@@ -21,12 +21,12 @@ constexpr int64_t BitmapBudget = MaxPixels;
 
 // Windows-1252 for the bytes 0x80 to 0x9F; the others are Latin-1.
 constexpr char16_t Cp1252High[32] = {
-    0x20AC, 0x81, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x8D, 0x017D, 0x8F, 0x90, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D, 0x017E, 0x0178};
+    0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
 
 class Builder {
-public:
+  public:
     explicit Builder(MetafilePicture& picture) : p_(picture) {}
 
     MetaRecord& add(MetaOp op, std::initializer_list<int32_t> values = {}) {
@@ -44,7 +44,8 @@ public:
     uint32_t addAnsi(const uint8_t* s, std::size_t n) {
         const uint32_t at = uint32_t(p_.text.size());
         for (std::size_t i = 0; i < n; ++i)
-            p_.text.push_back(s[i] >= 0x80 && s[i] < 0xA0 ? Cp1252High[s[i] - 0x80] : char16_t(s[i]));
+            p_.text.push_back(s[i] >= 0x80 && s[i] < 0xA0 ? Cp1252High[s[i] - 0x80]
+                                                          : char16_t(s[i]));
         return at;
     }
     uint32_t addWide(const uint8_t* s, std::size_t n) {
@@ -54,7 +55,8 @@ public:
     }
     uint32_t textMark() const { return uint32_t(p_.text.size()); }
     // Decodes a bitmap; -1 when it cannot be read or the budget is spent.
-    int32_t addBitmap(const uint8_t* info, std::size_t infoSize, const uint8_t* bits, std::size_t bitsSize) {
+    int32_t addBitmap(const uint8_t* info, std::size_t infoSize, const uint8_t* bits,
+                      std::size_t bitsSize) {
         RgbaImage image;
         std::string ignored;
         if (!DeviceBitmap::decode(info, infoSize, bits, bitsSize, image, ignored)) return -1;
@@ -70,7 +72,7 @@ public:
         return info ? addBitmap(s, info, s + info, n - info) : -1;
     }
 
-private:
+  private:
     MetafilePicture& p_;
     int64_t budget_ = BitmapBudget;
 };
@@ -91,7 +93,7 @@ void flipSource(MetaRecord& r, const MetafilePicture& p, bool rowsBottomUp) {
 // ---- Plain metafiles: 16-bit records, objects in the first free slot.
 
 class WmfReader {
-public:
+  public:
     WmfReader(MetafilePicture& p, std::size_t objects) : b_(p), p_(p), used_(objects, false) {}
 
     // One record: function number and its parameter words.
@@ -99,71 +101,151 @@ public:
         s_ = params;
         n_ = words;
         switch (function) {
-        case 0x001E: b_.add(MetaOp::SaveDC); break;
-        case 0x0127: if (has(1)) b_.add(MetaOp::RestoreDC, {w(0)}); break;
-        case 0x0201: if (has(2)) b_.add(MetaOp::SetBkColor, {dw(0)}); break;
-        case 0x0209: if (has(2)) b_.add(MetaOp::SetTextColor, {dw(0)}); break;
-        case 0x0102: if (has(1)) b_.add(MetaOp::SetBkMode, {w(0)}); break;
-        case 0x0103: if (has(1)) b_.add(MetaOp::SetMapMode, {w(0)}); break;
-        case 0x0106: if (has(1)) b_.add(MetaOp::SetPolyFillMode, {w(0)}); break;
-        case 0x012E: if (has(1)) b_.add(MetaOp::SetTextAlign, {uint16_t(w(0))}); break;
-        case 0x020B: if (has(2)) b_.add(MetaOp::SetWindowOrg, {w(1), w(0)}); break;
-        case 0x020C: if (has(2)) b_.add(MetaOp::SetWindowExt, {w(1), w(0)}); break;
-        case 0x020D: if (has(2)) b_.add(MetaOp::SetViewportOrg, {w(1), w(0)}); break;
-        case 0x020E: if (has(2)) b_.add(MetaOp::SetViewportExt, {w(1), w(0)}); break;
-        case 0x020F: if (has(2)) b_.add(MetaOp::OffsetWindowOrg, {w(1), w(0)}); break;
-        case 0x0211: if (has(2)) b_.add(MetaOp::OffsetViewportOrg, {w(1), w(0)}); break;
-        case 0x0410: if (has(4)) b_.add(MetaOp::ScaleWindowExt, {w(3), w(2), w(1), w(0)}); break;
-        case 0x0412: if (has(4)) b_.add(MetaOp::ScaleViewportExt, {w(3), w(2), w(1), w(0)}); break;
-        case 0x0213: if (has(2)) b_.add(MetaOp::LineTo, {w(1), w(0)}); break;
-        case 0x0214: if (has(2)) b_.add(MetaOp::MoveTo, {w(1), w(0)}); break;
-        case 0x0415: if (has(4)) b_.add(MetaOp::ExcludeClipRect, {w(3), w(2), w(1), w(0)}); break;
-        case 0x0416: if (has(4)) b_.add(MetaOp::IntersectClipRect, {w(3), w(2), w(1), w(0)}); break;
-        case 0x012C: if (has(1) && w(0) == 0) b_.add(MetaOp::ResetClip); break;
-        case 0x041B: if (has(4)) b_.add(MetaOp::Rectangle, {w(3), w(2), w(1), w(0)}); break;
-        case 0x0418: if (has(4)) b_.add(MetaOp::Ellipse, {w(3), w(2), w(1), w(0)}); break;
-        case 0x061C:
-            if (has(6)) b_.add(MetaOp::RoundRect, {w(5), w(4), w(3), w(2), w(1), w(0)});
-            break;
-        case 0x0817: arc(MetaOp::Arc); break;
-        case 0x0830: arc(MetaOp::Chord); break;
-        case 0x081A: arc(MetaOp::Pie); break;
-        case 0x041F: if (has(4)) b_.add(MetaOp::SetPixel, {w(3), w(2), dw(0)}); break;
-        case 0x0324: poly(MetaOp::Polygon); break;
-        case 0x0325: poly(MetaOp::Polyline); break;
-        case 0x0538: polyPolygon(); break;
-        case 0x0521: textOut(); break;
-        case 0x0A32: extTextOut(); break;
-        case 0x02FA:
-            if (has(5)) b_.add(MetaOp::CreatePen, {create(), uint16_t(w(0)), w(1), dw(3)});
-            break;
-        case 0x02FC:
-            if (has(4)) b_.add(MetaOp::CreateBrush, {create(), uint16_t(w(0)), dw(1), uint16_t(w(3))});
-            break;
-        case 0x02FB: font(); break;
-        case 0x0142: patternBrush(); break;
-        case 0x00F7:
-        case 0x06FF:
-        case 0x01F9: b_.add(MetaOp::CreateOther, {create()}); break;
-        case 0x012D: if (has(1)) b_.add(MetaOp::SelectObject, {uint16_t(w(0))}); break;
-        case 0x01F0:
-            if (has(1)) {
-                const std::size_t slot = uint16_t(w(0));
-                if (slot < used_.size()) used_[slot] = false;
-                b_.add(MetaOp::DeleteObject, {int32_t(slot)});
-            }
-            break;
-        case 0x061D:
-            if (has(6)) b_.add(MetaOp::PatBlt, {w(5), w(4), w(3), w(2), dw(0)});
-            break;
-        case 0x0F43: stretchDib(); break;
-        case 0x0B41: blit(true); break;
-        case 0x0940: blit(false); break;
-        default: break;  // skipped by its length
+            case 0x001E:
+                b_.add(MetaOp::SaveDC);
+                break;
+            case 0x0127:
+                if (has(1)) b_.add(MetaOp::RestoreDC, {w(0)});
+                break;
+            case 0x0201:
+                if (has(2)) b_.add(MetaOp::SetBkColor, {dw(0)});
+                break;
+            case 0x0209:
+                if (has(2)) b_.add(MetaOp::SetTextColor, {dw(0)});
+                break;
+            case 0x0102:
+                if (has(1)) b_.add(MetaOp::SetBkMode, {w(0)});
+                break;
+            case 0x0103:
+                if (has(1)) b_.add(MetaOp::SetMapMode, {w(0)});
+                break;
+            case 0x0106:
+                if (has(1)) b_.add(MetaOp::SetPolyFillMode, {w(0)});
+                break;
+            case 0x012E:
+                if (has(1)) b_.add(MetaOp::SetTextAlign, {uint16_t(w(0))});
+                break;
+            case 0x020B:
+                if (has(2)) b_.add(MetaOp::SetWindowOrg, {w(1), w(0)});
+                break;
+            case 0x020C:
+                if (has(2)) b_.add(MetaOp::SetWindowExt, {w(1), w(0)});
+                break;
+            case 0x020D:
+                if (has(2)) b_.add(MetaOp::SetViewportOrg, {w(1), w(0)});
+                break;
+            case 0x020E:
+                if (has(2)) b_.add(MetaOp::SetViewportExt, {w(1), w(0)});
+                break;
+            case 0x020F:
+                if (has(2)) b_.add(MetaOp::OffsetWindowOrg, {w(1), w(0)});
+                break;
+            case 0x0211:
+                if (has(2)) b_.add(MetaOp::OffsetViewportOrg, {w(1), w(0)});
+                break;
+            case 0x0410:
+                if (has(4)) b_.add(MetaOp::ScaleWindowExt, {w(3), w(2), w(1), w(0)});
+                break;
+            case 0x0412:
+                if (has(4)) b_.add(MetaOp::ScaleViewportExt, {w(3), w(2), w(1), w(0)});
+                break;
+            case 0x0213:
+                if (has(2)) b_.add(MetaOp::LineTo, {w(1), w(0)});
+                break;
+            case 0x0214:
+                if (has(2)) b_.add(MetaOp::MoveTo, {w(1), w(0)});
+                break;
+            case 0x0415:
+                if (has(4)) b_.add(MetaOp::ExcludeClipRect, {w(3), w(2), w(1), w(0)});
+                break;
+            case 0x0416:
+                if (has(4)) b_.add(MetaOp::IntersectClipRect, {w(3), w(2), w(1), w(0)});
+                break;
+            case 0x012C:
+                if (has(1) && w(0) == 0) b_.add(MetaOp::ResetClip);
+                break;
+            case 0x041B:
+                if (has(4)) b_.add(MetaOp::Rectangle, {w(3), w(2), w(1), w(0)});
+                break;
+            case 0x0418:
+                if (has(4)) b_.add(MetaOp::Ellipse, {w(3), w(2), w(1), w(0)});
+                break;
+            case 0x061C:
+                if (has(6)) b_.add(MetaOp::RoundRect, {w(5), w(4), w(3), w(2), w(1), w(0)});
+                break;
+            case 0x0817:
+                arc(MetaOp::Arc);
+                break;
+            case 0x0830:
+                arc(MetaOp::Chord);
+                break;
+            case 0x081A:
+                arc(MetaOp::Pie);
+                break;
+            case 0x041F:
+                if (has(4)) b_.add(MetaOp::SetPixel, {w(3), w(2), dw(0)});
+                break;
+            case 0x0324:
+                poly(MetaOp::Polygon);
+                break;
+            case 0x0325:
+                poly(MetaOp::Polyline);
+                break;
+            case 0x0538:
+                polyPolygon();
+                break;
+            case 0x0521:
+                textOut();
+                break;
+            case 0x0A32:
+                extTextOut();
+                break;
+            case 0x02FA:
+                if (has(5)) b_.add(MetaOp::CreatePen, {create(), uint16_t(w(0)), w(1), dw(3)});
+                break;
+            case 0x02FC:
+                if (has(4))
+                    b_.add(MetaOp::CreateBrush, {create(), uint16_t(w(0)), dw(1), uint16_t(w(3))});
+                break;
+            case 0x02FB:
+                font();
+                break;
+            case 0x0142:
+                patternBrush();
+                break;
+            case 0x00F7:
+            case 0x06FF:
+            case 0x01F9:
+                b_.add(MetaOp::CreateOther, {create()});
+                break;
+            case 0x012D:
+                if (has(1)) b_.add(MetaOp::SelectObject, {uint16_t(w(0))});
+                break;
+            case 0x01F0:
+                if (has(1)) {
+                    const std::size_t slot = uint16_t(w(0));
+                    if (slot < used_.size()) used_[slot] = false;
+                    b_.add(MetaOp::DeleteObject, {int32_t(slot)});
+                }
+                break;
+            case 0x061D:
+                if (has(6)) b_.add(MetaOp::PatBlt, {w(5), w(4), w(3), w(2), dw(0)});
+                break;
+            case 0x0F43:
+                stretchDib();
+                break;
+            case 0x0B41:
+                blit(true);
+                break;
+            case 0x0940:
+                blit(false);
+                break;
+            default:
+                break;  // skipped by its length
         }
     }
 
-private:
+  private:
     bool has(std::size_t words) const { return n_ >= words; }
     int32_t w(std::size_t i) const { return int16_t(le16(s_ + 2 * i)); }
     int32_t dw(std::size_t i) const { return int32_t(le32(s_ + 2 * i)); }
@@ -237,7 +319,8 @@ private:
         const std::size_t available = std::min<std::size_t>(32, 2 * n_ - 18);
         std::size_t length = 0;
         while (length < available && f[18 + length]) ++length;
-        MetaRecord& r = b_.add(MetaOp::CreateFont, {create(), w(0), w(1), w(2), w(4), f[10], f[11], f[12]});
+        MetaRecord& r =
+            b_.add(MetaOp::CreateFont, {create(), w(0), w(1), w(2), w(4), f[10], f[11], f[12]});
         r.first = b_.addAnsi(f + 18, length);
         r.count = uint32_t(length);
     }
@@ -259,8 +342,9 @@ private:
     void blit(bool stretch) {
         const std::size_t at = stretch ? 10 : 8;
         if (!has(at + 1)) return;
-        MetaRecord& r = stretch ? b_.add(MetaOp::Bitmap, {w(9), w(8), w(7), w(6), w(5), w(4), w(3), w(2)})
-                                : b_.add(MetaOp::Bitmap, {w(7), w(6), w(5), w(4), w(3), w(2), w(5), w(4)});
+        MetaRecord& r =
+            stretch ? b_.add(MetaOp::Bitmap, {w(9), w(8), w(7), w(6), w(5), w(4), w(3), w(2)})
+                    : b_.add(MetaOp::Bitmap, {w(7), w(6), w(5), w(4), w(3), w(2), w(5), w(4)});
         r.image = b_.addPackedBitmap(bytes(at), 2 * (n_ - at));
         r.m[0] = float(uint32_t(dw(0)));
     }
@@ -283,7 +367,8 @@ bool readWmf(const uint8_t* data, std::size_t size, MetafilePicture& p, std::str
         inch = le16(data + 14);
         at = 22;
     }
-    if (size < at + 18 || (le16(data + at) != 1 && le16(data + at) != 2) || le16(data + at + 2) != 9) {
+    if (size < at + 18 || (le16(data + at) != 1 && le16(data + at) != 2) ||
+        le16(data + at + 2) != 9) {
         error = "not a Windows metafile";
         return false;
     }
@@ -304,7 +389,8 @@ bool readWmf(const uint8_t* data, std::size_t size, MetafilePicture& p, std::str
         reader.record(function, data + at + 6, std::size_t(words - 3));
         // The first window the picture sets is its extent when it has no placeable header.
         for (std::size_t i = first; i < p.records.size() && !windowSeen; ++i) {
-            if (p.records[i].op == MetaOp::SetWindowOrg) window[0] = p.records[i].v[0], window[1] = p.records[i].v[1];
+            if (p.records[i].op == MetaOp::SetWindowOrg)
+                window[0] = p.records[i].v[0], window[1] = p.records[i].v[1];
             if (p.records[i].op == MetaOp::SetWindowExt) {
                 window[2] = p.records[i].v[0];
                 window[3] = p.records[i].v[1];
@@ -343,87 +429,211 @@ bool readWmf(const uint8_t* data, std::size_t size, MetafilePicture& p, std::str
 // ---- Enhanced metafiles: 32-bit records, objects in the slot they name.
 
 class EmfReader {
-public:
+  public:
     explicit EmfReader(MetafilePicture& p) : b_(p), p_(p) {}
 
     void record(uint32_t type, const uint8_t* r, std::size_t size) {
         r_ = r;
         n_ = size;
         switch (type) {
-        case 2: poly(MetaOp::PolyBezier, false); break;
-        case 3: poly(MetaOp::Polygon, false); break;
-        case 4: poly(MetaOp::Polyline, false); break;
-        case 5: poly(MetaOp::PolyBezierTo, false); break;
-        case 6: poly(MetaOp::PolylineTo, false); break;
-        case 7: polyPoly(MetaOp::PolyPolyline, false); break;
-        case 8: polyPoly(MetaOp::PolyPolygon, false); break;
-        case 85: poly(MetaOp::PolyBezier, true); break;
-        case 86: poly(MetaOp::Polygon, true); break;
-        case 87: poly(MetaOp::Polyline, true); break;
-        case 88: poly(MetaOp::PolyBezierTo, true); break;
-        case 89: poly(MetaOp::PolylineTo, true); break;
-        case 90: polyPoly(MetaOp::PolyPolyline, true); break;
-        case 91: polyPoly(MetaOp::PolyPolygon, true); break;
-        case 9: pair(MetaOp::SetWindowExt); break;
-        case 10: pair(MetaOp::SetWindowOrg); break;
-        case 11: pair(MetaOp::SetViewportExt); break;
-        case 12: pair(MetaOp::SetViewportOrg); break;
-        case 27: pair(MetaOp::MoveTo); break;
-        case 54: pair(MetaOp::LineTo); break;
-        case 15: if (has(20)) b_.add(MetaOp::SetPixel, {i(8), i(12), i(16)}); break;
-        case 17: one(MetaOp::SetMapMode); break;
-        case 18: one(MetaOp::SetBkMode); break;
-        case 19: one(MetaOp::SetPolyFillMode); break;
-        case 22: one(MetaOp::SetTextAlign); break;
-        case 24: one(MetaOp::SetTextColor); break;
-        case 25: one(MetaOp::SetBkColor); break;
-        case 29: rect(MetaOp::ExcludeClipRect); break;
-        case 30: rect(MetaOp::IntersectClipRect); break;
-        case 31: if (has(24)) b_.add(MetaOp::ScaleViewportExt, {i(8), i(12), i(16), i(20)}); break;
-        case 32: if (has(24)) b_.add(MetaOp::ScaleWindowExt, {i(8), i(12), i(16), i(20)}); break;
-        case 33: b_.add(MetaOp::SaveDC); break;
-        case 34: one(MetaOp::RestoreDC); break;
-        case 35: transform(MetaOp::SetWorldTransform); break;
-        case 36: transform(MetaOp::ModifyWorldTransform); break;
-        case 37: one(MetaOp::SelectObject); break;
-        case 40: one(MetaOp::DeleteObject); break;
-        case 38: if (has(28)) b_.add(MetaOp::CreatePen, {i(8), i(12), i(16), i(24)}); break;
-        case 95: if (has(44)) b_.add(MetaOp::CreatePen, {i(8), i(28), i(32), i(40)}); break;
-        case 39: if (has(24)) b_.add(MetaOp::CreateBrush, {i(8), i(12), i(16), i(20)}); break;
-        case 94: patternBrush(); break;
-        case 82: font(); break;
-        case 48: break;  // selecting a palette changes nothing drawn here
-        case 49: if (has(12)) b_.add(MetaOp::CreateOther, {i(8)}); break;
-        case 42: rect(MetaOp::Ellipse); break;
-        case 43: rect(MetaOp::Rectangle); break;
-        case 44:
-            if (has(32)) b_.add(MetaOp::RoundRect, {i(8), i(12), i(16), i(20), i(24), i(28)});
-            break;
-        case 45: arc(MetaOp::Arc); break;
-        case 46: arc(MetaOp::Chord); break;
-        case 47: arc(MetaOp::Pie); break;
-        case 59: b_.add(MetaOp::BeginPath); break;
-        case 60: b_.add(MetaOp::EndPath); break;
-        case 61: b_.add(MetaOp::CloseFigure); break;
-        case 62: b_.add(MetaOp::FillPath); break;
-        case 63: b_.add(MetaOp::StrokeAndFillPath); break;
-        case 64: b_.add(MetaOp::StrokePath); break;
-        case 68: b_.add(MetaOp::AbortPath); break;
-        case 67: one(MetaOp::SelectClipPath); break;
-        case 75:
-            // Only "no region": the clip is reset.
-            if (has(16) && i(8) == 0 && i(12) == 5) b_.add(MetaOp::ResetClip);
-            break;
-        case 83: text(false); break;
-        case 84: text(true); break;
-        case 81: stretchDiBits(); break;
-        case 76: blit(false); break;
-        case 77: blit(true); break;
-        default: break;  // skipped by its length
+            case 2:
+                poly(MetaOp::PolyBezier, false);
+                break;
+            case 3:
+                poly(MetaOp::Polygon, false);
+                break;
+            case 4:
+                poly(MetaOp::Polyline, false);
+                break;
+            case 5:
+                poly(MetaOp::PolyBezierTo, false);
+                break;
+            case 6:
+                poly(MetaOp::PolylineTo, false);
+                break;
+            case 7:
+                polyPoly(MetaOp::PolyPolyline, false);
+                break;
+            case 8:
+                polyPoly(MetaOp::PolyPolygon, false);
+                break;
+            case 85:
+                poly(MetaOp::PolyBezier, true);
+                break;
+            case 86:
+                poly(MetaOp::Polygon, true);
+                break;
+            case 87:
+                poly(MetaOp::Polyline, true);
+                break;
+            case 88:
+                poly(MetaOp::PolyBezierTo, true);
+                break;
+            case 89:
+                poly(MetaOp::PolylineTo, true);
+                break;
+            case 90:
+                polyPoly(MetaOp::PolyPolyline, true);
+                break;
+            case 91:
+                polyPoly(MetaOp::PolyPolygon, true);
+                break;
+            case 9:
+                pair(MetaOp::SetWindowExt);
+                break;
+            case 10:
+                pair(MetaOp::SetWindowOrg);
+                break;
+            case 11:
+                pair(MetaOp::SetViewportExt);
+                break;
+            case 12:
+                pair(MetaOp::SetViewportOrg);
+                break;
+            case 27:
+                pair(MetaOp::MoveTo);
+                break;
+            case 54:
+                pair(MetaOp::LineTo);
+                break;
+            case 15:
+                if (has(20)) b_.add(MetaOp::SetPixel, {i(8), i(12), i(16)});
+                break;
+            case 17:
+                one(MetaOp::SetMapMode);
+                break;
+            case 18:
+                one(MetaOp::SetBkMode);
+                break;
+            case 19:
+                one(MetaOp::SetPolyFillMode);
+                break;
+            case 22:
+                one(MetaOp::SetTextAlign);
+                break;
+            case 24:
+                one(MetaOp::SetTextColor);
+                break;
+            case 25:
+                one(MetaOp::SetBkColor);
+                break;
+            case 29:
+                rect(MetaOp::ExcludeClipRect);
+                break;
+            case 30:
+                rect(MetaOp::IntersectClipRect);
+                break;
+            case 31:
+                if (has(24)) b_.add(MetaOp::ScaleViewportExt, {i(8), i(12), i(16), i(20)});
+                break;
+            case 32:
+                if (has(24)) b_.add(MetaOp::ScaleWindowExt, {i(8), i(12), i(16), i(20)});
+                break;
+            case 33:
+                b_.add(MetaOp::SaveDC);
+                break;
+            case 34:
+                one(MetaOp::RestoreDC);
+                break;
+            case 35:
+                transform(MetaOp::SetWorldTransform);
+                break;
+            case 36:
+                transform(MetaOp::ModifyWorldTransform);
+                break;
+            case 37:
+                one(MetaOp::SelectObject);
+                break;
+            case 40:
+                one(MetaOp::DeleteObject);
+                break;
+            case 38:
+                if (has(28)) b_.add(MetaOp::CreatePen, {i(8), i(12), i(16), i(24)});
+                break;
+            case 95:
+                if (has(44)) b_.add(MetaOp::CreatePen, {i(8), i(28), i(32), i(40)});
+                break;
+            case 39:
+                if (has(24)) b_.add(MetaOp::CreateBrush, {i(8), i(12), i(16), i(20)});
+                break;
+            case 94:
+                patternBrush();
+                break;
+            case 82:
+                font();
+                break;
+            case 48:
+                break;  // selecting a palette changes nothing drawn here
+            case 49:
+                if (has(12)) b_.add(MetaOp::CreateOther, {i(8)});
+                break;
+            case 42:
+                rect(MetaOp::Ellipse);
+                break;
+            case 43:
+                rect(MetaOp::Rectangle);
+                break;
+            case 44:
+                if (has(32)) b_.add(MetaOp::RoundRect, {i(8), i(12), i(16), i(20), i(24), i(28)});
+                break;
+            case 45:
+                arc(MetaOp::Arc);
+                break;
+            case 46:
+                arc(MetaOp::Chord);
+                break;
+            case 47:
+                arc(MetaOp::Pie);
+                break;
+            case 59:
+                b_.add(MetaOp::BeginPath);
+                break;
+            case 60:
+                b_.add(MetaOp::EndPath);
+                break;
+            case 61:
+                b_.add(MetaOp::CloseFigure);
+                break;
+            case 62:
+                b_.add(MetaOp::FillPath);
+                break;
+            case 63:
+                b_.add(MetaOp::StrokeAndFillPath);
+                break;
+            case 64:
+                b_.add(MetaOp::StrokePath);
+                break;
+            case 68:
+                b_.add(MetaOp::AbortPath);
+                break;
+            case 67:
+                one(MetaOp::SelectClipPath);
+                break;
+            case 75:
+                // Only "no region": the clip is reset.
+                if (has(16) && i(8) == 0 && i(12) == 5) b_.add(MetaOp::ResetClip);
+                break;
+            case 83:
+                text(false);
+                break;
+            case 84:
+                text(true);
+                break;
+            case 81:
+                stretchDiBits();
+                break;
+            case 76:
+                blit(false);
+                break;
+            case 77:
+                blit(true);
+                break;
+            default:
+                break;  // skipped by its length
         }
     }
 
-private:
+  private:
     bool has(std::size_t bytes) const { return n_ >= bytes; }
     int32_t i(std::size_t at) const { return int32_t(le32(r_ + at)); }
     uint32_t u(std::size_t at) const { return le32(r_ + at); }
@@ -537,8 +747,9 @@ private:
         }
         const uint8_t* info = part(u(84), u(88));
         const uint8_t* bits = part(u(92), u(96));
-        MetaRecord& r = b_.add(MetaOp::Bitmap, {i(24), i(28), i(32), i(36), i(44), i(48),
-                                                stretch ? i(100) : i(32), stretch ? i(104) : i(36)});
+        MetaRecord& r =
+            b_.add(MetaOp::Bitmap, {i(24), i(28), i(32), i(36), i(44), i(48),
+                                    stretch ? i(100) : i(32), stretch ? i(104) : i(36)});
         r.m[0] = float(rop);
         if (info && bits) r.image = b_.addBitmap(info, u(88), bits, u(96));
     }

@@ -29,38 +29,39 @@ enum class MetaOp : uint8_t {
     SetWorldTransform,     // m[6]
     ModifyWorldTransform,  // m[6], v0 mode (1 identity, 2 left, 3 right, 4 set)
     SaveDC,
-    RestoreDC,             // relative (negative) or absolute level
-    CreatePen,             // slot, style, width, colour
-    CreateBrush,           // slot, style, colour, hatch
-    CreatePatternBrush,    // slot; image
-    CreateFont,            // slot, height, width, escapement, weight, italic, underline, strikeout; text = face
-    CreateOther,           // slot (an object this player does not use: palette, region)
-    SelectObject,          // slot, or stock object index | 0x80000000
-    DeleteObject,          // slot
-    SetTextColor,          // colour
-    SetBkColor,            // colour
-    SetBkMode,             // mode (1 transparent, 2 opaque)
-    SetPolyFillMode,       // mode (1 alternate, 2 winding)
-    SetTextAlign,          // flags
-    MoveTo,                // x, y
-    LineTo,                // x, y
-    Polyline,              // points
-    PolylineTo,            // points
-    PolyBezier,            // points
-    PolyBezierTo,          // points
-    Polygon,               // points
-    PolyPolygon,           // points, counts
-    PolyPolyline,          // points, counts
-    Rectangle,             // left, top, right, bottom
-    RoundRect,             // left, top, right, bottom, corner width, corner height
-    Ellipse,               // left, top, right, bottom
-    Arc,                   // left, top, right, bottom, xStart, yStart, xEnd, yEnd
-    Chord,                 // as Arc
-    Pie,                   // as Arc
-    SetPixel,              // x, y, colour
-    Text,                  // x, y, options, clip left, top, right, bottom; text
-    Bitmap,                // dest x, y, w, h, src x, y, w, h (top-down rows); image
-    PatBlt,                // x, y, w, h, raster operation
+    RestoreDC,           // relative (negative) or absolute level
+    CreatePen,           // slot, style, width, colour
+    CreateBrush,         // slot, style, colour, hatch
+    CreatePatternBrush,  // slot; image
+    CreateFont,    // slot, height, width, escapement, weight, italic, underline, strikeout; text =
+                   // face
+    CreateOther,   // slot (an object this player does not use: palette, region)
+    SelectObject,  // slot, or stock object index | 0x80000000
+    DeleteObject,  // slot
+    SetTextColor,  // colour
+    SetBkColor,    // colour
+    SetBkMode,     // mode (1 transparent, 2 opaque)
+    SetPolyFillMode,  // mode (1 alternate, 2 winding)
+    SetTextAlign,     // flags
+    MoveTo,           // x, y
+    LineTo,           // x, y
+    Polyline,         // points
+    PolylineTo,       // points
+    PolyBezier,       // points
+    PolyBezierTo,     // points
+    Polygon,          // points
+    PolyPolygon,      // points, counts
+    PolyPolyline,     // points, counts
+    Rectangle,        // left, top, right, bottom
+    RoundRect,        // left, top, right, bottom, corner width, corner height
+    Ellipse,          // left, top, right, bottom
+    Arc,              // left, top, right, bottom, xStart, yStart, xEnd, yEnd
+    Chord,            // as Arc
+    Pie,              // as Arc
+    SetPixel,         // x, y, colour
+    Text,             // x, y, options, clip left, top, right, bottom; text
+    Bitmap,           // dest x, y, w, h, src x, y, w, h (top-down rows); image
+    PatBlt,           // x, y, w, h, raster operation
     BeginPath,
     EndPath,
     CloseFigure,
@@ -68,10 +69,10 @@ enum class MetaOp : uint8_t {
     StrokePath,
     StrokeAndFillPath,
     AbortPath,
-    IntersectClipRect,     // left, top, right, bottom
-    ExcludeClipRect,       // left, top, right, bottom
+    IntersectClipRect,  // left, top, right, bottom
+    ExcludeClipRect,    // left, top, right, bottom
     ResetClip,
-    SelectClipPath,        // mode
+    SelectClipPath,  // mode
 };
 
 struct MetaPoint {
@@ -82,9 +83,9 @@ struct MetaRecord {
     MetaOp op;
     int32_t v[8] = {};
     float m[6] = {};
-    uint32_t first = 0, count = 0;        // points (or UTF-16 units of text)
-    uint32_t firstPoly = 0, polys = 0;    // entries of counts
-    int32_t image = -1;                   // index in images
+    uint32_t first = 0, count = 0;      // points (or UTF-16 units of text)
+    uint32_t firstPoly = 0, polys = 0;  // entries of counts
+    int32_t image = -1;                 // index in images
 };
 
 struct MetafilePicture {
@@ -106,7 +107,7 @@ struct MetafilePicture {
 };
 
 class TMetafile {
-public:
+  public:
     // Reads a placeable or plain metafile or an enhanced metafile into
     // picture. Records this reader does not draw are skipped by their
     // length, as are drawing records whose parameters do not fit them;

@@ -19,7 +19,9 @@ struct Resolution {
 // Largest first: the base picture, then base/4 and base/16.
 constexpr Resolution Resolutions[] = {{0x30000, 768, 512}, {0xB800, 384, 256}, {0x2000, 192, 128}};
 
-inline uint8_t clamp255(double v) { return uint8_t(std::clamp(std::lround(v), 0L, 255L)); }
+inline uint8_t clamp255(double v) {
+    return uint8_t(std::clamp(std::lround(v), 0L, 255L));
+}
 
 // Rotates src (w x h) a quarter turn into dst (h x w): clockwise when cw.
 void quarterTurn(const RgbaImage& src, RgbaImage& dst, bool cw) {

@@ -12,10 +12,10 @@ namespace {
 constexpr std::size_t HeaderSize = 128;
 
 // The palette of an EGA card after reset, for files that carry no palette.
-constexpr uint8_t EgaPalette[48] = {
-    0,   0,   0,   0,   0,   170, 0,   170, 0,   0,   170, 170, 170, 0,   0,   170,
-    0,   170, 170, 85,  0,   170, 170, 170, 85,  85,  85,  85,  85,  255, 85,  255,
-    85,  85,  255, 255, 255, 85,  85,  255, 85,  255, 255, 255, 85,  255, 255, 255};
+constexpr uint8_t EgaPalette[48] = {0,   0,  0,  0,   0,  170, 0,   170, 0,  0,   170, 170,
+                                    170, 0,  0,  170, 0,  170, 170, 85,  0,  170, 170, 170,
+                                    85,  85, 85, 85,  85, 255, 85,  255, 85, 85,  255, 255,
+                                    255, 85, 85, 255, 85, 255, 255, 255, 85, 255, 255, 255};
 
 inline void putIndex(uint8_t* d, const uint8_t* palette, unsigned index) {
     d[0] = palette[index * 3];
@@ -72,17 +72,25 @@ bool TPCXGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& image
             std::copy(data + size - 768, data + size, palette);
             scanSize -= 769;
         } else {
-            for (int i = 0; i < 256; ++i) palette[3 * i] = palette[3 * i + 1] = palette[3 * i + 2] = uint8_t(i);
+            for (int i = 0; i < 256; ++i)
+                palette[3 * i] = palette[3 * i + 1] = palette[3 * i + 2] = uint8_t(i);
         }
     } else if (bits == 1 && planes == 1) {
         palette[0] = palette[1] = palette[2] = 0;
         palette[3] = palette[4] = palette[5] = 255;
     } else {
         const bool headerPalette = version != 0 && version != 3;
-        std::copy(headerPalette ? data + 16 : EgaPalette, (headerPalette ? data + 16 : EgaPalette) + 48,
-                  palette);
+        std::copy(headerPalette ? data + 16 : EgaPalette,
+                  (headerPalette ? data + 16 : EgaPalette) + 48, palette);
     }
 
+    // One encoded byte gives at most 63: a file too short for the picture is
+    // refused before it is allocated.
+    const uint64_t total = uint64_t(bytesPerLine) * planes * uint64_t(height);
+    if ((encoding == 0 ? total : (total + 62) / 63) > scanSize) {
+        error = "PCX data ends before the picture is complete";
+        return false;
+    }
     if (!image.allocate(width, height, error)) return false;
     // A line is every plane's bytes, plane after plane. Runs may carry over
     // from one line to the next, as some writers emit them.
@@ -104,7 +112,8 @@ bool TPCXGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& image
             while (i < lineBytes) {
                 if (runLeft > 0) {
                     const std::size_t n = std::min(runLeft, lineBytes - i);
-                    std::fill(line.begin() + std::ptrdiff_t(i), line.begin() + std::ptrdiff_t(i + n), runValue);
+                    std::fill(line.begin() + std::ptrdiff_t(i),
+                              line.begin() + std::ptrdiff_t(i + n), runValue);
                     i += n;
                     runLeft -= n;
                     continue;
@@ -138,7 +147,9 @@ bool TPCXGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& image
                 unsigned index = 0;
                 const unsigned shift = 7 - unsigned(x & 7);
                 for (int p = 0; p < planes; ++p)
-                    index |= ((line[std::size_t(p) * bytesPerLine + std::size_t(x >> 3)] >> shift) & 1u) << p;
+                    index |=
+                        ((line[std::size_t(p) * bytesPerLine + std::size_t(x >> 3)] >> shift) & 1u)
+                        << p;
                 putIndex(d, palette, index);
             }
         } else {

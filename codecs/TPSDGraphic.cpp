@@ -71,7 +71,9 @@ void readResolution(const uint8_t* s, std::size_t n, RgbaImage& image) {
 void labToRgb(uint8_t lByte, uint8_t aByte, uint8_t bByte, uint8_t* d) {
     const double l = lByte * 100.0 / 255.0, a = aByte - 128.0, b = bByte - 128.0;
     const double fy = (l + 16) / 116, fx = fy + a / 500, fz = fy - b / 200;
-    const auto inv = [](double t) { return t > 6.0 / 29 ? t * t * t : 3 * (6.0 / 29) * (6.0 / 29) * (t - 4.0 / 29); };
+    const auto inv = [](double t) {
+        return t > 6.0 / 29 ? t * t * t : 3 * (6.0 / 29) * (6.0 / 29) * (t - 4.0 / 29);
+    };
     const double x = 0.95047 * inv(fx), y = inv(fy), z = 1.08883 * inv(fz);
     const double lin[3] = {3.2404542 * x - 1.5371385 * y - 0.4985314 * z,
                            -0.9692660 * x + 1.8760108 * y + 0.0415560 * z,
@@ -104,14 +106,23 @@ bool TPSDGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& image
     const bool large = version == 2;
     int colourChannels = 0;
     switch (mode) {
-    case Bitmap: colourChannels = depth == 1 ? 1 : 0; break;
-    case Grey:
-    case Duotone:
-    case Indexed: colourChannels = depth == 8 || (depth == 16 && mode != Indexed) ? 1 : 0; break;
-    case Rgb:
-    case Lab: colourChannels = depth == 8 || depth == 16 ? 3 : 0; break;
-    case Cmyk: colourChannels = depth == 8 || depth == 16 ? 4 : 0; break;
-    default: break;
+        case Bitmap:
+            colourChannels = depth == 1 ? 1 : 0;
+            break;
+        case Grey:
+        case Duotone:
+        case Indexed:
+            colourChannels = depth == 8 || (depth == 16 && mode != Indexed) ? 1 : 0;
+            break;
+        case Rgb:
+        case Lab:
+            colourChannels = depth == 8 || depth == 16 ? 3 : 0;
+            break;
+        case Cmyk:
+            colourChannels = depth == 8 || depth == 16 ? 4 : 0;
+            break;
+        default:
+            break;
     }
     if (colourChannels == 0) {
         error = "Photoshop colour mode or depth not supported";
@@ -136,7 +147,8 @@ bool TPSDGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& image
     }
     const uint8_t* colourData = in.take(length);
     uint32_t resourcesLength;
-    const uint8_t* resources = colourData && in.be32(resourcesLength) ? in.take(resourcesLength) : nullptr;
+    const uint8_t* resources =
+        colourData && in.be32(resourcesLength) ? in.take(resourcesLength) : nullptr;
     uint64_t layersLength = 0;
     if (!resources || !readLength(in, large, layersLength) || !in.skip(layersLength)) {
         error = "Photoshop sections run past the end of the file";
@@ -197,7 +209,8 @@ bool TPSDGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& image
                 for (std::size_t x = 0; x < std::size_t(width); ++x)
                     d[x] = (s[x >> 3] >> (7 - (x & 7)) & 1) ? 0 : 255;
             } else if (depth == 16) {
-                for (std::size_t x = 0; x < std::size_t(width); ++x) d[x] = uint8_t((be16(s + 2 * x) * 255u + 32767u) / 65535u);
+                for (std::size_t x = 0; x < std::size_t(width); ++x)
+                    d[x] = uint8_t((be16(s + 2 * x) * 255u + 32767u) / 65535u);
             } else {
                 std::memcpy(d, s, std::size_t(width));
             }
@@ -210,40 +223,41 @@ bool TPSDGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& image
     const uint8_t* alpha = used > colourChannels ? plane(colourChannels) : nullptr;
     uint8_t* d = image.pixels.data();
     switch (mode) {
-    case Bitmap:
-    case Grey:
-    case Duotone:
-        for (std::size_t i = 0; i < n; ++i, d += 4) d[0] = d[1] = d[2] = plane(0)[i];
-        break;
-    case Indexed:
-        for (std::size_t i = 0; i < n; ++i, d += 4) {
-            const unsigned index = plane(0)[i];
-            d[0] = colourData[index];
-            d[1] = colourData[256 + index];
-            d[2] = colourData[512 + index];
+        case Bitmap:
+        case Grey:
+        case Duotone:
+            for (std::size_t i = 0; i < n; ++i, d += 4) d[0] = d[1] = d[2] = plane(0)[i];
+            break;
+        case Indexed:
+            for (std::size_t i = 0; i < n; ++i, d += 4) {
+                const unsigned index = plane(0)[i];
+                d[0] = colourData[index];
+                d[1] = colourData[256 + index];
+                d[2] = colourData[512 + index];
+            }
+            break;
+        case Rgb: {
+            const uint8_t *r = plane(0), *g = plane(1), *b = plane(2);
+            for (std::size_t i = 0; i < n; ++i, d += 4) {
+                d[0] = r[i];
+                d[1] = g[i];
+                d[2] = b[i];
+            }
+            break;
         }
-        break;
-    case Rgb: {
-        const uint8_t *r = plane(0), *g = plane(1), *b = plane(2);
-        for (std::size_t i = 0; i < n; ++i, d += 4) {
-            d[0] = r[i];
-            d[1] = g[i];
-            d[2] = b[i];
-        }
-        break;
-    }
-    case Cmyk:
-        // Stored inverted: 255 is no ink.
-        for (std::size_t i = 0; i < n; ++i, d += 4) {
-            const unsigned k = plane(3)[i];
-            d[0] = uint8_t((plane(0)[i] * k + 127) / 255);
-            d[1] = uint8_t((plane(1)[i] * k + 127) / 255);
-            d[2] = uint8_t((plane(2)[i] * k + 127) / 255);
-        }
-        break;
-    default:
-        for (std::size_t i = 0; i < n; ++i, d += 4) labToRgb(plane(0)[i], plane(1)[i], plane(2)[i], d);
-        break;
+        case Cmyk:
+            // Stored inverted: 255 is no ink.
+            for (std::size_t i = 0; i < n; ++i, d += 4) {
+                const unsigned k = plane(3)[i];
+                d[0] = uint8_t((plane(0)[i] * k + 127) / 255);
+                d[1] = uint8_t((plane(1)[i] * k + 127) / 255);
+                d[2] = uint8_t((plane(2)[i] * k + 127) / 255);
+            }
+            break;
+        default:
+            for (std::size_t i = 0; i < n; ++i, d += 4)
+                labToRgb(plane(0)[i], plane(1)[i], plane(2)[i], d);
+            break;
     }
     d = image.pixels.data();
     for (std::size_t i = 0; i < n; ++i, d += 4) d[3] = alpha ? alpha[i] : 255;

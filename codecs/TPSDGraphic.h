@@ -10,7 +10,7 @@
 namespace kv::codecs {
 
 class TPSDGraphic {
-public:
+  public:
     // Decodes the composite (merged) picture of a version 1 file, or of a
     // version 2 large-document file: bitmap, greyscale, duotone (as grey),
     // indexed, RGB, CMYK and Lab at 8 and 16 bits a channel (bitmap at 1),
@@ -18,8 +18,7 @@ public:
     // taken as alpha. The layer section is skipped by its length; the
     // resolution resource gives the picture's dots per inch. False, with
     // the reason in error, for other modes and depths or damaged data.
-    static bool decode(const uint8_t* data, std::size_t size, RgbaImage& image,
-                       std::string& error);
+    static bool decode(const uint8_t* data, std::size_t size, RgbaImage& image, std::string& error);
 };
 
 }  // namespace kv::codecs

@@ -64,8 +64,8 @@ std::optional<ByteReader> afterChunk(const Block& block, std::size_t least) {
 }
 
 struct ChannelData {
-    uint16_t bitmapType = 0;  // 0 image, 1 transparency mask, others ignored
-    uint16_t channelType = 0; // 0 index or grey, 1 red, 2 green, 3 blue
+    uint16_t bitmapType = 0;   // 0 image, 1 transparency mask, others ignored
+    uint16_t channelType = 0;  // 0 index or grey, 1 red, 2 green, 3 blue
     const uint8_t* data = nullptr;
     std::size_t compressed = 0;
     std::size_t uncompressed = 0;
@@ -100,7 +100,8 @@ bool readChannel(const Block& block, ChannelData& channel, std::string& error) {
 
 // Reads the channel blocks that follow the chunk of a layer or composite
 // image block; a palette block among them fills palette.
-bool readChannels(ByteReader& in, Raster& raster, std::vector<uint8_t>& palette, std::string& error);
+bool readChannels(ByteReader& in, Raster& raster, std::vector<uint8_t>& palette,
+                  std::string& error);
 
 bool readPalette(const Block& block, std::vector<uint8_t>& palette, std::string& error) {
     auto rest = afterChunk(block, 8);
@@ -119,7 +120,8 @@ bool readPalette(const Block& block, std::vector<uint8_t>& palette, std::string&
     return true;
 }
 
-bool readChannels(ByteReader& in, Raster& raster, std::vector<uint8_t>& palette, std::string& error) {
+bool readChannels(ByteReader& in, Raster& raster, std::vector<uint8_t>& palette,
+                  std::string& error) {
     while (in.remaining() > 0) {
         Block sub{};
         if (!nextBlock(in, sub, error)) return false;
@@ -306,7 +308,8 @@ bool TPSPGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& image
                 uint16_t nameLength;
                 uint8_t type;
                 f.skip(4);
-                const uint8_t* rects = f.le16(nameLength) && f.skip(nameLength) && f.u8(type) ? f.take(32) : nullptr;
+                const uint8_t* rects =
+                    f.le16(nameLength) && f.skip(nameLength) && f.u8(type) ? f.take(32) : nullptr;
                 if (!rects) {
                     error = "Paint Shop Pro layer header is damaged";
                     return false;

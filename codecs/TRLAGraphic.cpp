@@ -35,7 +35,9 @@ bool unpack(const uint8_t* s, std::size_t n, uint8_t* out, std::size_t want) {
     return true;
 }
 
-inline int16_t s16(const uint8_t* p) { return int16_t(be16(p)); }
+inline int16_t s16(const uint8_t* p) {
+    return int16_t(be16(p));
+}
 
 }  // namespace
 

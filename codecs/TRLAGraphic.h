@@ -10,7 +10,7 @@
 namespace kv::codecs {
 
 class TRLAGraphic {
-public:
+  public:
     // Decodes the active window of the picture: a 740-byte header, a table
     // of scan-line offsets (bottom line first), and per scan line each
     // channel as a 2-byte length and run-length encoded bytes. Colour
@@ -19,8 +19,7 @@ public:
     // bytes a pixel, high byte first. Auxiliary channels are skipped by
     // their length. False, with the reason in error, for anything else or
     // for damaged data.
-    static bool decode(const uint8_t* data, std::size_t size, RgbaImage& image,
-                       std::string& error);
+    static bool decode(const uint8_t* data, std::size_t size, RgbaImage& image, std::string& error);
 };
 
 }  // namespace kv::codecs

@@ -29,7 +29,8 @@ bool unpackRow(const uint8_t* s, std::size_t n, int bpc, std::size_t width, uint
         if (count > width - x) return false;
         if (head & 0x80) {
             if (i + count * std::size_t(bpc) > n) return false;
-            for (std::size_t k = 0; k < count; ++k, i += std::size_t(bpc)) out[x++] = value(s + i, bpc);
+            for (std::size_t k = 0; k < count; ++k, i += std::size_t(bpc))
+                out[x++] = value(s + i, bpc);
         } else {
             if (i + std::size_t(bpc) > n) return false;
             const uint8_t v = value(s + i, bpc);
@@ -102,7 +103,8 @@ bool TSGIGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& image
             const std::size_t r = std::size_t(c * height + y);
             if (storage == 0) {
                 const uint8_t* s = data + HeaderSize + r * rowBytes;
-                for (std::size_t x = 0; x < std::size_t(width); ++x) row[x] = value(s + x * std::size_t(bpc), bpc);
+                for (std::size_t x = 0; x < std::size_t(width); ++x)
+                    row[x] = value(s + x * std::size_t(bpc), bpc);
             } else if (!unpackRow(data + be32(starts + 4 * r), be32(lengths + 4 * r), bpc,
                                   std::size_t(width), row.data())) {
                 error = "SGI run-length row is damaged";
@@ -118,7 +120,8 @@ bool TSGIGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& image
                 }
             } else {
                 const int64_t target = used == 2 ? 3 : c;
-                for (std::size_t x = 0; x < std::size_t(width); ++x) d[4 * x + std::size_t(target)] = row[x];
+                for (std::size_t x = 0; x < std::size_t(width); ++x)
+                    d[4 * x + std::size_t(target)] = row[x];
                 if (used == 3 && c == 0)
                     for (std::size_t x = 0; x < std::size_t(width); ++x) d[4 * x + 3] = 255;
             }

@@ -22,7 +22,7 @@ inline void put15(const uint8_t* s, uint8_t* d, bool alphaBit) {
 }
 
 struct Format {
-    int bytes = 0;       // bytes of one stored pixel
+    int bytes = 0;  // bytes of one stored pixel
     bool mapped = false;
     bool grey = false;
     bool alpha = false;  // the attribute bits carry alpha
@@ -51,31 +51,31 @@ bool convert(const Format& f, const uint8_t* s, std::size_t n, uint8_t* d,
         return true;
     }
     switch (f.bytes) {
-    case 2:
-        for (std::size_t i = 0; i < n; ++i, d += 4, s += 2) put15(s, d, f.alpha);
-        break;
-    case 3:
-        for (std::size_t i = 0; i < n; ++i, d += 4, s += 3) {
-            d[0] = s[2];
-            d[1] = s[1];
-            d[2] = s[0];
-            d[3] = 255;
-        }
-        break;
-    default:
-        for (std::size_t i = 0; i < n; ++i, d += 4, s += 4) {
-            d[0] = s[2];
-            d[1] = s[1];
-            d[2] = s[0];
-            d[3] = f.alpha ? s[3] : 255;
-        }
-        break;
+        case 2:
+            for (std::size_t i = 0; i < n; ++i, d += 4, s += 2) put15(s, d, f.alpha);
+            break;
+        case 3:
+            for (std::size_t i = 0; i < n; ++i, d += 4, s += 3) {
+                d[0] = s[2];
+                d[1] = s[1];
+                d[2] = s[0];
+                d[3] = 255;
+            }
+            break;
+        default:
+            for (std::size_t i = 0; i < n; ++i, d += 4, s += 4) {
+                d[0] = s[2];
+                d[1] = s[1];
+                d[2] = s[0];
+                d[3] = f.alpha ? s[3] : 255;
+            }
+            break;
     }
     return true;
 }
 
-bool readColourMap(ByteReader& in, int first, int length, int entryBits,
-                   std::vector<uint8_t>& map, std::string& error) {
+bool readColourMap(ByteReader& in, int first, int length, int entryBits, std::vector<uint8_t>& map,
+                   std::string& error) {
     const int entryBytes = (entryBits + 7) / 8;
     if (entryBits != 15 && entryBits != 16 && entryBits != 24 && entryBits != 32) {
         error = "colour map entry size not supported";
@@ -177,6 +177,15 @@ bool TTargaGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& ima
             return false;
         }
     }
+    // The file must be able to hold the picture before it is allocated: all
+    // of it when plain, one packet in 128 pixels at least when encoded.
+    const uint64_t pixelCount = uint64_t(width) * uint64_t(height);
+    const uint64_t least =
+        rle ? (pixelCount + 127) / 128 * (1 + uint64_t(f.bytes)) : pixelCount * f.bytes;
+    if (least > in.remaining()) {
+        error = "pixel data runs past the end of the file";
+        return false;
+    }
     if (!image.allocate(width, height, error)) return false;
 
     // The stored pixels in file order: rows of the first stored line first.
@@ -247,7 +256,8 @@ bool TTargaGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& ima
             if (!rightToLeft) {
                 std::memcpy(d, s, rowBytes);
             } else {
-                for (int64_t x = 0; x < width; ++x) std::memcpy(d + 4 * x, s + 4 * (width - 1 - x), 4);
+                for (int64_t x = 0; x < width; ++x)
+                    std::memcpy(d + 4 * x, s + 4 * (width - 1 - x), 4);
             }
         }
     }

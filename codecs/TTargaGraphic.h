@@ -10,7 +10,7 @@
 namespace kv::codecs {
 
 class TTargaGraphic {
-public:
+  public:
     // Decodes a colour-mapped, true-colour or greyscale picture, plain
     // (types 1, 2, 3) or run-length encoded (9, 10, 11): 8, 15, 16, 24 or
     // 32 bits a pixel, colour maps of 15, 16, 24 or 32-bit entries, any of the
@@ -19,8 +19,7 @@ public:
     // whose alpha is zero everywhere is shown opaque. False, with the reason
     // in error, for anything else or for damaged data; image is then
     // unspecified.
-    static bool decode(const uint8_t* data, std::size_t size, RgbaImage& image,
-                       std::string& error);
+    static bool decode(const uint8_t* data, std::size_t size, RgbaImage& image, std::string& error);
 };
 
 }  // namespace kv::codecs

@@ -1,9 +1,9 @@
 #include "codecs/CodecTestSupport.h"
 
-#include <QFile>
-#include <QPainter>
 #include <zlib.h>
 
+#include <QFile>
+#include <QPainter>
 #include <cmath>
 #include <cstdlib>
 
@@ -22,7 +22,9 @@ namespace kvtest {
 
 using namespace kv::codecs;
 
-QString fixturePath(const QString& name) { return QStringLiteral(KORVELT_IMAGE_DATA "/") + name; }
+QString fixturePath(const QString& name) {
+    return QStringLiteral(KORVELT_IMAGE_DATA "/") + name;
+}
 
 std::vector<uint8_t> readFixture(const QString& name) {
     QFile file(fixturePath(name));
@@ -65,7 +67,9 @@ bool decodeByExtension(const std::string& extension, const std::vector<uint8_t>&
     return false;
 }
 
-QImage toImage(const RgbaImage& image) { return toQImage(image); }
+QImage toImage(const RgbaImage& image) {
+    return toQImage(image);
+}
 
 namespace {
 
@@ -93,7 +97,8 @@ Difference compare(const QImage& decoded, const QImage& expected, int slack, int
         const QRgb* pa = reinterpret_cast<const QRgb*>(a.constScanLine(y));
         const QRgb* pb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
         for (int x = 0; x < a.width(); ++x) {
-            const int diff = std::max({std::abs(qRed(pa[x]) - qRed(pb[x])), std::abs(qGreen(pa[x]) - qGreen(pb[x])),
+            const int diff = std::max({std::abs(qRed(pa[x]) - qRed(pb[x])),
+                                       std::abs(qGreen(pa[x]) - qGreen(pb[x])),
                                        std::abs(qBlue(pa[x]) - qBlue(pb[x]))});
             d.largest = std::max(d.largest, diff);
             if (diff > slack) ++outliers;
@@ -104,7 +109,8 @@ Difference compare(const QImage& decoded, const QImage& expected, int slack, int
 }
 
 double lumaCorrelation(const QImage& a, const QImage& b) {
-    const QImage x = a.convertToFormat(QImage::Format_Grayscale8), y = b.convertToFormat(QImage::Format_Grayscale8);
+    const QImage x = a.convertToFormat(QImage::Format_Grayscale8),
+                 y = b.convertToFormat(QImage::Format_Grayscale8);
     double n = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
     for (int row = 0; row < x.height(); ++row) {
         const uchar* px = x.constScanLine(row);

@@ -5,7 +5,6 @@
 
 #include <QImage>
 #include <QString>
-
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,8 +23,8 @@ bool decodeByExtension(const std::string& extension, const std::vector<uint8_t>&
 
 struct Difference {
     bool sameSize = false;
-    int largest = 0;        // the largest difference of one channel
-    double outliers = 0;    // share of pixels with a channel more than `slack` apart
+    int largest = 0;      // the largest difference of one channel
+    double outliers = 0;  // share of pixels with a channel more than `slack` apart
 };
 // Compares after putting both pictures over white, so that fully
 // transparent pixels compare equal whatever colour they keep. Sizes may

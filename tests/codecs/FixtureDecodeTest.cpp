@@ -2,11 +2,11 @@
 // writers from the format descriptions (tests/data/images/README.md), loads
 // through its decoder class record to the pixels of the PNG beside it.
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-
 #include <map>
 
 #include "codecs/CodecClasses.h"
@@ -19,9 +19,9 @@ using namespace kvtest;
 struct Row {
     const char* fixture;
     const char* expected;
-    int slack;           // largest channel difference a pixel may have without counting
-    double outliers;     // share of pixels allowed past the slack
-    int sizeSlack = 0;   // pixels a side the sizes may differ by
+    int slack;               // largest channel difference a pixel may have without counting
+    double outliers;         // share of pixels allowed past the slack
+    int sizeSlack = 0;       // pixels a side the sizes may differ by
     bool shapeOnly = false;  // compare size, orientation and shapes, not colours
 };
 
@@ -94,17 +94,17 @@ const Row Rows[] = {
 
 const kv::DecoderClass& classFor(const QString& extension) {
     static const std::map<QString, const kv::DecoderClass*> classes = {
-        {"tga", &kv::codecs::TTargaGraphicClass}, {"win", &kv::codecs::TTargaGraphicClass},
-        {"vst", &kv::codecs::TTargaGraphicClass}, {"vda", &kv::codecs::TTargaGraphicClass},
-        {"icb", &kv::codecs::TTargaGraphicClass}, {"pcx", &kv::codecs::TPCXGraphicClass},
-        {"pcc", &kv::codecs::TPCXGraphicClass},   {"scr", &kv::codecs::TPCXGraphicClass},
-        {"sgi", &kv::codecs::TSGIGraphicClass},   {"rgba", &kv::codecs::TSGIGraphicClass},
-        {"rgb", &kv::codecs::TSGIGraphicClass},   {"bw", &kv::codecs::TSGIGraphicClass},
-        {"psd", &kv::codecs::TPSDGraphicClass},   {"pdd", &kv::codecs::TPSDGraphicClass},
-        {"rla", &kv::codecs::TRLAGraphicClass},   {"rpf", &kv::codecs::TRLAGraphicClass},
+        {"tga", &kv::codecs::TTargaGraphicClass},    {"win", &kv::codecs::TTargaGraphicClass},
+        {"vst", &kv::codecs::TTargaGraphicClass},    {"vda", &kv::codecs::TTargaGraphicClass},
+        {"icb", &kv::codecs::TTargaGraphicClass},    {"pcx", &kv::codecs::TPCXGraphicClass},
+        {"pcc", &kv::codecs::TPCXGraphicClass},      {"scr", &kv::codecs::TPCXGraphicClass},
+        {"sgi", &kv::codecs::TSGIGraphicClass},      {"rgba", &kv::codecs::TSGIGraphicClass},
+        {"rgb", &kv::codecs::TSGIGraphicClass},      {"bw", &kv::codecs::TSGIGraphicClass},
+        {"psd", &kv::codecs::TPSDGraphicClass},      {"pdd", &kv::codecs::TPSDGraphicClass},
+        {"rla", &kv::codecs::TRLAGraphicClass},      {"rpf", &kv::codecs::TRLAGraphicClass},
         {"cel", &kv::codecs::TAutodeskGraphicClass}, {"pic", &kv::codecs::TAutodeskGraphicClass},
-        {"pcd", &kv::codecs::TPCDGraphicClass},   {"cut", &kv::codecs::TCUTGraphicClass},
-        {"psp", &kv::codecs::TPSPGraphicClass},   {"wmf", &kv::codecs::TMetafileClass},
+        {"pcd", &kv::codecs::TPCDGraphicClass},      {"cut", &kv::codecs::TCUTGraphicClass},
+        {"psp", &kv::codecs::TPSPGraphicClass},      {"wmf", &kv::codecs::TMetafileClass},
         {"emf", &kv::codecs::TMetafileClass},
     };
     return *classes.at(extension);
@@ -139,8 +139,8 @@ TEST_P(FixtureDecodeTest, DecodesToTheExpectedPixels) {
         return;
     }
     const Difference d = compare(image, expected, row.slack, row.sizeSlack);
-    ASSERT_TRUE(d.sameSize) << image.width() << "x" << image.height() << " instead of " << expected.width()
-                            << "x" << expected.height();
+    ASSERT_TRUE(d.sameSize) << image.width() << "x" << image.height() << " instead of "
+                            << expected.width() << "x" << expected.height();
     EXPECT_LE(d.outliers, row.outliers) << "largest difference " << d.largest;
 }
 
