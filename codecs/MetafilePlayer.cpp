@@ -217,11 +217,12 @@ class Player {
         const QPointF device = t.map(at);
         // The font's height in logical units, measured along the mapped y axis.
         const double scale = std::hypot(t.m21(), t.m22());
-        const double height = s_.font.height < 0   ? -s_.font.height
+        const double height = s_.font.height < 0   ? -double(s_.font.height)
                               : s_.font.height > 0 ? s_.font.height * 0.85
                                                    : 12;
         QFont font(s_.font.face.isEmpty() ? QStringLiteral("Liberation Sans") : s_.font.face);
-        font.setPixelSize(std::max(1, int(std::lround(height * scale))));
+        const double pixels = height * scale;  // clamped so that a hostile height stays drawable
+        font.setPixelSize(std::isfinite(pixels) ? int(std::clamp(pixels, 1.0, 4096.0)) : 12);
         font.setWeight(QFont::Weight(std::clamp(s_.font.weight ? s_.font.weight : 400, 100, 900)));
         font.setItalic(s_.font.italic);
         font.setUnderline(s_.font.underline);

@@ -133,7 +133,7 @@ bool TPSDGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& image
         return false;
     }
     const int used = int(std::min<int64_t>(channels, colourChannels + 1));
-    if (width <= 0 || height <= 0 || width * height > MaxPixels / used) {
+    if (width <= 0 || height <= 0 || width > MaxPixels / used / height) {
         error = "Photoshop picture size not accepted";
         return false;
     }

@@ -66,7 +66,7 @@ bool TSGIGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& image
         return false;
     }
     const int64_t used = std::min<int64_t>(channels, 4);
-    if (width <= 0 || height <= 0 || width * height > MaxPixels / used) {
+    if (width <= 0 || height <= 0 || width > MaxPixels / used / height) {
         error = "SGI picture size not accepted";
         return false;
     }

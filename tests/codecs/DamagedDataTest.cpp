@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "codecs/CodecTestSupport.h"
+#include "codecs/MetafilePlayer.h"
 #include "codecs/TCUTGraphic.h"
 #include "codecs/TMetafile.h"
 #include "codecs/TPCDGraphic.h"
@@ -34,7 +35,13 @@ std::string extensionOf(const std::string& name) {
 bool decode(const std::string& extension, const std::vector<uint8_t>& bytes, std::string& error) {
     if (extension == "emf" || extension == "wmf") {
         kv::codecs::MetafilePicture picture;
-        return kv::codecs::TMetafile::decode(bytes.data(), bytes.size(), picture, error);
+        if (!kv::codecs::TMetafile::decode(bytes.data(), bytes.size(), picture, error))
+            return false;
+        // What was read is also played, so that the player meets damaged records too.
+        if (int64_t(picture.width) * picture.height <= 1 << 20) {
+            EXPECT_FALSE(kv::codecs::MetafilePlayer::play(picture).isNull());
+        }
+        return true;
     }
     RgbaImage image;
     const bool ok = decodeByExtension(extension, bytes, image, error);
