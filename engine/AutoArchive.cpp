@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "engine/EntryExtract.h"
 #include "platform/Platform.h"
+#include "platform/TempFile.h"
 #include "util/Error.h"
 #include "util/PathHelpers.h"
 #include "util/Text.h"
@@ -60,24 +60,13 @@ std::string JournalPath() {
 }
 
 bool AppendJournalLine(const std::string& path, const std::string& line) {
-    Platform& host = platform();
-    if (!host.fileExists(path)) return false;
+    if (!platform().fileExists(path)) return false;
     const std::optional<std::string> bytes = readWhole(path);
     if (!bytes) return false;
     std::string out;
     for (const std::string& old : splitLines(text::decodeTextFile(*bytes))) out += old + "\r\n";
     out += line + "\r\n";
-
-    const std::string folder = FolderOf(path);
-    const std::string fresh = folder + format::uniqueFileName(folder, "~kvr");
-    std::unique_ptr<File> file = host.open(fresh, OpenMode::Create);
-    if (!file) return false;
-    const bool written = file->write(out.data(), static_cast<int64_t>(out.size()));
-    if (!file->close() || !written || !host.renameFile(fresh, path)) {
-        host.removeFile(fresh);
-        return false;
-    }
-    return true;
+    return ReplaceFileContents(path, out);
 }
 
 ArchiveResult AutoArchiveFiles(Session& session, Ui& ui) {
@@ -93,7 +82,10 @@ ArchiveResult AutoArchiveFiles(Session& session, Ui& ui) {
     ArchiveRun run(session, ui, ArchiveRun::Mode::Automatic);
     bool stopped = false;
     try {
-        run.start();
+        if (!run.start()) {
+            run.abandon();
+            return run.result();
+        }
         for (std::size_t i = 0; i < session.rows.size() && !stopped; ++i) {
             const CatalogRow& row = session.rows[i];
             const std::string fullPath = row.fullPath();
