@@ -8,6 +8,7 @@
 
 #include "app/DialogRunner.h"
 #include "platform/Platform.h"
+#include "platform/TempFile.h"
 #include "util/Error.h"
 #include "util/Text.h"
 #include "util/Ui.h"
@@ -101,12 +102,9 @@ QStringList TFormJournal::lines() const {
 void TFormJournal::saveJournal() {
     std::string bytes;
     for (const QString& line : lines()) bytes += line.toStdString() + "\r\n";
+    // A new file beside the journal replaces it whole: a failed write keeps it.
     const std::string path = journalPath();
-    auto file = platform().open(path, OpenMode::Create);
-    const bool ok =
-        file && (bytes.empty() || file->write(bytes.data(), static_cast<int64_t>(bytes.size()))) &&
-        file->close();
-    if (!ok) throw Error("Impossible d'écrire le fichier " + path);
+    if (!ReplaceFileContents(path, bytes)) throw Error("Impossible d'écrire le fichier " + path);
 }
 
 void TFormJournal::ButtonClearClick() {
