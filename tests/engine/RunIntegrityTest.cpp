@@ -6,7 +6,10 @@
 
 #include "EngineRunFixture.h"
 #include "engine/ArchiveRun.h"
+#include "engine/AutoArchive.h"
+#include "engine/HeaderUpdate.h"
 #include "engine/TGzip.h"
+#include "platform/WriterLock.h"
 #include "support/MemoryFile.h"
 #include "util/Error.h"
 
@@ -151,6 +154,35 @@ INSTANTIATE_TEST_SUITE_P(Records, DamagedRecord,
                          testing::Values(RecordDamage{"MiddlePastTheEnd", 1, 1 << 20},
                                          RecordDamage{"MiddleNegative", 1, -1}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RunIntegrity, EveryWriterIsRefusedWhileAnotherHoldsTheArchive) {
+    addFile("C:\\Docs\\a.txt", "alpha");
+    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    const std::string before = bytesOf(Archive);
+    drives.writeFile("C:\\Docs\\a.txt", "alpha, changé");
+    session.comment = "autre commentaire";
+    const std::string busy = WriterLock::busyMessage(Archive);
+    const WriterLock other(Archive);  // another run, in this process or another
+    ASSERT_EQ(other.state(), WriterLock::State::Held);
+
+    ui = test::RecordingUi();
+    const ArchiveResult interactive = ArchiveFiles(session, ui);
+    EXPECT_TRUE(interactive.busy);
+    EXPECT_FALSE(interactive.clean());
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{busy});
+    EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
+
+    ui = test::RecordingUi();
+    EXPECT_TRUE(AutoArchiveFiles(session, ui).busy);
+    EXPECT_TRUE(ui.messages.empty());
+
+    ui = test::RecordingUi();
+    EXPECT_FALSE(WriteHeaderOnly(session, ui));
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{busy});
+
+    EXPECT_TRUE(bytesOf(Archive) == before);
+    EXPECT_TRUE(namesIn("C:\\Work").empty());
+}
 
 }  // namespace
 }  // namespace kv
