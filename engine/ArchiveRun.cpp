@@ -245,18 +245,26 @@ ArchiveRun::Step ArchiveRun::CarryOver(const CatalogRow& row, const std::string&
 
     // The record is copied as read, unused bytes included.
     format::RecordBlock block;
-    if (!old_->seek(*offset)) {
-        ++result_.leftOut;
-        return Step::GoOn;
+    auto readAt = [&](int64_t at) {
+        if (!old_->seek(at)) return false;
+        const int64_t got = format::readFully(*old_, block.data(), format::RecordSize);
+        if (got < 0) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
+        return got == format::RecordSize &&
+               text::equalNoCase(format::decodeRecord(block).fullPath(), fullPath);
+    };
+    int64_t at = *offset;
+    if (!readAt(at)) {
+        // The catalog was read from an archive another writer has replaced
+        // since: the entry is looked for by its path rather than lost.
+        const std::optional<int64_t> moved = entryOffsetOf(fullPath);
+        if (!moved || !readAt(*moved)) {
+            ++result_.leftOut;
+            return Step::GoOn;
+        }
+        at = *moved;
     }
-    const int64_t got = format::readFully(*old_, block.data(), format::RecordSize);
-    if (got < 0) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
     const format::EntryRecord record = format::decodeRecord(block);
-    if (got != format::RecordSize || !text::equalNoCase(record.fullPath(), fullPath)) {
-        ++result_.leftOut;
-        return Step::GoOn;
-    }
-    const int64_t payloadStart = *offset + format::RecordSize;
+    const int64_t payloadStart = at + format::RecordSize;
     const format::EntryCheck check = format::CheckEntry(*old_, record, payloadStart);
     if (!check.sound()) {
         ++result_.failures;
@@ -273,6 +281,20 @@ ArchiveRun::Step ArchiveRun::CarryOver(const CatalogRow& row, const std::string&
                     session_.currentArchive);
     ++result_.carriedOver;
     return Step::GoOn;
+}
+
+std::optional<int64_t> ArchiveRun::entryOffsetOf(const std::string& fullPath) {
+    if (!index_) {
+        index_.emplace();
+        format::ArchiveWalker walk(*old_);
+        // The last entry of a path wins, as the last one written is the newest.
+        while (auto entry = walk.next())
+            (*index_)[text::foldKey(entry->fullPath())] = walk.offset();
+        if (walk.failed()) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
+    }
+    const auto found = index_->find(text::foldKey(fullPath));
+    if (found == index_->end()) return std::nullopt;
+    return found->second;
 }
 
 void ArchiveRun::finishCopy() {

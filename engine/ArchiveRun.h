@@ -47,7 +47,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "engine/Catalog.h"
 #include "engine/Session.h"
@@ -159,12 +161,13 @@ class ArchiveRun {
     // archive. Stop when the old archive no longer carries the signature (the
     // incompatible-file box is shown in both runs). A row never archived is left
     // out, with "Le fichier < path > ne se trouve pas dans l'archive" when
-    // announce is set in the interactive run; a record whose path differs is
-    // left out silently. An entry that is not sound (format::CheckEntry) is
-    // damaged: "Le fichier < path > est endommagé dans l'archive" (interactive
-    // run), counted as a failure, and copied all the same when its payload lies
-    // inside the old archive (else left out). Throws kv::Error on a read or
-    // write failure.
+    // announce is set in the interactive run. When the record at the offset
+    // belongs to another file (another writer replaced the archive since the
+    // catalog was read), the entry is looked for by its path; a path the old
+    // archive does not hold is left out silently. An entry that is not sound (format::CheckEntry)
+    // is damaged: "Le fichier < path > est endommagé dans l'archive" (interactive run), counted as
+    // a failure, and copied all the same when its payload lies inside the old archive (else left
+    // out). Throws kv::Error on a read or write failure.
     Step CarryOver(const CatalogRow& row, const std::string& fullPath, bool announce = true);
 
     // Counts a row that gets no entry and is not worth a message.
@@ -195,6 +198,7 @@ class ArchiveRun {
     void removeTemporaries();
     void checkOldRecords();
     void verifyAppended(int64_t recordAt, const std::string& fullPath, int64_t payloadSize);
+    std::optional<int64_t> entryOffsetOf(const std::string& fullPath);
 
     Session& session_;
     Ui& ui_;
@@ -203,6 +207,9 @@ class ArchiveRun {
     TempFile copy_;  // the new archive copy in the Work folder
     std::unique_ptr<File> old_;
     int64_t oldSize_ = 0;
+    // Entry offsets of the old archive by folded full path, read the first
+    // time a row's offset no longer leads to its entry.
+    std::optional<std::unordered_map<std::string, int64_t>> index_;
     ArchiveResult result_;
 };
 

@@ -155,6 +155,27 @@ INSTANTIATE_TEST_SUITE_P(Records, DamagedRecord,
                                          RecordDamage{"MiddleNegative", 1, -1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(RunIntegrity, CatalogReadBeforeAnotherWriterReplacedTheArchiveLosesNothing) {
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\b.txt", "beta");
+    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    remove("C:\\Docs\\b.txt");
+    // Another writer stores a new file first: every entry offset moves.
+    Session other = session;
+    other.rows.insert(other.rows.begin(), newRow("C:\\Docs\\0.txt"));
+    drives.writeFile("C:\\Docs\\0.txt", std::string(3000, '0'));
+    ASSERT_TRUE(ArchiveFiles(other, ui, [] {}).clean());
+    remove("C:\\Docs\\0.txt");
+
+    const ArchiveResult r = ArchiveFiles(session, ui);  // the catalog of before
+
+    EXPECT_TRUE(r.clean());
+    EXPECT_EQ(r.carriedOver, 1);
+    std::vector<std::string> names;
+    for (const RawEntry& e : entriesOf(Archive)) names.push_back(e.record.fileName);
+    EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.txt"}));
+}
+
 TEST_F(RunIntegrity, EveryWriterIsRefusedWhileAnotherHoldsTheArchive) {
     addFile("C:\\Docs\\a.txt", "alpha");
     ASSERT_TRUE(ArchiveFiles(session, ui).clean());
