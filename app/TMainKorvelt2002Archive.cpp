@@ -23,6 +23,7 @@
 #include "engine/Restore.h"
 #include "engine/SfxBuilder.h"
 #include "platform/Platform.h"
+#include "platform/WriterLock.h"
 #include "util/FileRoutines.h"
 #include "util/PathHelpers.h"
 #include "util/Text.h"
@@ -63,10 +64,19 @@ class WaitNotice {
 // names shownName), or the drive lacks room. False when nothing was copied;
 // the user has been told why.
 bool copyArchiveFile(QtUi& ui, const std::string& source, const std::string& destination,
-                     const std::string& shownName) {
+                     const std::string& shownName, bool removeSource = false) {
     if (text::equalNoCase(destination, source)) {
         ui.message(MessageKind::Error,
                    "Le fichier de destination est identique au fichier source.");
+        return false;
+    }
+    // Both archives are written here (a move removes the source): no other
+    // writer may have either meanwhile.
+    const WriterLock sourceLock(source);
+    const WriterLock destinationLock(destination);
+    if (sourceLock.busy() || destinationLock.busy()) {
+        ui.message(MessageKind::Error,
+                   WriterLock::busyMessage(sourceLock.busy() ? source : destination));
         return false;
     }
     if (platform().fileExists(destination) &&
@@ -86,6 +96,7 @@ bool copyArchiveFile(QtUi& ui, const std::string& source, const std::string& des
         ui.message(MessageKind::Error, "L'opération à échouée");
         return false;
     }
+    if (removeSource) platform().removeFile(source);  // a failure leaves both files, silently
     return true;
 }
 
@@ -204,8 +215,7 @@ void TMainKorvelt2002::Move_ArchExecute() {
     if (!folder) return;
     const std::string destination =
         WithBackslash(folder->toStdString()) + FileNameOf(session_.currentArchive);
-    if (!copyArchiveFile(ui_, session_.currentArchive, destination, destination)) return;
-    platform().removeFile(session_.currentArchive);  // a failure leaves both files, silently
+    if (!copyArchiveFile(ui_, session_.currentArchive, destination, destination, true)) return;
     session_.currentArchive = destination;
     LoadArchive(true, this);
 }
@@ -315,6 +325,10 @@ void TMainKorvelt2002::SelfExtractorExecute() {
     const auto chosen = Chooser::instance().saveFile(this, request);
     if (!chosen) return;
     const std::string output = chosen->toStdString();
+    if (IsSameFile(session_.currentArchive, output)) {
+        ui_.message(MessageKind::Error, SfxOntoArchiveMessage(output));
+        return;
+    }
     if (platform().fileExists(output) &&
         ui_.message(MessageKind::Information,
                     "Le fichier < " + FileNameOf(output) + " > existe déjà,\rEcraser le fichier ?",

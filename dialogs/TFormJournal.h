@@ -25,7 +25,8 @@ class TFormJournal : public QDialog {
     // Loads the journal into the memo (empty when the file is missing or can't be read).
     void loadJournal();
     // Writes the memo's lines to the journal, each ending in CR LF (an empty
-    // memo gives an empty file). Throws kv::Error when the file can't be written.
+    // memo gives an empty file), through a new file beside it renamed over it.
+    // Throws kv::Error when it can't be written; the journal is then as it was.
     void saveJournal();
     QStringList lines() const;
 

@@ -61,7 +61,10 @@ bool TakeInPath(AddOperation& op, std::string path, bool existenceTest, std::opt
     const std::string name = FileNameOf(path);
     if (text::toStored(name).size() > MaxStoredNameBytes) {
         path = AskValidName(op, path);
-        if (path.empty()) return false;
+        if (path.empty()) {
+            ++op.leftOut;
+            return false;
+        }
         size.reset();
         dosDate.reset();
     }
@@ -95,17 +98,32 @@ bool ScanFolder(AddOperation& op, std::string folder, const std::string& mask) {
     }
     AddBackslash(folder);
     const std::string pattern = mask == "*.*" ? mask : "*." + mask;
-    return WalkFolder(folder, pattern, [&op](const std::string& f, const FindEntry& e) {
-        return AddFoundFile(op, f, e);
-    });
+    return WalkFolder(
+        folder, pattern,
+        [&op](const std::string& f, const FindEntry& e) { return AddFoundFile(op, f, e); },
+        [&op](const std::string& f, const std::string& hostName) {
+            ++op.leftOut;
+            op.ui.message(MessageKind::Warning,
+                          "Le fichier < " + f + hostName +
+                              " > n'est pas archivé : son nom ne peut pas s'écrire comme un "
+                              "chemin Windows");
+        });
 }
 
-bool WalkFolder(const std::string& folder, const std::string& pattern, const FoundFile& found) {
+bool WalkFolder(const std::string& folder, const std::string& pattern, const FoundFile& found,
+                const UnwritableName& unwritable) {
     // One listing of the folder serves both passes: its files that match the
     // pattern first, then the subfolders a folders-only listing would give
     // (neither hidden nor system), each in listing order.
-    const std::vector<FindEntry> entries = platform().find(folder + "*.*", attr::AnyFile);
+    std::vector<std::string> odd;
+    const std::vector<FindEntry> entries =
+        platform().find(folder + "*.*", attr::AnyFile, unwritable ? &odd : nullptr);
     const bool everyFile = pattern == "*.*" || pattern == "*";
+    for (const std::string& name : odd)
+        if (everyFile || wildcardMatch(pattern, name) ||
+            (platform().toHost(folder) &&
+             std::filesystem::is_directory(*platform().toHost(folder) + "/" + name)))
+            unwritable(folder, name);
     for (const FindEntry& entry : entries) {
         if (entry.attributes & (attr::Directory | attr::VolumeId)) continue;
         if (!everyFile && !wildcardMatch(pattern, entry.name)) continue;
@@ -116,7 +134,7 @@ bool WalkFolder(const std::string& folder, const std::string& pattern, const Fou
             (entry.attributes & (attr::Hidden | attr::System)) || entry.name == "." ||
             entry.name == "..")
             continue;
-        if (!WalkFolder(folder + entry.name + '\\', pattern, found)) return false;
+        if (!WalkFolder(folder + entry.name + '\\', pattern, found, unwritable)) return false;
     }
     return true;
 }

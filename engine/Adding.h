@@ -51,14 +51,16 @@ struct AddOperation {
     KnownPaths known;  // the rows present at the start, plus every path taken in
     TypeNameProvider typeName;
     NamePrompt askName;
-    int added = 0;  // rows appended by this operation
+    int added = 0;    // rows appended by this operation
+    int leftOut = 0;  // files met but not taken in: a name too long that was not
+                      // shortened, a host name that is no Windows name
 };
 
 // Longest file name that can be stored, in stored bytes.
 constexpr std::size_t MaxStoredNameBytes = 100;
 
 // The common core for one path: a name too long to store goes through
-// AskValidName (empty: skipped); the open archive is skipped; a path already
+// AskValidName (empty: skipped, counted in op.leftOut); the open archive is skipped; a path already
 // known is skipped, else it becomes known; then, when existenceTest is false
 // or the file exists, a new row is appended. size and dosDate are the row's
 // values when the caller has them from a listing; otherwise they are read from
@@ -73,16 +75,24 @@ bool TakeInPath(AddOperation& op, std::string path, bool existenceTest,
 void AddSelectionEntry(AddOperation& op, const std::string& line);
 
 // Walks folder (empty: the current folder) for files matching "*." + mask, or
-// every file when mask is "*.*", taking each in through AddFoundFile. Returns
-// false when the walk was stopped.
+// every file when mask is "*.*", taking each in through AddFoundFile. A file
+// or folder whose host name cannot be written as a Windows name (it holds a
+// backslash, platform/HostNames.h) is left out with the warning "Le fichier <
+// path > n'est pas archivé : son nom ne peut pas s'écrire comme un chemin
+// Windows" and counted in op.leftOut. Returns false when the walk was stopped.
 bool ScanFolder(AddOperation& op, std::string folder, const std::string& mask);
 
 // Calls found(folder, entry) for each file of folder matching pattern (hidden
 // and system files included; folders and volume labels never), then walks each
 // subfolder that is neither hidden nor system, depth-first, with the same
 // pattern. folder ends in a backslash. Returns false as soon as found does.
+// unwritable, when given, hears of each entry of a walked folder that cannot
+// be listed under a Windows name (files that match pattern, and folders), by
+// its host name.
 using FoundFile = std::function<bool(const std::string& folder, const FindEntry& entry)>;
-bool WalkFolder(const std::string& folder, const std::string& pattern, const FoundFile& found);
+using UnwritableName = std::function<void(const std::string& folder, const std::string& hostName)>;
+bool WalkFolder(const std::string& folder, const std::string& pattern, const FoundFile& found,
+                const UnwritableName& unwritable = {});
 
 // The walk's callback: lets events run, takes folder + entry name in with the
 // listing's size and time and no existence test, and returns ui.keepGoing()

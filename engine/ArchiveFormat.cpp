@@ -152,11 +152,22 @@ std::optional<EntryRecord> ArchiveWalker::next() {
     }
     EntryRecord record = decodeRecord(block);
     offset_ = position_;
-    if (record.compressedSize < 0)
+    if (record.compressedSize < 0) {
         ended_ = true;
-    else
+        damage_ = "l'entrée < " + record.fullPath() + " > a une taille compressée négative";
+    } else {
         position_ = offset_ + RecordSize + record.compressedSize;
+        if (position_ > fileSize_)
+            damage_ = "le contenu de l'entrée < " + record.fullPath() +
+                      " > est coupé par la fin de l'archive";
+    }
     return record;
+}
+
+std::string ArchiveWalker::problem() const {
+    if (failed_) return "erreur de lecture";
+    if (cutShort_) return "sa dernière entrée est coupée";
+    return damage_;
 }
 
 std::optional<EntryRecord> readRecordAt(File& file, int64_t offset,

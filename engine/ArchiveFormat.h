@@ -95,13 +95,16 @@ bool writeRecord(File& file, const EntryRecord& record);
 //   while (auto entry = walk.next()) { ... walk.offset() ... }
 //   if (walk.failed()) ...             // a read error ended the walk
 //   if (walk.cutShort()) ...           // the file ends inside a record
+//   if (!walk.damage().empty()) ...    // a record was damaged (see below)
+//   walk.problem()                     // any of the three, in French; "" when none
 //
 // The walk ends at or past the end of the file, and at a record cut short by
 // the end of the file (never a row of garbage). A record with a negative
 // CompressedSize is returned (payloadFits says it is damaged) and ends the walk,
-// since the next record cannot be found. next() leaves the file positioned at
-// the entry's payload; the walker seeks past it on the following call, so the
-// caller may read the payload in between.
+// since the next record cannot be found. A record whose payload runs past the
+// end of the file is returned too, and is the last. Either is told by damage().
+// next() leaves the file positioned at the entry's payload; the walker seeks
+// past it on the following call, so the caller may read the payload in between.
 class ArchiveWalker {
   public:
     explicit ArchiveWalker(File& file);
@@ -111,6 +114,13 @@ class ArchiveWalker {
     int64_t fileSize() const { return fileSize_; }
     bool failed() const { return failed_; }
     bool cutShort() const { return cutShort_; }
+    // "l'entrée < path > a une taille compressée négative" or "le contenu de
+    // l'entrée < path > est coupé par la fin de l'archive"; "" when no record
+    // returned so far was damaged.
+    const std::string& damage() const { return damage_; }
+    // What kept the walk from reading the whole archive, in French: "erreur
+    // de lecture", "sa dernière entrée est coupée", or damage(); "" when none.
+    std::string problem() const;
 
   private:
     File& file_;
@@ -120,6 +130,7 @@ class ArchiveWalker {
     bool failed_ = false;
     bool cutShort_ = false;
     bool ended_ = false;
+    std::string damage_;
 };
 
 // Direct access: reads the record at offset and accepts it only when its full

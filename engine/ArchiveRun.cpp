@@ -1,7 +1,10 @@
 #include "engine/ArchiveRun.h"
 
+#include <optional>
+
 #include "engine/ArchiveFormat.h"
 #include "engine/CatalogReader.h"
+#include "engine/EntryCheck.h"
 #include "engine/EntryExtract.h"
 #include "util/Error.h"
 #include "util/FileRoutines.h"
@@ -13,31 +16,32 @@ namespace kv {
 
 namespace {
 
-constexpr const char* PayloadTemporaryName = "tempKVR.tmp";
+// The width of a date prefix "[dd/mm/yyyy]" in characters.
+constexpr std::size_t DatePrefixLength = 12;
+// A file that changed while it was compressed is compressed this many times at most.
+constexpr int CompressAttempts = 2;
 // Why a row got no fresh entry, as the journal of the automatic mode tells it.
 constexpr const char* TooLargeReason = "fichier de 2 Go ou plus, non archivé";
 constexpr const char* UnreadableReason =
     "fichier illisible ou utilisé par un autre programme, non archivé";
-// The width of a date prefix "[dd/mm/yyyy]" in characters.
-constexpr std::size_t DatePrefixLength = 12;
 
-void removeIfThere(const std::string& path) {
-    if (!path.empty() && platform().attributes(path) != attr::Invalid) platform().removeFile(path);
+// What a file looks like on disk: compressed while this stays the same, its
+// payload is the file.
+struct Snapshot {
+    int64_t size = 0;
+    int32_t lastWrite = 0;
+    bool operator==(const Snapshot&) const = default;
+};
+
+std::optional<Snapshot> snapshotOf(const std::string& path) {
+    const std::vector<FindEntry> found = platform().find(path, attr::FilesOnly);
+    if (found.empty()) return std::nullopt;
+    return Snapshot{found.front().size, found.front().dosDateTime};
 }
 
-// Deletes the payload temporary however the step that made it ends.
-class PayloadGuard {
-  public:
-    explicit PayloadGuard(std::string path) : path_(std::move(path)) {}
-    ~PayloadGuard() {
-        if (file) file->close();
-        removeIfThere(path_);
-    }
-    std::unique_ptr<File> file;
-
-  private:
-    std::string path_;
-};
+uint32_t le32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
 
 // Sends the compression's progress events to the progress frame for as long
 // as the run lasts, and gives the previous handler back afterwards.
@@ -77,44 +81,76 @@ void ArchiveRun::say(MessageKind kind, const std::string& text) {
 }
 
 void ArchiveRun::removeTemporaries() {
-    if (copy_) {
-        copy_->close();
-        copy_.reset();
-    }
-    removeIfThere(copyPath_);
-    removeIfThere(payloadPath_);
-    copyPath_.clear();
+    copy_ = TempFile();
 }
 
-void ArchiveRun::start() {
+bool ArchiveRun::start() {
     Platform& host = platform();
     if (!host.directoryExists(session_.workFolder)) session_.workFolder = DefaultWorkFolder();
     AddBackslash(session_.workFolder);
-    payloadPath_ = session_.workFolder + PayloadTemporaryName;
+    const std::string& archive = session_.currentArchive;
 
-    const std::string copyPath =
-        session_.workFolder + format::uniqueFileName(session_.workFolder, "~kvr");
-    copy_ = host.open(copyPath, OpenMode::Create);
+    lock_ = std::make_unique<WriterLock>(archive);
+    if (lock_->busy()) {
+        lock_.reset();
+        result_.busy = true;
+        say(MessageKind::Error, WriterLock::busyMessage(archive));
+        return false;
+    }
+    // Leftovers of runs that were killed: in the Work folder, and beside the
+    // archive (the copy that was to replace it).
+    RemoveStaleTemporaries(session_.workFolder);
+    const std::string archiveFolder = FolderOf(archive);
+    if (!text::equalNoCase(archiveFolder, session_.workFolder))
+        RemoveStaleTemporaries(archiveFolder);
+
+    if (host.fileExists(archive)) {
+        old_ = host.open(archive, OpenMode::Read);
+        if (!old_) throw Error("Impossible d'ouvrir le fichier " + archive);
+        oldSize_ = old_->size();
+        if (oldSize_ < 0) throw Error("Erreur de lecture du fichier " + archive);
+        checkOldRecords();
+    }
+
+    copy_ = TempFile(session_.workFolder, TempFile::CopyStem);
     if (!copy_) {
         say(MessageKind::Error, "Opération annulée");
-        throw Error("Impossible de créer le fichier " + copyPath);
+        throw Error("Impossible de créer un fichier dans le dossier de travail " +
+                    session_.workFolder);
     }
-    copyPath_ = copyPath;
-    if (!format::writeHeader(*copy_, format::Header{0, headerComment(session_)}))
-        throw Error("Erreur d'écriture du fichier " + copyPath_);
+    if (!format::writeHeader(copy_.file(), format::Header{0, headerComment(session_)}))
+        throw Error("Erreur d'écriture du fichier " + copy_.path());
+    return true;
+}
 
-    if (host.fileExists(session_.currentArchive)) {
-        old_ = host.open(session_.currentArchive, OpenMode::Read);
-        if (!old_) throw Error("Impossible d'ouvrir le fichier " + session_.currentArchive);
-        oldSize_ = old_->size();
-        if (oldSize_ < 0) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
+void ArchiveRun::checkOldRecords() {
+    format::HeaderBlock header;
+    // An old archive without the signature is refused by CarryOver, with its box,
+    // when a row needs it.
+    if (!format::readHeaderBlock(*old_, header))
+        throw Error("Erreur de lecture du fichier " + session_.currentArchive);
+    if (!format::CheckSignature(header)) return;
+    format::ArchiveWalker walk(*old_);
+    while (walk.next()) {
     }
+    if (walk.failed()) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
+    const std::string problem = walk.problem();
+    if (!problem.empty())
+        throw Error("L'archive < " + session_.currentArchive + " > est endommagée : " + problem +
+                    ".\rElle n'est pas réécrite, pour ne rien perdre de ce qu'elle contient.");
 }
 
 ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string& fullPath) {
     Platform& host = platform();
-    const std::vector<FindEntry> found = host.find(fullPath, attr::FilesOnly);
-    if (!found.empty() && found.front().size >= format::MaxStoredSize) {
+    if (const std::string problem = format::storedPathProblem(fullPath); !problem.empty()) {
+        ++result_.failures;
+        ++result_.leftOut;
+        result_.problems.push_back({fullPath, "non archivé : " + problem});
+        say(MessageKind::Error, "Le fichier < " + fullPath + " > n'est pas archivé : " + problem);
+        return Step::GoOn;
+    }
+    std::optional<Snapshot> before = snapshotOf(fullPath);
+    if (before && before->size >= format::MaxStoredSize) {
         storeFailed(fullPath);
         return carryOver(row, fullPath, false, TooLargeReason);
     }
@@ -125,37 +161,62 @@ ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string&
     const bool cleared = saved != attr::Invalid && (saved & 0xFFF8) != saved;
     if (cleared) host.setAttributes(fullPath, saved & 0xFFF8);
 
-    PayloadGuard payload(payloadPath_);
-    session_.gzip.FileSource = fullPath;
-    session_.gzip.FileDestination = payloadPath_;
-    const int compressed = session_.gzip.Compress();
+    TGzip& gzip = session_.gzip;
+    TempFile payload;
+    std::optional<Snapshot> after;
+    bool stored = false;
+    for (int attempt = 0; attempt < CompressAttempts && !stored; ++attempt) {
+        if (attempt > 0) before = snapshotOf(fullPath);
+        payload = TempFile(session_.workFolder, TempFile::PayloadStem);
+        if (!payload) {
+            if (cleared) host.setAttributes(fullPath, saved);
+            throw Error("Impossible de créer un fichier dans le dossier de travail " +
+                        session_.workFolder);
+        }
+        gzip.FileSource = fullPath;
+        if (gzip.CompressInto(payload.file()) != 0) break;
+        // The payload is the file only when nothing moved while it was read.
+        after = snapshotOf(fullPath);
+        stored = before && after && *before == *after && gzip.MemberLength() == after->size;
+    }
     if (cleared) host.setAttributes(fullPath, saved);
 
-    int64_t payloadSize = -1;
-    if (compressed == 0) {
-        payload.file = host.open(payloadPath_, OpenMode::Read);
-        if (payload.file) payloadSize = payload.file->size();
-    }
+    const int64_t payloadSize = stored ? payload.file().size() : -1;
     if (payloadSize < 0 || payloadSize >= format::MaxStoredSize) {
         storeFailed(fullPath);
-        if (payload.file) payload.file->close();
-        payload.file.reset();
-        removeIfThere(payloadPath_);
+        payload = TempFile();
         return carryOver(row, fullPath, false, UnreadableReason);
     }
 
     format::EntryRecord record;
     record.fileName = FileNameOf(fullPath);
     record.folder = FolderOf(fullPath);
-    record.fileDate = host.lastWriteDos(fullPath).value_or(0);
+    record.fileDate = after->lastWrite;
     record.typeName = row.sub[4];
-    record.fileSize = FileSizeOf(fullPath);
+    record.fileSize = static_cast<int32_t>(gzip.MemberLength());
     record.compressedSize = static_cast<int32_t>(payloadSize);
-    if (!format::writeRecord(*copy_, record) || !payload.file->seek(0) ||
-        !format::copyBytes(*payload.file, *copy_, payloadSize))
-        throw Error("Erreur d'écriture du fichier " + copyPath_);
+    File& copy = copy_.file();
+    const int64_t recordAt = copy.position();
+    if (recordAt < 0 || !format::writeRecord(copy, record) || !payload.file().seek(0) ||
+        !format::copyBytes(payload.file(), copy, payloadSize))
+        throw Error("Erreur d'écriture du fichier " + copy_.path());
+    verifyAppended(recordAt, fullPath, payloadSize);
     ++result_.stored;
     return Step::GoOn;
+}
+
+void ArchiveRun::verifyAppended(int64_t recordAt, const std::string& fullPath,
+                                int64_t payloadSize) {
+    File& copy = copy_.file();
+    const int64_t end = recordAt + format::RecordSize + payloadSize;
+    uint8_t trailer[8];
+    const bool read = copy.position() == end && payloadSize >= 8 && copy.seek(end - 8) &&
+                      format::readFully(copy, trailer, 8) == 8 && copy.seek(end);
+    const TGzip& gzip = session_.gzip;
+    if (!read || le32(trailer) != gzip.MemberCrc() ||
+        le32(trailer + 4) != static_cast<uint32_t>(gzip.MemberLength()))
+        throw Error("Erreur d'écriture du fichier " + copy_.path() + " : l'entrée < " + fullPath +
+                    " > ne se relit pas comme elle a été écrite");
 }
 
 void ArchiveRun::storeFailed(const std::string& fullPath) {
@@ -166,14 +227,18 @@ void ArchiveRun::storeFailed(const std::string& fullPath) {
 
 ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string& fullPath,
                                        bool announce, const char* storeFailure) {
+    auto problem = [&](const std::string& why) {
+        result_.problems.push_back(
+            {fullPath, storeFailure ? std::string(storeFailure) + " ; " + why : why});
+    };
     auto leftOut = [&](const char* why) {
         ++result_.leftOut;
-        result_.problems.push_back(
-            {fullPath, storeFailure ? std::string(storeFailure) + " ; " + why : std::string(why)});
+        problem(why);
         return Step::GoOn;
     };
     constexpr const char* NotInArchive = "il ne figure pas dans l'archive";
-    if (!old_) return leftOut(storeFailure ? NotInArchive : "fichier introuvable, non archivé");
+    constexpr const char* Missing = "fichier introuvable, non archivé";
+    if (!old_) return leftOut(storeFailure ? NotInArchive : Missing);
     format::HeaderBlock header;
     if (!old_->seek(0) || !format::readHeaderBlock(*old_, header))
         throw Error("Erreur de lecture du fichier " + session_.currentArchive);
@@ -187,32 +252,59 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
         if (announce)
             say(MessageKind::Information,
                 "Le fichier < " + fullPath + " > ne se trouve pas dans l'archive");
-        return leftOut(storeFailure ? NotInArchive : "fichier introuvable, non archivé");
+        return leftOut(storeFailure ? NotInArchive : Missing);
     }
 
     // The record is copied as read, unused bytes included.
     format::RecordBlock block;
-    if (!old_->seek(*offset)) return leftOut("entrée introuvable dans l'archive, fichier retiré");
-    const int64_t got = format::readFully(*old_, block.data(), format::RecordSize);
-    if (got < 0) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
+    auto readAt = [&](int64_t at) {
+        if (!old_->seek(at)) return false;
+        const int64_t got = format::readFully(*old_, block.data(), format::RecordSize);
+        if (got < 0) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
+        return got == format::RecordSize &&
+               text::equalNoCase(format::decodeRecord(block).fullPath(), fullPath);
+    };
+    int64_t at = *offset;
+    if (!readAt(at)) {
+        // The catalog was read from an archive another writer has replaced
+        // since: the entry is looked for by its path rather than lost.
+        const std::optional<int64_t> moved = entryOffsetOf(fullPath);
+        if (!moved || !readAt(*moved))
+            return leftOut("entrée introuvable dans l'archive, fichier retiré");
+        at = *moved;
+    }
     const format::EntryRecord record = format::decodeRecord(block);
-    if (got != format::RecordSize || !text::equalNoCase(record.fullPath(), fullPath))
-        return leftOut("entrée introuvable dans l'archive, fichier retiré");
-    if (!format::payloadFits(record, *offset + format::RecordSize, oldSize_)) {
+    const int64_t payloadStart = at + format::RecordSize;
+    const format::EntryCheck check = format::CheckEntry(*old_, record, payloadStart);
+    if (!check.sound()) {
         ++result_.failures;
         say(MessageKind::Error, "Le fichier < " + fullPath + " > est endommagé dans l'archive");
-        return leftOut("entrée endommagée dans l'archive, fichier retiré");
+        if (!format::payloadFits(record, payloadStart, oldSize_))
+            return leftOut("entrée endommagée dans l'archive, fichier retiré");
+        problem("entrée endommagée dans l'archive, gardée telle quelle");
     }
-    if (!copy_->write(block.data(), format::RecordSize))
-        throw Error("Erreur d'écriture du fichier " + copyPath_);
-    if (!format::copyBytes(*old_, *copy_, record.compressedSize))
+    if (!copy_.file().write(block.data(), format::RecordSize))
+        throw Error("Erreur d'écriture du fichier " + copy_.path());
+    if (!old_->seek(payloadStart) || !format::copyBytes(*old_, copy_.file(), record.compressedSize))
         throw Error("Erreur lors de la copie du fichier < " + fullPath + " > depuis l'archive " +
                     session_.currentArchive);
     ++result_.carriedOver;
-    if (storeFailure)
-        result_.problems.push_back(
-            {fullPath, std::string(storeFailure) + " ; sa copie précédente reste dans l'archive"});
+    if (storeFailure && check.sound()) problem("sa copie précédente reste dans l'archive");
     return Step::GoOn;
+}
+
+std::optional<int64_t> ArchiveRun::entryOffsetOf(const std::string& fullPath) {
+    if (!index_) {
+        index_.emplace();
+        format::ArchiveWalker walk(*old_);
+        // The last entry of a path wins, as the last one written is the newest.
+        while (auto entry = walk.next())
+            (*index_)[text::foldKey(entry->fullPath())] = walk.offset();
+        if (walk.failed()) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
+    }
+    const auto found = index_->find(text::foldKey(fullPath));
+    if (found == index_->end()) return std::nullopt;
+    return found->second;
 }
 
 void ArchiveRun::finishCopy() {
@@ -220,9 +312,6 @@ void ArchiveRun::finishCopy() {
         old_->close();
         old_.reset();
     }
-    const bool closed = copy_->close();
-    copy_.reset();
-    if (!closed) throw Error("Erreur d'écriture du fichier " + copyPath_);
 }
 
 ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
@@ -237,7 +326,7 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
         }
     };
 
-    if (!HasRoomForCopy(copyPath_, archive)) {
+    if (!HasRoomForCopy(copy_.path(), archive)) {
         say(MessageKind::Warning, "Espace insuffisant sur le lecteur ( " + archive.substr(0, 1) +
                                       ")," + "\rOpération annulée.");
         removeTemporaries();
@@ -249,17 +338,14 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
     // A read-only archive is not replaced, as a copy over it would fail.
     const uint32_t existing = host.attributes(archive);
     bool done = existing == attr::Invalid || (existing & attr::ReadOnly) == 0;
-    const std::string folder = FolderOf(archive);
-    std::string beside;
     if (done) {
-        beside = folder + format::uniqueFileName(folder, "~kvr");
-        try {
-            CopyFileContents(copyPath_, beside);
-            done = host.renameFile(beside, archive);
-        } catch (const Error&) {
-            done = false;
-        }
-        if (!done) removeIfThere(beside);
+        // The finished copy, read back through its handle, goes to a temporary
+        // beside the archive, and that whole file replaces the archive.
+        TempFile beside(FolderOf(archive), TempFile::CopyStem);
+        File& copy = copy_.file();
+        const int64_t size = copy.size();
+        done = beside && size >= 0 && copy.seek(0) && format::copyBytes(copy, beside.file(), size);
+        done = beside && beside.close() && done && beside.renameTo(archive);
     }
     removeTemporaries();
     if (!done) {
@@ -292,7 +378,12 @@ ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload) {
 
     bool stopped = false;
     try {
-        run.start();
+        if (!run.start()) {
+            run.abandon();
+            ui.setLabel(ProgressLabel::File, "Opération annulée");
+            finished();
+            return run.result();
+        }
         for (std::size_t i = 0; i < session.rows.size() && !stopped; ++i) {
             const std::string fullPath = session.rows[i].fullPath();
             // A new archive skips the rows whose files are gone without showing them.

@@ -5,19 +5,40 @@
 // out. The new archive is built complete in the Work folder first, and only a
 // finished copy ever replaces the archive file:
 //
-//   - the copy is written under a unique temporary name in the Work folder, so a
-//     Work folder that is the archive's own folder never touches the archive
-//     being read;
-//   - it replaces the archive through a second temporary file beside the
+//   - the run holds the archive's WriterLock (platform/WriterLock.h) for its
+//     whole life: a second writer of the same archive is refused at once
+//     ("... est en cours d'écriture par une autre opération ...") and changes
+//     nothing;
+//   - every temporary (the payload of the file in hand, the new archive copy,
+//     the copy beside the archive) is a TempFile (platform/TempFile.h): made
+//     exclusively under a name of this run, used through its open handle, held
+//     while it lives and removed on every path; at its start the run removes
+//     the temporaries that killed runs left in the Work folder and beside the
+//     archive;
+//   - the copy replaces the archive through a second temporary beside the
 //     archive, renamed over it: a failed copy or rename leaves the old archive
 //     as it was;
+//   - an update of an archive that has a damaged record (a negative
+//     CompressedSize, a payload past the end, a record cut short) is refused
+//     before anything is written: the entries after it would be lost;
 //   - a run that stops (the stop button, an error inside the loop, an old
 //     archive that lost its signature) leaves the archive file exactly as it
 //     was, an absent archive stays absent, and the catalog is not re-read, so
 //     the pending rows and listChanged survive for another try;
-//   - a file that cannot be stored (compression fails, or it is 2 GiB or more)
-//     keeps its last stored copy: when its row has a stored entry, that entry
-//     is carried over unchanged;
+//   - each payload is verified as written: its trailer in the new copy must
+//     hold the CRC-32 and length the compressor computed, and the bytes
+//     appended must be the record and CompressedSize bytes; a file that
+//     changed while it was compressed (its size or last write moved, or the
+//     bytes read are not its size) is compressed once more, and if it changes
+//     again it is treated as a file that cannot be stored;
+//   - a file that cannot be stored (compression fails, it keeps changing, or
+//     it is 2 GiB or more) keeps its last stored copy: when its row has a
+//     stored entry, that entry is carried over unchanged;
+//   - a file whose path would not read back as itself from the record
+//     (format::storedPathProblem: a name over 100 bytes, a folder over 250, a
+//     name the restore refuses) is left out with a message that says why;
+//   - a carried-over entry is checked (format::CheckEntry); a damaged one is
+//     kept as it is, the only copy there is, and counted as a failure;
 //   - no temporary file stays in the Work folder or beside the archive, on any
 //     path.
 //
@@ -26,12 +47,16 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/Catalog.h"
 #include "engine/Session.h"
 #include "platform/Platform.h"
+#include "platform/TempFile.h"
+#include "platform/WriterLock.h"
 #include "util/Ui.h"
 
 namespace kv {
@@ -49,10 +74,12 @@ struct ArchiveResult {
     int carriedOver = 0;    // entries copied unchanged from the old archive (also the
                             // last stored copy of a file that could not be stored)
     int leftOut = 0;        // rows that have no entry in the new archive
-    int failures = 0;       // files that could not be stored, damaged stored entries
+    int failures = 0;       // files that could not be stored or were refused, damaged
+                            // stored entries
     bool replaced = false;  // the archive file now holds the new archive
     bool noRoom = false;    // not replaced: the archive's drive had no room for it
     bool stopped = false;   // the run stopped early: the archive file was not touched
+    bool busy = false;      // refused at once: another writer holds the archive
     bool reloaded = false;  // the catalog was re-read at the end
     // Every failure and every row left out other than on request (the rows
     // that leftOut and failures count, except those dropped because
@@ -85,9 +112,12 @@ using ReloadHook = std::function<void()>;
 //
 // After a completed run (replaced, or not for lack of room or a failed copy)
 // the catalog is re-read through reload. A stopped run re-reads nothing.
+// A run refused because another writer holds the archive shows the busy
+// message (error) and answers busy and stopped.
 // Throws kv::Error for an error that stops the run (the new copy cannot be
-// created or written, the old archive cannot be read): the archive file is
-// untouched, the temporaries are gone and "Terminé" was shown first.
+// created or written, the old archive cannot be read or has a damaged record):
+// the archive file is untouched, the temporaries are gone and "Terminé" was
+// shown first.
 // An empty currentArchive does nothing.
 ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload = {});
 
@@ -114,32 +144,43 @@ class ArchiveRun {
     ArchiveRun& operator=(const ArchiveRun&) = delete;
 
     // Falls back to the default Work folder when session.workFolder does not
-    // exist (and gives it its final backslash), creates the new archive copy
-    // and writes its header, and opens the old archive when currentArchive
-    // names a file. Throws kv::Error when the copy cannot be created or
-    // written, or the old archive cannot be opened; in the interactive run the
-    // "Opération annulée" box is shown first when the copy cannot be created.
-    void start();
+    // exist (and gives it its final backslash), takes the archive's writer
+    // lock, removes stale temporaries, opens the old archive when
+    // currentArchive names a file and checks its records, then creates the new
+    // archive copy and writes its header. False, after the busy message
+    // (error, interactive run only), when another writer holds the archive:
+    // nothing was done. Throws kv::Error when the old archive cannot be opened
+    // or has a damaged record, or the copy cannot be created or written; in
+    // the interactive run the "Opération annulée" box is shown first when the
+    // copy cannot be created.
+    bool start();
 
     // True when the archive existed at start(): the run is an update.
     bool isUpdate() const { return old_ != nullptr; }
 
-    // Compresses the file into the payload temporary and appends its record and
-    // payload. A file that cannot be stored shows "Impossible d'archiver le
-    // fichier < name >\rce fichier est probablement utilisé par Windows"
-    // (interactive run only) and keeps its last stored entry when the row has
-    // one; else the row is left out. Its attributes are the same afterwards in
-    // every case. Throws kv::Error when the new copy cannot be written.
+    // Compresses the file into a payload temporary, appends its record and
+    // payload and verifies them as written (see above). A file whose path would
+    // not read back shows "Le fichier < path > n'est pas archivé : reason"
+    // (error, interactive run only) and is left out. A file that cannot be
+    // stored shows "Impossible d'archiver le fichier < name >\rce fichier est
+    // probablement utilisé par Windows" (interactive run only) and keeps its
+    // last stored entry when the row has one; else the row is left out. Its
+    // attributes are the same afterwards in every case. Throws kv::Error when
+    // no payload temporary can be made, or the new copy cannot be written or
+    // does not read back as written.
     Step StoreFile(const CatalogRow& row, const std::string& fullPath);
 
     // Copies the row's stored entry unchanged (record and payload) from the old
     // archive. Stop when the old archive no longer carries the signature (the
     // incompatible-file box is shown in both runs). A row never archived is left
     // out, with "Le fichier < path > ne se trouve pas dans l'archive" when
-    // announce is set in the interactive run; a record whose path differs is
-    // left out silently; an entry whose payload runs past the end of the old
-    // archive is damaged: "Le fichier < path > est endommagé dans l'archive"
-    // (interactive run), left out. Throws kv::Error on a read or write failure.
+    // announce is set in the interactive run. When the record at the offset
+    // belongs to another file (another writer replaced the archive since the
+    // catalog was read), the entry is looked for by its path; a path the old
+    // archive does not hold is left out silently. An entry that is not sound (format::CheckEntry)
+    // is damaged: "Le fichier < path > est endommagé dans l'archive" (interactive run), counted as
+    // a failure, and copied all the same when its payload lies inside the old archive (else left
+    // out). Throws kv::Error on a read or write failure.
     Step CarryOver(const CatalogRow& row, const std::string& fullPath, bool announce = true) {
         return carryOver(row, fullPath, announce, nullptr);
     }
@@ -148,8 +189,8 @@ class ArchiveRun {
     // file that the user asked to drop, or that a new archive skips).
     void leaveOut() { ++result_.leftOut; }
 
-    // Closes the new copy and the old archive. Throws kv::Error when the copy
-    // does not close cleanly (its last bytes may be lost).
+    // Closes the old archive; the new copy stays open for ReplaceArchive,
+    // which reads it back through its handle.
     void finishCopy();
 
     // Replaces the archive with the new copy when HasRoomForCopy says its drive
@@ -176,15 +217,20 @@ class ArchiveRun {
                    const char* storeFailure);
     void say(MessageKind kind, const std::string& text);
     void removeTemporaries();
+    void checkOldRecords();
+    void verifyAppended(int64_t recordAt, const std::string& fullPath, int64_t payloadSize);
+    std::optional<int64_t> entryOffsetOf(const std::string& fullPath);
 
     Session& session_;
     Ui& ui_;
     Mode mode_;
-    std::string copyPath_;     // the new archive copy in the Work folder
-    std::string payloadPath_;  // the payload temporary
-    std::unique_ptr<File> copy_;
+    std::unique_ptr<WriterLock> lock_;
+    TempFile copy_;  // the new archive copy in the Work folder
     std::unique_ptr<File> old_;
     int64_t oldSize_ = 0;
+    // Entry offsets of the old archive by folded full path, read the first
+    // time a row's offset no longer leads to its entry.
+    std::optional<std::unordered_map<std::string, int64_t>> index_;
     ArchiveResult result_;
 };
 

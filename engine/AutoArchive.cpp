@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "engine/EntryExtract.h"
 #include "platform/Platform.h"
+#include "platform/TempFile.h"
 #include "util/Error.h"
 #include "util/PathHelpers.h"
 #include "util/Text.h"
@@ -27,7 +27,10 @@ ArchiveResult AutoArchiveFiles(Session& session, Ui& ui) {
     ArchiveRun run(session, ui, ArchiveRun::Mode::Automatic);
     bool stopped = false;
     try {
-        run.start();
+        if (!run.start()) {
+            run.abandon();
+            return run.result();
+        }
         for (std::size_t i = 0; i < session.rows.size() && !stopped; ++i) {
             const CatalogRow& row = session.rows[i];
             const std::string fullPath = row.fullPath();

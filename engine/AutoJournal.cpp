@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "engine/EntryExtract.h"
 #include "platform/Platform.h"
+#include "platform/TempFile.h"
 #include "util/PathHelpers.h"
 #include "util/Text.h"
 
@@ -134,15 +134,7 @@ bool WriteJournal(const std::string& path, const std::vector<std::string>& lines
     const std::string folder = FolderOf(path);
     if (!folder.empty() && !host.directoryExists(RemoveBackslash(folder)))
         host.createDirectory(RemoveBackslash(folder));
-    const std::string fresh = folder + format::uniqueFileName(folder, "~kvr");
-    std::unique_ptr<File> file = host.open(fresh, OpenMode::Create);
-    if (!file) return false;
-    const bool written = out.empty() || file->write(out.data(), static_cast<int64_t>(out.size()));
-    if (!file->close() || !written || !host.renameFile(fresh, path)) {
-        host.removeFile(fresh);
-        return false;
-    }
-    return true;
+    return ReplaceFileContents(path, out);
 }
 
 std::string JournalStamp(const DateTime& at) {

@@ -1,11 +1,15 @@
 #include "engine/AutoMode.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "engine/AutoArchive.h"
 #include "engine/AutoJournal.h"
 #include "engine/AutoSaveSettings.h"
 #include "engine/CatalogReader.h"
 #include "engine/SelectionScript.h"
 #include "platform/Platform.h"
+#include "platform/WriterLock.h"
 #include "util/Error.h"
 
 namespace kv {
@@ -106,6 +110,11 @@ int AutoRun::archive(const AutoSaveSettings& settings) {
     const bool boxes = ui_.messages().size() > noted_;
     noteMessages();
 
+    // Another writer took the archive between the wait and the run.
+    if (result.busy) {
+        note("Archive utilisée par un autre programme, laissée telle quelle : " + settings.archive);
+        return autoexit::InUse;
+    }
     if (result.stopped) return autoexit::Stopped;
     if (result.noRoom) return autoexit::NoRoom;
     if (!result.replaced) {
@@ -132,10 +141,16 @@ int RunAutoSave(Session& session, UnattendedUi& ui, const AutoModeOptions& optio
 }
 
 bool WaitForArchive(const std::string& archive, std::chrono::milliseconds limit) {
-    // Nothing yet marks an archive as being rewritten by another run.
-    (void)archive;
-    (void)limit;
-    return true;
+    // The archiving run takes the lock for itself; here it is only tried, so
+    // that a run that ends within the limit lets this one go on.
+    constexpr auto Step = std::chrono::milliseconds(250);
+    const auto until = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (!WriterLock(archive).busy()) return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= until) return false;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(Step, until - now));
+    }
 }
 
 }  // namespace kv

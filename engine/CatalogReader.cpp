@@ -156,6 +156,11 @@ LoadResult LoadArchive(Session& session, Ui& ui) {
         result.outcome = LoadOutcome::ReadError;
         result.error = "L'archive " + session.currentArchive +
                        " est incomplète : sa dernière entrée est coupée";
+    } else if (!walk.damage().empty()) {
+        // The rows after a damaged record cannot be found: an update from
+        // this catalog would lose them.
+        result.outcome = LoadOutcome::ReadError;
+        result.error = "L'archive " + session.currentArchive + " est endommagée : " + walk.damage();
     } else {
         result.outcome = LoadOutcome::Loaded;
     }

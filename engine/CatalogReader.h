@@ -21,7 +21,9 @@ enum class LoadOutcome {
     NoFile,        // no file at currentArchive (or none is open): the session is untouched
     Incompatible,  // not an archive of this format: the error box was shown, the catalog is empty
     Loaded,        // every entry was read
-    ReadError,  // a read failed or the file ends inside a record: the rows read so far, and error
+    ReadError,     // a read failed, the file ends inside a record, or a record is damaged
+                   // (negative CompressedSize, a payload past the end): the rows read so
+                   // far, and error
 };
 
 struct LoadResult {

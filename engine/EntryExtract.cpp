@@ -2,7 +2,10 @@
 
 #include <cctype>
 
+#include "engine/EntryCheck.h"
+#include "platform/TempFile.h"
 #include "util/Error.h"
+#include "util/Text.h"
 
 namespace kv::format {
 
@@ -11,20 +14,6 @@ namespace {
 bool isSeparator(char c) {
     return c == '\\' || c == '/';
 }
-
-// RAII: a temporary file goes away on every exit path unless released.
-class TempFile {
-  public:
-    explicit TempFile(std::string path) : path_(std::move(path)) {}
-    ~TempFile() {
-        if (!path_.empty()) platform().removeFile(path_);
-    }
-    const std::string& path() const { return path_; }
-    void release() { path_.clear(); }
-
-  private:
-    std::string path_;
-};
 
 bool isDriveLetter(char c) {
     return std::isalpha(static_cast<unsigned char>(c)) != 0;
@@ -55,11 +44,18 @@ bool isDrivePath(const std::string& folder) {
            folder[2] == '\\' && hasNoParentStep(folder.substr(3));
 }
 
+// The stored folder without its drive part: past "X:\", or past the two
+// backslashes of a server folder (its server and share are kept).
+std::string belowDriveOf(const std::string& folder) {
+    if (folder.size() >= 2 && isSeparator(folder[0]) && isSeparator(folder[1]))
+        return folder.substr(2);
+    return folder.size() > 3 ? folder.substr(3) : std::string();
+}
+
 std::optional<std::string> destinationFolder(const EntryRecord& record, Placement placement,
                                              const std::string& chosenFolder) {
     if (!isSafeFileName(record.fileName)) return std::nullopt;
-    const std::string belowDrive =
-        record.folder.size() > 3 ? record.folder.substr(3) : std::string();
+    const std::string belowDrive = belowDriveOf(record.folder);
     if (!hasNoParentStep(belowDrive)) return std::nullopt;
     switch (placement) {
         case Placement::Origin:
@@ -94,47 +90,68 @@ bool createFolderPath(const std::string& folder) {
     return platform().directoryExists(path);
 }
 
-std::string uniqueFileName(const std::string& folder, const std::string& stem) {
-    for (unsigned n = 1;; ++n) {
-        std::string name = stem + std::to_string(n) + ".tmp";
-        if (platform().attributes(folder + name) == attr::Invalid) return name;
-    }
+std::string storedPathProblem(const std::string& fullPath) {
+    const std::size_t cut = fullPath.rfind('\\');
+    EntryRecord record;
+    record.folder = cut == std::string::npos ? std::string() : fullPath.substr(0, cut + 1);
+    record.fileName = cut == std::string::npos ? fullPath : fullPath.substr(cut + 1);
+    const EntryRecord back = decodeRecord(encodeRecord(record));
+    if (text::toStored(record.fileName).size() > FileNameWidth) return "son nom dépasse 100 octets";
+    if (text::toStored(record.folder).size() > FolderWidth) return "son dossier dépasse 250 octets";
+    if (back.fileName != record.fileName || back.folder != record.folder)
+        return "son nom ne se relirait pas à l'identique";
+    if (!isSafeFileName(record.fileName))
+        return "son nom contient un caractère que la restauration refuse (\\, / ou :)";
+    if (!isDrivePath(record.folder)) return "son dossier n'est pas sur un lecteur";
+    return {};
 }
 
 ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t payloadStart,
                              const std::string& destinationFolder, TGzip& gzip) {
-    // No payload at all can only stand for an empty file.
-    if (!payloadFits(record, payloadStart, archive.size()) ||
-        (record.compressedSize == 0 && record.fileSize != 0))
+    // A damaged record writes nothing, not even an empty file.
+    if (record.compressedSize <= 0 || !payloadFits(record, payloadStart, archive.size()))
         return ExtractResult::Damaged;
-    if (!archive.seek(payloadStart))
-        throw Error("Erreur de lecture dans l'archive (fichier < " + record.fileName + " >)");
+    auto inflated = [&](File& out) {
+        const EntryCheck check = CheckEntry(archive, record, payloadStart, &out, &gzip);
+        if (check.fault == EntryCheck::Fault::ReadError)
+            throw Error("Erreur de lecture dans l'archive (fichier < " + record.fileName + " >)");
+        return check.sound();
+    };
 
     const std::string destination = destinationFolder + record.fileName;
-    const uint32_t old = platform().attributes(destination);
+    uint32_t old = platform().attributes(destination);
     if (old == attr::Invalid) {
-        // Nothing to keep safe: decompress in place, and remove what a failure left.
-        TempFile partial(destination);
-        gzip.FileDestination = destination;
-        if (gzip.DecompressMember(archive, record.compressedSize) != 0)
+        // Nothing to keep safe: the new file is made under its own name, and
+        // removed again when the entry is not sound.
+        if (std::unique_ptr<File> out = platform().open(destination, OpenMode::CreateNew)) {
+            bool sound = false;
+            try {
+                sound = inflated(*out);
+            } catch (...) {
+                out->close();
+                platform().removeFile(destination);
+                throw;
+            }
+            if (out->close() && sound) return ExtractResult::Done;
+            platform().removeFile(destination);
             return ExtractResult::DecompressFailed;
-        partial.release();
-        return ExtractResult::Done;
+        }
+        // Something took the name meanwhile: it is replaced like any other file.
+        old = platform().attributes(destination);
+        if (old == attr::Invalid) return ExtractResult::DecompressFailed;
     }
     if (old & attr::Directory) return ExtractResult::DecompressFailed;
 
-    TempFile fresh(destinationFolder + uniqueFileName(destinationFolder, "~kvr"));
-    gzip.FileDestination = fresh.path();
-    if (gzip.DecompressMember(archive, record.compressedSize) != 0)
-        return ExtractResult::DecompressFailed;
+    TempFile fresh(destinationFolder, TempFile::CopyStem);
+    if (!fresh) return ExtractResult::DecompressFailed;
+    const bool sound = inflated(fresh.file());
+    if (!fresh.close() || !sound) return ExtractResult::DecompressFailed;
 
     // Renaming replaces a read-only file on this host; where the attributes
     // stand in the way, they are cleared and the rename tried once more.
-    if (!platform().renameFile(fresh.path(), destination) &&
-        (!platform().setAttributes(destination, old & 0xFFF8) ||
-         !platform().renameFile(fresh.path(), destination)))
+    if (!fresh.renameTo(destination) &&
+        (!platform().setAttributes(destination, old & 0xFFF8) || !fresh.renameTo(destination)))
         return ExtractResult::DecompressFailed;
-    fresh.release();
     return ExtractResult::Done;
 }
 

@@ -5,8 +5,9 @@
 // these, so both refuse the same entries and replace files the same way.
 //
 // An existing file is never touched until its replacement has been
-// decompressed completely: the payload is decompressed into a temporary file
-// in the destination folder, and only that finished file is renamed over it.
+// decompressed completely and found sound: the payload is decompressed into a
+// temporary file in the destination folder, and only that finished file is
+// renamed over it.
 
 #include <cstdint>
 #include <optional>
@@ -19,8 +20,9 @@
 namespace kv::format {
 
 // Where entries go. Origin: the stored folder itself. Tree: the chosen folder
-// followed by the stored folder without its drive part (from its fourth
-// character on). Flat: the chosen folder.
+// followed by the stored folder without its drive part ("D:\Docs\" gives
+// "Docs\"; a server folder "\\srv\share\Docs\" keeps its server:
+// "srv\share\Docs\"). Flat: the chosen folder.
 enum class Placement { Origin, Tree, Flat };
 
 // True when the file name can be written into a folder without leaving it: not
@@ -46,32 +48,39 @@ std::optional<std::string> destinationFolder(const EntryRecord& record, Placemen
 // backslash). True when the folder exists afterwards.
 bool createFolderPath(const std::string& folder);
 
-// A name for a new file in folder that no file or folder holds yet, built from
-// stem ("~kvr" gives "~kvr1.tmp", "~kvr2.tmp", ...).
-std::string uniqueFileName(const std::string& folder, const std::string& stem);
+// Why a file at fullPath (a Windows path) cannot be stored so that reading the
+// entry back gives the same path, in French ("son nom dépasse 100 octets",
+// ...), or "" when it can: its name must fit FileName (100 bytes as stored)
+// and its folder Folder (250 bytes), both must read back unchanged, the name
+// must be one the restore accepts (isSafeFileName) and the folder a drive path.
+std::string storedPathProblem(const std::string& fullPath);
 
 enum class ExtractResult {
     Done,              // the destination holds the entry's bytes
-    Damaged,           // the payload runs past the end of the archive, or is missing
-                       // for a non-empty file: nothing written
-    DecompressFailed,  // the payload did not decompress, or the finished file could
-                       // not be moved into place: the destination is as it was
+    Damaged,           // the record is damaged (its payload runs past the end of
+                       // the archive, has a negative size or is empty): nothing written
+    DecompressFailed,  // the payload is not a sound member of FileSize bytes, or the
+                       // file could not be written or moved into place: the
+                       // destination is as it was
 };
 
 // Extracts the entry whose payload starts at payloadStart to
-// destinationFolder + record.fileName:
-//   1. checks that CompressedSize fits in what is left of the archive (and is
-//      not 0 for a file that was not empty);
-//   2. when no file has that name yet, decompresses the payload, read in
-//      place, with gzip straight into it, and deletes it again on failure;
-//   3. otherwise decompresses into a unique temporary file in the destination
-//      folder and, on success only, renames it over the existing file (which
-//      loses its read-only, hidden and system attributes with it; where they
-//      keep the rename from working they are cleared first); on failure the
-//      temporary file is deleted and the existing file is as it was.
-// A folder of that name is never replaced (DecompressFailed).
+// destinationFolder + record.fileName, checked by CheckEntry
+// (engine/EntryCheck.h) as it is written:
+//   1. a damaged record writes nothing;
+//   2. when no file has that name yet, the payload, read in place, is
+//      inflated straight into a new file made exclusively under that name,
+//      which is deleted again when the entry is not sound;
+//   3. otherwise it is inflated into a temporary file (platform/TempFile.h)
+//      in the destination folder and, only when the entry is sound, renamed
+//      over the existing file (which loses its read-only, hidden and system
+//      attributes with it; where they keep the rename from working they are
+//      cleared first); on failure the temporary file is removed and the
+//      existing file is as it was.
+// A folder of that name is never replaced (DecompressFailed). No more than
+// FileSize bytes are ever written.
 // Throws kv::Error when the archive cannot be positioned at the payload.
-// gzip's FileDestination is overwritten; its progress event runs as usual.
+// gzip's progress event runs as the payload is read.
 ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t payloadStart,
                              const std::string& destinationFolder, TGzip& gzip);
 

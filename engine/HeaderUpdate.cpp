@@ -2,6 +2,7 @@
 
 #include "engine/ArchiveFormat.h"
 #include "platform/Platform.h"
+#include "platform/WriterLock.h"
 
 namespace kv {
 
@@ -11,6 +12,12 @@ bool WriteHeaderOnly(Session& session, Ui& ui) {
         return false;
     };
 
+    const WriterLock lock(session.currentArchive);
+    if (lock.busy()) {
+        ui.message(MessageKind::Error, WriterLock::busyMessage(session.currentArchive),
+                   Buttons::Ok);
+        return false;
+    }
     std::unique_ptr<File> file = platform().open(session.currentArchive, OpenMode::ReadWrite);
     if (!file) return refuse();
     format::HeaderBlock block;

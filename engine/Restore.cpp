@@ -61,7 +61,13 @@ class RestoreRun {
     void restoreEntry(File& archive, const format::EntryRecord& record, int64_t payloadStart) {
         auto folder = format::destinationFolder(record, placement_, chosenFolder_);
         if (!folder) {
-            decompressFailed(record);
+            // Written where it says, the file would land outside the chosen
+            // folder, or nowhere on a drive.
+            ui_.message(
+                MessageKind::Error,
+                text::firstChars("Impossible de restaurer le fichier < " + record.fullPath(), 140) +
+                    " > : chemin refusé");
+            ++outcome.failed;
             return;
         }
         ui_.setLabel(ProgressLabel::Path, "Dossier : " + *folder);
@@ -85,6 +91,25 @@ class RestoreRun {
         else
             decompressFailed(record);
         ui_.pump();
+    }
+
+    // What kept an all-entries walk from reaching every entry, told once.
+    void walkEnded(const format::ArchiveWalker& walk, const std::string& archive) {
+        if (walk.fileSize() < format::HeaderSize) {
+            ui_.message(MessageKind::Error,
+                        "L'archive < " + archive + " > est tronquée : en-tête incomplet");
+            ++outcome.failed;
+        } else if (walk.cutShort()) {
+            ui_.message(
+                MessageKind::Error,
+                "L'archive < " + archive + " > est incomplète : sa dernière entrée est coupée");
+            ++outcome.failed;
+        } else if (!walk.damage().empty()) {
+            // The damaged entry itself was counted when it failed to restore.
+            ui_.message(MessageKind::Error,
+                        "L'archive < " + archive + " > est endommagée : " + walk.damage() +
+                            ", les entrées qui pourraient la suivre ne peuvent pas être lues");
+        }
     }
 
     RestoreOutcome outcome;
@@ -135,6 +160,7 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
         }
         if (walk.failed())
             throw Error("Erreur de lecture dans l'archive < " + session.currentArchive + " >");
+        if (!run.outcome.stopped) run.walkEnded(walk, session.currentArchive);
     } else {
         std::vector<std::size_t> rows;
         for (std::size_t index : selectedRows)

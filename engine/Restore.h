@@ -25,7 +25,8 @@ struct RestoreChoices {
 // What the run did, for callers that report a summary (kvr's exit status).
 struct RestoreOutcome {
     int restored = 0;      // files written
-    int failed = 0;        // entries refused, damaged, not decompressed, or on a CD-ROM
+    int failed = 0;        // entries refused, damaged, not decompressed, or on a CD-ROM,
+                           // and an archive cut short (inside its header or a record)
     int notFound = 0;      // selected rows never archived or whose entry belongs to another file
     bool stopped = false;  // the stop button ended the run early
 };
@@ -46,9 +47,13 @@ struct RestoreOutcome {
 // Messages, each as the run meets it: an incompatible archive (error, nothing
 // restored); a selected row never archived (information); a destination on a
 // CD-ROM drive (warning, "Opération annulée" in the file label); an entry that
-// cannot be written safely, runs past the end of the archive or does not
-// decompress (error "Impossible de décompresser le fichier < name >"). A file
-// that already exists is replaced only by a completely decompressed copy.
+// would land outside the chosen folder, or not on a drive (error "Impossible de
+// restaurer le fichier < path > : chemin refusé"); an entry that is damaged or
+// not sound (format::CheckEntry, error "Impossible de décompresser le fichier
+// < name >"); after an all-entries walk, an archive cut short inside its
+// header or a record (counted as one failure) or whose damaged record hides
+// the entries after it (error). A file that already exists is replaced only by
+// a completely decompressed copy that was found sound.
 //
 // Throws kv::Error when the archive cannot be opened or positioned at a
 // payload: the run ends there.

@@ -1,7 +1,7 @@
 #include "engine/SelectionScript.h"
 
-#include "engine/EntryExtract.h"
 #include "platform/Platform.h"
+#include "platform/TempFile.h"
 #include "util/Error.h"
 #include "util/PathHelpers.h"
 #include "util/Text.h"
@@ -58,18 +58,8 @@ std::string formatSelectionScript(const std::vector<std::string>& lines) {
 }
 
 void WriteSelectionScript(const std::string& path, const std::vector<std::string>& lines) {
-    const std::string folder = FolderOf(path);
-    const std::string temp = folder + format::uniqueFileName(folder, "~kvl");
-    const std::string bytes = formatSelectionScript(lines);
-
-    auto file = platform().open(temp, OpenMode::Create);
-    if (!file) throw Error("Impossible d'écrire le fichier " + path);
-    bool written = bytes.empty() || file->write(bytes.data(), static_cast<int64_t>(bytes.size()));
-    bool closed = file->close();
-    if (!written || !closed || !platform().renameFile(temp, path)) {
-        platform().removeFile(temp);
+    if (!ReplaceFileContents(path, formatSelectionScript(lines)))
         throw Error("Impossible d'écrire le fichier " + path);
-    }
 }
 
 }  // namespace kv

@@ -35,12 +35,22 @@ bool appendArchive(const std::string& archivePath, const std::string& outputPath
 
 }  // namespace
 
+std::string SfxOntoArchiveMessage(const std::string& outputPath) {
+    const std::size_t cut = outputPath.rfind('\\');
+    return "Le fichier < " + outputPath.substr(cut == std::string::npos ? 0 : cut + 1) +
+           " > est l'archive elle-même,\rchoisissez un autre nom.";
+}
+
 std::string SfxStubPath() {
     return platform().programFolder() + "sfx.bin";
 }
 
 bool BuildSelfExtractor(const std::string& archivePath, const std::string& outputPath, Ui& ui) {
     if (archivePath.empty() || !platform().fileExists(archivePath)) return false;
+    if (IsSameFile(archivePath, outputPath)) {
+        ui.message(MessageKind::Error, SfxOntoArchiveMessage(outputPath));
+        return false;
+    }
     const std::string stub = SfxStubPath();
     if (!platform().fileExists(stub)) {
         ui.message(

@@ -13,13 +13,19 @@ namespace kv {
 // The stub's path: the program folder + "sfx.bin".
 std::string SfxStubPath();
 
+// "Le fichier < name > est l'archive elle-même,\rchoisissez un autre nom." (name
+// without folder): the output that would destroy the archive it is built from.
+std::string SfxOntoArchiveMessage(const std::string& outputPath);
+
 // Builds outputPath from the stub and archivePath; an existing output is
 // overwritten (the caller has asked). On this host the output is also made
 // executable.
 //
 // Returns true on success, after the information "L'archive auto-extractible a
 // été construite avec succès.". Returns false without a message when
-// archivePath is empty or names no file; false after a warning when the stub
+// archivePath is empty or names no file; false after SfxOntoArchiveMessage
+// (error), writing nothing, when outputPath is the archive itself (IsSameFile);
+// false after a warning when the stub
 // is missing; false after the error "Impossible de créer l'archive
 // autoextractible!" when the stub cannot be copied or the archive cannot be
 // appended (the output then holds the stub and what was written). Never throws.

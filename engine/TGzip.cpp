@@ -366,7 +366,27 @@ int TGzip::Compress() {
         in->close();
         return 2;
     }
+    int code = compressStream(*in, *out);
+    if (!out->close()) code = 103;
+    if (code == 0 && DeleteSource) platform().removeFile(FileSource);
+    return code;
+}
 
+int TGzip::CompressInto(File& out) {
+    auto in = platform().open(FileSource, OpenMode::Read);
+    if (!in) {
+        memberCrc_ = 0;
+        memberLength_ = 0;
+        return WindowOnError ? 1 : 0;
+    }
+    const int code = compressStream(*in, out);
+    if (code == 0 && DeleteSource) platform().removeFile(FileSource);
+    return code;
+}
+
+int TGzip::compressStream(File& inFile, File& outFile) {
+    File* in = &inFile;
+    File* out = &outFile;
     const int level = std::clamp(CompressionLevel, 1, 9);
     auto deflater = std::make_unique<Deflater>(level, strategyOf(CompressionType));
 
@@ -413,13 +433,11 @@ int TGzip::Compress() {
     uint8_t trailer[8];
     putLe32(trailer, static_cast<uint32_t>(crc));
     putLe32(trailer + 4, static_cast<uint32_t>(total));
-    bool finished = deflater->finish(*out) && out->write(trailer, 8);
-    finished = out->close() && finished;
+    const bool finished = deflater->finish(*out) && out->write(trailer, 8);
     if (!finished) code = 3;
-
-    if (code != 0) return code + 100;
-    if (DeleteSource) platform().removeFile(FileSource);
-    return 0;
+    memberCrc_ = static_cast<uint32_t>(crc);
+    memberLength_ = total;
+    return code != 0 ? code + 100 : 0;
 }
 
 int TGzip::Decompress() {
@@ -476,7 +494,12 @@ int TGzip::decompressFrom(File& in, int64_t limit, bool ownsInput) {
 }
 
 TGzip::MemberCheck TGzip::verifyMember(File& file, int64_t count) {
-    auto reader = std::make_unique<MemberReader>(file, count);
+    TGzip quiet;
+    return quiet.InflateMember(file, count, nullptr, -1);
+}
+
+TGzip::MemberCheck TGzip::InflateMember(File& in, int64_t count, File* out, int64_t maxLength) {
+    auto reader = std::make_unique<MemberReader>(in, count);
     MemberCheck check;
     switch (reader->start()) {
         case MemberReader::Start::NotMember:
@@ -488,12 +511,25 @@ TGzip::MemberCheck TGzip::verifyMember(File& file, int64_t count) {
         case MemberReader::Start::Member:
             break;
     }
+    startProgress(count);
     const uint8_t* data = nullptr;
-    int64_t n;
-    do {
-        n = reader->next(data);
-    } while (n > 0);
-    check.fault = n < 0 ? reader->fault() : MemberFault::None;
+    for (;;) {
+        const int64_t n = reader->next(data);
+        if (n < 0) {
+            check.fault = reader->fault();
+            break;
+        }
+        if (n == 0) break;
+        if (maxLength >= 0 && reader->length() > maxLength) {
+            check.fault = MemberFault::TooLong;
+            break;
+        }
+        if (out && !out->write(data, n)) {
+            check.fault = MemberFault::WriteError;
+            break;
+        }
+        advanceProgress(reader->inputRead());
+    }
     check.length = reader->length();
     return check;
 }
@@ -516,6 +552,10 @@ const char* TGzip::faultText(MemberFault fault) {
             return "longueur incorrecte";
         case MemberFault::ReadError:
             return "erreur de lecture";
+        case MemberFault::TooLong:
+            return "taille différente de celle de l'entrée";
+        case MemberFault::WriteError:
+            return "erreur d'écriture";
     }
     return "";
 }

@@ -70,6 +70,16 @@ class TGzip {
     int Percent() const { return percent_; }
 
     int Compress();
+    // Compress into an open file, from its current position, instead of
+    // FileDestination (a temporary used through its handle); the caller keeps
+    // and closes the file. Same results, never 2; a failed write is 102, or
+    // 103 while finishing the member.
+    int CompressInto(File& out);
+    // The CRC-32 and the length (all of it, not modulo 2^32) of the data the
+    // last Compress or CompressInto read, as its trailer gives them.
+    uint32_t MemberCrc() const { return memberCrc_; }
+    int64_t MemberLength() const { return memberLength_; }
+
     int Decompress();
     // Decompress with the member read from the next count bytes of an open
     // file (an archive's payload, read in place) instead of FileSource; the
@@ -87,6 +97,8 @@ class TGzip {
         CrcMismatch,
         LengthMismatch,
         ReadError,
+        TooLong,     // the data runs past the length the caller allowed
+        WriteError,  // the destination refused a write
     };
     struct MemberCheck {
         MemberFault fault = MemberFault::None;
@@ -95,6 +107,13 @@ class TGzip {
     // Inflates the member held in the next count bytes of file to nowhere, with
     // the same reader as Decompress. An empty input (count 0) is NotGzip.
     static MemberCheck verifyMember(File& file, int64_t count);
+    // The same check with the data written to out as it comes (when out is
+    // given), stopping with TooLong as soon as it passes maxLength bytes (when
+    // maxLength is not negative), and raising the progress events (counted in
+    // input bytes against count). Input that is not a member is NotGzip and
+    // nothing is written: an archive's payload is a member or it is damaged.
+    // out is written from its current position and is not closed.
+    MemberCheck InflateMember(File& in, int64_t count, File* out, int64_t maxLength);
     // The fault in French, for listings ("CRC-32 incorrect", ...); "" for None.
     static const char* faultText(MemberFault fault);
 
@@ -102,11 +121,14 @@ class TGzip {
     virtual void DoProgress();  // calls OnProgress(*this) when set
 
   private:
+    int compressStream(File& in, File& out);  // closes in; 0 or a code + 100
     int decompressFrom(File& in, int64_t limit, bool ownsInput);
     void startProgress(int64_t inputSize);
     void advanceProgress(int64_t inputRead);
 
     int percent_ = 0;
+    uint32_t memberCrc_ = 0;
+    int64_t memberLength_ = 0;
     int64_t progressSize_ = 0;
     bool progressEnded_ = false;
 };

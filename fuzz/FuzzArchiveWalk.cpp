@@ -1,13 +1,16 @@
 // Walks any bytes as an archive, the way kvr test does: header, every record,
-// every payload that fits checked as a member, and direct access at each
-// entry offset. Reads are cut to a few bytes for some inputs, so the retry
-// paths run too.
+// every entry through the one soundness check (its data written to memory, as
+// a restore writes them), and direct access at each entry offset. Reads are
+// cut to a few bytes for some inputs, so the retry paths run too.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
 #include "engine/ArchiveFormat.h"
+#include "engine/EntryCheck.h"
+#include "engine/EntryExtract.h"
 #include "engine/TGzip.h"
 #include "support/MemoryFile.h"
 
@@ -37,10 +40,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (payloadFits(*entry, walk.payloadStart(), walk.fileSize()) &&
             entry->compressedSize > 0) {
             file.seek(walk.payloadStart());
-            const auto check = kv::TGzip::verifyMember(file, entry->compressedSize);
-            if (check.length < 0) std::abort();
+            const auto member = kv::TGzip::verifyMember(file, entry->compressedSize);
+            if (member.length < 0) std::abort();
+            // The soundness check never writes past FileSize, and a sound entry
+            // is exactly FileSize bytes that the member reader finds sound too.
+            kv::test::MemoryFile out;
+            const EntryCheck check = CheckEntry(file, *entry, walk.payloadStart(), &out);
+            if (int64_t(out.bytes().size()) > std::max<int64_t>(entry->fileSize, 0)) std::abort();
+            if (check.sound() &&
+                (int64_t(out.bytes().size()) != entry->fileSize ||
+                 member.fault != kv::TGzip::MemberFault::None || member.length != entry->fileSize))
+                std::abort();
+            if (!check.sound() && check.text().empty()) std::abort();
+        } else if (CheckEntry(file, *entry, walk.payloadStart()).sound()) {
+            std::abort();  // no payload, or one outside the file, is never sound
+        }
+        // A stored path that passes the rule reads back as itself.
+        if (storedPathProblem(entry->fullPath()).empty()) {
+            EntryRecord probe;
+            probe.folder = entry->folder;
+            probe.fileName = entry->fileName;
+            const EntryRecord back = decodeRecord(encodeRecord(probe));
+            if (back.folder != probe.folder || back.fileName != probe.fileName) std::abort();
         }
     }
+    if (walk.problem().empty() != (!walk.failed() && !walk.cutShort() && walk.damage().empty()))
+        std::abort();
     for (const auto& [offset, path] : seen)
         if (!readRecordAt(file, offset, path)) std::abort();
     return 0;

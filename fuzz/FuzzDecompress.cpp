@@ -1,7 +1,9 @@
-// Feeds any bytes to Decompress (through a real file) and to verifyMember
-// (in memory, with short reads for some inputs), and checks that they agree:
-// a member Decompress accepts is one verifyMember finds sound, and the other
-// way round; input that is not a member comes back unchanged.
+// Feeds any bytes to Decompress (through a real file), to verifyMember (in
+// memory, with short reads for some inputs) and to InflateMember (into memory,
+// with a length limit taken from the input), and checks that they agree: a
+// member Decompress accepts is one verifyMember finds sound, and the other way
+// round; InflateMember writes the same bytes and never more than its limit;
+// input that is not a member comes back unchanged from Decompress only.
 
 #include <unistd.h>
 
@@ -58,9 +60,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0 && data[size / 2] % 3 == 0) file.capReadsAt(1 + data[0] % 5);
     const auto check = kv::TGzip::verifyMember(file, int64_t(size));
     const bool member = size >= 2 && data[0] == 0x1F && data[1] == 0x8B;
+    // A limit around the true length: below it the data are too long, at or
+    // above it they come out whole.
+    const int64_t limit = size > 0 ? check.length - 1 + data[size - 1] % 3 : -1;
+    kv::test::MemoryFile again(std::vector<uint8_t>(data, data + size));
+    kv::test::MemoryFile inflated;
+    kv::TGzip bounded;
+    const auto limited = bounded.InflateMember(again, int64_t(size), &inflated, limit);
+    if (limit >= 0 && int64_t(inflated.bytes().size()) > limit) std::abort();
+    if (!member && limited.fault != kv::TGzip::MemberFault::NotGzip) std::abort();
+    if (check.fault == kv::TGzip::MemberFault::None && limit >= 0) {
+        const bool fits = limit >= check.length;
+        if (fits != (limited.fault == kv::TGzip::MemberFault::None)) std::abort();
+        if (!fits && limited.fault != kv::TGzip::MemberFault::TooLong) std::abort();
+    }
     if (member) {
         if ((check.fault == kv::TGzip::MemberFault::None) != (result == 0)) std::abort();
         if (result == 0 && int64_t(fs::file_size(dir / "out.bin")) != check.length) std::abort();
+        if (result == 0 && limited.fault == kv::TGzip::MemberFault::None) {
+            std::ifstream out(dir / "out.bin", std::ios::binary);
+            const std::string whole((std::istreambuf_iterator<char>(out)), {});
+            if (whole != std::string(inflated.bytes().begin(), inflated.bytes().end()))
+                std::abort();
+        }
     } else {
         if (result != 0 || check.fault != kv::TGzip::MemberFault::NotGzip) std::abort();
         std::ifstream out(dir / "out.bin", std::ios::binary);

@@ -1,6 +1,7 @@
 #include "platform/HostFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,10 @@ std::unique_ptr<HostFile> HostFile::open(const std::string& hostPath, OpenMode m
         case OpenMode::ReadWrite:
             flags |= O_RDWR | O_NONBLOCK;
             break;
+        case OpenMode::CreateNew:
+            // O_EXCL: fails when anything, a dangling link included, has the name.
+            flags |= O_RDWR | O_CREAT | O_EXCL;
+            break;
     }
     // O_NONBLOCK keeps the open itself from waiting on a pipe; the check below
     // then refuses anything that is not a regular file.
@@ -34,7 +39,7 @@ std::unique_ptr<HostFile> HostFile::open(const std::string& hostPath, OpenMode m
         return nullptr;
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return std::unique_ptr<HostFile>(new HostFile(fd));
+    return std::unique_ptr<HostFile>(new HostFile(fd, hostPath));
 }
 
 HostFile::~HostFile() {
@@ -91,6 +96,23 @@ int64_t HostFile::size() {
     struct stat st;
     if (fd_ < 0 || fstat(fd_, &st) != 0) return -1;
     return st.st_size;
+}
+
+bool HostFile::lock(LockKind kind) {
+    if (fd_ < 0) return false;
+    int rc;
+    do {
+        rc = flock(fd_, (kind == LockKind::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) return false;
+    // Someone may have removed or replaced the file between our open and the
+    // lock: then the name no longer leads to what we hold.
+    struct stat held, named;
+    if (fstat(fd_, &held) == 0 && stat(hostPath_.c_str(), &named) == 0 &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+        return true;
+    flock(fd_, LOCK_UN);
+    return false;
 }
 
 bool HostFile::close() {

@@ -1,6 +1,8 @@
 #pragma once
 // A File over a plain POSIX descriptor (64-bit offsets, no buffering).
 
+#include <string>
+
 #include "platform/Platform.h"
 
 namespace kv {
@@ -19,10 +21,13 @@ class HostFile final : public File {
     int64_t position() override;
     int64_t size() override;
     bool close() override;
+    // flock(): the lock belongs to this open file and goes with its descriptor.
+    bool lock(LockKind kind) override;
 
   private:
-    explicit HostFile(int fd) : fd_(fd) {}
+    HostFile(int fd, std::string hostPath) : fd_(fd), hostPath_(std::move(hostPath)) {}
     int fd_;
+    std::string hostPath_;  // the name it was opened under (lock() checks it still leads here)
     bool failed_ = false;  // a write failed: close() reports it too
 };
 

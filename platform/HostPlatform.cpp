@@ -23,6 +23,7 @@
 #include "platform/DriveMap.h"
 #include "platform/FolderNames.h"
 #include "platform/HostFile.h"
+#include "platform/HostNames.h"
 #include "platform/Wildcard.h"
 #include "util/Text.h"
 
@@ -354,7 +355,9 @@ std::optional<WindowsPath> parseWindowsPath(const std::string& path) {
             if (!wp.components.empty()) wp.components.pop_back();
         } else if (!part.empty() && part != ".") {
             if (part.find('\0') != std::string::npos) return std::nullopt;
-            wp.components.push_back(part);
+            std::optional<std::string> host = hostnames::toHostName(part);
+            if (!host) return std::nullopt;
+            wp.components.push_back(std::move(*host));
         }
         i = end + 1;
     }
@@ -563,9 +566,10 @@ std::optional<std::string> HostPlatform::toWindows(const std::string& hostPath) 
     if (!best) return std::nullopt;
     std::string out = std::string(1, best->letter) + ":\\";
     for (std::size_t k = bestDepth; k < parts.size(); ++k) {
-        if (parts[k].find('\\') != std::string::npos) return std::nullopt;
+        const std::optional<std::string> name = hostnames::toWindowsName(parts[k]);
+        if (!name) return std::nullopt;
         if (k > bestDepth) out += '\\';
-        out += parts[k];
+        out += *name;
     }
     if (trailing && parts.size() > bestDepth) out += '\\';
     return out;
@@ -576,7 +580,7 @@ std::optional<std::string> HostPlatform::toWindows(const std::string& hostPath) 
 std::unique_ptr<File> HostPlatform::open(const std::string& path, OpenMode mode) {
     const auto host = toHost(path);
     if (!host) return nullptr;
-    if (mode != OpenMode::Create) return HostFile::open(*host, mode);
+    if (mode != OpenMode::Create && mode != OpenMode::CreateNew) return HostFile::open(*host, mode);
     const auto change = FolderNames::begin(parentOf(*host));
     auto file = HostFile::open(*host, mode);
     if (file) folderNames().added(change, baseName(*host));
@@ -623,7 +627,8 @@ bool HostPlatform::setAttributes(const std::string& path, uint32_t attributes) {
     return ok;
 }
 
-std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t mask) {
+std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t mask,
+                                          std::vector<std::string>* unwritable) {
     std::vector<FindEntry> entries;
     if (pattern.empty() || isSeparator(pattern.back())) return entries;
     const std::size_t cut = pattern.find_last_of("\\/");
@@ -635,7 +640,7 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
     auto accept = [&](const std::string& name, const struct stat& st, uint32_t a) {
         if ((a & (attr::Hidden | attr::System | attr::Directory)) & ~mask) return;
         FindEntry e;
-        e.name = name;
+        e.name = *hostnames::toWindowsName(name);
         e.attributes = a;
         e.size = S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : 0;
         e.dosDateTime = toDos(st.st_mtime);
@@ -646,7 +651,10 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
         struct stat st;
         if (!host || !statFollow(*host, st)) return entries;
         const std::string name = baseName(*host);
-        if (name.find('\\') != std::string::npos) return entries;
+        if (!hostnames::toWindowsName(name)) {
+            if (unwritable) unwritable->push_back(name);
+            return entries;
+        }
         accept(name, st, attributesOf(*host, name, st, true));
         return entries;
     }
@@ -659,8 +667,14 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
     bool xattrs = true;
     while (dirent* d = readdir(dir)) {
         const std::string name = d->d_name;
-        if (name == "." || name == ".." || name.find('\\') != std::string::npos) continue;
-        if (!wildcardMatch(namePattern, name)) continue;
+        if (name == "." || name == "..") continue;
+        const std::optional<std::string> windowsName = hostnames::toWindowsName(name);
+        if (!windowsName) {
+            // Matched on its bytes, so that a caller hears of what it asked for.
+            if (unwritable && wildcardMatch(namePattern, name)) unwritable->push_back(name);
+            continue;
+        }
+        if (!wildcardMatch(namePattern, *windowsName)) continue;
         struct stat st;
         if (fstatat(dfd, d->d_name, &st, 0) != 0 &&
             fstatat(dfd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
@@ -909,7 +923,7 @@ std::string HostPlatform::displayName(const std::string& path) {
     const auto host = toHost(path);
     struct stat st;
     if (!host || !statFollow(*host, st)) return {};
-    return baseName(*host);
+    return hostnames::toWindowsName(baseName(*host)).value_or(std::string());
 }
 
 std::string HostPlatform::shellFolder(const std::string& valueName) {

@@ -33,7 +33,9 @@ class HostPlatform final : public Platform {
     std::unique_ptr<File> open(const std::string& path, OpenMode mode) override;
     uint32_t attributes(const std::string& path) override;
     bool setAttributes(const std::string& path, uint32_t attributes) override;
-    std::vector<FindEntry> find(const std::string& pattern, uint32_t mask) override;
+    using Platform::find;
+    std::vector<FindEntry> find(const std::string& pattern, uint32_t mask,
+                                std::vector<std::string>* unwritable) override;
     bool fileExists(const std::string& path) override;
     bool directoryExists(const std::string& path) override;
     bool createDirectory(const std::string& path) override;
@@ -87,10 +89,11 @@ HostPlatform& hostPlatform();
 
 // The host path of a drive-letter path without case-insensitive lookups:
 // pure text work on a parsed path ('\' and '/' separate, "." and ".." are
-// resolved so that a path never leaves its drive). Used by conversions.
+// resolved so that a path never leaves its drive; each component is turned
+// into its host name, nullopt when one has none). Used by conversions.
 struct WindowsPath {
     char letter = 0;                      // upper case
-    std::vector<std::string> components;  // empty for the root
+    std::vector<std::string> components;  // host names (platform/HostNames.h); empty for the root
     bool trailingSeparator = false;       // "C:\a\" (never set for the root)
 };
 std::optional<WindowsPath> parseWindowsPath(const std::string& path);

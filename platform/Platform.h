@@ -54,6 +54,12 @@ struct FindEntry {
     int32_t dosDateTime = 0;      // last write, MS-DOS form, local time
 };
 
+// Advisory locks on an open file (see File::lock).
+enum class LockKind {
+    Shared,     // many holders at once: "this file is in use" (temporaries)
+    Exclusive,  // one holder: "I alone may write this" (an archive's writer)
+};
+
 // An open file. Reads and writes are unbuffered calls on the host file; the
 // caller buffers (the compression stream uses 16384-byte blocks).
 class File {
@@ -68,12 +74,23 @@ public:
     virtual int64_t size() = 0;          // current size, -1 on error
     // Flushes and closes; false when the host reported an error. Idempotent.
     virtual bool close() = 0;
+    // Takes an advisory lock without waiting. It is held until the file is
+    // closed or the process ends (however it ends: a killed program leaves no
+    // stale lock). Other programs are not kept from the file; only other
+    // lock() calls see it. False when another open file (in this process or
+    // another) holds a lock that conflicts, or when the name the file was
+    // opened under no longer leads to it (removed or replaced meanwhile): a
+    // lock on it would guard nothing. Files that are not host files (in
+    // memory, inside another file) cannot be locked and answer false.
+    virtual bool lock(LockKind /*kind*/) { return false; }
 };
 
 enum class OpenMode {
-    Read,        // existing file, read only, shared with other programs
-    Create,      // create or truncate, write only
-    ReadWrite,   // existing file, read and write in place (the header update)
+    Read,       // existing file, read only, shared with other programs
+    Create,     // create or truncate, write only
+    ReadWrite,  // existing file, read and write in place (the header update)
+    CreateNew,  // a file that does not exist yet, created exclusively (fails when
+                // any file or folder has the name), read and write
 };
 
 class Platform {
@@ -90,8 +107,11 @@ public:
     // a drive path.
     virtual std::optional<std::string> toHost(const std::string& windowsPath) = 0;
     // Host -> Windows: the drive whose root is the longest prefix, then the rest
-    // with '/' turned into '\'. nullopt when no drive holds it or a component
-    // holds a backslash.
+    // with '/' turned into '\'. A component that is not valid UTF-8 has each
+    // stray byte b written as the character U+F700 + b (U+F780..U+F7FF), which
+    // toHost turns back into that byte (platform/HostNames.h). nullopt when no
+    // drive holds it, or a component cannot be written as a Windows name (it
+    // holds a backslash, or one of those characters of its own).
     virtual std::optional<std::string> toWindows(const std::string& hostPath) = 0;
 
     // ----- Files and folders -----
@@ -103,7 +123,14 @@ public:
     // filtered as the classic find-first does: entries whose hidden, system or
     // folder bits are not in mask are skipped. "." and ".." are never listed.
     // Entries come in case-insensitive name order. Empty when nothing matches.
-    virtual std::vector<FindEntry> find(const std::string& pattern, uint32_t mask) = 0;
+    // Names that cannot be written as Windows names (see toWindows) are left
+    // out; when unwritable is given, the host names of those that match are
+    // added to it, so that a caller can say what it did not see.
+    virtual std::vector<FindEntry> find(const std::string& pattern, uint32_t mask,
+                                        std::vector<std::string>* unwritable) = 0;
+    std::vector<FindEntry> find(const std::string& pattern, uint32_t mask) {
+        return find(pattern, mask, nullptr);
+    }
     virtual bool fileExists(const std::string& path) = 0;      // a file, not a folder
     virtual bool directoryExists(const std::string& path) = 0;
     virtual bool createDirectory(const std::string& path) = 0;  // one level

@@ -1,5 +1,6 @@
 #include "util/FileRoutines.h"
 
+#include <filesystem>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -43,15 +44,19 @@ bool HasRoomForCopy(const std::string& source, const std::string& destination) {
     return size + CopyMargin < free;
 }
 
+bool IsSameFile(const std::string& a, const std::string& b) {
+    const auto hostA = platform().toHost(a);
+    const auto hostB = platform().toHost(b);
+    if (!hostA || !hostB) return false;
+    std::error_code error;
+    const bool same = std::filesystem::equivalent(*hostA, *hostB, error);
+    return error ? *hostA == *hostB : same;
+}
+
 void CopyFileContents(const std::string& source, const std::string& destination) {
-    auto sameFile = [&] {
-        auto a = platform().toHost(source);
-        auto b = platform().toHost(destination);
-        return a && b && *a == *b;
-    };
     auto in = platform().open(source, OpenMode::Read);
     if (!in) throw Error("Impossible d'ouvrir le fichier " + source);
-    if (sameFile()) {
+    if (IsSameFile(source, destination)) {
         in->close();
         throw Error("Impossible de copier le fichier " + source + " sur lui-même");
     }

@@ -37,6 +37,11 @@ int64_t DriveFreeBytes(const std::string& path);
 // that is the source itself is refused before anything is written.
 void CopyFileContents(const std::string& source, const std::string& destination);
 
+// True when both paths lead to the same host file once the drive map has
+// turned them into host paths (another spelling, another drive letter over the
+// same folder, a link): the same file is never both source and destination.
+bool IsSameFile(const std::string& a, const std::string& b);
+
 // The size of the file as a signed 32-bit number (its low 32 bits); 0 when no
 // file is found (a folder is not found).
 int32_t FileSizeOf(const std::string& path);

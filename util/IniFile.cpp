@@ -1,6 +1,7 @@
 #include "util/IniFile.h"
 
 #include "platform/Platform.h"
+#include "platform/TempFile.h"
 
 namespace kv {
 
@@ -35,15 +36,9 @@ bool IniFile::save(const IniDocument& doc) const {
     uint32_t attributes = platform().attributes(path_);
     if (attributes != attr::Invalid && (attributes & (attr::ReadOnly | attr::Directory)))
         return false;
-    std::string content = doc.serialize();
-    std::string temp = path_ + ".~new";
-    auto file = platform().open(temp, OpenMode::Create);
-    if (!file) return false;
-    bool ok = file->write(content.data(), static_cast<int64_t>(content.size()));
-    ok = file->close() && ok;
-    if (ok) ok = platform().renameFile(temp, path_);
-    if (!ok) platform().removeFile(temp);
-    return ok;
+    // A new file beside it renamed over it: two programs saving at once, or a
+    // full disk, never leave a settings file half written.
+    return ReplaceFileContents(path_, doc.serialize());
 }
 
 std::optional<std::string> IniFile::find(std::string_view section, std::string_view key) const {

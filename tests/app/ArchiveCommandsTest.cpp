@@ -375,5 +375,22 @@ TEST_F(ArchiveCommands, SelfExtractorAsksBeforeOverwritingAndNeedsTheStub) {
     EXPECT_EQ(static_cast<unsigned char>(out[out.size() - 4]), stub.size());
 }
 
+TEST_F(ArchiveCommands, SelfExtractorIsNeverWrittenOverTheOpenArchive) {
+    TMainKorvelt2002& w = openedArchive();
+    drives.writeFile("C:\\Korvelt\\sfx.bin", "STUB-BYTES");
+    const std::string before = drives.readFile("C:\\d\\arch.kvr");
+    for (const char* name : {"arch.kvr", "ARCH.KVR"}) {
+        SCOPED_TRACE(name);
+        boxes.clear();
+        chooser.files.push_back(QString("c:\\D\\") + name);
+        w.SelfExtractorExecute();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].title, "Erreur");
+        EXPECT_EQ(boxes[0].text, QString("Le fichier < ") + name +
+                                     " > est l'archive elle-même,\nchoisissez un autre nom.");
+        EXPECT_TRUE(drives.readFile("C:\\d\\arch.kvr") == before);
+    }
+}
+
 }  // namespace
 }  // namespace kv::test

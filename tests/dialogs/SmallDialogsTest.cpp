@@ -161,5 +161,19 @@ TEST_F(SmallDialogs, MissingJournalShowsEmptyAndAFailedSaveThrows) {
     EXPECT_THROW(TFormJournal::showJournal(ui), Error);
 }
 
+TEST_F(SmallDialogs, JournalThatCannotBeWrittenIsKeptWhole) {
+    const std::string journal = "C:\\Korvelt\\Script\\Journal_AutoSave.txt";
+    drives.writeFile(journal, "lundi 10:00 ok\r\nmardi 10:00 ok\r\n");
+    fp.diskFullAfter("C:\\Korvelt\\Script\\", 5);
+    DialogRunner::setHandler([](QDialog& d) {
+        dynamic_cast<TFormJournal&>(d).MemoJournal->setPlainText("mercredi 10:00 ok, et bien plus");
+        return int(QDialog::Accepted);
+    });
+    EXPECT_THROW(TFormJournal::showJournal(ui), Error);
+    fp.reset();
+    EXPECT_EQ(drives.readFile(journal), "lundi 10:00 ok\r\nmardi 10:00 ok\r\n");
+    EXPECT_EQ(platform().find("C:\\Korvelt\\Script\\*.*", attr::AnyFile).size(), 1u);
+}
+
 }  // namespace
 }  // namespace kv

@@ -321,7 +321,7 @@ TEST_F(ArchiveRunTest, FileOfTwoGigabytesKeepsItsLastStoredEntry) {
     expectNoTemporaries();
 }
 
-TEST_F(ArchiveRunTest, DamagedEntryIsNotCarriedOver) {
+TEST_F(ArchiveRunTest, DamagedRecordRefusesTheUpdate) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\b.txt", "beta");
     firstRun();
@@ -332,13 +332,9 @@ TEST_F(ArchiveRunTest, DamagedEntryIsNotCarriedOver) {
     bytes[second + 412 + 2] = '\x01';
     drives.writeFile(Archive, bytes);
 
-    const ArchiveResult r = run();
+    EXPECT_THROW(run(), Error);
 
-    EXPECT_EQ(
-        ui.messageTexts(),
-        std::vector<std::string>{"Le fichier < C:\\Docs\\b.txt > est endommagé dans l'archive"});
-    EXPECT_EQ(r.failures, 1);
-    EXPECT_EQ(entriesOf(Archive).size(), 1u);
+    EXPECT_TRUE(bytesOf(Archive) == bytes);
     expectNoTemporaries();
 }
 

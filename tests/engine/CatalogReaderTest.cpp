@@ -186,12 +186,14 @@ TEST_F(CatalogReaderTest, ArchiveCutInsideARecordKeepsTheRowsBefore) {
     EXPECT_FALSE(session.listChanged);
 }
 
-TEST_F(CatalogReaderTest, ArchiveCutInsideThePayloadStillListsTheEntry) {
+TEST_F(CatalogReaderTest, ArchiveCutInsideThePayloadStillListsTheEntryAndSaysSo) {
     writeRaw({record("a", 1), record("b", 1)});
     std::string bytes = bytesOf(Archive);
     bytes.resize(bytes.size() - 5);
     drives.writeFile(Archive, bytes);
-    EXPECT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
+    const LoadResult r = LoadArchive(session, ui);
+    EXPECT_EQ(r.outcome, LoadOutcome::ReadError);
+    EXPECT_NE(r.error.find("est endommagée"), std::string::npos) << r.error;
     EXPECT_EQ(captions(), (std::vector<std::string>{"a", "b"}));
 }
 

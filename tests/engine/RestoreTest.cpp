@@ -140,8 +140,13 @@ TEST_F(RestoreTest, PayloadRunningPastTheEndIsDamagedNotCopied) {
     EXPECT_EQ(read("C:\\Docs\\ok.txt"), "fine");
     EXPECT_FALSE(exists("C:\\Docs\\cut.txt"));
     EXPECT_EQ(ui.messageTexts(),
-              std::vector<std::string>{"Impossible de décompresser le fichier < cut.txt >"});
+              (std::vector<std::string>{
+                  "Impossible de décompresser le fichier < cut.txt >",
+                  "L'archive < C:\\backup.kvr > est endommagée : le contenu de l'entrée < "
+                  "C:\\Docs\\cut.txt > est coupé par la fin de l'archive, les entrées qui "
+                  "pourraient la suivre ne peuvent pas être lues"}));
     EXPECT_EQ(outcome.restored, 1);
+    EXPECT_EQ(outcome.failed, 1);
 }
 
 TEST_F(RestoreTest, EntryWithoutPayloadBytesIsDamaged) {
@@ -152,7 +157,9 @@ TEST_F(RestoreTest, EntryWithoutPayloadBytesIsDamaged) {
     EXPECT_EQ(read("C:\\Docs\\ok.txt"), "fine");
     EXPECT_FALSE(exists("C:\\Docs\\zero.txt"));
     EXPECT_EQ(ui.messageTexts(),
-              std::vector<std::string>{"Impossible de décompresser le fichier < zero.txt >"});
+              (std::vector<std::string>{"Impossible de décompresser le fichier < zero.txt >",
+                                        "L'archive < C:\\backup.kvr > est incomplète : sa "
+                                        "dernière entrée est coupée"}));
 }
 
 TEST_F(RestoreTest, EntriesThatWouldLeaveTheChosenFolderWriteNothing) {
@@ -172,7 +179,9 @@ TEST_F(RestoreTest, EntriesThatWouldLeaveTheChosenFolderWriteNothing) {
     EXPECT_FALSE(exists("C:\\Dest\\Inner\\escape2.txt"));
     EXPECT_FALSE(exists("E:\\escape3.txt"));
     EXPECT_EQ(ui.messages.size(), 4u);
-    EXPECT_EQ(ui.messages[0].text, "Impossible de décompresser le fichier < escape1.txt >");
+    EXPECT_EQ(
+        ui.messages[0].text,
+        "Impossible de restaurer le fichier < C:\\Out\\..\\..\\escape1.txt > : chemin refusé");
 }
 
 TEST_F(RestoreTest, OriginRestoreNeedsADrivePath) {
@@ -180,7 +189,8 @@ TEST_F(RestoreTest, OriginRestoreNeedsADrivePath) {
     auto outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(outcome.restored, 1);
     EXPECT_EQ(ui.messageTexts(),
-              std::vector<std::string>{"Impossible de décompresser le fichier < nodrive.txt >"});
+              std::vector<std::string>{
+                  "Impossible de restaurer le fichier < Docs\\nodrive.txt > : chemin refusé"});
 }
 
 TEST_F(RestoreTest, CdRomDestinationIsRefusedPerEntry) {

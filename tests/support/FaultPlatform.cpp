@@ -48,11 +48,12 @@ void restoreEnv(const char* name, const std::optional<std::string>& value) {
 class FaultFile final : public File {
   public:
     FaultFile(std::unique_ptr<File> inner, std::optional<int64_t> readLimit, bool failClose,
-              std::vector<std::shared_ptr<FaultPlatform::WriteBudget>> budgets)
+              std::vector<std::shared_ptr<FaultPlatform::WriteBudget>> budgets, bool lockHeld)
         : inner_(std::move(inner)),
           readLimit_(readLimit),
           failClose_(failClose),
-          budgets_(std::move(budgets)) {}
+          budgets_(std::move(budgets)),
+          lockHeld_(lockHeld) {}
 
     int64_t read(void* buffer, int64_t count) override {
         if (readLimit_) {
@@ -80,12 +81,14 @@ class FaultFile final : public File {
         const bool ok = inner_->close();
         return ok && !failClose_;
     }
+    bool lock(LockKind kind) override { return !lockHeld_ && inner_->lock(kind); }
 
   private:
     std::unique_ptr<File> inner_;
     std::optional<int64_t> readLimit_;
     bool failClose_;
     std::vector<std::shared_ptr<FaultPlatform::WriteBudget>> budgets_;
+    bool lockHeld_;
 };
 
 }  // namespace
@@ -233,6 +236,9 @@ void FaultPlatform::holdExclusively(const std::string& path) {
 void FaultPlatform::release(const std::string& path) {
     std::erase_if(held_, [&](const std::string& h) { return text::equalNoCase(h, path); });
 }
+void FaultPlatform::holdLock(const std::string& path) {
+    locked_.push_back(path);
+}
 void FaultPlatform::failReadAfter(const std::string& path, int64_t bytes) {
     readLimits_.push_back({path, bytes});
 }
@@ -291,6 +297,7 @@ void FaultPlatform::reset() {
     held_.clear();
     readLimits_.clear();
     failClose_.clear();
+    locked_.clear();
     budgets_.clear();
     freeBytes_.clear();
     if (!overrides_.empty()) ++extraGeneration_;
@@ -354,8 +361,13 @@ std::optional<std::string> FaultPlatform::toWindows(const std::string& hostPath)
 
 std::unique_ptr<File> FaultPlatform::open(const std::string& path, OpenMode mode) {
     if (!reachable(path) || held(path)) return nullptr;
+    // A rule for Create stands for every creation, exclusive ones included.
+    const auto ruleMode = [](OpenMode m) {
+        return m == OpenMode::CreateNew ? OpenMode::Create : m;
+    };
     for (const OpenRule& r : failOpen_) {
-        if ((!r.mode || *r.mode == mode) && faultPathMatches(r.path, path)) return nullptr;
+        if ((!r.mode || ruleMode(*r.mode) == ruleMode(mode)) && faultPathMatches(r.path, path))
+            return nullptr;
     }
     auto file = inner_.open(path, mode);
     if (!file) return nullptr;
@@ -371,8 +383,12 @@ std::unique_ptr<File> FaultPlatform::open(const std::string& path, OpenMode mode
     for (const auto& b : budgets_) {
         if (faultPathMatches(b->path, path)) budgets.push_back(b);
     }
-    if (!readLimit && !failClose && budgets.empty()) return file;
-    return std::make_unique<FaultFile>(std::move(file), readLimit, failClose, std::move(budgets));
+    const bool lockHeld = std::any_of(locked_.begin(), locked_.end(), [&](const std::string& p) {
+        return faultPathMatches(p, path);
+    });
+    if (!readLimit && !failClose && budgets.empty() && !lockHeld) return file;
+    return std::make_unique<FaultFile>(std::move(file), readLimit, failClose, std::move(budgets),
+                                       lockHeld);
 }
 
 uint32_t FaultPlatform::attributes(const std::string& path) {
@@ -383,9 +399,10 @@ bool FaultPlatform::setAttributes(const std::string& path, uint32_t attributes) 
     return reachable(path) && inner_.setAttributes(path, attributes);
 }
 
-std::vector<FindEntry> FaultPlatform::find(const std::string& pattern, uint32_t mask) {
+std::vector<FindEntry> FaultPlatform::find(const std::string& pattern, uint32_t mask,
+                                           std::vector<std::string>* unwritable) {
     if (!reachable(pattern)) return {};
-    return inner_.find(pattern, mask);
+    return inner_.find(pattern, mask, unwritable);
 }
 
 bool FaultPlatform::fileExists(const std::string& path) {

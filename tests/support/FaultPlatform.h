@@ -21,6 +21,9 @@
 //   kv::setPlatform(&fp);                   // or fp.install()
 //   fp.failOpen("C:\\x\\a.txt");            // every open of that file fails
 //   fp.failOpen("C:\\x\\*.tmp", kv::OpenMode::Create);  // only creating those fails
+//                                           //   (exclusive creation, CreateNew, included)
+//   fp.holdLock("C:\\x\\a.kvr.lock");      // "another program holds a lock on it":
+//                                           //   File::lock() of files opened there fails
 //   fp.holdExclusively("C:\\x\\a.txt");     // "held by another program": every open,
 //                                           //   removeFile and renameFile of it fail
 //   fp.diskFullAfter("C:\\out\\", 4096);    // writes to files below C:\out\ fail once
@@ -97,6 +100,7 @@ class FaultPlatform : public Platform {
 
     void failOpen(const std::string& path, std::optional<OpenMode> mode = std::nullopt);
     void holdExclusively(const std::string& path);
+    void holdLock(const std::string& path);
     void release(const std::string& path);  // undoes holdExclusively
     void failReadAfter(const std::string& path, int64_t bytes);
     void failClose(const std::string& path);
@@ -128,7 +132,9 @@ class FaultPlatform : public Platform {
     std::unique_ptr<File> open(const std::string& path, OpenMode mode) override;
     uint32_t attributes(const std::string& path) override;
     bool setAttributes(const std::string& path, uint32_t attributes) override;
-    std::vector<FindEntry> find(const std::string& pattern, uint32_t mask) override;
+    using Platform::find;
+    std::vector<FindEntry> find(const std::string& pattern, uint32_t mask,
+                                std::vector<std::string>* unwritable) override;
     bool fileExists(const std::string& path) override;
     bool directoryExists(const std::string& path) override;
     bool createDirectory(const std::string& path) override;
@@ -182,6 +188,7 @@ class FaultPlatform : public Platform {
     std::vector<std::string> held_;
     std::vector<std::pair<std::string, int64_t>> readLimits_;
     std::vector<std::string> failClose_;
+    std::vector<std::string> locked_;
     std::vector<std::shared_ptr<WriteBudget>> budgets_;
     std::map<char, int64_t> freeBytes_;
     std::map<char, DriveOverride> overrides_;

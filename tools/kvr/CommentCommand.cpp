@@ -2,6 +2,7 @@
 // header only; entries and the file's size stay as they are).
 
 #include "engine/HeaderUpdate.h"
+#include "platform/WriterLock.h"
 #include "tools/kvr/KvrCommon.h"
 
 namespace kvr {
@@ -19,6 +20,15 @@ int commentCommand(const Args& args) {
         return ExitFailure;
     }
     session.comment = args[1];
+    {
+        // The header update takes the writer lock itself; asked first, a busy
+        // archive gets its own status.
+        const kv::WriterLock probe(session.currentArchive);
+        if (probe.busy()) {
+            printError(kv::WriterLock::busyMessage(session.currentArchive));
+            return ExitBusy;
+        }
+    }
     return kv::WriteHeaderOnly(session, ui) ? ExitOk : ExitFailure;
 }
 

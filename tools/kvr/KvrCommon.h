@@ -13,9 +13,11 @@
 
 namespace kvr {
 
-constexpr int ExitOk = 0;
-constexpr int ExitFailure = 1;  // the command ran and something failed
+// The exit statuses (docs/kvr.md has the table).
+constexpr int ExitOk = 0;       // everything was done: nothing left out, skipped or damaged
+constexpr int ExitFailure = 1;  // something failed, was left out, skipped or found damaged
 constexpr int ExitUsage = 2;    // unknown command or wrong arguments
+constexpr int ExitBusy = 3;     // another run is writing the archive: nothing was changed
 
 using Args = std::vector<std::string>;  // the arguments after the command name
 

@@ -1,32 +1,14 @@
-// kvr test ARCHIVE: inflates every payload to nowhere, checking its member's
-// CRC-32 and length and the size the record gives; one line per damaged entry,
-// then the counts.
+// kvr test ARCHIVE: checks every entry with the engine's one soundness check
+// (engine/EntryCheck.h), inflating each payload to nowhere; one line per
+// damaged entry, then the counts.
 
 #include <iostream>
 
 #include "engine/ArchiveFormat.h"
-#include "engine/TGzip.h"
+#include "engine/EntryCheck.h"
 #include "tools/kvr/KvrCommon.h"
 
 namespace kvr {
-
-namespace {
-
-// What is wrong with one entry, or "" when it is sound.
-std::string checkEntry(kv::File& file, const kv::format::EntryRecord& entry,
-                       const kv::format::ArchiveWalker& walk) {
-    if (entry.compressedSize < 0) return "taille compressée négative";
-    if (!kv::format::payloadFits(entry, walk.payloadStart(), walk.fileSize()))
-        return "contenu coupé par la fin de l'archive";
-    if (entry.compressedSize == 0) return entry.fileSize == 0 ? "" : "contenu vide";
-    if (!file.seek(walk.payloadStart())) return "erreur de lecture";
-    const auto check = kv::TGzip::verifyMember(file, entry.compressedSize);
-    if (check.fault != kv::TGzip::MemberFault::None) return kv::TGzip::faultText(check.fault);
-    if (check.length != entry.fileSize) return "taille différente de celle de l'entrée";
-    return "";
-}
-
-}  // namespace
 
 int testCommand(const Args& args) {
     if (args.size() != 1) {
@@ -46,7 +28,8 @@ int testCommand(const Args& args) {
     }
     while (auto entry = walk.next()) {
         ++entries;
-        const std::string problem = checkEntry(*file, *entry, walk);
+        const std::string problem =
+            kv::format::CheckEntry(*file, *entry, walk.payloadStart()).text();
         if (!problem.empty()) {
             ++damaged;
             std::cout << entry->fullPath() << " : " << problem << '\n';

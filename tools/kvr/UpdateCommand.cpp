@@ -4,7 +4,10 @@
 // each selection script to the catalog, and runs the archiving run. Missing
 // files of an existing archive are carried over unless --drop-missing. The
 // archive keeps its comment unless --comment gives another. The last line on
-// standard error counts what was stored, carried over and left out.
+// standard error counts what was stored, carried over and left out (the files
+// the scripts named that could not be taken in included). Exit status 0 only
+// when nothing failed and nothing was left out but what --drop-missing asked;
+// 3 when another run is writing the archive.
 
 #include <iostream>
 
@@ -100,10 +103,11 @@ int updateCommand(const Args& args) {
     }
 
     const kv::ArchiveResult result = kv::ArchiveFiles(session, ui, [] {});
+    if (result.busy) return ExitBusy;
     printError("Fichiers archivés : " + std::to_string(result.stored) +
                ", repris de l'archive : " + std::to_string(result.carriedOver) +
-               ", laissés de côté : " + std::to_string(result.leftOut));
-    return result.clean() ? ExitOk : ExitFailure;
+               ", laissés de côté : " + std::to_string(result.leftOut + adding.leftOut));
+    return result.clean() && adding.leftOut == 0 ? ExitOk : ExitFailure;
 }
 
 }  // namespace kvr

@@ -27,6 +27,7 @@
 
 #include "EmbeddedArchive.h"
 #include "engine/ArchiveFormat.h"
+#include "engine/EntryCheck.h"
 #include "engine/EntryExtract.h"
 #include "engine/TGzip.h"
 #include "platform/Platform.h"
@@ -92,6 +93,17 @@ std::string shownDate(int32_t dos) {
     return text;
 }
 
+// What kept a walk from reading the whole archive, said once; true when it did.
+bool walkWasWhole(const format::ArchiveWalker& walk) {
+    if (walk.fileSize() < format::HeaderSize) {
+        say("Archive tronquée : en-tête incomplet.");
+        return false;
+    }
+    const std::string problem = walk.problem();
+    if (!problem.empty()) say("Archive endommagée : " + problem + ".");
+    return problem.empty();
+}
+
 // One line per entry, as kvr list writes them:
 // FileName;Folder;FileSize;CompressedSize;dd/mm/yyyy hh:nn;TypeName;entry offset
 int listEntries(File& archive) {
@@ -100,42 +112,27 @@ int listEntries(File& archive) {
         std::printf("%s;%s;%d;%d;%s;%s;%lld\n", r->fileName.c_str(), r->folder.c_str(), r->fileSize,
                     r->compressedSize, shownDate(r->fileDate).c_str(), r->typeName.c_str(),
                     static_cast<long long>(walk.offset()));
-    if (walk.failed() || walk.cutShort()) {
-        say("Erreur de lecture dans l'archive.");
-        return 1;
-    }
-    return 0;
+    std::fflush(stdout);
+    return walkWasWhole(walk) ? 0 : 1;
 }
 
-// Inflates every payload to nowhere, checking its CRC-32 and length.
+// Checks every entry with the engine's one soundness check, inflating each
+// payload to nowhere.
 int testEntries(File& archive) {
     int bad = 0, count = 0;
     format::ArchiveWalker walk(archive);
     while (auto r = walk.next()) {
         ++count;
-        std::string problem;
-        if (!format::payloadFits(*r, walk.payloadStart(), walk.fileSize()))
-            problem = "contenu coupé par la fin de l'archive";
-        else if (!archive.seek(walk.payloadStart()))
-            problem = "erreur de lecture";
-        else {
-            auto check = TGzip::verifyMember(archive, r->compressedSize);
-            if (check.fault != TGzip::MemberFault::None)
-                problem = TGzip::faultText(check.fault);
-            else if (check.length != r->fileSize)
-                problem = "taille différente de celle de l'entrée";
-        }
+        const std::string problem = format::CheckEntry(archive, *r, walk.payloadStart()).text();
         if (!problem.empty()) {
             std::printf("%s : %s\n", r->fullPath().c_str(), problem.c_str());
             ++bad;
         }
     }
-    if (walk.failed() || walk.cutShort()) {
-        say("Erreur de lecture dans l'archive.");
-        return 1;
-    }
     std::printf("%d entrée(s), %d intacte(s), %d endommagée(s)\n", count, count - bad, bad);
-    return bad ? 1 : 0;
+    std::fflush(stdout);
+    const bool whole = walkWasWhole(walk);
+    return bad || !whole ? 1 : 0;
 }
 
 int extractEntries(File& archive, TGzip& gzip, format::Placement placement,
@@ -165,10 +162,11 @@ int extractEntries(File& archive, TGzip& gzip, format::Placement placement,
             ++bad;
         }
     }
-    if (walk.failed()) {
-        say("Erreur de lecture dans l'archive.");
-        return 1;
-    }
+    // A cut header or record is one entry lost; a damaged record was counted
+    // when it failed, and hides what follows it.
+    if (!walkWasWhole(walk) &&
+        (walk.failed() || walk.cutShort() || walk.fileSize() < format::HeaderSize))
+        ++bad;
     say(std::to_string(done) + " fichier(s) extrait(s)" +
         (bad ? ", " + std::to_string(bad) + " en erreur" : std::string()));
     return bad ? 1 : 0;

@@ -1,0 +1,57 @@
+#pragma once
+// The one soundness check of a stored entry. kvr test, the extractor stub's
+// --test, restore (through extractPayload), preview and the archiving run's
+// carry-over all use it, so an entry one of them accepts is one every other
+// accepts too.
+//
+// An entry is sound when:
+//   - its CompressedSize is not negative and its payload lies wholly inside
+//     the archive;
+//   - it has a payload at all (a CompressedSize of 0 holds no member, even for
+//     an empty file: the smallest member, that of an empty file, is 20 bytes);
+//   - the payload is one gzip member: magic 1F 8B, method 8, no reserved flag,
+//     a header that ends, deflate data that end, and a trailer whose CRC-32
+//     and length agree with the data;
+//   - the data are exactly FileSize bytes long. Inflating stops as soon as
+//     the data pass FileSize, so a small record over a huge payload costs
+//     nothing and writes no more than FileSize bytes.
+
+#include <cstdint>
+#include <string>
+
+#include "engine/ArchiveFormat.h"
+#include "engine/TGzip.h"
+#include "platform/Platform.h"
+
+namespace kv::format {
+
+struct EntryCheck {
+    enum class Fault {
+        None,
+        NegativeSize,  // CompressedSize below 0
+        PastEnd,       // the payload runs past the end of the archive
+        Empty,         // CompressedSize 0: no member
+        Member,        // the member is not sound: see member
+        SizeMismatch,  // the data are not FileSize bytes long
+        ReadError,     // the archive could not be positioned at the payload
+    };
+    Fault fault = Fault::None;
+    TGzip::MemberFault member = TGzip::MemberFault::None;  // for Fault::Member
+    int64_t length = 0;  // data bytes produced (written to out, when given)
+
+    bool sound() const { return fault == Fault::None; }
+    // What is wrong, in French, for listings ("CRC-32 incorrect", "contenu
+    // vide", ...); "" when sound.
+    std::string text() const;
+};
+
+// Checks the entry whose record is record and whose payload starts at
+// payloadStart in archive (the archive's size is archive.size()). With out,
+// the data are written to out from its current position as they come; on a
+// failure what was written is to be thrown away (a write that fails is the
+// member fault WriteError). With gzip, its progress events are raised
+// (counted in payload bytes). Never throws.
+EntryCheck CheckEntry(File& archive, const EntryRecord& record, int64_t payloadStart,
+                      File* out = nullptr, TGzip* gzip = nullptr);
+
+}  // namespace kv::format

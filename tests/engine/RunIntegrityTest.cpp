@@ -1,0 +1,209 @@
+// The archiving run never reports success for an entry that would not read
+// back: files that change while they are compressed, carried-over entries
+// that are damaged, archives whose records are damaged.
+
+#include <gtest/gtest.h>
+
+#include "EngineRunFixture.h"
+#include "engine/ArchiveRun.h"
+#include "engine/AutoArchive.h"
+#include "engine/HeaderUpdate.h"
+#include "engine/TGzip.h"
+#include "platform/WriterLock.h"
+#include "support/MemoryFile.h"
+#include "util/Error.h"
+
+namespace kv {
+namespace {
+
+class RunIntegrity : public test::EngineRunFixture {
+  protected:
+    // Text of n bytes that compresses slowly enough to give several progress events.
+    static std::string text(std::size_t n, char seed) {
+        std::string s(n, '\0');
+        uint32_t x = static_cast<uint32_t>(seed);
+        for (char& c : s) {
+            x = x * 1103515245u + 12345u;
+            c = "abcdefghij klmnop\n"[(x >> 16) % 18];
+        }
+        return s;
+    }
+
+    // Calls change() once per compression, when it has read past 11 %, at most
+    // `times` times in all.
+    void changeDuringCompression(int times, std::function<void(int)> change) {
+        ui.onPump = [this, times, change, armed = true, done = 0]() mutable {
+            if (ui.filePercents.empty()) return;
+            const int percent = ui.filePercents.back();
+            if (percent == 0) armed = true;
+            if (armed && percent >= 11 && done < times) {
+                armed = false;
+                change(done++);
+            }
+        };
+    }
+
+    // The member of a stored entry checked as kvr test checks it.
+    static TGzip::MemberCheck check(const RawEntry& entry) {
+        const std::string payload = entry.bytes.substr(format::RecordSize);
+        test::MemoryFile file(std::vector<uint8_t>(payload.begin(), payload.end()));
+        return TGzip::verifyMember(file, static_cast<int64_t>(payload.size()));
+    }
+};
+
+TEST_F(RunIntegrity, FileThatShrinksWhileCompressedIsCompressedOnceMore) {
+    addFile("C:\\Docs\\journal.log", text(2 << 20, 'a'));
+    changeDuringCompression(
+        1, [this](int) { drives.writeFile("C:\\Docs\\journal.log", text(1000, 'b')); });
+
+    const ArchiveResult r = ArchiveFiles(session, ui);
+
+    EXPECT_TRUE(r.clean());
+    EXPECT_EQ(r.stored, 1);
+    const auto entries = entriesOf(Archive);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].record.fileSize, 1000);
+    const TGzip::MemberCheck member = check(entries[0]);
+    EXPECT_EQ(member.fault, TGzip::MemberFault::None);
+    EXPECT_EQ(member.length, 1000);
+    expectNoTemporaries();
+}
+
+TEST_F(RunIntegrity, FileThatChangesAtEveryCompressionKeepsItsLastStoredCopy) {
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\journal.log", "première version");
+    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    const std::string stored = entriesOf(Archive)[1].bytes;
+    ui = test::RecordingUi();
+    drives.writeFile("C:\\Docs\\journal.log", text(2 << 20, 'a'));
+    changeDuringCompression(10, [this](int n) {
+        drives.writeFile("C:\\Docs\\journal.log", text((2 << 20) + 1 + n, 'c'));
+    });
+
+    const ArchiveResult r = ArchiveFiles(session, ui);
+
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"Impossible d'archiver le fichier < journal.log >\rce "
+                                       "fichier est probablement utilisé par Windows"});
+    EXPECT_EQ(r.stored, 1);
+    EXPECT_EQ(r.carriedOver, 1);
+    EXPECT_EQ(r.failures, 1);
+    EXPECT_FALSE(r.clean());
+    const auto entries = entriesOf(Archive);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].bytes, stored);
+    expectNoTemporaries();
+}
+
+TEST_F(RunIntegrity, DamagedEntryCarriedOverIsKeptAndCountedAsAFailure) {
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\b.txt", std::string(5000, 'b'));
+    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    ui = test::RecordingUi();
+    remove("C:\\Docs\\b.txt");
+    std::string bytes = bytesOf(Archive);
+    bytes[bytes.size() - 6] ^= 0x5A;  // b's CRC-32 no longer matches its data
+    drives.writeFile(Archive, bytes);
+    const std::string damaged = entriesOf(Archive)[1].bytes;
+
+    const ArchiveResult r = ArchiveFiles(session, ui);
+
+    EXPECT_EQ(
+        ui.messageTexts(),
+        std::vector<std::string>{"Le fichier < C:\\Docs\\b.txt > est endommagé dans l'archive"});
+    EXPECT_EQ(r.carriedOver, 1);
+    EXPECT_EQ(r.failures, 1);
+    EXPECT_FALSE(r.clean());
+    EXPECT_EQ(entriesOf(Archive)[1].bytes, damaged);  // the only copy there is, kept as it was
+}
+
+struct RecordDamage {
+    const char* name;
+    int entry;  // which of the three entries
+    int32_t compressedSize;
+};
+
+class DamagedRecord : public RunIntegrity, public testing::WithParamInterface<RecordDamage> {};
+
+TEST_P(DamagedRecord, RefusesTheUpdateAndLeavesTheArchive) {
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\b.txt", "beta");
+    addFile("C:\\Docs\\c.txt", "gamma");
+    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    ui = test::RecordingUi();
+    remove("C:\\Docs\\b.txt");
+    std::string bytes = bytesOf(Archive);
+    const std::size_t at = std::stoul(session.rows[GetParam().entry].sub[5]) + 412;
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = char(uint32_t(GetParam().compressedSize) >> (8 * i));
+    drives.writeFile(Archive, bytes);
+    addFile("C:\\Docs\\d.txt", "delta");
+
+    try {
+        ArchiveFiles(session, ui);
+        ADD_FAILURE() << "the update was not refused";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("est endommagée"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(bytesOf(Archive) == bytes);
+    EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
+    expectNoTemporaries();
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, DamagedRecord,
+                         testing::Values(RecordDamage{"MiddlePastTheEnd", 1, 1 << 20},
+                                         RecordDamage{"MiddleNegative", 1, -1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RunIntegrity, CatalogReadBeforeAnotherWriterReplacedTheArchiveLosesNothing) {
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\b.txt", "beta");
+    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    remove("C:\\Docs\\b.txt");
+    // Another writer stores a new file first: every entry offset moves.
+    Session other = session;
+    other.rows.insert(other.rows.begin(), newRow("C:\\Docs\\0.txt"));
+    drives.writeFile("C:\\Docs\\0.txt", std::string(3000, '0'));
+    ASSERT_TRUE(ArchiveFiles(other, ui, [] {}).clean());
+    remove("C:\\Docs\\0.txt");
+
+    const ArchiveResult r = ArchiveFiles(session, ui);  // the catalog of before
+
+    EXPECT_TRUE(r.clean());
+    EXPECT_EQ(r.carriedOver, 1);
+    std::vector<std::string> names;
+    for (const RawEntry& e : entriesOf(Archive)) names.push_back(e.record.fileName);
+    EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.txt"}));
+}
+
+TEST_F(RunIntegrity, EveryWriterIsRefusedWhileAnotherHoldsTheArchive) {
+    addFile("C:\\Docs\\a.txt", "alpha");
+    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    const std::string before = bytesOf(Archive);
+    drives.writeFile("C:\\Docs\\a.txt", "alpha, changé");
+    session.comment = "autre commentaire";
+    const std::string busy = WriterLock::busyMessage(Archive);
+    const WriterLock other(Archive);  // another run, in this process or another
+    ASSERT_EQ(other.state(), WriterLock::State::Held);
+
+    ui = test::RecordingUi();
+    const ArchiveResult interactive = ArchiveFiles(session, ui);
+    EXPECT_TRUE(interactive.busy);
+    EXPECT_FALSE(interactive.clean());
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{busy});
+    EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
+
+    ui = test::RecordingUi();
+    EXPECT_TRUE(AutoArchiveFiles(session, ui).busy);
+    EXPECT_TRUE(ui.messages.empty());
+
+    ui = test::RecordingUi();
+    EXPECT_FALSE(WriteHeaderOnly(session, ui));
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{busy});
+
+    EXPECT_TRUE(bytesOf(Archive) == before);
+    EXPECT_TRUE(namesIn("C:\\Work").empty());
+}
+
+}  // namespace
+}  // namespace kv

@@ -1,0 +1,227 @@
+// Nothing lost, nothing reported wrongly, through the built programs: runs at
+// the same time, names that cannot come back as they were, damaged archives,
+// the self-extractor written over its own archive, the temporaries of a run
+// that was killed.
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <map>
+#include <random>
+
+#include "engine/ArchiveRun.h"
+#include "engine/CatalogReader.h"
+#include "support/RecordingUi.h"
+#include "tests/tools/KvrFixture.h"
+
+namespace kv::test {
+namespace {
+
+class KvrSafety : public KvrFixture {
+  protected:
+    // count files of varied sizes in root/folder, and a script naming the folder.
+    void makeFiles(const std::string& folder, int count, unsigned seed) const {
+        std::mt19937 random(seed);
+        for (int i = 0; i < count; ++i) {
+            std::string content(2000 + random() % 12000, '\0');
+            for (char& c : content) c = "abcdefgh ijkl\n"[random() % 14];
+            put(folder + "/f" + std::to_string(i) + ".txt", content);
+        }
+        put(folder + ".kvl", "K:\\" + folder + "\\*.*\r\n");
+    }
+
+    // Every regular file below a folder of root, by relative path.
+    std::map<std::string, std::string> treeOf(const std::string& relative) const {
+        std::map<std::string, std::string> files;
+        for (const auto& e : fs::recursive_directory_iterator(root_ / relative))
+            if (e.is_regular_file())
+                files[fs::relative(e.path(), root_ / relative).string()] = slurpHost(e.path());
+        return files;
+    }
+};
+
+TEST_F(KvrSafety, TwoUpdatesAtOnceOfTwoArchivesShareOneTemporaryFolder) {
+    makeFiles("Un", 300, 1);
+    makeFiles("Deux", 300, 2);
+    const std::string kvrPath = quote((bin_ / "kvr").string());
+    const std::string command =
+        "cd " + quote(root_.string()) + " && export " + environment() + " && { " + kvrPath +
+        " update 'K:\\un.kvr' --script 'K:\\Un.kvl' 2>e1 & p1=$!; " + kvrPath +
+        " update 'K:\\deux.kvr' --script 'K:\\Deux.kvl' 2>e2 & p2=$!; "
+        "wait $p1; echo $? >s1; wait $p2; echo $? >s2; }";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(read("s1"), "0\n") << read("e1");
+    EXPECT_EQ(read("s2"), "0\n") << read("e2");
+
+    for (const char* name : {"un", "deux"}) {
+        SCOPED_TRACE(name);
+        const std::string archive = std::string("K:\\") + name + ".kvr";
+        const Outcome tested = kvr("test " + quote(archive));
+        EXPECT_EQ(tested.status, 0) << tested.out;
+        EXPECT_EQ(tested.out, "300 entrée(s), 300 intacte(s), 0 endommagée(s)\n");
+        const std::string folder = name == std::string("un") ? "Un" : "Deux";
+        const Outcome extracted =
+            kvr("extract " + quote(archive) + " --to 'K:\\Sortie" + folder + "' --tree");
+        EXPECT_EQ(extracted.status, 0) << extracted.err;
+        EXPECT_EQ(treeOf("Sortie" + folder + "/" + folder), treeOf(folder));
+    }
+    EXPECT_TRUE(namesIn("Temp").empty());
+}
+
+TEST_F(KvrSafety, SecondWriterOfTheSameArchiveIsRefusedAndChangesNothing) {
+    put("Docs/a.txt", "alpha");
+    put("Docs/b.txt", "beta");
+    put("liste.kvl", "K:\\Docs\\*.*\r\n");
+    ASSERT_EQ(kvr("update 'K:\\a.kvr' --script 'K:\\liste.kvl'").status, 0);
+    put("Docs/autre.txt", "only the second writer lists it");
+    put("autre.kvl", "K:\\Docs\\autre.txt\r\n");
+
+    // The first writer: this process, over the catalog of a.txt and b.txt.
+    Session session;
+    session.currentArchive = "K:\\a.kvr";
+    session.workFolder = "K:\\Temp\\";
+    RecordingUi ui;
+    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
+    put("Docs/b.txt", "beta, changé par le premier");
+    std::optional<Outcome> second;
+    std::string duringSecond, beforeSecond;
+    ui.onPump = [&] {
+        if (second) return;
+        beforeSecond = read("a.kvr");
+        second = kvr("update 'K:\\a.kvr' --script 'K:\\autre.kvl'");
+        duringSecond = read("a.kvr");
+    };
+
+    const ArchiveResult first = ArchiveFiles(session, ui, [] {});
+
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->status, 3) << second->err;
+    EXPECT_NE(second->err.find("K:\\a.kvr"), std::string::npos) << second->err;
+    EXPECT_NE(second->err.find("en cours d'écriture"), std::string::npos) << second->err;
+    EXPECT_TRUE(duringSecond == beforeSecond) << "the second writer changed the archive";
+    EXPECT_TRUE(first.clean());
+    EXPECT_EQ(listed("K:\\a.kvr"), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(kvr("extract 'K:\\a.kvr' --to 'K:\\Vu'").status, 0);
+    EXPECT_EQ(read("Vu/b.txt"), "beta, changé par le premier");
+    EXPECT_TRUE(namesIn("Temp").empty());
+    EXPECT_EQ(namesIn(""),
+              (std::vector<std::string>{"Docs", "Temp", "Vu", "a.kvr", "autre.kvl", "liste.kvl"}));
+}
+
+TEST_F(KvrSafety, TemporariesOfARunThatDiedAreRemovedThoseInUseAreKept) {
+    put("Docs/a.txt", "alpha");
+    put("liste.kvl", "K:\\Docs\\*.*\r\n");
+    for (const char* stale : {"Temp/tempKVR.tmp", "Temp/tempKVR-999999-1.tmp",
+                              "Temp/~kvr999999-2.tmp", "Temp/~kvr3.tmp"})
+        put(stale, std::string(5000, 'x'));
+    put("Temp/~kvr-vivant.tmp", "held by a run that is alive");
+    put("Temp/autre.tmp", "not ours");
+    // A live owner holds its temporary with a lock until it ends.
+    const int held = ::open((root_ / "Temp/~kvr-vivant.tmp").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_SH), 0);
+
+    const Outcome r = kvr("update 'K:\\a.kvr' --script 'K:\\liste.kvl'");
+
+    ::close(held);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(namesIn("Temp"), (std::vector<std::string>{"autre.tmp", "~kvr-vivant.tmp"}));
+}
+
+// ----- Names that could not come back as they were -----
+
+TEST_F(KvrSafety, NameThatIsNotUtf8IsStoredOnceAndRestoredUnderItsOwnBytes) {
+    const std::string name = "caf\xE9 cr\xE8me.txt";  // Latin-1 bytes, not UTF-8
+    put("Docs/" + name, "contenu");
+    put("Docs/b.txt", "beta");
+    put("liste.kvl", "K:\\Docs\\*.*\r\n");
+    for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE(run);
+        const Outcome r = kvr("update 'K:\\a.kvr' --script 'K:\\liste.kvl'");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(listed("K:\\a.kvr").size(), 2u);
+    }
+    ASSERT_EQ(kvr("extract 'K:\\a.kvr' --to 'K:\\Sortie' --tree").status, 0);
+    EXPECT_EQ(namesIn("Sortie/Docs"), (std::vector<std::string>{"b.txt", name}));
+    EXPECT_EQ(read("Sortie/Docs/" + name), "contenu");
+}
+
+struct OddName {
+    const char* name;
+    std::string path;    // below root
+    std::string reason;  // in the message that names the file
+};
+
+class LeftOutName : public KvrSafety, public testing::WithParamInterface<OddName> {};
+
+TEST_P(LeftOutName, IsSaidCountedAndNeverStored) {
+    put(GetParam().path, "contenu");
+    put("Docs/b.txt", "beta");
+    put("liste.kvl", "K:\\Docs\\*.*\r\n");
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        const Outcome r = kvr("update 'K:\\a.kvr' --script 'K:\\liste.kvl'");
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find(GetParam().reason), std::string::npos) << r.err;
+        EXPECT_EQ(r.lastErrLine(), counts(1, 0, 1));
+        EXPECT_EQ(listed("K:\\a.kvr"), std::vector<std::string>{"b.txt"});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, LeftOutName,
+    testing::Values(OddName{"Colon", "Docs/a:b.txt", "K:\\Docs\\a:b.txt > n'est pas archivé"},
+                    OddName{"FolderOver250Bytes",
+                            "Docs/" + std::string(200, 'd') + "/" + std::string(60, 'e') + "/f.txt",
+                            "n'est pas archivé : son dossier dépasse 250 octets"},
+                    OddName{"Backslash", "Docs/a\\b.txt", "K:\\Docs\\a\\b.txt > n'est pas archivé"},
+                    OddName{"NameOver100Characters", "Docs/" + std::string(120, 'n') + ".txt",
+                            "Nom trop long, fichier ignoré"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ----- Damaged archives are never rewritten without what they hold -----
+
+struct Damage {
+    const char* name;
+    int32_t compressedSize;  // of the middle entry
+};
+
+class DamagedRecord : public KvrSafety, public testing::WithParamInterface<Damage> {};
+
+TEST_P(DamagedRecord, UpdateRefusesAndLosesNothing) {
+    put("liste.kvl", "K:\\Docs\\*.*\r\n");
+    writeArchive("a.kvr",
+                 {Entry("un.txt", "premier"),
+                  Entry("deux.txt", "milieu").withCompressedSize(GetParam().compressedSize),
+                  Entry("trois.txt", "dernier, intact")});
+    const std::string before = read("a.kvr");
+    put("Docs/nouveau.txt", "neuf");
+
+    const Outcome r = kvr("update 'K:\\a.kvr' --script 'K:\\liste.kvl'");
+
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("endommagée"), std::string::npos) << r.err;
+    EXPECT_TRUE(read("a.kvr") == before) << "the archive changed";
+    EXPECT_TRUE(namesIn("Temp").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, DamagedRecord,
+                         testing::Values(Damage{"PastTheEnd", 1 << 30}, Damage{"Negative", -5}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(KvrSafety, SelfExtractorIsNeverWrittenOverItsOwnArchive) {
+    put("Docs/a.txt", "alpha");
+    put("liste.kvl", "K:\\Docs\\*.*\r\n");
+    ASSERT_EQ(kvr("update 'K:\\a.kvr' --script 'K:\\liste.kvl'").status, 0);
+    const std::string before = read("a.kvr");
+    for (const char* output : {"'K:\\a.kvr'", "'K:\\A.KVR'", "a.kvr", "Docs/../a.kvr"}) {
+        SCOPED_TRACE(output);
+        const Outcome r = kvr(std::string("sfx 'K:\\a.kvr' ") + output);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("l'archive elle-même"), std::string::npos) << r.err;
+        EXPECT_TRUE(read("a.kvr") == before) << "the archive changed";
+    }
+}
+
+}  // namespace
+}  // namespace kv::test
