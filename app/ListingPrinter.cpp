@@ -49,10 +49,6 @@ int ListingPrinter::print(QPrinter& printer, const Catalog& catalog,
                           const std::vector<std::size_t>& rows) const {
     printer.setDocName(QStringLiteral("Impression de Korvelt"));
     printer.setPageOrientation(QPageLayout::Portrait);
-    // A PDF file has no border the printer cannot reach: the page gets the
-    // one the layout counts on, so every position lands where it is meant.
-    if (printer.outputFormat() == QPrinter::PdfFormat)
-        printer.setPageMargins(QMarginsF(4, 3, 4, 3), QPageLayout::Millimeter);
 
     QPainter painter;
     if (!painter.begin(&printer)) throw Error("Impossible de lancer l'impression");

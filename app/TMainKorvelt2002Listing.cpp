@@ -77,6 +77,10 @@ void TMainKorvelt2002::Print_ArchExecute() {
         ui_.message(MessageKind::Warning, NoPrinterMessage);
         return;
     }
+    // A PDF file has no border a printer cannot reach: it gets the one the
+    // page layout counts on (4 mm across, 3 mm down), which "Configurer" may change.
+    if (printer->outputFormat() == QPrinter::PdfFormat)
+        printer->setPageMargins(QMarginsF(4, 3, 4, 3), QPageLayout::Millimeter);
     std::vector<std::size_t> selected = selectedRows();
     std::erase_if(selected, [count](std::size_t row) { return row >= count; });
 
