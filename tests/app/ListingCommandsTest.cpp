@@ -3,6 +3,7 @@
 // csv module, and the print job written to a PDF file (KORVELT_PRINT_PDF)
 // read back with poppler's pdfinfo and pdftotext.
 
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -10,6 +11,7 @@
 #include <fstream>
 
 #include "dialogs/TFormPrint.h"
+#include "gui/Printers.h"
 #include "tests/app/ListingFixture.h"
 
 namespace kv::test {
@@ -222,6 +224,17 @@ TEST_F(PrintedListing, CancelPrintsNothingAndAnEmptyCatalogAsksNothing) {
     EXPECT_EQ(radios.first, "Imprimer toute la liste ( 1 page(s) nécessaire(s) )");
     EXPECT_EQ(otherDialogs, (std::vector<QString>{"QPageSetupDialog"}));
     EXPECT_FALSE(fs::exists(pdf));
+}
+
+TEST_F(PrintedListing, WithoutAPrinterTheUserIsToldAndNothingIsAsked) {
+    qunsetenv("KORVELT_PRINT_PDF");
+    if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "this host has a printer";
+    windowWith(numberedRows(3));
+    window->Print_ArchExecute();
+    EXPECT_TRUE(radios.first.isEmpty());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Avertissement");
+    EXPECT_EQ(boxes[0].text, QString::fromUtf8(NoPrinterMessage).replace('\r', '\n'));
 }
 
 }  // namespace
