@@ -180,12 +180,13 @@ void TMainKorvelt2002::showEvent(QShowEvent* event) {
 
 void TMainKorvelt2002::FormShow() {
     LoadToolbarGlyphs();
-    if (commandLine_.isEmpty()) return;
-    if (commandLine_.first() == QLatin1String("/AUTOSAVE")) {
+    if (!commandLine_.isEmpty() && commandLine_.first() == QLatin1String("/AUTOSAVE")) {
         RunAutomaticMode();
         close();
         return;
     }
+    ShowAutomationNotice();
+    if (commandLine_.isEmpty()) return;
     QString joined = commandLine_.join(QLatin1Char(' '));
     while (joined.endsWith(QLatin1Char(' '))) joined.chop(1);
     std::string path = joined.toStdString();
@@ -395,12 +396,5 @@ void TMainKorvelt2002::FileHelpExecute() {
 
 // Previewing one file: comes with the viewer.
 void TMainKorvelt2002::Voir_FichierArchExecute() {}
-
-// The options dialog: comes with the automation settings.
-void TMainKorvelt2002::Option1Execute() {}
-
-// The automatic mode (started with /AUTOSAVE): comes with the automation
-// settings. FormShow closes the window when it returns.
-void TMainKorvelt2002::RunAutomaticMode() {}
 
 }  // namespace kv

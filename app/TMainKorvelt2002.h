@@ -12,6 +12,7 @@
 //   TMainKorvelt2002Archive.cpp  archive file commands, loading, archiving, restore, self-extractor
 //   TMainKorvelt2002Adding.cpp   adding (dialog, drop, scripts) and removing rows
 //   TMainKorvelt2002Listing.cpp  search, text listing, printed listing
+//   TMainKorvelt2002Auto.cpp     the automatic mode, the options, the automation notice
 //
 // Every handler runs inside guarded(): a kv::Error or std::exception becomes
 // the error box "Erreur", and while a long operation lets events run (the
@@ -84,6 +85,10 @@ class TMainKorvelt2002 : public QMainWindow {
 
     // The user's locale separators, read once at start-up.
     static LocaleSeparators separatorsOf(const QLocale& locale);
+
+    // The program's exit status: the automatic mode's outcome (engine/AutoJournal.h),
+    // 0 after an interactive run.
+    int exitStatus() const { return exitStatus_; }
 
     Session& session() { return session_; }
     QtUi& ui() { return ui_; }
@@ -198,6 +203,16 @@ class TMainKorvelt2002 : public QMainWindow {
     void updateSortChecks();
     void setSelectionOfAll(bool selected);
 
+    // TMainKorvelt2002Adding.cpp
+    static std::string typeNameOf(const std::string& path);
+
+    // TMainKorvelt2002Auto.cpp
+    // At an interactive start: tells once that the last automatic run failed,
+    // or that none succeeded for twice the planned period.
+    void ShowAutomationNotice();
+    // Starts or stops the scheduler and its log-on shortcut, as automation is on or off.
+    void applyAutomation(bool on);
+
     // TMainKorvelt2002Archive.cpp
     void setArchiveCaption();
     // The prompt about unarchived changes; false when the user cancelled.
@@ -219,6 +234,7 @@ class TMainKorvelt2002 : public QMainWindow {
     QStringList commandLine_;
     bool shownOnce_ = false;
     int busy_ = 0;
+    int exitStatus_ = 0;
 
     bool keepGoing_ = false;      // KeepGoing
     bool highColour_ = false;     // HighColour

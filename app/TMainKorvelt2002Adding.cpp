@@ -29,13 +29,6 @@
 namespace kv {
 namespace {
 
-// The type text of a file: the desktop's description of its MIME type.
-std::string typeNameOf(const std::string& path) {
-    static const QMimeDatabase mimes;
-    const QString name = QString::fromStdString(path.substr(path.find_last_of('\\') + 1));
-    return mimes.mimeTypeForFile(name, QMimeDatabase::MatchExtension).comment().toStdString();
-}
-
 // The host paths of the local files a drag carries.
 QStringList droppedHostPaths(const QMimeData* mime) {
     QStringList paths;
@@ -46,6 +39,12 @@ QStringList droppedHostPaths(const QMimeData* mime) {
 }
 
 }  // namespace
+
+std::string TMainKorvelt2002::typeNameOf(const std::string& path) {
+    static const QMimeDatabase mimes;
+    const QString name = QString::fromStdString(path.substr(path.find_last_of('\\') + 1));
+    return mimes.mimeTypeForFile(name, QMimeDatabase::MatchExtension).comment().toStdString();
+}
 
 void TMainKorvelt2002::dragEnterEvent(QDragEnterEvent* event) {
     if (acceptDrops_ && !droppedHostPaths(event->mimeData()).isEmpty())

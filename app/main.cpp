@@ -33,5 +33,7 @@ int main(int argc, char** argv) {
     arguments.removeFirst();
     main.setCommandLine(arguments);
     main.show();
-    return app.exec();
+    const int status = app.exec();
+    // The automatic mode tells its outcome by the exit status.
+    return status != 0 ? status : main.exitStatus();
 }

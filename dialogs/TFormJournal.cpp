@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "engine/AutoJournal.h"
 #include "gui/DialogRunner.h"
 #include "platform/Platform.h"
 #include "util/Error.h"
@@ -99,14 +100,11 @@ QStringList TFormJournal::lines() const {
 }
 
 void TFormJournal::saveJournal() {
-    std::string bytes;
-    for (const QString& line : lines()) bytes += line.toStdString() + "\r\n";
+    std::vector<std::string> out;
+    for (const QString& line : lines()) out.push_back(line.toStdString());
     const std::string path = journalPath();
-    auto file = platform().open(path, OpenMode::Create);
-    const bool ok =
-        file && (bytes.empty() || file->write(bytes.data(), static_cast<int64_t>(bytes.size()))) &&
-        file->close();
-    if (!ok) throw Error("Impossible d'écrire le fichier " + path);
+    // Written beside and renamed over it: a full disk keeps the old journal.
+    if (!WriteJournal(path, out)) throw Error("Impossible d'écrire le fichier " + path);
 }
 
 void TFormJournal::ButtonClearClick() {

@@ -14,6 +14,10 @@ namespace kv {
 namespace {
 
 constexpr const char* PayloadTemporaryName = "tempKVR.tmp";
+// Why a row got no fresh entry, as the journal of the automatic mode tells it.
+constexpr const char* TooLargeReason = "fichier de 2 Go ou plus, non archivé";
+constexpr const char* UnreadableReason =
+    "fichier illisible ou utilisé par un autre programme, non archivé";
 // The width of a date prefix "[dd/mm/yyyy]" in characters.
 constexpr std::size_t DatePrefixLength = 12;
 
@@ -112,7 +116,7 @@ ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string&
     const std::vector<FindEntry> found = host.find(fullPath, attr::FilesOnly);
     if (!found.empty() && found.front().size >= format::MaxStoredSize) {
         storeFailed(fullPath);
-        return CarryOver(row, fullPath, false);
+        return carryOver(row, fullPath, false, TooLargeReason);
     }
 
     // The file is read with its read-only, hidden and system bits cleared, and
@@ -137,7 +141,7 @@ ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string&
         if (payload.file) payload.file->close();
         payload.file.reset();
         removeIfThere(payloadPath_);
-        return CarryOver(row, fullPath, false);
+        return carryOver(row, fullPath, false, UnreadableReason);
     }
 
     format::EntryRecord record;
@@ -160,12 +164,16 @@ void ArchiveRun::storeFailed(const std::string& fullPath) {
                                 "ce fichier est probablement utilisé par Windows");
 }
 
-ArchiveRun::Step ArchiveRun::CarryOver(const CatalogRow& row, const std::string& fullPath,
-                                       bool announce) {
-    if (!old_) {
+ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string& fullPath,
+                                       bool announce, const char* storeFailure) {
+    auto leftOut = [&](const char* why) {
         ++result_.leftOut;
+        result_.problems.push_back(
+            {fullPath, storeFailure ? std::string(storeFailure) + " ; " + why : std::string(why)});
         return Step::GoOn;
-    }
+    };
+    constexpr const char* NotInArchive = "il ne figure pas dans l'archive";
+    if (!old_) return leftOut(storeFailure ? NotInArchive : "fichier introuvable, non archivé");
     format::HeaderBlock header;
     if (!old_->seek(0) || !format::readHeaderBlock(*old_, header))
         throw Error("Erreur de lecture du fichier " + session_.currentArchive);
@@ -179,28 +187,21 @@ ArchiveRun::Step ArchiveRun::CarryOver(const CatalogRow& row, const std::string&
         if (announce)
             say(MessageKind::Information,
                 "Le fichier < " + fullPath + " > ne se trouve pas dans l'archive");
-        ++result_.leftOut;
-        return Step::GoOn;
+        return leftOut(storeFailure ? NotInArchive : "fichier introuvable, non archivé");
     }
 
     // The record is copied as read, unused bytes included.
     format::RecordBlock block;
-    if (!old_->seek(*offset)) {
-        ++result_.leftOut;
-        return Step::GoOn;
-    }
+    if (!old_->seek(*offset)) return leftOut("entrée introuvable dans l'archive, fichier retiré");
     const int64_t got = format::readFully(*old_, block.data(), format::RecordSize);
     if (got < 0) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
     const format::EntryRecord record = format::decodeRecord(block);
-    if (got != format::RecordSize || !text::equalNoCase(record.fullPath(), fullPath)) {
-        ++result_.leftOut;
-        return Step::GoOn;
-    }
+    if (got != format::RecordSize || !text::equalNoCase(record.fullPath(), fullPath))
+        return leftOut("entrée introuvable dans l'archive, fichier retiré");
     if (!format::payloadFits(record, *offset + format::RecordSize, oldSize_)) {
         ++result_.failures;
-        ++result_.leftOut;
         say(MessageKind::Error, "Le fichier < " + fullPath + " > est endommagé dans l'archive");
-        return Step::GoOn;
+        return leftOut("entrée endommagée dans l'archive, fichier retiré");
     }
     if (!copy_->write(block.data(), format::RecordSize))
         throw Error("Erreur d'écriture du fichier " + copyPath_);
@@ -208,6 +209,9 @@ ArchiveRun::Step ArchiveRun::CarryOver(const CatalogRow& row, const std::string&
         throw Error("Erreur lors de la copie du fichier < " + fullPath + " > depuis l'archive " +
                     session_.currentArchive);
     ++result_.carriedOver;
+    if (storeFailure)
+        result_.problems.push_back(
+            {fullPath, std::string(storeFailure) + " ; sa copie précédente reste dans l'archive"});
     return Step::GoOn;
 }
 
@@ -238,6 +242,7 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
                                       ")," + "\rOpération annulée.");
         removeTemporaries();
         label("Opération annulée");
+        result_.noRoom = true;
         return Replace::NoRoom;
     }
 

@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/Catalog.h"
 #include "engine/Session.h"
@@ -34,6 +35,13 @@
 #include "util/Ui.h"
 
 namespace kv {
+
+// A row that did not get the entry it should have, and why, for the journal
+// of the automatic mode.
+struct RowProblem {
+    std::string path;    // the row's full path
+    std::string reason;  // French, e.g. "fichier illisible ou utilisé par un autre programme"
+};
 
 // What a run did, counted over the catalog rows.
 struct ArchiveResult {
@@ -43,8 +51,13 @@ struct ArchiveResult {
     int leftOut = 0;        // rows that have no entry in the new archive
     int failures = 0;       // files that could not be stored, damaged stored entries
     bool replaced = false;  // the archive file now holds the new archive
+    bool noRoom = false;    // not replaced: the archive's drive had no room for it
     bool stopped = false;   // the run stopped early: the archive file was not touched
     bool reloaded = false;  // the catalog was re-read at the end
+    // Every failure and every row left out other than on request (the rows
+    // that leftOut and failures count, except those dropped because
+    // checkRecupeFile asked it), in catalog order.
+    std::vector<RowProblem> problems;
 
     // Nothing went wrong: every file was stored or carried over as asked and
     // the archive was replaced.
@@ -127,9 +140,12 @@ class ArchiveRun {
     // left out silently; an entry whose payload runs past the end of the old
     // archive is damaged: "Le fichier < path > est endommagé dans l'archive"
     // (interactive run), left out. Throws kv::Error on a read or write failure.
-    Step CarryOver(const CatalogRow& row, const std::string& fullPath, bool announce = true);
+    Step CarryOver(const CatalogRow& row, const std::string& fullPath, bool announce = true) {
+        return carryOver(row, fullPath, announce, nullptr);
+    }
 
-    // Counts a row that gets no entry and is not worth a message.
+    // Counts a row that gets no entry and is not worth a message (a missing
+    // file that the user asked to drop, or that a new archive skips).
     void leaveOut() { ++result_.leftOut; }
 
     // Closes the new copy and the old archive. Throws kv::Error when the copy
@@ -153,6 +169,11 @@ class ArchiveRun {
 
   private:
     void storeFailed(const std::string& fullPath);
+    // CarryOver; storeFailure, when set, is why the file itself could not be
+    // stored: the row's problem then tells that, and whether its last stored
+    // copy was kept.
+    Step carryOver(const CatalogRow& row, const std::string& fullPath, bool announce,
+                   const char* storeFailure);
     void say(MessageKind kind, const std::string& text);
     void removeTemporaries();
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/ArchiveRun.h"
+#include "engine/AutoJournal.h"
 #include "engine/Session.h"
 #include "util/Ui.h"
 
@@ -17,25 +18,16 @@ namespace kv {
 // room on its drive.
 extern const char* const NoRoomJournalLine;
 
-// The journal: the program folder + "Script\Journal_AutoSave.txt".
-std::string JournalPath();
-
 // Runs over session.rows in order: a file that exists is stored (a file that
-// cannot be stored keeps its last stored entry, or is left out, silently); a
-// missing file's entry is carried over (a row never archived is left out
-// silently). The only message is the incompatible-file box when the old archive
-// lost its signature; the run then stops and the archive is untouched. When the
-// archive's drive has no room, the archive stays as it was and, when the
-// journal exists, NoRoomJournalLine is appended to it. No progress is shown, no
-// events are pumped and the catalog is not re-read. Throws kv::Error like
-// ArchiveFiles for an error that stops the run.
+// cannot be stored keeps its last stored entry, or is left out, with no
+// message: the result's problems tell it); a missing file's entry is carried
+// over (a row never archived is left out, likewise). The only message is the
+// incompatible-file box when the old archive lost its signature; the run then
+// stops and the archive is untouched. When the archive's drive has no room,
+// the archive stays as it was and, when the journal exists, NoRoomJournalLine
+// is appended to it. No progress is shown, no events are pumped and the
+// catalog is not re-read. Throws kv::Error like ArchiveFiles for an error that
+// stops the run.
 ArchiveResult AutoArchiveFiles(Session& session, Ui& ui);
-
-// Appends a line to a text file that exists: the file is read as lines (any
-// line end), the line added last, and the whole written to a new file in the
-// same folder (UTF-8, CR LF after every line) that is renamed over the old one.
-// False, with the file unchanged, when it does not exist or cannot be read or
-// replaced.
-bool AppendJournalLine(const std::string& path, const std::string& line);
 
 }  // namespace kv

@@ -29,12 +29,16 @@ std::string DefaultWorkFolder() {
     return platform().tempFolder();
 }
 
+int64_t DriveFreeBytes(const std::string& path) {
+    return platform().freeBytes(freeSpacePathFor(path));
+}
+
 bool HasRoomForCopy(const std::string& source, const std::string& destination) {
     // The whole 64-bit size: an archive over 4 GiB must not pass as its low bits.
     int64_t size = 0;
     auto entries = platform().find(source, attr::FilesOnly);
     if (!entries.empty()) size = entries.front().size;
-    int64_t free = platform().freeBytes(freeSpacePathFor(destination));
+    int64_t free = DriveFreeBytes(destination);
     if (free < 0) return false;
     return size + CopyMargin < free;
 }

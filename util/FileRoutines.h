@@ -24,6 +24,12 @@ std::string DefaultWorkFolder();
 // measured on the current drive.
 bool HasRoomForCopy(const std::string& source, const std::string& destination);
 
+// The free bytes of the drive a path names by the rule of HasRoomForCopy (the
+// first character when it is an upper-case letter A to Z, else the current
+// drive; the file system that holds the path when it is a full drive path);
+// -1 when the drive can't be queried.
+int64_t DriveFreeBytes(const std::string& path);
+
 // Copies the whole source into the destination (created, or truncated when it
 // exists). Throws kv::Error, after closing both files, when either can't be
 // opened, a read or write fails, or the destination can't be closed; a

@@ -138,7 +138,10 @@ std::string formatDateBracket(const DateTime& dt, const LocaleSeparators& sep) {
 }
 
 DateTime localNow() {
-    std::time_t t = std::time(nullptr);
+    return localDateTime(std::time(nullptr));
+}
+
+DateTime localDateTime(std::time_t t) {
     std::tm tm{};
     localtime_r(&t, &tm);
     DateTime dt;
@@ -149,6 +152,18 @@ DateTime localNow() {
     dt.minute = tm.tm_min;
     dt.second = tm.tm_sec > 59 ? 59 : tm.tm_sec;
     return dt;
+}
+
+std::time_t localTimeOf(const DateTime& dt) {
+    std::tm tm{};
+    tm.tm_year = dt.year - 1900;
+    tm.tm_mon = dt.month - 1;
+    tm.tm_mday = dt.day;
+    tm.tm_hour = dt.hour;
+    tm.tm_min = dt.minute;
+    tm.tm_sec = dt.second;
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
 }
 
 }  // namespace kv

@@ -5,6 +5,7 @@
 // pin them.
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -41,5 +42,9 @@ std::string formatDateBracket(const DateTime& dt, const LocaleSeparators& sep);
 
 // The local time now (kvr, the GUI); tests pass their own DateTime instead.
 DateTime localNow();
+// The local time of a moment, and the moment of a local time (mktime's rules:
+// fields out of range carry over, a time the clock skips is normalised).
+DateTime localDateTime(std::time_t t);
+std::time_t localTimeOf(const DateTime& dt);
 
 }  // namespace kv

@@ -31,8 +31,25 @@ std::string ShortcutFileName(const std::string& shortcutName) {
     return shortcutName + ".lnk";
 }
 
+std::string ShortcutHostFileName(const std::string& shortcutName) {
+    const std::string windowsName = ShortcutFileName(shortcutName);
+    return windowsName.substr(0, windowsName.size() - 4) + ".desktop";
+}
+
 bool CreateShortcut(const std::string& target, const std::string& shortcutName) {
-    return platform().writeShortcut(target, ShortcutFileName(shortcutName));
+    return platform().writeShortcut(target, ShortcutHostFileName(shortcutName));
+}
+
+bool ShortcutExists(const std::string& shortcutName) {
+    return platform().fileExists(ShortcutHostFileName(shortcutName)) ||
+           platform().fileExists(ShortcutFileName(shortcutName));
+}
+
+bool DeleteShortcut(const std::string& shortcutName) {
+    for (const std::string& path :
+         {ShortcutHostFileName(shortcutName), ShortcutFileName(shortcutName)})
+        if (platform().fileExists(path)) platform().removeFile(path);
+    return !ShortcutExists(shortcutName);
 }
 
 std::string LaunchErrorText(int result, const std::string& file, const std::string& folder) {

@@ -25,9 +25,22 @@ std::string GetShellFolder(const std::string& valueName);
 // upper-cased, is ".LNK", else the name + ".lnk".
 std::string ShortcutFileName(const std::string& shortcutName);
 
+// The file a shortcut is on this host. A shortcut is a desktop entry, and the
+// desktop's autostart folder takes only files named *.desktop: the ".lnk" of
+// ShortcutFileName (in any letter case) becomes ".desktop".
+// "C:\Démarrage\Automate de Korvelt" gives "C:\Démarrage\Automate de Korvelt.desktop".
+std::string ShortcutHostFileName(const std::string& shortcutName);
+
 // Writes a shortcut that starts the target program, under
-// ShortcutFileName(shortcutName). True when it was written (callers may ignore it).
+// ShortcutHostFileName(shortcutName). True when it was written.
 bool CreateShortcut(const std::string& target, const std::string& shortcutName);
+
+// True when the shortcut of that name exists (as ShortcutHostFileName, or as
+// ShortcutFileName, the form a Windows installation would have left).
+bool ShortcutExists(const std::string& shortcutName);
+
+// Deletes the shortcut of that name in both forms. True when neither is left.
+bool DeleteShortcut(const std::string& shortcutName);
 
 // Opens the file with its associated program (an executable is started), with
 // folder as working folder. File name and folder are cut to 254 bytes (never

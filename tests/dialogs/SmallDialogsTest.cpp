@@ -152,7 +152,8 @@ TEST_F(SmallDialogs, JournalOkSavesCancelKeeps) {
 }
 
 TEST_F(SmallDialogs, MissingJournalShowsEmptyAndAFailedSaveThrows) {
-    fp.failOpen("C:\\Korvelt\\Script\\Journal_AutoSave.txt", OpenMode::Create);
+    drives.makeFolder("C:\\Korvelt\\Script");
+    fp.failOpen("C:\\Korvelt\\Script\\~kvr*", OpenMode::Create);
     DialogRunner::setHandler([](QDialog& d) {
         EXPECT_TRUE(dynamic_cast<TFormJournal&>(d).MemoJournal->toPlainText().isEmpty());
         return int(QDialog::Accepted);

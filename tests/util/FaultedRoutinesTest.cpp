@@ -186,14 +186,22 @@ TEST_F(Faulted, HelpPageOpensFromTheProgramFolderOrWarns) {
     EXPECT_EQ(ui.messages[1].text, "Impossible de trouver le fichier " + home + "Help\\option.htm");
 }
 
-TEST_F(Faulted, ShortcutGoesWhereTheNameSays) {
+TEST_F(Faulted, ShortcutIsADesktopEntryWrittenAndDeletedByItsName) {
     drives.writeFile("C:\\Korvelt\\Vantrel.exe", "#!/bin/sh\n");
     std::string startup = kv::GetShellFolder("startup");
     EXPECT_EQ(startup, kv::GetShellFolder("STARTUP"));
     EXPECT_EQ(kv::GetShellFolder("NoSuchFolder"), "");
-    EXPECT_TRUE(
-        kv::CreateShortcut("C:\\Korvelt\\Vantrel.exe", "C:\\Demarrage\\Automate de Korvelt"));
-    EXPECT_TRUE(kv::platform().fileExists("C:\\Demarrage\\Automate de Korvelt.lnk"));
+    const std::string name = "C:\\Demarrage\\Automate de Korvelt";
+    EXPECT_TRUE(kv::CreateShortcut("C:\\Korvelt\\Vantrel.exe", name));
+    // The autostart folder of the desktop takes only *.desktop files.
+    EXPECT_TRUE(kv::platform().fileExists(name + ".desktop"));
+    EXPECT_FALSE(kv::platform().fileExists(name + ".lnk"));
+    EXPECT_TRUE(kv::ShortcutExists(name));
+    // One left under the Windows name goes with it.
+    drives.writeFile(name + ".lnk", "[Desktop Entry]\n");
+    EXPECT_TRUE(kv::DeleteShortcut(name));
+    EXPECT_FALSE(kv::ShortcutExists(name));
+    EXPECT_EQ(kv::ShortcutHostFileName("C:\\s\\Vantrel.LnK"), "C:\\s\\Vantrel.desktop");
 }
 
 TEST_F(Faulted, SettingsWriteOnAFullDiskLeavesTheOldFile) {

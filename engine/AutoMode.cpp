@@ -1,0 +1,141 @@
+#include "engine/AutoMode.h"
+
+#include "engine/AutoArchive.h"
+#include "engine/AutoJournal.h"
+#include "engine/AutoSaveSettings.h"
+#include "engine/CatalogReader.h"
+#include "engine/SelectionScript.h"
+#include "platform/Platform.h"
+#include "util/Error.h"
+
+namespace kv {
+
+namespace {
+
+// A box's text on one journal line.
+std::string oneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\r' || c == '\n') c = ' ';
+    return text;
+}
+
+class AutoRun {
+  public:
+    AutoRun(Session& session, UnattendedUi& ui, const AutoModeOptions& options)
+        : session_(session), ui_(ui), options_(options) {}
+
+    int run();
+
+  private:
+    void note(const std::string& text) {
+        AppendJournalLine(JournalPath(), JournalLine(session_.now(), text));
+    }
+    // Every box recorded since the last call, one line each.
+    void noteMessages() {
+        for (; noted_ < ui_.messages().size(); ++noted_)
+            note("Message : " + oneLine(ui_.messages()[noted_].text));
+    }
+    int archive(const AutoSaveSettings& settings);
+
+    Session& session_;
+    UnattendedUi& ui_;
+    const AutoModeOptions& options_;
+    std::size_t noted_ = 0;
+};
+
+int AutoRun::run() {
+    const std::optional<AutoSaveSettings> settings = ReadAutoSaveSettings(AutoSavePath());
+    if (!settings || settings->archive.empty()) {
+        note("Fichier AutoSave.cfg absent ou sans archive, rien n'a été archivé");
+        return autoexit::NoSettings;
+    }
+    if (!platform().fileExists(settings->archive)) {
+        note("Archive introuvable : " + settings->archive);
+        return autoexit::NoArchive;
+    }
+    if (!WaitForArchive(settings->archive, options_.archiveWait)) {
+        note(
+            "Archive utilisée par un autre programme depuis plus d'une minute, laissée telle "
+            "quelle : " +
+            settings->archive);
+        return autoexit::InUse;
+    }
+    const int status = archive(*settings);
+    noteMessages();
+    return status;
+}
+
+int AutoRun::archive(const AutoSaveSettings& settings) {
+    session_.currentArchive = settings.archive;
+    const LoadResult loaded = LoadArchive(session_, ui_);
+    if (loaded.outcome != LoadOutcome::Loaded) {
+        noteMessages();
+        note("Archive illisible, laissée telle quelle : " + settings.archive +
+             (loaded.error.empty() ? std::string() : " (" + oneLine(loaded.error) + ")"));
+        return autoexit::Unreadable;
+    }
+    if (settings.script.empty() || !platform().fileExists(settings.script)) {
+        note("Script introuvable, rien n'a été archivé : " + settings.script);
+        return autoexit::NoScript;
+    }
+
+    int skipped = 0;
+    AddOperation adding(session_, ui_, options_.typeName, [&](const std::string& fileName) {
+        ++skipped;
+        note(fileName + " : nom de plus de 100 caractères, non archivé");
+        return std::string();
+    });
+    try {
+        for (const std::string& line : ReadSelectionScript(settings.script))
+            AddSelectionEntry(adding, line);
+    } catch (const Error& error) {
+        note("Script illisible, rien n'a été archivé : " + oneLine(error.what()));
+        return autoexit::Stopped;
+    }
+    session_.listChanged = false;
+
+    ArchiveResult result;
+    try {
+        result = AutoArchiveFiles(session_, ui_);
+    } catch (const Error& error) {
+        noteMessages();
+        note("Sauvegarde interrompue, archive laissée telle quelle : " + oneLine(error.what()));
+        return autoexit::Stopped;
+    }
+    for (const RowProblem& problem : result.problems) note(problem.path + " : " + problem.reason);
+    const bool boxes = ui_.messages().size() > noted_;
+    noteMessages();
+
+    if (result.stopped) return autoexit::Stopped;
+    if (result.noRoom) return autoexit::NoRoom;
+    if (!result.replaced) {
+        note("L'archive n'a pas pu être remplacée, elle reste telle qu'elle était : " +
+             settings.archive);
+        return autoexit::NotReplaced;
+    }
+    if (result.failures > 0 || result.leftOut > 0 || skipped > 0 || boxes)
+        return autoexit::Incomplete;
+    return autoexit::Ok;
+}
+
+}  // namespace
+
+int RunAutoSave(Session& session, UnattendedUi& ui, const AutoModeOptions& options) {
+    AutoRun run(session, ui, options);
+    try {
+        return run.run();
+    } catch (const std::exception& error) {
+        AppendJournalLine(JournalPath(), JournalLine(session.now(), "Sauvegarde interrompue : " +
+                                                                        oneLine(error.what())));
+        return autoexit::Stopped;
+    }
+}
+
+bool WaitForArchive(const std::string& archive, std::chrono::milliseconds limit) {
+    // Nothing yet marks an archive as being rewritten by another run.
+    (void)archive;
+    (void)limit;
+    return true;
+}
+
+}  // namespace kv

@@ -1,0 +1,42 @@
+#pragma once
+// The automatic mode, what "Korvelt /AUTOSAVE" does between its start and its
+// end: it reads the archive and the script named in AutoSave.cfg, loads the
+// archive, adds every file the script lists, runs the automatic archiving run,
+// and tells the outcome by its exit status (engine/AutoJournal.h) and by one
+// journal line per failure it met. Nobody is asked anything: the Ui is an
+// UnattendedUi, and every box it recorded becomes a journal line too.
+//
+// Mends of the plain automatic mode, each so that an unattended backup never
+// fails unseen and never loses what the archive held:
+//   - an archive that cannot be read whole (not of this format, a read error)
+//     is left as it is instead of being replaced by one that lacks its entries;
+//   - a file whose name is too long to be stored is skipped with a journal line
+//     (nobody can shorten it) and the run counts as incomplete;
+//   - an archive that another run is rewriting is waited for, a minute at most,
+//     then left alone with a journal line.
+
+#include <chrono>
+
+#include "engine/Adding.h"
+#include "engine/Session.h"
+#include "engine/UnattendedUi.h"
+
+namespace kv {
+
+struct AutoModeOptions {
+    TypeNameProvider typeName;  // the type texts of the files the script adds
+    // How long an archive that another run rewrites is waited for.
+    std::chrono::milliseconds archiveWait = std::chrono::minutes(1);
+};
+
+// Runs the automatic mode over the session (its options as the settings file
+// gave them: the Work folder, the dated comment, the sort key, the clock).
+// Returns the exit status (autoexit::...). Journal lines go to JournalPath()
+// when the journal exists, stamped with session.now(). Never throws.
+int RunAutoSave(Session& session, UnattendedUi& ui, const AutoModeOptions& options);
+
+// Waits until no other run holds the archive for rewriting, at most `limit`.
+// True when the archive is free.
+bool WaitForArchive(const std::string& archive, std::chrono::milliseconds limit);
+
+}  // namespace kv

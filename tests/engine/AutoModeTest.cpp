@@ -1,0 +1,179 @@
+// The automatic mode end to end inside one process: AutoSave.cfg, the load,
+// the script, the run, the journal lines and the exit status, with faults
+// from the platform double.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "EngineRunFixture.h"
+#include "engine/ArchiveRun.h"
+#include "engine/AutoArchive.h"
+#include "engine/AutoMode.h"
+#include "engine/AutoSaveSettings.h"
+#include "engine/CatalogReader.h"
+#include "engine/SelectionScript.h"
+#include "util/IniFile.h"
+
+namespace kv {
+namespace {
+
+constexpr const char* Script = "C:\\Korvelt\\Script\\docs.kvl";
+
+class AutoMode : public test::EngineRunFixture {
+  protected:
+    // An archive of a.txt and b.txt; a script naming a.txt and the new c.txt;
+    // the settings naming both; an empty journal, as the scheduler leaves it.
+    void SetUp() override {
+        EngineRunFixture::SetUp();
+        fault.install();
+        addFile("C:\\Docs\\a.txt", "alpha");
+        addFile("C:\\Docs\\b.txt", "beta");
+        ASSERT_TRUE(ArchiveFiles(session, ui, [] {}).clean());
+        drives.writeFile("C:\\Docs\\c.txt", "gamma");
+        drives.makeFolder("C:\\Korvelt\\Script");
+        WriteSelectionScript(Script, {"C:\\Docs\\a.txt", "C:\\Docs\\c.txt"});
+        settings.archive = Archive;
+        settings.script = Script;
+        ASSERT_TRUE(WriteAutoSaveSettings(AutoSavePath(), settings));
+        drives.writeFile(JournalPath(), "");
+        firstEntry = entriesOf(Archive)[0].bytes;
+
+        session = Session();
+        session.workFolder = "C:\\Work\\";
+        session.now = [] { return DateTime{2026, 12, 8, 20, 0, 5}; };
+    }
+
+    int run() {
+        UnattendedUi unattended;
+        AutoModeOptions options;
+        options.typeName = [](const std::string&) { return std::string("Texte"); };
+        return RunAutoSave(session, unattended, options);
+    }
+
+    std::vector<std::string> journal() const {
+        std::vector<std::string> lines;
+        std::string all = bytesOf(JournalPath());
+        for (std::size_t at; (at = all.find("\r\n")) != std::string::npos; all.erase(0, at + 2))
+            lines.push_back(all.substr(0, at));
+        return lines;
+    }
+
+    std::vector<std::string> storedNames() const {
+        std::vector<std::string> names;
+        for (const auto& e : entriesOf(Archive)) names.push_back(e.record.fileName);
+        return names;
+    }
+
+    test::FaultPlatform fault;
+    AutoSaveSettings settings;
+    std::string firstEntry;  // a.txt as the archive holds it
+};
+
+TEST_F(AutoMode, StoresTheScriptsFilesAndEndsWithZeroAndNoLine) {
+    EXPECT_EQ(run(), autoexit::Ok);
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_TRUE(journal().empty());
+    expectNoTemporaries();
+}
+
+TEST_F(AutoMode, LockedFileKeepsItsEntryAndGivesALineAndAStatus) {
+    fault.holdExclusively("C:\\Docs\\a.txt");
+    fault.holdExclusively("C:\\Docs\\c.txt");
+
+    EXPECT_EQ(run(), autoexit::Incomplete);
+
+    fault.reset();
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(entriesOf(Archive)[0].bytes, firstEntry);
+    EXPECT_EQ(journal(),
+              (std::vector<std::string>{
+                  "08/12/2026 20:00:05 - C:\\Docs\\a.txt : fichier illisible ou utilisé par un "
+                  "autre programme, non archivé ; sa copie précédente reste dans l'archive",
+                  "08/12/2026 20:00:05 - C:\\Docs\\c.txt : fichier illisible ou utilisé par un "
+                  "autre programme, non archivé ; il ne figure pas dans l'archive"}));
+}
+
+TEST_F(AutoMode, LongNameIsSkippedWithALineInsteadOfAQuestion) {
+    const std::string longName = "C:\\Docs\\" + std::string(101, 'n') + ".txt";
+    drives.writeFile(longName, "x");
+    WriteSelectionScript(Script, {"C:\\Docs\\a.txt", longName});
+
+    EXPECT_EQ(run(), autoexit::Incomplete);
+
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(journal(),
+              (std::vector<std::string>{"08/12/2026 20:00:05 - " + std::string(101, 'n') +
+                                        ".txt : nom de plus de 100 caractères, non "
+                                        "archivé"}));
+}
+
+// Outcomes that leave the archive exactly as it was.
+struct UntouchedCase {
+    const char* name;
+    std::function<void(test::TempDrives&, test::FaultPlatform&)> arrange;
+    int status;
+    std::string lastLine;  // the journal's last line, without its stamp when it has one
+};
+
+class AutoModeUntouched : public AutoMode, public testing::WithParamInterface<UntouchedCase> {};
+
+TEST_P(AutoModeUntouched, KeepsTheArchiveWritesTheLineAndTellsTheStatus) {
+    GetParam().arrange(drives, fault);
+    const std::string archive = bytesOf(Archive);
+
+    EXPECT_EQ(run(), GetParam().status);
+
+    fault.reset();
+    EXPECT_EQ(bytesOf(Archive), archive);
+    const std::vector<std::string> lines = journal();
+    ASSERT_FALSE(lines.empty());
+    std::string last = lines.back();
+    if (last.rfind("08/12/2026 20:00:05 - ", 0) == 0) last.erase(0, 22);
+    EXPECT_EQ(last, GetParam().lastLine);
+    expectNoTemporaries();
+}
+
+using D = test::TempDrives;
+using F = test::FaultPlatform;
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, AutoModeUntouched,
+    testing::Values(
+        UntouchedCase{"NoSettings", [](D&, F&) { platform().removeFile(AutoSavePath()); },
+                      autoexit::NoSettings,
+                      "Fichier AutoSave.cfg absent ou sans archive, rien n'a été archivé"},
+        UntouchedCase{
+            "NoArchive",
+            [](D&, F&) {
+                IniFile(AutoSavePath()).writeString("Archive", "Auto_Arch", "C:\\Arch\\autre.kvr");
+            },
+            autoexit::NoArchive, "Archive introuvable : C:\\Arch\\autre.kvr"},
+        UntouchedCase{"NoScript", [](D&, F&) { platform().removeFile(Script); }, autoexit::NoScript,
+                      std::string("Script introuvable, rien n'a été archivé : ") + Script},
+        UntouchedCase{"NotAnArchive",
+                      [](D& d, F&) {
+                          std::string bytes = d.readFile("C:\\Arch\\backup.kvr");
+                          bytes[1] = '(';
+                          d.writeFile("C:\\Arch\\backup.kvr", bytes);
+                      },
+                      autoexit::Unreadable,
+                      "Archive illisible, laissée telle quelle : C:\\Arch\\backup.kvr"},
+        UntouchedCase{"NoRoom", [](D&, F& f) { f.setFreeBytes('C', 100); }, autoexit::NoRoom,
+                      NoRoomJournalLine},
+        UntouchedCase{"ReadOnlyArchive",
+                      [](D&, F&) {
+                          platform().setAttributes("C:\\Arch\\backup.kvr",
+                                                   attr::Archive | attr::ReadOnly);
+                      },
+                      autoexit::NotReplaced,
+                      "L'archive n'a pas pu être remplacée, elle reste telle qu'elle était : "
+                      "C:\\Arch\\backup.kvr"},
+        UntouchedCase{"WorkFolderFull", [](D&, F& f) { f.diskFullAfter("C:\\Work\\", 200); },
+                      autoexit::Stopped,
+                      "Sauvegarde interrompue, archive laissée telle quelle : Erreur d'écriture "
+                      "du fichier C:\\Work\\~kvr1.tmp"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kv
