@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "dialogs/TFormAddArch.h"
+#include "dialogs/TFormOptions.h"
 #include "dialogs/TFormPrint.h"
 #include "dialogs/TFormSearchFile.h"
 #include "tests/app/ListingFixture.h"
@@ -74,12 +75,13 @@ TEST_F(HelpPages, EveryPageTheProgramOpensIsInTheProgramFolder) {
     w.forms().restaure->ButtonHelpClick();
     TFormAddArch add(w.ui());
     add.ButtonHelpClick();
+    TFormOptions options(w.ui(), w.session().separators, w.helpAvailable());
+    options.ButtonHelpClick();
     EXPECT_TRUE(boxes.empty());
 
-    const std::set<std::string> expected = {"index.htm", "search.htm", "printarch.htm",
-                                            "restaure.htm", "addfile.htm"};
+    const std::set<std::string> expected = {"index.htm",    "search.htm",  "printarch.htm",
+                                            "restaure.htm", "addfile.htm", "option.htm"};
     EXPECT_EQ(opened(), expected);
-    // The options dialog opens option.htm.
     for (const std::string& page :
          {"index.htm", "search.htm", "printarch.htm", "restaure.htm", "addfile.htm", "option.htm"})
         EXPECT_TRUE(fs::is_regular_file(helpFolder() / page)) << page;

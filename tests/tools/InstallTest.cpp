@@ -89,7 +89,7 @@ class Install : public ::testing::Test {
 
 TEST_F(Install, PutsTheProgramFolderUnderThePrefixWithLaunchersOnThePath) {
     const fs::path folder = prefix_ / "lib" / "korvelt";
-    for (const char* program : {"Korvelt", "kvr", "sfx.bin"}) {
+    for (const char* program : {"Korvelt", "kvr", "sfx.bin", "Vantrel.exe"}) {
         const fs::path path = folder / program;
         ASSERT_TRUE(fs::is_regular_file(path)) << path;
         EXPECT_NE(fs::status(path).permissions() & fs::perms::owner_exec, fs::perms::none);
