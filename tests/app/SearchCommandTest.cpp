@@ -196,19 +196,5 @@ TEST_F(SearchCommand, NothingWithoutAnArchiveAndHelpSaysWhenItIsMissing) {
     EXPECT_EQ(boxes[0].text, "Le fichier d'aide de Korvelt est introuvable");
 }
 
-TEST_F(SearchCommand, AStepOverOneHundredThousandRowsSelectsInRanges) {
-    Catalog rows;
-    rows.reserve(100000);
-    for (int i = 0; i < 100000; ++i)
-        rows.push_back(row("C:\\Dossier\\", "f" + std::to_string(i) + (i % 2 ? ".doc" : ".txt")));
-    windowWith(std::move(rows));
-    searchFor(".doc", 2, true);
-    const auto selected = window->selectedRows();
-    ASSERT_EQ(selected.size(), 50000u);
-    EXPECT_EQ(selected.front(), 1u);
-    EXPECT_EQ(selected.back(), 99999u);
-    EXPECT_TRUE(boxes.empty());
-}
-
 }  // namespace
 }  // namespace kv::test
