@@ -1,8 +1,11 @@
 # Korvelt: `make run` starts the program, `make test` builds everything and runs every test.
 BUILD ?= build
 JOBS  ?= $(shell nproc)
+# `make install PREFIX=... DESTDIR=...`: where the program goes (DESTDIR stages it).
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: deps configure build run test sanitize bench fuzz clean
+.PHONY: deps configure build run test sanitize bench fuzz install clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -25,6 +28,9 @@ sanitize: deps
 	@cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DKORVELT_SANITIZE=ON >/dev/null
 	@cmake --build build-sanitize -j $(JOBS)
 	@cd build-sanitize && UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
 
 bench: build
 	@bash bench/run.sh $(BUILD)

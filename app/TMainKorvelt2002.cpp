@@ -394,15 +394,6 @@ void TMainKorvelt2002::FileHelpExecute() {
 // Commands that come with later parts of the program; their menu items and
 // shortcuts are in place and follow the enabled-state rules already.
 
-// Saving the catalog as a text listing: comes with the listing export.
-void TMainKorvelt2002::SaveText_ArchExecute() {}
-
-// Printing the catalog: comes with the listing export.
-void TMainKorvelt2002::Print_ArchExecute() {}
-
-// Searching the catalog by name: comes with the search dialog.
-void TMainKorvelt2002::SearchFile_ArchExecute() {}
-
 // Previewing one file: comes with the viewer.
 void TMainKorvelt2002::Voir_FichierArchExecute() {}
 

@@ -11,6 +11,7 @@
 //   TMainKorvelt2002Catalog.cpp  catalog view, sort, selection, status bar, enabled states
 //   TMainKorvelt2002Archive.cpp  archive file commands, loading, archiving, restore, self-extractor
 //   TMainKorvelt2002Adding.cpp   adding (dialog, drop, scripts) and removing rows
+//   TMainKorvelt2002Listing.cpp  search, text listing, printed listing
 //   TMainKorvelt2002Auto.cpp     the automatic mode, the options, the automation notice
 //
 // Every handler runs inside guarded(): a kv::Error or std::exception becomes
@@ -151,10 +152,12 @@ class TMainKorvelt2002 : public QMainWindow {
     // Runs the script a Scripts menu item stands for (its data: the script's name).
     void ScriptItemClick(QAction* item);
 
-    // Commands that come with later parts of the program.
+    // TMainKorvelt2002Listing.cpp
     void SaveText_ArchExecute();
     void Print_ArchExecute();
     void SearchFile_ArchExecute();
+
+    // Commands that come with later parts of the program.
     void Voir_FichierArchExecute();
     void Option1Execute();
     void FileHelpExecute();

@@ -3,16 +3,19 @@
 
 #include <QApplication>
 
-#include "gui/FormBitmap.h"
 #include "app/TMainKorvelt2002.h"
 #include "dialogs/TFormAddArch.h"
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"
 #include "dialogs/TFormWait.h"
+#include "gui/FormBitmap.h"
+#include "gui/ProgramIcon.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvelt"));
+    // Every window of the program shows the program's icon.
+    kv::installProgramIcon();
 
     // The main window first: creating it reads the settings and uses none of
     // the forms below.

@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-gtk-platformtheme libgl-dev
   xvfb xauth x11-apps fonts-liberation2 imagemagick
   shared-mime-info python3 gzip
+  # the printed listing (pdfinfo, pdftotext) and the installed desktop files
+  poppler-utils desktop-file-utils xdg-utils libfile-mimeinfo-perl
 )
 # `install-deps.sh fuzz`: also the compiler and runtime of the libFuzzer build.
 if [ "${1:-}" = fuzz ]; then

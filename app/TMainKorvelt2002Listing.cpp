@@ -1,0 +1,107 @@
+// The catalog as a listing: the search dialog over the rows, the text listing
+// ("Enregistrer le contenu en texte") and the printed listing ("Imprimer le
+// contenu"). None of them reads the archive file: they work on the rows as the
+// list shows them, in its order.
+
+#include <QDate>
+#include <QLocale>
+#include <QPrinter>
+#include <QTreeView>
+
+#include "app/ListingPrinter.h"
+#include "app/TMainKorvelt2002.h"
+#include "dialogs/TFormPrint.h"
+#include "dialogs/TFormSearchFile.h"
+#include "gui/Chooser.h"
+#include "gui/DialogRunner.h"
+#include "gui/HourGlass.h"
+#include "gui/Printers.h"
+#include "platform/Platform.h"
+#include "util/TextListing.h"
+
+namespace kv {
+namespace {
+
+std::string fileNameOf(const std::string& path) {
+    const auto slash = path.find_last_of('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+void TMainKorvelt2002::SearchFile_ArchExecute() {
+    if (!archiveOpen()) return;
+    TFormSearchFile search(ui_, session_.rows, *listView_, this);
+    search.setHelpAvailable(helpAvailable_);
+    search.setSelectionRefresh([this] { ListViewFileClick(this); });
+    DialogRunner::exec(search);
+    ListViewFileClick(this);
+}
+
+void TMainKorvelt2002::SaveText_ArchExecute() {
+    FileDialogRequest request;
+    request.title = QStringLiteral("Enregistrer en fichier texte");
+    request.filter = QStringLiteral("Fichier Texte(*.txt)");
+    request.defaultExtension = QStringLiteral("txt");
+    // The command asks its own question about an existing file.
+    request.askOverwrite = false;
+    const std::optional<QString> chosen = Chooser::instance().saveFile(this, request);
+    if (!chosen) return;
+    const std::string path = chosen->toStdString();
+    if (platform().fileExists(path)) {
+        const Answer answer = ui_.message(
+            MessageKind::Confirmation,
+            "Le fichier < " + path + " > existe déjà !\rremplacer le fichier existant ?",
+            Buttons::YesNo);
+        if (answer == Answer::No) return;
+    }
+
+    HourGlass wait;
+    const Catalog& rows = session_.rows;
+    const std::size_t count = std::min(rows.size(), static_cast<std::size_t>(model_->rowCount()));
+    const bool written = writeTextListing(path, count, [&rows](std::size_t i) {
+        const CatalogRow& row = rows[i];
+        return ListingFields{row.caption, row.sub[0], row.sub[1],
+                             row.sub[2],  row.sub[3], row.sub[4]};
+    });
+    wait.restore();
+    if (!written) ui_.message(MessageKind::Error, "Impossible d'enregistrer le fichier");
+}
+
+void TMainKorvelt2002::Print_ArchExecute() {
+    const std::size_t count =
+        std::min(session_.rows.size(), static_cast<std::size_t>(model_->rowCount()));
+    if (count == 0) return;
+    const std::unique_ptr<QPrinter> printer = defaultPrinter();
+    if (!printer) {
+        ui_.message(MessageKind::Warning, NoPrinterMessage);
+        return;
+    }
+    // A PDF file has no border a printer cannot reach: it gets the one the
+    // page layout counts on (4 mm across, 3 mm down), which "Configurer" may change.
+    if (printer->outputFormat() == QPrinter::PdfFormat)
+        printer->setPageMargins(QMarginsF(4, 3, 4, 3), QPageLayout::Millimeter);
+    std::vector<std::size_t> selected = selectedRows();
+    std::erase_if(selected, [count](std::size_t row) { return row >= count; });
+
+    TFormPrint options(ui_, *printer, this);
+    options.setHelpAvailable(helpAvailable_);
+    options.prepare(count, selected.size());
+    if (DialogRunner::exec(options) != QDialog::Accepted) return;
+
+    std::vector<std::size_t> rows;
+    if (options.selectionChosen()) {
+        rows = std::move(selected);
+    } else {
+        rows.resize(count);
+        for (std::size_t i = 0; i < count; ++i) rows[i] = i;
+    }
+    const DateTime today = session_.now();
+    const QString date =
+        QLocale().toString(QDate(today.year, today.month, today.day), QLocale::ShortFormat);
+    HourGlass wait;
+    ListingPrinter(QString::fromStdString(fileNameOf(session_.currentArchive)), date)
+        .print(*printer, session_.rows, rows);
+}
+
+}  // namespace kv
