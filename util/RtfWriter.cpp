@@ -42,7 +42,7 @@ void writeText(std::string& out, const std::string& text) {
         } else if (c < 0x80) {
             out += static_cast<char>(c);
         } else if (int byte = encodeCp1252(c); byte >= 0) {
-            char hex[8];
+            char hex[16];
             std::snprintf(hex, sizeof hex, "\\'%02x", byte);
             out += hex;
         } else if (c >= 0x10000) {
