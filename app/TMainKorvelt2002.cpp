@@ -15,13 +15,13 @@
 #include <QToolButton>
 #include <QTreeView>
 
-#include "gui/DialogRunner.h"
-#include "gui/FormBitmap.h"
 #include "controls/Hint.h"
 #include "dialogs/TAPropos.h"
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"
 #include "dialogs/TFormWait.h"
+#include "gui/DialogRunner.h"
+#include "gui/FormBitmap.h"
 #include "platform/Platform.h"
 #include "util/ShellRoutines.h"
 
@@ -140,6 +140,7 @@ void TMainKorvelt2002::FormCreate() {
 
     acceptDrops_ = true;
     setAcceptDrops(true);
+    buildImageExtensions();
     readHighColour();
     qApp->installEventFilter(this);
 }
@@ -401,9 +402,6 @@ void TMainKorvelt2002::Print_ArchExecute() {}
 
 // Searching the catalog by name: comes with the search dialog.
 void TMainKorvelt2002::SearchFile_ArchExecute() {}
-
-// Previewing one file: comes with the viewer.
-void TMainKorvelt2002::Voir_FichierArchExecute() {}
 
 // The options dialog: comes with the automation settings.
 void TMainKorvelt2002::Option1Execute() {}

@@ -11,6 +11,7 @@
 //   TMainKorvelt2002Catalog.cpp  catalog view, sort, selection, status bar, enabled states
 //   TMainKorvelt2002Archive.cpp  archive file commands, loading, archiving, restore, self-extractor
 //   TMainKorvelt2002Adding.cpp   adding (dialog, drop, scripts) and removing rows
+//   TMainKorvelt2002Preview.cpp  the preview command and ImageExtensions
 //
 // Every handler runs inside guarded(): a kv::Error or std::exception becomes
 // the error box "Erreur", and while a long operation lets events run (the
@@ -26,8 +27,8 @@
 #include <vector>
 
 #include "app/CatalogModel.h"
-#include "gui/QtUi.h"
 #include "engine/Session.h"
+#include "gui/QtUi.h"
 #include "util/Error.h"
 #include "util/IniFile.h"
 
@@ -92,6 +93,8 @@ class TMainKorvelt2002 : public QMainWindow {
     bool highColour() const { return highColour_; }
     bool helpAvailable() const { return helpAvailable_; }
     bool busy() const { return busy_ > 0; }
+    // ImageExtensions: the image registry's extensions, ".JPG" and so on.
+    const QStringList& imageExtensions() const { return imageExtensions_; }
     // True when an archive is open / when its file exists on disk.
     bool archiveOpen() const { return !session_.currentArchive.empty(); }
     bool archiveExists() const;
@@ -150,7 +153,7 @@ class TMainKorvelt2002 : public QMainWindow {
     void SaveText_ArchExecute();
     void Print_ArchExecute();
     void SearchFile_ArchExecute();
-    void Voir_FichierArchExecute();
+    void Voir_FichierArchExecute();  // TMainKorvelt2002Preview.cpp
     void Option1Execute();
     void FileHelpExecute();
     void RunAutomaticMode();
@@ -208,12 +211,16 @@ class TMainKorvelt2002 : public QMainWindow {
 
     void showError(const std::exception& error);
 
+    // TMainKorvelt2002Preview.cpp
+    void buildImageExtensions();
+
     Session session_;
     QtUi ui_;
     CatalogModel* model_ = nullptr;
     std::unique_ptr<IniFile> settingsIni_;  // SettingsIni
     Forms forms_;
     QStringList commandLine_;
+    QStringList imageExtensions_;  // ImageExtensions
     bool shownOnce_ = false;
     int busy_ = 0;
 

@@ -3,17 +3,21 @@
 
 #include <QApplication>
 
-#include "gui/FormBitmap.h"
 #include "app/TMainKorvelt2002.h"
 #include "dialogs/TFormAddArch.h"
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"
 #include "dialogs/TFormWait.h"
+#include "gui/FormBitmap.h"
+#include "viewer/TFileFormatList.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvelt"));
 
+    // The image registry before any window: the main window reads its
+    // extensions when it is created.
+    kv::TFileFormatList& formats = kv::programFormats();
     // The main window first: creating it reads the settings and uses none of
     // the forms below.
     kv::TMainKorvelt2002 main;
@@ -30,5 +34,7 @@ int main(int argc, char** argv) {
     arguments.removeFirst();
     main.setCommandLine(arguments);
     main.show();
-    return app.exec();
+    const int result = app.exec();
+    kv::unregisterProgramFormats(formats);
+    return result;
 }
