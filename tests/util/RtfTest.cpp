@@ -48,11 +48,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, RtfText, ::testing::ValuesIn(kTextCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RtfReader, ReadsCharacterAndParagraphFormats) {
-    const Document doc = readRtf(
-        R"({\rtf1\deff0{\fonttbl{\f0\fswiss Arial;}{\f1\froman Times New Roman;}})"
-        R"({\colortbl ;\red192\green0\blue0;\red0\green0\blue128;})"
-        R"(\pard\qc\li720\ri360\fi-360\b\fs28 Titre\b0\par)"
-        R"(\pard\qr\f1\i\ul\strike\cf1\highlight2 x\plain y\par})");
+    const Document doc =
+        readRtf(R"({\rtf1\deff0{\fonttbl{\f0\fswiss Arial;}{\f1\froman Times New Roman;}})"
+                R"({\colortbl ;\red192\green0\blue0;\red0\green0\blue128;})"
+                R"(\pard\qc\li720\ri360\fi-360\b\fs28 Titre\b0\par)"
+                R"(\pard\qr\f1\i\ul\strike\cf1\highlight2 x\plain y\par})");
     ASSERT_EQ(doc.paragraphs.size(), 2u);
     const Paragraph& title = doc.paragraphs[0];
     EXPECT_EQ(title.alignment, Alignment::Center);
