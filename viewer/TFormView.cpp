@@ -312,8 +312,8 @@ bool TFormView::loadText(const std::string& path, bool formatted) {
     richEditView_->moveCursor(QTextCursor::Start);
     if (cut_)
         panelLabel_->setText(
-            QStringLiteral(" Aperçu coupé : seuls les 16 premiers Mo du fichier "
-                           "sont affichés"));
+            QStringLiteral(" Aperçu coupé : seuls les %1 premiers Mo du fichier sont affichés")
+                .arg(MaxTextBytes >> 20));
     return true;
 }
 

@@ -5,8 +5,10 @@
 // the text as TXT or RTF, toggles word wrap, and copies the picture or saves
 // it as JPEG or BMP. ShowFile is the one way a file is previewed.
 //
-// The text pane loads at most the first MaxTextBytes of a file and then says
-// in the bottom panel that the preview is cut; saving saves what is shown.
+// The text pane loads at most the first MaxTextBytes (2 MB) of a file and
+// then says in the bottom panel that the preview is cut; saving saves what is
+// shown. Qt's text layout takes seconds a megabyte, so a larger share would
+// freeze the window.
 // Messages go through the Ui; save dialogs through the Chooser; the window
 // itself is run through the DialogRunner.
 
@@ -30,7 +32,7 @@ class TVX_Button;
 class TFormView : public QDialog {
     Q_OBJECT
   public:
-    static constexpr qint64 MaxTextBytes = qint64(16) << 20;
+    static constexpr qint64 MaxTextBytes = qint64(2) << 20;
 
     // imageExtensions: the main window's ImageExtensions (".JPG", ...).
     TFormView(Ui& ui, const QStringList& imageExtensions, QWidget* parent = nullptr);
