@@ -8,7 +8,7 @@ packages=(
   zlib1g-dev libjpeg-dev libgtest-dev googletest libattr1-dev
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-gtk-platformtheme libgl-dev
   xvfb xauth x11-apps fonts-liberation2 imagemagick
-  shared-mime-info python3 gzip
+  shared-mime-info python3 gzip poppler-utils
 )
 # `install-deps.sh fuzz`: also the compiler and runtime of the libFuzzer build.
 if [ "${1:-}" = fuzz ]; then

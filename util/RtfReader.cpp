@@ -217,6 +217,8 @@ class Reader {
     }
 
     void emit(char32_t c) {
+        // Control characters other than tab and line break have no place in text.
+        if (c < 0x20 && c != U'\t' && c != U'\n') return;
         switch (state().dest) {
             case Dest::Skip:
                 return;
