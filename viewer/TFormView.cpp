@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QSaveFile>
+#include <QScreen>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -123,6 +124,10 @@ TFormView::TFormView(Ui& ui, const QStringList& imageExtensions, QWidget* parent
                   pane.color(QPalette::Active, QPalette::HighlightedText));
     richEditView_->setPalette(pane);
     richLayout->addWidget(richEditView_);
+    // In picture mode the hidden pane keeps its room, so the bottom panel stays at the bottom.
+    QSizePolicy keep = panelRich_->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    panelRich_->setSizePolicy(keep);
     layout->addWidget(panelRich_, 1);
 
     panel1_ = new QFrame(this);
@@ -246,6 +251,10 @@ void TFormView::ShowFile(const std::string& path, const QString& shownName,
                          const QStringList& imageExtensions, Ui& ui, QWidget* parent) {
     TFormView view(ui, imageExtensions, parent);
     view.loadFile(path, shownName);
+    // Maximised; the screen's work area too, for a desktop without a window
+    // manager to maximise it.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        view.setGeometry(screen->availableGeometry());
     view.setWindowState(view.windowState() | Qt::WindowMaximized);
     DialogRunner::exec(view);
 }
