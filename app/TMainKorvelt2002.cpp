@@ -15,13 +15,13 @@
 #include <QToolButton>
 #include <QTreeView>
 
-#include "gui/DialogRunner.h"
-#include "gui/FormBitmap.h"
 #include "controls/Hint.h"
 #include "dialogs/TAPropos.h"
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"
 #include "dialogs/TFormWait.h"
+#include "gui/DialogRunner.h"
+#include "gui/FormBitmap.h"
 #include "platform/Platform.h"
 #include "util/ShellRoutines.h"
 
@@ -140,6 +140,7 @@ void TMainKorvelt2002::FormCreate() {
 
     acceptDrops_ = true;
     setAcceptDrops(true);
+    buildImageExtensions();
     readHighColour();
     qApp->installEventFilter(this);
 }
@@ -390,11 +391,5 @@ void TMainKorvelt2002::showError(const std::exception& error) {
 void TMainKorvelt2002::FileHelpExecute() {
     ShowHelpPage("index.htm", helpAvailable_, ui_);
 }
-
-// Commands that come with later parts of the program; their menu items and
-// shortcuts are in place and follow the enabled-state rules already.
-
-// Previewing one file: comes with the viewer.
-void TMainKorvelt2002::Voir_FichierArchExecute() {}
 
 }  // namespace kv

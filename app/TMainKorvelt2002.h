@@ -13,6 +13,7 @@
 //   TMainKorvelt2002Adding.cpp   adding (dialog, drop, scripts) and removing rows
 //   TMainKorvelt2002Listing.cpp  search, text listing, printed listing
 //   TMainKorvelt2002Auto.cpp     the automatic mode, the options, the automation notice
+//   TMainKorvelt2002Preview.cpp  the preview command and ImageExtensions
 //
 // Every handler runs inside guarded(): a kv::Error or std::exception becomes
 // the error box "Erreur", and while a long operation lets events run (the
@@ -28,8 +29,8 @@
 #include <vector>
 
 #include "app/CatalogModel.h"
-#include "gui/QtUi.h"
 #include "engine/Session.h"
+#include "gui/QtUi.h"
 #include "util/Error.h"
 #include "util/IniFile.h"
 
@@ -98,6 +99,8 @@ class TMainKorvelt2002 : public QMainWindow {
     bool highColour() const { return highColour_; }
     bool helpAvailable() const { return helpAvailable_; }
     bool busy() const { return busy_ > 0; }
+    // ImageExtensions: the image registry's extensions, ".JPG" and so on.
+    const QStringList& imageExtensions() const { return imageExtensions_; }
     // True when an archive is open / when its file exists on disk.
     bool archiveOpen() const { return !session_.currentArchive.empty(); }
     bool archiveExists() const;
@@ -156,12 +159,12 @@ class TMainKorvelt2002 : public QMainWindow {
     void SaveText_ArchExecute();
     void Print_ArchExecute();
     void SearchFile_ArchExecute();
-
-    // Commands that come with later parts of the program.
+    // TMainKorvelt2002Preview.cpp
     void Voir_FichierArchExecute();
+    // TMainKorvelt2002Auto.cpp
     void Option1Execute();
-    void FileHelpExecute();
     void RunAutomaticMode();
+    void FileHelpExecute();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -226,12 +229,16 @@ class TMainKorvelt2002 : public QMainWindow {
 
     void showError(const std::exception& error);
 
+    // TMainKorvelt2002Preview.cpp
+    void buildImageExtensions();
+
     Session session_;
     QtUi ui_;
     CatalogModel* model_ = nullptr;
     std::unique_ptr<IniFile> settingsIni_;  // SettingsIni
     Forms forms_;
     QStringList commandLine_;
+    QStringList imageExtensions_;  // ImageExtensions
     bool shownOnce_ = false;
     int busy_ = 0;
     int exitStatus_ = 0;

@@ -12,19 +12,19 @@
 #include <QTreeView>
 #include <QUrl>
 
-#include "gui/DialogRunner.h"
-#include "gui/HourGlass.h"
 #include "app/TMainKorvelt2002.h"
-#include "gui/FormBitmap.h"
 #include "controls/TDirTree.h"
 #include "dialogs/TFormAddArch.h"
 #include "dialogs/TFormDellSelect.h"
 #include "dialogs/TFormFileValide.h"
 #include "dialogs/TFormWait.h"
-#include "engine/SelectionScript.h"
-#include "util/Text.h"
 #include "engine/Adding.h"
+#include "engine/SelectionScript.h"
+#include "gui/DialogRunner.h"
+#include "gui/FormBitmap.h"
+#include "gui/HourGlass.h"
 #include "platform/Platform.h"
+#include "util/Text.h"
 
 namespace kv {
 namespace {
@@ -70,12 +70,14 @@ void TMainKorvelt2002::dropEvent(QDropEvent* event) {
     QStringList paths;
     for (const QString& host : hostPaths) {
         // A host name that cannot be written as a Windows path is left out.
-        if (const auto windows = platform().toWindows(host.toStdString())) paths << QString::fromStdString(*windows);
+        if (const auto windows = platform().toWindows(host.toStdString()))
+            paths << QString::fromStdString(*windows);
     }
     // The drop is answered before the files are taken in, so the file manager
     // that sent them is not held while the catalog grows.
     QMetaObject::invokeMethod(
-        this, [this, paths] { guarded(Command::Changes, [&] { DropFiles(paths); }); }, Qt::QueuedConnection);
+        this, [this, paths] { guarded(Command::Changes, [&] { DropFiles(paths); }); },
+        Qt::QueuedConnection);
 }
 
 void TMainKorvelt2002::DropFiles(const QStringList& paths) {
@@ -83,10 +85,9 @@ void TMainKorvelt2002::DropFiles(const QStringList& paths) {
     if (!archiveOpen()) return;
 
     keepGoing_ = true;
-    AddOperation op(session_, ui_, typeNameOf,
-                    [this](const std::string& name) {
-                        return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();
-                    });
+    AddOperation op(session_, ui_, typeNameOf, [this](const std::string& name) {
+        return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();
+    });
     ui_.pumpNow();
     BusyScope busy(*this);
     HourGlass hourGlass;
@@ -117,8 +118,8 @@ void TMainKorvelt2002::DropFiles(const QStringList& paths) {
 void TMainKorvelt2002::DellFile_ArchExecute() {
     const auto selected = selectedRows();
     if (session_.rows.empty() || selected.empty()) return;
-    if (ui_.message(MessageKind::Confirmation, "Supprimer le(s) fichier(s) sélectionné(s) ?", Buttons::YesCancel) ==
-        Answer::Cancel)
+    if (ui_.message(MessageKind::Confirmation, "Supprimer le(s) fichier(s) sélectionné(s) ?",
+                    Buttons::YesCancel) == Answer::Cancel)
         return;
     // From the last selected row to the first, one contiguous run at a time.
     size_t i = selected.size();
@@ -145,7 +146,7 @@ namespace {
 
 // Shows the wait notice with a text for as long as it lives.
 class WaitScope {
-public:
+  public:
     WaitScope(TFormWait* notice, const char* text) : notice_(notice) {
         if (notice_) notice_->showWait(QString::fromUtf8(text));
     }
@@ -155,14 +156,14 @@ public:
     WaitScope(const WaitScope&) = delete;
     WaitScope& operator=(const WaitScope&) = delete;
 
-private:
+  private:
     TFormWait* notice_;
 };
 
 // The end of an add operation, on every way out: the list view catches up with
 // the appended rows, and rows taken in before an error still count as changes.
 class AddFinish {
-public:
+  public:
     AddFinish(QtUi& ui, CatalogModel& model, Session& session, AddOperation& op)
         : ui_(ui), model_(model), session_(session), op_(op) {
         ui_.setBeforeEvents([this] { model_.syncAppended(); });
@@ -175,14 +176,16 @@ public:
     AddFinish(const AddFinish&) = delete;
     AddFinish& operator=(const AddFinish&) = delete;
 
-private:
+  private:
     QtUi& ui_;
     CatalogModel& model_;
     Session& session_;
     AddOperation& op_;
 };
 
-std::string scriptFolder() { return platform().programFolder() + "Script\\"; }
+std::string scriptFolder() {
+    return platform().programFolder() + "Script\\";
+}
 
 }  // namespace
 
@@ -196,7 +199,8 @@ void TMainKorvelt2002::AddFileExecute() {
         return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();
     });
     const std::string& archive = session_.currentArchive;
-    dialog->dirtree1->setDirectory(QString::fromStdString(archive.substr(0, archive.rfind('\\') + 1)));
+    dialog->dirtree1->setDirectory(
+        QString::fromStdString(archive.substr(0, archive.rfind('\\') + 1)));
     if (DialogRunner::exec(*dialog) != QDialog::Accepted) return;
     const QStringList lines = dialog->selection();
     if (lines.isEmpty()) {
@@ -215,7 +219,9 @@ void TMainKorvelt2002::AddFileExecute() {
     session_.listChanged = true;
 }
 
-void TMainKorvelt2002::DellScriptExecute() { TFormDellSelect::showScripts(ui_, this); }
+void TMainKorvelt2002::DellScriptExecute() {
+    TFormDellSelect::showScripts(ui_, this);
+}
 
 void TMainKorvelt2002::Scripts1Click() {
     const QList<QAction*> items = menuScripts_->actions();
@@ -225,7 +231,8 @@ void TMainKorvelt2002::Scripts1Click() {
     }
     const std::string folder = scriptFolder();
     if (!platform().directoryExists(folder.substr(0, folder.size() - 1))) return;
-    constexpr uint32_t mask = attr::ReadOnly | attr::Hidden | attr::System | attr::Directory | attr::Archive;
+    constexpr uint32_t mask =
+        attr::ReadOnly | attr::Hidden | attr::System | attr::Directory | attr::Archive;
     for (const FindEntry& entry : platform().find(folder + "*.kvl", mask)) {
         if (entry.name == "." || entry.name == "..") continue;
         QString name = QString::fromStdString(entry.name);
@@ -234,8 +241,9 @@ void TMainKorvelt2002::Scripts1Click() {
                                                 QStringLiteral("-  ") + name);
         item->setStatusTip(name);
         item->setData(name);
-        connect(item, &QAction::triggered, this,
-                [this, item] { guarded(Command::Changes, [this, item] { ScriptItemClick(item); }); });
+        connect(item, &QAction::triggered, this, [this, item] {
+            guarded(Command::Changes, [this, item] { ScriptItemClick(item); });
+        });
     }
 }
 

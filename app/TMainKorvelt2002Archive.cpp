@@ -10,9 +10,6 @@
 #include <QProgressBar>
 #include <QTreeView>
 
-#include "gui/Chooser.h"
-#include "gui/DialogRunner.h"
-#include "gui/HourGlass.h"
 #include "app/TMainKorvelt2002.h"
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"
@@ -22,6 +19,9 @@
 #include "engine/HeaderUpdate.h"
 #include "engine/Restore.h"
 #include "engine/SfxBuilder.h"
+#include "gui/Chooser.h"
+#include "gui/DialogRunner.h"
+#include "gui/HourGlass.h"
 #include "platform/Platform.h"
 #include "platform/WriterLock.h"
 #include "util/FileRoutines.h"

@@ -13,10 +13,10 @@
 #include <QVBoxLayout>
 #include <charconv>
 
-#include "gui/FormBitmap.h"
-#include "gui/HourGlass.h"
 #include "app/TMainKorvelt2002.h"
 #include "engine/CatalogReader.h"
+#include "gui/FormBitmap.h"
+#include "gui/HourGlass.h"
 
 namespace kv {
 namespace {

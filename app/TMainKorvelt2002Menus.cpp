@@ -6,9 +6,9 @@
 #include <QMenuBar>
 #include <QTreeView>
 
-#include "gui/FormBitmap.h"
 #include "app/TMainKorvelt2002.h"
 #include "controls/Hint.h"
+#include "gui/FormBitmap.h"
 
 namespace kv {
 

@@ -10,6 +10,7 @@
 #include "dialogs/TFormWait.h"
 #include "gui/FormBitmap.h"
 #include "gui/ProgramIcon.h"
+#include "viewer/TFileFormatList.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -17,6 +18,9 @@ int main(int argc, char** argv) {
     // Every window of the program shows the program's icon.
     kv::installProgramIcon();
 
+    // The image registry before any window: the main window reads its
+    // extensions when it is created.
+    kv::TFileFormatList& formats = kv::programFormats();
     // The main window first: creating it reads the settings and uses none of
     // the forms below.
     kv::TMainKorvelt2002 main;
@@ -34,6 +38,7 @@ int main(int argc, char** argv) {
     main.setCommandLine(arguments);
     main.show();
     const int status = app.exec();
+    kv::unregisterProgramFormats(formats);
     // The automatic mode tells its outcome by the exit status.
     return status != 0 ? status : main.exitStatus();
 }

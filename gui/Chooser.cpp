@@ -32,9 +32,14 @@ std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& r
     QFileDialog::Options options = QFileDialog::DontUseNativeDialog;
     if (save && !request.askOverwrite) options |= QFileDialog::DontConfirmOverwrite;
     dialog.setOptions(options);
+    const QStringList filters = request.filter.split(QStringLiteral(";;"));
+    if (request.filterIndex > 1 && request.filterIndex <= filters.size())
+        dialog.selectNameFilter(filters[request.filterIndex - 1]);
     if (!request.initialName.isEmpty()) dialog.selectFile(request.initialName);
     if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
+    if (request.chosenFilter)
+        *request.chosenFilter = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
     return windowsPathOf(dialog.selectedFiles().first());
 }
 

@@ -14,15 +14,17 @@ namespace kv {
 
 struct FileDialogRequest {
     QString title;
-    QString filter;            // Qt filter text, e.g. "Archive Korvelt (*.kvr)"
-    QString defaultExtension;  // without the dot, e.g. "kvr"
-    QString initialFolder;     // Windows path; empty = the current folder
-    QString initialName;       // file name proposed in a save dialog
-    bool askOverwrite = true;  // save dialogs: ask before replacing an existing file
+    QString filter;               // Qt filter text, e.g. "Archive Korvelt (*.kvr)"
+    QString defaultExtension;     // without the dot, e.g. "kvr"
+    QString initialFolder;        // Windows path; empty = the current folder
+    QString initialName;          // file name proposed in a save dialog
+    bool askOverwrite = true;     // save dialogs: ask before replacing an existing file
+    int filterIndex = 1;          // the filter (1-based, in the ";;" list) selected at the start
+    int* chosenFilter = nullptr;  // when set, receives the 1-based filter the user ended on
 };
 
 class Chooser {
-public:
+  public:
     virtual ~Chooser() = default;
     // The chosen file as a Windows path, or nullopt when cancelled.
     virtual std::optional<QString> openFile(QWidget* parent, const FileDialogRequest& request) = 0;

@@ -82,7 +82,7 @@ TEST_F(HelpPages, EveryPageTheProgramOpensIsInTheProgramFolder) {
     const std::set<std::string> expected = {"index.htm",    "search.htm",  "printarch.htm",
                                             "restaure.htm", "addfile.htm", "option.htm"};
     EXPECT_EQ(opened(), expected);
-    for (const std::string& page :
+    for (const char* page :
          {"index.htm", "search.htm", "printarch.htm", "restaure.htm", "addfile.htm", "option.htm"})
         EXPECT_TRUE(fs::is_regular_file(helpFolder() / page)) << page;
 }
