@@ -1,10 +1,7 @@
 #include "engine/Preview.h"
 
-#include <cstdio>
-#include <random>
-
 #include "engine/ArchiveFormat.h"
-#include "engine/EntryExtract.h"
+#include "engine/EntryCheck.h"
 #include "platform/Platform.h"
 #include "util/Error.h"
 #include "util/FileRoutines.h"
@@ -14,36 +11,15 @@
 namespace kv {
 namespace {
 
-// The stored name's extension with its dot ("" when it has none).
+// The stored name's extension with its dot; "" when it has none, or when it
+// holds a separator, a drive colon or a dot step that could lead the copy out
+// of the Work folder (a hostile record).
 std::string extensionOf(const std::string& fileName) {
     const std::size_t dot = fileName.rfind('.');
-    return dot == std::string::npos ? std::string() : fileName.substr(dot);
-}
-
-// A preview copy name that no file or folder of the Work folder holds.
-std::string freshCopyName(const std::string& folder, const std::string& extension) {
-    static std::mt19937 random{std::random_device{}()};
-    for (;;) {
-        char stem[16];
-        std::snprintf(stem, sizeof stem, "~kvv%08x", static_cast<unsigned>(random()));
-        const std::string name = stem + extension;
-        if (platform().attributes(folder + name) == attr::Invalid) return name;
-    }
-}
-
-// Decompresses the payload of record, which starts at payloadStart, into a
-// new file at copyPath. The one place that writes a preview copy.
-bool decompressCopy(File& archive, const format::EntryRecord& record, int64_t payloadStart,
-                    const std::string& copyPath, TGzip& gzip) {
-    gzip.FileDestination = copyPath;
-    return archive.seek(payloadStart) && gzip.DecompressMember(archive, record.compressedSize) == 0;
-}
-
-// The entry's payload lies inside the archive (and exists for a file that
-// was not empty).
-bool payloadIsSound(const format::EntryRecord& record, int64_t payloadStart, int64_t archiveSize) {
-    return format::payloadFits(record, payloadStart, archiveSize) &&
-           !(record.compressedSize == 0 && record.fileSize != 0);
+    if (dot == std::string::npos) return std::string();
+    const std::string extension = fileName.substr(dot);
+    if (extension.find_first_of("\\/:") != std::string::npos) return std::string();
+    return extension;
 }
 
 // Detaches the progress handler for the scope.
@@ -60,10 +36,6 @@ class ProgressDetached {
 };
 
 }  // namespace
-
-PreviewCopy::~PreviewCopy() {
-    if (!path_.empty()) platform().removeFile(path_);
-}
 
 std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow& row, Ui& ui) {
     if (session.currentArchive.empty() || !platform().fileExists(session.currentArchive))
@@ -97,18 +69,21 @@ std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow&
     const std::string failed =
         text::firstChars("Impossible de décompresser le fichier < " + record->fileName, 140) + " >";
     const int64_t payloadStart = *offset + format::RecordSize;
-    if (!payloadIsSound(*record, payloadStart, archive->size())) {
+    if (!format::payloadFits(*record, payloadStart, archive->size())) {
         ui.message(MessageKind::Error, failed);
         return std::nullopt;
     }
-    PreviewCopy copy(
-        session.workFolder + freshCopyName(session.workFolder, extensionOf(record->fileName)),
-        record->fileName);
-    const bool done = decompressCopy(*archive, *record, payloadStart, copy.path(), session.gzip);
+    TempFile copy(session.workFolder, TempFile::PreviewStem, extensionOf(record->fileName));
+    if (!copy) {
+        ui.message(MessageKind::Error, failed);
+        return std::nullopt;
+    }
+    const format::EntryCheck check =
+        format::CheckEntry(*archive, *record, payloadStart, &copy.file(), &session.gzip);
     archive->close();
-    if (!done) ui.message(MessageKind::Error, failed);
-    if (!platform().fileExists(copy.path())) return std::nullopt;
-    return copy;
+    const bool closed = copy.close();
+    if (!check.sound() || !closed) ui.message(MessageKind::Error, failed);
+    return PreviewCopy(std::move(copy), record->fileName);
 }
 
 }  // namespace kv

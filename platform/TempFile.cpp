@@ -23,11 +23,12 @@ std::string folderOf(const std::string& path) {
 
 }  // namespace
 
-TempFile::TempFile(const std::string& folder, const std::string& stem) {
+TempFile::TempFile(const std::string& folder, const std::string& stem,
+                   const std::string& extension) {
     Platform& host = platform();
     const std::string prefix = folder + stem + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < Attempts; ++attempt) {
-        const std::string path = prefix + std::to_string(++counter) + ".tmp";
+        const std::string path = prefix + std::to_string(++counter) + extension;
         std::unique_ptr<File> file = host.open(path, OpenMode::CreateNew);
         if (!file) {
             if (host.attributes(path) == attr::Invalid) return;  // the folder takes no file
@@ -95,7 +96,7 @@ bool TempFile::renameTo(const std::string& target) {
 int RemoveStaleTemporaries(const std::string& folder) {
     Platform& host = platform();
     int removed = 0;
-    for (const char* pattern : {"tempKVR*.tmp", "~kvr*.tmp"}) {
+    for (const char* pattern : {"tempKVR*.tmp", "~kvr*.tmp", "~kvv*"}) {
         for (const FindEntry& entry : host.find(folder + pattern, attr::FilesOnly)) {
             const std::string path = folder + entry.name;
             std::unique_ptr<File> file = host.open(path, OpenMode::Read);

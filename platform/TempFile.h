@@ -29,11 +29,13 @@ class TempFile {
   public:
     static constexpr const char* PayloadStem = "tempKVR-";  // a payload being compressed
     static constexpr const char* CopyStem = "~kvr";         // copies and replacements
+    static constexpr const char* PreviewStem = "~kvv";      // preview copies (any extension)
 
     TempFile() = default;
-    // Creates folder + stem + "<process id>-<n>.tmp". The object is empty
-    // (false) when no new file can be made in the folder.
-    TempFile(const std::string& folder, const std::string& stem);
+    // Creates folder + stem + "<process id>-<n>" + extension. The object is
+    // empty (false) when no new file can be made in the folder.
+    TempFile(const std::string& folder, const std::string& stem,
+             const std::string& extension = ".tmp");
     TempFile(TempFile&& other) noexcept;
     TempFile& operator=(TempFile&& other) noexcept;
     TempFile(const TempFile&) = delete;
@@ -62,8 +64,8 @@ class TempFile {
     std::unique_ptr<File> hold_;  // keeps the lock between close() and renameTo()
 };
 
-// Removes the temporaries of this program in a folder ("tempKVR*.tmp" and
-// "~kvr*.tmp") that no running program holds: those of a run that was killed,
+// Removes the temporaries of this program in a folder ("tempKVR*.tmp",
+// "~kvr*.tmp" and the preview copies "~kvv*") that no running program holds: those of a run that was killed,
 // and the fixed-name ones of older versions. Files held by a live run, and
 // anything else, are left alone. Returns how many were removed.
 int RemoveStaleTemporaries(const std::string& folder);
