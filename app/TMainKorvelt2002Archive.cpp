@@ -237,6 +237,7 @@ void TMainKorvelt2002::Close_ArchExecute() {
 
 void TMainKorvelt2002::Dell_ArchExecute() {
     if (!archiveExists()) return;
+    // The file goes for good: Enter (the default button) keeps it.
     if (ui_.message(MessageKind::Confirmation,
                     "ATTENTION, vous avez demandé de détruire une archive,\rcette commande efface "
                     "définitivement "
@@ -244,7 +245,7 @@ void TMainKorvelt2002::Dell_ArchExecute() {
                     "irrécupérable.\r\rEtes-vous "
                     "sûr(e) de vouloir supprimer cette archive ?\r\r< " +
                         FileNameOf(session_.currentArchive) + " >",
-                    Buttons::YesCancel) == Answer::Cancel)
+                    Buttons::YesCancel, Answer::Cancel) == Answer::Cancel)
         return;
     if (!session_.currentArchive.empty()) platform().removeFile(session_.currentArchive);
     closeArchive();
