@@ -188,6 +188,8 @@ class TMainKorvelt2002 : public QMainWindow {
     void buildToolbar();
     void readHighColour();
     WindowSettings readSettings() const;
+    // The stored size, or maximised when it is not smaller than the screen.
+    void applyStoredSize(const WindowSettings& s);
 
     // TMainKorvelt2002Menus.cpp
     void buildActions();

@@ -49,43 +49,25 @@ class FirstSession : public WindowTest {
     QString statusMessage() const { return window->statusBar()->currentMessage(); }
 };
 
-TEST_F(FirstSession, TheAddFilesDialogShowsTheFolderAsItIsNow) {
+TEST_F(FirstSession, AScreenWideSavedSizeStartsAsLargeAsTheWorkAreaAndIsSavedSo) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize full = screen->geometry().size();
+    {
+        IniFile ini("C:\\Korvelt\\Korvelt.cfg");
+        ini.writeInteger("Window", "WidthSize", full.width());
+        ini.writeInteger("Window", "HeightSize", full.height());
+    }
     TMainKorvelt2002& w = makeWindow();
-    auto* add = new TFormAddArch(w.ui(), &w);
-    auto forms = w.forms();
-    forms.addArch = add;
-    w.setForms(forms);
-    QStringList listed;
-    QStringList treeChildren;
-    DialogRunner::setHandler([&](QDialog& dialog) {
-        if (&dialog != add) return runDialog(dialog);
-        add->show();
-        listed.clear();
-        for (int i = 0; i < add->ListView1->count(); ++i) listed << add->ListView1->item(i)->text();
-        QTreeWidgetItem* node = add->dirtree1->currentItem();
-        // The user folds the folder's node and opens it again.
-        node->setExpanded(false);
-        node->setExpanded(true);
-        treeChildren.clear();
-        for (int i = 0; i < node->childCount(); ++i) treeChildren << node->child(i)->text(0);
-        add->hide();
-        return int(QDialog::Rejected);
-    });
-
-    writeSized("C:\\d\\a.txt", 10);
-    drives.makeFolder("C:\\d\\ancien");
-    archiveThroughWindow("C:\\d\\arch.kvr", {"C:\\d\\a.txt"});
-    w.AddFileExecute();
-    EXPECT_EQ(listed, (QStringList{"ancien", "a.txt", "arch.kvr"}));
-    EXPECT_EQ(treeChildren, QStringList{"ancien"});
-
-    // Made while the program runs: the same folder, shown again, has them.
-    writeSized("C:\\d\\b.txt", 10);
-    drives.makeFolder("C:\\d\\nouveau");
-    platform().removeDirectory("C:\\d\\ancien");
-    w.AddFileExecute();
-    EXPECT_EQ(listed, (QStringList{"nouveau", "a.txt", "arch.kvr", "b.txt"}));
-    EXPECT_EQ(treeChildren, QStringList{"nouveau"});
+    // Whether or not a window manager honours the maximise request.
+    EXPECT_EQ(w.size(), screen->availableGeometry().size());
+    EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
+    w.show();
+    QApplication::processEvents();
+    EXPECT_GE(w.width(), 640);
+    window.reset();
+    IniFile ini("C:\\Korvelt\\Korvelt.cfg");
+    EXPECT_GE(ini.readInteger("Window", "WidthSize", 0), full.width());
+    EXPECT_GE(ini.readInteger("Window", "HeightSize", 0), full.height());
 }
 
 }  // namespace
