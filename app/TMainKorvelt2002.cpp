@@ -138,6 +138,7 @@ void TMainKorvelt2002::FormCreate() {
     buildImageExtensions();
     readHighColour();
     qApp->installEventFilter(this);
+    updateActionStates();
 }
 
 void TMainKorvelt2002::applyStoredSize(const WindowSettings& s) {

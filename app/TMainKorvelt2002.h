@@ -18,7 +18,8 @@
 // Every handler runs inside guarded(): a kv::Error or std::exception becomes
 // the error box "Erreur", and while a long operation lets events run (the
 // window is busy), commands that would change the catalog or the archive are
-// refused until it ends.
+// refused until it ends; afterwards the actions' enabled states are brought
+// in line, so a shortcut never keeps a state its menu item has left.
 
 #include <QLocale>
 #include <QMainWindow>
@@ -132,6 +133,10 @@ class TMainKorvelt2002 : public QMainWindow {
     void Edition1Click();
     void Action1Click();
     void PopupArchPopup();
+    // The enabled states of the actions by the rules the menus apply when they
+    // open, so that every shortcut is live exactly when its menu item is. Runs
+    // at the end of every command and selection change (see guarded()).
+    void updateActionStates();
 
     void LoadArchive(bool interactive, QObject* sender = nullptr);
     void New_ArchExecute();
@@ -228,6 +233,9 @@ class TMainKorvelt2002 : public QMainWindow {
     void runEngine(int mode);
     // No archive open any more: empty list, caption, comment and status bar.
     void closeArchive();
+    // Shows what a run did in the status bar for RunSummaryMs (nothing for an
+    // empty text).
+    void showRunSummary(const std::string& text);
 
     void showError(const std::exception& error);
 

@@ -199,10 +199,10 @@ void TMainKorvelt2002::updateSortChecks() {
     for (QAction* item : sortItems_) item->setChecked(item->data().toInt() == session_.sortKey);
 }
 
-void TMainKorvelt2002::Fichier1Click() {
+void TMainKorvelt2002::applyFichierStates(bool withSaveText) {
     auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
     const bool withRows = archiveOpen() && !session_.rows.empty();
-    a("SaveText_Arch")->setEnabled(withRows);
+    if (withSaveText) a("SaveText_Arch")->setEnabled(withRows);
     a("Print_Arch")->setEnabled(withRows);
     a("Close_Arch")->setEnabled(archiveOpen());
     const bool exists = archiveExists();
@@ -211,19 +211,18 @@ void TMainKorvelt2002::Fichier1Click() {
     a("Move_Arch")->setEnabled(exists);
 }
 
-void TMainKorvelt2002::Edition1Click() {
+void TMainKorvelt2002::applyEditionStates() {
     auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
     const bool hasRows = !session_.rows.empty();
     const std::size_t selected = selectedRows().size();
     a("SelectAll_Arch")->setEnabled(hasRows);
     a("SelectNone_Arch")->setEnabled(selected > 0);
     a("InvertSelect")->setEnabled(selected > 0);
-    updateSortChecks();
     searchFileItem_->setEnabled(hasRows);
     a("CopyPath")->setEnabled(selected == 1);
 }
 
-void TMainKorvelt2002::Action1Click() {
+void TMainKorvelt2002::applyActionStates() {
     auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
     const std::size_t selected = selectedRows().size();
     a("AddFile")->setEnabled(archiveOpen());
@@ -234,6 +233,29 @@ void TMainKorvelt2002::Action1Click() {
     a("SelfExtractor")->setEnabled(restorable);
     viewFileItem_->setEnabled(selected == 1);
     a("ModiEnTete")->setEnabled(archiveExists());
+}
+
+void TMainKorvelt2002::updateActionStates() {
+    // Before the menus exist (while the window is built) there is nothing to set.
+    if (!searchFileItem_) return;
+    // "Enregistrer le contenu en texte" has a rule of its own in the popup and
+    // no shortcut: only the menus that show it set it.
+    applyFichierStates(false);
+    applyEditionStates();
+    applyActionStates();
+}
+
+void TMainKorvelt2002::Fichier1Click() {
+    applyFichierStates(true);
+}
+
+void TMainKorvelt2002::Edition1Click() {
+    applyEditionStates();
+    updateSortChecks();
+}
+
+void TMainKorvelt2002::Action1Click() {
+    applyActionStates();
     ListViewFileClick(this);
 }
 

@@ -49,6 +49,61 @@ class FirstSession : public WindowTest {
     QString statusMessage() const { return window->statusBar()->currentMessage(); }
 };
 
+TEST_F(FirstSession, ShortcutsFollowTheStatesOfTheirMenuItemsAtAllTimes) {
+    writeSized("C:\\d\\a.txt", 10);
+    TMainKorvelt2002& w = makeWindow();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+
+    // The Action menu opened and closed with no archive greys F2 and F4.
+    emit w.findChild<QMenu*>("Action1")->aboutToShow();
+    EXPECT_FALSE(on("AddFile"));
+    EXPECT_FALSE(on("Archiver"));
+
+    // Ctrl+N: the shortcuts of the new archive are live without a menu opening.
+    chooser.files.push_back(QString("C:\\d\\n.kvr"));
+    press(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_TRUE(w.archiveOpen());
+    for (const char* name : {"AddFile", "Archiver", "Close_Arch"}) EXPECT_TRUE(on(name)) << name;
+    for (const char* name : {"Print_Arch", "SelectAll_Arch", "SaveAs_Arch", "Restaure"})
+        EXPECT_FALSE(on(name)) << name;
+
+    // A drop brings rows: printing and selecting follow; F4 archives at once.
+    dropOnWindow({"C:\\d\\a.txt"});
+    ASSERT_EQ(w.session().rows.size(), 1u);
+    EXPECT_TRUE(on("Print_Arch"));
+    EXPECT_TRUE(on("SelectAll_Arch"));
+    EXPECT_FALSE(on("Restaure"));
+    press(Qt::Key_F4);
+    ASSERT_TRUE(w.archiveExists());
+    for (const char* name :
+         {"SaveAs_Arch", "Dell_Arch", "Move_Arch", "Restaure", "SelfExtractor", "ModiEnTete"})
+        EXPECT_TRUE(on(name)) << name;
+
+    // The selection: Ctrl+A, then the one-row commands.
+    EXPECT_FALSE(on("CopyPath"));
+    press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(w.selectedRows().size(), 1u);
+    EXPECT_TRUE(on("CopyPath"));
+    EXPECT_TRUE(on("InvertSelect"));
+
+    // Closing the archive turns them off again, Ctrl+O on.
+    action("Close_Arch")->trigger();
+    ASSERT_FALSE(w.archiveOpen());
+    for (const char* name : {"AddFile", "Archiver", "Print_Arch", "SaveAs_Arch", "Restaure",
+                             "SelfExtractor", "CopyPath", "SelectAll_Arch"})
+        EXPECT_FALSE(on(name)) << name;
+    // Never disabled: new, open, preview, search, options.
+    for (const char* name : {"New_Arch", "Open_Arch", "Voir_FichierArch", "SearchFile_Arch",
+                             "Option1", "DellFile_Arch"})
+        EXPECT_TRUE(on(name)) << name;
+    chooser.files.push_back(QString("C:\\d\\n.kvr"));
+    press(Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(w.session().rows.size(), 1u);
+    for (const char* name : {"AddFile", "Archiver", "Print_Arch", "Restaure", "SaveAs_Arch"})
+        EXPECT_TRUE(on(name)) << name;
+}
+
 TEST_F(FirstSession, AScreenWideSavedSizeStartsAsLargeAsTheWorkAreaAndIsSavedSo) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize full = screen->geometry().size();
@@ -68,6 +123,45 @@ TEST_F(FirstSession, AScreenWideSavedSizeStartsAsLargeAsTheWorkAreaAndIsSavedSo)
     IniFile ini("C:\\Korvelt\\Korvelt.cfg");
     EXPECT_GE(ini.readInteger("Window", "WidthSize", 0), full.width());
     EXPECT_GE(ini.readInteger("Window", "HeightSize", 0), full.height());
+}
+
+TEST_F(FirstSession, TheAddFilesDialogShowsTheFolderAsItIsNow) {
+    TMainKorvelt2002& w = makeWindow();
+    auto* add = new TFormAddArch(w.ui(), &w);
+    auto forms = w.forms();
+    forms.addArch = add;
+    w.setForms(forms);
+    QStringList listed;
+    QStringList treeChildren;
+    DialogRunner::setHandler([&](QDialog& dialog) {
+        if (&dialog != add) return runDialog(dialog);
+        add->show();
+        listed.clear();
+        for (int i = 0; i < add->ListView1->count(); ++i) listed << add->ListView1->item(i)->text();
+        QTreeWidgetItem* node = add->dirtree1->currentItem();
+        // The user folds the folder's node and opens it again.
+        node->setExpanded(false);
+        node->setExpanded(true);
+        treeChildren.clear();
+        for (int i = 0; i < node->childCount(); ++i) treeChildren << node->child(i)->text(0);
+        add->hide();
+        return int(QDialog::Rejected);
+    });
+
+    writeSized("C:\\d\\a.txt", 10);
+    drives.makeFolder("C:\\d\\ancien");
+    archiveThroughWindow("C:\\d\\arch.kvr", {"C:\\d\\a.txt"});
+    w.AddFileExecute();
+    EXPECT_EQ(listed, (QStringList{"ancien", "a.txt", "arch.kvr"}));
+    EXPECT_EQ(treeChildren, QStringList{"ancien"});
+
+    // Made while the program runs: the same folder, shown again, has them.
+    writeSized("C:\\d\\b.txt", 10);
+    drives.makeFolder("C:\\d\\nouveau");
+    platform().removeDirectory("C:\\d\\ancien");
+    w.AddFileExecute();
+    EXPECT_EQ(listed, (QStringList{"nouveau", "a.txt", "arch.kvr", "b.txt"}));
+    EXPECT_EQ(treeChildren, QStringList{"nouveau"});
 }
 
 }  // namespace
