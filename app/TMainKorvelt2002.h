@@ -111,6 +111,9 @@ class TMainKorvelt2002 : public QMainWindow {
     // The texts of status panels 0 and 1.
     QString statusText(int panel) const;
 
+    // How long the status bar tells what an archiving or restore run did.
+    static constexpr int RunSummaryMs = 10000;
+
     // What a command may do while the window is busy.
     enum class Command { Reads, Changes };
     // Runs a handler at the command boundary (see the file comment).
@@ -212,6 +215,10 @@ class TMainKorvelt2002 : public QMainWindow {
     void clearCatalog();
     void updateSortChecks();
     void setSelectionOfAll(bool selected);
+    // The states each menu sets when it opens.
+    void applyFichierStates(bool withSaveText);
+    void applyEditionStates();
+    void applyActionStates();
 
     // TMainKorvelt2002Adding.cpp
     static std::string typeNameOf(const std::string& path);
@@ -297,6 +304,12 @@ void TMainKorvelt2002::guarded(Command kind, F&& body) {
         showError(error);
     } catch (...) {
         showError(Error("Erreur inattendue"));
+    }
+    // Whatever the command changed (an archive opened, closed or written,
+    // rows added or removed, the selection), the shortcuts follow at once.
+    try {
+        updateActionStates();
+    } catch (...) {
     }
 }
 

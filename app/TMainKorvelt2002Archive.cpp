@@ -8,8 +8,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QTreeView>
 
+#include "app/RunSummary.h"
 #include "app/TMainKorvelt2002.h"
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"
@@ -270,10 +272,20 @@ void TMainKorvelt2002::runEngine(int mode) {
     BusyScope busy(*this);
     if (mode == TFormProgress::ModeArchive) {
         session_.checkRecupeFile = forms_.progress->checkRecupeFile();
-        ArchiveFiles(session_, ui_, [this] { LoadArchive(true, this); });
+        const ArchiveResult result =
+            ArchiveFiles(session_, ui_, [this] { LoadArchive(true, this); });
+        showRunSummary(archiveRunSummary(result, session_.separators));
     } else if (mode == TFormProgress::ModeRestore && forms_.restaure) {
-        RestoreFiles(session_, forms_.restaure->choices(), selectedRows(), ui_);
+        const RestoreOutcome outcome =
+            RestoreFiles(session_, forms_.restaure->choices(), selectedRows(), ui_);
+        showRunSummary(restoreRunSummary(outcome, session_.separators));
     }
+}
+
+void TMainKorvelt2002::showRunSummary(const std::string& text) {
+    // The progress dialog closes as the run ends: the status bar keeps the
+    // word that the work is done, for a few seconds, with no box to dismiss.
+    if (!text.empty()) statusBar()->showMessage(QString::fromStdString(text), RunSummaryMs);
 }
 
 void TMainKorvelt2002::ArchiverExecute() {

@@ -18,6 +18,7 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include "app/RunSummary.h"
 #include "controls/TDirTree.h"
 #include "dialogs/TFormAddArch.h"
 #include "tests/app/WindowFixture.h"
@@ -123,6 +124,71 @@ TEST_F(FirstSession, AScreenWideSavedSizeStartsAsLargeAsTheWorkAreaAndIsSavedSo)
     IniFile ini("C:\\Korvelt\\Korvelt.cfg");
     EXPECT_GE(ini.readInteger("Window", "WidthSize", 0), full.width());
     EXPECT_GE(ini.readInteger("Window", "HeightSize", 0), full.height());
+}
+
+TEST_F(FirstSession, TheStatusBarSaysWhatARunDid) {
+    writeSized("C:\\d\\a.txt", 1500);
+    writeSized("C:\\d\\b.txt", 2500);
+    TMainKorvelt2002& w = makeWindow();
+    archiveThroughWindow("C:\\d\\arch.kvr", {"C:\\d\\a.txt", "C:\\d\\b.txt"});
+    EXPECT_EQ(statusMessage(),
+              "Archive mise à jour : 2 fichiers archivés, 0 repris, 0 laissé de côté, 0 en erreur");
+    EXPECT_TRUE(boxes.empty());
+
+    // b.txt gone: carried over on the next run.
+    platform().removeFile("C:\\d\\b.txt");
+    w.ArchiverExecute();
+    EXPECT_EQ(statusMessage(),
+              "Archive mise à jour : 1 fichier archivé, 1 repris, 0 laissé de côté, 0 en erreur");
+
+    drives.makeFolder("C:\\dest");
+    onRestaure = [](TFormRestaure& dialog) {
+        dialog.checkDir()->setChecked(false);
+        dialog.CheckDirClick();
+        dialog.editDir()->setText("C:\\dest\\");
+        return int(QDialog::Accepted);
+    };
+    w.RestaureExecute();
+    EXPECT_EQ(statusMessage(), "Restauration terminée : 2 fichiers restaurés, 0 en erreur");
+    boxes.clear();
+}
+
+TEST(RunSummary, CountsWhatTheResultHoldsWithTheLocalesSeparator) {
+    const LocaleSeparators fr = LocaleSeparators::french();
+    ArchiveResult done;
+    done.replaced = true;
+    done.stored = 1204;
+    done.carriedOver = 3;
+    done.leftOut = 2;
+    done.failures = 1;
+    EXPECT_EQ(archiveRunSummary(done, fr),
+              "Archive mise à jour : 1\u00A0204 fichiers archivés, 3 repris, 2 laissés de côté, "
+              "1 en erreur");
+    ArchiveResult stopped = done;
+    stopped.replaced = false;
+    stopped.stopped = true;
+    EXPECT_EQ(archiveRunSummary(stopped, fr),
+              "Archivage interrompu : l'archive n'a pas été modifiée");
+    ArchiveResult noRoom;
+    noRoom.noRoom = true;
+    EXPECT_EQ(archiveRunSummary(noRoom, fr),
+              "Archive non mise à jour : espace insuffisant sur le lecteur");
+    EXPECT_EQ(archiveRunSummary(ArchiveResult{}, fr),
+              "Archive non mise à jour : la copie de l'archive a échoué");
+    ArchiveResult busy;
+    busy.busy = true;
+    EXPECT_EQ(archiveRunSummary(busy, fr), "");
+
+    RestoreOutcome restored;
+    restored.restored = 12;
+    EXPECT_EQ(restoreRunSummary(restored, fr),
+              "Restauration terminée : 12 fichiers restaurés, 0 en erreur");
+    restored.stopped = true;
+    restored.restored = 1;
+    restored.failed = 2;
+    restored.notFound = 1;
+    EXPECT_EQ(restoreRunSummary(restored, fr),
+              "Restauration interrompue : 1 fichier restauré, 2 en erreur, 1 absent de l'archive");
 }
 
 TEST_F(FirstSession, TheAddFilesDialogShowsTheFolderAsItIsNow) {
