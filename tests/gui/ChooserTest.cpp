@@ -4,7 +4,10 @@
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTranslator>
@@ -76,6 +79,8 @@ TEST_F(RealChooser, QtsOwnTextsOfTheFileDialogsAreFrench) {
     delete french;
     EXPECT_EQ(seen, (QStringList{"Voir dans :", "&Nom de fichier :", "Fichiers de type :",
                                  "&Enregistrer", "Annuler"}));
+    // The type column's word for a folder, which the catalogue lacks.
+    EXPECT_EQ(QFileIconProvider().type(QFileInfo(QDir::tempPath())), "Dossier");
 }
 
 }  // namespace
