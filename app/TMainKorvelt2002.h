@@ -213,6 +213,8 @@ class TMainKorvelt2002 : public QMainWindow {
     void setStatusText(int panel, const QString& text);
     void showCatalogSummary(int64_t totalSize);
     void clearCatalog();
+    // Widens the size columns to the longest number in rows first..last.
+    void fitSizeColumns(int first, int last);
     void updateSortChecks();
     void setSelectionOfAll(bool selected);
     // The states each menu sets when it opens.

@@ -4,13 +4,16 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <charconv>
 
 #include "app/TMainKorvelt2002.h"
@@ -63,6 +66,11 @@ void TMainKorvelt2002::buildCatalogView() {
         header->resizeSection(c, CatalogModel::defaultWidth(c));
     }
     layout->addWidget(listView_, 1);
+    // The size columns widen to the longest number the rows bring in.
+    connect(model_, &QAbstractItemModel::modelReset, this,
+            [this] { fitSizeColumns(0, model_->rowCount() - 1); });
+    connect(model_, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { fitSizeColumns(first, last); });
 
     connect(listView_, &QTreeView::clicked, this,
             [this] { guarded(Command::Reads, [this] { ListViewFileClick(listView_); }); });
@@ -86,6 +94,29 @@ void TMainKorvelt2002::buildCatalogView() {
         label->setFrameShadow(QFrame::Sunken);
         bar->addWidget(label);
         statusPanels_[i] = label;
+    }
+}
+
+void TMainKorvelt2002::fitSizeColumns(int first, int last) {
+    // A number cut to "15728..." tells nothing: the columns "Taille" and
+    // "Compressé" are widened (never narrowed) so the longest one shows whole.
+    // Only the new rows are looked at, so filling a large catalog stays linear.
+    QHeaderView* header = listView_->header();
+    const QFontMetrics metrics(listView_->font());
+    const int margin =
+        2 * (listView_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, listView_) +
+             1) +
+        2;
+    for (const int column : {int(CatalogModel::ColSize), int(CatalogModel::ColCompressed)}) {
+        const std::string* longest = nullptr;
+        for (int row = std::max(first, 0); row <= last; ++row) {
+            const std::string& text = session_.rows[static_cast<std::size_t>(row)]
+                                          .sub[static_cast<std::size_t>(column - 1)];
+            if (!longest || text.size() > longest->size()) longest = &text;
+        }
+        if (!longest || longest->empty()) continue;
+        const int needed = metrics.horizontalAdvance(QString::fromStdString(*longest)) + margin;
+        if (header->sectionSize(column) < needed) header->resizeSection(column, needed);
     }
 }
 

@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTreeView>
 #include <QUrl>
@@ -151,6 +152,37 @@ TEST_F(FirstSession, TheStatusBarSaysWhatARunDid) {
     w.RestaureExecute();
     EXPECT_EQ(statusMessage(), "Restauration terminée : 2 fichiers restaurés, 0 en erreur");
     boxes.clear();
+}
+
+TEST_F(FirstSession, SizesShowWholeAndStatusPanelsStayApartInANarrowWindow) {
+    TMainKorvelt2002& w = makeWindow();
+    w.resize(420, 300);
+    w.show();
+    QApplication::processEvents();
+    // Rows with sizes of ten digits, taken in as a load or an add does.
+    CatalogRow row;
+    row.caption = "grand.iso";
+    row.sub = {"C:\\d\\", "2147483000", "2100000000", "09/12/2026 00:32", "image"};
+    w.session().rows.push_back(row);
+    w.catalogModel().syncAppended();
+    QHeaderView* header = w.listView()->header();
+    QStyleOptionViewItem option;
+    option.initFrom(w.listView());
+    for (int column : {int(CatalogModel::ColSize), int(CatalogModel::ColCompressed)}) {
+        const QModelIndex cell = w.catalogModel().index(0, column);
+        EXPECT_GE(header->sectionSize(column),
+                  w.listView()->itemDelegate()->sizeHint(option, cell).width())
+            << column;
+    }
+
+    // A catalog summary longer than its panel: the panels never overlap.
+    auto* first = w.findChild<QLabel*>("StatusPanel0");
+    auto* second = w.findChild<QLabel*>("StatusPanel1");
+    first->setText(QStringLiteral(" 123 456 fichier(s)  1 234 567 890,12 Ko"));
+    second->setText(QStringLiteral("123 456 sélectionné(s) 1 234 567 890,12 Ko"));
+    QApplication::processEvents();
+    EXPECT_LE(first->geometry().right(), second->geometry().left());
+    EXPECT_LE(second->geometry().right(), w.statusBar()->width());
 }
 
 TEST(RunSummary, CountsWhatTheResultHoldsWithTheLocalesSeparator) {
