@@ -33,6 +33,23 @@ std::optional<int64_t> sizeOf(const std::string& text) {
     return value;
 }
 
+// A status panel: its design width, or its text's when that is wider; in a
+// window too narrow for both panels it narrows instead of pushing into the
+// next one.
+class StatusPanel : public QLabel {
+  public:
+    StatusPanel(int width, QWidget* parent) : QLabel(parent), width_(width) {}
+    QSize sizeHint() const override {
+        const QSize text = QLabel::sizeHint();
+        return {std::max(width_, text.width()), text.height()};
+    }
+    QSize minimumSizeHint() const override { return {MinimumWidth, QLabel::sizeHint().height()}; }
+
+  private:
+    static constexpr int MinimumWidth = 24;
+    int width_;
+};
+
 }  // namespace
 
 void TMainKorvelt2002::buildCatalogView() {
@@ -84,12 +101,13 @@ void TMainKorvelt2002::buildCatalogView() {
     bar->setSizeGripEnabled(true);
     const int widths[2] = {180, 195};
     for (int i = 0; i < 2; ++i) {
-        auto* label = new QLabel(bar);
+        auto* label = new StatusPanel(widths[i], bar);
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         // The panels keep their widths unless a text needs more room (a
-        // catalog of 100,000 files), so the summary is never cut.
-        label->setMinimumWidth(widths[i]);
-        label->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
+        // catalog of 100,000 files), so the summary is not cut while the
+        // window has room; a narrow window narrows them, each text cut at its
+        // own panel's edge.
+        label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         bar->addWidget(label);

@@ -8,6 +8,7 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -156,7 +157,6 @@ TEST_F(FirstSession, TheStatusBarSaysWhatARunDid) {
 
 TEST_F(FirstSession, SizesShowWholeAndStatusPanelsStayApartInANarrowWindow) {
     TMainKorvelt2002& w = makeWindow();
-    w.resize(420, 300);
     w.show();
     QApplication::processEvents();
     // Rows with sizes of ten digits, taken in as a load or an add does.
@@ -180,7 +180,8 @@ TEST_F(FirstSession, SizesShowWholeAndStatusPanelsStayApartInANarrowWindow) {
     auto* second = w.findChild<QLabel*>("StatusPanel1");
     first->setText(QStringLiteral(" 123 456 fichier(s)  1 234 567 890,12 Ko"));
     second->setText(QStringLiteral("123 456 sélectionné(s) 1 234 567 890,12 Ko"));
-    QApplication::processEvents();
+    w.resize(300, 300);
+    w.statusBar()->layout()->activate();
     EXPECT_LE(first->geometry().right(), second->geometry().left());
     EXPECT_LE(second->geometry().right(), w.statusBar()->width());
 }
