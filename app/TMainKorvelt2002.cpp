@@ -122,12 +122,7 @@ void TMainKorvelt2002::FormCreate() {
     buildActions();
     buildMenus();
 
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QSize screenSize = screen ? screen->geometry().size() : QSize(1024, 768);
-    if (s.widthSize < screenSize.width() && s.heightSize < screenSize.height())
-        resize(s.widthSize, s.heightSize);
-    else
-        setWindowState(windowState() | Qt::WindowMaximized);
+    applyStoredSize(s);
 
     setWindowTitle(QStringLiteral("Korvelt"));
     session_.currentArchive.clear();
@@ -143,6 +138,21 @@ void TMainKorvelt2002::FormCreate() {
     buildImageExtensions();
     readHighColour();
     qApp->installEventFilter(this);
+    updateActionStates();
+}
+
+void TMainKorvelt2002::applyStoredSize(const WindowSettings& s) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen ? screen->geometry().size() : QSize(1024, 768);
+    if (s.widthSize < screenSize.width() && s.heightSize < screenSize.height()) {
+        resize(s.widthSize, s.heightSize);
+        return;
+    }
+    // Without a window manager that honours the request, a maximised window
+    // would keep Qt's small default size: it gets the screen's work area
+    // first, then asks to be maximised.
+    if (screen) setGeometry(screen->availableGeometry());
+    setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void TMainKorvelt2002::readHighColour() {

@@ -18,7 +18,8 @@
 // Every handler runs inside guarded(): a kv::Error or std::exception becomes
 // the error box "Erreur", and while a long operation lets events run (the
 // window is busy), commands that would change the catalog or the archive are
-// refused until it ends.
+// refused until it ends; afterwards the actions' enabled states are brought
+// in line, so a shortcut never keeps a state its menu item has left.
 
 #include <QLocale>
 #include <QMainWindow>
@@ -110,6 +111,9 @@ class TMainKorvelt2002 : public QMainWindow {
     // The texts of status panels 0 and 1.
     QString statusText(int panel) const;
 
+    // How long the status bar tells what an archiving or restore run did.
+    static constexpr int RunSummaryMs = 10000;
+
     // What a command may do while the window is busy.
     enum class Command { Reads, Changes };
     // Runs a handler at the command boundary (see the file comment).
@@ -132,6 +136,10 @@ class TMainKorvelt2002 : public QMainWindow {
     void Edition1Click();
     void Action1Click();
     void PopupArchPopup();
+    // The enabled states of the actions by the rules the menus apply when they
+    // open, so that every shortcut is live exactly when its menu item is. Runs
+    // at the end of every command and selection change (see guarded()).
+    void updateActionStates();
 
     void LoadArchive(bool interactive, QObject* sender = nullptr);
     void New_ArchExecute();
@@ -188,6 +196,8 @@ class TMainKorvelt2002 : public QMainWindow {
     void buildToolbar();
     void readHighColour();
     WindowSettings readSettings() const;
+    // The stored size, or maximised when it is not smaller than the screen.
+    void applyStoredSize(const WindowSettings& s);
 
     // TMainKorvelt2002Menus.cpp
     void buildActions();
@@ -203,8 +213,14 @@ class TMainKorvelt2002 : public QMainWindow {
     void setStatusText(int panel, const QString& text);
     void showCatalogSummary(int64_t totalSize);
     void clearCatalog();
+    // Widens the size columns to the longest number in rows first..last.
+    void fitSizeColumns(int first, int last);
     void updateSortChecks();
     void setSelectionOfAll(bool selected);
+    // The states each menu sets when it opens.
+    void applyFichierStates(bool withSaveText);
+    void applyEditionStates();
+    void applyActionStates();
 
     // TMainKorvelt2002Adding.cpp
     static std::string typeNameOf(const std::string& path);
@@ -226,6 +242,9 @@ class TMainKorvelt2002 : public QMainWindow {
     void runEngine(int mode);
     // No archive open any more: empty list, caption, comment and status bar.
     void closeArchive();
+    // Shows what a run did in the status bar for RunSummaryMs (nothing for an
+    // empty text).
+    void showRunSummary(const std::string& text);
 
     void showError(const std::exception& error);
 
@@ -287,6 +306,12 @@ void TMainKorvelt2002::guarded(Command kind, F&& body) {
         showError(error);
     } catch (...) {
         showError(Error("Erreur inattendue"));
+    }
+    // Whatever the command changed (an archive opened, closed or written,
+    // rows added or removed, the selection), the shortcuts follow at once.
+    try {
+        updateActionStates();
+    } catch (...) {
     }
 }
 

@@ -8,8 +8,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QTreeView>
 
+#include "app/RunSummary.h"
 #include "app/TMainKorvelt2002.h"
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"
@@ -237,6 +239,7 @@ void TMainKorvelt2002::Close_ArchExecute() {
 
 void TMainKorvelt2002::Dell_ArchExecute() {
     if (!archiveExists()) return;
+    // The file goes for good: Enter (the default button) keeps it.
     if (ui_.message(MessageKind::Confirmation,
                     "ATTENTION, vous avez demandé de détruire une archive,\rcette commande efface "
                     "définitivement "
@@ -244,7 +247,7 @@ void TMainKorvelt2002::Dell_ArchExecute() {
                     "irrécupérable.\r\rEtes-vous "
                     "sûr(e) de vouloir supprimer cette archive ?\r\r< " +
                         FileNameOf(session_.currentArchive) + " >",
-                    Buttons::YesCancel) == Answer::Cancel)
+                    Buttons::YesCancel, Answer::Cancel) == Answer::Cancel)
         return;
     if (!session_.currentArchive.empty()) platform().removeFile(session_.currentArchive);
     closeArchive();
@@ -269,10 +272,20 @@ void TMainKorvelt2002::runEngine(int mode) {
     BusyScope busy(*this);
     if (mode == TFormProgress::ModeArchive) {
         session_.checkRecupeFile = forms_.progress->checkRecupeFile();
-        ArchiveFiles(session_, ui_, [this] { LoadArchive(true, this); });
+        const ArchiveResult result =
+            ArchiveFiles(session_, ui_, [this] { LoadArchive(true, this); });
+        showRunSummary(archiveRunSummary(result, session_.separators));
     } else if (mode == TFormProgress::ModeRestore && forms_.restaure) {
-        RestoreFiles(session_, forms_.restaure->choices(), selectedRows(), ui_);
+        const RestoreOutcome outcome =
+            RestoreFiles(session_, forms_.restaure->choices(), selectedRows(), ui_);
+        showRunSummary(restoreRunSummary(outcome, session_.separators));
     }
+}
+
+void TMainKorvelt2002::showRunSummary(const std::string& text) {
+    // The progress dialog closes as the run ends: the status bar keeps the
+    // word that the work is done, for a few seconds, with no box to dismiss.
+    if (!text.empty()) statusBar()->showMessage(QString::fromStdString(text), RunSummaryMs);
 }
 
 void TMainKorvelt2002::ArchiverExecute() {

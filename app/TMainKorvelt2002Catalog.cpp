@@ -4,13 +4,16 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <charconv>
 
 #include "app/TMainKorvelt2002.h"
@@ -29,6 +32,23 @@ std::optional<int64_t> sizeOf(const std::string& text) {
     if (ec != std::errc() || ptr != end) return std::nullopt;
     return value;
 }
+
+// A status panel: its design width, or its text's when that is wider; in a
+// window too narrow for both panels it narrows instead of pushing into the
+// next one.
+class StatusPanel : public QLabel {
+  public:
+    StatusPanel(int width, QWidget* parent) : QLabel(parent), width_(width) {}
+    QSize sizeHint() const override {
+        const QSize text = QLabel::sizeHint();
+        return {std::max(width_, text.width()), text.height()};
+    }
+    QSize minimumSizeHint() const override { return {MinimumWidth, QLabel::sizeHint().height()}; }
+
+  private:
+    static constexpr int MinimumWidth = 24;
+    int width_;
+};
 
 }  // namespace
 
@@ -63,6 +83,11 @@ void TMainKorvelt2002::buildCatalogView() {
         header->resizeSection(c, CatalogModel::defaultWidth(c));
     }
     layout->addWidget(listView_, 1);
+    // The size columns widen to the longest number the rows bring in.
+    connect(model_, &QAbstractItemModel::modelReset, this,
+            [this] { fitSizeColumns(0, model_->rowCount() - 1); });
+    connect(model_, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { fitSizeColumns(first, last); });
 
     connect(listView_, &QTreeView::clicked, this,
             [this] { guarded(Command::Reads, [this] { ListViewFileClick(listView_); }); });
@@ -76,16 +101,40 @@ void TMainKorvelt2002::buildCatalogView() {
     bar->setSizeGripEnabled(true);
     const int widths[2] = {180, 195};
     for (int i = 0; i < 2; ++i) {
-        auto* label = new QLabel(bar);
+        auto* label = new StatusPanel(widths[i], bar);
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         // The panels keep their widths unless a text needs more room (a
-        // catalog of 100,000 files), so the summary is never cut.
-        label->setMinimumWidth(widths[i]);
-        label->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
+        // catalog of 100,000 files), so the summary is not cut while the
+        // window has room; a narrow window narrows them, each text cut at its
+        // own panel's edge.
+        label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         bar->addWidget(label);
         statusPanels_[i] = label;
+    }
+}
+
+void TMainKorvelt2002::fitSizeColumns(int first, int last) {
+    // A number cut to "15728..." tells nothing: the columns "Taille" and
+    // "Compressé" are widened (never narrowed) so the longest one shows whole.
+    // Only the new rows are looked at, so filling a large catalog stays linear.
+    QHeaderView* header = listView_->header();
+    const QFontMetrics metrics(listView_->font());
+    const int margin =
+        2 * (listView_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, listView_) +
+             1) +
+        2;
+    for (const int column : {int(CatalogModel::ColSize), int(CatalogModel::ColCompressed)}) {
+        const std::string* longest = nullptr;
+        for (int row = std::max(first, 0); row <= last; ++row) {
+            const std::string& text = session_.rows[static_cast<std::size_t>(row)]
+                                          .sub[static_cast<std::size_t>(column - 1)];
+            if (!longest || text.size() > longest->size()) longest = &text;
+        }
+        if (!longest || longest->empty()) continue;
+        const int needed = metrics.horizontalAdvance(QString::fromStdString(*longest)) + margin;
+        if (header->sectionSize(column) < needed) header->resizeSection(column, needed);
     }
 }
 
@@ -199,10 +248,10 @@ void TMainKorvelt2002::updateSortChecks() {
     for (QAction* item : sortItems_) item->setChecked(item->data().toInt() == session_.sortKey);
 }
 
-void TMainKorvelt2002::Fichier1Click() {
+void TMainKorvelt2002::applyFichierStates(bool withSaveText) {
     auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
     const bool withRows = archiveOpen() && !session_.rows.empty();
-    a("SaveText_Arch")->setEnabled(withRows);
+    if (withSaveText) a("SaveText_Arch")->setEnabled(withRows);
     a("Print_Arch")->setEnabled(withRows);
     a("Close_Arch")->setEnabled(archiveOpen());
     const bool exists = archiveExists();
@@ -211,19 +260,18 @@ void TMainKorvelt2002::Fichier1Click() {
     a("Move_Arch")->setEnabled(exists);
 }
 
-void TMainKorvelt2002::Edition1Click() {
+void TMainKorvelt2002::applyEditionStates() {
     auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
     const bool hasRows = !session_.rows.empty();
     const std::size_t selected = selectedRows().size();
     a("SelectAll_Arch")->setEnabled(hasRows);
     a("SelectNone_Arch")->setEnabled(selected > 0);
     a("InvertSelect")->setEnabled(selected > 0);
-    updateSortChecks();
     searchFileItem_->setEnabled(hasRows);
     a("CopyPath")->setEnabled(selected == 1);
 }
 
-void TMainKorvelt2002::Action1Click() {
+void TMainKorvelt2002::applyActionStates() {
     auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
     const std::size_t selected = selectedRows().size();
     a("AddFile")->setEnabled(archiveOpen());
@@ -234,6 +282,29 @@ void TMainKorvelt2002::Action1Click() {
     a("SelfExtractor")->setEnabled(restorable);
     viewFileItem_->setEnabled(selected == 1);
     a("ModiEnTete")->setEnabled(archiveExists());
+}
+
+void TMainKorvelt2002::updateActionStates() {
+    // Before the menus exist (while the window is built) there is nothing to set.
+    if (!searchFileItem_) return;
+    // "Enregistrer le contenu en texte" has a rule of its own in the popup and
+    // no shortcut: only the menus that show it set it.
+    applyFichierStates(false);
+    applyEditionStates();
+    applyActionStates();
+}
+
+void TMainKorvelt2002::Fichier1Click() {
+    applyFichierStates(true);
+}
+
+void TMainKorvelt2002::Edition1Click() {
+    applyEditionStates();
+    updateSortChecks();
+}
+
+void TMainKorvelt2002::Action1Click() {
+    applyActionStates();
     ListViewFileClick(this);
 }
 

@@ -10,11 +10,14 @@
 #include "dialogs/TFormWait.h"
 #include "gui/FormBitmap.h"
 #include "gui/ProgramIcon.h"
+#include "gui/QtTranslations.h"
 #include "viewer/TFileFormatList.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvelt"));
+    // Qt's own dialogs and buttons speak the program's French.
+    kv::installQtTranslations(app);
     // Every window of the program shows the program's icon.
     kv::installProgramIcon();
 

@@ -2,8 +2,10 @@
 
 #include <QCollator>
 #include <QDir>
+#include <QHash>
 #include <QHeaderView>
 #include <QMetaMethod>
+#include <QSet>
 #include <QSocketNotifier>
 #include <algorithm>
 #include <memory>
@@ -271,28 +273,66 @@ void TDirTree::ListChildren(QTreeWidgetItem* item) {
     const bool fromHandler = isSignalConnected(QMetaMethod::fromSignal(&TDirTree::OnFindDir));
     qDeleteAll(item->takeChildren());
     entry->Listed = true;
-    std::vector<Found> found = enumerate(item, Walk::List);
+    const std::vector<Found> found = sortedFolders(item);
+    for (const Found& f : found) addFolderNode(item, -1, f, fromHandler);
+}
 
+std::vector<TDirTree::Found> TDirTree::sortedFolders(QTreeWidgetItem* item) {
+    std::vector<Found> found = enumerate(item, Walk::List);
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(found.begin(), found.end(), [&](const Found& a, const Found& b) {
         const int c = collator.compare(a.name, b.name);
         return c != 0 ? c < 0 : QString::compare(a.name, b.name, Qt::CaseInsensitive) < 0;
     });
+    return found;
+}
 
-    const QString parentPath = entry->Path;
-    SystemImages& images = SystemImages::shared();
-    for (const Found& f : found) {
-        const QString path = parentPath + f.name + u'\\';
-        // The caption is the name as the disk spells it; a handler's entry is
-        // looked up on disk like any other path.
-        QString caption = f.name;
-        if (fromHandler) {
-            const QString normal = qstr(NormalizePathCase(str(path), false));
-            caption = normal.mid(normal.lastIndexOf(u'\\') + 1);
+QTreeWidgetItem* TDirTree::addFolderNode(QTreeWidgetItem* parent, int insertAt, const Found& f,
+                                         bool fromHandler) {
+    const QString path = EntryOf(parent)->Path + f.name + u'\\';
+    // The caption is the name as the disk spells it; a handler's entry is
+    // looked up on disk like any other path.
+    QString caption = f.name;
+    if (fromHandler) {
+        const QString normal = qstr(NormalizePathCase(str(path), false));
+        caption = normal.mid(normal.lastIndexOf(u'\\') + 1);
+    }
+    return newNode(parent, insertAt, path, caption,
+                   SystemImages::shared().iconIndexFor(f.name, f.attributes | attr::Directory),
+                   f.data);
+}
+
+void TDirTree::RelistChildren(QTreeWidgetItem* item) {
+    TDirEntry* entry = EntryOf(item);
+    if (!entry || !entry->Listed) return;
+    const bool fromHandler = isSignalConnected(QMetaMethod::fromSignal(&TDirTree::OnFindDir));
+    const std::vector<Found> found = sortedFolders(item);
+    QSet<QString> present;
+    for (const Found& f : found) present.insert((entry->Path + f.name + u'\\').toUpper());
+
+    // Folders gone from the disk go from the tree (a selection inside them
+    // moves, as when any node is deleted).
+    QHash<QString, QTreeWidgetItem*> kept;
+    for (int i = item->childCount() - 1; i >= 0; --i) {
+        QTreeWidgetItem* child = item->child(i);
+        const TDirEntry* childEntry = EntryOf(child);
+        if (childEntry && present.contains(childEntry->Path)) {
+            kept.insert(childEntry->Path, child);
+            continue;
         }
-        newNode(item, -1, path, caption,
-                images.iconIndexFor(f.name, f.attributes | attr::Directory), f.data);
+        delete item->takeChild(i);
+    }
+    // The new ones take their place in the order; the others keep their nodes.
+    int at = 0;
+    for (const Found& f : found) {
+        const QString path = (entry->Path + f.name + u'\\').toUpper();
+        if (QTreeWidgetItem* old = kept.value(path)) {
+            at = item->indexOfChild(old) + 1;
+            continue;
+        }
+        ProbeChildren(addFolderNode(item, at, f, fromHandler));
+        ++at;
     }
 }
 
@@ -317,10 +357,20 @@ void TDirTree::ResetNode(QTreeWidgetItem* item) {
 }
 
 void TDirTree::expansionRequest(QTreeWidgetItem* item) {
-    if (!EntryOf(item)) return;
+    TDirEntry* entry = EntryOf(item);
+    if (!entry) return;
     HourGlass wait;
-    ListChildren(item);
-    for (int i = 0; i < item->childCount(); ++i) ProbeChildren(item->child(i));
+    // A node opened again is read again: folders made or removed while the
+    // program runs show up.
+    if (entry->Listed)
+        RelistChildren(item);
+    else
+        ListChildren(item);
+    for (int i = 0; i < item->childCount(); ++i) {
+        QTreeWidgetItem* child = item->child(i);
+        // A child without an expand button may have gained a subfolder.
+        if (child->childCount() == 0) ProbeChildren(child);
+    }
 }
 
 // ----- building -----

@@ -106,6 +106,10 @@ class TDirTree : public QTreeWidget {
     void ResetNode(QTreeWidgetItem* node);
     // Reads the node's subfolders into child nodes (once).
     void ListChildren(QTreeWidgetItem* node);
+    // Reads a listed node's subfolders again: new folders get nodes in their
+    // sorted place (probed), vanished ones lose theirs, the others keep their
+    // nodes and what is open below them. Runs when a listed node expands again.
+    void RelistChildren(QTreeWidgetItem* node);
     // Adds one placeholder child when the node has at least one subfolder.
     void ProbeChildren(QTreeWidgetItem* node);
     // The recycle rule and OnAddDir, for a folder path ending in "\".
@@ -171,6 +175,10 @@ class TDirTree : public QTreeWidget {
     QTreeWidgetItem* newNode(QTreeWidgetItem* parent, int insertAt, const QString& path,
                              const QString& caption, int imageIndex, void* data);
     void addPlaceholder(QTreeWidgetItem* node);
+    // The node's counting subfolders, sorted case-insensitively.
+    std::vector<Found> sortedFolders(QTreeWidgetItem* node);
+    QTreeWidgetItem* addFolderNode(QTreeWidgetItem* parent, int insertAt, const Found& found,
+                                   bool fromHandler);
     QTreeWidgetItem* addDriveNode(char letter, int insertAt);
     void setIcons(QTreeWidgetItem* node, int imageIndex);
     void applyIcon(QTreeWidgetItem* node);

@@ -384,6 +384,8 @@ TFormAddArch::TFormAddArch(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
         if (auto here = platform().toWindows(QDir::currentPath().toStdString())) current = *here;
         dirtree1->setDirectory(QString::fromStdString(current));
     });
+    // That listing is not for a showing: the first one reads the folder afresh.
+    listedSinceHidden_ = false;
     updateExtent();
 }
 
@@ -408,6 +410,7 @@ int TFormAddArch::CompareNames(const QString& a, bool aFolder, const QString& b,
 
 void TFormAddArch::listFolder() {
     HourGlass wait;
+    listedSinceHidden_ = true;
     const int generation = ++listGeneration_;
     ListView1->setUpdatesEnabled(false);
     ListView1->clear();
@@ -687,10 +690,19 @@ void TFormAddArch::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     clearSelectionList();
     updateExtent();
+    // The folder may have changed since it was last listed (the archive a run
+    // just wrote, files made meanwhile): it is read afresh for every showing,
+    // unless the caller's choice of folder has just listed it.
+    if (!event->spontaneous() && !listedSinceHidden_) guarded([this] { listFolder(); });
     if (!event->spontaneous()) {
         if (QScreen* screen = this->screen())
             move(screen->availableGeometry().center() - rect().center());
     }
+}
+
+void TFormAddArch::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    if (!event->spontaneous()) listedSinceHidden_ = false;
 }
 
 }  // namespace kv

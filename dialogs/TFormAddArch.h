@@ -101,7 +101,9 @@ class TFormAddArch : public QDialog {
     QAction* MenuDellScripts;
 
   protected:
+    // Each showing empties the selection list and reads the folder afresh.
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -122,7 +124,8 @@ class TFormAddArch : public QDialog {
     int listGeneration_ = 0;
     int lastLowerHeight_ = 155;
     QString listedFolder_;
-    QHash<QString, int> keys_;  // folded rows of the selection list, with their counts
+    bool listedSinceHidden_ = false;  // the file list was read since the dialog was last hidden
+    QHash<QString, int> keys_;        // folded rows of the selection list, with their counts
 };
 
 }  // namespace kv

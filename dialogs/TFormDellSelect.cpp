@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include "controls/Centre.h"
 
 #include "gui/DialogRunner.h"
 #include "gui/FormBitmap.h"
@@ -119,6 +120,7 @@ void TFormDellSelect::selectFirst() {
 }
 
 void TFormDellSelect::showEvent(QShowEvent* event) {
+    centreOnScreen(*this);
     QDialog::showEvent(event);
     selectFirst();
 }

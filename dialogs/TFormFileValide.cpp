@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include "controls/Centre.h"
 
 #include "gui/DialogRunner.h"
 #include "controls/Hint.h"
@@ -71,9 +72,18 @@ QString TFormFileValide::fileName() const {
 }
 
 void TFormFileValide::EditFileChange() {
-    const int length = nameLength(EditFile->text());
-    LabelName->setText(QStringLiteral("Nom du fichier  ( %1 caractères )").arg(length));
-    ButtonRenamme->setEnabled(length <= MaxNameLength);
+    const QString name = EditFile->text();
+    const int characters = static_cast<int>(text::utf8Length(name.toStdString()));
+    const int stored = nameLength(name);
+    // A name outside Windows-1252 takes more bytes than characters in the
+    // archive's 100-byte field: the label says both then.
+    LabelName->setText(
+        stored == characters
+            ? QStringLiteral("Nom du fichier  ( %1 caractères )").arg(characters)
+            : QStringLiteral("Nom du fichier  ( %1 caractères, %2 octets une fois archivé )")
+                  .arg(characters)
+                  .arg(stored));
+    ButtonRenamme->setEnabled(stored <= MaxNameLength);
 }
 
 QString TFormFileValide::askName(QWidget* parent, const QString& name) {
@@ -82,6 +92,11 @@ QString TFormFileValide::askName(QWidget* parent, const QString& name) {
     if (DialogRunner::exec(dialog) != QDialog::Accepted) return {};
     const QString typed = dialog.fileName();
     return typed.trimmed().isEmpty() ? QString() : typed;
+}
+
+void TFormFileValide::showEvent(QShowEvent* event) {
+    centreOnScreen(*this);
+    QDialog::showEvent(event);
 }
 
 }  // namespace kv

@@ -1,8 +1,9 @@
 #pragma once
 // TFormFileValide: asks for a shorter name for a file whose name is too long to
 // be stored (more than 100 characters), or lets the user skip the file. The
-// label above the box counts the characters of the name as it is typed, and
-// "Renommer" is enabled only while the name fits.
+// label above the box counts the characters of the name as it is typed (and
+// the bytes it takes in the archive when they are more), and "Renommer" is
+// enabled only while the name fits.
 
 #include <QDialog>
 
@@ -21,8 +22,8 @@ class TFormFileValide : public QDialog {
     void setFileName(const QString& name);
     QString fileName() const;
 
-    // The length the counter shows and the rename rule checks: the name's
-    // stored size, so a name the dialog accepts is one the archive can hold.
+    // The length the rename rule checks: the name's stored size, so a name
+    // the dialog accepts is one the archive can hold.
     static int nameLength(const QString& name);
     static constexpr int MaxNameLength = 100;
 
@@ -35,6 +36,10 @@ class TFormFileValide : public QDialog {
     QLabel* Label2;
     QPushButton* ButtonRenamme;
     QPushButton* ButtonIgnore;
+
+  protected:
+    // Centred on the screen.
+    void showEvent(QShowEvent* event) override;
 
   private:
     void EditFileChange();

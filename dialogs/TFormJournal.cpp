@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "controls/Centre.h"
 #include "engine/AutoJournal.h"
 #include "gui/DialogRunner.h"
 #include "platform/Platform.h"
@@ -119,6 +120,11 @@ int TFormJournal::showJournal(Ui& ui, QWidget* parent) {
     const int result = DialogRunner::exec(dialog);
     if (result == QDialog::Accepted) dialog.saveJournal();
     return result;
+}
+
+void TFormJournal::showEvent(QShowEvent* event) {
+    centreOnScreen(*this);
+    QDialog::showEvent(event);
 }
 
 }  // namespace kv

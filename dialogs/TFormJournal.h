@@ -39,6 +39,10 @@ class TFormJournal : public QDialog {
     QPushButton* ButtonCancel;
     QPushButton* ButtonClear;
 
+  protected:
+    // Centred on the screen.
+    void showEvent(QShowEvent* event) override;
+
   private:
     void ButtonClearClick();
     Ui& ui_;

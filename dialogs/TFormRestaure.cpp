@@ -14,6 +14,7 @@
 
 #include "gui/Chooser.h"
 #include "gui/FormBitmap.h"
+#include "platform/Platform.h"
 #include "controls/Centre.h"
 #include "controls/FormFont.h"
 #include "controls/Hint.h"
@@ -166,9 +167,20 @@ void TFormRestaure::CheckDirClick() {
     checkArboresence_->setEnabled(!toOrigin);
 }
 
+QString TFormRestaure::pickerStart() {
+    // The picker opens at the desktop every time, not in the last folder any
+    // dialog used; the home folder stands in for a desktop that does not exist.
+    for (const char* shellFolder : {"Desktop", "Personal"}) {
+        const std::string folder = GetShellFolder(shellFolder);
+        if (!folder.empty() && platform().directoryExists(folder))
+            return QString::fromStdString(folder);
+    }
+    return {};
+}
+
 void TFormRestaure::SpeedBDirClick() {
     const std::optional<QString> chosen = Chooser::instance().folder(
-        this, QStringLiteral("Sélectionner un dossier de Restauration"), QString());
+        this, QStringLiteral("Sélectionner un dossier de Restauration"), pickerStart());
     if (!chosen) return;
     std::string folder = WithBackslash(chosen->toStdString());
     // The Work folder is emptied by every run: restoring into it would lose files.

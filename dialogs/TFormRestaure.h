@@ -66,6 +66,9 @@ class TFormRestaure : public QDialog {
   public slots:
     void CheckDirClick();
     void SpeedBDirClick();
+    // Where the folder picker opens: the desktop folder, or the home folder
+    // when there is no desktop folder (empty when neither is on a drive).
+    static QString pickerStart();
     void ButtonHelpClick();
 
   protected:

@@ -4,6 +4,7 @@
 
 #include "engine/ArchiveFormat.h"
 #include "engine/CatalogReader.h"
+#include "engine/DatedComment.h"
 #include "engine/EntryCheck.h"
 #include "engine/EntryExtract.h"
 #include "util/Error.h"
@@ -16,8 +17,6 @@ namespace kv {
 
 namespace {
 
-// The width of a date prefix "[dd/mm/yyyy]" in characters.
-constexpr std::size_t DatePrefixLength = 12;
 // A file that changed while it was compressed is compressed this many times at most.
 constexpr int CompressAttempts = 2;
 // Why a row got no fresh entry, as the journal of the automatic mode tells it.
@@ -64,8 +63,7 @@ class ProgressForward {
 
 std::string headerComment(const Session& session) {
     if (!session.dateComment) return session.comment;
-    return formatDateBracket(session.now(), session.separators) +
-           text::dropChars(session.comment, DatePrefixLength);
+    return datedComment(formatDateBracket(session.now(), session.separators), session.comment);
 }
 
 ArchiveRun::ArchiveRun(Session& session, Ui& ui, Mode mode)

@@ -122,9 +122,8 @@ using ReloadHook = std::function<void()>;
 ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload = {});
 
 // The comment the runs write: session.comment, or with session.dateComment
-// today's date "[dd/mm/yyyy]" followed by the comment from its 13th character
-// on (the first 12, the width of a date prefix, are replaced whatever they are).
-// The header cuts it to its 82-byte field.
+// the comment with today's date at its head (see datedComment). The header
+// cuts it to its 82-byte field.
 std::string headerComment(const Session& session);
 
 // The steps the interactive and the automatic run share. One object is one

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <algorithm>
 
 #include "gui/DialogRunner.h"
 
@@ -54,7 +55,7 @@ QtUi::QtUi(QWidget* owner) : owner_(owner) {
 }
 
 QMessageBox* QtUi::buildBox(QWidget* parent, MessageKind kind, const std::string& text,
-                            Buttons buttons) {
+                            Buttons buttons, std::optional<Answer> defaultAnswer) {
     auto* box = new QMessageBox(parent);
     box->setWindowTitle(QString::fromUtf8(messageTitle(kind)));
     // A carriage return in the program's texts starts a new line of the box.
@@ -85,7 +86,9 @@ QMessageBox* QtUi::buildBox(QWidget* parent, MessageKind kind, const std::string
     box->setStandardButtons(standard);
     for (Answer a : answers)
         box->button(standardOf(a))->setText(QString::fromUtf8(answerCaption(a)));
-    box->setDefaultButton(standardOf(answers.front()));
+    const bool ownDefault =
+        defaultAnswer && std::find(answers.begin(), answers.end(), *defaultAnswer) != answers.end();
+    box->setDefaultButton(standardOf(ownDefault ? *defaultAnswer : answers.front()));
     box->setEscapeButton(box->button(standardOf(escapeAnswer(buttons))));
     return box;
 }
@@ -97,9 +100,14 @@ Answer QtUi::answerOf(int result, Buttons buttons) {
 }
 
 Answer QtUi::message(MessageKind kind, const std::string& text, Buttons buttons) {
+    return message(kind, text, buttons, answersOf(buttons).front());
+}
+
+Answer QtUi::message(MessageKind kind, const std::string& text, Buttons buttons,
+                     Answer defaultAnswer) {
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent) parent = owner_;
-    std::unique_ptr<QMessageBox> box(buildBox(parent, kind, text, buttons));
+    std::unique_ptr<QMessageBox> box(buildBox(parent, kind, text, buttons, defaultAnswer));
     const int result = DialogRunner::exec(*box);
     // QMessageBox::exec gives the standard button; a box closed otherwise
     // answers as Escape does.

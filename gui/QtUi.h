@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <functional>
+#include <optional>
 
 #include "gui/ProgressView.h"
 #include "util/Ui.h"
@@ -35,6 +36,11 @@ class QtUi : public Ui {
 
     Answer message(MessageKind kind, const std::string& text,
                    Buttons buttons = Buttons::Ok) override;
+    // The same box with defaultAnswer on the default button (the one Enter
+    // presses) instead of the first: for a question whose first answer
+    // destroys something.
+    Answer message(MessageKind kind, const std::string& text, Buttons buttons,
+                   Answer defaultAnswer);
     void setLabel(ProgressLabel label, const std::string& text) override;
     void setOverallRange(int maximum) override;
     void setOverall(int value) override;
@@ -50,8 +56,11 @@ class QtUi : public Ui {
 
     // The box message() shows, built but not run (the box's texts, buttons,
     // icon and Escape answer); tests and callers that need the box itself use it.
+    // The default button is the first answer's unless defaultAnswer names
+    // another of the box's answers.
     static QMessageBox* buildBox(QWidget* parent, MessageKind kind, const std::string& text,
-                                 Buttons buttons);
+                                 Buttons buttons,
+                                 std::optional<Answer> defaultAnswer = std::nullopt);
     // The answer of a box that ended with this result code.
     static Answer answerOf(int result, Buttons buttons);
 

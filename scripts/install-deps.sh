@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ccache pkg-config
   zlib1g-dev libjpeg-dev libgtest-dev googletest libattr1-dev
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-gtk-platformtheme libgl-dev
+  # Qt's own dialogs and buttons in French
+  qt6-translations-l10n
   xvfb xauth x11-apps fonts-liberation2 imagemagick
   shared-mime-info python3 gzip
   # the printed listing (pdfinfo, pdftotext) and the installed desktop files

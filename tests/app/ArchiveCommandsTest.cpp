@@ -270,9 +270,11 @@ TEST_F(ArchiveCommands, MoveAsksWithTheFullPathAndLeavesOneFile) {
 TEST_F(ArchiveCommands, DeleteAsksWithoutTheChangesPromptAndClosesTheArchive) {
     TMainKorvelt2002& w = openedArchive();
     w.session().listChanged = true;
-    answers = {QMessageBox::Cancel};
+    // Enter presses the button that keeps the file.
+    answers = {PressEnter};
     w.Dell_ArchExecute();
     ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].defaultButton, QMessageBox::Cancel);
     EXPECT_EQ(boxes[0].text,
               "ATTENTION, vous avez demandé de détruire une archive,\ncette commande efface "
               "définitivement l'archive "

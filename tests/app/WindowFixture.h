@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -62,7 +64,11 @@ class ScriptedChooser : public Chooser {
 struct Box {
     QString title;
     QString text;
+    int defaultButton = QMessageBox::NoButton;  // the button Enter presses
 };
+
+// An answer of the answers queue: the user presses Enter in the box.
+constexpr int PressEnter = -1;
 
 class WindowTest : public ::testing::Test {
   protected:
@@ -92,12 +98,19 @@ class WindowTest : public ::testing::Test {
 
     int runDialog(QDialog& dialog) {
         if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
-            boxes.push_back({box->windowTitle(), box->text()});
+            boxes.push_back({box->windowTitle(), box->text(),
+                             box->defaultButton() ? box->standardButton(box->defaultButton())
+                                                  : int(QMessageBox::NoButton)});
             if (answers.empty())
                 return box->standardButtons() & QMessageBox::Yes ? QMessageBox::Yes
                                                                  : QMessageBox::Ok;
             const auto answer = answers.front();
             answers.pop_front();
+            if (answer == PressEnter) {
+                box->show();
+                QTest::keyClick(box, Qt::Key_Return);
+                return box->result();
+            }
             return answer;
         }
         if (auto* progress = qobject_cast<TFormProgress*>(&dialog)) {

@@ -1,12 +1,14 @@
 // The file-name dialog, the script deletion dialog and the journal viewer.
 
 #include <gtest/gtest.h>
+#include <QGuiApplication>
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 
 #include "gui/DialogRunner.h"
 #include "dialogs/TFormDellSelect.h"
@@ -39,6 +41,19 @@ TEST_F(SmallDialogs, FileNameCounterEnablesRenameUpToHundred) {
     EXPECT_EQ(dialog.LabelName->text(), QStringLiteral("Nom du fichier  ( 100 caractères )"));
     EXPECT_TRUE(dialog.ButtonRenamme->isEnabled());
     dialog.EditFile->setText(QString(97, u'n') + ".txt");
+    EXPECT_FALSE(dialog.ButtonRenamme->isEnabled());
+    // Characters, not bytes: Latin accents take one byte each in the archive,
+    // other scripts two, which the label then says as well.
+    dialog.EditFile->setText(QString(96, u'é') + ".txt");
+    EXPECT_EQ(dialog.LabelName->text(), QStringLiteral("Nom du fichier  ( 100 caractères )"));
+    EXPECT_TRUE(dialog.ButtonRenamme->isEnabled());
+    dialog.EditFile->setText(QString(46, u'Ж') + ".txt");
+    EXPECT_EQ(dialog.LabelName->text(),
+              QStringLiteral("Nom du fichier  ( 50 caractères, 96 octets une fois archivé )"));
+    EXPECT_TRUE(dialog.ButtonRenamme->isEnabled());
+    dialog.EditFile->setText(QString(60, u'Ж') + ".txt");
+    EXPECT_EQ(dialog.LabelName->text(),
+              QStringLiteral("Nom du fichier  ( 64 caractères, 124 octets une fois archivé )"));
     EXPECT_FALSE(dialog.ButtonRenamme->isEnabled());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Nom de fichier invalide"));
 }
@@ -106,6 +121,23 @@ TEST_F(SmallDialogs, ScriptDeletionListsShowsAndDeletes) {
     const size_t asked = ui.messages.size();
     dialog.ButtonDellClick();
     EXPECT_EQ(ui.messages.size(), asked);
+}
+
+TEST_F(SmallDialogs, TheThreeDialogsOpenInTheMiddleOfTheScreen) {
+    QWidget owner;
+    owner.setGeometry(10, 10, 200, 150);  // a small window in a corner
+    owner.show();
+    TFormDellSelect scripts(ui, &owner);
+    TFormJournal journal(ui, &owner);
+    TFormFileValide name(&owner);
+    const QPoint middle = QGuiApplication::primaryScreen()->availableGeometry().center();
+    for (QDialog* dialog : std::initializer_list<QDialog*>{&scripts, &journal, &name}) {
+        dialog->show();
+        const QPoint centre = dialog->geometry().center();
+        // Within a few pixels: a layout may still settle by a pixel or two once shown.
+        EXPECT_LE((centre - middle).manhattanLength(), 6) << dialog->windowTitle().toStdString();
+        dialog->hide();
+    }
 }
 
 TEST_F(SmallDialogs, ScriptDeletionWithoutScriptFolderUsesTheProgramFolder) {

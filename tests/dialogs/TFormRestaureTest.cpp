@@ -10,12 +10,16 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <cstdlib>
 #include <deque>
 
 #include "gui/Chooser.h"
+#include "platform/Platform.h"
+#include "support/FaultPlatform.h"
 #include "dialogs/TFormRestaure.h"
 #include "support/RecordingUi.h"
 
+using kv::platform;
 using kv::TFormRestaure;
 
 namespace {
@@ -94,12 +98,28 @@ TEST_F(RestaureTest, UntickingEnablesTheFolderPartAndTickingAgainEmptiesIt) {
     EXPECT_TRUE(dialog.editDir()->text().isEmpty());
 }
 
-TEST_F(RestaureTest, ThePickerIsAskedWithItsTitleAndNoStartingFolder) {
+TEST_F(RestaureTest, ThePickerIsAskedWithItsTitleAndStartsAtTheDesktopEveryTime) {
+    kv::test::TempDrives drives;
+    const char* savedHome = std::getenv("HOME");
+    const std::string home = savedHome ? savedHome : "";
+    drives.makeFolder("C:\\Users\\moi\\Desktop");
+    setenv("HOME", drives.hostPath("C:\\Users\\moi").c_str(), 1);
+
     choose(QStringLiteral("E:\\"));
     ASSERT_EQ(chooser.titles.size(), 1u);
     EXPECT_EQ(chooser.titles[0], "Sélectionner un dossier de Restauration");
-    EXPECT_TRUE(chooser.initialFolders[0].isEmpty());
     EXPECT_EQ(dialog.editDir()->text(), "E:\\");  // a drive root keeps its one backslash
+    choose(QStringLiteral("C:\\Users"));          // not where the next one starts
+    // Without a desktop folder, the home folder.
+    platform().removeDirectory("C:\\Users\\moi\\Desktop");
+    choose(QString());
+    EXPECT_EQ(chooser.initialFolders,
+              (std::vector<QString>{"C:\\Users\\moi\\Desktop", "C:\\Users\\moi\\Desktop",
+                                    "C:\\Users\\moi"}));
+    if (savedHome)
+        setenv("HOME", home.c_str(), 1);
+    else
+        unsetenv("HOME");
 }
 
 TEST_F(RestaureTest, CancellingThePickerKeepsTheFolder) {

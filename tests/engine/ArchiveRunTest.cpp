@@ -154,7 +154,7 @@ struct CommentCase {
 
 class HeaderComment : public testing::TestWithParam<CommentCase> {};
 
-TEST_P(HeaderComment, DatePrefixReplacesTheFirstTwelveCharacters) {
+TEST_P(HeaderComment, TodaysDateReplacesADatePrefixOrGoesInFront) {
     Session session;
     session.separators = LocaleSeparators::french();
     session.now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
@@ -168,10 +168,19 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         CommentCase{"NoDate", false, "[01/01/2020] Photos", "[01/01/2020] Photos"},
         CommentCase{"OldPrefixReplaced", true, "[01/01/2020] Photos", "[08/12/2026] Photos"},
-        CommentCase{"NoPrefixLosesTwelve", true, "Sans date ici, le reste",
-                    "[08/12/2026]i, le reste"},
-        CommentCase{"CharactersNotBytes", true, "éééééééééééé suite", "[08/12/2026] suite"},
-        CommentCase{"ShortComment", true, "court", "[08/12/2026]"}),
+        CommentCase{"OtherSeparators", true, "[01-01.2020]Photos", "[08/12/2026]Photos"},
+        CommentCase{"WideSeparator", true, "[01\u00A001\u00A02020] Photos", "[08/12/2026] Photos"},
+        CommentCase{"NoPrefixKeepsItsText", true, "Sauvegarde hebdo été",
+                    "[08/12/2026] Sauvegarde hebdo été"},
+        CommentCase{"TwelveCharactersThatAreNoDate", true, "éééééééééééé suite",
+                    "[08/12/2026] éééééééééééé suite"},
+        CommentCase{"ShortYearIsNoDate", true, "[01/01/20] Photos",
+                    "[08/12/2026] [01/01/20] Photos"},
+        CommentCase{"LettersAreNoDate", true, "[ab/cd/efgh] Photos",
+                    "[08/12/2026] [ab/cd/efgh] Photos"},
+        CommentCase{"LeadingBlankKept", true, " Photos", "[08/12/2026] Photos"},
+        CommentCase{"ShortComment", true, "court", "[08/12/2026] court"},
+        CommentCase{"Empty", true, "", "[08/12/2026]"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ArchiveRunTest, HeaderGetsTheDatedCommentCutToItsField) {
@@ -180,6 +189,11 @@ TEST_F(ArchiveRunTest, HeaderGetsTheDatedCommentCutToItsField) {
     session.comment = "[01/01/2020]" + std::string(100, 'x');
     firstRun();
     EXPECT_EQ(session.comment, "[08/12/2026]" + std::string(70, 'x'));
+
+    // A comment typed without a date keeps its text after the date, cut to the field.
+    session.comment = "Sauvegarde hebdo été " + std::string(80, 'y');
+    ASSERT_TRUE(run().clean());
+    EXPECT_EQ(session.comment, "[08/12/2026] Sauvegarde hebdo été " + std::string(82 - 34, 'y'));
 }
 
 TEST_F(ArchiveRunTest, ReadOnlyAndHiddenFilesAreStoredAndKeepTheirAttributes) {

@@ -2,10 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QTranslator>
 
 #include "gui/Chooser.h"
 #include "gui/DialogRunner.h"
+#include "gui/QtTranslations.h"
 #include "tests/support/FaultPlatform.h"
 
 namespace kv::test {
@@ -49,6 +58,29 @@ TEST_F(RealChooser, FilesAndFoldersComeBackAsWindowsPaths) {
 
     answer.clear();
     EXPECT_FALSE(Chooser::instance().saveFile(nullptr, request));
+}
+
+TEST_F(RealChooser, QtsOwnTextsOfTheFileDialogsAreFrench) {
+    QTranslator* french = installQtTranslations(*QCoreApplication::instance());
+    ASSERT_NE(french, nullptr) << "Qt's French catalogue (qt6-translations-l10n) is missing";
+    QStringList seen;
+    DialogRunner::setHandler([&](QDialog& dialog) {
+        for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
+            if (auto* label = dialog.findChild<QLabel*>(name)) seen << label->text();
+        if (auto* box = dialog.findChild<QDialogButtonBox*>())
+            for (QAbstractButton* b : box->buttons()) seen << b->text();
+        return int(QDialog::Rejected);
+    });
+    FileDialogRequest request;
+    request.title = "Enregistrer l'archive sous un nouveau nom";
+    request.filter = "Fichiers KVR (*.kvr)";
+    EXPECT_FALSE(Chooser::instance().saveFile(nullptr, request));
+    QCoreApplication::removeTranslator(french);
+    delete french;
+    EXPECT_EQ(seen, (QStringList{"Voir dans :", "&Nom de fichier :", "Fichiers de type :",
+                                 "&Enregistrer", "Annuler"}));
+    // The type column's word for a folder, which the catalogue lacks.
+    EXPECT_EQ(QFileIconProvider().type(QFileInfo(QDir::tempPath())), "Dossier");
 }
 
 }  // namespace

@@ -141,9 +141,34 @@ TEST_F(UpdateCommand, NewArchiveSkipsMissingFilesAndTakesADatedComment) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.lastLine, counts(1, 0, 0));
     const std::string text = comment();
-    ASSERT_EQ(text.size(), 17u);
+    ASSERT_EQ(text.size(), 30u);
     EXPECT_EQ(text.front(), '[');
-    EXPECT_EQ(text.substr(11), "]suite");
+    EXPECT_EQ(text.substr(11), "] 0123456789ABsuite");
+}
+
+TEST_F(UpdateCommand, DatedCommentKeepsAStoredCommentThatHasNoDate) {
+    put("Docs/a.txt", "alpha");
+    ASSERT_EQ(kvr("update K:\\\\arch.kvr --script K:\\\\liste.kvl --comment "
+                  "'Sauvegarde hebdo été'")
+                  .status,
+              0);
+    ASSERT_EQ(comment(), "Sauvegarde hebdo \xE9t\xE9");
+
+    Run r = kvr("update K:\\\\arch.kvr --date-comment");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string text = comment();
+    ASSERT_EQ(text.size(), 33u) << text;
+    EXPECT_EQ(text.front(), '[');
+    EXPECT_EQ(text.substr(11), "] Sauvegarde hebdo \xE9t\xE9");
+
+    // The next dated run replaces that date and keeps the rest.
+    const std::string first = text;
+    text[1] = text[1] == '0' ? '1' : '0';
+    const std::string bytes = read("arch.kvr");
+    put("arch.kvr", bytes.substr(0, 20) + text + bytes.substr(20 + text.size()));
+    r = kvr("update K:\\\\arch.kvr --date-comment");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(comment(), first);
 }
 
 TEST_F(UpdateCommand, DamagedEntryMakesTheRunFailWithoutRewriting) {
