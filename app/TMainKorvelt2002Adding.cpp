@@ -24,7 +24,7 @@
 #include "gui/FormBitmap.h"
 #include "gui/HourGlass.h"
 #include "platform/Platform.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 namespace {

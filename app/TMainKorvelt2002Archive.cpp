@@ -26,7 +26,7 @@
 #include "platform/WriterLock.h"
 #include "util/FileRoutines.h"
 #include "util/PathHelpers.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 namespace {

@@ -30,7 +30,7 @@
 #include "platform/Platform.h"
 #include "util/Error.h"
 #include "util/ShellRoutines.h"
-#include "util/Text.h"
+#include "text/Text.h"
 #include "util/Ui.h"
 
 namespace kv {

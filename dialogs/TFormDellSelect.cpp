@@ -8,11 +8,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialogs/PictureRowDelegate.h"
 #include "gui/DialogRunner.h"
 #include "gui/FormBitmap.h"
-#include "dialogs/PictureRowDelegate.h"
 #include "platform/Platform.h"
-#include "util/Text.h"
+#include "text/Text.h"
 #include "util/Ui.h"
 
 namespace kv {

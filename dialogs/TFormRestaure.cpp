@@ -19,7 +19,7 @@
 #include "controls/Hint.h"
 #include "util/PathHelpers.h"
 #include "util/ShellRoutines.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 namespace {

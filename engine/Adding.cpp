@@ -5,11 +5,11 @@
 
 #include "engine/SelectionScript.h"
 #include "platform/Wildcard.h"
+#include "text/Text.h"
 #include "util/FileRoutines.h"
 #include "util/Format.h"
 #include "util/PathHelpers.h"
 #include "util/ShellRoutines.h"
-#include "util/Text.h"
 
 namespace kv {
 

@@ -10,7 +10,7 @@
 #include "util/FileRoutines.h"
 #include "util/Format.h"
 #include "util/PathHelpers.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 

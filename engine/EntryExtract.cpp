@@ -4,8 +4,8 @@
 
 #include "engine/EntryCheck.h"
 #include "platform/TempFile.h"
+#include "text/Text.h"
 #include "util/Error.h"
-#include "util/Text.h"
 
 namespace kv::format {
 

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "platform/Platform.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 

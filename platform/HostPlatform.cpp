@@ -25,7 +25,7 @@
 #include "platform/HostFile.h"
 #include "platform/HostNames.h"
 #include "platform/Wildcard.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 namespace {

@@ -1,7 +1,7 @@
 #include "util/ShellRoutines.h"
 
 #include "platform/Platform.h"
-#include "util/Text.h"
+#include "text/Text.h"
 #include "util/Ui.h"
 
 namespace kv {
