@@ -20,6 +20,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/DosTime.h"
 #include "platform/DriveMap.h"
 #include "platform/FolderNames.h"
 #include "platform/HostFile.h"
@@ -31,7 +32,6 @@ namespace kv {
 namespace {
 
 constexpr const char* kDosAttribXattr = "user.DOSATTRIB";
-constexpr int32_t kDos1980 = 0x00210000;  // 1980-01-01 00:00:00
 
 bool isSeparator(char c) {
     return c == '\\' || c == '/';
@@ -106,36 +106,6 @@ uint32_t attributesFrom(const std::string& name, const struct stat& st,
 uint32_t attributesOf(const std::string& hostPath, const std::string& name, const struct stat& st,
                       bool checkXattr) {
     return attributesFrom(name, st, checkXattr ? readDosAttrib(hostPath) : std::nullopt);
-}
-
-int32_t toDos(time_t t) {
-    struct tm tm;
-    if (!localtime_r(&t, &tm) || tm.tm_year < 80) return kDos1980;
-    if (tm.tm_year > 207)
-        return static_cast<int32_t>((127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) |
-                                    (59u << 5) | 29u);
-    const uint32_t date =
-        (static_cast<uint32_t>(tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday;
-    const uint32_t time = (tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2);
-    return static_cast<int32_t>((date << 16) | time);
-}
-
-std::optional<time_t> fromDos(int32_t dos) {
-    const auto v = static_cast<uint32_t>(dos);
-    struct tm tm {};
-    tm.tm_year = static_cast<int>((v >> 25) & 0x7F) + 80;
-    tm.tm_mon = static_cast<int>((v >> 21) & 0x0F) - 1;
-    tm.tm_mday = static_cast<int>((v >> 16) & 0x1F);
-    tm.tm_hour = static_cast<int>((v >> 11) & 0x1F);
-    tm.tm_min = static_cast<int>((v >> 5) & 0x3F);
-    tm.tm_sec = static_cast<int>(v & 0x1F) * 2;
-    if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_hour > 23 || tm.tm_min > 59 ||
-        tm.tm_sec > 59)
-        return std::nullopt;
-    tm.tm_isdst = -1;
-    const time_t t = mktime(&tm);
-    if (t == static_cast<time_t>(-1)) return std::nullopt;
-    return t;
 }
 
 std::string readWhole(int fd) {
@@ -643,7 +613,7 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
         e.name = *hostnames::toWindowsName(name);
         e.attributes = a;
         e.size = S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : 0;
-        e.dosDateTime = toDos(st.st_mtime);
+        e.dosDateTime = dosFromTime(st.st_mtime);
         entries.push_back(std::move(e));
     };
     if (!hasWildcards(namePattern)) {
@@ -764,19 +734,19 @@ std::optional<int32_t> HostPlatform::lastWriteDos(const std::string& path) {
     const auto host = toHost(path);
     struct stat st;
     if (!host || !statFollow(*host, st)) return std::nullopt;
-    return toDos(st.st_mtime);
+    return dosFromTime(st.st_mtime);
 }
 
 std::optional<int32_t> HostPlatform::fileLastWriteDos(const std::string& path) {
     const auto host = toHost(path);
     struct stat st;
     if (!host || !statFollow(*host, st) || S_ISDIR(st.st_mode)) return std::nullopt;
-    return toDos(st.st_mtime);
+    return dosFromTime(st.st_mtime);
 }
 
 bool HostPlatform::setLastWriteDos(const std::string& path, int32_t dosDateTime) {
     const auto host = toHost(path);
-    const auto t = fromDos(dosDateTime);
+    const auto t = timeFromDos(dosDateTime);
     if (!host || !t) return false;
     timespec times[2];
     times[0].tv_sec = 0;
