@@ -5,7 +5,7 @@
 #include "engine/ArchiveFormat.h"
 #include "engine/CatalogReader.h"
 #include "engine/EntryCheck.h"
-#include "engine/EntryExtract.h"
+#include "engine/StoredPath.h"
 #include "util/Error.h"
 #include "util/FileRoutines.h"
 #include "util/Format.h"
