@@ -360,11 +360,8 @@ bool TMainKorvelt2002::FormClose() {
                                       Buttons::YesNoCancel);
     if (answer == Answer::Cancel) return false;
     if (answer == Answer::Yes) {
-        try {
-            ArchiverExecute();
-        } catch (const std::exception& error) {
-            showError(error);
-        }
+        runGuarded([this] { ArchiverExecute(); },
+                   [this](const std::string& text) { showError(text); });
     }
     keepGoing_ = false;
     acceptDrops_ = false;
@@ -381,11 +378,11 @@ void TMainKorvelt2002::AProposdeExecute() {
     DialogRunner::exec(about);
 }
 
-void TMainKorvelt2002::showError(const std::exception& error) {
+void TMainKorvelt2002::showError(const std::string& text) {
     if (!busy()) {
         while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
     }
-    ui_.message(MessageKind::Error, error.what());
+    ui_.message(MessageKind::Error, text);
 }
 
 void TMainKorvelt2002::FileHelpExecute() {

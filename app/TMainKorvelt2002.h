@@ -15,7 +15,7 @@
 //   TMainKorvelt2002Auto.cpp     the automatic mode, the options, the automation notice
 //   TMainKorvelt2002Preview.cpp  the preview command and ImageExtensions
 //
-// Every handler runs inside guarded(): a kv::Error or std::exception becomes
+// Every handler runs inside guarded() (gui/CommandGuard.h): any exception becomes
 // the error box "Erreur", and while a long operation lets events run (the
 // window is busy), commands that would change the catalog or the archive are
 // refused until it ends.
@@ -31,6 +31,7 @@
 #include "app/CatalogModel.h"
 #include "engine/Session.h"
 #include "gui/QtUi.h"
+#include "gui/CommandGuard.h"
 #include "util/Error.h"
 #include "util/IniFile.h"
 
@@ -227,7 +228,7 @@ class TMainKorvelt2002 : public QMainWindow {
     // No archive open any more: empty list, caption, comment and status bar.
     void closeArchive();
 
-    void showError(const std::exception& error);
+    void showError(const std::string& text);
 
     // TMainKorvelt2002Preview.cpp
     void buildImageExtensions();
@@ -281,13 +282,7 @@ class BusyScope {
 template <class F>
 void TMainKorvelt2002::guarded(Command kind, F&& body) {
     if (kind == Command::Changes && busy()) return;
-    try {
-        body();
-    } catch (const std::exception& error) {
-        showError(error);
-    } catch (...) {
-        showError(Error("Erreur inattendue"));
-    }
+    runGuarded(std::forward<F>(body), [this](const std::string& text) { showError(text); });
 }
 
 }  // namespace kv

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "gui/Chooser.h"
+#include "gui/CommandGuard.h"
 #include "gui/FormBitmap.h"
 #include "gui/HourGlass.h"
 #include "controls/SystemImages.h"
@@ -391,11 +392,7 @@ TFormAddArch::~TFormAddArch() = default;
 
 template <class F>
 void TFormAddArch::guarded(F&& body) {
-    try {
-        body();
-    } catch (const std::exception& error) {
-        ui_.message(MessageKind::Error, error.what());
-    }
+    runGuarded(ui_, std::forward<F>(body));
 }
 
 // ----- the folder listing -----

@@ -431,14 +431,17 @@ ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload) {
     run.ReplaceArchive();
     finished();
 
+    // The archive is written; a catalog that cannot be read back is said, and
+    // the result does not claim it was.
     try {
         if (reload)
             reload();
         else
             LoadArchive(session, ui);
-    } catch (const Error&) {
+        run.result().reloaded = true;
+    } catch (const Error& error) {
+        ui.message(MessageKind::Error, error.what());
     }
-    run.result().reloaded = true;
     return run.result();
 }
 

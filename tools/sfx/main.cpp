@@ -32,6 +32,7 @@
 #include "engine/TGzip.h"
 #include "platform/DosTime.h"
 #include "platform/Platform.h"
+#include "util/CommandGuard.h"
 
 namespace {
 
@@ -217,10 +218,6 @@ int run(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return run(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const std::exception& e) {
-        say(e.what());
-        return 1;
-    }
+    return kv::runProgram([&] { return run(std::vector<std::string>(argv + 1, argv + argc)); }, say,
+                          1);
 }
