@@ -158,8 +158,8 @@ ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string&
     // The file is read with its read-only, hidden and system bits cleared, and
     // gets them back whatever the compression gives.
     const uint32_t saved = host.attributes(fullPath);
-    const bool cleared = saved != attr::Invalid && (saved & 0xFFF8) != saved;
-    if (cleared) host.setAttributes(fullPath, saved & 0xFFF8);
+    const bool cleared = saved != attr::Invalid && (saved & attr::KeepWritable) != saved;
+    if (cleared) host.setAttributes(fullPath, saved & attr::KeepWritable);
 
     TGzip& gzip = session_.gzip;
     TempFile payload;
@@ -174,7 +174,7 @@ ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string&
                         session_.workFolder);
         }
         gzip.FileSource = fullPath;
-        if (gzip.CompressInto(payload.file()) != 0) break;
+        if (gzip.CompressInto(payload.file()) != TGzip::Done) break;
         // The payload is the file only when nothing moved while it was read.
         after = snapshotOf(fullPath);
         stored = before && after && *before == *after && gzip.MemberLength() == after->size;

@@ -104,7 +104,8 @@ ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t p
     // Renaming replaces a read-only file on this host; where the attributes
     // stand in the way, they are cleared and the rename tried once more.
     if (!fresh.renameTo(destination) &&
-        (!platform().setAttributes(destination, old & 0xFFF8) || !fresh.renameTo(destination)))
+        (!platform().setAttributes(destination, old & attr::KeepWritable) ||
+         !fresh.renameTo(destination)))
         return ExtractResult::DecompressFailed;
     return ExtractResult::Done;
 }

@@ -201,25 +201,28 @@ int HostPlatform::openDocument(const std::string& file, const std::string& folde
     if (!folder.empty()) {
         hostFolder = toHost(folder);
         struct stat st;
-        if (!hostFolder || stat(hostFolder->c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return 3;
+        if (!hostFolder || stat(hostFolder->c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return launch::PathNotFound;
     }
     const auto host = toHost(windowsFile);
     struct stat st;
-    if (!host) return 3;
+    if (!host) return launch::PathNotFound;
     if (stat(host->c_str(), &st) != 0) {
         struct stat parent;
-        return stat(parentOf(*host).c_str(), &parent) == 0 ? 2 : 3;
+        return stat(parentOf(*host).c_str(), &parent) == 0 ? launch::FileNotFound
+                                                           : launch::PathNotFound;
     }
     const std::string cwd = hostFolder ? *hostFolder : parentOf(*host);
-    if (isExecutableFile(*host)) return spawnDetached({*host}, cwd) == 0 ? 42 : 11;
+    if (isExecutableFile(*host))
+        return spawnDetached({*host}, cwd) == 0 ? launch::Opened : launch::CannotStart;
     std::string opener;
     if (const char* custom = getenv("KORVELT_OPENER"); custom && *custom) {
         opener = custom[0] == '/' ? std::string(custom) : findInPath(custom);
     } else {
         opener = findInPath("xdg-open");
     }
-    if (opener.empty()) return 31;
-    return spawnDetached({opener, *host}, cwd) == 0 ? 42 : 31;
+    if (opener.empty()) return launch::NoAssociation;
+    return spawnDetached({opener, *host}, cwd) == 0 ? launch::Opened : launch::NoAssociation;
 }
 
 std::string HostPlatform::displayName(const std::string& path) {
