@@ -20,6 +20,7 @@
 // window is busy), commands that would change the catalog or the archive are
 // refused until it ends.
 
+#include <QHash>
 #include <QLocale>
 #include <QMainWindow>
 #include <QPointer>
@@ -30,8 +31,8 @@
 
 #include "app/CatalogModel.h"
 #include "engine/Session.h"
-#include "gui/QtUi.h"
 #include "gui/CommandGuard.h"
+#include "gui/QtUi.h"
 #include "util/Error.h"
 #include "util/IniFile.h"
 
@@ -71,8 +72,8 @@ class TMainKorvelt2002 : public QMainWindow {
     ~TMainKorvelt2002() override;
 
     // The long-lived forms the program entry creates after this window; the
-    // window takes them over and deletes them first when it goes. Any may be
-    // null in tests that do not need it.
+    // window takes them over (ownedForms_) and they go before its session and
+    // Ui do. Any may be null in tests that do not need it.
     struct Forms {
         TFormRestaure* restaure = nullptr;
         TFormProgress* progress = nullptr;
@@ -95,7 +96,7 @@ class TMainKorvelt2002 : public QMainWindow {
     Session& session() { return session_; }
     QtUi& ui() { return ui_; }
     CatalogModel& catalogModel() { return *model_; }
-    QTreeView* listView() const { return listView_; }
+    QTreeView* listView() const { return listView_.get(); }
     bool keepGoing() const { return keepGoing_; }
     bool highColour() const { return highColour_; }
     bool helpAvailable() const { return helpAvailable_; }
@@ -197,6 +198,9 @@ class TMainKorvelt2002 : public QMainWindow {
                         const QKeySequence& shortcut, const char* hint, Command kind,
                         void (TMainKorvelt2002::*handler)());
     QAction* menuItemFor(QAction* action, const char* name);
+    // The window's action or menu item of that object name (kept in actions_
+    // as they are made), null when there is none.
+    QAction* action(const char* name) const { return actions_.value(QLatin1String(name)); }
     QMenu* sortMenu(QWidget* parent, const char* nameSuffix);
 
     // TMainKorvelt2002Catalog.cpp
@@ -235,9 +239,14 @@ class TMainKorvelt2002 : public QMainWindow {
 
     Session session_;
     QtUi ui_;
-    CatalogModel* model_ = nullptr;
+    // The model, the forms and the list read session_ and ui_: they are held
+    // by members declared after them, which go first (Qt's parent would delete
+    // them only once every member is gone).
+    std::unique_ptr<CatalogModel> model_;
     std::unique_ptr<IniFile> settingsIni_;  // SettingsIni
     Forms forms_;
+    std::vector<std::unique_ptr<QWidget>> ownedForms_;
+    QHash<QString, QAction*> actions_;  // by object name; the window is their parent
     QStringList commandLine_;
     QStringList imageExtensions_;  // ImageExtensions
     bool shownOnce_ = false;
@@ -253,7 +262,7 @@ class TMainKorvelt2002 : public QMainWindow {
     QFrame* panelIcone_ = nullptr;
     QLineEdit* editComment_ = nullptr;
     QLabel* labelComment_ = nullptr;
-    QTreeView* listView_ = nullptr;
+    std::unique_ptr<QTreeView> listView_;
     QLabel* statusPanels_[2] = {nullptr, nullptr};
     QMenu* popupArch_ = nullptr;
     QMenu* menuFichier_ = nullptr;

@@ -135,7 +135,7 @@ void TMainKorvelt2002::DellFile_ArchExecute() {
                             session_.rows.begin() + static_cast<std::ptrdiff_t>(last) + 1);
         model_->endErase();
     }
-    findChild<QAction*>(QStringLiteral("Restaure"))->setEnabled(!session_.rows.empty());
+    action("Restaure")->setEnabled(!session_.rows.empty());
     session_.listChanged = true;
     ListViewFileClick(this);
 }

@@ -39,11 +39,11 @@ void TMainKorvelt2002::buildCatalogView() {
     layout->setSpacing(0);
     layout->addWidget(panelIcone_);
 
-    model_ = new CatalogModel(session_.rows, this);
+    model_ = std::make_unique<CatalogModel>(session_.rows, this);
     model_->setIconProvider([](int status) { return TFormBitmap::statusIcon(status); });
-    listView_ = new QTreeView(panel);
+    listView_ = std::make_unique<QTreeView>(panel);
     listView_->setObjectName(QStringLiteral("ListViewFile"));
-    listView_->setModel(model_);
+    listView_->setModel(model_.get());
     listView_->setRootIsDecorated(false);
     listView_->setItemsExpandable(false);
     listView_->setUniformRowHeights(true);
@@ -62,14 +62,14 @@ void TMainKorvelt2002::buildCatalogView() {
     for (int c = 0; c < CatalogModel::ColumnCount; ++c) {
         header->resizeSection(c, CatalogModel::defaultWidth(c));
     }
-    layout->addWidget(listView_, 1);
+    layout->addWidget(listView_.get(), 1);
 
-    connect(listView_, &QTreeView::clicked, this,
-            [this] { guarded(Command::Reads, [this] { ListViewFileClick(listView_); }); });
-    connect(listView_, &QTreeView::doubleClicked, this,
+    connect(listView_.get(), &QTreeView::clicked, this,
+            [this] { guarded(Command::Reads, [this] { ListViewFileClick(listView_.get()); }); });
+    connect(listView_.get(), &QTreeView::doubleClicked, this,
             [this] { guarded(Command::Changes, [this] { Voir_FichierArchExecute(); }); });
     connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { guarded(Command::Reads, [this] { ListViewFileClick(listView_); }); });
+            [this] { guarded(Command::Reads, [this] { ListViewFileClick(listView_.get()); }); });
 
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusLine"));
@@ -200,7 +200,7 @@ void TMainKorvelt2002::updateSortChecks() {
 }
 
 void TMainKorvelt2002::Fichier1Click() {
-    auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    auto a = [this](const char* name) { return action(name); };
     const bool withRows = archiveOpen() && !session_.rows.empty();
     a("SaveText_Arch")->setEnabled(withRows);
     a("Print_Arch")->setEnabled(withRows);
@@ -212,7 +212,7 @@ void TMainKorvelt2002::Fichier1Click() {
 }
 
 void TMainKorvelt2002::Edition1Click() {
-    auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    auto a = [this](const char* name) { return action(name); };
     const bool hasRows = !session_.rows.empty();
     const std::size_t selected = selectedRows().size();
     a("SelectAll_Arch")->setEnabled(hasRows);
@@ -224,7 +224,7 @@ void TMainKorvelt2002::Edition1Click() {
 }
 
 void TMainKorvelt2002::Action1Click() {
-    auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    auto a = [this](const char* name) { return action(name); };
     const std::size_t selected = selectedRows().size();
     a("AddFile")->setEnabled(archiveOpen());
     a("Archiver")->setEnabled(archiveOpen());
@@ -238,7 +238,7 @@ void TMainKorvelt2002::Action1Click() {
 }
 
 void TMainKorvelt2002::PopupArchPopup() {
-    auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    auto a = [this](const char* name) { return action(name); };
     const std::size_t selected = selectedRows().size();
     const bool hasRows = !session_.rows.empty();
     a("SaveText_Arch")->setEnabled(archiveExists());
