@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <algorithm>
 
 #include "controls/Hint.h"
 #include "dialogs/TAPropos.h"
@@ -51,14 +52,6 @@ TMainKorvelt2002::TMainKorvelt2002(QWidget* parent) : QMainWindow(parent), ui_(t
 
 TMainKorvelt2002::~TMainKorvelt2002() {
     FormDestroy();
-    // The list, its model and the long-lived forms read the session and the
-    // Ui, which go before the window's children do: they go first.
-    delete listView_;
-    delete model_;
-    delete forms_.restaure;
-    delete forms_.progress;
-    delete forms_.addArch;
-    delete forms_.wait;
 }
 
 LocaleSeparators TMainKorvelt2002::separatorsOf(const QLocale& locale) {
@@ -76,6 +69,13 @@ LocaleSeparators TMainKorvelt2002::separatorsOf(const QLocale& locale) {
 
 void TMainKorvelt2002::setForms(const Forms& forms) {
     forms_ = forms;
+    for (QWidget* form :
+         {static_cast<QWidget*>(forms.restaure), static_cast<QWidget*>(forms.progress),
+          forms.addArch, static_cast<QWidget*>(forms.wait)}) {
+        const bool owned = std::any_of(ownedForms_.begin(), ownedForms_.end(),
+                                       [form](const auto& held) { return held.get() == form; });
+        if (form && !owned) ownedForms_.emplace_back(form);
+    }
     ui_.setProgressDialog(forms.progress);
     if (forms.progress) forms.progress->setRunFunction([this](int mode) { runEngine(mode); });
     if (forms.restaure) {
@@ -370,11 +370,8 @@ bool TMainKorvelt2002::FormClose() {
                                       Buttons::YesNoCancel);
     if (answer == Answer::Cancel) return false;
     if (answer == Answer::Yes) {
-        try {
-            ArchiverExecute();
-        } catch (const std::exception& error) {
-            showError(error);
-        }
+        runGuarded([this] { ArchiverExecute(); },
+                   [this](const std::string& text) { showError(text); });
     }
     keepGoing_ = false;
     acceptDrops_ = false;
@@ -391,11 +388,11 @@ void TMainKorvelt2002::AProposdeExecute() {
     DialogRunner::exec(about);
 }
 
-void TMainKorvelt2002::showError(const std::exception& error) {
+void TMainKorvelt2002::showError(const std::string& text) {
     if (!busy()) {
         while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
     }
-    ui_.message(MessageKind::Error, error.what());
+    ui_.message(MessageKind::Error, text);
 }
 
 void TMainKorvelt2002::FileHelpExecute() {

@@ -15,12 +15,13 @@
 //   TMainKorvelt2002Auto.cpp     the automatic mode, the options, the automation notice
 //   TMainKorvelt2002Preview.cpp  the preview command and ImageExtensions
 //
-// Every handler runs inside guarded(): a kv::Error or std::exception becomes
+// Every handler runs inside guarded() (gui/CommandGuard.h): any exception becomes
 // the error box "Erreur", and while a long operation lets events run (the
 // window is busy), commands that would change the catalog or the archive are
 // refused until it ends; afterwards the actions' enabled states are brought
 // in line, so a shortcut never keeps a state its menu item has left.
 
+#include <QHash>
 #include <QLocale>
 #include <QMainWindow>
 #include <QPointer>
@@ -31,6 +32,7 @@
 
 #include "app/CatalogModel.h"
 #include "engine/Session.h"
+#include "gui/CommandGuard.h"
 #include "gui/QtUi.h"
 #include "util/Error.h"
 #include "util/IniFile.h"
@@ -71,8 +73,8 @@ class TMainKorvelt2002 : public QMainWindow {
     ~TMainKorvelt2002() override;
 
     // The long-lived forms the program entry creates after this window; the
-    // window takes them over and deletes them first when it goes. Any may be
-    // null in tests that do not need it.
+    // window takes them over (ownedForms_) and they go before its session and
+    // Ui do. Any may be null in tests that do not need it.
     struct Forms {
         TFormRestaure* restaure = nullptr;
         TFormProgress* progress = nullptr;
@@ -95,7 +97,7 @@ class TMainKorvelt2002 : public QMainWindow {
     Session& session() { return session_; }
     QtUi& ui() { return ui_; }
     CatalogModel& catalogModel() { return *model_; }
-    QTreeView* listView() const { return listView_; }
+    QTreeView* listView() const { return listView_.get(); }
     bool keepGoing() const { return keepGoing_; }
     bool highColour() const { return highColour_; }
     bool helpAvailable() const { return helpAvailable_; }
@@ -206,6 +208,9 @@ class TMainKorvelt2002 : public QMainWindow {
                         const QKeySequence& shortcut, const char* hint, Command kind,
                         void (TMainKorvelt2002::*handler)());
     QAction* menuItemFor(QAction* action, const char* name);
+    // The window's action or menu item of that object name (kept in actions_
+    // as they are made), null when there is none.
+    QAction* action(const char* name) const { return actions_.value(QLatin1String(name)); }
     QMenu* sortMenu(QWidget* parent, const char* nameSuffix);
 
     // TMainKorvelt2002Catalog.cpp
@@ -246,16 +251,21 @@ class TMainKorvelt2002 : public QMainWindow {
     // empty text).
     void showRunSummary(const std::string& text);
 
-    void showError(const std::exception& error);
+    void showError(const std::string& text);
 
     // TMainKorvelt2002Preview.cpp
     void buildImageExtensions();
 
     Session session_;
     QtUi ui_;
-    CatalogModel* model_ = nullptr;
+    // The model, the forms and the list read session_ and ui_: they are held
+    // by members declared after them, which go first (Qt's parent would delete
+    // them only once every member is gone).
+    std::unique_ptr<CatalogModel> model_;
     std::unique_ptr<IniFile> settingsIni_;  // SettingsIni
     Forms forms_;
+    std::vector<std::unique_ptr<QWidget>> ownedForms_;
+    QHash<QString, QAction*> actions_;  // by object name; the window is their parent
     QStringList commandLine_;
     QStringList imageExtensions_;  // ImageExtensions
     bool shownOnce_ = false;
@@ -271,7 +281,7 @@ class TMainKorvelt2002 : public QMainWindow {
     QFrame* panelIcone_ = nullptr;
     QLineEdit* editComment_ = nullptr;
     QLabel* labelComment_ = nullptr;
-    QTreeView* listView_ = nullptr;
+    std::unique_ptr<QTreeView> listView_;
     QLabel* statusPanels_[2] = {nullptr, nullptr};
     QMenu* popupArch_ = nullptr;
     QMenu* menuFichier_ = nullptr;
@@ -300,19 +310,11 @@ class BusyScope {
 template <class F>
 void TMainKorvelt2002::guarded(Command kind, F&& body) {
     if (kind == Command::Changes && busy()) return;
-    try {
-        body();
-    } catch (const std::exception& error) {
-        showError(error);
-    } catch (...) {
-        showError(Error("Erreur inattendue"));
-    }
+    const auto report = [this](const std::string& text) { showError(text); };
+    runGuarded(std::forward<F>(body), report);
     // Whatever the command changed (an archive opened, closed or written,
     // rows added or removed, the selection), the shortcuts follow at once.
-    try {
-        updateActionStates();
-    } catch (...) {
-    }
+    runGuarded([this] { updateActionStates(); }, report);
 }
 
 }  // namespace kv

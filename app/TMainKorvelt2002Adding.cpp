@@ -8,7 +8,6 @@
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMimeData>
-#include <QMimeDatabase>
 #include <QTreeView>
 #include <QUrl>
 
@@ -23,8 +22,9 @@
 #include "gui/DialogRunner.h"
 #include "gui/FormBitmap.h"
 #include "gui/HourGlass.h"
+#include "mime/TypeText.h"
 #include "platform/Platform.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 namespace {
@@ -41,9 +41,7 @@ QStringList droppedHostPaths(const QMimeData* mime) {
 }  // namespace
 
 std::string TMainKorvelt2002::typeNameOf(const std::string& path) {
-    static const QMimeDatabase mimes;
-    const QString name = QString::fromStdString(path.substr(path.find_last_of('\\') + 1));
-    return mimes.mimeTypeForFile(name, QMimeDatabase::MatchExtension).comment().toStdString();
+    return TypeTextOf(path);
 }
 
 void TMainKorvelt2002::dragEnterEvent(QDragEnterEvent* event) {
@@ -137,7 +135,7 @@ void TMainKorvelt2002::DellFile_ArchExecute() {
                             session_.rows.begin() + static_cast<std::ptrdiff_t>(last) + 1);
         model_->endErase();
     }
-    findChild<QAction*>(QStringLiteral("Restaure"))->setEnabled(!session_.rows.empty());
+    action("Restaure")->setEnabled(!session_.rows.empty());
     session_.listChanged = true;
     ListViewFileClick(this);
 }

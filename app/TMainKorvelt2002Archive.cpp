@@ -28,7 +28,7 @@
 #include "platform/WriterLock.h"
 #include "util/FileRoutines.h"
 #include "util/PathHelpers.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 namespace {
@@ -143,9 +143,9 @@ void TMainKorvelt2002::LoadArchive(bool interactive, QObject* sender) {
     showCatalogSummary(result.totalSize);
     setArchiveCaption();
     const bool hasRows = !session_.rows.empty();
-    findChild<QAction*>(QStringLiteral("Restaure"))->setEnabled(hasRows);
-    findChild<QAction*>(QStringLiteral("SelfExtractor"))->setEnabled(hasRows);
-    findChild<QAction*>(QStringLiteral("Archiver"))->setEnabled(true);
+    action("Restaure")->setEnabled(hasRows);
+    action("SelfExtractor")->setEnabled(hasRows);
+    action("Archiver")->setEnabled(true);
     ListViewFileClick(sender);
     session_.listChanged = false;
 
@@ -175,9 +175,9 @@ void TMainKorvelt2002::New_ArchExecute() {
     editComment_->setText(QString::fromStdString(comment));
     clearCatalog();
     ListViewFileClick(this);
-    findChild<QAction*>(QStringLiteral("Restaure"))->setEnabled(false);
-    findChild<QAction*>(QStringLiteral("SelfExtractor"))->setEnabled(false);
-    findChild<QAction*>(QStringLiteral("Archiver"))->setEnabled(true);
+    action("Restaure")->setEnabled(false);
+    action("SelfExtractor")->setEnabled(false);
+    action("Archiver")->setEnabled(true);
     session_.listChanged = false;
     setStatusText(0, QString());
     setStatusText(1, QString());

@@ -59,11 +59,11 @@ void TMainKorvelt2002::buildCatalogView() {
     layout->setSpacing(0);
     layout->addWidget(panelIcone_);
 
-    model_ = new CatalogModel(session_.rows, this);
+    model_ = std::make_unique<CatalogModel>(session_.rows, this);
     model_->setIconProvider([](int status) { return TFormBitmap::statusIcon(status); });
-    listView_ = new QTreeView(panel);
+    listView_ = std::make_unique<QTreeView>(panel);
     listView_->setObjectName(QStringLiteral("ListViewFile"));
-    listView_->setModel(model_);
+    listView_->setModel(model_.get());
     listView_->setRootIsDecorated(false);
     listView_->setItemsExpandable(false);
     listView_->setUniformRowHeights(true);
@@ -82,19 +82,19 @@ void TMainKorvelt2002::buildCatalogView() {
     for (int c = 0; c < CatalogModel::ColumnCount; ++c) {
         header->resizeSection(c, CatalogModel::defaultWidth(c));
     }
-    layout->addWidget(listView_, 1);
+    layout->addWidget(listView_.get(), 1);
     // The size columns widen to the longest number the rows bring in.
-    connect(model_, &QAbstractItemModel::modelReset, this,
+    connect(model_.get(), &QAbstractItemModel::modelReset, this,
             [this] { fitSizeColumns(0, model_->rowCount() - 1); });
-    connect(model_, &QAbstractItemModel::rowsInserted, this,
+    connect(model_.get(), &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { fitSizeColumns(first, last); });
 
-    connect(listView_, &QTreeView::clicked, this,
-            [this] { guarded(Command::Reads, [this] { ListViewFileClick(listView_); }); });
-    connect(listView_, &QTreeView::doubleClicked, this,
+    connect(listView_.get(), &QTreeView::clicked, this,
+            [this] { guarded(Command::Reads, [this] { ListViewFileClick(listView_.get()); }); });
+    connect(listView_.get(), &QTreeView::doubleClicked, this,
             [this] { guarded(Command::Changes, [this] { Voir_FichierArchExecute(); }); });
     connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { guarded(Command::Reads, [this] { ListViewFileClick(listView_); }); });
+            [this] { guarded(Command::Reads, [this] { ListViewFileClick(listView_.get()); }); });
 
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusLine"));
@@ -122,7 +122,7 @@ void TMainKorvelt2002::fitSizeColumns(int first, int last) {
     QHeaderView* header = listView_->header();
     const QFontMetrics metrics(listView_->font());
     const int margin =
-        2 * (listView_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, listView_) +
+        2 * (listView_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, listView_.get()) +
              1) +
         2;
     for (const int column : {int(CatalogModel::ColSize), int(CatalogModel::ColCompressed)}) {
@@ -249,7 +249,7 @@ void TMainKorvelt2002::updateSortChecks() {
 }
 
 void TMainKorvelt2002::applyFichierStates(bool withSaveText) {
-    auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    auto a = [this](const char* name) { return action(name); };
     const bool withRows = archiveOpen() && !session_.rows.empty();
     if (withSaveText) a("SaveText_Arch")->setEnabled(withRows);
     a("Print_Arch")->setEnabled(withRows);
@@ -261,7 +261,7 @@ void TMainKorvelt2002::applyFichierStates(bool withSaveText) {
 }
 
 void TMainKorvelt2002::applyEditionStates() {
-    auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    auto a = [this](const char* name) { return action(name); };
     const bool hasRows = !session_.rows.empty();
     const std::size_t selected = selectedRows().size();
     a("SelectAll_Arch")->setEnabled(hasRows);
@@ -272,7 +272,7 @@ void TMainKorvelt2002::applyEditionStates() {
 }
 
 void TMainKorvelt2002::applyActionStates() {
-    auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    auto a = [this](const char* name) { return action(name); };
     const std::size_t selected = selectedRows().size();
     a("AddFile")->setEnabled(archiveOpen());
     a("Archiver")->setEnabled(archiveOpen());
@@ -309,7 +309,7 @@ void TMainKorvelt2002::Action1Click() {
 }
 
 void TMainKorvelt2002::PopupArchPopup() {
-    auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    auto a = [this](const char* name) { return action(name); };
     const std::size_t selected = selectedRows().size();
     const bool hasRows = !session_.rows.empty();
     a("SaveText_Arch")->setEnabled(archiveExists());

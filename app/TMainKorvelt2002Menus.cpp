@@ -26,6 +26,7 @@ QAction* TMainKorvelt2002::makeAction(const char* name, const char* category, co
     connect(action, &QAction::triggered, this,
             [this, handler, kind] { guarded(kind, [&] { (this->*handler)(); }); });
     addAction(action);
+    actions_.insert(action->objectName(), action);
     return action;
 }
 
@@ -94,6 +95,7 @@ QAction* TMainKorvelt2002::menuItemFor(QAction* action, const char* name) {
     item->setIcon(action->icon());
     item->setToolTip(action->toolTip());
     connect(item, &QAction::triggered, action, &QAction::trigger);
+    actions_.insert(item->objectName(), item);
     return item;
 }
 
@@ -119,7 +121,7 @@ QMenu* TMainKorvelt2002::sortMenu(QWidget* parent, const char* nameSuffix) {
 }
 
 void TMainKorvelt2002::buildMenus() {
-    auto a = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    auto a = [this](const char* name) { return action(name); };
     const auto& icons = TFormBitmap::imageList();
     auto icon = [&](int index) { return index < icons.size() ? icons[index] : QIcon(); };
     a("New_Arch")->setIcon(icon(TFormBitmap::ImageNewArchive));
@@ -226,7 +228,7 @@ void TMainKorvelt2002::buildMenus() {
             [this] { guarded(Command::Reads, [this] { PopupArchPopup(); }); });
 
     listView_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(listView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    connect(listView_.get(), &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         popupArch_->popup(listView_->viewport()->mapToGlobal(pos));
     });
 }

@@ -7,6 +7,8 @@
 #include <QPainterPath>
 #include <QStyle>
 
+#include "mime/TypeText.h"
+
 namespace kv {
 namespace {
 
@@ -152,7 +154,7 @@ int SystemImages::iconIndex(const QString& path, bool open) {
 QString SystemImages::typeName(const QString& name, uint32_t attributes) {
     if (attributes != attr::Invalid && (attributes & attr::Directory)) {
         static const QString folder =
-            mimeDatabase().mimeTypeForName(QStringLiteral("inode/directory")).comment();
+            TypeTextOfMime(mimeDatabase().mimeTypeForName(QStringLiteral("inode/directory")));
         return folder;
     }
     // Names with a plain extension share their type text; others (no dot,
@@ -165,7 +167,7 @@ QString SystemImages::typeName(const QString& name, uint32_t attributes) {
         if (auto it = bySuffix.constFind(key); it != bySuffix.constEnd()) return *it;
     }
     const QMimeType mime = mimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension);
-    QString text = mime.comment();
+    QString text = TypeTextOfMime(mime);
     if (mime.isDefault()) {
         const QString suffix = QFileInfo(name).suffix();
         if (!suffix.isEmpty()) text = QStringLiteral("Fichier ") + suffix.toUpper();

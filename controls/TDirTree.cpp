@@ -543,18 +543,16 @@ void TDirTree::Refresh() {
     tryNavigate(remembered);
     if (topLevelItemCount() > 0 && !currentItem()) tryNavigate(remembered.left(3));
     if (topLevelItemCount() > 0 && !currentItem()) {
-        try {
-            // Any drive will do: the first one shown.
-            QTreeWidgetItem* drive = topLevelItem(0);
-            const QString last = lastFolder_[letterIndex(EntryOf(drive)->Path[0])];
-            setDirectory(last);
-            if (Directory() != last) {
-                --updateLock_;
-                setCurrentItem(drive);
-                ++updateLock_;
-                selectionChange(drive);
-            }
-        } catch (...) {
+        // Any drive will do: the first one shown, at the folder last shown on
+        // it when there is one (an empty path is not one setDirectory takes).
+        QTreeWidgetItem* drive = topLevelItem(0);
+        const QString last = lastFolder_[letterIndex(EntryOf(drive)->Path[0])];
+        if (!last.isEmpty()) setDirectory(last);
+        if (Directory() != last) {
+            --updateLock_;
+            setCurrentItem(drive);
+            ++updateLock_;
+            selectionChange(drive);
         }
     }
 }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "gui/Chooser.h"
+#include "gui/CommandGuard.h"
 #include "gui/FormBitmap.h"
 #include "gui/HourGlass.h"
 #include "controls/SystemImages.h"
@@ -30,7 +31,7 @@
 #include "platform/Platform.h"
 #include "util/Error.h"
 #include "util/ShellRoutines.h"
-#include "util/Text.h"
+#include "text/Text.h"
 #include "util/Ui.h"
 
 namespace kv {
@@ -393,11 +394,7 @@ TFormAddArch::~TFormAddArch() = default;
 
 template <class F>
 void TFormAddArch::guarded(F&& body) {
-    try {
-        body();
-    } catch (const std::exception& error) {
-        ui_.message(MessageKind::Error, error.what());
-    }
+    runGuarded(ui_, std::forward<F>(body));
 }
 
 // ----- the folder listing -----

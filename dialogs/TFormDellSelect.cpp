@@ -9,11 +9,11 @@
 #include <QVBoxLayout>
 #include "controls/Centre.h"
 
+#include "dialogs/PictureRowDelegate.h"
 #include "gui/DialogRunner.h"
 #include "gui/FormBitmap.h"
-#include "dialogs/PictureRowDelegate.h"
 #include "platform/Platform.h"
-#include "util/Text.h"
+#include "text/Text.h"
 #include "util/Ui.h"
 
 namespace kv {

@@ -8,7 +8,7 @@
 
 #include "gui/DialogRunner.h"
 #include "controls/Hint.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 

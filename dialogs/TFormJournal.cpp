@@ -11,7 +11,7 @@
 #include "gui/DialogRunner.h"
 #include "platform/Platform.h"
 #include "util/Error.h"
-#include "util/Text.h"
+#include "text/Text.h"
 #include "util/Ui.h"
 
 namespace kv {

@@ -20,6 +20,7 @@
 #include "dialogs/TFormJournal.h"
 #include "engine/AutoSaveSettings.h"
 #include "gui/Chooser.h"
+#include "gui/CommandGuard.h"
 #include "gui/FormBitmap.h"
 #include "platform/Platform.h"
 #include "util/FileRoutines.h"
@@ -336,11 +337,7 @@ void TFormOptions::ButtonNullScriptClick() {
 
 void TFormOptions::ButtonJournalClick() {
     // The viewer's save may fail; the dialog's own event loop must not see it.
-    try {
-        TFormJournal::showJournal(ui_, this);
-    } catch (const std::exception& error) {
-        ui_.message(MessageKind::Error, error.what());
-    }
+    runGuarded(ui_, [this] { TFormJournal::showJournal(ui_, this); });
 }
 
 void TFormOptions::ButtonHelpClick() {

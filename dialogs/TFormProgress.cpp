@@ -14,6 +14,7 @@
 #include "controls/Centre.h"
 #include "controls/FormFont.h"
 #include "controls/Hint.h"
+#include "gui/CommandGuard.h"
 
 namespace kv {
 namespace {
@@ -141,13 +142,12 @@ void TFormProgress::ButtonDemarreClick() {
     buttonDemarre_->setEnabled(false);
     cancelRequested_ = false;
     std::optional<std::string> failure;
-    try {
-        if ((mode_ == ModeArchive || mode_ == ModeRestore) && run_) run_(mode_);
-    } catch (const std::exception& error) {
-        failure = error.what();
-    } catch (...) {
-        failure = "Erreur inattendue";
-    }
+    // The message waits until the dialog has closed.
+    runGuarded(
+        [this] {
+            if ((mode_ == ModeArchive || mode_ == ModeRestore) && run_) run_(mode_);
+        },
+        [&failure](const std::string& text) { failure = text; });
     running_ = false;
     buttonDemarre_->setEnabled(true);
     accept();

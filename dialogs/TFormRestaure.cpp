@@ -20,7 +20,7 @@
 #include "controls/Hint.h"
 #include "util/PathHelpers.h"
 #include "util/ShellRoutines.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 namespace {

@@ -12,8 +12,8 @@
 #include "controls/Centre.h"
 #include "controls/FormFont.h"
 #include "controls/Hint.h"
+#include "text/Text.h"
 #include "util/ShellRoutines.h"
-#include "util/Text.h"
 
 namespace kv {
 namespace {

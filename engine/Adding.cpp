@@ -5,11 +5,12 @@
 
 #include "engine/SelectionScript.h"
 #include "platform/Wildcard.h"
+#include "text/Text.h"
+#include "util/CommandGuard.h"
 #include "util/FileRoutines.h"
 #include "util/Format.h"
 #include "util/PathHelpers.h"
 #include "util/ShellRoutines.h"
-#include "util/Text.h"
 
 namespace kv {
 
@@ -143,7 +144,14 @@ bool AddFoundFile(AddOperation& op, const std::string& folder, const FindEntry& 
     op.ui.pump();
     try {
         TakeInPath(op, folder + entry.name, false, entry.size, entry.dosDateTime);
-    } catch (const std::exception&) {
+    } catch (...) {
+        // The file could not be taken in (its type text or the name prompt
+        // failed): the user is told, the file counts as left out and the walk
+        // stops, as it would on Escape, rather than ending unexplained.
+        ++op.leftOut;
+        op.ui.message(MessageKind::Error,
+                      "Le fichier < " + folder + entry.name +
+                          " > n'a pas pu être ajouté : " + currentExceptionMessage());
         return false;
     }
     return op.ui.keepGoing();

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv::format {
 

@@ -11,7 +11,7 @@
 //          are little-endian signed 32-bit.
 //
 // Text fields are kept here as UTF-8; they are stored as Windows-1252 when every
-// character fits, else as UTF-8 (util/Text.h), and cut to the field's width in
+// character fits, else as UTF-8 (text/Text.h), and cut to the field's width in
 // stored bytes without splitting a character. Encoders zero every byte they do
 // not fill; decoders ignore the bytes past a field's length.
 //

@@ -6,12 +6,12 @@
 #include "engine/CatalogReader.h"
 #include "engine/DatedComment.h"
 #include "engine/EntryCheck.h"
-#include "engine/EntryExtract.h"
+#include "engine/StoredPath.h"
 #include "util/Error.h"
 #include "util/FileRoutines.h"
 #include "util/Format.h"
 #include "util/PathHelpers.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 
@@ -156,8 +156,8 @@ ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string&
     // The file is read with its read-only, hidden and system bits cleared, and
     // gets them back whatever the compression gives.
     const uint32_t saved = host.attributes(fullPath);
-    const bool cleared = saved != attr::Invalid && (saved & 0xFFF8) != saved;
-    if (cleared) host.setAttributes(fullPath, saved & 0xFFF8);
+    const bool cleared = saved != attr::Invalid && (saved & attr::KeepWritable) != saved;
+    if (cleared) host.setAttributes(fullPath, saved & attr::KeepWritable);
 
     TGzip& gzip = session_.gzip;
     TempFile payload;
@@ -172,7 +172,7 @@ ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string&
                         session_.workFolder);
         }
         gzip.FileSource = fullPath;
-        if (gzip.CompressInto(payload.file()) != 0) break;
+        if (gzip.CompressInto(payload.file()) != TGzip::Done) break;
         // The payload is the file only when nothing moved while it was read.
         after = snapshotOf(fullPath);
         stored = before && after && *before == *after && gzip.MemberLength() == after->size;
@@ -429,14 +429,17 @@ ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload) {
     run.ReplaceArchive();
     finished();
 
+    // The archive is written; a catalog that cannot be read back is said, and
+    // the result does not claim it was.
     try {
         if (reload)
             reload();
         else
             LoadArchive(session, ui);
-    } catch (const Error&) {
+        run.result().reloaded = true;
+    } catch (const Error& error) {
+        ui.message(MessageKind::Error, error.what());
     }
-    run.result().reloaded = true;
     return run.result();
 }
 

@@ -6,7 +6,7 @@
 #include "platform/TempFile.h"
 #include "util/Error.h"
 #include "util/PathHelpers.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 

@@ -6,8 +6,8 @@
 
 #include "platform/Platform.h"
 #include "platform/TempFile.h"
+#include "text/Text.h"
 #include "util/PathHelpers.h"
-#include "util/Text.h"
 
 namespace kv {
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "text/Text.h"
 #include "util/Format.h"
-#include "util/Text.h"
 
 namespace kv {
 

@@ -1,8 +1,9 @@
 #pragma once
 // Writing one stored entry back to disk: the rules that keep an entry inside
 // the folder it is restored to, the destination folder of an entry, and the
-// extraction of one payload. The restore run and the extractor stub share
-// these, so both refuse the same entries and replace files the same way.
+// extraction of one payload (the path rules themselves are
+// engine/StoredPath.h). The restore run and the extractor stub share these, so
+// both refuse the same entries and replace files the same way.
 //
 // An existing file is never touched until its replacement has been
 // decompressed completely and found sound: the payload is decompressed into a
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "engine/ArchiveFormat.h"
+#include "engine/StoredPath.h"
 #include "engine/TGzip.h"
 #include "platform/Platform.h"
 
@@ -25,18 +27,6 @@ namespace kv::format {
 // "srv\share\Docs\"). Flat: the chosen folder.
 enum class Placement { Origin, Tree, Flat };
 
-// True when the file name can be written into a folder without leaving it: not
-// empty, not "." or "..", and holding no '\', '/' or ':'.
-bool isSafeFileName(const std::string& fileName);
-
-// True when the folder text holds no ".." component (components are split at
-// '\' and '/', so a host separator cannot smuggle one in).
-bool hasNoParentStep(const std::string& folder);
-
-// True when the text is a drive path: a letter, ':' and '\', then components
-// without "..".
-bool isDrivePath(const std::string& folder);
-
 // The destination folder of an entry (ending in a backslash), or nullopt when
 // the entry must be refused: an unsafe file name, a stored folder whose part
 // past the drive holds "..", or, for Origin, a stored folder that is not a
@@ -47,13 +37,6 @@ std::optional<std::string> destinationFolder(const EntryRecord& record, Placemen
 // Creates a folder and every missing parent (the path may end in a
 // backslash). True when the folder exists afterwards.
 bool createFolderPath(const std::string& folder);
-
-// Why a file at fullPath (a Windows path) cannot be stored so that reading the
-// entry back gives the same path, in French ("son nom dépasse 100 octets",
-// ...), or "" when it can: its name must fit FileName (100 bytes as stored)
-// and its folder Folder (250 bytes), both must read back unchanged, the name
-// must be one the restore accepts (isSafeFileName) and the folder a drive path.
-std::string storedPathProblem(const std::string& fullPath);
 
 enum class ExtractResult {
     Done,              // the destination holds the entry's bytes

@@ -3,10 +3,10 @@
 #include "engine/ArchiveFormat.h"
 #include "engine/EntryCheck.h"
 #include "platform/Platform.h"
+#include "text/Text.h"
 #include "util/Error.h"
 #include "util/FileRoutines.h"
 #include "util/PathHelpers.h"
-#include "util/Text.h"
 
 namespace kv {
 namespace {

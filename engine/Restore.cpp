@@ -4,10 +4,10 @@
 
 #include "engine/ArchiveFormat.h"
 #include "engine/EntryExtract.h"
+#include "text/Text.h"
 #include "util/Error.h"
 #include "util/FileRoutines.h"
 #include "util/PathHelpers.h"
-#include "util/Text.h"
 
 namespace kv {
 

@@ -2,9 +2,9 @@
 
 #include "platform/Platform.h"
 #include "platform/TempFile.h"
+#include "text/Text.h"
 #include "util/Error.h"
 #include "util/PathHelpers.h"
-#include "util/Text.h"
 
 namespace kv {
 

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "platform/Platform.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 
@@ -360,15 +360,15 @@ void TGzip::advanceProgress(int64_t inputRead) {
 
 int TGzip::Compress() {
     auto in = platform().open(FileSource, OpenMode::Read);
-    if (!in) return WindowOnError ? 1 : 0;
+    if (!in) return WindowOnError ? SourceNotOpened : Done;
     auto out = platform().open(FileDestination, OpenMode::Create);
     if (!out) {
         in->close();
-        return 2;
+        return DestinationNotCreated;
     }
     int code = compressStream(*in, *out);
-    if (!out->close()) code = 103;
-    if (code == 0 && DeleteSource) platform().removeFile(FileSource);
+    if (!out->close()) code = EndFailed;
+    if (code == Done && DeleteSource) platform().removeFile(FileSource);
     return code;
 }
 
@@ -377,10 +377,10 @@ int TGzip::CompressInto(File& out) {
     if (!in) {
         memberCrc_ = 0;
         memberLength_ = 0;
-        return WindowOnError ? 1 : 0;
+        return WindowOnError ? SourceNotOpened : Done;
     }
     const int code = compressStream(*in, out);
-    if (code == 0 && DeleteSource) platform().removeFile(FileSource);
+    if (code == Done && DeleteSource) platform().removeFile(FileSource);
     return code;
 }
 
@@ -404,26 +404,26 @@ int TGzip::compressStream(File& inFile, File& outFile) {
     }
     header[3] = static_cast<char>(flags);
 
-    int code = 0;
+    int code = Done;
     if (!deflater->ok() ||
         !deflater->putRaw(*out, reinterpret_cast<const uint8_t*>(header.data()), header.size()))
-        code = 2;
+        code = OutputFailed;
 
     startProgress(in->size());
     std::array<uint8_t, BufferSize> buffer;
     uLong crc = crc32(0, nullptr, 0);
     int64_t total = 0;
-    while (code == 0) {
+    while (code == Done) {
         const int64_t n = in->read(buffer.data(), BufferSize);
         if (n < 0) {
-            code = 1;
+            code = InputFailed;
             break;
         }
         if (n == 0) break;
         crc = crc32(crc, buffer.data(), static_cast<uInt>(n));
         total += n;
         if (!deflater->feed(*out, buffer.data(), static_cast<std::size_t>(n))) {
-            code = 2;
+            code = OutputFailed;
             break;
         }
         advanceProgress(total);
@@ -434,15 +434,15 @@ int TGzip::compressStream(File& inFile, File& outFile) {
     putLe32(trailer, static_cast<uint32_t>(crc));
     putLe32(trailer + 4, static_cast<uint32_t>(total));
     const bool finished = deflater->finish(*out) && out->write(trailer, 8);
-    if (!finished) code = 3;
+    if (!finished) code = EndFailed;
     memberCrc_ = static_cast<uint32_t>(crc);
     memberLength_ = total;
-    return code != 0 ? code + 100 : 0;
+    return code;
 }
 
 int TGzip::Decompress() {
     auto in = platform().open(FileSource, OpenMode::Read);
-    if (!in) return WindowOnError ? 1 : 0;
+    if (!in) return WindowOnError ? SourceNotOpened : Done;
     return decompressFrom(*in, std::numeric_limits<int64_t>::max(), true);
 }
 
@@ -455,25 +455,25 @@ int TGzip::decompressFrom(File& in, int64_t limit, bool ownsInput) {
     auto out = platform().open(FileDestination, OpenMode::Create);
     if (!out) {
         if (ownsInput) in.close();
-        return WindowOnError ? 2 : 0;
+        return WindowOnError ? DestinationNotCreated : Done;
     }
 
     startProgress(size);
-    int code = 0;
+    int code = Done;
     const uint8_t* data = nullptr;
     if (start == MemberReader::Start::Fault) {
-        code = 1;
+        code = InputFailed;
     } else {
         const bool member = start == MemberReader::Start::Member;
         for (;;) {
             const int64_t n = member ? reader->next(data) : reader->raw(data);
             if (n < 0) {
-                code = 1;
+                code = InputFailed;
                 break;
             }
             if (n == 0) break;
             if (!out->write(data, n)) {
-                code = 2;
+                code = OutputFailed;
                 break;
             }
             advanceProgress(reader->inputRead());
@@ -481,16 +481,16 @@ int TGzip::decompressFrom(File& in, int64_t limit, bool ownsInput) {
     }
 
     const bool inClosed = ownsInput ? in.close() : true;
-    if (WindowOnError && (!inClosed || code == 1)) code = 3;
+    if (WindowOnError && (!inClosed || code == InputFailed)) code = EndFailed;
     if (!out->close()) {
         if (WindowOnError)
-            code = 3;
-        else if (code == 0)
-            code = 2;
+            code = EndFailed;
+        else if (code == Done)
+            code = OutputFailed;
     }
-    if (code != 0) return code + 100;
+    if (code != Done) return code;
     if (DeleteSource && ownsInput) platform().removeFile(FileSource);
-    return 0;
+    return Done;
 }
 
 TGzip::MemberCheck TGzip::verifyMember(File& file, int64_t count) {

@@ -44,6 +44,16 @@ class TGzip {
   public:
     enum HeaderField { filename = 1, comment = 2 };  // THeader: a set of these bits
     enum class TCompressionType { Standard, Filtered, HuffmanOnly };
+    // The results of Compress and Decompress, with the values callers and
+    // journals know (the comment at the top says when each comes).
+    enum Result : int {
+        Done = 0,
+        SourceNotOpened = 1,
+        DestinationNotCreated = 2,
+        InputFailed = 101,   // Compress: a read of the source; Decompress: a damaged stream
+        OutputFailed = 102,  // a short write (Decompress: or a failed close, see above)
+        EndFailed = 103,     // Compress: finishing the member; Decompress: a failed read or close
+    };
 
     TGzip();  // the constructor's defaults
     virtual ~TGzip() = default;
@@ -121,7 +131,7 @@ class TGzip {
     virtual void DoProgress();  // calls OnProgress(*this) when set
 
   private:
-    int compressStream(File& in, File& out);  // closes in; 0 or a code + 100
+    int compressStream(File& in, File& out);  // closes in; Done or a failure
     int decompressFrom(File& in, int64_t limit, bool ownsInput);
     void startProgress(int64_t inputSize);
     void advanceProgress(int64_t inputRead);

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 

@@ -30,7 +30,30 @@ constexpr uint32_t Archive = 0x20;
 constexpr uint32_t AnyFile = 0x3F;   // the any-file find mask (63)
 constexpr uint32_t FilesOnly = 0x27; // read-only, hidden, system, archive (39)
 constexpr uint32_t Invalid = 0xFFFFFFFF;
+// Clears read-only, hidden and system (attributes AND 0xFFF8): what a file is
+// given before it is replaced or read for storing.
+constexpr uint32_t KeepWritable = 0xFFF8;
 }  // namespace attr
+
+// The answers of openDocument, with ShellExecute's values: above LastFailure
+// the document was opened; at or below, the failure (LaunchErrorText says
+// which have a message).
+namespace launch {
+constexpr int OutOfMemory = 0;
+constexpr int FileNotFound = 2;
+constexpr int PathNotFound = 3;
+constexpr int NotEnoughMemory = 8;
+constexpr int CannotStart = 11;
+constexpr int AccessViolation = 26;
+constexpr int NoExtension = 27;
+constexpr int DdeTimeout = 28;
+constexpr int DdeFailed = 29;
+constexpr int DdeBusy = 30;
+constexpr int NoAssociation = 31;
+constexpr int DdeRefused = 32;
+constexpr int LastFailure = 32;
+constexpr int Opened = 42;  // what this host answers on success
+}  // namespace launch
 
 // Drive types with the values of GetDriveType.
 enum class DriveType : int {

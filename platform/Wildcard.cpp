@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 namespace {

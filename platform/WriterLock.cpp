@@ -1,6 +1,6 @@
 #include "platform/WriterLock.h"
 
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 

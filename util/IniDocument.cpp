@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 

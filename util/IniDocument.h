@@ -20,7 +20,7 @@ class IniDocument {
   public:
     IniDocument() = default;
 
-    // Any bytes: UTF-8 or Windows-1252 by the text-file rule of util/Text.h,
+    // Any bytes: UTF-8 or Windows-1252 by the text-file rule of text/Text.h,
     // UTF-8 byte order marks at the start dropped, CR LF, LF or CR line ends.
     static IniDocument parse(std::string_view bytes);
 

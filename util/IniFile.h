@@ -15,7 +15,7 @@
 // goes after the last key of its section, a new section at the end of the file.
 // Keys are never deleted.
 //
-// Files are read as UTF-8 or Windows-1252 (the text-file rule of util/Text.h),
+// Files are read as UTF-8 or Windows-1252 (the text-file rule of text/Text.h),
 // with CR LF, LF or CR line ends, and written as UTF-8 with CR LF. The path is
 // a Windows path through platform(). Nothing here throws.
 

@@ -1,7 +1,7 @@
 #include "util/PathHelpers.h"
 
 #include "platform/Platform.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 

@@ -1,7 +1,7 @@
 #include "util/ShellRoutines.h"
 
 #include "platform/Platform.h"
-#include "util/Text.h"
+#include "text/Text.h"
 #include "util/Ui.h"
 
 namespace kv {
@@ -54,25 +54,25 @@ bool DeleteShortcut(const std::string& shortcutName) {
 
 std::string LaunchErrorText(int result, const std::string& file, const std::string& folder) {
     switch (result) {
-        case 0:
-        case 8:
+        case launch::OutOfMemory:
+        case launch::NotEnoughMemory:
             return "Mémoire insuffisante pour ouvrir le fichier " + file;
-        case 2:
+        case launch::FileNotFound:
             return "Impossible de trouver le fichier " + file;
-        case 3:
+        case launch::PathNotFound:
             return "Le chemin d'accès n'est pas valide " + folder;
-        case 11:
+        case launch::CannotStart:
             return "Le programme ne peut être lancé";
-        case 26:
+        case launch::AccessViolation:
             return "Violation d'accès";
-        case 27:
-        case 31:
+        case launch::NoExtension:
+        case launch::NoAssociation:
             return "Aucune extension n'est associée à ce fichier";
-        case 28:
-        case 29:
-        case 32:
+        case launch::DdeTimeout:
+        case launch::DdeFailed:
+        case launch::DdeRefused:
             return "La transaction DDE à échouée";
-        case 30:
+        case launch::DdeBusy:
             return "Une autre application DDE utilise ce fichier";
         default:
             return {};
@@ -83,7 +83,7 @@ void LaunchDocument(Ui& ui, const std::string& file, const std::string& folder) 
     std::string f = text::utf8Cut(file, LaunchNameLimit);
     std::string d = text::utf8Cut(folder, LaunchNameLimit);
     int result = platform().openDocument(f, d);
-    if (result > 32) return;
+    if (result > launch::LastFailure) return;
     std::string message = LaunchErrorText(result, f, d);
     if (!message.empty()) ui.message(MessageKind::Error, message, Buttons::Ok);
 }

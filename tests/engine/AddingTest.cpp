@@ -136,5 +136,19 @@ TEST_F(AddingTest, EscapeStopsTheWalkAtTheNextFile) {
     EXPECT_EQ(session.rows.size(), 1u);
 }
 
+TEST_F(AddingTest, AFileThatCannotBeTakenInIsReportedAndStopsTheWalk) {
+    AddOperation op(session, ui,
+                    [](const std::string& path) -> std::string {
+                        if (path.ends_with("b.txt")) throw std::bad_alloc();
+                        return "type";
+                    },
+                    {});
+    EXPECT_FALSE(ScanFolder(op, "C:\\Root", "*.*"));
+    EXPECT_EQ(op.leftOut, 1);
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"Le fichier < C:\\Root\\b.txt > n'a pas pu être ajouté : "
+                                       "Mémoire insuffisante."});
+}
+
 }  // namespace
 }  // namespace kv

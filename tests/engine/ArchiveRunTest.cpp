@@ -488,10 +488,12 @@ TEST_F(ArchiveRunTest, ReloadHookReplacesTheBuiltInReload) {
     int calls = 0;
     const ArchiveResult r = ArchiveFiles(session, ui, [&] {
         ++calls;
-        throw Error("ignored");
+        throw Error("Erreur de lecture");
     });
     EXPECT_EQ(calls, 1);
-    EXPECT_TRUE(r.reloaded);
+    EXPECT_EQ(r.stored, 1);
+    EXPECT_FALSE(r.reloaded);  // the reload threw: the catalog was not read back
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Erreur de lecture"});
     EXPECT_EQ(session.rows[0].icon, New);  // the hook did not load
 }
 

@@ -8,7 +8,7 @@
 
 #include "platform/HostPlatform.h"
 #include "tests/support/FaultPlatform.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "platform/HostPlatform.h"
 #include "platform/Wildcard.h"
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace fs = std::filesystem;
 

@@ -108,6 +108,7 @@ TEST_F(UpdateCommand, SecondUpdateRecompressesCarriesOverAndStoresTheNewFile) {
     EXPECT_EQ(r.lastLine, counts(3, 0, 0));
     const std::vector<Entry> first = entries();
     ASSERT_EQ(first.size(), 3u);
+    EXPECT_EQ(first[0].record.typeName, "document texte brut");  // French in any locale
 
     put("Docs/a.txt", "deuxième version, plus longue");
     fs::remove(root_ / "Docs/b.txt");

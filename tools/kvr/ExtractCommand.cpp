@@ -6,10 +6,10 @@
 
 #include "engine/CatalogReader.h"
 #include "engine/Restore.h"
+#include "text/Text.h"
 #include "tools/kvr/KvrCommon.h"
 #include "util/Error.h"
 #include "util/PathHelpers.h"
-#include "util/Text.h"
 
 namespace kvr {
 

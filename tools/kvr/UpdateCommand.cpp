@@ -15,14 +15,10 @@
 #include "engine/ArchiveRun.h"
 #include "engine/CatalogReader.h"
 #include "engine/SelectionScript.h"
+#include "mime/TypeText.h"
 #include "platform/Platform.h"
 #include "tools/kvr/KvrCommon.h"
 #include "util/FileRoutines.h"
-
-#ifdef KVR_HAVE_QTCORE
-#include <QFileInfo>
-#include <QMimeDatabase>
-#endif
 
 namespace kvr {
 
@@ -31,20 +27,6 @@ namespace {
 constexpr const char* UpdateUsage =
     "Usage : kvr update ARCHIVE [--script FICHIER]... [--drop-missing] [--comment TEXTE] "
     "[--date-comment]";
-
-// The type text of a file from the desktop's MIME database.
-std::string mimeTypeName(const std::string& path) {
-#ifdef KVR_HAVE_QTCORE
-    const std::optional<std::string> host = kv::platform().toHost(path);
-    if (!host) return {};
-    static const QMimeDatabase database;
-    const QMimeType type = database.mimeTypeForFile(QFileInfo(QString::fromStdString(*host)));
-    return type.isValid() ? type.comment().toStdString() : std::string();
-#else
-    (void)path;
-    return {};
-#endif
-}
 
 }  // namespace
 
@@ -93,7 +75,7 @@ int updateCommand(const Args& args) {
     }
     if (comment) session.comment = *comment;
 
-    kv::AddOperation adding(session, ui, mimeTypeName, [](const std::string& fileName) {
+    kv::AddOperation adding(session, ui, kv::TypeTextOf, [](const std::string& fileName) {
         printError("Nom trop long, fichier ignoré : " + fileName);
         return std::string();
     });

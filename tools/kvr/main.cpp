@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "tools/kvr/KvrCommon.h"
-#include "util/Error.h"
+#include "util/CommandGuard.h"
 
 namespace {
 
@@ -36,12 +36,8 @@ int main(int argc, char** argv)
     for (const auto& command : commands) {
         if (std::strcmp(argv[1], command.name) != 0)
             continue;
-        try {
-            return command.run(kvr::Args(argv + 2, argv + argc));
-        } catch (const kv::Error& error) {
-            kvr::printError(error.what());
-            return kvr::ExitFailure;
-        }
+        return kv::runProgram([&] { return command.run(kvr::Args(argv + 2, argv + argc)); },
+                              kvr::printError, kvr::ExitFailure);
     }
     std::cerr << "Commande inconnue : " << argv[1] << '\n';
     return usage();

@@ -30,7 +30,9 @@
 #include "engine/EntryCheck.h"
 #include "engine/EntryExtract.h"
 #include "engine/TGzip.h"
+#include "platform/DosTime.h"
 #include "platform/Platform.h"
+#include "util/CommandGuard.h"
 
 namespace {
 
@@ -84,12 +86,11 @@ std::optional<std::string> defaultFolder(const std::string& ownPath) {
 
 // "dd/mm/yyyy hh:nn" of an MS-DOS date and time, empty when it is not one.
 std::string shownDate(int32_t dos) {
-    const unsigned v = static_cast<uint32_t>(dos);
-    const unsigned day = (v >> 16) & 31, month = (v >> 21) & 15, year = 1980 + (v >> 25);
-    const unsigned hour = (v >> 11) & 31, minute = (v >> 5) & 63;
-    if (day < 1 || month < 1 || month > 12 || hour > 23 || minute > 59) return {};
+    const std::optional<DateTime> date = fromDosDateTime(dos);
+    if (!date) return {};
     char text[32];
-    std::snprintf(text, sizeof text, "%02u/%02u/%04u %02u:%02u", day, month, year, hour, minute);
+    std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d", date->day, date->month,
+                  date->year, date->hour, date->minute);
     return text;
 }
 
@@ -217,10 +218,6 @@ int run(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return run(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const std::exception& e) {
-        say(e.what());
-        return 1;
-    }
+    return kv::runProgram([&] { return run(std::vector<std::string>(argv + 1, argv + argc)); }, say,
+                          1);
 }

@@ -17,8 +17,8 @@
 
 #include "platform/Platform.h"
 #include "platform/WindowClassListener.h"
+#include "text/Text.h"
 #include "tools/vantrel/KorveltProcess.h"
-#include "util/Text.h"
 
 namespace kv::vantrel {
 

@@ -11,6 +11,7 @@
 #include "tools/vantrel/Daemon.h"
 #include "tools/vantrel/KorveltProcess.h"
 #include "tools/vantrel/Scheduler.h"
+#include "util/CommandGuard.h"
 
 namespace {
 
@@ -43,7 +44,8 @@ std::optional<std::time_t> parseClock(const std::string& text) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// The program itself; main() runs it inside the command-line guard.
+int vantrel(int argc, char** argv) {
     bool once = false, status = false;
     std::optional<std::time_t> clock;
     for (int i = 1; i < argc; ++i) {
@@ -81,4 +83,9 @@ int main(int argc, char** argv) {
     }
     kv::vantrel::Daemon daemon(scheduler);
     return daemon.serve();
+}
+
+int main(int argc, char** argv) {
+    return kv::runProgram([&] { return vantrel(argc, argv); },
+                          [](const std::string& text) { std::cerr << text << '\n'; }, 1);
 }

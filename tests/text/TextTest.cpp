@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "util/Text.h"
+#include "text/Text.h"
 
 namespace kv::text {
 namespace {
@@ -83,8 +83,14 @@ TEST(TextCutting, FirstCharsCountsCharactersNotBytes) {
         EXPECT_EQ(firstChars(s, count) + dropChars(s, count), s);
     }
     // Stray continuation bytes stay with the character before them.
-    EXPECT_EQ(firstChars("a\x80\x80" "b", 1), "a\x80\x80");
-    EXPECT_EQ(dropChars("\x80" "b", 1), "b");
+    EXPECT_EQ(firstChars("a\x80\x80"
+                         "b",
+                         1),
+              "a\x80\x80");
+    EXPECT_EQ(dropChars("\x80"
+                        "b",
+                        1),
+              "b");
 }
 
 TEST(TextCutting, StoredCutCountsStoredBytes) {

@@ -1,6 +1,6 @@
 #pragma once
-// Text encoding and case folding shared by every layer (the platform layer
-// included, which is why this sits in its own small library, kvtext).
+// Text encoding and case folding shared by every layer: the lowest library,
+// kvtext, so that the platform layer uses it too.
 //
 // Internal strings are UTF-8. Archive text fields hold Windows-1252 when every
 // character fits that code page (one byte per character), and UTF-8 otherwise.
@@ -26,7 +26,9 @@ std::string toStored(std::string_view utf8);
 std::string fromStored(std::string_view stored);
 
 // Same rule for text files the program reads (scripts, journal, settings).
-inline std::string decodeTextFile(std::string_view bytes) { return fromStored(bytes); }
+inline std::string decodeTextFile(std::string_view bytes) {
+    return fromStored(bytes);
+}
 
 // The stored form cut to at most maxBytes bytes, never splitting a character.
 std::string storedCut(std::string_view utf8, std::size_t maxBytes);
@@ -50,7 +52,9 @@ std::string lower(std::string_view utf8);
 // Case-insensitive comparison by the folding table: <0, 0, >0. Equal-when-folded
 // texts compare 0; order is by folded code points.
 int compareNoCase(std::string_view a, std::string_view b);
-inline bool equalNoCase(std::string_view a, std::string_view b) { return compareNoCase(a, b) == 0; }
+inline bool equalNoCase(std::string_view a, std::string_view b) {
+    return compareNoCase(a, b) == 0;
+}
 
 // A folded key for hashing: equalNoCase(a, b) <=> foldKey(a) == foldKey(b).
 std::string foldKey(std::string_view utf8);

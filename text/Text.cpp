@@ -1,4 +1,4 @@
-#include "util/Text.h"
+#include "text/Text.h"
 
 #include <algorithm>
 #include <array>
