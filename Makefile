@@ -5,7 +5,7 @@ JOBS  ?= $(shell nproc)
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: deps configure build run test sanitize bench fuzz install clean
+.PHONY: deps configure build run test sanitize tsan bench fuzz install clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -29,6 +29,13 @@ sanitize: deps
 	@cmake --build build-sanitize -j $(JOBS)
 	@cd build-sanitize && UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# The engine tests once more, built with ThreadSanitizer: the archiving runs'
+# worker threads. Not part of `make test`.
+tsan: deps
+	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DKORVELT_TSAN=ON >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target test_engine kvr
+	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R test_engine
+
 install: build
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
 
@@ -41,4 +48,4 @@ fuzz:
 	@cmake --build build-fuzz -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) build-fuzz build-sanitize
+	rm -rf $(BUILD) build-fuzz build-sanitize build-tsan

@@ -100,6 +100,7 @@ WindowSettings TMainKorvelt2002::readSettings() const {
         s.columns[c] = ini.readInteger("List", kColumnKeys[c], s.columns[c]);
     s.tri = ini.readInteger("List", "Tri", s.tri) & 0xFF;
     s.dateComment = ini.readBool("Application", "DateComment", s.dateComment);
+    s.recompressAll = ini.readBool("Application", "RecompressAll", s.recompressAll);
     return s;
 }
 
@@ -132,6 +133,7 @@ void TMainKorvelt2002::FormCreate() {
         listView_->header()->resizeSection(c, s.columns[c]);
     session_.sortKey = s.tri;
     session_.dateComment = s.dateComment;
+    session_.recompressAll = s.recompressAll;
 
     acceptDrops_ = true;
     setAcceptDrops(true);

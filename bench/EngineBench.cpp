@@ -1,20 +1,29 @@
-// kv_bench_engine CORPUS WORK RUNS KVR: the engine's two long runs against the
+// kv_bench_engine CORPUS WORK RUNS KVR: the engine's long runs against the
 // least work that produces the same result, in the same run and on the same
-// files, plus tar | gzip -6 for reference:
-//   - archiving: `kvr update` of a new archive holding every file of CORPUS,
-//     against a bare zlib loop that deflates each file (raw deflate, level 6,
-//     window 15, memory level 8, 16384-byte buffers) into one output file,
-//     record and member after member;
-//   - restore: `kvr extract --to --tree` of that archive, against a bare
-//     inflate loop that writes each payload into the same tree;
-//   - peak memory of kvr update and extract over one small and one large file;
+// files, with other archivers beside them:
+//   - new archive: `kvr update` of a new archive holding every file of CORPUS,
+//     against a bare zlib loop on one core that deflates each file (raw
+//     deflate, level 6, window 15, memory level 8, 16384-byte buffers) into one
+//     output file, record and member after member; beside it tar | pigz -p2
+//     and zip -6;
+//   - update, 1% of the files touched: `kvr update` of that archive after one
+//     file in a hundred got new bytes and a new date, against the same bare
+//     loop over the touched files only ("compress only the changed files");
+//     beside it zip -u and 7z u (zip format, deflate) of archives of the same
+//     files;
+//   - restore: `kvr extract --to --tree` against a bare inflate loop writing
+//     the same tree; beside it 7z x;
+//   - test: `kvr test` against a bare loop that inflates every payload to
+//     nowhere and checks its CRC-32; beside it 7z t;
+//   - peak memory of kvr for the new archive and the update, and of kvr
+//     update and extract over one small and one large file;
 //   - adding a folder of 100,000 small files to a catalog (the adding core in
-//     this process), into an empty catalog and again over itself (every file
-//     already known).
-// Medians of RUNS runs; ratios are ours / bare.
+//     this process), into an empty catalog and again over itself.
+// Medians of RUNS runs; ratios are ours / floor. The touched files get their
+// bytes and dates back at the end, so the corpus stays the one MakeCorpus made.
+// KV_BENCH_ADDING_ONLY: only the adding measure.
 
-#include <sys/resource.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -25,8 +34,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bench/BenchCommon.h"
@@ -79,8 +90,9 @@ bool bareArchive(const std::vector<fs::path>& files, const fs::path& output) {
 }
 
 // The bare restore loop: walks an archive and inflates each payload into
-// root + the stored folder without its drive part.
-bool bareExtract(const fs::path& archive, const fs::path& root) {
+// root + the stored folder without its drive part (root empty: to nowhere,
+// the test loop). Every trailer's CRC-32 is checked, as any reader must.
+bool bareInflate(const fs::path& archive, const fs::path& root) {
     FILE* in = std::fopen(archive.c_str(), "rb");
     if (!in) return false;
     static unsigned char inBuf[Chunk], outBuf[Chunk];
@@ -88,12 +100,15 @@ bool bareExtract(const fs::path& archive, const fs::path& root) {
     kv::format::RecordBlock block;
     while (std::fread(block.data(), 1, block.size(), in) == block.size()) {
         const auto record = kv::format::decodeRecord(block);
-        std::string folder = record.folder.substr(3);
-        std::replace(folder.begin(), folder.end(), '\\', '/');
-        const fs::path dir = root / folder;
-        fs::create_directories(dir);
-        FILE* out = std::fopen((dir / record.fileName).c_str(), "wb");
-        if (!out) return false;
+        FILE* out = nullptr;
+        if (!root.empty()) {
+            std::string folder = record.folder.substr(3);
+            std::replace(folder.begin(), folder.end(), '\\', '/');
+            const fs::path dir = root / folder;
+            fs::create_directories(dir);
+            out = std::fopen((dir / record.fileName).c_str(), "wb");
+            if (!out) return false;
+        }
         int64_t left = record.compressedSize - 10;
         std::fseek(in, 10, SEEK_CUR);
         z_stream z{};
@@ -112,13 +127,12 @@ bool bareExtract(const fs::path& archive, const fs::path& root) {
                 r = inflate(&z, Z_NO_FLUSH);
                 if (r < 0 && r != Z_BUF_ERROR) return false;
                 crc = crc32(crc, outBuf, uInt(Chunk - z.avail_out));
-                std::fwrite(outBuf, 1, Chunk - z.avail_out, out);
+                if (out) std::fwrite(outBuf, 1, Chunk - z.avail_out, out);
             } while (z.avail_out == 0 && r != Z_STREAM_END);
         }
         const long unread = long(z.avail_in);
         inflateEnd(&z);
-        std::fclose(out);
-        // The trailer's CRC-32, checked as any extractor must.
+        if (out) std::fclose(out);
         unsigned char trailer[8] = {};
         std::fseek(in, -unread, SEEK_CUR);
         if (std::fread(trailer, 1, 8, in) != 8 ||
@@ -137,6 +151,74 @@ void makeFile(const fs::path& path, std::size_t size) {
     for (std::size_t done = 0; done < size; done += block.size()) {
         for (auto& c : block) c = "sauvegarde archive fichier "[rng() % 27];
         out.write(block.data(), std::streamsize(std::min(block.size(), size - done)));
+    }
+}
+
+std::string quoted(const fs::path& p) {
+    return "'" + p.string() + "'";
+}
+
+bool have(const char* program) {
+    return std::system(("command -v " + std::string(program) + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// A shell command, timed.
+Child sh(const std::string& command) {
+    return runChild({"/bin/sh", "-c", command});
+}
+
+// The series of one measure, by name, in the order they were first met.
+struct Series {
+    std::vector<std::string> order;
+    std::map<std::string, std::vector<double>> seconds;
+    std::map<std::string, long> peakKiB;
+    void add(const std::string& name, double s, long kib = 0) {
+        if (!seconds.count(name)) order.push_back(name);
+        seconds[name].push_back(s);
+        peakKiB[name] = std::max(peakKiB[name], kib);
+    }
+    double med(const std::string& name) const {
+        const auto it = seconds.find(name);
+        return it == seconds.end() ? 0 : median(it->second);
+    }
+};
+
+// One table: every measure's median, its ratio to the floor, and the goal.
+void printTable(const char* title, const Series& s, const std::string& floor, double goal,
+                const std::string& ours) {
+    std::printf("\n%s (floor: %s, median %.2f s)\n", title, floor.c_str(), s.med(floor));
+    std::printf("  %-34s %9s %9s %9s\n", "", "median s", "ratio", "peak MiB");
+    for (const std::string& name : s.order) {
+        const long kib = s.peakKiB.at(name);
+        std::printf("  %-34s %9.2f %9.3f %9s\n", name.c_str(), s.med(name),
+                    s.med(name) / s.med(floor), kib ? std::to_string(kib / 1024).c_str() : "-");
+    }
+    const double ratio = s.med(ours) / s.med(floor);
+    std::printf("  goal: %s <= %.2fx the floor: %.3fx, %s\n", ours.c_str(), goal, ratio,
+                ratio <= goal ? "met" : "NOT MET");
+}
+
+// A file of the corpus as it was, to be put back after the touches.
+struct Original {
+    fs::path path;
+    std::string bytes;
+    fs::file_time_type date;
+};
+
+std::string readAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Gives every touched file new bytes (its first bytes turned) and a new date.
+void touch(const std::vector<Original>& originals, int round) {
+    for (const Original& o : originals) {
+        std::string bytes = o.bytes;
+        for (std::size_t i = 0; i < std::min<std::size_t>(bytes.size(), 64); ++i)
+            bytes[i] = char(bytes[i] ^ (round + 1));
+        std::ofstream(o.path, std::ios::binary | std::ios::trunc)
+            .write(bytes.data(), std::streamsize(bytes.size()));
+        fs::last_write_time(o.path, fs::file_time_type::clock::now() + std::chrono::seconds(round));
     }
 }
 
@@ -160,76 +242,154 @@ int main(int argc, char** argv) {
     std::ofstream(work / "all.kvl", std::ios::binary)
         << "X:\\" << corpus.filename().string() << "\\*.*\r\n";
 
-    // KV_BENCH_ADDING_ONLY: only the adding measure (for quick checks).
     const bool addingOnly = std::getenv("KV_BENCH_ADDING_ONLY") != nullptr;
     const auto files = addingOnly ? std::vector<fs::path>{} : filesBelow(corpus);
     double total = 0;
     for (const auto& f : files) total += double(fs::file_size(f));
-    std::printf("engine: %zu files, %.1f MB, %d runs\n", files.size(), total / 1e6, runs);
+    std::printf("engine: %zu files, %.1f MB, %d runs, %u cores\n", files.size(), total / 1e6, runs,
+                std::max(1u, unsigned(sysconf(_SC_NPROCESSORS_ONLN))));
 
-    std::vector<double> update, bareC, extract, bareD, tarGzip;
-    for (int run = 0; run < runs && !addingOnly; ++run) {
-        fs::remove(work / "a.kvr");
-        Child u = runChild({kvr, "update", "W:\\a.kvr", "--script", "W:\\all.kvl"}, env);
-        if (u.status != 0) {
-            std::fprintf(stderr, "kvr update failed (%d)\n", u.status);
-            return 1;
-        }
-        update.push_back(u.seconds);
-
-        auto start = Clock::now();
-        if (!bareArchive(files, work / "bare.kvr")) {
-            std::fprintf(stderr, "bare archiving loop failed\n");
-            return 1;
-        }
-        bareC.push_back(secondsSince(start));
-
-        fs::remove_all(work / "Out");
-        Child x = runChild({kvr, "extract", "W:\\a.kvr", "--to", "W:\\Out", "--tree"}, env);
-        if (x.status != 0) {
-            std::fprintf(stderr, "kvr extract failed (%d)\n", x.status);
-            return 1;
-        }
-        extract.push_back(x.seconds);
-
-        fs::remove_all(work / "BareOut");
-        start = Clock::now();
-        if (!bareExtract(work / "a.kvr", work / "BareOut")) {
-            std::fprintf(stderr, "bare inflate loop failed\n");
-            return 1;
-        }
-        bareD.push_back(secondsSince(start));
-
-        Child t = runChild({"/bin/sh", "-c",
-                            "tar -cf - -C '" + corpus.string() + "' . | gzip -6 > '" +
-                                (work / "t.tar.gz").string() + "'"},
-                           {});
-        tarGzip.push_back(t.seconds);
-        std::printf(
-            "  run %d: update %.2f s, bare deflate %.2f s, extract %.2f s, bare inflate %.2f s, "
-            "tar|gzip %.2f s\n",
-            run + 1, update.back(), bareC.back(), extract.back(), bareD.back(), tarGzip.back());
-    }
     if (!addingOnly) {
+        const bool pigz = have("pigz"), zip = have("zip"), sevenZip = have("7z");
+        if (!pigz || !zip || !sevenZip)
+            std::printf("(some archivers are missing: apt-get install pigz zip p7zip-full)\n");
+        const std::string parent = quoted(corpus.parent_path());
+        const std::string name = quoted(corpus.filename());
+
+        // One file in a hundred, spread over the sorted list.
+        std::vector<Original> touched;
+        std::vector<fs::path> touchedPaths;
+        for (std::size_t i = 50; i < files.size(); i += 100) {
+            touched.push_back({files[i], readAll(files[i]), fs::last_write_time(files[i])});
+            touchedPaths.push_back(files[i]);
+        }
+        double touchedBytes = 0;
+        for (const Original& o : touched) touchedBytes += double(o.bytes.size());
+        std::printf("update: %zu files touched, %.1f MB\n", touched.size(), touchedBytes / 1e6);
+
+        Series created, updated, restored, tested;
+        for (int run = 0; run < runs; ++run) {
+            // New archive.
+            fs::remove(work / "a.kvr");
+            Child u = runChild({kvr, "update", "W:\\a.kvr", "--script", "W:\\all.kvl"}, env);
+            if (u.status != 0) {
+                std::fprintf(stderr, "kvr update failed (%d)\n", u.status);
+                return 1;
+            }
+            created.add("kvr update (new archive)", u.seconds, u.peakKiB);
+            auto start = Clock::now();
+            if (!bareArchive(files, work / "bare.kvr")) return 1;
+            created.add("bare deflate loop, 1 core", secondsSince(start));
+            if (pigz) {
+                const Child t = sh("tar -cf - -C " + parent + " " + name + " | pigz -p2 -6 > " +
+                                   quoted(work / "t.tar.gz"));
+                created.add("tar | pigz -p2 -6", t.seconds, t.peakKiB);
+            }
+            if (zip) {
+                fs::remove(work / "base.zip");
+                const Child z = sh("cd " + parent + " && zip -q -r -6 " +
+                                   quoted(work / "base.zip") + " " + name);
+                created.add("zip -r -6", z.seconds, z.peakKiB);
+            }
+            if (sevenZip && run == 0) {
+                fs::remove(work / "base7.zip");
+                sh("cd " + parent + " && 7z a -tzip -mm=Deflate -mx=5 -bd " +
+                   quoted(work / "base7.zip") + " " + name);
+            }
+
+            // Update of the archive after 1 % of the files were touched.
+            touch(touched, run);
+            fs::copy_file(work / "a.kvr", work / "u.kvr", fs::copy_options::overwrite_existing);
+            Child up = runChild({kvr, "update", "W:\\u.kvr"}, env);
+            if (up.status != 0) {
+                std::fprintf(stderr, "kvr update of the touched corpus failed (%d)\n", up.status);
+                return 1;
+            }
+            updated.add("kvr update (1% touched)", up.seconds, up.peakKiB);
+            start = Clock::now();
+            if (!bareArchive(touchedPaths, work / "bare-touched.kvr")) return 1;
+            updated.add("bare deflate loop, touched files", secondsSince(start));
+            if (zip) {
+                fs::copy_file(work / "base.zip", work / "u.zip",
+                              fs::copy_options::overwrite_existing);
+                const Child z =
+                    sh("cd " + parent + " && zip -q -u -r " + quoted(work / "u.zip") + " " + name);
+                updated.add("zip -u", z.seconds, z.peakKiB);
+            }
+            if (sevenZip) {
+                fs::copy_file(work / "base7.zip", work / "u7.zip",
+                              fs::copy_options::overwrite_existing);
+                const Child z = sh("cd " + parent + " && 7z u -tzip -mm=Deflate -mx=5 -bd " +
+                                   quoted(work / "u7.zip") + " " + name);
+                updated.add("7z u -tzip", z.seconds, z.peakKiB);
+            }
+            for (const Original& o : touched) {
+                std::ofstream(o.path, std::ios::binary | std::ios::trunc)
+                    .write(o.bytes.data(), std::streamsize(o.bytes.size()));
+                fs::last_write_time(o.path, o.date);
+            }
+
+            // Restore.
+            fs::remove_all(work / "Out");
+            Child x = runChild({kvr, "extract", "W:\\a.kvr", "--to", "W:\\Out", "--tree"}, env);
+            if (x.status != 0) {
+                std::fprintf(stderr, "kvr extract failed (%d)\n", x.status);
+                return 1;
+            }
+            restored.add("kvr extract --tree", x.seconds, x.peakKiB);
+            fs::remove_all(work / "BareOut");
+            start = Clock::now();
+            if (!bareInflate(work / "a.kvr", work / "BareOut")) {
+                std::fprintf(stderr, "bare inflate loop failed\n");
+                return 1;
+            }
+            restored.add("bare inflate loop", secondsSince(start));
+            if (sevenZip) {
+                fs::remove_all(work / "Out7");
+                const Child z =
+                    sh("7z x -bd -y -o" + quoted(work / "Out7") + " " + quoted(work / "base7.zip"));
+                restored.add("7z x", z.seconds, z.peakKiB);
+            }
+
+            // Test.
+            Child t = runChild({kvr, "test", "W:\\a.kvr"}, env);
+            if (t.status != 0) {
+                std::fprintf(stderr, "kvr test failed (%d)\n", t.status);
+                return 1;
+            }
+            tested.add("kvr test", t.seconds, t.peakKiB);
+            start = Clock::now();
+            if (!bareInflate(work / "a.kvr", {})) return 1;
+            tested.add("bare inflate-verify loop", secondsSince(start));
+            if (sevenZip) {
+                const Child z = sh("7z t -bd " + quoted(work / "base7.zip"));
+                tested.add("7z t", z.seconds, z.peakKiB);
+            }
+            std::printf(
+                "  run %d: new %.2f s (bare %.2f), update %.2f s (bare %.2f), extract %.2f s, "
+                "test %.2f s\n",
+                run + 1, created.seconds["kvr update (new archive)"].back(),
+                created.seconds["bare deflate loop, 1 core"].back(),
+                updated.seconds["kvr update (1% touched)"].back(),
+                updated.seconds["bare deflate loop, touched files"].back(), x.seconds, t.seconds);
+        }
         std::printf("archive %.1f MB = %.1f%% of the corpus; bare loop's output %.1f MB\n",
                     double(fs::file_size(work / "a.kvr")) / 1e6,
                     100.0 * double(fs::file_size(work / "a.kvr")) / total,
                     double(fs::file_size(work / "bare.kvr")) / 1e6);
-        // On a shared machine the best of the runs is the steadiest figure.
-        std::printf(
-            "archiving: kvr update median %.2f s best %.2f s, bare deflate loop median %.2f s best "
-            "%.2f s, "
-            "ratio of medians %.3f, of bests %.3f (target 1.15)\n",
-            median(update), best(update), median(bareC), best(bareC),
-            median(update) / median(bareC), best(update) / best(bareC));
-        std::printf(
-            "restore:   kvr extract median %.2f s best %.2f s, bare inflate loop median %.2f s "
-            "best %.2f s, "
-            "ratio of medians %.3f, of bests %.3f (target 1.15)\n",
-            median(extract), best(extract), median(bareD), best(bareD),
-            median(extract) / median(bareD), best(extract) / best(bareD));
-        std::printf("reference median: tar -cf - | gzip -6 %.2f s (update / tar|gzip %.3f)\n",
-                    median(tarGzip), median(update) / median(tarGzip));
+        printTable("new archive", created, "bare deflate loop, 1 core", 0.60,
+                   "kvr update (new archive)");
+        printTable("update, 1% of the files touched", updated, "bare deflate loop, touched files",
+                   1.15, "kvr update (1% touched)");
+        printTable("restore", restored, "bare inflate loop", 1.05, "kvr extract --tree");
+        printTable("test", tested, "bare inflate-verify loop", 1.05, "kvr test");
+        for (const auto& [title, series, ours] :
+             {std::tuple{"new archive", &created, "kvr update (new archive)"},
+              std::tuple{"update", &updated, "kvr update (1% touched)"}}) {
+            const long mib = series->peakKiB.at(ours) / 1024;
+            std::printf("peak memory, %s: %ld MiB (goal under 64 MiB: %s)\n", title, mib,
+                        mib < 64 ? "met" : "NOT MET");
+        }
 
         // Peak memory: one file of 2 MB, then one of 256 MB.
         for (std::size_t mb : {2u, 256u}) {

@@ -1,6 +1,8 @@
 #include "engine/ArchiveRun.h"
 
+#include <charconv>
 #include <optional>
+#include <system_error>
 
 #include "engine/ArchiveFormat.h"
 #include "engine/CatalogReader.h"
@@ -17,47 +19,47 @@ namespace kv {
 
 namespace {
 
-// A file that changed while it was compressed is compressed this many times at most.
-constexpr int CompressAttempts = 2;
+// How far the workers may run ahead of the row in hand: so many rows, and so
+// many bytes of files (beyond one row per worker), whose payload temporaries
+// wait in the Work folder to be appended.
+constexpr std::size_t MaxAhead = 64;
+constexpr int64_t MaxAheadBytes = int64_t(64) << 20;
 // Why a row got no fresh entry, as the journal of the automatic mode tells it.
 constexpr const char* TooLargeReason = "fichier de 2 Go ou plus, non archivé";
 constexpr const char* UnreadableReason =
     "fichier illisible ou utilisé par un autre programme, non archivé";
 
-// What a file looks like on disk: compressed while this stays the same, its
-// payload is the file.
-struct Snapshot {
-    int64_t size = 0;
-    int32_t lastWrite = 0;
-    bool operator==(const Snapshot&) const = default;
-};
-
-std::optional<Snapshot> snapshotOf(const std::string& path) {
-    const std::vector<FindEntry> found = platform().find(path, attr::FilesOnly);
-    if (found.empty()) return std::nullopt;
-    return Snapshot{found.front().size, found.front().dosDateTime};
-}
-
 uint32_t le32(const uint8_t* p) {
     return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
 }
 
-// Sends the compression's progress events to the progress frame for as long
-// as the run lasts, and gives the previous handler back afterwards.
-class ProgressForward {
-  public:
-    ProgressForward(TGzip& gzip, Ui& ui) : gzip_(gzip), saved_(std::move(gzip.OnProgress)) {
-        gzip_.OnProgress = [&ui](TGzip& sender) {
-            ui.setFilePercent(sender.Percent());
-            ui.pump();
-        };
-    }
-    ~ProgressForward() { gzip_.OnProgress = std::move(saved_); }
+// The size a row gives its file (sub-text 1), 0 when it gives none.
+int64_t rowSize(const CatalogRow& row) {
+    int64_t size = 0;
+    const std::string& text = row.sub[1];
+    std::from_chars(text.data(), text.data() + text.size(), size);
+    return size;
+}
 
-  private:
-    TGzip& gzip_;
-    std::function<void(TGzip&)> saved_;
-};
+// A member made ahead is the file's only while the file has not moved since
+// it was read; a failure stands as the row's outcome.
+bool stillCurrent(const FileMember& member, const std::string& fullPath) {
+    switch (member.outcome) {
+        case FileMember::Outcome::Made:
+        case FileMember::Outcome::Reused: {
+            const std::optional<FileSnapshot> now = snapshotOf(fullPath);
+            return now && *now == member.after;
+        }
+        case FileMember::Outcome::Vanished:
+        case FileMember::Outcome::Stopped:
+            return false;
+        case FileMember::Outcome::TooLarge:
+        case FileMember::Outcome::Unreadable:
+        case FileMember::Outcome::Failed:
+            break;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -70,8 +72,23 @@ ArchiveRun::ArchiveRun(Session& session, Ui& ui, Mode mode)
     : session_(session), ui_(ui), mode_(mode) {}
 
 ArchiveRun::~ArchiveRun() {
-    if (old_) old_->close();
+    closeOld();
     removeTemporaries();
+}
+
+void ArchiveRun::stopWorkers() {
+    pool_.reset();
+    ahead_.clear();
+    aheadKeys_.clear();
+    aheadBytes_ = 0;
+}
+
+void ArchiveRun::closeOld() {
+    stopWorkers();
+    maker_.reset();
+    oldView_.reset();
+    if (old_) old_->close();
+    old_.reset();
 }
 
 void ArchiveRun::say(MessageKind kind, const std::string& text) {
@@ -103,11 +120,13 @@ bool ArchiveRun::start() {
         RemoveStaleTemporaries(archiveFolder);
 
     if (host.fileExists(archive)) {
-        old_ = host.open(archive, OpenMode::Read);
-        if (!old_) throw Error("Impossible d'ouvrir le fichier " + archive);
-        oldSize_ = old_->size();
+        std::unique_ptr<File> old = host.open(archive, OpenMode::Read);
+        if (!old) throw Error("Impossible d'ouvrir le fichier " + archive);
+        oldSize_ = old->size();
         if (oldSize_ < 0) throw Error("Erreur de lecture du fichier " + archive);
-        checkOldRecords();
+        checkOldRecords(*old);
+        old_ = std::make_unique<SharedReader>(std::move(old));
+        oldView_ = old_->reader();
     }
 
     copy_ = TempFile(session_.workFolder, TempFile::CopyStem);
@@ -118,18 +137,34 @@ bool ArchiveRun::start() {
     }
     if (!format::writeHeader(copy_.file(), format::Header{0, headerComment(session_)}))
         throw Error("Erreur d'écriture du fichier " + copy_.path());
+
+    maker_ = std::make_unique<MemberMaker>(session_.workFolder, session_.gzip, old_.get());
+    if (const int threads = archiveThreads(session_.threads); threads > 1) {
+        try {
+            pool_ = std::make_unique<MemberPool>(threads, *maker_);
+        } catch (const std::system_error&) {
+            // No threads to be had: the members are made one at a time, in turn.
+        }
+        fillAhead();
+    }
     return true;
 }
 
-void ArchiveRun::checkOldRecords() {
+void ArchiveRun::checkOldRecords(File& old) {
     format::HeaderBlock header;
     // An old archive without the signature is refused by CarryOver, with its box,
     // when a row needs it.
-    if (!format::readHeaderBlock(*old_, header))
+    if (!format::readHeaderBlock(old, header))
         throw Error("Erreur de lecture du fichier " + session_.currentArchive);
     if (!format::CheckSignature(header)) return;
-    format::ArchiveWalker walk(*old_);
-    while (walk.next()) {
+    format::ArchiveWalker walk(old);
+    while (const std::optional<format::EntryRecord> entry = walk.next()) {
+        const std::string fullPath = entry->fullPath();
+        // The last entry of a path wins, as the last one written is the newest.
+        index_[text::foldKey(fullPath)] = walk.offset();
+        oldEntries_[walk.offset()] =
+            OldEntry{fullPath, StoredEntry{walk.payloadStart(), entry->compressedSize,
+                                           entry->fileSize, entry->fileDate}};
     }
     if (walk.failed()) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
     const std::string problem = walk.problem();
@@ -138,8 +173,78 @@ void ArchiveRun::checkOldRecords() {
                     ".\rElle n'est pas réécrite, pour ne rien perdre de ce qu'elle contient.");
 }
 
-ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string& fullPath) {
-    Platform& host = platform();
+MemberRequest ArchiveRun::requestFor(const CatalogRow& row, const std::string& fullPath) const {
+    MemberRequest request{fullPath, std::nullopt};
+    if (!old_ || session_.recompressAll) return request;
+    const std::optional<int64_t> offset = format::parseEntryOffset(row.sub[5]);
+    if (!offset) return request;
+    auto found = oldEntries_.find(*offset);
+    if (found == oldEntries_.end() || !text::equalNoCase(found->second.fullPath, fullPath)) {
+        // The archive was replaced since the catalog was read: by its path.
+        const std::optional<int64_t> moved = entryOffsetOf(fullPath);
+        found = moved ? oldEntries_.find(*moved) : oldEntries_.end();
+    }
+    if (found != oldEntries_.end()) request.stored = found->second.entry;
+    return request;
+}
+
+void ArchiveRun::fillAhead() {
+    if (!pool_) return;
+    const std::size_t least = static_cast<std::size_t>(pool_->threads());
+    while (planned_ < session_.rows.size() && ahead_.size() < MaxAhead &&
+           (aheadBytes_ < MaxAheadBytes || ahead_.size() < least)) {
+        const std::size_t index = planned_++;
+        const CatalogRow& row = session_.rows[index];
+        const std::string fullPath = row.fullPath();
+        if (!format::storedPathProblem(fullPath).empty()) continue;
+        // A file listed twice is not read by two workers at once: the second
+        // row makes its member in turn.
+        std::string key = text::foldKey(fullPath);
+        if (!aheadKeys_.insert(key).second) continue;
+        MemberRequest request = requestFor(row, fullPath);
+        std::shared_ptr<MemberPool::Job> job = pool_->submit(request);
+        const int64_t bytes = rowSize(row);
+        ahead_.push_back(Ahead{index, std::move(request), std::move(job), bytes, std::move(key)});
+        aheadBytes_ += bytes;
+    }
+}
+
+FileMember ArchiveRun::memberFor(std::size_t index, const CatalogRow& row,
+                                 const std::string& fullPath) {
+    const MemberRequest request = requestFor(row, fullPath);
+    std::shared_ptr<MemberPool::Job> job;
+    // The jobs of rows passed without a store (gone, carried over, left out)
+    // are dropped; this row's job is used when it was made for this row as it
+    // stands (the pump may have run the window's events).
+    while (!ahead_.empty() && ahead_.front().row <= index) {
+        Ahead front = std::move(ahead_.front());
+        ahead_.pop_front();
+        aheadBytes_ -= front.bytes;
+        aheadKeys_.erase(front.key);
+        if (front.row == index && front.request == request)
+            job = std::move(front.job);
+        else
+            pool_->drop(*front.job);
+    }
+    planned_ = std::max(planned_, index + 1);
+    fillAhead();
+
+    const MemberMaker::Progress progress = [this](int percent) {
+        if (mode_ != Mode::Interactive) return;
+        ui_.setFilePercent(percent);
+        ui_.pump();
+    };
+    if (job) {
+        FileMember member = pool_->take(*job, progress);
+        if (stillCurrent(member, fullPath)) return member;
+        // The file moved since the worker read it: its member is made now.
+    }
+    const std::atomic<bool> goOn{false};
+    return maker_->make(request, goOn, progress);
+}
+
+ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
+                                       const std::string& fullPath) {
     if (const std::string problem = format::storedPathProblem(fullPath); !problem.empty()) {
         ++result_.failures;
         ++result_.leftOut;
@@ -147,72 +252,69 @@ ArchiveRun::Step ArchiveRun::StoreFile(const CatalogRow& row, const std::string&
         say(MessageKind::Error, "Le fichier < " + fullPath + " > n'est pas archivé : " + problem);
         return Step::GoOn;
     }
-    std::optional<Snapshot> before = snapshotOf(fullPath);
-    if (before && before->size >= format::MaxStoredSize) {
-        storeFailed(fullPath);
-        return carryOver(row, fullPath, false, TooLargeReason);
+
+    FileMember member = memberFor(index, row, fullPath);
+    using Outcome = FileMember::Outcome;
+    switch (member.outcome) {
+        case Outcome::Made:
+        case Outcome::Reused:
+            break;
+        case Outcome::Failed:
+            throw Error(member.error);
+        case Outcome::TooLarge:
+            storeFailed(fullPath);
+            return carryOver(row, fullPath, false, TooLargeReason);
+        case Outcome::Unreadable:
+        case Outcome::Vanished:
+        case Outcome::Stopped:
+            storeFailed(fullPath);
+            return carryOver(row, fullPath, false, UnreadableReason);
     }
-
-    // The file is read with its read-only, hidden and system bits cleared, and
-    // gets them back whatever the compression gives.
-    const uint32_t saved = host.attributes(fullPath);
-    const bool cleared = saved != attr::Invalid && (saved & attr::KeepWritable) != saved;
-    if (cleared) host.setAttributes(fullPath, saved & attr::KeepWritable);
-
-    TGzip& gzip = session_.gzip;
-    TempFile payload;
-    std::optional<Snapshot> after;
-    bool stored = false;
-    for (int attempt = 0; attempt < CompressAttempts && !stored; ++attempt) {
-        if (attempt > 0) before = snapshotOf(fullPath);
-        payload = TempFile(session_.workFolder, TempFile::PayloadStem);
-        if (!payload) {
-            if (cleared) host.setAttributes(fullPath, saved);
-            throw Error("Impossible de créer un fichier dans le dossier de travail " +
-                        session_.workFolder);
-        }
-        gzip.FileSource = fullPath;
-        if (gzip.CompressInto(payload.file()) != TGzip::Done) break;
-        // The payload is the file only when nothing moved while it was read.
-        after = snapshotOf(fullPath);
-        stored = before && after && *before == *after && gzip.MemberLength() == after->size;
-    }
-    if (cleared) host.setAttributes(fullPath, saved);
-
-    const int64_t payloadSize = stored ? payload.file().size() : -1;
+    const bool reused = member.outcome == Outcome::Reused;
+    const int64_t payloadSize =
+        reused ? member.source.compressedSize : member.payload.file().size();
     if (payloadSize < 0 || payloadSize >= format::MaxStoredSize) {
         storeFailed(fullPath);
-        payload = TempFile();
+        member = FileMember();
         return carryOver(row, fullPath, false, UnreadableReason);
     }
 
+    // The record is written afresh either way: the date read now, the row's
+    // type text, the size read.
     format::EntryRecord record;
     record.fileName = FileNameOf(fullPath);
     record.folder = FolderOf(fullPath);
-    record.fileDate = after->lastWrite;
+    record.fileDate = member.after.lastWrite;
     record.typeName = row.sub[4];
-    record.fileSize = static_cast<int32_t>(gzip.MemberLength());
+    record.fileSize = static_cast<int32_t>(member.length);
     record.compressedSize = static_cast<int32_t>(payloadSize);
     File& copy = copy_.file();
     const int64_t recordAt = copy.position();
-    if (recordAt < 0 || !format::writeRecord(copy, record) || !payload.file().seek(0) ||
-        !format::copyBytes(payload.file(), copy, payloadSize))
+    if (recordAt < 0 || !format::writeRecord(copy, record))
         throw Error("Erreur d'écriture du fichier " + copy_.path());
-    verifyAppended(recordAt, fullPath, payloadSize);
+    if (reused) {
+        if (!oldView_->seek(member.source.payloadStart) ||
+            !format::copyBytes(*oldView_, copy, payloadSize))
+            throw Error("Erreur lors de la copie du fichier < " + fullPath +
+                        " > depuis l'archive " + session_.currentArchive);
+    } else if (!member.payload.file().seek(0) ||
+               !format::copyBytes(member.payload.file(), copy, payloadSize)) {
+        throw Error("Erreur d'écriture du fichier " + copy_.path());
+    }
+    verifyAppended(recordAt, fullPath, payloadSize, member.crc, member.length);
     ++result_.stored;
+    if (reused) ++result_.reused;
     return Step::GoOn;
 }
 
-void ArchiveRun::verifyAppended(int64_t recordAt, const std::string& fullPath,
-                                int64_t payloadSize) {
+void ArchiveRun::verifyAppended(int64_t recordAt, const std::string& fullPath, int64_t payloadSize,
+                                uint32_t crc, int64_t length) {
     File& copy = copy_.file();
     const int64_t end = recordAt + format::RecordSize + payloadSize;
     uint8_t trailer[8];
     const bool read = copy.position() == end && payloadSize >= 8 && copy.seek(end - 8) &&
                       format::readFully(copy, trailer, 8) == 8 && copy.seek(end);
-    const TGzip& gzip = session_.gzip;
-    if (!read || le32(trailer) != gzip.MemberCrc() ||
-        le32(trailer + 4) != static_cast<uint32_t>(gzip.MemberLength()))
+    if (!read || le32(trailer) != crc || le32(trailer + 4) != static_cast<uint32_t>(length))
         throw Error("Erreur d'écriture du fichier " + copy_.path() + " : l'entrée < " + fullPath +
                     " > ne se relit pas comme elle a été écrite");
 }
@@ -238,7 +340,7 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
     constexpr const char* Missing = "fichier introuvable, non archivé";
     if (!old_) return leftOut(storeFailure ? NotInArchive : Missing);
     format::HeaderBlock header;
-    if (!old_->seek(0) || !format::readHeaderBlock(*old_, header))
+    if (!oldView_->seek(0) || !format::readHeaderBlock(*oldView_, header))
         throw Error("Erreur de lecture du fichier " + session_.currentArchive);
     if (!format::CheckSignature(header)) {
         ui_.message(MessageKind::Error, format::IncompatibleMessage, Buttons::Ok);
@@ -256,8 +358,8 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
     // The record is copied as read, unused bytes included.
     format::RecordBlock block;
     auto readAt = [&](int64_t at) {
-        if (!old_->seek(at)) return false;
-        const int64_t got = format::readFully(*old_, block.data(), format::RecordSize);
+        if (!oldView_->seek(at)) return false;
+        const int64_t got = format::readFully(*oldView_, block.data(), format::RecordSize);
         if (got < 0) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
         return got == format::RecordSize &&
                text::equalNoCase(format::decodeRecord(block).fullPath(), fullPath);
@@ -273,7 +375,7 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
     }
     const format::EntryRecord record = format::decodeRecord(block);
     const int64_t payloadStart = at + format::RecordSize;
-    const format::EntryCheck check = format::CheckEntry(*old_, record, payloadStart);
+    const format::EntryCheck check = format::CheckEntry(*oldView_, record, payloadStart);
     if (!check.sound()) {
         ++result_.failures;
         say(MessageKind::Error, "Le fichier < " + fullPath + " > est endommagé dans l'archive");
@@ -283,7 +385,8 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
     }
     if (!copy_.file().write(block.data(), format::RecordSize))
         throw Error("Erreur d'écriture du fichier " + copy_.path());
-    if (!old_->seek(payloadStart) || !format::copyBytes(*old_, copy_.file(), record.compressedSize))
+    if (!oldView_->seek(payloadStart) ||
+        !format::copyBytes(*oldView_, copy_.file(), record.compressedSize))
         throw Error("Erreur lors de la copie du fichier < " + fullPath + " > depuis l'archive " +
                     session_.currentArchive);
     ++result_.carriedOver;
@@ -291,25 +394,14 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
     return Step::GoOn;
 }
 
-std::optional<int64_t> ArchiveRun::entryOffsetOf(const std::string& fullPath) {
-    if (!index_) {
-        index_.emplace();
-        format::ArchiveWalker walk(*old_);
-        // The last entry of a path wins, as the last one written is the newest.
-        while (auto entry = walk.next())
-            (*index_)[text::foldKey(entry->fullPath())] = walk.offset();
-        if (walk.failed()) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
-    }
-    const auto found = index_->find(text::foldKey(fullPath));
-    if (found == index_->end()) return std::nullopt;
+std::optional<int64_t> ArchiveRun::entryOffsetOf(const std::string& fullPath) const {
+    const auto found = index_.find(text::foldKey(fullPath));
+    if (found == index_.end()) return std::nullopt;
     return found->second;
 }
 
 void ArchiveRun::finishCopy() {
-    if (old_) {
-        old_->close();
-        old_.reset();
-    }
+    closeOld();
 }
 
 ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
@@ -337,13 +429,11 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
     const uint32_t existing = host.attributes(archive);
     bool done = existing == attr::Invalid || (existing & attr::ReadOnly) == 0;
     if (done) {
-        // The finished copy, read back through its handle, goes to a temporary
-        // beside the archive, and that whole file replaces the archive.
-        TempFile beside(FolderOf(archive), TempFile::CopyStem);
-        File& copy = copy_.file();
-        const int64_t size = copy.size();
-        done = beside && size >= 0 && copy.seek(0) && format::copyBytes(copy, beside.file(), size);
-        done = beside && beside.close() && done && beside.renameTo(archive);
+        // One write: the finished copy itself replaces the archive when the
+        // Work folder lies on the archive's file system; else it is copied
+        // once, beside the archive, and that copy replaces it.
+        done = copy_.close();
+        if (done && !copy_.renameTo(archive)) done = copyBeside(archive);
     }
     removeTemporaries();
     if (!done) {
@@ -356,18 +446,23 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
     return Replace::Replaced;
 }
 
+bool ArchiveRun::copyBeside(const std::string& archive) {
+    const std::unique_ptr<File> copy = platform().open(copy_.path(), OpenMode::Read);
+    TempFile beside(FolderOf(archive), TempFile::CopyStem);
+    const int64_t size = copy ? copy->size() : -1;
+    const bool copied = beside && size >= 0 && format::copyBytes(*copy, beside.file(), size);
+    if (copy) copy->close();
+    return beside && beside.close() && copied && beside.renameTo(archive);
+}
+
 void ArchiveRun::abandon() {
-    if (old_) {
-        old_->close();
-        old_.reset();
-    }
+    closeOld();
     removeTemporaries();
     result_.stopped = true;
 }
 
 ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload) {
     if (session.currentArchive.empty()) return {};
-    ProgressForward progress(session.gzip, ui);
     ArchiveRun run(session, ui, ArchiveRun::Mode::Interactive);
     auto finished = [&ui] {
         ui.setLabel(ProgressLabel::File, "Terminé");
@@ -401,7 +496,7 @@ ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload) {
             const CatalogRow row = session.rows[i];
             ArchiveRun::Step step = ArchiveRun::Step::GoOn;
             if (platform().fileExists(fullPath))
-                step = run.StoreFile(row, fullPath);
+                step = run.StoreFile(i, row, fullPath);
             else if (session.checkRecupeFile)
                 run.leaveOut();
             else

@@ -40,20 +40,42 @@
 //   - a carried-over entry is checked (format::CheckEntry); a damaged one is
 //     kept as it is, the only copy there is, and counted as a failure;
 //   - no temporary file stays in the Work folder or beside the archive, on any
-//     path.
+//     path;
+//   - the members are made on every core at once (engine/MemberPool.h): up to
+//     archiveThreads() files are compressed, each into its own payload
+//     temporary, ahead of the row in hand, while the run's own thread appends
+//     records and payloads in catalog order. Every message, progress update
+//     and cancel check stays on the run's thread, in row order, as one core
+//     gives them; a member made ahead is used only when its file has not moved
+//     since, else it is made again in turn. The archive is byte for byte the
+//     one a single thread writes;
+//   - a file that still has the size and last write of its stored entry, and
+//     whose bytes are those of the stored member (read back, compared and
+//     checked, engine/MemberMaker.h), keeps that member: it is copied as it is
+//     and the record is written afresh (date read now, type text of the row,
+//     size), an entry equal in content to a fresh one. session.recompressAll
+//     compresses every file instead;
+//   - the new archive is written once: when the Work folder lies on the
+//     archive's file system the finished copy is renamed over the archive,
+//     otherwise it is copied once to a temporary beside it, renamed over it.
 //
 // ArchiveFiles is the interactive run behind the progress frame; AutoArchiveFiles
 // (engine/AutoArchive.h) is the silent one. Both are built from ArchiveRun's steps.
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/Catalog.h"
+#include "engine/MemberMaker.h"
+#include "engine/MemberPool.h"
 #include "engine/Session.h"
+#include "engine/SharedReader.h"
 #include "platform/Platform.h"
 #include "platform/TempFile.h"
 #include "platform/WriterLock.h"
@@ -70,7 +92,8 @@ struct RowProblem {
 
 // What a run did, counted over the catalog rows.
 struct ArchiveResult {
-    int stored = 0;         // rows compressed afresh from disk
+    int stored = 0;         // rows stored afresh from disk (reused ones included)
+    int reused = 0;         // of those, files whose stored member was still theirs and kept
     int carriedOver = 0;    // entries copied unchanged from the old archive (also the
                             // last stored copy of a file that could not be stored)
     int leftOut = 0;        // rows that have no entry in the new archive
@@ -107,8 +130,10 @@ using ReloadHook = std::function<void()>;
 // session.checkRecupeFile is set, else carries its entry over.
 //
 // The caller clears its cancel flag before the run; ui.cancelRequested() is
-// polled at the start of each row. While the run lasts, session.gzip's
-// progress events go to ui.setFilePercent() and ui.pump().
+// polled at the start of each row. While the run lasts, the progress events of
+// each file's compression (and of the check of its stored member) go to
+// ui.setFilePercent() and ui.pump(), in row order, on the calling thread;
+// session.gzip's own OnProgress is not used.
 //
 // After a completed run (replaced, or not for lack of room or a failed copy)
 // the catalog is re-read through reload. A stopped run re-reads nothing.
@@ -157,8 +182,10 @@ class ArchiveRun {
     // True when the archive existed at start(): the run is an update.
     bool isUpdate() const { return old_ != nullptr; }
 
-    // Compresses the file into a payload temporary, appends its record and
-    // payload and verifies them as written (see above). A file whose path would
+    // Stores the file of row index of session.rows: its member (made ahead by
+    // a worker, or now) is appended after its record and verified as written
+    // (see above). The index lets the run keep the workers busy with the rows
+    // that follow; jobs of rows before it are dropped. A file whose path would
     // not read back shows "Le fichier < path > n'est pas archivé : reason"
     // (error, interactive run only) and is left out. A file that cannot be
     // stored shows "Impossible d'archiver le fichier < name >\rce fichier est
@@ -167,7 +194,7 @@ class ArchiveRun {
     // attributes are the same afterwards in every case. Throws kv::Error when
     // no payload temporary can be made, or the new copy cannot be written or
     // does not read back as written.
-    Step StoreFile(const CatalogRow& row, const std::string& fullPath);
+    Step StoreFile(std::size_t index, const CatalogRow& row, const std::string& fullPath);
 
     // Copies the row's stored entry unchanged (record and payload) from the old
     // archive. Stop when the old archive no longer carries the signature (the
@@ -188,18 +215,18 @@ class ArchiveRun {
     // file that the user asked to drop, or that a new archive skips).
     void leaveOut() { ++result_.leftOut; }
 
-    // Closes the old archive; the new copy stays open for ReplaceArchive,
-    // which reads it back through its handle.
+    // Stops the workers and closes the old archive; the new copy stays open
+    // for ReplaceArchive.
     void finishCopy();
 
     // Replaces the archive with the new copy when HasRoomForCopy says its drive
-    // has room: copied to a temporary file beside the archive, then renamed over
-    // it. NoRoom shows "Espace insuffisant sur le lecteur ( X),\rOpération
-    // annulée." (warning); Failed (the copy or the rename failed, or the
-    // archive is read-only) shows "Opération annulée" (error); both only in the
-    // interactive run. The interactive run's LabelFile ends with "Mise à jour de
-    // l'archive OK" or "Opération annulée". The archive is unchanged unless
-    // Replaced.
+    // has room: the closed copy is renamed over the archive, or, when that
+    // fails (another file system), copied to a temporary file beside the
+    // archive that is renamed over it. NoRoom shows "Espace insuffisant sur le lecteur (
+    // X),\rOpération annulée." (warning); Failed (the copy or the rename failed, or the archive is
+    // read-only) shows "Opération annulée" (error); both only in the interactive run. The
+    // interactive run's LabelFile ends with "Mise à jour de l'archive OK" or "Opération annulée".
+    // The archive is unchanged unless Replaced.
     Replace ReplaceArchive();
 
     // Throws away the new copy: the run stopped.
@@ -208,6 +235,26 @@ class ArchiveRun {
     ArchiveResult& result() { return result_; }
 
   private:
+    // An entry of the old archive, by its entry offset.
+    struct OldEntry {
+        std::string fullPath;
+        StoredEntry entry;
+    };
+    // A member being made ahead for a row.
+    struct Ahead {
+        std::size_t row;
+        MemberRequest request;
+        std::shared_ptr<MemberPool::Job> job;
+        int64_t bytes;    // the file's size as the row gives it
+        std::string key;  // the folded path: one job per file at a time
+    };
+
+    MemberRequest requestFor(const CatalogRow& row, const std::string& fullPath) const;
+    FileMember memberFor(std::size_t index, const CatalogRow& row, const std::string& fullPath);
+    void fillAhead();
+    void stopWorkers();
+    void closeOld();
+    bool copyBeside(const std::string& archive);
     void storeFailed(const std::string& fullPath);
     // CarryOver; storeFailure, when set, is why the file itself could not be
     // stored: the row's problem then tells that, and whether its last stored
@@ -216,21 +263,31 @@ class ArchiveRun {
                    const char* storeFailure);
     void say(MessageKind kind, const std::string& text);
     void removeTemporaries();
-    void checkOldRecords();
-    void verifyAppended(int64_t recordAt, const std::string& fullPath, int64_t payloadSize);
-    std::optional<int64_t> entryOffsetOf(const std::string& fullPath);
+    void checkOldRecords(File& old);
+    void verifyAppended(int64_t recordAt, const std::string& fullPath, int64_t payloadSize,
+                        uint32_t crc, int64_t length);
+    std::optional<int64_t> entryOffsetOf(const std::string& fullPath) const;
 
     Session& session_;
     Ui& ui_;
     Mode mode_;
     std::unique_ptr<WriterLock> lock_;
     TempFile copy_;  // the new archive copy in the Work folder
-    std::unique_ptr<File> old_;
+    std::unique_ptr<SharedReader> old_;
+    std::unique_ptr<File> oldView_;  // this thread's reader of the old archive
     int64_t oldSize_ = 0;
-    // Entry offsets of the old archive by folded full path, read the first
-    // time a row's offset no longer leads to its entry.
-    std::optional<std::unordered_map<std::string, int64_t>> index_;
+    // The entries of the old archive (when it has the signature): by entry
+    // offset, and the offset by folded full path (the last one written wins).
+    std::unordered_map<int64_t, OldEntry> oldEntries_;
+    std::unordered_map<std::string, int64_t> index_;
     ArchiveResult result_;
+
+    std::unique_ptr<MemberMaker> maker_;
+    std::unique_ptr<MemberPool> pool_;  // none when the run makes one member at a time
+    std::deque<Ahead> ahead_;           // in row order
+    std::unordered_set<std::string> aheadKeys_;
+    int64_t aheadBytes_ = 0;
+    std::size_t planned_ = 0;  // the next row the workers may be given
 };
 
 }  // namespace kv

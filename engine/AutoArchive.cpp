@@ -15,15 +15,6 @@ const char* const NoRoomJournalLine =
     "d'espace disque =======================";
 
 ArchiveResult AutoArchiveFiles(Session& session, Ui& ui) {
-    // No progress events while the run lasts: nothing is shown.
-    auto progress = std::move(session.gzip.OnProgress);
-    session.gzip.OnProgress = nullptr;
-    struct Restore {
-        TGzip& gzip;
-        std::function<void(TGzip&)>& saved;
-        ~Restore() { gzip.OnProgress = std::move(saved); }
-    } restore{session.gzip, progress};
-
     ArchiveRun run(session, ui, ArchiveRun::Mode::Automatic);
     bool stopped = false;
     try {
@@ -35,7 +26,7 @@ ArchiveResult AutoArchiveFiles(Session& session, Ui& ui) {
             const CatalogRow& row = session.rows[i];
             const std::string fullPath = row.fullPath();
             const ArchiveRun::Step step = platform().fileExists(fullPath)
-                                              ? run.StoreFile(row, fullPath)
+                                              ? run.StoreFile(i, row, fullPath)
                                               : run.CarryOver(row, fullPath, false);
             stopped = step == ArchiveRun::Step::Stop;
         }

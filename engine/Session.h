@@ -22,6 +22,10 @@ struct Session {
     int sortKey = 1;              // SortKey: 1 name, 2 folder
     bool checkRecupeFile = false; // CheckRecupeFile: leave missing files out instead of carrying them over
     TGzip gzip = TGzip::designedGzip1();  // Gzip1
+    bool recompressAll = false;   // RecompressAll: the archiving runs compress every file, even
+                                  // one whose stored member is still its own
+    int threads = 0;              // files made at once by the archiving runs; 0 the default
+                                  // (archiveThreads, engine/MemberPool.h)
     LocaleSeparators separators;  // the user's locale, read once at start-up
     std::function<DateTime()> now = localNow;  // the clock (tests inject their own)
 };

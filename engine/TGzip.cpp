@@ -384,6 +384,10 @@ int TGzip::CompressInto(File& out) {
     return code;
 }
 
+int TGzip::CompressFrom(File& in, File& out) {
+    return compressStream(in, out);
+}
+
 int TGzip::compressStream(File& inFile, File& outFile) {
     File* in = &inFile;
     File* out = &outFile;

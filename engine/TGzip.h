@@ -85,6 +85,12 @@ class TGzip {
     // and closes the file. Same results, never 2; a failed write is 102, or
     // 103 while finishing the member.
     int CompressInto(File& out);
+    // Compress an open file, read from its current position to its end and
+    // closed at the end, into an open one (CompressInto's destination). For a
+    // source the caller opened itself: one whose reads fail on request ends
+    // the member early with 101. FileSource is not used; DeleteSource is not
+    // applied. Same results, never 1 or 2.
+    int CompressFrom(File& in, File& out);
     // The CRC-32 and the length (all of it, not modulo 2^32) of the data the
     // last Compress or CompressInto read, as its trailer gives them.
     uint32_t MemberCrc() const { return memberCrc_; }

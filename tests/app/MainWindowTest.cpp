@@ -50,6 +50,7 @@ TEST_F(MainWindow, FirstRunTakesTheDefaultsAndWritesTheElevenKeysInOrder) {
     for (int c = 0; c < 6; ++c) EXPECT_EQ(w.listView()->header()->sectionSize(c), widths[c]);
     EXPECT_EQ(w.session().sortKey, 1);
     EXPECT_TRUE(w.session().dateComment);
+    EXPECT_FALSE(w.session().recompressAll);
     EXPECT_EQ(w.session().workFolder, platform().tempFolder());
     EXPECT_EQ(w.windowTitle(), "Korvelt");
     EXPECT_TRUE(platform().directoryExists("C:\\Korvelt\\Script"));
@@ -97,10 +98,12 @@ TEST_F(MainWindow, StoredSettingsAreReadAndAScreenWideWindowStartsMaximised) {
     ini.writeInteger("List", "Tri", 2);
     ini.writeBool("Application", "DateComment", false);
     ini.writeString("Application", "temporary", "C:\\nulle\\part\\");
+    ini.writeBool("Application", "RecompressAll", true);
     TMainKorvelt2002& w = makeWindow();
     EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
     EXPECT_EQ(w.session().sortKey, 2);
     EXPECT_FALSE(w.session().dateComment);
+    EXPECT_TRUE(w.session().recompressAll);
     EXPECT_EQ(w.session().workFolder,
               platform().tempFolder());  // a vanished folder gives the default
 }

@@ -92,6 +92,7 @@ TEST_F(ArchiveRunTest, UnchangedFilesGiveTheSameArchiveAgain) {
     const ArchiveResult r = run();
 
     EXPECT_EQ(r.stored, 2);
+    EXPECT_EQ(r.reused, 2);
     EXPECT_EQ(r.carriedOver, 0);
     EXPECT_EQ(bytesOf(Archive), before);
     expectNoTemporaries();
@@ -456,18 +457,60 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, ReplaceFailure,
     testing::Values(ReplaceFault{"RenameFails",
                                  [](test::FaultPlatform& f) { f.holdExclusively(ArchiveFile); }},
+                    // The Work folder on another file system: the copy goes beside the archive.
                     ReplaceFault{"CopyCannotBeCreated",
                                  [](test::FaultPlatform& f) {
+                                     f.failRename("C:\\Work\\");
                                      f.failOpen("C:\\Arch\\~kvr*", OpenMode::Create);
                                  }},
                     ReplaceFault{"CopyDoesNotClose",
-                                 [](test::FaultPlatform& f) { f.failClose("C:\\Arch\\~kvr*"); }},
+                                 [](test::FaultPlatform& f) {
+                                     f.failRename("C:\\Work\\");
+                                     f.failClose("C:\\Arch\\~kvr*");
+                                 }},
                     ReplaceFault{"ArchiveIsReadOnly",
                                  [](test::FaultPlatform&) {
                                      platform().setAttributes(
                                          ArchiveFile,
                                          platform().attributes(ArchiveFile) | attr::ReadOnly);
                                  }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct OneWriteCase {
+    const char* name;
+    void (*arm)(test::FaultPlatform& fault);
+};
+
+class OneWrite : public ArchiveRunTest, public testing::WithParamInterface<OneWriteCase> {};
+
+TEST_P(OneWrite, TheFinishedCopyReplacesTheArchive) {
+    addFile("C:\\Docs\\a.txt", "alpha");
+    firstRun();
+    addFile("C:\\Docs\\b.txt", "beta");
+    test::FaultPlatform fault;
+    fault.install();
+    ui.onPump = [&] {
+        if (ui.lastLabel(ProgressLabel::File) == "Mise à jour de l'archive...")
+            GetParam().arm(fault);
+    };
+
+    const ArchiveResult r = run();
+
+    fault.reset();
+    EXPECT_TRUE(r.clean());
+    EXPECT_EQ(fullPaths(), (std::vector<std::string>{"C:\\Docs\\a.txt", "C:\\Docs\\b.txt"}));
+    expectNoTemporaries();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, OneWrite,
+    testing::Values(
+        // Same file system: renamed, so nothing is ever made beside the archive.
+        OneWriteCase{
+            "RenamedWithoutACopy",
+            [](test::FaultPlatform& f) { f.failOpen("C:\\Arch\\~kvr*", OpenMode::Create); }},
+        OneWriteCase{"OtherFileSystemCopiedOnceBeside",
+                     [](test::FaultPlatform& f) { f.failRename("C:\\Work\\"); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ArchiveRunTest, WorkFolderThatCannotTakeTheCopyChangesNothing) {

@@ -44,6 +44,12 @@ void restoreEnv(const char* name, const std::optional<std::string>& value) {
         unsetenv(name);
 }
 
+// Guards the write budgets, shared by every file the double hands out.
+std::mutex& budgetMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
 // A File that passes through to the host file and fails on cue.
 class FaultFile final : public File {
   public:
@@ -66,11 +72,14 @@ class FaultFile final : public File {
 
     bool write(const void* buffer, int64_t count) override {
         int64_t allowed = count;
-        for (const auto& b : budgets_)
-            allowed = std::min(allowed, std::max<int64_t>(0, b->limit - b->written));
+        {
+            std::lock_guard lock(budgetMutex());
+            for (const auto& b : budgets_)
+                allowed = std::min(allowed, std::max<int64_t>(0, b->limit - b->written));
+            for (const auto& b : budgets_) b->written += allowed;
+        }
         bool ok = allowed == count;
         if (allowed > 0) ok = inner_->write(buffer, allowed) && ok;
-        for (const auto& b : budgets_) b->written += allowed;
         return ok;
     }
 
@@ -228,25 +237,36 @@ void FaultPlatform::install() {
 }
 
 void FaultPlatform::failOpen(const std::string& path, std::optional<OpenMode> mode) {
+    std::lock_guard lock(mutex_);
     failOpen_.push_back({path, mode});
 }
 void FaultPlatform::holdExclusively(const std::string& path) {
+    std::lock_guard lock(mutex_);
     held_.push_back(path);
 }
 void FaultPlatform::release(const std::string& path) {
+    std::lock_guard lock(mutex_);
     std::erase_if(held_, [&](const std::string& h) { return text::equalNoCase(h, path); });
 }
 void FaultPlatform::holdLock(const std::string& path) {
+    std::lock_guard lock(mutex_);
     locked_.push_back(path);
 }
 void FaultPlatform::failReadAfter(const std::string& path, int64_t bytes) {
+    std::lock_guard lock(mutex_);
     readLimits_.push_back({path, bytes});
 }
 void FaultPlatform::failClose(const std::string& path) {
+    std::lock_guard lock(mutex_);
     failClose_.push_back(path);
+}
+void FaultPlatform::failRename(const std::string& from) {
+    std::lock_guard lock(mutex_);
+    failRename_.push_back(from);
 }
 
 void FaultPlatform::diskFullAfter(const std::string& path, int64_t bytes) {
+    std::lock_guard lock(mutex_);
     auto b = std::make_shared<WriteBudget>();
     b->path = path;
     b->limit = bytes;
@@ -254,6 +274,8 @@ void FaultPlatform::diskFullAfter(const std::string& path, int64_t bytes) {
 }
 
 int64_t FaultPlatform::bytesWritten(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    std::lock_guard budgets(budgetMutex());
     for (const auto& b : budgets_) {
         if (text::equalNoCase(b->path, path)) return b->written;
     }
@@ -261,15 +283,18 @@ int64_t FaultPlatform::bytesWritten(const std::string& path) const {
 }
 
 void FaultPlatform::setFreeBytes(char letter, int64_t bytes) {
+    std::lock_guard lock(mutex_);
     freeBytes_[upperLetter(letter)] = bytes;
 }
 
 void FaultPlatform::setDriveType(char letter, DriveType type) {
+    std::lock_guard lock(mutex_);
     overrides_[upperLetter(letter)].type = type;
     ++extraGeneration_;
 }
 
 void FaultPlatform::changeMedium(char letter, uint32_t serial, const std::string& label) {
+    std::lock_guard lock(mutex_);
     DriveOverride& o = overrides_[upperLetter(letter)];
     o.serial = serial;
     o.label = label;
@@ -278,25 +303,31 @@ void FaultPlatform::changeMedium(char letter, uint32_t serial, const std::string
 }
 
 void FaultPlatform::ejectMedium(char letter) {
+    std::lock_guard lock(mutex_);
     overrides_[upperLetter(letter)].mediaPresent = false;
     ++extraGeneration_;
 }
 
 void FaultPlatform::setCurrentDrive(char letter) {
+    std::lock_guard lock(mutex_);
     currentDrive_ = upperLetter(letter);
 }
 void FaultPlatform::setOpenDocumentResult(int result) {
+    std::lock_guard lock(mutex_);
     openResult_ = result;
 }
 void FaultPlatform::setWindowClass(const std::string& className, bool present) {
+    std::lock_guard lock(mutex_);
     windowClasses_[className] = present;
 }
 
 void FaultPlatform::reset() {
+    std::lock_guard lock(mutex_);
     failOpen_.clear();
     held_.clear();
     readLimits_.clear();
     failClose_.clear();
+    failRename_.clear();
     locked_.clear();
     budgets_.clear();
     freeBytes_.clear();
@@ -311,11 +342,13 @@ void FaultPlatform::reset() {
 }
 
 int FaultPlatform::openCount(OpenMode mode) const {
+    std::lock_guard lock(mutex_);
     const auto it = openCounts_.find(mode);
     return it == openCounts_.end() ? 0 : it->second;
 }
 
 Drive FaultPlatform::patched(Drive d) const {
+    std::lock_guard lock(mutex_);
     const auto it = overrides_.find(d.letter);
     if (it == overrides_.end()) return d;
     const DriveOverride& o = it->second;
@@ -327,11 +360,13 @@ Drive FaultPlatform::patched(Drive d) const {
 }
 
 bool FaultPlatform::reachable(const std::string& path) {
+    std::lock_guard lock(mutex_);
     const auto it = overrides_.find(letterOf(path));
     return it == overrides_.end() || it->second.mediaPresent.value_or(true);
 }
 
 bool FaultPlatform::held(const std::string& path) const {
+    std::lock_guard lock(mutex_);
     return std::any_of(held_.begin(), held_.end(),
                        [&](const std::string& h) { return faultPathMatches(h, path); });
 }
@@ -360,6 +395,7 @@ std::optional<std::string> FaultPlatform::toWindows(const std::string& hostPath)
 }
 
 std::unique_ptr<File> FaultPlatform::open(const std::string& path, OpenMode mode) {
+    std::lock_guard lock(mutex_);
     if (!reachable(path) || held(path)) return nullptr;
     // A rule for Create stands for every creation, exclusive ones included.
     const auto ruleMode = [](OpenMode m) {
@@ -421,6 +457,11 @@ bool FaultPlatform::removeFile(const std::string& path) {
     return reachable(path) && !held(path) && inner_.removeFile(path);
 }
 bool FaultPlatform::renameFile(const std::string& from, const std::string& to) {
+    {
+        std::lock_guard lock(mutex_);
+        for (const std::string& p : failRename_)
+            if (faultPathMatches(p, from)) return false;
+    }
     return reachable(from) && reachable(to) && !held(from) && !held(to) &&
            inner_.renameFile(from, to);
 }
@@ -436,6 +477,7 @@ bool FaultPlatform::setExecutable(const std::string& path) {
 }
 
 int64_t FaultPlatform::freeBytes(const std::string& path) {
+    std::lock_guard lock(mutex_);
     if (!reachable(path)) return -1;
     const auto it = freeBytes_.find(letterOf(path));
     if (it != freeBytes_.end()) return it->second;
@@ -443,6 +485,7 @@ int64_t FaultPlatform::freeBytes(const std::string& path) {
 }
 
 DriveType FaultPlatform::driveType(const std::string& rootPath) {
+    std::lock_guard lock(mutex_);
     const char letter = rootPath.empty() ? currentDrive() : letterOf(rootPath);
     const DriveType host =
         inner_.driveType(rootPath.empty() ? std::string(1, letter) + ":\\" : rootPath);
@@ -468,10 +511,12 @@ uint32_t FaultPlatform::logicalDrives() {
 }
 
 char FaultPlatform::currentDrive() {
+    std::lock_guard lock(mutex_);
     return currentDrive_ ? *currentDrive_ : inner_.currentDrive();
 }
 
 uint64_t FaultPlatform::mountGeneration() {
+    std::lock_guard lock(mutex_);
     return inner_.mountGeneration() + extraGeneration_;
 }
 int FaultPlatform::mountWatchHandle() {
@@ -485,12 +530,14 @@ std::string FaultPlatform::programFolder() {
 }
 
 int FaultPlatform::openDocument(const std::string& file, const std::string& folder) {
+    std::lock_guard lock(mutex_);
     opened_.push_back({file, folder});
     if (openResult_) return *openResult_;
     return inner_.openDocument(file, folder);
 }
 
 std::string FaultPlatform::displayName(const std::string& path) {
+    std::lock_guard lock(mutex_);
     const char letter = letterOf(path);
     const bool root =
         letter && (path.size() == 2 || (path.size() == 3 && (path[2] == '\\' || path[2] == '/')));
@@ -511,11 +558,13 @@ bool FaultPlatform::writeShortcut(const std::string& target, const std::string& 
 }
 
 bool FaultPlatform::findWindowClass(const std::string& className) {
+    std::lock_guard lock(mutex_);
     const auto it = windowClasses_.find(className);
     return it != windowClasses_.end() ? it->second : inner_.findWindowClass(className);
 }
 
 bool FaultPlatform::closeWindowClass(const std::string& className) {
+    std::lock_guard lock(mutex_);
     closed_.push_back(className);
     const auto it = windowClasses_.find(className);
     return it != windowClasses_.end() ? it->second : inner_.closeWindowClass(className);

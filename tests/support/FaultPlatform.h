@@ -30,6 +30,8 @@
 //                                           //   4096 bytes were written to them in all
 //   fp.failReadAfter("C:\\a.bin", 100);     // reads fail (-1) past byte 100
 //   fp.failClose("C:\\out\\a.kvr");         // File::close() answers false
+//   fp.failRename("C:\\Work\\");             // renameFile from there fails, as a rename
+//                                           //   to another file system does
 //   fp.setFreeBytes('C', 1000);             // freeBytes() of any path on C:
 //   fp.setDriveType('D', kv::DriveType::CdRom);
 //   fp.changeMedium('D', 0x11112222, "AUTRE");  // new serial and label, medium present
@@ -48,9 +50,12 @@
 // Medium changes and drive types are the double's own view: the host map is
 // not touched. Each fault setter bumps nothing but changeMedium/ejectMedium/
 // setDriveType, which bump mountGeneration() as a real mount change would.
+// The double may be used from several threads at once (the archiving run's
+// workers open, read and write files while the test's thread sets faults).
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -104,6 +109,7 @@ class FaultPlatform : public Platform {
     void release(const std::string& path);  // undoes holdExclusively
     void failReadAfter(const std::string& path, int64_t bytes);
     void failClose(const std::string& path);
+    void failRename(const std::string& from);
     void diskFullAfter(const std::string& path, int64_t bytes);
     // Bytes written so far under a diskFullAfter rule set with this path.
     int64_t bytesWritten(const std::string& path) const;
@@ -184,10 +190,12 @@ class FaultPlatform : public Platform {
     Drive patched(Drive d) const;
 
     Platform& inner_;
+    mutable std::recursive_mutex mutex_;  // guards every rule and count below
     std::vector<OpenRule> failOpen_;
     std::vector<std::string> held_;
     std::vector<std::pair<std::string, int64_t>> readLimits_;
     std::vector<std::string> failClose_;
+    std::vector<std::string> failRename_;
     std::vector<std::string> locked_;
     std::vector<std::shared_ptr<WriteBudget>> budgets_;
     std::map<char, int64_t> freeBytes_;

@@ -21,6 +21,8 @@ void RecordingUi::script(std::initializer_list<Answer> list) {
 
 Answer RecordingUi::message(MessageKind kind, const std::string& text, Buttons buttons) {
     messages.push_back({kind, text, buttons});
+    calls.push_back("message " + std::to_string(int(kind)) + " " + std::to_string(int(buttons)) +
+                    " " + text);
     if (answers.empty()) return defaultAnswer(buttons);
     Answer a = answers.front();
     answers.pop_front();
@@ -29,20 +31,25 @@ Answer RecordingUi::message(MessageKind kind, const std::string& text, Buttons b
 
 void RecordingUi::setLabel(ProgressLabel label, const std::string& text) {
     labels.emplace_back(label, text);
+    calls.push_back("label " + std::to_string(int(label)) + " " + text);
 }
 
 void RecordingUi::setOverallRange(int maximum) {
     overallRanges.push_back(maximum);
+    calls.push_back("range " + std::to_string(maximum));
 }
 void RecordingUi::setOverall(int value) {
     overallValues.push_back(value);
+    calls.push_back("overall " + std::to_string(value));
 }
 void RecordingUi::setFilePercent(int percent) {
     filePercents.push_back(percent);
+    calls.push_back("percent " + std::to_string(percent));
 }
 
 void RecordingUi::pump() {
     ++pumps;
+    calls.push_back("pump");
     if (onPump) onPump();
 }
 

@@ -18,7 +18,10 @@
 //   - pumps: the number of pump() calls. onPump, when set, runs inside each
 //     pump() after the count is incremented (e.g. to set cancel after N pumps);
 //   - cancel / goOn: what cancelRequested() and keepGoing() return (false and
-//     true by default); tests set them directly or from onPump.
+//     true by default); tests set them directly or from onPump;
+//   - calls: every message, label, range, overall, percent and pump call as
+//     one line of text, in the order they came (a whole run's trace, to compare
+//     two runs).
 //
 // Nothing here throws or blocks.
 
@@ -71,6 +74,7 @@ class RecordingUi : public kv::Ui {
     std::vector<int> overallValues;
     std::vector<int> filePercents;
     int pumps = 0;
+    std::vector<std::string> calls;
     bool cancel = false;
     bool goOn = true;
     std::function<void()> onPump;

@@ -202,7 +202,40 @@ TEST_F(UpdateCommand, RefusesWhatItCannotUse) {
     EXPECT_EQ(kvr("update").status, 2);
     EXPECT_EQ(kvr("update K:\\\\arch.kvr --script").status, 2);
     EXPECT_EQ(kvr("update K:\\\\arch.kvr --script K:\\\\absent.kvl").status, 1);
+    EXPECT_EQ(kvr("update K:\\\\arch.kvr --threads 0").status, 2);
+    EXPECT_EQ(kvr("update K:\\\\arch.kvr --threads deux").status, 2);
+    EXPECT_EQ(kvr("update K:\\\\arch.kvr --threads").status, 2);
     EXPECT_FALSE(fs::exists(root_ / "arch.kvr"));
+}
+
+TEST_F(UpdateCommand, ThreadsAndRecompressWriteTheSameBytes) {
+    put("Docs/a.txt", "alpha");
+    put("Docs/vide.txt", "");
+    std::string large;
+    for (int i = 0; large.size() < 700000; ++i) large += "ligne " + std::to_string(i * 7) + "\n";
+    put("Docs/gros.txt", large);
+    for (int i = 0; i < 12; ++i)
+        put("Docs/Sous/f" + std::to_string(i) + ".txt", large.substr(i * 999, 5000 * i));
+    auto update = [&](const std::string& options, const std::string& from) {
+        if (from.empty())
+            fs::remove(root_ / "arch.kvr");
+        else
+            put("arch.kvr", from);
+        const Run r = kvr("update K:\\\\arch.kvr --script K:\\\\liste.kvl " + options);
+        EXPECT_EQ(r.status, 0) << options << r.err;
+        return std::pair(read("arch.kvr"), r.lastLine);
+    };
+
+    const auto one = update("--threads 1", "");
+    EXPECT_EQ(update("--threads 2", ""), one);
+    EXPECT_EQ(one.second, counts(15, 0, 0));
+
+    put("Docs/a.txt", "alpha, deuxième version");
+    fs::remove(root_ / "Docs/Sous/f3.txt");
+    const auto updated = update("--threads 1", one.first);
+    EXPECT_EQ(update("--threads 2", one.first), updated);
+    EXPECT_EQ(update("--recompress", one.first), updated);
+    EXPECT_EQ(updated.second, counts(14, 1, 0));
 }
 
 TEST_F(UpdateCommand, CommentRewritesTheHeaderOnly) {

@@ -1,4 +1,5 @@
 // kvr update ARCHIVE [--script FILE]... [--drop-missing] [--comment TEXT] [--date-comment]
+//            [--recompress] [--threads N]
 //
 // Loads the archive when it exists (else it is a new one), adds every line of
 // each selection script to the catalog, and runs the archiving run. Missing
@@ -7,8 +8,11 @@
 // standard error counts what was stored, carried over and left out (the files
 // the scripts named that could not be taken in included). Exit status 0 only
 // when nothing failed and nothing was left out but what --drop-missing asked;
-// 3 when another run is writing the archive.
+// 3 when another run is writing the archive. --recompress compresses every file
+// again, even one whose stored member is still its own; --threads N makes up to
+// N members at once (default: KORVELT_THREADS, else the number of cores).
 
+#include <charconv>
 #include <iostream>
 
 #include "engine/Adding.h"
@@ -26,7 +30,14 @@ namespace {
 
 constexpr const char* UpdateUsage =
     "Usage : kvr update ARCHIVE [--script FICHIER]... [--drop-missing] [--comment TEXTE] "
-    "[--date-comment]";
+    "[--date-comment] [--recompress] [--threads N]";
+
+// A whole number of 1 or more, else 0.
+int threadCount(const std::string& text) {
+    int count = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    return error == std::errc() && end == text.data() + text.size() && count > 0 ? count : 0;
+}
 
 }  // namespace
 
@@ -36,6 +47,8 @@ int updateCommand(const Args& args) {
     std::optional<std::string> comment;
     bool dropMissing = false;
     bool dateComment = false;
+    bool recompress = false;
+    int threads = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if ((arg == "--script" || arg == "--comment") && i + 1 < args.size()) {
@@ -43,8 +56,12 @@ int updateCommand(const Args& args) {
                 scripts.push_back(args[++i]);
             else
                 comment = args[++i];
+        } else if (arg == "--threads" && i + 1 < args.size() && threadCount(args[i + 1]) > 0) {
+            threads = threadCount(args[++i]);
         } else if (arg == "--drop-missing") {
             dropMissing = true;
+        } else if (arg == "--recompress") {
+            recompress = true;
         } else if (arg == "--date-comment") {
             dateComment = true;
         } else if (archiveArgument.empty() && !arg.starts_with("--")) {
@@ -65,6 +82,8 @@ int updateCommand(const Args& args) {
     session.workFolder = kv::DefaultWorkFolder();
     session.dateComment = dateComment;
     session.checkRecupeFile = dropMissing;
+    session.recompressAll = recompress;
+    session.threads = threads;
 
     const kv::LoadResult loaded = kv::LoadArchive(session, ui);
     if (loaded.outcome == kv::LoadOutcome::Incompatible) return ExitFailure;

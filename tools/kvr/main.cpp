@@ -12,7 +12,9 @@ namespace {
 const kvr::Command commands[] = {
     {"list", "ARCHIVE", kvr::listCommand},
     {"test", "ARCHIVE", kvr::testCommand},
-    {"update", "ARCHIVE [--script FICHIER]... [--drop-missing] [--comment TEXTE] [--date-comment]",
+    {"update",
+     "ARCHIVE [--script FICHIER]... [--drop-missing] [--comment TEXTE] [--date-comment] "
+     "[--recompress] [--threads N]",
      kvr::updateCommand},
     {"comment", "ARCHIVE TEXTE", kvr::commentCommand},
     {"extract", "ARCHIVE (--origin | --to DOSSIER [--tree]) [CHEMIN...]", kvr::extractCommand},

@@ -1,0 +1,184 @@
+#include "engine/MemberMaker.h"
+
+#include <cstring>
+#include <vector>
+
+#include "engine/ArchiveFormat.h"
+#include "engine/EntryCheck.h"
+#include "platform/Platform.h"
+
+namespace kv {
+
+namespace {
+
+// A file that changed while it was compressed is compressed this many times at most.
+constexpr int CompressAttempts = 2;
+
+uint32_t le32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
+
+// Clears a file's read-only, hidden and system bits for as long as it lives,
+// and sets the saved attributes back (a failure to set is ignored).
+class ClearedAttributes {
+  public:
+    explicit ClearedAttributes(const std::string& path)
+        : path_(path), saved_(platform().attributes(path)) {
+        cleared_ = saved_ != attr::Invalid && (saved_ & attr::KeepWritable) != saved_;
+        if (cleared_) platform().setAttributes(path_, saved_ & attr::KeepWritable);
+    }
+    ~ClearedAttributes() {
+        if (cleared_) platform().setAttributes(path_, saved_);
+    }
+    ClearedAttributes(const ClearedAttributes&) = delete;
+    ClearedAttributes& operator=(const ClearedAttributes&) = delete;
+
+  private:
+    const std::string& path_;
+    uint32_t saved_;
+    bool cleared_ = false;
+};
+
+// A source whose reads fail once stop is set, so that a compression no longer
+// wanted ends at its next block.
+class StoppableSource final : public File {
+  public:
+    StoppableSource(File& file, const std::atomic<bool>& stop) : file_(file), stop_(stop) {}
+    int64_t read(void* buffer, int64_t count) override {
+        return stop_.load(std::memory_order_relaxed) ? -1 : file_.read(buffer, count);
+    }
+    bool write(const void*, int64_t) override { return false; }
+    bool seek(int64_t position) override { return file_.seek(position); }
+    int64_t position() override { return file_.position(); }
+    int64_t size() override { return file_.size(); }
+    bool close() override { return file_.close(); }
+
+  private:
+    File& file_;
+    const std::atomic<bool>& stop_;
+};
+
+// The destination of a stored member's data that compares each block with
+// the next bytes of the file instead of writing it: a write fails at the
+// first byte that differs, so the check ends there.
+class SameBytes final : public File {
+  public:
+    SameBytes(File& file, const std::atomic<bool>& stop) : file_(file), stop_(stop) {}
+    int64_t read(void*, int64_t) override { return -1; }
+    bool write(const void* buffer, int64_t count) override {
+        if (count < 0 || stop_.load(std::memory_order_relaxed)) return false;
+        mine_.resize(static_cast<std::size_t>(count));
+        return format::readFully(file_, mine_.data(), count) == count &&
+               std::memcmp(mine_.data(), buffer, static_cast<std::size_t>(count)) == 0;
+    }
+    bool seek(int64_t) override { return false; }
+    int64_t position() override { return -1; }
+    int64_t size() override { return -1; }
+    bool close() override { return true; }
+    // True when the whole file was compared: nothing follows.
+    bool atEnd() {
+        uint8_t byte;
+        return file_.read(&byte, 1) == 0;
+    }
+
+  private:
+    File& file_;
+    const std::atomic<bool>& stop_;
+    std::vector<uint8_t> mine_;
+};
+
+}  // namespace
+
+std::optional<FileSnapshot> snapshotOf(const std::string& path) {
+    const std::vector<FindEntry> found = platform().find(path, attr::FilesOnly);
+    if (found.empty()) return std::nullopt;
+    return FileSnapshot{found.front().size, found.front().dosDateTime};
+}
+
+MemberMaker::MemberMaker(std::string workFolder, const TGzip& gzip, SharedReader* old)
+    : workFolder_(std::move(workFolder)), gzip_(gzip), old_(old) {
+    gzip_.OnProgress = nullptr;
+}
+
+bool MemberMaker::sameAsStored(const std::string& path, const StoredEntry& stored, TGzip& gzip,
+                               const std::atomic<bool>& stop, uint32_t& crc) const {
+    if (!old_) return false;
+    const std::unique_ptr<File> file = platform().open(path, OpenMode::Read);
+    if (!file) return false;
+    SameBytes compare(*file, stop);
+    const std::unique_ptr<File> archive = old_->reader(&stop);
+    format::EntryRecord record;
+    record.fileSize = stored.fileSize;
+    record.compressedSize = stored.compressedSize;
+    const bool same =
+        format::CheckEntry(*archive, record, stored.payloadStart, &compare, &gzip).sound() &&
+        compare.atEnd();
+    file->close();
+    uint8_t trailer[8];
+    if (!same || !archive->seek(stored.payloadStart + stored.compressedSize - 8) ||
+        format::readFully(*archive, trailer, 8) != 8)
+        return false;
+    crc = le32(trailer);
+    return true;
+}
+
+FileMember MemberMaker::make(const MemberRequest& request, const std::atomic<bool>& stop,
+                             const Progress& progress) const {
+    using Outcome = FileMember::Outcome;
+    FileMember member;
+    const auto ended = [&member](Outcome outcome) {
+        member.outcome = outcome;
+        return std::move(member);
+    };
+    const std::string& path = request.fullPath;
+    std::optional<FileSnapshot> before = snapshotOf(path);
+    if (!before) return ended(Outcome::Vanished);
+    if (before->size >= format::MaxStoredSize) return ended(Outcome::TooLarge);
+
+    const ClearedAttributes cleared(path);
+    TGzip gzip = gzip_;
+    if (progress) gzip.OnProgress = [&progress](TGzip& sender) { progress(sender.Percent()); };
+
+    const std::optional<StoredEntry>& stored = request.stored;
+    if (stored && before->size == stored->fileSize && before->lastWrite == stored->fileDate) {
+        uint32_t crc = 0;
+        const bool same = sameAsStored(path, *stored, gzip, stop, crc);
+        if (stop) return ended(Outcome::Stopped);
+        const std::optional<FileSnapshot> after = snapshotOf(path);
+        if (same && after && *after == *before) {
+            member.source = *stored;
+            member.crc = crc;
+            member.length = after->size;
+            member.after = *after;
+            return ended(Outcome::Reused);
+        }
+    }
+
+    for (int attempt = 0; attempt < CompressAttempts; ++attempt) {
+        if (attempt > 0) before = snapshotOf(path);
+        TempFile payload(workFolder_, TempFile::PayloadStem);
+        if (!payload) {
+            member.error =
+                "Impossible de créer un fichier dans le dossier de travail " + workFolder_;
+            return ended(Outcome::Failed);
+        }
+        const std::unique_ptr<File> source = platform().open(path, OpenMode::Read);
+        if (!source) break;
+        StoppableSource stoppable(*source, stop);
+        const int code = gzip.CompressFrom(stoppable, payload.file());
+        if (stop) return ended(Outcome::Stopped);
+        if (code != TGzip::Done) break;
+        // The payload is the file only when nothing moved while it was read.
+        const std::optional<FileSnapshot> after = snapshotOf(path);
+        if (before && after && *before == *after && gzip.MemberLength() == after->size) {
+            member.payload = std::move(payload);
+            member.crc = gzip.MemberCrc();
+            member.length = gzip.MemberLength();
+            member.after = *after;
+            return ended(Outcome::Made);
+        }
+    }
+    return ended(Outcome::Unreadable);
+}
+
+}  // namespace kv

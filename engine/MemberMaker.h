@@ -1,0 +1,108 @@
+#pragma once
+// MemberMaker makes the payload of one catalog row's file: the part of the
+// archiving run's StoreFile that does not touch the new archive, so that it can
+// run on any thread, ahead of the row's turn (engine/MemberPool.h). The run
+// then appends what it made, in catalog order, on its own thread.
+//
+// A file whose size and last write are those of its stored entry is first
+// compared with that entry: the stored member is inflated from the old archive
+// and its data compared byte for byte with the file as it is read. When the
+// member is sound (format::CheckEntry: header, deflate data, a trailer whose
+// CRC-32 and length agree with the data, FileSize bytes) and equal to the file
+// to its last byte, and the file did not move meanwhile, that member is the
+// file's payload (Reused): the run copies it as it is. Any difference or doubt
+// (another byte, another length, a damaged member, a read error) and the file
+// is compressed (Made), as when nothing is stored. A member written with other
+// deflate settings is reused all the same: only its data count.
+//
+// Compressing: the file is read with its read-only, hidden and system bits
+// cleared and gets them back on every path; a file whose size or last write
+// moved while it was read, or whose length read is not its size, is compressed
+// once more, and when it moves again it is Unreadable.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "engine/SharedReader.h"
+#include "engine/TGzip.h"
+#include "platform/TempFile.h"
+
+namespace kv {
+
+// What a file looks like on disk: while this stays the same, a payload read
+// from it is the file.
+struct FileSnapshot {
+    int64_t size = 0;
+    int32_t lastWrite = 0;  // MS-DOS form
+    bool operator==(const FileSnapshot&) const = default;
+};
+
+// The file's size and last write; nullopt when no file is there.
+std::optional<FileSnapshot> snapshotOf(const std::string& path);
+
+// A row's entry in the old archive, as its record gives it.
+struct StoredEntry {
+    int64_t payloadStart = 0;
+    int32_t compressedSize = 0;
+    int32_t fileSize = 0;
+    int32_t fileDate = 0;
+    bool operator==(const StoredEntry&) const = default;
+};
+
+// What to make: the file, and the stored entry that may already hold it.
+struct MemberRequest {
+    std::string fullPath;
+    std::optional<StoredEntry> stored;
+    bool operator==(const MemberRequest&) const = default;
+};
+
+struct FileMember {
+    enum class Outcome {
+        Made,        // compressed: payload holds the member
+        Reused,      // the stored entry's member is the file's: copy it from the old archive
+        TooLarge,    // 2 GiB or more
+        Unreadable,  // cannot be opened or read, or kept changing while it was read
+        Vanished,    // no file at the path
+        Failed,      // no payload temporary can be made: error says so
+        Stopped,     // the work was no longer wanted
+    };
+    Outcome outcome = Outcome::Stopped;
+    TempFile payload;    // Made
+    StoredEntry source;  // Reused: where the member lies in the old archive
+    uint32_t crc = 0;    // Made, Reused: the CRC-32 of the data, as the trailer holds it
+    int64_t length = 0;  // Made, Reused: the length of the data (the file's size)
+    FileSnapshot after;  // Made, Reused: the file as it was when read
+    std::string error;   // Failed
+};
+
+class MemberMaker {
+  public:
+    using Progress = std::function<void(int percent)>;
+
+    // Members are compressed with gzip's settings (its OnProgress is not used)
+    // into payload temporaries of workFolder; stored members are read through
+    // old (null when there is no old archive). old must outlive the maker.
+    MemberMaker(std::string workFolder, const TGzip& gzip, SharedReader* old);
+
+    // Makes the member of request's file. progress, when set, gets the
+    // percentages of the stored member's check and of the compression, as
+    // TGzip's progress rule raises them, on the calling thread. Once stop is
+    // true the work ends at its next read with Stopped (its temporary removed).
+    // Safe to call from several threads at once for different files. Never
+    // throws.
+    FileMember make(const MemberRequest& request, const std::atomic<bool>& stop,
+                    const Progress& progress) const;
+
+  private:
+    bool sameAsStored(const std::string& path, const StoredEntry& stored, TGzip& gzip,
+                      const std::atomic<bool>& stop, uint32_t& crc) const;
+
+    std::string workFolder_;
+    TGzip gzip_;
+    SharedReader* old_;
+};
+
+}  // namespace kv

@@ -1,0 +1,137 @@
+// An update keeps the stored member of a file only when it is still that
+// file's: same size and date, the same bytes, and a sound member. Every other
+// file is compressed again, and the new entry is sound and holds the file.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "EngineRunFixture.h"
+#include "engine/ArchiveRun.h"
+#include "engine/TGzip.h"
+#include "support/MemoryFile.h"
+
+namespace kv {
+namespace {
+
+constexpr const char* A = "C:\\Docs\\a.txt";
+
+class MemberReuse : public test::EngineRunFixture {
+  public:
+    void SetUp() override {
+        EngineRunFixture::SetUp();
+        std::string text;
+        for (int i = 0; text.size() < 30000; ++i) text += "ligne " + std::to_string(i) + "\r\n";
+        addFile(A, text);
+        addFile("C:\\Docs\\b.txt", "beta");
+        addFile("C:\\Docs\\c.txt", std::string(4000, 'c'));
+        ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+        ui = test::RecordingUi();
+    }
+
+    // a.txt's entry in the archive (the first one, the rows being sorted by name).
+    RawEntry entryA() const { return entriesOf(Archive).at(0); }
+
+    // Flips one byte of a.txt's payload, counted from the payload's end.
+    void damageA(std::size_t fromEnd) {
+        std::string bytes = bytesOf(Archive);
+        const RawEntry a = entryA();
+        bytes[format::HeaderSize + a.bytes.size() - fromEnd] ^= 0x24;
+        drives.writeFile(Archive, bytes);
+    }
+
+    // Rewrites a.txt with other bytes of the same length, dated as stored.
+    void sameSizeAndDateOtherBytes() {
+        std::string changed = bytesOf(A);
+        changed[changed.size() / 2] = '#';
+        drives.writeFile(A, changed);
+        ASSERT_TRUE(platform().setLastWriteDos(A, entryA().record.fileDate));
+    }
+
+    void recompressAll() { session.recompressAll = true; }
+
+  protected:
+    // Each stored member is sound and holds the file on disk.
+    void expectEntriesHoldTheFiles() {
+        for (const RawEntry& e : entriesOf(Archive)) {
+            const std::string payload = e.bytes.substr(format::RecordSize);
+            test::MemoryFile file(std::vector<uint8_t>(payload.begin(), payload.end()));
+            TGzip gzip;
+            drives.writeFile("C:\\Scratch\\p.gz", payload);
+            gzip.FileSource = "C:\\Scratch\\p.gz";
+            gzip.FileDestination = "C:\\Scratch\\p";
+            EXPECT_EQ(TGzip::verifyMember(file, int64_t(payload.size())).fault,
+                      TGzip::MemberFault::None)
+                << e.record.fileName;
+            EXPECT_EQ(gzip.Decompress(), 0);
+            EXPECT_TRUE(bytesOf("C:\\Scratch\\p") == bytesOf(e.record.fullPath()))
+                << e.record.fileName;
+            EXPECT_EQ(e.record.fileDate, *platform().lastWriteDos(e.record.fullPath()));
+        }
+    }
+};
+
+struct ReuseCase {
+    const char* name;
+    std::function<void(MemberReuse&)> change;
+    int reused;        // of the three files
+    bool keptPayload;  // a.txt's stored member is copied as it is
+};
+
+class Reuse : public MemberReuse, public testing::WithParamInterface<ReuseCase> {};
+
+TEST_P(Reuse, KeepsAStoredMemberOnlyWhenItIsStillTheFiles) {
+    GetParam().change(*this);
+    const std::string before = entryA().bytes.substr(format::RecordSize);
+
+    const ArchiveResult r = ArchiveFiles(session, ui);
+
+    EXPECT_TRUE(r.clean());
+    EXPECT_EQ(r.stored, 3);
+    EXPECT_EQ(r.reused, GetParam().reused);
+    EXPECT_EQ(entryA().bytes.substr(format::RecordSize) == before, GetParam().keptPayload);
+    expectEntriesHoldTheFiles();
+    expectNoTemporaries();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Reuse,
+    testing::Values(
+        ReuseCase{"Unchanged", [](MemberReuse&) {}, 3, true},
+        ReuseCase{"OtherBytesSameSizeAndDate",
+                  [](MemberReuse& t) { t.sameSizeAndDateOtherBytes(); }, 2, false},
+        ReuseCase{"TrailerCrcDoesNotMatchTheData", [](MemberReuse& t) { t.damageA(6); }, 2, false},
+        ReuseCase{"TrailerLengthDoesNotMatchTheData", [](MemberReuse& t) { t.damageA(2); }, 2,
+                  false},
+        ReuseCase{"DamagedDeflateData", [](MemberReuse& t) { t.damageA(200); }, 2, false},
+        ReuseCase{"RecompressAll", [](MemberReuse& t) { t.recompressAll(); }, 0, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MemberReuse, MemberOfOtherSettingsIsKeptAndTheRecordIsWrittenAfresh) {
+    session.gzip.CompressionLevel = 1;
+    session.recompressAll = true;
+    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    const std::string levelOne = entryA().bytes.substr(format::RecordSize);
+    session.gzip.CompressionLevel = 6;
+    session.recompressAll = false;
+    session.rows[0].sub[4] = "Texte brut";
+
+    const ArchiveResult r = ArchiveFiles(session, ui);
+
+    EXPECT_EQ(r.reused, 3);
+    EXPECT_TRUE(entryA().bytes.substr(format::RecordSize) == levelOne);
+    EXPECT_EQ(entryA().record.typeName, "Texte brut");
+    expectEntriesHoldTheFiles();
+}
+
+TEST_F(MemberReuse, ReusedArchiveIsTheRecompressedOneByteForByte) {
+    drives.writeFile("C:\\Docs\\b.txt", "beta, changé");
+    ArchiveFiles(session, ui);
+    const std::string reused = bytesOf(Archive);
+    session.recompressAll = true;
+    ArchiveFiles(session, ui);
+    EXPECT_TRUE(bytesOf(Archive) == reused);
+}
+
+}  // namespace
+}  // namespace kv
