@@ -76,6 +76,11 @@ RecordBlock encodeRecord(const EntryRecord& record);
 void rewriteHeaderComment(HeaderBlock& block, const std::string& comment);
 EntryRecord decodeRecord(const RecordBlock& block);
 
+// The little-endian 32-bit word at p (a gzip trailer's CRC-32 or length).
+inline uint32_t littleEndian32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
+
 // Reads up to count bytes, retrying short reads, until count bytes or the end
 // of the file. Bytes read, or -1 on a read error.
 int64_t readFully(File& file, void* buffer, int64_t count);

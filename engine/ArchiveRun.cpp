@@ -29,10 +29,6 @@ constexpr const char* TooLargeReason = "fichier de 2 Go ou plus, non archivé";
 constexpr const char* UnreadableReason =
     "fichier illisible ou utilisé par un autre programme, non archivé";
 
-uint32_t le32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
-}
-
 // The size a row gives its file (sub-text 1), 0 when it gives none.
 int64_t rowSize(const CatalogRow& row) {
     int64_t size = 0;
@@ -314,7 +310,8 @@ void ArchiveRun::verifyAppended(int64_t recordAt, const std::string& fullPath, i
     uint8_t trailer[8];
     const bool read = copy.position() == end && payloadSize >= 8 && copy.seek(end - 8) &&
                       format::readFully(copy, trailer, 8) == 8 && copy.seek(end);
-    if (!read || le32(trailer) != crc || le32(trailer + 4) != static_cast<uint32_t>(length))
+    if (!read || format::littleEndian32(trailer) != crc ||
+        format::littleEndian32(trailer + 4) != static_cast<uint32_t>(length))
         throw Error("Erreur d'écriture du fichier " + copy_.path() + " : l'entrée < " + fullPath +
                     " > ne se relit pas comme elle a été écrite");
 }

@@ -14,10 +14,6 @@ namespace {
 // A file that changed while it was compressed is compressed this many times at most.
 constexpr int CompressAttempts = 2;
 
-uint32_t le32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
-}
-
 // Clears a file's read-only, hidden and system bits for as long as it lives,
 // and sets the saved attributes back (a failure to set is ignored).
 class ClearedAttributes {
@@ -118,7 +114,7 @@ bool MemberMaker::sameAsStored(const std::string& path, const StoredEntry& store
     if (!same || !archive->seek(stored.payloadStart + stored.compressedSize - 8) ||
         format::readFully(*archive, trailer, 8) != 8)
         return false;
-    crc = le32(trailer);
+    crc = format::littleEndian32(trailer);
     return true;
 }
 
