@@ -1,12 +1,15 @@
 #include "engine/TGzip.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <limits>
 #include <memory>
 
+#include "engine/ArchiveFormat.h"
 #include "platform/Platform.h"
 #include "text/Text.h"
 
@@ -23,6 +26,40 @@ constexpr uint8_t FlagExtra = 0x04;
 constexpr uint8_t FlagName = 0x08;
 constexpr uint8_t FlagComment = 0x10;
 constexpr uint8_t FlagReserved = 0xE0;
+
+// Members whose data are at most WholeSize bytes are inflated whole in
+// memory; all the whole inflations under way at once hold at most WholeBudget
+// bytes of buffers, whatever the number of threads.
+constexpr int64_t WholeSize = int64_t(8) << 20;
+constexpr int64_t WholeBudget = int64_t(32) << 20;
+// The data of a whole inflation are written to out, and counted, this much at a time.
+constexpr int64_t WholeChunk = int64_t(256) << 10;
+std::atomic<int64_t> wholeBytesInUse{0};
+
+// A share of WholeBudget, held while it lives; empty when the budget has no room.
+class WholeBuffers {
+  public:
+    explicit WholeBuffers(int64_t bytes) : bytes_(bytes) {
+        int64_t used = wholeBytesInUse.load(std::memory_order_relaxed);
+        do {
+            if (used + bytes > WholeBudget) {
+                bytes_ = 0;
+                return;
+            }
+        } while (!wholeBytesInUse.compare_exchange_weak(used, used + bytes));
+    }
+    ~WholeBuffers() { wholeBytesInUse -= bytes_; }
+    WholeBuffers(const WholeBuffers&) = delete;
+    WholeBuffers& operator=(const WholeBuffers&) = delete;
+    explicit operator bool() const { return bytes_ > 0; }
+
+  private:
+    int64_t bytes_;
+};
+
+struct FreeDecompressor {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
 
 void putLe32(uint8_t* out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
@@ -502,7 +539,63 @@ TGzip::MemberCheck TGzip::verifyMember(File& file, int64_t count) {
     return quiet.InflateMember(file, count, nullptr, -1);
 }
 
+std::optional<TGzip::MemberCheck> TGzip::inflateWhole(File& in, int64_t count, File* out,
+                                                      int64_t maxLength) {
+    // The smallest member is 20 bytes. A member much larger than its data is
+    // left to the streaming reader, which stops as soon as the data pass
+    // maxLength, so a small record over a huge payload costs nothing.
+    constexpr int64_t Framing = 18;  // header and trailer
+    if (maxLength < 0 || maxLength > WholeSize || count < 20 ||
+        count > maxLength + maxLength / 1024 + 64 + Framing)
+        return std::nullopt;
+    const int64_t start = in.position();
+    if (start < 0) return std::nullopt;
+    const WholeBuffers budget(count + maxLength + 1);
+    if (!budget) return std::nullopt;
+    thread_local const std::unique_ptr<libdeflate_decompressor, FreeDecompressor> inflater(
+        libdeflate_alloc_decompressor());
+    if (!inflater) return std::nullopt;
+
+    const auto input = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(count));
+    const auto data =
+        std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(maxLength) + 1);
+    std::size_t length = 0;
+    // Only the header we write (no name, no time, no flag at all) is taken
+    // here: the streaming reader checks what the flags add.
+    const bool whole =
+        format::readFully(in, input.get(), count) == count && input[0] == 0x1F &&
+        input[1] == 0x8B && input[2] == 8 && input[3] == 0 &&
+        libdeflate_gzip_decompress_ex(inflater.get(), input.get(), static_cast<std::size_t>(count),
+                                      data.get(), static_cast<std::size_t>(maxLength), nullptr,
+                                      &length) == LIBDEFLATE_SUCCESS;
+    if (!whole) {
+        if (!in.seek(start)) {
+            MemberCheck check;
+            check.fault = MemberFault::ReadError;
+            return check;
+        }
+        return std::nullopt;
+    }
+
+    MemberCheck check;
+    startProgress(count);
+    const int64_t total = static_cast<int64_t>(length);
+    for (int64_t done = 0; done < total;) {
+        const int64_t n = std::min(WholeChunk, total - done);
+        if (out && !out->write(data.get() + done, n)) {
+            check.fault = MemberFault::WriteError;
+            break;
+        }
+        done += n;
+        check.length = done;
+        advanceProgress(done == total ? count : count * done / total);
+    }
+    if (total == 0) advanceProgress(count);
+    return check;
+}
+
 TGzip::MemberCheck TGzip::InflateMember(File& in, int64_t count, File* out, int64_t maxLength) {
+    if (std::optional<MemberCheck> whole = inflateWhole(in, count, out, maxLength)) return *whole;
     auto reader = std::make_unique<MemberReader>(in, count);
     MemberCheck check;
     switch (reader->start()) {

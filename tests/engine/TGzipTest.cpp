@@ -522,3 +522,62 @@ TEST_F(GzipFaults, DecompressFailures) {
     EXPECT_EQ(decompress(), 2);
     EXPECT_EQ(decompress(false), 0);
 }
+
+// Small members of ours are inflated whole in memory; whatever that path
+// makes of a member (sound, damaged anywhere, cut, followed by other bytes,
+// with header fields it leaves to the stream), the answer and the bytes
+// written must be the streaming reader's.
+TEST(TGzipWhole, AgreesWithTheStreamingReaderOnEveryDamage) {
+    const Bytes data = sampleData(3000, 11);
+    Bytes sound(data.size() + 100);
+    z_stream z{};
+    ASSERT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    z.next_in = const_cast<Bytef*>(data.data());
+    z.avail_in = uInt(data.size());
+    z.next_out = sound.data();
+    z.avail_out = uInt(sound.size());
+    ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    sound.resize(z.total_out);
+    deflateEnd(&z);
+    ASSERT_EQ(sound[3], 0);  // the header the whole path takes
+
+    std::vector<Bytes> members = {sound};
+    for (std::size_t i = 0; i < sound.size(); ++i)
+        for (uint8_t bit : {uint8_t(0x01), uint8_t(0x80)}) {
+            members.push_back(sound);
+            members.back()[i] ^= bit;
+        }
+    for (std::size_t cut = 0; cut < sound.size(); cut += 97)
+        members.emplace_back(sound.begin(), sound.begin() + cut);
+    for (std::size_t extra : {1, 100}) {
+        members.push_back(sound);
+        members.back().insert(members.back().end(), extra, 0xEE);
+    }
+    Bytes named = sound;  // a name field: the stream reads it
+    named[3] = 0x08;
+    named.insert(named.begin() + 10, {'a', '.', 't', 'x', 't', 0});
+    members.push_back(named);
+    Bytes headerCrc = sound;  // a header CRC-16 that is wrong
+    headerCrc[3] = 0x02;
+    headerCrc.insert(headerCrc.begin() + 10, {0x12, 0x34});
+    members.push_back(headerCrc);
+
+    for (std::size_t m = 0; m < members.size(); ++m) {
+        kv::test::MemoryFile reference(members[m]);
+        const TGzip::MemberCheck streamed = TGzip::verifyMember(reference, reference.size());
+        for (int64_t limit :
+             {int64_t(data.size()), int64_t(data.size()) - 1, int64_t(data.size()) + 1000}) {
+            SCOPED_TRACE("member " + std::to_string(m) + ", limit " + std::to_string(limit));
+            kv::test::MemoryFile in(members[m]);
+            kv::test::MemoryFile out;
+            TGzip reader;
+            const TGzip::MemberCheck whole = reader.InflateMember(in, in.size(), &out, limit);
+            const TGzip::MemberFault expected =
+                streamed.length > limit ? TGzip::MemberFault::TooLong : streamed.fault;
+            ASSERT_EQ(whole.fault, expected);
+            if (expected != TGzip::MemberFault::None) continue;
+            EXPECT_EQ(whole.length, streamed.length);
+            EXPECT_TRUE(out.bytes() == data);
+        }
+    }
+}
