@@ -8,9 +8,7 @@ class SharedReader::Reader final : public File {
 
     int64_t read(void* buffer, int64_t count) override {
         if (stop_ && stop_->load(std::memory_order_relaxed)) return -1;
-        std::lock_guard lock(shared_.mutex_);
-        if (!shared_.file_ || !shared_.file_->seek(position_)) return -1;
-        const int64_t n = shared_.file_->read(buffer, count);
+        const int64_t n = shared_.readAt(position_, buffer, count);
         if (n > 0) position_ += n;
         return n;
     }
@@ -22,7 +20,7 @@ class SharedReader::Reader final : public File {
     }
     int64_t position() override { return position_; }
     int64_t size() override {
-        std::lock_guard lock(shared_.mutex_);
+        std::shared_lock lock(shared_.mutex_);
         return shared_.file_ ? shared_.file_->size() : -1;
     }
     bool close() override { return true; }
@@ -33,10 +31,20 @@ class SharedReader::Reader final : public File {
     int64_t position_ = 0;
 };
 
-SharedReader::SharedReader(std::unique_ptr<File> file) : file_(std::move(file)) {}
+SharedReader::SharedReader(std::unique_ptr<File> file)
+    : file_(std::move(file)), concurrent_(file_ && file_->readsAtConcurrently()) {}
 
 std::unique_ptr<File> SharedReader::reader(const std::atomic<bool>* stop) {
     return std::make_unique<Reader>(*this, stop);
+}
+
+int64_t SharedReader::readAt(int64_t position, void* buffer, int64_t count) {
+    if (concurrent_) {
+        std::shared_lock lock(mutex_);
+        return file_ ? file_->readAt(position, buffer, count) : -1;
+    }
+    std::lock_guard lock(mutex_);
+    return file_ ? file_->readAt(position, buffer, count) : -1;
 }
 
 bool SharedReader::close() {

@@ -2,8 +2,10 @@
 // One open file read by several threads at once: the old archive of an
 // archiving run, whose members the workers check while the run copies
 // entries out of it. Each reader is a File of its own with its own position;
-// every read seeks and reads the one handle under one lock, so every thread
-// reads the same file, whatever happens to its name meanwhile.
+// every read is a positional read of the one handle (File::readAt), side by
+// side with the others when the file allows it (a host file), else one at a
+// time under a lock, so every thread reads the same file, whatever happens to
+// its name meanwhile.
 //
 //   SharedReader old(platform().open(archive, OpenMode::Read));
 //   std::unique_ptr<File> mine = old.reader();     // one per thread
@@ -14,7 +16,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
+#include <shared_mutex>
 
 #include "platform/Platform.h"
 
@@ -34,8 +36,11 @@ class SharedReader {
 
   private:
     class Reader;
-    std::mutex mutex_;
+    int64_t readAt(int64_t position, void* buffer, int64_t count);
+
+    std::shared_mutex mutex_;  // shared by readers, held alone by close()
     std::unique_ptr<File> file_;
+    bool concurrent_;  // the file's readAt may run on several threads at once
 };
 
 }  // namespace kv

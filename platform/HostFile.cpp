@@ -46,6 +46,23 @@ HostFile::~HostFile() {
     close();
 }
 
+int64_t HostFile::readAt(int64_t position, void* buffer, int64_t count) {
+    if (fd_ < 0 || count < 0 || position < 0) return -1;
+    auto* p = static_cast<char*>(buffer);
+    int64_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fd_, p + done, static_cast<size_t>(count - done),
+                                  static_cast<off_t>(position + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return done > 0 ? done : -1;
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    return done;
+}
+
 int64_t HostFile::read(void* buffer, int64_t count) {
     if (fd_ < 0 || count < 0) return -1;
     auto* p = static_cast<char*>(buffer);

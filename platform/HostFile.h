@@ -20,6 +20,8 @@ class HostFile final : public File {
     bool seek(int64_t position) override;
     int64_t position() override;
     int64_t size() override;
+    int64_t readAt(int64_t position, void* buffer, int64_t count) override;  // pread()
+    bool readsAtConcurrently() const override { return true; }
     bool close() override;
     // flock(): the lock belongs to this open file and goes with its descriptor.
     bool lock(LockKind kind) override;
@@ -28,7 +30,7 @@ class HostFile final : public File {
     HostFile(int fd, std::string hostPath) : fd_(fd), hostPath_(std::move(hostPath)) {}
     int fd_;
     std::string hostPath_;  // the name it was opened under (lock() checks it still leads here)
-    bool failed_ = false;  // a write failed: close() reports it too
+    bool failed_ = false;   // a write failed: close() reports it too
 };
 
 }  // namespace kv

@@ -95,6 +95,13 @@ public:
     virtual bool seek(int64_t position) = 0;
     virtual int64_t position() = 0;
     virtual int64_t size() = 0;          // current size, -1 on error
+    // Reads at position, as seek then read would. A file whose
+    // readsAtConcurrently() is true does so without using or moving its own
+    // position, so several threads may call it at once; others seek.
+    virtual int64_t readAt(int64_t position, void* buffer, int64_t count) {
+        return seek(position) ? read(buffer, count) : -1;
+    }
+    virtual bool readsAtConcurrently() const { return false; }
     // Flushes and closes; false when the host reported an error. Idempotent.
     virtual bool close() = 0;
     // Takes an advisory lock without waiting. It is held until the file is
