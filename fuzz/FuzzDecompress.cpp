@@ -2,7 +2,8 @@
 // memory, with short reads for some inputs) and to InflateMember (into memory,
 // with a length limit taken from the input), and checks that they agree: a
 // member Decompress accepts is one verifyMember finds sound, and the other way
-// round; InflateMember writes the same bytes and never more than its limit;
+// round; InflateMember writes the same bytes and never more than its limit,
+// and finds no member sound that verifyMember does not;
 // input that is not a member comes back unchanged from Decompress only.
 
 #include <unistd.h>
@@ -69,6 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto limited = bounded.InflateMember(again, int64_t(size), &inflated, limit);
     if (limit >= 0 && int64_t(inflated.bytes().size()) > limit) std::abort();
     if (!member && limited.fault != kv::TGzip::MemberFault::NotGzip) std::abort();
+    // Whichever way InflateMember reads a member (whole or as a stream), it
+    // never finds sound what the stream does not.
+    if (check.fault != kv::TGzip::MemberFault::None &&
+        limited.fault == kv::TGzip::MemberFault::None)
+        std::abort();
     if (check.fault == kv::TGzip::MemberFault::None && limit >= 0) {
         const bool fits = limit >= check.length;
         if (fits != (limited.fault == kv::TGzip::MemberFault::None)) std::abort();
