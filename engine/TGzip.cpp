@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
+#include <condition_variable>
 #include <limits>
 #include <memory>
+#include <mutex>
 
 #include "engine/ArchiveFormat.h"
+#include "platform/HostMemory.h"
 #include "platform/Platform.h"
 #include "text/Text.h"
 
@@ -29,31 +31,36 @@ constexpr uint8_t FlagReserved = 0xE0;
 
 // Members whose data are at most WholeSize bytes are inflated whole in
 // memory; all the whole inflations under way at once hold at most WholeBudget
-// bytes of buffers, whatever the number of threads.
+// bytes of buffers, whatever the number of threads: one that would pass it
+// waits for the others. It never falls back to the stream for want of room,
+// so which decoder checks a member depends on the member alone.
 constexpr int64_t WholeSize = int64_t(8) << 20;
-constexpr int64_t WholeBudget = int64_t(32) << 20;
+constexpr int64_t WholeBudget = int64_t(32) << 20;  // more than the largest one needs
 // The data of a whole inflation are written to out, and counted, this much at a time.
 constexpr int64_t WholeChunk = int64_t(256) << 10;
-std::atomic<int64_t> wholeBytesInUse{0};
 
-// A share of WholeBudget, held while it lives; empty when the budget has no room.
+// A share of WholeBudget, held while it lives.
 class WholeBuffers {
   public:
     explicit WholeBuffers(int64_t bytes) : bytes_(bytes) {
-        int64_t used = wholeBytesInUse.load(std::memory_order_relaxed);
-        do {
-            if (used + bytes > WholeBudget) {
-                bytes_ = 0;
-                return;
-            }
-        } while (!wholeBytesInUse.compare_exchange_weak(used, used + bytes));
+        std::unique_lock lock(mutex_);
+        freed_.wait(lock, [bytes] { return inUse_ + bytes <= WholeBudget; });
+        inUse_ += bytes;
     }
-    ~WholeBuffers() { wholeBytesInUse -= bytes_; }
+    ~WholeBuffers() {
+        {
+            std::lock_guard lock(mutex_);
+            inUse_ -= bytes_;
+        }
+        freed_.notify_all();
+    }
     WholeBuffers(const WholeBuffers&) = delete;
     WholeBuffers& operator=(const WholeBuffers&) = delete;
-    explicit operator bool() const { return bytes_ > 0; }
 
   private:
+    static inline std::mutex mutex_;
+    static inline std::condition_variable freed_;
+    static inline int64_t inUse_ = 0;
     int64_t bytes_;
 };
 
@@ -487,7 +494,9 @@ int TGzip::Decompress() {
     return decompressFrom(*in, std::numeric_limits<int64_t>::max(), true);
 }
 
-int TGzip::DecompressMember(File& in, int64_t count) { return decompressFrom(in, count, false); }
+int TGzip::DecompressMember(File& in, int64_t count) {
+    return decompressFrom(in, count, false);
+}
 
 int TGzip::decompressFrom(File& in, int64_t limit, bool ownsInput) {
     auto reader = std::make_unique<MemberReader>(in, limit);
@@ -551,22 +560,23 @@ std::optional<TGzip::MemberCheck> TGzip::inflateWhole(File& in, int64_t count, F
     const int64_t start = in.position();
     if (start < 0) return std::nullopt;
     const WholeBuffers budget(count + maxLength + 1);
-    if (!budget) return std::nullopt;
     thread_local const std::unique_ptr<libdeflate_decompressor, FreeDecompressor> inflater(
         libdeflate_alloc_decompressor());
     if (!inflater) return std::nullopt;
 
-    const auto input = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(count));
-    const auto data =
-        std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(maxLength) + 1);
+    // Straight from the host: given back as soon as the check ends, whatever
+    // thread made it.
+    const HostMemory input(static_cast<std::size_t>(count));
+    const HostMemory data(static_cast<std::size_t>(maxLength));
+    if (!input || !data) return std::nullopt;
     std::size_t length = 0;
     // Only the header we write (no name, no time, no flag at all) is taken
     // here: the streaming reader checks what the flags add.
     const bool whole =
-        format::readFully(in, input.get(), count) == count && input[0] == 0x1F &&
-        input[1] == 0x8B && input[2] == 8 && input[3] == 0 &&
-        libdeflate_gzip_decompress_ex(inflater.get(), input.get(), static_cast<std::size_t>(count),
-                                      data.get(), static_cast<std::size_t>(maxLength), nullptr,
+        format::readFully(in, input.data(), count) == count && input.data()[0] == 0x1F &&
+        input.data()[1] == 0x8B && input.data()[2] == 8 && input.data()[3] == 0 &&
+        libdeflate_gzip_decompress_ex(inflater.get(), input.data(), static_cast<std::size_t>(count),
+                                      data.data(), static_cast<std::size_t>(maxLength), nullptr,
                                       &length) == LIBDEFLATE_SUCCESS;
     if (!whole) {
         if (!in.seek(start)) {
@@ -582,7 +592,7 @@ std::optional<TGzip::MemberCheck> TGzip::inflateWhole(File& in, int64_t count, F
     const int64_t total = static_cast<int64_t>(length);
     for (int64_t done = 0; done < total;) {
         const int64_t n = std::min(WholeChunk, total - done);
-        if (out && !out->write(data.get() + done, n)) {
+        if (out && !out->write(data.data() + done, n)) {
             check.fault = MemberFault::WriteError;
             break;
         }

@@ -523,10 +523,10 @@ TEST_F(GzipFaults, DecompressFailures) {
     EXPECT_EQ(decompress(false), 0);
 }
 
-// Small members of ours are inflated whole in memory; whatever that path
-// makes of a member (sound, damaged anywhere, cut, followed by other bytes,
-// with header fields it leaves to the stream), the answer and the bytes
-// written must be the streaming reader's.
+// Small members of ours are inflated whole in memory, by another decoder;
+// whatever damage a member has (any byte changed, cut anywhere, other bytes
+// after it, header fields that decoder leaves to the stream), the answer and
+// the bytes written must be the streaming reader's.
 TEST(TGzipWhole, AgreesWithTheStreamingReaderOnEveryDamage) {
     const Bytes data = sampleData(3000, 11);
     Bytes sound(data.size() + 100);
