@@ -35,7 +35,9 @@ constexpr uint8_t FlagReserved = 0xE0;
 // waits for the others. It never falls back to the stream for want of room,
 // so which decoder checks a member depends on the member alone.
 constexpr int64_t WholeSize = int64_t(8) << 20;
-constexpr int64_t WholeBudget = int64_t(32) << 20;  // more than the largest one needs
+// Room for two of the largest at once, so that a check started from the
+// progress events of another one on the same thread never waits for it.
+constexpr int64_t WholeBudget = int64_t(34) << 20;
 // The data of a whole inflation are written to out, and counted, this much at a time.
 constexpr int64_t WholeChunk = int64_t(256) << 10;
 
