@@ -63,32 +63,80 @@ std::vector<fs::path> filesBelow(const fs::path& root) {
     return files;
 }
 
+// Appends one entry: the 416 bytes of record, then file's member, deflated;
+// the record's CompressedSize is set afterwards, as a writer that does not
+// know it ahead must.
+void appendDeflated(const void* record, FILE* file, FILE* out) {
+    const long recordAt = std::ftell(out);
+    std::fwrite(record, 1, 416, out);
+    kvbench::bareDeflateMember(
+        [&](unsigned char* buffer, std::size_t n) { return long(std::fread(buffer, 1, n, file)); },
+        [&](const unsigned char* buffer, std::size_t n) {
+            return std::fwrite(buffer, 1, n, out) == n;
+        });
+    const long end = std::ftell(out);
+    const int32_t compressed = int32_t(end - recordAt - 416);
+    std::fseek(out, recordAt + 412, SEEK_SET);
+    std::fwrite(&compressed, 4, 1, out);
+    std::fseek(out, end, SEEK_SET);
+}
+
+// Inflates the payload that starts at in's position, handing each block of
+// data to take (false stops), and checks the trailer's CRC-32; in is left
+// after the trailer.
+template <typename Take>
+bool inflatePayload(FILE* in, int64_t compressedSize, Take take) {
+    static unsigned char inBuf[Chunk], outBuf[Chunk];
+    int64_t left = compressedSize - 10;
+    std::fseek(in, 10, SEEK_CUR);
+    z_stream z{};
+    inflateInit2(&z, -15);
+    uLong crc = crc32(0, nullptr, 0);
+    int r = Z_OK;
+    bool ok = true;
+    while (ok && r != Z_STREAM_END && left > 0) {
+        const std::size_t n = std::fread(inBuf, 1, std::min<int64_t>(Chunk, left), in);
+        if (n == 0) ok = false;
+        left -= int64_t(n);
+        z.next_in = inBuf;
+        z.avail_in = uInt(n);
+        do {
+            z.next_out = outBuf;
+            z.avail_out = Chunk;
+            r = inflate(&z, Z_NO_FLUSH);
+            const std::size_t got = Chunk - z.avail_out;
+            crc = crc32(crc, outBuf, uInt(got));
+            ok = ok && (r >= 0 || r == Z_BUF_ERROR) && take(outBuf, got);
+        } while (ok && z.avail_out == 0 && r != Z_STREAM_END);
+    }
+    const long unread = long(z.avail_in);
+    inflateEnd(&z);
+    unsigned char trailer[8] = {};
+    std::fseek(in, -unread, SEEK_CUR);
+    return ok && std::fread(trailer, 1, 8, in) == 8 &&
+           (uLong(trailer[0]) | uLong(trailer[1]) << 8 | uLong(trailer[2]) << 16 |
+            uLong(trailer[3]) << 24) == crc;
+}
+
+// The host folder of an entry below root: its stored folder without the drive part.
+fs::path folderBelow(const fs::path& root, const kv::format::EntryRecord& record) {
+    std::string folder = record.folder.substr(3);
+    std::replace(folder.begin(), folder.end(), '\\', '/');
+    return root / folder;
+}
+
 // The bare archiving loop: for each file a 416-byte record, then one member.
 bool bareArchive(const std::vector<fs::path>& files, const fs::path& output) {
     FILE* out = std::fopen(output.c_str(), "wb");
     if (!out) return false;
     std::vector<char> header(102, 0);
     std::fwrite(header.data(), 1, header.size(), out);
+    const std::vector<char> record(416, 0);
     for (const auto& file : files) {
         FILE* in = std::fopen(file.c_str(), "rb");
         if (!in) return false;
-        const long recordAt = std::ftell(out);
-        std::vector<char> record(416, 0);
-        std::fwrite(record.data(), 1, record.size(), out);
-        kvbench::bareDeflateMember(
-            [&](unsigned char* buffer, std::size_t n) {
-                return long(std::fread(buffer, 1, n, in));
-            },
-            [&](const unsigned char* buffer, std::size_t n) {
-                return std::fwrite(buffer, 1, n, out) == n;
-            });
+        appendDeflated(record.data(), in, out);
         std::fclose(in);
-        // The record's sizes, as a writer that does not know them ahead must.
-        const long end = std::ftell(out);
-        const int32_t compressed = int32_t(end - recordAt - 416);
-        std::fseek(out, recordAt + 412, SEEK_SET);
-        std::fwrite(&compressed, 4, 1, out);
-        std::fseek(out, end, SEEK_SET);
     }
     return std::fclose(out) == 0;
 }
@@ -99,50 +147,23 @@ bool bareArchive(const std::vector<fs::path>& files, const fs::path& output) {
 bool bareInflate(const fs::path& archive, const fs::path& root) {
     FILE* in = std::fopen(archive.c_str(), "rb");
     if (!in) return false;
-    static unsigned char inBuf[Chunk], outBuf[Chunk];
     std::fseek(in, 102, SEEK_SET);
     kv::format::RecordBlock block;
     while (std::fread(block.data(), 1, block.size(), in) == block.size()) {
         const auto record = kv::format::decodeRecord(block);
         FILE* out = nullptr;
         if (!root.empty()) {
-            std::string folder = record.folder.substr(3);
-            std::replace(folder.begin(), folder.end(), '\\', '/');
-            const fs::path dir = root / folder;
+            const fs::path dir = folderBelow(root, record);
             fs::create_directories(dir);
             out = std::fopen((dir / record.fileName).c_str(), "wb");
             if (!out) return false;
         }
-        int64_t left = record.compressedSize - 10;
-        std::fseek(in, 10, SEEK_CUR);
-        z_stream z{};
-        inflateInit2(&z, -15);
-        uLong crc = crc32(0, nullptr, 0);
-        int r = Z_OK;
-        while (r != Z_STREAM_END && left > 0) {
-            const std::size_t n = std::fread(inBuf, 1, std::min<int64_t>(Chunk, left), in);
-            if (n == 0) return false;
-            left -= int64_t(n);
-            z.next_in = inBuf;
-            z.avail_in = uInt(n);
-            do {
-                z.next_out = outBuf;
-                z.avail_out = Chunk;
-                r = inflate(&z, Z_NO_FLUSH);
-                if (r < 0 && r != Z_BUF_ERROR) return false;
-                crc = crc32(crc, outBuf, uInt(Chunk - z.avail_out));
-                if (out) std::fwrite(outBuf, 1, Chunk - z.avail_out, out);
-            } while (z.avail_out == 0 && r != Z_STREAM_END);
-        }
-        const long unread = long(z.avail_in);
-        inflateEnd(&z);
+        const bool sound = inflatePayload(in, record.compressedSize,
+                                          [out](const unsigned char* data, std::size_t n) {
+                                              return !out || std::fwrite(data, 1, n, out) == n;
+                                          });
         if (out) std::fclose(out);
-        unsigned char trailer[8] = {};
-        std::fseek(in, -unread, SEEK_CUR);
-        if (std::fread(trailer, 1, 8, in) != 8 ||
-            (uLong(trailer[0]) | uLong(trailer[1]) << 8 | uLong(trailer[2]) << 16 |
-             uLong(trailer[3]) << 24) != crc)
-            return false;
+        if (!sound) return false;
     }
     std::fclose(in);
     return true;
@@ -160,74 +181,37 @@ bool bareVerifiedUpdate(const fs::path& archive, const fs::path& driveRoot,
     if (!in || !out) return false;
     // Fixed buffers only: the peak memory of the children this process
     // starts counts what it holds when it forks them.
-    static unsigned char inBuf[Chunk], outBuf[Chunk], fileBuf[Chunk];
-    if (std::fread(inBuf, 1, 102, in) != 102) return false;
-    std::fwrite(inBuf, 1, 102, out);
+    static unsigned char copyBuf[Chunk], fileBuf[Chunk];
+    if (std::fread(copyBuf, 1, 102, in) != 102) return false;
+    std::fwrite(copyBuf, 1, 102, out);
     kv::format::RecordBlock block;
     while (std::fread(block.data(), 1, block.size(), in) == block.size()) {
         const auto record = kv::format::decodeRecord(block);
         const long payloadAt = std::ftell(in);
-        std::string folder = record.folder.substr(3);
-        std::replace(folder.begin(), folder.end(), '\\', '/');
-        const fs::path path = driveRoot / folder / record.fileName;
+        const fs::path path = folderBelow(driveRoot, record) / record.fileName;
         FILE* file = std::fopen(path.c_str(), "rb");
         if (!file) return false;
         if (std::find(touched.begin(), touched.end(), path) != touched.end()) {
-            const long recordAt = std::ftell(out);
-            std::fwrite(block.data(), 1, block.size(), out);
-            kvbench::bareDeflateMember(
-                [&](unsigned char* b, std::size_t n) { return long(std::fread(b, 1, n, file)); },
-                [&](const unsigned char* b, std::size_t n) {
-                    return std::fwrite(b, 1, n, out) == n;
-                });
-            const long end = std::ftell(out);
-            const int32_t compressed = int32_t(end - recordAt - 416);
-            std::fseek(out, recordAt + 412, SEEK_SET);
-            std::fwrite(&compressed, 4, 1, out);
-            std::fseek(out, end, SEEK_SET);
+            appendDeflated(block.data(), file, out);
             std::fclose(file);
             std::fseek(in, payloadAt + record.compressedSize, SEEK_SET);
             continue;
         }
         // The stored member, inflated and compared with the file block by block.
-        std::fseek(in, payloadAt + 10, SEEK_SET);
-        int64_t left = record.compressedSize - 18;
-        z_stream z{};
-        inflateInit2(&z, -15);
-        uLong crc = crc32(0, nullptr, 0);
-        int r = Z_OK;
-        bool same = true;
-        while (r != Z_STREAM_END && same && left > 0) {
-            const std::size_t n = std::fread(inBuf, 1, std::min<int64_t>(Chunk, left), in);
-            if (n == 0) return false;
-            left -= int64_t(n);
-            z.next_in = inBuf;
-            z.avail_in = uInt(n);
-            do {
-                z.next_out = outBuf;
-                z.avail_out = Chunk;
-                r = inflate(&z, Z_NO_FLUSH);
-                if (r < 0 && r != Z_BUF_ERROR) return false;
-                const std::size_t got = Chunk - z.avail_out;
-                crc = crc32(crc, outBuf, uInt(got));
-                same = same && std::fread(fileBuf, 1, got, file) == got &&
-                       std::memcmp(fileBuf, outBuf, got) == 0;
-            } while (z.avail_out == 0 && r != Z_STREAM_END);
-        }
-        inflateEnd(&z);
-        unsigned char trailer[8];
-        std::fseek(in, payloadAt + record.compressedSize - 8, SEEK_SET);
-        same = same && std::fgetc(file) == EOF && std::fread(trailer, 1, 8, in) == 8 &&
-               (uLong(trailer[0]) | uLong(trailer[1]) << 8 | uLong(trailer[2]) << 16 |
-                uLong(trailer[3]) << 24) == crc;
+        const bool same = inflatePayload(in, record.compressedSize,
+                                         [file](const unsigned char* data, std::size_t n) {
+                                             return std::fread(fileBuf, 1, n, file) == n &&
+                                                    std::memcmp(fileBuf, data, n) == 0;
+                                         }) &&
+                          std::fgetc(file) == EOF;
         std::fclose(file);
         if (!same) return false;
         // Kept: the record and the member copied as they are.
         std::fwrite(block.data(), 1, block.size(), out);
         std::fseek(in, payloadAt, SEEK_SET);
         for (int64_t copy = record.compressedSize; copy > 0;) {
-            const std::size_t n = std::fread(inBuf, 1, std::min<int64_t>(Chunk, copy), in);
-            if (n == 0 || std::fwrite(inBuf, 1, n, out) != n) return false;
+            const std::size_t n = std::fread(copyBuf, 1, std::min<int64_t>(Chunk, copy), in);
+            if (n == 0 || std::fwrite(copyBuf, 1, n, out) != n) return false;
             copy -= int64_t(n);
         }
     }

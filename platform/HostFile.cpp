@@ -46,13 +46,18 @@ HostFile::~HostFile() {
     close();
 }
 
-int64_t HostFile::readAt(int64_t position, void* buffer, int64_t count) {
-    if (fd_ < 0 || count < 0 || position < 0) return -1;
+namespace {
+
+// Reads count bytes with readSome(at, want, done), one read() or pread()
+// call, again after an interruption or a short read: the bytes read (fewer
+// at the end of the file, or when a later call fails), or -1 when none
+// could be.
+template <typename ReadSome>
+int64_t readRetrying(void* buffer, int64_t count, ReadSome readSome) {
     auto* p = static_cast<char*>(buffer);
     int64_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pread(fd_, p + done, static_cast<size_t>(count - done),
-                                  static_cast<off_t>(position + done));
+        const ssize_t n = readSome(p + done, static_cast<size_t>(count - done), done);
         if (n < 0) {
             if (errno == EINTR) continue;
             return done > 0 ? done : -1;
@@ -63,20 +68,19 @@ int64_t HostFile::readAt(int64_t position, void* buffer, int64_t count) {
     return done;
 }
 
+}  // namespace
+
+int64_t HostFile::readAt(int64_t position, void* buffer, int64_t count) {
+    if (fd_ < 0 || count < 0 || position < 0) return -1;
+    return readRetrying(buffer, count, [this, position](char* at, size_t want, int64_t done) {
+        return ::pread(fd_, at, want, static_cast<off_t>(position + done));
+    });
+}
+
 int64_t HostFile::read(void* buffer, int64_t count) {
     if (fd_ < 0 || count < 0) return -1;
-    auto* p = static_cast<char*>(buffer);
-    int64_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::read(fd_, p + done, static_cast<size_t>(count - done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return done > 0 ? done : -1;
-        }
-        if (n == 0) break;
-        done += n;
-    }
-    return done;
+    return readRetrying(buffer, count,
+                        [this](char* at, size_t want, int64_t) { return ::read(fd_, at, want); });
 }
 
 bool HostFile::write(const void* buffer, int64_t count) {
