@@ -108,7 +108,8 @@ EntryWriter::~EntryWriter() {
 }
 
 void EntryWriter::letGo(const Folder* keep) {
-    // Renames into a folder last only once the folder itself is on the disk.
+    // A rename into a folder, or a folder made in it, lasts only once the
+    // folder itself is on the disk.
     for (auto it = folders_.begin(); it != folders_.end();) {
         if (it->second.get() == keep) {
             ++it;
@@ -142,8 +143,8 @@ EntryWriter::Reached EntryWriter::reach(const std::string& folder) {
         }
         std::optional<FolderEntry> entry = current->lookup(name);
         if (!entry) {
-            // Made by someone else meanwhile, it is looked at like any other.
-            current->createFolder(name);
+            // A folder made by someone else meanwhile is looked at like any other.
+            if (current->createFolder(name)) written_.insert(current);
             entry = current->lookup(name);
         }
         if (!entry) return {};

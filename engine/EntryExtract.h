@@ -153,7 +153,8 @@ class EntryWriter {
     Question question_;
     std::string lastPath_;
     // Folders held for this restore, by their path folded (they are looked
-    // up without regard to case), and those that had a file renamed into them.
+    // up without regard to case), and those that had a file renamed or a
+    // folder made in them.
     std::map<std::string, std::unique_ptr<Folder>> folders_;
     std::set<Folder*> written_;
     std::set<std::pair<uint64_t, uint64_t>> files_;  // (device, inode) of the files written
