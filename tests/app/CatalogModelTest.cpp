@@ -94,6 +94,11 @@ TEST(QtUiBox, TitlesButtonsAndEscapeAnswers) {
          {"&Oui", "&Non", "Annuler"},
          Answer::Cancel},
         {MessageKind::Confirmation, Buttons::YesNo, "Confirmation", {"&Oui", "&Non"}, Answer::No},
+        {MessageKind::Confirmation,
+         Buttons::YesAllNoCancel,
+         "Confirmation",
+         {"&Oui", "Oui pour &tous", "&Non", "Annuler"},
+         Answer::Cancel},
         {MessageKind::Notice, Buttons::Ok, "Korvelt", {"OK"}, Answer::Ok},
     };
     for (const Case& c : cases) {
@@ -111,6 +116,11 @@ TEST(QtUiBox, TitlesButtonsAndEscapeAnswers) {
         EXPECT_EQ(QtUi::answerOf(QDialog::Rejected, c.buttons), c.escape);
     }
     EXPECT_EQ(QtUi::answerOf(QMessageBox::No, Buttons::YesNoCancel), Answer::No);
+    EXPECT_EQ(QtUi::answerOf(QMessageBox::YesToAll, Buttons::YesAllNoCancel), Answer::YesToAll);
+    // Replacing newer work is never what Enter does.
+    std::unique_ptr<QMessageBox> replace(
+        QtUi::buildBox(nullptr, MessageKind::Confirmation, "?", Buttons::YesAllNoCancel));
+    EXPECT_EQ(replace->standardButton(replace->defaultButton()), QMessageBox::No);
     EXPECT_EQ(QtUi::answerOf(QMessageBox::Yes, Buttons::YesCancel), Answer::Yes);
 }
 

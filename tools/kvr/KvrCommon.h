@@ -49,7 +49,8 @@ std::unique_ptr<kv::File> openArchive(const std::string& windowsPath);
 void printError(const std::string& text);
 
 // The terminal's Ui: every message goes to standard error as "Title : text"
-// and is answered Ok (Yes when the box asks a question); progress shows nothing.
+// and is answered Ok (Yes when the box asks a question, No when it asks
+// whether to replace something); progress shows nothing.
 class CliUi : public kv::Ui {
   public:
     kv::Answer message(kv::MessageKind kind, const std::string& text, kv::Buttons buttons) override;
