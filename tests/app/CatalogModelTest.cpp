@@ -47,6 +47,17 @@ TEST(CatalogModel, ColumnsShowTheRowsTextsWithTheirCaptionsAndAlignments) {
     EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
 }
 
+TEST(CatalogModel, NamesNotInUtf8ShowTheirLetters) {
+    // A file named on disk in a legacy 8-bit encoding keeps its bytes in the
+    // row; the list shows them as the letters they most likely are.
+    const std::string folder = std::string("C:\\Donn\xE9") + "es\\";
+    Catalog rows{row("caf\xE9.txt", folder, "1", 3)};
+    CatalogModel model(rows);
+    EXPECT_EQ(model.data(model.index(0, 0), Qt::DisplayRole).toString(), "café.txt");
+    EXPECT_EQ(model.data(model.index(0, 1), Qt::DisplayRole).toString(), "C:\\Données\\");
+    EXPECT_EQ(rows[0].caption, "caf\xE9.txt");
+}
+
 TEST(CatalogModel, AppendEraseAndResetKeepTheModelConsistent) {
     Catalog rows{row("a", "C:\\", "1", 0), row("b", "C:\\", "2", 1)};
     CatalogModel model(rows);
