@@ -101,13 +101,11 @@ ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t p
     const bool sound = inflated(fresh.file());
     if (!fresh.close() || !sound) return ExtractResult::DecompressFailed;
 
-    // Renaming replaces a read-only file on this host; where the attributes
-    // stand in the way, they are cleared and the rename tried once more.
-    if (!fresh.renameTo(destination) &&
-        (!platform().setAttributes(destination, old & attr::KeepWritable) ||
-         !fresh.renameTo(destination)))
-        return ExtractResult::DecompressFailed;
-    return ExtractResult::Done;
+    // The old file's read-only, hidden and system attributes are cleared
+    // first (a failure is ignored): the restored file takes the old one's
+    // permissions, and is not read-only.
+    if (old & ~attr::KeepWritable) platform().setAttributes(destination, old & attr::KeepWritable);
+    return fresh.renameTo(destination) ? ExtractResult::Done : ExtractResult::DecompressFailed;
 }
 
 }  // namespace kv::format
