@@ -451,7 +451,7 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
 
 bool ArchiveRun::copyBeside(const std::string& archive) {
     const std::unique_ptr<File> copy = platform().open(copy_.path(), OpenMode::Read);
-    TempFile beside(FolderOf(archive), TempFile::CopyStem);
+    TempFile beside = TempFile::beside(archive);
     const int64_t size = copy ? copy->size() : -1;
     const bool copied = beside && size >= 0 && format::copyBytes(*copy, beside.file(), size);
     if (copy) copy->close();
