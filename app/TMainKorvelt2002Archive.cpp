@@ -73,12 +73,13 @@ bool copyArchiveFile(QtUi& ui, const std::string& source, const std::string& des
         return false;
     }
     // Both archives are written here (a move removes the source): no other
-    // writer may have either meanwhile.
+    // writer may have either meanwhile. A destination named through a link is
+    // the file the link leads to.
     const WriterLock sourceLock(source);
     const WriterLock destinationLock(destination);
-    if (sourceLock.busy() || destinationLock.busy()) {
+    if (sourceLock.stops() || destinationLock.stops()) {
         ui.message(MessageKind::Error,
-                   WriterLock::busyMessage(sourceLock.busy() ? source : destination));
+                   sourceLock.stops() ? sourceLock.message() : destinationLock.message());
         return false;
     }
     if (platform().fileExists(destination) &&
@@ -93,7 +94,7 @@ bool copyArchiveFile(QtUi& ui, const std::string& source, const std::string& des
     }
     try {
         HourGlass wait;
-        CopyFileContents(source, destination);
+        CopyFileContents(source, destinationLock.target());
     } catch (const std::exception&) {
         ui.message(MessageKind::Error, "L'opération à échouée");
         return false;

@@ -86,9 +86,9 @@ struct Child {
     int status = -1;  // the exit status, -1 when it did not exit
 };
 
-// Runs argv (argv[0] a path) with the extra environment ("NAME=value"),
-// timing it and reading its peak RSS. Its output is dropped unless
-// KV_BENCH_VERBOSE is set.
+// Runs argv (argv[0] a path, or a program name looked up in PATH) with the
+// extra environment ("NAME=value"), timing it and reading its peak RSS. Its
+// output is dropped unless KV_BENCH_VERBOSE is set.
 inline Child runChild(const std::vector<std::string>& argv,
                       const std::vector<std::string>& env = {}) {
     std::fflush(stdout);
@@ -103,7 +103,7 @@ inline Child runChild(const std::vector<std::string>& argv,
             std::freopen("/dev/null", "w", stdout);
             std::freopen("/dev/null", "w", stderr);
         }
-        execv(args[0], args.data());
+        execvp(args[0], args.data());
         _exit(127);
     }
     int status = 0;

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The archiving, update, restore and test runs of kvr against bare zlib loops,
 # with tar | pigz, zip and 7z beside them, peak memory, and adding a folder of
-# 100,000 files. The other archivers come from Debian (pigz, zip, p7zip-full):
-# installed here when missing and we may, else their rows are left out.
+# 100,000 files. The other archivers come from Debian (pigz, zip, p7zip-full),
+# and eatmydata, which turns the flushes of one update into no-ops to show
+# what they cost: installed here when missing and we may, else their rows are
+# left out.
 set -euo pipefail
 build=$1
 missing=()
-for p in pigz:pigz zip:zip 7z:p7zip-full; do
+for p in pigz:pigz zip:zip 7z:p7zip-full eatmydata:eatmydata; do
   command -v "${p%%:*}" >/dev/null 2>&1 || missing+=("${p#*:}")
 done
 if [ ${#missing[@]} -gt 0 ]; then

@@ -99,15 +99,21 @@ bool ArchiveRun::start() {
     Platform& host = platform();
     if (!host.directoryExists(session_.workFolder)) session_.workFolder = DefaultWorkFolder();
     AddBackslash(session_.workFolder);
-    const std::string& archive = session_.currentArchive;
-
-    lock_ = std::make_unique<WriterLock>(archive);
+    lock_ = std::make_unique<WriterLock>(session_.currentArchive);
     if (lock_->busy()) {
-        lock_.reset();
         result_.busy = true;
-        say(MessageKind::Error, WriterLock::busyMessage(archive));
+        say(MessageKind::Error, lock_->message());
+    } else if (lock_->refused()) {
+        // Said in both runs: the automatic one journals it.
+        ++result_.failures;
+        ui_.message(MessageKind::Error, lock_->message(), Buttons::Ok);
+    }
+    if (lock_->stops()) {
+        lock_.reset();
         return false;
     }
+    // The file written: the archive, or the one its link leads to.
+    const std::string& archive = lock_->target();
     // Leftovers of runs that were killed: in the Work folder, and beside the
     // archive (the copy that was to replace it).
     RemoveStaleTemporaries(session_.workFolder);
@@ -403,7 +409,7 @@ void ArchiveRun::finishCopy() {
 
 ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
     Platform& host = platform();
-    const std::string& archive = session_.currentArchive;
+    const std::string& archive = lock_->target();
     const bool interactive = mode_ == Mode::Interactive;
 
     auto label = [&](const char* text) {
@@ -445,7 +451,7 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
 
 bool ArchiveRun::copyBeside(const std::string& archive) {
     const std::unique_ptr<File> copy = platform().open(copy_.path(), OpenMode::Read);
-    TempFile beside(FolderOf(archive), TempFile::CopyStem);
+    TempFile beside = TempFile::beside(archive);
     const int64_t size = copy ? copy->size() : -1;
     const bool copied = beside && size >= 0 && format::copyBytes(*copy, beside.file(), size);
     if (copy) copy->close();

@@ -8,7 +8,13 @@
 //   - the run holds the archive's WriterLock (platform/WriterLock.h) for its
 //     whole life: a second writer of the same archive is refused at once
 //     ("... est en cours d'écriture par une autre opération ...") and changes
-//     nothing;
+//     nothing; so is a run whose archive is a link not to be followed, or
+//     whose lock file's name is taken by something not its own;
+//   - an archive named through a symbolic link is the file the link leads
+//     to: that file is read and replaced (its folder holds the copy beside
+//     it), and the link stays as it was;
+//   - the new archive takes the old one's permissions (mode, and owner and
+//     group where the run may give them); a new archive those of a new file;
 //   - every temporary (the payload of the file in hand, the new archive copy,
 //     the copy beside the archive) is a TempFile (platform/TempFile.h): made
 //     exclusively under a name of this run, used through its open handle, held
@@ -172,11 +178,13 @@ class ArchiveRun {
     // lock, removes stale temporaries, opens the old archive when
     // currentArchive names a file and checks its records, then creates the new
     // archive copy and writes its header. False, after the busy message
-    // (error, interactive run only), when another writer holds the archive:
-    // nothing was done. Throws kv::Error when the old archive cannot be opened
-    // or has a damaged record, or the copy cannot be created or written; in
-    // the interactive run the "Opération annulée" box is shown first when the
-    // copy cannot be created.
+    // (error, interactive run only), when another writer holds the archive;
+    // false after the lock's refusal (error, both runs, counted as a failure)
+    // when the archive's link or lock file may not be used: nothing was done.
+    // Throws kv::Error when the old archive cannot be opened or has a damaged
+    // record, or the copy cannot be created or written; in the interactive run
+    // the "Opération annulée" box is shown first when the copy cannot be
+    // created.
     bool start();
 
     // True when the archive existed at start(): the run is an update.

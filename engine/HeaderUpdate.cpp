@@ -13,12 +13,11 @@ bool WriteHeaderOnly(Session& session, Ui& ui) {
     };
 
     const WriterLock lock(session.currentArchive);
-    if (lock.busy()) {
-        ui.message(MessageKind::Error, WriterLock::busyMessage(session.currentArchive),
-                   Buttons::Ok);
+    if (lock.stops()) {
+        ui.message(MessageKind::Error, lock.message(), Buttons::Ok);
         return false;
     }
-    std::unique_ptr<File> file = platform().open(session.currentArchive, OpenMode::ReadWrite);
+    std::unique_ptr<File> file = platform().open(lock.target(), OpenMode::ReadWrite);
     if (!file) return refuse();
     format::HeaderBlock block;
     if (!format::readHeaderBlock(*file, block)) {

@@ -14,8 +14,9 @@ namespace kv {
 // incompatible-file box (error) when the file is not an archive, leaving it
 // unchanged; "Impossible de modifier l'en-tête du fichier" (error) when it
 // cannot be opened, read or written (a read-only or locked archive). Holds the
-// archive's WriterLock while it writes: when another writer holds it, its busy
-// message (error) is shown and nothing changes. True on
+// archive's WriterLock while it writes, and writes the file it names (through
+// the archive's link): when another writer holds it, or the lock refuses the
+// archive, the lock's message (error) is shown and nothing changes. True on
 // success. session.listChanged is neither read nor changed. Never throws.
 bool WriteHeaderOnly(Session& session, Ui& ui);
 

@@ -2,10 +2,10 @@
 
 #include <array>
 #include <cstdint>
-#include <exception>
 
 #include "engine/ArchiveFormat.h"
 #include "platform/Platform.h"
+#include "platform/TempFile.h"
 #include "util/FileRoutines.h"
 
 namespace kv {
@@ -14,23 +14,32 @@ namespace {
 
 const char* const BuildFailed = "Impossible de créer l'archive autoextractible!";
 
-// Appends the archive and the trailer to the copied stub.
-bool appendArchive(const std::string& archivePath, const std::string& outputPath) {
-    auto output = platform().open(outputPath, OpenMode::ReadWrite);
-    auto archive = platform().open(archivePath, OpenMode::Read);
-    if (!output || !archive) return false;
-    const int64_t stubSize = output->size();
-    const int64_t archiveSize = archive->size();
-    if (stubSize < 0 || stubSize > INT64_C(0xFFFFFFFF) || archiveSize < 0 ||
-        !output->seek(stubSize))
-        return false;
-    bool ok = format::copyBytes(*archive, *output, archiveSize);
+// Appends the whole of a file to out; false when it cannot be read or out
+// cannot take it. Its size, when given, receives the bytes appended.
+bool appendFile(const std::string& path, File& out, int64_t* size = nullptr) {
+    auto in = platform().open(path, OpenMode::Read);
+    const int64_t length = in ? in->size() : -1;
+    const bool ok = length >= 0 && format::copyBytes(*in, out, length);
+    if (in) in->close();
+    if (size) *size = length;
+    return ok;
+}
+
+// Writes the stub, the archive and the trailer into a temporary beside the
+// output and puts it in the output's place: a failure (a full disk, an
+// unreadable archive) leaves an existing output as it was.
+bool writeOutput(const std::string& stub, const std::string& archivePath,
+                 const std::string& outputPath) {
+    TempFile output = TempFile::beside(outputPath);
+    if (!output) return false;
+    int64_t stubSize = 0;
+    bool ok = appendFile(stub, output.file(), &stubSize) && stubSize <= INT64_C(0xFFFFFFFF) &&
+              appendFile(archivePath, output.file());
     const auto s = static_cast<uint32_t>(stubSize);
     const std::array<uint8_t, 4> trailer{uint8_t(s), uint8_t(s >> 8), uint8_t(s >> 16),
                                          uint8_t(s >> 24)};
-    ok = ok && output->write(trailer.data(), trailer.size());
-    archive->close();
-    return output->close() && ok;
+    ok = ok && output.file().write(trailer.data(), trailer.size());
+    return output.close() && ok && output.renameTo(outputPath);
 }
 
 }  // namespace
@@ -59,13 +68,7 @@ bool BuildSelfExtractor(const std::string& archivePath, const std::string& outpu
             "réinstallez le programme\rafin de remédier à ce problème.");
         return false;
     }
-    try {
-        CopyFileContents(stub, outputPath);
-    } catch (const std::exception&) {
-        ui.message(MessageKind::Error, BuildFailed);
-        return false;
-    }
-    if (!appendArchive(archivePath, outputPath)) {
+    if (!writeOutput(stub, archivePath, outputPath)) {
         ui.message(MessageKind::Error, BuildFailed);
         return false;
     }

@@ -18,8 +18,10 @@ std::string SfxStubPath();
 std::string SfxOntoArchiveMessage(const std::string& outputPath);
 
 // Builds outputPath from the stub and archivePath; an existing output is
-// overwritten (the caller has asked). On this host the output is also made
-// executable.
+// replaced (the caller has asked), keeping its permissions. The output is
+// written as a temporary beside it and put in its place when whole
+// (TempFile::renameTo), so a failure leaves an existing output as it was and
+// nothing behind. On this host the output is also made executable.
 //
 // Returns true on success, after the information "L'archive auto-extractible a
 // été construite avec succès.". Returns false without a message when
@@ -27,8 +29,8 @@ std::string SfxOntoArchiveMessage(const std::string& outputPath);
 // (error), writing nothing, when outputPath is the archive itself (IsSameFile);
 // false after a warning when the stub
 // is missing; false after the error "Impossible de créer l'archive
-// autoextractible!" when the stub cannot be copied or the archive cannot be
-// appended (the output then holds the stub and what was written). Never throws.
+// autoextractible!" when the output is read-only or cannot be written, or the
+// stub or the archive cannot be read. Never throws.
 bool BuildSelfExtractor(const std::string& archivePath, const std::string& outputPath, Ui& ui);
 
 }  // namespace kv

@@ -24,19 +24,29 @@ std::unique_ptr<HostFile> HostFile::open(const std::string& hostPath, OpenMode m
             flags |= O_RDWR | O_NONBLOCK;
             break;
         case OpenMode::CreateNew:
+        case OpenMode::CreatePrivate:
             // O_EXCL: fails when anything, a dangling link included, has the name.
             flags |= O_RDWR | O_CREAT | O_EXCL;
             break;
+        case OpenMode::ReadWriteOwn:
+            flags |= O_RDWR | O_NOFOLLOW | O_NONBLOCK;
+            break;
     }
+    const mode_t permissions = mode == OpenMode::CreatePrivate ? 0600 : 0644;
     // O_NONBLOCK keeps the open itself from waiting on a pipe; the check below
     // then refuses anything that is not a regular file.
     int fd;
     do {
-        fd = ::open(hostPath.c_str(), flags, 0644);
+        fd = ::open(hostPath.c_str(), flags, permissions);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return nullptr;
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    bool accepted = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    // A file another user owns, or one with a second name (a hard link
+    // someone made to a file of theirs or ours), is not ours to write.
+    if (accepted && mode == OpenMode::ReadWriteOwn)
+        accepted = st.st_uid == geteuid() && st.st_nlink == 1;
+    if (!accepted) {
         ::close(fd);
         return nullptr;
     }

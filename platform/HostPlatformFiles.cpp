@@ -81,12 +81,37 @@ uint32_t attributesOf(const std::string& hostPath, const std::string& name, cons
     return attributesFrom(name, st, checkXattr ? readDosAttrib(hostPath) : std::nullopt);
 }
 
+// The process's umask, read where reading it changes nothing (umask() itself
+// sets it, which would race with files other threads create meanwhile).
+mode_t currentUmask() {
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    unsigned mask = 022;
+    if (status) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status))
+            if (std::sscanf(line, "Umask: %o", &mask) == 1) break;
+        std::fclose(status);
+    }
+    return static_cast<mode_t>(mask & 0777);
+}
+
+// Flushes a folder's entries (a rename into it) to the disk. A file system
+// that cannot flush a folder has nothing more to offer: not an error.
+void flushFolder(const std::string& hostFolder) {
+    const int fd = ::open(hostFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    while (fsync(fd) != 0 && errno == EINTR) {
+    }
+    ::close(fd);
+}
+
 }  // namespace
 
 std::unique_ptr<File> HostPlatform::open(const std::string& path, OpenMode mode) {
     const auto host = toHost(path);
     if (!host) return nullptr;
-    if (mode != OpenMode::Create && mode != OpenMode::CreateNew) return HostFile::open(*host, mode);
+    if (mode != OpenMode::Create && mode != OpenMode::CreateNew && mode != OpenMode::CreatePrivate)
+        return HostFile::open(*host, mode);
     const auto change = FolderNames::begin(parentOf(*host));
     auto file = HostFile::open(*host, mode);
     if (file) folderNames().added(change, baseName(*host));
@@ -264,6 +289,55 @@ bool HostPlatform::renameFile(const std::string& from, const std::string& to) {
     folderNames().renamed(fromChange, baseName(*a), toChange, baseName(*b));
     folderNames().forget(*a);  // a folder's names kept under its old path
     return true;
+}
+
+bool HostPlatform::replaceFile(const std::string& from, const std::string& to) {
+    const auto a = toHost(from);
+    const auto b = toHost(to);
+    if (!a || !b) return false;
+    struct stat old;
+    const bool replacesFile = lstat(b->c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    const int fd = ::open(a->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    // The data reaches the disk before the new name does: a crash then leaves
+    // the old file or the whole new one, never a short one in its place.
+    int rc;
+    do {
+        rc = fdatasync(fd);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0 || !renameFile(from, to)) {
+        ::close(fd);
+        return false;
+    }
+    // The permissions are given once the file is in place: the copy waiting
+    // in a shared folder (the Work folder) stays readable by this user only.
+    // An owner or group this process may not give stays its own.
+    if (replacesFile) {
+        if (fchown(fd, old.st_uid, old.st_gid) != 0)
+            (void)!fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        (void)!fchmod(fd, old.st_mode & 0777);
+    } else {
+        (void)!fchmod(fd, 0666 & ~currentUmask());
+    }
+    ::close(fd);
+    flushFolder(parentOf(*b));
+    return true;
+}
+
+std::optional<std::string> HostPlatform::linkedFile(const std::string& path) {
+    const auto host = toHost(path);
+    struct stat link;
+    if (!host || lstat(host->c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+    // A link someone else planted is never written through: in a shared
+    // folder it could lead to any file of this user's.
+    if (link.st_uid != geteuid() && link.st_uid != 0) return std::nullopt;
+    char* real = realpath(host->c_str(), nullptr);
+    if (!real) return std::nullopt;
+    const std::string target = real;
+    std::free(real);
+    struct stat st;
+    if (stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return toWindows(target);
 }
 
 std::optional<int32_t> HostPlatform::lastWriteDos(const std::string& path) {

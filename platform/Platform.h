@@ -165,11 +165,16 @@ public:
 };
 
 enum class OpenMode {
-    Read,       // existing file, read only, shared with other programs
-    Create,     // create or truncate, write only
-    ReadWrite,  // existing file, read and write in place (the header update)
-    CreateNew,  // a file that does not exist yet, created exclusively (fails when
-                // any file or folder has the name), read and write
+    Read,           // existing file, read only, shared with other programs
+    Create,         // create or truncate, write only
+    ReadWrite,      // existing file, read and write in place (the header update)
+    CreateNew,      // a file that does not exist yet, created exclusively (fails when
+                    // any file or folder has the name), read and write
+    CreatePrivate,  // as CreateNew, but only this user may read or write it (0600):
+                    // the program's temporaries and lock files
+    ReadWriteOwn,   // an existing file, read and write, never truncated and never
+                    // through a symbolic link; only a regular file that belongs to
+                    // this user and has no other name (one link), else nullptr
 };
 
 class Platform {
@@ -217,6 +222,21 @@ public:
     virtual bool removeFile(const std::string& path) = 0;
     // Renames, replacing an existing destination atomically (same file system).
     virtual bool renameFile(const std::string& from, const std::string& to) = 0;
+    // Puts from (a file the program has written and closed) in place of to
+    // for good: from's data is flushed to the disk, it is renamed over to in
+    // one step (same file system), it takes the permissions of the file it
+    // replaced (its mode, and its owner and group where this process may give
+    // them) or, when to named no regular file, those of a new file (0666 less
+    // the umask), and the folder's entries are flushed. False when the flush
+    // or the rename failed: to is as it was. A link at to is replaced, never
+    // followed (callers that mean the file it leads to ask linkedFile first).
+    virtual bool replaceFile(const std::string& from, const std::string& to) = 0;
+    // The file that writing path must replace: path itself unless its last
+    // component is a symbolic link; then the file the link leads to (through
+    // a chain of links), as a Windows path. nullopt when that link is not to
+    // be followed: it leads to no regular file (dangling, a loop, a folder),
+    // it belongs neither to this user nor to root, or no drive holds the file.
+    virtual std::optional<std::string> linkedFile(const std::string& path) = 0;
     virtual std::optional<int32_t> lastWriteDos(const std::string& path) = 0;
     // The last write of a file (a folder does not count), nullopt when no file
     // is there: fileExists and lastWriteDos in one query, for callers that ask

@@ -29,7 +29,7 @@ TempFile::TempFile(const std::string& folder, const std::string& stem,
     const std::string prefix = folder + stem + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < Attempts; ++attempt) {
         const std::string path = prefix + std::to_string(++counter) + extension;
-        std::unique_ptr<File> file = host.open(path, OpenMode::CreateNew);
+        std::unique_ptr<File> file = host.open(path, OpenMode::CreatePrivate);
         if (!file) {
             if (host.attributes(path) == attr::Invalid) return;  // the folder takes no file
             continue;                                            // the name is taken
@@ -44,6 +44,13 @@ TempFile::TempFile(const std::string& folder, const std::string& stem,
         file_ = std::move(file);
         return;
     }
+}
+
+TempFile TempFile::beside(const std::string& target) {
+    const uint32_t existing = platform().attributes(target);
+    if (existing != attr::Invalid && (existing & (attr::ReadOnly | attr::Directory)))
+        return TempFile();
+    return TempFile(folderOf(target), CopyStem);
 }
 
 TempFile::TempFile(TempFile&& other) noexcept
@@ -86,7 +93,7 @@ bool TempFile::close() {
 }
 
 bool TempFile::renameTo(const std::string& target) {
-    if (path_.empty() || file_ || !platform().renameFile(path_, target)) return false;
+    if (path_.empty() || file_ || !platform().replaceFile(path_, target)) return false;
     path_.clear();
     if (hold_) hold_->close();
     hold_.reset();
@@ -99,7 +106,9 @@ int RemoveStaleTemporaries(const std::string& folder) {
     for (const char* pattern : {"tempKVR*.tmp", "~kvr*.tmp", "~kvv*"}) {
         for (const FindEntry& entry : host.find(folder + pattern, attr::FilesOnly)) {
             const std::string path = folder + entry.name;
-            std::unique_ptr<File> file = host.open(path, OpenMode::Read);
+            // Only a plain file of this user's: another user's temporaries
+            // in a shared folder, and links, are never touched.
+            std::unique_ptr<File> file = host.open(path, OpenMode::ReadWriteOwn);
             // An exclusive lock is refused while any live owner holds its shared one.
             if (file && file->lock(LockKind::Exclusive) && host.removeFile(path)) ++removed;
             if (file) file->close();

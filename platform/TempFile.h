@@ -1,10 +1,11 @@
 #pragma once
 // The program's temporary files. Each one is created exclusively under a name
 // no other file has and no other run will pick (stem + process id + a number of
-// this process), used through its open handle, and held with a shared lock for
-// as long as it lives; it is removed on every path unless it was renamed into
-// place. The lock is the witness that its owner still runs: a program that was
-// killed leaves its temporaries unheld, and RemoveStaleTemporaries clears them.
+// this process), readable and writable by this user only (0600), used through
+// its open handle, and held with a shared lock for as long as it lives; it is
+// removed on every path unless it was renamed into place. The lock is the
+// witness that its owner still runs: a program that was killed leaves its
+// temporaries unheld, and RemoveStaleTemporaries clears them.
 //
 //   TempFile payload(workFolder, TempFile::PayloadStem);  // "tempKVR-4242-1.tmp"
 //   if (!payload) ...                                     // the folder takes no new file
@@ -36,6 +37,10 @@ class TempFile {
     // empty (false) when no new file can be made in the folder.
     TempFile(const std::string& folder, const std::string& stem,
              const std::string& extension = ".tmp");
+    // A temporary in target's folder (CopyStem), to be renamed over target:
+    // empty when target is a folder or read-only (a file the user keeps from
+    // being written over), or when no new file can be made there.
+    static TempFile beside(const std::string& target);
     TempFile(TempFile&& other) noexcept;
     TempFile& operator=(TempFile&& other) noexcept;
     TempFile(const TempFile&) = delete;
@@ -51,9 +56,13 @@ class TempFile {
     // it is renamed or removed). False when the close reported an error: what
     // was written may not all be there.
     bool close();
-    // Renames the closed file over target (replacing it in one step). True
+    // Puts the closed file in place of target for good (Platform::replaceFile):
+    // flushed to the disk, renamed over target in one step, given target's
+    // permissions (a new file's when there was none) and its folder flushed.
+    // Every file the program replaces by a temporary goes through here. True
     // when target now is this file, which stops being a temporary; false when
-    // the rename failed: target is as it was and the temporary is still there.
+    // the flush or the rename failed: target is as it was and the temporary is
+    // still there. A link at target is replaced, not followed.
     bool renameTo(const std::string& target);
 
   private:
@@ -65,15 +74,17 @@ class TempFile {
 };
 
 // Removes the temporaries of this program in a folder ("tempKVR*.tmp",
-// "~kvr*.tmp" and the preview copies "~kvv*") that no running program holds: those of a run that was killed,
-// and the fixed-name ones of older versions. Files held by a live run, and
-// anything else, are left alone. Returns how many were removed.
+// "~kvr*.tmp" and the preview copies "~kvv*") that no running program holds:
+// those of a run that was killed, and the fixed-name ones of older versions.
+// Only plain files of this user's are removed: files held by a live run,
+// another user's, links, and anything else are left alone. Returns how many
+// were removed.
 int RemoveStaleTemporaries(const std::string& folder);
 
 // Replaces a file by one holding bytes: a temporary beside it is written,
-// closed and renamed over it, so a failure (full disk, a folder that takes no
-// new file) leaves the old file exactly as it was, and nothing behind. False
-// on failure.
+// closed and put in its place (TempFile::renameTo), so a failure (full disk, a
+// folder that takes no new file) leaves the old file exactly as it was, and
+// nothing behind. False on failure.
 bool ReplaceFileContents(const std::string& path, std::string_view bytes);
 
 }  // namespace kv

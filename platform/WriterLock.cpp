@@ -26,13 +26,42 @@ std::string WriterLock::busyMessage(const std::string& archivePath) {
            "terminée.";
 }
 
-WriterLock::WriterLock(const std::string& archivePath) : path_(lockPath(archivePath)) {
+WriterLock::WriterLock(const std::string& archivePath) {
+    const std::optional<std::string> target = platform().linkedFile(archivePath);
+    if (!target) {
+        state_ = State::Refused;
+        message_ = "L'archive < " + archivePath +
+                   " > est un lien qui ne mène pas à un fichier sûr\r(lien d'un autre "
+                   "utilisateur, cible absente ou dossier) :\relle n'est pas écrite.";
+        return;
+    }
+    target_ = *target;
+    path_ = lockPath(target_);
+    take();
+    if (state_ == State::Busy) message_ = busyMessage(archivePath);
+    if (state_ == State::Refused)
+        message_ = "Le fichier de verrou < " + path_ +
+                   " > n'est pas un fichier ordinaire qui vous appartient\r(lien, autre "
+                   "propriétaire ou second nom) :\rl'archive < " +
+                   archivePath + " > n'est pas écrite.";
+}
+
+void WriterLock::take() {
     Platform& host = platform();
     for (int attempt = 0; attempt < Attempts; ++attempt) {
-        std::unique_ptr<File> file = host.open(path_, OpenMode::Create);
+        std::unique_ptr<File> file = host.open(path_, OpenMode::CreatePrivate);
+        if (!file) file = host.open(path_, OpenMode::ReadWriteOwn);
         if (!file) {
+            // Something is there that is not ours to open (a link, dangling
+            // or not, a hard link, another user's file)...
+            if (!host.find(path_, attr::AnyFile).empty()) {
+                state_ = State::Refused;
+                return;
+            }
+            // ...or the folder takes no file, or the last holder removed it
+            // between our two opens: tried again.
             state_ = State::Unavailable;
-            return;
+            continue;
         }
         if (file->lock(LockKind::Exclusive)) {
             file_ = std::move(file);

@@ -11,6 +11,8 @@ packages=(
   qt6-translations-l10n
   xvfb xauth x11-apps fonts-liberation2 imagemagick
   shared-mime-info python3 gzip
+  # the test that follows the flushes of a run
+  strace
   # the printed listing (pdfinfo, pdftotext) and the installed desktop files
   poppler-utils desktop-file-utils xdg-utils libfile-mimeinfo-perl
 )

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/TempFile.h"
 #include "util/Error.h"
 
 namespace kv {
@@ -60,7 +61,9 @@ void CopyFileContents(const std::string& source, const std::string& destination)
         in->close();
         throw Error("Impossible de copier le fichier " + source + " sur lui-même");
     }
-    auto out = platform().open(destination, OpenMode::Create);
+    // Written beside the destination and put in its place only when whole: a
+    // failure leaves an existing destination as it was.
+    TempFile out = TempFile::beside(destination);
     if (!out) {
         in->close();
         throw Error("Impossible de créer le fichier " + destination);
@@ -70,18 +73,17 @@ void CopyFileContents(const std::string& source, const std::string& destination)
         int64_t got = in->read(buffer.data(), CopyBlock);
         if (got < 0) {
             in->close();
-            out->close();
             throw Error("Erreur de lecture du fichier " + source);
         }
         if (got == 0) break;
-        if (!out->write(buffer.data(), got)) {
+        if (!out.file().write(buffer.data(), got)) {
             in->close();
-            out->close();
             throw Error("Erreur d'écriture du fichier " + destination);
         }
     }
     in->close();
-    if (!out->close()) throw Error("Erreur d'écriture du fichier " + destination);
+    if (!out.close() || !out.renameTo(destination))
+        throw Error("Erreur d'écriture du fichier " + destination);
 }
 
 int32_t FileSizeOf(const std::string& path) {

@@ -30,11 +30,14 @@ bool HasRoomForCopy(const std::string& source, const std::string& destination);
 // -1 when the drive can't be queried.
 int64_t DriveFreeBytes(const std::string& path);
 
-// Copies the whole source into the destination (created, or truncated when it
-// exists). Throws kv::Error, after closing both files, when either can't be
-// opened, a read or write fails, or the destination can't be closed; a
-// destination already created stays as far as it was written. A destination
-// that is the source itself is refused before anything is written.
+// Copies the whole source into the destination: a temporary beside it is
+// written and put in its place (TempFile::renameTo: flushed, renamed, with the
+// permissions of the file it replaces). Throws kv::Error, after closing both
+// files, when the source can't be opened, the destination is read-only or no
+// file can be made beside it, a read or write fails, or the copy can't be put
+// in place; an existing destination is then as it was and nothing is left
+// behind. A destination that is the source itself is refused before anything
+// is written. A link at the destination is replaced, not followed.
 void CopyFileContents(const std::string& source, const std::string& destination);
 
 // True when both paths lead to the same host file once the drive map has

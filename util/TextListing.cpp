@@ -2,7 +2,6 @@
 
 #include "platform/Platform.h"
 #include "platform/TempFile.h"
-#include "util/PathHelpers.h"
 
 namespace kv {
 namespace {
@@ -39,13 +38,10 @@ void appendListingLine(std::string& out, const ListingFields& fields) {
 
 bool writeTextListing(const std::string& target, std::size_t rowCount,
                       const std::function<ListingFields(std::size_t)>& row) {
-    const uint32_t attributes = platform().attributes(target);
-    if (attributes != attr::Invalid && (attributes & (attr::ReadOnly | attr::Directory)))
-        return false;
     // Written beside the target and renamed over it only when complete: a
     // failure leaves the earlier file as it was. The temporary goes away on
     // every other path, exceptions included.
-    TempFile fresh(FolderOf(target), TempFile::CopyStem);
+    TempFile fresh = TempFile::beside(target);
     if (!fresh) return false;
     File& file = fresh.file();
 

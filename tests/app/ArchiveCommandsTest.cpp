@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTreeView>
+#include <filesystem>
 
 #include "tests/app/WindowFixture.h"
 
@@ -224,6 +225,21 @@ TEST_F(ArchiveCommands, SaveAsCopiesTheArchiveAndRefusesTheSameFile) {
     w.SaveAs_ArchExecute();  // Yes
     EXPECT_EQ(drives.readFile("C:\\autre.kvr"), drives.readFile("C:\\d\\arch.kvr"));
     EXPECT_EQ(w.windowTitle(), "Korvelt - [ autre.kvr ]");
+    EXPECT_EQ(w.session().rows.size(), 2u);
+}
+
+// The copy is put in place by a rename: a destination named through a link
+// is the file the link leads to, and the link stays.
+TEST_F(ArchiveCommands, SaveAsOntoALinkWritesTheFileItLeadsTo) {
+    TMainKorvelt2002& w = openedArchive();
+    drives.writeFile("C:\\vrai\\copie.kvr", "vieux");
+    drives.makeFolder("C:\\lien");
+    const std::string link = drives.hostPath("C:\\lien\\copie.kvr");
+    std::filesystem::create_symlink(drives.hostPath("C:\\vrai\\copie.kvr"), link);
+    chooser.files.push_back(QString("C:\\lien\\copie.kvr"));
+    w.SaveAs_ArchExecute();  // Yes to the overwrite question
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(drives.readFile("C:\\vrai\\copie.kvr"), drives.readFile("C:\\d\\arch.kvr"));
     EXPECT_EQ(w.session().rows.size(), 2u);
 }
 

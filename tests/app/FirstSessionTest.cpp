@@ -79,6 +79,9 @@ TEST_F(FirstSession, ShortcutsFollowTheStatesOfTheirMenuItemsAtAllTimes) {
     EXPECT_FALSE(on("Restaure"));
     press(Qt::Key_F4);
     ASSERT_TRUE(w.archiveExists());
+    // The window is active again once the progress dialog's close has been
+    // handled; the shortcuts below need it.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     for (const char* name :
          {"SaveAs_Arch", "Dell_Arch", "Move_Arch", "Restaure", "SelfExtractor", "ModiEnTete"})
         EXPECT_TRUE(on(name)) << name;

@@ -75,5 +75,22 @@ TEST_F(SfxBuilderTest, NoArchiveDoesNothingAndAnUnwritableOutputFails) {
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
 }
 
+TEST_F(SfxBuilderTest, FullDiskLeavesAnExistingOutputWhole) {
+    drives.writeFile("C:\\Arch\\a.kvr", std::string("\x11[File Korvelt V1]", 18) +
+                                            std::string(84, '\0') + std::string(20000, 'p'));
+    drives.writeFile("C:\\Sortie\\out.exe", "l'ancien auto-extractible");
+    test::FaultPlatform fault;
+    fault.install();
+    fault.diskFullAfter("C:\\Sortie\\", 10000);
+
+    EXPECT_FALSE(BuildSelfExtractor("C:\\Arch\\a.kvr", "C:\\Sortie\\out.exe", ui));
+
+    fault.reset();
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"Impossible de créer l'archive autoextractible!"});
+    EXPECT_EQ(test::readWinFile("C:\\Sortie\\out.exe"), "l'ancien auto-extractible");
+    EXPECT_EQ(platform().find("C:\\Sortie\\*.*", attr::AnyFile).size(), 1u);
+}
+
 }  // namespace
 }  // namespace kv

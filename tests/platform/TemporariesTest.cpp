@@ -1,8 +1,11 @@
 // Exclusive creation, advisory locks, the program's temporaries and writer
-// locks, and host names that are not Windows names as they stand.
+// locks (what they never follow, the permissions they give, what of other
+// users they leave alone), and host names that are not Windows names as they
+// stand.
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -164,6 +167,138 @@ TEST_F(Temporaries, WhatAKilledProgramHeldIsFreedWithIt) {
     EXPECT_EQ(WriterLock("C:\\W\\a.kvr").state(), WriterLock::State::Held);
     EXPECT_EQ(RemoveStaleTemporaries("C:\\W\\"), 1);
     EXPECT_TRUE(namesIn("C:\\W").empty());
+}
+
+// A user id that is not ours, for files "another user" leaves in a shared
+// folder; giving files away takes root, so those tests skip themselves
+// otherwise.
+constexpr uid_t OtherUser = 4242;
+
+mode_t modeOf(const std::string& hostPath) {
+    struct stat st {};
+    EXPECT_EQ(lstat(hostPath.c_str(), &st), 0) << hostPath;
+    return st.st_mode & 0777;
+}
+
+TEST_F(Temporaries, WriterLockNeverWritesThroughWhatIsPlantedUnderItsName) {
+    drives.writeFile("C:\\W\\a.kvr", "archive");
+    drives.writeFile("C:\\W\\precieux.txt", "à garder");
+    const std::string precious = drives.hostPath("C:\\W\\precieux.txt");
+    const std::string lock = drives.hostPath(WriterLock::lockPath("C:\\W\\a.kvr"));
+    auto expectRefused = [&](const char* what) {
+        SCOPED_TRACE(what);
+        WriterLock writer("C:\\W\\a.kvr");
+        EXPECT_EQ(writer.state(), WriterLock::State::Refused);
+        EXPECT_TRUE(writer.stops());
+        EXPECT_EQ(writer.message(),
+                  "Le fichier de verrou < C:\\W\\~kvra.kvr.lock > n'est pas un fichier "
+                  "ordinaire qui vous appartient\r(lien, autre propriétaire ou second nom) "
+                  ":\rl'archive < C:\\W\\a.kvr > n'est pas écrite.");
+        EXPECT_EQ(drives.readFile("C:\\W\\precieux.txt"), "à garder");
+        EXPECT_FALSE(platform().fileExists("C:\\W\\cree.txt"));
+    };
+    fs::create_symlink(precious, lock);
+    expectRefused("a link to another file");
+    EXPECT_TRUE(fs::is_symlink(lock));
+    fs::remove(lock);
+    fs::create_symlink(drives.hostPath("C:\\W\\cree.txt"), lock);
+    expectRefused("a dangling link");
+    fs::remove(lock);
+    fs::create_hard_link(precious, lock);
+    expectRefused("a second name of another file");
+    fs::remove(lock);
+
+    // What the writer makes there is its own, and a leftover of its own is
+    // taken over.
+    {
+        WriterLock writer("C:\\W\\a.kvr");
+        ASSERT_EQ(writer.state(), WriterLock::State::Held);
+        EXPECT_EQ(writer.target(), "C:\\W\\a.kvr");
+        EXPECT_EQ(modeOf(lock), 0600u);
+    }
+    drives.writeFile(WriterLock::lockPath("C:\\W\\a.kvr"), "");
+    EXPECT_EQ(WriterLock("C:\\W\\a.kvr").state(), WriterLock::State::Held);
+}
+
+TEST_F(Temporaries, WriterLockOfALinkedArchiveIsTheFileItLeadsTo) {
+    drives.writeFile("C:\\Vrai\\b.kvr", "archive");
+    drives.makeFolder("C:\\Lien");
+    fs::create_symlink(drives.hostPath("C:\\Vrai\\b.kvr"), drives.hostPath("C:\\Lien\\b.kvr"));
+    fs::create_symlink("../Vrai/b.kvr", drives.hostPath("C:\\Lien\\relatif.kvr"));
+    {
+        WriterLock viaLink("C:\\Lien\\b.kvr");
+        ASSERT_EQ(viaLink.state(), WriterLock::State::Held);
+        EXPECT_EQ(viaLink.target(), "C:\\Vrai\\b.kvr");
+        // One archive, whatever name a writer gives it.
+        EXPECT_TRUE(WriterLock("C:\\Vrai\\b.kvr").busy());
+        EXPECT_TRUE(WriterLock("C:\\Lien\\relatif.kvr").busy());
+    }
+    EXPECT_EQ(namesIn("C:\\Lien"), (std::vector<std::string>{"b.kvr", "relatif.kvr"}));
+
+    // A link that leads to no archive file is not written through.
+    fs::create_symlink(drives.hostPath("C:\\Vrai\\absent.kvr"),
+                       drives.hostPath("C:\\Lien\\perdu.kvr"));
+    fs::create_symlink(drives.hostPath("C:\\Vrai"), drives.hostPath("C:\\Lien\\dossier.kvr"));
+    for (const std::string name : {"C:\\Lien\\perdu.kvr", "C:\\Lien\\dossier.kvr"}) {
+        WriterLock writer(name);
+        EXPECT_TRUE(writer.refused()) << name;
+        EXPECT_EQ(writer.message(), "L'archive < " + name +
+                                        " > est un lien qui ne mène pas à un fichier sûr\r(lien "
+                                        "d'un autre utilisateur, cible absente ou dossier) "
+                                        ":\relle n'est pas écrite.");
+    }
+    EXPECT_FALSE(platform().fileExists("C:\\Vrai\\absent.kvr"));
+}
+
+TEST_F(Temporaries, TemporariesAreTheirOwnersOnlyAndReplacementsKeepPermissions) {
+    TempFile payload("C:\\W\\", TempFile::PayloadStem);
+    ASSERT_TRUE(payload);
+    EXPECT_EQ(modeOf(drives.hostPath(payload.path())), 0600u);
+
+    // A replaced file keeps its permissions; a new one gets a new file's.
+    drives.writeFile("C:\\W\\partage.txt", "ancien");
+    fs::permissions(drives.hostPath("C:\\W\\partage.txt"), fs::perms(0640));
+    ASSERT_TRUE(ReplaceFileContents("C:\\W\\partage.txt", "nouveau"));
+    EXPECT_EQ(modeOf(drives.hostPath("C:\\W\\partage.txt")), 0640u);
+    const mode_t old = umask(027);
+    const bool replaced = ReplaceFileContents("C:\\W\\neuf.txt", "neuf");
+    umask(old);
+    ASSERT_TRUE(replaced);
+    EXPECT_EQ(modeOf(drives.hostPath("C:\\W\\neuf.txt")), 0640u);
+}
+
+TEST_F(Temporaries, WhatAnotherUserOwnsIsNeitherUsedNorRemoved) {
+    if (geteuid() != 0) GTEST_SKIP() << "giving files to another user takes root";
+    drives.writeFile("C:\\W\\a.kvr", "archive");
+    const std::string lock = WriterLock::lockPath("C:\\W\\a.kvr");
+    drives.writeFile(lock, "");
+    ASSERT_EQ(chown(drives.hostPath(lock).c_str(), OtherUser, OtherUser), 0);
+    EXPECT_TRUE(WriterLock("C:\\W\\a.kvr").refused());
+    fs::remove(drives.hostPath(lock));
+
+    // Their temporaries in a shared folder stay; ours that no run holds go.
+    for (const char* name : {"~kvv77-1.txt", "~kvr77-1.tmp", "tempKVR-77-1.tmp", "~kvr1-1.tmp"})
+        drives.writeFile(std::string("C:\\W\\") + name, "leur contenu");
+    for (const char* name : {"~kvv77-1.txt", "~kvr77-1.tmp", "tempKVR-77-1.tmp"})
+        ASSERT_EQ(
+            chown(drives.hostPath(std::string("C:\\W\\") + name).c_str(), OtherUser, OtherUser), 0);
+    EXPECT_EQ(RemoveStaleTemporaries("C:\\W\\"), 1);
+    EXPECT_EQ(namesIn("C:\\W"), (std::vector<std::string>{"a.kvr", "tempKVR-77-1.tmp",
+                                                          "~kvr77-1.tmp", "~kvv77-1.txt"}));
+
+    // Their link to one of our archives is not followed; a replaced file of
+    // theirs stays theirs.
+    drives.makeFolder("C:\\Partage");
+    const std::string link = drives.hostPath("C:\\Partage\\b.kvr");
+    fs::create_symlink(drives.hostPath("C:\\W\\a.kvr"), link);
+    ASSERT_EQ(lchown(link.c_str(), OtherUser, OtherUser), 0);
+    EXPECT_TRUE(WriterLock("C:\\Partage\\b.kvr").refused());
+    ASSERT_EQ(chown(drives.hostPath("C:\\W\\a.kvr").c_str(), OtherUser, OtherUser + 1), 0);
+    ASSERT_TRUE(ReplaceFileContents("C:\\W\\a.kvr", "nouvelle archive"));
+    struct stat st {};
+    ASSERT_EQ(stat(drives.hostPath("C:\\W\\a.kvr").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, OtherUser);
+    EXPECT_EQ(st.st_gid, OtherUser + 1);
 }
 
 struct NameCase {

@@ -442,7 +442,7 @@ bool FaultPlatform::mayOpen(const std::string& path, OpenMode mode) {
     if (!reachable(path) || held(path)) return false;
     // A rule for Create stands for every creation, exclusive ones included.
     const auto ruleMode = [](OpenMode m) {
-        return m == OpenMode::CreateNew ? OpenMode::Create : m;
+        return m == OpenMode::CreateNew || m == OpenMode::CreatePrivate ? OpenMode::Create : m;
     };
     for (const OpenRule& r : failOpen_) {
         if ((!r.mode || ruleMode(*r.mode) == ruleMode(mode)) && faultPathMatches(r.path, path))
@@ -519,6 +519,19 @@ bool FaultPlatform::mayRename(const std::string& from, const std::string& to) {
 }
 bool FaultPlatform::renameFile(const std::string& from, const std::string& to) {
     return mayRename(from, to) && inner_.renameFile(from, to);
+}
+bool FaultPlatform::replaceFile(const std::string& from, const std::string& to) {
+    {
+        std::lock_guard lock(mutex_);
+        for (const std::string& p : failRename_)
+            if (faultPathMatches(p, from)) return false;
+    }
+    return reachable(from) && reachable(to) && !held(from) && !held(to) &&
+           inner_.replaceFile(from, to);
+}
+std::optional<std::string> FaultPlatform::linkedFile(const std::string& path) {
+    if (!reachable(path)) return path;
+    return inner_.linkedFile(path);
 }
 std::optional<int32_t> FaultPlatform::lastWriteDos(const std::string& path) {
     if (!reachable(path)) return std::nullopt;

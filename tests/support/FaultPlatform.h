@@ -21,7 +21,8 @@
 //   kv::setPlatform(&fp);                   // or fp.install()
 //   fp.failOpen("C:\\x\\a.txt");            // every open of that file fails
 //   fp.failOpen("C:\\x\\*.tmp", kv::OpenMode::Create);  // only creating those fails
-//                                           //   (exclusive creation, CreateNew, included)
+//                                           //   (exclusive creation, CreateNew and
+//                                           //   CreatePrivate, included)
 //   fp.holdLock("C:\\x\\a.kvr.lock");      // "another program holds a lock on it":
 //                                           //   File::lock() of files opened there fails
 //   fp.holdExclusively("C:\\x\\a.txt");     // "held by another program": every open,
@@ -30,8 +31,8 @@
 //                                           //   4096 bytes were written to them in all
 //   fp.failReadAfter("C:\\a.bin", 100);     // reads fail (-1) past byte 100
 //   fp.failClose("C:\\out\\a.kvr");         // File::close() answers false
-//   fp.failRename("C:\\Work\\");             // renameFile from there fails, as a rename
-//                                           //   to another file system does
+//   fp.failRename("C:\\Work\\");             // renameFile and replaceFile from there fail,
+//                                           //   as a rename to another file system does
 //   fp.setFreeBytes('C', 1000);             // freeBytes() of any path on C:
 //   fp.setDriveType('D', kv::DriveType::CdRom);
 //   fp.changeMedium('D', 0x11112222, "AUTRE");  // new serial and label, medium present
@@ -147,6 +148,8 @@ class FaultPlatform : public Platform {
     bool removeDirectory(const std::string& path) override;
     bool removeFile(const std::string& path) override;
     bool renameFile(const std::string& from, const std::string& to) override;
+    bool replaceFile(const std::string& from, const std::string& to) override;
+    std::optional<std::string> linkedFile(const std::string& path) override;
     std::optional<int32_t> lastWriteDos(const std::string& path) override;
     bool setLastWriteDos(const std::string& path, int32_t dosDateTime) override;
     bool setExecutable(const std::string& path) override;

@@ -1,10 +1,12 @@
 // Nothing lost, nothing reported wrongly, through the built programs: runs at
 // the same time, names that cannot come back as they were, damaged archives,
 // the self-extractor written over its own archive, the temporaries of a run
-// that was killed.
+// that was killed, archives named through links, their permissions, and the
+// flushes that make a replaced archive survive a crash.
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <random>
@@ -221,6 +223,102 @@ TEST_F(KvrSafety, SelfExtractorIsNeverWrittenOverItsOwnArchive) {
         EXPECT_NE(r.err.find("l'archive elle-même"), std::string::npos) << r.err;
         EXPECT_TRUE(read("a.kvr") == before) << "the archive changed";
     }
+}
+
+// ----- Links, other users, and what reaches the disk -----
+
+TEST_F(KvrSafety, UpdateThroughALinkWritesTheArchiveItLeadsTo) {
+    put("Docs/a.txt", "alpha");
+    put("Docs/c.txt", "gamma");
+    put("un.kvl", "K:\\Docs\\a.txt\r\n");
+    put("deux.kvl", "K:\\Docs\\c.txt\r\n");
+    fs::create_directories(root_ / "Lien");
+    fs::create_directories(root_ / "Vrai");
+    ASSERT_EQ(kvr("update 'K:\\Vrai\\b.kvr' --script 'K:\\un.kvl'").status, 0);
+    fs::create_symlink(root_ / "Vrai/b.kvr", root_ / "Lien/b.kvr");
+
+    const Outcome r = kvr("update 'K:\\Lien\\b.kvr' --script 'K:\\deux.kvl'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(kvr("comment 'K:\\Lien\\b.kvr' 'par le lien'").status, 0);
+
+    EXPECT_TRUE(fs::is_symlink(root_ / "Lien/b.kvr")) << "the link was replaced by a file";
+    EXPECT_EQ(listed("K:\\Vrai\\b.kvr"), (std::vector<std::string>{"a.txt", "c.txt"}));
+    EXPECT_EQ(read("Vrai/b.kvr").substr(19, 12), "\x0Bpar le lien");  // the comment field
+    EXPECT_EQ(namesIn("Lien"), std::vector<std::string>{"b.kvr"});
+    EXPECT_EQ(namesIn("Vrai"), std::vector<std::string>{"b.kvr"});
+    EXPECT_TRUE(namesIn("Temp").empty());
+}
+
+TEST_F(KvrSafety, UpdateKeepsTheArchivesPermissionsAndANewOneFollowsTheUmask) {
+    put("Docs/a.txt", "alpha");
+    put("liste.kvl", "K:\\Docs\\a.txt\r\n");
+    auto modeOf = [&](const char* relative) {
+        struct stat st {};
+        EXPECT_EQ(::stat((root_ / relative).c_str(), &st), 0);
+        return st.st_mode & 0777;
+    };
+    const mode_t old = ::umask(027);
+    const Outcome made = kvr("update 'K:\\a.kvr' --script 'K:\\liste.kvl'");
+    ::umask(old);
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(modeOf("a.kvr"), 0640u);
+
+    fs::permissions(root_ / "a.kvr", fs::perms(0600));
+    ASSERT_EQ(kvr("update 'K:\\a.kvr' --script 'K:\\liste.kvl'").status, 0);
+    EXPECT_EQ(modeOf("a.kvr"), 0600u) << "the update opened the archive to others";
+
+    if (::geteuid() != 0) return;  // the owner can be kept only by root
+    ASSERT_EQ(::chown((root_ / "a.kvr").c_str(), 4242, 4243), 0);
+    ASSERT_EQ(kvr("update 'K:\\a.kvr' --script 'K:\\liste.kvl'").status, 0);
+    struct stat st {};
+    ASSERT_EQ(::stat((root_ / "a.kvr").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4242u) << "root's update handed the archive to root";
+    EXPECT_EQ(st.st_gid, 4243u);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// The new archive's data is on the disk before it takes the archive's name,
+// and the name is on the disk before the run says it is done.
+TEST_F(KvrSafety, TheNewArchiveIsFlushedBeforeItsRenameAndItsFolderAfter) {
+    if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "no strace";
+    put("Docs/a.txt", "alpha");
+    put("liste.kvl", "K:\\Docs\\a.txt\r\n");
+    const std::string trace = (root_ / "trace.txt").string();
+    const Outcome r =
+        run("strace",
+            "-f -y -o " + quote(trace) + " -e trace=fdatasync,fsync,rename,renameat,renameat2 " +
+                quote((bin_ / "kvr").string()) + " update 'K:\\a.kvr' --script 'K:\\liste.kvl'");
+    if (r.status != 0 && r.err.find("ptrace") != std::string::npos)
+        GTEST_SKIP() << "strace may not trace here: " << r.err;
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    std::vector<std::string> calls;
+    std::istringstream lines(slurpHost(trace));
+    for (std::string line; std::getline(lines, line);) calls.push_back(line);
+    const std::string archive = (root_ / "a.kvr").string();
+    const auto renamed = std::find_if(calls.begin(), calls.end(), [&](const std::string& c) {
+        return c.find("rename") != std::string::npos &&
+               c.find("\"" + archive + "\"") != std::string::npos;
+    });
+    ASSERT_NE(renamed, calls.end()) << slurpHost(trace);
+    const std::size_t from = renamed->find("\"") + 1;
+    const std::string copy = renamed->substr(from, renamed->find('"', from) - from);
+    EXPECT_NE(std::find_if(calls.begin(), renamed,
+                           [&](const std::string& c) {
+                               return c.find("fdatasync(") != std::string::npos &&
+                                      c.find("<" + copy + ">") != std::string::npos;
+                           }),
+              renamed)
+        << "no flush of " << copy << " before its rename:\n"
+        << slurpHost(trace);
+    EXPECT_NE(std::find_if(renamed, calls.end(),
+                           [&](const std::string& c) {
+                               return c.find("fsync(") != std::string::npos &&
+                                      c.find("<" + root_.string() + ">") != std::string::npos;
+                           }),
+              calls.end())
+        << "no flush of the archive's folder after the rename:\n"
+        << slurpHost(trace);
 }
 
 }  // namespace

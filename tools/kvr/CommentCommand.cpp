@@ -25,7 +25,7 @@ int commentCommand(const Args& args) {
         // archive gets its own status.
         const kv::WriterLock probe(session.currentArchive);
         if (probe.busy()) {
-            printError(kv::WriterLock::busyMessage(session.currentArchive));
+            printError(probe.message());
             return ExitBusy;
         }
     }
