@@ -232,6 +232,36 @@ std::string fromStored(std::string_view stored) {
     return out;
 }
 
+std::string decodeTextFile(std::string_view bytes) {
+    auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+    if (starts("\xEF\xBB\xBF")) return fromStored(bytes.substr(3));
+    const bool little = starts("\xFF\xFE");
+    if (!little && !starts("\xFE\xFF")) return fromStored(bytes);
+    constexpr char32_t Replacement = 0xFFFD;
+    std::string out;
+    out.reserve(bytes.size());
+    auto unitAt = [&](std::size_t i) -> char32_t {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return little ? (b << 8 | a) : (a << 8 | b);
+    };
+    std::size_t i = 2;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const char32_t unit = unitAt(i);
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
+            const char32_t low = unitAt(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                encode(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        encode(out, unit >= 0xD800 && unit <= 0xDFFF ? Replacement : unit);
+    }
+    if (i < bytes.size()) encode(out, Replacement);
+    return out;
+}
+
 std::string utf8Cut(std::string_view utf8, std::size_t maxBytes) {
     if (utf8.size() <= maxBytes) return std::string(utf8);
     std::size_t i = 0;

@@ -25,10 +25,12 @@ std::string toStored(std::string_view utf8);
 // Windows-1252.
 std::string fromStored(std::string_view stored);
 
-// Same rule for text files the program reads (scripts, journal, settings).
-inline std::string decodeTextFile(std::string_view bytes) {
-    return fromStored(bytes);
-}
+// Text files the program reads (scripts, journal, settings): the same rule as
+// fromStored, except that a file starting with a byte-order mark is read as
+// that mark says: UTF-8 (EF BB BF), UTF-16 little-endian (FF FE) or
+// big-endian (FE FF). The mark itself is dropped; an unpaired UTF-16
+// surrogate reads as U+FFFD, as does an odd last byte.
+std::string decodeTextFile(std::string_view bytes);
 
 // The stored form cut to at most maxBytes bytes, never splitting a character.
 std::string storedCut(std::string_view utf8, std::size_t maxBytes);
