@@ -16,7 +16,10 @@ namespace kv {
 // cannot be opened, read or written (a read-only or locked archive). Holds the
 // archive's WriterLock while it writes: when another writer holds it, its busy
 // message (error) is shown and nothing changes. True on
-// success. session.listChanged is neither read nor changed. Never throws.
+// success. session.listChanged is neither read nor changed. When the catalog
+// was read from the archive as it stood (session.catalogSource), the stamp
+// follows the rewrite, so this program's own change does not count as
+// another writer's. Never throws.
 bool WriteHeaderOnly(Session& session, Ui& ui);
 
 }  // namespace kv

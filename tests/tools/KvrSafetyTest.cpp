@@ -4,7 +4,13 @@
 // that was killed.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <map>
 #include <random>
@@ -106,6 +112,55 @@ TEST_F(KvrSafety, SecondWriterOfTheSameArchiveIsRefusedAndChangesNothing) {
     EXPECT_TRUE(namesIn("Temp").empty());
     EXPECT_EQ(namesIn(""),
               (std::vector<std::string>{"Docs", "Temp", "Vu", "a.kvr", "autre.kvl", "liste.kvl"}));
+}
+
+TEST_F(KvrSafety, TwoUpdatesOfOneArchiveAtOnceLoseNoEntry) {
+    put("Docs/base.txt", "base");
+    put("base.kvl", "K:\\Docs\\base.txt\r\n");
+    ASSERT_EQ(kvr("update 'K:\\a.kvr' --script 'K:\\base.kvl'").status, 0);
+    // The long one names one file and many that are gone: its walk of the
+    // script outlasts the whole of the short one.
+    put("Docs/long.txt", "long");
+    std::string lines = "K:\\Docs\\long.txt\r\n";
+    for (int i = 0; i < 20000; ++i) lines += "K:\\Docs\\parti-" + std::to_string(i) + ".txt\r\n";
+    put("long.kvl", lines);
+    put("Docs/court.txt", "court");
+    put("court.kvl", "K:\\Docs\\court.txt\r\n");
+
+    // The long one starts; once it has read the archive, the short one runs.
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, (root_ / "a.kvr").c_str(), IN_CLOSE_NOWRITE), 0);
+    const std::string command = "cd " + quote(root_.string()) + " && " + environment() + " " +
+                                quote((bin_ / "kvr").string()) +
+                                " update 'K:\\a.kvr' --script 'K:\\long.kvl' 2>" +
+                                quote((root_ / "long.err").string());
+    const pid_t longRun = ::fork();
+    ASSERT_GE(longRun, 0);
+    if (longRun == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    pollfd archiveRead{watch, POLLIN, 0};
+    EXPECT_EQ(::poll(&archiveRead, 1, 20000), 1) << "the long update never read the archive";
+    ::close(watch);
+    const Outcome shortRun = kvr("update 'K:\\a.kvr' --script 'K:\\court.kvl'");
+    int raw = 0;
+    ASSERT_EQ(::waitpid(longRun, &raw, 0), longRun);
+    const int longStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+
+    // Each either stored its file or was refused with 3, and nothing it
+    // stored is lost.
+    std::vector<std::string> expected{"base.txt"};
+    EXPECT_TRUE(longStatus == 0 || longStatus == 3) << read("long.err");
+    EXPECT_TRUE(shortRun.status == 0 || shortRun.status == 3) << shortRun.err;
+    if (shortRun.status == 0) expected.push_back("court.txt");
+    if (longStatus == 0) expected.push_back("long.txt");
+    std::vector<std::string> names = listed("K:\\a.kvr");
+    std::sort(names.begin(), names.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected) << "long: " << longStatus << ", short: " << shortRun.status;
+    EXPECT_TRUE(namesIn("Temp").empty());
 }
 
 TEST_F(KvrSafety, TemporariesOfARunThatDiedAreRemovedThoseInUseAreKept) {
