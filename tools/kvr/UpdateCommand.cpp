@@ -10,7 +10,7 @@
 // the scripts named that could not be taken in included). Exit status 0 only
 // when nothing failed and nothing was left out but what --drop-missing asked;
 // 3 when another run is writing the archive (its writer lock is taken before
-// the catalog is read, and held to the end). When the archive could not be
+// the archive is read, and held to the end). When the archive could not be
 // replaced the counts say so: nothing stored or carried over, every row left
 // out. --recompress compresses every file again, even one whose stored member
 // is still its own; --threads N makes up to N members at once (default:
@@ -92,7 +92,7 @@ int updateCommand(const Args& args) {
     session.recompressAll = recompress;
     session.threads = threads;
 
-    // The writer lock comes before the catalog is read: a writer that
+    // The writer lock comes before the archive is read: a writer that
     // finished between the read and the run would lose what it stored.
     const kv::WriterLock lock(session.currentArchive);
     if (lock.busy()) {
