@@ -163,6 +163,28 @@ TEST_F(KvrSafety, TwoUpdatesOfOneArchiveAtOnceLoseNoEntry) {
     EXPECT_TRUE(namesIn("Temp").empty());
 }
 
+TEST_F(KvrSafety, ScriptIsReadAsMeantAndWhatItLeavesOutIsCounted) {
+    put("Docs/a.txt", "alpha");
+    put("Arbre/x.txt", "x");
+    fs::create_directories(root_ / "Arbre/sous");
+    fs::create_directory_symlink("..", root_ / "Arbre/sous/haut");
+    // Written by an editor in UTF-16 with its mark, a line with blanks after it.
+    std::string script = "\xFF\xFE";
+    for (char c : std::string("K:\\Docs\\a.txt  \r\nK:\\Arbre\\*.*\r\nDocs\\b.txt\r\n"))
+        script += std::string{c, '\0'};
+    put("liste.kvl", script);
+
+    const Outcome r = kvr("update 'K:\\a.kvr' --script 'K:\\liste.kvl'");
+
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.lastErrLine(), counts(2, 0, 2));
+    EXPECT_NE(r.err.find("K:\\Arbre\\sous\\haut\\ > n'est pas archivé : c'est un lien"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("< Docs\\b.txt > n'est pas archivé"), std::string::npos) << r.err;
+    EXPECT_EQ(listed("K:\\a.kvr"), (std::vector<std::string>{"a.txt", "x.txt"}));
+}
+
 TEST_F(KvrSafety, TemporariesOfARunThatDiedAreRemovedThoseInUseAreKept) {
     put("Docs/a.txt", "alpha");
     put("liste.kvl", "K:\\Docs\\*.*\r\n");
