@@ -64,9 +64,9 @@ std::string automationNotice(const DateTime& now) {
     if (!since) return {};
     const int days = PlanPeriodDays(*settings);
     if (std::difftime(localTimeOf(now), localTimeOf(*since)) <= 2.0 * days * 86400.0) return {};
-    const std::string last = lastSuccess ? "réussie " + dateAndTime(*lastSuccess)
-                                                 : "aucune réussie depuis les réglages du " +
-                                                       JournalStamp(*since).substr(0, 10);
+    const std::string last =
+        lastSuccess ? "réussie " + dateAndTime(*lastSuccess)
+                    : "aucune réussie depuis les réglages du " + JournalStamp(*since).substr(0, 10);
     return "Dernière sauvegarde automatique : " + last +
            ".\rLes sauvegardes planifiées ne se font plus : vérifiez que l'automate est en "
            "marche (Options (F9), page Automate).";

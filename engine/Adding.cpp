@@ -124,8 +124,7 @@ void AddSelectionEntry(AddOperation& op, const std::string& written) {
             line = trimmed(line);
             exists = platform().fileExists(line);
         }
-        if (!exists && !op.known.contains(line) &&
-            !readable(platform().pathInfo(FolderOf(line)))) {
+        if (!exists && !op.known.contains(line) && !readable(platform().pathInfo(FolderOf(line)))) {
             op.known.insert(line);
             tellLeftOut(op, "Le fichier < " + line + " > n'est pas archivé : " + FolderUnreadable);
             return;
@@ -167,7 +166,9 @@ namespace {
 class FolderWalk {
   public:
     FolderWalk(const std::string& pattern, const FoundFile& found, const LeftOutPath& leftOut)
-        : pattern_(pattern), everyFile_(pattern == "*.*" || pattern == "*"), found_(found),
+        : pattern_(pattern),
+          everyFile_(pattern == "*.*" || pattern == "*"),
+          found_(found),
           leftOut_(leftOut) {}
 
     bool walk(const std::string& folder, bool named);

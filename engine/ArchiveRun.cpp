@@ -11,11 +11,11 @@
 #include "engine/DatedComment.h"
 #include "engine/EntryCheck.h"
 #include "engine/StoredPath.h"
+#include "text/Text.h"
 #include "util/Error.h"
 #include "util/FileRoutines.h"
 #include "util/Format.h"
 #include "util/PathHelpers.h"
-#include "text/Text.h"
 
 namespace kv {
 
@@ -423,17 +423,17 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
 }
 
 const ArchiveRun::OldEntry* ArchiveRun::entryAt(int64_t offset) const {
-    const auto found = std::lower_bound(
-        oldEntries_.begin(), oldEntries_.end(), offset,
-        [](const OldEntry& entry, int64_t at) { return entry.offset < at; });
+    const auto found =
+        std::lower_bound(oldEntries_.begin(), oldEntries_.end(), offset,
+                         [](const OldEntry& entry, int64_t at) { return entry.offset < at; });
     return found != oldEntries_.end() && found->offset == offset ? &*found : nullptr;
 }
 
 std::optional<int64_t> ArchiveRun::entryOffsetOf(const std::string& fullPath) const {
     const uint64_t key = pathKey(fullPath);
-    const auto first = std::lower_bound(
-        byPath_.begin(), byPath_.end(), key,
-        [this](std::size_t i, uint64_t k) { return oldEntries_[i].pathKey < k; });
+    const auto first =
+        std::lower_bound(byPath_.begin(), byPath_.end(), key,
+                         [this](std::size_t i, uint64_t k) { return oldEntries_[i].pathKey < k; });
     auto last = first;
     while (last != byPath_.end() && oldEntries_[*last].pathKey == key) ++last;
     // The last entry of a path wins, as the last one written is the newest.
@@ -622,7 +622,8 @@ ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload,
 ArchiveResult UpdateArchive(Session& session, Ui& ui, const WriterLock* held) {
     const std::string& archive = session.currentArchive;
     if (archive.empty() || !platform().fileExists(archive))
-        return ArchiveFiles(session, ui, [] {}, held);
+        return ArchiveFiles(
+            session, ui, [] {}, held);
 
     const std::unique_ptr<File> old = platform().open(archive, OpenMode::Read);
     if (!old) throw Error("Impossible d'ouvrir le fichier " + archive);

@@ -196,15 +196,13 @@ class ArchiveRun {
     // Falls back to the default Work folder when session.workFolder does not
     // exist (and gives it its final backslash), takes the archive's writer
     // lock (unless the caller holds it), checks that the archive still has
-    // the stamp session.catalogSource recorded, removes stale temporaries, opens the old archive when
-    // currentArchive names a file and checks its records, then creates the new
-    // archive copy and writes its header. False, after the busy message
-    // (error, interactive run only), when another writer holds the archive,
-    // or after changedMessage (likewise) when it changed since the catalog
-    // was read: nothing was done. Throws kv::Error when the old archive cannot be opened
-    // or has a damaged record, or the copy cannot be created or written; in
-    // the interactive run the "Opération annulée" box is shown first when the
-    // copy cannot be created.
+    // the stamp session.catalogSource recorded, removes stale temporaries, opens the old archive
+    // when currentArchive names a file and checks its records, then creates the new archive copy
+    // and writes its header. False, after the busy message (error, interactive run only), when
+    // another writer holds the archive, or after changedMessage (likewise) when it changed since
+    // the catalog was read: nothing was done. Throws kv::Error when the old archive cannot be
+    // opened or has a damaged record, or the copy cannot be created or written; in the interactive
+    // run the "Opération annulée" box is shown first when the copy cannot be created.
     bool start();
 
     // True when the archive existed at start(): the run is an update.

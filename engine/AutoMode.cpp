@@ -57,7 +57,8 @@ int AutoRun::run() {
         note("Archive introuvable : " + settings->archive);
         return autoexit::NoArchive;
     }
-    const std::unique_ptr<WriterLock> lock = WaitForArchive(settings->archive, options_.archiveWait);
+    const std::unique_ptr<WriterLock> lock =
+        WaitForArchive(settings->archive, options_.archiveWait);
     if (!lock) {
         note(
             "Archive utilisée par un autre programme depuis plus d'une minute, laissée telle "

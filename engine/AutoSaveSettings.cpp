@@ -55,7 +55,8 @@ std::optional<AutoSaveSettings> ReadAutoSaveSettings(const std::string& path) {
     s.execute = ini.readBool("Execute", "Auto_Exec", false);
     // A day that is not a number is no day, like 99: "every day" is only
     // what the key says, or the key's absence.
-    s.day = ini.valueExists("Periode", "FJour") ? ini.readInteger("Periode", "FJour", InvalidDay) : 0;
+    s.day =
+        ini.valueExists("Periode", "FJour") ? ini.readInteger("Periode", "FJour", InvalidDay) : 0;
     s.hour = ini.readString("Heure", "FHeure", "20:00");
     return s;
 }

@@ -250,10 +250,9 @@ std::optional<DriveType> mountType(const MountEntry& entry, bool removable) {
 
 bool isKernelFileSystem(std::string_view fsType) {
     static const std::set<std::string, std::less<>> kernel = {
-        "proc",       "sysfs",     "devtmpfs",  "devpts",     "cgroup",   "cgroup2",
-        "debugfs",    "tracefs",   "securityfs", "configfs",  "pstore",   "bpf",
-        "mqueue",     "hugetlbfs", "fusectl",   "binfmt_misc", "efivarfs", "rpc_pipefs",
-        "nsfs",       "selinuxfs"};
+        "proc",    "sysfs",       "devtmpfs", "devpts",     "cgroup", "cgroup2",  "debugfs",
+        "tracefs", "securityfs",  "configfs", "pstore",     "bpf",    "mqueue",   "hugetlbfs",
+        "fusectl", "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",   "selinuxfs"};
     return kernel.count(fsType) != 0;
 }
 

@@ -86,10 +86,10 @@ struct PathInfo {
         Denied,   // a folder on the way may not be searched: what is there cannot be known
         File,     // a regular file
         Folder,
-        Other,    // a pipe, socket or device
+        Other,  // a pipe, socket or device
     };
     Kind kind = Kind::Missing;
-    uint64_t device = 0;      // with inode: the same pair is the same file or folder
+    uint64_t device = 0;  // with inode: the same pair is the same file or folder
     uint64_t inode = 0;
     int64_t size = 0;
     int64_t lastWriteNs = 0;  // last write, nanoseconds since 1970 (UTC)

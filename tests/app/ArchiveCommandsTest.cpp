@@ -374,8 +374,9 @@ TEST_F(ArchiveCommands, ArchiveChangedByAnotherWriterIsNotWrittenOverAndCanBeRel
     EXPECT_EQ(boxes[0].title, "Erreur");
     EXPECT_EQ(boxes[0].text, changed);
     EXPECT_EQ(boxes[1].title, "Confirmation");
-    EXPECT_EQ(boxes[1].text, "Charger l'archive de nouveau maintenant ?\nLes changements de la "
-                             "liste qui n'ont pas été archivés seront perdus.");
+    EXPECT_EQ(boxes[1].text,
+              "Charger l'archive de nouveau maintenant ?\nLes changements de la "
+              "liste qui n'ont pas été archivés seront perdus.");
     EXPECT_TRUE(drives.readFile("C:\\d\\arch.kvr") == written);
     EXPECT_EQ(w.session().rows.size(), 2u);
 

@@ -163,10 +163,9 @@ TEST_F(AddingTest, WalkTellsALinkToAFolderAndNeverEntersIt) {
     auto op = operation();
     AddSelectionEntry(op, "C:\\Root\\*.txt");
     // A link to a file is a file: it is taken in.
-    EXPECT_EQ(paths(), (std::vector<std::string>{"C:\\Root\\.secret.txt", "C:\\Root\\b.txt",
-                                                 "C:\\Root\\Sub\\c.txt",
-                                                 "C:\\Root\\Sub\\Deeper\\d.txt",
-                                                 "C:\\Root\\Zed\\lien.txt"}));
+    EXPECT_EQ(paths(), (std::vector<std::string>{
+                           "C:\\Root\\.secret.txt", "C:\\Root\\b.txt", "C:\\Root\\Sub\\c.txt",
+                           "C:\\Root\\Sub\\Deeper\\d.txt", "C:\\Root\\Zed\\lien.txt"}));
     EXPECT_EQ(op.leftOut, 1);
     EXPECT_EQ(ui.messageTexts(),
               std::vector<std::string>{"Le dossier < C:\\Root\\Sub\\up\\ > n'est pas archivé : "
@@ -197,9 +196,9 @@ TEST_F(AddingTest, WhatCannotBeReadIsToldAndCounted) {
     AddSelectionEntry(op, "C:\\Root\\*.doc");
     AddSelectionEntry(op, "C:\\Root\\Secret\\x.txt");
     AddSelectionEntry(op, "C:\\Root\\Secret\\*.*");
-    EXPECT_EQ(paths(), (std::vector<std::string>{"C:\\Root\\Sub\\c.txt",
-                                                 "C:\\Root\\Sub\\Deeper\\d.txt",
-                                                 "C:\\Root\\a.doc", "C:\\Root\\Zed\\e.doc"}));
+    EXPECT_EQ(paths(),
+              (std::vector<std::string>{"C:\\Root\\Sub\\c.txt", "C:\\Root\\Sub\\Deeper\\d.txt",
+                                        "C:\\Root\\a.doc", "C:\\Root\\Zed\\e.doc"}));
     EXPECT_EQ(op.leftOut, 3);
     EXPECT_EQ(
         ui.messageTexts(),
@@ -214,10 +213,10 @@ TEST_F(AddingTest, WhatCannotBeReadIsToldAndCounted) {
 TEST_F(AddingTest, LinesAreReadAsMeantOrToldWhenTheyNameNothingWhole) {
     test::writeWinFile("C:\\Root\\blanc ", "a name that ends in a blank");
     auto op = operation();
-    AddSelectionEntry(op, "  C:\\Root\\b.txt \t ");    // blanks around a file line
+    AddSelectionEntry(op, "  C:\\Root\\b.txt \t ");     // blanks around a file line
     AddSelectionEntry(op, "C:\\Root\\blanc ");          // a name that ends in one
     AddSelectionEntry(op, "\tC:\\Root\\Zed\\*.doc  ");  // blanks around a folder line
-    AddSelectionEntry(op, "Root\\a.doc");                // a path without its drive
+    AddSelectionEntry(op, "Root\\a.doc");               // a path without its drive
     AddSelectionEntry(op, "\\*.*");
     EXPECT_EQ(paths(), (std::vector<std::string>{"C:\\Root\\b.txt", "C:\\Root\\blanc ",
                                                  "C:\\Root\\Zed\\e.doc"}));

@@ -214,8 +214,8 @@ TEST_F(UpdateCommand, ArchiveThatCannotBeReplacedCountsNothingWritten) {
     ASSERT_EQ(kvr("update K:\\\\arch.kvr --script K:\\\\liste.kvl").status, 0);
     const std::string before = read("arch.kvr");
     put("Docs/c.txt", "gamma");
-    fs::permissions(root_ / "arch.kvr", fs::perms::owner_write | fs::perms::group_write |
-                                            fs::perms::others_write,
+    fs::permissions(root_ / "arch.kvr",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
 
     const Run r = kvr("update K:\\\\arch.kvr --script K:\\\\liste.kvl");

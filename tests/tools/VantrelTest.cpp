@@ -141,8 +141,9 @@ TEST_F(SchedulerTest, StampsOfAClockSetAheadAreIgnoredAndSaid) {
                            0),
               0u)
         << status;
-    EXPECT_NE(status.find(ignored + "le dernier départ noté dans le journal (01/03/2027 20:00:00)."),
-              std::string::npos)
+    EXPECT_NE(
+        status.find(ignored + "le dernier départ noté dans le journal (01/03/2027 20:00:00)."),
+        std::string::npos)
         << status;
 
     ASSERT_TRUE(scheduler.checkOnce(at(2026, 12, 2, 21, 0), launcher()));
