@@ -123,7 +123,12 @@ bool TMainKorvelt2002::askArchiveChanges() {
 }
 
 void TMainKorvelt2002::LoadArchive(bool interactive, QObject* sender) {
-    if (!platform().fileExists(session_.currentArchive)) return;
+    if (!platform().fileExists(session_.currentArchive)) {
+        // The rows were read from no file: a file that appears there before
+        // the run is another writer's.
+        session_.catalogSource = ArchiveStampOf(session_.currentArchive);
+        return;
+    }
     BusyScope busy(*this);
     WaitNotice wait(interactive ? forms_.wait : nullptr, "Chargement de l'archive.");
     setStatusText(0, QString());
@@ -168,6 +173,7 @@ void TMainKorvelt2002::New_ArchExecute() {
         return;
     }
     session_.currentArchive = path;
+    session_.catalogSource = ArchiveStampOf(path);
     setArchiveCaption();
     const std::string comment =
         session_.dateComment
@@ -276,6 +282,14 @@ void TMainKorvelt2002::runEngine(int mode) {
         const ArchiveResult result =
             ArchiveFiles(session_, ui_, [this] { LoadArchive(true, this); });
         showRunSummary(archiveRunSummary(result, session_.separators));
+        // The run told why it refused; the catalog can be brought up to date
+        // at once, at the price of the changes not archived.
+        if (result.changed &&
+            ui_.message(MessageKind::Confirmation,
+                        "Charger l'archive de nouveau maintenant ?\rLes changements de la liste "
+                        "qui n'ont pas été archivés seront perdus.",
+                        Buttons::YesNo) == Answer::Yes)
+            LoadArchive(true, this);
     } else if (mode == TFormProgress::ModeRestore && forms_.restaure) {
         const RestoreOutcome outcome =
             RestoreFiles(session_, forms_.restaure->choices(), selectedRows(), ui_);

@@ -50,17 +50,23 @@ std::string automationNotice(const DateTime& now) {
         !platform().fileExists(settings->script))
         return {};
     // Runs are owed from the last success, or from when the settings were made.
-    std::optional<DateTime> since = journal.lastSuccess;
+    // A stamp later than now was written while the clock was set ahead: it
+    // proves nothing about the runs since, and is passed over.
+    auto past = [&](std::optional<DateTime> at) {
+        return at && localTimeOf(*at) <= localTimeOf(now) ? at : std::nullopt;
+    };
+    const std::optional<DateTime> lastSuccess = past(journal.lastSuccess);
+    std::optional<DateTime> since = lastSuccess;
     if (!since) {
         const std::optional<int32_t> written = platform().lastWriteDos(AutoSavePath());
-        if (written) since = fromDosDateTime(*written);
+        if (written) since = past(fromDosDateTime(*written));
     }
     if (!since) return {};
     const int days = PlanPeriodDays(*settings);
     if (std::difftime(localTimeOf(now), localTimeOf(*since)) <= 2.0 * days * 86400.0) return {};
-    const std::string last = journal.lastSuccess ? "réussie " + dateAndTime(*journal.lastSuccess)
-                                                 : "aucune réussie depuis les réglages du " +
-                                                       JournalStamp(*since).substr(0, 10);
+    const std::string last =
+        lastSuccess ? "réussie " + dateAndTime(*lastSuccess)
+                    : "aucune réussie depuis les réglages du " + JournalStamp(*since).substr(0, 10);
     return "Dernière sauvegarde automatique : " + last +
            ".\rLes sauvegardes planifiées ne se font plus : vérifiez que l'automate est en "
            "marche (Options (F9), page Automate).";

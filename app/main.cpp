@@ -2,6 +2,8 @@
 // in their order, and runs the event loop.
 
 #include <QApplication>
+#include <cstdlib>
+#include <cstring>
 
 #include "app/TMainKorvelt2002.h"
 #include "dialogs/TFormAddArch.h"
@@ -13,7 +15,25 @@
 #include "gui/QtTranslations.h"
 #include "viewer/TFileFormatList.h"
 
+namespace {
+
+// The automatic mode runs from the scheduler or cron, often with no display:
+// it then draws its window nowhere (Qt's offscreen platform) instead of
+// stopping at the start. A platform the user chose is kept.
+void runWithoutDisplayWhenNoneIs(int argc, char** argv) {
+    const bool automatic = argc > 1 && std::strcmp(argv[1], "/AUTOSAVE") == 0;
+    auto unset = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value == nullptr || *value == 0;
+    };
+    if (automatic && unset("QT_QPA_PLATFORM") && unset("DISPLAY") && unset("WAYLAND_DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    runWithoutDisplayWhenNoneIs(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvelt"));
     // Qt's own dialogs and buttons speak the program's French.

@@ -71,28 +71,44 @@ bool TakeInPath(AddOperation& op, std::string path, bool existenceTest,
 
 // One selection line: a file line is taken in with the existence test; a
 // folder line whose folder exists runs ScanFolder with the line's mask ("*.*"
-// stays "*.*", "*.txt" gives "txt"); a blank line or a missing folder does nothing.
+// stays "*.*", "*.txt" gives "txt"); a blank line or a missing folder does
+// nothing. Blanks before the path are dropped, and blanks after it too unless
+// a file has that very name. What cannot be taken in is said (a warning
+// through op.ui) and counted in op.leftOut: a line that does not start with a
+// drive ("C:\"), a file line whose folder cannot be read (so whether the file
+// is there cannot be told), and what ScanFolder leaves out.
 void AddSelectionEntry(AddOperation& op, const std::string& line);
 
 // Walks folder (empty: the current folder) for files matching "*." + mask, or
-// every file when mask is "*.*", taking each in through AddFoundFile. A file
-// or folder whose host name cannot be written as a Windows name (it holds a
-// backslash, platform/HostNames.h) is left out with the warning "Le fichier <
-// path > n'est pas archivé : son nom ne peut pas s'écrire comme un chemin
-// Windows" and counted in op.leftOut. Returns false when the walk was stopped.
+// every file when mask is "*.*", taking each in through AddFoundFile. What
+// WalkFolder leaves out and tells is said as a warning "Le fichier < path >
+// n'est pas archivé : reason" ("Le dossier < path\ > ..." for a folder) and
+// counted in op.leftOut. Returns false when the walk was stopped.
 bool ScanFolder(AddOperation& op, std::string folder, const std::string& mask);
 
 // Calls found(folder, entry) for each file of folder matching pattern (hidden
 // and system files included; folders and volume labels never), then walks each
 // subfolder that is neither hidden nor system, depth-first, with the same
 // pattern. folder ends in a backslash. Returns false as soon as found does.
-// unwritable, when given, hears of each entry of a walked folder that cannot
-// be listed under a Windows name (files that match pattern, and folders), by
-// its host name.
+//
+// The walk never leaves what it was asked to walk and always ends:
+//   - a subfolder that is a link to a folder is not entered: told;
+//   - a folder already entered by this walk (the same device and inode, met
+//     again through a mount) is not entered again: silently;
+//   - a folder on a file system of the kernel's own (proc, sysfs, devtmpfs,
+//     ...) is not walked: told when it is the folder asked for, silently when
+//     the walk meets one below it;
+//   - a folder that cannot be listed or looked into is told and not walked;
+//   - an entry whose host name cannot be written as a Windows name (it holds a
+//     backslash, platform/HostNames.h), a file that matches the pattern or a
+//     folder, is told by its host name.
+// leftOut, when given, hears what is told: the path (a folder's ends in a
+// backslash) and why, in the words that follow "n'est pas archivé : ".
+// The folder asked for is followed when it is itself a link: the user named it.
 using FoundFile = std::function<bool(const std::string& folder, const FindEntry& entry)>;
-using UnwritableName = std::function<void(const std::string& folder, const std::string& hostName)>;
+using LeftOutPath = std::function<void(const std::string& path, const std::string& why)>;
 bool WalkFolder(const std::string& folder, const std::string& pattern, const FoundFile& found,
-                const UnwritableName& unwritable = {});
+                const LeftOutPath& leftOut = {});
 
 // The walk's callback: lets events run, takes folder + entry name in with the
 // listing's size and time and no existence test, and returns ui.keepGoing()

@@ -1,6 +1,8 @@
 #include "engine/ArchiveRun.h"
 
+#include <algorithm>
 #include <charconv>
+#include <functional>
 #include <optional>
 #include <system_error>
 
@@ -9,11 +11,11 @@
 #include "engine/DatedComment.h"
 #include "engine/EntryCheck.h"
 #include "engine/StoredPath.h"
+#include "text/Text.h"
 #include "util/Error.h"
 #include "util/FileRoutines.h"
 #include "util/Format.h"
 #include "util/PathHelpers.h"
-#include "text/Text.h"
 
 namespace kv {
 
@@ -28,6 +30,12 @@ constexpr int64_t MaxAheadBytes = int64_t(64) << 20;
 constexpr const char* TooLargeReason = "fichier de 2 Go ou plus, non archivé";
 constexpr const char* UnreadableReason =
     "fichier illisible ou utilisé par un autre programme, non archivé";
+
+// The hash of a folded full path, by which the old archive's entries are
+// found; equal for two paths that differ only in letter case.
+uint64_t pathKey(const std::string& fullPath) {
+    return std::hash<std::string>{}(text::foldKey(fullPath));
+}
 
 // The size a row gives its file (sub-text 1), 0 when it gives none.
 int64_t rowSize(const CatalogRow& row) {
@@ -64,8 +72,15 @@ std::string headerComment(const Session& session) {
     return datedComment(formatDateBracket(session.now(), session.separators), session.comment);
 }
 
-ArchiveRun::ArchiveRun(Session& session, Ui& ui, Mode mode)
-    : session_(session), ui_(ui), mode_(mode) {}
+std::string changedMessage(const std::string& archivePath) {
+    return "L'archive < " + archivePath +
+           " > a été modifiée par une autre opération depuis qu'elle a été chargée :\r"
+           "l'archivage est annulé pour ne rien perdre de ce que cette opération y a écrit.\r"
+           "Chargez l'archive de nouveau, puis relancez l'archivage.";
+}
+
+ArchiveRun::ArchiveRun(Session& session, Ui& ui, Mode mode, const WriterLock* held)
+    : session_(session), ui_(ui), mode_(mode), held_(held) {}
 
 ArchiveRun::~ArchiveRun() {
     closeOld();
@@ -99,21 +114,32 @@ bool ArchiveRun::start() {
     Platform& host = platform();
     if (!host.directoryExists(session_.workFolder)) session_.workFolder = DefaultWorkFolder();
     AddBackslash(session_.workFolder);
-    lock_ = std::make_unique<WriterLock>(session_.currentArchive);
-    if (lock_->busy()) {
-        result_.busy = true;
-        say(MessageKind::Error, lock_->message());
-    } else if (lock_->refused()) {
-        // Said in both runs: the automatic one journals it.
-        ++result_.failures;
-        ui_.message(MessageKind::Error, lock_->message(), Buttons::Ok);
+    const std::string& path = session_.currentArchive;
+    if (!held_) {
+        lock_ = std::make_unique<WriterLock>(path);
+        if (lock_->busy()) {
+            result_.busy = true;
+            say(MessageKind::Error, lock_->message());
+        } else if (lock_->refused()) {
+            // Said in both runs: the automatic one journals it.
+            ++result_.failures;
+            ui_.message(MessageKind::Error, lock_->message(), Buttons::Ok);
+        }
+        if (lock_->stops()) {
+            lock_.reset();
+            return false;
+        }
     }
-    if (lock_->stops()) {
+    // Under the lock, the archive is the one the catalog was read from, or
+    // another writer came between: its entries are not in the catalog.
+    if (session_.catalogSource && *session_.catalogSource != ArchiveStampOf(path)) {
         lock_.reset();
+        result_.changed = true;
+        say(MessageKind::Error, changedMessage(path));
         return false;
     }
     // The file written: the archive, or the one its link leads to.
-    const std::string& archive = lock_->target();
+    const std::string& archive = writerLock().target();
     // Leftovers of runs that were killed: in the Work folder, and beside the
     // archive (the copy that was to replace it).
     RemoveStaleTemporaries(session_.workFolder);
@@ -160,14 +186,18 @@ void ArchiveRun::checkOldRecords(File& old) {
         throw Error("Erreur de lecture du fichier " + session_.currentArchive);
     if (!format::CheckSignature(header)) return;
     format::ArchiveWalker walk(old);
-    while (const std::optional<format::EntryRecord> entry = walk.next()) {
-        const std::string fullPath = entry->fullPath();
-        // The last entry of a path wins, as the last one written is the newest.
-        index_[text::foldKey(fullPath)] = walk.offset();
-        oldEntries_[walk.offset()] =
-            OldEntry{fullPath, StoredEntry{walk.payloadStart(), entry->compressedSize,
-                                           entry->fileSize, entry->fileDate}};
-    }
+    while (const std::optional<format::EntryRecord> entry = walk.next())
+        oldEntries_.push_back(OldEntry{walk.offset(), pathKey(entry->fullPath()),
+                                       StoredEntry{walk.payloadStart(), entry->compressedSize,
+                                                   entry->fileSize, entry->fileDate}});
+    oldEntries_.shrink_to_fit();
+    byPath_.resize(oldEntries_.size());
+    for (std::size_t i = 0; i < byPath_.size(); ++i) byPath_[i] = i;
+    std::sort(byPath_.begin(), byPath_.end(), [this](std::size_t a, std::size_t b) {
+        return oldEntries_[a].pathKey != oldEntries_[b].pathKey
+                   ? oldEntries_[a].pathKey < oldEntries_[b].pathKey
+                   : a < b;
+    });
     if (walk.failed()) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
     const std::string problem = walk.problem();
     if (!problem.empty())
@@ -180,13 +210,15 @@ MemberRequest ArchiveRun::requestFor(const CatalogRow& row, const std::string& f
     if (!old_ || session_.recompressAll) return request;
     const std::optional<int64_t> offset = format::parseEntryOffset(row.sub[5]);
     if (!offset) return request;
-    auto found = oldEntries_.find(*offset);
-    if (found == oldEntries_.end() || !text::equalNoCase(found->second.fullPath, fullPath)) {
+    // A stored member is only ever used once it compared equal, byte for
+    // byte, with the file: the hash of the path is check enough here.
+    const OldEntry* found = entryAt(*offset);
+    if (!found || found->pathKey != pathKey(fullPath)) {
         // The archive was replaced since the catalog was read: by its path.
         const std::optional<int64_t> moved = entryOffsetOf(fullPath);
-        found = moved ? oldEntries_.find(*moved) : oldEntries_.end();
+        found = moved ? entryAt(*moved) : nullptr;
     }
-    if (found != oldEntries_.end()) request.stored = found->second.entry;
+    if (found) request.stored = found->entry;
     return request;
 }
 
@@ -397,10 +429,36 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
     return Step::GoOn;
 }
 
+const ArchiveRun::OldEntry* ArchiveRun::entryAt(int64_t offset) const {
+    const auto found =
+        std::lower_bound(oldEntries_.begin(), oldEntries_.end(), offset,
+                         [](const OldEntry& entry, int64_t at) { return entry.offset < at; });
+    return found != oldEntries_.end() && found->offset == offset ? &*found : nullptr;
+}
+
 std::optional<int64_t> ArchiveRun::entryOffsetOf(const std::string& fullPath) const {
-    const auto found = index_.find(text::foldKey(fullPath));
-    if (found == index_.end()) return std::nullopt;
-    return found->second;
+    const uint64_t key = pathKey(fullPath);
+    const auto first =
+        std::lower_bound(byPath_.begin(), byPath_.end(), key,
+                         [this](std::size_t i, uint64_t k) { return oldEntries_[i].pathKey < k; });
+    auto last = first;
+    while (last != byPath_.end() && oldEntries_[*last].pathKey == key) ++last;
+    // The last entry of a path wins, as the last one written is the newest.
+    while (last != first) {
+        const int64_t offset = oldEntries_[*--last].offset;
+        if (format::readRecordAt(*oldView_, offset, fullPath)) return offset;
+    }
+    return std::nullopt;
+}
+
+void ArchiveRun::nextRows() {
+    if (pool_)
+        for (Ahead& ahead : ahead_) pool_->drop(*ahead.job);
+    ahead_.clear();
+    aheadKeys_.clear();
+    aheadBytes_ = 0;
+    planned_ = 0;
+    fillAhead();
 }
 
 void ArchiveRun::finishCopy() {
@@ -409,7 +467,7 @@ void ArchiveRun::finishCopy() {
 
 ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
     Platform& host = platform();
-    const std::string& archive = lock_->target();
+    const std::string& archive = writerLock().target();
     const bool interactive = mode_ == Mode::Interactive;
 
     auto label = [&](const char* text) {
@@ -464,9 +522,45 @@ void ArchiveRun::abandon() {
     result_.stopped = true;
 }
 
-ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload) {
-    if (session.currentArchive.empty()) return {};
-    ArchiveRun run(session, ui, ArchiveRun::Mode::Interactive);
+namespace {
+
+// Rows of the old archive an update that does not hold its catalog takes at a
+// time: enough for the workers to run ahead, little enough to cost nothing.
+constexpr std::size_t BlockRows = 4096;
+
+// One row of the interactive run, session.rows[i] (row `shown` of the whole):
+// its labels, the stop button, then its file stored, or its entry dropped or
+// carried over. True when the run must stop.
+bool interactiveRow(ArchiveRun& run, Session& session, Ui& ui, std::size_t i, std::size_t shown) {
+    const std::string fullPath = session.rows[i].fullPath();
+    // A new archive skips the rows whose files are gone without showing them.
+    if (!run.isUpdate() && !platform().fileExists(fullPath)) {
+        run.leaveOut();
+        return false;
+    }
+    ui.setOverall(static_cast<int>(shown));
+    ui.setLabel(ProgressLabel::File, "Fichier : " + FileNameOf(fullPath));
+    ui.setLabel(ProgressLabel::Path, "Dossier : " + FolderOf(fullPath));
+    ui.pump();
+    if (ui.cancelRequested()) return true;
+    // The row is read again: the pump may have run the window's events.
+    const CatalogRow row = session.rows[i];
+    ArchiveRun::Step step = ArchiveRun::Step::GoOn;
+    if (platform().fileExists(fullPath))
+        step = run.StoreFile(i, row, fullPath);
+    else if (session.checkRecupeFile)
+        run.leaveOut();
+    else
+        step = run.CarryOver(row, fullPath);
+    return step == ArchiveRun::Step::Stop;
+}
+
+// The interactive run over session.rows, and then over each block of rows
+// that nextBlock puts there, until it answers false. True when the run went
+// to its end and the archive was replaced, or not for lack of room or a
+// failed copy; false when it was refused or stopped.
+bool interactiveRun(ArchiveRun& run, Session& session, Ui& ui,
+                    const std::function<bool()>& nextBlock) {
     auto finished = [&ui] {
         ui.setLabel(ProgressLabel::File, "Terminé");
         ui.pump();
@@ -478,33 +572,14 @@ ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload) {
             run.abandon();
             ui.setLabel(ProgressLabel::File, "Opération annulée");
             finished();
-            return run.result();
+            return false;
         }
-        for (std::size_t i = 0; i < session.rows.size() && !stopped; ++i) {
-            const std::string fullPath = session.rows[i].fullPath();
-            // A new archive skips the rows whose files are gone without showing them.
-            if (!run.isUpdate() && !platform().fileExists(fullPath)) {
-                run.leaveOut();
-                continue;
-            }
-            ui.setOverall(static_cast<int>(i));
-            ui.setLabel(ProgressLabel::File, "Fichier : " + FileNameOf(fullPath));
-            ui.setLabel(ProgressLabel::Path, "Dossier : " + FolderOf(fullPath));
-            ui.pump();
-            if (ui.cancelRequested()) {
-                stopped = true;
-                break;
-            }
-            // The row is read again: the pump may have run the window's events.
-            const CatalogRow row = session.rows[i];
-            ArchiveRun::Step step = ArchiveRun::Step::GoOn;
-            if (platform().fileExists(fullPath))
-                step = run.StoreFile(i, row, fullPath);
-            else if (session.checkRecupeFile)
-                run.leaveOut();
-            else
-                step = run.CarryOver(row, fullPath);
-            stopped = step == ArchiveRun::Step::Stop;
+        std::size_t shown = 0;
+        for (bool more = true; more && !stopped;) {
+            for (std::size_t i = 0; i < session.rows.size() && !stopped; ++i, ++shown)
+                stopped = interactiveRow(run, session, ui, i, shown);
+            more = !stopped && nextBlock && nextBlock();
+            if (more) run.nextRows();
         }
         if (!stopped) run.finishCopy();
     } catch (const Error&) {
@@ -518,7 +593,7 @@ ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload) {
         ui.setLabel(ProgressLabel::Path, "");
         ui.setLabel(ProgressLabel::File, "Opération annulée");
         finished();
-        return run.result();
+        return false;
     }
 
     ui.setLabel(ProgressLabel::File, "Mise à jour de l'archive...");
@@ -526,6 +601,16 @@ ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload) {
     ui.pump();
     run.ReplaceArchive();
     finished();
+    return true;
+}
+
+}  // namespace
+
+ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload,
+                           const WriterLock* held) {
+    if (session.currentArchive.empty()) return {};
+    ArchiveRun run(session, ui, ArchiveRun::Mode::Interactive, held);
+    if (!interactiveRun(run, session, ui, {})) return run.result();
 
     // The archive is written; a catalog that cannot be read back is said, and
     // the result does not claim it was.
@@ -538,6 +623,51 @@ ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload) {
     } catch (const Error& error) {
         ui.message(MessageKind::Error, error.what());
     }
+    return run.result();
+}
+
+ArchiveResult UpdateArchive(Session& session, Ui& ui, const WriterLock* held) {
+    const std::string& archive = session.currentArchive;
+    if (archive.empty() || !platform().fileExists(archive))
+        return ArchiveFiles(
+            session, ui, [] {}, held);
+
+    const std::unique_ptr<File> old = platform().open(archive, OpenMode::Read);
+    if (!old) throw Error("Impossible d'ouvrir le fichier " + archive);
+    format::HeaderBlock header;
+    if (!format::readHeaderBlock(*old, header))
+        throw Error("Erreur de lecture du fichier " + archive);
+    if (!format::CheckSignature(header)) {
+        ui.message(MessageKind::Error, format::IncompatibleMessage, Buttons::Ok);
+        ArchiveResult refused;
+        refused.stopped = true;
+        return refused;
+    }
+
+    // The old archive's entries in file order, a block at a time; then the
+    // rows the caller added, less the files the old archive holds already.
+    Catalog added = std::move(session.rows);
+    session.rows.clear();
+    ArchiveRun run(session, ui, ArchiveRun::Mode::Interactive, held);
+    format::ArchiveWalker walk(*old);
+    bool walked = false;
+    auto nextBlock = [&] {
+        session.rows.clear();
+        while (!walked && session.rows.size() < BlockRows) {
+            const std::optional<format::EntryRecord> entry = walk.next();
+            if (!entry) {
+                if (walk.failed()) throw Error("Erreur de lecture du fichier " + archive);
+                walked = true;
+                for (CatalogRow& row : added)
+                    if (!run.holds(row.fullPath())) session.rows.push_back(std::move(row));
+                added.clear();
+                break;
+            }
+            session.rows.push_back(rowFromRecord(*entry, walk.offset(), session.separators));
+        }
+        return !session.rows.empty();
+    };
+    interactiveRun(run, session, ui, nextBlock);
     return run.result();
 }
 

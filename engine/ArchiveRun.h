@@ -73,7 +73,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -109,6 +108,8 @@ struct ArchiveResult {
     bool noRoom = false;    // not replaced: the archive's drive had no room for it
     bool stopped = false;   // the run stopped early: the archive file was not touched
     bool busy = false;      // refused at once: another writer holds the archive
+    bool changed = false;   // refused at once: another writer changed the archive since
+                            // the catalog was read from it (session.catalogSource)
     bool reloaded = false;  // the catalog was re-read at the end
     // Every failure and every row left out other than on request (the rows
     // that leftOut and failures count, except those dropped because
@@ -144,13 +145,37 @@ using ReloadHook = std::function<void()>;
 // After a completed run (replaced, or not for lack of room or a failed copy)
 // the catalog is re-read through reload. A stopped run re-reads nothing.
 // A run refused because another writer holds the archive shows the busy
-// message (error) and answers busy and stopped.
+// message (error) and answers busy and stopped. One refused because another
+// writer changed the archive since the catalog was read (its stamp is no
+// longer session.catalogSource) shows changedMessage (error) and answers
+// changed and stopped: writing the catalog would drop what that writer
+// stored. held, when given, is the archive's writer lock that the caller took
+// before it read the catalog; the run then takes none of its own.
 // Throws kv::Error for an error that stops the run (the new copy cannot be
 // created or written, the old archive cannot be read or has a damaged record):
 // the archive file is untouched, the temporaries are gone and "Terminé" was
 // shown first.
 // An empty currentArchive does nothing.
-ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload = {});
+ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload = {},
+                           const WriterLock* held = nullptr);
+
+// The interactive run of an update whose catalog is not held, for an archive
+// of any number of entries in little memory (kvr update): session.rows holds
+// only the rows added to it (a script's files). The old archive's entries are
+// gone through in file order, a block of rows at a time read from the file
+// itself, each stored afresh when its file exists, else carried over (or left
+// out with checkRecupeFile); then the added rows whose files the old archive
+// does not hold. Everything else (messages, labels, the result, the lock and
+// the stamp) as ArchiveFiles gives it for those rows, without the reload;
+// session.rows holds no catalog afterwards. An archive that does not exist
+// yet is ArchiveFiles's; one that does not carry the signature shows
+// format::IncompatibleMessage (error) and is left as it was (stopped).
+// Throws kv::Error as ArchiveFiles does.
+ArchiveResult UpdateArchive(Session& session, Ui& ui, const WriterLock* held = nullptr);
+
+// "L'archive < path > a été modifiée par une autre opération depuis qu'elle a
+// été chargée ..." The message of a run refused for that.
+std::string changedMessage(const std::string& archivePath);
 
 // The comment the runs write: session.comment, or with session.dateComment
 // the comment with today's date at its head (see datedComment). The header
@@ -168,23 +193,26 @@ class ArchiveRun {
     enum class Step { GoOn, Stop };
     enum class Replace { Replaced, NoRoom, Failed };
 
-    ArchiveRun(Session& session, Ui& ui, Mode mode);
+    // held: the archive's writer lock when the caller holds it already.
+    ArchiveRun(Session& session, Ui& ui, Mode mode, const WriterLock* held = nullptr);
     ~ArchiveRun();
     ArchiveRun(const ArchiveRun&) = delete;
     ArchiveRun& operator=(const ArchiveRun&) = delete;
 
     // Falls back to the default Work folder when session.workFolder does not
     // exist (and gives it its final backslash), takes the archive's writer
-    // lock, removes stale temporaries, opens the old archive when
-    // currentArchive names a file and checks its records, then creates the new
-    // archive copy and writes its header. False, after the busy message
-    // (error, interactive run only), when another writer holds the archive;
-    // false after the lock's refusal (error, both runs, counted as a failure)
-    // when the archive's link or lock file may not be used: nothing was done.
-    // Throws kv::Error when the old archive cannot be opened or has a damaged
-    // record, or the copy cannot be created or written; in the interactive run
-    // the "Opération annulée" box is shown first when the copy cannot be
-    // created.
+    // lock (unless the caller holds it), checks that the archive still has
+    // the stamp session.catalogSource recorded, removes stale temporaries,
+    // opens the old archive when currentArchive names a file and checks its
+    // records, then creates the new archive copy and writes its header. False,
+    // after the busy message (error, interactive run only), when another
+    // writer holds the archive; after changedMessage (likewise) when it
+    // changed since the catalog was read; after the lock's refusal (error,
+    // both runs, counted as a failure) when the archive's link or lock file
+    // may not be used: nothing was done. Throws kv::Error when the old archive
+    // cannot be opened or has a damaged record, or the copy cannot be created
+    // or written; in the interactive run the "Opération annulée" box is shown
+    // first when the copy cannot be created.
     bool start();
 
     // True when the archive existed at start(): the run is an update.
@@ -223,6 +251,14 @@ class ArchiveRun {
     // file that the user asked to drop, or that a new archive skips).
     void leaveOut() { ++result_.leftOut; }
 
+    // session.rows now holds other rows (the next block of a run that does
+    // not hold its whole catalog): the members made ahead for the rows before
+    // are dropped, and the workers start on these.
+    void nextRows();
+
+    // True when the old archive holds an entry of that path (case-insensitive).
+    bool holds(const std::string& fullPath) const { return entryOffsetOf(fullPath).has_value(); }
+
     // Stops the workers and closes the old archive; the new copy stays open
     // for ReplaceArchive.
     void finishCopy();
@@ -243,9 +279,12 @@ class ArchiveRun {
     ArchiveResult& result() { return result_; }
 
   private:
-    // An entry of the old archive, by its entry offset.
+    // An entry of the old archive: its entry offset, a hash of its folded
+    // full path (pathKey), and what the member maker needs of it. 40 bytes
+    // each, so that an archive of a million entries costs 40 MB here.
     struct OldEntry {
-        std::string fullPath;
+        int64_t offset;
+        uint64_t pathKey;
         StoredEntry entry;
     };
     // A member being made ahead for a row.
@@ -274,20 +313,27 @@ class ArchiveRun {
     void checkOldRecords(File& old);
     void verifyAppended(int64_t recordAt, const std::string& fullPath, int64_t payloadSize,
                         uint32_t crc, int64_t length);
+    // The entry at that offset, nullptr when none starts there.
+    const OldEntry* entryAt(int64_t offset) const;
+    // The offset of the last entry of the old archive whose path is fullPath
+    // (case-insensitively, checked on the record itself); nullopt when none.
     std::optional<int64_t> entryOffsetOf(const std::string& fullPath) const;
 
     Session& session_;
     Ui& ui_;
     Mode mode_;
+    // The archive's writer lock: the caller's, or the run's own.
+    const WriterLock& writerLock() const { return held_ ? *held_ : *lock_; }
+    const WriterLock* held_;
     std::unique_ptr<WriterLock> lock_;
     TempFile copy_;  // the new archive copy in the Work folder
     std::unique_ptr<SharedReader> old_;
     std::unique_ptr<File> oldView_;  // this thread's reader of the old archive
     int64_t oldSize_ = 0;
-    // The entries of the old archive (when it has the signature): by entry
-    // offset, and the offset by folded full path (the last one written wins).
-    std::unordered_map<int64_t, OldEntry> oldEntries_;
-    std::unordered_map<std::string, int64_t> index_;
+    // The entries of the old archive (when it has the signature), in file
+    // order, which is offset order; and their indexes by pathKey, then offset.
+    std::vector<OldEntry> oldEntries_;
+    std::vector<std::size_t> byPath_;
     ArchiveResult result_;
 
     std::unique_ptr<MemberMaker> maker_;

@@ -14,8 +14,8 @@ const char* const NoRoomJournalLine =
     "======================= L'opération mentionnée ci-dessous a été annulée en raison d'un manque "
     "d'espace disque =======================";
 
-ArchiveResult AutoArchiveFiles(Session& session, Ui& ui) {
-    ArchiveRun run(session, ui, ArchiveRun::Mode::Automatic);
+ArchiveResult AutoArchiveFiles(Session& session, Ui& ui, const WriterLock* held) {
+    ArchiveRun run(session, ui, ArchiveRun::Mode::Automatic, held);
     bool stopped = false;
     try {
         if (!run.start()) {

@@ -27,7 +27,7 @@ extern const char* const NoRoomJournalLine;
 // the archive stays as it was and, when the journal exists, NoRoomJournalLine
 // is appended to it. No progress is shown, no events are pumped and the
 // catalog is not re-read. Throws kv::Error like ArchiveFiles for an error that
-// stops the run.
-ArchiveResult AutoArchiveFiles(Session& session, Ui& ui);
+// stops the run. held: as for ArchiveFiles.
+ArchiveResult AutoArchiveFiles(Session& session, Ui& ui, const WriterLock* held = nullptr);
 
 }  // namespace kv

@@ -39,7 +39,7 @@ class AutoRun {
         for (; noted_ < ui_.messages().size(); ++noted_)
             note("Message : " + oneLine(ui_.messages()[noted_].text));
     }
-    int archive(const AutoSaveSettings& settings);
+    int archive(const AutoSaveSettings& settings, const WriterLock& lock);
 
     Session& session_;
     UnattendedUi& ui_;
@@ -57,19 +57,26 @@ int AutoRun::run() {
         note("Archive introuvable : " + settings->archive);
         return autoexit::NoArchive;
     }
-    if (!WaitForArchive(settings->archive, options_.archiveWait)) {
+    const std::unique_ptr<WriterLock> lock =
+        WaitForArchive(settings->archive, options_.archiveWait);
+    if (!lock) {
         note(
             "Archive utilisée par un autre programme depuis plus d'une minute, laissée telle "
             "quelle : " +
             settings->archive);
         return autoexit::InUse;
     }
-    const int status = archive(*settings);
+    if (lock->refused()) {
+        // The archive's link or lock file may not be used: nothing is written.
+        note(lock->message());
+        return autoexit::NotReplaced;
+    }
+    const int status = archive(*settings, *lock);
     noteMessages();
     return status;
 }
 
-int AutoRun::archive(const AutoSaveSettings& settings) {
+int AutoRun::archive(const AutoSaveSettings& settings, const WriterLock& lock) {
     session_.currentArchive = settings.archive;
     const LoadResult loaded = LoadArchive(session_, ui_);
     if (loaded.outcome != LoadOutcome::Loaded) {
@@ -100,7 +107,7 @@ int AutoRun::archive(const AutoSaveSettings& settings) {
 
     ArchiveResult result;
     try {
-        result = AutoArchiveFiles(session_, ui_);
+        result = AutoArchiveFiles(session_, ui_, &lock);
     } catch (const Error& error) {
         noteMessages();
         note("Sauvegarde interrompue, archive laissée telle quelle : " + oneLine(error.what()));
@@ -110,8 +117,8 @@ int AutoRun::archive(const AutoSaveSettings& settings) {
     const bool boxes = ui_.messages().size() > noted_;
     noteMessages();
 
-    // Another writer took the archive between the wait and the run.
-    if (result.busy) {
+    // Another writer changed the archive (one that takes no lock).
+    if (result.busy || result.changed) {
         note("Archive utilisée par un autre programme, laissée telle quelle : " + settings.archive);
         return autoexit::InUse;
     }
@@ -140,15 +147,16 @@ int RunAutoSave(Session& session, UnattendedUi& ui, const AutoModeOptions& optio
     }
 }
 
-bool WaitForArchive(const std::string& archive, std::chrono::milliseconds limit) {
-    // The archiving run takes the lock for itself; here it is only tried, so
-    // that a run that ends within the limit lets this one go on.
+std::unique_ptr<WriterLock> WaitForArchive(const std::string& archive,
+                                           std::chrono::milliseconds limit) {
     constexpr auto Step = std::chrono::milliseconds(250);
     const auto until = std::chrono::steady_clock::now() + limit;
     for (;;) {
-        if (!WriterLock(archive).busy()) return true;
+        auto lock = std::make_unique<WriterLock>(archive);
+        if (!lock->busy()) return lock;
+        lock.reset();
         const auto now = std::chrono::steady_clock::now();
-        if (now >= until) return false;
+        if (now >= until) return nullptr;
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(Step, until - now));
     }
 }

@@ -13,13 +13,17 @@
 //   - a file whose name is too long to be stored is skipped with a journal line
 //     (nobody can shorten it) and the run counts as incomplete;
 //   - an archive that another run is rewriting is waited for, a minute at most,
-//     then left alone with a journal line.
+//     then left alone with a journal line; its writer lock is then held from
+//     before the archive is read to the end of the run, so that no other
+//     writer's entries are lost in between.
 
 #include <chrono>
+#include <memory>
 
 #include "engine/Adding.h"
 #include "engine/Session.h"
 #include "engine/UnattendedUi.h"
+#include "platform/WriterLock.h"
 
 namespace kv {
 
@@ -35,8 +39,11 @@ struct AutoModeOptions {
 // when the journal exists, stamped with session.now(). Never throws.
 int RunAutoSave(Session& session, UnattendedUi& ui, const AutoModeOptions& options);
 
-// Waits until no other run holds the archive for rewriting, at most `limit`.
-// True when the archive is free.
-bool WaitForArchive(const std::string& archive, std::chrono::milliseconds limit);
+// Takes the archive's writer lock, trying again every quarter second for
+// `limit` while another run holds it. The lock (held; refused, with its
+// message saying why; or unavailable when no lock file can be made beside the
+// archive), or nullptr when the archive stayed busy.
+std::unique_ptr<WriterLock> WaitForArchive(const std::string& archive,
+                                           std::chrono::milliseconds limit);
 
 }  // namespace kv

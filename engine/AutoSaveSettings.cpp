@@ -53,7 +53,10 @@ std::optional<AutoSaveSettings> ReadAutoSaveSettings(const std::string& path) {
     s.archive = ini.readString("Archive", "Auto_Arch", "");
     s.script = ini.readString("Script", "Auto_Script", "");
     s.execute = ini.readBool("Execute", "Auto_Exec", false);
-    s.day = ini.readInteger("Periode", "FJour", 0);
+    // A day that is not a number is no day, like 99: "every day" is only
+    // what the key says, or the key's absence.
+    s.day =
+        ini.valueExists("Periode", "FJour") ? ini.readInteger("Periode", "FJour", InvalidDay) : 0;
     s.hour = ini.readString("Heure", "FHeure", "20:00");
     return s;
 }

@@ -29,13 +29,16 @@ struct AutoSaveSettings {
 
 // The day list: "Tous les jours", "Le lundi", ..., "Le dimanche" (FJour 0 to 7).
 constexpr int DayChoiceCount = 8;
+// What an FJour that is not a number (or beyond an int) reads as: a day
+// outside the list, which plans no run.
+constexpr int InvalidDay = -1;
 extern const char* const DayChoices[DayChoiceCount];
 
 // The program folder + "AutoSave.cfg".
 std::string AutoSavePath();
 
-// The five keys, with the defaults of a file that exists; nullopt when there
-// is no file.
+// The five keys, with the defaults of a file that exists (FJour absent: 0);
+// nullopt when there is no file.
 std::optional<AutoSaveSettings> ReadAutoSaveSettings(const std::string& path);
 
 // Writes the five keys in the order above (a new file gets the five sections

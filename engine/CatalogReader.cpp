@@ -100,9 +100,16 @@ CatalogRow rowFromRecord(const format::EntryRecord& record, int64_t offset,
     return row;
 }
 
+ArchiveStamp ArchiveStampOf(const std::string& path) {
+    const PathInfo info = platform().pathInfo(path);
+    if (info.kind != PathInfo::Kind::File) return {};
+    return ArchiveStamp{true, info.device, info.inode, info.size, info.lastWriteNs};
+}
+
 LoadResult LoadArchive(Session& session, Ui& ui) {
     LoadResult result;
     Platform& host = platform();
+    session.catalogSource = ArchiveStampOf(session.currentArchive);
     if (session.currentArchive.empty() || !host.fileExists(session.currentArchive)) return result;
 
     session.rows.clear();

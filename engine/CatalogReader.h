@@ -34,7 +34,10 @@ struct LoadResult {
 };
 
 // Fills session.rows from session.currentArchive.
-//   - No file there: nothing changes (NoFile).
+//   - First of all, session.catalogSource takes the stamp of the file there
+//     (ArchiveStampOf), taken before the file is read: a writer that replaces
+//     it while it is read makes the stamp stale, never the other way.
+//   - No file there: nothing else changes (NoFile).
 //   - Otherwise the rows and the comment are cleared first. An incompatible file
 //     shows format::IncompatibleMessage as an error box through ui and leaves
 //     the catalog empty.
@@ -47,6 +50,10 @@ struct LoadResult {
 // ui.pump() runs now and then during the walk so a window stays alive.
 // Never throws for I/O: failures come back as ReadError.
 LoadResult LoadArchive(Session& session, Ui& ui);
+
+// The file at path as it is now: absent (also when it cannot be looked at), or
+// its device, inode, size and last write.
+ArchiveStamp ArchiveStampOf(const std::string& path);
 
 // The status of a stored entry against the disk: Missing when no file is at
 // fullPath, Modified when the file's last write (MS-DOS form) is greater than

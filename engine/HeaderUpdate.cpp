@@ -1,6 +1,7 @@
 #include "engine/HeaderUpdate.h"
 
 #include "engine/ArchiveFormat.h"
+#include "engine/CatalogReader.h"
 #include "platform/Platform.h"
 #include "platform/WriterLock.h"
 
@@ -17,6 +18,10 @@ bool WriteHeaderOnly(Session& session, Ui& ui) {
         ui.message(MessageKind::Error, lock.message(), Buttons::Ok);
         return false;
     }
+    // The catalog stays true to the archive after the comment is rewritten
+    // only when it was true to it before.
+    const bool catalogCurrent =
+        session.catalogSource && *session.catalogSource == ArchiveStampOf(session.currentArchive);
     std::unique_ptr<File> file = platform().open(lock.target(), OpenMode::ReadWrite);
     if (!file) return refuse();
     format::HeaderBlock block;
@@ -34,6 +39,7 @@ bool WriteHeaderOnly(Session& session, Ui& ui) {
 
     const bool written = file->seek(0) && file->write(block.data(), format::HeaderSize);
     if (!file->close() || !written) return refuse();
+    if (catalogCurrent) session.catalogSource = ArchiveStampOf(session.currentArchive);
     ui.message(MessageKind::Information, "L'en-tête du fichier a été modifiée", Buttons::Ok);
     return true;
 }

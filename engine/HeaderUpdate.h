@@ -17,7 +17,10 @@ namespace kv {
 // archive's WriterLock while it writes, and writes the file it names (through
 // the archive's link): when another writer holds it, or the lock refuses the
 // archive, the lock's message (error) is shown and nothing changes. True on
-// success. session.listChanged is neither read nor changed. Never throws.
+// success. session.listChanged is neither read nor changed. When the catalog
+// was read from the archive as it stood (session.catalogSource), the stamp
+// follows the rewrite, so this program's own change does not count as
+// another writer's. Never throws.
 bool WriteHeaderOnly(Session& session, Ui& ui);
 
 }  // namespace kv

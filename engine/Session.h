@@ -3,7 +3,9 @@
 // catalog rows, the comment box text and the options they read. The GUI's main
 // window owns one; kvr builds one per command; tests build their own.
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/Catalog.h"
@@ -11,6 +13,18 @@
 #include "util/Format.h"
 
 namespace kv {
+
+// An archive file as it was when the catalog was read from it: absent, or its
+// device, inode, size and last write. A writer that replaced or rewrote it
+// since gives another stamp (ArchiveStampOf, engine/CatalogReader.h).
+struct ArchiveStamp {
+    bool exists = false;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = 0;
+    int64_t lastWriteNs = 0;
+    bool operator==(const ArchiveStamp&) const = default;
+};
 
 struct Session {
     std::string currentArchive;   // CurrentArchive: full Windows path, empty when none is open
@@ -28,6 +42,12 @@ struct Session {
                                   // (archiveThreads, engine/MemberPool.h)
     LocaleSeparators separators;  // the user's locale, read once at start-up
     std::function<DateTime()> now = localNow;  // the clock (tests inject their own)
+    // The archive file the rows were read from, as it was then (LoadArchive
+    // sets it). An archiving run refuses to write over an archive that no
+    // longer has this stamp: the rows would not hold what another writer put
+    // there meanwhile. Unset: the rows were not read from currentArchive and
+    // nothing is checked.
+    std::optional<ArchiveStamp> catalogSource;
 };
 
 }  // namespace kv

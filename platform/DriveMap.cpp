@@ -248,6 +248,14 @@ std::optional<DriveType> mountType(const MountEntry& entry, bool removable) {
     return std::nullopt;
 }
 
+bool isKernelFileSystem(std::string_view fsType) {
+    static const std::set<std::string, std::less<>> kernel = {
+        "proc",    "sysfs",       "devtmpfs", "devpts",     "cgroup", "cgroup2",  "debugfs",
+        "tracefs", "securityfs",  "configfs", "pstore",     "bpf",    "mqueue",   "hugetlbfs",
+        "fusectl", "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",   "selinuxfs"};
+    return kernel.count(fsType) != 0;
+}
+
 HostProbe realProbe() {
     HostProbe probe;
     probe.isRemovable = [](const std::string& device) {

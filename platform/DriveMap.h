@@ -42,6 +42,11 @@ std::vector<MountEntry> parseMounts(std::string_view mountsText);
 // it is removable.
 std::optional<DriveType> mountType(const MountEntry& entry, bool removable);
 
+// True for the file systems the kernel makes up from its own state (proc,
+// sysfs, devtmpfs, cgroup, debugfs, ...): nothing of the user's is there, and
+// their folders can be endless (proc's links lead back into it).
+bool isKernelFileSystem(std::string_view fsType);
+
 // Host lookups the automatic map needs, replaceable in tests.
 struct HostProbe {
     std::function<bool(const std::string& device)> isRemovable;

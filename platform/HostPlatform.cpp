@@ -147,6 +147,23 @@ void HostPlatform::refreshLocked(bool pathCall) {
         drives_ = drivemap::fromMounts(drivemap::parseMounts(mountsText_), drivemap::realProbe());
 }
 
+bool HostPlatform::kernelDevice(uint64_t device) {
+    std::lock_guard lock(mutex_);
+    refreshLocked(true);
+    if (kernelGeneration_ != generation_) {
+        // The table names mount points; a stat of each gives the device that
+        // the files below it carry.
+        kernelDevices_.clear();
+        for (const drivemap::MountEntry& m : drivemap::parseMounts(mountsText_)) {
+            struct stat st;
+            if (drivemap::isKernelFileSystem(m.fsType) && stat(m.mountPoint.c_str(), &st) == 0)
+                kernelDevices_.push_back(static_cast<uint64_t>(st.st_dev));
+        }
+        kernelGeneration_ = generation_;
+    }
+    return std::find(kernelDevices_.begin(), kernelDevices_.end(), device) != kernelDevices_.end();
+}
+
 std::optional<Drive> HostPlatform::driveLocked(char letter) {
     letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
     for (const Drive& d : drives_) {

@@ -37,6 +37,7 @@ class HostPlatform final : public Platform {
     std::vector<FindEntry> find(const std::string& pattern, uint32_t mask,
                                 std::vector<std::string>* unwritable) override;
     bool fileExists(const std::string& path) override;
+    PathInfo pathInfo(const std::string& path) override;
     bool directoryExists(const std::string& path) override;
     bool createDirectory(const std::string& path) override;
     bool removeDirectory(const std::string& path) override;
@@ -74,6 +75,8 @@ class HostPlatform final : public Platform {
     void loadLocked();
     void refreshLocked(bool pathCall = false);
     std::optional<Drive> driveLocked(char letter);
+    // True when the device holds one of the kernel's own file systems.
+    bool kernelDevice(uint64_t device);
 
     std::mutex mutex_;
     std::vector<Drive> drives_;
@@ -85,6 +88,9 @@ class HostPlatform final : public Platform {
     std::string mountsText_;
     uint64_t generation_ = 0;
     int64_t lastCheckMs_ = 0;  // last mount check of a path call (monotonic ms)
+    // The devices of the kernel's file systems in mountsText_, as of generation:
+    std::vector<uint64_t> kernelDevices_;
+    uint64_t kernelGeneration_ = UINT64_MAX;
 };
 
 // The process's host implementation (what platform() answers by default).

@@ -168,9 +168,10 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
     if (!wp || wp->components.empty() || namePattern.empty() || namePattern == "." ||
         namePattern == "..")
         return entries;
-    auto accept = [&](const std::string& name, const struct stat& st, uint32_t a) {
+    auto accept = [&](const std::string& name, const struct stat& st, uint32_t a, bool link) {
         if ((a & (attr::Hidden | attr::System | attr::Directory)) & ~mask) return;
         FindEntry e;
+        e.link = link;
         e.name = *hostnames::toWindowsName(name);
         e.attributes = a;
         e.size = S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : 0;
@@ -186,7 +187,9 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
             if (unwritable) unwritable->push_back(name);
             return entries;
         }
-        accept(name, st, attributesOf(*host, name, st, true));
+        struct stat own;
+        const bool link = lstat(host->c_str(), &own) == 0 && S_ISLNK(own.st_mode);
+        accept(name, st, attributesOf(*host, name, st, true), link);
         return entries;
     }
     const auto hostFolder =
@@ -207,9 +210,14 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
         }
         if (!wildcardMatch(namePattern, *windowsName)) continue;
         struct stat st;
-        if (fstatat(dfd, d->d_name, &st, 0) != 0 &&
-            fstatat(dfd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
+        bool link = d->d_type == DT_LNK;
+        if (fstatat(dfd, d->d_name, &st, 0) != 0) {
+            if (fstatat(dfd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            link = S_ISLNK(st.st_mode);
+        } else if (d->d_type == DT_UNKNOWN) {
+            struct stat own;
+            link = fstatat(dfd, d->d_name, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode);
+        }
         // One attribute read per entry; a file system without user attributes
         // is asked once and then no more.
         std::optional<uint32_t> dos;
@@ -218,7 +226,7 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
             dos = readDosAttrib(joinHost(*hostFolder, name), &unsupported);
             if (unsupported) xattrs = false;
         }
-        accept(name, st, attributesFrom(name, st, dos));
+        accept(name, st, attributesFrom(name, st, dos), link);
     }
     closedir(dir);
     std::sort(entries.begin(), entries.end(), [](const FindEntry& a, const FindEntry& b) {
@@ -232,6 +240,28 @@ bool HostPlatform::fileExists(const std::string& path) {
     const auto host = toHost(path);
     struct stat st;
     return host && statFollow(*host, st) && !S_ISDIR(st.st_mode);
+}
+
+PathInfo HostPlatform::pathInfo(const std::string& path) {
+    PathInfo info;
+    const auto host = toHost(path);
+    struct stat st;
+    if (!host) return info;
+    if (stat(host->c_str(), &st) != 0) {
+        if (errno == EACCES) info.kind = PathInfo::Kind::Denied;
+        return info;
+    }
+    info.kind = S_ISREG(st.st_mode)   ? PathInfo::Kind::File
+                : S_ISDIR(st.st_mode) ? PathInfo::Kind::Folder
+                                      : PathInfo::Kind::Other;
+    info.device = static_cast<uint64_t>(st.st_dev);
+    info.inode = static_cast<uint64_t>(st.st_ino);
+    info.size = static_cast<int64_t>(st.st_size);
+    info.lastWriteNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    if (info.kind == PathInfo::Kind::Folder)
+        info.listable = faccessat(AT_FDCWD, host->c_str(), R_OK | X_OK, AT_EACCESS) == 0;
+    info.kernel = kernelDevice(info.device);
+    return info;
 }
 
 bool HostPlatform::directoryExists(const std::string& path) {

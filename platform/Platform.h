@@ -75,6 +75,27 @@ struct FindEntry {
     uint32_t attributes = 0;
     int64_t size = 0;             // 64-bit size (callers that need the 32-bit value take the low bits)
     int32_t dosDateTime = 0;      // last write, MS-DOS form, local time
+    bool link = false;            // a symbolic link: the values above are those of what it
+                                  // points to (of the link itself when it leads nowhere)
+};
+
+// What one path leads to, links followed, as one query of the host gives it.
+struct PathInfo {
+    enum class Kind {
+        Missing,  // nothing there (or no drive holds the path)
+        Denied,   // a folder on the way may not be searched: what is there cannot be known
+        File,     // a regular file
+        Folder,
+        Other,  // a pipe, socket or device
+    };
+    Kind kind = Kind::Missing;
+    uint64_t device = 0;  // with inode: the same pair is the same file or folder
+    uint64_t inode = 0;
+    int64_t size = 0;
+    int64_t lastWriteNs = 0;  // last write, nanoseconds since 1970 (UTC)
+    bool listable = false;    // a folder whose entries may be listed and looked at
+    bool kernel = false;      // on a file system of the kernel's own (proc, sysfs,
+                              // devtmpfs, ...), whose folders are never walked
 };
 
 // Advisory locks on an open file (see File::lock).
@@ -216,6 +237,7 @@ public:
         return find(pattern, mask, nullptr);
     }
     virtual bool fileExists(const std::string& path) = 0;      // a file, not a folder
+    virtual PathInfo pathInfo(const std::string& path) = 0;
     virtual bool directoryExists(const std::string& path) = 0;
     virtual bool createDirectory(const std::string& path) = 0;  // one level
     virtual bool removeDirectory(const std::string& path) = 0;

@@ -9,7 +9,10 @@
 #include <QTreeView>
 #include <filesystem>
 
+#include "engine/ArchiveRun.h"
+#include "engine/CatalogReader.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/support/RecordingUi.h"
 
 namespace kv::test {
 namespace {
@@ -392,6 +395,51 @@ TEST_F(ArchiveCommands, HeaderOnlyRewritesTheCommentOfAnExistingArchive) {
     chooser.files.push_back(QString("C:\\d\\arch.kvr"));
     w2.Open_ArchExecute();
     EXPECT_EQ(comment(), "Nouveau commentaire");
+}
+
+TEST_F(ArchiveCommands, ArchiveChangedByAnotherWriterIsNotWrittenOverAndCanBeReloaded) {
+    TMainKorvelt2002& w = openedArchive();
+    // Another writer (kvr, the scheduled run) stores c.txt meanwhile.
+    writeSized("C:\\d\\c.txt", 300);
+    Session other;
+    other.currentArchive = "C:\\d\\arch.kvr";
+    other.workFolder = w.session().workFolder;
+    RecordingUi quiet;
+    ASSERT_EQ(LoadArchive(other, quiet).outcome, LoadOutcome::Loaded);
+    CatalogRow c;
+    c.caption = "c.txt";
+    c.sub[0] = "C:\\d\\";
+    other.rows.push_back(c);
+    ASSERT_TRUE(ArchiveFiles(other, quiet, [] {}).clean());
+    const std::string written = drives.readFile("C:\\d\\arch.kvr");
+
+    answers = {QMessageBox::Ok, QMessageBox::No};
+    w.ArchiverExecute();
+    const QString changed =
+        QString::fromStdString(changedMessage("C:\\d\\arch.kvr")).replace('\r', '\n');
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].title, "Erreur");
+    EXPECT_EQ(boxes[0].text, changed);
+    EXPECT_EQ(boxes[1].title, "Confirmation");
+    EXPECT_EQ(boxes[1].text,
+              "Charger l'archive de nouveau maintenant ?\nLes changements de la "
+              "liste qui n'ont pas été archivés seront perdus.");
+    EXPECT_TRUE(drives.readFile("C:\\d\\arch.kvr") == written);
+    EXPECT_EQ(w.session().rows.size(), 2u);
+
+    boxes.clear();
+    answers = {QMessageBox::Ok, QMessageBox::Yes};
+    w.ArchiverExecute();
+    ASSERT_EQ(w.session().rows.size(), 3u);  // the catalog of the archive as it is now
+    boxes.clear();
+    w.ArchiverExecute();
+    EXPECT_TRUE(boxes.empty()) << boxes[0].text.toStdString();
+    std::vector<std::string> names;
+    Session after;
+    after.currentArchive = "C:\\d\\arch.kvr";
+    LoadArchive(after, quiet);
+    for (const CatalogRow& row : after.rows) names.push_back(row.caption);
+    EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
 }
 
 TEST_F(ArchiveCommands, SelfExtractorAsksBeforeOverwritingAndNeedsTheStub) {

@@ -172,6 +172,19 @@ TEST_F(EndToEnd, TheSchedulerInTheBackgroundMakesARunMissedWhileItWasAway) {
     EXPECT_EQ(unstamped(journal()).size(), 2u);
 }
 
+TEST_F(EndToEnd, TheAutomaticModeNeedsNoDisplay) {
+    // As cron starts it: no display of any kind, and no platform asked for.
+    makeArchiveAndScript();
+    WriteAutoSaveSettings(AutoSavePath(), AutoSaveSettings{Archive, Script, true, 0, "20:00"});
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                                quote((bin_ / "Korvelt").string()) + " /AUTOSAVE >" +
+                                quote(home_ + "/out.txt") + " 2>&1";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw)) << drives.readFile("C:\\Korvelt\\out.txt");
+    EXPECT_EQ(WEXITSTATUS(raw), 0) << drives.readFile("C:\\Korvelt\\out.txt");
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+}
+
 // Faults of the platform double met by a run the scheduler's rules start,
 // with the window's automatic mode in this process standing for Korvelt.
 struct FaultCase {

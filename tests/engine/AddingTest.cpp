@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include "HandMadeArchive.h"
 #include "engine/Adding.h"
 #include "platform/Platform.h"
+#include "support/DeniedFolder.h"
 #include "support/FaultPlatform.h"
 #include "support/RecordingUi.h"
 
@@ -148,6 +152,80 @@ TEST_F(AddingTest, AFileThatCannotBeTakenInIsReportedAndStopsTheWalk) {
     EXPECT_EQ(ui.messageTexts(),
               std::vector<std::string>{"Le fichier < C:\\Root\\b.txt > n'a pas pu être ajouté : "
                                        "Mémoire insuffisante."});
+}
+
+TEST_F(AddingTest, WalkTellsALinkToAFolderAndNeverEntersIt) {
+    // up leads back to Root: followed, the walk would take every file again
+    // at each turn until the host gave up on the path.
+    namespace fs = std::filesystem;
+    fs::create_directory_symlink("..", drives.hostPath("C:\\Root\\Sub\\up"));
+    fs::create_symlink("../b.txt", drives.hostPath("C:\\Root\\Zed\\lien.txt"));
+    auto op = operation();
+    AddSelectionEntry(op, "C:\\Root\\*.txt");
+    // A link to a file is a file: it is taken in.
+    EXPECT_EQ(paths(), (std::vector<std::string>{
+                           "C:\\Root\\.secret.txt", "C:\\Root\\b.txt", "C:\\Root\\Sub\\c.txt",
+                           "C:\\Root\\Sub\\Deeper\\d.txt", "C:\\Root\\Zed\\lien.txt"}));
+    EXPECT_EQ(op.leftOut, 1);
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"Le dossier < C:\\Root\\Sub\\up\\ > n'est pas archivé : "
+                                       "c'est un lien vers un autre dossier, qui n'est pas suivi"});
+}
+
+TEST_F(AddingTest, FolderOfTheKernelIsToldNotWalked) {
+    // A line asking for a folder of proc, through a link the user named.
+    std::filesystem::create_directory_symlink("/proc/self", drives.hostPath("C:\\Root\\moi"));
+    auto op = operation();
+    const auto start = std::chrono::steady_clock::now();
+    AddSelectionEntry(op, "C:\\Root\\moi\\*.*");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(session.rows.empty());
+    EXPECT_EQ(op.leftOut, 1);
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"Le dossier < C:\\Root\\moi\\ > n'est pas archivé : c'est "
+                                       "un dossier du système (proc, sys, dev...), qui n'est "
+                                       "jamais parcouru"});
+}
+
+TEST_F(AddingTest, WhatCannotBeReadIsToldAndCounted) {
+    platform().createDirectory("C:\\Root\\Secret");
+    test::writeWinFile("C:\\Root\\Secret\\x.txt", "x");
+    const test::DeniedFolder denied(drives.hostPath("C:\\Root\\Secret"));
+    auto op = operation();
+    AddSelectionEntry(op, "C:\\Root\\Sub\\*.*");
+    AddSelectionEntry(op, "C:\\Root\\*.doc");
+    AddSelectionEntry(op, "C:\\Root\\Secret\\x.txt");
+    AddSelectionEntry(op, "C:\\Root\\Secret\\*.*");
+    EXPECT_EQ(paths(),
+              (std::vector<std::string>{"C:\\Root\\Sub\\c.txt", "C:\\Root\\Sub\\Deeper\\d.txt",
+                                        "C:\\Root\\a.doc", "C:\\Root\\Zed\\e.doc"}));
+    EXPECT_EQ(op.leftOut, 3);
+    EXPECT_EQ(
+        ui.messageTexts(),
+        (std::vector<std::string>{
+            "Le dossier < C:\\Root\\Secret\\ > n'est pas archivé : son contenu ne peut pas être lu",
+            "Le fichier < C:\\Root\\Secret\\x.txt > n'est pas archivé : son dossier ne peut pas "
+            "être lu",
+            "Le dossier < C:\\Root\\Secret\\ > n'est pas archivé : son contenu ne peut pas être "
+            "lu"}));
+}
+
+TEST_F(AddingTest, LinesAreReadAsMeantOrToldWhenTheyNameNothingWhole) {
+    test::writeWinFile("C:\\Root\\blanc ", "a name that ends in a blank");
+    auto op = operation();
+    AddSelectionEntry(op, "  C:\\Root\\b.txt \t ");     // blanks around a file line
+    AddSelectionEntry(op, "C:\\Root\\blanc ");          // a name that ends in one
+    AddSelectionEntry(op, "\tC:\\Root\\Zed\\*.doc  ");  // blanks around a folder line
+    AddSelectionEntry(op, "Root\\a.doc");               // a path without its drive
+    AddSelectionEntry(op, "\\*.*");
+    EXPECT_EQ(paths(), (std::vector<std::string>{"C:\\Root\\b.txt", "C:\\Root\\blanc ",
+                                                 "C:\\Root\\Zed\\e.doc"}));
+    EXPECT_EQ(op.leftOut, 2);
+    const std::string why =
+        " > n'est pas archivé : il ne commence pas par une lettre de lecteur (comme C:\\), il "
+        "n'est pas complet";
+    EXPECT_EQ(ui.messageTexts(), (std::vector<std::string>{"Le chemin < Root\\a.doc" + why,
+                                                           "Le chemin < \\*.*" + why}));
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ TEST_F(ArchiveRunTest, MissingFileIsCarriedOverByteForByteOrDroppedWhenAsked) {
     std::string bytes = bytesOf(Archive);
     const std::size_t second = std::stoul(session.rows[1].sub[5]);
     bytes[second + 407] = '\x5A';
-    drives.writeFile(Archive, bytes);
+    rewriteArchive(bytes);
     const std::string carried = entriesOf(Archive)[1].bytes;
     remove("C:\\Docs\\parti.txt");
 
@@ -272,7 +272,7 @@ TEST_F(ArchiveRunTest, OldArchiveThatLostItsSignatureStopsTheRun) {
     remove("C:\\Docs\\b.txt");
     std::string damaged = bytesOf(Archive);
     damaged[16] = '2';  // "[File Korvelt V2]"
-    drives.writeFile(Archive, damaged);
+    rewriteArchive(damaged);
     session.listChanged = true;
 
     const ArchiveResult r = run();
@@ -345,7 +345,7 @@ TEST_F(ArchiveRunTest, DamagedRecordRefusesTheUpdate) {
     std::string bytes = bytesOf(Archive);
     const std::size_t second = std::stoul(session.rows[1].sub[5]);
     bytes[second + 412 + 2] = '\x01';
-    drives.writeFile(Archive, bytes);
+    rewriteArchive(bytes);
 
     EXPECT_THROW(run(), Error);
 

@@ -120,7 +120,7 @@ TEST_F(AutoArchiveTest, OldArchiveThatLostItsSignatureStopsWithTheOneMessage) {
     remove("C:\\Docs\\b.txt");
     std::string damaged = bytesOf(Archive);
     damaged[1] = '(';
-    drives.writeFile(Archive, damaged);
+    rewriteArchive(damaged);
     writeJournal("lundi\r\n");
 
     const ArchiveResult r = AutoArchiveFiles(session, ui);

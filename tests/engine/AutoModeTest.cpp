@@ -5,7 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <optional>
 
 #include "EngineRunFixture.h"
 #include "engine/ArchiveRun.h"
@@ -135,6 +137,42 @@ TEST_P(AutoModeUntouched, KeepsTheArchiveWritesTheLineAndTellsTheStatus) {
     if (last.rfind("08/12/2026 20:00:05 - ", 0) == 0) last.erase(0, 22);
     EXPECT_THAT(last, testing::StartsWith(GetParam().lastLine));
     expectNoTemporaries();
+}
+
+TEST_F(AutoMode, AnotherWriterDuringTheScriptLosesNothing) {
+    // While the script is read, another writer (kvr update, the window)
+    // stores d.txt from a catalog of its own.
+    drives.writeFile("C:\\Docs\\d.txt", "delta");
+    std::optional<ArchiveResult> other;
+    UnattendedUi unattended;
+    AutoModeOptions options;
+    options.archiveWait = std::chrono::milliseconds(300);
+    options.typeName = [&](const std::string&) {
+        if (!other) {
+            Session writer;
+            writer.currentArchive = Archive;
+            writer.workFolder = "C:\\Work\\";
+            test::RecordingUi quiet;
+            LoadArchive(writer, quiet);
+            writer.rows.push_back(newRow("C:\\Docs\\d.txt"));
+            other = ArchiveFiles(writer, quiet, [] {});
+        }
+        return std::string("Texte");
+    };
+
+    EXPECT_EQ(RunAutoSave(session, unattended, options), autoexit::Ok);
+
+    ASSERT_TRUE(other);
+    // The other writer waits for this run (refused, its catalog unwritten), or
+    // what it stored is still there.
+    std::vector<std::string> expected{"a.txt", "b.txt", "c.txt"};
+    if (other->busy)
+        EXPECT_FALSE(other->replaced);
+    else
+        expected.push_back("d.txt");
+    std::vector<std::string> names = storedNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, expected);
 }
 
 TEST_F(AutoMode, ArchiveInUseIsWaitedForThenLeftAsItIs) {

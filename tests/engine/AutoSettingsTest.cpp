@@ -114,6 +114,19 @@ TEST(AutoSaveFile, FiveSectionsInOrderAndReadBack) {
     // A file without the keys gives their defaults.
     drives.writeFile(path, "");
     EXPECT_EQ(ReadAutoSaveSettings(path)->hour, "20:00");
+    EXPECT_EQ(ReadAutoSaveSettings(path)->day, 0);
+}
+
+TEST(AutoSaveFile, DayThatIsNoNumberPlansNoRunLikeADayOutOfTheList) {
+    test::TempDrives drives;
+    const std::string path = AutoSavePath();
+    for (const char* day : {"abc", "2147483648", "99", "", "-1"}) {
+        drives.writeFile(path, std::string("[Execute]\r\nAuto_Exec=1\r\n[Periode]\r\nFJour=") +
+                                   day + "\r\n[Heure]\r\nFHeure=20:00\r\n");
+        const std::optional<AutoSaveSettings> s = ReadAutoSaveSettings(path);
+        ASSERT_TRUE(s);
+        EXPECT_FALSE(PlansRuns(*s)) << "FJour=" << day;
+    }
 }
 
 TEST(Journal, OutcomeLinesTellEveryEnd) {

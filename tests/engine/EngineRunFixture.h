@@ -12,6 +12,7 @@
 
 #include "engine/ArchiveFormat.h"
 #include "engine/Catalog.h"
+#include "engine/CatalogReader.h"
 #include "engine/Session.h"
 #include "platform/Platform.h"
 #include "support/FaultPlatform.h"
@@ -52,6 +53,14 @@ class EngineRunFixture : public testing::Test {
     }
 
     std::string bytesOf(const std::string& path) const { return drives.readFile(path); }
+
+    // Puts other bytes in the archive the catalog was read from, as a damaged
+    // disk gives them: the catalog's stamp follows, as no writer came between
+    // (a run refuses to write over another writer's archive).
+    void rewriteArchive(const std::string& bytes) {
+        drives.writeFile(Archive, bytes);
+        session.catalogSource = ArchiveStampOf(Archive);
+    }
     bool exists(const std::string& path) const { return platform().fileExists(path); }
     void remove(const std::string& path) const { platform().removeFile(path); }
 

@@ -37,7 +37,7 @@ class MemberReuse : public test::EngineRunFixture {
         std::string bytes = bytesOf(Archive);
         const RawEntry a = entryA();
         bytes[format::HeaderSize + a.bytes.size() - fromEnd] ^= 0x24;
-        drives.writeFile(Archive, bytes);
+        rewriteArchive(bytes);
     }
 
     // Rewrites a.txt with other bytes of the same length, dated as stored.

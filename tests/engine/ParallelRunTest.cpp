@@ -67,10 +67,13 @@ class ParallelRun : public test::EngineRunFixture {
 
     // Runs from the kept state with so many threads.
     Record runWith(int threads, bool automatic = false) {
-        if (archiveBefore)
-            drives.writeFile(Archive, *archiveBefore);
-        else if (exists(Archive))
-            remove(Archive);
+        // Each run starts from the same archive, read by the same catalog.
+        if (archiveBefore) {
+            rewriteArchive(*archiveBefore);
+        } else {
+            if (exists(Archive)) remove(Archive);
+            session.catalogSource = ArchiveStampOf(Archive);
+        }
         session.rows = rowsBefore;
         session.threads = threads;
         ui = test::RecordingUi();
@@ -116,7 +119,7 @@ class ParallelRun : public test::EngineRunFixture {
         const std::size_t end =
             f12 + format::RecordSize + format::decodeRecord(block).compressedSize;
         bytes[end - 7] ^= 0x11;  // its CRC-32
-        drives.writeFile(Archive, bytes);
+        rewriteArchive(bytes);
         remove("C:\\Docs\\Sous\\f15.txt");
         fault.holdExclusively("C:\\Docs\\Sous\\f11.txt");
     }

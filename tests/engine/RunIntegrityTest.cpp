@@ -7,6 +7,7 @@
 #include "EngineRunFixture.h"
 #include "engine/ArchiveRun.h"
 #include "engine/AutoArchive.h"
+#include "engine/CatalogReader.h"
 #include "engine/HeaderUpdate.h"
 #include "engine/TGzip.h"
 #include "platform/WriterLock.h"
@@ -103,7 +104,7 @@ TEST_F(RunIntegrity, DamagedEntryCarriedOverIsKeptAndCountedAsAFailure) {
     remove("C:\\Docs\\b.txt");
     std::string bytes = bytesOf(Archive);
     bytes[bytes.size() - 6] ^= 0x5A;  // b's CRC-32 no longer matches its data
-    drives.writeFile(Archive, bytes);
+    rewriteArchive(bytes);
     const std::string damaged = entriesOf(Archive)[1].bytes;
 
     const ArchiveResult r = ArchiveFiles(session, ui);
@@ -136,7 +137,7 @@ TEST_P(DamagedRecord, RefusesTheUpdateAndLeavesTheArchive) {
     const std::size_t at = std::stoul(session.rows[GetParam().entry].sub[5]) + 412;
     for (int i = 0; i < 4; ++i)
         bytes[at + i] = char(uint32_t(GetParam().compressedSize) >> (8 * i));
-    drives.writeFile(Archive, bytes);
+    rewriteArchive(bytes);
     addFile("C:\\Docs\\d.txt", "delta");
 
     try {
@@ -155,25 +156,59 @@ INSTANTIATE_TEST_SUITE_P(Records, DamagedRecord,
                                          RecordDamage{"MiddleNegative", 1, -1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(RunIntegrity, CatalogReadBeforeAnotherWriterReplacedTheArchiveLosesNothing) {
+TEST_F(RunIntegrity, CatalogReadBeforeAnotherWriterReplacedTheArchiveIsRefused) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\b.txt", "beta");
-    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    ASSERT_TRUE(ArchiveFiles(session, ui).clean());  // and the catalog read back
     remove("C:\\Docs\\b.txt");
-    // Another writer stores a new file first: every entry offset moves.
+    // Another writer stores a new file meanwhile, from a catalog of its own.
     Session other = session;
     other.rows.insert(other.rows.begin(), newRow("C:\\Docs\\0.txt"));
     drives.writeFile("C:\\Docs\\0.txt", std::string(3000, '0'));
     ASSERT_TRUE(ArchiveFiles(other, ui, [] {}).clean());
     remove("C:\\Docs\\0.txt");
+    const std::string written = bytesOf(Archive);
+    auto names = [this] {
+        std::vector<std::string> list;
+        for (const RawEntry& e : entriesOf(Archive)) list.push_back(e.record.fileName);
+        return list;
+    };
 
-    const ArchiveResult r = ArchiveFiles(session, ui);  // the catalog of before
+    // The catalog of before knows nothing of 0.txt: writing it would drop it.
+    ui = test::RecordingUi();
+    ArchiveResult r = ArchiveFiles(session, ui);
+    EXPECT_TRUE(r.changed);
+    EXPECT_TRUE(r.stopped);
+    EXPECT_FALSE(r.reloaded);
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{changedMessage(Archive)});
+    EXPECT_TRUE(bytesOf(Archive) == written);
+    ui = test::RecordingUi();
+    EXPECT_TRUE(AutoArchiveFiles(session, ui).changed);
+    EXPECT_TRUE(bytesOf(Archive) == written);
 
+    // Read again, the catalog holds every entry, and the run keeps them all.
+    LoadArchive(session, ui);
+    r = ArchiveFiles(session, ui);
     EXPECT_TRUE(r.clean());
-    EXPECT_EQ(r.carriedOver, 1);
-    std::vector<std::string> names;
-    for (const RawEntry& e : entriesOf(Archive)) names.push_back(e.record.fileName);
-    EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(r.carriedOver, 2);
+    EXPECT_EQ(names(), (std::vector<std::string>{"0.txt", "a.txt", "b.txt"}));
+    expectNoTemporaries();
+}
+
+TEST_F(RunIntegrity, OwnCommentRewriteIsNoOtherWriter) {
+    addFile("C:\\Docs\\a.txt", "alpha");
+    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    session.comment = "nouveau commentaire";
+    ASSERT_TRUE(WriteHeaderOnly(session, ui));
+    EXPECT_TRUE(ArchiveFiles(session, ui).clean());
+
+    // A new archive: a file that appears at its name meanwhile is another
+    // writer's, and is not written over.
+    session.currentArchive = "C:\\Arch\\neuve.kvr";
+    LoadArchive(session, ui);
+    drives.writeFile(session.currentArchive, "d'un autre");
+    EXPECT_TRUE(ArchiveFiles(session, ui).changed);
+    EXPECT_EQ(bytesOf(session.currentArchive), "d'un autre");
 }
 
 TEST_F(RunIntegrity, EveryWriterIsRefusedWhileAnotherHoldsTheArchive) {

@@ -35,7 +35,26 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"Windows1252", "C:\\caf\xE9.txt\r\n", {"C:\\caf\xC3\xA9.txt"}},
         ParseCase{"Utf8",
                   "C:\\caf\xC3\xA9.txt\r\nC:\\\xE2\x82\xAC.txt",
-                  {"C:\\caf\xC3\xA9.txt", "C:\\\xE2\x82\xAC.txt"}}),
+                  {"C:\\caf\xC3\xA9.txt", "C:\\\xE2\x82\xAC.txt"}},
+        // A byte-order mark says how the file is written, and is no part of
+        // the first line (an editor's "Unicode" script).
+        ParseCase{"Utf8WithMark",
+                  "\xEF\xBB\xBF"
+                  "C:\\a.txt\r\n",
+                  {"C:\\a.txt"}},
+        ParseCase{"Utf16LittleEndian",
+                  std::string("\xFF\xFE"
+                              "C\0:\0\\\0\xE9\0\r\0\n\0"
+                              "C\0:\0\\\0\x3D\xD8\xC1\xDC",
+                              24),
+                  {"C:\\\xC3\xA9", "C:\\\xF0\x9F\x93\x81"}},
+        ParseCase{"Utf16BigEndian", std::string("\xFE\xFF\0C\0:\0\\\0a", 10), {"C:\\a"}},
+        ParseCase{"Utf16LoneSurrogate",
+                  std::string("\xFF\xFE\x00\xD8"
+                              "a\x00",
+                              6),
+                  {"\xEF\xBF\xBD"
+                   "a"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SelectionScript, FormatEndsEveryLineWithCrLf) {

@@ -497,6 +497,9 @@ std::vector<FindEntry> FaultPlatform::find(const std::string& pattern, uint32_t 
 bool FaultPlatform::fileExists(const std::string& path) {
     return reachable(path) && inner_.fileExists(path);
 }
+PathInfo FaultPlatform::pathInfo(const std::string& path) {
+    return reachable(path) ? inner_.pathInfo(path) : PathInfo{};
+}
 bool FaultPlatform::directoryExists(const std::string& path) {
     return reachable(path) && inner_.directoryExists(path);
 }

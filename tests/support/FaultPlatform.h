@@ -143,6 +143,7 @@ class FaultPlatform : public Platform {
     std::vector<FindEntry> find(const std::string& pattern, uint32_t mask,
                                 std::vector<std::string>* unwritable) override;
     bool fileExists(const std::string& path) override;
+    PathInfo pathInfo(const std::string& path) override;
     bool directoryExists(const std::string& path) override;
     bool createDirectory(const std::string& path) override;
     bool removeDirectory(const std::string& path) override;

@@ -5,9 +5,14 @@
 // flushes that make a replaced archive survive a crash.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 
@@ -108,6 +113,77 @@ TEST_F(KvrSafety, SecondWriterOfTheSameArchiveIsRefusedAndChangesNothing) {
     EXPECT_TRUE(namesIn("Temp").empty());
     EXPECT_EQ(namesIn(""),
               (std::vector<std::string>{"Docs", "Temp", "Vu", "a.kvr", "autre.kvl", "liste.kvl"}));
+}
+
+TEST_F(KvrSafety, TwoUpdatesOfOneArchiveAtOnceLoseNoEntry) {
+    put("Docs/base.txt", "base");
+    put("base.kvl", "K:\\Docs\\base.txt\r\n");
+    ASSERT_EQ(kvr("update 'K:\\a.kvr' --script 'K:\\base.kvl'").status, 0);
+    // The long one names one file and many that are gone: its walk of the
+    // script outlasts the whole of the short one.
+    put("Docs/long.txt", "long");
+    std::string lines = "K:\\Docs\\long.txt\r\n";
+    for (int i = 0; i < 20000; ++i) lines += "K:\\Docs\\parti-" + std::to_string(i) + ".txt\r\n";
+    put("long.kvl", lines);
+    put("Docs/court.txt", "court");
+    put("court.kvl", "K:\\Docs\\court.txt\r\n");
+
+    // The long one starts; once it has read the archive, the short one runs.
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, (root_ / "a.kvr").c_str(), IN_CLOSE_NOWRITE), 0);
+    const std::string command = "cd " + quote(root_.string()) + " && " + environment() + " " +
+                                quote((bin_ / "kvr").string()) +
+                                " update 'K:\\a.kvr' --script 'K:\\long.kvl' 2>" +
+                                quote((root_ / "long.err").string());
+    const pid_t longRun = ::fork();
+    ASSERT_GE(longRun, 0);
+    if (longRun == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    pollfd archiveRead{watch, POLLIN, 0};
+    EXPECT_EQ(::poll(&archiveRead, 1, 20000), 1) << "the long update never read the archive";
+    ::close(watch);
+    const Outcome shortRun = kvr("update 'K:\\a.kvr' --script 'K:\\court.kvl'");
+    int raw = 0;
+    ASSERT_EQ(::waitpid(longRun, &raw, 0), longRun);
+    const int longStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+
+    // Each either stored its file or was refused with 3, and nothing it
+    // stored is lost.
+    std::vector<std::string> expected{"base.txt"};
+    EXPECT_TRUE(longStatus == 0 || longStatus == 3) << read("long.err");
+    EXPECT_TRUE(shortRun.status == 0 || shortRun.status == 3) << shortRun.err;
+    if (shortRun.status == 0) expected.push_back("court.txt");
+    if (longStatus == 0) expected.push_back("long.txt");
+    std::vector<std::string> names = listed("K:\\a.kvr");
+    std::sort(names.begin(), names.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected) << "long: " << longStatus << ", short: " << shortRun.status;
+    EXPECT_TRUE(namesIn("Temp").empty());
+}
+
+TEST_F(KvrSafety, ScriptIsReadAsMeantAndWhatItLeavesOutIsCounted) {
+    put("Docs/a.txt", "alpha");
+    put("Arbre/x.txt", "x");
+    fs::create_directories(root_ / "Arbre/sous");
+    fs::create_directory_symlink("..", root_ / "Arbre/sous/haut");
+    // Written by an editor in UTF-16 with its mark, a line with blanks after it.
+    std::string script = "\xFF\xFE";
+    for (char c : std::string("K:\\Docs\\a.txt  \r\nK:\\Arbre\\*.*\r\nDocs\\b.txt\r\n"))
+        script += std::string{c, '\0'};
+    put("liste.kvl", script);
+
+    const Outcome r = kvr("update 'K:\\a.kvr' --script 'K:\\liste.kvl'");
+
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.lastErrLine(), counts(2, 0, 2));
+    EXPECT_NE(r.err.find("K:\\Arbre\\sous\\haut\\ > n'est pas archivé : c'est un lien"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("< Docs\\b.txt > n'est pas archivé"), std::string::npos) << r.err;
+    EXPECT_EQ(listed("K:\\a.kvr"), (std::vector<std::string>{"a.txt", "x.txt"}));
 }
 
 TEST_F(KvrSafety, TemporariesOfARunThatDiedAreRemovedThoseInUseAreKept) {

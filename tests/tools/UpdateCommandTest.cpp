@@ -208,6 +208,25 @@ TEST_F(UpdateCommand, RefusesWhatItCannotUse) {
     EXPECT_FALSE(fs::exists(root_ / "arch.kvr"));
 }
 
+TEST_F(UpdateCommand, ArchiveThatCannotBeReplacedCountsNothingWritten) {
+    put("Docs/a.txt", "alpha");
+    put("Docs/b.txt", "beta");
+    ASSERT_EQ(kvr("update K:\\\\arch.kvr --script K:\\\\liste.kvl").status, 0);
+    const std::string before = read("arch.kvr");
+    put("Docs/c.txt", "gamma");
+    fs::permissions(root_ / "arch.kvr",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+
+    const Run r = kvr("update K:\\\\arch.kvr --script K:\\\\liste.kvl");
+
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Opération annulée"), std::string::npos) << r.err;
+    // Nothing of the run is in the archive, and the last line says so.
+    EXPECT_EQ(r.lastLine, counts(0, 0, 3));
+    EXPECT_TRUE(read("arch.kvr") == before);
+}
+
 TEST_F(UpdateCommand, ThreadsAndRecompressWriteTheSameBytes) {
     put("Docs/a.txt", "alpha");
     put("Docs/vide.txt", "");

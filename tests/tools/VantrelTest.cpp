@@ -124,6 +124,40 @@ TEST_F(SchedulerTest, StatusTellsTheNextRunOrWhyThereIsNone) {
               "absent.");
 }
 
+TEST_F(SchedulerTest, StampsOfAClockSetAheadAreIgnoredAndSaid) {
+    // A run made while the clock said 2027, and settings written then.
+    WriteJournal(scheduler.journalPath(),
+                 {"01/03/2027 20:00:00 - Début de la sauvegarde automatique de C:\\Arch\\a.kvr",
+                  "01/03/2027 20:00:09 - Fin de la sauvegarde automatique : réussie (code 0), "
+                  "durée 9 s"});
+    writeSettings(at(2027, 3, 1, 12, 0));
+    const std::string ignored =
+        "Attention : date à venir ignorée (l'horloge a sans doute été avancée puis remise à "
+        "l'heure) : ";
+
+    const std::string status = scheduler.statusText(at(2026, 12, 2, 21, 0));
+    EXPECT_EQ(status.rfind("La sauvegarde planifiée le mercredi 02/12/2026 à 20:00 n'a pas été "
+                           "faite",
+                           0),
+              0u)
+        << status;
+    EXPECT_NE(
+        status.find(ignored + "le dernier départ noté dans le journal (01/03/2027 20:00:00)."),
+        std::string::npos)
+        << status;
+
+    ASSERT_TRUE(scheduler.checkOnce(at(2026, 12, 2, 21, 0), launcher()));
+    EXPECT_EQ(runs, 1);
+    const std::string lines = journal();
+    EXPECT_NE(lines.find("02/12/2026 21:00:00 - " + ignored +
+                         "la date du fichier AutoSave.cfg (01/03/2027 12:00:00).\r\n"),
+              std::string::npos)
+        << lines;
+    // The run made now is the last start: the next day's run is due in its turn.
+    EXPECT_FALSE(scheduler.dueRun(at(2026, 12, 3, 19, 0)));
+    EXPECT_TRUE(scheduler.dueRun(at(2026, 12, 3, 20, 0)));
+}
+
 // The built program, with the test's program folder and drive map.
 class VantrelProgram : public SchedulerTest {
   protected:

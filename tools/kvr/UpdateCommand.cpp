@@ -1,27 +1,34 @@
 // kvr update ARCHIVE [--script FILE]... [--drop-missing] [--comment TEXT] [--date-comment]
 //            [--recompress] [--threads N]
 //
-// Loads the archive when it exists (else it is a new one), adds every line of
-// each selection script to the catalog, and runs the archiving run. Missing
+// Goes through the archive's entries when it exists (else it is a new one), in
+// file order and without holding its catalog, then through the files of each
+// selection script it does not hold: the archiving run of UpdateArchive. Missing
 // files of an existing archive are carried over unless --drop-missing. The
 // archive keeps its comment unless --comment gives another. The last line on
 // standard error counts what was stored, carried over and left out (the files
 // the scripts named that could not be taken in included). Exit status 0 only
 // when nothing failed and nothing was left out but what --drop-missing asked;
-// 3 when another run is writing the archive. --recompress compresses every file
-// again, even one whose stored member is still its own; --threads N makes up to
-// N members at once (default: KORVELT_THREADS, else the number of cores).
+// 3 when another run is writing the archive (its writer lock is taken before
+// the archive is read, and held to the end). When the archive could not be
+// replaced the counts say so: nothing stored or carried over, every row left
+// out. --recompress compresses every file again, even one whose stored member
+// is still its own; --threads N makes up to N members at once (default:
+// KORVELT_THREADS, else the number of cores).
 
 #include <charconv>
 #include <iostream>
 
 #include "engine/Adding.h"
+#include "engine/ArchiveFormat.h"
 #include "engine/ArchiveRun.h"
 #include "engine/CatalogReader.h"
 #include "engine/SelectionScript.h"
 #include "mime/TypeText.h"
 #include "platform/Platform.h"
+#include "platform/WriterLock.h"
 #include "tools/kvr/KvrCommon.h"
+#include "util/Error.h"
 #include "util/FileRoutines.h"
 
 namespace kvr {
@@ -85,12 +92,28 @@ int updateCommand(const Args& args) {
     session.recompressAll = recompress;
     session.threads = threads;
 
-    const kv::LoadResult loaded = kv::LoadArchive(session, ui);
-    if (loaded.outcome == kv::LoadOutcome::Incompatible) return ExitFailure;
-    if (loaded.outcome == kv::LoadOutcome::ReadError) {
-        // Archiving now would drop the entries that could not be read.
-        printError(loaded.error);
+    // The writer lock comes before the archive is read: a writer that
+    // finished between the read and the run would lose what it stored.
+    const kv::WriterLock lock(session.currentArchive);
+    if (lock.busy()) {
+        printError(lock.message());
+        return ExitBusy;
+    }
+    if (lock.refused()) {
+        printError(lock.message());
         return ExitFailure;
+    }
+
+    // The catalog is not read whole: the run goes through the archive's
+    // entries in file order (UpdateArchive), so an archive of any size costs
+    // little memory. Here only its comment is read, and its stamp kept.
+    session.catalogSource = kv::ArchiveStampOf(session.currentArchive);
+    if (kv::platform().fileExists(session.currentArchive)) {
+        const std::unique_ptr<kv::File> file = openArchive(session.currentArchive);
+        kv::format::HeaderBlock header;
+        if (!file->seek(0) || !kv::format::readHeaderBlock(*file, header))
+            throw kv::Error("Erreur de lecture du fichier < " + session.currentArchive + " >.");
+        session.comment = kv::format::decodeHeader(header).comment;
     }
     if (comment) session.comment = *comment;
 
@@ -103,11 +126,15 @@ int updateCommand(const Args& args) {
             kv::AddSelectionEntry(adding, line);
     }
 
-    const kv::ArchiveResult result = kv::ArchiveFiles(session, ui, [] {});
-    if (result.busy) return ExitBusy;
-    printError("Fichiers archivés : " + std::to_string(result.stored) +
-               ", repris de l'archive : " + std::to_string(result.carriedOver) +
-               ", laissés de côté : " + std::to_string(result.leftOut + adding.leftOut));
+    const kv::ArchiveResult result = kv::UpdateArchive(session, ui, &lock);
+    if (result.busy || result.changed) return ExitBusy;
+    // The counts say what the archive holds now: nothing of this run when it
+    // was not replaced, every row it went through left out.
+    const int rows = result.stored + result.carriedOver + result.leftOut;
+    printError("Fichiers archivés : " + std::to_string(result.replaced ? result.stored : 0) +
+               ", repris de l'archive : " +
+               std::to_string(result.replaced ? result.carriedOver : 0) + ", laissés de côté : " +
+               std::to_string((result.replaced ? result.leftOut : rows) + adding.leftOut));
     return result.clean() && adding.leftOut == 0 ? ExitOk : ExitFailure;
 }
 

@@ -9,6 +9,11 @@ namespace kv::vantrel {
 
 namespace {
 
+// Said of each stamp ignored as later than now.
+constexpr const char* FutureStampText =
+    "Attention : date à venir ignorée (l'horloge a sans doute été avancée puis remise à "
+    "l'heure) : ";
+
 const char* const WeekDays[7] = {"dimanche", "lundi",    "mardi", "mercredi",
                                  "jeudi",    "vendredi", "samedi"};
 
@@ -41,15 +46,31 @@ std::optional<std::time_t> Scheduler::dueRun(std::time_t now) const {
     const std::optional<AutoSaveSettings> s = settings();
     if (!s || !PlansRuns(*s)) return std::nullopt;
     const std::optional<std::time_t> planned = LastPlannedRun(*s, now);
-    if (!planned) return std::nullopt;
-    std::time_t after = finishedAt_;
+    if (!planned || *planned <= lastDone(now, nullptr)) return std::nullopt;
+    return planned;
+}
+
+std::time_t Scheduler::lastDone(std::time_t now, std::vector<std::string>* ignored) const {
+    std::time_t after = 0;
+    auto take = [&](std::time_t stamp, const std::string& what) {
+        if (stamp <= now)
+            after = std::max(after, stamp);
+        else if (ignored)
+            ignored->push_back(what + " (" + JournalStamp(localDateTime(stamp)) + ")");
+    };
+    if (finishedAt_ != 0) take(finishedAt_, "la fin de la dernière sauvegarde de l'automate");
     if (const std::optional<DateTime> start = ReadJournalSummary(journalPath()).lastStart)
-        after = std::max(after, localTimeOf(*start));
+        take(localTimeOf(*start), "le dernier départ noté dans le journal");
     if (const std::optional<int32_t> written = platform().lastWriteDos(settingsPath()))
         if (const std::optional<DateTime> at = fromDosDateTime(*written))
-            after = std::max(after, localTimeOf(*at));
-    if (*planned <= after) return std::nullopt;
-    return planned;
+            take(localTimeOf(*at), "la date du fichier AutoSave.cfg");
+    return after;
+}
+
+std::vector<std::string> Scheduler::futureStamps(std::time_t now) const {
+    std::vector<std::string> ignored;
+    lastDone(now, &ignored);
+    return ignored;
 }
 
 std::optional<std::time_t> Scheduler::nextRun(std::time_t now) const {
@@ -60,6 +81,10 @@ std::optional<std::time_t> Scheduler::nextRun(std::time_t now) const {
 
 bool Scheduler::beginRun(std::time_t now, RunEnd* notLaunched) {
     const AutoSaveSettings s = settings().value_or(AutoSaveSettings{});
+    for (const std::string& stamp : futureStamps(now))
+        AppendJournalLine(journalPath(),
+                          JournalLine(localDateTime(now), FutureStampText + stamp + "."),
+                          JournalWrite::Create);
     AppendJournalLine(journalPath(), JournalStartLine(localDateTime(now), s.archive),
                       JournalWrite::Create);
     startedAt_ = now;
@@ -106,6 +131,8 @@ std::string Scheduler::statusText(std::time_t now) const {
     text += "Prochaine sauvegarde automatique : " + whenText(*nextRun(now)) + ".\n";
     text += "Archive : " + s->archive + "\n";
     text += "Script : " + s->script;
+    for (const std::string& stamp : futureStamps(now))
+        text += "\n" + std::string(FutureStampText) + stamp + ".";
     if (s->archive.empty() || !platform().fileExists(s->archive))
         text += "\nAttention : l'archive est introuvable, la sauvegarde ne sera pas faite.";
     else if (s->script.empty() || !platform().fileExists(s->script))

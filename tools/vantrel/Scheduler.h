@@ -7,7 +7,10 @@
 // written, and after the last run this scheduler finished. So a run missed
 // while the machine slept or the user was logged off is made once when the
 // scheduler next looks, never once per missed day, and switching automation
-// on does not bring up the runs planned before it.
+// on does not bring up the runs planned before it. A stamp later than now (a
+// journal line or a settings file written while the clock was set ahead) is
+// ignored, with a journal line when a run begins, so that such a clock once
+// does not stop every run until it is reached again.
 //
 // Paths are Windows paths through platform(). Nothing here throws.
 
@@ -15,6 +18,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/AutoJournal.h"
 #include "engine/AutoSaveSettings.h"
@@ -41,7 +45,8 @@ class Scheduler {
     // The first planned run after `now`; nullopt when the settings plan none.
     std::optional<std::time_t> nextRun(std::time_t now) const;
 
-    // Starts a due run: the start line goes to the journal (created when
+    // Starts a due run: a line for each stamp ignored as later than now
+    // (futureStamps), then the start line, go to the journal (created when
     // missing). When the archive or the script is missing, the run is not
     // launched: the outcome line says why, the run counts as finished, the
     // result is false and *notLaunched (when given) receives that end.
@@ -57,7 +62,15 @@ class Scheduler {
     // What --status prints: the next run, a run that is due, or why none is planned.
     std::string statusText(std::time_t now) const;
 
+    // What dueRun ignores at `now` as later than it, one French text each
+    // ("le dernier départ noté dans le journal (01/03/2027 20:00:00)", ...).
+    std::vector<std::string> futureStamps(std::time_t now) const;
+
   private:
+    // The last of the stamps a planned run must lie after, those later than
+    // now left out (described in ignored, when given).
+    std::time_t lastDone(std::time_t now, std::vector<std::string>* ignored) const;
+
     std::string folder_;
     std::time_t finishedAt_ = 0;  // the end of the last run this scheduler made
     std::time_t startedAt_ = 0;   // the start of the run going on
