@@ -26,14 +26,19 @@ std::unique_ptr<HostFile> HostFile::open(const std::string& hostPath, OpenMode m
             flags |= O_RDWR | O_CREAT | O_EXCL;
             break;
     }
-    // O_NONBLOCK keeps the open itself from waiting on a pipe; the check below
-    // then refuses anything that is not a regular file.
+    // A pipe, socket or device is refused before it is opened: opening some
+    // devices acts on them (a tape rewinds). O_NONBLOCK keeps the open itself
+    // from waiting on a pipe put there meanwhile, and the check after it
+    // refuses anything that is not a regular file.
+    struct stat st;
+    if ((mode == OpenMode::Read || mode == OpenMode::ReadWrite) &&
+        stat(hostPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return nullptr;
     int fd;
     do {
         fd = ::open(hostPath.c_str(), flags, 0644);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return nullptr;
-    struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return nullptr;

@@ -244,6 +244,10 @@ void FaultPlatform::holdExclusively(const std::string& path) {
     std::lock_guard lock(mutex_);
     held_.push_back(path);
 }
+void FaultPlatform::denyRead(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    denied_.push_back(path);
+}
 void FaultPlatform::release(const std::string& path) {
     std::lock_guard lock(mutex_);
     std::erase_if(held_, [&](const std::string& h) { return text::equalNoCase(h, path); });
@@ -325,6 +329,7 @@ void FaultPlatform::reset() {
     std::lock_guard lock(mutex_);
     failOpen_.clear();
     held_.clear();
+    denied_.clear();
     readLimits_.clear();
     failClose_.clear();
     failRename_.clear();
@@ -365,6 +370,12 @@ bool FaultPlatform::reachable(const std::string& path) {
     return it == overrides_.end() || it->second.mediaPresent.value_or(true);
 }
 
+bool FaultPlatform::denied(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    return std::any_of(denied_.begin(), denied_.end(),
+                       [&](const std::string& d) { return faultPathMatches(d, path); });
+}
+
 bool FaultPlatform::held(const std::string& path) const {
     std::lock_guard lock(mutex_);
     return std::any_of(held_.begin(), held_.end(),
@@ -397,6 +408,7 @@ std::optional<std::string> FaultPlatform::toWindows(const std::string& hostPath)
 std::unique_ptr<File> FaultPlatform::open(const std::string& path, OpenMode mode) {
     std::lock_guard lock(mutex_);
     if (!reachable(path) || held(path)) return nullptr;
+    if ((mode == OpenMode::Read || mode == OpenMode::ReadWrite) && denied(path)) return nullptr;
     // A rule for Create stands for every creation, exclusive ones included.
     const auto ruleMode = [](OpenMode m) {
         return m == OpenMode::CreateNew ? OpenMode::Create : m;
@@ -425,6 +437,13 @@ std::unique_ptr<File> FaultPlatform::open(const std::string& path, OpenMode mode
     if (!readLimit && !failClose && budgets.empty() && !lockHeld) return file;
     return std::make_unique<FaultFile>(std::move(file), readLimit, failClose, std::move(budgets),
                                        lockHeld);
+}
+
+ReadRefusal FaultPlatform::readRefusal(const std::string& path) {
+    if (!reachable(path)) return ReadRefusal::Missing;
+    if (held(path)) return ReadRefusal::InUse;
+    if (denied(path)) return ReadRefusal::AccessDenied;
+    return inner_.readRefusal(path);
 }
 
 uint32_t FaultPlatform::attributes(const std::string& path) {
