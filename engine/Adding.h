@@ -59,13 +59,16 @@ struct AddOperation {
 // Longest file name that can be stored, in stored bytes.
 constexpr std::size_t MaxStoredNameBytes = 100;
 
-// The common core for one path: a name too long to store goes through
-// AskValidName (empty: skipped, counted in op.leftOut); the open archive is skipped; a path already
-// known is skipped, else it becomes known; then, when existenceTest is false
+// The common core for one path: the path is taken as the disk spells it
+// (Platform::trueCase), so a line typed in another case or a folder the tree
+// gave upper-cased enters the catalog under the folders that exist; a name
+// too long to store goes through AskValidName (empty: skipped, counted in
+// op.leftOut); the open archive is skipped; a path already known (in any
+// case) is skipped, else it becomes known; then, when existenceTest is false
 // or the file exists, a new row is appended. size and dosDate are the row's
 // values when the caller has them from a listing; otherwise they are read from
 // the disk (FileSizeOf, the last-write time). True when a row was appended.
-bool TakeInPath(AddOperation& op, std::string path, bool existenceTest,
+bool TakeInPath(AddOperation& op, const std::string& path, bool existenceTest,
                 std::optional<int64_t> size = std::nullopt,
                 std::optional<int32_t> dosDate = std::nullopt);
 
@@ -74,8 +77,9 @@ bool TakeInPath(AddOperation& op, std::string path, bool existenceTest,
 // stays "*.*", "*.txt" gives "txt"); a blank line or a missing folder does nothing.
 void AddSelectionEntry(AddOperation& op, const std::string& line);
 
-// Walks folder (empty: the current folder) for files matching "*." + mask, or
-// every file when mask is "*.*", taking each in through AddFoundFile. A file
+// Walks folder (empty: the current folder; spelled as the disk spells it,
+// whatever the case given) for files matching "*." + mask, or every file when
+// mask is "*.*", taking each in through AddFoundFile. A file
 // or folder whose host name cannot be written as a Windows name (it holds a
 // backslash, platform/HostNames.h) is left out with the warning "Le fichier <
 // path > n'est pas archivé : son nom ne peut pas s'écrire comme un chemin

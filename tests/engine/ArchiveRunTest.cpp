@@ -6,6 +6,8 @@
 #include <functional>
 
 #include "EngineRunFixture.h"
+#include "HandMadeArchive.h"
+#include "engine/Adding.h"
 #include "engine/ArchiveRun.h"
 #include "engine/CatalogReader.h"
 #include "engine/TGzip.h"
@@ -286,6 +288,35 @@ TEST_F(ArchiveRunTest, OldArchiveThatLostItsSignatureStopsTheRun) {
     EXPECT_TRUE(session.listChanged);
     EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
     expectNoTemporaries();
+}
+
+// ----- Names as the disk spells them -----
+
+// Earlier versions stored the folders of files added through the folder tree
+// upper-cased. Such an archive still loads and its rows match the disk; the
+// next update stores the true case, one entry for the file.
+TEST_F(ArchiveRunTest, UpperCasedFoldersOfAnOlderArchiveGetTheTrueCase) {
+    test::writeHandArchive(Archive, {{"C:\\DOCS\\PROJETS\\", "Makefile", "all:\n"}},
+                           "C:\\Work\\");
+    drives.writeFile("C:\\Docs\\Projets\\Makefile", "all:\n");
+    ASSERT_TRUE(platform().setLastWriteDos("C:\\Docs\\Projets\\Makefile", 0x5A210000));
+    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
+    ASSERT_EQ(session.rows.size(), 1u);
+    EXPECT_EQ(session.rows[0].icon, Unchanged);
+    // The same file added in its own spelling is the row there is.
+    AddOperation op(session, ui, {}, {});
+    AddSelectionEntry(op, "C:\\Docs\\Projets\\*.*");
+    EXPECT_EQ(op.added, 0);
+
+    const ArchiveResult r = run();
+
+    EXPECT_TRUE(r.clean());
+    const auto entries = entriesOf(Archive);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].record.fullPath(), "C:\\Docs\\Projets\\Makefile");
+    ASSERT_EQ(session.rows.size(), 1u);
+    EXPECT_EQ(session.rows[0].fullPath(), "C:\\Docs\\Projets\\Makefile");
+    EXPECT_EQ(session.rows[0].icon, Unchanged);
 }
 
 // ----- A file that cannot be stored keeps its last stored copy -----
