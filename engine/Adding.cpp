@@ -38,6 +38,26 @@ void appendRow(AddOperation& op, const std::string& path, int64_t size, int32_t 
     ++op.added;
 }
 
+}  // namespace
+
+KnownPaths::KnownPaths(const Catalog& rows) {
+    keys_.reserve(rows.size() * 2);
+    for (const CatalogRow& row : rows) keys_.insert(text::foldKey(row.fullPath()));
+}
+
+bool KnownPaths::contains(const std::string& path) const {
+    return keys_.count(text::foldKey(path)) != 0;
+}
+
+bool KnownPaths::insert(const std::string& path) {
+    return keys_.insert(text::foldKey(path)).second;
+}
+
+AddOperation::AddOperation(Session& s, Ui& u, TypeNameProvider t, NamePrompt a)
+    : session(s), ui(u), known(s.rows), typeName(std::move(t)), askName(std::move(a)) {}
+
+namespace {
+
 // TakeInPath of a path already spelled as on disk.
 bool takeIn(AddOperation& op, std::string path, bool existenceTest, std::optional<int64_t> size,
             std::optional<int32_t> dosDate) {
@@ -60,22 +80,6 @@ bool takeIn(AddOperation& op, std::string path, bool existenceTest, std::optiona
 }
 
 }  // namespace
-
-KnownPaths::KnownPaths(const Catalog& rows) {
-    keys_.reserve(rows.size() * 2);
-    for (const CatalogRow& row : rows) keys_.insert(text::foldKey(row.fullPath()));
-}
-
-bool KnownPaths::contains(const std::string& path) const {
-    return keys_.count(text::foldKey(path)) != 0;
-}
-
-bool KnownPaths::insert(const std::string& path) {
-    return keys_.insert(text::foldKey(path)).second;
-}
-
-AddOperation::AddOperation(Session& s, Ui& u, TypeNameProvider t, NamePrompt a)
-    : session(s), ui(u), known(s.rows), typeName(std::move(t)), askName(std::move(a)) {}
 
 bool TakeInPath(AddOperation& op, const std::string& path, bool existenceTest,
                 std::optional<int64_t> size, std::optional<int32_t> dosDate) {

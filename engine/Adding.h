@@ -100,7 +100,9 @@ bool WalkFolder(const std::string& folder, const std::string& pattern, const Fou
 
 // The walk's callback: lets events run, takes folder + entry name in with the
 // listing's size and time and no existence test, and returns ui.keepGoing()
-// (false also when taking the file in failed).
+// (false also when taking the file in failed). The folder is taken as spelled
+// (ScanFolder gives the walk its true case) and the name is the listing's, so
+// the path is not looked up again.
 bool AddFoundFile(AddOperation& op, const std::string& folder, const FindEntry& entry);
 
 // Asks op.askName for a shorter name for path's file and renames the file on

@@ -1,7 +1,7 @@
 #pragma once
 // The archive file layout (.kvr): a 102-byte header, then for each stored file
-// a 416-byte EntryRecord followed at once by CompressedSize payload bytes (one
-// gzip member). No index, no count, no trailer. This module is the only code
+// an EntryRecord (416 bytes in V1, 424 in V2) followed at once by
+// CompressedSize payload bytes (one gzip member). No index, no count, no trailer. This module is the only code
 // that knows the byte layout; every engine operation reads and writes through it.
 //
 // Header:  0 length 0x11, 1..17 "[File Korvelt V1]" or "[File Korvelt V2]",
@@ -83,8 +83,9 @@ std::optional<Version> signatureVersion(const HeaderBlock& block);
 // True when the block starts with either signature: an archive of this format.
 bool CheckSignature(const HeaderBlock& block);
 
-// True when both sizes of the record fit a V1 record (0 to 2^31 - 1; a
-// negative size, which only a damaged record holds, fits as it was read).
+// True when both sizes of the record fit the signed 32-bit words of a V1
+// record (a negative size, which only a damaged record holds, fits down to
+// -2^31, so that such a record is carried over as it was read).
 bool fitsV1(const EntryRecord& record);
 
 // Encoders cut each text to its field (see above) and zero the rest; the

@@ -282,22 +282,15 @@ ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
             throw Error(member.error);
         case Outcome::Unreadable:
         case Outcome::Vanished:
-        case Outcome::Stopped: {
-            const std::string cause = causeText(member);
-            storeFailed(fullPath, cause);
-            const std::string reason = cause + ", non archivé";
-            return carryOver(row, fullPath, false, &reason);
-        }
+        case Outcome::Stopped:
+            return notStored(row, fullPath, causeText(member));
     }
     const bool reused = member.outcome == Outcome::Reused;
     const int64_t payloadSize =
         reused ? member.source.compressedSize : member.payload.file().size();
     if (payloadSize < 0) {
-        const std::string cause = "erreur de lecture dans le dossier de travail";
-        storeFailed(fullPath, cause);
         member = FileMember();
-        const std::string reason = cause + ", non archivé";
-        return carryOver(row, fullPath, false, &reason);
+        return notStored(row, fullPath, "erreur de lecture dans le dossier de travail");
     }
 
     // The record is written afresh either way: the date read now, the row's
@@ -345,10 +338,13 @@ void ArchiveRun::verifyAppended(int64_t recordAt, const std::string& fullPath, i
                     " > ne se relit pas comme elle a été écrite");
 }
 
-void ArchiveRun::storeFailed(const std::string& fullPath, const std::string& cause) {
+ArchiveRun::Step ArchiveRun::notStored(const CatalogRow& row, const std::string& fullPath,
+                                       const std::string& cause) {
     ++result_.failures;
     say(MessageKind::Error,
         "Impossible d'archiver le fichier < " + FileNameOf(fullPath) + " >\r" + cause);
+    const std::string reason = cause + ", non archivé";
+    return carryOver(row, fullPath, false, &reason);
 }
 
 ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string& fullPath,

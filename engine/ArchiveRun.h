@@ -269,7 +269,9 @@ class ArchiveRun {
     void stopWorkers();
     void closeOld();
     bool copyBeside(const std::string& archive);
-    void storeFailed(const std::string& fullPath, const std::string& cause);
+    // A file that could not be stored: its message (the cause on the second
+    // line) and the carry-over of its last stored copy.
+    Step notStored(const CatalogRow& row, const std::string& fullPath, const std::string& cause);
     // CarryOver; storeFailure, when set, is why the file itself could not be
     // stored: the row's problem then tells that, and whether its last stored
     // copy was kept.
