@@ -378,14 +378,6 @@ TEST(ArchiveFormatV2, HugeSizesEndTheWalkAsDamage) {
     EXPECT_NE(walk.damage().find("coupé par la fin"), std::string::npos);
 }
 
-TEST(ArchiveFormatV2, CommentRewriteKeepsTheVersion) {
-    HeaderBlock block = encodeHeader(Header{3, "Ancien commentaire", Version::V2});
-    rewriteHeaderComment(block, "Neuf");
-    EXPECT_EQ(signatureVersion(block), Version::V2);
-    EXPECT_EQ(decodeHeader(block).comment, "Neuf");
-    EXPECT_EQ(block[18], 3);
-}
-
 TEST(ArchiveFormat, EntryOffsetText) {
     EXPECT_EQ(parseEntryOffset("102"), 102);
     EXPECT_EQ(parseEntryOffset("4294967398"), int64_t(4294967398));

@@ -104,20 +104,6 @@ TEST_F(WideArchiveTest, EveryReaderReadsAV2Archive) {
     EXPECT_EQ(session.comment, "Nouveau");
 }
 
-TEST_F(WideArchiveTest, RowsAndTotalsOfLargeEntriesAre64Bit) {
-    HandEntry big{"C:\\Docs\\", "film.mkv", "court"};
-    big.fileSize = ThreeGiB + 5;
-    HandEntry second = big;
-    second.fileName = "image.iso";
-    handArchive(Archive, {big, second}, Version::V2);
-
-    const LoadResult loaded = load();
-
-    ASSERT_EQ(session.rows.size(), 2u);
-    EXPECT_EQ(session.rows[0].sub[1], "3221225477");
-    EXPECT_EQ(loaded.totalSize, 2 * (ThreeGiB + 5));
-}
-
 // ----- Writing: V1 unless an entry needs V2 -----
 
 // The golden archive was written by an earlier version of the program
