@@ -21,6 +21,7 @@
 #include "engine/CatalogReader.h"
 #include "gui/FormBitmap.h"
 #include "gui/HourGlass.h"
+#include "platform/Platform.h"
 
 namespace kv {
 namespace {
@@ -250,8 +251,11 @@ void TMainKorvelt2002::InvertSelectExecute() {
 void TMainKorvelt2002::CopyPathExecute() {
     const auto rows = selectedRows();
     if (rows.size() != 1 || rows.front() >= session_.rows.size()) return;
-    QGuiApplication::clipboard()->setText(
-        QString::fromStdString(session_.rows[rows.front()].sub[0]));
+    // The folder as this host names it, spelled as on disk, for a terminal or
+    // a file manager; a folder on no drive of the map keeps its stored text.
+    const std::string& folder = session_.rows[rows.front()].sub[0];
+    const std::optional<std::string> host = platform().toHost(folder);
+    QGuiApplication::clipboard()->setText(QString::fromStdString(host ? *host : folder));
 }
 
 void TMainKorvelt2002::updateSortChecks() {

@@ -88,7 +88,7 @@ class SameBytes final : public File {
 std::optional<FileSnapshot> snapshotOf(const std::string& path) {
     const std::vector<FindEntry> found = platform().find(path, attr::FilesOnly);
     if (found.empty()) return std::nullopt;
-    return FileSnapshot{found.front().size, found.front().dosDateTime};
+    return FileSnapshot{found.front().size, found.front().dosDateTime, found.front().special};
 }
 
 MemberMaker::MemberMaker(std::string workFolder, const TGzip& gzip, SharedReader* old)
@@ -126,10 +126,14 @@ FileMember MemberMaker::make(const MemberRequest& request, const std::atomic<boo
         member.outcome = outcome;
         return std::move(member);
     };
+    const auto unreadable = [&ended, &member](FileMember::Cause cause) {
+        member.cause = cause;
+        return ended(Outcome::Unreadable);
+    };
     const std::string& path = request.fullPath;
     std::optional<FileSnapshot> before = snapshotOf(path);
     if (!before) return ended(Outcome::Vanished);
-    if (before->size >= format::MaxStoredSize) return ended(Outcome::TooLarge);
+    if (before->special) return unreadable(FileMember::Cause::SpecialFile);
 
     const ClearedAttributes cleared(path);
     TGzip gzip = gzip_;
@@ -159,11 +163,26 @@ FileMember MemberMaker::make(const MemberRequest& request, const std::atomic<boo
             return ended(Outcome::Failed);
         }
         const std::unique_ptr<File> source = platform().open(path, OpenMode::Read);
-        if (!source) break;
+        if (!source) {
+            switch (platform().readRefusal(path)) {
+                case ReadRefusal::Missing:
+                    return ended(Outcome::Vanished);
+                case ReadRefusal::SpecialFile:
+                    return unreadable(FileMember::Cause::SpecialFile);
+                case ReadRefusal::AccessDenied:
+                    return unreadable(FileMember::Cause::AccessDenied);
+                case ReadRefusal::InUse:
+                    return unreadable(FileMember::Cause::InUse);
+                case ReadRefusal::None:
+                    break;
+            }
+            return unreadable(FileMember::Cause::ReadError);
+        }
         StoppableSource stoppable(*source, stop);
         const int code = gzip.CompressFrom(stoppable, payload.file());
         if (stop) return ended(Outcome::Stopped);
-        if (code != TGzip::Done) break;
+        if (code == TGzip::InputFailed) return unreadable(FileMember::Cause::ReadError);
+        if (code != TGzip::Done) return unreadable(FileMember::Cause::WorkFolder);
         // The payload is the file only when nothing moved while it was read.
         const std::optional<FileSnapshot> after = snapshotOf(path);
         if (before && after && *before == *after && gzip.MemberLength() == after->size) {
@@ -174,7 +193,7 @@ FileMember MemberMaker::make(const MemberRequest& request, const std::atomic<boo
             return ended(Outcome::Made);
         }
     }
-    return ended(Outcome::Unreadable);
+    return unreadable(FileMember::Cause::Changed);
 }
 
 }  // namespace kv

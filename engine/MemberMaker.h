@@ -18,7 +18,9 @@
 // Compressing: the file is read with its read-only, hidden and system bits
 // cleared and gets them back on every path; a file whose size or last write
 // moved while it was read, or whose length read is not its size, is compressed
-// once more, and when it moves again it is Unreadable.
+// once more, and when it moves again it is Unreadable. A named pipe, socket or
+// device is never opened, nor are its attributes touched: it is Unreadable at
+// once. Files of any size are made; the run picks the archive's record layout.
 
 #include <atomic>
 #include <cstdint>
@@ -37,6 +39,7 @@ namespace kv {
 struct FileSnapshot {
     int64_t size = 0;
     int32_t lastWrite = 0;  // MS-DOS form
+    bool special = false;   // a named pipe, socket or device
     bool operator==(const FileSnapshot&) const = default;
 };
 
@@ -46,8 +49,8 @@ std::optional<FileSnapshot> snapshotOf(const std::string& path);
 // A row's entry in the old archive, as its record gives it.
 struct StoredEntry {
     int64_t payloadStart = 0;
-    int32_t compressedSize = 0;
-    int32_t fileSize = 0;
+    int64_t compressedSize = 0;
+    int64_t fileSize = 0;
     int32_t fileDate = 0;
     bool operator==(const StoredEntry&) const = default;
 };
@@ -63,13 +66,22 @@ struct FileMember {
     enum class Outcome {
         Made,        // compressed: payload holds the member
         Reused,      // the stored entry's member is the file's: copy it from the old archive
-        TooLarge,    // 2 GiB or more
-        Unreadable,  // cannot be opened or read, or kept changing while it was read
+        Unreadable,  // cannot be stored: cause says why
         Vanished,    // no file at the path
         Failed,      // no payload temporary can be made: error says so
         Stopped,     // the work was no longer wanted
     };
+    // Why an Unreadable file could not be stored.
+    enum class Cause {
+        ReadError,     // a read of the file failed, or it could not be opened for no known cause
+        AccessDenied,  // the user may not read it
+        SpecialFile,   // a named pipe, socket or device: not read
+        InUse,         // another program holds it
+        Changed,       // it changed each time it was read
+        WorkFolder,    // its member could not be written to the Work folder (a full disk)
+    };
     Outcome outcome = Outcome::Stopped;
+    Cause cause = Cause::ReadError;  // Unreadable
     TempFile payload;    // Made
     StoredEntry source;  // Reused: where the member lies in the old archive
     uint32_t crc = 0;    // Made, Reused: the CRC-32 of the data, as the trailer holds it

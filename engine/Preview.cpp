@@ -60,7 +60,8 @@ std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow&
         ui.message(MessageKind::Error, format::IncompatibleMessage);
         return std::nullopt;
     }
-    const auto record = format::readRecordAt(*archive, *offset, fullPath);
+    const format::Version version = format::decodeHeader(header).version;
+    const auto record = format::readRecordAt(*archive, version, *offset, fullPath);
     if (!record) {
         ui.message(MessageKind::Information,
                    "Le fichier < " + fullPath + " > ne se trouve pas dans l'archive");
@@ -68,7 +69,7 @@ std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow&
     }
     const std::string failed =
         text::firstChars("Impossible de décompresser le fichier < " + record->fileName, 140) + " >";
-    const int64_t payloadStart = *offset + format::RecordSize;
+    const int64_t payloadStart = *offset + format::recordSize(version);
     if (!format::payloadFits(*record, payloadStart, archive->size())) {
         ui.message(MessageKind::Error, failed);
         return std::nullopt;

@@ -200,6 +200,7 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
         return {};
     }
 
+    const format::Version version = format::decodeHeader(header).version;
     ProgressForwarding progress(session.gzip, ui);
     RestoreRun run(session, choices, ui);
 
@@ -245,12 +246,12 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
                 ++run.outcome.notFound;
                 continue;
             }
-            auto record = format::readRecordAt(*archive, *offset, fullPath);
+            auto record = format::readRecordAt(*archive, version, *offset, fullPath);
             if (!record) {
                 ++run.outcome.notFound;
                 continue;
             }
-            run.restoreEntry(*archive, *record, *offset + format::RecordSize);
+            run.restoreEntry(*archive, *record, *offset + format::recordSize(version));
             if (run.outcome.stopped) break;
         }
     }

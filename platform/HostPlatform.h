@@ -31,6 +31,7 @@ class HostPlatform final : public Platform {
     std::optional<std::string> toWindows(const std::string& hostPath) override;
 
     std::unique_ptr<File> open(const std::string& path, OpenMode mode) override;
+    ReadRefusal readRefusal(const std::string& path) override;
     uint32_t attributes(const std::string& path) override;
     bool setAttributes(const std::string& path, uint32_t attributes) override;
     using Platform::find;

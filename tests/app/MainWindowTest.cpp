@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QScreen>
+#include <filesystem>
 #include <QTest>
 #include <QToolTip>
 #include <QTreeView>
@@ -252,6 +253,26 @@ TEST_F(MainWindow, DropWithNoArchiveAsksForANewOneFirst) {
     EXPECT_TRUE(w.session().listChanged);
 }
 
+// A file of 3 GiB (sparse: it takes no space) dropped on the window: its row
+// and the selection summary count it whole.
+TEST_F(MainWindow, RowAndSummaryOfAFileOf3GiB) {
+    writeSized("C:\\d\\film.mkv", 1);
+    std::filesystem::resize_file(drives.hostPath("C:\\d\\film.mkv"), int64_t(3) << 30);
+    writeSized("C:\\d\\a.txt", 1500);
+    TMainKorvelt2002& w = makeWindow();
+    chooser.files.push_back(QStringLiteral("C:\\d\\x.kvr"));
+    w.New_ArchExecute();
+    w.DropFiles({"C:\\d\\film.mkv", "C:\\d\\a.txt"});
+    ASSERT_EQ(w.session().rows.size(), 2u);
+    EXPECT_EQ(w.catalogModel().data(w.catalogModel().index(0, 2), Qt::DisplayRole).toString(),
+              QStringLiteral("3221225472"));
+    w.SelectAll_ArchExecute();
+    const std::string group = w.session().separators.thousands;
+    EXPECT_EQ(w.statusText(1),
+              QString::fromStdString(" 2 sélectionné(s) 3" + group + "221" + group + "226" +
+                                     w.session().separators.decimal + "97 Ko"));
+}
+
 TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
     writeSized("C:\\d\\a.txt", 1500);
     writeSized("C:\\d\\s\\b.txt", 2500);
@@ -276,8 +297,9 @@ TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "avant");
     w.InvertSelectExecute();
     EXPECT_EQ(w.selectedRows(), std::vector<size_t>{2});
-    w.CopyPathExecute();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), "C:\\d\\");
+    w.CopyPathExecute();  // the folder as this host names it, for a terminal
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QString::fromStdString(drives.root('C') + "/d/"));
     w.SelectAll_ArchExecute();
     EXPECT_EQ(w.selectedRows().size(), 3u);
     w.SelectNone_ArchExecute();

@@ -42,9 +42,10 @@ std::string gzipMember(const std::string& content, const std::string& scratchFol
 std::vector<int64_t> writeHandArchive(const std::string& path,
                                       const std::vector<HandEntry>& entries,
                                       const std::string& scratchFolder,
-                                      const std::string& comment) {
+                                      const std::string& comment, format::Version version) {
     format::Header header;
     header.comment = comment;
+    header.version = version;
     auto block = format::encodeHeader(header);
     std::string bytes(block.begin(), block.end());
     std::vector<int64_t> offsets;
@@ -56,11 +57,11 @@ std::vector<int64_t> writeHandArchive(const std::string& path,
         record.fileName = e.fileName;
         record.fileDate = 0x5A210000;
         record.typeName = "Document";
-        record.fileSize = static_cast<int32_t>(e.content.size());
-        record.compressedSize = e.compressedSize.value_or(static_cast<int32_t>(payload.size()));
+        record.fileSize = e.fileSize.value_or(static_cast<int64_t>(e.content.size()));
+        record.compressedSize = e.compressedSize.value_or(static_cast<int64_t>(payload.size()));
         offsets.push_back(static_cast<int64_t>(bytes.size()));
-        auto r = format::encodeRecord(record);
-        bytes.append(r.begin(), r.end());
+        const auto r = format::encodeRecord(record, version);
+        bytes.append(r.begin(), r.begin() + format::recordSize(version));
         bytes += payload;
     }
     writeWinFile(path, bytes);

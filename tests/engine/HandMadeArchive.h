@@ -19,7 +19,8 @@ struct HandEntry {
     std::string folder;  // "C:\Docs\"
     std::string fileName;
     std::string content;                    // the file's bytes
-    std::optional<int32_t> compressedSize;  // stored instead of the payload's size
+    std::optional<int64_t> compressedSize;  // stored instead of the payload's size
+    std::optional<int64_t> fileSize;        // stored instead of the content's size
     bool corruptPayload = false;            // flip a byte in the middle of the deflate data
 };
 
@@ -31,7 +32,8 @@ std::string gzipMember(const std::string& content, const std::string& scratchFol
 std::vector<int64_t> writeHandArchive(const std::string& path,
                                       const std::vector<HandEntry>& entries,
                                       const std::string& scratchFolder,
-                                      const std::string& comment = "");
+                                      const std::string& comment = "",
+                                      format::Version version = format::Version::V1);
 
 // Whole-file helpers over Windows paths (throw on failure).
 void writeWinFile(const std::string& path, const std::string& bytes);

@@ -84,8 +84,8 @@ TEST_F(RunIntegrity, FileThatChangesAtEveryCompressionKeepsItsLastStoredCopy) {
     const ArchiveResult r = ArchiveFiles(session, ui);
 
     EXPECT_EQ(ui.messageTexts(),
-              std::vector<std::string>{"Impossible d'archiver le fichier < journal.log >\rce "
-                                       "fichier est probablement utilisé par Windows"});
+              std::vector<std::string>{"Impossible d'archiver le fichier < journal.log >\r"
+                                       "fichier modifié pendant sa lecture"});
     EXPECT_EQ(r.stored, 1);
     EXPECT_EQ(r.carriedOver, 1);
     EXPECT_EQ(r.failures, 1);

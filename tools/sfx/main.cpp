@@ -120,8 +120,9 @@ bool walkWasWhole(const format::ArchiveWalker& walk) {
 int listEntries(File& archive) {
     format::ArchiveWalker walk(archive);
     while (auto r = walk.next())
-        std::printf("%s;%s;%d;%d;%s;%s;%lld\n", r->fileName.c_str(), r->folder.c_str(), r->fileSize,
-                    r->compressedSize, shownDate(r->fileDate).c_str(), r->typeName.c_str(),
+        std::printf("%s;%s;%lld;%lld;%s;%s;%lld\n", r->fileName.c_str(), r->folder.c_str(),
+                    static_cast<long long>(r->fileSize), static_cast<long long>(r->compressedSize),
+                    shownDate(r->fileDate).c_str(), r->typeName.c_str(),
                     static_cast<long long>(walk.offset()));
     std::fflush(stdout);
     return walkWasWhole(walk) ? 0 : 1;
