@@ -179,10 +179,11 @@ bool ArchiveRun::start() {
         throw Error("Impossible de créer un fichier dans le dossier de travail " +
                     session_.workFolder);
     }
-    // The copy starts in the layout its rows' sizes call for; holdInCopy
-    // changes it when a size read now says otherwise.
+    // The copy starts in the layout its rows' sizes (or the old archive, whose
+    // rows may not all be read yet) call for; holdInCopy changes it when a
+    // size read now says otherwise.
     header_ = format::Header{0, headerComment(session_)};
-    copyVersion_ = format::Version::V1;
+    copyVersion_ = oldVersion_;
     for (const CatalogRow& row : session_.rows)
         if (rowSize(row) >= format::V1SizeLimit) copyVersion_ = format::Version::V2;
     header_.version = copyVersion_;
@@ -208,6 +209,7 @@ void ArchiveRun::checkOldRecords(File& old) {
     if (!format::readHeaderBlock(old, header))
         throw Error("Erreur de lecture du fichier " + session_.currentArchive);
     if (!format::CheckSignature(header)) return;
+    oldVersion_ = format::decodeHeader(header).version;
     format::ArchiveWalker walk(old);
     while (const std::optional<format::EntryRecord> entry = walk.next())
         oldEntries_.push_back(OldEntry{walk.offset(), pathKey(entry->fullPath()),
@@ -475,7 +477,7 @@ std::optional<int64_t> ArchiveRun::entryOffsetOf(const std::string& fullPath) co
     // The last entry of a path wins, as the last one written is the newest.
     while (last != first) {
         const int64_t offset = oldEntries_[*--last].offset;
-        if (format::readRecordAt(*oldView_, offset, fullPath)) return offset;
+        if (format::readRecordAt(*oldView_, oldVersion_, offset, fullPath)) return offset;
     }
     return std::nullopt;
 }

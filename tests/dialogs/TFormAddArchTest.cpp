@@ -163,14 +163,14 @@ TEST_F(AddArchTest, AnExtensionTypedAloneIsTakenAsItsMask) {
     form->EditMask->setText("txt");
     selectListed({"sub"});
     form->ButtonAddClick();
-    EXPECT_EQ(form->selection(), QStringList{"C:\\WORK\\sub\\*.txt"});
+    EXPECT_EQ(form->selection(), QStringList{"C:\\Work\\sub\\*.txt"});
 }
 
 TEST_F(AddArchTest, F5ReadsTheTreeAndTheFolderAgain) {
     form->show();
     QApplication::setActiveWindow(form.get());
     form->ListView1->setFocus();
-    ASSERT_EQ(form->dirtree1->Directory(), "C:\\WORK\\");
+    ASSERT_EQ(form->dirtree1->Directory(), "C:\\Work\\");
     QTreeWidgetItem* work = form->dirtree1->currentItem();
     ASSERT_NE(work, nullptr);
     const auto children = [&] {
@@ -184,7 +184,7 @@ TEST_F(AddArchTest, F5ReadsTheTreeAndTheFolderAgain) {
     drives.makeFolder("C:\\Work\\Nouveau");
     drives.writeFile("C:\\Work\\d.txt", "x");
     QTest::keyClick(form->ListView1, Qt::Key_F5);
-    EXPECT_EQ(form->dirtree1->Directory(), "C:\\WORK\\");
+    EXPECT_EQ(form->dirtree1->Directory(), "C:\\Work\\");
     EXPECT_EQ(children(), (QStringList{"Nouveau", "sub", "Zed"}));
     EXPECT_EQ(listed(), (QStringList{"Nouveau", "sub", "Zed", "A.txt", "b.txt", "c.doc", "d.txt"}));
     form->hide();

@@ -173,6 +173,7 @@ TEST_F(WideArchiveTest, CopyBegunInV2IsWrittenInV1WhenNoEntryNeedsIt) {
     const std::string fromStale = bytesOf(Archive);
 
     remove(Archive);
+    session.catalogSource = ArchiveStampOf(Archive);  // a new archive, as the rows say
     session.rows = rows;
     session.rows[1].sub[1] = "40000";
     ASSERT_TRUE(ArchiveFiles(session, ui).clean());
