@@ -24,6 +24,7 @@
 #include "gui/HourGlass.h"
 #include "mime/TypeText.h"
 #include "platform/Platform.h"
+#include "platform/UserFolders.h"
 #include "text/Text.h"
 
 namespace kv {
@@ -181,10 +182,6 @@ class AddFinish {
     AddOperation& op_;
 };
 
-std::string scriptFolder() {
-    return platform().programFolder() + "Script\\";
-}
-
 }  // namespace
 
 void TMainKorvelt2002::AddFileExecute() {
@@ -227,7 +224,7 @@ void TMainKorvelt2002::Scripts1Click() {
         menuScripts_->removeAction(items[i]);
         items[i]->deleteLater();
     }
-    const std::string folder = scriptFolder();
+    const std::string folder = ScriptFolder();
     if (!platform().directoryExists(folder.substr(0, folder.size() - 1))) return;
     constexpr uint32_t mask =
         attr::ReadOnly | attr::Hidden | attr::System | attr::Directory | attr::Archive;
@@ -247,7 +244,7 @@ void TMainKorvelt2002::Scripts1Click() {
 
 void TMainKorvelt2002::ScriptItemClick(QAction* item) {
     if (!archiveOpen() || !item) return;
-    const std::string path = scriptFolder() + item->data().toString().toStdString() + ".kvl";
+    const std::string path = ScriptFolder() + item->data().toString().toStdString() + ".kvl";
     if (!platform().fileExists(path)) return;
 
     BusyScope busy(*this);

@@ -69,6 +69,7 @@ std::string automationNotice(const DateTime& now) {
 }  // namespace
 
 void TMainKorvelt2002::RunAutomaticMode() {
+    automatic_ = true;
     BusyScope busy(*this);
     HourGlass hourGlass;
     UnattendedUi unattended;

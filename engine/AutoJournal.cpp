@@ -6,6 +6,7 @@
 
 #include "platform/Platform.h"
 #include "platform/TempFile.h"
+#include "platform/UserFolders.h"
 #include "text/Text.h"
 #include "util/PathHelpers.h"
 
@@ -111,7 +112,7 @@ std::string AutoExitWords(int status) {
 }
 
 std::string JournalPath() {
-    return platform().programFolder() + "Script\\Journal_AutoSave.txt";
+    return ScriptFolder() + "Journal_AutoSave.txt";
 }
 
 bool AppendJournalLine(const std::string& path, const std::string& line, JournalWrite mode) {
