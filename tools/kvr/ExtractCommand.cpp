@@ -16,7 +16,7 @@ namespace kvr {
 namespace {
 
 constexpr const char* ExtractUsage =
-    "Usage : kvr extract ARCHIVE (--origin | --to DOSSIER [--tree]) [CHEMIN...]";
+    "Usage : kvr extract ARCHIVE (--origin | --to DOSSIER [--tree]) [CHEMIN...] [-q]";
 
 // The terminal Ui, counting the boxes that tell of a failure.
 class CountingUi : public CliUi {
@@ -79,6 +79,7 @@ int extractCommand(const Args& args) {
     }
 
     const kv::RestoreOutcome outcome = kv::RestoreFiles(session, choices, rows, ui);
+    ui.endProgress();
     std::cout << outcome.restored << " fichier(s) restauré(s), "
               << outcome.failed + missing + outcome.notFound << " en erreur\n";
     const bool failed =
