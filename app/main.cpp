@@ -14,7 +14,11 @@
 #include "viewer/TFileFormatList.h"
 
 int main(int argc, char** argv) {
+    // Qt takes the user's locale when the application object is made: French
+    // numbers and dates when the user chose none.
+    kv::FrenchWithoutLocale french;
     QApplication app(argc, argv);
+    french.end();
     QApplication::setApplicationName(QStringLiteral("Korvelt"));
     // Qt's own dialogs and buttons speak the program's French.
     kv::installQtTranslations(app);
