@@ -18,9 +18,12 @@ packages=(
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-14-dev)
 fi
+# One query for all of them: `make run` asks this every time.
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+            awk '$NF == "installed" && $(NF-1) == "ok" { sub(/:.*/, "", $1); print $1 }')
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  grep -qx -- "$p" <<<"$installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
