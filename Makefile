@@ -5,7 +5,7 @@ JOBS  ?= $(shell nproc)
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: deps configure build programs run test sanitize tsan bench fuzz install clean
+.PHONY: deps configure build programs run test sanitize tsan bench fuzz install uninstall clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -44,6 +44,11 @@ tsan: deps
 
 install: programs
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
+
+# Removes what the last `make install` wrote (the same PREFIX and DESTDIR).
+uninstall:
+	@DESTDIR="$(DESTDIR)" cmake -DKORVELT_STEP=uninstall -DKORVELT_MANIFEST="$(BUILD)/install_manifest.txt" \
+	  -DKORVELT_PREFIX="$(PREFIX)" -P desktop/InstallSteps.cmake
 
 bench: build
 	@bash bench/run.sh $(BUILD)

@@ -13,6 +13,10 @@ packages=(
   shared-mime-info python3 gzip
   # the printed listing (pdfinfo, pdftotext) and the installed desktop files
   poppler-utils desktop-file-utils xdg-utils libfile-mimeinfo-perl
+  # what `make install` refreshes and the install test checks: icon cache,
+  # AppStream metadata, manual pages, gio; a private session bus for the
+  # desktop notifications
+  gtk-update-icon-cache appstream man-db libglib2.0-bin dbus-daemon
 )
 # `install-deps.sh fuzz`: also the compiler and runtime of the libFuzzer build.
 if [ "${1:-}" = fuzz ]; then
