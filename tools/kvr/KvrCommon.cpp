@@ -86,26 +86,30 @@ std::unique_ptr<kv::File> openArchive(const std::string& path) {
     return file;
 }
 
+ControlCharacter controlAt(const std::string& text, std::size_t at) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    if (c < 0x20 || c == 0x7F) return {c, 1};
+    // U+0080..U+009F: a terminal takes 0x9B (CSI) as the start of an escape sequence.
+    if (c == 0xC2 && at + 1 < text.size()) {
+        const auto next = static_cast<unsigned char>(text[at + 1]);
+        if (next >= 0x80 && next <= 0x9F) return {next, 2};
+    }
+    return {};
+}
+
 std::string terminalSafe(const std::string& text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c == 0x7F) {
-            out += "\\x";
-            out += hexDigit(c >> 4);
-            out += hexDigit(c);
-        } else if (c == 0xC2 && i + 1 < text.size() &&
-                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
-            // U+0080..U+009F, the C1 controls (0x9B alone starts an escape sequence).
-            const auto code = static_cast<unsigned char>(text[++i]);
-            out += "\\u00";
-            out += hexDigit(code >> 4);
-            out += hexDigit(code);
-        } else {
-            out += static_cast<char>(c);
+        const ControlCharacter control = controlAt(text, i);
+        if (control.length == 0) {
+            out += text[i];
+            continue;
         }
+        out += control.length == 1 ? "\\x" : "\\u00";
+        out += hexDigit(control.code >> 4);
+        out += hexDigit(control.code);
+        i += control.length - 1;
     }
     return out;
 }
@@ -123,10 +127,6 @@ void printError(const std::string& text) {
     safe += terminalSafe(line.substr(start));
     std::cout.flush();
     std::cerr << safe << '\n';
-}
-
-void setQuiet(bool quiet) {
-    ProgressLine::setQuiet(quiet);
 }
 
 CliUi::CliUi() = default;

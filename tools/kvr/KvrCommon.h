@@ -4,6 +4,7 @@
 // the terminal, and the terminal Ui. A command may throw kv::Error: main prints
 // its message on standard error and exits with ExitFailure.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,17 +57,23 @@ void showPathAs(const std::string& windowsPath, const std::string& typed);
 // is not an archive of this format. The file is left at position 102.
 std::unique_ptr<kv::File> openArchive(const std::string& windowsPath);
 
-// A text as the terminal may show it: every control character (C0, DEL, C1)
-// is written "\xHH" (C1 as "\u0085"), so a name cannot move the cursor,
-// change colours or break a line.
+// The control character at text[at], as its code (C0, DEL, or a C1 control
+// U+0080..U+009F, two bytes in UTF-8), with its length in bytes; a length of
+// 0 when there is none.
+struct ControlCharacter {
+    unsigned code = 0;
+    std::size_t length = 0;
+};
+ControlCharacter controlAt(const std::string& text, std::size_t at);
+
+// A text as the terminal may show it: every control character is written
+// "\xHH" (a C1 one "\u00HH"), so a name cannot move the cursor, change
+// colours or break a line.
 std::string terminalSafe(const std::string& text);
 
 // Writes a message on standard error, a carriage return inside it as a line
 // break, other control characters made terminal-safe, paths as typed.
 void printError(const std::string& text);
-
-// -q / --quiet: no progress line.
-void setQuiet(bool quiet);
 
 // The terminal's Ui: every message goes to standard error as "Title : text"
 // and is answered Ok (Yes when the box asks a question). Progress shows on

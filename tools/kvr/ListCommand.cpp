@@ -23,23 +23,15 @@ constexpr const char* ListUsage = "Usage : kvr list [--json] ARCHIVE";
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        char escaped[8];
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c == 0x7F) {
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", c);
+        if (const ControlCharacter control = controlAt(text, i); control.length > 0) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", control.code);
             out += escaped;
-        } else if (c == 0xC2 && i + 1 < text.size() &&
-                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
-            std::snprintf(escaped, sizeof escaped, "\\u%04X",
-                          static_cast<unsigned char>(text[++i]));
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
+            i += control.length - 1;
+            continue;
         }
+        if (text[i] == '"' || text[i] == '\\') out += '\\';
+        out += text[i];
     }
     return out + "\"";
 }

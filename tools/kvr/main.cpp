@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "tools/kvr/KvrCommon.h"
+#include "tools/kvr/ProgressLine.h"
 #include "util/CommandGuard.h"
 #include "util/Version.h"
 
@@ -135,17 +136,19 @@ int main(int argc, char** argv) {
     for (const auto& command : commands) {
         if (args.front() != command.name) continue;
         kvr::Args rest(args.begin() + 1, args.end());
+        // Options end at "--": what follows may be a name such as "-q".
+        auto options = std::find(rest.begin(), rest.end(), "--");
         if ((!rest.empty() && isHelp(rest.front())) ||
-            std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
+            std::find(rest.begin(), options, "--help") != options) {
             commandHelp(command);
             return checkedOutput(kvr::ExitOk);
         }
         if (command.showsProgress) {
-            const auto quietArgs = std::remove_if(rest.begin(), rest.end(), isQuiet);
-            quiet = quiet || quietArgs != rest.end();
-            rest.erase(quietArgs, rest.end());
+            const auto quietArgs = std::remove_if(rest.begin(), options, isQuiet);
+            quiet = quiet || quietArgs != options;
+            rest.erase(quietArgs, options);
         }
-        kvr::setQuiet(quiet);
+        kvr::ProgressLine::setQuiet(quiet);
         const int status =
             kv::runProgram([&] { return command.run(rest); }, kvr::printError, kvr::ExitFailure);
         return checkedOutput(status);
