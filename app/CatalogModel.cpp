@@ -1,5 +1,7 @@
 #include "app/CatalogModel.h"
 
+#include "text/Text.h"
+
 namespace kv {
 namespace {
 
@@ -59,10 +61,11 @@ QVariant CatalogModel::data(const QModelIndex& index, int role) const {
     const int column = index.column();
     switch (role) {
         case Qt::DisplayRole:
-        case Qt::ToolTipRole:
-            if (role == Qt::ToolTipRole && column != ColName && column != ColFolder) return {};
-            if (column == ColName) return QString::fromStdString(row.caption);
-            return QString::fromStdString(row.sub[static_cast<size_t>(column - 1)]);
+            // Names hold the host's bytes as they are; a legacy 8-bit name
+            // shows its letters instead of replacement marks.
+            if (column == ColName) return QString::fromStdString(text::forDisplay(row.caption));
+            return QString::fromStdString(
+                text::forDisplay(row.sub[static_cast<size_t>(column - 1)]));
         case Qt::DecorationRole:
             if (column == ColName && icons_) return icons_(row.icon);
             return {};

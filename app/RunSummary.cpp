@@ -27,8 +27,9 @@ std::string archiveRunSummary(const ArchiveResult& result, const LocaleSeparator
 std::string restoreRunSummary(const RestoreOutcome& outcome, const LocaleSeparators& sep) {
     std::string text =
         std::string(outcome.stopped ? "Restauration interrompue : " : "Restauration terminée : ") +
-        counted(outcome.restored, "fichier restauré", "fichiers restaurés", sep) + ", " +
-        counted(outcome.failed, "en erreur", "en erreur", sep);
+        counted(outcome.restored, "fichier restauré", "fichiers restaurés", sep) + ", ";
+    if (outcome.kept > 0) text += counted(outcome.kept, "conservé", "conservés", sep) + ", ";
+    text += counted(outcome.failed, "en erreur", "en erreur", sep);
     if (outcome.notFound > 0)
         text +=
             ", " + counted(outcome.notFound, "absent de l'archive", "absents de l'archive", sep);

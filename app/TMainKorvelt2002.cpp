@@ -356,6 +356,9 @@ bool TMainKorvelt2002::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TMainKorvelt2002::FormKeyDown() {
+    // Escape stops an add that runs; with nothing running there is nothing
+    // to abandon and nothing is said.
+    if (!keepGoing_) return;
     keepGoing_ = false;
     guarded(Command::Reads, [this] { ui_.message(MessageKind::Notice, "Opération abandonnée"); });
 }

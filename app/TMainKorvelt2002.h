@@ -189,6 +189,7 @@ class TMainKorvelt2002 : public QMainWindow {
 
   private:
     friend class BusyScope;
+    friend class AddRunScope;
 
     // TMainKorvelt2002.cpp
     void FormCreate();
@@ -221,6 +222,9 @@ class TMainKorvelt2002 : public QMainWindow {
     void buildCatalogView();
     void setStatusText(int panel, const QString& text);
     void showCatalogSummary(int64_t totalSize);
+    // The catalog summary of the rows listed now, after rows were added or
+    // removed (the count and the sizes as a load gives them).
+    void recountCatalogSummary();
     void clearCatalog();
     // Widens the size columns to the longest number in rows first..last.
     void fitSizeColumns(int first, int last);
@@ -307,6 +311,19 @@ class BusyScope {
     ~BusyScope() { --window_.busy_; }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
+
+  private:
+    TMainKorvelt2002& window_;
+};
+
+// The life of an add operation: KeepGoing is true from its start to its end,
+// so Escape stops an add that runs and has nothing to stop otherwise.
+class AddRunScope {
+  public:
+    explicit AddRunScope(TMainKorvelt2002& window) : window_(window) { window_.keepGoing_ = true; }
+    ~AddRunScope() { window_.keepGoing_ = false; }
+    AddRunScope(const AddRunScope&) = delete;
+    AddRunScope& operator=(const AddRunScope&) = delete;
 
   private:
     TMainKorvelt2002& window_;

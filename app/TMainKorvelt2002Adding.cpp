@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QTreeView>
 #include <QUrl>
+#include <functional>
 
 #include "app/TMainKorvelt2002.h"
 #include "controls/TDirTree.h"
@@ -83,7 +84,7 @@ void TMainKorvelt2002::DropFiles(const QStringList& paths) {
     if (!archiveOpen()) New_ArchExecute();
     if (!archiveOpen()) return;
 
-    keepGoing_ = true;
+    AddRunScope adding(*this);
     AddOperation op(session_, ui_, typeNameOf, [this](const std::string& name) {
         return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();
     });
@@ -99,6 +100,7 @@ void TMainKorvelt2002::DropFiles(const QStringList& paths) {
             window.model_->syncAppended();
             // Rows taken in before an error are changes all the same.
             if (op.added > 0) window.session_.listChanged = true;
+            window.recountCatalogSummary();
         }
     } finish{*this, op};
 
@@ -138,6 +140,7 @@ void TMainKorvelt2002::DellFile_ArchExecute() {
     }
     action("Restaure")->setEnabled(!session_.rows.empty());
     session_.listChanged = true;
+    recountCatalogSummary();
     ListViewFileClick(this);
 }
 
@@ -163,14 +166,17 @@ class WaitScope {
 // the appended rows, and rows taken in before an error still count as changes.
 class AddFinish {
   public:
-    AddFinish(QtUi& ui, CatalogModel& model, Session& session, AddOperation& op)
-        : ui_(ui), model_(model), session_(session), op_(op) {
+    // recount brings the status bar's catalog summary up to date.
+    AddFinish(QtUi& ui, CatalogModel& model, Session& session, AddOperation& op,
+              std::function<void()> recount)
+        : ui_(ui), model_(model), session_(session), op_(op), recount_(std::move(recount)) {
         ui_.setBeforeEvents([this] { model_.syncAppended(); });
     }
     ~AddFinish() {
         ui_.setBeforeEvents({});
         model_.syncAppended();
         if (op_.added > 0) session_.listChanged = true;
+        recount_();
     }
     AddFinish(const AddFinish&) = delete;
     AddFinish& operator=(const AddFinish&) = delete;
@@ -180,6 +186,7 @@ class AddFinish {
     CatalogModel& model_;
     Session& session_;
     AddOperation& op_;
+    std::function<void()> recount_;
 };
 
 }  // namespace
@@ -189,7 +196,7 @@ void TMainKorvelt2002::AddFileExecute() {
     auto* dialog = qobject_cast<TFormAddArch*>(forms_.addArch);
     if (!dialog) return;
 
-    keepGoing_ = true;
+    AddRunScope adding(*this);
     AddOperation op(session_, ui_, typeNameOf, [this](const std::string& name) {
         return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();
     });
@@ -206,7 +213,7 @@ void TMainKorvelt2002::AddFileExecute() {
     BusyScope busy(*this);
     WaitScope wait(forms_.wait, "Ajout de fichiers.");
     HourGlass hourGlass;
-    AddFinish finish(ui_, *model_, session_, op);
+    AddFinish finish(ui_, *model_, session_, op, [this] { recountCatalogSummary(); });
     for (const QString& line : lines) {
         if (!keepGoing_) break;
         AddSelectionEntry(op, line.toStdString());
@@ -249,13 +256,13 @@ void TMainKorvelt2002::ScriptItemClick(QAction* item) {
 
     BusyScope busy(*this);
     WaitScope wait(forms_.wait, "Ajout des fichiers du script.");
-    keepGoing_ = true;
+    AddRunScope adding(*this);
     AddOperation op(session_, ui_, typeNameOf, [this](const std::string& name) {
         return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();
     });
     const std::vector<std::string> lines = ReadSelectionScript(path);
     HourGlass hourGlass;
-    AddFinish finish(ui_, *model_, session_, op);
+    AddFinish finish(ui_, *model_, session_, op, [this] { recountCatalogSummary(); });
     for (const std::string& line : lines) {
         if (!keepGoing_) break;
         // A folder line always counts as a change; a file line when its file

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "app/CutCellTips.h"
 #include "app/TMainKorvelt2002.h"
 #include "engine/CatalogReader.h"
 #include "gui/FormBitmap.h"
@@ -74,6 +75,8 @@ void TMainKorvelt2002::buildCatalogView() {
     listView_->setSortingEnabled(false);
     listView_->setIconSize(QSize(TFormBitmap::SmallIconSize, TFormBitmap::SmallIconSize));
     listView_->setTextElideMode(Qt::ElideRight);
+    // A cell cut by its column's width shows its whole text as a tooltip.
+    listView_->setItemDelegate(new CutCellTips(listView_.get()));
     QHeaderView* header = listView_->header();
     header->setSectionsClickable(false);
     header->setSortIndicatorShown(false);
@@ -152,6 +155,13 @@ void TMainKorvelt2002::showCatalogSummary(int64_t totalSize) {
         QString::fromStdString(
             " " + std::to_string(session_.rows.size()) + " fichier(s)  " +
             formatNumber2(static_cast<double>(totalSize) / 1000.0, session_.separators) + " Ko"));
+}
+
+void TMainKorvelt2002::recountCatalogSummary() {
+    int64_t total = 0;
+    for (const CatalogRow& row : session_.rows)
+        if (const auto size = sizeOf(row.sub[1])) total += *size;
+    showCatalogSummary(total);
 }
 
 std::vector<std::size_t> TMainKorvelt2002::selectedRows() const {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/FloatTiff.h"
 #include "codecs/MetafilePlayer.h"
 #include "codecs/QtImage.h"
 #include "codecs/TAutodeskGraphic.h"
@@ -13,6 +14,7 @@
 #include "codecs/TMetafile.h"
 #include "codecs/TPCDGraphic.h"
 #include "codecs/TPCXGraphic.h"
+#include "codecs/TPPMGraphic.h"
 #include "codecs/TPSDGraphic.h"
 #include "codecs/TPSPGraphic.h"
 #include "codecs/TRLAGraphic.h"
@@ -131,5 +133,7 @@ const DecoderClass TPCDGraphicClass{"TPCDGraphic", &load<&TPCDGraphic::decode>};
 const DecoderClass TCUTGraphicClass{"TCUTGraphic", &loadCut};
 const DecoderClass TPSPGraphicClass{"TPSPGraphic", &load<&TPSPGraphic::decode>};
 const DecoderClass TMetafileClass{"TMetafile", &loadMetafile};
+const DecoderClass TPPMGraphicClass{"TPPMGraphic", &load<&TPPMGraphic::decode>};
+const DecoderClass FloatTiffClass{"FloatTiff", &load<&FloatTiff::decode>};
 
 }  // namespace kv::codecs

@@ -18,5 +18,9 @@ extern const DecoderClass TPCDGraphicClass;       // pcd
 extern const DecoderClass TCUTGraphicClass;       // cut (with its .pal beside it)
 extern const DecoderClass TPSPGraphicClass;       // psp
 extern const DecoderClass TMetafileClass;         // wmf emf
+extern const DecoderClass TPPMGraphicClass;       // ppm pgm pbm
+// Not registered: the TIFF class's reader of floating-point samples, which
+// Qt's TIFF reader refuses.
+extern const DecoderClass FloatTiffClass;
 
 }  // namespace kv::codecs

@@ -132,7 +132,7 @@ class EmfReader {
                 if (has(28)) b_.add(MetaOp::CreatePen, {i(8), i(12), i(16), i(24)});
                 break;
             case 95:
-                if (has(44)) b_.add(MetaOp::CreatePen, {i(8), i(28), i(32), i(40)});
+                extPen();
                 break;
             case 39:
                 if (has(24)) b_.add(MetaOp::CreateBrush, {i(8), i(12), i(16), i(20)});
@@ -256,6 +256,19 @@ class EmfReader {
         r.first = b_.pointMark();
         r.count = uint32_t(count);
         for (std::size_t k = 0; k < count; ++k) point(s + k * bytes, small);
+    }
+    // An extended pen; a user dash style brings its dash and gap lengths,
+    // kept as the record's entries of counts.
+    void extPen() {
+        if (!has(44)) return;
+        MetaRecord& r = b_.add(MetaOp::CreatePen, {i(8), i(28), i(32), i(40)});
+        if (!has(52) || (u(28) & 0xF) != 7) return;
+        const uint64_t entries = std::min<uint64_t>(u(48), 16);
+        const uint8_t* dashes = part(52, entries * 4);
+        if (!dashes) return;
+        r.firstPoly = b_.countMark();
+        r.polys = uint32_t(entries);
+        for (std::size_t k = 0; k < entries; ++k) b_.addCount(le32(dashes + 4 * k));
     }
     void polyPoly(MetaOp op, bool small) {
         if (!has(32)) return;

@@ -301,6 +301,21 @@ class Player {
         }
     }
 
+    // A user dash style: dash and gap lengths in logical units, as a pattern
+    // in pen widths. An odd count runs twice, dashes and gaps changing places.
+    QList<qreal> userDashes(const MetaRecord& r) const {
+        const qreal width = std::max(std::abs(r.v[2]), 1);
+        QList<qreal> pattern;
+        bool any = false;
+        for (uint32_t k = 0; k < r.polys; ++k) {
+            pattern.append(qreal(p_.counts[r.firstPoly + k]) / width);
+            any = any || pattern.back() > 0;
+        }
+        if (!any) return {1, 0};
+        if (pattern.size() % 2) pattern += pattern;
+        return pattern;
+    }
+
     void create(const MetaRecord& r) {
         Object o;
         switch (r.op) {
@@ -312,6 +327,7 @@ class Player {
                                                Qt::SolidLine};
                 o.pen = QPen(colour(r.v[3]), std::abs(r.v[2]));
                 o.pen.setStyle((style & 0xF) < 7 ? styles[style & 0xF] : Qt::SolidLine);
+                if ((style & 0xF) == 7 && r.polys > 0) o.pen.setDashPattern(userDashes(r));
                 const uint32_t cap = style & 0xF00, join = style & 0xF000;
                 o.pen.setCapStyle(cap == 0x100   ? Qt::SquareCap
                                   : cap == 0x200 ? Qt::FlatCap

@@ -1,5 +1,6 @@
 #include "codecs/TTargaGraphic.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -188,17 +189,14 @@ bool TTargaGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& ima
     }
     if (!image.allocate(width, height, error)) return false;
 
-    // The stored pixels in file order: rows of the first stored line first.
+    // Pixels that cannot go straight to their place are decoded in file
+    // order into the picture itself and turned round there afterwards: a
+    // second picture-sized buffer would double the memory of a large file.
     const std::size_t count = std::size_t(width) * std::size_t(height);
-    std::vector<uint8_t> stored;  // only for orientations that need reordering
     const bool topDown = (descriptor & 0x20) != 0;
     const bool rightToLeft = (descriptor & 0x10) != 0;
     const bool direct = (topDown || !rle) && !rightToLeft;
     uint8_t* out = image.pixels.data();
-    if (!direct) {
-        stored.resize(count * 4);
-        out = stored.data();
-    }
     if (!rle) {
         const uint8_t* s = in.take(uint64_t(count) * f.bytes);
         if (!s) {
@@ -249,17 +247,15 @@ bool TTargaGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& ima
         }
     }
     if (!direct) {
-        const std::size_t rowBytes = std::size_t(width) * 4;
-        for (int64_t y = 0; y < height; ++y) {
-            const uint8_t* s = stored.data() + std::size_t(y) * rowBytes;
-            uint8_t* d = image.row(int32_t(topDown ? y : height - 1 - y));
-            if (!rightToLeft) {
-                std::memcpy(d, s, rowBytes);
-            } else {
-                for (int64_t x = 0; x < width; ++x)
-                    std::memcpy(d + 4 * x, s + 4 * (width - 1 - x), 4);
+        if (!topDown)
+            for (int32_t y = 0, z = int32_t(height) - 1; y < z; ++y, --z)
+                std::swap_ranges(image.row(y), image.row(y) + std::size_t(width) * 4, image.row(z));
+        if (rightToLeft)
+            for (int32_t y = 0; y < height; ++y) {
+                uint8_t* row = image.row(y);
+                for (int64_t x = 0, z = width - 1; x < z; ++x, --z)
+                    std::swap_ranges(row + 4 * x, row + 4 * x + 4, row + 4 * z);
             }
-        }
     }
     if (f.alpha && !f.mapped) {
         // Writers that fill the attribute bits with zero mean "no alpha".

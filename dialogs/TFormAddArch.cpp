@@ -1,5 +1,6 @@
 #include "dialogs/TFormAddArch.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCollator>
 #include <QDir>
@@ -377,6 +378,15 @@ TFormAddArch::TFormAddArch(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
     connect(ListView1, &QListWidget::itemDoubleClicked, this,
             [this] { guarded([this] { ListView1DblClick(); }); });
     connect(dirtree1, &TDirTree::OnChange, this, [this] { guarded([this] { listFolder(); }); });
+    // F5, wherever the keyboard is in the dialog, reads the tree and the
+    // shown folder again: folders made or removed meanwhile show as they are.
+    auto* refresh = new QAction(this);
+    refresh->setObjectName(QStringLiteral("Refresh"));
+    refresh->setShortcut(QKeySequence(Qt::Key_F5));
+    refresh->setShortcutContext(Qt::WindowShortcut);
+    addAction(refresh);
+    connect(refresh, &QAction::triggered, this,
+            [this] { guarded([this] { dirtree1->Refresh(); }); });
 
     // Creation: the tree fills itself and shows the program's current folder.
     dirtree1->Loaded();
@@ -476,8 +486,14 @@ void TFormAddArch::ListView1DblClick() {
 // ----- the selection list -----
 
 QString TFormAddArch::mask() const {
-    const QString m = EditMask->text();
-    return m.isEmpty() ? QStringLiteral("*.*") : m;
+    const QString m = EditMask->text().trimmed();
+    if (m.isEmpty()) return QStringLiteral("*.*");
+    if (m.contains(u'*') || m.contains(u'?')) return m;
+    // An extension typed on its own ("txt", ".txt") means the files of that
+    // type; as a name it would match no file of the walk.
+    if (m.startsWith(u'.')) return u'*' + m;
+    if (!m.contains(u'.')) return QStringLiteral("*.") + m;
+    return m;
 }
 
 QStringList TFormAddArch::selection() const {

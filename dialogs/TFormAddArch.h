@@ -41,7 +41,9 @@ class TFormAddArch : public QDialog {
 
     // The selection list's rows, in the order it shows them.
     QStringList selection() const;
-    // The mask the buttons and drops use: EditMask's text, "*.*" when empty.
+    // The mask the buttons and drops use: EditMask's text, "*.*" when empty;
+    // an extension typed without wildcard ("txt" or ".txt") becomes "*.txt".
+    // A text with a wildcard, or a whole name ("a.txt"), stays as typed.
     QString mask() const;
 
     // Folders first, then names compared without regard to letter case in the

@@ -346,18 +346,29 @@ void TFormOptions::ButtonHelpClick() {
 }
 
 bool TFormOptions::EditHeureKeyPress(QChar key) {
-    if (EditHeure->text().isEmpty() && key == u':') return false;
+    if (key == u':') {
+        // The colon the box wrote itself after two digits is typed again by
+        // whoever types "20:00": it is taken silently, as one typed into the
+        // empty box.
+        QString rest = EditHeure->text();
+        if (EditHeure->hasSelectedText())
+            rest.remove(EditHeure->selectionStart(), EditHeure->selectedText().size());
+        return !rest.isEmpty() && !rest.contains(u':');
+    }
     const char16_t c = key.unicode();
-    if ((c >= u'0' && c <= u'9') || c == u'\b' || c == u':' || c == u'\r' || c == u'\n')
-        return true;
+    if ((c >= u'0' && c <= u'9') || c == u'\b' || c == u'\r' || c == u'\n') return true;
     ui_.message(MessageKind::Notice, "Saisie non valide !");
     return false;
 }
 
 void TFormOptions::EditHeureChange() {
     const QString text = EditHeure->text();
-    if (text.size() != 2 || text.contains(u':')) return;
-    EditHeure->setText(text + u':');
+    const bool grew = text.size() > hourLength_;
+    hourLength_ = text.size();
+    // Only a text that grows gets the colon: Backspace can take it away, and
+    // a digit typed after that goes behind a new one ("20" then 0: "20:0").
+    if (!grew || text.size() < 2 || text.contains(u':')) return;
+    EditHeure->setText((text.left(2) + u':' + text.mid(2)).left(EditHeure->maxLength()));
     EditHeure->setCursorPosition(EditHeure->text().size());
 }
 
@@ -386,6 +397,9 @@ bool TFormOptions::eventFilter(QObject* watched, QEvent* event) {
                 ui_.message(MessageKind::Notice, "Saisie non valide !");
                 return true;
             }
+            // Editing keys with Ctrl (select all, copy, cut, undo) type no
+            // character: the box does what they say.
+            if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) return false;
             const QString typed = key->text();
             // Keys that type nothing (arrows, Delete, Home...) and the dialog's
             // own keys (Tab, Escape) are not characters of the box.

@@ -15,10 +15,12 @@
 //
 // The hour box keeps its text to the form hh:mm by four rules: typed
 // characters other than digits, backspace, the colon and Enter are refused
-// with "Saisie non valide !" (a colon in the empty box silently); two digits
-// without a colon get one at once; on leaving, the text is read as a time of
-// day and written back "hh:mm", or refused with the hour message and emptied;
-// and it has no context menu (nor any other way to paste).
+// with "Saisie non valide !" (a colon silently when the box is empty or has
+// its colon already; editing keys with Ctrl pass, paste excepted); a text that
+// grows to two digits without a colon gets one at once (Backspace can remove
+// it, and a third digit then goes behind a new one); on leaving, the text is
+// read as a time of day and written back "hh:mm", or refused with the hour
+// message and emptied; and it has no context menu (nor any other way to paste).
 
 #include <QDialog>
 #include <QString>
@@ -124,6 +126,7 @@ class TFormOptions : public QDialog {
     LocaleSeparators separators_;
     bool helpAvailable_;
     bool checkingHour_ = false;
+    qsizetype hourLength_ = 0;  // the hour box's length before its last change
 };
 
 }  // namespace kv

@@ -1,7 +1,13 @@
 #include "engine/EntryExtract.h"
 
+#include <unistd.h>
+
+#include <atomic>
+#include <vector>
+
 #include "engine/EntryCheck.h"
 #include "platform/TempFile.h"
+#include "text/Text.h"
 #include "util/Error.h"
 
 namespace kv::format {
@@ -11,6 +17,29 @@ namespace {
 bool isSeparator(char c) {
     return c == '\\' || c == '/';
 }
+
+// The components of a folder path below its root, split at '\\' and at '/'
+// (a host separator), without empty ones and ".".
+std::vector<std::string> componentsOf(const std::string& below) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start < below.size()) {
+        std::size_t end = start;
+        while (end < below.size() && !isSeparator(below[end])) ++end;
+        std::string part = below.substr(start, end - start);
+        if (!part.empty() && part != ".") parts.push_back(std::move(part));
+        start = end + 1;
+    }
+    return parts;
+}
+
+// Temporary names are numbered per process; a clash (a leftover of a dead
+// process with our id, or another temporary of ours) takes the next number.
+std::atomic<unsigned> temporaries{0};
+constexpr int TemporaryAttempts = 100;
+
+// Folders held at once; past that they are flushed and let go.
+constexpr std::size_t HeldFolders = 64;
 
 }  // namespace
 
@@ -60,53 +89,169 @@ bool createFolderPath(const std::string& folder) {
     return platform().directoryExists(path);
 }
 
-ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t payloadStart,
-                             const std::string& destinationFolder, TGzip& gzip) {
+std::optional<Overwrite> overwriteRule(const std::string& word) {
+    if (word == "older") return Overwrite::Older;
+    if (word == "always") return Overwrite::Always;
+    if (word == "never") return Overwrite::Never;
+    return std::nullopt;
+}
+
+EntryWriter::EntryWriter(Placement placement, std::string chosenFolder, Overwrite overwrite,
+                         std::string root)
+    : placement_(placement),
+      chosenFolder_(std::move(chosenFolder)),
+      root_(root.empty() ? chosenFolder_ : std::move(root)),
+      overwrite_(overwrite) {}
+
+EntryWriter::~EntryWriter() {
+    letGo(nullptr);
+}
+
+void EntryWriter::letGo(const Folder* keep) {
+    // A rename into a folder, or a folder made in it, lasts only once the
+    // folder itself is on the disk.
+    for (auto it = folders_.begin(); it != folders_.end();) {
+        if (it->second.get() == keep) {
+            ++it;
+            continue;
+        }
+        if (written_.erase(it->second.get())) it->second->flush();
+        it = folders_.erase(it);
+    }
+}
+
+EntryWriter::Reached EntryWriter::reach(const std::string& folder) {
+    // The root is the user's (followed as any path is); what lies below it is
+    // opened one name at a time from it.
+    const std::string root = placement_ == Placement::Origin ? folder.substr(0, 3) : root_;
+    if (folder.compare(0, root.size(), root) != 0) return {};
+    std::string key = text::foldKey(root);
+    auto held = folders_.find(key);
+    if (held == folders_.end()) {
+        if (folders_.size() >= HeldFolders) letGo(nullptr);
+        std::unique_ptr<Folder> opened = platform().openFolder(root);
+        if (!opened && createFolderPath(root)) opened = platform().openFolder(root);
+        if (!opened) return {};
+        held = folders_.emplace(key, std::move(opened)).first;
+    }
+    Folder* current = held->second.get();
+    for (const std::string& name : componentsOf(folder.substr(root.size()))) {
+        key += text::foldKey(name) + '\\';
+        if (auto it = folders_.find(key); it != folders_.end()) {
+            current = it->second.get();
+            continue;
+        }
+        std::optional<FolderEntry> entry = current->lookup(name);
+        if (!entry) {
+            // A folder made by someone else meanwhile is looked at like any other.
+            if (current->createFolder(name)) written_.insert(current);
+            entry = current->lookup(name);
+        }
+        if (!entry) return {};
+        std::unique_ptr<Folder> next;
+        if (entry->kind == FolderEntry::Kind::Folder) {
+            next = current->openFolder(entry->name, false);
+        } else if (entry->kind == FolderEntry::Kind::Link) {
+            if (placement_ != Placement::Origin) return {nullptr, ExtractResult::Refused};
+            next = current->openFolder(entry->name, true);
+            if (!next) return {nullptr, ExtractResult::Refused};
+        }
+        if (!next) return {};
+        if (folders_.size() >= HeldFolders) letGo(current);
+        current = folders_.emplace(key, std::move(next)).first->second.get();
+    }
+    return {current, ExtractResult::Done};
+}
+
+std::optional<ExtractResult> EntryWriter::keepOrReplace(const FolderEntry& existing,
+                                                        const EntryRecord& record) {
+    // Newer as the catalog counts it: a later last write than the stored one.
+    const bool newer = existing.dosDateTime > record.fileDate;
+    switch (overwrite_) {
+        case Overwrite::Always:
+            return std::nullopt;
+        case Overwrite::Never:
+            return newer ? ExtractResult::KeptNewer : ExtractResult::KeptExisting;
+        case Overwrite::Older:
+            break;
+        case Overwrite::Ask:
+            if (!newer || !question_) break;
+            switch (question_(lastPath_)) {
+                case Reply::Replace:
+                    return std::nullopt;
+                case Reply::ReplaceAll:
+                    overwrite_ = Overwrite::Always;
+                    return std::nullopt;
+                case Reply::Keep:
+                    return ExtractResult::KeptNewer;
+                case Reply::Stop:
+                    return ExtractResult::Stopped;
+            }
+            break;
+    }
+    if (newer) return ExtractResult::KeptNewer;
+    return std::nullopt;
+}
+
+ExtractResult EntryWriter::extract(File& archive, const EntryRecord& record, int64_t payloadStart,
+                                   const std::string& folder, TGzip& gzip) {
+    lastPath_ = folder + record.fileName;
     // A damaged record writes nothing, not even an empty file.
     if (record.compressedSize <= 0 || !payloadFits(record, payloadStart, archive.size()))
         return ExtractResult::Damaged;
-    auto inflated = [&](File& out) {
-        const EntryCheck check = CheckEntry(archive, record, payloadStart, &out, &gzip);
-        if (check.fault == EntryCheck::Fault::ReadError)
-            throw Error("Erreur de lecture dans l'archive (fichier < " + record.fileName + " >)");
-        return check.sound();
-    };
+    const Reached reached = reach(folder);
+    if (!reached.folder) return reached.failure;
+    Folder& target = *reached.folder;
 
-    const std::string destination = destinationFolder + record.fileName;
-    uint32_t old = platform().attributes(destination);
-    if (old == attr::Invalid) {
-        // Nothing to keep safe: the new file is made under its own name, and
-        // removed again when the entry is not sound.
-        if (std::unique_ptr<File> out = platform().open(destination, OpenMode::CreateNew)) {
-            bool sound = false;
-            try {
-                sound = inflated(*out);
-            } catch (...) {
-                out->close();
-                platform().removeFile(destination);
-                throw;
-            }
-            if (out->close() && sound) return ExtractResult::Done;
-            platform().removeFile(destination);
-            return ExtractResult::DecompressFailed;
-        }
-        // Something took the name meanwhile: it is replaced like any other file.
-        old = platform().attributes(destination);
-        if (old == attr::Invalid) return ExtractResult::DecompressFailed;
+    std::string name = record.fileName;
+    uint32_t permissions = newFilePermissions();
+    const std::optional<FolderEntry> existing = target.lookup(name);
+    if (existing) name = existing->name;
+    lastPath_ = target.path() + name;
+    if (existing) {
+        if (existing->kind == FolderEntry::Kind::Link) return ExtractResult::Refused;
+        if (existing->kind != FolderEntry::Kind::File) return ExtractResult::DecompressFailed;
+        if (files_.count({existing->device, existing->inode})) return ExtractResult::Duplicate;
+        if (auto kept = keepOrReplace(*existing, record)) return *kept;
+        // New bytes do not inherit the right to run as another user.
+        permissions = existing->permissions & 0777;
     }
-    if (old & attr::Directory) return ExtractResult::DecompressFailed;
 
-    TempFile fresh(destinationFolder, TempFile::CopyStem);
-    if (!fresh) return ExtractResult::DecompressFailed;
-    const bool sound = inflated(fresh.file());
-    if (!fresh.close() || !sound) return ExtractResult::DecompressFailed;
+    std::unique_ptr<File> out;
+    std::string temporary;
+    for (int attempt = 0; !out && attempt < TemporaryAttempts; ++attempt) {
+        temporary = std::string(TempFile::CopyStem) + std::to_string(::getpid()) + "-" +
+                    std::to_string(++temporaries) + ".tmp";
+        out = target.createFile(temporary);
+        if (!out && !target.lookup(temporary)) break;  // the folder takes no new file
+    }
+    if (!out) return ExtractResult::DecompressFailed;
+    // Held while it lives, so no cleaner takes it for a leftover of a dead run.
+    static_cast<void>(out->lock(LockKind::Shared));
 
-    // Renaming replaces a read-only file on this host; where the attributes
-    // stand in the way, they are cleared and the rename tried once more.
-    if (!fresh.renameTo(destination) &&
-        (!platform().setAttributes(destination, old & attr::KeepWritable) ||
-         !fresh.renameTo(destination)))
+    const EntryCheck check = CheckEntry(archive, record, payloadStart, out.get(), &gzip);
+    if (check.fault == EntryCheck::Fault::ReadError) {
+        out->close();
+        target.removeFile(temporary);
+        throw Error("Erreur de lecture dans l'archive (fichier < " + record.fileName + " >)");
+    }
+    // The date and the permissions are the file's own; a file system that
+    // keeps neither still gets the bytes.
+    bool whole = check.sound();
+    if (whole) {
+        out->setPermissions(permissions);
+        out->setLastWriteDos(record.fileDate);
+        whole = out->flush();
+    }
+    whole = out->close() && whole;
+    if (!whole || !target.rename(temporary, name, existing.has_value())) {
+        target.removeFile(temporary);
+        // A file that took the name meanwhile is left alone.
         return ExtractResult::DecompressFailed;
+    }
+    written_.insert(&target);
+    if (const std::optional<FolderEntry> done = target.lookup(name))
+        files_.insert({done->device, done->inode});
     return ExtractResult::Done;
 }
 

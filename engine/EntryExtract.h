@@ -1,18 +1,23 @@
 #pragma once
-// Writing one stored entry back to disk: the rules that keep an entry inside
-// the folder it is restored to, the destination folder of an entry, and the
-// extraction of one payload (the path rules themselves are
-// engine/StoredPath.h). The restore run and the extractor stub share these, so
-// both refuse the same entries and replace files the same way.
+// Writing stored entries back to disk: the rules that keep an entry inside
+// the folder it is restored to, the destination folder of an entry, and
+// EntryWriter, which writes the entries of one restore (the path rules
+// themselves are engine/StoredPath.h). The restore run and the extractor stub
+// share these, so both refuse the same entries and replace files the same way.
 //
-// An existing file is never touched until its replacement has been
-// decompressed completely and found sound: the payload is decompressed into a
-// temporary file in the destination folder, and only that finished file is
-// renamed over it.
+// A restored file appears under its name only whole: its payload is
+// decompressed into a temporary file beside it, checked, flushed to the disk
+// and only then renamed into place. Below the folder a restore was aimed at,
+// no link is ever followed.
 
 #include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "engine/ArchiveFormat.h"
 #include "engine/StoredPath.h"
@@ -35,36 +40,124 @@ std::optional<std::string> destinationFolder(const EntryRecord& record, Placemen
                                              const std::string& chosenFolder);
 
 // Creates a folder and every missing parent (the path may end in a
-// backslash). True when the folder exists afterwards.
+// backslash), following links on the way: for the folder a user chose. True
+// when the folder exists afterwards.
 bool createFolderPath(const std::string& folder);
+
+// What to do with a file that is already there under an entry's name.
+enum class Overwrite {
+    Older,   // replace it unless it is newer than the stored copy
+    Always,  // replace it
+    Never,   // keep it
+    Ask,     // replace it unless it is newer; for a newer one, ask (EntryWriter::Question)
+};
+
+// The rule a command line names: "older", "always" or "never"; nullopt for
+// anything else.
+std::optional<Overwrite> overwriteRule(const std::string& word);
+
+// The answers to "replace this newer file?".
+enum class Reply { Replace, ReplaceAll, Keep, Stop };
 
 enum class ExtractResult {
     Done,              // the destination holds the entry's bytes
     Damaged,           // the record is damaged (its payload runs past the end of
                        // the archive, has a negative size or is empty): nothing written
     DecompressFailed,  // the payload is not a sound member of FileSize bytes, or the
-                       // file could not be written or moved into place: the
-                       // destination is as it was
+                       // file could not be written or moved into place, or a folder
+                       // or a special file has its name: the destination is as it was
+    NoFolder,          // the destination folder could not be made
+    Refused,           // a link is on the way to the destination, or is the
+                       // destination itself: nothing written
+    Duplicate,         // an earlier entry of this restore was written under that
+                       // name: it is kept, this entry is not written
+    KeptNewer,         // the file there is newer than the stored copy and is kept
+    KeptExisting,      // the file there is kept (Overwrite::Never)
+    Stopped,           // the user answered Stop: the file is kept, the restore ends
 };
 
-// Extracts the entry whose payload starts at payloadStart to
-// destinationFolder + record.fileName, checked by CheckEntry
-// (engine/EntryCheck.h) as it is written:
-//   1. a damaged record writes nothing;
-//   2. when no file has that name yet, the payload, read in place, is
-//      inflated straight into a new file made exclusively under that name,
-//      which is deleted again when the entry is not sound;
-//   3. otherwise it is inflated into a temporary file (platform/TempFile.h)
-//      in the destination folder and, only when the entry is sound, renamed
-//      over the existing file (which loses its read-only, hidden and system
-//      attributes with it; where they keep the rename from working they are
-//      cleared first); on failure the temporary file is removed and the
-//      existing file is as it was.
-// A folder of that name is never replaced (DecompressFailed). No more than
-// FileSize bytes are ever written.
-// Throws kv::Error when the archive cannot be positioned at the payload.
-// gzip's progress event runs as the payload is read.
-ExtractResult extractPayload(File& archive, const EntryRecord& record, int64_t payloadStart,
-                             const std::string& destinationFolder, TGzip& gzip);
+// Writes the entries of one restore. Destination folders are reached from a
+// root held open: the chosen folder (Tree, Flat), or the drive root of each
+// entry (Origin). Below that root each folder is opened one name at a time,
+// looked up without regard to case, so an entry goes into an existing folder
+// of any letter case and a folder is created only when none of that name
+// exists (in the entry's own spelling). A link met on the way is refused,
+// except with Origin, where a link that belongs to the user or to the system
+// is followed: a user's own folders may be links (a home folder on another
+// disk), a link planted by another user is not followed.
+class EntryWriter {
+  public:
+    using Question = std::function<Reply(const std::string& path)>;
+
+    // root: the folder above which links are the user's own, a prefix of
+    // chosenFolder (the stub's default folder is made below the current
+    // folder); empty stands for chosenFolder itself. Both end in a backslash.
+    EntryWriter(Placement placement, std::string chosenFolder, Overwrite overwrite,
+                std::string root = {});
+    ~EntryWriter();  // flushes the folders written into
+    EntryWriter(const EntryWriter&) = delete;
+    EntryWriter& operator=(const EntryWriter&) = delete;
+
+    // Asked, for Overwrite::Ask, about a file newer than its stored copy.
+    // ReplaceAll replaces it and every later one without asking.
+    void setQuestion(Question question) { question_ = std::move(question); }
+
+    // The destination folder of an entry (destinationFolder with this
+    // writer's placement and chosen folder); nullopt when it is refused.
+    std::optional<std::string> destinationOf(const EntryRecord& record) const {
+        return destinationFolder(record, placement_, chosenFolder_);
+    }
+
+    // Writes the entry whose payload starts at payloadStart to folder (its
+    // destinationOf) + the entry's name, checked by CheckEntry
+    // (engine/EntryCheck.h) as it is written:
+    //   1. a damaged record writes nothing;
+    //   2. the folder is reached as the class says (NoFolder, Refused);
+    //   3. the name is looked up without regard to case: a link there is
+    //      Refused; a folder or a special file is never replaced
+    //      (DecompressFailed); a file written by an earlier entry of this
+    //      writer is a Duplicate; a file that is there is kept or replaced
+    //      as the Overwrite rule says, under its own spelling;
+    //   4. the payload is inflated into a temporary file beside it (mode
+    //      0600, made exclusively, never through a link); when the entry is
+    //      sound, the file gets the entry's FileDate as its last write, the
+    //      permissions of the file it replaces (a read-only file stays
+    //      read-only; set-user and set-group bits are not kept) or those of a
+    //      new file, is flushed to the disk and is renamed into place; else
+    //      it is removed and the destination is as it was.
+    // No more than FileSize bytes are ever written.
+    // Throws kv::Error when the archive cannot be read at the payload (the
+    // temporary file is removed first).
+    ExtractResult extract(File& archive, const EntryRecord& record, int64_t payloadStart,
+                          const std::string& folder, TGzip& gzip);
+
+    // The Windows path of the file the last extract() was about: the
+    // destination as the disk spells what exists of it.
+    const std::string& lastPath() const { return lastPath_; }
+
+  private:
+    struct Reached {
+        Folder* folder = nullptr;
+        ExtractResult failure = ExtractResult::NoFolder;  // when folder is null
+    };
+    Reached reach(const std::string& folder);
+    std::optional<ExtractResult> keepOrReplace(const FolderEntry& existing,
+                                               const EntryRecord& record);
+    // Flushes and lets go of the folders held, but keep.
+    void letGo(const Folder* keep);
+
+    Placement placement_;
+    std::string chosenFolder_;
+    std::string root_;
+    Overwrite overwrite_;
+    Question question_;
+    std::string lastPath_;
+    // Folders held for this restore, by their path folded (they are looked
+    // up without regard to case), and those that had a file renamed or a
+    // folder made in them.
+    std::map<std::string, std::unique_ptr<Folder>> folders_;
+    std::set<Folder*> written_;
+    std::set<std::pair<uint64_t, uint64_t>> files_;  // (device, inode) of the files written
+};
 
 }  // namespace kv::format

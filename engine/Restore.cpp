@@ -50,24 +50,24 @@ class OverallBar {
 class RestoreRun {
   public:
     RestoreRun(Session& session, const RestoreChoices& choices, Ui& ui)
-        : session_(session), ui_(ui), chosenFolder_(WithBackslash(choices.folder)) {
-        placement_ = choices.toOrigin ? format::Placement::Origin
-                     : choices.tree   ? format::Placement::Tree
-                                      : format::Placement::Flat;
+        : session_(session),
+          ui_(ui),
+          asking_(choices.overwrite == format::Overwrite::Ask),
+          writer_(choices.toOrigin ? format::Placement::Origin
+                  : choices.tree   ? format::Placement::Tree
+                                   : format::Placement::Flat,
+                  WithBackslash(choices.folder), choices.overwrite) {
+        writer_.setQuestion([this](const std::string& path) { return askReplace(path); });
     }
 
     // Restores the entry whose record was just read; the archive is
     // positioned at its payload.
     void restoreEntry(File& archive, const format::EntryRecord& record, int64_t payloadStart) {
-        auto folder = format::destinationFolder(record, placement_, chosenFolder_);
+        auto folder = writer_.destinationOf(record);
         if (!folder) {
             // Written where it says, the file would land outside the chosen
             // folder, or nowhere on a drive.
-            ui_.message(
-                MessageKind::Error,
-                text::firstChars("Impossible de restaurer le fichier < " + record.fullPath(), 140) +
-                    " > : chemin refusé");
-            ++outcome.failed;
+            refused(record);
             return;
         }
         ui_.setLabel(ProgressLabel::Path, "Dossier : " + *folder);
@@ -83,13 +83,41 @@ class RestoreRun {
             return;
         }
 
-        // A folder that cannot be created shows up as a failed decompression.
-        if (*folder != lastFolder_ && format::createFolderPath(*folder)) lastFolder_ = *folder;
-        auto result = format::extractPayload(archive, record, payloadStart, *folder, session_.gzip);
-        if (result == format::ExtractResult::Done)
-            ++outcome.restored;
-        else
-            decompressFailed(record);
+        switch (writer_.extract(archive, record, payloadStart, *folder, session_.gzip)) {
+            case format::ExtractResult::Done:
+                ++outcome.restored;
+                break;
+            case format::ExtractResult::Refused:
+                refused(record);  // a link on the way, or under the file's name
+                break;
+            case format::ExtractResult::Duplicate:
+                ui_.message(MessageKind::Error,
+                            "Impossible de restaurer le fichier < " + record.fullPath() +
+                                " > : une autre entrée de l'archive vient d'être restaurée sous "
+                                "le même nom < " +
+                                writer_.lastPath() + " >");
+                ++outcome.failed;
+                break;
+            case format::ExtractResult::KeptNewer:
+                // A file the user chose to keep is not told again.
+                if (!asking_) kept("conservé : plus récent que la copie archivée");
+                ++outcome.kept;
+                break;
+            case format::ExtractResult::KeptExisting:
+                kept("conservé : le fichier existe déjà");
+                ++outcome.kept;
+                break;
+            case format::ExtractResult::Stopped:
+                ++outcome.kept;
+                outcome.stopped = true;
+                break;
+            case format::ExtractResult::Damaged:
+            case format::ExtractResult::DecompressFailed:
+            case format::ExtractResult::NoFolder:
+                // A folder that cannot be made shows up as a failed decompression.
+                decompressFailed(record);
+                break;
+        }
         ui_.pump();
     }
 
@@ -115,6 +143,37 @@ class RestoreRun {
     RestoreOutcome outcome;
 
   private:
+    format::Reply askReplace(const std::string& path) {
+        switch (ui_.message(MessageKind::Confirmation,
+                            "Le fichier < " + path +
+                                " > existe déjà et il est plus récent que la copie archivée."
+                                "\rLe remplacer ?",
+                            Buttons::YesAllNoCancel)) {
+            case Answer::Yes:
+                return format::Reply::Replace;
+            case Answer::YesToAll:
+                return format::Reply::ReplaceAll;
+            case Answer::No:
+                return format::Reply::Keep;
+            case Answer::Ok:
+            case Answer::Cancel:
+                break;
+        }
+        return format::Reply::Stop;
+    }
+
+    void refused(const format::EntryRecord& record) {
+        ui_.message(
+            MessageKind::Error,
+            text::firstChars("Impossible de restaurer le fichier < " + record.fullPath(), 140) +
+                " > : chemin refusé");
+        ++outcome.failed;
+    }
+
+    void kept(const std::string& why) {
+        ui_.message(MessageKind::Information, writer_.lastPath() + " : " + why);
+    }
+
     void decompressFailed(const format::EntryRecord& record) {
         ui_.message(
             MessageKind::Error,
@@ -125,9 +184,8 @@ class RestoreRun {
 
     Session& session_;
     Ui& ui_;
-    std::string chosenFolder_;
-    format::Placement placement_ = format::Placement::Origin;
-    std::string lastFolder_;  // the folder made or found for the previous entry
+    bool asking_;
+    format::EntryWriter writer_;
 };
 
 }  // namespace
@@ -157,6 +215,7 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
                 break;
             }
             run.restoreEntry(*archive, *record, walk.payloadStart());
+            if (run.outcome.stopped) break;
         }
         if (walk.failed())
             throw Error("Erreur de lecture dans l'archive < " + session.currentArchive + " >");
@@ -192,6 +251,7 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
                 continue;
             }
             run.restoreEntry(*archive, *record, *offset + format::RecordSize);
+            if (run.outcome.stopped) break;
         }
     }
     archive->close();

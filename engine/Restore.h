@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/EntryExtract.h"
 #include "engine/Session.h"
 #include "util/Ui.h"
 
@@ -20,6 +21,9 @@ struct RestoreChoices {
     bool toOrigin = true;  // RestoreToOrigin: back into the stored folders (wins over tree)
     bool tree = true;      // RestoreTree: folder + stored folder without its drive part
     std::string folder;    // RestoreFolder: the chosen folder (a backslash is added when missing)
+    // A file already there: Ask (the window) asks before replacing a newer one;
+    // kvr takes its --overwrite rule.
+    format::Overwrite overwrite = format::Overwrite::Ask;
 };
 
 // What the run did, for callers that report a summary (kvr's exit status).
@@ -28,7 +32,8 @@ struct RestoreOutcome {
     int failed = 0;        // entries refused, damaged, not decompressed, or on a CD-ROM,
                            // and an archive cut short (inside its header or a record)
     int notFound = 0;      // selected rows never archived or whose entry belongs to another file
-    bool stopped = false;  // the stop button ended the run early
+    int kept = 0;          // files already there that were kept (newer, or the rule said so)
+    bool stopped = false;  // the stop button, or Annuler to the replace question, ended the run
 };
 
 // Runs the restore over session.currentArchive.
@@ -38,22 +43,28 @@ struct RestoreOutcome {
 // end are ignored).
 //
 // Payloads are decompressed straight from the archive (the Work folder is not
-// used): a file that does not exist yet is written in place (and removed again
-// on failure), an existing one through a temporary file beside it. Sets the overall
-// bar's range (the selected count, or rows - 1) and moves it per entry; labels "Fichier : ..." and
-// "Dossier : ..."; polls ui.cancelRequested() before each entry; forwards the
-// decompression progress of session.gzip to ui.setFilePercent during the run.
+// used) by one format::EntryWriter: each file through a temporary file beside
+// it, renamed into place once found sound, with its stored date. Sets the
+// overall bar's range (the selected count, or rows - 1) and moves it per
+// entry; labels "Fichier : ..." and "Dossier : ..."; polls
+// ui.cancelRequested() before each entry; forwards the decompression progress
+// of session.gzip to ui.setFilePercent during the run.
 //
 // Messages, each as the run meets it: an incompatible archive (error, nothing
 // restored); a selected row never archived (information); a destination on a
 // CD-ROM drive (warning, "Opération annulée" in the file label); an entry that
-// would land outside the chosen folder, or not on a drive (error "Impossible de
-// restaurer le fichier < path > : chemin refusé"); an entry that is damaged or
-// not sound (format::CheckEntry, error "Impossible de décompresser le fichier
+// would land outside the chosen folder, not on a drive, or through a link
+// (error "Impossible de restaurer le fichier < path > : chemin refusé"); an
+// entry whose destination an earlier entry of the run was written to (error);
+// with Overwrite::Ask, a file there newer than the stored copy (confirmation
+// "Le fichier < path > existe déjà et il est plus récent que la copie
+// archivée.\rLe remplacer ?", Oui, Oui pour tous, Non by default, Annuler,
+// which ends the run); with the other rules, each file kept (information
+// "path : conservé : ..."); an entry that is damaged or not sound
+// (format::CheckEntry, error "Impossible de décompresser le fichier
 // < name >"); after an all-entries walk, an archive cut short inside its
 // header or a record (counted as one failure) or whose damaged record hides
-// the entries after it (error). A file that already exists is replaced only by
-// a completely decompressed copy that was found sound.
+// the entries after it (error).
 //
 // Throws kv::Error when the archive cannot be opened or positioned at a
 // payload: the run ends there.

@@ -11,6 +11,7 @@ Answer UnattendedUi::escapeAnswer(Buttons buttons) {
         case Buttons::OkCancel:
         case Buttons::YesNoCancel:
         case Buttons::YesCancel:
+        case Buttons::YesAllNoCancel:
             return Answer::Cancel;
     }
     return Answer::Cancel;

@@ -24,6 +24,22 @@ std::optional<QString> windowsPathOf(const QString& hostPath) {
     return QString::fromStdString(*windows);
 }
 
+// The extension a save dialog's filter stands for: "rtf" for "Fichiers RTF
+// (*rtf)" or "(*.rtf)"; empty for a filter of every file ("*.*") or one that
+// names no single extension.
+QString extensionOfFilter(const QString& filter) {
+    const qsizetype open = filter.lastIndexOf(u'(');
+    const qsizetype close = filter.lastIndexOf(u')');
+    if (open < 0 || close < open) return {};
+    QString pattern = filter.mid(open + 1, close - open - 1).trimmed();
+    if (pattern.contains(u' ') || !pattern.startsWith(u'*')) return {};
+    pattern.remove(0, 1);
+    if (pattern.startsWith(u'.')) pattern.remove(0, 1);
+    for (const QChar c : pattern)
+        if (!c.isLetterOrNumber()) return {};
+    return pattern;
+}
+
 std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& request, bool save) {
     QFileDialog dialog(parent, request.title, hostFolder(request.initialFolder), request.filter);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -36,8 +52,15 @@ std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& r
     if (request.filterIndex > 1 && request.filterIndex <= filters.size())
         dialog.selectNameFilter(filters[request.filterIndex - 1]);
     if (!request.initialName.isEmpty()) dialog.selectFile(request.initialName);
-    if (DialogRunner::exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
+    if (DialogRunner::exec(dialog) != QDialog::Accepted) return std::nullopt;
+    // A name typed without extension takes the one of the filter the user
+    // ended on ("Fichiers RTF" writes name.rtf), the request's own for a
+    // filter of every file.
+    if (save) {
+        const QString chosen = extensionOfFilter(dialog.selectedNameFilter());
+        dialog.setDefaultSuffix(chosen.isEmpty() ? request.defaultExtension : chosen);
+    }
+    if (dialog.selectedFiles().isEmpty()) return std::nullopt;
     if (request.chosenFilter)
         *request.chosenFilter = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
     return windowsPathOf(dialog.selectedFiles().first());

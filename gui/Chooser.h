@@ -14,8 +14,11 @@ namespace kv {
 
 struct FileDialogRequest {
     QString title;
-    QString filter;               // Qt filter text, e.g. "Archive Korvelt (*.kvr)"
-    QString defaultExtension;     // without the dot, e.g. "kvr"
+    QString filter;  // Qt filter text, e.g. "Archive Korvelt (*.kvr)"
+    // Without the dot, e.g. "kvr". A name typed without extension in a save
+    // dialog takes the extension of the filter the user ended on, this one
+    // when that filter names none (every file).
+    QString defaultExtension;
     QString initialFolder;        // Windows path; empty = the current folder
     QString initialName;          // file name proposed in a save dialog
     bool askOverwrite = true;     // save dialogs: ask before replacing an existing file

@@ -11,7 +11,9 @@ namespace kv {
 class DialogRunner {
 public:
     // Runs the dialog modally and returns its result (QDialog::Accepted / Rejected
-    // or the custom code the dialog ends with).
+    // or the custom code the dialog ends with). Windows that stay on top of
+    // the others (the wait notice) are hidden while it runs and shown again
+    // after, so no notice hides the dialog's question.
     using Handler = std::function<int(QDialog& dialog)>;
 
     static int exec(QDialog& dialog);

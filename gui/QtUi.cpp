@@ -20,6 +20,8 @@ QMessageBox::StandardButton standardOf(Answer answer) {
             return QMessageBox::Yes;
         case Answer::No:
             return QMessageBox::No;
+        case Answer::YesToAll:
+            return QMessageBox::YesToAll;
     }
     return QMessageBox::Ok;
 }
@@ -36,8 +38,16 @@ std::vector<Answer> answersOf(Buttons buttons) {
             return {Answer::Yes, Answer::No, Answer::Cancel};
         case Buttons::YesCancel:
             return {Answer::Yes, Answer::Cancel};
+        case Buttons::YesAllNoCancel:
+            return {Answer::Yes, Answer::YesToAll, Answer::No, Answer::Cancel};
     }
     return {Answer::Ok};
+}
+
+// The default button (the one Enter presses): the first answer, but No where
+// Yes would destroy something.
+Answer defaultOf(Buttons buttons) {
+    return buttons == Buttons::YesAllNoCancel ? Answer::No : answersOf(buttons).front();
 }
 
 // Esc or closing the box: Cancel when the box has it, else No, else Ok.
@@ -88,7 +98,7 @@ QMessageBox* QtUi::buildBox(QWidget* parent, MessageKind kind, const std::string
         box->button(standardOf(a))->setText(QString::fromUtf8(answerCaption(a)));
     const bool ownDefault =
         defaultAnswer && std::find(answers.begin(), answers.end(), *defaultAnswer) != answers.end();
-    box->setDefaultButton(standardOf(ownDefault ? *defaultAnswer : answers.front()));
+    box->setDefaultButton(standardOf(ownDefault ? *defaultAnswer : defaultOf(buttons)));
     box->setEscapeButton(box->button(standardOf(escapeAnswer(buttons))));
     return box;
 }
@@ -100,7 +110,7 @@ Answer QtUi::answerOf(int result, Buttons buttons) {
 }
 
 Answer QtUi::message(MessageKind kind, const std::string& text, Buttons buttons) {
-    return message(kind, text, buttons, answersOf(buttons).front());
+    return message(kind, text, buttons, defaultOf(buttons));
 }
 
 Answer QtUi::message(MessageKind kind, const std::string& text, Buttons buttons,

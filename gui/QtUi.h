@@ -6,7 +6,8 @@
 // main window's.
 //
 // Message boxes run through DialogRunner end with a QMessageBox::StandardButton
-// (Ok, Cancel, Yes, No); any other result counts as the box's Escape answer.
+// (Ok, Cancel, Yes, No, YesToAll); any other result counts as the box's
+// Escape answer.
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -56,8 +57,8 @@ class QtUi : public Ui {
 
     // The box message() shows, built but not run (the box's texts, buttons,
     // icon and Escape answer); tests and callers that need the box itself use it.
-    // The default button is the first answer's unless defaultAnswer names
-    // another of the box's answers.
+    // The default button is the first answer's (No for YesAllNoCancel) unless
+    // defaultAnswer names another of the box's answers.
     static QMessageBox* buildBox(QWidget* parent, MessageKind kind, const std::string& text,
                                  Buttons buttons,
                                  std::optional<Answer> defaultAnswer = std::nullopt);

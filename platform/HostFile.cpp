@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "platform/DosTime.h"
+
 namespace kv {
 
 std::unique_ptr<HostFile> HostFile::open(const std::string& hostPath, OpenMode mode) {
@@ -40,6 +42,10 @@ std::unique_ptr<HostFile> HostFile::open(const std::string& hostPath, OpenMode m
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return std::unique_ptr<HostFile>(new HostFile(fd, hostPath));
+}
+
+std::unique_ptr<HostFile> HostFile::adopt(int fd, std::string hostPath) {
+    return std::unique_ptr<HostFile>(new HostFile(fd, std::move(hostPath)));
 }
 
 HostFile::~HostFile() {
@@ -134,6 +140,31 @@ bool HostFile::lock(LockKind kind) {
         return true;
     flock(fd_, LOCK_UN);
     return false;
+}
+
+bool HostFile::setLastWriteDos(int32_t dosDateTime) {
+    const std::optional<std::time_t> t = timeFromDos(dosDateTime);
+    if (fd_ < 0 || !t) return false;
+    timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = *t;
+    times[1].tv_nsec = 0;
+    return futimens(fd_, times) == 0;
+}
+
+bool HostFile::setPermissions(uint32_t permissions) {
+    return fd_ >= 0 && fchmod(fd_, static_cast<mode_t>(permissions & 07777)) == 0;
+}
+
+bool HostFile::flush() {
+    if (fd_ < 0) return false;
+    int rc;
+    do {
+        rc = fdatasync(fd_);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) failed_ = true;
+    return rc == 0;
 }
 
 bool HostFile::close() {

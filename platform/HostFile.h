@@ -13,6 +13,8 @@ class HostFile final : public File {
     // path is not a regular file (a folder, a device or a pipe is never
     // opened: reading a pipe or a disk device would hang or run away).
     static std::unique_ptr<HostFile> open(const std::string& hostPath, OpenMode mode);
+    // Takes over a descriptor already open on the regular file at hostPath.
+    static std::unique_ptr<HostFile> adopt(int fd, std::string hostPath);
     ~HostFile() override;
 
     int64_t read(void* buffer, int64_t count) override;
@@ -25,6 +27,9 @@ class HostFile final : public File {
     bool close() override;
     // flock(): the lock belongs to this open file and goes with its descriptor.
     bool lock(LockKind kind) override;
+    bool setLastWriteDos(int32_t dosDateTime) override;  // futimens()
+    bool setPermissions(uint32_t permissions) override;  // fchmod()
+    bool flush() override;                               // fdatasync()
 
   private:
     HostFile(int fd, std::string hostPath) : fd_(fd), hostPath_(std::move(hostPath)) {}

@@ -46,6 +46,7 @@ class HostPlatform final : public Platform {
     std::optional<int32_t> fileLastWriteDos(const std::string& path) override;
     bool setLastWriteDos(const std::string& path, int32_t dosDateTime) override;
     bool setExecutable(const std::string& path) override;
+    std::unique_ptr<Folder> openFolder(const std::string& path) override;
 
     int64_t freeBytes(const std::string& path) override;
     DriveType driveType(const std::string& rootPath) override;

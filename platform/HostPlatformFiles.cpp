@@ -16,6 +16,7 @@
 #include "platform/DosTime.h"
 #include "platform/FolderNames.h"
 #include "platform/HostFile.h"
+#include "platform/HostFolder.h"
 #include "platform/HostNames.h"
 #include "platform/HostPaths.h"
 #include "platform/HostPlatform.h"
@@ -300,6 +301,12 @@ bool HostPlatform::setExecutable(const std::string& path) {
     if (mode & S_IRGRP) mode |= S_IXGRP;
     if (mode & S_IROTH) mode |= S_IXOTH;
     return chmod(host->c_str(), mode) == 0;
+}
+
+std::unique_ptr<Folder> HostPlatform::openFolder(const std::string& path) {
+    const auto host = toHost(path);
+    if (!host) return nullptr;
+    return HostFolder::open(*host, path);
 }
 
 }  // namespace kv

@@ -113,6 +113,55 @@ public:
     // lock on it would guard nothing. Files that are not host files (in
     // memory, inside another file) cannot be locked and answer false.
     virtual bool lock(LockKind /*kind*/) { return false; }
+    // Through the handle: the last write time (MS-DOS form, local time), the
+    // host permission bits (07777), and a flush of the file's data to the
+    // disk (fdatasync). False when the file cannot do it; a file that is not
+    // on a disk has nothing to flush and answers true.
+    virtual bool setLastWriteDos(int32_t /*dosDateTime*/) { return false; }
+    virtual bool setPermissions(uint32_t /*permissions*/) { return false; }
+    virtual bool flush() { return true; }
+};
+
+// One entry of a held folder as the folder itself records it: a link is
+// reported as a link, never as what it points to.
+struct FolderEntry {
+    enum class Kind { File, Folder, Link, Other };
+    std::string name;           // the disk's spelling, as a Windows name
+    Kind kind = Kind::Other;
+    int32_t dosDateTime = 0;    // last write, MS-DOS form (a link's own)
+    uint32_t permissions = 0;   // host permission bits (07777)
+    uint64_t device = 0;        // device and inode: the file's identity
+    uint64_t inode = 0;
+};
+
+// A folder held open by its handle. Every name given to it is one component
+// (no separator, not "." or "..") and is resolved in this very folder,
+// whatever happens meanwhile to the path it was reached by. Nothing here
+// follows a link, except openFolder when it is asked to follow one of the
+// user's own. Failures are false, nullptr or nullopt.
+class Folder {
+public:
+    virtual ~Folder() = default;
+    // The Windows path it was reached by, ending in a backslash.
+    virtual const std::string& path() const = 0;
+    // The entry spelled name, else the first (in byte order) whose name
+    // equals it without regard to case.
+    virtual std::optional<FolderEntry> lookup(const std::string& name) = 0;
+    // Opens the subfolder spelled name. A link there is refused unless
+    // followOwnLink is set and the link belongs to the user who runs the
+    // program or to the system (root): then it is followed.
+    virtual std::unique_ptr<Folder> openFolder(const std::string& name, bool followOwnLink) = 0;
+    // Creates the subfolder name (0777 less the umask); false when anything has the name.
+    virtual bool createFolder(const std::string& name) = 0;
+    // Creates the file name, read and write, mode 0600; fails when anything,
+    // a link included, has the name.
+    virtual std::unique_ptr<File> createFile(const std::string& name) = 0;
+    // Renames within the folder. With replace, an existing file `to` is
+    // replaced in one step; without, the rename fails when anything has that name.
+    virtual bool rename(const std::string& from, const std::string& to, bool replace) = 0;
+    virtual bool removeFile(const std::string& name) = 0;
+    // Writes the folder's own entries through to the disk (after renames into it).
+    virtual bool flush() = 0;
 };
 
 enum class OpenMode {
@@ -180,6 +229,9 @@ public:
     }
     virtual bool setLastWriteDos(const std::string& path, int32_t dosDateTime) = 0;
     virtual bool setExecutable(const std::string& path) = 0;
+    // Holds an existing folder (links on the way to it are followed: the
+    // caller trusts the path). nullptr when no folder is there.
+    virtual std::unique_ptr<Folder> openFolder(const std::string& path) = 0;
 
     // ----- Volumes -----
     // Free bytes available to the user on the file system that holds the path
@@ -227,6 +279,9 @@ public:
 // caller keeps ownership of what it installs.
 Platform& platform();
 void setPlatform(Platform* replacement);
+
+// The permission bits a new file of the user gets: 0666 less the umask.
+uint32_t newFilePermissions();
 
 // The host implementation's drive map, for tests and tools that set it in-process.
 // Replaces the map read from KORVELT_DRIVES or the mount table.

@@ -5,7 +5,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ccache pkg-config
-  zlib1g-dev libdeflate-dev libjpeg-dev libgtest-dev googletest libattr1-dev
+  zlib1g-dev libdeflate-dev libjpeg-dev libtiff-dev libgtest-dev googletest libattr1-dev
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-gtk-platformtheme libgl-dev
   # Qt's own dialogs and buttons in French
   qt6-translations-l10n

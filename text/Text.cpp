@@ -232,6 +232,48 @@ std::string fromStored(std::string_view stored) {
     return out;
 }
 
+std::string decodeTextFile(std::string_view bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) return fromStored(bytes.substr(3));
+    const bool little = bytes.starts_with("\xFF\xFE");
+    if (!little && !bytes.starts_with("\xFE\xFF")) return fromStored(bytes);
+    std::string out;
+    out.reserve(bytes.size());
+    char32_t high = 0;  // a high surrogate waiting for its pair
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        const auto b0 = static_cast<unsigned char>(bytes[i]);
+        const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
+        const char32_t unit = little ? (b1 << 8 | b0) : (b0 << 8 | b1);
+        if (unit >= 0xDC00 && unit <= 0xDFFF && high) {
+            encode(out, 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
+            high = 0;
+            continue;
+        }
+        if (high) encode(out, 0xFFFD);
+        high = 0;
+        if (unit >= 0xD800 && unit <= 0xDBFF)
+            high = unit;
+        else
+            encode(out, unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit);
+    }
+    if (high) encode(out, 0xFFFD);
+    return out;
+}
+
+std::string forDisplay(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t start = i;
+        bool valid;
+        const char32_t cp = decodeAt(utf8, i, valid);
+        if (valid)
+            out.append(utf8.substr(start, i - start));
+        else
+            encode(out, decode1252(static_cast<unsigned char>(cp - kInvalidBase)));
+    }
+    return out;
+}
+
 std::string utf8Cut(std::string_view utf8, std::size_t maxBytes) {
     if (utf8.size() <= maxBytes) return std::string(utf8);
     std::size_t i = 0;

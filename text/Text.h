@@ -25,10 +25,17 @@ std::string toStored(std::string_view utf8);
 // Windows-1252.
 std::string fromStored(std::string_view stored);
 
-// Same rule for text files the program reads (scripts, journal, settings).
-inline std::string decodeTextFile(std::string_view bytes) {
-    return fromStored(bytes);
-}
+// A text file's bytes as UTF-8 (scripts, journal, settings, the viewer's
+// plain text). A byte-order mark says the encoding: UTF-8, or UTF-16 little
+// or big endian (an odd last byte is dropped, an unpaired surrogate becomes
+// U+FFFD); the mark itself is left out. Without one, the rule of fromStored.
+std::string decodeTextFile(std::string_view bytes);
+
+// A text for the screen: valid UTF-8 sequences as they are, and each byte
+// that is not part of one (a host file name written in a legacy 8-bit
+// encoding) as the Windows-1252 character of that byte, so "caf\xE9" shows as
+// "café" rather than as a replacement mark. The stored text is not changed.
+std::string forDisplay(std::string_view utf8);
 
 // The stored form cut to at most maxBytes bytes, never splitting a character.
 std::string storedCut(std::string_view utf8, std::size_t maxBytes);

@@ -1,8 +1,8 @@
 #pragma once
 // The formatted text the viewer's text pane shows and saves: paragraphs with
 // their alignment and indents, each a list of runs of text that share one
-// character format. Plain C++ (the RTF reader and writer work on it without
-// Qt); viewer/RtfTextDocument turns it into the pane's document and back.
+// character format, some of them in the cells of tables. Plain C++ (the RTF reader and writer work
+// on it without Qt); viewer/RtfTextDocument turns it into the pane's document and back.
 //
 // Text is UTF-8. Inside a run, '\t' is a tab and '\n' a line break within
 // the paragraph; paragraphs themselves are the list's elements.
@@ -40,12 +40,32 @@ struct Run {
 
 enum class Alignment { Left, Center, Right, Justify };
 
+// The cell of a table a paragraph stands in (rows and columns from 0).
+struct CellPlace {
+    int table = 0;  // index in Document::tables
+    int row = 0;
+    int column = 0;
+    bool operator==(const CellPlace&) const = default;
+};
+
+// A table: its size in cells, the width of each column, and whether its
+// cells are drawn with borders.
+struct Table {
+    int rows = 0;
+    int columns = 0;
+    std::vector<int> columnWidths;  // twips; may hold fewer entries than columns
+    bool borders = false;
+};
+
 struct Paragraph {
     Alignment alignment = Alignment::Left;
     int leftIndent = 0;   // twips (1/1440 inch)
     int rightIndent = 0;  // twips
     int firstIndent = 0;  // twips, relative to leftIndent; may be negative
     std::vector<Run> runs;
+    // Set for a paragraph inside a table cell. The paragraphs of one table
+    // follow each other, in row order, those of one cell in their order.
+    std::optional<CellPlace> cell;
 
     // The paragraph's text, runs joined.
     std::string text() const {
@@ -66,6 +86,7 @@ struct Paragraph {
 
 struct Document {
     std::vector<Paragraph> paragraphs;
+    std::vector<Table> tables;
 
     // Every paragraph's text, joined with '\n'.
     std::string plainText() const {

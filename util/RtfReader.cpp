@@ -14,6 +14,8 @@ namespace {
 // but they share the state of the deepest kept group.
 constexpr std::size_t MaxDepth = 1024;
 constexpr int MaxFallbackCount = 16;
+// The most cells of a row; text of the cells past them goes in the last one.
+constexpr std::size_t MaxColumns = 256;
 
 enum class Dest { Body, Skip, FontTable, ColorTable };
 
@@ -30,6 +32,7 @@ struct State {
     int leftIndent = 0;
     int rightIndent = 0;
     int firstIndent = 0;
+    bool inTable = false;   // \intbl: the paragraph stands in a table cell
     int fallbackCount = 1;  // \uc
     Dest dest = Dest::Body;
 
@@ -42,6 +45,7 @@ struct State {
     void pard() {
         alignment = Alignment::Left;
         leftIndent = rightIndent = firstIndent = 0;
+        inTable = false;
     }
 };
 
@@ -165,10 +169,8 @@ class Reader {
             }
         }
         flush();
-        finishParagraph();
         // The text after the last \par is a paragraph only when it holds text.
-        if (!doc_.paragraphs.empty() && doc_.paragraphs.back().runs.empty())
-            doc_.paragraphs.pop_back();
+        if (!current_.runs.empty()) finishParagraph(false);
         return std::move(doc_);
     }
 
@@ -275,20 +277,70 @@ class Reader {
         return colors_[static_cast<std::size_t>(index)];
     }
 
-    void finishParagraph() {
+    // A paragraph ends; endsCell when \cell ends it, which puts it in a
+    // table whether or not it said \intbl.
+    void finishParagraph(bool endsCell) {
         const State& s = state();
         current_.alignment = s.alignment;
         current_.leftIndent = s.leftIndent;
         current_.rightIndent = s.rightIndent;
         current_.firstIndent = s.firstIndent;
+        if (s.inTable || endsCell) {
+            if (table_ < 0) {
+                table_ = static_cast<int>(doc_.tables.size());
+                doc_.tables.emplace_back();
+                row_ = column_ = 0;
+            }
+            Table& t = doc_.tables[static_cast<std::size_t>(table_)];
+            t.rows = std::max(t.rows, row_ + 1);
+            t.columns = std::max(t.columns, column_ + 1);
+            current_.cell = CellPlace{table_, row_, column_};
+        } else {
+            table_ = -1;  // text outside a cell ends the table
+        }
         doc_.paragraphs.push_back(std::move(current_));
         current_ = Paragraph{};
     }
 
-    void paragraphBreak() {
+    void paragraphBreak(bool endsCell = false) {
         if (state().dest != Dest::Body) return;
         flush();
-        finishParagraph();
+        finishParagraph(endsCell);
+    }
+
+    // \row: text left after the row's last \cell goes in one more cell; the
+    // row's cell boundaries may give the table its column widths.
+    void endRow() {
+        if (state().dest != Dest::Body) return;
+        flush();
+        if (!current_.runs.empty()) finishParagraph(true);
+        if (table_ < 0) return;
+        Table& t = doc_.tables[static_cast<std::size_t>(table_)];
+        // The first row with the most cells gives the widths.
+        if (rowBoundaries_.size() > t.columnWidths.size()) {
+            t.columnWidths.clear();
+            int64_t left = rowLeft_;
+            for (const int right : rowBoundaries_) {
+                t.columnWidths.push_back(
+                    static_cast<int>(std::clamp<int64_t>(right - left, 0, INT32_MAX)));
+                left = right;
+            }
+        }
+        t.borders = t.borders || rowBorders_;
+        ++row_;
+        column_ = 0;
+    }
+
+    // A border word of a row definition: after a cell or row border side, a
+    // style other than none means the table is drawn with borders.
+    void borderWord(std::string_view word) {
+        if (word.starts_with("clbrdr") || word.starts_with("trbrdr")) {
+            borderSide_ = true;
+        } else if (borderSide_ && word != "brdrw" && word != "brdrcf" && word != "brdrsp") {
+            rowBorders_ =
+                rowBorders_ || (word != "brdrnone" && word != "brdrnil" && word != "brdrtbl");
+            borderSide_ = false;
+        }
     }
 
     void controlWord() {
@@ -374,12 +426,30 @@ class Reader {
     void apply(std::string_view word, bool hasParam, int param) {
         State& s = state();
         const bool on = !hasParam || param != 0;
-        if (word == "par" || word == "row" || word == "page" || word == "sect" ||
-            word == "nestrow") {
+        if (word.starts_with("clbrdr") || word.starts_with("trbrdr") ||
+            (word.starts_with("brdr") && s.dest != Dest::Skip))
+            borderWord(word);
+        if (word == "par" || word == "page" || word == "sect" || word == "nestrow") {
             paragraphBreak();
+        } else if (word == "cell") {
+            if (s.dest != Dest::Body) return;
+            paragraphBreak(true);
+            if (column_ + 1 < static_cast<int>(MaxColumns)) ++column_;
+        } else if (word == "row") {
+            endRow();
+        } else if (word == "intbl") {
+            s.inTable = on;
+        } else if (word == "trowd") {
+            rowBoundaries_.clear();
+            rowLeft_ = 0;
+            rowBorders_ = borderSide_ = false;
+        } else if (word == "trleft") {
+            rowLeft_ = param;
+        } else if (word == "cellx") {
+            if (rowBoundaries_.size() < MaxColumns) rowBoundaries_.push_back(param);
         } else if (word == "line") {
             emit(U'\n');
-        } else if (word == "tab" || word == "cell" || word == "nestcell") {
+        } else if (word == "tab" || word == "nestcell") {
             emit(U'\t');
         } else if (word == "b") {
             s.bold = on;
@@ -507,6 +577,15 @@ class Reader {
     std::string pending_;
     Paragraph current_;
     Document doc_;
+    // The table being read (-1 outside one), its row and the cell in the row.
+    int table_ = -1;
+    int row_ = 0;
+    int column_ = 0;
+    // The row definition last read (\trowd ... \cellx).
+    std::vector<int> rowBoundaries_;
+    int rowLeft_ = 0;
+    bool rowBorders_ = false;
+    bool borderSide_ = false;
 };
 
 }  // namespace

@@ -63,6 +63,36 @@ int indexOf(std::vector<T>& list, const T& value) {
     return static_cast<int>(list.size() - 1);
 }
 
+// The table a paragraph stands in; nullptr outside one.
+const Table* tableOf(const Document& document, const Paragraph& p) {
+    if (!p.cell || p.cell->table < 0 || p.cell->table >= static_cast<int>(document.tables.size()))
+        return nullptr;
+    return &document.tables[static_cast<std::size_t>(p.cell->table)];
+}
+
+bool sameRow(const Paragraph& a, const Paragraph& b) {
+    return a.cell && b.cell && a.cell->table == b.cell->table && a.cell->row == b.cell->row;
+}
+
+// A row's cell boundaries; a column without a width gets an inch.
+void writeRowDefinition(std::string& out, const Table& t) {
+    constexpr int DefaultWidth = 1440;
+    out += "\\trowd";
+    int right = 0;
+    for (int c = 0; c < t.columns; ++c) {
+        const int width = c < static_cast<int>(t.columnWidths.size()) && t.columnWidths[c] > 0
+                              ? t.columnWidths[c]
+                              : DefaultWidth;
+        right += width;
+        if (t.borders)
+            out +=
+                "\\clbrdrt\\brdrs\\brdrw10\\clbrdrl\\brdrs\\brdrw10"
+                "\\clbrdrb\\brdrs\\brdrw10\\clbrdrr\\brdrs\\brdrw10";
+        out += "\\cellx" + std::to_string(right);
+    }
+    out += '\n';
+}
+
 }  // namespace
 
 std::string writeRtf(const Document& document, const std::string& baseFont) {
@@ -87,8 +117,21 @@ std::string writeRtf(const Document& document, const std::string& baseFont) {
                std::to_string(c.blue) + ";";
     out += "}\n";
 
-    for (const Paragraph& p : document.paragraphs) {
+    const auto& paragraphs = document.paragraphs;
+    int column = 0;  // the next cell of the row being written
+    for (std::size_t i = 0; i < paragraphs.size(); ++i) {
+        const Paragraph& p = paragraphs[i];
+        const Table* table = tableOf(document, p);
+        const Paragraph* previous = i > 0 ? &paragraphs[i - 1] : nullptr;
+        const Paragraph* next = i + 1 < paragraphs.size() ? &paragraphs[i + 1] : nullptr;
+        if (table && !(previous && sameRow(*previous, p))) {
+            writeRowDefinition(out, *table);
+            column = 0;
+        }
+        if (table)
+            for (; column < p.cell->column; ++column) out += "\\pard\\intbl\\cell\n";
         out += "\\pard";
+        if (table) out += "\\intbl";
         switch (p.alignment) {
             case Alignment::Left:
                 break;
@@ -122,7 +165,13 @@ std::string writeRtf(const Document& document, const std::string& baseFont) {
             writeText(out, r.text);
             out += '}';
         }
-        out += "\\par\n";
+        if (!table || (next && next->cell == p.cell)) {
+            out += "\\par\n";
+        } else {
+            out += "\\cell\n";
+            ++column;
+            if (!next || !sameRow(*next, p)) out += "\\row\n";
+        }
     }
     out += "}\n";
     return out;

@@ -28,6 +28,8 @@ const char* answerCaption(Answer answer) {
             return "&Oui";
         case Answer::No:
             return "&Non";
+        case Answer::YesToAll:
+            return "Oui pour &tous";
     }
     return "OK";
 }

@@ -11,14 +11,16 @@ namespace kv {
 // notice that carries the program's title.
 enum class MessageKind { Warning, Error, Information, Confirmation, Notice };
 
-enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, YesCancel };
+// YesAllNoCancel: Oui, Oui pour tous, Non (the default button) and Annuler,
+// for a question whose Yes destroys something and may come again.
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, YesCancel, YesAllNoCancel };
 
-enum class Answer { Ok, Cancel, Yes, No };
+enum class Answer { Ok, Cancel, Yes, No, YesToAll };
 
 // "Avertissement", "Erreur", "Information", "Confirmation", "Korvelt".
 const char* messageTitle(MessageKind kind);
 
-// "OK", "Annuler", "&Oui", "&Non".
+// "OK", "Annuler", "&Oui", "&Non", "Oui pour &tous".
 const char* answerCaption(Answer answer);
 
 // The labels of the progress frame (the progress dialog's LabelFile and LabelPath).

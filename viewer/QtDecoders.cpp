@@ -1,10 +1,11 @@
 #include "viewer/QtDecoders.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QtEndian>
+#include <bit>
 
+#include "codecs/CodecClasses.h"
 #include "codecs/RgbaImage.h"
 
 namespace kv {
@@ -19,7 +20,7 @@ int64_t maxPixelsPerByte(const char* format) {
     if (f == "gif") return 4096;
     if (f == "jpeg") return 4096;
     if (f == "tiff") return 16384;
-    return 8;  // bmp and the portable maps: at most 8 pixels a byte uncompressed
+    return 8;  // bmp: at most 8 pixels a byte uncompressed
 }
 
 // An uncompressed Windows bitmap must hold every row its header promises.
@@ -55,6 +56,9 @@ bool loadWithQt(const QString& hostPath, const char* format, QImage& image, QStr
     QImageReader::setAllocationLimit(1024);
     QImageReader reader(&file, format);
     reader.setDecideFormatFromContent(false);
+    // A picture says how it is to be turned (the orientation of a camera's
+    // JPEG, of a TIFF): it is shown the right way up, as viewers show it.
+    reader.setAutoTransform(true);
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty()) {
         error = reader.errorString();
@@ -100,8 +104,57 @@ void squarePixels(QImage& image) {
     image.setDotsPerMeterY(dpmX);
 }
 
+// Qt widens a bit-field channel of fewer than 8 bits by shifting it left, so
+// the white of a 16-bit bitmap (5 or 6 bits a channel) shows as
+// (248, 252, 248). The low bits are filled by repeating the channel's own
+// bits, as the Targa decoder widens its 5-bit channels: 31 becomes 255.
+void widenShortChannels(const QByteArray& head, QImage& image) {
+    if (head.size() < 34 || head[0] != 'B' || head[1] != 'M') return;
+    const auto* p = reinterpret_cast<const uchar*>(head.constData());
+    const quint32 infoSize = qFromLittleEndian<quint32>(p + 14);
+    const int bits = qFromLittleEndian<quint16>(p + 28);
+    const quint32 compression = qFromLittleEndian<quint32>(p + 30);
+    if (infoSize < 40 || (bits != 16 && bits != 32)) return;
+    // Red, green, blue and alpha masks; the masks follow a 40-byte header and
+    // sit at the same place inside the larger ones.
+    quint32 masks[4] = {0x7C00, 0x03E0, 0x001F, 0};
+    if (compression == 3 || compression == 6) {
+        if (head.size() < 70) return;
+        const int count = compression == 6 || infoSize >= 56 ? 4 : 3;
+        for (int i = 0; i < count; ++i) masks[i] = qFromLittleEndian<quint32>(p + 54 + 4 * i);
+    } else if (compression != 0 || bits != 16) {
+        return;
+    }
+    int width[4];
+    bool any = false;
+    for (int i = 0; i < 4; ++i) {
+        width[i] = std::popcount(masks[i]);
+        any = any || (width[i] > 0 && width[i] < 8);
+    }
+    if (!any) return;
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32)
+        image = image.convertToFormat(QImage::Format_ARGB32);
+    const auto widen = [](int v, int n) {
+        if (n <= 0 || n >= 8) return v;
+        for (int shift = n; shift < 8; shift += n) v |= v >> shift;
+        return v;
+    };
+    const bool alpha = image.format() == QImage::Format_ARGB32;
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = line[x];
+            line[x] = qRgba(widen(qRed(c), width[0]), widen(qGreen(c), width[1]),
+                            widen(qBlue(c), width[2]), alpha ? widen(qAlpha(c), width[3]) : 255);
+        }
+    }
+}
+
 bool loadBitmap(const QString& path, QImage& image, QString& error) {
-    return loadWithQt(path, "bmp", image, error);
+    if (!loadWithQt(path, "bmp", image, error)) return false;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) widenShortChannels(file.read(70), image);
+    return true;
 }
 bool loadIcon(const QString& path, QImage& image, QString& error) {
     return loadWithQt(path, "ico", image, error);
@@ -110,7 +163,12 @@ bool loadJpeg(const QString& path, QImage& image, QString& error) {
     return loadWithQt(path, "jpeg", image, error);
 }
 bool loadTiff(const QString& path, QImage& image, QString& error) {
-    if (!loadWithQt(path, "tiff", image, error)) return false;
+    // Floating-point samples are refused by Qt's reader and read by our own;
+    // any other refusal keeps Qt's reason.
+    QString floatError;
+    if (!loadWithQt(path, "tiff", image, error) &&
+        !codecs::FloatTiffClass.load(path, image, floatError))
+        return false;
     squarePixels(image);
     return true;
 }
@@ -120,15 +178,6 @@ bool loadGif(const QString& path, QImage& image, QString& error) {
 bool loadPng(const QString& path, QImage& image, QString& error) {
     return loadWithQt(path, "png", image, error);
 }
-bool loadPortableMap(const QString& path, QImage& image, QString& error) {
-    // One reader serves the three kinds; the header says which it is.
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    const char* format = suffix == QLatin1String("pgm")   ? "pgm"
-                         : suffix == QLatin1String("pbm") ? "pbm"
-                                                          : "ppm";
-    return loadWithQt(path, format, image, error);
-}
-
 }  // namespace
 
 const DecoderClass TBitmapClass{"TBitmap", &loadBitmap};
@@ -137,6 +186,5 @@ const DecoderClass TJPEGImageClass{"TJPEGImage", &loadJpeg};
 const DecoderClass TTIFFGraphicClass{"TTIFFGraphic", &loadTiff};
 const DecoderClass TGIFGraphicClass{"TGIFGraphic", &loadGif};
 const DecoderClass TPNGGraphicClass{"TPNGGraphic", &loadPng};
-const DecoderClass TPPMGraphicClass{"TPPMGraphic", &loadPortableMap};
 
 }  // namespace kv

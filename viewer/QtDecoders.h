@@ -2,8 +2,7 @@
 // The decoder classes backed by Qt's own image readers (the TIFF reader comes
 // with Debian's qt6-image-formats-plugins): Windows bitmaps (bmp, rle, dib),
 // icons, JPEG, TIFF (first page; CCITT fax too, shown with square pixels when
-// the fax's two resolutions differ), GIF (first frame), PNG and the portable
-// bitmap, graymap and pixmap files.
+// the fax's two resolutions differ), GIF (first frame) and PNG.
 //
 // Every one refuses, with its error and before the pixels are read, a picture
 // over 256 megapixels or one whose header promises more than the file can
@@ -20,6 +19,5 @@ extern const DecoderClass TJPEGImageClass;
 extern const DecoderClass TTIFFGraphicClass;
 extern const DecoderClass TGIFGraphicClass;
 extern const DecoderClass TPNGGraphicClass;
-extern const DecoderClass TPPMGraphicClass;
 
 }  // namespace kv

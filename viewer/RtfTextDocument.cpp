@@ -1,7 +1,11 @@
 #include "viewer/RtfTextDocument.h"
 
+#include <QHash>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextTable>
+#include <algorithm>
+#include <cstdint>
 
 namespace kv {
 namespace {
@@ -59,24 +63,90 @@ QTextBlockFormat blockFormat(const rtf::Paragraph& p) {
     return b;
 }
 
+void insertRuns(QTextCursor& cursor, const rtf::Paragraph& p) {
+    for (const rtf::Run& run : p.runs) {
+        QString text = QString::fromStdString(run.text);
+        // A line break inside a paragraph is the document's line separator.
+        text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+        cursor.insertText(text, charFormat(run.format));
+    }
+}
+
+// A table of a size the pane can lay out; a larger one (damaged or hostile
+// data) shows its cells as paragraphs one after the other.
+constexpr int64_t MostCells = 100000;
+constexpr double WidestColumn = 8000;  // pixels
+
+const rtf::Table* tableOf(const rtf::Document& model, int index) {
+    if (index < 0 || index >= static_cast<int>(model.tables.size())) return nullptr;
+    const rtf::Table& t = model.tables[static_cast<std::size_t>(index)];
+    if (t.rows <= 0 || t.columns <= 0 || int64_t(t.rows) * t.columns > MostCells) return nullptr;
+    return &t;
+}
+
+QTextTableFormat tableFormat(const rtf::Table& t) {
+    QTextTableFormat f;
+    f.setBorderCollapse(true);
+    f.setBorder(t.borders ? 1 : 0);
+    f.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    f.setBorderBrush(Qt::black);
+    f.setCellSpacing(0);
+    f.setCellPadding(3);
+    f.setAlignment(Qt::AlignLeft);
+    QList<QTextLength> widths;
+    for (int c = 0; c < t.columns; ++c) {
+        const int twips = c < static_cast<int>(t.columnWidths.size()) ? t.columnWidths[c] : 0;
+        // No column wider than a few screens, whatever the file says.
+        widths.append(twips > 0 ? QTextLength(QTextLength::FixedLength,
+                                              std::min(twips / TwipsPerPixel, WidestColumn))
+                                : QTextLength(QTextLength::VariableLength, 0));
+    }
+    f.setColumnWidthConstraints(widths);
+    return f;
+}
+
 }  // namespace
 
 void fillTextDocument(QTextDocument& target, const rtf::Document& model) {
     target.clear();
     QTextCursor cursor(&target);
     cursor.beginEditBlock();
-    for (std::size_t i = 0; i < model.paragraphs.size(); ++i) {
-        const rtf::Paragraph& p = model.paragraphs[i];
-        if (i == 0)
+    bool fresh = true;  // the cursor stands in an empty block of its own
+    QTextTable* table = nullptr;
+    int tableIndex = -1;
+    std::vector<bool> filled;  // the cells of the table that have a paragraph
+    for (const rtf::Paragraph& p : model.paragraphs) {
+        const rtf::Table* shape = p.cell ? tableOf(model, p.cell->table) : nullptr;
+        if (shape && p.cell->row < shape->rows && p.cell->column < shape->columns) {
+            if (p.cell->table != tableIndex) {
+                if (!fresh) cursor.insertBlock();
+                table = cursor.insertTable(shape->rows, shape->columns, tableFormat(*shape));
+                tableIndex = p.cell->table;
+                filled.assign(std::size_t(shape->rows) * std::size_t(shape->columns), false);
+            }
+            QTextCursor at = table->cellAt(p.cell->row, p.cell->column).lastCursorPosition();
+            const std::size_t cell = std::size_t(p.cell->row) * shape->columns + p.cell->column;
+            if (filled[cell])
+                at.insertBlock(blockFormat(p));
+            else
+                at.setBlockFormat(blockFormat(p));
+            filled[cell] = true;
+            insertRuns(at, p);
+            continue;
+        }
+        if (table) {
+            // The text after a table goes in the block that follows it.
+            cursor.setPosition(table->lastPosition() + 1);
+            table = nullptr;
+            tableIndex = -1;
+            fresh = true;
+        }
+        if (fresh)
             cursor.setBlockFormat(blockFormat(p));
         else
             cursor.insertBlock(blockFormat(p));
-        for (const rtf::Run& run : p.runs) {
-            QString text = QString::fromStdString(run.text);
-            // A line break inside a paragraph is the document's line separator.
-            text.replace(QLatin1Char('\n'), QChar::LineSeparator);
-            cursor.insertText(text, charFormat(run.format));
-        }
+        fresh = false;
+        insertRuns(cursor, p);
     }
     cursor.endEditBlock();
 }
@@ -84,8 +154,27 @@ void fillTextDocument(QTextDocument& target, const rtf::Document& model) {
 rtf::Document modelOfTextDocument(const QTextDocument& source) {
     rtf::Document model;
     const QFont base = source.defaultFont();
+    QHash<const QTextTable*, int> tables;
     for (QTextBlock block = source.begin(); block.isValid(); block = block.next()) {
         rtf::Paragraph p;
+        if (const QTextTable* table = QTextCursor(block).currentTable()) {
+            auto found = tables.constFind(table);
+            if (found == tables.constEnd()) {
+                rtf::Table t;
+                t.rows = table->rows();
+                t.columns = table->columns();
+                const QTextTableFormat f = table->format();
+                t.borders = f.border() > 0;
+                for (const QTextLength& width : f.columnWidthConstraints())
+                    t.columnWidths.push_back(width.type() == QTextLength::FixedLength
+                                                 ? qRound(width.rawValue() * TwipsPerPixel)
+                                                 : 0);
+                found = tables.insert(table, static_cast<int>(model.tables.size()));
+                model.tables.push_back(std::move(t));
+            }
+            const QTextTableCell cell = table->cellAt(block.position());
+            p.cell = rtf::CellPlace{*found, cell.row(), cell.column()};
+        }
         const QTextBlockFormat b = block.blockFormat();
         p.alignment = modelAlignment(b.alignment());
         p.leftIndent = qRound(b.leftMargin() * TwipsPerPixel);

@@ -347,10 +347,13 @@ void TFormView::resizeEvent(QResizeEvent* event) {
 
 void TFormView::FormResize() {
     if (pictureMode_ && !picture_.isNull()) {
-        const QRect outer = frameGeometry();
+        // The room is the client area above the bottom panel: the window's
+        // frame and title bar are no room, and a picture laid over the panel
+        // would hide the "Fermer" button.
+        const QSize client = size();
         const int r = panel1_->height() + 5;
-        const int w = outer.width();
-        const int h = outer.height() - r;
+        const int w = client.width();
+        const int h = client.height() - r;
         const int pw = picture_.width();
         const int ph = picture_.height();
         int width = pw;
@@ -368,7 +371,7 @@ void TFormView::FormResize() {
         } else {
             image1_->setScaledContents(false);
         }
-        image1_->setGeometry((outer.width() - width) / 2, (outer.height() - height - r) / 2,
+        image1_->setGeometry((client.width() - width) / 2, (client.height() - height - r) / 2,
                              std::max(width, 1), std::max(height, 1));
         image1_->raise();
         panelLabel_->setText(QStringLiteral(" %1 / %2 pixels").arg(pw).arg(ph));

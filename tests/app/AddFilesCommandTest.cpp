@@ -11,6 +11,7 @@
 #include "controls/TDirTree.h"
 #include "dialogs/TFormAddArch.h"
 #include "dialogs/TFormDellSelect.h"
+#include "dialogs/TFormFileValide.h"
 #include "tests/app/WindowFixture.h"
 
 namespace kv::test {
@@ -32,6 +33,8 @@ class AddFilesCommand : public WindowTest {
                 otherDialogs.push_back(dialog.windowTitle());
                 return int(QDialog::Rejected);
             }
+            if (auto* prompt = qobject_cast<TFormFileValide*>(&dialog); prompt && onPrompt)
+                return onPrompt(*prompt);
             return runDialog(dialog);
         });
         makeWindow();
@@ -71,6 +74,7 @@ class AddFilesCommand : public WindowTest {
 
     TFormAddArch* addArch = nullptr;
     std::function<int(TFormAddArch&)> onAdd;
+    std::function<int(TFormFileValide&)> onPrompt;
     QString shownFolder;
 };
 
@@ -139,6 +143,33 @@ TEST_F(AddFilesCommand, EscapeStopsTheAddKeepingTheRowsTakenIn) {
     EXPECT_TRUE(window->session().listChanged);
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes[0].text, QStringLiteral("Opération abandonnée"));
+}
+
+TEST_F(AddFilesCommand, TheWaitNoticeStepsAsideForTheNamePromptAndTheSummaryFollows) {
+    const std::string longName(110, 'n');
+    drives.writeFile("C:\\Docs\\" + longName + ".txt", "x");
+    drives.writeFile("C:\\Docs\\court.txt", "xyz");
+    openArchive("C:\\Arch\\save.kvr");
+    QWidget* notice = window->forms().wait;
+    ASSERT_NE(notice, nullptr);
+    onAdd = [](TFormAddArch& dialog) {
+        dialog.dirtree1->setDirectory("C:\\Docs");
+        dialog.ButtonAddAllClick();
+        return int(QDialog::Accepted);
+    };
+    std::vector<bool> noticeShown;
+    onPrompt = [&](TFormFileValide& prompt) {
+        noticeShown.push_back(notice->isVisible());
+        prompt.setFileName("long.txt");
+        return int(QDialog::Accepted);
+    };
+    window->AddFileExecute();
+    // The notice stays on top of every window: while the prompt asks, it is
+    // put aside so it hides neither the prompt's counter nor "Renommer".
+    EXPECT_EQ(noticeShown, std::vector<bool>{false});
+    EXPECT_FALSE(notice->isVisible());
+    EXPECT_EQ(window->session().rows.size(), 2u);
+    EXPECT_EQ(window->statusText(0), " 2 fichier(s)  0,00 Ko");
 }
 
 TEST_F(AddFilesCommand, NothingWithoutAnArchive) {

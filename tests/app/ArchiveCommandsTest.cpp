@@ -328,6 +328,37 @@ TEST_F(ArchiveCommands, RestoreRunsThroughItsDialogs) {
     EXPECT_EQ(drives.readFile("C:\\dest\\b.txt"), std::string(2500, 'k'));
 }
 
+TEST_F(ArchiveCommands, RestoreAsksBeforeReplacingNewerWorkEnterKeepsIt) {
+    TMainKorvelt2002& w = openedArchive();
+    const int32_t stored = *platform().lastWriteDos("C:\\d\\a.txt");
+    auto newerWork = [&] {
+        drives.writeFile("C:\\d\\a.txt", "travail plus récent");
+        drives.writeFile("C:\\d\\b.txt", "travail plus récent");
+        platform().setLastWriteDos("C:\\d\\a.txt", 0x64210000);  // 1 Jan 2030
+        platform().setLastWriteDos("C:\\d\\b.txt", 0x64210000);
+    };
+    newerWork();
+    answers = {PressEnter, PressEnter};  // to the stored folders: the dialog's first choice
+    w.RestaureExecute();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].title, "Confirmation");
+    EXPECT_EQ(boxes[0].text,
+              "Le fichier < C:\\d\\a.txt > existe déjà et il est plus récent que la copie "
+              "archivée.\nLe remplacer ?");
+    EXPECT_EQ(boxes[0].defaultButton, QMessageBox::No);
+    EXPECT_EQ(drives.readFile("C:\\d\\a.txt"), "travail plus récent");
+    EXPECT_EQ(drives.readFile("C:\\d\\b.txt"), "travail plus récent");
+
+    boxes.clear();
+    answers = {QMessageBox::YesToAll};
+    w.RestaureExecute();
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(drives.readFile("C:\\d\\a.txt"), std::string(1500, 'k'));
+    EXPECT_EQ(drives.readFile("C:\\d\\b.txt"), std::string(2500, 'k'));
+    // Back with their stored dates, the files are unchanged in the catalog.
+    EXPECT_EQ(platform().lastWriteDos("C:\\d\\a.txt"), stored);
+}
+
 TEST_F(ArchiveCommands, HeaderOnlyRewritesTheCommentOfAnExistingArchive) {
     TMainKorvelt2002& w = makeWindow();
     chooser.files.push_back(QString("C:\\n.kvr"));

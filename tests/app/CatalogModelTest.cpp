@@ -47,6 +47,17 @@ TEST(CatalogModel, ColumnsShowTheRowsTextsWithTheirCaptionsAndAlignments) {
     EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
 }
 
+TEST(CatalogModel, NamesNotInUtf8ShowTheirLetters) {
+    // A file named on disk in a legacy 8-bit encoding keeps its bytes in the
+    // row; the list shows them as the letters they most likely are.
+    const std::string folder = std::string("C:\\Donn\xE9") + "es\\";
+    Catalog rows{row("caf\xE9.txt", folder, "1", 3)};
+    CatalogModel model(rows);
+    EXPECT_EQ(model.data(model.index(0, 0), Qt::DisplayRole).toString(), "café.txt");
+    EXPECT_EQ(model.data(model.index(0, 1), Qt::DisplayRole).toString(), "C:\\Données\\");
+    EXPECT_EQ(rows[0].caption, "caf\xE9.txt");
+}
+
 TEST(CatalogModel, AppendEraseAndResetKeepTheModelConsistent) {
     Catalog rows{row("a", "C:\\", "1", 0), row("b", "C:\\", "2", 1)};
     CatalogModel model(rows);
@@ -94,6 +105,11 @@ TEST(QtUiBox, TitlesButtonsAndEscapeAnswers) {
          {"&Oui", "&Non", "Annuler"},
          Answer::Cancel},
         {MessageKind::Confirmation, Buttons::YesNo, "Confirmation", {"&Oui", "&Non"}, Answer::No},
+        {MessageKind::Confirmation,
+         Buttons::YesAllNoCancel,
+         "Confirmation",
+         {"&Oui", "Oui pour &tous", "&Non", "Annuler"},
+         Answer::Cancel},
         {MessageKind::Notice, Buttons::Ok, "Korvelt", {"OK"}, Answer::Ok},
     };
     for (const Case& c : cases) {
@@ -111,6 +127,11 @@ TEST(QtUiBox, TitlesButtonsAndEscapeAnswers) {
         EXPECT_EQ(QtUi::answerOf(QDialog::Rejected, c.buttons), c.escape);
     }
     EXPECT_EQ(QtUi::answerOf(QMessageBox::No, Buttons::YesNoCancel), Answer::No);
+    EXPECT_EQ(QtUi::answerOf(QMessageBox::YesToAll, Buttons::YesAllNoCancel), Answer::YesToAll);
+    // Replacing newer work is never what Enter does.
+    std::unique_ptr<QMessageBox> replace(
+        QtUi::buildBox(nullptr, MessageKind::Confirmation, "?", Buttons::YesAllNoCancel));
+    EXPECT_EQ(replace->standardButton(replace->defaultButton()), QMessageBox::No);
     EXPECT_EQ(QtUi::answerOf(QMessageBox::Yes, Buttons::YesCancel), Answer::Yes);
 }
 

@@ -220,8 +220,10 @@ TEST(RunSummary, CountsWhatTheResultHoldsWithTheLocalesSeparator) {
     restored.restored = 1;
     restored.failed = 2;
     restored.notFound = 1;
+    restored.kept = 3;
     EXPECT_EQ(restoreRunSummary(restored, fr),
-              "Restauration interrompue : 1 fichier restauré, 2 en erreur, 1 absent de l'archive");
+              "Restauration interrompue : 1 fichier restauré, 3 conservés, 2 en erreur, 1 absent "
+              "de l'archive");
 }
 
 TEST_F(FirstSession, TheAddFilesDialogShowsTheFolderAsItIsNow) {

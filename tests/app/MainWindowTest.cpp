@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QTest>
+#include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
 
@@ -155,17 +156,14 @@ TEST_F(MainWindow, CommandLineJoinsItsArgumentsAndOpensOnlyAnExistingArchive) {
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(MainWindow, EscapeClearsKeepGoingAndSaysSo) {
+TEST_F(MainWindow, EscapeWithNothingRunningSaysNothing) {
     TMainKorvelt2002& w = makeWindow();
     w.show();
     chooser.files.push_back(QString("C:\\e.kvr"));
-    w.DropFiles({});  // an add operation sets KeepGoing
-    ASSERT_TRUE(w.keepGoing());
-    QTest::keyClick(w.listView(), Qt::Key_Escape);
+    w.DropFiles({});  // an add operation that has ended
     EXPECT_FALSE(w.keepGoing());
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].title, "Korvelt");
-    EXPECT_EQ(boxes[0].text, "Opération abandonnée");
+    QTest::keyClick(w.listView(), Qt::Key_Escape);
+    EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(MainWindow, EscapeWaitingInTheQueueStopsADrop) {
@@ -180,7 +178,9 @@ TEST_F(MainWindow, EscapeWaitingInTheQueueStopsADrop) {
     w.DropFiles({"C:\\d"});
     EXPECT_TRUE(w.session().rows.empty());
     ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Korvelt");
     EXPECT_EQ(boxes[0].text, "Opération abandonnée");
+    EXPECT_FALSE(w.keepGoing());
     EXPECT_TRUE(w.session().listChanged);
 }
 
@@ -248,8 +248,8 @@ TEST_F(MainWindow, DroppedFoldersAddEveryFileBelowThemButNeverTheArchive) {
     EXPECT_EQ(w.session().rows[1].icon, New);
     EXPECT_EQ(w.session().rows[1].sub[1], "2500");
     EXPECT_TRUE(w.session().listChanged);
-    // The catalog summary still counts the loaded rows.
-    EXPECT_EQ(w.statusText(0), " 1 fichier(s)  1,50 Ko");
+    // The catalog summary counts the rows as they are now.
+    EXPECT_EQ(w.statusText(0), " 3 fichier(s)  4,00 Ko");
 }
 
 TEST_F(MainWindow, DropWithNoArchiveAsksForANewOneFirst) {
@@ -313,7 +313,37 @@ TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
     EXPECT_EQ(w.catalogModel().rowCount(), 1);
     EXPECT_TRUE(w.session().listChanged);
     EXPECT_TRUE(action("Restaure")->isEnabled());
-    EXPECT_EQ(w.statusText(0), " 3 fichier(s)  4,01 Ko");  // not recomputed
+    EXPECT_EQ(w.statusText(0), " 1 fichier(s)  2,50 Ko");
+}
+
+TEST_F(MainWindow, ACellCutByItsColumnShowsItsWholeTextAsATooltip) {
+    const std::string folder = "C:\\Documents de travail\\Comptabilité 2026\\Factures\\";
+    writeSized(folder + "a.txt", 10);
+    TMainKorvelt2002& w = makeWindow();
+    w.resize(900, 400);
+    w.show();
+    chooser.files.push_back(QString("C:\\x.kvr"));
+    w.New_ArchExecute();
+    w.DropFiles({QString::fromStdString(folder + "a.txt")});
+    ASSERT_EQ(w.session().rows.size(), 1u);
+    QTreeView* list = w.listView();
+    QApplication::processEvents();
+    const auto tipOver = [&](int column) {
+        QToolTip::hideText();  // hidden after a short delay
+        EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
+        const QRect cell = list->visualRect(w.catalogModel().index(0, column));
+        QHelpEvent help(QEvent::ToolTip, cell.center(),
+                        list->viewport()->mapToGlobal(cell.center()));
+        QApplication::sendEvent(list->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    // "Dossier" is 150 pixels wide: the folder is cut, the tooltip holds it whole.
+    EXPECT_EQ(tipOver(CatalogModel::ColFolder), QString::fromStdString(folder));
+    // A name shown whole has no tooltip; cut by a narrowed column, it has one.
+    EXPECT_EQ(tipOver(CatalogModel::ColName), QString());
+    list->header()->resizeSection(CatalogModel::ColName, 12);
+    EXPECT_EQ(tipOver(CatalogModel::ColName), "a.txt");
+    QToolTip::hideText();
 }
 
 TEST_F(MainWindow, SortByFolderComparesFoldersOnly) {

@@ -12,6 +12,7 @@
 #include "codecs/TCUTGraphic.h"
 #include "codecs/TPCDGraphic.h"
 #include "codecs/TPCXGraphic.h"
+#include "codecs/TPPMGraphic.h"
 #include "codecs/TPSDGraphic.h"
 #include "codecs/TPSPGraphic.h"
 #include "codecs/TRLAGraphic.h"
@@ -63,6 +64,7 @@ bool decodeByExtension(const std::string& extension, const std::vector<uint8_t>&
     if (is({"pcd"})) return TPCDGraphic::decode(d, n, image, error);
     if (is({"cut"})) return TCUTGraphic::decode(d, n, nullptr, 0, image, error);
     if (is({"psp"})) return TPSPGraphic::decode(d, n, image, error);
+    if (is({"ppm", "pgm", "pbm"})) return TPPMGraphic::decode(d, n, image, error);
     error = "no decoder for " + extension;
     return false;
 }

@@ -19,13 +19,16 @@ using namespace kvtest;
 using kv::codecs::RgbaImage;
 
 const char* const Fixtures[] = {
-    "tga_rgb24_rle.tga",     "tga_pal8.tga",          "gen_tga16.tga",       "gen_tga_map32.tga",
-    "pcx_rgb24.pcx",         "pcx_pal8.pcc",          "gen_pcx_ega.pcx",     "gen_pcx_nibble.pcx",
-    "sgi_rgb_rle.sgi",       "sgi_rgba.rgba",         "sgi_grey16.bw",       "psd_rgb_rle.psd",
-    "psd_rgba_raw.pdd",      "psd_cmyk.psd",          "psd_bitmap.psd",      "gen_rla_rgba8.rla",
-    "gen_rla_rgb16.rla",     "gen_rpf_grey_aux.rpf",  "gen_cel.cel",         "gen_cut.cut",
-    "gen_psp_composite.psp", "gen_psp_layer_rle.psp", "gen_psp_indexed.psp", "inkscape.emf",
-    "inkscape.wmf",
+    "tga_rgb24_rle.tga",     "tga_pal8.tga",        "gen_tga16.tga",
+    "gen_tga_map32.tga",     "pcx_rgb24.pcx",       "pcx_pal8.pcc",
+    "gen_pcx_ega.pcx",       "gen_pcx_nibble.pcx",  "sgi_rgb_rle.sgi",
+    "sgi_rgba.rgba",         "sgi_grey16.bw",       "psd_rgb_rle.psd",
+    "psd_rgba_raw.pdd",      "psd_cmyk.psd",        "psd_bitmap.psd",
+    "gen_rla_rgba8.rla",     "gen_rla_rgb16.rla",   "gen_rpf_grey_aux.rpf",
+    "gen_cel.cel",           "gen_cut.cut",         "gen_psp_composite.psp",
+    "gen_psp_layer_rle.psp", "gen_psp_indexed.psp", "inkscape.emf",
+    "inkscape.wmf",          "inkscape_dashes.emf", "pnm_p1_plain.pbm",
+    "pnm_p3_plain.ppm",      "pnm_p4.pbm",          "pnm_p6_16.ppm",
 };
 
 std::string extensionOf(const std::string& name) {
@@ -104,6 +107,10 @@ void put32be(std::vector<uint8_t>& b, std::size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = uint8_t(v >> (24 - 8 * i));
 }
 
+std::vector<uint8_t> bytesOf(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
 struct Hostile {
     const char* name;
     const char* fixture;
@@ -171,6 +178,16 @@ const Hostile HostileRows[] = {
      "metafile record runs past the end of the file"},
     {"EmfRecordPastTheEnd", "inkscape.emf", [](auto& b) { b.resize(b.size() - 2); },
      "enhanced metafile record runs past the end of the file"},
+    {"PortableMapLargerThanItsFile", "pnm_p6.ppm",
+     [](auto& b) { b = bytesOf("P6\n16000 16000\n255\n" + std::string(1000, 'x')); },
+     "pixel data runs past the end of the file"},
+    {"PortableMapPast256Megapixels", "pnm_p4.pbm",
+     [](auto& b) { b = bytesOf("P4\n65536 65536\n" + std::string(1000, 'x')); },
+     "image is larger than 256 megapixels"},
+    {"PortableMapSamplePastItsLargest", "pnm_p2_plain.pgm",
+     [](auto& b) { b = bytesOf("P2 2 1 100 50 101"); }, "sample missing or past the largest value"},
+    {"PortableMapOfAnotherKind", "pnm_p6.ppm", [](auto& b) { b[1] = '7'; },
+     "not a portable bitmap, graymap or pixmap"},
 };
 
 class HostileTest : public ::testing::TestWithParam<Hostile> {};

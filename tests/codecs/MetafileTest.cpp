@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <initializer_list>
 #include <vector>
 
@@ -125,6 +126,46 @@ TEST(Metafile, DrawingRecordsThatDoNotFitAreSkipped) {
         wmf({{0x020C, {100, 100}}, {0x0324, {1000, 1, 2}}, {0x041B, {100, 100, 0, 0}}}, 100, 96));
     ASSERT_EQ(image.size(), QSize(100, 100));
     EXPECT_EQ(image.pixelColor(50, 50), QColor(255, 255, 255));  // the default white brush
+}
+
+// The row near y that holds the most dark pixels: a drawn line.
+int lineNear(const QImage& image, int y) {
+    int best = y, most = -1;
+    for (int row = std::max(y - 3, 0); row <= std::min(y + 3, image.height() - 1); ++row) {
+        int dark = 0;
+        for (int x = 0; x < image.width(); ++x) dark += qGray(image.pixel(x, row)) < 128;
+        if (dark > most) best = row, most = dark;
+    }
+    return best;
+}
+
+// The gaps along a line of the picture: runs of light pixels between dark ones.
+int gapsAlong(const QImage& image, int y) {
+    y = lineNear(image, y);
+    int gaps = 0;
+    bool dark = false, seenDark = false;
+    for (int x = 0; x < image.width(); ++x) {
+        const bool d = qGray(image.pixel(x, y)) < 128;
+        if (d && !dark && seenDark) ++gaps;
+        seenDark = seenDark || d;
+        dark = d;
+    }
+    return gaps;
+}
+
+TEST(Metafile, PensWithTheirOwnDashesAreDrawnDashed) {
+    // Inkscape's dashed strokes: extended pens of a user style (12 on, 6 off
+    // at 4 pixels wide; 20, 4, 4, 4 at 2 pixels).
+    QImage image;
+    QString error;
+    ASSERT_TRUE(kv::codecs::TMetafileClass.load(fixturePath("inkscape_dashes.emf"), image, error))
+        << error.toStdString();
+    const QImage expected(fixturePath("inkscape_dashes.png"));
+    ASSERT_FALSE(expected.isNull());
+    for (const int y : {12, 30}) {
+        EXPECT_GE(gapsAlong(expected, y), 5) << "row " << y;
+        EXPECT_NEAR(gapsAlong(image, y), gapsAlong(expected, y), 1) << "row " << y;
+    }
 }
 
 TEST(DrHaloLoader, FindsThePaletteBesideThePictureInAnyCase) {

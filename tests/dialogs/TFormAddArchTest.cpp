@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTest>
+#include <QTreeWidget>
 #include <deque>
 
 #include "gui/Chooser.h"
@@ -145,6 +148,46 @@ TEST_F(AddArchTest, AddsFilesAndFoldersWithTheMaskOnce) {
                            "C:\\WORK\\sub\\*.*", "C:\\WORK\\sub\\*.txt", "C:\\WORK\\Zed\\*.*"}));
     const QFontMetrics fm(form->ListBoxZip->font());
     EXPECT_EQ(form->horizontalExtent(), fm.horizontalAdvance("C:\\WORK\\sub\\*.txt") + 20);
+}
+
+TEST_F(AddArchTest, AnExtensionTypedAloneIsTakenAsItsMask) {
+    struct Case {
+        const char* typed;
+        const char* mask;
+    } cases[] = {{"txt", "*.txt"}, {".doc", "*.doc"},  {" jpeg ", "*.jpeg"},
+                 {"a*", "a*"},     {"?.txt", "?.txt"}, {"a.txt", "a.txt"}};
+    for (const Case& c : cases) {
+        form->EditMask->setText(c.typed);
+        EXPECT_EQ(form->mask(), c.mask) << c.typed;
+    }
+    form->EditMask->setText("txt");
+    selectListed({"sub"});
+    form->ButtonAddClick();
+    EXPECT_EQ(form->selection(), QStringList{"C:\\WORK\\sub\\*.txt"});
+}
+
+TEST_F(AddArchTest, F5ReadsTheTreeAndTheFolderAgain) {
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    form->ListView1->setFocus();
+    ASSERT_EQ(form->dirtree1->Directory(), "C:\\WORK\\");
+    QTreeWidgetItem* work = form->dirtree1->currentItem();
+    ASSERT_NE(work, nullptr);
+    const auto children = [&] {
+        QStringList names;
+        QTreeWidgetItem* node = form->dirtree1->currentItem();
+        for (int i = 0; node && i < node->childCount(); ++i) names << node->child(i)->text(0);
+        return names;
+    };
+    EXPECT_EQ(children(), (QStringList{"sub", "Zed"}));
+    // Made while the dialog shows them: F5, wherever the keyboard is.
+    drives.makeFolder("C:\\Work\\Nouveau");
+    drives.writeFile("C:\\Work\\d.txt", "x");
+    QTest::keyClick(form->ListView1, Qt::Key_F5);
+    EXPECT_EQ(form->dirtree1->Directory(), "C:\\WORK\\");
+    EXPECT_EQ(children(), (QStringList{"Nouveau", "sub", "Zed"}));
+    EXPECT_EQ(listed(), (QStringList{"Nouveau", "sub", "Zed", "A.txt", "b.txt", "c.doc", "d.txt"}));
+    form->hide();
 }
 
 TEST_F(AddArchTest, DropFromTheTreeAddsTheFolderWithTheMask) {

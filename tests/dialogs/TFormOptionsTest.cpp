@@ -98,8 +98,6 @@ TEST_F(Options, HourBoxRefusesWhatIsNotAnHourAndAddsTheColon) {
     QTest::keyClicks(hour, "20");
     EXPECT_EQ(hour->text(), "20:");
     EXPECT_EQ(hour->cursorPosition(), 3);
-    QTest::keyClick(hour, Qt::Key_Backspace);
-    EXPECT_EQ(hour->text(), "20:");
 
     // No paste in any way: the key, the context menu.
     QApplication::clipboard()->setText("12:30");
@@ -107,6 +105,40 @@ TEST_F(Options, HourBoxRefusesWhatIsNotAnHourAndAddsTheColon) {
     EXPECT_EQ(hour->text(), "20:");
     EXPECT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(hour->contextMenuPolicy(), Qt::PreventContextMenu);
+}
+
+TEST_F(Options, HourBoxTakesAnHourTypedAsPeopleTypeIt) {
+    showOnHourBox();
+    QLineEdit* hour = dialog.EditHeure;
+
+    // The colon typed after the one the box wrote is not a second one.
+    QTest::keyClicks(hour, "20:00");
+    EXPECT_EQ(hour->text(), "20:00");
+
+    // Ctrl+A selects, and what is typed then replaces the whole hour.
+    QTest::keyClick(hour, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(hour->selectedText(), "20:00");
+    QTest::keyClicks(hour, "7:45");
+    EXPECT_EQ(hour->text(), "7:45");
+
+    // Backspace goes back over the colon; a digit typed then goes behind a
+    // new one.
+    hour->clear();
+    QTest::keyClicks(hour, "21");
+    QTest::keyClick(hour, Qt::Key_Backspace);
+    EXPECT_EQ(hour->text(), "21");
+    QTest::keyClick(hour, Qt::Key_Backspace);
+    EXPECT_EQ(hour->text(), "2");
+    QTest::keyClicks(hour, "1");
+    EXPECT_EQ(hour->text(), "21:");
+    QTest::keyClick(hour, Qt::Key_Backspace);
+    QTest::keyClicks(hour, "30");
+    EXPECT_EQ(hour->text(), "21:30");
+    EXPECT_TRUE(ui.messages.empty());
+
+    leaveHourBox();
+    EXPECT_EQ(hour->text(), "21:30");
+    EXPECT_TRUE(ui.messages.empty());
 }
 
 struct LeaveCase {

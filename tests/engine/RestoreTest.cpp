@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "HandMadeArchive.h"
 #include "engine/CatalogReader.h"
@@ -37,6 +41,27 @@ class RestoreTest : public testing::Test {
     bool exists(const std::string& path) { return platform().fileExists(path); }
     std::string read(const std::string& path) { return test::readWinFile(path); }
 
+    // A file already there, last written at dos (MS-DOS form).
+    void putFile(const std::string& path, const std::string& bytes, int32_t dos) {
+        drives.writeFile(path, bytes);
+        ASSERT_TRUE(platform().setLastWriteDos(path, dos));
+    }
+    // A host link at a drive path, pointing at a host path.
+    void link(const std::string& path, const std::string& target) {
+        ASSERT_EQ(::symlink(target.c_str(), drives.hostPath(path).c_str()), 0) << path;
+    }
+    std::vector<std::string> namesIn(const std::string& folder) {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(drives.hostPath(folder)))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    static constexpr int32_t Stored = 0x5A210000;   // the hand-made entries' date: 1 Jan 2025
+    static constexpr int32_t Later = 0x5C210000;    // 1 Jan 2026
+    static constexpr int32_t Earlier = 0x58210000;  // 1 Jan 2024
+
     test::TempDrives drives;
     test::RecordingUi ui;
     Session session;
@@ -69,22 +94,211 @@ TEST_F(RestoreTest, TreeKeepsTheStoredFoldersBelowTheChosenOne) {
     EXPECT_EQ(read("C:\\Out\\Docs\\b.txt"), "two");
 }
 
-TEST_F(RestoreTest, FlatPutsEverythingInTheChosenFolderLaterEntriesWin) {
-    archive({{"C:\\A\\", "same.txt", "first"}, {"E:\\B\\", "same.txt", "second"}});
-    restoreAll(toFolder("C:\\Out\\", false));
-    EXPECT_EQ(read("C:\\Out\\same.txt"), "second");
+TEST_F(RestoreTest, OneNameIsWrittenOnceARunTheOthersAreNamedAndCounted) {
+    archive({{"C:\\A\\", "same.txt", "first"},
+             {"E:\\B\\", "same.txt", "second"},
+             {"C:\\A\\", "Case.txt", "one"},
+             {"C:\\B\\", "CASE.TXT", "two"}});
+    const RestoreOutcome outcome = restoreAll(toFolder("C:\\Out\\", false));
+    EXPECT_EQ(read("C:\\Out\\same.txt"), "first");
+    EXPECT_EQ(read("C:\\Out\\Case.txt"), "one");
+    EXPECT_EQ(namesIn("C:\\Out"), (std::vector<std::string>{"Case.txt", "same.txt"}));
+    EXPECT_EQ(outcome.restored, 2);
+    EXPECT_EQ(outcome.failed, 2);
+    EXPECT_EQ(ui.messageTexts(),
+              (std::vector<std::string>{
+                  "Impossible de restaurer le fichier < E:\\B\\same.txt > : une autre entrée de "
+                  "l'archive vient d'être restaurée sous le même nom < C:\\Out\\same.txt >",
+                  "Impossible de restaurer le fichier < C:\\B\\CASE.TXT > : une autre entrée de "
+                  "l'archive vient d'être restaurée sous le même nom < C:\\Out\\Case.txt >"}));
     EXPECT_FALSE(platform().directoryExists("C:\\Out\\A"));
 }
 
-TEST_F(RestoreTest, ReplacesAReadOnlyFile) {
+TEST_F(RestoreTest, EveryFileAppearsUnderItsNameOnlyWholeWithItsStoredDate) {
+    std::string noise(300000, '\0');
+    uint32_t seed = 5;
+    for (char& c : noise) c = char((seed = seed * 1103515245 + 12345) >> 24);
+    archive({{"C:\\Docs\\", "big.bin", noise}});
+    // Looked at while the payload is being inflated, as a run killed then would leave it.
+    bool seenMidway = false;
+    ui.onPump = [&] {
+        if (ui.filePercents.empty() || ui.filePercents.back() >= 100) return;
+        seenMidway = true;
+        EXPECT_FALSE(exists("C:\\Docs\\big.bin"));
+    };
+    EXPECT_EQ(restoreAll(RestoreChoices{}).restored, 1);
+    EXPECT_TRUE(seenMidway);
+    EXPECT_EQ(read("C:\\Docs\\big.bin"), noise);
+    EXPECT_EQ(namesIn("C:\\Docs"), std::vector<std::string>{"big.bin"});
+
+    // The stored date comes back, so the catalog sees the file unchanged.
+    EXPECT_EQ(platform().lastWriteDos("C:\\Docs\\big.bin"), Stored);
+    EXPECT_EQ(entryStatus("C:\\Docs\\big.bin", Stored), Unchanged);
+    struct stat st;
+    ASSERT_EQ(::stat(drives.hostPath("C:\\Docs\\big.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, newFilePermissions());
+}
+
+TEST_F(RestoreTest, AReplacedReadOnlyFileStaysReadOnly) {
     archive({{"C:\\Docs\\", "ro.txt", "new content"}});
-    platform().createDirectory("C:\\Docs");
-    test::writeWinFile("C:\\Docs\\ro.txt", "old");
+    putFile("C:\\Docs\\ro.txt", "old", Earlier);
     platform().setAttributes("C:\\Docs\\ro.txt", attr::ReadOnly | attr::Archive);
 
     EXPECT_EQ(restoreAll(RestoreChoices{}).restored, 1);
     EXPECT_EQ(read("C:\\Docs\\ro.txt"), "new content");
-    EXPECT_EQ(platform().attributes("C:\\Docs\\ro.txt") & attr::ReadOnly, 0u);
+    EXPECT_EQ(platform().attributes("C:\\Docs\\ro.txt") & attr::ReadOnly, attr::ReadOnly);
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+// The window's question about a file newer than its stored copy.
+struct Question {
+    const char* name;
+    std::vector<Answer> answers;
+    std::string first, second, third;  // the three files afterwards
+    int questions, restored, kept;
+    bool stopped;
+};
+
+class NewerFile : public RestoreTest, public testing::WithParamInterface<Question> {};
+
+TEST_P(NewerFile, IsReplacedOnlyWhenTheUserSaysSo) {
+    const Question& q = GetParam();
+    archive({{"C:\\Docs\\", "un.txt", "stored 1"},
+             {"C:\\Docs\\", "deux.txt", "stored 2"},
+             {"C:\\Docs\\", "trois.txt", "stored 3"}});
+    putFile("C:\\Docs\\un.txt", "newer 1", Later);
+    putFile("C:\\Docs\\deux.txt", "older 2", Earlier);  // not newer: replaced unasked
+    putFile("C:\\Docs\\trois.txt", "newer 3", Later);
+    for (Answer a : q.answers) ui.script({a});
+
+    const RestoreOutcome outcome = restoreAll(RestoreChoices{});
+
+    EXPECT_EQ(read("C:\\Docs\\un.txt"), q.first);
+    EXPECT_EQ(read("C:\\Docs\\deux.txt"), q.second);
+    EXPECT_EQ(read("C:\\Docs\\trois.txt"), q.third);
+    EXPECT_EQ(outcome.restored, q.restored);
+    EXPECT_EQ(outcome.kept, q.kept);
+    EXPECT_EQ(outcome.failed, 0);
+    EXPECT_EQ(outcome.stopped, q.stopped);
+    ASSERT_EQ(int(ui.messages.size()), q.questions);
+    EXPECT_EQ(ui.messages[0].kind, MessageKind::Confirmation);
+    EXPECT_EQ(ui.messages[0].buttons, Buttons::YesAllNoCancel);
+    EXPECT_EQ(ui.messages[0].text,
+              "Le fichier < C:\\Docs\\un.txt > existe déjà et il est plus récent que la copie "
+              "archivée.\rLe remplacer ?");
+    EXPECT_EQ(namesIn("C:\\Docs"), (std::vector<std::string>{"deux.txt", "trois.txt", "un.txt"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, NewerFile,
+    testing::Values(
+        Question{"NoIsTheDefault", {}, "newer 1", "stored 2", "newer 3", 2, 1, 2, false},
+        Question{
+            "Yes", {Answer::Yes, Answer::No}, "stored 1", "stored 2", "newer 3", 2, 2, 1, false},
+        Question{
+            "YesToAll", {Answer::YesToAll}, "stored 1", "stored 2", "stored 3", 1, 3, 0, false},
+        Question{
+            "CancelEndsTheRun", {Answer::Cancel}, "newer 1", "older 2", "newer 3", 1, 0, 1, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The rules kvr and the stub take.
+struct Rule {
+    const char* name;
+    format::Overwrite overwrite;
+    std::string newer, older;  // the two files afterwards
+    std::vector<std::string> told;
+};
+
+class OverwriteRule : public RestoreTest, public testing::WithParamInterface<Rule> {};
+
+TEST_P(OverwriteRule, KeepsOrReplacesWithoutAsking) {
+    archive({{"C:\\Docs\\", "newer.txt", "stored"}, {"C:\\Docs\\", "older.txt", "stored"}});
+    putFile("C:\\Docs\\newer.txt", "work", Later);
+    putFile("C:\\Docs\\older.txt", "old", Earlier);
+    RestoreChoices choices;
+    choices.overwrite = GetParam().overwrite;
+    const RestoreOutcome outcome = restoreAll(choices);
+    EXPECT_EQ(read("C:\\Docs\\newer.txt"), GetParam().newer);
+    EXPECT_EQ(read("C:\\Docs\\older.txt"), GetParam().older);
+    EXPECT_EQ(ui.messageTexts(), GetParam().told);
+    EXPECT_EQ(outcome.kept, int(GetParam().told.size()));
+    EXPECT_EQ(outcome.failed, 0);
+    for (const auto& m : ui.messages) EXPECT_EQ(m.kind, MessageKind::Information);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, OverwriteRule,
+    testing::Values(Rule{"Older",
+                         format::Overwrite::Older,
+                         "work",
+                         "stored",
+                         {"C:\\Docs\\newer.txt : conservé : plus récent que la copie archivée"}},
+                    Rule{"Always", format::Overwrite::Always, "stored", "stored", {}},
+                    Rule{"Never",
+                         format::Overwrite::Never,
+                         "work",
+                         "old",
+                         {"C:\\Docs\\newer.txt : conservé : plus récent que la copie archivée",
+                          "C:\\Docs\\older.txt : conservé : le fichier existe déjà"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RestoreTest, NoLinkBelowTheChosenFolderIsFollowed) {
+    drives.makeFolder("C:\\Outside");
+    drives.writeFile("C:\\Outside\\victim.txt", "untouched");
+    drives.makeFolder("C:\\T\\Docs");
+    link("C:\\T\\link", drives.hostPath("C:\\Outside"));
+    link("C:\\T\\Docs\\f.txt", drives.hostPath("C:\\Outside\\victim.txt"));
+    archive({{"E:\\link\\", "pwn.txt", "x"},
+             {"E:\\LINK\\", "pwn2.txt", "x"},  // reached without regard to case
+             {"E:\\link\\deeper\\", "pwn3.txt", "x"},
+             {"E:\\Docs\\", "f.txt", "x"},  // the file itself
+             {"E:\\Docs\\", "good.txt", "good"}});
+
+    const RestoreOutcome outcome = restoreAll(toFolder("C:\\T\\", true));
+
+    EXPECT_EQ(namesIn("C:\\Outside"), std::vector<std::string>{"victim.txt"});
+    EXPECT_EQ(read("C:\\Outside\\victim.txt"), "untouched");
+    EXPECT_EQ(read("C:\\T\\Docs\\good.txt"), "good");
+    EXPECT_EQ(outcome.restored, 1);
+    EXPECT_EQ(outcome.failed, 4);
+    ASSERT_EQ(ui.messages.size(), 4u);
+    EXPECT_EQ(ui.messages[1].text,
+              "Impossible de restaurer le fichier < E:\\LINK\\pwn2.txt > : chemin refusé");
+    EXPECT_TRUE(std::filesystem::is_symlink(drives.hostPath("C:\\T\\Docs\\f.txt")));
+}
+
+TEST_F(RestoreTest, StoredFoldersFollowOnlyTheLinksOfTheUserOrTheSystem) {
+    drives.makeFolder("C:\\Disque\\moi");
+    link("C:\\Home", drives.hostPath("C:\\Disque"));  // a home folder on another disk
+    archive({{"C:\\Home\\moi\\", "a.txt", "mine"}});
+    EXPECT_EQ(restoreAll(RestoreChoices{}).restored, 1);
+    EXPECT_EQ(read("C:\\Disque\\moi\\a.txt"), "mine");
+    EXPECT_TRUE(std::filesystem::is_symlink(drives.hostPath("C:\\Home")));
+
+    // A link of another user (only root can give one away to make the case).
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant a link of another user";
+    drives.makeFolder("C:\\Partage");
+    link("C:\\Partage\\piege", drives.hostPath("C:\\Disque\\moi"));
+    ASSERT_EQ(::lchown(drives.hostPath("C:\\Partage\\piege").c_str(), 65534, 65534), 0);
+    archive({{"C:\\Partage\\piege\\", "b.txt", "x"}});
+    const RestoreOutcome outcome = restoreAll(RestoreChoices{});
+    EXPECT_EQ(outcome.failed, 1);
+    EXPECT_FALSE(exists("C:\\Disque\\moi\\b.txt"));
+    EXPECT_EQ(ui.messageTexts().back(),
+              "Impossible de restaurer le fichier < C:\\Partage\\piege\\b.txt > : chemin "
+              "refusé");
+}
+
+TEST_F(RestoreTest, ExistingFoldersOfAnyCaseAreUsedNeverDoubled) {
+    drives.makeFolder("C:\\data\\Projets");
+    drives.makeFolder("C:\\Out\\Docs");
+    archive({{"C:\\DATA\\PROJETS\\", "Makefile", "all:"}, {"C:\\DOCS\\NEUF\\", "n.txt", "neuf"}});
+    restoreAll(RestoreChoices{});
+    EXPECT_EQ(read("C:\\data\\Projets\\Makefile"), "all:");
+    restoreAll(toFolder("C:\\Out\\", true));
+    EXPECT_EQ(read("C:\\Out\\Docs\\NEUF\\n.txt"), "neuf");
+    EXPECT_EQ(namesIn("C:\\Out"), (std::vector<std::string>{"DATA", "Docs"}));
+    EXPECT_EQ(namesIn("C:\\Out\\DATA"), std::vector<std::string>{"PROJETS"});
 }
 
 TEST_F(RestoreTest, DamagedPayloadLeavesTheExistingFileAsItWas) {
@@ -93,8 +307,7 @@ TEST_F(RestoreTest, DamagedPayloadLeavesTheExistingFileAsItWas) {
     HandEntry damagedNew{"C:\\Docs\\", "partial.txt", std::string(5000, 'q')};
     damagedNew.corruptPayload = true;
     archive({damaged, damagedNew, {"C:\\Docs\\", "next.txt", "after"}});
-    platform().createDirectory("C:\\Docs");
-    test::writeWinFile("C:\\Docs\\keep.txt", "precious");
+    putFile("C:\\Docs\\keep.txt", "precious", Earlier);
 
     auto outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(read("C:\\Docs\\keep.txt"), "precious");
@@ -114,8 +327,7 @@ TEST_F(RestoreTest, FullDiskOrUnreadableArchiveLeavesTheExistingFile) {
     uint32_t seed = 17;
     for (char& c : noise) c = char((seed = seed * 1103515245 + 12345) >> 24);
     archive({{"C:\\Docs\\", "big.txt", noise}});
-    platform().createDirectory("C:\\Docs");
-    test::writeWinFile("C:\\Docs\\big.txt", "old copy");
+    putFile("C:\\Docs\\big.txt", "old copy", Earlier);
     test::FaultPlatform faults;
     faults.install();
 

@@ -62,6 +62,38 @@ TEST_F(RealChooser, FilesAndFoldersComeBackAsWindowsPaths) {
     EXPECT_FALSE(Chooser::instance().saveFile(nullptr, request));
 }
 
+TEST_F(RealChooser, ANameTypedWithoutExtensionTakesTheChosenFilters) {
+    QString filter;  // the filter the "user" ends on
+    DialogRunner::setHandler([&](QDialog& dialog) {
+        auto* files = qobject_cast<QFileDialog*>(&dialog);
+        if (!files) return int(QDialog::Rejected);
+        files->selectNameFilter(filter);
+        files->selectFile(QString::fromStdString(answer));
+        return int(QDialog::Accepted);
+    });
+    drives.writeFile("C:\\Textes\\x", "");
+    answer = drives.hostPath("C:\\Textes") + "/lettre";
+    FileDialogRequest request;
+    request.filter = "Fichiers textes (*.txt);;Fichiers RTF (*rtf);;Tous les fichiers (*.*)";
+    request.defaultExtension = "txt";
+    int chosen = 0;
+    request.chosenFilter = &chosen;
+
+    filter = "Fichiers RTF (*rtf)";
+    EXPECT_EQ(Chooser::instance().saveFile(nullptr, request), QString("C:\\Textes\\lettre.rtf"));
+    EXPECT_EQ(chosen, 2);
+    filter = "Fichiers textes (*.txt)";
+    EXPECT_EQ(Chooser::instance().saveFile(nullptr, request), QString("C:\\Textes\\lettre.txt"));
+    EXPECT_EQ(chosen, 1);
+    // Every file: the request's own extension.
+    filter = "Tous les fichiers (*.*)";
+    EXPECT_EQ(Chooser::instance().saveFile(nullptr, request), QString("C:\\Textes\\lettre.txt"));
+    // A name typed with an extension keeps it.
+    filter = "Fichiers RTF (*rtf)";
+    answer = drives.hostPath("C:\\Textes") + "/note.doc";
+    EXPECT_EQ(Chooser::instance().saveFile(nullptr, request), QString("C:\\Textes\\note.doc"));
+}
+
 TEST_F(RealChooser, QtsOwnTextsOfTheFileDialogsAreFrench) {
     QTranslator* french = installQtTranslations(*QCoreApplication::instance());
     ASSERT_NE(french, nullptr) << "Qt's French catalogue (qt6-translations-l10n) is missing";

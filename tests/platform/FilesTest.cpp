@@ -150,6 +150,53 @@ TEST_F(HostFiles, FolderAndFileCalls) {
     EXPECT_FALSE(p.directoryExists("C:\\neu"));
 }
 
+TEST_F(HostFiles, HeldFolderNeverGoesThroughALink) {
+    drives.makeFolder("C:\\Dest\\Sub");
+    drives.makeFolder("C:\\Outside");
+    fs::create_directory_symlink(c + "/Outside", c + "/Dest/Lien");
+    fs::create_symlink(c + "/Outside/cible.txt", c + "/Dest/pendant");  // a dangling link
+    std::unique_ptr<Folder> dest = p.openFolder("C:\\dest");
+    ASSERT_NE(dest, nullptr);
+    EXPECT_EQ(dest->path(), "C:\\dest\\");
+
+    // A link is told as a link, under its spelling or in another case.
+    const auto link = dest->lookup("LIEN");
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->name, "Lien");
+    EXPECT_EQ(link->kind, FolderEntry::Kind::Link);
+    EXPECT_EQ(dest->lookup("sub")->kind, FolderEntry::Kind::Folder);
+    EXPECT_FALSE(dest->lookup("absent"));
+    EXPECT_FALSE(dest->lookup(".."));
+    EXPECT_FALSE(dest->lookup("Sub/.."));
+
+    // Never opened through, nor created through, unless asked for a link of
+    // the user's own.
+    EXPECT_EQ(dest->openFolder("Lien", false), nullptr);
+    EXPECT_EQ(dest->createFile("pendant"), nullptr);
+    EXPECT_FALSE(fs::exists(c + "/Outside/cible.txt"));
+    auto through = dest->openFolder("Lien", true);
+    ASSERT_NE(through, nullptr);
+    EXPECT_EQ(through->path(), "C:\\dest\\Lien\\");
+
+    // Files are made exclusively, mode 0600; a rename replaces only when asked.
+    auto file = dest->createFile("a.tmp");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(dest->createFile("a.tmp"), nullptr);
+    ASSERT_TRUE(file->write("abc", 3));
+    ASSERT_TRUE(file->setLastWriteDos(0x5A210000));
+    ASSERT_TRUE(file->flush());
+    ASSERT_TRUE(file->close());
+    EXPECT_EQ(fs::status(c + "/Dest/a.tmp").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(p.lastWriteDos("C:\\Dest\\a.tmp"), 0x5A210000);
+    drives.writeFile("C:\\Dest\\b.txt", "old");
+    EXPECT_FALSE(dest->rename("a.tmp", "b.txt", false));
+    EXPECT_EQ(drives.readFile("C:\\Dest\\b.txt"), "old");
+    EXPECT_TRUE(dest->rename("a.tmp", "b.txt", true));
+    EXPECT_EQ(drives.readFile("C:\\Dest\\b.txt"), "abc");
+    EXPECT_TRUE(dest->flush());
+}
+
 TEST_F(HostFiles, SetExecutableAddsExecuteWhereReadIs) {
     drives.writeFile("C:\\prog", "#!/bin/sh\n");
     chmod((c + "/prog").c_str(), 0640);

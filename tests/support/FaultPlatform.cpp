@@ -91,6 +91,13 @@ class FaultFile final : public File {
         return ok && !failClose_;
     }
     bool lock(LockKind kind) override { return !lockHeld_ && inner_->lock(kind); }
+    bool setLastWriteDos(int32_t dosDateTime) override {
+        return inner_->setLastWriteDos(dosDateTime);
+    }
+    bool setPermissions(uint32_t permissions) override {
+        return inner_->setPermissions(permissions);
+    }
+    bool flush() override { return inner_->flush(); }
 
   private:
     std::unique_ptr<File> inner_;
@@ -101,6 +108,42 @@ class FaultFile final : public File {
 };
 
 }  // namespace
+
+// A held folder of the host whose files and renames meet the double's rules,
+// by the Windows path the folder was reached by.
+class FaultPlatform::FaultFolder final : public Folder {
+  public:
+    FaultFolder(std::unique_ptr<Folder> inner, FaultPlatform& faults)
+        : inner_(std::move(inner)), faults_(faults) {}
+
+    const std::string& path() const override { return inner_->path(); }
+    std::optional<FolderEntry> lookup(const std::string& name) override {
+        return inner_->lookup(name);
+    }
+    std::unique_ptr<Folder> openFolder(const std::string& name, bool followOwnLink) override {
+        auto folder = inner_->openFolder(name, followOwnLink);
+        if (!folder) return nullptr;
+        return std::make_unique<FaultFolder>(std::move(folder), faults_);
+    }
+    bool createFolder(const std::string& name) override { return inner_->createFolder(name); }
+    std::unique_ptr<File> createFile(const std::string& name) override {
+        const std::string path = inner_->path() + name;
+        if (!faults_.mayOpen(path, OpenMode::CreateNew)) return nullptr;
+        return faults_.withFaults(path, OpenMode::CreateNew, inner_->createFile(name));
+    }
+    bool rename(const std::string& from, const std::string& to, bool replace) override {
+        return faults_.mayRename(inner_->path() + from, inner_->path() + to) &&
+               inner_->rename(from, to, replace);
+    }
+    bool removeFile(const std::string& name) override {
+        return !faults_.held(inner_->path() + name) && inner_->removeFile(name);
+    }
+    bool flush() override { return inner_->flush(); }
+
+  private:
+    std::unique_ptr<Folder> inner_;
+    FaultPlatform& faults_;
+};
 
 bool faultPathMatches(const std::string& faultPath, const std::string& path) {
     const std::string f = slashesToBackslashes(faultPath);
@@ -394,18 +437,28 @@ std::optional<std::string> FaultPlatform::toWindows(const std::string& hostPath)
     return w;
 }
 
-std::unique_ptr<File> FaultPlatform::open(const std::string& path, OpenMode mode) {
+bool FaultPlatform::mayOpen(const std::string& path, OpenMode mode) {
     std::lock_guard lock(mutex_);
-    if (!reachable(path) || held(path)) return nullptr;
+    if (!reachable(path) || held(path)) return false;
     // A rule for Create stands for every creation, exclusive ones included.
     const auto ruleMode = [](OpenMode m) {
         return m == OpenMode::CreateNew ? OpenMode::Create : m;
     };
     for (const OpenRule& r : failOpen_) {
         if ((!r.mode || ruleMode(*r.mode) == ruleMode(mode)) && faultPathMatches(r.path, path))
-            return nullptr;
+            return false;
     }
-    auto file = inner_.open(path, mode);
+    return true;
+}
+
+std::unique_ptr<File> FaultPlatform::open(const std::string& path, OpenMode mode) {
+    if (!mayOpen(path, mode)) return nullptr;
+    return withFaults(path, mode, inner_.open(path, mode));
+}
+
+std::unique_ptr<File> FaultPlatform::withFaults(const std::string& path, OpenMode mode,
+                                                std::unique_ptr<File> file) {
+    std::lock_guard lock(mutex_);
     if (!file) return nullptr;
     ++openCounts_[mode];
     std::optional<int64_t> readLimit;
@@ -456,14 +509,16 @@ bool FaultPlatform::removeDirectory(const std::string& path) {
 bool FaultPlatform::removeFile(const std::string& path) {
     return reachable(path) && !held(path) && inner_.removeFile(path);
 }
-bool FaultPlatform::renameFile(const std::string& from, const std::string& to) {
+bool FaultPlatform::mayRename(const std::string& from, const std::string& to) {
     {
         std::lock_guard lock(mutex_);
         for (const std::string& p : failRename_)
             if (faultPathMatches(p, from)) return false;
     }
-    return reachable(from) && reachable(to) && !held(from) && !held(to) &&
-           inner_.renameFile(from, to);
+    return reachable(from) && reachable(to) && !held(from) && !held(to);
+}
+bool FaultPlatform::renameFile(const std::string& from, const std::string& to) {
+    return mayRename(from, to) && inner_.renameFile(from, to);
 }
 std::optional<int32_t> FaultPlatform::lastWriteDos(const std::string& path) {
     if (!reachable(path)) return std::nullopt;
@@ -474,6 +529,12 @@ bool FaultPlatform::setLastWriteDos(const std::string& path, int32_t dosDateTime
 }
 bool FaultPlatform::setExecutable(const std::string& path) {
     return reachable(path) && inner_.setExecutable(path);
+}
+std::unique_ptr<Folder> FaultPlatform::openFolder(const std::string& path) {
+    if (!reachable(path)) return nullptr;
+    auto folder = inner_.openFolder(path);
+    if (!folder) return nullptr;
+    return std::make_unique<FaultFolder>(std::move(folder), *this);
 }
 
 int64_t FaultPlatform::freeBytes(const std::string& path) {

@@ -150,6 +150,9 @@ class FaultPlatform : public Platform {
     std::optional<int32_t> lastWriteDos(const std::string& path) override;
     bool setLastWriteDos(const std::string& path, int32_t dosDateTime) override;
     bool setExecutable(const std::string& path) override;
+    // Held folders meet the same rules: files created in them (as CreateNew),
+    // renames in them and removals, by the folder's path + the name.
+    std::unique_ptr<Folder> openFolder(const std::string& path) override;
     int64_t freeBytes(const std::string& path) override;
     DriveType driveType(const std::string& rootPath) override;
     bool volumeInformation(const std::string& rootPath, std::string& label,
@@ -175,6 +178,11 @@ class FaultPlatform : public Platform {
     };
 
   private:
+    class FaultFolder;
+    bool mayOpen(const std::string& path, OpenMode mode);
+    std::unique_ptr<File> withFaults(const std::string& path, OpenMode mode,
+                                     std::unique_ptr<File> file);
+    bool mayRename(const std::string& from, const std::string& to);
     struct OpenRule {
         std::string path;
         std::optional<OpenMode> mode;

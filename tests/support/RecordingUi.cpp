@@ -11,6 +11,8 @@ Answer RecordingUi::defaultAnswer(Buttons buttons) {
         case Buttons::YesNoCancel:
         case Buttons::YesCancel:
             return Answer::Yes;
+        case Buttons::YesAllNoCancel:
+            return Answer::No;  // the box's own default: what would be lost is kept
     }
     return Answer::Ok;
 }

@@ -11,6 +11,7 @@
 //       YesNo       -> Answer::Yes
 //       YesNoCancel -> Answer::Yes
 //       YesCancel   -> Answer::Yes
+//       YesAllNoCancel -> Answer::No (the box's default: a newer file is kept)
 //     (the "go ahead" button, so a test that scripts nothing sees the plain path);
 //   - labels: every setLabel() call as (label, text), in call order, so a test
 //     can check a sequence such as "Fichier : a.txt", ..., "Terminé";

@@ -52,6 +52,31 @@ TEST(TextEncoding, ReadingRuleTakesValidMultiByteUtf8AsUtf8) {
     EXPECT_FALSE(isMultiByteUtf8(""));
 }
 
+TEST(TextEncoding, TextFilesWithAByteOrderMarkAreReadInItsEncoding) {
+    EXPECT_EQ(decodeTextFile("\xEF\xBB\xBF\xC3\xA9t\xC3\xA9"), "été");
+    EXPECT_EQ(decodeTextFile(std::string("\xFF\xFE\xE9\0t\0\x3D\xD8\x00\xDE", 10)), "ét😀");
+    EXPECT_EQ(decodeTextFile(std::string("\xFE\xFF\0\xE9\0t\xD8\x3D\xDE\x00", 10)), "ét😀");
+    // An odd last byte goes; a surrogate without its pair is a replacement mark.
+    EXPECT_EQ(decodeTextFile(std::string("\xFF\xFE"
+                                         "a\0b",
+                                         5)),
+              "a");
+    EXPECT_EQ(decodeTextFile(std::string("\xFF\xFE\x3D\xD8"
+                                         "a\0",
+                                         6)),
+              "\uFFFDa");
+    EXPECT_EQ(decodeTextFile(std::string("\xFF\xFE\x00\xDE", 4)), "\uFFFD");
+    // Without a mark, the reading rule.
+    EXPECT_EQ(decodeTextFile("caf\xE9"), "café");
+    EXPECT_EQ(decodeTextFile("caf\xC3\xA9"), "café");
+}
+
+TEST(TextEncoding, DisplayShowsBytesThatAreNotUtf8AsTheirCodePageLetters) {
+    EXPECT_EQ(forDisplay("caf\xE9.txt"), "café.txt");
+    EXPECT_EQ(forDisplay("\xC3\xA9t\xE9 \x80"), "été €");  // valid sequences stay
+    EXPECT_EQ(forDisplay("plain"), "plain");
+}
+
 TEST(TextEncoding, CodePageTextThatLooksLikeUtf8IsStoredAsUtf8) {
     // "Ã©" in Windows-1252 is C3 A9, which reads back as UTF-8 "é"; such a
     // text is stored in UTF-8 so that it reads back as it was.

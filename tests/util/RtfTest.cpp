@@ -98,6 +98,39 @@ TEST(RtfReader, DeepNestingAndHugeNumbersAreTakenAsTheyCome) {
     EXPECT_EQ(readRtf(deep).plainText(), "x yz");
 }
 
+TEST(RtfReader, ReadsTablesRowByRowWithTheirCellsWidthsAndBorders) {
+    // A row definition before the cells (LibreOffice) and one after them
+    // inside a group (other word processors); a cell of two paragraphs; text
+    // after the table.
+    const Document doc = readRtf(
+        "{\\rtf1 Avant\\par"
+        "\\trowd\\trleft-108\\clbrdrt\\brdrw15\\brdrs\\cellx1000\\clbrdrt\\brdrs\\cellx3000"
+        "\\pard\\intbl\\qc A\\cell\\pard\\intbl\\qc B\\cell\\row"
+        "\\pard\\intbl un\\par deux\\cell\\pard\\intbl\\cell"
+        "{\\trowd\\cellx500\\cellx900\\row}"
+        "\\pard Apr\\'e8s\\par"
+        "\\trowd\\clbrdrt\\brdrnone\\cellx700\\pard\\intbl seul\\cell\\row}");
+    ASSERT_EQ(doc.tables.size(), 2u);
+    EXPECT_EQ(doc.tables[0].rows, 2);
+    EXPECT_EQ(doc.tables[0].columns, 2);
+    EXPECT_EQ(doc.tables[0].columnWidths, (std::vector<int>{1108, 2000}));
+    EXPECT_TRUE(doc.tables[0].borders);
+    EXPECT_FALSE(doc.tables[1].borders);
+    struct Expected {
+        const char* text;
+        std::optional<CellPlace> cell;
+    } expected[] = {{"Avant", std::nullopt},      {"A", CellPlace{0, 0, 0}},
+                    {"B", CellPlace{0, 0, 1}},    {"un", CellPlace{0, 1, 0}},
+                    {"deux", CellPlace{0, 1, 0}}, {"", CellPlace{0, 1, 1}},
+                    {"Après", std::nullopt},      {"seul", CellPlace{1, 0, 0}}};
+    ASSERT_EQ(doc.paragraphs.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        EXPECT_EQ(doc.paragraphs[i].text(), expected[i].text) << i;
+        EXPECT_EQ(doc.paragraphs[i].cell, expected[i].cell) << i;
+    }
+    EXPECT_EQ(doc.paragraphs[1].alignment, Alignment::Center);
+}
+
 TEST(RtfReader, LooksLikeRtfOnlyWithItsOpening) {
     EXPECT_TRUE(looksLikeRtf("  {\\rtf1 x}"));
     EXPECT_FALSE(looksLikeRtf("\xD0\xCF\x11\xE0 a .doc"));
@@ -124,7 +157,8 @@ TEST(RtfWriter, ReadsBackWithTheSameTextAndFormats) {
     p.append("œ € Ω 😊\tfin\nligne", marked);
     doc.paragraphs.push_back(p);
     doc.paragraphs.push_back(Paragraph{});
-    doc.paragraphs.push_back(Paragraph{Alignment::Center, 0, 0, 0, {{"trois", CharFormat{}}}});
+    doc.paragraphs.push_back(
+        Paragraph{Alignment::Center, 0, 0, 0, {{"trois", CharFormat{}}}, std::nullopt});
 
     const std::string written = writeRtf(doc);
     EXPECT_TRUE(looksLikeRtf(written));

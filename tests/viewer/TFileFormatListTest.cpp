@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cstdlib>
 
 #include "codecs/CodecClasses.h"
 #include "viewer/QtDecoders.h"
@@ -129,6 +131,59 @@ TEST_F(Decoders, ReadTheFixturesAndSquareAFaxsPixels) {
     }
 }
 
+// The largest difference of a channel between two pictures of one size; -1
+// when their sizes differ.
+int largestDifference(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return -1;
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    int largest = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int col = 0; col < x.width(); ++col) {
+            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+            largest = std::max({largest, std::abs(qRed(p) - qRed(q)),
+                                std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+        }
+    return largest;
+}
+
+// What Qt's readers get wrong or leave out, against ImageMagick's reading of
+// the same files (tests/data/README.md): 16-bit bitmaps widened to full
+// white, a camera's JPEG turned as its orientation says, a grey TIFF of
+// floating-point samples.
+TEST_F(Decoders, ReadWhatQtsReadersLeaveOut) {
+    struct Case {
+        const DecoderClass& decoder;
+        const char* file;
+        const char* expected;
+        int slack;  // ImageMagick widens 5 bits by 255/31, one level from repeating them
+    } cases[] = {
+        {TBitmapClass, "bmp_rgb565.bmp", "bmp_rgb565.png", 1},
+        {TBitmapClass, "bmp_rgb555.bmp", "bmp_rgb555.png", 1},
+        {TJPEGImageClass, "jpeg_exif6.jpg", "jpeg_exif6.png", 2},
+        {TTIFFGraphicClass, "tiff_float32.tif", "tiff_float32.png", 1},
+    };
+    for (const Case& c : cases) {
+        QImage image;
+        QString error;
+        ASSERT_TRUE(c.decoder.load(KORVELT_TEST_DATA "/" + QString(c.file), image, error))
+            << c.file << ": " << error.toStdString();
+        const QImage expected(KORVELT_TEST_DATA "/" + QString(c.expected));
+        ASSERT_FALSE(expected.isNull()) << c.expected;
+        EXPECT_EQ(image.size(), expected.size()) << c.file;
+        const int difference = largestDifference(image, expected);
+        EXPECT_GE(difference, 0) << c.file;
+        EXPECT_LE(difference, c.slack) << c.file;
+    }
+    // The bitmaps' white square: white, not (248, 252, 248).
+    for (const char* file : {"bmp_rgb565.bmp", "bmp_rgb555.bmp"}) {
+        QImage image;
+        QString error;
+        ASSERT_TRUE(TBitmapClass.load(KORVELT_TEST_DATA "/" + QString(file), image, error));
+        EXPECT_EQ(image.pixelColor(2, 2), QColor(Qt::white)) << file;
+    }
+}
+
 TEST_F(Decoders, RefuseHostileHeaders) {
     // A bitmap promising 4000 x 4000 pixels of 24 bits in 60 bytes.
     QByteArray bmp(60, '\0');
@@ -152,8 +207,8 @@ TEST_F(Decoders, RefuseHostileHeaders) {
         QString path;
     } cases[] = {
         {TBitmapClass, write("a.bmp", bmp)},
-        {TPPMGraphicClass, write("b.ppm", huge)},
-        {TPPMGraphicClass, write("c.pgm", big)},
+        {codecs::TPPMGraphicClass, write("b.ppm", huge)},
+        {codecs::TPPMGraphicClass, write("c.pgm", big)},
         {TPNGGraphicClass, write("d.png", "not a png")},
         {TJPEGImageClass, write("e.jpg", QByteArray())},
     };

@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTextFrame>
+#include <QTextTable>
 #include <deque>
 
 #include "controls/TVX_Button.h"
@@ -197,6 +199,66 @@ TEST_F(View, ShowsALetterFormattedAndADocThatIsNotRtfAsItsBytes) {
     EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(View, ShowsATableAsATableAndSavesItBack) {
+    // LibreOffice's RTF of a table whose header row is centred.
+    copyFixture("tableau.rtf", "C:\\t\\tableau.rtf");
+    auto v = open("C:\\t\\tableau.rtf");
+    const QTextDocument* doc = v->richEditView()->document();
+    QList<QTextTable*> tables;
+    for (QTextFrame* frame : doc->rootFrame()->childFrames())
+        if (auto* t = qobject_cast<QTextTable*>(frame)) tables << t;
+    ASSERT_EQ(tables.size(), 1);
+    QTextTable* table = tables[0];
+    EXPECT_EQ(table->rows(), 3);
+    EXPECT_EQ(table->columns(), 3);
+    EXPECT_GT(table->format().border(), 0);
+    const auto cellText = [&](int row, int column) {
+        const QTextTableCell cell = table->cellAt(row, column);
+        QTextCursor c = cell.firstCursorPosition();
+        c.setPosition(cell.lastPosition(), QTextCursor::KeepAnchor);
+        return c.selectedText();
+    };
+    EXPECT_EQ(cellText(0, 0), "Fichier");
+    EXPECT_EQ(cellText(0, 2), "Modifié");
+    EXPECT_EQ(cellText(2, 0), "photo été.jpg");
+    EXPECT_EQ(cellText(2, 1), "1 204 332");
+    // The header is centred in its cells, the sizes to their right.
+    const QTextBlock header = table->cellAt(0, 1).firstCursorPosition().block();
+    EXPECT_EQ(header.blockFormat().alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+    const QTextBlock size = table->cellAt(1, 1).firstCursorPosition().block();
+    EXPECT_EQ(size.blockFormat().alignment() & Qt::AlignRight, Qt::AlignRight);
+    // The texts before and after it are paragraphs of the page.
+    EXPECT_EQ(doc->begin().text(), "Inventaire des sauvegardes");
+    EXPECT_EQ(doc->lastBlock().text(), "Fin du tableau.");
+    EXPECT_EQ(QTextCursor(doc->lastBlock()).currentTable(), nullptr);
+
+    // Saved as RTF, the table reads back as a table.
+    drives.makeFolder("C:\\out");
+    chooser.answers = {{"C:\\out\\t.rtf", 2}};
+    v->SaveRichEditAsClick();
+    const rtf::Document back = rtf::readRtf(drives.readFile("C:\\out\\t.rtf"));
+    ASSERT_EQ(back.tables.size(), 1u);
+    EXPECT_EQ(back.tables[0].rows, 3);
+    EXPECT_EQ(back.tables[0].columns, 3);
+    EXPECT_TRUE(back.tables[0].borders);
+}
+
+TEST_F(View, ATextWithAByteOrderMarkIsReadInItsEncoding) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"C:\\t\\le.txt", std::string("\xFF\xFEU\0T\0F\0 \0\xE9\0t\0\xE9\0\r\0\n\0", 20)},
+        {"C:\\t\\be.txt", std::string("\xFE\xFF\0U\0T\0F\0 \0\xE9\0t\0\xE9\0\r\0\n", 20)},
+        {"C:\\t\\utf8.txt", "\xEF\xBB\xBFUTF \xC3\xA9t\xC3\xA9\r\n"},
+    };
+    for (const Case& c : cases) {
+        drives.writeFile(c.name, c.bytes);
+        auto v = open(c.name);
+        EXPECT_EQ(v->richEditView()->toPlainText(), "UTF été\n") << c.name;
+    }
+}
+
 TEST_F(View, AFileThatCannotBeReadShowsAnEmptyPane) {
     auto v = open("C:\\t\\absent.txt");
     ASSERT_EQ(boxes.size(), 1u);
@@ -258,9 +320,7 @@ TEST_F(View, APictureShowsItsSizeAndSavesAsJpegAndBmp) {
     v->FormResize();
     EXPECT_EQ(v->panelText(), " 160 / 120 pixels");
     // Smaller than the window: its own size, centred above the bottom panel.
-    const QRect outer = v->frameGeometry();
-    EXPECT_EQ(v->image1()->geometry(),
-              QRect((outer.width() - 160) / 2, (outer.height() - 120 - 26) / 2, 160, 120));
+    EXPECT_EQ(v->image1()->geometry(), QRect((800 - 160) / 2, (600 - 120 - 26) / 2, 160, 120));
     EXPECT_EQ(v->buttonClose()->x(), (800 - 75) / 2);
 
     drives.makeFolder("C:\\out");
@@ -316,6 +376,32 @@ TEST_F(View, ALargePictureFitsInsideBothSides) {
     v->resize(800, 150);
     v->FormResize();
     EXPECT_EQ(v->image1()->size(), QSize(496, 124));
+}
+
+TEST_F(View, APictureIsFittedAboveTheBottomPanelOfTheShownWindow) {
+    // A fax page taller than the screen, and a panorama: inside the client
+    // area, above the panel with "Fermer", whatever frame the window has.
+    QImage fax(1728, 2302, QImage::Format_Mono);
+    fax.fill(1);
+    QImage wide(3000, 400, QImage::Format_RGB32);
+    wide.fill(Qt::blue);
+    drives.makeFolder("C:\\p");
+    fax.save(QString::fromStdString(drives.hostPath("C:\\p\\fax.png")));
+    wide.save(QString::fromStdString(drives.hostPath("C:\\p\\wide.png")));
+    for (const char* path : {"C:\\p\\fax.png", "C:\\p\\wide.png"}) {
+        auto v = open(path);
+        v->show();
+        v->resize(800, 600);
+        v->layout()->activate();
+        v->FormResize();
+        const QWidget* panel = v->findChild<QWidget*>("Panel1");
+        ASSERT_NE(panel, nullptr);
+        const QRect room(0, 0, v->width(), panel->y());
+        EXPECT_TRUE(room.contains(v->image1()->geometry()))
+            << path << ": " << v->image1()->geometry().x() << "," << v->image1()->geometry().y()
+            << " " << v->image1()->width() << "x" << v->image1()->height();
+        EXPECT_TRUE(v->buttonClose()->isVisible());
+    }
 }
 
 TEST_F(View, APictureThatDoesNotDecodeShowsAsText) {

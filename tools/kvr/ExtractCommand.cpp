@@ -1,6 +1,9 @@
-// kvr extract ARCHIVE (--origin | --to FOLDER [--tree]) [FULL-PATH...]: the
-// restore run over every entry, or over the entries whose full path equals one
-// given (without regard to case). Exit status 0 when every file was written.
+// kvr extract ARCHIVE (--origin | --to FOLDER [--tree]) [--overwrite RULE]
+// [FULL-PATH...]: the restore run over every entry, or over the entries whose
+// full path equals one given (without regard to case). A file already there
+// is replaced unless it is newer than the stored copy (RULE older, the
+// default), always, or never. Exit status 0 when every file was written or
+// kept.
 
 #include <iostream>
 
@@ -16,7 +19,8 @@ namespace kvr {
 namespace {
 
 constexpr const char* ExtractUsage =
-    "Usage : kvr extract ARCHIVE (--origin | --to DOSSIER [--tree]) [CHEMIN...] [-q]";
+    "Usage : kvr extract ARCHIVE (--origin | --to DOSSIER [--tree]) "
+    "[--overwrite older|always|never] [CHEMIN...] [-q]";
 
 // The terminal Ui, counting the boxes that tell of a failure.
 class CountingUi : public CliUi {
@@ -51,6 +55,17 @@ int extractCommand(const Args& args) {
         printError(ExtractUsage);
         return ExitUsage;
     }
+    choices.overwrite = kv::format::Overwrite::Older;
+    if (next < args.size() && args[next] == "--overwrite") {
+        const auto rule =
+            next + 1 < args.size() ? kv::format::overwriteRule(args[next + 1]) : std::nullopt;
+        if (!rule) {
+            printError(ExtractUsage);
+            return ExitUsage;
+        }
+        choices.overwrite = *rule;
+        next += 2;
+    }
     const Args wanted(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
 
     kv::Session session;
@@ -80,8 +95,9 @@ int extractCommand(const Args& args) {
 
     const kv::RestoreOutcome outcome = kv::RestoreFiles(session, choices, rows, ui);
     ui.endProgress();
-    std::cout << outcome.restored << " fichier(s) restauré(s), "
-              << outcome.failed + missing + outcome.notFound << " en erreur\n";
+    std::cout << outcome.restored << " fichier(s) restauré(s), ";
+    if (outcome.kept > 0) std::cout << outcome.kept << " conservé(s), ";
+    std::cout << outcome.failed + missing + outcome.notFound << " en erreur\n";
     const bool failed =
         ui.failures > 0 || outcome.failed > 0 || outcome.notFound > 0 || missing > 0;
     return failed ? ExitFailure : ExitOk;

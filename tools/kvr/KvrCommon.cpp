@@ -150,6 +150,8 @@ void CliUi::endProgress() {
 
 kv::Answer CliUi::message(kv::MessageKind kind, const std::string& text, kv::Buttons buttons) {
     printError(std::string(kv::messageTitle(kind)) + " : " + text);
+    // Nobody answers at a terminal: what would be lost is kept.
+    if (buttons == kv::Buttons::YesAllNoCancel) return kv::Answer::No;
     const bool question = buttons == kv::Buttons::YesNo || buttons == kv::Buttons::YesNoCancel ||
                           buttons == kv::Buttons::YesCancel;
     return question ? kv::Answer::Yes : kv::Answer::Ok;

@@ -76,9 +76,10 @@ std::string terminalSafe(const std::string& text);
 void printError(const std::string& text);
 
 // The terminal's Ui: every message goes to standard error as "Title : text"
-// and is answered Ok (Yes when the box asks a question). Progress shows on
-// standard error when it is a terminal and -q was not given, on one line
-// rewritten in place (ProgressLine).
+// and is answered Ok (Yes when the box asks a question, No when it asks
+// whether to replace something). Progress shows on standard error when it is
+// a terminal and -q was not given, on one line rewritten in place
+// (ProgressLine).
 class CliUi : public kv::Ui {
   public:
     CliUi();

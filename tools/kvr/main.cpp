@@ -49,12 +49,17 @@ const kvr::Command commands[] = {
     {"comment", "ARCHIVE TEXTE", "remplace le commentaire de l'archive",
      "Réécrit l'en-tête de l'archive seulement ; les entrées restent telles quelles.\n",
      kvr::commentCommand, false},
-    {"extract", "ARCHIVE (--origin | --to DOSSIER [--tree]) [CHEMIN...] [-q]",
+    {"extract",
+     "ARCHIVE (--origin | --to DOSSIER [--tree]) [--overwrite older|always|never]\n"
+     "              [CHEMIN...] [-q]",
      "restaure des fichiers de l'archive",
      "Restaure toutes les entrées, ou celles dont le chemin complet (C:\\...) est donné :\n"
      "  --origin           dans les dossiers d'où elles viennent\n"
      "  --to DOSSIER       dans ce dossier\n"
      "  --tree             avec leurs dossiers, sous DOSSIER\n"
+     "  --overwrite RÈGLE  un fichier déjà là : older (par défaut) le remplace sauf s'il\n"
+     "                     est plus récent que la copie archivée, always le remplace,\n"
+     "                     never le garde\n"
      "  -q, --quiet        sans ligne de progression\n",
      kvr::extractCommand, true},
     {"sfx", "ARCHIVE SORTIE", "crée une archive auto-extractible",

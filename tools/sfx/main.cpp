@@ -9,9 +9,12 @@
 //   programme --list                list the stored files
 //   programme --test                check every stored file
 //
-// Folders are Windows drive paths (C:\...) or host paths. Entries that would
-// land outside the chosen folder are refused. Exit status 0 when everything
-// went well, 1 otherwise, with a message on standard error.
+// The extracting forms take --overwrite older|always|never: what becomes of a
+// file already there (older, the default: it is replaced unless it is newer
+// than the stored copy). Folders are Windows drive paths (C:\...) or host
+// paths. Entries that would land outside the chosen folder, or go through a
+// link below it, are refused. Exit status 0 when everything went well (files
+// kept are not failures), 1 otherwise, with a message on standard error.
 
 #include <unistd.h>
 
@@ -23,6 +26,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "EmbeddedArchive.h"
@@ -43,7 +47,8 @@ void say(const std::string& text) {
 }
 
 int usage() {
-    say("Usage : programme [--to DOSSIER [--tree] | --origin | --list | --test]");
+    say("Usage : programme [--to DOSSIER [--tree] | --origin] [--overwrite older|always|never]"
+        " | --list | --test");
     return 1;
 }
 
@@ -75,13 +80,18 @@ std::optional<std::string> windowsFolder(const std::string& given) {
 }
 
 // The folder a program called "sauvegarde.exe" extracts into by default:
-// "sauvegarde" in the current folder.
-std::optional<std::string> defaultFolder(const std::string& ownPath) {
+// "sauvegarde" in the current folder, made below it (a link of that name is
+// not followed). Gives the current folder and that folder.
+std::optional<std::pair<std::string, std::string>> defaultFolder(const std::string& ownPath) {
     std::filesystem::path own(ownPath);
     std::string name = own.stem().string();
     if (name.empty() || name == own.filename().string())
         name += "_fichiers";  // no extension: the folder must not take the program's own name
-    return windowsFolder(name);
+    std::optional<std::string> current = windowsFolder(".");
+    std::optional<std::string> folder = windowsFolder(name);
+    if (!current || !folder || folder->compare(0, current->size(), *current) != 0)
+        return std::nullopt;
+    return std::make_pair(*current, *folder);
 }
 
 // "dd/mm/yyyy hh:nn" of an MS-DOS date and time, empty when it is not one.
@@ -136,32 +146,45 @@ int testEntries(File& archive) {
     return bad || !whole ? 1 : 0;
 }
 
-int extractEntries(File& archive, TGzip& gzip, format::Placement placement,
-                   const std::string& folder) {
-    int done = 0, bad = 0;
-    std::string made;  // the folder of the previous entry, known to exist
+int extractEntries(File& archive, TGzip& gzip, format::EntryWriter& writer) {
+    int done = 0, kept = 0, bad = 0;
     format::ArchiveWalker walk(archive);
     while (auto record = walk.next()) {
-        auto destination = format::destinationFolder(*record, placement, folder);
+        auto destination = writer.destinationOf(*record);
         if (!destination) {
             say("Fichier refusé (chemin hors du dossier de destination) : " + record->fullPath());
             ++bad;
             continue;
         }
-        if (*destination != made && !format::createFolderPath(*destination)) {
-            say("Impossible de créer le dossier < " + *destination + " >");
-            ++bad;
-            continue;
+        switch (writer.extract(archive, *record, walk.payloadStart(), *destination, gzip)) {
+            case format::ExtractResult::Done:
+                ++done;
+                continue;
+            case format::ExtractResult::KeptNewer:
+            case format::ExtractResult::Stopped:
+                say(writer.lastPath() + " : conservé : plus récent que la copie archivée");
+                ++kept;
+                continue;
+            case format::ExtractResult::KeptExisting:
+                say(writer.lastPath() + " : conservé : le fichier existe déjà");
+                ++kept;
+                continue;
+            case format::ExtractResult::Refused:
+                say("Fichier refusé (lien dans le dossier de destination) : " + writer.lastPath());
+                break;
+            case format::ExtractResult::NoFolder:
+                say("Impossible de créer le dossier < " + *destination + " >");
+                break;
+            case format::ExtractResult::Duplicate:
+                say("Fichier non extrait : < " + writer.lastPath() +
+                    " > vient d'être extrait d'une autre entrée (" + record->fullPath() + ")");
+                break;
+            case format::ExtractResult::Damaged:
+            case format::ExtractResult::DecompressFailed:
+                say("Impossible de décompresser le fichier < " + record->fileName + " >");
+                break;
         }
-        made = *destination;
-        auto result =
-            format::extractPayload(archive, *record, walk.payloadStart(), *destination, gzip);
-        if (result == format::ExtractResult::Done) {
-            ++done;
-        } else {
-            say("Impossible de décompresser le fichier < " + record->fileName + " >");
-            ++bad;
-        }
+        ++bad;
     }
     // A cut header or record is one entry lost; a damaged record was counted
     // when it failed, and hides what follows it.
@@ -169,6 +192,7 @@ int extractEntries(File& archive, TGzip& gzip, format::Placement placement,
         (walk.failed() || walk.cutShort() || walk.fileSize() < format::HeaderSize))
         ++bad;
     say(std::to_string(done) + " fichier(s) extrait(s)" +
+        (kept ? ", " + std::to_string(kept) + " conservé(s)" : std::string()) +
         (bad ? ", " + std::to_string(bad) + " en erreur" : std::string()));
     return bad ? 1 : 0;
 }
@@ -190,29 +214,51 @@ int run(const std::vector<std::string>& args) {
 
     if (args.size() == 1 && args[0] == "--list") return listEntries(archive);
     if (args.size() == 1 && args[0] == "--test") return testEntries(archive);
-    if (args.size() == 1 && args[0] == "--origin")
-        return extractEntries(archive, gzip, format::Placement::Origin, std::string());
 
-    std::optional<std::string> folder;
+    // The extracting forms: where, and what becomes of files already there.
+    bool origin = false, tree = false;
+    std::optional<std::string> to;
+    format::Overwrite overwrite = format::Overwrite::Older;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--origin" && !origin && !to) {
+            origin = true;
+        } else if (args[i] == "--to" && i + 1 < args.size() && !origin && !to) {
+            to = args[++i];
+        } else if (args[i] == "--tree" && !tree) {
+            tree = true;
+        } else if (args[i] == "--overwrite" && i + 1 < args.size()) {
+            const auto rule = format::overwriteRule(args[++i]);
+            if (!rule) return usage();
+            overwrite = *rule;
+        } else {
+            return usage();
+        }
+    }
+    if (tree && !to) return usage();
+
+    if (origin) {
+        format::EntryWriter writer(format::Placement::Origin, std::string(), overwrite);
+        return extractEntries(archive, gzip, writer);
+    }
+    std::optional<std::string> folder, root;
     format::Placement placement = format::Placement::Tree;
-    if (args.empty()) {
-        folder = defaultFolder(own);
-    } else if (args[0] == "--to" &&
-               (args.size() == 2 || (args.size() == 3 && args[2] == "--tree"))) {
-        folder = windowsFolder(args[1]);
-        placement = args.size() == 3 ? format::Placement::Tree : format::Placement::Flat;
-    } else {
-        return usage();
+    if (to) {
+        folder = windowsFolder(*to);
+        if (!tree) placement = format::Placement::Flat;
+    } else if (auto pair = defaultFolder(own)) {
+        root = pair->first;
+        folder = pair->second;
     }
     if (!folder) {
         say("Le dossier de destination n'est sur aucun lecteur connu.");
         return 1;
     }
-    if (!format::createFolderPath(*folder)) {
+    if (to && !format::createFolderPath(*folder)) {
         say("Impossible de créer le dossier < " + *folder + " >");
         return 1;
     }
-    return extractEntries(archive, gzip, placement, *folder);
+    format::EntryWriter writer(placement, *folder, overwrite, root.value_or(std::string()));
+    return extractEntries(archive, gzip, writer);
 }
 
 }  // namespace

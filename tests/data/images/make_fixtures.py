@@ -3,7 +3,8 @@
 README that lists how each one was made.
 
 Independent programs write what they can: ImageMagick's `convert` (tga, pcx,
-sgi, psd, pcd), Pillow (tga, pcx, sgi), Inkscape (emf, wmf). Where no Debian
+sgi, psd, pcd), Pillow (tga, pcx, sgi), Inkscape (emf, wmf), netpbm (pbm, pgm,
+ppm). Where no Debian
 program writes a variant, the small writers below build it from the format's
 public description (rla/rpf, cel/pic, cut/pal, psp, and the Targa and PCX
 variants that neither program writes). Each fixture gets the PNG it must
@@ -524,20 +525,63 @@ for kind in ("emf", "wmf"):
     made.append((f"inkscape.{kind}", "inkscape.png", f"inkscape drawing.svg --export-type={kind} --export-filename=inkscape.{kind}"))
 run("inkscape", "drawing.svg", "--export-type=png", "--export-filename=inkscape.png")
 
+# A dashed stroke: Inkscape writes it as an extended pen with a user dash style.
+DASHED = """<svg xmlns="http://www.w3.org/2000/svg" width="120" height="40" viewBox="0 0 120 40">
+  <rect x="0" y="0" width="120" height="40" fill="#ffffff"/>
+  <path d="M 6 12 H 114" fill="none" stroke="#000000" stroke-width="4" stroke-dasharray="12,6"/>
+  <path d="M 6 30 H 114" fill="none" stroke="#c02020" stroke-width="2" stroke-dasharray="20,4,4,4"/>
+</svg>
+"""
+write("dashes.svg", DASHED.encode())
+run("inkscape", "dashes.svg", "--export-type=emf", "--export-filename=inkscape_dashes.emf")
+run("inkscape", "dashes.svg", "--export-type=png", "--export-filename=inkscape_dashes.png")
+made.append(("inkscape_dashes.emf", "inkscape_dashes.png", "inkscape dashes.svg --export-type=emf --export-filename=inkscape_dashes.emf"))
+
+# ---------------------------------------------------------------- netpbm portable maps
+
+def netpbm(out, make):
+    """A netpbm pipeline writes out; pnmtopng writes the PNG it must decode to."""
+    png = out.rsplit(".", 1)[0] + ".png"
+    run("sh", "-c", f"{make} > {out}")
+    run("sh", "-c", f"pnmtopng {out} > {png}")
+    made.append((out, png, f"{make} > {out}; pnmtopng {out} > {png}"))
+
+
+netpbm("pnm_p6.ppm", "pngtopnm src.png")
+netpbm("pnm_p3_plain.ppm", "pngtopnm src.png | pnmtoplainpnm")
+netpbm("pnm_p5.pgm", "pngtopnm src.png | ppmtopgm")
+netpbm("pnm_p2_plain.pgm", "pngtopnm src.png | ppmtopgm | pnmtoplainpnm")
+netpbm("pnm_p4.pbm", "pngtopnm src.png | ppmtopgm | pgmtopbm -threshold")
+# pnmtoplainpnm writes a plain bitmap's digits without blanks between them.
+netpbm("pnm_p1_plain.pbm", "pngtopnm src.png | ppmtopgm | pgmtopbm -threshold | pnmtoplainpnm")
+netpbm("pnm_p6_16.ppm", "pngtopnm src.png | pamdepth 65535")
+netpbm("pnm_p5_1000.pgm", "pngtopnm src.png | ppmtopgm | pamdepth 1000")
+
+# ---------------------------------------------------------------- a large picture
+
+# 4096 x 4096 in run-length packets, stored bottom row first by its header:
+# the memory the decoder needs beside the picture. Kept gzipped (512 KB of
+# packets); no PNG, the test looks at the memory and the corners.
+run(CONVERT, "-size", "4096x4096", "gradient:white-black", "-compress", "RLE", "tga_large_rle.tga")
+run("gzip", "-9nf", "tga_large_rle.tga")
+made.append(("tga_large_rle.tga.gz", "-", "convert -size 4096x4096 gradient:white-black -compress RLE tga_large_rle.tga; gzip -9n tga_large_rle.tga"))
+
 # ---------------------------------------------------------------- README
 
 with open(os.path.join(HERE, "README.md"), "w") as f:
     f.write("# Picture fixtures of the codec tests\n\n")
     f.write("Made by `make_fixtures.py` in this folder (Debian's python3 with python3-pil, "
-            "imagemagick 6, inkscape 1.2), which ran exactly these commands. "
+            "imagemagick 6, inkscape 1.2, netpbm), which ran exactly these commands. "
             "`convert` is ImageMagick's; `make_fixtures.py name()` is one of the small writers "
             "in that script, built from the format's public description, for what no Debian "
             "program writes. Each fixture is tested against the PNG beside it.\n\n")
     f.write("## Sources\n\n")
     for name, how in SOURCES:
         f.write(f"- `{name}`: `{how}`\n")
-    f.write("- `drawing.svg`: written by the script (the drawing the metafiles are exported from)\n\n")
+    f.write("- `drawing.svg`: written by the script (the drawing the metafiles are exported from)\n")
+    f.write("- `dashes.svg`: written by the script (dashed strokes)\n\n")
     f.write("## Fixtures\n\n| fixture | expected pixels | made by |\n|---|---|---|\n")
     for fixture, png, how in made:
+        how = how.replace("|", "\\|")  # a pipe inside a table cell
         f.write(f"| `{fixture}` | `{png}` | `{how}` |\n")
 print("\n".join(f"{a} -> {b}" for a, b, _ in made))

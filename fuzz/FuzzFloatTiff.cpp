@@ -1,0 +1,8 @@
+// Fuzz target: FloatTiff::decode over one whole file.
+
+#include "codecs/FloatTiff.h"
+#include "fuzz/FuzzDecoder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return kvfuzz::decodePicture(data, size, &kv::codecs::FloatTiff::decode);
+}
