@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
 
 #include "platform/Platform.h"
@@ -55,46 +53,10 @@ INSTANTIATE_TEST_SUITE_P(
         FolderCase{"NoHome", {"", "/usr/lib/korvelt", false, "", "", ""}, {"", "", true}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-class ScopedVariable {
-  public:
-    ScopedVariable(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedVariable() {
-        if (old_)
-            setenv(name_, old_->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 TEST(UserFolders, KorveltHomeHoldsSettingsAndScripts) {
     test::TempDrives drives;  // KORVELT_HOME is C:\Korvelt
     EXPECT_EQ(SettingsFolder(), "C:\\Korvelt\\");
     EXPECT_EQ(ScriptFolder(), "C:\\Korvelt\\Script\\");
-}
-
-TEST(UserFolders, AProgramFolderTheUserWritesKeepsThem) {
-    Drive root;
-    root.letter = 'C';
-    root.hostRoot = "/";
-    setHostDriveMap({root});
-    const ScopedVariable home("KORVELT_HOME", nullptr);
-    const ScopedVariable config("XDG_CONFIG_HOME", "/nonexistent/config");
-    // The test program's folder, a build tree's.
-    const std::string program = platform().programFolder();
-    ASSERT_FALSE(program.empty());
-    EXPECT_EQ(SettingsFolder(), program);
-    EXPECT_EQ(ScriptFolder(), program + "Script\\");
-    resetHostDriveMap();
 }
 
 }  // namespace
