@@ -200,6 +200,9 @@ class TMainKorvelt2002 : public QMainWindow {
     void buildToolbar();
     void readHighColour();
     WindowSettings readSettings() const;
+    // Says that the settings file could not be written: an error box naming
+    // it, or a journal line after an automatic run (nobody is there to answer).
+    void settingsNotWritten(const std::string& path);
     // The stored size, or maximised when it is not smaller than the screen.
     void applyStoredSize(const WindowSettings& s);
 
@@ -276,6 +279,7 @@ class TMainKorvelt2002 : public QMainWindow {
     bool shownOnce_ = false;
     int busy_ = 0;
     int exitStatus_ = 0;
+    bool automatic_ = false;  // this start ran the automatic mode
 
     bool keepGoing_ = false;      // KeepGoing
     bool highColour_ = false;     // HighColour

@@ -25,6 +25,7 @@
 #include "gui/HourGlass.h"
 #include "mime/TypeText.h"
 #include "platform/Platform.h"
+#include "platform/UserFolders.h"
 #include "text/Text.h"
 
 namespace kv {
@@ -188,10 +189,6 @@ class AddFinish {
     std::function<void()> recount_;
 };
 
-std::string scriptFolder() {
-    return platform().programFolder() + "Script\\";
-}
-
 }  // namespace
 
 void TMainKorvelt2002::AddFileExecute() {
@@ -234,7 +231,7 @@ void TMainKorvelt2002::Scripts1Click() {
         menuScripts_->removeAction(items[i]);
         items[i]->deleteLater();
     }
-    const std::string folder = scriptFolder();
+    const std::string folder = ScriptFolder();
     if (!platform().directoryExists(folder.substr(0, folder.size() - 1))) return;
     constexpr uint32_t mask =
         attr::ReadOnly | attr::Hidden | attr::System | attr::Directory | attr::Archive;
@@ -254,7 +251,7 @@ void TMainKorvelt2002::Scripts1Click() {
 
 void TMainKorvelt2002::ScriptItemClick(QAction* item) {
     if (!archiveOpen() || !item) return;
-    const std::string path = scriptFolder() + item->data().toString().toStdString() + ".kvl";
+    const std::string path = ScriptFolder() + item->data().toString().toStdString() + ".kvl";
     if (!platform().fileExists(path)) return;
 
     BusyScope busy(*this);

@@ -72,15 +72,12 @@ void TMainKorvelt2002::Print_ArchExecute() {
     const std::size_t count =
         std::min(session_.rows.size(), static_cast<std::size_t>(model_->rowCount()));
     if (count == 0) return;
-    const std::unique_ptr<QPrinter> printer = defaultPrinter();
-    if (!printer) {
-        ui_.message(MessageKind::Warning, NoPrinterMessage);
-        return;
-    }
+    PrintTarget target = PrintTarget::choose(ui_, this);
+    if (!target) return;
+    QPrinter* printer = &target.printer();
     // A PDF file has no border a printer cannot reach: it gets the one the
     // page layout counts on (4 mm across, 3 mm down), which "Configurer" may change.
-    if (printer->outputFormat() == QPrinter::PdfFormat)
-        printer->setPageMargins(QMarginsF(4, 3, 4, 3), QPageLayout::Millimeter);
+    if (target.toFile()) printer->setPageMargins(QMarginsF(4, 3, 4, 3), QPageLayout::Millimeter);
     std::vector<std::size_t> selected = selectedRows();
     std::erase_if(selected, [count](std::size_t row) { return row >= count; });
 
@@ -102,6 +99,8 @@ void TMainKorvelt2002::Print_ArchExecute() {
     HourGlass wait;
     ListingPrinter(QString::fromStdString(fileNameOf(session_.currentArchive)), date)
         .print(*printer, session_.rows, rows);
+    wait.restore();
+    target.finish(ui_);
 }
 
 }  // namespace kv

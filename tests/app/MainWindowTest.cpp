@@ -79,6 +79,22 @@ TEST_F(MainWindow, FirstRunTakesTheDefaultsAndWritesTheElevenKeysInOrder) {
     EXPECT_EQ(ini.readString("Application", "temporary", ""), platform().tempFolder());
 }
 
+TEST_F(MainWindow, SettingsThatCannotBeWrittenAreSaidNamingTheFile) {
+    makeWindow();
+    FaultPlatform fp;
+    fp.install();
+    // Neither the file nor a new one beside it can be written (a folder the
+    // user may not write).
+    fp.failOpen("C:\\Korvelt\\*", OpenMode::Create);
+    window.reset();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Erreur");
+    EXPECT_EQ(boxes[0].text,
+              "Impossible d'enregistrer les réglages dans le fichier C:\\Korvelt\\Korvelt.cfg.\n"
+              "Les réglages de cette session sont perdus.");
+    EXPECT_FALSE(platform().fileExists("C:\\Korvelt\\Korvelt.cfg"));
+}
+
 TEST_F(MainWindow, CommentBoxFollowsTheToolbarWidth) {
     TMainKorvelt2002& w = makeWindow();
     w.show();
