@@ -116,7 +116,6 @@ void TMainKorvelt2002::FormCreate() {
         platform().createDirectory(programFolder + "Script");
 
     ui_.setKeepGoing([this] { return keepGoing_; });
-    session_.gzip.OnProgress = [this](TGzip& sender) { Gzip1Progress(sender); };
 
     buildToolbar();
     buildCatalogView();

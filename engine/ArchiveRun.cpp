@@ -9,11 +9,11 @@
 #include "engine/DatedComment.h"
 #include "engine/EntryCheck.h"
 #include "engine/StoredPath.h"
+#include "text/Text.h"
 #include "util/Error.h"
 #include "util/FileRoutines.h"
 #include "util/Format.h"
 #include "util/PathHelpers.h"
-#include "text/Text.h"
 
 namespace kv {
 
@@ -134,7 +134,7 @@ bool ArchiveRun::start() {
     if (!format::writeHeader(copy_.file(), format::Header{0, headerComment(session_)}))
         throw Error("Erreur d'écriture du fichier " + copy_.path());
 
-    maker_ = std::make_unique<MemberMaker>(session_.workFolder, session_.gzip, old_.get());
+    maker_ = std::make_unique<MemberMaker>(session_.workFolder, old_.get());
     if (const int threads = archiveThreads(session_.threads); threads > 1) {
         try {
             pool_ = std::make_unique<MemberPool>(threads, *maker_);
