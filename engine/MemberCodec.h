@@ -7,8 +7,8 @@
 // The member made: 1F 8B 08 00, MTIME 0, XFL 0, OS 0 (the fixed 10-byte
 // header: no name, no comment, no other field), raw deflate data (window 15,
 // memory level 8, level 6, the standard strategy), then the CRC-32 and the
-// length modulo 2^32 of the data, little-endian. The same bytes give the same
-// member on every machine, so an archive made twice is the same archive.
+// length modulo 2^32 of the data, little-endian. With one zlib, the same
+// bytes always give the same member, so an archive made twice is the same.
 //
 // Progress: a call given a Progress receiver hands it percentages (0..100) of
 // the input read, against the input's size: once 0 at the start, then each

@@ -43,21 +43,18 @@ Bytes sampleData(std::size_t size, unsigned seed = 1) {
     return out;
 }
 
+Bytes toBytes(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
 Bytes compressed(const Bytes& data) {
-    MemoryFile in(data);
-    MemoryFile out;
-    EXPECT_TRUE(MemberCodec::compress(in, out).done());
-    return out.bytes();
+    return toBytes(kv::test::ourMember(std::string(data.begin(), data.end())));
 }
 
 // The member's data, read with a limit (maxLength; -1 for none), into out.
 MemberCodec::MemberCheck inflated(const Bytes& member, int64_t maxLength, MemoryFile& out) {
     MemoryFile in(member);
     return MemberCodec::inflate(in, in.size(), &out, maxLength);
-}
-
-Bytes toBytes(const std::string& text) {
-    return Bytes(text.begin(), text.end());
 }
 
 std::string run(const std::string& command) {
