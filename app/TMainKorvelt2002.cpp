@@ -119,7 +119,6 @@ void TMainKorvelt2002::FormCreate() {
     if (!platform().directoryExists(scripts)) platform().createDirectory(scripts);
 
     ui_.setKeepGoing([this] { return keepGoing_; });
-    session_.gzip.OnProgress = [this](TGzip& sender) { Gzip1Progress(sender); };
 
     buildToolbar();
     buildCatalogView();

@@ -155,7 +155,6 @@ class TMainKorvelt2002 : public QMainWindow {
     void ModiEnTeteExecute();
     void RestaureExecute();
     void SelfExtractorExecute();
-    void Gzip1Progress(TGzip& sender);
 
     void AddFileExecute();
     void DellFile_ArchExecute();

@@ -334,10 +334,6 @@ void TMainKorvelt2002::RestaureExecute() {
     runProgress(1);
 }
 
-void TMainKorvelt2002::Gzip1Progress(TGzip& sender) {
-    if (forms_.progress) forms_.progress->progressBarFile()->setValue(sender.Percent());
-}
-
 void TMainKorvelt2002::SelfExtractorExecute() {
     if (!archiveExists()) return;
     FileDialogRequest request;

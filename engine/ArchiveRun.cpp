@@ -190,7 +190,7 @@ bool ArchiveRun::start() {
     if (!format::writeHeader(copy_.file(), header_))
         throw Error("Erreur d'écriture du fichier " + copy_.path());
 
-    maker_ = std::make_unique<MemberMaker>(session_.workFolder, session_.gzip, old_.get());
+    maker_ = std::make_unique<MemberMaker>(session_.workFolder, old_.get());
     if (const int threads = archiveThreads(session_.threads); threads > 1) {
         try {
             pool_ = std::make_unique<MemberPool>(threads, *maker_);

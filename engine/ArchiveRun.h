@@ -149,8 +149,7 @@ using ReloadHook = std::function<void()>;
 // The caller clears its cancel flag before the run; ui.cancelRequested() is
 // polled at the start of each row. While the run lasts, the progress events of
 // each file's compression (and of the check of its stored member) go to
-// ui.setFilePercent() and ui.pump(), in row order, on the calling thread;
-// session.gzip's own OnProgress is not used.
+// ui.setFilePercent() and ui.pump(), in row order, on the calling thread.
 //
 // After a completed run (replaced, or not for lack of room or a failed copy)
 // the catalog is re-read through reload. A stopped run re-reads nothing.

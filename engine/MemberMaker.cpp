@@ -91,13 +91,12 @@ std::optional<FileSnapshot> snapshotOf(const std::string& path) {
     return FileSnapshot{found.front().size, found.front().dosDateTime, found.front().special};
 }
 
-MemberMaker::MemberMaker(std::string workFolder, const TGzip& gzip, SharedReader* old)
-    : workFolder_(std::move(workFolder)), gzip_(gzip), old_(old) {
-    gzip_.OnProgress = nullptr;
-}
+MemberMaker::MemberMaker(std::string workFolder, SharedReader* old)
+    : workFolder_(std::move(workFolder)), old_(old) {}
 
-bool MemberMaker::sameAsStored(const std::string& path, const StoredEntry& stored, TGzip& gzip,
-                               const std::atomic<bool>& stop, uint32_t& crc) const {
+bool MemberMaker::sameAsStored(const std::string& path, const StoredEntry& stored,
+                               const Progress& progress, const std::atomic<bool>& stop,
+                               uint32_t& crc) const {
     if (!old_) return false;
     const std::unique_ptr<File> file = platform().open(path, OpenMode::Read);
     if (!file) return false;
@@ -107,7 +106,7 @@ bool MemberMaker::sameAsStored(const std::string& path, const StoredEntry& store
     record.fileSize = stored.fileSize;
     record.compressedSize = stored.compressedSize;
     const bool same =
-        format::CheckEntry(*archive, record, stored.payloadStart, &compare, &gzip).sound() &&
+        format::CheckEntry(*archive, record, stored.payloadStart, &compare, progress).sound() &&
         compare.atEnd();
     file->close();
     uint8_t trailer[8];
@@ -136,13 +135,11 @@ FileMember MemberMaker::make(const MemberRequest& request, const std::atomic<boo
     if (before->special) return unreadable(FileMember::Cause::SpecialFile);
 
     const ClearedAttributes cleared(path);
-    TGzip gzip = gzip_;
-    if (progress) gzip.OnProgress = [&progress](TGzip& sender) { progress(sender.Percent()); };
 
     const std::optional<StoredEntry>& stored = request.stored;
     if (stored && before->size == stored->fileSize && before->lastWrite == stored->fileDate) {
         uint32_t crc = 0;
-        const bool same = sameAsStored(path, *stored, gzip, stop, crc);
+        const bool same = sameAsStored(path, *stored, progress, stop, crc);
         if (stop) return ended(Outcome::Stopped);
         const std::optional<FileSnapshot> after = snapshotOf(path);
         if (same && after && *after == *before) {
@@ -179,16 +176,19 @@ FileMember MemberMaker::make(const MemberRequest& request, const std::atomic<boo
             return unreadable(FileMember::Cause::ReadError);
         }
         StoppableSource stoppable(*source, stop);
-        const int code = gzip.CompressFrom(stoppable, payload.file());
+        const MemberCodec::Compressed made =
+            MemberCodec::compress(stoppable, payload.file(), progress);
+        source->close();
         if (stop) return ended(Outcome::Stopped);
-        if (code == TGzip::InputFailed) return unreadable(FileMember::Cause::ReadError);
-        if (code != TGzip::Done) return unreadable(FileMember::Cause::WorkFolder);
+        if (made.fault == MemberCodec::CompressFault::ReadError)
+            return unreadable(FileMember::Cause::ReadError);
+        if (!made.done()) return unreadable(FileMember::Cause::WorkFolder);
         // The payload is the file only when nothing moved while it was read.
         const std::optional<FileSnapshot> after = snapshotOf(path);
-        if (before && after && *before == *after && gzip.MemberLength() == after->size) {
+        if (before && after && *before == *after && made.length == after->size) {
             member.payload = std::move(payload);
-            member.crc = gzip.MemberCrc();
-            member.length = gzip.MemberLength();
+            member.crc = made.crc;
+            member.length = made.length;
             member.after = *after;
             return ended(Outcome::Made);
         }

@@ -24,12 +24,11 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 
+#include "engine/MemberCodec.h"
 #include "engine/SharedReader.h"
-#include "engine/TGzip.h"
 #include "platform/TempFile.h"
 
 namespace kv {
@@ -92,16 +91,16 @@ struct FileMember {
 
 class MemberMaker {
   public:
-    using Progress = std::function<void(int percent)>;
+    using Progress = MemberCodec::Progress;
 
-    // Members are compressed with gzip's settings (its OnProgress is not used)
-    // into payload temporaries of workFolder; stored members are read through
-    // old (null when there is no old archive). old must outlive the maker.
-    MemberMaker(std::string workFolder, const TGzip& gzip, SharedReader* old);
+    // Members are compressed into payload temporaries of workFolder; stored
+    // members are read through old (null when there is no old archive). old
+    // must outlive the maker.
+    MemberMaker(std::string workFolder, SharedReader* old);
 
     // Makes the member of request's file. progress, when set, gets the
     // percentages of the stored member's check and of the compression, as
-    // TGzip's progress rule raises them, on the calling thread. Once stop is
+    // MemberCodec reports them, on the calling thread. Once stop is
     // true the work ends at its next read with Stopped (its temporary removed).
     // Safe to call from several threads at once for different files. Never
     // throws.
@@ -109,11 +108,10 @@ class MemberMaker {
                     const Progress& progress) const;
 
   private:
-    bool sameAsStored(const std::string& path, const StoredEntry& stored, TGzip& gzip,
+    bool sameAsStored(const std::string& path, const StoredEntry& stored, const Progress& progress,
                       const std::atomic<bool>& stop, uint32_t& crc) const;
 
     std::string workFolder_;
-    TGzip gzip_;
     SharedReader* old_;
 };
 

@@ -13,23 +13,6 @@ namespace kv {
 
 namespace {
 
-// Forwards the compression component's progress to the per-file bar while a
-// run is on, and puts the caller's handler back afterwards.
-class ProgressForwarding {
-  public:
-    ProgressForwarding(TGzip& gzip, Ui& ui) : gzip_(gzip), saved_(gzip.OnProgress) {
-        gzip_.OnProgress = [&ui](TGzip& sender) {
-            ui.setFilePercent(std::clamp(sender.Percent(), 0, 100));
-            ui.pump();
-        };
-    }
-    ~ProgressForwarding() { gzip_.OnProgress = saved_; }
-
-  private:
-    TGzip& gzip_;
-    std::function<void(TGzip&)> saved_;
-};
-
 // Moves the overall bar one step while it is below its maximum.
 class OverallBar {
   public:
@@ -49,15 +32,19 @@ class OverallBar {
 
 class RestoreRun {
   public:
-    RestoreRun(Session& session, const RestoreChoices& choices, Ui& ui)
-        : session_(session),
-          ui_(ui),
+    RestoreRun(const RestoreChoices& choices, Ui& ui)
+        : ui_(ui),
           asking_(choices.overwrite == format::Overwrite::Ask),
           writer_(choices.toOrigin ? format::Placement::Origin
                   : choices.tree   ? format::Placement::Tree
                                    : format::Placement::Flat,
                   WithBackslash(choices.folder), choices.overwrite) {
         writer_.setQuestion([this](const std::string& path) { return askReplace(path); });
+        // Each payload's read moves the per-file bar.
+        filePercent_ = [&ui](int percent) {
+            ui.setFilePercent(std::clamp(percent, 0, 100));
+            ui.pump();
+        };
     }
 
     // Restores the entry whose record was just read; the archive is
@@ -83,7 +70,7 @@ class RestoreRun {
             return;
         }
 
-        switch (writer_.extract(archive, record, payloadStart, *folder, session_.gzip)) {
+        switch (writer_.extract(archive, record, payloadStart, *folder, filePercent_)) {
             case format::ExtractResult::Done:
                 ++outcome.restored;
                 break;
@@ -182,10 +169,10 @@ class RestoreRun {
         ++outcome.failed;
     }
 
-    Session& session_;
     Ui& ui_;
     bool asking_;
     format::EntryWriter writer_;
+    MemberCodec::Progress filePercent_;
 };
 
 }  // namespace
@@ -201,8 +188,7 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
     }
 
     const format::Version version = format::decodeHeader(header).version;
-    ProgressForwarding progress(session.gzip, ui);
-    RestoreRun run(session, choices, ui);
+    RestoreRun run(choices, ui);
 
     if (choices.selection == 0) {
         OverallBar bar(ui, static_cast<int>(session.rows.size()) - 1);

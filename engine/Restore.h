@@ -47,8 +47,8 @@ struct RestoreOutcome {
 // it, renamed into place once found sound, with its stored date. Sets the
 // overall bar's range (the selected count, or rows - 1) and moves it per
 // entry; labels "Fichier : ..." and "Dossier : ..."; polls
-// ui.cancelRequested() before each entry; forwards the decompression progress
-// of session.gzip to ui.setFilePercent during the run.
+// ui.cancelRequested() before each entry; the percentages of each payload's
+// read go to ui.setFilePercent, each followed by ui.pump().
 //
 // Messages, each as the run meets it: an incompatible archive (error, nothing
 // restored); a selected row never archived (information); a destination on a

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "engine/Catalog.h"
-#include "engine/TGzip.h"
 #include "util/Format.h"
 
 namespace kv {
@@ -35,7 +34,6 @@ struct Session {
     bool listChanged = false;     // ListChanged: the catalog holds changes the archive does not
     int sortKey = 1;              // SortKey: 1 name, 2 folder
     bool checkRecupeFile = false; // CheckRecupeFile: leave missing files out instead of carrying them over
-    TGzip gzip = TGzip::designedGzip1();  // Gzip1
     bool recompressAll = false;   // RecompressAll: the archiving runs compress every file, even
                                   // one whose stored member is still its own
     int threads = 0;              // files made at once by the archiving runs; 0 the default

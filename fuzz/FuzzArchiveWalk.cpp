@@ -12,7 +12,7 @@
 #include "engine/ArchiveFormat.h"
 #include "engine/EntryCheck.h"
 #include "engine/EntryExtract.h"
-#include "engine/TGzip.h"
+#include "engine/MemberCodec.h"
 #include "support/MemoryFile.h"
 
 using namespace kv::format;
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (payloadFits(*entry, walk.payloadStart(), walk.fileSize()) &&
             entry->compressedSize > 0) {
             file.seek(walk.payloadStart());
-            const auto member = kv::TGzip::verifyMember(file, entry->compressedSize);
+            const auto member = kv::MemberCodec::verify(file, entry->compressedSize);
             if (member.length < 0) std::abort();
             // The soundness check never writes past FileSize, and a sound entry
             // is exactly FileSize bytes.
@@ -65,8 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             // The check and the member reader agree, except that a small
             // member of ours is read whole by a decoder that lets pass the
             // reserved length symbols.
-            const bool streamSound =
-                member.fault == kv::TGzip::MemberFault::None && member.length == entry->fileSize;
+            const bool streamSound = member.fault == kv::MemberCodec::MemberFault::None &&
+                                     member.length == entry->fileSize;
             const uint8_t* payload = data + walk.payloadStart();
             const bool readWhole = entry->compressedSize > 3 && payload[3] == 0 &&
                                    entry->fileSize <= (int64_t(8) << 20);

@@ -49,8 +49,6 @@ class LargeFile : public test::EngineRunFixture {
 };
 
 TEST_F(LargeFile, FileOf3GiBIsStoredTestedAndRestored) {
-    // The layout is under test, not the deflate level: the fastest one.
-    session.gzip.CompressionLevel = 1;
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\film.bin", "petit");
     ASSERT_TRUE(ArchiveFiles(session, ui).clean());

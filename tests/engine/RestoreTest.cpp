@@ -27,7 +27,7 @@ class RestoreTest : public testing::Test {
     }
 
     std::vector<int64_t> archive(const std::vector<HandEntry>& entries) {
-        return test::writeHandArchive(session.currentArchive, entries, "C:\\Work\\");
+        return test::writeHandArchive(session.currentArchive, entries);
     }
 
     RestoreOutcome restoreAll(RestoreChoices choices) {

@@ -55,7 +55,7 @@ class WideArchiveTest : public test::EngineRunFixture {
 
     std::vector<int64_t> handArchive(const std::string& path, const std::vector<HandEntry>& entries,
                                      Version version, const std::string& comment = "Grand") {
-        return test::writeHandArchive(path, entries, "C:\\Work\\", comment, version);
+        return test::writeHandArchive(path, entries, comment, version);
     }
 
     LoadResult load() { return LoadArchive(session, ui); }
