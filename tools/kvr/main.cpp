@@ -19,6 +19,7 @@ const kvr::Command commands[] = {
     {"comment", "ARCHIVE TEXTE", kvr::commentCommand},
     {"extract", "ARCHIVE (--origin | --to DOSSIER [--tree]) [CHEMIN...]", kvr::extractCommand},
     {"sfx", "ARCHIVE SORTIE", kvr::sfxCommand},
+    {"repair", "ARCHIVE", kvr::repairCommand},
 };
 
 int usage()
