@@ -1,0 +1,127 @@
+// The ways out when files or the archive itself are damaged: restoring every
+// missing file in one command, and repairing an archive whose records or
+// members are damaged.
+
+#include <QAction>
+#include <QTreeView>
+
+#include "app/TMainKorvelt2002.h"
+#include "app/WaitNotice.h"
+#include "dialogs/TFormProgress.h"
+#include "engine/ArchiveFormat.h"
+#include "engine/ArchiveRepair.h"
+#include "engine/Restore.h"
+#include "gui/HourGlass.h"
+#include "platform/WriterLock.h"
+#include "util/PathHelpers.h"
+
+namespace kv {
+namespace {
+
+// Losses a question lists before it says how many more there are.
+constexpr std::size_t ShownLosses = 10;
+
+std::string lossList(const std::vector<RepairLoss>& losses) {
+    std::string list;
+    for (std::size_t i = 0; i < losses.size() && i < ShownLosses; ++i)
+        list += "\r" + losses[i].text();
+    if (losses.size() > ShownLosses)
+        list += "\r... et " + std::to_string(losses.size() - ShownLosses) + " autre(s)";
+    return list;
+}
+
+}  // namespace
+
+void TMainKorvelt2002::RestaureManquantsExecute() {
+    if (!archiveExists()) return;
+    if (session_.listChanged) {
+        ui_.message(MessageKind::Information,
+                    "Le contenu de la liste a changé,\ril est obligatoire d'archiver avant de "
+                    "restaurer des fichiers");
+        return;
+    }
+    const std::size_t missing = missingRows(session_.rows).size();
+    if (missing == 0) {
+        ui_.message(MessageKind::Information, "Aucun fichier de la liste ne manque sur le disque.");
+        return;
+    }
+    restoreMissing_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{restoreMissing_};
+    runProgress(TFormProgress::ModeRestore, static_cast<int>(missing),
+                QStringLiteral("Restauration des fichiers manquants"));
+}
+
+void TMainKorvelt2002::Reparer_ArchExecute() {
+    if (!archiveExists()) return;
+    const std::string archive = session_.currentArchive;
+    const std::string name = FileNameOf(archive);
+    BusyScope busy(*this);
+    keepGoing_ = true;
+    ArchiveRepair repair(archive);
+    ArchiveRepair::Finding finding;
+    {
+        WaitNotice wait(forms_.wait, "Examen de l'archive.");
+        HourGlass glass;
+        finding = repair.examine(ui_);
+    }
+    switch (finding) {
+        case ArchiveRepair::Finding::Busy:
+            ui_.message(MessageKind::Error, WriterLock::busyMessage(archive));
+            return;
+        case ArchiveRepair::Finding::Incompatible:
+            ui_.message(MessageKind::Error, format::IncompatibleMessage);
+            return;
+        case ArchiveRepair::Finding::Stopped:
+            return;  // Escape has said "Opération abandonnée"
+        case ArchiveRepair::Finding::Sound:
+            ui_.message(MessageKind::Information,
+                        "L'archive < " + name + " > est intacte :\rses " +
+                            std::to_string(repair.kept()) +
+                            " entrée(s) se relisent sans erreur, il n'y a rien à réparer.");
+            return;
+        case ArchiveRepair::Finding::Damaged:
+            break;
+    }
+    const std::string backup = FileNameOf(repair.backupPath());
+    if (ui_.message(MessageKind::Confirmation,
+                    "L'archive < " + name + " > est endommagée, ceci est perdu :" +
+                        lossList(repair.losses()) + "\r\rRéparer l'archive ? Une nouvelle archive " +
+                        "gardera ses " + std::to_string(repair.kept()) +
+                        " entrée(s) intacte(s),\rl'archive actuelle sera conservée sous < " +
+                        backup + " >.",
+                    Buttons::YesCancel) == Answer::Cancel)
+        return;
+    {
+        WaitNotice wait(forms_.wait, "Réparation de l'archive.");
+        HourGlass glass;
+        if (!repair.write(ui_)) return;
+    }
+
+    // The catalog is read from the repaired archive; the files added since
+    // the last archiving are still to be archived, so their rows stay.
+    Catalog added;
+    for (const CatalogRow& row : session_.rows)
+        if (row.icon == New) added.push_back(row);
+    const auto addBack = [&] {
+        if (added.empty()) return;
+        session_.rows.insert(session_.rows.end(), added.begin(), added.end());
+        model_->syncAppended();
+        session_.listChanged = true;
+    };
+    try {
+        LoadArchive(true, this);
+    } catch (...) {
+        addBack();
+        throw;
+    }
+    addBack();
+    ui_.message(MessageKind::Information,
+                "L'archive < " + name + " > a été réparée : " + std::to_string(repair.kept()) +
+                    " entrée(s) conservée(s), " + std::to_string(repair.losses().size()) +
+                    " perte(s).\rL'archive d'origine est conservée sous < " + backup + " >.");
+}
+
+}  // namespace kv
