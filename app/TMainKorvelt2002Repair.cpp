@@ -21,12 +21,20 @@ namespace {
 // Losses a question lists before it says how many more there are.
 constexpr std::size_t ShownLosses = 10;
 
-std::string lossList(const std::vector<RepairLoss>& losses) {
+// What the repair found, one line each, the first few of each kind.
+std::string findings(const ArchiveRepair& repair) {
     std::string list;
-    for (std::size_t i = 0; i < losses.size() && i < ShownLosses; ++i)
-        list += "\r" + losses[i].text();
-    if (losses.size() > ShownLosses)
-        list += "\r... et " + std::to_string(losses.size() - ShownLosses) + " autre(s)";
+    const auto add = [&list](const std::vector<std::string>& lines, const char* heading) {
+        if (lines.empty()) return;
+        list += std::string("\r") + heading;
+        for (std::size_t i = 0; i < lines.size() && i < ShownLosses; ++i) list += "\r" + lines[i];
+        if (lines.size() > ShownLosses)
+            list += "\r... et " + std::to_string(lines.size() - ShownLosses) + " autre(s)";
+    };
+    std::vector<std::string> losses;
+    for (const RepairLoss& loss : repair.losses()) losses.push_back(loss.text());
+    add(losses, "Perdu :");
+    add(repair.corrections(), "Corrigé :");
     return list;
 }
 
@@ -87,8 +95,8 @@ void TMainKorvelt2002::Reparer_ArchExecute() {
     }
     const std::string backup = FileNameOf(repair.backupPath());
     if (ui_.message(MessageKind::Confirmation,
-                    "L'archive < " + name + " > est endommagée, ceci est perdu :" +
-                        lossList(repair.losses()) + "\r\rRéparer l'archive ? Une nouvelle archive " +
+                    "L'archive < " + name + " > est endommagée." + findings(repair) +
+                        "\r\rRéparer l'archive ? Une nouvelle archive " +
                         "gardera ses " + std::to_string(repair.kept()) +
                         " entrée(s) intacte(s),\rl'archive actuelle sera conservée sous < " +
                         backup + " >.",
@@ -120,7 +128,8 @@ void TMainKorvelt2002::Reparer_ArchExecute() {
     addBack();
     ui_.message(MessageKind::Information,
                 "L'archive < " + name + " > a été réparée : " + std::to_string(repair.kept()) +
-                    " entrée(s) conservée(s), " + std::to_string(repair.losses().size()) +
+                    " entrée(s) conservée(s), " + std::to_string(repair.corrections().size()) +
+                    " corrigée(s), " + std::to_string(repair.losses().size()) +
                     " perte(s).\rL'archive d'origine est conservée sous < " + backup + " >.");
 }
 

@@ -128,6 +128,21 @@ int64_t ArchiveRepair::nextSoundEntry(int64_t from, Ui& ui, std::vector<int64_t>
     return size_;
 }
 
+bool ArchiveRepair::keepCorrected(int64_t position, int64_t next) {
+    const Probe at = probe(position);
+    if (!at.record || !namesAFile(*at.record)) return false;
+    format::EntryRecord record = *at.record;
+    const int64_t size = next - at.payloadStart;
+    if (size <= 0 || size >= format::MaxStoredSize || size == record.compressedSize) return false;
+    const int32_t stored = record.compressedSize;
+    record.compressedSize = static_cast<int32_t>(size);
+    if (!format::CheckEntry(*file_, record, at.payloadStart).sound()) return false;
+    corrections_.push_back("< " + record.fullPath() + " > : taille compressée corrigée (" +
+                           std::to_string(size) + " au lieu de " + std::to_string(stored) + ")");
+    kept_.push_back({position, next - position, std::move(record), at.payloadStart});
+    return true;
+}
+
 void ArchiveRepair::lose(int64_t from, int64_t to) {
     const Probe at = probe(from);
     RepairLoss loss{from, to - from, {}, {}};
@@ -143,8 +158,9 @@ void ArchiveRepair::lose(int64_t from, int64_t to) {
 }
 
 void ArchiveRepair::loseStretch(int64_t from, int64_t to, const std::vector<int64_t>& damaged) {
-    // The stretch is told entry by entry where records still name files:
+    // The stretch is taken entry by entry where records still name files:
     // those the search met, and those that follow one another from its start.
+    // Each is kept when only its size was wrong, else told as lost.
     std::vector<int64_t> starts{from};
     for (int64_t at : damaged)
         if (at > from && at < to) starts.push_back(at);
@@ -160,8 +176,10 @@ void ArchiveRepair::loseStretch(int64_t from, int64_t to, const std::vector<int6
     }
     std::sort(starts.begin(), starts.end());
     starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-    for (std::size_t i = 0; i < starts.size(); ++i)
-        lose(starts[i], i + 1 < starts.size() ? starts[i + 1] : to);
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        const int64_t end = i + 1 < starts.size() ? starts[i + 1] : to;
+        if (!keepCorrected(starts[i], end)) lose(starts[i], end);
+    }
 }
 
 ArchiveRepair::Finding ArchiveRepair::examine(Ui& ui) {
@@ -195,7 +213,7 @@ ArchiveRepair::Finding ArchiveRepair::examine(Ui& ui) {
         if (format::CheckEntry(*file_, *at.record, at.payloadStart).sound()) {
             end = at.payloadStart + at.record->compressedSize;
             if (end == size_ || plausibleAt(end)) {
-                kept_.push_back({position, end - position});
+                kept_.push_back({position, end - position, std::nullopt});
                 position = end;
                 continue;
             }
@@ -206,14 +224,14 @@ ArchiveRepair::Finding ArchiveRepair::examine(Ui& ui) {
         const int64_t next = nextSoundEntry(position + 1, ui, damaged);
         if (stopped_) return Finding::Stopped;
         if (end >= 0 && end <= next) {
-            kept_.push_back({position, end - position});
+            kept_.push_back({position, end - position, std::nullopt});
             if (end < next) loseStretch(end, next, damaged);
         } else {
             loseStretch(position, next, damaged);
         }
         position = next;
     }
-    if (losses_.empty()) return Finding::Sound;
+    if (losses_.empty() && corrections_.empty()) return Finding::Sound;
     backup_ = freeBackupName();
     return Finding::Damaged;
 }
@@ -264,8 +282,12 @@ bool ArchiveRepair::write(Ui& ui) {
     if (!out.write(header_.data(), format::HeaderSize)) throw writeError();
     for (const Span& span : kept_) {
         if (!goOn(ui)) return false;
-        if (!file_->seek(span.offset) || !format::copyBytes(*file_, out, span.length))
-            throw writeError();
+        const bool copied =
+            span.corrected
+                ? format::writeRecord(out, *span.corrected) && file_->seek(span.payloadStart) &&
+                      format::copyBytes(*file_, out, span.corrected->compressedSize)
+                : file_->seek(span.offset) && format::copyBytes(*file_, out, span.length);
+        if (!copied) throw writeError();
     }
     if (!out.flush()) throw writeError();
     verifyCopy(out);

@@ -8,27 +8,32 @@
 // Finding the entries. The records are read as every reader reads them
 // (format::ArchiveWalker). An entry is kept when its payload is a sound member
 // of FileSize bytes and the chain of records goes on after it: the archive
-// ends there, or a plausible record follows (a file name, a folder ending in a
-// backslash, a payload inside the archive that starts as a gzip member). Past
+// ends there, or a plausible record follows (a file name, a folder of a drive
+// or a server, a payload inside the archive that starts as a gzip member). Past
 // a damaged entry, or a sound one after which the chain breaks, the bytes are
 // searched for the next place where an entry reads back sound: wherever a
 // gzip member starts, the record just before it is tried, and taken when it
-// is plausible and its payload is a sound member. A sound entry whose sizes
-// run over the next sound entry is not kept: its CompressedSize is wrong.
-// What lies between is lost, and told: the entry that stood there when its
+// is plausible and its payload is a sound member. A sound entry whose payload
+// runs over that next sound entry is not kept as it is: its CompressedSize is
+// wrong. What lies between is taken record by record where records still name files
+// (those the search met, and those that follow one another): an entry whose
+// member, read up to where the next of them starts, is sound and of FileSize
+// bytes had only a wrong CompressedSize, and is kept with that size corrected
+// (and told). The rest is lost, and told: the entry that stood there when its
 // record still names a file, else the unreadable bytes.
 //
 // Writing. Never in place, and only the way every archive is written: the
 // writer lock is held from examine() to the end of write(); the header (as it
-// was) and the kept entries (record and payload, byte for byte) go into a
-// temporary beside the archive, which is flushed to the disk, read back
-// (every entry sound, the records chaining to its end) and only then takes
-// the archive's name. The old file is renamed first, to backupPath():
+// was) and the kept entries (record and payload, byte for byte, but for a
+// corrected CompressedSize) go into a temporary beside the archive, which is
+// flushed to the disk, read back (every entry sound, the records chaining to
+// its end) and only then takes the archive's name. The old file is renamed first, to backupPath():
 // "nom.kvr.bak", or "nom.kvr.bak2", "nom.kvr.bak3" ... when that is taken.
 //
 //   ArchiveRepair repair(path);
 //   if (repair.examine(ui) == ArchiveRepair::Finding::Damaged) {
-//       ... repair.losses(), repair.kept(), repair.backupPath() ...
+//       ... repair.losses(), repair.corrections(), repair.kept(),
+//           repair.backupPath() ...
 //       repair.write(ui);
 //   }
 
@@ -65,7 +70,8 @@ class ArchiveRepair {
         Incompatible,  // not an archive of this format (format::IncompatibleMessage)
         Sound,         // every entry is sound and the records chain to the end:
                        // there is nothing to repair and nothing is written
-        Damaged,       // losses() is not empty: write() makes the repaired archive
+        Damaged,       // losses() or corrections() is not empty: write() makes the
+                       // repaired archive
         Stopped,       // ui.keepGoing() turned false: nothing was written
     };
 
@@ -80,9 +86,11 @@ class ArchiveRepair {
     // read.
     Finding examine(Ui& ui);
 
-    // After examine(): the entries the repaired archive holds, and what is lost.
+    // After examine(): the entries the repaired archive holds, what is lost,
+    // and the records corrected ("< path > : taille compressée corrigée").
     int kept() const { return static_cast<int>(kept_.size()); }
     const std::vector<RepairLoss>& losses() const { return losses_; }
+    const std::vector<std::string>& corrections() const { return corrections_; }
     // The name the old archive is kept under.
     const std::string& backupPath() const { return backup_; }
 
@@ -95,9 +103,13 @@ class ArchiveRepair {
     bool write(Ui& ui);
 
   private:
+    // An entry the repaired archive holds: its bytes in the old archive, and
+    // the record written in place of its own when that was corrected.
     struct Span {
         int64_t offset;
         int64_t length;
+        std::optional<format::EntryRecord> corrected;
+        int64_t payloadStart = 0;  // with corrected
     };
     struct Probe;
 
@@ -112,9 +124,13 @@ class ArchiveRepair {
     // plausible records met on the way whose entries are damaged go to damaged.
     int64_t nextSoundEntry(int64_t from, Ui& ui, std::vector<int64_t>& damaged);
     // Pumps the window's events; false once ui.keepGoing() turned false.
+    // Keeps the entry at position with its CompressedSize set to end at next,
+    // when its record names a file and its member is sound read so.
+    bool keepCorrected(int64_t position, int64_t next);
     // Counts [from, to) as lost, named by the record at from when it names a file.
     void lose(int64_t from, int64_t to);
-    // Counts [from, to) as lost, one loss per entry whose record can be found in it.
+    // Counts [from, to) as lost, one loss per entry whose record can be found
+    // in it, except those keepCorrected() keeps.
     void loseStretch(int64_t from, int64_t to, const std::vector<int64_t>& damaged);
     bool goOn(Ui& ui);
     // Throws kv::Error unless copy reads back as the kept entries, all sound.
@@ -129,6 +145,7 @@ class ArchiveRepair {
     format::HeaderBlock header_{};
     std::vector<Span> kept_;
     std::vector<RepairLoss> losses_;
+    std::vector<std::string> corrections_;
     std::string backup_;
     bool stopped_ = false;
 };

@@ -1,6 +1,6 @@
 // kvr repair ARCHIVE: rewrites a damaged archive with every entry that is
 // still sound (engine/ArchiveRepair.h), keeping the old file beside it as
-// ARCHIVE.bak; one line per loss, then the counts.
+// ARCHIVE.bak; one line per record corrected and per loss, then the counts.
 
 #include <iostream>
 
@@ -39,14 +39,16 @@ int repairCommand(const Args& args) {
         case kv::ArchiveRepair::Finding::Damaged:
             break;
     }
+    for (const std::string& correction : repair.corrections())
+        std::cout << "Corrigé : " << correction << '\n';
     for (const kv::RepairLoss& loss : repair.losses())
         std::cout << "Perdu : " << loss.text() << '\n';
     repair.write(ui);
-    // Something was lost: the status says so even though the repair was made.
     std::cout << "Archive réparée : " << repair.kept() << " entrée(s) conservée(s), "
-              << repair.losses().size() << " perte(s), l'original est gardé sous < "
-              << repair.backupPath() << " >\n";
-    return ExitFailure;
+              << repair.corrections().size() << " corrigée(s), " << repair.losses().size()
+              << " perte(s), l'original est gardé sous < " << repair.backupPath() << " >\n";
+    // Something lost is a failure even though the repair was made.
+    return repair.losses().empty() ? ExitOk : ExitFailure;
 }
 
 }  // namespace kvr
