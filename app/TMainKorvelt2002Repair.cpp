@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QTreeView>
+#include <optional>
 
 #include "app/TMainKorvelt2002.h"
 #include "app/WaitNotice.h"
@@ -38,6 +39,56 @@ std::string findings(const ArchiveRepair& repair) {
     return list;
 }
 
+// Examines the archive, asks, and writes the repaired one; what was done, to
+// be told, or nothing when nothing was written (the user was told why). The
+// writer lock is let go on return.
+std::optional<std::string> repairArchive(Ui& ui, TFormWait* notice, const std::string& archive) {
+    const std::string name = FileNameOf(archive);
+    ArchiveRepair repair(archive);
+    ArchiveRepair::Finding finding;
+    {
+        WaitNotice wait(notice, "Examen de l'archive.");
+        HourGlass glass;
+        finding = repair.examine(ui);
+    }
+    switch (finding) {
+        case ArchiveRepair::Finding::Busy:
+            ui.message(MessageKind::Error, WriterLock::busyMessage(archive));
+            return std::nullopt;
+        case ArchiveRepair::Finding::Incompatible:
+            ui.message(MessageKind::Error, format::IncompatibleMessage);
+            return std::nullopt;
+        case ArchiveRepair::Finding::Stopped:
+            return std::nullopt;  // Escape has said "Opération abandonnée"
+        case ArchiveRepair::Finding::Sound:
+            ui.message(MessageKind::Information,
+                       "L'archive < " + name + " > est intacte :\rses " +
+                           std::to_string(repair.kept()) +
+                           " entrée(s) se relisent sans erreur, il n'y a rien à réparer.");
+            return std::nullopt;
+        case ArchiveRepair::Finding::Damaged:
+            break;
+    }
+    const std::string backup = FileNameOf(repair.backupPath());
+    if (ui.message(MessageKind::Confirmation,
+                   "L'archive < " + name + " > est endommagée." + findings(repair) +
+                       "\r\rRéparer l'archive ? Une nouvelle archive gardera ses " +
+                       std::to_string(repair.kept()) +
+                       " entrée(s) intacte(s),\rl'archive actuelle sera conservée sous < " +
+                       backup + " >.",
+                   Buttons::YesCancel) == Answer::Cancel)
+        return std::nullopt;
+    {
+        WaitNotice wait(notice, "Réparation de l'archive.");
+        HourGlass glass;
+        if (!repair.write(ui)) return std::nullopt;
+    }
+    return "L'archive < " + name + " > a été réparée : " + std::to_string(repair.kept()) +
+           " entrée(s) conservée(s), " + std::to_string(repair.corrections().size()) +
+           " corrigée(s), " + std::to_string(repair.losses().size()) +
+           " perte(s).\rL'archive d'origine est conservée sous < " + backup + " >.";
+}
+
 }  // namespace
 
 void TMainKorvelt2002::RestaureManquantsExecute() {
@@ -64,49 +115,10 @@ void TMainKorvelt2002::RestaureManquantsExecute() {
 
 void TMainKorvelt2002::Reparer_ArchExecute() {
     if (!archiveExists()) return;
-    const std::string archive = session_.currentArchive;
-    const std::string name = FileNameOf(archive);
     BusyScope busy(*this);
     keepGoing_ = true;
-    ArchiveRepair repair(archive);
-    ArchiveRepair::Finding finding;
-    {
-        WaitNotice wait(forms_.wait, "Examen de l'archive.");
-        HourGlass glass;
-        finding = repair.examine(ui_);
-    }
-    switch (finding) {
-        case ArchiveRepair::Finding::Busy:
-            ui_.message(MessageKind::Error, WriterLock::busyMessage(archive));
-            return;
-        case ArchiveRepair::Finding::Incompatible:
-            ui_.message(MessageKind::Error, format::IncompatibleMessage);
-            return;
-        case ArchiveRepair::Finding::Stopped:
-            return;  // Escape has said "Opération abandonnée"
-        case ArchiveRepair::Finding::Sound:
-            ui_.message(MessageKind::Information,
-                        "L'archive < " + name + " > est intacte :\rses " +
-                            std::to_string(repair.kept()) +
-                            " entrée(s) se relisent sans erreur, il n'y a rien à réparer.");
-            return;
-        case ArchiveRepair::Finding::Damaged:
-            break;
-    }
-    const std::string backup = FileNameOf(repair.backupPath());
-    if (ui_.message(MessageKind::Confirmation,
-                    "L'archive < " + name + " > est endommagée." + findings(repair) +
-                        "\r\rRéparer l'archive ? Une nouvelle archive " +
-                        "gardera ses " + std::to_string(repair.kept()) +
-                        " entrée(s) intacte(s),\rl'archive actuelle sera conservée sous < " +
-                        backup + " >.",
-                    Buttons::YesCancel) == Answer::Cancel)
-        return;
-    {
-        WaitNotice wait(forms_.wait, "Réparation de l'archive.");
-        HourGlass glass;
-        if (!repair.write(ui_)) return;
-    }
+    const std::optional<std::string> done = repairArchive(ui_, forms_.wait, session_.currentArchive);
+    if (!done) return;
 
     // The catalog is read from the repaired archive; the files added since
     // the last archiving are still to be archived, so their rows stay.
@@ -126,11 +138,7 @@ void TMainKorvelt2002::Reparer_ArchExecute() {
         throw;
     }
     addBack();
-    ui_.message(MessageKind::Information,
-                "L'archive < " + name + " > a été réparée : " + std::to_string(repair.kept()) +
-                    " entrée(s) conservée(s), " + std::to_string(repair.corrections().size()) +
-                    " corrigée(s), " + std::to_string(repair.losses().size()) +
-                    " perte(s).\rL'archive d'origine est conservée sous < " + backup + " >.");
+    ui_.message(MessageKind::Information, *done);
 }
 
 }  // namespace kv
