@@ -98,6 +98,11 @@ std::optional<ArchiveRepair::Probe> ArchiveRepair::plausibleAt(int64_t position)
     return at;
 }
 
+bool ArchiveRepair::soundAt(int64_t position) {
+    const Probe at = probe(position);
+    return at.record && format::CheckEntry(*file_, *at.record, at.payloadStart).sound();
+}
+
 int64_t ArchiveRepair::nextSoundEntry(int64_t from, Ui& ui, std::vector<int64_t>& damaged) {
     // A sound entry's payload starts as a gzip member, right after its record:
     // each place where a member starts is tried, its record read just before it.
@@ -212,7 +217,7 @@ ArchiveRepair::Finding ArchiveRepair::examine(Ui& ui) {
         int64_t end = -1;
         if (format::CheckEntry(*file_, *at.record, at.payloadStart).sound()) {
             end = at.payloadStart + at.record->compressedSize;
-            if (end == size_ || plausibleAt(end)) {
+            if (end == size_ || plausibleAt(end) || soundAt(end)) {
                 kept_.push_back({position, end - position, std::nullopt});
                 position = end;
                 continue;

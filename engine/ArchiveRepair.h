@@ -9,7 +9,9 @@
 // (format::ArchiveWalker). An entry is kept when its payload is a sound member
 // of FileSize bytes and the chain of records goes on after it: the archive
 // ends there, or a plausible record follows (a file name, a folder of a drive
-// or a server, a payload inside the archive that starts as a gzip member). Past
+// or a server, a payload inside the archive that starts as a gzip member), or
+// a sound entry, however it is named. So an archive every entry of which is
+// sound is found sound. Past
 // a damaged entry, or a sound one after which the chain breaks, the bytes are
 // searched for the next place where an entry reads back sound: wherever a
 // gzip member starts, the record just before it is tried, and taken when it
@@ -119,6 +121,8 @@ class ArchiveRepair {
     // sizes are not negative and its payload lies inside the archive and
     // starts as a gzip member.
     std::optional<Probe> plausibleAt(int64_t position);
+    // True when the entry at a position reads back sound, whatever its names.
+    bool soundAt(int64_t position);
     // The offset of the first entry at or after from that reads back sound,
     // or the archive's size when there is none (or the user stopped); the
     // plausible records met on the way whose entries are damaged go to damaged.
