@@ -49,8 +49,8 @@ class CatalogModel : public QAbstractTableModel {
     // their selection).
     void setFilter(StatusFilter filter);
     StatusFilter filter() const { return filter_; }
-    // The vector's index of a shown row, and the row itself; null for a row
-    // past the end of either.
+    // The vector's index of a shown row (0 <= row < rowCount()), and the row
+    // itself, null for a row past the end of the list or of the vector.
     std::size_t catalogIndex(int row) const { return shown_[static_cast<std::size_t>(row)]; }
     const CatalogRow* shownRow(int row) const;
 

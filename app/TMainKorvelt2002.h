@@ -228,9 +228,9 @@ class TMainKorvelt2002 : public QMainWindow {
                         std::function<void()> handler);
     // The "Afficher" and "Sélectionner" actions, one per status filter.
     void buildStatusActions();
-    // A submenu of the window's actions of these names.
+    // A submenu of these actions.
     QMenu* actionMenu(QWidget* parent, const char* title, const char* name,
-                      const std::vector<const char*>& actions);
+                      const QList<QAction*>& actions);
     QAction* menuItemFor(QAction* action, const char* name);
     // The window's action or menu item of that object name (kept in actions_
     // as they are made), null when there is none.
@@ -311,7 +311,6 @@ class TMainKorvelt2002 : public QMainWindow {
     QString catalogSummary_;       // see setCatalogSummary()
     bool restoreMissing_ = false;  // the restore run started is "Restaurer les fichiers manquants"
 
-
     bool keepGoing_ = false;      // KeepGoing
     bool highColour_ = false;     // HighColour
     bool helpAvailable_ = false;  // HelpAvailable
@@ -333,6 +332,8 @@ class TMainKorvelt2002 : public QMainWindow {
     QAction* searchFileItem_ = nullptr;  // the Edition menu's own items of never-disabled actions
     QAction* dellFileItem_ = nullptr;
     QAction* viewFileItem_ = nullptr;
+    QActionGroup* showActions_ = nullptr;  // "Afficher", data(): the StatusFilter
+    std::vector<QAction*> selectActions_;  // "Sélectionner"
 };
 
 // Counts a long operation while it lets events run (see guarded()).

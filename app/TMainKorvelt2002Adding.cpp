@@ -12,11 +12,11 @@
 #include <QUrl>
 
 #include "app/TMainKorvelt2002.h"
+#include "app/WaitNotice.h"
 #include "controls/TDirTree.h"
 #include "dialogs/TFormAddArch.h"
 #include "dialogs/TFormDellSelect.h"
 #include "dialogs/TFormFileValide.h"
-#include "app/WaitNotice.h"
 #include "engine/Adding.h"
 #include "engine/SelectionScript.h"
 #include "gui/DialogRunner.h"

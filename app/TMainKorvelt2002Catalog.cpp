@@ -4,6 +4,7 @@
 // computed when a menu opens.
 
 #include <QAction>
+#include <QActionGroup>
 #include <QClipboard>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -24,23 +25,6 @@
 
 namespace kv {
 namespace {
-
-// The "Afficher" action of a filter.
-const char* filterActionName(StatusFilter filter) {
-    switch (filter) {
-        case StatusFilter::All:
-            break;
-        case StatusFilter::Modified:
-            return "Afficher_Modifies";
-        case StatusFilter::Missing:
-            return "Afficher_Manquants";
-        case StatusFilter::New:
-            return "Afficher_Nouveaux";
-        case StatusFilter::ToCheck:
-            return "Afficher_AVerifier";
-    }
-    return "Afficher_Tous";
-}
 
 // A size text as the rows hold it; nullopt when it is not a whole number.
 std::optional<int64_t> sizeOf(const std::string& text) {
@@ -201,7 +185,9 @@ void TMainKorvelt2002::showFilterSummary() {
 
 void TMainKorvelt2002::applyFilter(StatusFilter filter) {
     model_->setFilter(filter);
-    action(filterActionName(filter))->setChecked(true);  // the others are unchecked by their group
+    // The others are unchecked by their group.
+    for (QAction* item : showActions_->actions())
+        if (item->data().toInt() == static_cast<int>(filter)) item->setChecked(true);
     showFilterSummary();
 }
 
@@ -358,9 +344,7 @@ void TMainKorvelt2002::applyEditionStates() {
 
 void TMainKorvelt2002::applySelectStates() {
     const bool shown = model_->rowCount() > 0;
-    for (const char* name : {"Selectionner_Modifies", "Selectionner_Manquants",
-                             "Selectionner_Nouveaux", "Selectionner_AVerifier"})
-        action(name)->setEnabled(shown);
+    for (QAction* item : selectActions_) item->setEnabled(shown);
 }
 
 void TMainKorvelt2002::applyActionStates() {

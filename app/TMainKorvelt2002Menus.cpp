@@ -126,8 +126,8 @@ void TMainKorvelt2002::buildStatusActions() {
          "Afficher les fichiers à vérifier|N'afficher que les fichiers modifiés, manquants ou "
          "nouveaux"},
     };
-    auto* group = new QActionGroup(this);
-    group->setExclusive(true);
+    showActions_ = new QActionGroup(this);
+    showActions_->setExclusive(true);
     for (const Item& i : shows) {
         const StatusFilter filter = i.filter;
         QAction* item = makeAction(i.name, "Edition", i.caption,
@@ -135,7 +135,8 @@ void TMainKorvelt2002::buildStatusActions() {
                                    Command::Reads, [this, filter] { AfficherClick(filter); });
         item->setCheckable(true);
         item->setChecked(filter == StatusFilter::All);
-        group->addAction(item);
+        item->setData(static_cast<int>(filter));
+        showActions_->addAction(item);
     }
     const Item selects[] = {
         {"Selectionner_Modifies", "Modifiés", StatusFilter::Modified, Qt::Key_M,
@@ -153,16 +154,18 @@ void TMainKorvelt2002::buildStatusActions() {
     };
     for (const Item& i : selects) {
         const StatusFilter filter = i.filter;
-        makeAction(i.name, "Edition", i.caption, QKeySequence(Qt::CTRL | Qt::ALT | i.key), i.hint,
-                   Command::Reads, [this, filter] { SelectionnerClick(filter); });
+        selectActions_.push_back(makeAction(i.name, "Edition", i.caption,
+                                            QKeySequence(Qt::CTRL | Qt::ALT | i.key), i.hint,
+                                            Command::Reads,
+                                            [this, filter] { SelectionnerClick(filter); }));
     }
 }
 
 QMenu* TMainKorvelt2002::actionMenu(QWidget* parent, const char* title, const char* name,
-                                    const std::vector<const char*>& actions) {
+                                    const QList<QAction*>& actions) {
     auto* menu = new QMenu(QString::fromUtf8(title), parent);
     menu->setObjectName(QLatin1String(name));
-    for (const char* a : actions) menu->addAction(action(a));
+    menu->addActions(actions);
     return menu;
 }
 
@@ -204,13 +207,8 @@ QMenu* TMainKorvelt2002::sortMenu(QWidget* parent, const char* nameSuffix) {
 
 void TMainKorvelt2002::buildMenus() {
     auto a = [this](const char* name) { return action(name); };
-    const std::vector<const char*> showActions = {"Afficher_Tous", "Afficher_Modifies",
-                                                  "Afficher_Manquants", "Afficher_Nouveaux",
-                                                  "Afficher_AVerifier"};
-    const std::vector<const char*> selectActions = {"Selectionner_Modifies",
-                                                    "Selectionner_Manquants",
-                                                    "Selectionner_Nouveaux",
-                                                    "Selectionner_AVerifier"};
+    const QList<QAction*> showActions = showActions_->actions();
+    const QList<QAction*> selectActions(selectActions_.begin(), selectActions_.end());
     const auto& icons = TFormBitmap::imageList();
     auto icon = [&](int index) { return index < icons.size() ? icons[index] : QIcon(); };
     a("New_Arch")->setIcon(icon(TFormBitmap::ImageNewArchive));

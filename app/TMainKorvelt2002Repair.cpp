@@ -69,13 +69,12 @@ std::optional<std::string> repairArchive(Ui& ui, TFormWait* notice, const std::s
         case ArchiveRepair::Finding::Damaged:
             break;
     }
-    const std::string backup = FileNameOf(repair.backupPath());
     if (ui.message(MessageKind::Confirmation,
                    "L'archive < " + name + " > est endommagée." + findings(repair) +
                        "\r\rRéparer l'archive ? Une nouvelle archive gardera ses " +
                        std::to_string(repair.kept()) +
                        " entrée(s) intacte(s),\rl'archive actuelle sera conservée sous < " +
-                       backup + " >.",
+                       FileNameOf(repair.backupPath()) + " >.",
                    Buttons::YesCancel) == Answer::Cancel)
         return std::nullopt;
     {
@@ -86,7 +85,8 @@ std::optional<std::string> repairArchive(Ui& ui, TFormWait* notice, const std::s
     return "L'archive < " + name + " > a été réparée : " + std::to_string(repair.kept()) +
            " entrée(s) conservée(s), " + std::to_string(repair.corrections().size()) +
            " corrigée(s), " + std::to_string(repair.losses().size()) +
-           " perte(s).\rL'archive d'origine est conservée sous < " + backup + " >.";
+           " perte(s).\rL'archive d'origine est conservée sous < " +
+           FileNameOf(repair.backupPath()) + " >.";
 }
 
 }  // namespace

@@ -43,17 +43,17 @@ bool namesAFile(const format::EntryRecord& record) {
            folder.back() == '\\';
 }
 
-std::string plural(int64_t count, const char* word) {
-    return std::to_string(count) + " " + word;
+std::string countOf(int64_t count, const char* words) {
+    return std::to_string(count) + " " + words;
 }
 
 }  // namespace
 
 std::string RepairLoss::text() const {
     if (!path.empty()) return "< " + path + " > : " + reason;
-    const std::string where = plural(length, "octet(s)") + " à la position " + std::to_string(offset);
-    if (!reason.empty()) return reason + " (" + where + ")";
-    return plural(length, "octet(s) illisible(s)") + " à la position " + std::to_string(offset);
+    const std::string where = " à la position " + std::to_string(offset);
+    if (!reason.empty()) return reason + " (" + countOf(length, "octet(s)") + where + ")";
+    return countOf(length, "octet(s) illisible(s)") + where;
 }
 
 // A record read at a position: none when the file ends inside it.
