@@ -13,11 +13,11 @@
 #include <functional>
 
 #include "app/TMainKorvelt2002.h"
+#include "app/WaitNotice.h"
 #include "controls/TDirTree.h"
 #include "dialogs/TFormAddArch.h"
 #include "dialogs/TFormDellSelect.h"
 #include "dialogs/TFormFileValide.h"
-#include "dialogs/TFormWait.h"
 #include "engine/Adding.h"
 #include "engine/SelectionScript.h"
 #include "gui/DialogRunner.h"
@@ -117,11 +117,27 @@ void TMainKorvelt2002::DropFiles(const QStringList& paths) {
 }
 
 void TMainKorvelt2002::DellFile_ArchExecute() {
-    const auto selected = selectedRows();
+    auto selected = selectedRows();
     if (session_.rows.empty() || selected.empty()) return;
     if (ui_.message(MessageKind::Confirmation, "Supprimer le(s) fichier(s) sélectionné(s) ?",
                     Buttons::YesCancel) == Answer::Cancel)
         return;
+    if (model_->filter() != StatusFilter::All) {
+        // The rows shown are not the catalog's rows one for one: the list is
+        // laid out afresh once they are gone.
+        Catalog kept;
+        size_t next = 0;  // selected is ascending
+        for (size_t row = 0; row < session_.rows.size(); ++row) {
+            if (next < selected.size() && selected[next] == row) {
+                ++next;
+                continue;
+            }
+            kept.push_back(std::move(session_.rows[row]));
+        }
+        session_.rows = std::move(kept);
+        model_->resetFromRows();
+        selected.clear();
+    }
     // From the last selected row to the first, one contiguous run at a time.
     size_t i = selected.size();
     while (i > 0) {
@@ -145,22 +161,6 @@ void TMainKorvelt2002::DellFile_ArchExecute() {
 }
 
 namespace {
-
-// Shows the wait notice with a text for as long as it lives.
-class WaitScope {
-  public:
-    WaitScope(TFormWait* notice, const char* text) : notice_(notice) {
-        if (notice_) notice_->showWait(QString::fromUtf8(text));
-    }
-    ~WaitScope() {
-        if (notice_) notice_->hideWait();
-    }
-    WaitScope(const WaitScope&) = delete;
-    WaitScope& operator=(const WaitScope&) = delete;
-
-  private:
-    TFormWait* notice_;
-};
 
 // The end of an add operation, on every way out: the list view catches up with
 // the appended rows, and rows taken in before an error still count as changes.
@@ -211,7 +211,7 @@ void TMainKorvelt2002::AddFileExecute() {
     }
 
     BusyScope busy(*this);
-    WaitScope wait(forms_.wait, "Ajout de fichiers.");
+    WaitNotice wait(forms_.wait, "Ajout de fichiers.");
     HourGlass hourGlass;
     AddFinish finish(ui_, *model_, session_, op, [this] { recountCatalogSummary(); });
     for (const QString& line : lines) {
@@ -255,7 +255,7 @@ void TMainKorvelt2002::ScriptItemClick(QAction* item) {
     if (!platform().fileExists(path)) return;
 
     BusyScope busy(*this);
-    WaitScope wait(forms_.wait, "Ajout des fichiers du script.");
+    WaitNotice wait(forms_.wait, "Ajout des fichiers du script.");
     AddRunScope adding(*this);
     AddOperation op(session_, ui_, typeNameOf, [this](const std::string& name) {
         return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();

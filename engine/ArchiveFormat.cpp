@@ -247,6 +247,13 @@ std::optional<EntryRecord> ArchiveWalker::next() {
     return record;
 }
 
+void ArchiveWalker::restartAt(int64_t position) {
+    position_ = position;
+    cutShort_ = false;
+    ended_ = failed_;
+    damage_.clear();
+}
+
 std::string ArchiveWalker::problem() const {
     if (failed_) return "erreur de lecture";
     if (cutShort_) return "sa dernière entrée est coupée";

@@ -157,6 +157,11 @@ class ArchiveWalker {
     explicit ArchiveWalker(File& file);
     std::optional<EntryRecord> next();
     Version version() const { return version_; }
+    // Goes on from position instead: the next call reads the record there.
+    // cutShort(), damage() and the end of the walk are forgotten (a read
+    // error is not). A repair uses it to look for sound records past a
+    // damaged one.
+    void restartAt(int64_t position);
     int64_t offset() const { return offset_; }  // entry offset of the last record returned
     int64_t payloadStart() const { return offset_ + recordSize(version_); }
     int64_t fileSize() const { return fileSize_; }

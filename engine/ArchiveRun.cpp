@@ -227,7 +227,8 @@ void ArchiveRun::checkOldRecords(File& old) {
     const std::string problem = walk.problem();
     if (!problem.empty())
         throw Error("L'archive < " + session_.currentArchive + " > est endommagée : " + problem +
-                    ".\rElle n'est pas réécrite, pour ne rien perdre de ce qu'elle contient.");
+                    ".\rElle n'est pas réécrite, pour ne rien perdre de ce qu'elle contient.\r"
+                    "Réparez-la : « Réparer l'archive » (kvr repair).");
 }
 
 MemberRequest ArchiveRun::requestFor(const CatalogRow& row, const std::string& fullPath) const {

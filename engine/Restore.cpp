@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/ArchiveFormat.h"
+#include "engine/CatalogReader.h"
 #include "engine/EntryExtract.h"
 #include "text/Text.h"
 #include "util/Error.h"
@@ -243,6 +244,26 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
     }
     archive->close();
     return run.outcome;
+}
+
+std::vector<std::size_t> missingRows(const Catalog& rows) {
+    std::vector<std::size_t> missing;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].icon == Missing) missing.push_back(i);
+    return missing;
+}
+
+RestoreOutcome RestoreMissingFiles(Session& session, Ui& ui) {
+    const std::vector<std::size_t> rows = missingRows(session.rows);
+    if (rows.empty()) return {};
+    RestoreChoices choices;
+    choices.selection = 1;
+    choices.toOrigin = true;
+    // What is there now was not there at the load: it is not replaced.
+    choices.overwrite = format::Overwrite::Never;
+    const RestoreOutcome outcome = RestoreFiles(session, choices, rows, ui);
+    refreshStatuses(session, rows);
+    return outcome;
 }
 
 }  // namespace kv

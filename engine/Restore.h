@@ -71,4 +71,14 @@ struct RestoreOutcome {
 RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
                             const std::vector<std::size_t>& selectedRows, Ui& ui);
 
+// The rows whose file is missing on disk (EntryStatus Missing), in row order.
+std::vector<std::size_t> missingRows(const Catalog& rows);
+
+// "Restaurer les fichiers manquants": RestoreFiles over the missing rows, each
+// entry into its stored folder with its stored date; a file that has appeared
+// under such a name since the catalog was read is kept (and told). Afterwards
+// the status of those rows is read again (refreshStatuses, engine/CatalogReader.h):
+// a file restored shows as unchanged. No missing row: nothing is done.
+RestoreOutcome RestoreMissingFiles(Session& session, Ui& ui);
+
 }  // namespace kv

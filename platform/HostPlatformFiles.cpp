@@ -339,12 +339,14 @@ bool HostPlatform::renameFile(const std::string& from, const std::string& to) {
     return true;
 }
 
-bool HostPlatform::replaceFile(const std::string& from, const std::string& to) {
+bool HostPlatform::replaceFile(const std::string& from, const std::string& to,
+                               const std::string& permissionsOf) {
     const auto a = toHost(from);
     const auto b = toHost(to);
-    if (!a || !b) return false;
+    const auto like = toHost(permissionsOf);
+    if (!a || !b || !like) return false;
     struct stat old;
-    const bool replacesFile = lstat(b->c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    const bool replacesFile = lstat(like->c_str(), &old) == 0 && S_ISREG(old.st_mode);
     const int fd = ::open(a->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
     // The data reaches the disk before the new name does: a crash then leaves

@@ -276,7 +276,10 @@ public:
     // the umask), and the folder's entries are flushed. False when the flush
     // or the rename failed: to is as it was. A link at to is replaced, never
     // followed (callers that mean the file it leads to ask linkedFile first).
-    virtual bool replaceFile(const std::string& from, const std::string& to) = 0;
+    // The permissions are those of permissionsOf, to itself or the file that
+    // stepped aside from to's name before.
+    virtual bool replaceFile(const std::string& from, const std::string& to,
+                             const std::string& permissionsOf) = 0;
     // The file that writing path must replace: path itself unless its last
     // component is a symbolic link; then the file the link leads to (through
     // a chain of links), as a Windows path. nullopt when that link is not to

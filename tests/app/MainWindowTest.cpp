@@ -476,6 +476,19 @@ TEST_F(MainWindow, ActionsCarryTheirCategoriesCaptionsShortcutsAndHints) {
         {"Option1", "Outils", "Options", "F9", ""},
         {"FileHelp", "Aide", "Aide", "F1", ""},
         {"AProposde", "Outils", "A propos de...", "", "Info sur l'auteur"},
+        {"RestaureManquants", "Action", "Restaurer les fichiers manquants", "Shift+F5",
+         "Restaurer les fichiers manquants|Remettre dans leurs dossiers d'origine les fichiers "
+         "qui n'existent plus sur le disque"},
+        {"Reparer_Arch", "Action", "Réparer l'archive", "",
+         "Réparer l'archive|Ecrire une nouvelle archive avec toutes les entrées intactes d'une "
+         "archive endommagée, l'ancienne étant conservée"},
+        {"Afficher_Tous", "Edition", "Tous", "Ctrl+Shift+T", "Afficher tous les fichiers"},
+        {"Afficher_AVerifier", "Edition", "À vérifier", "Ctrl+Shift+V",
+         "Afficher les fichiers à vérifier|N'afficher que les fichiers modifiés, manquants ou "
+         "nouveaux"},
+        {"Selectionner_Manquants", "Edition", "Manquants", "Ctrl+Alt+I",
+         "Sélectionner les fichiers manquants|Sélectionner, parmi les fichiers affichés, ceux "
+         "qui n'existent plus sur le disque"},
     };
     for (const Row& r : rows) {
         QAction* a = action(r.name);
@@ -494,12 +507,25 @@ TEST_F(MainWindow, ActionsCarryTheirCategoriesCaptionsShortcutsAndHints) {
     };
     EXPECT_EQ(captions(window->findChild<QMenu*>("Action1")),
               QStringList({"Ajouter des fichiers", "Supprimer des fichiers", "-", "Archiver",
-                           "Restaurer des fichiers", "Créer une archive auto-extractible",
-                           "Mettre à jour l'en-tête seulement", "-", "Aperçu du fichier"}));
+                           "Restaurer des fichiers", "Restaurer les fichiers manquants",
+                           "Créer une archive auto-extractible",
+                           "Mettre à jour l'en-tête seulement", "Réparer l'archive", "-",
+                           "Aperçu du fichier"}));
+    EXPECT_EQ(captions(window->findChild<QMenu*>("Edition1")),
+              QStringList({"Sélectionner tout", "Tout désélectionner", "Inverser la sélection",
+                           "Sélectionner", "-", "Afficher", "Trier par", "-",
+                           "Copier le chemin de ce fichier", "-",
+                           "Rechercher un fichier dans l'archive"}));
+    EXPECT_EQ(captions(window->findChild<QMenu*>("Afficher1")),
+              QStringList({"Tous", "Modifiés", "Manquants", "Nouveaux", "À vérifier"}));
+    EXPECT_EQ(captions(window->findChild<QMenu*>("Selectionner2")),
+              QStringList({"Modifiés", "Manquants", "Nouveaux", "À vérifier"}));
     EXPECT_EQ(captions(window->findChild<QMenu*>("PopupArch")),
-              QStringList({"Sélectionner tout", "Tout désélectionner", "-", "Trier par", "-",
-                           "Ajouter des fichiers", "Supprimer des fichiers", "-", "Archiver",
-                           "Restaurer des fichiers", "Créer une archive auto-extractible", "-",
+              QStringList({"Sélectionner tout", "Tout désélectionner", "Sélectionner", "-",
+                           "Afficher", "Trier par", "-", "Ajouter des fichiers",
+                           "Supprimer des fichiers", "-", "Archiver", "Restaurer des fichiers",
+                           "Restaurer les fichiers manquants",
+                           "Créer une archive auto-extractible", "-",
                            "Copier le chemin de ce fichier", "Rechercher un fichier dans l'archive",
                            "Aperçu du fichier"}));
     EXPECT_EQ(captions(window->findChild<QMenu*>("Legende1")),

@@ -542,14 +542,15 @@ bool FaultPlatform::mayRename(const std::string& from, const std::string& to) {
 bool FaultPlatform::renameFile(const std::string& from, const std::string& to) {
     return mayRename(from, to) && inner_.renameFile(from, to);
 }
-bool FaultPlatform::replaceFile(const std::string& from, const std::string& to) {
+bool FaultPlatform::replaceFile(const std::string& from, const std::string& to,
+                                const std::string& permissionsOf) {
     {
         std::lock_guard lock(mutex_);
         for (const std::string& p : failRename_)
             if (faultPathMatches(p, from)) return false;
     }
     return reachable(from) && reachable(to) && !held(from) && !held(to) &&
-           inner_.replaceFile(from, to);
+           inner_.replaceFile(from, to, permissionsOf);
 }
 std::optional<std::string> FaultPlatform::linkedFile(const std::string& path) {
     if (!reachable(path)) return path;

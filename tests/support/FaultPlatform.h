@@ -154,7 +154,8 @@ class FaultPlatform : public Platform {
     bool removeDirectory(const std::string& path) override;
     bool removeFile(const std::string& path) override;
     bool renameFile(const std::string& from, const std::string& to) override;
-    bool replaceFile(const std::string& from, const std::string& to) override;
+    bool replaceFile(const std::string& from, const std::string& to,
+                     const std::string& permissionsOf) override;
     std::optional<std::string> linkedFile(const std::string& path) override;
     std::optional<int32_t> lastWriteDos(const std::string& path) override;
     bool setLastWriteDos(const std::string& path, int32_t dosDateTime) override;

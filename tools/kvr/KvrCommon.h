@@ -40,6 +40,7 @@ int updateCommand(const Args& args);
 int commentCommand(const Args& args);
 int extractCommand(const Args& args);
 int sfxCommand(const Args& args);
+int repairCommand(const Args& args);
 
 // An argument that starts with a drive letter and ":\" is a Windows path and
 // is taken as it is; anything else is a host path (a relative one taken from

@@ -64,6 +64,10 @@ const kvr::Command commands[] = {
      kvr::extractCommand, true},
     {"sfx", "ARCHIVE SORTIE", "crée une archive auto-extractible",
      "Écrit SORTIE : le programme d'extraction suivi de l'archive.\n", kvr::sfxCommand, false},
+    {"repair", "ARCHIVE", "répare une archive endommagée",
+     "Réécrit l'archive avec chaque entrée saine ; l'ancienne est gardée à côté sous\n"
+     "le nom ARCHIVE.bak et le rapport nomme ce qui est perdu.\n",
+     kvr::repairCommand, false},
 };
 
 constexpr const char* ExitStatuses =
