@@ -180,16 +180,6 @@ std::optional<EntryRecord> readRecordAt(File& file, int64_t offset,
     return record;
 }
 
-std::optional<int64_t> parseEntryOffset(const std::string& text) {
-    if (text.empty() || text.size() > 18) return std::nullopt;
-    int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
 bool payloadFits(const EntryRecord& record, int64_t payloadStart, int64_t fileSize) {
     return record.compressedSize >= 0 && payloadStart >= 0 &&
            payloadStart + record.compressedSize <= fileSize;

@@ -144,10 +144,6 @@ class ArchiveWalker {
 std::optional<EntryRecord> readRecordAt(File& file, int64_t offset,
                                         const std::string& expectedFullPath);
 
-// Parses a row's hidden sub-text 5 (decimal digits only); nullopt when empty,
-// not a number or too large.
-std::optional<int64_t> parseEntryOffset(const std::string& text);
-
 // True when the payload of a record whose payload starts at payloadStart lies
 // wholly inside the file: CompressedSize is not negative and does not run past
 // the end. Every payload copy checks this first; a false answer is a damaged

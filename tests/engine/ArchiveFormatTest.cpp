@@ -281,16 +281,6 @@ TEST(ArchiveFormat, DirectAccessMatchesFullPathIgnoringCase) {
     EXPECT_FALSE(readRecordAt(file, -1, "C:\\Docs\\a.txt"));
 }
 
-TEST(ArchiveFormat, EntryOffsetText) {
-    EXPECT_EQ(parseEntryOffset("102"), 102);
-    EXPECT_EQ(parseEntryOffset("4294967398"), int64_t(4294967398));
-    EXPECT_FALSE(parseEntryOffset(""));
-    EXPECT_FALSE(parseEntryOffset("12a"));
-    EXPECT_FALSE(parseEntryOffset("-5"));
-    EXPECT_FALSE(parseEntryOffset(" 102"));
-    EXPECT_FALSE(parseEntryOffset("99999999999999999999999"));
-}
-
 TEST(ArchiveFormat, CopyBytesCopiesExactlyOrFails) {
     std::vector<uint8_t> data(40000);
     for (std::size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7);
