@@ -11,7 +11,6 @@
 #include "text/Text.h"
 #include "util/CommandGuard.h"
 #include "util/FileRoutines.h"
-#include "util/Format.h"
 #include "util/PathHelpers.h"
 #include "util/ShellRoutines.h"
 
@@ -58,14 +57,13 @@ void tellLeftOut(AddOperation& op, const std::string& text) {
 
 void appendRow(AddOperation& op, const std::string& path, int64_t size, int32_t dosDate) {
     CatalogRow row;
-    row.caption = FileNameOf(path);
-    row.sub[0] = FolderOf(path);
-    // The listing's size as the 32-bit value the catalog keeps.
-    row.sub[1] = std::to_string(static_cast<int32_t>(static_cast<uint32_t>(size)));
-    if (auto when = fromDosDateTime(dosDate))
-        row.sub[3] = formatDateTime(*when, op.session.separators);
-    if (op.typeName) row.sub[4] = text::firstChars(op.typeName(path), TypeTextChars);
-    row.icon = New;
+    row.name = FileNameOf(path);
+    row.folder = FolderOf(path);
+    // The listing's size as the 32-bit value the archive's record will hold.
+    row.size = static_cast<int32_t>(static_cast<uint32_t>(size));
+    row.fileDate = dosDate;
+    if (op.typeName) row.typeName = text::firstChars(op.typeName(path), TypeTextChars);
+    row.status = New;
     op.session.rows.push_back(std::move(row));
     ++op.added;
 }

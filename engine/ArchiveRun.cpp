@@ -1,7 +1,6 @@
 #include "engine/ArchiveRun.h"
 
 #include <algorithm>
-#include <charconv>
 #include <functional>
 #include <optional>
 #include <system_error>
@@ -35,14 +34,6 @@ constexpr const char* UnreadableReason =
 // found; equal for two paths that differ only in letter case.
 uint64_t pathKey(const std::string& fullPath) {
     return std::hash<std::string>{}(text::foldKey(fullPath));
-}
-
-// The size a row gives its file (sub-text 1), 0 when it gives none.
-int64_t rowSize(const CatalogRow& row) {
-    int64_t size = 0;
-    const std::string& text = row.sub[1];
-    std::from_chars(text.data(), text.data() + text.size(), size);
-    return size;
 }
 
 // A member made ahead is the file's only while the file has not moved since
@@ -208,7 +199,7 @@ void ArchiveRun::checkOldRecords(File& old) {
 MemberRequest ArchiveRun::requestFor(const CatalogRow& row, const std::string& fullPath) const {
     MemberRequest request{fullPath, std::nullopt};
     if (!old_ || session_.recompressAll) return request;
-    const std::optional<int64_t> offset = format::parseEntryOffset(row.sub[5]);
+    const std::optional<int64_t> offset = row.entryOffset;
     if (!offset) return request;
     // A stored member is only ever used once it compared equal, byte for
     // byte, with the file: the hash of the path is check enough here.
@@ -237,7 +228,7 @@ void ArchiveRun::fillAhead() {
         if (!aheadKeys_.insert(key).second) continue;
         MemberRequest request = requestFor(row, fullPath);
         std::shared_ptr<MemberPool::Job> job = pool_->submit(request);
-        const int64_t bytes = rowSize(row);
+        const int64_t bytes = row.size;
         ahead_.push_back(Ahead{index, std::move(request), std::move(job), bytes, std::move(key)});
         aheadBytes_ += bytes;
     }
@@ -319,7 +310,7 @@ ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
     record.fileName = FileNameOf(fullPath);
     record.folder = FolderOf(fullPath);
     record.fileDate = member.after.lastWrite;
-    record.typeName = row.sub[4];
+    record.typeName = row.typeName;
     record.fileSize = static_cast<int32_t>(member.length);
     record.compressedSize = static_cast<int32_t>(payloadSize);
     File& copy = copy_.file();
@@ -382,7 +373,7 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
         return Step::Stop;
     }
 
-    const std::optional<int64_t> offset = format::parseEntryOffset(row.sub[5]);
+    const std::optional<int64_t> offset = row.entryOffset;
     if (!offset) {
         if (announce)
             say(MessageKind::Information,
@@ -663,7 +654,7 @@ ArchiveResult UpdateArchive(Session& session, Ui& ui, const WriterLock* held) {
                 added.clear();
                 break;
             }
-            session.rows.push_back(rowFromRecord(*entry, walk.offset(), session.separators));
+            session.rows.push_back(rowFromRecord(*entry, walk.offset()));
         }
         return !session.rows.empty();
     };

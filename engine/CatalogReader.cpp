@@ -5,7 +5,6 @@
 
 #include "platform/Platform.h"
 #include "text/Text.h"
-#include "util/Format.h"
 
 namespace kv {
 
@@ -85,18 +84,16 @@ EntryStatus entryStatus(const std::string& fullPath, int32_t fileDate) {
     return *written > fileDate ? Modified : Unchanged;
 }
 
-CatalogRow rowFromRecord(const format::EntryRecord& record, int64_t offset,
-                         const LocaleSeparators& separators) {
+CatalogRow rowFromRecord(const format::EntryRecord& record, int64_t offset) {
     CatalogRow row;
-    row.icon = Unchanged;
-    row.caption = record.fileName;
-    row.sub[0] = record.folder;
-    row.sub[1] = std::to_string(record.fileSize);
-    row.sub[2] = std::to_string(record.compressedSize);
-    if (const std::optional<DateTime> date = fromDosDateTime(record.fileDate))
-        row.sub[3] = formatDateTime(*date, separators);
-    row.sub[4] = record.typeName;
-    row.sub[5] = std::to_string(offset);
+    row.status = Unchanged;
+    row.name = record.fileName;
+    row.folder = record.folder;
+    row.size = record.fileSize;
+    row.compressedSize = record.compressedSize;
+    row.entryOffset = offset;
+    row.fileDate = record.fileDate;
+    row.typeName = record.typeName;
     return row;
 }
 
@@ -144,9 +141,9 @@ LoadResult LoadArchive(Session& session, Ui& ui) {
     format::ArchiveWalker walk(reader);
     int sincePump = 0;
     while (std::optional<format::EntryRecord> entry = walk.next()) {
-        CatalogRow row = rowFromRecord(*entry, walk.offset(), session.separators);
-        row.icon = entryStatus(row.fullPath(), entry->fileDate);
-        if (row.icon == Modified) result.modifiedSeen = true;
+        CatalogRow row = rowFromRecord(*entry, walk.offset());
+        row.status = entryStatus(row.fullPath(), entry->fileDate);
+        if (row.status == Modified) result.modifiedSeen = true;
         result.totalSize += entry->fileSize;
         session.rows.push_back(std::move(row));
         if (++sincePump == PumpEvery) {
@@ -178,9 +175,9 @@ LoadResult LoadArchive(Session& session, Ui& ui) {
 int compareRows(const CatalogRow& a, const CatalogRow& b, int sortKey) {
     switch (sortKey) {
         case 1:
-            return text::compareNoCase(a.caption, b.caption);
+            return text::compareNoCase(a.name, b.name);
         case 2:
-            return text::compareNoCase(a.sub[0], b.sub[0]);
+            return text::compareNoCase(a.folder, b.folder);
         default:
             return 0;
     }

@@ -41,10 +41,7 @@ struct LoadResult {
 //   - Otherwise the rows and the comment are cleared first. An incompatible file
 //     shows format::IncompatibleMessage as an error box through ui and leaves
 //     the catalog empty.
-//   - Each entry gives a row: caption FileName; sub-texts Folder, FileSize,
-//     CompressedSize, FileDate as "dd/mm/yyyy hh:nn" with session.separators
-//     (empty when it is not a valid date), TypeName, the entry offset; icon by
-//     entryStatus().
+//   - Each entry gives a row (rowFromRecord) with its status by entryStatus().
 //   - In every case but NoFile: listChanged is cleared and the rows are sorted
 //     once with sortCatalog(session.sortKey).
 // ui.pump() runs now and then during the walk so a window stays alive.
@@ -60,8 +57,8 @@ ArchiveStamp ArchiveStampOf(const std::string& path);
 // fileDate as signed 32-bit numbers, else Unchanged (an older file included).
 EntryStatus entryStatus(const std::string& fullPath, int32_t fileDate);
 
-// The catalog's compare rule: sortKey 1 compares the captions, 2 the folders
-// (sub-text 0), case-insensitively, ascending; any other key says equal.
+// The catalog's compare rule: sortKey 1 compares the names, 2 the folders,
+// case-insensitively, ascending; any other key says equal.
 // Negative, zero or positive.
 int compareRows(const CatalogRow& a, const CatalogRow& b, int sortKey);
 
@@ -69,8 +66,8 @@ int compareRows(const CatalogRow& a, const CatalogRow& b, int sortKey);
 // their order.
 void sortCatalog(Catalog& rows, int sortKey);
 
-// The row a stored entry gives, with the status icon left at Unchanged.
-CatalogRow rowFromRecord(const format::EntryRecord& record, int64_t offset,
-                         const LocaleSeparators& separators);
+// The row a stored entry gives: its name, folder, sizes, date and type text
+// as stored, the entry offset, and the status left at Unchanged.
+CatalogRow rowFromRecord(const format::EntryRecord& record, int64_t offset);
 
 }  // namespace kv

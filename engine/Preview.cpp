@@ -45,7 +45,7 @@ std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow&
     AddBackslash(session.workFolder);
 
     const std::string fullPath = row.fullPath();
-    const auto offset = format::parseEntryOffset(row.sub[5]);
+    const std::optional<int64_t> offset = row.entryOffset;
     if (!offset) {
         ui.message(MessageKind::Information,
                    "Le fichier < " + FileNameOf(fullPath) + " > ne se trouve pas dans l'archive");

@@ -32,7 +32,7 @@ class PreviewCopy {
     std::string fileName_;
 };
 
-// Extracts the entry of row (found through its sub-text 5) into the Work
+// Extracts the entry of row (found through its entry offset) into the Work
 // folder. nullopt, after the message, when:
 //   - no archive is open or its file does not exist (no message);
 //   - the row has no entry offset (information "Le fichier < name > ne se

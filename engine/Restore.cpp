@@ -238,7 +238,7 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
                 run.outcome.stopped = true;
                 break;
             }
-            auto offset = format::parseEntryOffset(row.sub[5]);
+            const std::optional<int64_t> offset = row.entryOffset;
             if (!offset) {
                 ui.message(MessageKind::Information,
                            "Le fichier < " + name + " > ne se trouve pas dans l'archive");

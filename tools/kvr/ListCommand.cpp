@@ -22,10 +22,9 @@ int listCommand(const Args& args) {
     bool damaged = walk.fileSize() < kv::format::HeaderSize;
     if (damaged) printError("Archive tronquée : en-tête incomplet.");
     while (auto entry = walk.next()) {
-        const auto date = kv::fromDosDateTime(entry->fileDate);
         std::cout << entry->fileName << ';' << entry->folder << ';' << entry->fileSize << ';'
                   << entry->compressedSize << ';'
-                  << (date ? kv::formatDateTime(*date, separators) : std::string()) << ';'
+                  << kv::formatDosDateTime(entry->fileDate, separators) << ';'
                   << entry->typeName << ';' << walk.offset() << '\n';
         if (!kv::format::payloadFits(*entry, walk.payloadStart(), walk.fileSize())) {
             printError(entry->fullPath() + " : contenu coupé par la fin de l'archive");
