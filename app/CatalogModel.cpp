@@ -37,8 +37,31 @@ Qt::Alignment CatalogModel::columnAlignment(int column) {
     return kColumns[column].alignment;
 }
 
-CatalogModel::CatalogModel(Catalog& rows, QObject* parent)
-    : QAbstractTableModel(parent), rows_(rows), shown_(static_cast<int>(rows.size())) {}
+std::string CatalogModel::cellText(const CatalogRow& row, int column,
+                                   const LocaleSeparators& sep) {
+    switch (column) {
+        case ColName:
+            return row.name;
+        case ColFolder:
+            return row.folder;
+        case ColSize:
+            return std::to_string(row.size);
+        case ColCompressed:
+            return row.compressedSize ? std::to_string(*row.compressedSize) : std::string();
+        case ColModified:
+            return formatDosDateTime(row.fileDate, sep);
+        case ColType:
+            return row.typeName;
+        default:
+            return {};
+    }
+}
+
+CatalogModel::CatalogModel(Catalog& rows, const LocaleSeparators& separators, QObject* parent)
+    : QAbstractTableModel(parent),
+      rows_(rows),
+      separators_(separators),
+      shown_(static_cast<int>(rows.size())) {}
 
 void CatalogModel::setIconProvider(std::function<QIcon(int)> provider) {
     icons_ = std::move(provider);
@@ -63,11 +86,9 @@ QVariant CatalogModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             // Names hold the host's bytes as they are; a legacy 8-bit name
             // shows its letters instead of replacement marks.
-            if (column == ColName) return QString::fromStdString(text::forDisplay(row.caption));
-            return QString::fromStdString(
-                text::forDisplay(row.sub[static_cast<size_t>(column - 1)]));
+            return QString::fromStdString(text::forDisplay(cellText(row, column, separators_)));
         case Qt::DecorationRole:
-            if (column == ColName && icons_) return icons_(row.icon);
+            if (column == ColName && icons_) return icons_(row.status);
             return {};
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(columnAlignment(column));

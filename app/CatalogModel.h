@@ -3,7 +3,8 @@
 // six columns ("Nom", "Dossier", "Taille", "Compressé", "Modifié", "Type"),
 // the status icon on the name column. The rows stay in the engine's own
 // vector (the engine reads and writes it directly); the model only tells the
-// views what changed.
+// views what changed, and makes each cell's text from the row's values
+// (cellText, which the text and printed listings share).
 //
 // The model announces rows by its own count (shownRows), not by the vector's
 // size: while an engine operation fills or grows the vector and lets events
@@ -17,6 +18,7 @@
 #include <functional>
 
 #include "engine/Catalog.h"
+#include "util/Format.h"
 
 namespace kv {
 
@@ -30,7 +32,15 @@ class CatalogModel : public QAbstractTableModel {
     static int defaultWidth(int column);
     static Qt::Alignment columnAlignment(int column);
 
-    explicit CatalogModel(Catalog& rows, QObject* parent = nullptr);
+    // The text of a row's column as the list and the listings show it: the
+    // name, the folder, the size and the compressed size in decimal (the
+    // latter empty until archived), the date "dd/mm/yyyy hh:nn" with the
+    // locale's separators (empty when it is no valid date), the type text.
+    // The bytes of names are given as the row holds them.
+    static std::string cellText(const CatalogRow& row, int column, const LocaleSeparators& sep);
+
+    // separators: the user's locale, which outlives the model.
+    CatalogModel(Catalog& rows, const LocaleSeparators& separators, QObject* parent = nullptr);
 
     // The icon of an EntryStatus value (the image list of the program).
     void setIconProvider(std::function<QIcon(int)> provider);
@@ -60,6 +70,7 @@ class CatalogModel : public QAbstractTableModel {
 
   private:
     Catalog& rows_;
+    const LocaleSeparators& separators_;
     int shown_ = 0;
     int erasing_ = 0;
     QElapsedTimer sinceSync_;

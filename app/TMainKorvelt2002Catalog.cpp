@@ -14,7 +14,6 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <charconv>
 
 #include "app/CutCellTips.h"
 #include "app/TMainKorvelt2002.h"
@@ -24,15 +23,6 @@
 
 namespace kv {
 namespace {
-
-// A size text as the rows hold it; nullopt when it is not a whole number.
-std::optional<int64_t> sizeOf(const std::string& text) {
-    int64_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end) return std::nullopt;
-    return value;
-}
 
 // A status panel: its design width, or its text's when that is wider; in a
 // window too narrow for both panels it narrows instead of pushing into the
@@ -60,7 +50,7 @@ void TMainKorvelt2002::buildCatalogView() {
     layout->setSpacing(0);
     layout->addWidget(panelIcone_);
 
-    model_ = std::make_unique<CatalogModel>(session_.rows, this);
+    model_ = std::make_unique<CatalogModel>(session_.rows, session_.separators, this);
     model_->setIconProvider([](int status) { return TFormBitmap::statusIcon(status); });
     listView_ = std::make_unique<QTreeView>(panel);
     listView_->setObjectName(QStringLiteral("ListViewFile"));
@@ -129,14 +119,14 @@ void TMainKorvelt2002::fitSizeColumns(int first, int last) {
              1) +
         2;
     for (const int column : {int(CatalogModel::ColSize), int(CatalogModel::ColCompressed)}) {
-        const std::string* longest = nullptr;
+        std::string longest;
         for (int row = std::max(first, 0); row <= last; ++row) {
-            const std::string& text = session_.rows[static_cast<std::size_t>(row)]
-                                          .sub[static_cast<std::size_t>(column - 1)];
-            if (!longest || text.size() > longest->size()) longest = &text;
+            std::string text = CatalogModel::cellText(session_.rows[static_cast<std::size_t>(row)],
+                                                      column, session_.separators);
+            if (text.size() > longest.size()) longest = std::move(text);
         }
-        if (!longest || longest->empty()) continue;
-        const int needed = metrics.horizontalAdvance(QString::fromStdString(*longest)) + margin;
+        if (longest.empty()) continue;
+        const int needed = metrics.horizontalAdvance(QString::fromStdString(longest)) + margin;
         if (header->sectionSize(column) < needed) header->resizeSection(column, needed);
     }
 }
@@ -159,8 +149,7 @@ void TMainKorvelt2002::showCatalogSummary(int64_t totalSize) {
 
 void TMainKorvelt2002::recountCatalogSummary() {
     int64_t total = 0;
-    for (const CatalogRow& row : session_.rows)
-        if (const auto size = sizeOf(row.sub[1])) total += *size;
+    for (const CatalogRow& row : session_.rows) total += row.size;
     showCatalogSummary(total);
 }
 
@@ -187,14 +176,8 @@ void TMainKorvelt2002::ListViewFileClick(QObject*) {
     int64_t sum = 0;
     for (std::size_t row : selectedRows()) {
         if (row >= session_.rows.size()) continue;
-        const std::string& size = session_.rows[row].sub[1];
-        if (size.empty()) continue;
-        // Rows of this program always hold whole numbers; a text that is not
-        // one is left out of the sum rather than ending the summary.
-        const auto value = sizeOf(size);
-        if (!value) continue;
         ++count;
-        sum += *value;
+        sum += session_.rows[row].size;
     }
     setStatusText(
         1, QString::fromStdString(
@@ -251,7 +234,7 @@ void TMainKorvelt2002::CopyPathExecute() {
     const auto rows = selectedRows();
     if (rows.size() != 1 || rows.front() >= session_.rows.size()) return;
     QGuiApplication::clipboard()->setText(
-        QString::fromStdString(session_.rows[rows.front()].sub[0]));
+        QString::fromStdString(session_.rows[rows.front()].folder));
 }
 
 void TMainKorvelt2002::updateSortChecks() {

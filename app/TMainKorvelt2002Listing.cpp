@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QPrinter>
 #include <QTreeView>
+#include <array>
 
 #include "app/ListingPrinter.h"
 #include "app/TMainKorvelt2002.h"
@@ -59,10 +60,15 @@ void TMainKorvelt2002::SaveText_ArchExecute() {
     HourGlass wait;
     const Catalog& rows = session_.rows;
     const std::size_t count = std::min(rows.size(), static_cast<std::size_t>(model_->rowCount()));
-    const bool written = writeTextListing(path, count, [&rows](std::size_t i) {
-        const CatalogRow& row = rows[i];
-        return ListingFields{row.caption, row.sub[0], row.sub[1],
-                             row.sub[2],  row.sub[3], row.sub[4]};
+    // The texts of the line in hand; the listing reads them before the next.
+    std::array<std::string, CatalogModel::ColumnCount> texts;
+    const bool written = writeTextListing(path, count, [&](std::size_t i) {
+        ListingFields fields;
+        for (int column = 0; column < CatalogModel::ColumnCount; ++column) {
+            texts[column] = CatalogModel::cellText(rows[i], column, session_.separators);
+            fields[column] = texts[column];
+        }
+        return fields;
     });
     wait.restore();
     if (!written) ui_.message(MessageKind::Error, "Impossible d'enregistrer le fichier");
@@ -100,7 +106,8 @@ void TMainKorvelt2002::Print_ArchExecute() {
     const QString date =
         QLocale().toString(QDate(today.year, today.month, today.day), QLocale::ShortFormat);
     HourGlass wait;
-    ListingPrinter(QString::fromStdString(fileNameOf(session_.currentArchive)), date)
+    ListingPrinter(QString::fromStdString(fileNameOf(session_.currentArchive)), date,
+                   session_.separators)
         .print(*printer, session_.rows, rows);
 }
 

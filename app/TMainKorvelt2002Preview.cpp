@@ -21,7 +21,7 @@ void TMainKorvelt2002::Voir_FichierArchExecute() {
     const std::vector<std::size_t> selected = selectedRows();
     if (session_.rows.empty() || selected.empty()) return;
     const CatalogRow row = session_.rows[selected.front()];
-    if (!row.sub[5].empty()) {
+    if (row.entryOffset) {
         // The hourglass shows while the copy is extracted, not while it is viewed.
         std::optional<PreviewCopy> copy = [&] {
             HourGlass glass;
