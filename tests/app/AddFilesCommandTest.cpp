@@ -54,7 +54,7 @@ class AddFilesCommand : public WindowTest {
     QStringList rowPaths() const {
         QStringList paths;
         for (const CatalogRow& row : window->session().rows)
-            paths << QString::fromStdString(row.sub[0] + row.caption);
+            paths << QString::fromStdString(row.fullPath());
         return paths;
     }
 
@@ -102,7 +102,7 @@ TEST_F(AddFilesCommand, AddsWhatTheDialogListsOnOkOnly) {
     window->AddFileExecute();
     EXPECT_EQ(rowPaths(), (QStringList{"C:\\DOCS\\a.txt", "C:\\DOCS\\b.doc", "C:\\DOCS\\sub\\c.txt",
                                        "C:\\OTHER\\e.txt"}));
-    EXPECT_EQ(window->session().rows[0].icon, 3);
+    EXPECT_EQ(window->session().rows[0].status, New);
     EXPECT_TRUE(window->session().listChanged);
     EXPECT_EQ(window->catalogModel().rowCount(), 4);
 

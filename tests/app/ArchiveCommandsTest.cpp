@@ -67,8 +67,8 @@ TEST_F(ArchiveCommands, ArchivingANewArchiveWritesItAndReloadsTheCatalog) {
     EXPECT_TRUE(platform().fileExists("C:\\d\\arch.kvr"));
     EXPECT_EQ(w.windowTitle(), "Korvelt - [ arch.kvr ]");
     ASSERT_EQ(w.session().rows.size(), 2u);
-    EXPECT_EQ(w.session().rows[0].icon, Unchanged);
-    EXPECT_FALSE(w.session().rows[0].sub[5].empty());
+    EXPECT_EQ(w.session().rows[0].status, Unchanged);
+    EXPECT_TRUE(w.session().rows[0].entryOffset);
     EXPECT_EQ(w.statusText(0), " 2 fichier(s)  4,00 Ko");
     EXPECT_FALSE(w.session().listChanged);
     EXPECT_TRUE(action("Restaure")->isEnabled());
@@ -113,8 +113,8 @@ TEST_F(ArchiveCommands, LoadingMarksModifiedAndMissingFilesAndTellsOnce) {
     w.Open_ArchExecute();
     EXPECT_EQ(chooser.requests.back().title, "Ouvrir une archive KVR");
     ASSERT_EQ(w.session().rows.size(), 2u);
-    EXPECT_EQ(w.session().rows[0].icon, Modified);
-    EXPECT_EQ(w.session().rows[1].icon, Missing);
+    EXPECT_EQ(w.session().rows[0].status, Modified);
+    EXPECT_EQ(w.session().rows[1].status, Missing);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Certains fichiers ont été modifiés depuis la dernière sauvegarde");
     EXPECT_EQ(w.forms().wait->labelWait()->text(), "Chargement de l'archive.");
@@ -407,8 +407,8 @@ TEST_F(ArchiveCommands, ArchiveChangedByAnotherWriterIsNotWrittenOverAndCanBeRel
     RecordingUi quiet;
     ASSERT_EQ(LoadArchive(other, quiet).outcome, LoadOutcome::Loaded);
     CatalogRow c;
-    c.caption = "c.txt";
-    c.sub[0] = "C:\\d\\";
+    c.name = "c.txt";
+    c.folder = "C:\\d\\";
     other.rows.push_back(c);
     ASSERT_TRUE(ArchiveFiles(other, quiet, [] {}).clean());
     const std::string written = drives.readFile("C:\\d\\arch.kvr");
@@ -438,7 +438,7 @@ TEST_F(ArchiveCommands, ArchiveChangedByAnotherWriterIsNotWrittenOverAndCanBeRel
     Session after;
     after.currentArchive = "C:\\d\\arch.kvr";
     LoadArchive(after, quiet);
-    for (const CatalogRow& row : after.rows) names.push_back(row.caption);
+    for (const CatalogRow& row : after.rows) names.push_back(row.name);
     EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
 }
 

@@ -84,7 +84,7 @@ class AutomationTest : public WindowTest {
         RecordingUi quiet;
         EXPECT_EQ(LoadArchive(session, quiet).outcome, LoadOutcome::Loaded);
         std::vector<std::string> names;
-        for (const CatalogRow& row : session.rows) names.push_back(row.caption);
+        for (const CatalogRow& row : session.rows) names.push_back(row.name);
         return names;
     }
 

@@ -164,8 +164,12 @@ TEST_F(FirstSession, SizesShowWholeAndStatusPanelsStayApartInANarrowWindow) {
     QApplication::processEvents();
     // Rows with sizes of ten digits, taken in as a load or an add does.
     CatalogRow row;
-    row.caption = "grand.iso";
-    row.sub = {"C:\\d\\", "2147483000", "2100000000", "09/12/2026 00:32", "image"};
+    row.name = "grand.iso";
+    row.folder = "C:\\d\\";
+    row.size = 2147483000;
+    row.compressedSize = 2100000000;
+    row.fileDate = *toDosDateTime(DateTime{2026, 12, 9, 0, 32, 0});
+    row.typeName = "image";
     w.session().rows.push_back(row);
     w.catalogModel().syncAppended();
     QHeaderView* header = w.listView()->header();

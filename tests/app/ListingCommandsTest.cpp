@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 class TextListing : public ListingTest {};
 
 TEST_F(TextListing, AsksForATextFileAndWritesOneLinePerRowInTheListsOrder) {
-    windowWith({row("C:\\Docs\\", "b.txt"), row("C:\\Docs\\", "a.txt", "")});
+    windowWith({row("C:\\Docs\\", "b.txt"), row("C:\\Docs\\", "a.txt", std::nullopt)});
     chooser.files.push_back(QStringLiteral("C:\\liste.txt"));
     window->SaveText_ArchExecute();
     ASSERT_EQ(chooser.requests.size(), 1u);
@@ -81,7 +81,7 @@ TEST_F(TextListing, AWriteErrorKeepsTheEarlierFileAndSaysSo) {
 
 TEST_F(TextListing, PythonsCsvReaderGetsTheSameSixTextsBack) {
     Catalog rows = numberedRows(9998);
-    rows.push_back(row("C:\\Été\\Données; copies\\", "Noël \"à\" Zoé;2.txt", ""));
+    rows.push_back(row("C:\\Été\\Données; copies\\", "Noël \"à\" Zoé;2.txt", std::nullopt));
     rows.push_back(row("C:\\Œuvres\\", "ça;va.doc"));
     windowWith(rows);
     chooser.files.push_back(QStringLiteral("C:\\liste.txt"));
@@ -100,12 +100,11 @@ TEST_F(TextListing, PythonsCsvReaderGetsTheSameSixTextsBack) {
     int status = -1;
     const std::string out = run("python3 '" + scriptPath + "' '" + host + "'", &status);
     ASSERT_EQ(status, 0);
+    const std::string unit = "\x1f";
     std::string expected;
-    for (const CatalogRow& r : rows) {
-        expected += r.caption;
-        for (int i = 0; i < 5; ++i) expected += "\x1f" + r.sub[static_cast<size_t>(i)];
-        expected += "\n";
-    }
+    for (const CatalogRow& r : rows)
+        expected += r.name + unit + r.folder + unit + "10" + unit + (r.compressedSize ? "5" : "") +
+                    unit + "08/12/2026 10:30" + unit + "Document texte\n";
     EXPECT_EQ(out, expected);
 }
 

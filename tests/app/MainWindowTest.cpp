@@ -229,8 +229,8 @@ TEST_F(MainWindow, DroppedFoldersAddEveryFileBelowThemButNeverTheArchive) {
                                                "C:\\data\\sous\\plus\\c.doc"};
     EXPECT_EQ(paths, expected);
     EXPECT_EQ(w.catalogModel().rowCount(), 3);
-    EXPECT_EQ(w.session().rows[1].icon, New);
-    EXPECT_EQ(w.session().rows[1].sub[1], "2500");
+    EXPECT_EQ(w.session().rows[1].status, New);
+    EXPECT_EQ(w.session().rows[1].size, 2500);
     EXPECT_TRUE(w.session().listChanged);
     // The catalog summary counts the rows as they are now.
     EXPECT_EQ(w.statusText(0), " 3 fichier(s)  4,00 Ko");
@@ -262,7 +262,7 @@ TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
     EXPECT_EQ(w.statusText(1), " 0 sélectionné(s) 0,00 Ko");
 
     // Sorted by name after the load: a, b, c.
-    ASSERT_EQ(w.session().rows[1].caption, "b.txt");
+    ASSERT_EQ(w.session().rows[1].name, "b.txt");
     QItemSelectionModel* selection = w.listView()->selectionModel();
     selection->select(w.catalogModel().index(0, 0),
                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -293,7 +293,7 @@ TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
     EXPECT_EQ(boxes.back().text, "Supprimer le(s) fichier(s) sélectionné(s) ?");
     w.DellFile_ArchExecute();  // Yes
     ASSERT_EQ(w.session().rows.size(), 1u);
-    EXPECT_EQ(w.session().rows[0].caption, "b.txt");
+    EXPECT_EQ(w.session().rows[0].name, "b.txt");
     EXPECT_EQ(w.catalogModel().rowCount(), 1);
     EXPECT_TRUE(w.session().listChanged);
     EXPECT_TRUE(action("Restaure")->isEnabled());

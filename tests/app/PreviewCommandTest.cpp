@@ -60,7 +60,7 @@ class PreviewCommand : public WindowTest {
     }
     std::size_t rowOf(const std::string& name) const {
         for (std::size_t i = 0; i < window->session().rows.size(); ++i)
-            if (window->session().rows[i].caption == name) return i;
+            if (window->session().rows[i].name == name) return i;
         return SIZE_MAX;
     }
 
@@ -137,14 +137,14 @@ TEST_F(PreviewCommand, AnEntryOfAnotherFileOrADamagedPayloadIsSaid) {
     boxes.clear();
 
     CatalogRow& row = w.session().rows[0];
-    const std::string offset = row.sub[5];
-    row.sub[0] = "C:\\autre\\";
+    const std::optional<int64_t> offset = row.entryOffset;
+    row.folder = "C:\\autre\\";
     previewRow(0);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Le fichier < C:\\autre\\a.txt > ne se trouve pas dans l'archive");
 
     // Cut the archive inside the payload: the entry no longer fits.
-    row.sub[0] = "C:\\d\\";
+    row.folder = "C:\\d\\";
     const std::string bytes = drives.readFile("C:\\d\\a.kvr");
     drives.writeFile("C:\\d\\a.kvr", bytes.substr(0, bytes.size() - 10));
     previewRow(0);
@@ -161,7 +161,7 @@ TEST_F(PreviewCommand, AnEntryOfAnotherFileOrADamagedPayloadIsSaid) {
     EXPECT_EQ(boxes[2].text, "Impossible de décompresser le fichier < a.txt >");
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(workCopies(), "");
-    EXPECT_EQ(row.sub[5], offset);
+    EXPECT_EQ(row.entryOffset, offset);
 }
 
 }  // namespace

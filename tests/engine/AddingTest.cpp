@@ -77,16 +77,20 @@ TEST_F(AddingTest, NewRowCarriesTheListingValues) {
     AddSelectionEntry(op, "C:\\Root\\b.txt");
     ASSERT_EQ(session.rows.size(), 1u);
     const CatalogRow& row = session.rows[0];
-    EXPECT_EQ(row.icon, New);
-    EXPECT_EQ(row.caption, "b.txt");
-    EXPECT_EQ(row.sub, (std::array<std::string, 6>{"C:\\Root\\", "5", "", "09/03/2024 14:05",
-                                                   "type of txt", ""}));
+    EXPECT_EQ(row.status, New);
+    EXPECT_EQ(row.name, "b.txt");
+    EXPECT_EQ(row.folder, "C:\\Root\\");
+    EXPECT_EQ(row.size, 5);
+    EXPECT_FALSE(row.compressedSize);
+    EXPECT_EQ(row.fileDate, *toDosDateTime({2024, 3, 9, 14, 5, 20}));
+    EXPECT_EQ(row.typeName, "type of txt");
+    EXPECT_FALSE(row.entryOffset);
 }
 
 TEST_F(AddingTest, KnownPathsIgnoreCaseAndNothingIsListedTwice) {
     CatalogRow existing;
-    existing.caption = "B.TXT";
-    existing.sub[0] = "c:\\root\\";
+    existing.name = "B.TXT";
+    existing.folder = "c:\\root\\";
     session.rows.push_back(existing);
     auto op = operation();
     AddSelectionEntry(op, "C:\\Root\\b.txt");
@@ -130,7 +134,7 @@ TEST_F(AddingTest, LongNamesAskForAShorterOneAndRenameTheFile) {
     test::writeWinFile("C:\\Root\\" + accented, "z");
     AddSelectionEntry(op, "C:\\Root\\" + accented);
     EXPECT_EQ(asked.size(), 2u);
-    EXPECT_EQ(session.rows.back().caption, accented);
+    EXPECT_EQ(session.rows.back().name, accented);
 }
 
 TEST_F(AddingTest, EscapeStopsTheWalkAtTheNextFile) {

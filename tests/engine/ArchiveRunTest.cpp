@@ -78,7 +78,7 @@ TEST_F(ArchiveRunTest, NewArchiveStoresTheFilesThatExistAndSkipsTheOthersSilentl
     EXPECT_FALSE(session.listChanged);
     EXPECT_EQ(fullPaths(), (std::vector<std::string>{"C:\\Docs\\a.txt", "C:\\Docs\\Sous\\c.txt",
                                                      "C:\\Docs\\vide.txt"}));
-    EXPECT_EQ(session.rows[0].sub[5], "102");
+    EXPECT_EQ(session.rows[0].entryOffset, format::FirstEntryOffset);
     expectNoTemporaries();
 }
 
@@ -105,7 +105,7 @@ TEST_F(ArchiveRunTest, MissingFileIsCarriedOverByteForByteOrDroppedWhenAsked) {
     firstRun();
     // Bytes a writer need not zero (the record's pad) travel with the entry.
     std::string bytes = bytesOf(Archive);
-    const std::size_t second = std::stoul(session.rows[1].sub[5]);
+    const std::size_t second = static_cast<std::size_t>(*session.rows[1].entryOffset);
     bytes[second + 407] = '\x5A';
     rewriteArchive(bytes);
     const std::string carried = entriesOf(Archive)[1].bytes;
@@ -119,7 +119,7 @@ TEST_F(ArchiveRunTest, MissingFileIsCarriedOverByteForByteOrDroppedWhenAsked) {
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[1].bytes, carried);
     ASSERT_EQ(session.rows.size(), 3u);
-    EXPECT_EQ(session.rows[1].icon, Missing);
+    EXPECT_EQ(session.rows[1].status, Missing);
 
     session.checkRecupeFile = true;
     r = run();
@@ -230,7 +230,7 @@ TEST_F(ArchiveRunTest, StopButtonLeavesTheArchiveAndThePendingRows) {
     EXPECT_FALSE(r.reloaded);
     EXPECT_EQ(bytesOf(Archive), before);
     EXPECT_EQ(session.rows.size(), rows.size());
-    EXPECT_EQ(session.rows.back().icon, New);
+    EXPECT_EQ(session.rows.back().status, New);
     EXPECT_TRUE(session.listChanged);
     EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
     expectNoTemporaries();
@@ -343,7 +343,7 @@ TEST_F(ArchiveRunTest, DamagedRecordRefusesTheUpdate) {
     remove("C:\\Docs\\b.txt");
     // b's CompressedSize runs past the end of the archive.
     std::string bytes = bytesOf(Archive);
-    const std::size_t second = std::stoul(session.rows[1].sub[5]);
+    const std::size_t second = static_cast<std::size_t>(*session.rows[1].entryOffset);
     bytes[second + 412 + 2] = '\x01';
     rewriteArchive(bytes);
 
@@ -537,7 +537,7 @@ TEST_F(ArchiveRunTest, ReloadHookReplacesTheBuiltInReload) {
     EXPECT_EQ(r.stored, 1);
     EXPECT_FALSE(r.reloaded);  // the reload threw: the catalog was not read back
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Erreur de lecture"});
-    EXPECT_EQ(session.rows[0].icon, New);  // the hook did not load
+    EXPECT_EQ(session.rows[0].status, New);  // the hook did not load
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ class CatalogReaderTest : public test::EngineRunFixture {
 
     std::vector<std::string> captions() const {
         std::vector<std::string> names;
-        for (const CatalogRow& row : session.rows) names.push_back(row.caption);
+        for (const CatalogRow& row : session.rows) names.push_back(row.name);
         return names;
     }
 };
@@ -65,8 +65,6 @@ TEST_F(CatalogReaderTest, RowsCarryTheStoredValuesAndTheirStatusAgainstTheDisk) 
     remove("C:\\Docs\\c-efface.txt");
     platform().setLastWriteDos("C:\\Docs\\d-ancien.txt", March13);
     session.listChanged = true;
-    session.separators.date = ".";
-    session.separators.time = "h";
 
     const LoadResult r = LoadArchive(session, ui);
 
@@ -77,18 +75,19 @@ TEST_F(CatalogReaderTest, RowsCarryTheStoredValuesAndTheirStatusAgainstTheDisk) 
     EXPECT_TRUE(ui.messages.empty());
     ASSERT_EQ(session.rows.size(), 4u);
     std::vector<int> icons;
-    for (const CatalogRow& row : session.rows) icons.push_back(row.icon);
+    for (const CatalogRow& row : session.rows) icons.push_back(row.status);
     EXPECT_EQ(icons, (std::vector<int>{Unchanged, Modified, Missing, Unchanged}));
 
     const CatalogRow& a = session.rows[0];
-    EXPECT_EQ(a.caption, "a-pareil.txt");
-    EXPECT_EQ(a.sub[0], "C:\\Docs\\");
-    EXPECT_EQ(a.sub[1], "4");
-    EXPECT_EQ(a.sub[2], std::to_string(entriesOf(Archive)[0].record.compressedSize));
-    EXPECT_EQ(a.sub[3], "14.03.2024 09h20");
-    EXPECT_EQ(a.sub[4], "Document texte");
-    EXPECT_EQ(a.sub[5], "102");
-    EXPECT_EQ(session.rows[1].sub[5], std::to_string(102 + 416 + std::stoi(a.sub[2])));
+    EXPECT_EQ(a.name, "a-pareil.txt");
+    EXPECT_EQ(a.folder, "C:\\Docs\\");
+    EXPECT_EQ(a.size, 4);
+    EXPECT_EQ(a.compressedSize, entriesOf(Archive)[0].record.compressedSize);
+    EXPECT_EQ(a.fileDate, March14);
+    EXPECT_EQ(a.typeName, "Document texte");
+    EXPECT_EQ(a.entryOffset, format::FirstEntryOffset);
+    EXPECT_EQ(session.rows[1].entryOffset,
+              format::FirstEntryOffset + format::RecordSize + *a.compressedSize);
 }
 
 TEST_F(CatalogReaderTest, DeletedFileAloneRaisesNoModifiedFlag) {
@@ -96,7 +95,7 @@ TEST_F(CatalogReaderTest, DeletedFileAloneRaisesNoModifiedFlag) {
     remove("C:\\Docs\\a.txt");
     const LoadResult r = LoadArchive(session, ui);
     EXPECT_FALSE(r.modifiedSeen);
-    EXPECT_EQ(session.rows.at(0).icon, Missing);
+    EXPECT_EQ(session.rows.at(0).status, Missing);
 }
 
 TEST_F(CatalogReaderTest, FolderAtTheStoredPathIsMissing) {
@@ -104,7 +103,7 @@ TEST_F(CatalogReaderTest, FolderAtTheStoredPathIsMissing) {
     remove("C:\\Docs\\a.txt");
     drives.makeFolder("C:\\Docs\\a.txt");
     LoadArchive(session, ui);
-    EXPECT_EQ(session.rows.at(0).icon, Missing);
+    EXPECT_EQ(session.rows.at(0).status, Missing);
 }
 
 TEST_F(CatalogReaderTest, TotalAddsTheStoredSizes) {
@@ -112,13 +111,13 @@ TEST_F(CatalogReaderTest, TotalAddsTheStoredSizes) {
     EXPECT_EQ(LoadArchive(session, ui).totalSize, 4000);
 }
 
-TEST_F(CatalogReaderTest, DateThatIsNoDateGivesAnEmptyText) {
+TEST_F(CatalogReaderTest, DateThatIsNoDateIsKeptAndTheLoadGoesOn) {
     writeRaw({record("zero", 1, 0), record("bonne", 1)});
-    LoadArchive(session, ui);
+    EXPECT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
     ASSERT_EQ(session.rows.size(), 2u);
-    EXPECT_EQ(session.rows[1].caption, "zero");
-    EXPECT_EQ(session.rows[1].sub[3], "");
-    EXPECT_EQ(session.rows[0].sub[3], "14/03/2024 09:20");
+    EXPECT_EQ(session.rows[1].name, "zero");
+    EXPECT_EQ(session.rows[1].fileDate, 0);
+    EXPECT_EQ(session.rows[0].fileDate, March14);
 }
 
 TEST_F(CatalogReaderTest, EmptyArchiveGivesNoRowsAndItsComment) {
@@ -226,17 +225,17 @@ struct SortCase {
 class SortRows : public testing::TestWithParam<SortCase> {};
 
 TEST_P(SortRows, ComparesOneKeyCaseInsensitivelyAndKeepsTies) {
-    auto row = [](std::string caption, std::string folder) {
+    auto row = [](std::string name, std::string folder) {
         CatalogRow r;
-        r.caption = std::move(caption);
-        r.sub[0] = std::move(folder);
+        r.name = std::move(name);
+        r.folder = std::move(folder);
         return r;
     };
     Catalog rows{row("zèbre", "C:\\b\\"), row("Élan", "C:\\A\\"), row("ÉLAN", "C:\\a\\"),
                  row("abc", "C:\\B\\"), row("élan", "C:\\c\\")};
     sortCatalog(rows, GetParam().sortKey);
     std::vector<std::string> order;
-    for (const CatalogRow& r : rows) order.push_back(r.caption);
+    for (const CatalogRow& r : rows) order.push_back(r.name);
     EXPECT_EQ(order, GetParam().order);
 }
 

@@ -39,10 +39,10 @@ class EngineRunFixture : public testing::Test {
                              const std::string& type = "Document texte") {
         CatalogRow row;
         const std::size_t cut = fullPath.rfind('\\');
-        row.caption = fullPath.substr(cut + 1);
-        row.sub[0] = fullPath.substr(0, cut + 1);
-        row.sub[4] = type;
-        row.icon = New;
+        row.name = fullPath.substr(cut + 1);
+        row.folder = fullPath.substr(0, cut + 1);
+        row.typeName = type;
+        row.status = New;
         return row;
     }
 

@@ -114,7 +114,7 @@ TEST_F(MemberReuse, MemberOfOtherSettingsIsKeptAndTheRecordIsWrittenAfresh) {
     const std::string levelOne = entryA().bytes.substr(format::RecordSize);
     session.gzip.CompressionLevel = 6;
     session.recompressAll = false;
-    session.rows[0].sub[4] = "Texte brut";
+    session.rows[0].typeName = "Texte brut";
 
     const ArchiveResult r = ArchiveFiles(session, ui);
 

@@ -439,16 +439,16 @@ TEST_F(RestoreTest, StopLetsTheCurrentFileFinishAndEndsBeforeTheNext) {
 TEST_F(RestoreTest, SelectedRowsByTheirEntryOffsets) {
     auto offsets =
         archive({{"C:\\S\\", "a.txt", "A"}, {"C:\\S\\", "b.txt", "B"}, {"C:\\S\\", "c.txt", "C"}});
-    auto row = [](std::string name, std::string offset) {
+    auto row = [](std::string name, std::optional<int64_t> offset) {
         CatalogRow r;
-        r.caption = std::move(name);
-        r.sub[0] = "c:\\s\\";  // matched without regard to case
-        r.sub[5] = std::move(offset);
+        r.name = std::move(name);
+        r.folder = "c:\\s\\";  // matched without regard to case
+        r.entryOffset = offset;
         return r;
     };
-    session.rows = {row("a.txt", std::to_string(offsets[0])),                      // not selected
-                    row("C.TXT", std::to_string(offsets[2])), row("new.txt", ""),  // never archived
-                    row("b.txt", std::to_string(offsets[0]))};  // offset of another entry
+    session.rows = {row("a.txt", offsets[0]),                                // not selected
+                    row("C.TXT", offsets[2]), row("new.txt", std::nullopt),  // never archived
+                    row("b.txt", offsets[0])};  // offset of another entry
     RestoreChoices choices{1, false, false, "C:\\Out\\"};
     auto outcome = RestoreFiles(session, choices, {3, 1, 2, 1}, ui);
 

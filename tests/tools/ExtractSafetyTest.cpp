@@ -167,7 +167,7 @@ TEST_F(ExtractSafety, RestoredFilesHaveTheirStoredDatesAndLoadAsUnchanged) {
     RecordingUi ui;
     ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
     ASSERT_EQ(session.rows.size(), 4u);
-    for (const CatalogRow& row : session.rows) EXPECT_EQ(row.icon, Unchanged) << row.caption;
+    for (const CatalogRow& row : session.rows) EXPECT_EQ(row.status, Unchanged) << row.name;
 }
 
 }  // namespace
