@@ -64,7 +64,7 @@ void appendRow(AddOperation& op, const std::string& path, int64_t size, int32_t 
     row.fileDate = dosDate;
     if (op.typeName) row.typeName = text::firstChars(op.typeName(path), TypeTextChars);
     row.status = New;
-    op.session.rows.push_back(std::move(row));
+    op.archive.rows.push_back(std::move(row));
     ++op.added;
 }
 
@@ -83,8 +83,8 @@ bool KnownPaths::insert(const std::string& path) {
     return keys_.insert(text::foldKey(path)).second;
 }
 
-AddOperation::AddOperation(Session& s, Ui& u, TypeNameProvider t, NamePrompt a)
-    : session(s), ui(u), known(s.rows), typeName(std::move(t)), askName(std::move(a)) {}
+AddOperation::AddOperation(OpenArchive& s, Ui& u, TypeNameProvider t, NamePrompt a)
+    : archive(s), ui(u), known(s.rows), typeName(std::move(t)), askName(std::move(a)) {}
 
 bool TakeInPath(AddOperation& op, std::string path, bool existenceTest, std::optional<int64_t> size,
                 std::optional<int32_t> dosDate) {
@@ -98,7 +98,7 @@ bool TakeInPath(AddOperation& op, std::string path, bool existenceTest, std::opt
         size.reset();
         dosDate.reset();
     }
-    if (text::equalNoCase(path, op.session.currentArchive)) return false;
+    if (text::equalNoCase(path, op.archive.path)) return false;
     if (!op.known.insert(path)) return false;
     if (existenceTest && !platform().fileExists(path)) return false;
     appendRow(op, path, size ? *size : FileSizeOf(path),

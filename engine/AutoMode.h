@@ -21,7 +21,9 @@
 #include <memory>
 
 #include "engine/Adding.h"
-#include "engine/Session.h"
+#include "engine/Environment.h"
+#include "engine/OpenArchive.h"
+#include "engine/RunOptions.h"
 #include "engine/UnattendedUi.h"
 #include "platform/WriterLock.h"
 
@@ -33,11 +35,13 @@ struct AutoModeOptions {
     std::chrono::milliseconds archiveWait = std::chrono::minutes(1);
 };
 
-// Runs the automatic mode over the session (its options as the settings file
-// gave them: the Work folder, the dated comment, the sort key, the clock).
+// Runs the automatic mode over the archive (its sort key), with the options
+// and the clock as the settings file and the program gave them (the Work
+// folder, the dated comment).
 // Returns the exit status (autoexit::...). Journal lines go to JournalPath()
-// when the journal exists, stamped with session.now(). Never throws.
-int RunAutoSave(Session& session, UnattendedUi& ui, const AutoModeOptions& options);
+// when the journal exists, stamped with env.now(). Never throws.
+int RunAutoSave(OpenArchive& archive, RunOptions& options, const Environment& env,
+                UnattendedUi& ui, const AutoModeOptions& autoOptions);
 
 // Takes the archive's writer lock, trying again every quarter second for
 // `limit` while another run holds it. The lock (held; refused, with its

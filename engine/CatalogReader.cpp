@@ -71,9 +71,9 @@ class BufferedReader : public File {
 };
 
 // The closing steps every outcome but NoFile shares.
-void finish(Session& session) {
-    session.listChanged = false;
-    sortCatalog(session.rows, session.sortKey);
+void finish(OpenArchive& archive) {
+    archive.listChanged = false;
+    sortCatalog(archive.rows, archive.sortKey);
 }
 
 }  // namespace
@@ -103,20 +103,20 @@ ArchiveStamp ArchiveStampOf(const std::string& path) {
     return ArchiveStamp{true, info.device, info.inode, info.size, info.lastWriteNs};
 }
 
-LoadResult LoadArchive(Session& session, Ui& ui) {
+LoadResult LoadArchive(OpenArchive& archive, Ui& ui) {
     LoadResult result;
     Platform& host = platform();
-    session.catalogSource = ArchiveStampOf(session.currentArchive);
-    if (session.currentArchive.empty() || !host.fileExists(session.currentArchive)) return result;
+    archive.catalogSource = ArchiveStampOf(archive.path);
+    if (archive.path.empty() || !host.fileExists(archive.path)) return result;
 
-    session.rows.clear();
-    session.comment.clear();
+    archive.rows.clear();
+    archive.comment.clear();
 
-    std::unique_ptr<File> file = host.open(session.currentArchive, OpenMode::Read);
+    std::unique_ptr<File> file = host.open(archive.path, OpenMode::Read);
     if (!file) {
         result.outcome = LoadOutcome::ReadError;
-        result.error = "Impossible d'ouvrir le fichier " + session.currentArchive;
-        finish(session);
+        result.error = "Impossible d'ouvrir le fichier " + archive.path;
+        finish(archive);
         return result;
     }
     BufferedReader reader(*file);
@@ -125,18 +125,18 @@ LoadResult LoadArchive(Session& session, Ui& ui) {
     if (!format::readHeaderBlock(reader, header)) {
         reader.close();
         result.outcome = LoadOutcome::ReadError;
-        result.error = "Erreur de lecture du fichier " + session.currentArchive;
-        finish(session);
+        result.error = "Erreur de lecture du fichier " + archive.path;
+        finish(archive);
         return result;
     }
     if (!format::CheckSignature(header)) {
         reader.close();
         ui.message(MessageKind::Error, format::IncompatibleMessage, Buttons::Ok);
         result.outcome = LoadOutcome::Incompatible;
-        finish(session);
+        finish(archive);
         return result;
     }
-    session.comment = format::decodeHeader(header).comment;
+    archive.comment = format::decodeHeader(header).comment;
 
     format::ArchiveWalker walk(reader);
     int sincePump = 0;
@@ -145,7 +145,7 @@ LoadResult LoadArchive(Session& session, Ui& ui) {
         row.status = entryStatus(row.fullPath(), entry->fileDate);
         if (row.status == Modified) result.modifiedSeen = true;
         result.totalSize += entry->fileSize;
-        session.rows.push_back(std::move(row));
+        archive.rows.push_back(std::move(row));
         if (++sincePump == PumpEvery) {
             sincePump = 0;
             ui.pump();
@@ -155,20 +155,20 @@ LoadResult LoadArchive(Session& session, Ui& ui) {
 
     if (walk.failed()) {
         result.outcome = LoadOutcome::ReadError;
-        result.error = "Erreur de lecture du fichier " + session.currentArchive;
+        result.error = "Erreur de lecture du fichier " + archive.path;
     } else if (walk.cutShort()) {
         result.outcome = LoadOutcome::ReadError;
-        result.error = "L'archive " + session.currentArchive +
+        result.error = "L'archive " + archive.path +
                        " est incomplète : sa dernière entrée est coupée";
     } else if (!walk.damage().empty()) {
         // The rows after a damaged record cannot be found: an update from
         // this catalog would lose them.
         result.outcome = LoadOutcome::ReadError;
-        result.error = "L'archive " + session.currentArchive + " est endommagée : " + walk.damage();
+        result.error = "L'archive " + archive.path + " est endommagée : " + walk.damage();
     } else {
         result.outcome = LoadOutcome::Loaded;
     }
-    finish(session);
+    finish(archive);
     return result;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Reading the catalog from the open archive: one row per stored entry, in file
-// order, with its status against the disk, then sorted once by the session's
+// order, with its status against the disk, then sorted once by the archive's
 // sort key. This is the only way rows with stored values enter the catalog.
 //
 // The window side (wait dialog, caption, status panels, action states, the
@@ -12,13 +12,13 @@
 
 #include "engine/ArchiveFormat.h"
 #include "engine/Catalog.h"
-#include "engine/Session.h"
+#include "engine/OpenArchive.h"
 #include "util/Ui.h"
 
 namespace kv {
 
 enum class LoadOutcome {
-    NoFile,        // no file at currentArchive (or none is open): the session is untouched
+    NoFile,        // no file at archive.path (or none is open): the rest is untouched
     Incompatible,  // not an archive of this format: the error box was shown, the catalog is empty
     Loaded,        // every entry was read
     ReadError,     // a read failed, the file ends inside a record, or a record is damaged
@@ -33,8 +33,8 @@ struct LoadResult {
     std::string error;          // ReadError: the message for the caller's error box
 };
 
-// Fills session.rows from session.currentArchive.
-//   - First of all, session.catalogSource takes the stamp of the file there
+// Fills archive.rows from archive.path.
+//   - First of all, archive.catalogSource takes the stamp of the file there
 //     (ArchiveStampOf), taken before the file is read: a writer that replaces
 //     it while it is read makes the stamp stale, never the other way.
 //   - No file there: nothing else changes (NoFile).
@@ -43,10 +43,10 @@ struct LoadResult {
 //     the catalog empty.
 //   - Each entry gives a row (rowFromRecord) with its status by entryStatus().
 //   - In every case but NoFile: listChanged is cleared and the rows are sorted
-//     once with sortCatalog(session.sortKey).
+//     once with sortCatalog(archive.sortKey).
 // ui.pump() runs now and then during the walk so a window stays alive.
 // Never throws for I/O: failures come back as ReadError.
-LoadResult LoadArchive(Session& session, Ui& ui);
+LoadResult LoadArchive(OpenArchive& archive, Ui& ui);
 
 // The file at path as it is now: absent (also when it cannot be looked at), or
 // its device, inode, size and last write.

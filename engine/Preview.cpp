@@ -37,12 +37,13 @@ class ProgressDetached {
 
 }  // namespace
 
-std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow& row, Ui& ui) {
-    if (session.currentArchive.empty() || !platform().fileExists(session.currentArchive))
+std::optional<PreviewCopy> ExtractForPreview(const OpenArchive& archive, RunOptions& options,
+                                             const CatalogRow& row, Ui& ui) {
+    if (archive.path.empty() || !platform().fileExists(archive.path))
         return std::nullopt;
-    if (!platform().directoryExists(RemoveBackslash(session.workFolder)))
-        session.workFolder = DefaultWorkFolder();
-    AddBackslash(session.workFolder);
+    if (!platform().directoryExists(RemoveBackslash(options.workFolder)))
+        options.workFolder = DefaultWorkFolder();
+    AddBackslash(options.workFolder);
 
     const std::string fullPath = row.fullPath();
     const std::optional<int64_t> offset = row.entryOffset;
@@ -52,15 +53,15 @@ std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow&
         return std::nullopt;
     }
 
-    ProgressDetached detached(session.gzip);
-    auto archive = platform().open(session.currentArchive, OpenMode::Read);
-    if (!archive) throw Error("Impossible d'ouvrir l'archive < " + session.currentArchive + " >");
+    ProgressDetached detached(options.gzip);
+    auto file = platform().open(archive.path, OpenMode::Read);
+    if (!file) throw Error("Impossible d'ouvrir l'archive < " + archive.path + " >");
     format::HeaderBlock header{};
-    if (!format::readHeaderBlock(*archive, header) || !format::CheckSignature(header)) {
+    if (!format::readHeaderBlock(*file, header) || !format::CheckSignature(header)) {
         ui.message(MessageKind::Error, format::IncompatibleMessage);
         return std::nullopt;
     }
-    const auto record = format::readRecordAt(*archive, *offset, fullPath);
+    const auto record = format::readRecordAt(*file, *offset, fullPath);
     if (!record) {
         ui.message(MessageKind::Information,
                    "Le fichier < " + fullPath + " > ne se trouve pas dans l'archive");
@@ -69,18 +70,18 @@ std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow&
     const std::string failed =
         text::firstChars("Impossible de décompresser le fichier < " + record->fileName, 140) + " >";
     const int64_t payloadStart = *offset + format::RecordSize;
-    if (!format::payloadFits(*record, payloadStart, archive->size())) {
+    if (!format::payloadFits(*record, payloadStart, file->size())) {
         ui.message(MessageKind::Error, failed);
         return std::nullopt;
     }
-    TempFile copy(session.workFolder, TempFile::PreviewStem, extensionOf(record->fileName));
+    TempFile copy(options.workFolder, TempFile::PreviewStem, extensionOf(record->fileName));
     if (!copy) {
         ui.message(MessageKind::Error, failed);
         return std::nullopt;
     }
     const format::EntryCheck check =
-        format::CheckEntry(*archive, *record, payloadStart, &copy.file(), &session.gzip);
-    archive->close();
+        format::CheckEntry(*file, *record, payloadStart, &copy.file(), &options.gzip);
+    file->close();
     const bool closed = copy.close();
     if (!check.sound() || !closed) ui.message(MessageKind::Error, failed);
     return PreviewCopy(std::move(copy), record->fileName);

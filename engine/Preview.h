@@ -13,7 +13,8 @@
 #include <string>
 
 #include "engine/Catalog.h"
-#include "engine/Session.h"
+#include "engine/OpenArchive.h"
+#include "engine/RunOptions.h"
 #include "platform/TempFile.h"
 #include "util/Ui.h"
 
@@ -47,8 +48,9 @@ class PreviewCopy {
 // An entry that is not sound (format::CheckEntry) gives that error too, and
 // the copy with what was decompressed is still returned, to be shown.
 // A Work folder that no longer exists is replaced by DefaultWorkFolder first.
-// session.gzip's progress handler is detached during the extraction and put
+// options.gzip's progress handler is detached during the extraction and put
 // back afterwards. Throws kv::Error when the archive cannot be opened.
-std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow& row, Ui& ui);
+std::optional<PreviewCopy> ExtractForPreview(const OpenArchive& archive, RunOptions& options,
+                                             const CatalogRow& row, Ui& ui);
 
 }  // namespace kv

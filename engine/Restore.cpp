@@ -49,8 +49,8 @@ class OverallBar {
 
 class RestoreRun {
   public:
-    RestoreRun(Session& session, const RestoreChoices& choices, Ui& ui)
-        : session_(session),
+    RestoreRun(TGzip& gzip, const RestoreChoices& choices, Ui& ui)
+        : gzip_(gzip),
           ui_(ui),
           asking_(choices.overwrite == format::Overwrite::Ask),
           writer_(choices.toOrigin ? format::Placement::Origin
@@ -83,7 +83,7 @@ class RestoreRun {
             return;
         }
 
-        switch (writer_.extract(archive, record, payloadStart, *folder, session_.gzip)) {
+        switch (writer_.extract(archive, record, payloadStart, *folder, gzip_)) {
             case format::ExtractResult::Done:
                 ++outcome.restored;
                 break;
@@ -182,7 +182,7 @@ class RestoreRun {
         ++outcome.failed;
     }
 
-    Session& session_;
+    TGzip& gzip_;
     Ui& ui_;
     bool asking_;
     format::EntryWriter writer_;
@@ -190,22 +190,22 @@ class RestoreRun {
 
 }  // namespace
 
-RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
+RestoreOutcome RestoreFiles(const OpenArchive& archive, TGzip& gzip, const RestoreChoices& choices,
                             const std::vector<std::size_t>& selectedRows, Ui& ui) {
-    auto archive = platform().open(session.currentArchive, OpenMode::Read);
-    if (!archive) throw Error("Impossible d'ouvrir l'archive < " + session.currentArchive + " >");
+    auto file = platform().open(archive.path, OpenMode::Read);
+    if (!file) throw Error("Impossible d'ouvrir l'archive < " + archive.path + " >");
     format::HeaderBlock header{};
-    if (!format::readHeaderBlock(*archive, header) || !format::CheckSignature(header)) {
+    if (!format::readHeaderBlock(*file, header) || !format::CheckSignature(header)) {
         ui.message(MessageKind::Error, format::IncompatibleMessage);
         return {};
     }
 
-    ProgressForwarding progress(session.gzip, ui);
-    RestoreRun run(session, choices, ui);
+    ProgressForwarding progress(gzip, ui);
+    RestoreRun run(gzip, choices, ui);
 
     if (choices.selection == 0) {
-        OverallBar bar(ui, static_cast<int>(session.rows.size()) - 1);
-        format::ArchiveWalker walk(*archive);
+        OverallBar bar(ui, static_cast<int>(archive.rows.size()) - 1);
+        format::ArchiveWalker walk(*file);
         while (auto record = walk.next()) {
             bar.step();
             ui.setLabel(ProgressLabel::File,
@@ -214,22 +214,22 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
                 run.outcome.stopped = true;
                 break;
             }
-            run.restoreEntry(*archive, *record, walk.payloadStart());
+            run.restoreEntry(*file, *record, walk.payloadStart());
             if (run.outcome.stopped) break;
         }
         if (walk.failed())
-            throw Error("Erreur de lecture dans l'archive < " + session.currentArchive + " >");
-        if (!run.outcome.stopped) run.walkEnded(walk, session.currentArchive);
+            throw Error("Erreur de lecture dans l'archive < " + archive.path + " >");
+        if (!run.outcome.stopped) run.walkEnded(walk, archive.path);
     } else {
         std::vector<std::size_t> rows;
         for (std::size_t index : selectedRows)
-            if (index < session.rows.size()) rows.push_back(index);
+            if (index < archive.rows.size()) rows.push_back(index);
         std::sort(rows.begin(), rows.end());
         rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
 
         OverallBar bar(ui, static_cast<int>(rows.size()));
         for (std::size_t index : rows) {
-            const CatalogRow& row = session.rows[index];
+            const CatalogRow& row = archive.rows[index];
             const std::string fullPath = row.fullPath();
             const std::string name = FileNameOf(fullPath);
             bar.step();
@@ -245,16 +245,16 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
                 ++run.outcome.notFound;
                 continue;
             }
-            auto record = format::readRecordAt(*archive, *offset, fullPath);
+            auto record = format::readRecordAt(*file, *offset, fullPath);
             if (!record) {
                 ++run.outcome.notFound;
                 continue;
             }
-            run.restoreEntry(*archive, *record, *offset + format::RecordSize);
+            run.restoreEntry(*file, *record, *offset + format::RecordSize);
             if (run.outcome.stopped) break;
         }
     }
-    archive->close();
+    file->close();
     return run.outcome;
 }
 

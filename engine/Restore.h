@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "engine/EntryExtract.h"
-#include "engine/Session.h"
+#include "engine/OpenArchive.h"
+#include "engine/TGzip.h"
 #include "util/Ui.h"
 
 namespace kv {
@@ -36,9 +37,9 @@ struct RestoreOutcome {
     bool stopped = false;  // the stop button, or Annuler to the replace question, ended the run
 };
 
-// Runs the restore over session.currentArchive.
+// Runs the restore over archive.path.
 //
-// selectedRows: indices into session.rows of the selected rows, used when
+// selectedRows: indices into archive.rows of the selected rows, used when
 // choices.selection is 1 (taken in row order; duplicates and indices past the
 // end are ignored).
 //
@@ -48,7 +49,7 @@ struct RestoreOutcome {
 // overall bar's range (the selected count, or rows - 1) and moves it per
 // entry; labels "Fichier : ..." and "Dossier : ..."; polls
 // ui.cancelRequested() before each entry; forwards the decompression progress
-// of session.gzip to ui.setFilePercent during the run.
+// of gzip to ui.setFilePercent during the run.
 //
 // Messages, each as the run meets it: an incompatible archive (error, nothing
 // restored); a selected row never archived (information); a destination on a
@@ -68,7 +69,7 @@ struct RestoreOutcome {
 //
 // Throws kv::Error when the archive cannot be opened or positioned at a
 // payload: the run ends there.
-RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
+RestoreOutcome RestoreFiles(const OpenArchive& archive, TGzip& gzip, const RestoreChoices& choices,
                             const std::vector<std::size_t>& selectedRows, Ui& ui);
 
 }  // namespace kv
