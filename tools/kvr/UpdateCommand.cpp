@@ -84,17 +84,18 @@ int updateCommand(const Args& args) {
     }
 
     CliUi ui;
-    kv::Session session;
-    session.currentArchive = windowsPath(archiveArgument);
-    session.workFolder = kv::DefaultWorkFolder();
-    session.dateComment = dateComment;
-    session.checkRecupeFile = dropMissing;
-    session.recompressAll = recompress;
-    session.threads = threads;
+    kv::OpenArchive archive;
+    kv::RunOptions options;
+    archive.path = windowsPath(archiveArgument);
+    options.workFolder = kv::DefaultWorkFolder();
+    options.dateComment = dateComment;
+    options.checkRecupeFile = dropMissing;
+    options.recompressAll = recompress;
+    options.threads = threads;
 
     // The writer lock comes before the archive is read: a writer that
     // finished between the read and the run would lose what it stored.
-    const kv::WriterLock lock(session.currentArchive);
+    const kv::WriterLock lock(archive.path);
     if (lock.busy()) {
         printError(lock.message());
         return ExitBusy;
@@ -107,17 +108,17 @@ int updateCommand(const Args& args) {
     // The catalog is not read whole: the run goes through the archive's
     // entries in file order (UpdateArchive), so an archive of any size costs
     // little memory. Here only its comment is read, and its stamp kept.
-    session.catalogSource = kv::ArchiveStampOf(session.currentArchive);
-    if (kv::platform().fileExists(session.currentArchive)) {
-        const std::unique_ptr<kv::File> file = openArchive(session.currentArchive);
+    archive.catalogSource = kv::ArchiveStampOf(archive.path);
+    if (kv::platform().fileExists(archive.path)) {
+        const std::unique_ptr<kv::File> file = openArchive(archive.path);
         kv::format::HeaderBlock header;
         if (!file->seek(0) || !kv::format::readHeaderBlock(*file, header))
-            throw kv::Error("Erreur de lecture du fichier < " + session.currentArchive + " >.");
-        session.comment = kv::format::decodeHeader(header).comment;
+            throw kv::Error("Erreur de lecture du fichier < " + archive.path + " >.");
+        archive.comment = kv::format::decodeHeader(header).comment;
     }
-    if (comment) session.comment = *comment;
+    if (comment) archive.comment = *comment;
 
-    kv::AddOperation adding(session, ui, kv::TypeTextOf, [](const std::string& fileName) {
+    kv::AddOperation adding(archive, ui, kv::TypeTextOf, [](const std::string& fileName) {
         printError("Nom trop long, fichier ignoré : " + fileName);
         return std::string();
     });
@@ -126,7 +127,7 @@ int updateCommand(const Args& args) {
             kv::AddSelectionEntry(adding, line);
     }
 
-    const kv::ArchiveResult result = kv::UpdateArchive(session, ui, &lock);
+    const kv::ArchiveResult result = kv::UpdateArchive(archive, options, kv::Environment(), ui, &lock);
     if (result.busy || result.changed) return ExitBusy;
     // The counts say what the archive holds now: nothing of this run when it
     // was not replaced, every row it went through left out.
