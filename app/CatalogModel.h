@@ -1,5 +1,5 @@
 #pragma once
-// CatalogModel: the catalog rows of the session as the main list shows them,
+// CatalogModel: the catalog rows of the open archive as the main list shows them,
 // six columns ("Nom", "Dossier", "Taille", "Compressé", "Modifié", "Type"),
 // the status icon on the name column. The rows stay in the engine's own
 // vector (the engine reads and writes it directly); the model only tells the

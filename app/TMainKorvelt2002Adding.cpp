@@ -84,7 +84,7 @@ void TMainKorvelt2002::DropFiles(const QStringList& paths) {
     if (!archiveOpen()) return;
 
     AddRunScope adding(*this);
-    AddOperation op(session_, ui_, typeNameOf, [this](const std::string& name) {
+    AddOperation op(archive_, ui_, typeNameOf, [this](const std::string& name) {
         return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();
     });
     ui_.pumpNow();
@@ -98,7 +98,7 @@ void TMainKorvelt2002::DropFiles(const QStringList& paths) {
             window.ui_.setBeforeEvents({});
             window.model_->syncAppended();
             // Rows taken in before an error are changes all the same.
-            if (op.added > 0) window.session_.listChanged = true;
+            if (op.added > 0) window.archive_.listChanged = true;
             window.recountCatalogSummary();
         }
     } finish{*this, op};
@@ -112,12 +112,12 @@ void TMainKorvelt2002::DropFiles(const QStringList& paths) {
         else
             TakeInPath(op, path, false);
     }
-    session_.listChanged = true;
+    archive_.listChanged = true;
 }
 
 void TMainKorvelt2002::DellFile_ArchExecute() {
     const auto selected = selectedRows();
-    if (session_.rows.empty() || selected.empty()) return;
+    if (archive_.rows.empty() || selected.empty()) return;
     if (ui_.message(MessageKind::Confirmation, "Supprimer le(s) fichier(s) sélectionné(s) ?",
                     Buttons::YesCancel) == Answer::Cancel)
         return;
@@ -131,14 +131,14 @@ void TMainKorvelt2002::DellFile_ArchExecute() {
             first = selected[i - 1];
             --i;
         }
-        if (last >= session_.rows.size()) continue;
+        if (last >= archive_.rows.size()) continue;
         model_->beginErase(static_cast<int>(first), static_cast<int>(last));
-        session_.rows.erase(session_.rows.begin() + static_cast<std::ptrdiff_t>(first),
-                            session_.rows.begin() + static_cast<std::ptrdiff_t>(last) + 1);
+        archive_.rows.erase(archive_.rows.begin() + static_cast<std::ptrdiff_t>(first),
+                            archive_.rows.begin() + static_cast<std::ptrdiff_t>(last) + 1);
         model_->endErase();
     }
-    action("Restaure")->setEnabled(!session_.rows.empty());
-    session_.listChanged = true;
+    action("Restaure")->setEnabled(!archive_.rows.empty());
+    archive_.listChanged = true;
     recountCatalogSummary();
     ListViewFileClick(this);
 }
@@ -166,15 +166,15 @@ class WaitScope {
 class AddFinish {
   public:
     // recount brings the status bar's catalog summary up to date.
-    AddFinish(QtUi& ui, CatalogModel& model, Session& session, AddOperation& op,
+    AddFinish(QtUi& ui, CatalogModel& model, OpenArchive& archive, AddOperation& op,
               std::function<void()> recount)
-        : ui_(ui), model_(model), session_(session), op_(op), recount_(std::move(recount)) {
+        : ui_(ui), model_(model), archive_(archive), op_(op), recount_(std::move(recount)) {
         ui_.setBeforeEvents([this] { model_.syncAppended(); });
     }
     ~AddFinish() {
         ui_.setBeforeEvents({});
         model_.syncAppended();
-        if (op_.added > 0) session_.listChanged = true;
+        if (op_.added > 0) archive_.listChanged = true;
         recount_();
     }
     AddFinish(const AddFinish&) = delete;
@@ -183,7 +183,7 @@ class AddFinish {
   private:
     QtUi& ui_;
     CatalogModel& model_;
-    Session& session_;
+    OpenArchive& archive_;
     AddOperation& op_;
     std::function<void()> recount_;
 };
@@ -200,10 +200,10 @@ void TMainKorvelt2002::AddFileExecute() {
     if (!dialog) return;
 
     AddRunScope adding(*this);
-    AddOperation op(session_, ui_, typeNameOf, [this](const std::string& name) {
+    AddOperation op(archive_, ui_, typeNameOf, [this](const std::string& name) {
         return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();
     });
-    const std::string& archive = session_.currentArchive;
+    const std::string& archive = archive_.path;
     dialog->dirtree1->setDirectory(
         QString::fromStdString(archive.substr(0, archive.rfind('\\') + 1)));
     if (DialogRunner::exec(*dialog) != QDialog::Accepted) return;
@@ -216,12 +216,12 @@ void TMainKorvelt2002::AddFileExecute() {
     BusyScope busy(*this);
     WaitScope wait(forms_.wait, "Ajout de fichiers.");
     HourGlass hourGlass;
-    AddFinish finish(ui_, *model_, session_, op, [this] { recountCatalogSummary(); });
+    AddFinish finish(ui_, *model_, archive_, op, [this] { recountCatalogSummary(); });
     for (const QString& line : lines) {
         if (!keepGoing_) break;
         AddSelectionEntry(op, line.toStdString());
     }
-    session_.listChanged = true;
+    archive_.listChanged = true;
 }
 
 void TMainKorvelt2002::DellScriptExecute() {
@@ -260,12 +260,12 @@ void TMainKorvelt2002::ScriptItemClick(QAction* item) {
     BusyScope busy(*this);
     WaitScope wait(forms_.wait, "Ajout des fichiers du script.");
     AddRunScope adding(*this);
-    AddOperation op(session_, ui_, typeNameOf, [this](const std::string& name) {
+    AddOperation op(archive_, ui_, typeNameOf, [this](const std::string& name) {
         return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();
     });
     const std::vector<std::string> lines = ReadSelectionScript(path);
     HourGlass hourGlass;
-    AddFinish finish(ui_, *model_, session_, op, [this] { recountCatalogSummary(); });
+    AddFinish finish(ui_, *model_, archive_, op, [this] { recountCatalogSummary(); });
     for (const std::string& line : lines) {
         if (!keepGoing_) break;
         // A folder line always counts as a change; a file line when its file
@@ -273,10 +273,10 @@ void TMainKorvelt2002::ScriptItemClick(QAction* item) {
         // name left as it was, or a missing file).
         const bool folderLine = splitFolderLine(line).has_value();
         const bool wasKnown = !folderLine && op.known.contains(line) &&
-                              !text::equalNoCase(line, session_.currentArchive);
+                              !text::equalNoCase(line, archive_.path);
         const int before = op.added;
         AddSelectionEntry(op, line);
-        if (folderLine || wasKnown || op.added > before) session_.listChanged = true;
+        if (folderLine || wasKnown || op.added > before) archive_.listChanged = true;
     }
 }
 

@@ -78,16 +78,16 @@ void TMainKorvelt2002::RunAutomaticMode() {
     BusyScope busy(*this);
     HourGlass hourGlass;
     UnattendedUi unattended;
-    AutoModeOptions options;
-    options.typeName = typeNameOf;
-    exitStatus_ = RunAutoSave(session_, unattended, options);
-    // The list shows the session's rows as they are now; nothing is pending.
+    AutoModeOptions autoOptions;
+    autoOptions.typeName = typeNameOf;
+    exitStatus_ = RunAutoSave(archive_, options_, env_, unattended, autoOptions);
+    // The list shows the archive's rows as they are now; nothing is pending.
     model_->resetFromRows();
-    session_.listChanged = false;
+    archive_.listChanged = false;
 }
 
 void TMainKorvelt2002::ShowAutomationNotice() {
-    const std::string notice = automationNotice(session_.now());
+    const std::string notice = automationNotice(env_.now());
     if (notice.empty() || !settingsIni_) return;
     // Each notice is given once, however many starts follow. The settings
     // file keeps it on one line.
@@ -109,20 +109,20 @@ void TMainKorvelt2002::Option1Execute() {
     if (!platform().fileExists(settings.script)) settings.script.clear();
     if (settings.archive.empty() || settings.script.empty()) settings.execute = false;
 
-    TFormOptions dialog(ui_, session_.separators, helpAvailable_, this);
-    dialog.EditDir->setText(QString::fromStdString(session_.workFolder));
-    dialog.CheckDate->setChecked(session_.dateComment);
+    TFormOptions dialog(ui_, env_.separators, helpAvailable_, this);
+    dialog.EditDir->setText(QString::fromStdString(options_.workFolder));
+    dialog.CheckDate->setChecked(options_.dateComment);
     dialog.EditArchAuto->setText(QString::fromStdString(settings.archive));
     dialog.EditScriptAuto->setText(QString::fromStdString(settings.script));
     dialog.CheckExecuteAuto->setChecked(settings.execute);
     dialog.setDay(settings.day);
     dialog.EditHeure->setText(QString::fromStdString(settings.hour));
     std::unique_ptr<File> archive;
-    if (archiveExists()) archive = platform().open(session_.currentArchive, OpenMode::Read);
+    if (archiveExists()) archive = platform().open(archive_.path, OpenMode::Read);
     if (archive) {
-        dialog.EditFileName->setText(QString::fromStdString(session_.currentArchive));
+        dialog.EditFileName->setText(QString::fromStdString(archive_.path));
         dialog.LabelSizeArchive->setText(
-            TFormOptions::sizeText(std::max<int64_t>(0, archive->size()), session_.separators));
+            TFormOptions::sizeText(std::max<int64_t>(0, archive->size()), env_.separators));
         archive->close();
     } else {
         dialog.EditFileName->setText(QStringLiteral("Aucun fichier ouvert"));
@@ -130,8 +130,8 @@ void TMainKorvelt2002::Option1Execute() {
     }
     if (DialogRunner::exec(dialog) != QDialog::Accepted) return;
 
-    session_.workFolder = dialog.EditDir->text().toStdString();
-    session_.dateComment = dialog.CheckDate->isChecked();
+    options_.workFolder = dialog.EditDir->text().toStdString();
+    options_.dateComment = dialog.CheckDate->isChecked();
 
     settings.archive = dialog.EditArchAuto->text().toStdString();
     settings.script = dialog.EditScriptAuto->text().toStdString();

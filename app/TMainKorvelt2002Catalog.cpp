@@ -50,7 +50,7 @@ void TMainKorvelt2002::buildCatalogView() {
     layout->setSpacing(0);
     layout->addWidget(panelIcone_);
 
-    model_ = std::make_unique<CatalogModel>(session_.rows, session_.separators, this);
+    model_ = std::make_unique<CatalogModel>(archive_.rows, env_.separators, this);
     model_->setIconProvider([](int status) { return TFormBitmap::statusIcon(status); });
     listView_ = std::make_unique<QTreeView>(panel);
     listView_->setObjectName(QStringLiteral("ListViewFile"));
@@ -121,8 +121,8 @@ void TMainKorvelt2002::fitSizeColumns(int first, int last) {
     for (const int column : {int(CatalogModel::ColSize), int(CatalogModel::ColCompressed)}) {
         std::string longest;
         for (int row = std::max(first, 0); row <= last; ++row) {
-            std::string text = CatalogModel::cellText(session_.rows[static_cast<std::size_t>(row)],
-                                                      column, session_.separators);
+            std::string text = CatalogModel::cellText(archive_.rows[static_cast<std::size_t>(row)],
+                                                      column, env_.separators);
             if (text.size() > longest.size()) longest = std::move(text);
         }
         if (longest.empty()) continue;
@@ -143,13 +143,13 @@ void TMainKorvelt2002::showCatalogSummary(int64_t totalSize) {
     setStatusText(
         0,
         QString::fromStdString(
-            " " + std::to_string(session_.rows.size()) + " fichier(s)  " +
-            formatNumber2(static_cast<double>(totalSize) / 1000.0, session_.separators) + " Ko"));
+            " " + std::to_string(archive_.rows.size()) + " fichier(s)  " +
+            formatNumber2(static_cast<double>(totalSize) / 1000.0, env_.separators) + " Ko"));
 }
 
 void TMainKorvelt2002::recountCatalogSummary() {
     int64_t total = 0;
-    for (const CatalogRow& row : session_.rows) total += row.size;
+    for (const CatalogRow& row : archive_.rows) total += row.size;
     showCatalogSummary(total);
 }
 
@@ -168,34 +168,34 @@ std::vector<std::size_t> TMainKorvelt2002::selectedRows() const {
 }
 
 void TMainKorvelt2002::ListViewFileClick(QObject*) {
-    if (session_.rows.empty()) {
+    if (archive_.rows.empty()) {
         setStatusText(1, QString());
         return;
     }
     int count = 0;
     int64_t sum = 0;
     for (std::size_t row : selectedRows()) {
-        if (row >= session_.rows.size()) continue;
+        if (row >= archive_.rows.size()) continue;
         ++count;
-        sum += session_.rows[row].size;
+        sum += archive_.rows[row].size;
     }
     setStatusText(
         1, QString::fromStdString(
                " " + std::to_string(count) + " sélectionné(s) " +
-               formatNumber2(static_cast<double>(sum) / 1000.0, session_.separators) + " Ko"));
+               formatNumber2(static_cast<double>(sum) / 1000.0, env_.separators) + " Ko"));
 }
 
 void TMainKorvelt2002::clearCatalog() {
     listView_->selectionModel()->clear();
-    session_.rows.clear();
+    archive_.rows.clear();
     model_->resetFromRows();
 }
 
 void TMainKorvelt2002::TrierLaListeClick(int tag) {
-    session_.sortKey = tag;
+    archive_.sortKey = tag;
     HourGlass wait;
     listView_->selectionModel()->clear();
-    sortCatalog(session_.rows, session_.sortKey);
+    sortCatalog(archive_.rows, archive_.sortKey);
     model_->resetFromRows();
 }
 
@@ -232,18 +232,18 @@ void TMainKorvelt2002::InvertSelectExecute() {
 
 void TMainKorvelt2002::CopyPathExecute() {
     const auto rows = selectedRows();
-    if (rows.size() != 1 || rows.front() >= session_.rows.size()) return;
+    if (rows.size() != 1 || rows.front() >= archive_.rows.size()) return;
     QGuiApplication::clipboard()->setText(
-        QString::fromStdString(session_.rows[rows.front()].folder));
+        QString::fromStdString(archive_.rows[rows.front()].folder));
 }
 
 void TMainKorvelt2002::updateSortChecks() {
-    for (QAction* item : sortItems_) item->setChecked(item->data().toInt() == session_.sortKey);
+    for (QAction* item : sortItems_) item->setChecked(item->data().toInt() == archive_.sortKey);
 }
 
 void TMainKorvelt2002::applyFichierStates(bool withSaveText) {
     auto a = [this](const char* name) { return action(name); };
-    const bool withRows = archiveOpen() && !session_.rows.empty();
+    const bool withRows = archiveOpen() && !archive_.rows.empty();
     if (withSaveText) a("SaveText_Arch")->setEnabled(withRows);
     a("Print_Arch")->setEnabled(withRows);
     a("Close_Arch")->setEnabled(archiveOpen());
@@ -255,7 +255,7 @@ void TMainKorvelt2002::applyFichierStates(bool withSaveText) {
 
 void TMainKorvelt2002::applyEditionStates() {
     auto a = [this](const char* name) { return action(name); };
-    const bool hasRows = !session_.rows.empty();
+    const bool hasRows = !archive_.rows.empty();
     const std::size_t selected = selectedRows().size();
     a("SelectAll_Arch")->setEnabled(hasRows);
     a("SelectNone_Arch")->setEnabled(selected > 0);
@@ -270,7 +270,7 @@ void TMainKorvelt2002::applyActionStates() {
     a("AddFile")->setEnabled(archiveOpen());
     a("Archiver")->setEnabled(archiveOpen());
     dellFileItem_->setEnabled(selected > 0);
-    const bool restorable = !session_.rows.empty() && archiveExists();
+    const bool restorable = !archive_.rows.empty() && archiveExists();
     a("Restaure")->setEnabled(restorable);
     a("SelfExtractor")->setEnabled(restorable);
     viewFileItem_->setEnabled(selected == 1);
@@ -304,7 +304,7 @@ void TMainKorvelt2002::Action1Click() {
 void TMainKorvelt2002::PopupArchPopup() {
     auto a = [this](const char* name) { return action(name); };
     const std::size_t selected = selectedRows().size();
-    const bool hasRows = !session_.rows.empty();
+    const bool hasRows = !archive_.rows.empty();
     a("SaveText_Arch")->setEnabled(archiveExists());
     a("AddFile")->setEnabled(archiveOpen());
     a("Archiver")->setEnabled(archiveOpen());

@@ -32,7 +32,7 @@ std::string fileNameOf(const std::string& path) {
 
 void TMainKorvelt2002::SearchFile_ArchExecute() {
     if (!archiveOpen()) return;
-    TFormSearchFile search(ui_, session_.rows, *listView_, this);
+    TFormSearchFile search(ui_, archive_.rows, *listView_, this);
     search.setHelpAvailable(helpAvailable_);
     search.setSelectionRefresh([this] { ListViewFileClick(this); });
     DialogRunner::exec(search);
@@ -58,14 +58,14 @@ void TMainKorvelt2002::SaveText_ArchExecute() {
     }
 
     HourGlass wait;
-    const Catalog& rows = session_.rows;
+    const Catalog& rows = archive_.rows;
     const std::size_t count = std::min(rows.size(), static_cast<std::size_t>(model_->rowCount()));
     // The texts of the line in hand; the listing reads them before the next.
     std::array<std::string, CatalogModel::ColumnCount> texts;
     const bool written = writeTextListing(path, count, [&](std::size_t i) {
         ListingFields fields;
         for (int column = 0; column < CatalogModel::ColumnCount; ++column) {
-            texts[column] = CatalogModel::cellText(rows[i], column, session_.separators);
+            texts[column] = CatalogModel::cellText(rows[i], column, env_.separators);
             fields[column] = texts[column];
         }
         return fields;
@@ -76,7 +76,7 @@ void TMainKorvelt2002::SaveText_ArchExecute() {
 
 void TMainKorvelt2002::Print_ArchExecute() {
     const std::size_t count =
-        std::min(session_.rows.size(), static_cast<std::size_t>(model_->rowCount()));
+        std::min(archive_.rows.size(), static_cast<std::size_t>(model_->rowCount()));
     if (count == 0) return;
     const std::unique_ptr<QPrinter> printer = defaultPrinter();
     if (!printer) {
@@ -102,13 +102,13 @@ void TMainKorvelt2002::Print_ArchExecute() {
         rows.resize(count);
         for (std::size_t i = 0; i < count; ++i) rows[i] = i;
     }
-    const DateTime today = session_.now();
+    const DateTime today = env_.now();
     const QString date =
         QLocale().toString(QDate(today.year, today.month, today.day), QLocale::ShortFormat);
     HourGlass wait;
-    ListingPrinter(QString::fromStdString(fileNameOf(session_.currentArchive)), date,
-                   session_.separators)
-        .print(*printer, session_.rows, rows);
+    ListingPrinter(QString::fromStdString(fileNameOf(archive_.path)), date,
+                   env_.separators)
+        .print(*printer, archive_.rows, rows);
 }
 
 }  // namespace kv
