@@ -49,8 +49,8 @@ int main(int argc, char** argv) {
     kv::TMainKorvelt2002 window;
     window.resize(800, 600);
     window.show();
-    kv::Session& session = window.session();
-    session.currentArchive = "C:\\bench.kvr";
+    kv::OpenArchive& archive = window.archive();
+    archive.path = "C:\\bench.kvr";
     for (int i = 0; i < count; ++i) {
         kv::CatalogRow row;
         row.name = "Fichier " + std::to_string(i) + (i % 2 ? ".doc" : ".txt");
@@ -61,12 +61,12 @@ int main(int argc, char** argv) {
         row.fileDate = *kv::toDosDateTime(kv::DateTime{2026, 12, 8, 10, 30, 0});
         row.typeName = "Document";
         row.status = kv::Unchanged;
-        session.rows.push_back(std::move(row));
+        archive.rows.push_back(std::move(row));
     }
     window.catalogModel().resetFromRows();
     QApplication::processEvents();
 
-    kv::TFormSearchFile form(window.ui(), session.rows, *window.listView(), &window);
+    kv::TFormSearchFile form(window.ui(), archive.rows, *window.listView(), &window);
     form.show();
     auto clearSelection = [&] {
         window.listView()->selectionModel()->clearSelection();
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     const std::string last = "Fichier " + std::to_string(count - 1) + ".";
     for (int r = 0; r < runs; ++r) {
         auto start = kvbench::Clock::now();
-        matches = plainLoop(session.rows, last);
+        matches = plainLoop(archive.rows, last);
         plain.push_back(kvbench::secondsSince(start));
 
         clearSelection();

@@ -48,12 +48,12 @@ class AddFilesCommand : public WindowTest {
         chooser.files.push_back(QString::fromStdString(path));
         window->New_ArchExecute();
         ASSERT_TRUE(window->archiveOpen());
-        window->session().listChanged = false;
+        window->archive().listChanged = false;
     }
 
     QStringList rowPaths() const {
         QStringList paths;
-        for (const CatalogRow& row : window->session().rows)
+        for (const CatalogRow& row : window->archive().rows)
             paths << QString::fromStdString(row.fullPath());
         return paths;
     }
@@ -87,8 +87,8 @@ TEST_F(AddFilesCommand, AddsWhatTheDialogListsOnOkOnly) {
 
     window->AddFileExecute();  // Cancel
     EXPECT_EQ(shownFolder, QStringLiteral("C:\\ARCH\\"));
-    EXPECT_TRUE(window->session().rows.empty());
-    EXPECT_FALSE(window->session().listChanged);
+    EXPECT_TRUE(window->archive().rows.empty());
+    EXPECT_FALSE(window->archive().listChanged);
 
     onAdd = [](TFormAddArch& dialog) {
         dialog.dirtree1->setDirectory("C:\\Docs");
@@ -102,15 +102,15 @@ TEST_F(AddFilesCommand, AddsWhatTheDialogListsOnOkOnly) {
     window->AddFileExecute();
     EXPECT_EQ(rowPaths(), (QStringList{"C:\\DOCS\\a.txt", "C:\\DOCS\\b.doc", "C:\\DOCS\\sub\\c.txt",
                                        "C:\\OTHER\\e.txt"}));
-    EXPECT_EQ(window->session().rows[0].status, New);
-    EXPECT_TRUE(window->session().listChanged);
+    EXPECT_EQ(window->archive().rows[0].status, New);
+    EXPECT_TRUE(window->archive().listChanged);
     EXPECT_EQ(window->catalogModel().rowCount(), 4);
 
     // Only rows listed already: nothing added, still a change.
-    window->session().listChanged = false;
+    window->archive().listChanged = false;
     window->AddFileExecute();
-    EXPECT_EQ(window->session().rows.size(), 4u);
-    EXPECT_TRUE(window->session().listChanged);
+    EXPECT_EQ(window->archive().rows.size(), 4u);
+    EXPECT_TRUE(window->archive().listChanged);
 
     // Confirmed with an empty list.
     onAdd = [](TFormAddArch&) { return int(QDialog::Accepted); };
@@ -139,8 +139,8 @@ TEST_F(AddFilesCommand, EscapeStopsTheAddKeepingTheRowsTakenIn) {
     window->ui().pumpNow();
     boxes.clear();
     window->AddFileExecute();
-    EXPECT_EQ(window->session().rows.size(), 1u);
-    EXPECT_TRUE(window->session().listChanged);
+    EXPECT_EQ(window->archive().rows.size(), 1u);
+    EXPECT_TRUE(window->archive().listChanged);
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes[0].text, QStringLiteral("Opération abandonnée"));
 }
@@ -168,7 +168,7 @@ TEST_F(AddFilesCommand, TheWaitNoticeStepsAsideForTheNamePromptAndTheSummaryFoll
     // put aside so it hides neither the prompt's counter nor "Renommer".
     EXPECT_EQ(noticeShown, std::vector<bool>{false});
     EXPECT_FALSE(notice->isVisible());
-    EXPECT_EQ(window->session().rows.size(), 2u);
+    EXPECT_EQ(window->archive().rows.size(), 2u);
     EXPECT_EQ(window->statusText(0), " 2 fichier(s)  0,00 Ko");
 }
 
@@ -212,7 +212,7 @@ TEST_F(AddFilesCommand, ScriptRunMarksChangesLineByLine) {
     drives.writeFile("C:\\Korvelt\\Script\\tout.kvl", "C:\\Data\\*.txt\r\nc:\\data\\A.TXT\r\n");
     // The archive is open and its file lies where a script names it.
     drives.writeFile("C:\\Arch\\save.kvr", "");
-    window->session().currentArchive = "C:\\Arch\\save.kvr";
+    window->archive().path = "C:\\Arch\\save.kvr";
     scriptCaptions();
 
     struct Run {
@@ -227,25 +227,25 @@ TEST_F(AddFilesCommand, ScriptRunMarksChangesLineByLine) {
     };
     for (const Run& run : runs) {
         ASSERT_TRUE(scriptItem(run.caption)) << run.caption;
-        window->session().listChanged = false;
+        window->archive().listChanged = false;
         window->ScriptItemClick(scriptItem(run.caption));
-        EXPECT_EQ(window->session().listChanged, run.changed) << run.caption;
-        EXPECT_EQ(static_cast<int>(window->session().rows.size()), run.rows) << run.caption;
+        EXPECT_EQ(window->archive().listChanged, run.changed) << run.caption;
+        EXPECT_EQ(static_cast<int>(window->archive().rows.size()), run.rows) << run.caption;
     }
     EXPECT_EQ(rowPaths(), (QStringList{"C:\\Data\\a.txt", "C:\\Data\\deep\\b.txt"}));
 
     // Every line already listed: nothing added, the list still changed.
-    window->session().listChanged = false;
+    window->archive().listChanged = false;
     window->ScriptItemClick(scriptItem("-  tout"));
-    EXPECT_EQ(window->session().rows.size(), 2u);
-    EXPECT_TRUE(window->session().listChanged);
+    EXPECT_EQ(window->archive().rows.size(), 2u);
+    EXPECT_TRUE(window->archive().listChanged);
 
     // A script that vanished after the menu opened: nothing, no message.
     boxes.clear();
     platform().removeFile("C:\\Korvelt\\Script\\tout.kvl");
-    window->session().listChanged = false;
+    window->archive().listChanged = false;
     window->ScriptItemClick(scriptItem("-  tout"));
-    EXPECT_FALSE(window->session().listChanged);
+    EXPECT_FALSE(window->archive().listChanged);
     EXPECT_TRUE(boxes.empty());
 }
 

@@ -49,13 +49,13 @@ TEST_F(ArchiveCommands, NewArchiveIsNamedButNotWrittenAndNeverReplacesAFile) {
 
     // A name that exists is refused and the archive stays as it was.
     drives.writeFile("C:\\pris.kvr", "x");
-    w.session().dateComment = false;
+    w.options().dateComment = false;
     chooser.files.push_back(QString("C:\\pris.kvr"));
     w.New_ArchExecute();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Information");
     EXPECT_EQ(boxes[0].text, "Le fichier < pris.kvr > existe déjà.");
-    EXPECT_EQ(w.session().currentArchive, "C:\\n.kvr");
+    EXPECT_EQ(w.archive().path, "C:\\n.kvr");
 
     chooser.files.push_back(QString("C:\\m.kvr"));
     w.New_ArchExecute();
@@ -66,11 +66,11 @@ TEST_F(ArchiveCommands, ArchivingANewArchiveWritesItAndReloadsTheCatalog) {
     TMainKorvelt2002& w = openedArchive();
     EXPECT_TRUE(platform().fileExists("C:\\d\\arch.kvr"));
     EXPECT_EQ(w.windowTitle(), "Korvelt - [ arch.kvr ]");
-    ASSERT_EQ(w.session().rows.size(), 2u);
-    EXPECT_EQ(w.session().rows[0].status, Unchanged);
-    EXPECT_TRUE(w.session().rows[0].entryOffset);
+    ASSERT_EQ(w.archive().rows.size(), 2u);
+    EXPECT_EQ(w.archive().rows[0].status, Unchanged);
+    EXPECT_TRUE(w.archive().rows[0].entryOffset);
     EXPECT_EQ(w.statusText(0), " 2 fichier(s)  4,00 Ko");
-    EXPECT_FALSE(w.session().listChanged);
+    EXPECT_FALSE(w.archive().listChanged);
     EXPECT_TRUE(action("Restaure")->isEnabled());
     EXPECT_EQ(comment(), "[08/12/2026] Sauvegarde");
     EXPECT_FALSE(window->forms().wait->isVisible());
@@ -112,9 +112,9 @@ TEST_F(ArchiveCommands, LoadingMarksModifiedAndMissingFilesAndTellsOnce) {
     chooser.files.push_back(QString("C:\\d\\arch.kvr"));
     w.Open_ArchExecute();
     EXPECT_EQ(chooser.requests.back().title, "Ouvrir une archive KVR");
-    ASSERT_EQ(w.session().rows.size(), 2u);
-    EXPECT_EQ(w.session().rows[0].status, Modified);
-    EXPECT_EQ(w.session().rows[1].status, Missing);
+    ASSERT_EQ(w.archive().rows.size(), 2u);
+    EXPECT_EQ(w.archive().rows[0].status, Modified);
+    EXPECT_EQ(w.archive().rows[1].status, Missing);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Certains fichiers ont été modifiés depuis la dernière sauvegarde");
     EXPECT_EQ(w.forms().wait->labelWait()->text(), "Chargement de l'archive.");
@@ -125,7 +125,7 @@ TEST_F(ArchiveCommands, LoadingMarksModifiedAndMissingFilesAndTellsOnce) {
     w.Open_ArchExecute();
     EXPECT_EQ(boxes.back().title, "Avertissement");
     EXPECT_EQ(boxes.back().text, "Le fichier < absente.kvr > n'existe pas.");
-    EXPECT_EQ(w.session().currentArchive, "C:\\d\\arch.kvr");
+    EXPECT_EQ(w.archive().path, "C:\\d\\arch.kvr");
 }
 
 TEST_F(ArchiveCommands, AnIncompatibleFileLeavesAnEmptyCatalogNamedAfterIt) {
@@ -136,7 +136,7 @@ TEST_F(ArchiveCommands, AnIncompatibleFileLeavesAnEmptyCatalogNamedAfterIt) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Erreur");
     EXPECT_EQ(boxes[0].text, "fichier non compatible avec cette version du programme");
-    EXPECT_TRUE(w.session().rows.empty());
+    EXPECT_TRUE(w.archive().rows.empty());
     EXPECT_EQ(w.windowTitle(), "Korvelt - [ faux.kvr ]");
     EXPECT_FALSE(action("Restaure")->isEnabled());
     EXPECT_TRUE(action("Archiver")->isEnabled());
@@ -156,7 +156,7 @@ TEST_F(ArchiveCommands, UnarchivedChangesAreAskedAboutAndCancelStops) {
     TMainKorvelt2002& w = openedArchive();
     writeSized("C:\\d\\c.txt", 3);
     w.DropFiles({"C:\\d\\c.txt"});
-    ASSERT_TRUE(w.session().listChanged);
+    ASSERT_TRUE(w.archive().listChanged);
     for (const auto& c : commands) {
         boxes.clear();
         chooser.requests.clear();
@@ -167,8 +167,8 @@ TEST_F(ArchiveCommands, UnarchivedChangesAreAskedAboutAndCancelStops) {
         EXPECT_EQ(boxes[0].text,
                   "Le contenue de la liste a changé,\nvoulez-vous archiver les changements ?");
         EXPECT_TRUE(chooser.requests.empty()) << c.name;
-        EXPECT_EQ(w.session().rows.size(), 3u) << c.name;
-        EXPECT_EQ(w.session().currentArchive, "C:\\d\\arch.kvr");
+        EXPECT_EQ(w.archive().rows.size(), 3u) << c.name;
+        EXPECT_EQ(w.archive().path, "C:\\d\\arch.kvr");
     }
     // Restore refuses outright while changes are pending.
     boxes.clear();
@@ -183,26 +183,26 @@ TEST_F(ArchiveCommands, UnarchivedChangesAreAskedAboutAndCancelStops) {
     answers = {QMessageBox::Yes};
     chooser.files.push_back(QString("C:\\d\\deux.kvr"));
     w.New_ArchExecute();
-    EXPECT_EQ(w.session().currentArchive, "C:\\d\\deux.kvr");
-    EXPECT_FALSE(w.session().listChanged);
-    EXPECT_TRUE(w.session().rows.empty());
+    EXPECT_EQ(w.archive().path, "C:\\d\\deux.kvr");
+    EXPECT_FALSE(w.archive().listChanged);
+    EXPECT_TRUE(w.archive().rows.empty());
     {
         std::string stored = drives.readFile("C:\\d\\arch.kvr");
         EXPECT_NE(stored.find("c.txt"), std::string::npos);  // c.txt went into the old archive
     }
     chooser.files.push_back(QString("C:\\d\\arch.kvr"));
     w.Open_ArchExecute();
-    ASSERT_EQ(w.session().rows.size(), 3u);
+    ASSERT_EQ(w.archive().rows.size(), 3u);
     w.DropFiles({"C:\\d\\a.txt"});  // already listed: nothing added, but a change all the same
-    EXPECT_EQ(w.session().rows.size(), 3u);
-    EXPECT_TRUE(w.session().listChanged);
+    EXPECT_EQ(w.archive().rows.size(), 3u);
+    EXPECT_TRUE(w.archive().listChanged);
 
     // No: close goes on without archiving.
     answers = {QMessageBox::No};
     w.Close_ArchExecute();
     EXPECT_EQ(w.windowTitle(), "Korvelt");
-    EXPECT_TRUE(w.session().rows.empty());
-    EXPECT_FALSE(w.session().listChanged);
+    EXPECT_TRUE(w.archive().rows.empty());
+    EXPECT_FALSE(w.archive().listChanged);
     EXPECT_EQ(comment(), "");
     EXPECT_EQ(w.statusText(0), "");
     EXPECT_EQ(w.statusText(1), "");
@@ -228,7 +228,7 @@ TEST_F(ArchiveCommands, SaveAsCopiesTheArchiveAndRefusesTheSameFile) {
     w.SaveAs_ArchExecute();  // Yes
     EXPECT_EQ(drives.readFile("C:\\autre.kvr"), drives.readFile("C:\\d\\arch.kvr"));
     EXPECT_EQ(w.windowTitle(), "Korvelt - [ autre.kvr ]");
-    EXPECT_EQ(w.session().rows.size(), 2u);
+    EXPECT_EQ(w.archive().rows.size(), 2u);
 }
 
 // The copy is put in place by a rename: a destination named through a link
@@ -243,7 +243,7 @@ TEST_F(ArchiveCommands, SaveAsOntoALinkWritesTheFileItLeadsTo) {
     w.SaveAs_ArchExecute();  // Yes to the overwrite question
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(drives.readFile("C:\\vrai\\copie.kvr"), drives.readFile("C:\\d\\arch.kvr"));
-    EXPECT_EQ(w.session().rows.size(), 2u);
+    EXPECT_EQ(w.archive().rows.size(), 2u);
 }
 
 TEST_F(ArchiveCommands, SaveAsMoveAndDeleteNeedAnArchiveOnDisk) {
@@ -258,7 +258,7 @@ TEST_F(ArchiveCommands, SaveAsMoveAndDeleteNeedAnArchiveOnDisk) {
     EXPECT_TRUE(chooser.requests.empty());
     EXPECT_TRUE(chooser.folderTitles.empty());
     EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(w.session().currentArchive, "C:\\n.kvr");
+    EXPECT_EQ(w.archive().path, "C:\\n.kvr");
 }
 
 TEST_F(ArchiveCommands, MoveAsksWithTheFullPathAndLeavesOneFile) {
@@ -279,7 +279,7 @@ TEST_F(ArchiveCommands, MoveAsksWithTheFullPathAndLeavesOneFile) {
     w.Move_ArchExecute();
     EXPECT_FALSE(platform().fileExists("C:\\d\\arch.kvr"));
     EXPECT_EQ(drives.readFile("C:\\ailleurs\\arch.kvr"), bytes);
-    EXPECT_EQ(w.session().currentArchive, "C:\\ailleurs\\arch.kvr");
+    EXPECT_EQ(w.archive().path, "C:\\ailleurs\\arch.kvr");
 
     chooser.folders.push_back(QString("C:\\ailleurs\\"));
     w.Move_ArchExecute();
@@ -288,7 +288,7 @@ TEST_F(ArchiveCommands, MoveAsksWithTheFullPathAndLeavesOneFile) {
 
 TEST_F(ArchiveCommands, DeleteAsksWithoutTheChangesPromptAndClosesTheArchive) {
     TMainKorvelt2002& w = openedArchive();
-    w.session().listChanged = true;
+    w.archive().listChanged = true;
     // Enter presses the button that keeps the file.
     answers = {PressEnter};
     w.Dell_ArchExecute();
@@ -305,7 +305,7 @@ TEST_F(ArchiveCommands, DeleteAsksWithoutTheChangesPromptAndClosesTheArchive) {
     EXPECT_FALSE(platform().fileExists("C:\\d\\arch.kvr"));
     EXPECT_EQ(w.windowTitle(), "Korvelt");
     EXPECT_FALSE(w.archiveOpen());
-    EXPECT_FALSE(w.session().listChanged);
+    EXPECT_FALSE(w.archive().listChanged);
 }
 
 TEST_F(ArchiveCommands, RestoreRunsThroughItsDialogs) {
@@ -401,16 +401,17 @@ TEST_F(ArchiveCommands, ArchiveChangedByAnotherWriterIsNotWrittenOverAndCanBeRel
     TMainKorvelt2002& w = openedArchive();
     // Another writer (kvr, the scheduled run) stores c.txt meanwhile.
     writeSized("C:\\d\\c.txt", 300);
-    Session other;
-    other.currentArchive = "C:\\d\\arch.kvr";
-    other.workFolder = w.session().workFolder;
+    OpenArchive other;
+    other.path = "C:\\d\\arch.kvr";
+    RunOptions otherOptions;
+    otherOptions.workFolder = w.options().workFolder;
     RecordingUi quiet;
     ASSERT_EQ(LoadArchive(other, quiet).outcome, LoadOutcome::Loaded);
     CatalogRow c;
     c.name = "c.txt";
     c.folder = "C:\\d\\";
     other.rows.push_back(c);
-    ASSERT_TRUE(ArchiveFiles(other, quiet, [] {}).clean());
+    ASSERT_TRUE(ArchiveFiles(other, otherOptions, Environment(), quiet, [] {}).clean());
     const std::string written = drives.readFile("C:\\d\\arch.kvr");
 
     answers = {QMessageBox::Ok, QMessageBox::No};
@@ -425,18 +426,18 @@ TEST_F(ArchiveCommands, ArchiveChangedByAnotherWriterIsNotWrittenOverAndCanBeRel
               "Charger l'archive de nouveau maintenant ?\nLes changements de la "
               "liste qui n'ont pas été archivés seront perdus.");
     EXPECT_TRUE(drives.readFile("C:\\d\\arch.kvr") == written);
-    EXPECT_EQ(w.session().rows.size(), 2u);
+    EXPECT_EQ(w.archive().rows.size(), 2u);
 
     boxes.clear();
     answers = {QMessageBox::Ok, QMessageBox::Yes};
     w.ArchiverExecute();
-    ASSERT_EQ(w.session().rows.size(), 3u);  // the catalog of the archive as it is now
+    ASSERT_EQ(w.archive().rows.size(), 3u);  // the catalog of the archive as it is now
     boxes.clear();
     w.ArchiverExecute();
     EXPECT_TRUE(boxes.empty()) << boxes[0].text.toStdString();
     std::vector<std::string> names;
-    Session after;
-    after.currentArchive = "C:\\d\\arch.kvr";
+    OpenArchive after;
+    after.path = "C:\\d\\arch.kvr";
     LoadArchive(after, quiet);
     for (const CatalogRow& row : after.rows) names.push_back(row.name);
     EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));

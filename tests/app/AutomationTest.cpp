@@ -30,10 +30,10 @@ TEST_F(Options, ShowTheStoredSettingsAndWriteTheFiveKeysBackOnOk) {
     WriteAutoSaveSettings(AutoSavePath(), stored);
     writeSized("C:\\Arch\\ouverte.kvr", 4000);
     TMainKorvelt2002& w = makeWindow();
-    w.session().currentArchive = "C:\\Arch\\ouverte.kvr";
-    w.session().workFolder = "C:\\Temp\\";
+    w.archive().path = "C:\\Arch\\ouverte.kvr";
+    w.options().workFolder = "C:\\Temp\\";
 
-    const QString thousands = QString::fromStdString(w.session().separators.thousands);
+    const QString thousands = QString::fromStdString(w.environment().separators.thousands);
     onOptions = [&](TFormOptions& d) {
         EXPECT_EQ(d.EditDir->text(), QStringLiteral("C:\\Temp\\"));
         EXPECT_TRUE(d.CheckDate->isChecked());
@@ -54,8 +54,8 @@ TEST_F(Options, ShowTheStoredSettingsAndWriteTheFiveKeysBackOnOk) {
     };
     w.Option1Execute();
 
-    EXPECT_EQ(w.session().workFolder, "C:\\Docs\\");
-    EXPECT_FALSE(w.session().dateComment);
+    EXPECT_EQ(w.options().workFolder, "C:\\Docs\\");
+    EXPECT_FALSE(w.options().dateComment);
     EXPECT_EQ(drives.readFile(AutoSavePath()),
               "[Archive]\r\nAuto_Arch=C:\\Arch\\docs.kvr\r\n[Script]\r\nAuto_Script=C:\\Korvelt\\"
               "Script\\docs.kvl\r\n[Execute]\r\nAuto_Exec=0\r\n[Periode]\r\nFJour=7\r\n[Heure]\r\n"

@@ -73,7 +73,7 @@ TEST_F(FirstSession, ShortcutsFollowTheStatesOfTheirMenuItemsAtAllTimes) {
 
     // A drop brings rows: printing and selecting follow; F4 archives at once.
     dropOnWindow({"C:\\d\\a.txt"});
-    ASSERT_EQ(w.session().rows.size(), 1u);
+    ASSERT_EQ(w.archive().rows.size(), 1u);
     EXPECT_TRUE(on("Print_Arch"));
     EXPECT_TRUE(on("SelectAll_Arch"));
     EXPECT_FALSE(on("Restaure"));
@@ -105,7 +105,7 @@ TEST_F(FirstSession, ShortcutsFollowTheStatesOfTheirMenuItemsAtAllTimes) {
         EXPECT_TRUE(on(name)) << name;
     chooser.files.push_back(QString("C:\\d\\n.kvr"));
     press(Qt::Key_O, Qt::ControlModifier);
-    ASSERT_EQ(w.session().rows.size(), 1u);
+    ASSERT_EQ(w.archive().rows.size(), 1u);
     for (const char* name : {"AddFile", "Archiver", "Print_Arch", "Restaure", "SaveAs_Arch"})
         EXPECT_TRUE(on(name)) << name;
 }
@@ -170,7 +170,7 @@ TEST_F(FirstSession, SizesShowWholeAndStatusPanelsStayApartInANarrowWindow) {
     row.compressedSize = 2100000000;
     row.fileDate = *toDosDateTime(DateTime{2026, 12, 9, 0, 32, 0});
     row.typeName = "image";
-    w.session().rows.push_back(row);
+    w.archive().rows.push_back(row);
     w.catalogModel().syncAppended();
     QHeaderView* header = w.listView()->header();
     QStyleOptionViewItem option;

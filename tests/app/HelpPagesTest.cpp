@@ -75,7 +75,7 @@ TEST_F(HelpPages, EveryPageTheProgramOpensIsInTheProgramFolder) {
     w.forms().restaure->ButtonHelpClick();
     TFormAddArch add(w.ui());
     add.ButtonHelpClick();
-    TFormOptions options(w.ui(), w.session().separators, w.helpAvailable());
+    TFormOptions options(w.ui(), w.environment().separators, w.helpAvailable());
     options.ButtonHelpClick();
     EXPECT_TRUE(boxes.empty());
 

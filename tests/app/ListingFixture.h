@@ -38,8 +38,8 @@ class ListingTest : public WindowTest {
     // Opens the window on the archive C:\d\arch.kvr holding these rows.
     TMainKorvelt2002& windowWith(Catalog rows) {
         TMainKorvelt2002& w = makeWindow();
-        w.session().currentArchive = "C:\\d\\arch.kvr";
-        w.session().rows = std::move(rows);
+        w.archive().path = "C:\\d\\arch.kvr";
+        w.archive().rows = std::move(rows);
         w.catalogModel().resetFromRows();
         return w;
     }

@@ -49,10 +49,10 @@ TEST_F(MainWindow, FirstRunTakesTheDefaultsAndWritesTheElevenKeysInOrder) {
     EXPECT_FALSE(w.isMaximized());
     const int widths[] = {100, 150, 60, 80, 120, 60};
     for (int c = 0; c < 6; ++c) EXPECT_EQ(w.listView()->header()->sectionSize(c), widths[c]);
-    EXPECT_EQ(w.session().sortKey, 1);
-    EXPECT_TRUE(w.session().dateComment);
-    EXPECT_FALSE(w.session().recompressAll);
-    EXPECT_EQ(w.session().workFolder, platform().tempFolder());
+    EXPECT_EQ(w.archive().sortKey, 1);
+    EXPECT_TRUE(w.options().dateComment);
+    EXPECT_FALSE(w.options().recompressAll);
+    EXPECT_EQ(w.options().workFolder, platform().tempFolder());
     EXPECT_EQ(w.windowTitle(), "Korvelt");
     EXPECT_TRUE(platform().directoryExists("C:\\Korvelt\\Script"));
 
@@ -102,10 +102,10 @@ TEST_F(MainWindow, StoredSettingsAreReadAndAScreenWideWindowStartsMaximised) {
     ini.writeBool("Application", "RecompressAll", true);
     TMainKorvelt2002& w = makeWindow();
     EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
-    EXPECT_EQ(w.session().sortKey, 2);
-    EXPECT_FALSE(w.session().dateComment);
-    EXPECT_TRUE(w.session().recompressAll);
-    EXPECT_EQ(w.session().workFolder,
+    EXPECT_EQ(w.archive().sortKey, 2);
+    EXPECT_FALSE(w.options().dateComment);
+    EXPECT_TRUE(w.options().recompressAll);
+    EXPECT_EQ(w.options().workFolder,
               platform().tempFolder());  // a vanished folder gives the default
 }
 
@@ -133,7 +133,7 @@ TEST_F(MainWindow, CommandLineJoinsItsArgumentsAndOpensOnlyAnExistingArchive) {
         EXPECT_EQ(w.archiveOpen(), c.opens) << c.arguments.join(' ').toStdString();
         if (c.opens) {
             EXPECT_EQ(w.windowTitle(), "Korvelt - [ Ma Sauvegarde.KVR ]");
-            EXPECT_EQ(w.session().rows.size(), 1u);
+            EXPECT_EQ(w.archive().rows.size(), 1u);
         }
         window.reset();
     }
@@ -160,12 +160,12 @@ TEST_F(MainWindow, EscapeWaitingInTheQueueStopsADrop) {
     QApplication::postEvent(w.listView(),
                             new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
     w.DropFiles({"C:\\d"});
-    EXPECT_TRUE(w.session().rows.empty());
+    EXPECT_TRUE(w.archive().rows.empty());
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Korvelt");
     EXPECT_EQ(boxes[0].text, "Opération abandonnée");
     EXPECT_FALSE(w.keepGoing());
-    EXPECT_TRUE(w.session().listChanged);
+    EXPECT_TRUE(w.archive().listChanged);
 }
 
 TEST_F(MainWindow, ABusyWindowDoesNotClose) {
@@ -181,7 +181,7 @@ TEST_F(MainWindow, ABusyWindowDoesNotClose) {
 TEST_F(MainWindow, ClosingAsksOnlyWhenAnOpenArchiveHasChanges) {
     TMainKorvelt2002& w = makeWindow();
     w.show();
-    w.session().listChanged = true;  // no archive open: no question
+    w.archive().listChanged = true;  // no archive open: no question
     EXPECT_TRUE(w.close());
     EXPECT_TRUE(boxes.empty());
 
@@ -210,7 +210,7 @@ TEST_F(MainWindow, DroppedFoldersAddEveryFileBelowThemButNeverTheArchive) {
     w.show();
     archiveThroughWindow("C:\\data\\arch.kvr", {"C:\\data\\a.txt"});
     ASSERT_TRUE(platform().fileExists("C:\\data\\arch.kvr"));
-    ASSERT_FALSE(w.session().listChanged);
+    ASSERT_FALSE(w.archive().listChanged);
 
     QMimeData mime;
     mime.setUrls(
@@ -224,14 +224,14 @@ TEST_F(MainWindow, DroppedFoldersAddEveryFileBelowThemButNeverTheArchive) {
     QApplication::processEvents();
 
     std::vector<std::string> paths;
-    for (const CatalogRow& r : w.session().rows) paths.push_back(r.fullPath());
+    for (const CatalogRow& r : w.archive().rows) paths.push_back(r.fullPath());
     const std::vector<std::string> expected = {"C:\\data\\a.txt", "C:\\data\\sous\\b.txt",
                                                "C:\\data\\sous\\plus\\c.doc"};
     EXPECT_EQ(paths, expected);
     EXPECT_EQ(w.catalogModel().rowCount(), 3);
-    EXPECT_EQ(w.session().rows[1].status, New);
-    EXPECT_EQ(w.session().rows[1].size, 2500);
-    EXPECT_TRUE(w.session().listChanged);
+    EXPECT_EQ(w.archive().rows[1].status, New);
+    EXPECT_EQ(w.archive().rows[1].size, 2500);
+    EXPECT_TRUE(w.archive().listChanged);
     // The catalog summary counts the rows as they are now.
     EXPECT_EQ(w.statusText(0), " 3 fichier(s)  4,00 Ko");
 }
@@ -240,16 +240,16 @@ TEST_F(MainWindow, DropWithNoArchiveAsksForANewOneFirst) {
     writeSized("C:\\d\\a.txt", 3);
     TMainKorvelt2002& w = makeWindow();
     w.DropFiles({"C:\\d\\a.txt"});  // the new-archive dialog is cancelled
-    EXPECT_TRUE(w.session().rows.empty());
-    EXPECT_FALSE(w.session().listChanged);
+    EXPECT_TRUE(w.archive().rows.empty());
+    EXPECT_FALSE(w.archive().listChanged);
     ASSERT_EQ(chooser.requests.size(), 1u);
     EXPECT_EQ(chooser.requests[0].title, "Créer une nouvelle archive KVR");
 
     chooser.files.push_back(QString("C:\\d\\neuve.kvr"));
     w.DropFiles({"C:\\d\\a.txt"});
     EXPECT_EQ(w.windowTitle(), "Korvelt - [ neuve.kvr ]");
-    EXPECT_EQ(w.session().rows.size(), 1u);
-    EXPECT_TRUE(w.session().listChanged);
+    EXPECT_EQ(w.archive().rows.size(), 1u);
+    EXPECT_TRUE(w.archive().listChanged);
 }
 
 TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
@@ -262,7 +262,7 @@ TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
     EXPECT_EQ(w.statusText(1), " 0 sélectionné(s) 0,00 Ko");
 
     // Sorted by name after the load: a, b, c.
-    ASSERT_EQ(w.session().rows[1].name, "b.txt");
+    ASSERT_EQ(w.archive().rows[1].name, "b.txt");
     QItemSelectionModel* selection = w.listView()->selectionModel();
     selection->select(w.catalogModel().index(0, 0),
                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -289,13 +289,13 @@ TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
     answers = {QMessageBox::Cancel};
     w.DellFile_ArchExecute();
-    EXPECT_EQ(w.session().rows.size(), 3u);
+    EXPECT_EQ(w.archive().rows.size(), 3u);
     EXPECT_EQ(boxes.back().text, "Supprimer le(s) fichier(s) sélectionné(s) ?");
     w.DellFile_ArchExecute();  // Yes
-    ASSERT_EQ(w.session().rows.size(), 1u);
-    EXPECT_EQ(w.session().rows[0].name, "b.txt");
+    ASSERT_EQ(w.archive().rows.size(), 1u);
+    EXPECT_EQ(w.archive().rows[0].name, "b.txt");
     EXPECT_EQ(w.catalogModel().rowCount(), 1);
-    EXPECT_TRUE(w.session().listChanged);
+    EXPECT_TRUE(w.archive().listChanged);
     EXPECT_TRUE(action("Restaure")->isEnabled());
     EXPECT_EQ(w.statusText(0), " 1 fichier(s)  2,50 Ko");
 }
@@ -309,7 +309,7 @@ TEST_F(MainWindow, ACellCutByItsColumnShowsItsWholeTextAsATooltip) {
     chooser.files.push_back(QString("C:\\x.kvr"));
     w.New_ArchExecute();
     w.DropFiles({QString::fromStdString(folder + "a.txt")});
-    ASSERT_EQ(w.session().rows.size(), 1u);
+    ASSERT_EQ(w.archive().rows.size(), 1u);
     QTreeView* list = w.listView();
     QApplication::processEvents();
     const auto tipOver = [&](int column) {
@@ -340,9 +340,9 @@ TEST_F(MainWindow, SortByFolderComparesFoldersOnly) {
     w.DropFiles({"C:\\b\\z.txt", "C:\\a\\y.txt", "C:\\b\\a.txt"});
     w.TrierLaListeClick(2);
     std::vector<std::string> order;
-    for (const CatalogRow& r : w.session().rows) order.push_back(r.fullPath());
+    for (const CatalogRow& r : w.archive().rows) order.push_back(r.fullPath());
     EXPECT_EQ(order, (std::vector<std::string>{"C:\\a\\y.txt", "C:\\b\\z.txt", "C:\\b\\a.txt"}));
-    EXPECT_EQ(w.session().sortKey, 2);
+    EXPECT_EQ(w.archive().sortKey, 2);
     w.Edition1Click();
     for (const char* name : {"Dossier1", "Dossier2"})
         EXPECT_TRUE(w.findChild<QAction*>(name)->isChecked());

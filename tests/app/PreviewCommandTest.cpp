@@ -59,8 +59,8 @@ class PreviewCommand : public WindowTest {
         action("Voir_FichierArch")->trigger();
     }
     std::size_t rowOf(const std::string& name) const {
-        for (std::size_t i = 0; i < window->session().rows.size(); ++i)
-            if (window->session().rows[i].name == name) return i;
+        for (std::size_t i = 0; i < window->archive().rows.size(); ++i)
+            if (window->archive().rows[i].name == name) return i;
         return SIZE_MAX;
     }
 
@@ -76,7 +76,7 @@ TEST_F(PreviewCommand, ShowsEachStoredKindAndLeavesNothingBehind) {
     // A file of the user's in the Work folder with a stored file's name.
     drives.writeFile("C:\\Work\\notes.txt", "mes notes");
     TMainKorvelt2002& w = makeWindow();
-    w.session().workFolder = "C:\\Work\\";
+    w.options().workFolder = "C:\\Work\\";
     EXPECT_TRUE(w.imageExtensions().contains(".JPG"));
     EXPECT_EQ(w.imageExtensions().size(), 37);
     archiveThroughWindow("C:\\d\\a.kvr", {"C:\\d\\notes.txt", "C:\\d\\lettre.rtf",
@@ -132,11 +132,11 @@ TEST_F(PreviewCommand, AnEntryOfAnotherFileOrADamagedPayloadIsSaid) {
     drives.writeFile("C:\\d\\a.txt", std::string(5000, 'a'));
     TMainKorvelt2002& w = makeWindow();
     drives.makeFolder("C:\\Work");
-    w.session().workFolder = "C:\\Work\\";
+    w.options().workFolder = "C:\\Work\\";
     archiveThroughWindow("C:\\d\\a.kvr", {"C:\\d\\a.txt"});
     boxes.clear();
 
-    CatalogRow& row = w.session().rows[0];
+    CatalogRow& row = w.archive().rows[0];
     const std::optional<int64_t> offset = row.entryOffset;
     row.folder = "C:\\autre\\";
     previewRow(0);

@@ -92,7 +92,7 @@ class WindowTest : public ::testing::Test {
         forms.progress = new TFormProgress(window->ui(), window.get());
         forms.wait = new TFormWait(window.get());
         window->setForms(forms);
-        window->session().now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
+        window->environment().now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
         return *window;
     }
 

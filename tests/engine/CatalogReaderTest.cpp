@@ -20,8 +20,8 @@ class CatalogReaderTest : public test::EngineRunFixture {
             addFile(path, content);
             platform().setLastWriteDos(path, March14);
         }
-        ASSERT_TRUE(ArchiveFiles(session, ui, [] {}).clean());
-        session.rows.clear();
+        ASSERT_TRUE(ArchiveFiles(archive, options, env, ui, [] {}).clean());
+        archive.rows.clear();
         ui = test::RecordingUi();
     }
 
@@ -51,7 +51,7 @@ class CatalogReaderTest : public test::EngineRunFixture {
 
     std::vector<std::string> captions() const {
         std::vector<std::string> names;
-        for (const CatalogRow& row : session.rows) names.push_back(row.name);
+        for (const CatalogRow& row : archive.rows) names.push_back(row.name);
         return names;
     }
 };
@@ -64,21 +64,21 @@ TEST_F(CatalogReaderTest, RowsCarryTheStoredValuesAndTheirStatusAgainstTheDisk) 
     platform().setLastWriteDos("C:\\Docs\\b-touche.txt", March15);
     remove("C:\\Docs\\c-efface.txt");
     platform().setLastWriteDos("C:\\Docs\\d-ancien.txt", March13);
-    session.listChanged = true;
+    archive.listChanged = true;
 
-    const LoadResult r = LoadArchive(session, ui);
+    const LoadResult r = LoadArchive(archive, ui);
 
     EXPECT_EQ(r.outcome, LoadOutcome::Loaded);
     EXPECT_TRUE(r.modifiedSeen);
     EXPECT_EQ(r.totalSize, 13);
-    EXPECT_FALSE(session.listChanged);
+    EXPECT_FALSE(archive.listChanged);
     EXPECT_TRUE(ui.messages.empty());
-    ASSERT_EQ(session.rows.size(), 4u);
+    ASSERT_EQ(archive.rows.size(), 4u);
     std::vector<int> icons;
-    for (const CatalogRow& row : session.rows) icons.push_back(row.status);
+    for (const CatalogRow& row : archive.rows) icons.push_back(row.status);
     EXPECT_EQ(icons, (std::vector<int>{Unchanged, Modified, Missing, Unchanged}));
 
-    const CatalogRow& a = session.rows[0];
+    const CatalogRow& a = archive.rows[0];
     EXPECT_EQ(a.name, "a-pareil.txt");
     EXPECT_EQ(a.folder, "C:\\Docs\\");
     EXPECT_EQ(a.size, 4);
@@ -86,60 +86,60 @@ TEST_F(CatalogReaderTest, RowsCarryTheStoredValuesAndTheirStatusAgainstTheDisk) 
     EXPECT_EQ(a.fileDate, March14);
     EXPECT_EQ(a.typeName, "Document texte");
     EXPECT_EQ(a.entryOffset, format::FirstEntryOffset);
-    EXPECT_EQ(session.rows[1].entryOffset,
+    EXPECT_EQ(archive.rows[1].entryOffset,
               format::FirstEntryOffset + format::RecordSize + *a.compressedSize);
 }
 
 TEST_F(CatalogReaderTest, DeletedFileAloneRaisesNoModifiedFlag) {
     archiveFiles({{"C:\\Docs\\a.txt", "a"}});
     remove("C:\\Docs\\a.txt");
-    const LoadResult r = LoadArchive(session, ui);
+    const LoadResult r = LoadArchive(archive, ui);
     EXPECT_FALSE(r.modifiedSeen);
-    EXPECT_EQ(session.rows.at(0).status, Missing);
+    EXPECT_EQ(archive.rows.at(0).status, Missing);
 }
 
 TEST_F(CatalogReaderTest, FolderAtTheStoredPathIsMissing) {
     archiveFiles({{"C:\\Docs\\a.txt", "a"}});
     remove("C:\\Docs\\a.txt");
     drives.makeFolder("C:\\Docs\\a.txt");
-    LoadArchive(session, ui);
-    EXPECT_EQ(session.rows.at(0).status, Missing);
+    LoadArchive(archive, ui);
+    EXPECT_EQ(archive.rows.at(0).status, Missing);
 }
 
 TEST_F(CatalogReaderTest, TotalAddsTheStoredSizes) {
     writeRaw({record("a", 1500), record("b", 2500)});
-    EXPECT_EQ(LoadArchive(session, ui).totalSize, 4000);
+    EXPECT_EQ(LoadArchive(archive, ui).totalSize, 4000);
 }
 
 TEST_F(CatalogReaderTest, DateThatIsNoDateIsKeptAndTheLoadGoesOn) {
     writeRaw({record("zero", 1, 0), record("bonne", 1)});
-    EXPECT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
-    ASSERT_EQ(session.rows.size(), 2u);
-    EXPECT_EQ(session.rows[1].name, "zero");
-    EXPECT_EQ(session.rows[1].fileDate, 0);
-    EXPECT_EQ(session.rows[0].fileDate, March14);
+    EXPECT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
+    ASSERT_EQ(archive.rows.size(), 2u);
+    EXPECT_EQ(archive.rows[1].name, "zero");
+    EXPECT_EQ(archive.rows[1].fileDate, 0);
+    EXPECT_EQ(archive.rows[0].fileDate, March14);
 }
 
 TEST_F(CatalogReaderTest, EmptyArchiveGivesNoRowsAndItsComment) {
     const auto header = format::encodeHeader(format::Header{0, "Vide"});
     drives.writeFile(Archive, std::string(header.begin(), header.end()));
-    session.rows.push_back(newRow("C:\\Docs\\x.txt"));
-    const LoadResult r = LoadArchive(session, ui);
+    archive.rows.push_back(newRow("C:\\Docs\\x.txt"));
+    const LoadResult r = LoadArchive(archive, ui);
     EXPECT_EQ(r.outcome, LoadOutcome::Loaded);
-    EXPECT_TRUE(session.rows.empty());
-    EXPECT_EQ(session.comment, "Vide");
+    EXPECT_TRUE(archive.rows.empty());
+    EXPECT_EQ(archive.comment, "Vide");
     EXPECT_EQ(r.totalSize, 0);
     EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(CatalogReaderTest, NoFileChangesNothing) {
-    session.rows.push_back(newRow("C:\\Docs\\x.txt"));
-    session.comment = "garde";
-    session.listChanged = true;
-    EXPECT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::NoFile);
-    EXPECT_EQ(session.rows.size(), 1u);
-    EXPECT_EQ(session.comment, "garde");
-    EXPECT_TRUE(session.listChanged);
+    archive.rows.push_back(newRow("C:\\Docs\\x.txt"));
+    archive.comment = "garde";
+    archive.listChanged = true;
+    EXPECT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::NoFile);
+    EXPECT_EQ(archive.rows.size(), 1u);
+    EXPECT_EQ(archive.comment, "garde");
+    EXPECT_TRUE(archive.listChanged);
 }
 
 struct BadHeader {
@@ -151,17 +151,17 @@ class IncompatibleFile : public CatalogReaderTest, public testing::WithParamInte
 
 TEST_P(IncompatibleFile, ShowsTheErrorAndEmptiesTheCatalog) {
     drives.writeFile(Archive, GetParam().bytes);
-    session.rows.push_back(newRow("C:\\Docs\\x.txt"));
-    session.comment = "ancien";
-    session.listChanged = true;
+    archive.rows.push_back(newRow("C:\\Docs\\x.txt"));
+    archive.comment = "ancien";
+    archive.listChanged = true;
 
-    EXPECT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Incompatible);
+    EXPECT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Incompatible);
 
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{format::IncompatibleMessage});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
-    EXPECT_TRUE(session.rows.empty());
-    EXPECT_EQ(session.comment, "");
-    EXPECT_FALSE(session.listChanged);
+    EXPECT_TRUE(archive.rows.empty());
+    EXPECT_EQ(archive.comment, "");
+    EXPECT_FALSE(archive.listChanged);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -177,12 +177,12 @@ TEST_F(CatalogReaderTest, ArchiveCutInsideARecordKeepsTheRowsBefore) {
     bytes.resize(102 + 2 * (416 + 20) + 100);
     drives.writeFile(Archive, bytes);
 
-    const LoadResult r = LoadArchive(session, ui);
+    const LoadResult r = LoadArchive(archive, ui);
 
     EXPECT_EQ(r.outcome, LoadOutcome::ReadError);
     EXPECT_FALSE(r.error.empty());
     EXPECT_EQ(captions(), (std::vector<std::string>{"a", "b"}));
-    EXPECT_FALSE(session.listChanged);
+    EXPECT_FALSE(archive.listChanged);
 }
 
 TEST_F(CatalogReaderTest, ArchiveCutInsideThePayloadStillListsTheEntryAndSaysSo) {
@@ -190,7 +190,7 @@ TEST_F(CatalogReaderTest, ArchiveCutInsideThePayloadStillListsTheEntryAndSaysSo)
     std::string bytes = bytesOf(Archive);
     bytes.resize(bytes.size() - 5);
     drives.writeFile(Archive, bytes);
-    const LoadResult r = LoadArchive(session, ui);
+    const LoadResult r = LoadArchive(archive, ui);
     EXPECT_EQ(r.outcome, LoadOutcome::ReadError);
     EXPECT_NE(r.error.find("est endommagée"), std::string::npos) << r.error;
     EXPECT_EQ(captions(), (std::vector<std::string>{"a", "b"}));
@@ -202,7 +202,7 @@ TEST_F(CatalogReaderTest, ReadErrorKeepsTheRowsReadSoFar) {
     fault.install();
     fault.failReadAfter(Archive, 102 + 416 + 300000 + 10);
 
-    const LoadResult r = LoadArchive(session, ui);
+    const LoadResult r = LoadArchive(archive, ui);
 
     EXPECT_EQ(r.outcome, LoadOutcome::ReadError);
     EXPECT_EQ(captions(), std::vector<std::string>{"a"});
@@ -211,8 +211,8 @@ TEST_F(CatalogReaderTest, ReadErrorKeepsTheRowsReadSoFar) {
 
 TEST_F(CatalogReaderTest, LoadSortsOnceByTheSortKey) {
     writeRaw({record("b.txt", 1), record("A.txt", 1), record("a.txt", 1), record("B.txt", 1)});
-    session.sortKey = 1;
-    LoadArchive(session, ui);
+    archive.sortKey = 1;
+    LoadArchive(archive, ui);
     EXPECT_EQ(captions(), (std::vector<std::string>{"A.txt", "a.txt", "b.txt", "B.txt"}));
 }
 

@@ -13,7 +13,9 @@
 #include "engine/ArchiveFormat.h"
 #include "engine/Catalog.h"
 #include "engine/CatalogReader.h"
-#include "engine/Session.h"
+#include "engine/Environment.h"
+#include "engine/OpenArchive.h"
+#include "engine/RunOptions.h"
 #include "platform/Platform.h"
 #include "support/FaultPlatform.h"
 #include "support/RecordingUi.h"
@@ -28,10 +30,10 @@ class EngineRunFixture : public testing::Test {
         drives.makeFolder("C:\\Docs");
         drives.makeFolder("C:\\Arch");
         drives.makeFolder("C:\\Work");
-        session.currentArchive = Archive;
-        session.workFolder = "C:\\Work\\";
-        session.separators = LocaleSeparators::french();
-        session.now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
+        archive.path = Archive;
+        options.workFolder = "C:\\Work\\";
+        env.separators = LocaleSeparators::french();
+        env.now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
     }
 
     // A row as the add operations make it (EntryStatus New, nothing stored).
@@ -49,7 +51,7 @@ class EngineRunFixture : public testing::Test {
     // Writes the file and appends its row.
     void addFile(const std::string& fullPath, const std::string& content) {
         drives.writeFile(fullPath, content);
-        session.rows.push_back(newRow(fullPath));
+        archive.rows.push_back(newRow(fullPath));
     }
 
     std::string bytesOf(const std::string& path) const { return drives.readFile(path); }
@@ -59,7 +61,7 @@ class EngineRunFixture : public testing::Test {
     // (a run refuses to write over another writer's archive).
     void rewriteArchive(const std::string& bytes) {
         drives.writeFile(Archive, bytes);
-        session.catalogSource = ArchiveStampOf(Archive);
+        archive.catalogSource = ArchiveStampOf(Archive);
     }
     bool exists(const std::string& path) const { return platform().fileExists(path); }
     void remove(const std::string& path) const { platform().removeFile(path); }
@@ -103,7 +105,9 @@ class EngineRunFixture : public testing::Test {
 
     TempDrives drives;
     RecordingUi ui;
-    Session session;
+    OpenArchive archive;
+    RunOptions options;
+    Environment env;
 };
 
 }  // namespace kv::test

@@ -25,7 +25,7 @@ class MemberReuse : public test::EngineRunFixture {
         addFile(A, text);
         addFile("C:\\Docs\\b.txt", "beta");
         addFile("C:\\Docs\\c.txt", std::string(4000, 'c'));
-        ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+        ASSERT_TRUE(ArchiveFiles(archive, options, env, ui).clean());
         ui = test::RecordingUi();
     }
 
@@ -48,7 +48,7 @@ class MemberReuse : public test::EngineRunFixture {
         ASSERT_TRUE(platform().setLastWriteDos(A, entryA().record.fileDate));
     }
 
-    void recompressAll() { session.recompressAll = true; }
+    void recompressAll() { options.recompressAll = true; }
 
   protected:
     // Each stored member is sound and holds the file on disk.
@@ -84,7 +84,7 @@ TEST_P(Reuse, KeepsAStoredMemberOnlyWhenItIsStillTheFiles) {
     GetParam().change(*this);
     const std::string before = entryA().bytes.substr(format::RecordSize);
 
-    const ArchiveResult r = ArchiveFiles(session, ui);
+    const ArchiveResult r = ArchiveFiles(archive, options, env, ui);
 
     EXPECT_TRUE(r.clean());
     EXPECT_EQ(r.stored, 3);
@@ -108,15 +108,15 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MemberReuse, MemberOfOtherSettingsIsKeptAndTheRecordIsWrittenAfresh) {
-    session.gzip.CompressionLevel = 1;
-    session.recompressAll = true;
-    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    options.gzip.CompressionLevel = 1;
+    options.recompressAll = true;
+    ASSERT_TRUE(ArchiveFiles(archive, options, env, ui).clean());
     const std::string levelOne = entryA().bytes.substr(format::RecordSize);
-    session.gzip.CompressionLevel = 6;
-    session.recompressAll = false;
-    session.rows[0].typeName = "Texte brut";
+    options.gzip.CompressionLevel = 6;
+    options.recompressAll = false;
+    archive.rows[0].typeName = "Texte brut";
 
-    const ArchiveResult r = ArchiveFiles(session, ui);
+    const ArchiveResult r = ArchiveFiles(archive, options, env, ui);
 
     EXPECT_EQ(r.reused, 3);
     EXPECT_TRUE(entryA().bytes.substr(format::RecordSize) == levelOne);
@@ -126,10 +126,10 @@ TEST_F(MemberReuse, MemberOfOtherSettingsIsKeptAndTheRecordIsWrittenAfresh) {
 
 TEST_F(MemberReuse, ReusedArchiveIsTheRecompressedOneByteForByte) {
     drives.writeFile("C:\\Docs\\b.txt", "beta, changé");
-    ArchiveFiles(session, ui);
+    ArchiveFiles(archive, options, env, ui);
     const std::string reused = bytesOf(Archive);
-    session.recompressAll = true;
-    ArchiveFiles(session, ui);
+    options.recompressAll = true;
+    ArchiveFiles(archive, options, env, ui);
     EXPECT_TRUE(bytesOf(Archive) == reused);
 }
 

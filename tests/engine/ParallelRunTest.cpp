@@ -62,7 +62,7 @@ class ParallelRun : public test::EngineRunFixture {
     // The state every run of a comparison starts from.
     void keepState() {
         archiveBefore = exists(Archive) ? std::optional(bytesOf(Archive)) : std::nullopt;
-        rowsBefore = session.rows;
+        rowsBefore = archive.rows;
     }
 
     // Runs from the kept state with so many threads.
@@ -72,10 +72,10 @@ class ParallelRun : public test::EngineRunFixture {
             rewriteArchive(*archiveBefore);
         } else {
             if (exists(Archive)) remove(Archive);
-            session.catalogSource = ArchiveStampOf(Archive);
+            archive.catalogSource = ArchiveStampOf(Archive);
         }
-        session.rows = rowsBefore;
-        session.threads = threads;
+        archive.rows = rowsBefore;
+        options.threads = threads;
         ui = test::RecordingUi();
         if (stopAt) {
             ui.onPump = [this] {
@@ -83,14 +83,14 @@ class ParallelRun : public test::EngineRunFixture {
             };
         }
         const ArchiveResult r =
-            automatic ? AutoArchiveFiles(session, ui) : ArchiveFiles(session, ui);
+            automatic ? AutoArchiveFiles(archive, options, env, ui) : ArchiveFiles(archive, options, env, ui);
 
         Record rec;
         if (exists(Archive)) rec.archive = bytesOf(Archive);
         auto number = [](std::optional<int64_t> value) {
             return value ? std::to_string(*value) : std::string();
         };
-        for (const CatalogRow& row : session.rows)
+        for (const CatalogRow& row : archive.rows)
             rec.rows.push_back(row.fullPath() + "|" + std::to_string(row.size) + "|" +
                                number(row.compressedSize) + "|" + number(row.entryOffset) + "|" +
                                std::to_string(row.fileDate) + "|" + row.typeName + "|" +
@@ -109,12 +109,12 @@ class ParallelRun : public test::EngineRunFixture {
     // new one, one whose stored member no longer matches its trailer, one
     // gone, one locked that has a stored entry and one that has none.
     void archiveAndChange() {
-        session.threads = 1;
-        ASSERT_EQ(ArchiveFiles(session, ui).failures, 1);  // the locked file
-        ASSERT_EQ(session.rows.size(), 28u);
+        options.threads = 1;
+        ASSERT_EQ(ArchiveFiles(archive, options, env, ui).failures, 1);  // the locked file
+        ASSERT_EQ(archive.rows.size(), 28u);
         drives.writeFile("C:\\Docs\\a.txt", "alpha, deuxième version");
         addFile("C:\\Docs\\nouveau.txt", text(50000, 3));
-        session.rows.push_back(newRow("C:\\Docs\\verrou.txt"));
+        archive.rows.push_back(newRow("C:\\Docs\\verrou.txt"));
         std::string bytes = bytesOf(Archive);
         const std::size_t f12 = static_cast<std::size_t>(*rowOf("f12.txt").entryOffset);
         format::RecordBlock block;
@@ -128,7 +128,7 @@ class ParallelRun : public test::EngineRunFixture {
     }
 
     const CatalogRow& rowOf(const std::string& name) const {
-        for (const CatalogRow& row : session.rows)
+        for (const CatalogRow& row : archive.rows)
             if (row.name == name) return row;
         throw std::runtime_error("no row " + name);
     }

@@ -7,6 +7,7 @@
 #include "HandMadeArchive.h"
 #include "engine/CatalogReader.h"
 #include "engine/Restore.h"
+#include "engine/RunOptions.h"
 #include "platform/Platform.h"
 #include "support/FaultPlatform.h"
 #include "support/RecordingUi.h"
@@ -22,16 +23,16 @@ class RestoreTest : public testing::Test {
         drives.add('D', DriveType::CdRom);
         drives.add('E');
         platform().createDirectory("C:\\Work");
-        session.currentArchive = "C:\\backup.kvr";
-        session.workFolder = "C:\\Work\\";
+        archive.path = "C:\\backup.kvr";
+        options.workFolder = "C:\\Work\\";
     }
 
-    std::vector<int64_t> archive(const std::vector<HandEntry>& entries) {
-        return test::writeHandArchive(session.currentArchive, entries, "C:\\Work\\");
+    std::vector<int64_t> makeArchive(const std::vector<HandEntry>& entries) {
+        return test::writeHandArchive(archive.path, entries, "C:\\Work\\");
     }
 
     RestoreOutcome restoreAll(RestoreChoices choices) {
-        return RestoreFiles(session, choices, {}, ui);
+        return RestoreFiles(archive, options.gzip, choices, {}, ui);
     }
 
     static RestoreChoices toFolder(std::string folder, bool tree) {
@@ -64,11 +65,12 @@ class RestoreTest : public testing::Test {
 
     test::TempDrives drives;
     test::RecordingUi ui;
-    Session session;
+    OpenArchive archive;
+    RunOptions options;
 };
 
 TEST_F(RestoreTest, EveryEntryBackToItsStoredFolderCreatesTheFolders) {
-    archive({{"C:\\Docs\\Deep\\Er\\", "a.txt", "alpha"},
+    makeArchive({{"C:\\Docs\\Deep\\Er\\", "a.txt", "alpha"},
              {"E:\\", "b.bin", std::string(70000, 'b')},
              {"C:\\Docs\\", "empty", ""}});
     auto outcome = restoreAll(RestoreChoices{});
@@ -88,14 +90,14 @@ TEST_F(RestoreTest, EveryEntryBackToItsStoredFolderCreatesTheFolders) {
 }
 
 TEST_F(RestoreTest, TreeKeepsTheStoredFoldersBelowTheChosenOne) {
-    archive({{"E:\\Docs\\Sub\\", "a.txt", "one"}, {"C:\\Docs\\", "b.txt", "two"}});
+    makeArchive({{"E:\\Docs\\Sub\\", "a.txt", "one"}, {"C:\\Docs\\", "b.txt", "two"}});
     restoreAll(toFolder("C:\\Out", true));
     EXPECT_EQ(read("C:\\Out\\Docs\\Sub\\a.txt"), "one");
     EXPECT_EQ(read("C:\\Out\\Docs\\b.txt"), "two");
 }
 
 TEST_F(RestoreTest, OneNameIsWrittenOnceARunTheOthersAreNamedAndCounted) {
-    archive({{"C:\\A\\", "same.txt", "first"},
+    makeArchive({{"C:\\A\\", "same.txt", "first"},
              {"E:\\B\\", "same.txt", "second"},
              {"C:\\A\\", "Case.txt", "one"},
              {"C:\\B\\", "CASE.TXT", "two"}});
@@ -118,7 +120,7 @@ TEST_F(RestoreTest, EveryFileAppearsUnderItsNameOnlyWholeWithItsStoredDate) {
     std::string noise(300000, '\0');
     uint32_t seed = 5;
     for (char& c : noise) c = char((seed = seed * 1103515245 + 12345) >> 24);
-    archive({{"C:\\Docs\\", "big.bin", noise}});
+    makeArchive({{"C:\\Docs\\", "big.bin", noise}});
     // Looked at while the payload is being inflated, as a run killed then would leave it.
     bool seenMidway = false;
     ui.onPump = [&] {
@@ -140,7 +142,7 @@ TEST_F(RestoreTest, EveryFileAppearsUnderItsNameOnlyWholeWithItsStoredDate) {
 }
 
 TEST_F(RestoreTest, AReplacedReadOnlyFileStaysReadOnly) {
-    archive({{"C:\\Docs\\", "ro.txt", "new content"}});
+    makeArchive({{"C:\\Docs\\", "ro.txt", "new content"}});
     putFile("C:\\Docs\\ro.txt", "old", Earlier);
     platform().setAttributes("C:\\Docs\\ro.txt", attr::ReadOnly | attr::Archive);
 
@@ -163,7 +165,7 @@ class NewerFile : public RestoreTest, public testing::WithParamInterface<Questio
 
 TEST_P(NewerFile, IsReplacedOnlyWhenTheUserSaysSo) {
     const Question& q = GetParam();
-    archive({{"C:\\Docs\\", "un.txt", "stored 1"},
+    makeArchive({{"C:\\Docs\\", "un.txt", "stored 1"},
              {"C:\\Docs\\", "deux.txt", "stored 2"},
              {"C:\\Docs\\", "trois.txt", "stored 3"}});
     putFile("C:\\Docs\\un.txt", "newer 1", Later);
@@ -212,7 +214,7 @@ struct Rule {
 class OverwriteRule : public RestoreTest, public testing::WithParamInterface<Rule> {};
 
 TEST_P(OverwriteRule, KeepsOrReplacesWithoutAsking) {
-    archive({{"C:\\Docs\\", "newer.txt", "stored"}, {"C:\\Docs\\", "older.txt", "stored"}});
+    makeArchive({{"C:\\Docs\\", "newer.txt", "stored"}, {"C:\\Docs\\", "older.txt", "stored"}});
     putFile("C:\\Docs\\newer.txt", "work", Later);
     putFile("C:\\Docs\\older.txt", "old", Earlier);
     RestoreChoices choices;
@@ -248,7 +250,7 @@ TEST_F(RestoreTest, NoLinkBelowTheChosenFolderIsFollowed) {
     drives.makeFolder("C:\\T\\Docs");
     link("C:\\T\\link", drives.hostPath("C:\\Outside"));
     link("C:\\T\\Docs\\f.txt", drives.hostPath("C:\\Outside\\victim.txt"));
-    archive({{"E:\\link\\", "pwn.txt", "x"},
+    makeArchive({{"E:\\link\\", "pwn.txt", "x"},
              {"E:\\LINK\\", "pwn2.txt", "x"},  // reached without regard to case
              {"E:\\link\\deeper\\", "pwn3.txt", "x"},
              {"E:\\Docs\\", "f.txt", "x"},  // the file itself
@@ -270,7 +272,7 @@ TEST_F(RestoreTest, NoLinkBelowTheChosenFolderIsFollowed) {
 TEST_F(RestoreTest, StoredFoldersFollowOnlyTheLinksOfTheUserOrTheSystem) {
     drives.makeFolder("C:\\Disque\\moi");
     link("C:\\Home", drives.hostPath("C:\\Disque"));  // a home folder on another disk
-    archive({{"C:\\Home\\moi\\", "a.txt", "mine"}});
+    makeArchive({{"C:\\Home\\moi\\", "a.txt", "mine"}});
     EXPECT_EQ(restoreAll(RestoreChoices{}).restored, 1);
     EXPECT_EQ(read("C:\\Disque\\moi\\a.txt"), "mine");
     EXPECT_TRUE(std::filesystem::is_symlink(drives.hostPath("C:\\Home")));
@@ -280,7 +282,7 @@ TEST_F(RestoreTest, StoredFoldersFollowOnlyTheLinksOfTheUserOrTheSystem) {
     drives.makeFolder("C:\\Partage");
     link("C:\\Partage\\piege", drives.hostPath("C:\\Disque\\moi"));
     ASSERT_EQ(::lchown(drives.hostPath("C:\\Partage\\piege").c_str(), 65534, 65534), 0);
-    archive({{"C:\\Partage\\piege\\", "b.txt", "x"}});
+    makeArchive({{"C:\\Partage\\piege\\", "b.txt", "x"}});
     const RestoreOutcome outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(outcome.failed, 1);
     EXPECT_FALSE(exists("C:\\Disque\\moi\\b.txt"));
@@ -292,7 +294,7 @@ TEST_F(RestoreTest, StoredFoldersFollowOnlyTheLinksOfTheUserOrTheSystem) {
 TEST_F(RestoreTest, ExistingFoldersOfAnyCaseAreUsedNeverDoubled) {
     drives.makeFolder("C:\\data\\Projets");
     drives.makeFolder("C:\\Out\\Docs");
-    archive({{"C:\\DATA\\PROJETS\\", "Makefile", "all:"}, {"C:\\DOCS\\NEUF\\", "n.txt", "neuf"}});
+    makeArchive({{"C:\\DATA\\PROJETS\\", "Makefile", "all:"}, {"C:\\DOCS\\NEUF\\", "n.txt", "neuf"}});
     restoreAll(RestoreChoices{});
     EXPECT_EQ(read("C:\\data\\Projets\\Makefile"), "all:");
     restoreAll(toFolder("C:\\Out\\", true));
@@ -306,7 +308,7 @@ TEST_F(RestoreTest, DamagedPayloadLeavesTheExistingFileAsItWas) {
     damaged.corruptPayload = true;
     HandEntry damagedNew{"C:\\Docs\\", "partial.txt", std::string(5000, 'q')};
     damagedNew.corruptPayload = true;
-    archive({damaged, damagedNew, {"C:\\Docs\\", "next.txt", "after"}});
+    makeArchive({damaged, damagedNew, {"C:\\Docs\\", "next.txt", "after"}});
     putFile("C:\\Docs\\keep.txt", "precious", Earlier);
 
     auto outcome = restoreAll(RestoreChoices{});
@@ -326,7 +328,7 @@ TEST_F(RestoreTest, FullDiskOrUnreadableArchiveLeavesTheExistingFile) {
     std::string noise(300000, '\0');
     uint32_t seed = 17;
     for (char& c : noise) c = char((seed = seed * 1103515245 + 12345) >> 24);
-    archive({{"C:\\Docs\\", "big.txt", noise}});
+    makeArchive({{"C:\\Docs\\", "big.txt", noise}});
     putFile("C:\\Docs\\big.txt", "old copy", Earlier);
     test::FaultPlatform faults;
     faults.install();
@@ -336,7 +338,7 @@ TEST_F(RestoreTest, FullDiskOrUnreadableArchiveLeavesTheExistingFile) {
     EXPECT_EQ(read("C:\\Docs\\big.txt"), "old copy");
 
     faults.reset();
-    faults.failReadAfter(session.currentArchive, 5000);
+    faults.failReadAfter(archive.path, 5000);
     EXPECT_EQ(restoreAll(RestoreChoices{}).failed, 1);
     EXPECT_EQ(read("C:\\Docs\\big.txt"), "old copy");
     EXPECT_EQ(platform().find("C:\\Docs\\*.*", attr::AnyFile).size(), 1u);
@@ -347,7 +349,7 @@ TEST_F(RestoreTest, FullDiskOrUnreadableArchiveLeavesTheExistingFile) {
 TEST_F(RestoreTest, PayloadRunningPastTheEndIsDamagedNotCopied) {
     HandEntry cut{"C:\\Docs\\", "cut.txt", "data"};
     cut.compressedSize = 1 << 30;
-    archive({{"C:\\Docs\\", "ok.txt", "fine"}, cut});
+    makeArchive({{"C:\\Docs\\", "ok.txt", "fine"}, cut});
     auto outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(read("C:\\Docs\\ok.txt"), "fine");
     EXPECT_FALSE(exists("C:\\Docs\\cut.txt"));
@@ -364,7 +366,7 @@ TEST_F(RestoreTest, PayloadRunningPastTheEndIsDamagedNotCopied) {
 TEST_F(RestoreTest, EntryWithoutPayloadBytesIsDamaged) {
     HandEntry empty{"C:\\Docs\\", "zero.txt", "not empty"};
     empty.compressedSize = 0;  // its payload bytes follow as a cut-short record
-    archive({{"C:\\Docs\\", "ok.txt", "fine"}, empty});
+    makeArchive({{"C:\\Docs\\", "ok.txt", "fine"}, empty});
     restoreAll(RestoreChoices{});
     EXPECT_EQ(read("C:\\Docs\\ok.txt"), "fine");
     EXPECT_FALSE(exists("C:\\Docs\\zero.txt"));
@@ -375,7 +377,7 @@ TEST_F(RestoreTest, EntryWithoutPayloadBytesIsDamaged) {
 }
 
 TEST_F(RestoreTest, EntriesThatWouldLeaveTheChosenFolderWriteNothing) {
-    archive({{"C:\\Out\\..\\..\\", "escape1.txt", "x"},
+    makeArchive({{"C:\\Out\\..\\..\\", "escape1.txt", "x"},
              {"C:\\Docs\\", "..\\escape2.txt", "x"},
              {"C:\\Docs\\", "E:escape3.txt", "x"},
              {"C:\\Docs\\", "", "x"},
@@ -397,7 +399,7 @@ TEST_F(RestoreTest, EntriesThatWouldLeaveTheChosenFolderWriteNothing) {
 }
 
 TEST_F(RestoreTest, OriginRestoreNeedsADrivePath) {
-    archive({{"Docs\\", "nodrive.txt", "x"}, {"C:\\Docs\\", "ok.txt", "y"}});
+    makeArchive({{"Docs\\", "nodrive.txt", "x"}, {"C:\\Docs\\", "ok.txt", "y"}});
     auto outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(outcome.restored, 1);
     EXPECT_EQ(ui.messageTexts(),
@@ -406,7 +408,7 @@ TEST_F(RestoreTest, OriginRestoreNeedsADrivePath) {
 }
 
 TEST_F(RestoreTest, CdRomDestinationIsRefusedPerEntry) {
-    archive({{"C:\\Docs\\", "a.txt", "1"}, {"C:\\Docs\\", "b.txt", "2"}});
+    makeArchive({{"C:\\Docs\\", "a.txt", "1"}, {"C:\\Docs\\", "b.txt", "2"}});
     restoreAll(toFolder("d:\\Out\\", false));
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Warning);
@@ -418,7 +420,7 @@ TEST_F(RestoreTest, CdRomDestinationIsRefusedPerEntry) {
 }
 
 TEST_F(RestoreTest, IncompatibleArchiveRestoresNothing) {
-    test::writeWinFile(session.currentArchive, std::string(102, 'x'));
+    test::writeWinFile(archive.path, std::string(102, 'x'));
     auto outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{format::IncompatibleMessage});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
@@ -426,7 +428,7 @@ TEST_F(RestoreTest, IncompatibleArchiveRestoresNothing) {
 }
 
 TEST_F(RestoreTest, StopLetsTheCurrentFileFinishAndEndsBeforeTheNext) {
-    archive({{"C:\\A\\", "1.txt", "1"}, {"C:\\A\\", "2.txt", "2"}, {"C:\\A\\", "3.txt", "3"}});
+    makeArchive({{"C:\\A\\", "1.txt", "1"}, {"C:\\A\\", "2.txt", "2"}, {"C:\\A\\", "3.txt", "3"}});
     // The stop button is pressed while the first file is being restored.
     ui.onPump = [this] { ui.cancel = true; };
     auto outcome = restoreAll(RestoreChoices{});
@@ -438,7 +440,7 @@ TEST_F(RestoreTest, StopLetsTheCurrentFileFinishAndEndsBeforeTheNext) {
 
 TEST_F(RestoreTest, SelectedRowsByTheirEntryOffsets) {
     auto offsets =
-        archive({{"C:\\S\\", "a.txt", "A"}, {"C:\\S\\", "b.txt", "B"}, {"C:\\S\\", "c.txt", "C"}});
+        makeArchive({{"C:\\S\\", "a.txt", "A"}, {"C:\\S\\", "b.txt", "B"}, {"C:\\S\\", "c.txt", "C"}});
     auto row = [](std::string name, std::optional<int64_t> offset) {
         CatalogRow r;
         r.name = std::move(name);
@@ -446,11 +448,11 @@ TEST_F(RestoreTest, SelectedRowsByTheirEntryOffsets) {
         r.entryOffset = offset;
         return r;
     };
-    session.rows = {row("a.txt", offsets[0]),                                // not selected
+    archive.rows = {row("a.txt", offsets[0]),                                // not selected
                     row("C.TXT", offsets[2]), row("new.txt", std::nullopt),  // never archived
                     row("b.txt", offsets[0])};  // offset of another entry
     RestoreChoices choices{1, false, false, "C:\\Out\\"};
-    auto outcome = RestoreFiles(session, choices, {3, 1, 2, 1}, ui);
+    auto outcome = RestoreFiles(archive, options.gzip, choices, {3, 1, 2, 1}, ui);
 
     EXPECT_EQ(outcome.restored, 1);
     EXPECT_EQ(outcome.notFound, 2);
@@ -467,7 +469,7 @@ TEST_F(RestoreTest, SelectedRowsByTheirEntryOffsets) {
 TEST_F(RestoreTest, LongNamesAreCutInTheLabelAndTheMessage) {
     HandEntry entry{"C:\\L\\", std::string(100, 'n'), "x"};
     entry.corruptPayload = true;
-    archive({entry});
+    makeArchive({entry});
     restoreAll(RestoreChoices{});
     EXPECT_EQ(ui.labelTexts(ProgressLabel::File)[0], "Fichier : " + std::string(100, 'n'));
     const std::string prefix = "Impossible de décompresser le fichier < ";
