@@ -279,8 +279,17 @@ void TMainKorvelt2002::runEngine(int mode) {
     BusyScope busy(*this);
     if (mode == TFormProgress::ModeArchive) {
         options_.checkRecupeFile = forms_.progress->checkRecupeFile();
-        const ArchiveResult result =
-            ArchiveFiles(archive_, options_, env_, ui_, [this] { LoadArchive(true, this); });
+        const ArchiveResult result = ArchiveFiles(archive_, options_, env_, ui_);
+        // The archive was written (or the run went to its end trying): the
+        // catalog is read from it again. A catalog that cannot be read back
+        // is said, and the run's summary still follows.
+        if (result.completed) {
+            try {
+                LoadArchive(true, this);
+            } catch (const Error& error) {
+                ui_.message(MessageKind::Error, error.what());
+            }
+        }
         showRunSummary(archiveRunSummary(result, env_.separators));
         // The run told why it refused; the catalog can be brought up to date
         // at once, at the price of the changes not archived.

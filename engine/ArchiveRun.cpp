@@ -462,6 +462,7 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
     Platform& host = platform();
     const std::string& archive = writerLock().target();
     const bool interactive = mode_ == Mode::Interactive;
+    result_.completed = true;
 
     auto label = [&](const char* text) {
         if (interactive) {
@@ -550,10 +551,9 @@ bool interactiveRow(ArchiveRun& run, OpenArchive& archive, const RunOptions& opt
 }
 
 // The interactive run over archive.rows, and then over each block of rows
-// that nextBlock puts there, until it answers false. True when the run went
-// to its end and the archive was replaced, or not for lack of room or a
-// failed copy; false when it was refused or stopped.
-bool interactiveRun(ArchiveRun& run, OpenArchive& archive, const RunOptions& options, Ui& ui,
+// that nextBlock puts there, until it answers false; the run's result says
+// how it ended.
+void interactiveRun(ArchiveRun& run, OpenArchive& archive, const RunOptions& options, Ui& ui,
                     const std::function<bool()>& nextBlock) {
     auto finished = [&ui] {
         ui.setLabel(ProgressLabel::File, "Terminé");
@@ -566,7 +566,7 @@ bool interactiveRun(ArchiveRun& run, OpenArchive& archive, const RunOptions& opt
             run.abandon();
             ui.setLabel(ProgressLabel::File, "Opération annulée");
             finished();
-            return false;
+            return;
         }
         std::size_t shown = 0;
         for (bool more = true; more && !stopped;) {
@@ -587,7 +587,7 @@ bool interactiveRun(ArchiveRun& run, OpenArchive& archive, const RunOptions& opt
         ui.setLabel(ProgressLabel::Path, "");
         ui.setLabel(ProgressLabel::File, "Opération annulée");
         finished();
-        return false;
+        return;
     }
 
     ui.setLabel(ProgressLabel::File, "Mise à jour de l'archive...");
@@ -595,28 +595,15 @@ bool interactiveRun(ArchiveRun& run, OpenArchive& archive, const RunOptions& opt
     ui.pump();
     run.ReplaceArchive();
     finished();
-    return true;
 }
 
 }  // namespace
 
 ArchiveResult ArchiveFiles(OpenArchive& archive, RunOptions& options, const Environment& env,
-                           Ui& ui, const ReloadHook& reload, const WriterLock* held) {
+                           Ui& ui, const WriterLock* held) {
     if (archive.path.empty()) return {};
     ArchiveRun run(archive, options, env, ui, ArchiveRun::Mode::Interactive, held);
-    if (!interactiveRun(run, archive, options, ui, {})) return run.result();
-
-    // The archive is written; a catalog that cannot be read back is said, and
-    // the result does not claim it was.
-    try {
-        if (reload)
-            reload();
-        else
-            LoadArchive(archive, ui);
-        run.result().reloaded = true;
-    } catch (const Error& error) {
-        ui.message(MessageKind::Error, error.what());
-    }
+    interactiveRun(run, archive, options, ui, {});
     return run.result();
 }
 
@@ -624,8 +611,7 @@ ArchiveResult UpdateArchive(OpenArchive& archive, RunOptions& options, const Env
                             Ui& ui, const WriterLock* held) {
     const std::string& path = archive.path;
     if (path.empty() || !platform().fileExists(path))
-        return ArchiveFiles(
-            archive, options, env, ui, [] {}, held);
+        return ArchiveFiles(archive, options, env, ui, held);
 
     const std::unique_ptr<File> old = platform().open(path, OpenMode::Read);
     if (!old) throw Error("Impossible d'ouvrir le fichier " + path);

@@ -69,7 +69,6 @@
 // (engine/AutoArchive.h) is the silent one. Both are built from ArchiveRun's steps.
 
 #include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -112,7 +111,11 @@ struct ArchiveResult {
     bool busy = false;      // refused at once: another writer holds the archive
     bool changed = false;   // refused at once: another writer changed the archive since
                             // the catalog was read from it (archive.catalogSource)
-    bool reloaded = false;  // the catalog was re-read at the end
+    // The run went to its end: the archive was replaced, or not for lack of
+    // room or a failed copy. The catalog no longer matches the archive's
+    // entry offsets and is to be read again (the caller's LoadArchive); a
+    // stopped or refused run leaves both as they were.
+    bool completed = false;
     // Every failure and every row left out other than on request (the rows
     // that leftOut and failures count, except those dropped because
     // checkRecupeFile asked it), in catalog order.
@@ -122,11 +125,6 @@ struct ArchiveResult {
     // the archive was replaced.
     bool clean() const { return replaced && failures == 0; }
 };
-
-// Re-reads the catalog at the end of a completed run. The GUI passes one that
-// wraps LoadArchive in its window side (wait dialog, caption, status panels);
-// an empty hook calls LoadArchive itself. Whatever the hook throws is ignored.
-using ReloadHook = std::function<void()>;
 
 // The interactive archiving run over archive.rows, shown through ui's progress
 // frame ("Fichier : " + name, "Dossier : " + folder per row, then
@@ -144,8 +142,8 @@ using ReloadHook = std::function<void()>;
 // ui.setFilePercent() and ui.pump(), in row order, on the calling thread;
 // options.gzip's own OnProgress is not used.
 //
-// After a completed run (replaced, or not for lack of room or a failed copy)
-// the catalog is re-read through reload. A stopped run re-reads nothing.
+// The catalog is not read again here: after a completed run (the result says
+// completed) the caller reloads it from the archive, with its own window side.
 // A run refused because another writer holds the archive shows the busy
 // message (error) and answers busy and stopped. One refused because another
 // writer changed the archive since the catalog was read (its stamp is no
@@ -159,8 +157,7 @@ using ReloadHook = std::function<void()>;
 // shown first.
 // An empty archive.path does nothing.
 ArchiveResult ArchiveFiles(OpenArchive& archive, RunOptions& options, const Environment& env,
-                           Ui& ui, const ReloadHook& reload = {},
-                           const WriterLock* held = nullptr);
+                           Ui& ui, const WriterLock* held = nullptr);
 
 // The interactive run of an update whose catalog is not held, for an archive
 // of any number of entries in little memory (kvr update): archive.rows holds
@@ -169,7 +166,7 @@ ArchiveResult ArchiveFiles(OpenArchive& archive, RunOptions& options, const Envi
 // itself, each stored afresh when its file exists, else carried over (or left
 // out with checkRecupeFile); then the added rows whose files the old archive
 // does not hold. Everything else (messages, labels, the result, the lock and
-// the stamp) as ArchiveFiles gives it for those rows, without the reload;
+// the stamp) as ArchiveFiles gives it for those rows;
 // archive.rows holds no catalog afterwards. An archive that does not exist
 // yet is ArchiveFiles's; one that does not carry the signature shows
 // format::IncompatibleMessage (error) and is left as it was (stopped).
@@ -276,7 +273,8 @@ class ArchiveRun {
     // X),\rOpération annulée." (warning); Failed (the copy or the rename failed, or the archive is
     // read-only) shows "Opération annulée" (error); both only in the interactive run. The
     // interactive run's LabelFile ends with "Mise à jour de l'archive OK" or "Opération annulée".
-    // The archive is unchanged unless Replaced.
+    // The archive is unchanged unless Replaced. The result is completed in
+    // every case.
     Replace ReplaceArchive();
 
     // Throws away the new copy: the run stopped.

@@ -411,7 +411,7 @@ TEST_F(ArchiveCommands, ArchiveChangedByAnotherWriterIsNotWrittenOverAndCanBeRel
     c.name = "c.txt";
     c.folder = "C:\\d\\";
     other.rows.push_back(c);
-    ASSERT_TRUE(ArchiveFiles(other, otherOptions, Environment(), quiet, [] {}).clean());
+    ASSERT_TRUE(ArchiveFiles(other, otherOptions, Environment(), quiet).clean());
     const std::string written = drives.readFile("C:\\d\\arch.kvr");
 
     answers = {QMessageBox::Ok, QMessageBox::No};

@@ -73,7 +73,7 @@ class AutomationTest : public WindowTest {
                          {});
         AddSelectionEntry(add, "C:\\Docs\\a.txt");
         AddSelectionEntry(add, "C:\\Docs\\b.txt");
-        ASSERT_TRUE(ArchiveFiles(archive, options, Environment(), quiet, [] {}).clean());
+        ASSERT_TRUE(ArchiveFiles(archive, options, Environment(), quiet).clean());
         WriteSelectionScript(Script, {"C:\\Docs\\a.txt", "C:\\Docs\\c.txt"});
     }
 

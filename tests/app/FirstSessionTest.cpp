@@ -158,6 +158,21 @@ TEST_F(FirstSession, TheStatusBarSaysWhatARunDid) {
     boxes.clear();
 }
 
+TEST_F(FirstSession, ACatalogThatCannotBeReadBackAfterARunIsSaidBeforeTheSummary) {
+    writeSized("C:\\d\\a.txt", 1500);
+    makeWindow();
+    FaultPlatform fault;
+    fault.install();
+    fault.failOpen("C:\\d\\arch.kvr", OpenMode::Read);
+    archiveThroughWindow("C:\\d\\arch.kvr", {"C:\\d\\a.txt"});
+    EXPECT_TRUE(platform().fileExists("C:\\d\\arch.kvr"));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Erreur");
+    EXPECT_EQ(boxes[0].text, "Impossible d'ouvrir le fichier C:\\d\\arch.kvr");
+    EXPECT_EQ(statusMessage(),
+              "Archive mise à jour : 1 fichier archivé, 0 repris, 0 laissé de côté, 0 en erreur");
+}
+
 TEST_F(FirstSession, SizesShowWholeAndStatusPanelsStayApartInANarrowWindow) {
     TMainKorvelt2002& w = makeWindow();
     w.show();

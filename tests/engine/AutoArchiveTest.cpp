@@ -14,7 +14,7 @@ class AutoArchiveTest : public test::EngineRunFixture {
         EngineRunFixture::SetUp();
         addFile("C:\\Docs\\a.txt", "alpha");
         addFile("C:\\Docs\\b.txt", "beta");
-        ASSERT_TRUE(ArchiveFiles(archive, options, env, ui, [] {}).clean());
+        ASSERT_TRUE(ArchiveFiles(archive, options, env, ui).clean());
         archive.rows.clear();
         ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
         ui = test::RecordingUi();
@@ -34,7 +34,7 @@ TEST_F(AutoArchiveTest, StoresWhatExistsCarriesOverWhatIsGoneAndAppendsNewRows) 
     EXPECT_EQ(r.stored, 2);
     EXPECT_EQ(r.carriedOver, 1);
     EXPECT_TRUE(r.clean());
-    EXPECT_FALSE(r.reloaded);
+    EXPECT_TRUE(r.completed);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_TRUE(ui.labels.empty());
     EXPECT_EQ(ui.pumps, 0);

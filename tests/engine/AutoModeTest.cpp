@@ -33,7 +33,7 @@ class AutoMode : public test::EngineRunFixture {
         fault.install();
         addFile("C:\\Docs\\a.txt", "alpha");
         addFile("C:\\Docs\\b.txt", "beta");
-        ASSERT_TRUE(ArchiveFiles(archive, options, env, ui, [] {}).clean());
+        ASSERT_TRUE(ArchiveFiles(archive, options, env, ui).clean());
         drives.writeFile("C:\\Docs\\c.txt", "gamma");
         drives.makeFolder("C:\\Korvelt\\Script");
         WriteSelectionScript(Script, {"C:\\Docs\\a.txt", "C:\\Docs\\c.txt"});
@@ -157,7 +157,7 @@ TEST_F(AutoMode, AnotherWriterDuringTheScriptLosesNothing) {
             test::RecordingUi quiet;
             LoadArchive(writer, quiet);
             writer.rows.push_back(newRow("C:\\Docs\\d.txt"));
-            other = ArchiveFiles(writer, writerOptions, env, quiet, [] {});
+            other = ArchiveFiles(writer, writerOptions, env, quiet);
         }
         return std::string("Texte");
     };

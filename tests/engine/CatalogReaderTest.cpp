@@ -20,7 +20,7 @@ class CatalogReaderTest : public test::EngineRunFixture {
             addFile(path, content);
             platform().setLastWriteDos(path, March14);
         }
-        ASSERT_TRUE(ArchiveFiles(archive, options, env, ui, [] {}).clean());
+        ASSERT_TRUE(ArchiveFiles(archive, options, env, ui).clean());
         archive.rows.clear();
         ui = test::RecordingUi();
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/ArchiveFormat.h"
+#include "engine/ArchiveRun.h"
 #include "engine/Catalog.h"
 #include "engine/CatalogReader.h"
 #include "engine/Environment.h"
@@ -34,6 +35,14 @@ class EngineRunFixture : public testing::Test {
         options.workFolder = "C:\\Work\\";
         env.separators = LocaleSeparators::french();
         env.now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
+    }
+
+    // The interactive run as the main window makes it: after a run that went
+    // to its end the catalog is read again from the archive.
+    ArchiveResult archiveAndReload() {
+        const ArchiveResult result = ArchiveFiles(archive, options, env, ui);
+        if (result.completed) LoadArchive(archive, ui);
+        return result;
     }
 
     // A row as the add operations make it (EntryStatus New, nothing stored).

@@ -14,7 +14,7 @@ class HeaderUpdateTest : public test::EngineRunFixture {
         EngineRunFixture::SetUp();
         addFile("C:\\Docs\\a.txt", "alpha");
         archive.comment = std::string(40, 'L');
-        ASSERT_TRUE(ArchiveFiles(archive, options, env, ui, [] {}).clean());
+        ASSERT_TRUE(ArchiveFiles(archive, options, env, ui).clean());
         // A reserved byte some other writer set.
         std::string bytes = bytesOf(Archive);
         bytes[18] = '\x07';

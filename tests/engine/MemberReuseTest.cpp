@@ -25,7 +25,7 @@ class MemberReuse : public test::EngineRunFixture {
         addFile(A, text);
         addFile("C:\\Docs\\b.txt", "beta");
         addFile("C:\\Docs\\c.txt", std::string(4000, 'c'));
-        ASSERT_TRUE(ArchiveFiles(archive, options, env, ui).clean());
+        ASSERT_TRUE(archiveAndReload().clean());
         ui = test::RecordingUi();
     }
 
@@ -84,7 +84,7 @@ TEST_P(Reuse, KeepsAStoredMemberOnlyWhenItIsStillTheFiles) {
     GetParam().change(*this);
     const std::string before = entryA().bytes.substr(format::RecordSize);
 
-    const ArchiveResult r = ArchiveFiles(archive, options, env, ui);
+    const ArchiveResult r = archiveAndReload();
 
     EXPECT_TRUE(r.clean());
     EXPECT_EQ(r.stored, 3);
@@ -110,13 +110,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MemberReuse, MemberOfOtherSettingsIsKeptAndTheRecordIsWrittenAfresh) {
     options.gzip.CompressionLevel = 1;
     options.recompressAll = true;
-    ASSERT_TRUE(ArchiveFiles(archive, options, env, ui).clean());
+    ASSERT_TRUE(archiveAndReload().clean());
     const std::string levelOne = entryA().bytes.substr(format::RecordSize);
     options.gzip.CompressionLevel = 6;
     options.recompressAll = false;
     archive.rows[0].typeName = "Texte brut";
 
-    const ArchiveResult r = ArchiveFiles(archive, options, env, ui);
+    const ArchiveResult r = archiveAndReload();
 
     EXPECT_EQ(r.reused, 3);
     EXPECT_TRUE(entryA().bytes.substr(format::RecordSize) == levelOne);
@@ -126,10 +126,10 @@ TEST_F(MemberReuse, MemberOfOtherSettingsIsKeptAndTheRecordIsWrittenAfresh) {
 
 TEST_F(MemberReuse, ReusedArchiveIsTheRecompressedOneByteForByte) {
     drives.writeFile("C:\\Docs\\b.txt", "beta, changé");
-    ArchiveFiles(archive, options, env, ui);
+    archiveAndReload();
     const std::string reused = bytesOf(Archive);
     options.recompressAll = true;
-    ArchiveFiles(archive, options, env, ui);
+    archiveAndReload();
     EXPECT_TRUE(bytesOf(Archive) == reused);
 }
 

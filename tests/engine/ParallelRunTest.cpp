@@ -83,7 +83,7 @@ class ParallelRun : public test::EngineRunFixture {
             };
         }
         const ArchiveResult r =
-            automatic ? AutoArchiveFiles(archive, options, env, ui) : ArchiveFiles(archive, options, env, ui);
+            automatic ? AutoArchiveFiles(archive, options, env, ui) : archiveAndReload();
 
         Record rec;
         if (exists(Archive)) rec.archive = bytesOf(Archive);
@@ -110,7 +110,7 @@ class ParallelRun : public test::EngineRunFixture {
     // gone, one locked that has a stored entry and one that has none.
     void archiveAndChange() {
         options.threads = 1;
-        ASSERT_EQ(ArchiveFiles(archive, options, env, ui).failures, 1);  // the locked file
+        ASSERT_EQ(archiveAndReload().failures, 1);  // the locked file
         ASSERT_EQ(archive.rows.size(), 28u);
         drives.writeFile("C:\\Docs\\a.txt", "alpha, deuxième version");
         addFile("C:\\Docs\\nouveau.txt", text(50000, 3));

@@ -100,7 +100,7 @@ TEST_F(KvrSafety, SecondWriterOfTheSameArchiveIsRefusedAndChangesNothing) {
         duringSecond = read("a.kvr");
     };
 
-    const ArchiveResult first = ArchiveFiles(archive, options, Environment(), ui, [] {});
+    const ArchiveResult first = ArchiveFiles(archive, options, Environment(), ui);
 
     ASSERT_TRUE(second);
     EXPECT_EQ(second->status, 3) << second->err;
