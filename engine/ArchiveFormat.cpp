@@ -15,15 +15,6 @@ namespace {
 constexpr uint8_t Signature[18] = {0x11, '[', 'F', 'i', 'l', 'e', ' ', 'K', 'o',
                                    'r',  'v', 'e', 'l', 't', ' ', 'V', '1', ']'};
 
-constexpr std::size_t ReservedAt = 18;
-constexpr std::size_t CommentAt = 19;
-constexpr std::size_t FileNameAt = 0;
-constexpr std::size_t FolderAt = 101;
-constexpr std::size_t FileDateAt = 352;
-constexpr std::size_t TypeNameAt = 356;
-constexpr std::size_t FileSizeAt = 408;
-constexpr std::size_t CompressedSizeAt = 412;
-
 // A length byte at `at`, then the text area of `width` bytes.
 void putText(uint8_t* block, std::size_t at, std::size_t width, const std::string& utf8) {
     const std::string stored = text::storedCut(utf8, width);

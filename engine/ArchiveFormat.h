@@ -38,6 +38,18 @@ constexpr int64_t MaxStoredSize = int64_t(1) << 31;
 // Block size of every payload copy.
 constexpr int64_t CopyBlockSize = 16384;
 
+// Where the fields start: in the header, and in a record from its own start.
+// A text field is its length byte, then its text area.
+constexpr std::size_t ReservedAt = 18;
+constexpr std::size_t CommentAt = 19;
+constexpr std::size_t FileNameAt = 0;
+constexpr std::size_t FolderAt = 101;
+constexpr std::size_t FileDateAt = 352;
+constexpr std::size_t TypeNameAt = 356;
+constexpr std::size_t PadAt = 407;  // no meaning; writers need not zero it
+constexpr std::size_t FileSizeAt = 408;
+constexpr std::size_t CompressedSizeAt = 412;
+
 extern const char* const
     IncompatibleMessage;  // "fichier non compatible avec cette version du programme"
 

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "app/CatalogModel.h"
+#include "engine/ArchiveFormat.h"
 #include "gui/QtUi.h"
 #include "app/TMainKorvelt2002.h"
 
@@ -58,7 +59,7 @@ TEST(CatalogModel, ColumnsShowTheRowsTextsWithTheirCaptionsAndAlignments) {
 TEST(CatalogModel, CellTextsComeFromTheRowsValues) {
     CatalogRow stored = row("b.txt", "C:\\d\\", int64_t(3) << 30, Unchanged);
     stored.compressedSize = 1234;
-    stored.entryOffset = 102;
+    stored.entryOffset = format::FirstEntryOffset;
     LocaleSeparators other;
     other.date = ".";
     other.time = "h";

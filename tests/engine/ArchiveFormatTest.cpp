@@ -46,6 +46,8 @@ MemoryFile archiveOf(const std::vector<EntryRecord>& records) {
 
 }  // namespace
 
+// The layout tests write the offsets out as numbers: they pin the layout
+// without taking it from the constants of the code they check.
 TEST(ArchiveFormat, HeaderIsLaidOutByteForByte) {
     const HeaderBlock block = encodeHeader(Header{0, "Sauvegarde"});
     EXPECT_EQ(block[0], 0x11);
@@ -185,8 +187,8 @@ TEST(ArchiveFormat, EveryTextFieldKeepsItsWidth) {
 
 TEST(ArchiveFormat, DecoderClampsOversizedLengthBytes) {
     RecordBlock block = encodeRecord(sampleRecord(std::string(100, 'x'), 0));
-    block[0] = 255;
-    block[356] = 200;
+    block[FileNameAt] = 255;
+    block[TypeNameAt] = 200;
     const EntryRecord r = decodeRecord(block);
     EXPECT_EQ(r.fileName, std::string(100, 'x'));
     EXPECT_EQ(r.typeName.size(), 50u);
@@ -224,7 +226,7 @@ TEST(ArchiveFormat, EmptyArchiveIsExactlyTheHeader) {
 
 TEST(ArchiveFormat, RecordCutShortEndsTheWalk) {
     MemoryFile file = archiveOf({sampleRecord("a.txt", 20), sampleRecord("b.txt", 20)});
-    file.bytes().resize(102 + 416 + 20 + 300);
+    file.bytes().resize(HeaderSize + RecordSize + 20 + 300);
     ArchiveWalker walk(file);
     ASSERT_TRUE(walk.next());
     EXPECT_FALSE(walk.next());
@@ -247,7 +249,7 @@ TEST(ArchiveFormat, PayloadsThatDoNotFitAreDamagedNotWholeFile) {
 
     // A negative size would walk backwards for ever: the walk stops after it.
     MemoryFile negative = archiveOf({sampleRecord("a.txt", 0)});
-    negative.bytes()[102 + 412 + 3] = 0xFF;  // CompressedSize -> negative
+    negative.bytes()[HeaderSize + CompressedSizeAt + 3] = 0xFF;  // negative
     ArchiveWalker back(negative);
     auto entry = back.next();
     ASSERT_TRUE(entry);
@@ -255,7 +257,7 @@ TEST(ArchiveFormat, PayloadsThatDoNotFitAreDamagedNotWholeFile) {
     EXPECT_FALSE(payloadFits(*entry, back.payloadStart(), back.fileSize()));
     EXPECT_FALSE(back.next());
 
-    EXPECT_TRUE(payloadFits(sampleRecord("z", 0), 518, 518));
+    EXPECT_TRUE(payloadFits(sampleRecord("z", 0), HeaderSize + RecordSize, HeaderSize + RecordSize));
 }
 
 TEST(ArchiveFormat, ReadErrorIsReportedNotTakenAsTheEnd) {
@@ -270,13 +272,13 @@ TEST(ArchiveFormat, ReadErrorIsReportedNotTakenAsTheEnd) {
 TEST(ArchiveFormat, DirectAccessMatchesFullPathIgnoringCase) {
     EntryRecord r = sampleRecord("Lettre Été.doc", 20);
     MemoryFile file = archiveOf({sampleRecord("a.txt", 20), r});
-    const int64_t offset = 102 + 416 + 20;
+    const int64_t offset = FirstEntryOffset + RecordSize + 20;
     auto found = readRecordAt(file, offset, "c:\\DOCS\\lettre été.DOC");
     ASSERT_TRUE(found);
     EXPECT_EQ(found->fileName, "Lettre Été.doc");
-    EXPECT_EQ(file.position(), offset + 416);
+    EXPECT_EQ(file.position(), offset + RecordSize);
     EXPECT_FALSE(readRecordAt(file, offset, "C:\\Docs\\a.txt"));
-    EXPECT_FALSE(readRecordAt(file, 102 + 1, "C:\\Docs\\a.txt"));
+    EXPECT_FALSE(readRecordAt(file, FirstEntryOffset + 1, "C:\\Docs\\a.txt"));
     EXPECT_FALSE(readRecordAt(file, file.size() - 100, "C:\\Docs\\a.txt"));
     EXPECT_FALSE(readRecordAt(file, -1, "C:\\Docs\\a.txt"));
 }

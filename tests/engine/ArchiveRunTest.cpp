@@ -106,7 +106,7 @@ TEST_F(ArchiveRunTest, MissingFileIsCarriedOverByteForByteOrDroppedWhenAsked) {
     // Bytes a writer need not zero (the record's pad) travel with the entry.
     std::string bytes = bytesOf(Archive);
     const std::size_t second = static_cast<std::size_t>(*archive.rows[1].entryOffset);
-    bytes[second + 407] = '\x5A';
+    bytes[second + format::PadAt] = '\x5A';
     rewriteArchive(bytes);
     const std::string carried = entriesOf(Archive)[1].bytes;
     remove("C:\\Docs\\parti.txt");
@@ -346,7 +346,7 @@ TEST_F(ArchiveRunTest, DamagedRecordRefusesTheUpdate) {
     // b's CompressedSize runs past the end of the archive.
     std::string bytes = bytesOf(Archive);
     const std::size_t second = static_cast<std::size_t>(*archive.rows[1].entryOffset);
-    bytes[second + 412 + 2] = '\x01';
+    bytes[second + format::CompressedSizeAt + 2] = '\x01';
     rewriteArchive(bytes);
 
     EXPECT_THROW(run(), Error);

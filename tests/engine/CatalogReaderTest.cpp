@@ -174,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CatalogReaderTest, ArchiveCutInsideARecordKeepsTheRowsBefore) {
     writeRaw({record("a", 1), record("b", 1), record("c", 1)});
     std::string bytes = bytesOf(Archive);
-    bytes.resize(102 + 2 * (416 + 20) + 100);
+    bytes.resize(format::HeaderSize + 2 * (format::RecordSize + 20) + 100);
     drives.writeFile(Archive, bytes);
 
     const LoadResult r = LoadArchive(archive, ui);
@@ -200,7 +200,7 @@ TEST_F(CatalogReaderTest, ReadErrorKeepsTheRowsReadSoFar) {
     writeRaw({record("a", 1), record("b", 1), record("c", 1)}, 300000);
     test::FaultPlatform fault;
     fault.install();
-    fault.failReadAfter(Archive, 102 + 416 + 300000 + 10);
+    fault.failReadAfter(Archive, format::HeaderSize + format::RecordSize + 300000 + 10);
 
     const LoadResult r = LoadArchive(archive, ui);
 

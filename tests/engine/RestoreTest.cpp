@@ -420,7 +420,7 @@ TEST_F(RestoreTest, CdRomDestinationIsRefusedPerEntry) {
 }
 
 TEST_F(RestoreTest, IncompatibleArchiveRestoresNothing) {
-    test::writeWinFile(archive.path, std::string(102, 'x'));
+    test::writeWinFile(archive.path, std::string(format::HeaderSize, 'x'));
     auto outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{format::IncompatibleMessage});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);

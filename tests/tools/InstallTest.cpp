@@ -13,6 +13,8 @@
 #include <sstream>
 #include <string>
 
+#include "engine/ArchiveFormat.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -139,9 +141,9 @@ TEST_F(Install, ArchivesAreKnownByNameAndByHeaderAndOpenWithKorvelt) {
               status);
     ASSERT_EQ(status, 0) << out;
 
-    // An empty archive: the 102-byte header, here without its .kvr name too.
+    // An empty archive: the header alone, here without its .kvr name too.
     std::string header = std::string("\x11") + "[File Korvelt V1]";
-    header.resize(102, '\0');
+    header.resize(kv::format::HeaderSize, '\0');
     std::ofstream(dest_ / "Sauvegarde.kvr", std::ios::binary) << header;
     std::ofstream(dest_ / "sans-extension", std::ios::binary) << header;
     std::ofstream(dest_ / "texte.txt") << "du texte\n";

@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
              "en-tête incomplet"},
         Case{"NegativeSizeHidesTheEntriesAfterIt",
              [](const KvrExitStatus& t, const auto& o) {
-                 static_cast<const Honest&>(t).setInt(std::size_t(o[1] + 412), -1);
+                 static_cast<const Honest&>(t).setInt(std::size_t(o[1] + format::CompressedSizeAt), -1);
              },
              "extract 'K:\\a.kvr' --to 'K:\\Out'", 1, "1 fichier(s) restauré(s), 1 en erreur",
              "taille compressée négative"},

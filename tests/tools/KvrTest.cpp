@@ -167,7 +167,7 @@ TEST_F(KvrTest, TestPassesASoundArchive) {
     EXPECT_EQ(r.out, "3 entrée(s), 3 intacte(s), 0 endommagée(s)\n");
 
     putArchive("empty.kvr",
-               std::string(reinterpret_cast<const char*>(encodeHeader(Header{}).data()), 102));
+               std::string(reinterpret_cast<const char*>(encodeHeader(Header{}).data()), HeaderSize));
     const Result empty = kvr("test empty.kvr");
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(empty.out, "0 entrée(s), 0 intacte(s), 0 endommagée(s)\n");
@@ -206,7 +206,7 @@ const std::string Entry2 = "K:\\Docs\\\xC3\x89t\xC3\xA9 \xCE\xA9.txt";
 
 void changeLastPayloadByte(std::string& a, const std::vector<int64_t>& o,
                            const std::vector<int32_t>& c) {
-    a[size_t(o[1] + 416 + c[1] - 1)] ^= 0x01;
+    a[size_t(o[1] + RecordSize + c[1] - 1)] ^= 0x01;
 }
 
 }  // namespace
@@ -218,21 +218,21 @@ INSTANTIATE_TEST_SUITE_P(
                    "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
         DamageCase{"Crc",
                    [](std::string& a, const auto& o, const auto& c) {
-                       a[size_t(o[0] + 416 + c[0] - 8)] ^= 1;
+                       a[size_t(o[0] + RecordSize + c[0] - 8)] ^= 1;
                    },
                    "K:\\Docs\\lettre.txt : CRC-32 incorrect\n",
                    "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
         DamageCase{
             "DeflateData",
-            [](std::string& a, const auto& o, const auto&) { a[size_t(o[0] + 416 + 10)] |= 0x06; },
+            [](std::string& a, const auto& o, const auto&) { a[size_t(o[0] + RecordSize + 10)] |= 0x06; },
             "K:\\Docs\\lettre.txt : données compressées endommagées\n",
             "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
         DamageCase{"NotAMember",
-                   [](std::string& a, const auto& o, const auto&) { a[size_t(o[2] + 416)] = 'X'; },
+                   [](std::string& a, const auto& o, const auto&) { a[size_t(o[2] + RecordSize)] = 'X'; },
                    "K:\\Docs\\vide.txt : le contenu n'est pas un membre gzip\n",
                    "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
         DamageCase{"RecordSizeDisagrees",
-                   [](std::string& a, const auto& o, const auto&) { a[size_t(o[0] + 408)] ^= 1; },
+                   [](std::string& a, const auto& o, const auto&) { a[size_t(o[0] + FileSizeAt)] ^= 1; },
                    "K:\\Docs\\lettre.txt : taille différente de celle de l'entrée\n",
                    "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
         DamageCase{"LastPayloadCutShort",

@@ -179,7 +179,7 @@ TEST_F(UpdateCommand, DamagedEntryMakesTheRunFailWithoutRewriting) {
     fs::remove(root_ / "Docs/b.txt");
     std::string bytes = read("arch.kvr");
     const std::size_t second = kv::format::HeaderSize + entries()[0].bytes.size();
-    bytes[second + 412 + 2] = '\x10';  // CompressedSize past the end
+    bytes[second + kv::format::CompressedSizeAt + 2] = '\x10';  // past the end
     put("arch.kvr", bytes);
 
     const Run r = kvr("update K:\\\\arch.kvr");
