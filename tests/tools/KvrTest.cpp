@@ -16,6 +16,7 @@
 #include "engine/ArchiveFormat.h"
 #include "engine/TGzip.h"
 #include "platform/Platform.h"
+#include "tests/support/FaultPlatform.h"
 
 namespace fs = std::filesystem;
 using namespace kv::format;
@@ -46,26 +47,15 @@ class KvrTest : public ::testing::Test {
         ASSERT_NE(bin, nullptr) << "KORVELT_BIN names the program folder";
         kvr_ = fs::path(bin) / "kvr";
         ASSERT_TRUE(fs::exists(kvr_)) << kvr_;
-        root_ = fs::temp_directory_path() /
-                ("kv-kvr-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
+        root_ = drives_.add('K');
         fs::create_directories(root_ / "Docs");
-        kv::Drive k;
-        k.letter = 'K';
-        k.hostRoot = root_.string();
-        kv::setHostDriveMap({k});
-    }
-    void TearDown() override {
-        kv::resetHostDriveMap();
-        fs::remove_all(root_);
     }
 
     // kvr with K: mapped to the test folder, from the test folder.
     Result kvr(const std::string& arguments) const {
         const std::string command =
             "cd " + quote(root_.string()) + " && KORVELT_DRIVES=" + quote("K=" + root_.string()) +
-            " " + quote(kvr_.string()) + " " + arguments + " >" +
+            " KORVELT_HOME= " + quote(kvr_.string()) + " " + arguments + " >" +
             quote((root_ / "out.txt").string()) + " 2>" + quote((root_ / "err.txt").string());
         Result r;
         const int raw = std::system(command.c_str());
@@ -132,6 +122,7 @@ class KvrTest : public ::testing::Test {
     }
 
     fs::path kvr_;
+    kv::test::TempDrives drives_;  // K: over the test's own folder
     fs::path root_;
 };
 
