@@ -46,7 +46,7 @@ class AddFilesCommand : public WindowTest {
 
     void openArchive(const std::string& path) {
         chooser.files.push_back(QString::fromStdString(path));
-        window->New_ArchExecute();
+        trigger("New_Arch");
         ASSERT_TRUE(window->archiveOpen());
         window->archive().listChanged = false;
     }
@@ -59,7 +59,7 @@ class AddFilesCommand : public WindowTest {
     }
 
     QStringList scriptCaptions() {
-        window->Scripts1Click();
+        openMenu("Scripts1");
         QStringList captions;
         const QList<QAction*> items = window->findChild<QMenu*>("Scripts1")->actions();
         for (int i = 3; i < items.size(); ++i) captions << items[i]->text();
@@ -85,7 +85,7 @@ TEST_F(AddFilesCommand, AddsWhatTheDialogListsOnOkOnly) {
     openArchive("C:\\Arch\\save.kvr");
     drives.makeFolder("C:\\Arch");
 
-    window->AddFileExecute();  // Cancel
+    trigger("AddFile");  // Cancel
     EXPECT_EQ(shownFolder, QStringLiteral("C:\\ARCH\\"));
     EXPECT_TRUE(window->archive().rows.empty());
     EXPECT_FALSE(window->archive().listChanged);
@@ -99,7 +99,7 @@ TEST_F(AddFilesCommand, AddsWhatTheDialogListsOnOkOnly) {
         dialog.ButtonAddAllClick();
         return int(QDialog::Accepted);
     };
-    window->AddFileExecute();
+    trigger("AddFile");
     EXPECT_EQ(rowPaths(), (QStringList{"C:\\DOCS\\a.txt", "C:\\DOCS\\b.doc", "C:\\DOCS\\sub\\c.txt",
                                        "C:\\OTHER\\e.txt"}));
     EXPECT_EQ(window->archive().rows[0].status, New);
@@ -108,14 +108,14 @@ TEST_F(AddFilesCommand, AddsWhatTheDialogListsOnOkOnly) {
 
     // Only rows listed already: nothing added, still a change.
     window->archive().listChanged = false;
-    window->AddFileExecute();
+    trigger("AddFile");
     EXPECT_EQ(window->archive().rows.size(), 4u);
     EXPECT_TRUE(window->archive().listChanged);
 
     // Confirmed with an empty list.
     onAdd = [](TFormAddArch&) { return int(QDialog::Accepted); };
     boxes.clear();
-    window->AddFileExecute();
+    trigger("AddFile");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, QStringLiteral("Aucun fichiers à ajouter"));
     EXPECT_EQ(boxes[0].title, QStringLiteral("Korvelt"));
@@ -138,7 +138,7 @@ TEST_F(AddFilesCommand, EscapeStopsTheAddKeepingTheRowsTakenIn) {
     };
     window->ui().pumpNow();
     boxes.clear();
-    window->AddFileExecute();
+    trigger("AddFile");
     EXPECT_EQ(window->archive().rows.size(), 1u);
     EXPECT_TRUE(window->archive().listChanged);
     ASSERT_FALSE(boxes.empty());
@@ -163,7 +163,7 @@ TEST_F(AddFilesCommand, TheWaitNoticeStepsAsideForTheNamePromptAndTheSummaryFoll
         prompt.setFileName("long.txt");
         return int(QDialog::Accepted);
     };
-    window->AddFileExecute();
+    trigger("AddFile");
     // The notice stays on top of every window: while the prompt asks, it is
     // put aside so it hides neither the prompt's counter nor "Renommer".
     EXPECT_EQ(noticeShown, std::vector<bool>{false});
@@ -175,7 +175,7 @@ TEST_F(AddFilesCommand, TheWaitNoticeStepsAsideForTheNamePromptAndTheSummaryFoll
 TEST_F(AddFilesCommand, NothingWithoutAnArchive) {
     int shown = 0;
     onAdd = [&](TFormAddArch&) { return ++shown, int(QDialog::Accepted); };
-    window->AddFileExecute();
+    trigger("AddFile");
     EXPECT_EQ(shown, 0);
 }
 
@@ -199,7 +199,7 @@ TEST_F(AddFilesCommand, ScriptsMenuListsTheScriptFolderAtEveryOpening) {
     platform().removeDirectory("C:\\Korvelt\\Script");
     EXPECT_TRUE(scriptCaptions().isEmpty());
 
-    window->DellScriptExecute();
+    trigger("DellScript");
     EXPECT_EQ(otherDialogs.back(), QStringLiteral("Supprimer des scripts enregistrés"));
 }
 
@@ -228,7 +228,7 @@ TEST_F(AddFilesCommand, ScriptRunMarksChangesLineByLine) {
     for (const Run& run : runs) {
         ASSERT_TRUE(scriptItem(run.caption)) << run.caption;
         window->archive().listChanged = false;
-        window->ScriptItemClick(scriptItem(run.caption));
+        scriptItem(run.caption)->trigger();
         EXPECT_EQ(window->archive().listChanged, run.changed) << run.caption;
         EXPECT_EQ(static_cast<int>(window->archive().rows.size()), run.rows) << run.caption;
     }
@@ -236,7 +236,7 @@ TEST_F(AddFilesCommand, ScriptRunMarksChangesLineByLine) {
 
     // Every line already listed: nothing added, the list still changed.
     window->archive().listChanged = false;
-    window->ScriptItemClick(scriptItem("-  tout"));
+    scriptItem("-  tout")->trigger();
     EXPECT_EQ(window->archive().rows.size(), 2u);
     EXPECT_TRUE(window->archive().listChanged);
 
@@ -244,7 +244,7 @@ TEST_F(AddFilesCommand, ScriptRunMarksChangesLineByLine) {
     boxes.clear();
     platform().removeFile("C:\\Korvelt\\Script\\tout.kvl");
     window->archive().listChanged = false;
-    window->ScriptItemClick(scriptItem("-  tout"));
+    scriptItem("-  tout")->trigger();
     EXPECT_FALSE(window->archive().listChanged);
     EXPECT_TRUE(boxes.empty());
 }

@@ -52,7 +52,7 @@ TEST_F(Options, ShowTheStoredSettingsAndWriteTheFiveKeysBackOnOk) {
         d.EditHeure->setText("9:5");
         return int(QDialog::Accepted);
     };
-    w.Option1Execute();
+    trigger("Option1");
 
     EXPECT_EQ(w.options().workFolder, "C:\\Docs\\");
     EXPECT_FALSE(w.options().dateComment);
@@ -65,7 +65,7 @@ TEST_F(Options, ShowTheStoredSettingsAndWriteTheFiveKeysBackOnOk) {
 }
 
 TEST_F(Options, WithoutSettingsOrArchiveEverythingIsEmptyAndCancelWritesNothing) {
-    TMainKorvelt2002& w = makeWindow();
+    makeWindow();
     onOptions = [](TFormOptions& d) {
         EXPECT_TRUE(d.EditArchAuto->text().isEmpty());
         EXPECT_TRUE(d.EditScriptAuto->text().isEmpty());
@@ -77,7 +77,7 @@ TEST_F(Options, WithoutSettingsOrArchiveEverythingIsEmptyAndCancelWritesNothing)
         d.EditHeure->setText("25:00");
         return int(QDialog::Rejected);
     };
-    w.Option1Execute();
+    trigger("Option1");
     EXPECT_FALSE(platform().fileExists(AutoSavePath()));
 
     // An hour the dialog let through is read again on OK.
@@ -85,7 +85,7 @@ TEST_F(Options, WithoutSettingsOrArchiveEverythingIsEmptyAndCancelWritesNothing)
         d.EditHeure->setText("25:00");
         return int(QDialog::Accepted);
     };
-    w.Option1Execute();
+    trigger("Option1");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, QStringLiteral("Korvelt"));
     EXPECT_EQ(boxes[0].text, QString::fromUtf8(TFormOptions::HourMessage).replace(u'\r', u'\n'));
@@ -94,7 +94,7 @@ TEST_F(Options, WithoutSettingsOrArchiveEverythingIsEmptyAndCancelWritesNothing)
 
 TEST_F(Options, AutomationOnStartsTheSchedulerOffStopsItAndRemovesTheShortcuts) {
     makeArchiveAndScript();
-    TMainKorvelt2002& w = makeWindow();
+    makeWindow();
     bool on = true;
     onOptions = [&](TFormOptions& d) {
         d.EditArchAuto->setText(QString::fromLatin1(Archive));
@@ -105,7 +105,7 @@ TEST_F(Options, AutomationOnStartsTheSchedulerOffStopsItAndRemovesTheShortcuts) 
     };
 
     // No scheduler beside the program: the settings stay, nothing starts.
-    w.Option1Execute();
+    trigger("Option1");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, QStringLiteral("Impossible de démarrer l'automate,\nle fichier "
                                             "\"Vantrel.exe\" est introuvable,\nveuillez "
@@ -115,8 +115,8 @@ TEST_F(Options, AutomationOnStartsTheSchedulerOffStopsItAndRemovesTheShortcuts) 
 
     drives.writeFile("C:\\Korvelt\\Vantrel.exe", "#!/bin/sh\n");
     fp.setWindowClass("TFormVantrel", true);
-    w.Option1Execute();
-    w.Option1Execute();
+    trigger("Option1");
+    trigger("Option1");
     EXPECT_EQ(boxes.size(), 1u);
     EXPECT_EQ(fp.closedWindowClasses().size(), 2u);  // restarted each time
     ASSERT_EQ(fp.openedDocuments().size(), 2u);
@@ -129,7 +129,7 @@ TEST_F(Options, AutomationOnStartsTheSchedulerOffStopsItAndRemovesTheShortcuts) 
 
     drives.writeFile(std::string(Startup) + "Vantrel.lnk", "[Desktop Entry]\n");
     on = false;
-    w.Option1Execute();
+    trigger("Option1");
     EXPECT_EQ(fp.closedWindowClasses().size(), 3u);
     EXPECT_EQ(fp.openedDocuments().size(), 2u);
     EXPECT_FALSE(ShortcutExists(std::string(Startup) + "Automate de Korvelt"));
@@ -141,7 +141,7 @@ class AutoStart : public AutomationTest {
     TMainKorvelt2002& startAutomatic() {
         TMainKorvelt2002& w = makeWindow();
         w.setCommandLine({QStringLiteral("/AUTOSAVE")});
-        w.FormShow();
+        showWindow();
         return w;
     }
 };
@@ -185,7 +185,8 @@ class Notice : public AutomationTest {
     // Starts the window as a user does and returns the boxes it showed.
     std::vector<QString> start() {
         boxes.clear();
-        makeWindow().FormShow();
+        makeWindow();
+        showWindow();
         window.reset();
         return texts();
     }

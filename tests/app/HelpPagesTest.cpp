@@ -67,7 +67,7 @@ TEST_F(HelpPages, EveryPageTheProgramOpensIsInTheProgramFolder) {
             QTest::mouseClick(form->buttonHelp(), Qt::LeftButton);
         return runDialog(dialog);
     });
-    w.SearchFile_ArchExecute();
+    trigger("SearchFile_Arch");
     QPrinter printer;
     TFormPrint print(w.ui(), printer);
     print.setHelpAvailable(w.helpAvailable());

@@ -24,7 +24,7 @@ class TextListing : public ListingTest {};
 TEST_F(TextListing, AsksForATextFileAndWritesOneLinePerRowInTheListsOrder) {
     windowWith({row("C:\\Docs\\", "b.txt"), row("C:\\Docs\\", "a.txt", std::nullopt)});
     chooser.files.push_back(QStringLiteral("C:\\liste.txt"));
-    window->SaveText_ArchExecute();
+    trigger("SaveText_Arch");
     ASSERT_EQ(chooser.requests.size(), 1u);
     EXPECT_EQ(chooser.requests[0].title, "Enregistrer en fichier texte");
     EXPECT_EQ(chooser.requests[0].filter, "Fichier Texte(*.txt)");
@@ -37,7 +37,7 @@ TEST_F(TextListing, AsksForATextFileAndWritesOneLinePerRowInTheListsOrder) {
               "a.txt;C:\\Docs\\;10;;08/12/2026 10:30;Document texte\r\n");
 
     // Cancelling the dialog writes nothing.
-    window->SaveText_ArchExecute();
+    trigger("SaveText_Arch");
     EXPECT_EQ(chooser.requests.size(), 2u);
     EXPECT_TRUE(boxes.empty());
 }
@@ -47,7 +47,7 @@ TEST_F(TextListing, AnExistingFileIsReplacedOnlyAfterYes) {
     drives.writeFile("C:\\liste.txt", "ancienne");
     chooser.files.push_back(QStringLiteral("C:\\liste.txt"));
     answers.push_back(QMessageBox::No);
-    window->SaveText_ArchExecute();
+    trigger("SaveText_Arch");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Confirmation");
     EXPECT_EQ(boxes[0].text,
@@ -56,7 +56,7 @@ TEST_F(TextListing, AnExistingFileIsReplacedOnlyAfterYes) {
 
     chooser.files.push_back(QStringLiteral("C:\\liste.txt"));
     answers.push_back(QMessageBox::Yes);
-    window->SaveText_ArchExecute();
+    trigger("SaveText_Arch");
     EXPECT_EQ(drives.readFile("C:\\liste.txt"),
               "a.txt;C:\\Docs\\;10;5;08/12/2026 10:30;Document texte\r\n");
 }
@@ -68,7 +68,7 @@ TEST_F(TextListing, AWriteErrorKeepsTheEarlierFileAndSaysSo) {
     fp.install();
     fp.diskFullAfter("C:\\out\\", 50000);
     chooser.files.push_back(QStringLiteral("C:\\out\\liste.txt"));
-    window->SaveText_ArchExecute();
+    trigger("SaveText_Arch");
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].title, "Erreur");
     EXPECT_EQ(boxes[1].text, "Impossible d'enregistrer le fichier");
@@ -85,7 +85,7 @@ TEST_F(TextListing, PythonsCsvReaderGetsTheSameSixTextsBack) {
     rows.push_back(row("C:\\Œuvres\\", "ça;va.doc"));
     windowWith(rows);
     chooser.files.push_back(QStringLiteral("C:\\liste.txt"));
-    window->SaveText_ArchExecute();
+    trigger("SaveText_Arch");
     ASSERT_TRUE(boxes.empty());
 
     // Python writes back each row's texts joined by the unit separator.
@@ -154,7 +154,7 @@ class PrintedListing : public ListingTest {
 
 TEST_F(PrintedListing, OneHundredThirtyRowsPrintOnThreePages) {
     windowWith(numberedRows(130));
-    window->Print_ArchExecute();
+    trigger("Print_Arch");
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(radios.first, "Imprimer toute la liste ( 3 page(s) nécessaire(s) )");
     EXPECT_EQ(radios.second, "Imprimer la sélection ");
@@ -186,7 +186,7 @@ TEST_F(PrintedListing, OneHundredThirtyRowsPrintOnThreePages) {
 TEST_F(PrintedListing, ASelectionOfSixtyFourRowsIsOnePage) {
     windowWith(numberedRows(130));
     select(10, 73);
-    window->Print_ArchExecute();
+    trigger("Print_Arch");
     EXPECT_EQ(radios.first, "Imprimer toute la liste ( 3 page(s) nécessaire(s) )");
     EXPECT_EQ(radios.second, "Imprimer la sélection ( 1 page(s) nécessaire(s) )");
     EXPECT_TRUE(selectEnabled);
@@ -205,13 +205,13 @@ TEST_F(PrintedListing, ASelectionOfSixtyFourRowsIsOnePage) {
         EXPECT_FALSE(form.radioSelect()->isChecked());
         return int(QDialog::Accepted);
     };
-    window->Print_ArchExecute();
+    trigger("Print_Arch");
     EXPECT_EQ(pages(), 3);
 }
 
 TEST_F(PrintedListing, CancelPrintsNothingAndAnEmptyCatalogAsksNothing) {
     windowWith({});
-    window->Print_ArchExecute();
+    trigger("Print_Arch");
     EXPECT_TRUE(radios.first.isEmpty());
 
     windowWith(numberedRows(3));
@@ -219,7 +219,7 @@ TEST_F(PrintedListing, CancelPrintsNothingAndAnEmptyCatalogAsksNothing) {
         QTest::mouseClick(form.buttonConfigure(), Qt::LeftButton);
         return int(QDialog::Rejected);
     };
-    window->Print_ArchExecute();
+    trigger("Print_Arch");
     EXPECT_EQ(radios.first, "Imprimer toute la liste ( 1 page(s) nécessaire(s) )");
     EXPECT_EQ(otherDialogs, (std::vector<QString>{"QPageSetupDialog"}));
     EXPECT_FALSE(fs::exists(pdf));
@@ -229,7 +229,7 @@ TEST_F(PrintedListing, WithoutAPrinterTheUserIsToldAndNothingIsAsked) {
     qunsetenv("KORVELT_PRINT_PDF");
     if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "this host has a printer";
     windowWith(numberedRows(3));
-    window->Print_ArchExecute();
+    trigger("Print_Arch");
     EXPECT_TRUE(radios.first.isEmpty());
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Avertissement");

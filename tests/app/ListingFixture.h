@@ -41,6 +41,8 @@ class ListingTest : public WindowTest {
         w.archive().path = "C:\\d\\arch.kvr";
         w.archive().rows = std::move(rows);
         w.catalogModel().resetFromRows();
+        // The actions' states, as after the command that would have opened it.
+        w.updateActionStates();
         return w;
     }
 

@@ -129,7 +129,7 @@ TEST_F(MainWindow, CommandLineJoinsItsArgumentsAndOpensOnlyAnExistingArchive) {
     for (const Case& c : cases) {
         TMainKorvelt2002& w = makeWindow();
         w.setCommandLine(c.arguments);
-        w.FormShow();
+        showWindow();
         EXPECT_EQ(w.archiveOpen(), c.opens) << c.arguments.join(' ').toStdString();
         if (c.opens) {
             EXPECT_EQ(w.windowTitle(), "Korvelt - [ Ma Sauvegarde.KVR ]");
@@ -143,8 +143,9 @@ TEST_F(MainWindow, CommandLineJoinsItsArgumentsAndOpensOnlyAnExistingArchive) {
 TEST_F(MainWindow, EscapeWithNothingRunningSaysNothing) {
     TMainKorvelt2002& w = makeWindow();
     w.show();
+    writeSized("C:\\d\\a.txt", 1);
     chooser.files.push_back(QString("C:\\e.kvr"));
-    w.DropFiles({});  // an add operation that has ended
+    drop({"C:\\d\\a.txt"});  // an add operation that has ended
     EXPECT_FALSE(w.keepGoing());
     QTest::keyClick(w.listView(), Qt::Key_Escape);
     EXPECT_TRUE(boxes.empty());
@@ -155,11 +156,12 @@ TEST_F(MainWindow, EscapeWaitingInTheQueueStopsADrop) {
     TMainKorvelt2002& w = makeWindow();
     w.show();
     chooser.files.push_back(QString("C:\\n.kvr"));
-    w.New_ArchExecute();
+    trigger("New_Arch");
     // The drop lets events run before it starts: the Escape is seen there.
+    sendDrop({"C:\\d"});
     QApplication::postEvent(w.listView(),
                             new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
-    w.DropFiles({"C:\\d"});
+    QApplication::processEvents();
     EXPECT_TRUE(w.archive().rows.empty());
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Korvelt");
@@ -189,8 +191,8 @@ TEST_F(MainWindow, ClosingAsksOnlyWhenAnOpenArchiveHasChanges) {
     TMainKorvelt2002& w2 = makeWindow();
     w2.show();
     chooser.files.push_back(QString("C:\\d\\n.kvr"));
-    w2.New_ArchExecute();
-    w2.DropFiles({"C:\\d\\a.txt"});
+    trigger("New_Arch");
+    drop({"C:\\d\\a.txt"});
     answers = {QMessageBox::Cancel};
     EXPECT_FALSE(w2.close());
     ASSERT_EQ(boxes.size(), 1u);
@@ -239,14 +241,14 @@ TEST_F(MainWindow, DroppedFoldersAddEveryFileBelowThemButNeverTheArchive) {
 TEST_F(MainWindow, DropWithNoArchiveAsksForANewOneFirst) {
     writeSized("C:\\d\\a.txt", 3);
     TMainKorvelt2002& w = makeWindow();
-    w.DropFiles({"C:\\d\\a.txt"});  // the new-archive dialog is cancelled
+    drop({"C:\\d\\a.txt"});  // the new-archive dialog is cancelled
     EXPECT_TRUE(w.archive().rows.empty());
     EXPECT_FALSE(w.archive().listChanged);
     ASSERT_EQ(chooser.requests.size(), 1u);
     EXPECT_EQ(chooser.requests[0].title, "Créer une nouvelle archive KVR");
 
     chooser.files.push_back(QString("C:\\d\\neuve.kvr"));
-    w.DropFiles({"C:\\d\\a.txt"});
+    drop({"C:\\d\\a.txt"});
     EXPECT_EQ(w.windowTitle(), "Korvelt - [ neuve.kvr ]");
     EXPECT_EQ(w.archive().rows.size(), 1u);
     EXPECT_TRUE(w.archive().listChanged);
@@ -268,19 +270,18 @@ TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
     selection->select(w.catalogModel().index(1, 0),
                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    w.ListViewFileClick();
     EXPECT_EQ(w.statusText(1), " 2 sélectionné(s) 4,00 Ko");
 
     QGuiApplication::clipboard()->setText("avant");
-    w.CopyPathExecute();  // two rows: nothing
+    trigger("CopyPath");  // two rows: nothing
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "avant");
-    w.InvertSelectExecute();
+    trigger("InvertSelect");
     EXPECT_EQ(w.selectedRows(), std::vector<size_t>{2});
-    w.CopyPathExecute();
+    trigger("CopyPath");
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "C:\\d\\");
-    w.SelectAll_ArchExecute();
+    trigger("SelectAll_Arch");
     EXPECT_EQ(w.selectedRows().size(), 3u);
-    w.SelectNone_ArchExecute();
+    trigger("SelectNone_Arch");
     EXPECT_TRUE(w.selectedRows().empty());
 
     selection->select(w.catalogModel().index(0, 0),
@@ -288,10 +289,10 @@ TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
     selection->select(w.catalogModel().index(2, 0),
                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
     answers = {QMessageBox::Cancel};
-    w.DellFile_ArchExecute();
+    trigger("DellFile_Arch");
     EXPECT_EQ(w.archive().rows.size(), 3u);
     EXPECT_EQ(boxes.back().text, "Supprimer le(s) fichier(s) sélectionné(s) ?");
-    w.DellFile_ArchExecute();  // Yes
+    trigger("DellFile_Arch");  // Yes
     ASSERT_EQ(w.archive().rows.size(), 1u);
     EXPECT_EQ(w.archive().rows[0].name, "b.txt");
     EXPECT_EQ(w.catalogModel().rowCount(), 1);
@@ -307,8 +308,8 @@ TEST_F(MainWindow, ACellCutByItsColumnShowsItsWholeTextAsATooltip) {
     w.resize(900, 400);
     w.show();
     chooser.files.push_back(QString("C:\\x.kvr"));
-    w.New_ArchExecute();
-    w.DropFiles({QString::fromStdString(folder + "a.txt")});
+    trigger("New_Arch");
+    drop({QString::fromStdString(folder + "a.txt")});
     ASSERT_EQ(w.archive().rows.size(), 1u);
     QTreeView* list = w.listView();
     QApplication::processEvents();
@@ -336,14 +337,14 @@ TEST_F(MainWindow, SortByFolderComparesFoldersOnly) {
     writeSized("C:\\b\\a.txt", 1);
     TMainKorvelt2002& w = makeWindow();
     chooser.files.push_back(QString("C:\\x.kvr"));
-    w.New_ArchExecute();
-    w.DropFiles({"C:\\b\\z.txt", "C:\\a\\y.txt", "C:\\b\\a.txt"});
-    w.TrierLaListeClick(2);
+    trigger("New_Arch");
+    drop({"C:\\b\\z.txt", "C:\\a\\y.txt", "C:\\b\\a.txt"});
+    trigger("Dossier1");
     std::vector<std::string> order;
     for (const CatalogRow& r : w.archive().rows) order.push_back(r.fullPath());
     EXPECT_EQ(order, (std::vector<std::string>{"C:\\a\\y.txt", "C:\\b\\z.txt", "C:\\b\\a.txt"}));
     EXPECT_EQ(w.archive().sortKey, 2);
-    w.Edition1Click();
+    openMenu("Edition1");
     for (const char* name : {"Dossier1", "Dossier2"})
         EXPECT_TRUE(w.findChild<QAction*>(name)->isChecked());
     for (const char* name : {"Nom1", "Nom2"})
@@ -358,9 +359,9 @@ TEST_F(MainWindow, EnabledStatesFollowTheThreeWindowStates) {
         return w.findChild<QAction*>(QString::fromLatin1(name))->isEnabled();
     };
     auto openAll = [&] {
-        w.Fichier1Click();
-        w.Edition1Click();
-        w.Action1Click();
+        openMenu("Fichier1");
+        openMenu("Edition1");
+        openMenu("Action1");
     };
 
     // No archive; the menus' opening runs the rules.
@@ -379,8 +380,8 @@ TEST_F(MainWindow, EnabledStatesFollowTheThreeWindowStates) {
 
     // A new archive, not on disk yet, with one row.
     chooser.files.push_back(QString("C:\\d\\n.kvr"));
-    w.New_ArchExecute();
-    w.DropFiles({"C:\\d\\a.txt"});
+    trigger("New_Arch");
+    drop({"C:\\d\\a.txt"});
     openAll();
     for (const char* name : {"SaveText_Arch", "Print_Arch", "Close_Arch", "SelectAll_Arch",
                              "SearchFileArch1", "AddFile", "Archiver"})
@@ -390,9 +391,9 @@ TEST_F(MainWindow, EnabledStatesFollowTheThreeWindowStates) {
         EXPECT_FALSE(enabled(name)) << name;
 
     // On disk, one row selected.
-    w.ArchiverExecute();
+    trigger("Archiver");
     ASSERT_TRUE(w.archiveExists());
-    w.SelectAll_ArchExecute();
+    trigger("SelectAll_Arch");
     openAll();
     for (const char* name :
          {"SaveAs_Arch", "Dell_Arch", "Move_Arch", "Restaure", "SelfExtractor", "ModiEnTete",
@@ -401,12 +402,12 @@ TEST_F(MainWindow, EnabledStatesFollowTheThreeWindowStates) {
 
     // The popup enables "save as text" for an existing archive whose catalog
     // is empty; the Fichier menu does not.
-    w.SelectAll_ArchExecute();
+    trigger("SelectAll_Arch");
     answers = {QMessageBox::Yes};
-    w.DellFile_ArchExecute();
-    w.Fichier1Click();
+    trigger("DellFile_Arch");
+    openMenu("Fichier1");
     EXPECT_FALSE(enabled("SaveText_Arch"));
-    w.PopupArchPopup();
+    openMenu("PopupArch");
     EXPECT_TRUE(enabled("SaveText_Arch"));
     EXPECT_FALSE(enabled("Restaure"));
     EXPECT_FALSE(enabled("SelectAll_Arch"));

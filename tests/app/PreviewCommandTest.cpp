@@ -110,10 +110,10 @@ TEST_F(PreviewCommand, ShowsEachStoredKindAndLeavesNothingBehind) {
 TEST_F(PreviewCommand, RowsNeverArchivedShowFromTheDiskOrDoNothing) {
     drives.writeFile("C:\\d\\nouveau.txt", "tout neuf");
     drives.writeFile("C:\\d\\parti.txt", "bientôt effacé");
-    TMainKorvelt2002& w = makeWindow();
+    makeWindow();
     chooser.files.push_back(QString("C:\\d\\n.kvr"));
-    w.New_ArchExecute();
-    w.DropFiles({"C:\\d\\nouveau.txt", "C:\\d\\parti.txt"});
+    trigger("New_Arch");
+    drop({"C:\\d\\nouveau.txt", "C:\\d\\parti.txt"});
     platform().removeFile("C:\\d\\parti.txt");
     boxes.clear();
 
