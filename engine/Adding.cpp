@@ -59,8 +59,7 @@ void appendRow(AddOperation& op, const std::string& path, int64_t size, int32_t 
     CatalogRow row;
     row.name = FileNameOf(path);
     row.folder = FolderOf(path);
-    // The listing's size as the 32-bit value the archive's record will hold.
-    row.size = static_cast<int32_t>(static_cast<uint32_t>(size));
+    row.size = size;
     row.fileDate = dosDate;
     if (op.typeName) row.typeName = text::firstChars(op.typeName(path), TypeTextChars);
     row.status = New;
@@ -86,8 +85,11 @@ bool KnownPaths::insert(const std::string& path) {
 AddOperation::AddOperation(OpenArchive& s, Ui& u, TypeNameProvider t, NamePrompt a)
     : archive(s), ui(u), known(s.rows), typeName(std::move(t)), askName(std::move(a)) {}
 
-bool TakeInPath(AddOperation& op, std::string path, bool existenceTest, std::optional<int64_t> size,
-                std::optional<int32_t> dosDate) {
+namespace {
+
+// TakeInPath of a path already spelled as on disk.
+bool takeIn(AddOperation& op, std::string path, bool existenceTest, std::optional<int64_t> size,
+            std::optional<int32_t> dosDate) {
     const std::string name = FileNameOf(path);
     if (text::toStored(name).size() > MaxStoredNameBytes) {
         path = AskValidName(op, path);
@@ -104,6 +106,13 @@ bool TakeInPath(AddOperation& op, std::string path, bool existenceTest, std::opt
     appendRow(op, path, size ? *size : FileSizeOf(path),
               dosDate ? *dosDate : platform().lastWriteDos(path).value_or(0));
     return true;
+}
+
+}  // namespace
+
+bool TakeInPath(AddOperation& op, const std::string& path, bool existenceTest,
+                std::optional<int64_t> size, std::optional<int32_t> dosDate) {
+    return takeIn(op, platform().trueCase(path), existenceTest, size, dosDate);
 }
 
 void AddSelectionEntry(AddOperation& op, const std::string& written) {
@@ -144,6 +153,9 @@ bool ScanFolder(AddOperation& op, std::string folder, const std::string& mask) {
         auto windows = error ? std::nullopt : platform().toWindows(current.string());
         folder = windows ? *windows : std::string(1, platform().currentDrive()) + ":\\";
     }
+    // The walk lists names as the disk spells them; the folder it starts
+    // from is spelled so too.
+    folder = platform().trueCase(folder);
     AddBackslash(folder);
     const std::string pattern = mask == "*.*" ? mask : "*." + mask;
     return WalkFolder(
@@ -238,7 +250,9 @@ bool WalkFolder(const std::string& folder, const std::string& pattern, const Fou
 bool AddFoundFile(AddOperation& op, const std::string& folder, const FindEntry& entry) {
     op.ui.pump();
     try {
-        TakeInPath(op, folder + entry.name, false, entry.size, entry.dosDateTime);
+        // The folder is in its true case (ScanFolder) and the name is the
+        // listing's: the path needs no lookup.
+        takeIn(op, folder + entry.name, false, entry.size, entry.dosDateTime);
     } catch (...) {
         // The file could not be taken in (its type text or the name prompt
         // failed): the user is told, the file counts as left out and the walk

@@ -25,10 +25,27 @@ namespace {
 // wait in the Work folder to be appended.
 constexpr std::size_t MaxAhead = 64;
 constexpr int64_t MaxAheadBytes = int64_t(64) << 20;
-// Why a row got no fresh entry, as the journal of the automatic mode tells it.
-constexpr const char* TooLargeReason = "fichier de 2 Go ou plus, non archivé";
-constexpr const char* UnreadableReason =
-    "fichier illisible ou utilisé par un autre programme, non archivé";
+// Why a file could not be stored: the second line of its message, and the
+// journal's reason for its row.
+std::string causeText(const FileMember& member) {
+    using Cause = FileMember::Cause;
+    if (member.outcome == FileMember::Outcome::Vanished) return "fichier disparu pendant l'archivage";
+    switch (member.cause) {
+        case Cause::ReadError:
+            break;
+        case Cause::AccessDenied:
+            return "accès refusé : vous n'avez pas le droit de lire ce fichier";
+        case Cause::SpecialFile:
+            return "fichier spécial (tube nommé, socket ou périphérique), qui n'est pas lu";
+        case Cause::InUse:
+            return "fichier utilisé par un autre programme";
+        case Cause::Changed:
+            return "fichier modifié pendant sa lecture";
+        case Cause::WorkFolder:
+            return "écriture impossible dans le dossier de travail (disque plein ?)";
+    }
+    return "erreur de lecture du fichier";
+}
 
 // The hash of a folded full path, by which the old archive's entries are
 // found; equal for two paths that differ only in letter case.
@@ -48,7 +65,6 @@ bool stillCurrent(const FileMember& member, const std::string& fullPath) {
         case FileMember::Outcome::Vanished:
         case FileMember::Outcome::Stopped:
             return false;
-        case FileMember::Outcome::TooLarge:
         case FileMember::Outcome::Unreadable:
         case FileMember::Outcome::Failed:
             break;
@@ -156,10 +172,18 @@ bool ArchiveRun::start() {
         throw Error("Impossible de créer un fichier dans le dossier de travail " +
                     options_.workFolder);
     }
-    if (!format::writeHeader(copy_.file(), format::Header{0, headerComment(archive_, options_, env_)}))
+    // The copy starts in the layout its rows' sizes (or the old archive, whose
+    // rows may not all be read yet) call for; holdInCopy changes it when a
+    // size read now says otherwise.
+    header_ = format::Header{0, headerComment(archive_, options_, env_)};
+    copyVersion_ = oldVersion_;
+    for (const CatalogRow& row : archive_.rows)
+        if (row.size >= format::V1SizeLimit) copyVersion_ = format::Version::V2;
+    header_.version = copyVersion_;
+    if (!format::writeHeader(copy_.file(), header_))
         throw Error("Erreur d'écriture du fichier " + copy_.path());
 
-    maker_ = std::make_unique<MemberMaker>(options_.workFolder, options_.gzip, old_.get());
+    maker_ = std::make_unique<MemberMaker>(options_.workFolder, old_.get());
     if (const int threads = archiveThreads(options_.threads); threads > 1) {
         try {
             pool_ = std::make_unique<MemberPool>(threads, *maker_);
@@ -178,6 +202,7 @@ void ArchiveRun::checkOldRecords(File& old) {
     if (!format::readHeaderBlock(old, header))
         throw Error("Erreur de lecture du fichier " + archive_.path);
     if (!format::CheckSignature(header)) return;
+    oldVersion_ = format::decodeHeader(header).version;
     format::ArchiveWalker walk(old);
     while (const std::optional<format::EntryRecord> entry = walk.next())
         oldEntries_.push_back(OldEntry{walk.offset(), pathKey(entry->fullPath()),
@@ -195,7 +220,8 @@ void ArchiveRun::checkOldRecords(File& old) {
     const std::string problem = walk.problem();
     if (!problem.empty())
         throw Error("L'archive < " + archive_.path + " > est endommagée : " + problem +
-                    ".\rElle n'est pas réécrite, pour ne rien perdre de ce qu'elle contient.");
+                    ".\rElle n'est pas réécrite, pour ne rien perdre de ce qu'elle contient.\r"
+                    "Réparez-la : « Réparer l'archive » (kvr repair).");
 }
 
 MemberRequest ArchiveRun::requestFor(const CatalogRow& row, const std::string& fullPath) const {
@@ -288,36 +314,35 @@ ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
             break;
         case Outcome::Failed:
             throw Error(member.error);
-        case Outcome::TooLarge:
-            storeFailed(fullPath);
-            return carryOver(row, fullPath, false, TooLargeReason);
         case Outcome::Unreadable:
         case Outcome::Vanished:
         case Outcome::Stopped:
-            storeFailed(fullPath);
-            return carryOver(row, fullPath, false, UnreadableReason);
+            return notStored(row, fullPath, causeText(member));
     }
     const bool reused = member.outcome == Outcome::Reused;
     const int64_t payloadSize =
         reused ? member.source.compressedSize : member.payload.file().size();
-    if (payloadSize < 0 || payloadSize >= format::MaxStoredSize) {
-        storeFailed(fullPath);
+    if (payloadSize < 0) {
         member = FileMember();
-        return carryOver(row, fullPath, false, UnreadableReason);
+        return notStored(row, fullPath, "erreur de lecture dans le dossier de travail");
     }
 
     // The record is written afresh either way: the date read now, the row's
-    // type text, the size read.
+    // type text, the size read. It names the file as the disk spells it, so
+    // that a row loaded from an archive written with upper-cased folders is
+    // stored under the folders that exist.
+    const std::string truePath = platform().trueCase(fullPath);
     format::EntryRecord record;
-    record.fileName = FileNameOf(fullPath);
-    record.folder = FolderOf(fullPath);
+    record.fileName = FileNameOf(truePath);
+    record.folder = FolderOf(truePath);
     record.fileDate = member.after.lastWrite;
     record.typeName = row.typeName;
-    record.fileSize = static_cast<int32_t>(member.length);
-    record.compressedSize = static_cast<int32_t>(payloadSize);
+    record.fileSize = member.length;
+    record.compressedSize = payloadSize;
+    holdInCopy(record);
     File& copy = copy_.file();
     const int64_t recordAt = copy.position();
-    if (recordAt < 0 || !format::writeRecord(copy, record))
+    if (recordAt < 0 || !format::writeRecord(copy, record, copyVersion_))
         throw Error("Erreur d'écriture du fichier " + copy_.path());
     if (reused) {
         if (!oldView_->seek(member.source.payloadStart) ||
@@ -337,7 +362,7 @@ ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
 void ArchiveRun::verifyAppended(int64_t recordAt, const std::string& fullPath, int64_t payloadSize,
                                 uint32_t crc, int64_t length) {
     File& copy = copy_.file();
-    const int64_t end = recordAt + format::RecordSize + payloadSize;
+    const int64_t end = recordAt + format::recordSize(copyVersion_) + payloadSize;
     uint8_t trailer[8];
     const bool read = copy.position() == end && payloadSize >= 8 && copy.seek(end - 8) &&
                       format::readFully(copy, trailer, 8) == 8 && copy.seek(end);
@@ -347,17 +372,19 @@ void ArchiveRun::verifyAppended(int64_t recordAt, const std::string& fullPath, i
                     " > ne se relit pas comme elle a été écrite");
 }
 
-void ArchiveRun::storeFailed(const std::string& fullPath) {
+ArchiveRun::Step ArchiveRun::notStored(const CatalogRow& row, const std::string& fullPath,
+                                       const std::string& cause) {
     ++result_.failures;
-    say(MessageKind::Error, "Impossible d'archiver le fichier < " + FileNameOf(fullPath) + " >\r" +
-                                "ce fichier est probablement utilisé par Windows");
+    say(MessageKind::Error,
+        "Impossible d'archiver le fichier < " + FileNameOf(fullPath) + " >\r" + cause);
+    const std::string reason = cause + ", non archivé";
+    return carryOver(row, fullPath, false, &reason);
 }
 
 ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string& fullPath,
-                                       bool announce, const char* storeFailure) {
+                                       bool announce, const std::string* storeFailure) {
     auto problem = [&](const std::string& why) {
-        result_.problems.push_back(
-            {fullPath, storeFailure ? std::string(storeFailure) + " ; " + why : why});
+        result_.problems.push_back({fullPath, storeFailure ? *storeFailure + " ; " + why : why});
     };
     auto leftOut = [&](const char* why) {
         ++result_.leftOut;
@@ -383,14 +410,17 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
         return leftOut(storeFailure ? NotInArchive : Missing);
     }
 
-    // The record is copied as read, unused bytes included.
-    format::RecordBlock block;
+    // The record is copied as read, unused bytes included (in the layout of
+    // the new copy when the two differ).
+    const format::Version version = format::decodeHeader(header).version;
+    const int64_t recordSize = format::recordSize(version);
+    format::RecordBuffer block{};
     auto readAt = [&](int64_t at) {
         if (!oldView_->seek(at)) return false;
-        const int64_t got = format::readFully(*oldView_, block.data(), format::RecordSize);
+        const int64_t got = format::readFully(*oldView_, block.data(), recordSize);
         if (got < 0) throw Error("Erreur de lecture du fichier " + archive_.path);
-        return got == format::RecordSize &&
-               text::equalNoCase(format::decodeRecord(block).fullPath(), fullPath);
+        return got == recordSize &&
+               text::equalNoCase(format::decodeRecord(block, version).fullPath(), fullPath);
     };
     int64_t at = *offset;
     if (!readAt(at)) {
@@ -401,8 +431,8 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
             return leftOut("entrée introuvable dans l'archive, fichier retiré");
         at = *moved;
     }
-    const format::EntryRecord record = format::decodeRecord(block);
-    const int64_t payloadStart = at + format::RecordSize;
+    const format::EntryRecord record = format::decodeRecord(block, version);
+    const int64_t payloadStart = at + recordSize;
     const format::EntryCheck check = format::CheckEntry(*oldView_, record, payloadStart);
     if (!check.sound()) {
         ++result_.failures;
@@ -411,7 +441,9 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
             return leftOut("entrée endommagée dans l'archive, fichier retiré");
         problem("entrée endommagée dans l'archive, gardée telle quelle");
     }
-    if (!copy_.file().write(block.data(), format::RecordSize))
+    holdInCopy(record);
+    const format::RecordBuffer written = format::convertRecord(block, version, copyVersion_);
+    if (!copy_.file().write(written.data(), format::recordSize(copyVersion_)))
         throw Error("Erreur d'écriture du fichier " + copy_.path());
     if (!oldView_->seek(payloadStart) ||
         !format::copyBytes(*oldView_, copy_.file(), record.compressedSize))
@@ -439,7 +471,7 @@ std::optional<int64_t> ArchiveRun::entryOffsetOf(const std::string& fullPath) co
     // The last entry of a path wins, as the last one written is the newest.
     while (last != first) {
         const int64_t offset = oldEntries_[*--last].offset;
-        if (format::readRecordAt(*oldView_, offset, fullPath)) return offset;
+        if (format::readRecordAt(*oldView_, oldVersion_, offset, fullPath)) return offset;
     }
     return std::nullopt;
 }
@@ -454,8 +486,43 @@ void ArchiveRun::nextRows() {
     fillAhead();
 }
 
+void ArchiveRun::holdInCopy(const format::EntryRecord& record) {
+    if (format::fitsV1(record)) return;
+    ++largeEntries_;
+    if (copyVersion_ == format::Version::V1) convertCopy(format::Version::V2);
+}
+
+void ArchiveRun::convertCopy(format::Version to) {
+    TempFile converted(options_.workFolder, TempFile::CopyStem);
+    if (!converted) throw Error("Impossible de créer un fichier dans le dossier de travail " +
+                                options_.workFolder);
+    const std::string failed = "Erreur d'écriture du fichier " + converted.path();
+    header_.version = to;
+    if (!format::writeHeader(converted.file(), header_)) throw Error(failed);
+    File& copy = copy_.file();
+    const int64_t end = copy.size();
+    const int64_t fromSize = format::recordSize(copyVersion_);
+    for (int64_t at = format::HeaderSize; at < end;) {
+        format::RecordBuffer block{};
+        if (!copy.seek(at) || format::readFully(copy, block.data(), fromSize) != fromSize)
+            throw Error("Erreur de lecture du fichier " + copy_.path());
+        const int64_t payloadSize = format::decodeRecord(block, copyVersion_).compressedSize;
+        const format::RecordBuffer record = format::convertRecord(block, copyVersion_, to);
+        if (!converted.file().write(record.data(), format::recordSize(to)) ||
+            !format::copyBytes(copy, converted.file(), payloadSize))
+            throw Error(failed);
+        at += fromSize + payloadSize;
+    }
+    copy_ = std::move(converted);
+    copyVersion_ = to;
+}
+
 void ArchiveRun::finishCopy() {
     closeOld();
+    // A copy begun in V2 for a file that is no longer large is written in
+    // V1 after all, as every archive without a large entry is.
+    if (copyVersion_ == format::Version::V2 && largeEntries_ == 0)
+        convertCopy(format::Version::V1);
 }
 
 ArchiveRun::Replace ArchiveRun::ReplaceArchive() {

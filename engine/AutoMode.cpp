@@ -116,6 +116,7 @@ int AutoRun::archive(const AutoSaveSettings& settings, const WriterLock& lock) {
         note("Sauvegarde interrompue, archive laissée telle quelle : " + oneLine(error.what()));
         return autoexit::Stopped;
     }
+    if (autoOptions_.archived) autoOptions_.archived(result);
     for (const RowProblem& problem : result.problems) note(problem.path + " : " + problem.reason);
     const bool boxes = ui_.messages().size() > noted_;
     noteMessages();

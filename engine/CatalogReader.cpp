@@ -10,6 +10,9 @@ namespace kv {
 
 namespace {
 
+// What a message about a damaged archive ends with: the way out.
+constexpr const char* RepairHint = ".\rRéparez-la : « Réparer l'archive » (kvr repair).";
+
 // Rows between two pumps of the window's events during a load.
 constexpr int PumpEvery = 64;
 
@@ -159,17 +162,35 @@ LoadResult LoadArchive(OpenArchive& archive, Ui& ui) {
     } else if (walk.cutShort()) {
         result.outcome = LoadOutcome::ReadError;
         result.error = "L'archive " + archive.path +
-                       " est incomplète : sa dernière entrée est coupée";
+                       " est incomplète : sa dernière entrée est coupée" + RepairHint;
     } else if (!walk.damage().empty()) {
         // The rows after a damaged record cannot be found: an update from
         // this catalog would lose them.
         result.outcome = LoadOutcome::ReadError;
-        result.error = "L'archive " + archive.path + " est endommagée : " + walk.damage();
+        result.error =
+            "L'archive " + archive.path + " est endommagée : " + walk.damage() + RepairHint;
     } else {
         result.outcome = LoadOutcome::Loaded;
     }
     finish(archive);
     return result;
+}
+
+void refreshStatuses(OpenArchive& archive, const std::vector<std::size_t>& rows) {
+    std::unique_ptr<File> file = platform().open(archive.path, OpenMode::Read);
+    if (!file) return;
+    format::HeaderBlock header{};
+    if (!format::readHeaderBlock(*file, header) || !format::CheckSignature(header)) return;
+    const format::Version version = format::decodeHeader(header).version;
+    for (std::size_t index : rows) {
+        if (index >= archive.rows.size()) continue;
+        CatalogRow& row = archive.rows[index];
+        if (!row.entryOffset) continue;
+        const std::string fullPath = row.fullPath();
+        if (const auto record = format::readRecordAt(*file, version, *row.entryOffset, fullPath))
+            row.status = entryStatus(fullPath, record->fileDate);
+    }
+    file->close();
 }
 
 int compareRows(const CatalogRow& a, const CatalogRow& b, int sortKey) {

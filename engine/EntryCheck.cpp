@@ -13,7 +13,7 @@ std::string EntryCheck::text() const {
         case Fault::Empty:
             return "contenu vide";
         case Fault::Member:
-            return TGzip::faultText(member);
+            return MemberCodec::faultText(member);
         case Fault::SizeMismatch:
             return "taille différente de celle de l'entrée";
         case Fault::ReadError:
@@ -23,7 +23,7 @@ std::string EntryCheck::text() const {
 }
 
 EntryCheck CheckEntry(File& archive, const EntryRecord& record, int64_t payloadStart, File* out,
-                      TGzip* gzip) {
+                      const MemberCodec::Progress& progress) {
     EntryCheck check;
     const auto failed = [&check](EntryCheck::Fault fault) {
         check.fault = fault;
@@ -36,13 +36,12 @@ EntryCheck CheckEntry(File& archive, const EntryRecord& record, int64_t payloadS
     if (record.fileSize < 0) return failed(EntryCheck::Fault::SizeMismatch);
     if (!archive.seek(payloadStart)) return failed(EntryCheck::Fault::ReadError);
 
-    TGzip quiet;
-    TGzip& reader = gzip ? *gzip : quiet;
-    const TGzip::MemberCheck member =
-        reader.InflateMember(archive, record.compressedSize, out, record.fileSize);
+    const MemberCodec::MemberCheck member =
+        MemberCodec::inflate(archive, record.compressedSize, out, record.fileSize, progress);
     check.length = member.length;
-    if (member.fault == TGzip::MemberFault::TooLong) return failed(EntryCheck::Fault::SizeMismatch);
-    if (member.fault != TGzip::MemberFault::None) {
+    if (member.fault == MemberCodec::MemberFault::TooLong)
+        return failed(EntryCheck::Fault::SizeMismatch);
+    if (member.fault != MemberCodec::MemberFault::None) {
         check.member = member.fault;
         return failed(EntryCheck::Fault::Member);
     }

@@ -20,7 +20,7 @@
 #include <string>
 
 #include "engine/ArchiveFormat.h"
-#include "engine/TGzip.h"
+#include "engine/MemberCodec.h"
 #include "platform/Platform.h"
 
 namespace kv::format {
@@ -36,7 +36,7 @@ struct EntryCheck {
         ReadError,     // the archive could not be positioned at the payload
     };
     Fault fault = Fault::None;
-    TGzip::MemberFault member = TGzip::MemberFault::None;  // for Fault::Member
+    MemberCodec::MemberFault member = MemberCodec::MemberFault::None;  // for Fault::Member
     int64_t length = 0;  // data bytes produced (written to out, when given)
 
     bool sound() const { return fault == Fault::None; }
@@ -49,9 +49,9 @@ struct EntryCheck {
 // payloadStart in archive (the archive's size is archive.size()). With out,
 // the data are written to out from its current position as they come; on a
 // failure what was written is to be thrown away (a write that fails is the
-// member fault WriteError). With gzip, its progress events are raised
-// (counted in payload bytes). Never throws.
+// member fault WriteError). With progress, the read's percentages go to it
+// (counted in payload bytes, engine/MemberCodec.h). Never throws.
 EntryCheck CheckEntry(File& archive, const EntryRecord& record, int64_t payloadStart,
-                      File* out = nullptr, TGzip* gzip = nullptr);
+                      File* out = nullptr, const MemberCodec::Progress& progress = {});
 
 }  // namespace kv::format

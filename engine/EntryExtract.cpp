@@ -194,7 +194,8 @@ std::optional<ExtractResult> EntryWriter::keepOrReplace(const FolderEntry& exist
 }
 
 ExtractResult EntryWriter::extract(File& archive, const EntryRecord& record, int64_t payloadStart,
-                                   const std::string& folder, TGzip& gzip) {
+                                   const std::string& folder,
+                                   const MemberCodec::Progress& progress) {
     lastPath_ = folder + record.fileName;
     // A damaged record writes nothing, not even an empty file.
     if (record.compressedSize <= 0 || !payloadFits(record, payloadStart, archive.size()))
@@ -229,7 +230,7 @@ ExtractResult EntryWriter::extract(File& archive, const EntryRecord& record, int
     // Held while it lives, so no cleaner takes it for a leftover of a dead run.
     static_cast<void>(out->lock(LockKind::Shared));
 
-    const EntryCheck check = CheckEntry(archive, record, payloadStart, out.get(), &gzip);
+    const EntryCheck check = CheckEntry(archive, record, payloadStart, out.get(), progress);
     if (check.fault == EntryCheck::Fault::ReadError) {
         out->close();
         target.removeFile(temporary);

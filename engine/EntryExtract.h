@@ -20,8 +20,8 @@
 #include <utility>
 
 #include "engine/ArchiveFormat.h"
+#include "engine/MemberCodec.h"
 #include "engine/StoredPath.h"
-#include "engine/TGzip.h"
 #include "platform/Platform.h"
 
 namespace kv::format {
@@ -125,11 +125,12 @@ class EntryWriter {
     //      read-only; set-user and set-group bits are not kept) or those of a
     //      new file, is flushed to the disk and is renamed into place; else
     //      it is removed and the destination is as it was.
-    // No more than FileSize bytes are ever written.
+    // No more than FileSize bytes are ever written. progress, when set, gets
+    // the percentages of the payload's read (engine/MemberCodec.h).
     // Throws kv::Error when the archive cannot be read at the payload (the
     // temporary file is removed first).
     ExtractResult extract(File& archive, const EntryRecord& record, int64_t payloadStart,
-                          const std::string& folder, TGzip& gzip);
+                          const std::string& folder, const MemberCodec::Progress& progress = {});
 
     // The Windows path of the file the last extract() was about: the
     // destination as the disk spells what exists of it.

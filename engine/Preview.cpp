@@ -22,19 +22,6 @@ std::string extensionOf(const std::string& fileName) {
     return extension;
 }
 
-// Detaches the progress handler for the scope.
-class ProgressDetached {
-  public:
-    explicit ProgressDetached(TGzip& gzip) : gzip_(gzip), saved_(std::move(gzip.OnProgress)) {
-        gzip_.OnProgress = nullptr;
-    }
-    ~ProgressDetached() { gzip_.OnProgress = std::move(saved_); }
-
-  private:
-    TGzip& gzip_;
-    std::function<void(TGzip&)> saved_;
-};
-
 }  // namespace
 
 std::optional<PreviewCopy> ExtractForPreview(const OpenArchive& archive, RunOptions& options,
@@ -53,7 +40,6 @@ std::optional<PreviewCopy> ExtractForPreview(const OpenArchive& archive, RunOpti
         return std::nullopt;
     }
 
-    ProgressDetached detached(options.gzip);
     auto file = platform().open(archive.path, OpenMode::Read);
     if (!file) throw Error("Impossible d'ouvrir l'archive < " + archive.path + " >");
     format::HeaderBlock header{};
@@ -61,7 +47,8 @@ std::optional<PreviewCopy> ExtractForPreview(const OpenArchive& archive, RunOpti
         ui.message(MessageKind::Error, format::IncompatibleMessage);
         return std::nullopt;
     }
-    const auto record = format::readRecordAt(*file, *offset, fullPath);
+    const format::Version version = format::decodeHeader(header).version;
+    const auto record = format::readRecordAt(*file, version, *offset, fullPath);
     if (!record) {
         ui.message(MessageKind::Information,
                    "Le fichier < " + fullPath + " > ne se trouve pas dans l'archive");
@@ -69,7 +56,7 @@ std::optional<PreviewCopy> ExtractForPreview(const OpenArchive& archive, RunOpti
     }
     const std::string failed =
         text::firstChars("Impossible de décompresser le fichier < " + record->fileName, 140) + " >";
-    const int64_t payloadStart = *offset + format::RecordSize;
+    const int64_t payloadStart = *offset + format::recordSize(version);
     if (!format::payloadFits(*record, payloadStart, file->size())) {
         ui.message(MessageKind::Error, failed);
         return std::nullopt;
@@ -80,7 +67,7 @@ std::optional<PreviewCopy> ExtractForPreview(const OpenArchive& archive, RunOpti
         return std::nullopt;
     }
     const format::EntryCheck check =
-        format::CheckEntry(*file, *record, payloadStart, &copy.file(), &options.gzip);
+        format::CheckEntry(*file, *record, payloadStart, &copy.file());
     file->close();
     const bool closed = copy.close();
     if (!check.sound() || !closed) ui.message(MessageKind::Error, failed);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/ArchiveFormat.h"
+#include "engine/CatalogReader.h"
 #include "engine/EntryExtract.h"
 #include "text/Text.h"
 #include "util/Error.h"
@@ -12,23 +13,6 @@
 namespace kv {
 
 namespace {
-
-// Forwards the compression component's progress to the per-file bar while a
-// run is on, and puts the caller's handler back afterwards.
-class ProgressForwarding {
-  public:
-    ProgressForwarding(TGzip& gzip, Ui& ui) : gzip_(gzip), saved_(gzip.OnProgress) {
-        gzip_.OnProgress = [&ui](TGzip& sender) {
-            ui.setFilePercent(std::clamp(sender.Percent(), 0, 100));
-            ui.pump();
-        };
-    }
-    ~ProgressForwarding() { gzip_.OnProgress = saved_; }
-
-  private:
-    TGzip& gzip_;
-    std::function<void(TGzip&)> saved_;
-};
 
 // Moves the overall bar one step while it is below its maximum.
 class OverallBar {
@@ -49,15 +33,19 @@ class OverallBar {
 
 class RestoreRun {
   public:
-    RestoreRun(TGzip& gzip, const RestoreChoices& choices, Ui& ui)
-        : gzip_(gzip),
-          ui_(ui),
+    RestoreRun(const RestoreChoices& choices, Ui& ui)
+        : ui_(ui),
           asking_(choices.overwrite == format::Overwrite::Ask),
           writer_(choices.toOrigin ? format::Placement::Origin
                   : choices.tree   ? format::Placement::Tree
                                    : format::Placement::Flat,
                   WithBackslash(choices.folder), choices.overwrite) {
         writer_.setQuestion([this](const std::string& path) { return askReplace(path); });
+        // Each payload's read moves the per-file bar.
+        filePercent_ = [&ui](int percent) {
+            ui.setFilePercent(std::clamp(percent, 0, 100));
+            ui.pump();
+        };
     }
 
     // Restores the entry whose record was just read; the archive is
@@ -83,7 +71,7 @@ class RestoreRun {
             return;
         }
 
-        switch (writer_.extract(archive, record, payloadStart, *folder, gzip_)) {
+        switch (writer_.extract(archive, record, payloadStart, *folder, filePercent_)) {
             case format::ExtractResult::Done:
                 ++outcome.restored;
                 break;
@@ -182,15 +170,15 @@ class RestoreRun {
         ++outcome.failed;
     }
 
-    TGzip& gzip_;
     Ui& ui_;
     bool asking_;
     format::EntryWriter writer_;
+    MemberCodec::Progress filePercent_;
 };
 
 }  // namespace
 
-RestoreOutcome RestoreFiles(const OpenArchive& archive, TGzip& gzip, const RestoreChoices& choices,
+RestoreOutcome RestoreFiles(const OpenArchive& archive, const RestoreChoices& choices,
                             const std::vector<std::size_t>& selectedRows, Ui& ui) {
     auto file = platform().open(archive.path, OpenMode::Read);
     if (!file) throw Error("Impossible d'ouvrir l'archive < " + archive.path + " >");
@@ -200,8 +188,8 @@ RestoreOutcome RestoreFiles(const OpenArchive& archive, TGzip& gzip, const Resto
         return {};
     }
 
-    ProgressForwarding progress(gzip, ui);
-    RestoreRun run(gzip, choices, ui);
+    const format::Version version = format::decodeHeader(header).version;
+    RestoreRun run(choices, ui);
 
     if (choices.selection == 0) {
         OverallBar bar(ui, static_cast<int>(archive.rows.size()) - 1);
@@ -245,17 +233,37 @@ RestoreOutcome RestoreFiles(const OpenArchive& archive, TGzip& gzip, const Resto
                 ++run.outcome.notFound;
                 continue;
             }
-            auto record = format::readRecordAt(*file, *offset, fullPath);
+            auto record = format::readRecordAt(*file, version, *offset, fullPath);
             if (!record) {
                 ++run.outcome.notFound;
                 continue;
             }
-            run.restoreEntry(*file, *record, *offset + format::RecordSize);
+            run.restoreEntry(*file, *record, *offset + format::recordSize(version));
             if (run.outcome.stopped) break;
         }
     }
     file->close();
     return run.outcome;
+}
+
+std::vector<std::size_t> missingRows(const Catalog& rows) {
+    std::vector<std::size_t> missing;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].status == Missing) missing.push_back(i);
+    return missing;
+}
+
+RestoreOutcome RestoreMissingFiles(OpenArchive& archive, Ui& ui) {
+    const std::vector<std::size_t> rows = missingRows(archive.rows);
+    if (rows.empty()) return {};
+    RestoreChoices choices;
+    choices.selection = 1;
+    choices.toOrigin = true;
+    // What is there now was not there at the load: it is not replaced.
+    choices.overwrite = format::Overwrite::Never;
+    const RestoreOutcome outcome = RestoreFiles(archive, choices, rows, ui);
+    refreshStatuses(archive, rows);
+    return outcome;
 }
 
 }  // namespace kv

@@ -11,7 +11,6 @@
 
 #include "engine/EntryExtract.h"
 #include "engine/OpenArchive.h"
-#include "engine/TGzip.h"
 #include "util/Ui.h"
 
 namespace kv {
@@ -48,8 +47,8 @@ struct RestoreOutcome {
 // it, renamed into place once found sound, with its stored date. Sets the
 // overall bar's range (the selected count, or rows - 1) and moves it per
 // entry; labels "Fichier : ..." and "Dossier : ..."; polls
-// ui.cancelRequested() before each entry; forwards the decompression progress
-// of gzip to ui.setFilePercent during the run.
+// ui.cancelRequested() before each entry; the percentages of each payload's
+// read go to ui.setFilePercent, each followed by ui.pump().
 //
 // Messages, each as the run meets it: an incompatible archive (error, nothing
 // restored); a selected row never archived (information); a destination on a
@@ -69,7 +68,17 @@ struct RestoreOutcome {
 //
 // Throws kv::Error when the archive cannot be opened or positioned at a
 // payload: the run ends there.
-RestoreOutcome RestoreFiles(const OpenArchive& archive, TGzip& gzip, const RestoreChoices& choices,
+RestoreOutcome RestoreFiles(const OpenArchive& archive, const RestoreChoices& choices,
                             const std::vector<std::size_t>& selectedRows, Ui& ui);
+
+// The rows whose file is missing on disk (EntryStatus Missing), in row order.
+std::vector<std::size_t> missingRows(const Catalog& rows);
+
+// "Restaurer les fichiers manquants": RestoreFiles over the missing rows, each
+// entry into its stored folder with its stored date; a file that has appeared
+// under such a name since the catalog was read is kept (and told). Afterwards
+// the status of those rows is read again (refreshStatuses, engine/CatalogReader.h):
+// a file restored shows as unchanged. No missing row: nothing is done.
+RestoreOutcome RestoreMissingFiles(OpenArchive& archive, Ui& ui);
 
 }  // namespace kv

@@ -1,13 +1,10 @@
 #pragma once
 // What the user chose for the runs over the open archive (engine/OpenArchive.h):
 // where they work, what the archiving run does with files that are gone or
-// unchanged, how many files it makes at once, and the compression component
-// every run uses. The main window keeps them from its settings and dialogs;
+// unchanged, how many files it makes at once. The main window keeps them from its settings and dialogs;
 // kvr sets them from its options.
 
 #include <string>
-
-#include "engine/TGzip.h"
 
 namespace kv {
 
@@ -21,7 +18,6 @@ struct RunOptions {
                                    // one whose stored member is still its own
     int threads = 0;               // files made at once by the archiving runs; 0 the default
                                    // (archiveThreads, engine/MemberPool.h)
-    TGzip gzip = TGzip::designedGzip1();  // Gzip1
 };
 
 }  // namespace kv

@@ -7,7 +7,6 @@
 #include "HandMadeArchive.h"
 #include "engine/CatalogReader.h"
 #include "engine/Restore.h"
-#include "engine/RunOptions.h"
 #include "platform/Platform.h"
 #include "support/FaultPlatform.h"
 #include "support/RecordingUi.h"
@@ -24,15 +23,14 @@ class RestoreTest : public testing::Test {
         drives.add('E');
         platform().createDirectory("C:\\Work");
         archive.path = "C:\\backup.kvr";
-        options.workFolder = "C:\\Work\\";
     }
 
     std::vector<int64_t> makeArchive(const std::vector<HandEntry>& entries) {
-        return test::writeHandArchive(archive.path, entries, "C:\\Work\\");
+        return test::writeHandArchive(archive.path, entries);
     }
 
     RestoreOutcome restoreAll(RestoreChoices choices) {
-        return RestoreFiles(archive, options.gzip, choices, {}, ui);
+        return RestoreFiles(archive, choices, {}, ui);
     }
 
     static RestoreChoices toFolder(std::string folder, bool tree) {
@@ -66,7 +64,6 @@ class RestoreTest : public testing::Test {
     test::TempDrives drives;
     test::RecordingUi ui;
     OpenArchive archive;
-    RunOptions options;
 };
 
 TEST_F(RestoreTest, EveryEntryBackToItsStoredFolderCreatesTheFolders) {
@@ -452,7 +449,7 @@ TEST_F(RestoreTest, SelectedRowsByTheirEntryOffsets) {
                     row("C.TXT", offsets[2]), row("new.txt", std::nullopt),  // never archived
                     row("b.txt", offsets[0])};  // offset of another entry
     RestoreChoices choices{1, false, false, "C:\\Out\\"};
-    auto outcome = RestoreFiles(archive, options.gzip, choices, {3, 1, 2, 1}, ui);
+    auto outcome = RestoreFiles(archive, choices, {3, 1, 2, 1}, ui);
 
     EXPECT_EQ(outcome.restored, 1);
     EXPECT_EQ(outcome.notFound, 2);
@@ -475,6 +472,44 @@ TEST_F(RestoreTest, LongNamesAreCutInTheLabelAndTheMessage) {
     const std::string prefix = "Impossible de décompresser le fichier < ";
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, prefix + std::string(140 - 40, 'n') + " >");
+}
+
+// "Restaurer les fichiers manquants": only the missing rows, each back in
+// its stored folder with its stored date; a file that appeared since the
+// load is kept; afterwards the rows show what the disk holds.
+TEST_F(RestoreTest, MissingFilesComeBackWithTheirDatesAndNothingElseIsWritten) {
+    makeArchive({{"C:\\Docs\\", "present.txt", "stored present"},
+             {"C:\\Docs\\Perdu\\", "gone.txt", "stored gone"},
+             {"C:\\Docs\\", "back.txt", "stored back"}});
+    putFile("C:\\Docs\\present.txt", "edited since", Later);
+    putFile("C:\\Docs\\back.txt", "stored back", Stored);
+    ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
+    platform().removeFile("C:\\Docs\\back.txt");
+    // Read as the load left them: present modified, the two others missing;
+    // back.txt has been put back by hand since, with other bytes.
+    ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
+    putFile("C:\\Docs\\back.txt", "written by hand", Later);
+    std::vector<int> icons;
+    for (const CatalogRow& row : archive.rows) icons.push_back(row.status);
+    ASSERT_EQ(icons, (std::vector<int>{Missing, Missing, Modified}));  // back, gone, present
+    EXPECT_EQ(missingRows(archive.rows), (std::vector<std::size_t>{0, 1}));
+    ui.messages.clear();
+
+    const RestoreOutcome outcome = RestoreMissingFiles(archive, ui);
+
+    EXPECT_EQ(outcome.restored, 1);
+    EXPECT_EQ(outcome.kept, 1);
+    EXPECT_EQ(read("C:\\Docs\\Perdu\\gone.txt"), "stored gone");
+    EXPECT_EQ(platform().lastWriteDos("C:\\Docs\\Perdu\\gone.txt"), Stored);
+    EXPECT_EQ(read("C:\\Docs\\back.txt"), "written by hand");
+    EXPECT_EQ(read("C:\\Docs\\present.txt"), "edited since");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text.rfind("C:\\Docs\\back.txt : conservé", 0), 0u)
+        << ui.messages[0].text;
+    icons.clear();
+    for (const CatalogRow& row : archive.rows) icons.push_back(row.status);
+    EXPECT_EQ(icons, (std::vector<int>{Modified, Unchanged, Modified}));
+    EXPECT_TRUE(missingRows(archive.rows).empty());
 }
 
 }  // namespace

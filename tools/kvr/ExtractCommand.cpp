@@ -21,7 +21,7 @@ namespace {
 
 constexpr const char* ExtractUsage =
     "Usage : kvr extract ARCHIVE (--origin | --to DOSSIER [--tree]) "
-    "[--overwrite older|always|never] [CHEMIN...]";
+    "[--overwrite older|always|never] [CHEMIN...] [-q]";
 
 // The terminal Ui, counting the boxes that tell of a failure.
 class CountingUi : public CliUi {
@@ -94,8 +94,8 @@ int extractCommand(const Args& args) {
         }
     }
 
-    kv::RunOptions options;
-    const kv::RestoreOutcome outcome = kv::RestoreFiles(archive, options.gzip, choices, rows, ui);
+    const kv::RestoreOutcome outcome = kv::RestoreFiles(archive, choices, rows, ui);
+    ui.endProgress();
     std::cout << outcome.restored << " fichier(s) restauré(s), ";
     if (outcome.kept > 0) std::cout << outcome.kept << " conservé(s), ";
     std::cout << outcome.failed + missing + outcome.notFound << " en erreur\n";

@@ -1,12 +1,15 @@
 // kvr test ARCHIVE: checks every entry with the engine's one soundness check
 // (engine/EntryCheck.h), inflating each payload to nowhere; one line per
-// damaged entry, then the counts.
+// damaged entry, then the counts. On a terminal, a progress line on standard
+// error follows the bytes of the archive read so far.
 
 #include <iostream>
+#include <optional>
 
 #include "engine/ArchiveFormat.h"
 #include "engine/EntryCheck.h"
 #include "tools/kvr/KvrCommon.h"
+#include "tools/kvr/ProgressLine.h"
 
 namespace kvr {
 
@@ -22,6 +25,8 @@ int testCommand(const Args& args) {
     int damaged = 0;
     bool archiveFault = false;
     kv::format::ArchiveWalker walk(*file);
+    std::optional<ProgressLine> progress;
+    if (ProgressLine::wanted()) progress.emplace(0, walk.fileSize());
     if (walk.fileSize() < kv::format::HeaderSize) {
         std::cout << "Archive tronquée : en-tête incomplet\n";
         archiveFault = true;
@@ -32,9 +37,13 @@ int testCommand(const Args& args) {
             kv::format::CheckEntry(*file, *entry, walk.payloadStart()).text();
         if (!problem.empty()) {
             ++damaged;
-            std::cout << entry->fullPath() << " : " << problem << '\n';
+            ProgressLine::eraseCurrent();
+            std::cout << terminalSafe(entry->fullPath()) << " : " << problem << '\n';
+            std::cout.flush();
         }
+        if (progress) progress->update(entries, walk.payloadStart() + entry->compressedSize);
     }
+    progress.reset();
     if (walk.failed()) {
         std::cout << "Erreur de lecture de l'archive\n";
         archiveFault = true;

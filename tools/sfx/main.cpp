@@ -33,7 +33,6 @@
 #include "engine/ArchiveFormat.h"
 #include "engine/EntryCheck.h"
 #include "engine/EntryExtract.h"
-#include "engine/TGzip.h"
 #include "platform/DosTime.h"
 #include "platform/Platform.h"
 #include "util/CommandGuard.h"
@@ -120,8 +119,9 @@ bool walkWasWhole(const format::ArchiveWalker& walk) {
 int listEntries(File& archive) {
     format::ArchiveWalker walk(archive);
     while (auto r = walk.next())
-        std::printf("%s;%s;%d;%d;%s;%s;%lld\n", r->fileName.c_str(), r->folder.c_str(), r->fileSize,
-                    r->compressedSize, shownDate(r->fileDate).c_str(), r->typeName.c_str(),
+        std::printf("%s;%s;%lld;%lld;%s;%s;%lld\n", r->fileName.c_str(), r->folder.c_str(),
+                    static_cast<long long>(r->fileSize), static_cast<long long>(r->compressedSize),
+                    shownDate(r->fileDate).c_str(), r->typeName.c_str(),
                     static_cast<long long>(walk.offset()));
     std::fflush(stdout);
     return walkWasWhole(walk) ? 0 : 1;
@@ -146,7 +146,7 @@ int testEntries(File& archive) {
     return bad || !whole ? 1 : 0;
 }
 
-int extractEntries(File& archive, TGzip& gzip, format::EntryWriter& writer) {
+int extractEntries(File& archive, format::EntryWriter& writer) {
     int done = 0, kept = 0, bad = 0;
     format::ArchiveWalker walk(archive);
     while (auto record = walk.next()) {
@@ -156,7 +156,7 @@ int extractEntries(File& archive, TGzip& gzip, format::EntryWriter& writer) {
             ++bad;
             continue;
         }
-        switch (writer.extract(archive, *record, walk.payloadStart(), *destination, gzip)) {
+        switch (writer.extract(archive, *record, walk.payloadStart(), *destination)) {
             case format::ExtractResult::Done:
                 ++done;
                 continue;
@@ -210,8 +210,6 @@ int run(const std::vector<std::string>& args) {
         say(std::string("Archive endommagée : ") + format::IncompatibleMessage);
         return 1;
     }
-    TGzip gzip = TGzip::designedGzip1();
-
     if (args.size() == 1 && args[0] == "--list") return listEntries(archive);
     if (args.size() == 1 && args[0] == "--test") return testEntries(archive);
 
@@ -238,7 +236,7 @@ int run(const std::vector<std::string>& args) {
 
     if (origin) {
         format::EntryWriter writer(format::Placement::Origin, std::string(), overwrite);
-        return extractEntries(archive, gzip, writer);
+        return extractEntries(archive, writer);
     }
     std::optional<std::string> folder, root;
     format::Placement placement = format::Placement::Tree;
@@ -258,7 +256,7 @@ int run(const std::vector<std::string>& args) {
         return 1;
     }
     format::EntryWriter writer(placement, *folder, overwrite, root.value_or(std::string()));
-    return extractEntries(archive, gzip, writer);
+    return extractEntries(archive, writer);
 }
 
 }  // namespace
