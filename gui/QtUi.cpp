@@ -50,14 +50,6 @@ Answer defaultOf(Buttons buttons) {
     return buttons == Buttons::YesAllNoCancel ? Answer::No : answersOf(buttons).front();
 }
 
-// Esc or closing the box: Cancel when the box has it, else No, else Ok.
-Answer escapeAnswer(Buttons buttons) {
-    const auto answers = answersOf(buttons);
-    for (Answer wanted : {Answer::Cancel, Answer::No})
-        if (std::find(answers.begin(), answers.end(), wanted) != answers.end()) return wanted;
-    return answers.front();
-}
-
 }  // namespace
 
 QtUi::QtUi(QWidget* owner) : owner_(owner) {

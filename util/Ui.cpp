@@ -34,4 +34,19 @@ const char* answerCaption(Answer answer) {
     return "OK";
 }
 
+Answer escapeAnswer(Buttons buttons) {
+    switch (buttons) {
+        case Buttons::Ok:
+            return Answer::Ok;
+        case Buttons::YesNo:
+            return Answer::No;
+        case Buttons::OkCancel:
+        case Buttons::YesNoCancel:
+        case Buttons::YesCancel:
+        case Buttons::YesAllNoCancel:
+            return Answer::Cancel;
+    }
+    return Answer::Cancel;
+}
+
 }  // namespace kv

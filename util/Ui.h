@@ -23,6 +23,10 @@ const char* messageTitle(MessageKind kind);
 // "OK", "Annuler", "&Oui", "&Non", "Oui pour &tous".
 const char* answerCaption(Answer answer);
 
+// The answer of Esc, or of closing the box: Cancel when the box has it, else
+// No, else Ok. The way that stops, for a box nobody is there to answer too.
+Answer escapeAnswer(Buttons buttons);
+
 // The labels of the progress frame (the progress dialog's LabelFile and LabelPath).
 enum class ProgressLabel { File, Path };
 
