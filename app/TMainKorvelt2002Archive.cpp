@@ -328,10 +328,9 @@ void TMainKorvelt2002::RestaureExecute() {
                     "Vous n'avez pas indiqué le chemin du dossier de restauration");
         return;
     }
-    const int rows = static_cast<int>(archive_.rows.size());
-    runProgress(TFormProgress::ModeRestore, restaure->selectionIndex() == 1
-                                                ? static_cast<int>(selectedRows().size())
-                                                : rows - 1);
+    const bool selected = restaure->choices().selection == RestoreSelection::SelectedRows;
+    runProgress(TFormProgress::ModeRestore, selected ? static_cast<int>(selectedRows().size())
+                                                     : static_cast<int>(archive_.rows.size()) - 1);
 }
 
 void TMainKorvelt2002::SelfExtractorExecute() {

@@ -191,7 +191,7 @@ RestoreOutcome RestoreFiles(const OpenArchive& archive, const RestoreChoices& ch
     const format::Version version = format::decodeHeader(header).version;
     RestoreRun run(choices, ui);
 
-    if (choices.selection == 0) {
+    if (choices.selection == RestoreSelection::AllEntries) {
         OverallBar bar(ui, static_cast<int>(archive.rows.size()) - 1);
         format::ArchiveWalker walk(*file);
         while (auto record = walk.next()) {
@@ -257,7 +257,7 @@ RestoreOutcome RestoreMissingFiles(OpenArchive& archive, Ui& ui) {
     const std::vector<std::size_t> rows = missingRows(archive.rows);
     if (rows.empty()) return {};
     RestoreChoices choices;
-    choices.selection = 1;
+    choices.selection = RestoreSelection::SelectedRows;
     choices.toOrigin = true;
     // What is there now was not there at the load: it is not replaced.
     choices.overwrite = format::Overwrite::Never;

@@ -16,8 +16,11 @@
 namespace kv {
 
 // The four choices of the restore dialog.
+// Which entries a restore writes back (RestoreSelection).
+enum class RestoreSelection { AllEntries, SelectedRows };
+
 struct RestoreChoices {
-    int selection = 0;     // RestoreSelection: 0 every entry, 1 the selected rows
+    RestoreSelection selection = RestoreSelection::AllEntries;
     bool toOrigin = true;  // RestoreToOrigin: back into the stored folders (wins over tree)
     bool tree = true;      // RestoreTree: folder + stored folder without its drive part
     std::string folder;    // RestoreFolder: the chosen folder (a backslash is added when missing)
@@ -39,8 +42,8 @@ struct RestoreOutcome {
 // Runs the restore over archive.path.
 //
 // selectedRows: indices into archive.rows of the selected rows, used when
-// choices.selection is 1 (taken in row order; duplicates and indices past the
-// end are ignored).
+// choices.selection is SelectedRows (taken in row order; duplicates and
+// indices past the end are ignored).
 //
 // Payloads are decompressed straight from the archive (the Work folder is not
 // used) by one format::EntryWriter: each file through a temporary file beside

@@ -94,7 +94,7 @@ TEST_F(LargeFile, FileOf3GiBIsStoredTestedAndRestored) {
 
     // Restored, and the same bytes.
     const RestoreOutcome restored =
-        RestoreFiles(archive, RestoreChoices{1, false, false, "C:\\Out"}, {1}, ui);
+        RestoreFiles(archive, RestoreChoices{RestoreSelection::SelectedRows, false, false, "C:\\Out"}, {1}, ui);
     EXPECT_EQ(restored.restored, 1);
     EXPECT_EQ(crcOf("C:\\Out\\film.bin"), std::make_pair(crc, ThreeGiB));
     remove("C:\\Out\\film.bin");

@@ -34,7 +34,7 @@ class RestoreTest : public testing::Test {
     }
 
     static RestoreChoices toFolder(std::string folder, bool tree) {
-        return RestoreChoices{0, false, tree, std::move(folder)};
+        return RestoreChoices{RestoreSelection::AllEntries, false, tree, std::move(folder)};
     }
 
     bool exists(const std::string& path) { return platform().fileExists(path); }
@@ -448,7 +448,7 @@ TEST_F(RestoreTest, SelectedRowsByTheirEntryOffsets) {
     archive.rows = {row("a.txt", offsets[0]),                                // not selected
                     row("C.TXT", offsets[2]), row("new.txt", std::nullopt),  // never archived
                     row("b.txt", offsets[0])};  // offset of another entry
-    RestoreChoices choices{1, false, false, "C:\\Out\\"};
+    RestoreChoices choices{RestoreSelection::SelectedRows, false, false, "C:\\Out\\"};
     auto outcome = RestoreFiles(archive, choices, {3, 1, 2, 1}, ui);
 
     EXPECT_EQ(outcome.restored, 1);

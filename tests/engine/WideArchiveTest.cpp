@@ -80,11 +80,11 @@ TEST_F(WideArchiveTest, EveryReaderReadsAV2Archive) {
     EXPECT_EQ(loaded.totalSize, 70005);
 
     // Restore of every entry (the walk) and of one row (direct access).
-    RestoreFiles(archive, RestoreChoices{0, false, false, "C:\\Out"}, {}, ui);
+    RestoreFiles(archive, RestoreChoices{RestoreSelection::AllEntries, false, false, "C:\\Out"}, {}, ui);
     EXPECT_EQ(bytesOf("C:\\Out\\a.txt"), "alpha");
     EXPECT_EQ(bytesOf("C:\\Out\\b.txt"), std::string(70000, 'b'));
     const RestoreOutcome one =
-        RestoreFiles(archive, RestoreChoices{1, false, false, "C:\\Un"}, {1}, ui);
+        RestoreFiles(archive, RestoreChoices{RestoreSelection::SelectedRows, false, false, "C:\\Un"}, {1}, ui);
     EXPECT_EQ(one.restored, 1);
     EXPECT_EQ(bytesOf("C:\\Un\\b.txt"), std::string(70000, 'b'));
 

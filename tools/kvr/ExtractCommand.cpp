@@ -77,7 +77,7 @@ int extractCommand(const Args& args) {
     int missing = 0;
     std::vector<std::size_t> rows;
     if (!wanted.empty()) {
-        choices.selection = 1;
+        choices.selection = kv::RestoreSelection::SelectedRows;
         const kv::LoadResult load = kv::LoadArchive(archive, ui);
         if (load.outcome == kv::LoadOutcome::ReadError) throw kv::Error(load.error);
         for (const std::string& path : wanted) {
