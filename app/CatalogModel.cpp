@@ -37,8 +37,7 @@ Qt::Alignment CatalogModel::columnAlignment(int column) {
     return kColumns[column].alignment;
 }
 
-std::string CatalogModel::cellText(const CatalogRow& row, int column,
-                                   const LocaleSeparators& sep) {
+std::string CatalogModel::cellText(const CatalogRow& row, int column, const LocaleSeparators& sep) {
     switch (column) {
         case ColName:
             return row.name;

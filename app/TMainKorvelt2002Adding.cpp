@@ -269,8 +269,8 @@ void TMainKorvelt2002::ScriptItemClick(QAction* item) {
         // was added or was listed already (never the archive itself, a long
         // name left as it was, or a missing file).
         const bool folderLine = splitFolderLine(line).has_value();
-        const bool wasKnown = !folderLine && op.known.contains(line) &&
-                              !text::equalNoCase(line, archive_.path);
+        const bool wasKnown =
+            !folderLine && op.known.contains(line) && !text::equalNoCase(line, archive_.path);
         const int before = op.added;
         AddSelectionEntry(op, line);
         if (folderLine || wasKnown || op.added > before) archive_.listChanged = true;

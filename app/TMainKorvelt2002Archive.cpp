@@ -94,8 +94,7 @@ void TMainKorvelt2002::setArchiveCaption() {
         setWindowTitle(QStringLiteral("Korvelt"));
     else
         setWindowTitle(QStringLiteral("Korvelt - [ ") +
-                       QString::fromStdString(FileNameOf(archive_.path)) +
-                       QStringLiteral(" ]"));
+                       QString::fromStdString(FileNameOf(archive_.path)) + QStringLiteral(" ]"));
 }
 
 bool TMainKorvelt2002::askArchiveChanges() {
@@ -160,10 +159,9 @@ void TMainKorvelt2002::New_ArchExecute() {
     archive_.catalogSource = ArchiveStampOf(path);
     setArchiveCaption();
     applyFilter(StatusFilter::All);
-    const std::string comment =
-        options_.dateComment
-            ? formatDateBracket(env_.now(), env_.separators) + " Sauvegarde"
-            : std::string("Sauvegarde");
+    const std::string comment = options_.dateComment
+                                    ? formatDateBracket(env_.now(), env_.separators) + " Sauvegarde"
+                                    : std::string("Sauvegarde");
     editComment_->setText(QString::fromStdString(comment));
     clearCatalog();
     ListViewFileClick(this);

@@ -168,13 +168,12 @@ void TMainKorvelt2002::showFilterSummary() {
     const int shown = model_->rowCount();
     int64_t sum = 0;
     for (int row = 0; row < shown; ++row)
-        if (const CatalogRow* r = model_->shownRow(row))
-            sum += r->size;
-    setStatusText(0, QString::fromStdString(
-                         " " + std::to_string(shown) + " fichier(s) affiché(s) sur " +
-                         std::to_string(archive_.rows.size()) + "  " +
-                         formatNumber2(static_cast<double>(sum) / 1000.0, env_.separators) +
-                         " Ko"));
+        if (const CatalogRow* r = model_->shownRow(row)) sum += r->size;
+    setStatusText(0,
+                  QString::fromStdString(
+                      " " + std::to_string(shown) + " fichier(s) affiché(s) sur " +
+                      std::to_string(archive_.rows.size()) + "  " +
+                      formatNumber2(static_cast<double>(sum) / 1000.0, env_.separators) + " Ko"));
 }
 
 void TMainKorvelt2002::applyFilter(StatusFilter filter) {
@@ -250,10 +249,10 @@ void TMainKorvelt2002::ListViewFileClick(QObject*) {
         ++count;
         sum += archive_.rows[row].size;
     }
-    setStatusText(
-        1, QString::fromStdString(
-               " " + std::to_string(count) + " sélectionné(s) " +
-               formatNumber2(static_cast<double>(sum) / 1000.0, env_.separators) + " Ko"));
+    setStatusText(1,
+                  QString::fromStdString(
+                      " " + std::to_string(count) + " sélectionné(s) " +
+                      formatNumber2(static_cast<double>(sum) / 1000.0, env_.separators) + " Ko"));
 }
 
 void TMainKorvelt2002::clearCatalog() {

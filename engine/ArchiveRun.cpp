@@ -494,8 +494,9 @@ void ArchiveRun::holdInCopy(const format::EntryRecord& record) {
 
 void ArchiveRun::convertCopy(format::Version to) {
     TempFile converted(options_.workFolder, TempFile::CopyStem);
-    if (!converted) throw Error("Impossible de créer un fichier dans le dossier de travail " +
-                                options_.workFolder);
+    if (!converted)
+        throw Error("Impossible de créer un fichier dans le dossier de travail " +
+                    options_.workFolder);
     const std::string failed = "Erreur d'écriture du fichier " + converted.path();
     header_.version = to;
     if (!format::writeHeader(converted.file(), header_)) throw Error(failed);
@@ -683,8 +684,7 @@ ArchiveResult UpdateArchive(OpenArchive& archive, RunOptions& options, const Env
     const std::unique_ptr<File> old = platform().open(path, OpenMode::Read);
     if (!old) throw Error("Impossible d'ouvrir le fichier " + path);
     format::HeaderBlock header;
-    if (!format::readHeaderBlock(*old, header))
-        throw Error("Erreur de lecture du fichier " + path);
+    if (!format::readHeaderBlock(*old, header)) throw Error("Erreur de lecture du fichier " + path);
     if (!format::CheckSignature(header)) {
         ui.message(MessageKind::Error, format::IncompatibleMessage, Buttons::Ok);
         ArchiveResult refused;

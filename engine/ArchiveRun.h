@@ -86,9 +86,9 @@
 
 #include "engine/ArchiveFormat.h"
 #include "engine/Catalog.h"
+#include "engine/Environment.h"
 #include "engine/MemberMaker.h"
 #include "engine/MemberPool.h"
-#include "engine/Environment.h"
 #include "engine/OpenArchive.h"
 #include "engine/RunOptions.h"
 #include "engine/SharedReader.h"

@@ -140,14 +140,14 @@ int AutoRun::archive(const AutoSaveSettings& settings, const WriterLock& lock) {
 
 }  // namespace
 
-int RunAutoSave(OpenArchive& archive, RunOptions& options, const Environment& env,
-                UnattendedUi& ui, const AutoModeOptions& autoOptions) {
+int RunAutoSave(OpenArchive& archive, RunOptions& options, const Environment& env, UnattendedUi& ui,
+                const AutoModeOptions& autoOptions) {
     AutoRun run(archive, options, env, ui, autoOptions);
     try {
         return run.run();
     } catch (const std::exception& error) {
         AppendJournalLine(JournalPath(), JournalLine(env.now(), "Sauvegarde interrompue : " +
-                                                                        oneLine(error.what())));
+                                                                    oneLine(error.what())));
         return autoexit::Stopped;
     }
 }

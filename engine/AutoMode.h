@@ -45,8 +45,8 @@ struct AutoModeOptions {
 // folder, the dated comment).
 // Returns the exit status (autoexit::...). Journal lines go to JournalPath()
 // when the journal exists, stamped with env.now(). Never throws.
-int RunAutoSave(OpenArchive& archive, RunOptions& options, const Environment& env,
-                UnattendedUi& ui, const AutoModeOptions& autoOptions);
+int RunAutoSave(OpenArchive& archive, RunOptions& options, const Environment& env, UnattendedUi& ui,
+                const AutoModeOptions& autoOptions);
 
 // Takes the archive's writer lock, trying again every quarter second for
 // `limit` while another run holds it. The lock (held; refused, with its

@@ -26,8 +26,7 @@ std::string extensionOf(const std::string& fileName) {
 
 std::optional<PreviewCopy> ExtractForPreview(const OpenArchive& archive, RunOptions& options,
                                              const CatalogRow& row, Ui& ui) {
-    if (archive.path.empty() || !platform().fileExists(archive.path))
-        return std::nullopt;
+    if (archive.path.empty() || !platform().fileExists(archive.path)) return std::nullopt;
     if (!platform().directoryExists(RemoveBackslash(options.workFolder)))
         options.workFolder = DefaultWorkFolder();
     AddBackslash(options.workFolder);
@@ -66,8 +65,7 @@ std::optional<PreviewCopy> ExtractForPreview(const OpenArchive& archive, RunOpti
         ui.message(MessageKind::Error, failed);
         return std::nullopt;
     }
-    const format::EntryCheck check =
-        format::CheckEntry(*file, *record, payloadStart, &copy.file());
+    const format::EntryCheck check = format::CheckEntry(*file, *record, payloadStart, &copy.file());
     file->close();
     const bool closed = copy.close();
     if (!check.sound() || !closed) ui.message(MessageKind::Error, failed);

@@ -205,8 +205,7 @@ RestoreOutcome RestoreFiles(const OpenArchive& archive, const RestoreChoices& ch
             run.restoreEntry(*file, *record, walk.payloadStart());
             if (run.outcome.stopped) break;
         }
-        if (walk.failed())
-            throw Error("Erreur de lecture dans l'archive < " + archive.path + " >");
+        if (walk.failed()) throw Error("Erreur de lecture dans l'archive < " + archive.path + " >");
         if (!run.outcome.stopped) run.walkEnded(walk, archive.path);
     } else {
         std::vector<std::size_t> rows;

@@ -1,8 +1,8 @@
 #pragma once
 // What the user chose for the runs over the open archive (engine/OpenArchive.h):
 // where they work, what the archiving run does with files that are gone or
-// unchanged, how many files it makes at once. The main window keeps them from its settings and dialogs;
-// kvr sets them from its options.
+// unchanged, how many files it makes at once. The main window keeps them from its settings and
+// dialogs; kvr sets them from its options.
 
 #include <string>
 

@@ -5,9 +5,9 @@
 #include <QPushButton>
 
 #include "app/CatalogModel.h"
+#include "app/TMainKorvelt2002.h"
 #include "engine/ArchiveFormat.h"
 #include "gui/QtUi.h"
-#include "app/TMainKorvelt2002.h"
 
 namespace kv {
 namespace {

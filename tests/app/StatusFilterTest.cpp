@@ -17,7 +17,8 @@ namespace {
 class StatusFilter_ : public ListingTest {
   protected:
     static CatalogRow rowOf(const std::string& name, EntryStatus status, int64_t size) {
-        CatalogRow r = row("C:\\Docs\\", name, status == New ? std::nullopt : std::optional<int64_t>(5));
+        CatalogRow r =
+            row("C:\\Docs\\", name, status == New ? std::nullopt : std::optional<int64_t>(5));
         r.size = size;
         r.status = status;
         return r;

@@ -21,12 +21,12 @@
 #include <memory>
 #include <optional>
 
-#include "gui/Chooser.h"
-#include "gui/DialogRunner.h"
 #include "app/TMainKorvelt2002.h"
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"
 #include "dialogs/TFormWait.h"
+#include "gui/Chooser.h"
+#include "gui/DialogRunner.h"
 #include "tests/support/FaultPlatform.h"
 
 namespace kv::test {
@@ -200,8 +200,7 @@ class WindowTest : public ::testing::Test {
         QDragEnterEvent enter(QPoint(50, 100), Qt::CopyAction, &mime, Qt::LeftButton,
                               Qt::NoModifier);
         QApplication::sendEvent(window.get(), &enter);
-        QDropEvent event(QPointF(50, 100), Qt::CopyAction, &mime, Qt::LeftButton,
-                         Qt::NoModifier);
+        QDropEvent event(QPointF(50, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(window.get(), &event);
     }
 

@@ -265,7 +265,8 @@ TEST(ArchiveFormat, PayloadsThatDoNotFitAreDamagedNotWholeFile) {
     EXPECT_FALSE(payloadFits(*entry, back.payloadStart(), back.fileSize()));
     EXPECT_FALSE(back.next());
 
-    EXPECT_TRUE(payloadFits(sampleRecord("z", 0), HeaderSize + RecordSize, HeaderSize + RecordSize));
+    EXPECT_TRUE(
+        payloadFits(sampleRecord("z", 0), HeaderSize + RecordSize, HeaderSize + RecordSize));
 }
 
 TEST(ArchiveFormat, ReadErrorIsReportedNotTakenAsTheEnd) {

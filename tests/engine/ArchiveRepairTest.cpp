@@ -119,7 +119,9 @@ INSTANTIATE_TEST_SUITE_P(
                },
                0},
         Damage{"FlippedByteInTheSizeOfARecord",
-               [](std::string& bytes, const auto& o) { bytes[std::size_t(o[1]) + format::FileSizeAt] ^= 0x04; },
+               [](std::string& bytes, const auto& o) {
+                   bytes[std::size_t(o[1]) + format::FileSizeAt] ^= 0x04;
+               },
                {"a.txt", "c.txt", "d.txt"},
                [](const auto&) {
                    return std::vector<std::string>{
@@ -127,7 +129,9 @@ INSTANTIATE_TEST_SUITE_P(
                },
                0},
         Damage{"FlippedByteInTheCompressedSizeOfARecord",
-               [](std::string& bytes, const auto& o) { bytes[std::size_t(o[1]) + format::CompressedSizeAt + 1] ^= 0x40; },
+               [](std::string& bytes, const auto& o) {
+                   bytes[std::size_t(o[1]) + format::CompressedSizeAt + 1] ^= 0x40;
+               },
                {"a.txt", "b.txt", "c.txt", "d.txt"},
                [](const auto&) { return std::vector<std::string>{}; },
                1},

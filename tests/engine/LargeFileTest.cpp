@@ -82,8 +82,8 @@ TEST_F(LargeFile, FileOf3GiBIsStoredTestedAndRestored) {
         std::unique_ptr<File> file = platform().open(Archive, OpenMode::Read);
         const std::optional<int64_t> offset = archive.rows[1].entryOffset;
         ASSERT_TRUE(offset);
-        const auto record = format::readRecordAt(*file, format::Version::V2, *offset,
-                                                 "C:\\Docs\\film.bin");
+        const auto record =
+            format::readRecordAt(*file, format::Version::V2, *offset, "C:\\Docs\\film.bin");
         ASSERT_TRUE(record);
         EXPECT_EQ(record->fileSize, ThreeGiB);
         const format::EntryCheck check =
@@ -93,8 +93,8 @@ TEST_F(LargeFile, FileOf3GiBIsStoredTestedAndRestored) {
     }
 
     // Restored, and the same bytes.
-    const RestoreOutcome restored =
-        RestoreFiles(archive, RestoreChoices{RestoreSelection::SelectedRows, false, false, "C:\\Out"}, {1}, ui);
+    const RestoreOutcome restored = RestoreFiles(
+        archive, RestoreChoices{RestoreSelection::SelectedRows, false, false, "C:\\Out"}, {1}, ui);
     EXPECT_EQ(restored.restored, 1);
     EXPECT_EQ(crcOf("C:\\Out\\film.bin"), std::make_pair(crc, ThreeGiB));
     remove("C:\\Out\\film.bin");

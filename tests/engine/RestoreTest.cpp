@@ -68,8 +68,8 @@ class RestoreTest : public testing::Test {
 
 TEST_F(RestoreTest, EveryEntryBackToItsStoredFolderCreatesTheFolders) {
     makeArchive({{"C:\\Docs\\Deep\\Er\\", "a.txt", "alpha"},
-             {"E:\\", "b.bin", std::string(70000, 'b')},
-             {"C:\\Docs\\", "empty", ""}});
+                 {"E:\\", "b.bin", std::string(70000, 'b')},
+                 {"C:\\Docs\\", "empty", ""}});
     auto outcome = restoreAll(RestoreChoices{});
 
     EXPECT_EQ(outcome.restored, 3);
@@ -95,9 +95,9 @@ TEST_F(RestoreTest, TreeKeepsTheStoredFoldersBelowTheChosenOne) {
 
 TEST_F(RestoreTest, OneNameIsWrittenOnceARunTheOthersAreNamedAndCounted) {
     makeArchive({{"C:\\A\\", "same.txt", "first"},
-             {"E:\\B\\", "same.txt", "second"},
-             {"C:\\A\\", "Case.txt", "one"},
-             {"C:\\B\\", "CASE.TXT", "two"}});
+                 {"E:\\B\\", "same.txt", "second"},
+                 {"C:\\A\\", "Case.txt", "one"},
+                 {"C:\\B\\", "CASE.TXT", "two"}});
     const RestoreOutcome outcome = restoreAll(toFolder("C:\\Out\\", false));
     EXPECT_EQ(read("C:\\Out\\same.txt"), "first");
     EXPECT_EQ(read("C:\\Out\\Case.txt"), "one");
@@ -163,8 +163,8 @@ class NewerFile : public RestoreTest, public testing::WithParamInterface<Questio
 TEST_P(NewerFile, IsReplacedOnlyWhenTheUserSaysSo) {
     const Question& q = GetParam();
     makeArchive({{"C:\\Docs\\", "un.txt", "stored 1"},
-             {"C:\\Docs\\", "deux.txt", "stored 2"},
-             {"C:\\Docs\\", "trois.txt", "stored 3"}});
+                 {"C:\\Docs\\", "deux.txt", "stored 2"},
+                 {"C:\\Docs\\", "trois.txt", "stored 3"}});
     putFile("C:\\Docs\\un.txt", "newer 1", Later);
     putFile("C:\\Docs\\deux.txt", "older 2", Earlier);  // not newer: replaced unasked
     putFile("C:\\Docs\\trois.txt", "newer 3", Later);
@@ -248,10 +248,10 @@ TEST_F(RestoreTest, NoLinkBelowTheChosenFolderIsFollowed) {
     link("C:\\T\\link", drives.hostPath("C:\\Outside"));
     link("C:\\T\\Docs\\f.txt", drives.hostPath("C:\\Outside\\victim.txt"));
     makeArchive({{"E:\\link\\", "pwn.txt", "x"},
-             {"E:\\LINK\\", "pwn2.txt", "x"},  // reached without regard to case
-             {"E:\\link\\deeper\\", "pwn3.txt", "x"},
-             {"E:\\Docs\\", "f.txt", "x"},  // the file itself
-             {"E:\\Docs\\", "good.txt", "good"}});
+                 {"E:\\LINK\\", "pwn2.txt", "x"},  // reached without regard to case
+                 {"E:\\link\\deeper\\", "pwn3.txt", "x"},
+                 {"E:\\Docs\\", "f.txt", "x"},  // the file itself
+                 {"E:\\Docs\\", "good.txt", "good"}});
 
     const RestoreOutcome outcome = restoreAll(toFolder("C:\\T\\", true));
 
@@ -291,7 +291,8 @@ TEST_F(RestoreTest, StoredFoldersFollowOnlyTheLinksOfTheUserOrTheSystem) {
 TEST_F(RestoreTest, ExistingFoldersOfAnyCaseAreUsedNeverDoubled) {
     drives.makeFolder("C:\\data\\Projets");
     drives.makeFolder("C:\\Out\\Docs");
-    makeArchive({{"C:\\DATA\\PROJETS\\", "Makefile", "all:"}, {"C:\\DOCS\\NEUF\\", "n.txt", "neuf"}});
+    makeArchive(
+        {{"C:\\DATA\\PROJETS\\", "Makefile", "all:"}, {"C:\\DOCS\\NEUF\\", "n.txt", "neuf"}});
     restoreAll(RestoreChoices{});
     EXPECT_EQ(read("C:\\data\\Projets\\Makefile"), "all:");
     restoreAll(toFolder("C:\\Out\\", true));
@@ -375,10 +376,10 @@ TEST_F(RestoreTest, EntryWithoutPayloadBytesIsDamaged) {
 
 TEST_F(RestoreTest, EntriesThatWouldLeaveTheChosenFolderWriteNothing) {
     makeArchive({{"C:\\Out\\..\\..\\", "escape1.txt", "x"},
-             {"C:\\Docs\\", "..\\escape2.txt", "x"},
-             {"C:\\Docs\\", "E:escape3.txt", "x"},
-             {"C:\\Docs\\", "", "x"},
-             {"C:\\Docs\\", "good.txt", "good"}});
+                 {"C:\\Docs\\", "..\\escape2.txt", "x"},
+                 {"C:\\Docs\\", "E:escape3.txt", "x"},
+                 {"C:\\Docs\\", "", "x"},
+                 {"C:\\Docs\\", "good.txt", "good"}});
     platform().createDirectory("C:\\Dest");
     auto outcome = restoreAll(toFolder("C:\\Dest\\Inner\\", true));
 
@@ -436,8 +437,8 @@ TEST_F(RestoreTest, StopLetsTheCurrentFileFinishAndEndsBeforeTheNext) {
 }
 
 TEST_F(RestoreTest, SelectedRowsByTheirEntryOffsets) {
-    auto offsets =
-        makeArchive({{"C:\\S\\", "a.txt", "A"}, {"C:\\S\\", "b.txt", "B"}, {"C:\\S\\", "c.txt", "C"}});
+    auto offsets = makeArchive(
+        {{"C:\\S\\", "a.txt", "A"}, {"C:\\S\\", "b.txt", "B"}, {"C:\\S\\", "c.txt", "C"}});
     auto row = [](std::string name, std::optional<int64_t> offset) {
         CatalogRow r;
         r.name = std::move(name);
@@ -479,8 +480,8 @@ TEST_F(RestoreTest, LongNamesAreCutInTheLabelAndTheMessage) {
 // load is kept; afterwards the rows show what the disk holds.
 TEST_F(RestoreTest, MissingFilesComeBackWithTheirDatesAndNothingElseIsWritten) {
     makeArchive({{"C:\\Docs\\", "present.txt", "stored present"},
-             {"C:\\Docs\\Perdu\\", "gone.txt", "stored gone"},
-             {"C:\\Docs\\", "back.txt", "stored back"}});
+                 {"C:\\Docs\\Perdu\\", "gone.txt", "stored gone"},
+                 {"C:\\Docs\\", "back.txt", "stored back"}});
     putFile("C:\\Docs\\present.txt", "edited since", Later);
     putFile("C:\\Docs\\back.txt", "stored back", Stored);
     ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);

@@ -135,7 +135,7 @@ TEST_P(DamagedRecord, RefusesTheUpdateAndLeavesTheArchive) {
     remove("C:\\Docs\\b.txt");
     std::string bytes = bytesOf(Archive);
     const std::size_t at = static_cast<std::size_t>(*archive.rows[GetParam().entry].entryOffset) +
-                            format::CompressedSizeAt;
+                           format::CompressedSizeAt;
     for (int i = 0; i < 4; ++i)
         bytes[at + i] = char(uint32_t(GetParam().compressedSize) >> (8 * i));
     rewriteArchive(bytes);

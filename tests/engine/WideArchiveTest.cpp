@@ -69,7 +69,8 @@ TEST_F(WideArchiveTest, EveryReaderReadsAV2Archive) {
                     {{"C:\\Docs\\", "a.txt", "alpha"},
                      {"C:\\Docs\\Sous\\", "b.txt", std::string(70000, 'b')}},
                     Version::V2);
-    ASSERT_EQ(offsets[1], format::FirstEntryOffset + format::RecordSizeV2 + int64_t(walk(Archive).entries[0].record.compressedSize));
+    ASSERT_EQ(offsets[1], format::FirstEntryOffset + format::RecordSizeV2 +
+                              int64_t(walk(Archive).entries[0].record.compressedSize));
 
     const LoadResult loaded = load();
     ASSERT_EQ(loaded.outcome, LoadOutcome::Loaded);
@@ -80,15 +81,17 @@ TEST_F(WideArchiveTest, EveryReaderReadsAV2Archive) {
     EXPECT_EQ(loaded.totalSize, 70005);
 
     // Restore of every entry (the walk) and of one row (direct access).
-    RestoreFiles(archive, RestoreChoices{RestoreSelection::AllEntries, false, false, "C:\\Out"}, {}, ui);
+    RestoreFiles(archive, RestoreChoices{RestoreSelection::AllEntries, false, false, "C:\\Out"}, {},
+                 ui);
     EXPECT_EQ(bytesOf("C:\\Out\\a.txt"), "alpha");
     EXPECT_EQ(bytesOf("C:\\Out\\b.txt"), std::string(70000, 'b'));
-    const RestoreOutcome one =
-        RestoreFiles(archive, RestoreChoices{RestoreSelection::SelectedRows, false, false, "C:\\Un"}, {1}, ui);
+    const RestoreOutcome one = RestoreFiles(
+        archive, RestoreChoices{RestoreSelection::SelectedRows, false, false, "C:\\Un"}, {1}, ui);
     EXPECT_EQ(one.restored, 1);
     EXPECT_EQ(bytesOf("C:\\Un\\b.txt"), std::string(70000, 'b'));
 
-    const std::optional<PreviewCopy> preview = ExtractForPreview(archive, options, archive.rows[0], ui);
+    const std::optional<PreviewCopy> preview =
+        ExtractForPreview(archive, options, archive.rows[0], ui);
     ASSERT_TRUE(preview);
     EXPECT_EQ(bytesOf(preview->path()), "alpha");
     EXPECT_TRUE(ui.messages.empty());

@@ -1,8 +1,8 @@
 #pragma once
 // A fixture for tests that start the built programs (kvr, sfx.bin): a fresh
 // private host folder per test (the shared TempDrives) mapped as K: in this
-// process and in the programs, the temporary folder in K:\Temp, and archives made entry by entry with the
-// format module and the gzip stream, so that damaged ones can be written too.
+// process and in the programs, the temporary folder in K:\Temp, and archives made entry by entry
+// with the format module and the gzip stream, so that damaged ones can be written too.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

@@ -153,8 +153,9 @@ TEST_F(KvrTest, TestPassesASoundArchive) {
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out, "3 entrée(s), 3 intacte(s), 0 endommagée(s)\n");
 
-    putArchive("empty.kvr",
-               std::string(reinterpret_cast<const char*>(encodeHeader(Header{}).data()), HeaderSize));
+    putArchive(
+        "empty.kvr",
+        std::string(reinterpret_cast<const char*>(encodeHeader(Header{}).data()), HeaderSize));
     const Result empty = kvr("test empty.kvr");
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(empty.out, "0 entrée(s), 0 intacte(s), 0 endommagée(s)\n");
@@ -209,19 +210,22 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    "K:\\Docs\\lettre.txt : CRC-32 incorrect\n",
                    "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
+        DamageCase{"DeflateData",
+                   [](std::string& a, const auto& o, const auto&) {
+                       a[size_t(o[0] + RecordSize + 10)] |= 0x06;
+                   },
+                   "K:\\Docs\\lettre.txt : données compressées endommagées\n",
+                   "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
         DamageCase{
-            "DeflateData",
-            [](std::string& a, const auto& o, const auto&) { a[size_t(o[0] + RecordSize + 10)] |= 0x06; },
-            "K:\\Docs\\lettre.txt : données compressées endommagées\n",
+            "NotAMember",
+            [](std::string& a, const auto& o, const auto&) { a[size_t(o[2] + RecordSize)] = 'X'; },
+            "K:\\Docs\\vide.txt : le contenu n'est pas un membre gzip\n",
             "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
-        DamageCase{"NotAMember",
-                   [](std::string& a, const auto& o, const auto&) { a[size_t(o[2] + RecordSize)] = 'X'; },
-                   "K:\\Docs\\vide.txt : le contenu n'est pas un membre gzip\n",
-                   "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
-        DamageCase{"RecordSizeDisagrees",
-                   [](std::string& a, const auto& o, const auto&) { a[size_t(o[0] + FileSizeAt)] ^= 1; },
-                   "K:\\Docs\\lettre.txt : taille différente de celle de l'entrée\n",
-                   "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
+        DamageCase{
+            "RecordSizeDisagrees",
+            [](std::string& a, const auto& o, const auto&) { a[size_t(o[0] + FileSizeAt)] ^= 1; },
+            "K:\\Docs\\lettre.txt : taille différente de celle de l'entrée\n",
+            "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
         DamageCase{"LastPayloadCutShort",
                    [](std::string& a, const auto&, const auto&) { a.resize(a.size() - 5); },
                    "K:\\Docs\\vide.txt : contenu coupé par la fin de l'archive\n",
