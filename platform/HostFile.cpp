@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/DosTime.h"
@@ -117,6 +118,30 @@ bool HostFile::write(const void* buffer, int64_t count) {
         done += n;
     }
     return true;
+}
+
+bool HostFile::appendFrom(File& source, int64_t from, int64_t count) {
+    auto* host = dynamic_cast<HostFile*>(&source);
+    while (host && count > 0 && fd_ >= 0 && host->fd_ >= 0 && from >= 0) {
+        loff_t in = from;
+        const ssize_t n =
+            ::copy_file_range(host->fd_, &in, fd_, nullptr,
+                              static_cast<size_t>(std::min<int64_t>(count, 1 << 30)), 0);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            // A kernel or file system that does not copy between these two
+            // files: the bytes go through the program instead.
+            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+                errno == EBADF)
+                break;
+            failed_ = true;
+            return false;
+        }
+        if (n == 0) return false;  // the source ends first
+        from += n;
+        count -= n;
+    }
+    return count == 0 || File::appendFrom(source, from, count);
 }
 
 bool HostFile::seek(int64_t position) {
