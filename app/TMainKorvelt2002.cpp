@@ -101,6 +101,7 @@ WindowSettings TMainKorvelt2002::readSettings() const {
     s.tri = ini.readInteger("List", "Tri", s.tri) & 0xFF;
     s.dateComment = ini.readBool("Application", "DateComment", s.dateComment);
     s.recompressAll = ini.readBool("Application", "RecompressAll", s.recompressAll);
+    s.verifyUnchanged = ini.readBool("Application", "VerifyUnchanged", s.verifyUnchanged);
     return s;
 }
 
@@ -134,6 +135,7 @@ void TMainKorvelt2002::FormCreate() {
     session_.sortKey = s.tri;
     session_.dateComment = s.dateComment;
     session_.recompressAll = s.recompressAll;
+    session_.verifyUnchanged = s.verifyUnchanged;
 
     acceptDrops_ = true;
     setAcceptDrops(true);

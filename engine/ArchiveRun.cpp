@@ -11,6 +11,7 @@
 #include "engine/DatedComment.h"
 #include "engine/EntryCheck.h"
 #include "engine/StoredPath.h"
+#include "platform/DosTime.h"
 #include "text/Text.h"
 #include "util/Error.h"
 #include "util/FileRoutines.h"
@@ -26,6 +27,12 @@ namespace {
 // wait in the Work folder to be appended.
 constexpr std::size_t MaxAhead = 64;
 constexpr int64_t MaxAheadBytes = int64_t(64) << 20;
+// Kept members of one range copied from the old archive whose trailers wait
+// to be read back, and the bytes of such a range: past either, it is copied.
+constexpr std::size_t MaxCarriedChecks = 4096;
+constexpr int64_t MaxCarriedBytes = int64_t(1) << 30;
+// The smallest member: header, an empty deflate block, trailer.
+constexpr int64_t SmallestMember = 20;
 // Why a row got no fresh entry, as the journal of the automatic mode tells it.
 constexpr const char* TooLargeReason = "fichier de 2 Go ou plus, non archivé";
 constexpr const char* UnreadableReason =
@@ -63,6 +70,13 @@ bool stillCurrent(const FileMember& member, const std::string& fullPath) {
             break;
     }
     return true;
+}
+
+// The MS-DOS form of a host time in nanoseconds, as the folder listings give it.
+int32_t dosFromNs(int64_t ns) {
+    int64_t seconds = ns / 1000000000;
+    if (ns % 1000000000 < 0) --seconds;
+    return dosFromTime(static_cast<std::time_t>(seconds));
 }
 
 }  // namespace
@@ -166,10 +180,25 @@ bool ArchiveRun::start() {
     if (!format::writeHeader(copy_.file(), format::Header{0, headerComment(session_)}))
         throw Error("Erreur d'écriture du fichier " + copy_.path());
 
-    maker_ = std::make_unique<MemberMaker>(session_.workFolder, session_.gzip, old_.get());
-    if (const int threads = archiveThreads(session_.threads); threads > 1) {
+    if (old_ && !session_.recompressAll && !session_.verifyUnchanged)
+        cache_ = FilesCache::load(archive);
+    maker_ = std::make_unique<MemberMaker>(session_.workFolder, session_.gzip, old_.get(),
+                                           session_.clockNs());
+    if (const int threads = workerThreads(session_.threads); threads > 1) {
         try {
-            pool_ = std::make_unique<MemberPool>(threads, *maker_);
+            pool_ = std::make_unique<MemberPool>(
+                threads,
+                [maker = maker_.get()](const MemberRequest& request, const std::atomic<bool>& stop,
+                                       const MemberPool::Progress& progress) {
+                    try {
+                        return maker->make(request, stop, progress);
+                    } catch (const std::exception& e) {
+                        FileMember failed;
+                        failed.outcome = FileMember::Outcome::Failed;
+                        failed.error = e.what();
+                        return failed;
+                    }
+                });
         } catch (const std::system_error&) {
             // No threads to be had: the members are made one at a time, in turn.
         }
@@ -222,6 +251,37 @@ MemberRequest ArchiveRun::requestFor(const CatalogRow& row, const std::string& f
     return request;
 }
 
+std::optional<FileMember> ArchiveRun::vouched(const MemberRequest& request) const {
+    if (cache_.empty() || !request.stored) return std::nullopt;
+    const StoredEntry& stored = *request.stored;
+    const CachedEntry* cached = cache_.at(stored.payloadStart - format::RecordSize);
+    const std::optional<FileIdentity> now = identityOf(request.fullPath);
+    if (!cached || !now || *now != cached->file) return std::nullopt;
+    // What the proof would ask first: the size and date of the stored entry.
+    const int32_t lastWrite = dosFromNs(now->lastWriteNs);
+    if (now->size != stored.fileSize || lastWrite != stored.fileDate) return std::nullopt;
+    // A file the program may not open now is not stored from the cache either.
+    const std::unique_ptr<File> file = platform().open(request.fullPath, OpenMode::Read);
+    if (!file) return std::nullopt;
+    file->close();
+    // The member is where the cache saw it.
+    uint8_t trailer[8];
+    if (stored.compressedSize < SmallestMember ||
+        !oldView_->seek(stored.payloadStart + stored.compressedSize - 8) ||
+        format::readFully(*oldView_, trailer, 8) != 8 ||
+        format::littleEndian32(trailer) != cached->crc ||
+        format::littleEndian32(trailer + 4) != static_cast<uint32_t>(now->size))
+        return std::nullopt;
+    FileMember member;
+    member.outcome = FileMember::Outcome::Reused;
+    member.source = stored;
+    member.crc = cached->crc;
+    member.length = now->size;
+    member.after = FileSnapshot{now->size, lastWrite};
+    member.identity = now;
+    return member;
+}
+
 void ArchiveRun::fillAhead() {
     if (!pool_) return;
     const std::size_t least = static_cast<std::size_t>(pool_->threads());
@@ -231,14 +291,19 @@ void ArchiveRun::fillAhead() {
         const CatalogRow& row = session_.rows[index];
         const std::string fullPath = row.fullPath();
         if (!format::storedPathProblem(fullPath).empty()) continue;
+        MemberRequest request = requestFor(row, fullPath);
+        if (std::optional<FileMember> member = vouched(request)) {
+            ahead_.push_back(Ahead{index, std::move(request), nullptr, std::move(*member), 0, {}});
+            continue;
+        }
         // A file listed twice is not read by two workers at once: the second
         // row makes its member in turn.
         std::string key = text::foldKey(fullPath);
         if (!aheadKeys_.insert(key).second) continue;
-        MemberRequest request = requestFor(row, fullPath);
         std::shared_ptr<MemberPool::Job> job = pool_->submit(request);
         const int64_t bytes = rowSize(row);
-        ahead_.push_back(Ahead{index, std::move(request), std::move(job), bytes, std::move(key)});
+        ahead_.push_back(
+            Ahead{index, std::move(request), std::move(job), FileMember(), bytes, std::move(key)});
         aheadBytes_ += bytes;
     }
 }
@@ -247,6 +312,7 @@ FileMember ArchiveRun::memberFor(std::size_t index, const CatalogRow& row,
                                  const std::string& fullPath) {
     const MemberRequest request = requestFor(row, fullPath);
     std::shared_ptr<MemberPool::Job> job;
+    std::optional<FileMember> vouchedAhead;
     // The jobs of rows passed without a store (gone, carried over, left out)
     // are dropped; this row's job is used when it was made for this row as it
     // stands (the pump may have run the window's events).
@@ -255,13 +321,20 @@ FileMember ArchiveRun::memberFor(std::size_t index, const CatalogRow& row,
         ahead_.pop_front();
         aheadBytes_ -= front.bytes;
         aheadKeys_.erase(front.key);
-        if (front.row == index && front.request == request)
+        const bool mine = front.row == index && front.request == request;
+        if (!front.job) {
+            if (mine) vouchedAhead = std::move(front.vouched);
+        } else if (mine) {
             job = std::move(front.job);
-        else
+        } else {
             pool_->drop(*front.job);
+        }
     }
     planned_ = std::max(planned_, index + 1);
     fillAhead();
+    if (vouchedAhead) return std::move(*vouchedAhead);
+    if (!pool_)
+        if (std::optional<FileMember> member = vouched(request)) return std::move(*member);
 
     const MemberMaker::Progress progress = [this](int percent) {
         if (mode_ != Mode::Interactive) return;
@@ -322,36 +395,91 @@ ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
     record.typeName = row.sub[4];
     record.fileSize = static_cast<int32_t>(member.length);
     record.compressedSize = static_cast<int32_t>(payloadSize);
+    const format::RecordBlock fresh = format::encodeRecord(record);
     File& copy = copy_.file();
-    const int64_t recordAt = copy.position();
-    if (recordAt < 0 || !format::writeRecord(copy, record))
-        throw Error("Erreur d'écriture du fichier " + copy_.path());
+    int64_t recordAt = -1;
     if (reused) {
-        if (!oldView_->seek(member.source.payloadStart) ||
-            !format::copyBytes(*oldView_, copy, payloadSize))
-            throw Error("Erreur lors de la copie du fichier < " + fullPath +
-                        " > depuis l'archive " + session_.currentArchive);
-    } else if (!member.payload.file().seek(0) ||
-               !format::copyBytes(member.payload.file(), copy, payloadSize)) {
-        throw Error("Erreur d'écriture du fichier " + copy_.path());
+        // A kept member whose record is the one stored, byte for byte, is
+        // copied with it, and with the entries around it that are copied too.
+        const int64_t storedAt = member.source.payloadStart - format::RecordSize;
+        format::RecordBlock stored;
+        const bool same =
+            oldView_->seek(storedAt) &&
+            format::readFully(*oldView_, stored.data(), format::RecordSize) == format::RecordSize &&
+            stored == fresh;
+        if (same) {
+            carry(storedAt, format::RecordSize + payloadSize, fullPath);
+            // The range is not in the copy yet: it starts at the copy's end.
+            recordAt = copy.position() + carried_.length - format::RecordSize - payloadSize;
+        } else {
+            flushCarried();
+            recordAt = copy.position();
+            if (recordAt < 0 || !copy.write(fresh.data(), format::RecordSize))
+                throw Error("Erreur d'écriture du fichier " + copy_.path());
+            carry(member.source.payloadStart, payloadSize, fullPath);
+        }
+        carried_.checks.push_back(
+            Carried::Check{carried_.length, member.crc, member.length, fullPath});
+        if (carried_.checks.size() >= MaxCarriedChecks) flushCarried();
+    } else {
+        flushCarried();
+        recordAt = copy.position();
+        if (recordAt < 0 || !copy.write(fresh.data(), format::RecordSize))
+            throw Error("Erreur d'écriture du fichier " + copy_.path());
+        const int64_t end = recordAt + format::RecordSize + payloadSize;
+        if (!copy.appendFrom(member.payload.file(), 0, payloadSize) || copy.position() != end)
+            throw Error("Erreur d'écriture du fichier " + copy_.path());
+        verifyTrailer(end, fullPath, member.crc, member.length);
     }
-    verifyAppended(recordAt, fullPath, payloadSize, member.crc, member.length);
+    if (member.identity) newCache_.push_back(CachedEntry{recordAt, member.crc, *member.identity});
     ++result_.stored;
     if (reused) ++result_.reused;
     return Step::GoOn;
 }
 
-void ArchiveRun::verifyAppended(int64_t recordAt, const std::string& fullPath, int64_t payloadSize,
-                                uint32_t crc, int64_t length) {
+void ArchiveRun::verifyTrailer(int64_t end, const std::string& fullPath, uint32_t crc,
+                               int64_t length) {
     File& copy = copy_.file();
-    const int64_t end = recordAt + format::RecordSize + payloadSize;
+    const int64_t position = copy.position();
     uint8_t trailer[8];
-    const bool read = copy.position() == end && payloadSize >= 8 && copy.seek(end - 8) &&
-                      format::readFully(copy, trailer, 8) == 8 && copy.seek(end);
+    const bool read = position >= end && end >= format::HeaderSize + format::RecordSize + 8 &&
+                      copy.seek(end - 8) && format::readFully(copy, trailer, 8) == 8 &&
+                      copy.seek(position);
     if (!read || format::littleEndian32(trailer) != crc ||
         format::littleEndian32(trailer + 4) != static_cast<uint32_t>(length))
         throw Error("Erreur d'écriture du fichier " + copy_.path() + " : l'entrée < " + fullPath +
                     " > ne se relit pas comme elle a été écrite");
+}
+
+void ArchiveRun::carry(int64_t from, int64_t count, const std::string& fullPath) {
+    if (carried_.length > 0 &&
+        (carried_.from + carried_.length != from || carried_.length >= MaxCarriedBytes))
+        flushCarried();
+    if (carried_.length == 0) {
+        carried_.from = from;
+        carried_.firstPath = fullPath;
+    }
+    carried_.length += count;
+}
+
+void ArchiveRun::flushCarried() {
+    if (carried_.length == 0) return;
+    File& copy = copy_.file();
+    const int64_t start = copy.position();
+    if (start < 0 || !old_->appendTo(copy, carried_.from, carried_.length) ||
+        copy.position() != start + carried_.length) {
+        // Said as the side that failed: the old archive's bytes are there to
+        // be read, or the copy did not take them.
+        uint8_t last;
+        const bool readable =
+            oldView_->seek(carried_.from + carried_.length - 1) && oldView_->read(&last, 1) == 1;
+        if (readable) throw Error("Erreur d'écriture du fichier " + copy_.path());
+        throw Error("Erreur lors de la copie du fichier < " + carried_.firstPath +
+                    " > depuis l'archive " + session_.currentArchive);
+    }
+    for (const Carried::Check& check : carried_.checks)
+        verifyTrailer(start + check.end, check.fullPath, check.crc, check.length);
+    carried_ = Carried();
 }
 
 void ArchiveRun::storeFailed(const std::string& fullPath) {
@@ -418,12 +546,7 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
             return leftOut("entrée endommagée dans l'archive, fichier retiré");
         problem("entrée endommagée dans l'archive, gardée telle quelle");
     }
-    if (!copy_.file().write(block.data(), format::RecordSize))
-        throw Error("Erreur d'écriture du fichier " + copy_.path());
-    if (!oldView_->seek(payloadStart) ||
-        !format::copyBytes(*oldView_, copy_.file(), record.compressedSize))
-        throw Error("Erreur lors de la copie du fichier < " + fullPath + " > depuis l'archive " +
-                    session_.currentArchive);
+    carry(at, format::RecordSize + record.compressedSize, fullPath);
     ++result_.carriedOver;
     if (storeFailure && check.sound()) problem("sa copie précédente reste dans l'archive");
     return Step::GoOn;
@@ -462,6 +585,7 @@ void ArchiveRun::nextRows() {
 }
 
 void ArchiveRun::finishCopy() {
+    flushCarried();
     closeOld();
 }
 
@@ -503,6 +627,9 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
         return Replace::Failed;
     }
     result_.replaced = true;
+    // The next update keeps what this one stored without reading it again,
+    // as long as nobody else rewrites the archive.
+    FilesCache::save(archive, newCache_);
     label("Mise à jour de l'archive OK");
     return Replace::Replaced;
 }
@@ -517,6 +644,7 @@ bool ArchiveRun::copyBeside(const std::string& archive) {
 }
 
 void ArchiveRun::abandon() {
+    carried_ = Carried();
     closeOld();
     removeTemporaries();
     result_.stopped = true;

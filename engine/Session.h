@@ -3,6 +3,7 @@
 // catalog rows, the comment box text and the options they read. The GUI's main
 // window owns one; kvr builds one per command; tests build their own.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -26,6 +27,13 @@ struct ArchiveStamp {
     bool operator==(const ArchiveStamp&) const = default;
 };
 
+// The host's wall clock now, in nanoseconds since 1970 (UTC).
+inline int64_t wallClockNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 struct Session {
     std::string currentArchive;   // CurrentArchive: full Windows path, empty when none is open
     Catalog rows;                 // the catalog, in list order
@@ -38,10 +46,17 @@ struct Session {
     TGzip gzip = TGzip::designedGzip1();  // Gzip1
     bool recompressAll = false;   // RecompressAll: the archiving runs compress every file, even
                                   // one whose stored member is still its own
-    int threads = 0;              // files made at once by the archiving runs; 0 the default
-                                  // (archiveThreads, engine/MemberPool.h)
+    bool verifyUnchanged = false;  // VerifyUnchanged: an update proves every stored member it
+                                   // keeps against its file, even one the files cache vouches for
+                                   // (engine/FilesCache.h)
+    int threads = 0;               // files worked on at once by the archiving runs, restore and
+                                   // test; 0 the default (workerThreads, engine/WorkPool.h)
     LocaleSeparators separators;  // the user's locale, read once at start-up
     std::function<DateTime()> now = localNow;  // the clock (tests inject their own)
+    // The wall clock, in nanoseconds since 1970 (UTC), against which the files
+    // cache judges whether a file changed too lately for its times to vouch
+    // for its bytes (tests run it ahead).
+    std::function<int64_t()> clockNs = wallClockNs;
     // The archive file the rows were read from, as it was then (LoadArchive
     // sets it). An archiving run refuses to write over an archive that no
     // longer has this stamp: the rows would not hold what another writer put

@@ -52,6 +52,7 @@ TEST_F(MainWindow, FirstRunTakesTheDefaultsAndWritesTheElevenKeysInOrder) {
     EXPECT_EQ(w.session().sortKey, 1);
     EXPECT_TRUE(w.session().dateComment);
     EXPECT_FALSE(w.session().recompressAll);
+    EXPECT_FALSE(w.session().verifyUnchanged);
     EXPECT_EQ(w.session().workFolder, platform().tempFolder());
     EXPECT_EQ(w.windowTitle(), "Korvelt");
     EXPECT_TRUE(platform().directoryExists("C:\\Korvelt\\Script"));
@@ -100,11 +101,13 @@ TEST_F(MainWindow, StoredSettingsAreReadAndAScreenWideWindowStartsMaximised) {
     ini.writeBool("Application", "DateComment", false);
     ini.writeString("Application", "temporary", "C:\\nulle\\part\\");
     ini.writeBool("Application", "RecompressAll", true);
+    ini.writeBool("Application", "VerifyUnchanged", true);
     TMainKorvelt2002& w = makeWindow();
     EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
     EXPECT_EQ(w.session().sortKey, 2);
     EXPECT_FALSE(w.session().dateComment);
     EXPECT_TRUE(w.session().recompressAll);
+    EXPECT_TRUE(w.session().verifyUnchanged);
     EXPECT_EQ(w.session().workFolder,
               platform().tempFolder());  // a vanished folder gives the default
 }

@@ -13,7 +13,7 @@
 #include "EngineRunFixture.h"
 #include "engine/ArchiveRun.h"
 #include "engine/AutoArchive.h"
-#include "engine/MemberPool.h"
+#include "engine/WorkPool.h"
 
 namespace kv {
 namespace {
@@ -205,7 +205,7 @@ TEST_P(ArchiveThreads, RequestThenEnvironmentThenCores) {
     else
         unsetenv("KORVELT_THREADS");
     const int cores = std::clamp(int(std::thread::hardware_concurrency()), 1, 64);
-    EXPECT_EQ(archiveThreads(GetParam().requested),
+    EXPECT_EQ(workerThreads(GetParam().requested),
               GetParam().expected ? GetParam().expected : cores);
     if (keep)
         setenv("KORVELT_THREADS", keep->c_str(), 1);
