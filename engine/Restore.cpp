@@ -4,6 +4,8 @@
 
 #include "engine/ArchiveFormat.h"
 #include "engine/EntryExtract.h"
+#include "engine/SharedReader.h"
+#include "engine/WorkPool.h"
 #include "text/Text.h"
 #include "util/Error.h"
 #include "util/FileRoutines.h"
@@ -12,6 +14,10 @@
 namespace kv {
 
 namespace {
+
+// Entries inflated at once per worker thread: a restored file's flush to the
+// disk waits on the disk rather than on a core, so many overlap.
+constexpr int InflationsPerThread = 4;
 
 // Forwards the compression component's progress to the per-file bar while a
 // run is on, and puts the caller's handler back afterwards.
@@ -49,7 +55,7 @@ class OverallBar {
 
 class RestoreRun {
   public:
-    RestoreRun(Session& session, const RestoreChoices& choices, Ui& ui)
+    RestoreRun(Session& session, const RestoreChoices& choices, Ui& ui, SharedReader& archive)
         : session_(session),
           ui_(ui),
           asking_(choices.overwrite == format::Overwrite::Ask),
@@ -58,7 +64,11 @@ class RestoreRun {
                                    : format::Placement::Flat,
                   WithBackslash(choices.folder), choices.overwrite) {
         writer_.setQuestion([this](const std::string& path) { return askReplace(path); });
+        if (const int threads = workerThreads(session.threads); threads > 1)
+            writer_.inflateAhead(archive, threads * InflationsPerThread, session.gzip);
     }
+
+    format::EntryWriter& writer() { return writer_; }
 
     // Restores the entry whose record was just read; the archive is
     // positioned at its payload.
@@ -192,8 +202,11 @@ class RestoreRun {
 
 RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
                             const std::vector<std::size_t>& selectedRows, Ui& ui) {
-    auto archive = platform().open(session.currentArchive, OpenMode::Read);
-    if (!archive) throw Error("Impossible d'ouvrir l'archive < " + session.currentArchive + " >");
+    std::unique_ptr<File> opened = platform().open(session.currentArchive, OpenMode::Read);
+    if (!opened) throw Error("Impossible d'ouvrir l'archive < " + session.currentArchive + " >");
+    // Read by this thread and, side by side, by the writer's workers.
+    SharedReader shared(std::move(opened));
+    const std::unique_ptr<File> archive = shared.reader();
     format::HeaderBlock header{};
     if (!format::readHeaderBlock(*archive, header) || !format::CheckSignature(header)) {
         ui.message(MessageKind::Error, format::IncompatibleMessage);
@@ -201,20 +214,20 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
     }
 
     ProgressForwarding progress(session.gzip, ui);
-    RestoreRun run(session, choices, ui);
+    RestoreRun run(session, choices, ui, shared);
 
     if (choices.selection == 0) {
         OverallBar bar(ui, static_cast<int>(session.rows.size()) - 1);
         format::ArchiveWalker walk(*archive);
-        while (auto record = walk.next()) {
+        while (const std::optional<format::WalkedEntry> entry = run.writer().next(walk)) {
             bar.step();
             ui.setLabel(ProgressLabel::File,
-                        text::firstChars("Fichier : " + record->fileName, 110));
+                        text::firstChars("Fichier : " + entry->record.fileName, 110));
             if (ui.cancelRequested()) {
                 run.outcome.stopped = true;
                 break;
             }
-            run.restoreEntry(*archive, *record, walk.payloadStart());
+            run.restoreEntry(*archive, entry->record, entry->payloadStart);
             if (run.outcome.stopped) break;
         }
         if (walk.failed())
@@ -228,7 +241,21 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
         rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
 
         OverallBar bar(ui, static_cast<int>(rows.size()));
-        for (std::size_t index : rows) {
+        // The entries of the rows that follow the one in hand are offered to
+        // the writer, to be inflated ahead.
+        std::size_t offered = 0;
+        auto offerAhead = [&](std::size_t from) {
+            offered = std::max(offered, from);
+            while (offered < rows.size() && run.writer().wantsOffers()) {
+                const CatalogRow& row = session.rows[rows[offered++]];
+                if (const auto offset = format::parseEntryOffset(row.sub[5]))
+                    if (const auto record = format::readRecordAt(*archive, *offset, row.fullPath()))
+                        run.writer().offer(*record, *offset + format::RecordSize);
+            }
+        };
+        for (std::size_t turn = 0; turn < rows.size(); ++turn) {
+            const std::size_t index = rows[turn];
+            offerAhead(turn + 1);
             const CatalogRow& row = session.rows[index];
             const std::string fullPath = row.fullPath();
             const std::string name = FileNameOf(fullPath);
@@ -254,7 +281,6 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
             if (run.outcome.stopped) break;
         }
     }
-    archive->close();
     return run.outcome;
 }
 

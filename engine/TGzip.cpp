@@ -386,6 +386,11 @@ void TGzip::DoProgress() {
     if (OnProgress) OnProgress(*this);
 }
 
+void TGzip::ReplayProgress(int percent) {
+    percent_ = percent;
+    DoProgress();
+}
+
 void TGzip::startProgress(int64_t inputSize) {
     progressSize_ = inputSize;
     progressEnded_ = false;

@@ -79,6 +79,10 @@ class TGzip {
     // percentage has risen by ProgressStep or more, and once when the whole
     // input has been read. An empty input raises only the first event.
     int Percent() const { return percent_; }
+    // Raises the progress event with Percent() at percent, with no work of
+    // its own: the events a copy of this component raised on another thread,
+    // handed over here in order.
+    void ReplayProgress(int percent);
 
     int Compress();
     // Compress into an open file, from its current position, instead of
