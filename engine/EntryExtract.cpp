@@ -140,7 +140,10 @@ EntryWriter::Reached EntryWriter::reach(const std::string& folder, bool create) 
     if (held == folders_.end()) {
         if (folders_.size() >= HeldFolders) letGo(nullptr);
         std::unique_ptr<Folder> opened = platform().openFolder(root);
-        if (!opened && create && createFolderPath(root)) opened = platform().openFolder(root);
+        if (!opened && create && createFolderPath(root)) {
+            opened = platform().openFolder(root);
+            madeFolder_ = true;
+        }
         if (!opened) return {};
         held = folders_.emplace(key, std::move(opened)).first;
     }
@@ -155,7 +158,10 @@ EntryWriter::Reached EntryWriter::reach(const std::string& folder, bool create) 
         if (!entry && !create) return {};
         if (!entry) {
             // A folder made by someone else meanwhile is looked at like any other.
-            if (current->createFolder(name)) written_.insert(current);
+            if (current->createFolder(name)) {
+                written_.insert(current);
+                madeFolder_ = true;
+            }
             entry = current->lookup(name);
         }
         if (!entry) return {};
@@ -248,12 +254,21 @@ void EntryWriter::inflateAhead(SharedReader& archive, int workers, const TGzip& 
 void EntryWriter::offer(const EntryRecord& record, int64_t payloadStart) {
     Staged entry;
     entry.payloadStart = payloadStart;
-    const std::size_t running = static_cast<std::size_t>(pool_ ? pool_->threads() : 0);
+    if (roomFor(record)) stage(entry, record);
+    staged_.push_back(std::move(entry));
+}
+
+bool EntryWriter::roomFor(const EntryRecord& record) const {
+    if (!pool_) return false;
     std::size_t inflating = 0;
     for (const Staged& s : staged_) inflating += s.job ? 1 : 0;
-    if (pool_ && (stagedBytes_ + record.fileSize <= StagedBytes || inflating < running))
-        stage(entry, record);
-    staged_.push_back(std::move(entry));
+    return stagedBytes_ + record.fileSize <= StagedBytes ||
+           inflating < static_cast<std::size_t>(pool_->threads());
+}
+
+void EntryWriter::stageAwaiting() {
+    for (Staged& entry : staged_)
+        if (entry.awaiting && roomFor(*entry.awaiting)) stage(entry, *entry.awaiting);
 }
 
 void EntryWriter::stage(Staged& entry, const EntryRecord& record) {
@@ -263,7 +278,13 @@ void EntryWriter::stage(Staged& entry, const EntryRecord& record) {
     const std::optional<std::string> folder = destinationOf(record);
     if (!folder || platform().driveType(folder->substr(0, 3)) == DriveType::CdRom) return;
     Folder* target = reach(*folder, false).folder;
-    if (!target) return;
+    if (!target) {
+        // Tried again once a turn has made folders: the first entry of a
+        // folder makes it, those after it may then go ahead.
+        entry.awaiting = record;
+        return;
+    }
+    entry.awaiting.reset();
     std::string key = text::foldKey(record.fileName);
     for (const Staged& s : staged_)
         if (s.job && s.folder == target && s.key == key) return;
@@ -356,6 +377,10 @@ ExtractResult EntryWriter::extract(File& archive, const EntryRecord& record, int
     if (record.compressedSize <= 0 || !payloadFits(record, payloadStart, archive.size()))
         return ExtractResult::Damaged;
     const Reached reached = reach(folder);
+    if (madeFolder_) {
+        madeFolder_ = false;
+        stageAwaiting();
+    }
     if (!reached.folder) return reached.failure;
     Folder& target = *reached.folder;
 

@@ -206,7 +206,8 @@ class EntryWriter {
         std::string temporary;
         std::string key;  // its name, folded
         uint32_t permissions = 0;
-        int64_t bytes = 0;  // its FileSize
+        int64_t bytes = 0;                    // its FileSize
+        std::optional<EntryRecord> awaiting;  // not inflated ahead for want of its folder
     };
 
     // The folder, made with what is missing of it when create is set.
@@ -216,6 +217,11 @@ class EntryWriter {
     std::unique_ptr<File> createTemporary(Folder& target, std::string& name);
     // Inflates the entry ahead when offer() says so.
     void stage(Staged& entry, const EntryRecord& record);
+    // True when one more entry may be inflated ahead.
+    bool roomFor(const EntryRecord& record) const;
+    // Inflates ahead the offered entries whose folders were missing, now that
+    // a turn has made folders.
+    void stageAwaiting();
     // The worker's file for this entry, taken off the offered ones (those
     // offered before it were passed over: their files are thrown away).
     std::optional<Staged> takeStaged(int64_t payloadStart);
@@ -248,6 +254,7 @@ class EntryWriter {
     std::deque<Staged> staged_;        // in the order offered
     std::map<Folder*, int> stagedIn_;  // folders holding temporaries of staged entries
     int64_t stagedBytes_ = 0;          // FileSize of the entries being inflated ahead
+    bool madeFolder_ = false;          // a turn made a folder since stageAwaiting()
     std::deque<WalkedEntry> walked_;   // read from the walk, not handed out yet
 };
 

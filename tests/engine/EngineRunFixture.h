@@ -2,21 +2,25 @@
 // A fixture for the catalog and archiving tests: C: over a fresh folder with
 // C:\Docs (the files), C:\Arch\backup.kvr (the archive) and C:\Work (the Work
 // folder), a French locale, a fixed clock, the recording Ui and helpers to
-// put files on disk as catalog rows.
+// put files on disk as catalog rows. useFilesCache() puts the user's cache
+// folder in C:\Cache, so that the runs keep a files cache.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/ArchiveFormat.h"
 #include "engine/Catalog.h"
 #include "engine/CatalogReader.h"
+#include "engine/FilesCache.h"
 #include "engine/Session.h"
 #include "platform/Platform.h"
 #include "support/FaultPlatform.h"
 #include "support/RecordingUi.h"
+#include "support/ScopedEnv.h"
 
 namespace kv::test {
 
@@ -51,6 +55,16 @@ class EngineRunFixture : public testing::Test {
         drives.writeFile(fullPath, content);
         session.rows.push_back(newRow(fullPath));
     }
+
+    // The runs keep a files cache in C:\Cache\korvelt\, and start as if a
+    // few seconds later than now: a file the test has just written is one
+    // whose times may vouch for its bytes.
+    void useFilesCache() {
+        drives.makeFolder("C:\\Cache");
+        cacheHome = std::make_unique<ScopedEnv>("XDG_CACHE_HOME", drives.hostPath("C:\\Cache"));
+        session.clockNs = [] { return wallClockNs() + int64_t(10) * 1000000000; };
+    }
+    std::string cachePath() const { return FilesCache::pathFor(Archive); }
 
     std::string bytesOf(const std::string& path) const { return drives.readFile(path); }
 
@@ -104,6 +118,7 @@ class EngineRunFixture : public testing::Test {
     TempDrives drives;
     RecordingUi ui;
     Session session;
+    std::unique_ptr<ScopedEnv> cacheHome;
 };
 
 }  // namespace kv::test

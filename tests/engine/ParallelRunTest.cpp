@@ -1,11 +1,14 @@
 // The archiving runs with workers: the archive, the catalog and everything the
 // Ui is told are those of a run on one thread, whatever the files are (empty,
-// large, locked, gone, read-only), and when the run is stopped at a row.
+// large, locked, gone, read-only), and when the run is stopped at a row. An
+// update that keeps what the files cache vouches for writes the archive an
+// update that proves every file writes.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -59,17 +62,31 @@ class ParallelRun : public test::EngineRunFixture {
         remove("C:\\Docs\\parti.txt");
     }
 
-    // The state every run of a comparison starts from.
+    // The state every run of a comparison starts from: the archive file
+    // itself (a second name kept to it, so that it comes back with its
+    // stamp), the files cache and the catalog.
     void keepState() {
         archiveBefore = exists(Archive) ? std::optional(bytesOf(Archive)) : std::nullopt;
+        if (archiveBefore) {
+            stampBefore = ArchiveStampOf(Archive);
+            drives.makeFolder("C:\\Keep");
+            std::filesystem::create_hard_link(drives.hostPath(Archive), kept());
+        }
+        if (cacheHome && exists(cachePath())) cacheBefore = bytesOf(cachePath());
         rowsBefore = session.rows;
     }
+    std::string kept() const { return drives.root('C') + "/Keep/backup.kvr"; }
 
     // Runs from the kept state with so many threads.
     Record runWith(int threads, bool automatic = false) {
         // Each run starts from the same archive, read by the same catalog.
         if (archiveBefore) {
-            rewriteArchive(*archiveBefore);
+            const std::string host = drives.hostPath(Archive);
+            std::filesystem::remove(host);
+            std::filesystem::create_hard_link(kept(), host);
+            EXPECT_EQ(ArchiveStampOf(Archive), stampBefore);
+            session.catalogSource = stampBefore;
+            if (cacheBefore) drives.writeFile(cachePath(), *cacheBefore);
         } else {
             if (exists(Archive)) remove(Archive);
             session.catalogSource = ArchiveStampOf(Archive);
@@ -107,11 +124,14 @@ class ParallelRun : public test::EngineRunFixture {
     // gone, one locked that has a stored entry and one that has none.
     void archiveAndChange() {
         session.threads = 1;
+        session.verifyUnchanged = false;
         ASSERT_EQ(ArchiveFiles(session, ui).failures, 1);  // the locked file
         ASSERT_EQ(session.rows.size(), 28u);
         drives.writeFile("C:\\Docs\\a.txt", "alpha, deuxième version");
         addFile("C:\\Docs\\nouveau.txt", text(50000, 3));
         session.rows.push_back(newRow("C:\\Docs\\verrou.txt"));
+        // f12.txt's member is damaged as a disk damages it: in place, with
+        // the archive's size and last write as they were.
         std::string bytes = bytesOf(Archive);
         const std::size_t f12 = std::stoul(rowOf("f12.txt").sub[5]);
         format::RecordBlock block;
@@ -119,7 +139,11 @@ class ParallelRun : public test::EngineRunFixture {
         const std::size_t end =
             f12 + format::RecordSize + format::decodeRecord(block).compressedSize;
         bytes[end - 7] ^= 0x11;  // its CRC-32
-        rewriteArchive(bytes);
+        const std::string host = drives.hostPath(Archive);
+        const auto written = std::filesystem::last_write_time(host);
+        drives.writeFile(Archive, bytes);
+        std::filesystem::last_write_time(host, written);
+        ASSERT_EQ(ArchiveStampOf(Archive), session.catalogSource);
         remove("C:\\Docs\\Sous\\f15.txt");
         fault.holdExclusively("C:\\Docs\\Sous\\f11.txt");
     }
@@ -130,8 +154,24 @@ class ParallelRun : public test::EngineRunFixture {
         throw std::runtime_error("no row " + name);
     }
 
+    // The calls less the progress of the files' own members (each percentage
+    // and the pump that follows it).
+    static std::vector<std::string> withoutFileProgress(const std::vector<std::string>& calls) {
+        std::vector<std::string> kept;
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            if (calls[i].starts_with("percent ")) {
+                ++i;  // its pump
+                continue;
+            }
+            kept.push_back(calls[i]);
+        }
+        return kept;
+    }
+
     test::FaultPlatform fault;
     std::optional<std::string> archiveBefore;
+    std::optional<std::string> cacheBefore;
+    ArchiveStamp stampBefore;
     Catalog rowsBefore;
     std::optional<std::string> stopAt;
 };
@@ -177,6 +217,27 @@ TEST_F(ParallelRun, StopAtARowShowsTheSameAndLeavesTheArchive) {
     EXPECT_EQ(one, two);
     EXPECT_EQ(one.archive, archiveBefore);
     EXPECT_EQ(one.counts[6], "1");  // stopped
+}
+
+TEST_F(ParallelRun, UpdateThatKeepsWhatTheCacheVouchesForIsTheProvedOne) {
+    useFilesCache();
+    archiveAndChange();
+    keepState();
+    const Record one = runWith(1);
+    EXPECT_EQ(runWith(2), one);
+    session.verifyUnchanged = true;
+    const Record proved = runWith(1);
+    EXPECT_EQ(runWith(2), proved);
+
+    EXPECT_EQ(one.archive, proved.archive);
+    EXPECT_EQ(one.rows, proved.rows);
+    EXPECT_EQ(one.counts, proved.counts);
+    EXPECT_EQ(withoutFileProgress(one.calls), withoutFileProgress(proved.calls));
+    // The proofs the cache spared: what is left is the progress of the three
+    // files compressed (a.txt, nouveau.txt, f12.txt whose member is damaged)
+    // and of f11.txt, locked since the cache was written.
+    EXPECT_LT(one.calls.size(), proved.calls.size());
+    EXPECT_GT(withoutFileProgress(one.calls).size(), one.calls.size() / 2);
 }
 
 TEST_F(ParallelRun, AutomaticRunIsTheOneOneThreadWrites) {
