@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "engine/ArchiveFormat.h"
+#include "engine/BufferedReader.h"
 #include "engine/CatalogReader.h"
 #include "engine/DatedComment.h"
 #include "engine/EntryCheck.h"
@@ -214,7 +215,8 @@ void ArchiveRun::checkOldRecords(File& old) {
     if (!format::readHeaderBlock(old, header))
         throw Error("Erreur de lecture du fichier " + session_.currentArchive);
     if (!format::CheckSignature(header)) return;
-    format::ArchiveWalker walk(old);
+    BufferedReader buffered(old);
+    format::ArchiveWalker walk(buffered);
     while (const std::optional<format::EntryRecord> entry = walk.next())
         oldEntries_.push_back(OldEntry{walk.offset(), pathKey(entry->fullPath()),
                                        StoredEntry{walk.payloadStart(), entry->compressedSize,
@@ -255,15 +257,17 @@ std::optional<FileMember> ArchiveRun::vouched(const MemberRequest& request) cons
     if (cache_.empty() || !request.stored) return std::nullopt;
     const StoredEntry& stored = *request.stored;
     const CachedEntry* cached = cache_.at(stored.payloadStart - format::RecordSize);
-    const std::optional<FileIdentity> now = identityOf(request.fullPath);
-    if (!cached || !now || *now != cached->file) return std::nullopt;
+    if (!cached) return std::nullopt;
+    // The file is looked at through a handle: one the program may not open
+    // now is not stored from the cache either.
+    const std::unique_ptr<File> file = platform().open(request.fullPath, OpenMode::Read);
+    if (!file) return std::nullopt;
+    const std::optional<FileIdentity> now = identityOf(file->info());
+    file->close();
+    if (!now || *now != cached->file) return std::nullopt;
     // What the proof would ask first: the size and date of the stored entry.
     const int32_t lastWrite = dosFromNs(now->lastWriteNs);
     if (now->size != stored.fileSize || lastWrite != stored.fileDate) return std::nullopt;
-    // A file the program may not open now is not stored from the cache either.
-    const std::unique_ptr<File> file = platform().open(request.fullPath, OpenMode::Read);
-    if (!file) return std::nullopt;
-    file->close();
     // The member is where the cache saw it.
     uint8_t trailer[8];
     if (stored.compressedSize < SmallestMember ||
@@ -442,9 +446,11 @@ void ArchiveRun::verifyTrailer(int64_t end, const std::string& fullPath, uint32_
     File& copy = copy_.file();
     const int64_t position = copy.position();
     uint8_t trailer[8];
+    // A file that reads at a position without moving its own is not sought
+    // back: the flush of a run of carried entries checks many at once.
     const bool read = position >= end && end >= format::HeaderSize + format::RecordSize + 8 &&
-                      copy.seek(end - 8) && format::readFully(copy, trailer, 8) == 8 &&
-                      copy.seek(position);
+                      copy.readAt(end - 8, trailer, 8) == 8 &&
+                      (copy.readsAtConcurrently() || copy.seek(position));
     if (!read || format::littleEndian32(trailer) != crc ||
         format::littleEndian32(trailer + 4) != static_cast<uint32_t>(length))
         throw Error("Erreur d'écriture du fichier " + copy_.path() + " : l'entrée < " + fullPath +
@@ -777,7 +783,8 @@ ArchiveResult UpdateArchive(Session& session, Ui& ui, const WriterLock* held) {
     Catalog added = std::move(session.rows);
     session.rows.clear();
     ArchiveRun run(session, ui, ArchiveRun::Mode::Interactive, held);
-    format::ArchiveWalker walk(*old);
+    BufferedReader buffered(*old);
+    format::ArchiveWalker walk(buffered);
     bool walked = false;
     auto nextBlock = [&] {
         session.rows.clear();

@@ -127,10 +127,13 @@ std::string cacheFolder() {
 
 }  // namespace
 
-std::optional<FileIdentity> identityOf(const std::string& path) {
-    const PathInfo info = platform().pathInfo(path);
+std::optional<FileIdentity> identityOf(const PathInfo& info) {
     if (info.kind != PathInfo::Kind::File) return std::nullopt;
     return FileIdentity{info.device, info.inode, info.size, info.lastWriteNs, info.changeNs};
+}
+
+std::optional<FileIdentity> identityOf(const std::string& path) {
+    return identityOf(platform().pathInfo(path));
 }
 
 std::string FilesCache::pathFor(const std::string& archive) {

@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Platform.h"
+
 namespace kv {
 
 // A file as the host describes it: while all five values stay the same, its
@@ -42,9 +44,10 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
-// The identity of the regular file at path (links followed); nullopt when
-// there is none.
+// The identity of the regular file at path (links followed), or of the one
+// the host described (File::info); nullopt when it is not a regular file.
 std::optional<FileIdentity> identityOf(const std::string& path);
+std::optional<FileIdentity> identityOf(const PathInfo& info);
 
 // What the cache knows of one stored entry.
 struct CachedEntry {

@@ -202,6 +202,21 @@ bool HostFile::flush() {
     return rc == 0;
 }
 
+PathInfo HostFile::info() {
+    PathInfo info;
+    struct stat st;
+    if (fd_ < 0 || fstat(fd_, &st) != 0) return info;
+    info.kind = S_ISREG(st.st_mode)   ? PathInfo::Kind::File
+                : S_ISDIR(st.st_mode) ? PathInfo::Kind::Folder
+                                      : PathInfo::Kind::Other;
+    info.device = static_cast<uint64_t>(st.st_dev);
+    info.inode = static_cast<uint64_t>(st.st_ino);
+    info.size = static_cast<int64_t>(st.st_size);
+    info.lastWriteNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    info.changeNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return info;
+}
+
 bool HostFile::close() {
     if (fd_ < 0) return !failed_;
     const int rc = ::close(fd_);

@@ -31,6 +31,7 @@ class HostFile final : public File {
     bool setLastWriteDos(int32_t dosDateTime) override;  // futimens()
     bool setPermissions(uint32_t permissions) override;  // fchmod()
     bool flush() override;                               // fdatasync()
+    PathInfo info() override;                            // fstat()
 
   private:
     HostFile(int fd, std::string hostPath) : fd_(fd), hostPath_(std::move(hostPath)) {}

@@ -151,6 +151,10 @@ public:
     virtual bool setLastWriteDos(int32_t /*dosDateTime*/) { return false; }
     virtual bool setPermissions(uint32_t /*permissions*/) { return false; }
     virtual bool flush() { return true; }
+    // What the host says of the open file itself (its kind, identity, size
+    // and times, as pathInfo gives them for a path); Missing for a file that
+    // is not a host file.
+    virtual PathInfo info() { return {}; }
 };
 
 // One entry of a held folder as the folder itself records it: a link is
