@@ -5,18 +5,24 @@ JOBS  ?= $(shell nproc)
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: deps configure build run test sanitize tsan bench fuzz install clean
+.PHONY: deps configure build programs run test sanitize tsan bench fuzz install uninstall clean
 
 deps:
 	@bash scripts/install-deps.sh
 
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Only what a user runs: the window, kvr, the extractor stub, the scheduler and
+# the help pages (the `programs` target; not the tests, benchmarks and fuzz
+# replays `make build` makes).
+programs: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target programs
+
+run: programs
 	@if [ -n "$$DISPLAY" ]; then $(BUILD)/bin/Korvelt $(ARGS); \
 	 else xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/bin/Korvelt $(ARGS); fi
 
@@ -36,8 +42,13 @@ tsan: deps
 	@cmake --build build-tsan -j $(JOBS) --target test_engine kvr
 	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R test_engine
 
-install: build
+install: programs
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
+
+# Removes what the last `make install` wrote (the same PREFIX and DESTDIR).
+uninstall:
+	@DESTDIR="$(DESTDIR)" cmake -DKORVELT_STEP=uninstall -DKORVELT_MANIFEST="$(BUILD)/install_manifest.txt" \
+	  -DKORVELT_PREFIX="$(PREFIX)" -P desktop/InstallSteps.cmake
 
 bench: build
 	@bash bench/run.sh $(BUILD)

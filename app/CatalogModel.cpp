@@ -38,16 +38,36 @@ Qt::Alignment CatalogModel::columnAlignment(int column) {
 }
 
 CatalogModel::CatalogModel(Catalog& rows, QObject* parent)
-    : QAbstractTableModel(parent), rows_(rows), shown_(static_cast<int>(rows.size())) {}
+    : QAbstractTableModel(parent), rows_(rows) {
+    take(0);
+}
+
+void CatalogModel::take(std::size_t from) {
+    for (std::size_t i = from; i < rows_.size(); ++i)
+        if (filterShows(filter_, rows_[i].icon)) shown_.push_back(i);
+    seen_ = rows_.size();
+}
 
 void CatalogModel::setIconProvider(std::function<QIcon(int)> provider) {
     icons_ = std::move(provider);
-    if (shown_ > 0)
-        emit dataChanged(index(0, ColName), index(shown_ - 1, ColName), {Qt::DecorationRole});
+    if (!shown_.empty())
+        emit dataChanged(index(0, ColName), index(rowCount() - 1, ColName), {Qt::DecorationRole});
+}
+
+void CatalogModel::setFilter(StatusFilter filter) {
+    if (filter == filter_) return;
+    filter_ = filter;
+    resetFromRows();
+}
+
+const CatalogRow* CatalogModel::shownRow(int row) const {
+    if (row < 0 || row >= rowCount()) return nullptr;
+    const std::size_t index = shown_[static_cast<std::size_t>(row)];
+    return index < rows_.size() ? &rows_[index] : nullptr;
 }
 
 int CatalogModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : shown_;
+    return parent.isValid() ? 0 : static_cast<int>(shown_.size());
 }
 
 int CatalogModel::columnCount(const QModelIndex& parent) const {
@@ -55,9 +75,9 @@ int CatalogModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant CatalogModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= shown_ || index.row() >= static_cast<int>(rows_.size()))
-        return {};
-    const CatalogRow& row = rows_[static_cast<size_t>(index.row())];
+    const CatalogRow* shown = index.isValid() ? shownRow(index.row()) : nullptr;
+    if (!shown) return {};
+    const CatalogRow& row = *shown;
     const int column = index.column();
     switch (role) {
         case Qt::DisplayRole:
@@ -89,14 +109,20 @@ Qt::ItemFlags CatalogModel::flags(const QModelIndex& index) const {
 }
 
 void CatalogModel::syncAppended() {
-    const int size = static_cast<int>(rows_.size());
-    if (size < shown_) {
+    const std::size_t size = rows_.size();
+    if (size < seen_) {
         resetFromRows();
         return;
     }
-    if (size == shown_) return;
-    beginInsertRows({}, shown_, size - 1);
-    shown_ = size;
+    if (size == seen_) return;
+    std::vector<std::size_t> added;
+    for (std::size_t i = seen_; i < size; ++i)
+        if (filterShows(filter_, rows_[i].icon)) added.push_back(i);
+    seen_ = size;
+    if (added.empty()) return;
+    const int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(added.size()) - 1);
+    shown_.insert(shown_.end(), added.begin(), added.end());
     endInsertRows();
 }
 
@@ -108,17 +134,24 @@ void CatalogModel::syncAppendedIfDue() {
 
 void CatalogModel::resetFromRows() {
     beginResetModel();
-    shown_ = static_cast<int>(rows_.size());
+    shown_.clear();
+    take(0);
     endResetModel();
 }
 
 void CatalogModel::beginErase(int first, int last) {
     beginRemoveRows({}, first, last);
+    erasingFirst_ = first;
     erasing_ = last - first + 1;
 }
 
 void CatalogModel::endErase() {
-    shown_ -= erasing_;
+    const auto first = shown_.begin() + erasingFirst_;
+    shown_.erase(first, first + erasing_);
+    // The rows after the erased ones moved up in the vector.
+    for (auto i = shown_.begin() + erasingFirst_; i != shown_.end(); ++i)
+        *i -= static_cast<std::size_t>(erasing_);
+    seen_ -= static_cast<std::size_t>(erasing_);
     erasing_ = 0;
     endRemoveRows();
 }

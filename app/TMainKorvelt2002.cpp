@@ -21,9 +21,12 @@
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"
 #include "dialogs/TFormWait.h"
+#include "engine/AutoJournal.h"
 #include "gui/DialogRunner.h"
 #include "gui/FormBitmap.h"
 #include "platform/Platform.h"
+#include "platform/UserFolders.h"
+#include "util/PathHelpers.h"
 #include "util/ShellRoutines.h"
 
 namespace kv {
@@ -107,17 +110,16 @@ WindowSettings TMainKorvelt2002::readSettings() const {
 
 void TMainKorvelt2002::FormCreate() {
     const std::string programFolder = platform().programFolder();
-    settingsIni_ = std::make_unique<IniFile>(programFolder + kSettingsName);
+    settingsIni_ = std::make_unique<IniFile>(SettingsFolder() + kSettingsName);
     const WindowSettings s = readSettings();
 
     session_.workFolder = s.temporary;
     session_.separators = separatorsOf(QLocale());
     helpAvailable_ = platform().fileExists(programFolder + "Help\\index.htm");
-    if (!platform().directoryExists(programFolder + "Script"))
-        platform().createDirectory(programFolder + "Script");
+    const std::string scripts = RemoveBackslash(ScriptFolder());
+    if (!platform().directoryExists(scripts)) platform().createDirectory(scripts);
 
     ui_.setKeepGoing([this] { return keepGoing_; });
-    session_.gzip.OnProgress = [this](TGzip& sender) { Gzip1Progress(sender); };
 
     buildToolbar();
     buildCatalogView();
@@ -174,14 +176,25 @@ void TMainKorvelt2002::FormDestroy() {
         // maximised again.
         if (const QScreen* s = screen()) size = s->geometry().size();
     }
-    ini.writeInteger("Window", "WidthSize", size.width());
-    ini.writeInteger("Window", "HeightSize", size.height());
-    ini.writeString("Application", "temporary", session_.workFolder);
+    bool written = ini.writeInteger("Window", "WidthSize", size.width());
+    written = ini.writeInteger("Window", "HeightSize", size.height()) && written;
+    written = ini.writeString("Application", "temporary", session_.workFolder) && written;
     for (int c = 0; c < CatalogModel::ColumnCount; ++c)
-        ini.writeInteger("List", kColumnKeys[c], listView_->header()->sectionSize(c));
-    ini.writeInteger("List", "Tri", session_.sortKey & 0xFF);
-    ini.writeBool("Application", "DateComment", session_.dateComment);
+        written = ini.writeInteger("List", kColumnKeys[c], listView_->header()->sectionSize(c)) &&
+                  written;
+    written = ini.writeInteger("List", "Tri", session_.sortKey & 0xFF) && written;
+    written = ini.writeBool("Application", "DateComment", session_.dateComment) && written;
+    if (!written) settingsNotWritten(ini.path());
     settingsIni_.reset();
+}
+
+void TMainKorvelt2002::settingsNotWritten(const std::string& path) {
+    const std::string text = "Impossible d'enregistrer les réglages dans le fichier " + path;
+    if (automatic_) {
+        AppendJournalLine(JournalPath(), JournalLine(session_.now(), "Message : " + text));
+        return;
+    }
+    ui_.message(MessageKind::Error, text + ".\rLes réglages de cette session sont perdus.");
 }
 
 void TMainKorvelt2002::showEvent(QShowEvent* event) {

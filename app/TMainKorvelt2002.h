@@ -8,8 +8,10 @@
 // The class is split by command group:
 //   TMainKorvelt2002.cpp         life cycle, settings, toolbar, keys, about box
 //   TMainKorvelt2002Menus.cpp    actions, main menu, popup menu
-//   TMainKorvelt2002Catalog.cpp  catalog view, sort, selection, status bar, enabled states
+//   TMainKorvelt2002Catalog.cpp  catalog view, sort, selection, status filter, status bar,
+//                                enabled states
 //   TMainKorvelt2002Archive.cpp  archive file commands, loading, archiving, restore, self-extractor
+//   TMainKorvelt2002Repair.cpp   restoring the missing files, repairing a damaged archive
 //   TMainKorvelt2002Adding.cpp   adding (dialog, drop, scripts) and removing rows
 //   TMainKorvelt2002Listing.cpp  search, text listing, printed listing
 //   TMainKorvelt2002Auto.cpp     the automatic mode, the options, the automation notice
@@ -27,6 +29,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -112,6 +115,9 @@ class TMainKorvelt2002 : public QMainWindow {
 
     // Indices of the selected catalog rows, ascending.
     std::vector<std::size_t> selectedRows() const;
+    // Indices of the catalog rows the list shows (its status filter lets
+    // through), in the list's order.
+    std::vector<std::size_t> shownRows() const;
     // The texts of status panels 0 and 1.
     QString statusText(int panel) const;
 
@@ -136,6 +142,12 @@ class TMainKorvelt2002 : public QMainWindow {
     void SelectNone_ArchExecute();
     void InvertSelectExecute();
     void CopyPathExecute();
+    // "Afficher" : shows only the rows the filter lets through; the catalog
+    // summary then counts them.
+    void AfficherClick(StatusFilter filter);
+    // "Sélectionner" : selects the shown rows the filter lets through, and
+    // only them.
+    void SelectionnerClick(StatusFilter filter);
     void Fichier1Click();
     void Edition1Click();
     void Action1Click();
@@ -156,7 +168,9 @@ class TMainKorvelt2002 : public QMainWindow {
     void ModiEnTeteExecute();
     void RestaureExecute();
     void SelfExtractorExecute();
-    void Gzip1Progress(TGzip& sender);
+    // TMainKorvelt2002Repair.cpp
+    void RestaureManquantsExecute();
+    void Reparer_ArchExecute();
 
     void AddFileExecute();
     void DellFile_ArchExecute();
@@ -201,6 +215,9 @@ class TMainKorvelt2002 : public QMainWindow {
     void buildToolbar();
     void readHighColour();
     WindowSettings readSettings() const;
+    // Says that the settings file could not be written: an error box naming
+    // it, or a journal line after an automatic run (nobody is there to answer).
+    void settingsNotWritten(const std::string& path);
     // The stored size, or maximised when it is not smaller than the screen.
     void applyStoredSize(const WindowSettings& s);
 
@@ -210,6 +227,14 @@ class TMainKorvelt2002 : public QMainWindow {
     QAction* makeAction(const char* name, const char* category, const char* caption,
                         const QKeySequence& shortcut, const char* hint, Command kind,
                         void (TMainKorvelt2002::*handler)());
+    QAction* makeAction(const char* name, const char* category, const char* caption,
+                        const QKeySequence& shortcut, const char* hint, Command kind,
+                        std::function<void()> handler);
+    // The "Afficher" and "Sélectionner" actions, one per status filter.
+    void buildStatusActions();
+    // A submenu of these actions.
+    QMenu* actionMenu(QWidget* parent, const char* title, const char* name,
+                      const QList<QAction*>& actions);
     QAction* menuItemFor(QAction* action, const char* name);
     // The window's action or menu item of that object name (kept in actions_
     // as they are made), null when there is none.
@@ -223,6 +248,13 @@ class TMainKorvelt2002 : public QMainWindow {
     // The catalog summary of the rows listed now, after rows were added or
     // removed (the count and the sizes as a load gives them).
     void recountCatalogSummary();
+    // The catalog summary as the last load wrote it (empty after new, close,
+    // delete); status panel 0 shows it, or, while a filter hides rows, the
+    // count and size of the rows shown (showFilterSummary).
+    void setCatalogSummary(const QString& text);
+    void showFilterSummary();
+    // Shows the rows the filter lets through and checks its "Afficher" item.
+    void applyFilter(StatusFilter filter);
     void clearCatalog();
     // Widens the size columns to the longest number in rows first..last.
     void fitSizeColumns(int first, int last);
@@ -232,6 +264,10 @@ class TMainKorvelt2002 : public QMainWindow {
     void applyFichierStates(bool withSaveText);
     void applyEditionStates();
     void applyActionStates();
+    // "Sélectionner" when the list shows rows; "Restaurer les fichiers
+    // manquants" when a row is missing and the archive exists.
+    void applySelectStates();
+    void applyMissingState();
 
     // TMainKorvelt2002Adding.cpp
     static std::string typeNameOf(const std::string& path);
@@ -247,7 +283,9 @@ class TMainKorvelt2002 : public QMainWindow {
     void setArchiveCaption();
     // The prompt about unarchived changes; false when the user cancelled.
     bool askArchiveChanges();
-    bool runProgress(int mode);
+    // Shows the progress dialog prepared for mode, its run's bar at 0 of
+    // maximum, with its own caption when one is given.
+    bool runProgress(int mode, int maximum, const QString& caption = {});
     // The progress dialog's start button: the archiving run (mode 0) or the
     // restore run (mode 1).
     void runEngine(int mode);
@@ -277,6 +315,9 @@ class TMainKorvelt2002 : public QMainWindow {
     bool shownOnce_ = false;
     int busy_ = 0;
     int exitStatus_ = 0;
+    bool automatic_ = false;  // this start ran the automatic mode
+    QString catalogSummary_;       // see setCatalogSummary()
+    bool restoreMissing_ = false;  // the restore run started is "Restaurer les fichiers manquants"
 
     bool keepGoing_ = false;      // KeepGoing
     bool highColour_ = false;     // HighColour
@@ -299,6 +340,8 @@ class TMainKorvelt2002 : public QMainWindow {
     QAction* searchFileItem_ = nullptr;  // the Edition menu's own items of never-disabled actions
     QAction* dellFileItem_ = nullptr;
     QAction* viewFileItem_ = nullptr;
+    QActionGroup* showActions_ = nullptr;  // "Afficher", data(): the StatusFilter
+    std::vector<QAction*> selectActions_;  // "Sélectionner"
 };
 
 // Counts a long operation while it lets events run (see guarded()).

@@ -13,11 +13,11 @@
 #include <functional>
 
 #include "app/TMainKorvelt2002.h"
+#include "app/WaitNotice.h"
 #include "controls/TDirTree.h"
 #include "dialogs/TFormAddArch.h"
 #include "dialogs/TFormDellSelect.h"
 #include "dialogs/TFormFileValide.h"
-#include "dialogs/TFormWait.h"
 #include "engine/Adding.h"
 #include "engine/SelectionScript.h"
 #include "gui/DialogRunner.h"
@@ -25,6 +25,7 @@
 #include "gui/HourGlass.h"
 #include "mime/TypeText.h"
 #include "platform/Platform.h"
+#include "platform/UserFolders.h"
 #include "text/Text.h"
 
 namespace kv {
@@ -116,11 +117,27 @@ void TMainKorvelt2002::DropFiles(const QStringList& paths) {
 }
 
 void TMainKorvelt2002::DellFile_ArchExecute() {
-    const auto selected = selectedRows();
+    auto selected = selectedRows();
     if (session_.rows.empty() || selected.empty()) return;
     if (ui_.message(MessageKind::Confirmation, "Supprimer le(s) fichier(s) sélectionné(s) ?",
                     Buttons::YesCancel) == Answer::Cancel)
         return;
+    if (model_->filter() != StatusFilter::All) {
+        // The rows shown are not the catalog's rows one for one: the list is
+        // laid out afresh once they are gone.
+        Catalog kept;
+        size_t next = 0;  // selected is ascending
+        for (size_t row = 0; row < session_.rows.size(); ++row) {
+            if (next < selected.size() && selected[next] == row) {
+                ++next;
+                continue;
+            }
+            kept.push_back(std::move(session_.rows[row]));
+        }
+        session_.rows = std::move(kept);
+        model_->resetFromRows();
+        selected.clear();
+    }
     // From the last selected row to the first, one contiguous run at a time.
     size_t i = selected.size();
     while (i > 0) {
@@ -144,22 +161,6 @@ void TMainKorvelt2002::DellFile_ArchExecute() {
 }
 
 namespace {
-
-// Shows the wait notice with a text for as long as it lives.
-class WaitScope {
-  public:
-    WaitScope(TFormWait* notice, const char* text) : notice_(notice) {
-        if (notice_) notice_->showWait(QString::fromUtf8(text));
-    }
-    ~WaitScope() {
-        if (notice_) notice_->hideWait();
-    }
-    WaitScope(const WaitScope&) = delete;
-    WaitScope& operator=(const WaitScope&) = delete;
-
-  private:
-    TFormWait* notice_;
-};
 
 // The end of an add operation, on every way out: the list view catches up with
 // the appended rows, and rows taken in before an error still count as changes.
@@ -188,10 +189,6 @@ class AddFinish {
     std::function<void()> recount_;
 };
 
-std::string scriptFolder() {
-    return platform().programFolder() + "Script\\";
-}
-
 }  // namespace
 
 void TMainKorvelt2002::AddFileExecute() {
@@ -214,7 +211,7 @@ void TMainKorvelt2002::AddFileExecute() {
     }
 
     BusyScope busy(*this);
-    WaitScope wait(forms_.wait, "Ajout de fichiers.");
+    WaitNotice wait(forms_.wait, "Ajout de fichiers.");
     HourGlass hourGlass;
     AddFinish finish(ui_, *model_, session_, op, [this] { recountCatalogSummary(); });
     for (const QString& line : lines) {
@@ -234,7 +231,7 @@ void TMainKorvelt2002::Scripts1Click() {
         menuScripts_->removeAction(items[i]);
         items[i]->deleteLater();
     }
-    const std::string folder = scriptFolder();
+    const std::string folder = ScriptFolder();
     if (!platform().directoryExists(folder.substr(0, folder.size() - 1))) return;
     constexpr uint32_t mask =
         attr::ReadOnly | attr::Hidden | attr::System | attr::Directory | attr::Archive;
@@ -254,11 +251,11 @@ void TMainKorvelt2002::Scripts1Click() {
 
 void TMainKorvelt2002::ScriptItemClick(QAction* item) {
     if (!archiveOpen() || !item) return;
-    const std::string path = scriptFolder() + item->data().toString().toStdString() + ".kvl";
+    const std::string path = ScriptFolder() + item->data().toString().toStdString() + ".kvl";
     if (!platform().fileExists(path)) return;
 
     BusyScope busy(*this);
-    WaitScope wait(forms_.wait, "Ajout des fichiers du script.");
+    WaitNotice wait(forms_.wait, "Ajout des fichiers du script.");
     AddRunScope adding(*this);
     AddOperation op(session_, ui_, typeNameOf, [this](const std::string& name) {
         return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();

@@ -13,9 +13,9 @@
 
 #include "app/RunSummary.h"
 #include "app/TMainKorvelt2002.h"
+#include "app/WaitNotice.h"
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"
-#include "dialogs/TFormWait.h"
 #include "engine/ArchiveRun.h"
 #include "engine/CatalogReader.h"
 #include "engine/HeaderUpdate.h"
@@ -44,22 +44,6 @@ FileDialogRequest archiveDialog(const char* title) {
     request.askOverwrite = false;
     return request;
 }
-
-// Shows the wait notice for the life of the scope when a notice is given.
-class WaitNotice {
-  public:
-    WaitNotice(TFormWait* notice, const char* text) : notice_(notice) {
-        if (notice_) notice_->showWait(QString::fromUtf8(text));
-    }
-    ~WaitNotice() { close(); }
-    void close() {
-        if (notice_) notice_->hideWait();
-        notice_ = nullptr;
-    }
-
-  private:
-    TFormWait* notice_;
-};
 
 // The tail Save as and Move share: copies source to destination unless it is
 // the source itself, an existing file the user will not overwrite (the prompt
@@ -131,7 +115,7 @@ void TMainKorvelt2002::LoadArchive(bool interactive, QObject* sender) {
     }
     BusyScope busy(*this);
     WaitNotice wait(interactive ? forms_.wait : nullptr, "Chargement de l'archive.");
-    setStatusText(0, QString());
+    setCatalogSummary(QString());
     setWindowTitle(QStringLiteral("Korvelt - Chargement de l'archive (kvr), patientez s.v.p"));
     editComment_->clear();
     HourGlass hourGlass;
@@ -175,6 +159,7 @@ void TMainKorvelt2002::New_ArchExecute() {
     session_.currentArchive = path;
     session_.catalogSource = ArchiveStampOf(path);
     setArchiveCaption();
+    applyFilter(StatusFilter::All);
     const std::string comment =
         session_.dateComment
             ? formatDateBracket(session_.now(), session_.separators) + " Sauvegarde"
@@ -186,7 +171,7 @@ void TMainKorvelt2002::New_ArchExecute() {
     action("SelfExtractor")->setEnabled(false);
     action("Archiver")->setEnabled(true);
     session_.listChanged = false;
-    setStatusText(0, QString());
+    setCatalogSummary(QString());
     setStatusText(1, QString());
 }
 
@@ -200,6 +185,7 @@ void TMainKorvelt2002::Open_ArchExecute() {
         return;
     }
     session_.currentArchive = path;
+    applyFilter(StatusFilter::All);
     LoadArchive(true, this);
 }
 
@@ -230,11 +216,12 @@ void TMainKorvelt2002::Move_ArchExecute() {
 }
 
 void TMainKorvelt2002::closeArchive() {
+    applyFilter(StatusFilter::All);
     clearCatalog();
     session_.currentArchive.clear();
     setArchiveCaption();
     editComment_->clear();
-    setStatusText(0, QString());
+    setCatalogSummary(QString());
     setStatusText(1, QString());
     session_.listChanged = false;
 }
@@ -262,15 +249,11 @@ void TMainKorvelt2002::Dell_ArchExecute() {
 
 // Prepares the progress dialog for a run of that mode and shows it modally;
 // its start button calls runEngine() (set in setForms()).
-bool TMainKorvelt2002::runProgress(int mode) {
+bool TMainKorvelt2002::runProgress(int mode, int maximum, const QString& caption) {
     TFormProgress* progress = forms_.progress;
     if (!progress) return false;
-    const int rows = static_cast<int>(session_.rows.size());
-    int maximum = std::max(0, rows - 1);
-    if (mode == TFormProgress::ModeRestore && forms_.restaure &&
-        forms_.restaure->selectionIndex() == 1)
-        maximum = static_cast<int>(selectedRows().size());
     progress->prepare(mode, maximum);
+    if (!caption.isEmpty()) progress->setWindowTitle(caption);
     DialogRunner::exec(*progress);
     return true;
 }
@@ -290,6 +273,11 @@ void TMainKorvelt2002::runEngine(int mode) {
                         "qui n'ont pas été archivés seront perdus.",
                         Buttons::YesNo) == Answer::Yes)
             LoadArchive(true, this);
+    } else if (mode == TFormProgress::ModeRestore && restoreMissing_) {
+        const RestoreOutcome outcome = RestoreMissingFiles(session_, ui_);
+        // The rows restored show their new status, and leave a "Manquants" list.
+        model_->resetFromRows();
+        showRunSummary(restoreRunSummary(outcome, session_.separators));
     } else if (mode == TFormProgress::ModeRestore && forms_.restaure) {
         const RestoreOutcome outcome =
             RestoreFiles(session_, forms_.restaure->choices(), selectedRows(), ui_);
@@ -305,7 +293,7 @@ void TMainKorvelt2002::showRunSummary(const std::string& text) {
 
 void TMainKorvelt2002::ArchiverExecute() {
     if (!archiveOpen() || session_.rows.empty()) return;
-    runProgress(0);
+    runProgress(TFormProgress::ModeArchive, static_cast<int>(session_.rows.size()) - 1);
 }
 
 void TMainKorvelt2002::ModiEnTeteExecute() {
@@ -331,11 +319,10 @@ void TMainKorvelt2002::RestaureExecute() {
                     "Vous n'avez pas indiqué le chemin du dossier de restauration");
         return;
     }
-    runProgress(1);
-}
-
-void TMainKorvelt2002::Gzip1Progress(TGzip& sender) {
-    if (forms_.progress) forms_.progress->progressBarFile()->setValue(sender.Percent());
+    const int rows = static_cast<int>(session_.rows.size());
+    runProgress(TFormProgress::ModeRestore, restaure->selectionIndex() == 1
+                                                ? static_cast<int>(selectedRows().size())
+                                                : rows - 1);
 }
 
 void TMainKorvelt2002::SelfExtractorExecute() {

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 
 #include "app/TMainKorvelt2002.h"
 #include "dialogs/TFormOptions.h"
@@ -13,6 +14,7 @@
 #include "engine/AutoMode.h"
 #include "engine/AutoSaveSettings.h"
 #include "engine/UnattendedUi.h"
+#include "gui/DesktopNotification.h"
 #include "gui/DialogRunner.h"
 #include "gui/HourGlass.h"
 #include "platform/Platform.h"
@@ -72,15 +74,56 @@ std::string automationNotice(const DateTime& now) {
            "marche (Options (F9), page Automate).";
 }
 
+// The desktop's notice of how an automatic run ended: a success with its
+// counts, a failure with its reason, kept until read.
+DesktopNotification outcomeNotice(int status, const std::string& archive,
+                                  const std::optional<ArchiveResult>& counts) {
+    DesktopNotification notice;
+    QStringList lines;
+    if (!archive.empty())
+        lines << QString::fromStdString(platform().toHost(archive).value_or(archive));
+    if (status == autoexit::Ok) {
+        notice.summary = QStringLiteral("Sauvegarde automatique réussie");
+    } else {
+        notice.summary = QStringLiteral("Sauvegarde automatique : échec");
+        notice.urgent = true;
+        QString reason = QString::fromStdString(AutoExitWords(status));
+        reason.remove(QRegularExpression(QStringLiteral("^échec, ")));
+        if (!reason.isEmpty()) reason[0] = reason[0].toUpper();
+        lines.prepend(reason + u'.');
+    }
+    if (counts) {
+        QString text = QStringLiteral("%1 fichier(s) archivé(s), %2 repris de l'archive")
+                           .arg(counts->stored)
+                           .arg(counts->carriedOver);
+        if (const int missed = counts->failures + counts->leftOut; missed > 0)
+            text += QStringLiteral(", %1 non archivé(s)").arg(missed);
+        lines << text;
+    }
+    if (notice.urgent)
+        lines << QStringLiteral("Le journal en dit plus : Options (F9), page Automate.");
+    notice.body = lines.join(u'\n');
+    return notice;
+}
+
 }  // namespace
 
 void TMainKorvelt2002::RunAutomaticMode() {
+    automatic_ = true;
     BusyScope busy(*this);
     HourGlass hourGlass;
     UnattendedUi unattended;
     AutoModeOptions options;
     options.typeName = typeNameOf;
+    std::optional<ArchiveResult> counts;
+    options.archived = [&counts](const ArchiveResult& result) { counts = result; };
     exitStatus_ = RunAutoSave(session_, unattended, options);
+    // A run that stopped before opening the archive names the one it was set for.
+    std::string archive = session_.currentArchive;
+    if (archive.empty())
+        if (const std::optional<AutoSaveSettings> settings = ReadAutoSaveSettings(AutoSavePath()))
+            archive = settings->archive;
+    outcomeNotice(exitStatus_, archive, counts).send();
     // The list shows the session's rows as they are now; nothing is pending.
     model_->resetFromRows();
     session_.listChanged = false;

@@ -1,8 +1,10 @@
 // The catalog view: the list, its status icons, the selection summary and the
-// catalog summary of the status bar, the sort and selection commands, the copy
-// of a row's folder, and the enabled states computed when a menu opens.
+// catalog summary of the status bar, the sort and selection commands, the
+// filter by status, the copy of a row's folder, and the enabled states
+// computed when a menu opens.
 
 #include <QAction>
+#include <QActionGroup>
 #include <QClipboard>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -21,6 +23,7 @@
 #include "engine/CatalogReader.h"
 #include "gui/FormBitmap.h"
 #include "gui/HourGlass.h"
+#include "platform/Platform.h"
 
 namespace kv {
 namespace {
@@ -116,6 +119,13 @@ void TMainKorvelt2002::buildCatalogView() {
         bar->addWidget(label);
         statusPanels_[i] = label;
     }
+    // While a filter hides rows, the catalog summary counts the rows shown.
+    const auto follow = [this] {
+        if (model_->filter() != StatusFilter::All) showFilterSummary();
+    };
+    connect(model_.get(), &QAbstractItemModel::modelReset, this, follow);
+    connect(model_.get(), &QAbstractItemModel::rowsInserted, this, follow);
+    connect(model_.get(), &QAbstractItemModel::rowsRemoved, this, follow);
 }
 
 void TMainKorvelt2002::fitSizeColumns(int first, int last) {
@@ -150,11 +160,72 @@ QString TMainKorvelt2002::statusText(int panel) const {
 }
 
 void TMainKorvelt2002::showCatalogSummary(int64_t totalSize) {
-    setStatusText(
-        0,
-        QString::fromStdString(
-            " " + std::to_string(session_.rows.size()) + " fichier(s)  " +
-            formatNumber2(static_cast<double>(totalSize) / 1000.0, session_.separators) + " Ko"));
+    setCatalogSummary(QString::fromStdString(
+        " " + std::to_string(session_.rows.size()) + " fichier(s)  " +
+        formatNumber2(static_cast<double>(totalSize) / 1000.0, session_.separators) + " Ko"));
+}
+
+void TMainKorvelt2002::setCatalogSummary(const QString& text) {
+    catalogSummary_ = text;
+    showFilterSummary();
+}
+
+void TMainKorvelt2002::showFilterSummary() {
+    if (model_->filter() == StatusFilter::All) {
+        setStatusText(0, catalogSummary_);
+        return;
+    }
+    const int shown = model_->rowCount();
+    int64_t sum = 0;
+    for (int row = 0; row < shown; ++row)
+        if (const CatalogRow* r = model_->shownRow(row))
+            sum += sizeOf(r->sub[1]).value_or(0);
+    setStatusText(0, QString::fromStdString(
+                         " " + std::to_string(shown) + " fichier(s) affiché(s) sur " +
+                         std::to_string(session_.rows.size()) + "  " +
+                         formatNumber2(static_cast<double>(sum) / 1000.0, session_.separators) +
+                         " Ko"));
+}
+
+void TMainKorvelt2002::applyFilter(StatusFilter filter) {
+    model_->setFilter(filter);
+    // The others are unchecked by their group.
+    for (QAction* item : showActions_->actions())
+        if (item->data().toInt() == static_cast<int>(filter)) item->setChecked(true);
+    showFilterSummary();
+}
+
+void TMainKorvelt2002::AfficherClick(StatusFilter filter) {
+    applyFilter(filter);
+    ListViewFileClick(this);
+}
+
+void TMainKorvelt2002::SelectionnerClick(StatusFilter filter) {
+    // One range per run of matching rows, given to the selection in one call.
+    QItemSelection selection;
+    const int rows = model_->rowCount();
+    const auto matches = [&](int row) {
+        const CatalogRow* r = model_->shownRow(row);
+        return r && filterShows(filter, r->icon);
+    };
+    for (int row = 0; row < rows; ++row) {
+        if (!matches(row)) continue;
+        const int first = row;
+        while (row + 1 < rows && matches(row + 1)) ++row;
+        selection.append(QItemSelectionRange(model_->index(first, 0),
+                                             model_->index(row, CatalogModel::ColumnCount - 1)));
+    }
+    listView_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    ListViewFileClick(this);
+}
+
+std::vector<std::size_t> TMainKorvelt2002::shownRows() const {
+    std::vector<std::size_t> rows;
+    const int shown = model_->rowCount();
+    rows.reserve(static_cast<std::size_t>(shown));
+    for (int row = 0; row < shown; ++row)
+        if (model_->shownRow(row)) rows.push_back(model_->catalogIndex(row));
+    return rows;
 }
 
 void TMainKorvelt2002::recountCatalogSummary() {
@@ -171,7 +242,7 @@ std::vector<std::size_t> TMainKorvelt2002::selectedRows() const {
     for (const QItemSelectionRange& range : listView_->selectionModel()->selection()) {
         if (range.parent().isValid()) continue;
         for (int row = range.top(); row <= range.bottom(); ++row)
-            rows.push_back(static_cast<size_t>(row));
+            if (model_->shownRow(row)) rows.push_back(model_->catalogIndex(row));
     }
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -250,8 +321,11 @@ void TMainKorvelt2002::InvertSelectExecute() {
 void TMainKorvelt2002::CopyPathExecute() {
     const auto rows = selectedRows();
     if (rows.size() != 1 || rows.front() >= session_.rows.size()) return;
-    QGuiApplication::clipboard()->setText(
-        QString::fromStdString(session_.rows[rows.front()].sub[0]));
+    // The folder as this host names it, spelled as on disk, for a terminal or
+    // a file manager; a folder on no drive of the map keeps its stored text.
+    const std::string& folder = session_.rows[rows.front()].sub[0];
+    const std::optional<std::string> host = platform().toHost(folder);
+    QGuiApplication::clipboard()->setText(QString::fromStdString(host ? *host : folder));
 }
 
 void TMainKorvelt2002::updateSortChecks() {
@@ -277,8 +351,14 @@ void TMainKorvelt2002::applyEditionStates() {
     a("SelectAll_Arch")->setEnabled(hasRows);
     a("SelectNone_Arch")->setEnabled(selected > 0);
     a("InvertSelect")->setEnabled(selected > 0);
+    applySelectStates();
     searchFileItem_->setEnabled(hasRows);
     a("CopyPath")->setEnabled(selected == 1);
+}
+
+void TMainKorvelt2002::applySelectStates() {
+    const bool shown = model_->rowCount() > 0;
+    for (QAction* item : selectActions_) item->setEnabled(shown);
 }
 
 void TMainKorvelt2002::applyActionStates() {
@@ -290,8 +370,16 @@ void TMainKorvelt2002::applyActionStates() {
     const bool restorable = !session_.rows.empty() && archiveExists();
     a("Restaure")->setEnabled(restorable);
     a("SelfExtractor")->setEnabled(restorable);
+    applyMissingState();
     viewFileItem_->setEnabled(selected == 1);
     a("ModiEnTete")->setEnabled(archiveExists());
+    a("Reparer_Arch")->setEnabled(archiveExists());
+}
+
+void TMainKorvelt2002::applyMissingState() {
+    const bool missing = std::any_of(session_.rows.begin(), session_.rows.end(),
+                                     [](const CatalogRow& row) { return row.icon == Missing; });
+    action("RestaureManquants")->setEnabled(missing && archiveExists());
 }
 
 void TMainKorvelt2002::updateActionStates() {
@@ -327,10 +415,12 @@ void TMainKorvelt2002::PopupArchPopup() {
     a("Archiver")->setEnabled(archiveOpen());
     const bool restorable = hasRows && archiveExists();
     a("Restaure")->setEnabled(restorable);
+    applyMissingState();
     a("SelfExtractor")->setEnabled(restorable);
     a("SelectAll_Arch")->setEnabled(hasRows);
     a("SelectNone_Arch")->setEnabled(selected > 0);
     a("InvertSelect")->setEnabled(selected > 0);
+    applySelectStates();
     updateSortChecks();
     a("CopyPath")->setEnabled(selected == 1);
     ListViewFileClick(this);

@@ -1,7 +1,7 @@
 // The catalog as a listing: the search dialog over the rows, the text listing
 // ("Enregistrer le contenu en texte") and the printed listing ("Imprimer le
 // contenu"). None of them reads the archive file: they work on the rows as the
-// list shows them, in its order.
+// list shows them, in its order, and only those its status filter shows.
 
 #include <QDate>
 #include <QLocale>
@@ -31,7 +31,8 @@ std::string fileNameOf(const std::string& path) {
 
 void TMainKorvelt2002::SearchFile_ArchExecute() {
     if (!archiveOpen()) return;
-    TFormSearchFile search(ui_, session_.rows, *listView_, this);
+    TFormSearchFile search(
+        ui_, [this](int row) { return model_->shownRow(row); }, *listView_, this);
     search.setHelpAvailable(helpAvailable_);
     search.setSelectionRefresh([this] { ListViewFileClick(this); });
     DialogRunner::exec(search);
@@ -58,9 +59,9 @@ void TMainKorvelt2002::SaveText_ArchExecute() {
 
     HourGlass wait;
     const Catalog& rows = session_.rows;
-    const std::size_t count = std::min(rows.size(), static_cast<std::size_t>(model_->rowCount()));
-    const bool written = writeTextListing(path, count, [&rows](std::size_t i) {
-        const CatalogRow& row = rows[i];
+    const std::vector<std::size_t> shown = shownRows();
+    const bool written = writeTextListing(path, shown.size(), [&](std::size_t i) {
+        const CatalogRow& row = rows[shown[i]];
         return ListingFields{row.caption, row.sub[0], row.sub[1],
                              row.sub[2],  row.sub[3], row.sub[4]};
     });
@@ -69,39 +70,30 @@ void TMainKorvelt2002::SaveText_ArchExecute() {
 }
 
 void TMainKorvelt2002::Print_ArchExecute() {
-    const std::size_t count =
-        std::min(session_.rows.size(), static_cast<std::size_t>(model_->rowCount()));
-    if (count == 0) return;
-    const std::unique_ptr<QPrinter> printer = defaultPrinter();
-    if (!printer) {
-        ui_.message(MessageKind::Warning, NoPrinterMessage);
-        return;
-    }
+    const std::vector<std::size_t> shown = shownRows();
+    if (shown.empty()) return;
+    PrintTarget target = PrintTarget::choose(ui_, this);
+    if (!target) return;
+    QPrinter* printer = &target.printer();
     // A PDF file has no border a printer cannot reach: it gets the one the
     // page layout counts on (4 mm across, 3 mm down), which "Configurer" may change.
-    if (printer->outputFormat() == QPrinter::PdfFormat)
-        printer->setPageMargins(QMarginsF(4, 3, 4, 3), QPageLayout::Millimeter);
+    if (target.toFile()) printer->setPageMargins(QMarginsF(4, 3, 4, 3), QPageLayout::Millimeter);
     std::vector<std::size_t> selected = selectedRows();
-    std::erase_if(selected, [count](std::size_t row) { return row >= count; });
 
     TFormPrint options(ui_, *printer, this);
     options.setHelpAvailable(helpAvailable_);
-    options.prepare(count, selected.size());
+    options.prepare(shown.size(), selected.size());
     if (DialogRunner::exec(options) != QDialog::Accepted) return;
 
-    std::vector<std::size_t> rows;
-    if (options.selectionChosen()) {
-        rows = std::move(selected);
-    } else {
-        rows.resize(count);
-        for (std::size_t i = 0; i < count; ++i) rows[i] = i;
-    }
+    const std::vector<std::size_t> rows = options.selectionChosen() ? selected : shown;
     const DateTime today = session_.now();
     const QString date =
         QLocale().toString(QDate(today.year, today.month, today.day), QLocale::ShortFormat);
     HourGlass wait;
     ListingPrinter(QString::fromStdString(fileNameOf(session_.currentArchive)), date)
         .print(*printer, session_.rows, rows);
+    wait.restore();
+    target.finish(ui_);
 }
 
 }  // namespace kv

@@ -2,6 +2,7 @@
 // catalog's popup menu (PopupArch).
 
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTreeView>
@@ -15,6 +16,13 @@ namespace kv {
 QAction* TMainKorvelt2002::makeAction(const char* name, const char* category, const char* caption,
                                       const QKeySequence& shortcut, const char* hint, Command kind,
                                       void (TMainKorvelt2002::*handler)()) {
+    return makeAction(name, category, caption, shortcut, hint, kind,
+                      [this, handler] { (this->*handler)(); });
+}
+
+QAction* TMainKorvelt2002::makeAction(const char* name, const char* category, const char* caption,
+                                      const QKeySequence& shortcut, const char* hint, Command kind,
+                                      std::function<void()> handler) {
     auto* action = new QAction(QString::fromUtf8(caption), this);
     action->setObjectName(QString::fromLatin1(name));
     action->setProperty("category", QString::fromLatin1(category));
@@ -24,7 +32,7 @@ QAction* TMainKorvelt2002::makeAction(const char* name, const char* category, co
     action->setShortcut(shortcut);
     action->setShortcutContext(Qt::WindowShortcut);
     connect(action, &QAction::triggered, this,
-            [this, handler, kind] { guarded(kind, [&] { (this->*handler)(); }); });
+            [this, handler = std::move(handler), kind] { guarded(kind, handler); });
     addAction(action);
     actions_.insert(action->objectName(), action);
     return action;
@@ -69,6 +77,11 @@ void TMainKorvelt2002::buildActions() {
                C, &W::ArchiverExecute);
     makeAction("Restaure", "Action", "Restaurer des fichiers", QKeySequence(Qt::Key_F5),
                "Restaurer des fichiers", C, &W::RestaureExecute);
+    makeAction("RestaureManquants", "Action", "Restaurer les fichiers manquants",
+               QKeySequence(Qt::SHIFT | Qt::Key_F5),
+               "Restaurer les fichiers manquants|Remettre dans leurs dossiers d'origine les "
+               "fichiers qui n'existent plus sur le disque",
+               C, &W::RestaureManquantsExecute);
     makeAction("SelfExtractor", "Action", "Créer une archive auto-extractible",
                QKeySequence(Qt::Key_F6), "Créer une archive auto-extractible", C,
                &W::SelfExtractorExecute);
@@ -76,12 +89,84 @@ void TMainKorvelt2002::buildActions() {
                "Aperçu du fichier", C, &W::Voir_FichierArchExecute);
     makeAction("ModiEnTete", "Action", "Mettre à jour l'en-tête seulement", none, "", C,
                &W::ModiEnTeteExecute);
+    makeAction("Reparer_Arch", "Action", "Réparer l'archive", none,
+               "Réparer l'archive|Ecrire une nouvelle archive avec toutes les entrées intactes "
+               "d'une archive endommagée, l'ancienne étant conservée",
+               C, &W::Reparer_ArchExecute);
     makeAction("DellScript", "Script", "Supprimer des scripts", QKeySequence(Qt::Key_F8), "", R,
                &W::DellScriptExecute);
     makeAction("Option1", "Outils", "Options", QKeySequence(Qt::Key_F9), "", C, &W::Option1Execute);
     makeAction("FileHelp", "Aide", "Aide", QKeySequence(Qt::Key_F1), "", R, &W::FileHelpExecute);
     makeAction("AProposde", "Outils", "A propos de...", none, "Info sur l'auteur", R,
                &W::AProposdeExecute);
+    buildStatusActions();
+}
+
+void TMainKorvelt2002::buildStatusActions() {
+    struct Item {
+        const char* name;
+        const char* caption;
+        StatusFilter filter;
+        Qt::Key key;
+        const char* hint;
+    };
+    // The letters follow the captions, and "I" the legend's "Fichiers inexistant".
+    const Item shows[] = {
+        {"Afficher_Tous", "Tous", StatusFilter::All, Qt::Key_T, "Afficher tous les fichiers"},
+        {"Afficher_Modifies", "Modifiés", StatusFilter::Modified, Qt::Key_M,
+         "Afficher les fichiers modifiés|N'afficher que les fichiers modifiés sur le disque "
+         "depuis leur sauvegarde"},
+        {"Afficher_Manquants", "Manquants", StatusFilter::Missing, Qt::Key_I,
+         "Afficher les fichiers manquants|N'afficher que les fichiers qui n'existent plus sur "
+         "le disque"},
+        {"Afficher_Nouveaux", "Nouveaux", StatusFilter::New, Qt::Key_N,
+         "Afficher les fichiers nouveaux|N'afficher que les fichiers ajoutés, pas encore "
+         "archivés"},
+        {"Afficher_AVerifier", "À vérifier", StatusFilter::ToCheck, Qt::Key_V,
+         "Afficher les fichiers à vérifier|N'afficher que les fichiers modifiés, manquants ou "
+         "nouveaux"},
+    };
+    showActions_ = new QActionGroup(this);
+    showActions_->setExclusive(true);
+    for (const Item& i : shows) {
+        const StatusFilter filter = i.filter;
+        QAction* item = makeAction(i.name, "Edition", i.caption,
+                                   QKeySequence(Qt::CTRL | Qt::SHIFT | i.key), i.hint,
+                                   Command::Reads, [this, filter] { AfficherClick(filter); });
+        item->setCheckable(true);
+        item->setChecked(filter == StatusFilter::All);
+        item->setData(static_cast<int>(filter));
+        showActions_->addAction(item);
+    }
+    const Item selects[] = {
+        {"Selectionner_Modifies", "Modifiés", StatusFilter::Modified, Qt::Key_M,
+         "Sélectionner les fichiers modifiés|Sélectionner, parmi les fichiers affichés, ceux "
+         "qui ont été modifiés"},
+        {"Selectionner_Manquants", "Manquants", StatusFilter::Missing, Qt::Key_I,
+         "Sélectionner les fichiers manquants|Sélectionner, parmi les fichiers affichés, ceux "
+         "qui n'existent plus sur le disque"},
+        {"Selectionner_Nouveaux", "Nouveaux", StatusFilter::New, Qt::Key_N,
+         "Sélectionner les fichiers nouveaux|Sélectionner, parmi les fichiers affichés, ceux "
+         "qui ne sont pas encore archivés"},
+        {"Selectionner_AVerifier", "À vérifier", StatusFilter::ToCheck, Qt::Key_V,
+         "Sélectionner les fichiers à vérifier|Sélectionner, parmi les fichiers affichés, "
+         "ceux qui sont modifiés, manquants ou nouveaux"},
+    };
+    for (const Item& i : selects) {
+        const StatusFilter filter = i.filter;
+        selectActions_.push_back(makeAction(i.name, "Edition", i.caption,
+                                            QKeySequence(Qt::CTRL | Qt::ALT | i.key), i.hint,
+                                            Command::Reads,
+                                            [this, filter] { SelectionnerClick(filter); }));
+    }
+}
+
+QMenu* TMainKorvelt2002::actionMenu(QWidget* parent, const char* title, const char* name,
+                                    const QList<QAction*>& actions) {
+    auto* menu = new QMenu(QString::fromUtf8(title), parent);
+    menu->setObjectName(QLatin1String(name));
+    menu->addActions(actions);
+    return menu;
 }
 
 // A menu's own item for an action that is never disabled: the menu may grey
@@ -122,6 +207,8 @@ QMenu* TMainKorvelt2002::sortMenu(QWidget* parent, const char* nameSuffix) {
 
 void TMainKorvelt2002::buildMenus() {
     auto a = [this](const char* name) { return action(name); };
+    const QList<QAction*> showActions = showActions_->actions();
+    const QList<QAction*> selectActions(selectActions_.begin(), selectActions_.end());
     const auto& icons = TFormBitmap::imageList();
     auto icon = [&](int index) { return index < icons.size() ? icons[index] : QIcon(); };
     a("New_Arch")->setIcon(icon(TFormBitmap::ImageNewArchive));
@@ -138,6 +225,7 @@ void TMainKorvelt2002::buildMenus() {
     a("DellFile_Arch")->setIcon(icon(TFormBitmap::ImageRemoveFiles));
     a("Archiver")->setIcon(icon(TFormBitmap::ImageArchive));
     a("Restaure")->setIcon(icon(TFormBitmap::ImageRestore));
+    a("RestaureManquants")->setIcon(icon(TFormBitmap::ImageRestore));
     a("SelfExtractor")->setIcon(icon(TFormBitmap::ImageSelfExtractor));
     a("Voir_FichierArch")->setIcon(icon(TFormBitmap::ImagePreview));
     a("Option1")->setIcon(icon(TFormBitmap::ImageOptions));
@@ -162,7 +250,9 @@ void TMainKorvelt2002::buildMenus() {
     menuEdition_ = bar->addMenu(QStringLiteral("&Edition"));
     menuEdition_->setObjectName(QStringLiteral("Edition1"));
     menuEdition_->addActions({a("SelectAll_Arch"), a("SelectNone_Arch"), a("InvertSelect")});
+    menuEdition_->addMenu(actionMenu(menuEdition_, "Sélectionner", "Selectionner1", selectActions));
     menuEdition_->addSeparator();
+    menuEdition_->addMenu(actionMenu(menuEdition_, "Afficher", "Afficher1", showActions));
     menuEdition_->addMenu(sortMenu(menuEdition_, "1"));
     menuEdition_->addSeparator();
     menuEdition_->addAction(a("CopyPath"));
@@ -178,7 +268,8 @@ void TMainKorvelt2002::buildMenus() {
     dellFileItem_ = menuItemFor(a("DellFile_Arch"), "DellFileArch1");
     menuAction_->addAction(dellFileItem_);
     menuAction_->addSeparator();
-    menuAction_->addActions({a("Archiver"), a("Restaure"), a("SelfExtractor"), a("ModiEnTete")});
+    menuAction_->addActions({a("Archiver"), a("Restaure"), a("RestaureManquants"),
+                             a("SelfExtractor"), a("ModiEnTete"), a("Reparer_Arch")});
     menuAction_->addSeparator();
     viewFileItem_ = menuItemFor(a("Voir_FichierArch"), "ViewFileArch");
     menuAction_->addAction(viewFileItem_);
@@ -216,12 +307,15 @@ void TMainKorvelt2002::buildMenus() {
     popupArch_ = new QMenu(this);
     popupArch_->setObjectName(QStringLiteral("PopupArch"));
     popupArch_->addActions({a("SelectAll_Arch"), a("SelectNone_Arch")});
+    popupArch_->addMenu(actionMenu(popupArch_, "Sélectionner", "Selectionner2", selectActions));
     popupArch_->addSeparator();
+    popupArch_->addMenu(actionMenu(popupArch_, "Afficher", "Afficher2", showActions));
     popupArch_->addMenu(sortMenu(popupArch_, "2"));
     popupArch_->addSeparator();
     popupArch_->addActions({a("AddFile"), a("DellFile_Arch")});
     popupArch_->addSeparator();
-    popupArch_->addActions({a("Archiver"), a("Restaure"), a("SelfExtractor")});
+    popupArch_->addActions(
+        {a("Archiver"), a("Restaure"), a("RestaureManquants"), a("SelfExtractor")});
     popupArch_->addSeparator();
     popupArch_->addActions({a("CopyPath"), a("SearchFile_Arch"), a("Voir_FichierArch")});
     connect(popupArch_, &QMenu::aboutToShow, this,

@@ -34,7 +34,11 @@ void runWithoutDisplayWhenNoneIs(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     runWithoutDisplayWhenNoneIs(argc, argv);
+    // Qt takes the user's locale when the application object is made: French
+    // numbers and dates when the user chose none.
+    kv::FrenchWithoutLocale french;
     QApplication app(argc, argv);
+    french.end();
     QApplication::setApplicationName(QStringLiteral("Korvelt"));
     // Qt's own dialogs and buttons speak the program's French.
     kv::installQtTranslations(app);

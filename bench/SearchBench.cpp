@@ -66,7 +66,10 @@ int main(int argc, char** argv) {
     window.catalogModel().resetFromRows();
     QApplication::processEvents();
 
-    kv::TFormSearchFile form(window.ui(), session.rows, *window.listView(), &window);
+    kv::CatalogModel& model = window.catalogModel();
+    kv::TFormSearchFile form(
+        window.ui(), [&model](int row) { return model.shownRow(row); }, *window.listView(),
+        &window);
     form.show();
     auto clearSelection = [&] {
         window.listView()->selectionModel()->clearSelection();

@@ -444,11 +444,17 @@ void TDirTree::ClearTree() {
 
 // ----- navigation -----
 
-QString TDirTree::Directory() const {
+QString TDirTree::selectedPath() const {
     QTreeWidgetItem* node = currentItem();
     if (!node) return QStringLiteral("?");
     TDirEntry* entry = EntryOf(node);
     return entry ? entry->Path : QString();
+}
+
+QString TDirTree::Directory() const {
+    const QString path = selectedPath();
+    if (path.isEmpty() || path == u"?") return path;
+    return qstr(platform().trueCase(str(path)));
 }
 
 void TDirTree::setDirectory(const QString& value) {
@@ -483,13 +489,13 @@ void TDirTree::setDirectory(const QString& value) {
             // The folder was made after its parent was listed: read the parent
             // again. The selection may have been below it: it is handled once,
             // when the navigation ends.
-            const QString before = Directory();
+            const QString before = selectedPath();
             --updateLock_;
             ResetNode(found);
             ListChildren(found);
             ++updateLock_;
             match = findLevel(found, part, level);
-            if (!match && Directory() != before) selectionChange(currentItem());
+            if (!match && selectedPath() != before) selectionChange(currentItem());
         }
         if (!match) {
             endUpdate();
@@ -534,7 +540,7 @@ QTreeWidgetItem* TDirTree::FindNode(const QString& value) {
 }
 
 void TDirTree::Refresh() {
-    const QString remembered = Directory();
+    const QString remembered = selectedPath();
     Build();
     auto tryNavigate = [this](const QString& path) {
         if (path.isEmpty() || path == u"?") return;
@@ -548,7 +554,7 @@ void TDirTree::Refresh() {
         QTreeWidgetItem* drive = topLevelItem(0);
         const QString last = lastFolder_[letterIndex(EntryOf(drive)->Path[0])];
         if (!last.isEmpty()) setDirectory(last);
-        if (Directory() != last) {
+        if (selectedPath() != last) {
             --updateLock_;
             setCurrentItem(drive);
             ++updateLock_;

@@ -56,8 +56,9 @@ class TDirTree : public QTreeWidget {
     // to InitialDirectory, or to the current folder when it is empty.
     void Loaded();
 
-    // The Path of the selected node (upper case, ending in "\"); "?" when no node
-    // is selected; empty when the selected node has no record. Never fails.
+    // The selected folder as the disk spells it (Platform::trueCase of the
+    // node's upper-case Path), ending in "\"; "?" when no node is selected;
+    // empty when the selected node has no record. Never fails.
     QString Directory() const;
     // Moves to a folder: opens the branches down to it, selects it (OnChange).
     // Throws kv::Error("Invalid Path Name") for an empty path; "?" does nothing;
@@ -195,6 +196,8 @@ class TDirTree : public QTreeWidget {
     bool locked() const { return updateLock_ < 0; }
     QList<QTreeWidgetItem*> topNodes() const;
     static QString currentDirectory();
+    // The Path of the selected node (upper case), "?" or empty as Directory().
+    QString selectedPath() const;
     void pollMounts();
 
     bool readOnStart_ = true;

@@ -192,7 +192,8 @@ void TDirTree::dropEvent(QDropEvent* event) {
             QGuiApplication::queryKeyboardModifiers() &
             (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier);
         if (TDirEntry* entry = EntryOf(dropTarget_))
-            emit OnDropFiles(point.x(), point.y(), entry->Path, droppedFiles_, shift);
+            emit OnDropFiles(point.x(), point.y(), qstr(platform().trueCase(str(entry->Path))),
+                             droppedFiles_, shift);
     }
     dropTarget_ = nullptr;
 }

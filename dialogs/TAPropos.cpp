@@ -7,6 +7,7 @@
 #include "controls/FormFont.h"
 #include "controls/Hint.h"
 #include "controls/TVX_Line.h"
+#include "util/Version.h"
 
 namespace kv {
 
@@ -41,7 +42,7 @@ TAPropos::TAPropos(QWidget* parent)
     name->setFont(big);
     name->setGeometry(110, 12, 210, 40);
 
-    auto* version = new QLabel(QStringLiteral("Version 3.00"), this);
+    auto* version = new QLabel(QStringLiteral("Version ") + QLatin1String(ProgramVersion), this);
     version->setObjectName(QStringLiteral("LabelVersion"));
     version->setGeometry(112, 56, 208, 18);
 

@@ -13,7 +13,9 @@
 #include "gui/DialogRunner.h"
 #include "gui/FormBitmap.h"
 #include "platform/Platform.h"
+#include "platform/UserFolders.h"
 #include "text/Text.h"
+#include "util/PathHelpers.h"
 #include "util/Ui.h"
 
 namespace kv {
@@ -38,9 +40,8 @@ QString readText(const std::string& path) {
 }  // namespace
 
 std::string TFormDellSelect::scriptFolder() {
-    const std::string program = platform().programFolder();
-    const std::string script = program + "Script\\";
-    return platform().directoryExists(program + "Script") ? script : program;
+    const std::string script = ScriptFolder();
+    return platform().directoryExists(RemoveBackslash(script)) ? script : SettingsFolder();
 }
 
 TFormDellSelect::TFormDellSelect(Ui& ui, QWidget* parent)

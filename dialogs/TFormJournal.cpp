@@ -76,7 +76,7 @@ TFormJournal::TFormJournal(Ui& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
 }
 
 std::string TFormJournal::journalPath() {
-    return platform().programFolder() + "Script\\Journal_AutoSave.txt";
+    return JournalPath();
 }
 
 void TFormJournal::loadJournal() {

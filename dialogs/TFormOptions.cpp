@@ -23,6 +23,7 @@
 #include "gui/CommandGuard.h"
 #include "gui/FormBitmap.h"
 #include "platform/Platform.h"
+#include "platform/UserFolders.h"
 #include "util/FileRoutines.h"
 #include "util/PathHelpers.h"
 #include "util/ShellRoutines.h"
@@ -323,7 +324,7 @@ void TFormOptions::ButtonNulArchClick() {
 void TFormOptions::ButtonChangeScriptClick() {
     FileDialogRequest request =
         openRequest("Ouvrir un fichier script", "Fichiers Script (*.kvl)", "kvl");
-    request.initialFolder = QString::fromStdString(platform().programFolder() + "Script");
+    request.initialFolder = QString::fromStdString(RemoveBackslash(ScriptFolder()));
     const std::optional<QString> chosen = Chooser::instance().openFile(this, request);
     if (chosen) EditScriptAuto->setText(*chosen);
 }

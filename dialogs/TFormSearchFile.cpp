@@ -58,12 +58,11 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
 
 }  // namespace
 
-TFormSearchFile::TFormSearchFile(Ui& ui, const Catalog& rows, QAbstractItemView& view,
-                                 QWidget* parent)
+TFormSearchFile::TFormSearchFile(Ui& ui, RowAt rowAt, QAbstractItemView& view, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
       ui_(ui),
-      rows_(rows),
+      rowAt_(std::move(rowAt)),
       view_(view) {
     setObjectName(QStringLiteral("FormSearchFile"));
     setWindowTitle(QStringLiteral("Rechercher"));
@@ -128,8 +127,7 @@ bool TFormSearchFile::matches(const std::string& path, const std::string& text, 
 
 int TFormSearchFile::rowCount() const {
     const QAbstractItemModel* model = view_.model();
-    const int shown = model ? model->rowCount() : 0;
-    return std::min(shown, static_cast<int>(rows_.size()));
+    return model ? model->rowCount() : 0;
 }
 
 void TFormSearchFile::showEvent(QShowEvent* event) {
@@ -150,8 +148,9 @@ void TFormSearchFile::ButtonSearchClick() {
     std::vector<int> found;
     ContainedText contained(text);
     for (int i = nextIndex_; i < count; ++i) {
-        const CatalogRow& row = rows_[static_cast<size_t>(i)];
-        const bool hit = exact ? text::equalNoCase(text, row.fullPath()) : contained.in(row);
+        const CatalogRow* row = rowAt_(i);
+        if (!row) break;
+        const bool hit = exact ? text::equalNoCase(text, row->fullPath()) : contained.in(*row);
         if (!hit) continue;
         found.push_back(i);
         if (!all) break;

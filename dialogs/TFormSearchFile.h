@@ -31,10 +31,12 @@ namespace kv {
 class TFormSearchFile : public QDialog {
     Q_OBJECT
   public:
-    // rows and view are the main window's catalog and its list; both outlive
+    // The catalog row the list shows at a row of its model, null past the end.
+    using RowAt = std::function<const CatalogRow*(int row)>;
+
+    // rowAt reads the rows of view, the main window's list; the list outlives
     // the dialog. Messages go through ui.
-    TFormSearchFile(Ui& ui, const Catalog& rows, QAbstractItemView& view,
-                    QWidget* parent = nullptr);
+    TFormSearchFile(Ui& ui, RowAt rowAt, QAbstractItemView& view, QWidget* parent = nullptr);
 
     // Whether the help pages exist (the main window's HelpAvailable).
     void setHelpAvailable(bool available) { helpAvailable_ = available; }
@@ -71,7 +73,7 @@ class TFormSearchFile : public QDialog {
     void scrollNearTop(int row);
 
     Ui& ui_;
-    const Catalog& rows_;
+    RowAt rowAt_;
     QAbstractItemView& view_;
     std::function<void()> refresh_;
     bool helpAvailable_ = false;

@@ -60,8 +60,7 @@ void appendRow(AddOperation& op, const std::string& path, int64_t size, int32_t 
     CatalogRow row;
     row.caption = FileNameOf(path);
     row.sub[0] = FolderOf(path);
-    // The listing's size as the 32-bit value the catalog keeps.
-    row.sub[1] = std::to_string(static_cast<int32_t>(static_cast<uint32_t>(size)));
+    row.sub[1] = std::to_string(size);
     if (auto when = fromDosDateTime(dosDate))
         row.sub[3] = formatDateTime(*when, op.session.separators);
     if (op.typeName) row.sub[4] = text::firstChars(op.typeName(path), TypeTextChars);
@@ -88,8 +87,11 @@ bool KnownPaths::insert(const std::string& path) {
 AddOperation::AddOperation(Session& s, Ui& u, TypeNameProvider t, NamePrompt a)
     : session(s), ui(u), known(s.rows), typeName(std::move(t)), askName(std::move(a)) {}
 
-bool TakeInPath(AddOperation& op, std::string path, bool existenceTest, std::optional<int64_t> size,
-                std::optional<int32_t> dosDate) {
+namespace {
+
+// TakeInPath of a path already spelled as on disk.
+bool takeIn(AddOperation& op, std::string path, bool existenceTest, std::optional<int64_t> size,
+            std::optional<int32_t> dosDate) {
     const std::string name = FileNameOf(path);
     if (text::toStored(name).size() > MaxStoredNameBytes) {
         path = AskValidName(op, path);
@@ -106,6 +108,13 @@ bool TakeInPath(AddOperation& op, std::string path, bool existenceTest, std::opt
     appendRow(op, path, size ? *size : FileSizeOf(path),
               dosDate ? *dosDate : platform().lastWriteDos(path).value_or(0));
     return true;
+}
+
+}  // namespace
+
+bool TakeInPath(AddOperation& op, const std::string& path, bool existenceTest,
+                std::optional<int64_t> size, std::optional<int32_t> dosDate) {
+    return takeIn(op, platform().trueCase(path), existenceTest, size, dosDate);
 }
 
 void AddSelectionEntry(AddOperation& op, const std::string& written) {
@@ -146,6 +155,9 @@ bool ScanFolder(AddOperation& op, std::string folder, const std::string& mask) {
         auto windows = error ? std::nullopt : platform().toWindows(current.string());
         folder = windows ? *windows : std::string(1, platform().currentDrive()) + ":\\";
     }
+    // The walk lists names as the disk spells them; the folder it starts
+    // from is spelled so too.
+    folder = platform().trueCase(folder);
     AddBackslash(folder);
     const std::string pattern = mask == "*.*" ? mask : "*." + mask;
     return WalkFolder(
@@ -240,7 +252,9 @@ bool WalkFolder(const std::string& folder, const std::string& pattern, const Fou
 bool AddFoundFile(AddOperation& op, const std::string& folder, const FindEntry& entry) {
     op.ui.pump();
     try {
-        TakeInPath(op, folder + entry.name, false, entry.size, entry.dosDateTime);
+        // The folder is in its true case (ScanFolder) and the name is the
+        // listing's: the path needs no lookup.
+        takeIn(op, folder + entry.name, false, entry.size, entry.dosDateTime);
     } catch (...) {
         // The file could not be taken in (its type text or the name prompt
         // failed): the user is told, the file counts as left out and the walk

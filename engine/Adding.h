@@ -59,13 +59,16 @@ struct AddOperation {
 // Longest file name that can be stored, in stored bytes.
 constexpr std::size_t MaxStoredNameBytes = 100;
 
-// The common core for one path: a name too long to store goes through
-// AskValidName (empty: skipped, counted in op.leftOut); the open archive is skipped; a path already
-// known is skipped, else it becomes known; then, when existenceTest is false
+// The common core for one path: the path is taken as the disk spells it
+// (Platform::trueCase), so a line typed in another case or a folder the tree
+// gave upper-cased enters the catalog under the folders that exist; a name
+// too long to store goes through AskValidName (empty: skipped, counted in
+// op.leftOut); the open archive is skipped; a path already known (in any
+// case) is skipped, else it becomes known; then, when existenceTest is false
 // or the file exists, a new row is appended. size and dosDate are the row's
 // values when the caller has them from a listing; otherwise they are read from
 // the disk (FileSizeOf, the last-write time). True when a row was appended.
-bool TakeInPath(AddOperation& op, std::string path, bool existenceTest,
+bool TakeInPath(AddOperation& op, const std::string& path, bool existenceTest,
                 std::optional<int64_t> size = std::nullopt,
                 std::optional<int32_t> dosDate = std::nullopt);
 
@@ -79,11 +82,12 @@ bool TakeInPath(AddOperation& op, std::string path, bool existenceTest,
 // is there cannot be told), and what ScanFolder leaves out.
 void AddSelectionEntry(AddOperation& op, const std::string& line);
 
-// Walks folder (empty: the current folder) for files matching "*." + mask, or
-// every file when mask is "*.*", taking each in through AddFoundFile. What
-// WalkFolder leaves out and tells is said as a warning "Le fichier < path >
-// n'est pas archivé : reason" ("Le dossier < path\ > ..." for a folder) and
-// counted in op.leftOut. Returns false when the walk was stopped.
+// Walks folder (empty: the current folder; spelled as the disk spells it,
+// whatever the case given) for files matching "*." + mask, or every file when
+// mask is "*.*", taking each in through AddFoundFile. What WalkFolder leaves
+// out and tells is said as a warning "Le fichier < path > n'est pas archivé :
+// reason" ("Le dossier < path\ > ..." for a folder) and counted in
+// op.leftOut. Returns false when the walk was stopped.
 bool ScanFolder(AddOperation& op, std::string folder, const std::string& mask);
 
 // Calls found(folder, entry) for each file of folder matching pattern (hidden
@@ -112,7 +116,9 @@ bool WalkFolder(const std::string& folder, const std::string& pattern, const Fou
 
 // The walk's callback: lets events run, takes folder + entry name in with the
 // listing's size and time and no existence test, and returns ui.keepGoing()
-// (false also when taking the file in failed).
+// (false also when taking the file in failed). The folder is taken as spelled
+// (ScanFolder gives the walk its true case) and the name is the listing's, so
+// the path is not looked up again.
 bool AddFoundFile(AddOperation& op, const std::string& folder, const FindEntry& entry);
 
 // Asks op.askName for a shorter name for path's file and renames the file on

@@ -14,6 +14,8 @@ namespace {
 
 constexpr uint8_t Signature[18] = {0x11, '[', 'F', 'i', 'l', 'e', ' ', 'K', 'o',
                                    'r',  'v', 'e', 'l', 't', ' ', 'V', '1', ']'};
+// The one byte by which the two signatures differ: the version digit.
+constexpr std::size_t VersionDigitAt = 16;
 
 constexpr std::size_t ReservedAt = 18;
 constexpr std::size_t CommentAt = 19;
@@ -22,7 +24,8 @@ constexpr std::size_t FolderAt = 101;
 constexpr std::size_t FileDateAt = 352;
 constexpr std::size_t TypeNameAt = 356;
 constexpr std::size_t FileSizeAt = 408;
-constexpr std::size_t CompressedSizeAt = 412;
+constexpr std::size_t CompressedSizeAt = 412;    // V1
+constexpr std::size_t CompressedSizeAtV2 = 416;  // V2: after a 64-bit FileSize
 
 // A length byte at `at`, then the text area of `width` bytes.
 void putText(uint8_t* block, std::size_t at, std::size_t width, const std::string& utf8) {
@@ -48,25 +51,76 @@ int32_t getInt32(const uint8_t* block, std::size_t at) {
     return static_cast<int32_t>(v);
 }
 
+void putInt64(uint8_t* block, std::size_t at, int64_t value) {
+    const auto v = static_cast<uint64_t>(value);
+    for (int i = 0; i < 8; ++i) block[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+int64_t getInt64(const uint8_t* block, std::size_t at) {
+    uint64_t v = 0;
+    for (int i = 0; i < 8; ++i) v |= uint64_t(block[at + i]) << (8 * i);
+    return static_cast<int64_t>(v);
+}
+
+void putSignature(uint8_t* block, Version version) {
+    std::memcpy(block, Signature, sizeof Signature);
+    block[VersionDigitAt] = version == Version::V2 ? '2' : '1';
+}
+
+// The two sizes, in the layout of version.
+void putSizes(uint8_t* block, Version version, int64_t fileSize, int64_t compressedSize) {
+    if (version == Version::V2) {
+        putInt64(block, FileSizeAt, fileSize);
+        putInt64(block, CompressedSizeAtV2, compressedSize);
+    } else {
+        putInt32(block, FileSizeAt, static_cast<int32_t>(fileSize));
+        putInt32(block, CompressedSizeAt, static_cast<int32_t>(compressedSize));
+    }
+}
+
+void getSizes(const uint8_t* block, Version version, int64_t& fileSize, int64_t& compressedSize) {
+    if (version == Version::V2) {
+        fileSize = getInt64(block, FileSizeAt);
+        compressedSize = getInt64(block, CompressedSizeAtV2);
+    } else {
+        fileSize = getInt32(block, FileSizeAt);
+        compressedSize = getInt32(block, CompressedSizeAt);
+    }
+}
+
 }  // namespace
 
-bool CheckSignature(const HeaderBlock& block) {
+std::optional<Version> signatureVersion(const HeaderBlock& block) {
     // The length byte decides how much is compared; only 17 can match the text.
     const std::size_t length = block[0];
-    if (length + 1 > sizeof Signature) return false;
-    return std::memcmp(block.data(), Signature, length + 1) == 0 && length == 17;
+    if (length != 17) return std::nullopt;
+    for (Version version : {Version::V1, Version::V2}) {
+        uint8_t expected[sizeof Signature];
+        putSignature(expected, version);
+        if (std::memcmp(block.data(), expected, sizeof expected) == 0) return version;
+    }
+    return std::nullopt;
+}
+
+bool CheckSignature(const HeaderBlock& block) {
+    return signatureVersion(block).has_value();
+}
+
+bool fitsV1(const EntryRecord& record) {
+    return record.fileSize < V1SizeLimit && record.compressedSize < V1SizeLimit &&
+           record.fileSize >= -V1SizeLimit && record.compressedSize >= -V1SizeLimit;
 }
 
 HeaderBlock encodeHeader(const Header& header) {
     HeaderBlock block{};
-    std::memcpy(block.data(), Signature, sizeof Signature);
+    putSignature(block.data(), header.version);
     block[ReservedAt] = header.reserved;
     putText(block.data(), CommentAt, CommentWidth, header.comment);
     return block;
 }
 
 void rewriteHeaderComment(HeaderBlock& block, const std::string& comment) {
-    std::memcpy(block.data(), Signature, sizeof Signature);
+    putSignature(block.data(), signatureVersion(block).value_or(Version::V1));
     putText(block.data(), CommentAt, CommentWidth, comment);
 }
 
@@ -74,29 +128,51 @@ Header decodeHeader(const HeaderBlock& block) {
     Header header;
     header.reserved = block[ReservedAt];
     header.comment = getText(block.data(), CommentAt, CommentWidth);
+    header.version = signatureVersion(block).value_or(Version::V1);
     return header;
 }
 
+RecordBuffer encodeRecord(const EntryRecord& record, Version version) {
+    RecordBuffer buffer{};
+    putText(buffer.data(), FileNameAt, FileNameWidth, record.fileName);
+    putText(buffer.data(), FolderAt, FolderWidth, record.folder);
+    putInt32(buffer.data(), FileDateAt, record.fileDate);
+    putText(buffer.data(), TypeNameAt, TypeNameWidth, record.typeName);
+    putSizes(buffer.data(), version, record.fileSize, record.compressedSize);
+    return buffer;
+}
+
 RecordBlock encodeRecord(const EntryRecord& record) {
-    RecordBlock block{};
-    putText(block.data(), FileNameAt, FileNameWidth, record.fileName);
-    putText(block.data(), FolderAt, FolderWidth, record.folder);
-    putInt32(block.data(), FileDateAt, record.fileDate);
-    putText(block.data(), TypeNameAt, TypeNameWidth, record.typeName);
-    putInt32(block.data(), FileSizeAt, record.fileSize);
-    putInt32(block.data(), CompressedSizeAt, record.compressedSize);
+    const RecordBuffer buffer = encodeRecord(record, Version::V1);
+    RecordBlock block;
+    std::copy_n(buffer.begin(), RecordSize, block.begin());
     return block;
 }
 
-EntryRecord decodeRecord(const RecordBlock& block) {
+EntryRecord decodeRecord(const RecordBuffer& buffer, Version version) {
     EntryRecord record;
-    record.fileName = getText(block.data(), FileNameAt, FileNameWidth);
-    record.folder = getText(block.data(), FolderAt, FolderWidth);
-    record.fileDate = getInt32(block.data(), FileDateAt);
-    record.typeName = getText(block.data(), TypeNameAt, TypeNameWidth);
-    record.fileSize = getInt32(block.data(), FileSizeAt);
-    record.compressedSize = getInt32(block.data(), CompressedSizeAt);
+    record.fileName = getText(buffer.data(), FileNameAt, FileNameWidth);
+    record.folder = getText(buffer.data(), FolderAt, FolderWidth);
+    record.fileDate = getInt32(buffer.data(), FileDateAt);
+    record.typeName = getText(buffer.data(), TypeNameAt, TypeNameWidth);
+    getSizes(buffer.data(), version, record.fileSize, record.compressedSize);
     return record;
+}
+
+EntryRecord decodeRecord(const RecordBlock& block) {
+    RecordBuffer buffer{};
+    std::copy(block.begin(), block.end(), buffer.begin());
+    return decodeRecord(buffer, Version::V1);
+}
+
+RecordBuffer convertRecord(const RecordBuffer& buffer, Version from, Version to) {
+    RecordBuffer converted{};
+    std::copy_n(buffer.begin(), FileSizeAt, converted.begin());
+    int64_t fileSize = 0;
+    int64_t compressedSize = 0;
+    getSizes(buffer.data(), from, fileSize, compressedSize);
+    putSizes(converted.data(), to, fileSize, compressedSize);
+    return converted;
 }
 
 int64_t readFully(File& file, void* buffer, int64_t count) {
@@ -122,16 +198,19 @@ bool writeHeader(File& file, const Header& header) {
     return file.write(block.data(), HeaderSize);
 }
 
-bool writeRecord(File& file, const EntryRecord& record) {
-    const RecordBlock block = encodeRecord(record);
-    return file.write(block.data(), RecordSize);
+bool writeRecord(File& file, const EntryRecord& record, Version version) {
+    const RecordBuffer buffer = encodeRecord(record, version);
+    return file.write(buffer.data(), recordSize(version));
 }
 
 ArchiveWalker::ArchiveWalker(File& file) : file_(file), fileSize_(file.size()) {
-    if (fileSize_ < 0) {
+    HeaderBlock header;
+    if (fileSize_ < 0 || !readHeaderBlock(file_, header)) {
         failed_ = true;
         ended_ = true;
+        return;
     }
+    version_ = signatureVersion(header).value_or(Version::V1);
 }
 
 std::optional<EntryRecord> ArchiveWalker::next() {
@@ -140,28 +219,39 @@ std::optional<EntryRecord> ArchiveWalker::next() {
         failed_ = ended_ = true;
         return std::nullopt;
     }
-    RecordBlock block;
-    const int64_t n = readFully(file_, block.data(), RecordSize);
+    const int64_t size = recordSize(version_);
+    RecordBuffer block{};
+    const int64_t n = readFully(file_, block.data(), size);
     if (n < 0) {
         failed_ = ended_ = true;
         return std::nullopt;
     }
-    if (n < RecordSize) {
+    if (n < size) {
         cutShort_ = ended_ = true;
         return std::nullopt;
     }
-    EntryRecord record = decodeRecord(block);
+    EntryRecord record = decodeRecord(block, version_);
     offset_ = position_;
     if (record.compressedSize < 0) {
         ended_ = true;
         damage_ = "l'entrée < " + record.fullPath() + " > a une taille compressée négative";
+    } else if (record.compressedSize > fileSize_ - payloadStart()) {
+        // Compared this way round: a 64-bit size may be as large as a
+        // damaged record makes it, and the sum would overflow.
+        ended_ = true;
+        damage_ = "le contenu de l'entrée < " + record.fullPath() +
+                  " > est coupé par la fin de l'archive";
     } else {
-        position_ = offset_ + RecordSize + record.compressedSize;
-        if (position_ > fileSize_)
-            damage_ = "le contenu de l'entrée < " + record.fullPath() +
-                      " > est coupé par la fin de l'archive";
+        position_ = payloadStart() + record.compressedSize;
     }
     return record;
+}
+
+void ArchiveWalker::restartAt(int64_t position) {
+    position_ = position;
+    cutShort_ = false;
+    ended_ = failed_;
+    damage_.clear();
 }
 
 std::string ArchiveWalker::problem() const {
@@ -170,12 +260,13 @@ std::string ArchiveWalker::problem() const {
     return damage_;
 }
 
-std::optional<EntryRecord> readRecordAt(File& file, int64_t offset,
+std::optional<EntryRecord> readRecordAt(File& file, Version version, int64_t offset,
                                         const std::string& expectedFullPath) {
     if (offset < 0 || !file.seek(offset)) return std::nullopt;
-    RecordBlock block;
-    if (readFully(file, block.data(), RecordSize) != RecordSize) return std::nullopt;
-    EntryRecord record = decodeRecord(block);
+    RecordBuffer block{};
+    const int64_t size = recordSize(version);
+    if (readFully(file, block.data(), size) != size) return std::nullopt;
+    EntryRecord record = decodeRecord(block, version);
     if (!text::equalNoCase(record.fullPath(), expectedFullPath)) return std::nullopt;
     return record;
 }
@@ -191,8 +282,8 @@ std::optional<int64_t> parseEntryOffset(const std::string& text) {
 }
 
 bool payloadFits(const EntryRecord& record, int64_t payloadStart, int64_t fileSize) {
-    return record.compressedSize >= 0 && payloadStart >= 0 &&
-           payloadStart + record.compressedSize <= fileSize;
+    return record.compressedSize >= 0 && payloadStart >= 0 && payloadStart <= fileSize &&
+           record.compressedSize <= fileSize - payloadStart;
 }
 
 bool copyBytes(File& source, File& destination, int64_t count) {

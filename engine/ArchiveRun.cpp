@@ -34,10 +34,27 @@ constexpr std::size_t MaxCarriedChecks = 4096;
 constexpr int64_t MaxCarriedBytes = int64_t(1) << 30;
 // The smallest member: header, an empty deflate block, trailer.
 constexpr int64_t SmallestMember = 20;
-// Why a row got no fresh entry, as the journal of the automatic mode tells it.
-constexpr const char* TooLargeReason = "fichier de 2 Go ou plus, non archivé";
-constexpr const char* UnreadableReason =
-    "fichier illisible ou utilisé par un autre programme, non archivé";
+// Why a file could not be stored: the second line of its message, and the
+// journal's reason for its row.
+std::string causeText(const FileMember& member) {
+    using Cause = FileMember::Cause;
+    if (member.outcome == FileMember::Outcome::Vanished) return "fichier disparu pendant l'archivage";
+    switch (member.cause) {
+        case Cause::ReadError:
+            break;
+        case Cause::AccessDenied:
+            return "accès refusé : vous n'avez pas le droit de lire ce fichier";
+        case Cause::SpecialFile:
+            return "fichier spécial (tube nommé, socket ou périphérique), qui n'est pas lu";
+        case Cause::InUse:
+            return "fichier utilisé par un autre programme";
+        case Cause::Changed:
+            return "fichier modifié pendant sa lecture";
+        case Cause::WorkFolder:
+            return "écriture impossible dans le dossier de travail (disque plein ?)";
+    }
+    return "erreur de lecture du fichier";
+}
 
 // The hash of a folded full path, by which the old archive's entries are
 // found; equal for two paths that differ only in letter case.
@@ -65,7 +82,6 @@ bool stillCurrent(const FileMember& member, const std::string& fullPath) {
         case FileMember::Outcome::Vanished:
         case FileMember::Outcome::Stopped:
             return false;
-        case FileMember::Outcome::TooLarge:
         case FileMember::Outcome::Unreadable:
         case FileMember::Outcome::Failed:
             break;
@@ -178,13 +194,20 @@ bool ArchiveRun::start() {
         throw Error("Impossible de créer un fichier dans le dossier de travail " +
                     session_.workFolder);
     }
-    if (!format::writeHeader(copy_.file(), format::Header{0, headerComment(session_)}))
+    // The copy starts in the layout its rows' sizes (or the old archive, whose
+    // rows may not all be read yet) call for; holdInCopy changes it when a
+    // size read now says otherwise.
+    header_ = format::Header{0, headerComment(session_)};
+    copyVersion_ = oldVersion_;
+    for (const CatalogRow& row : session_.rows)
+        if (rowSize(row) >= format::V1SizeLimit) copyVersion_ = format::Version::V2;
+    header_.version = copyVersion_;
+    if (!format::writeHeader(copy_.file(), header_))
         throw Error("Erreur d'écriture du fichier " + copy_.path());
 
     if (old_ && !session_.recompressAll && !session_.verifyUnchanged)
         cache_ = FilesCache::load(archive);
-    maker_ = std::make_unique<MemberMaker>(session_.workFolder, session_.gzip, old_.get(),
-                                           session_.clockNs());
+    maker_ = std::make_unique<MemberMaker>(session_.workFolder, old_.get(), session_.clockNs());
     if (const int threads = workerThreads(session_.threads); threads > 1) {
         try {
             pool_ = std::make_unique<MemberPool>(
@@ -215,6 +238,7 @@ void ArchiveRun::checkOldRecords(File& old) {
     if (!format::readHeaderBlock(old, header))
         throw Error("Erreur de lecture du fichier " + session_.currentArchive);
     if (!format::CheckSignature(header)) return;
+    oldVersion_ = format::decodeHeader(header).version;
     BufferedReader buffered(old);
     format::ArchiveWalker walk(buffered);
     while (const std::optional<format::EntryRecord> entry = walk.next())
@@ -233,7 +257,8 @@ void ArchiveRun::checkOldRecords(File& old) {
     const std::string problem = walk.problem();
     if (!problem.empty())
         throw Error("L'archive < " + session_.currentArchive + " > est endommagée : " + problem +
-                    ".\rElle n'est pas réécrite, pour ne rien perdre de ce qu'elle contient.");
+                    ".\rElle n'est pas réécrite, pour ne rien perdre de ce qu'elle contient.\r"
+                    "Réparez-la : « Réparer l'archive » (kvr repair).");
 }
 
 MemberRequest ArchiveRun::requestFor(const CatalogRow& row, const std::string& fullPath) const {
@@ -256,7 +281,7 @@ MemberRequest ArchiveRun::requestFor(const CatalogRow& row, const std::string& f
 std::optional<FileMember> ArchiveRun::vouched(const MemberRequest& request) const {
     if (cache_.empty() || !request.stored) return std::nullopt;
     const StoredEntry& stored = *request.stored;
-    const CachedEntry* cached = cache_.at(stored.payloadStart - format::RecordSize);
+    const CachedEntry* cached = cache_.at(stored.payloadStart - format::recordSize(oldVersion_));
     if (!cached) return std::nullopt;
     // The file is looked at through a handle: one the program may not open
     // now is not stored from the cache either.
@@ -372,53 +397,53 @@ ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
             break;
         case Outcome::Failed:
             throw Error(member.error);
-        case Outcome::TooLarge:
-            storeFailed(fullPath);
-            return carryOver(row, fullPath, false, TooLargeReason);
         case Outcome::Unreadable:
         case Outcome::Vanished:
         case Outcome::Stopped:
-            storeFailed(fullPath);
-            return carryOver(row, fullPath, false, UnreadableReason);
+            return notStored(row, fullPath, causeText(member));
     }
     const bool reused = member.outcome == Outcome::Reused;
     const int64_t payloadSize =
         reused ? member.source.compressedSize : member.payload.file().size();
-    if (payloadSize < 0 || payloadSize >= format::MaxStoredSize) {
-        storeFailed(fullPath);
+    if (payloadSize < 0) {
         member = FileMember();
-        return carryOver(row, fullPath, false, UnreadableReason);
+        return notStored(row, fullPath, "erreur de lecture dans le dossier de travail");
     }
 
     // The record is written afresh either way: the date read now, the row's
-    // type text, the size read.
+    // type text, the size read. It names the file as the disk spells it, so
+    // that a row loaded from an archive written with upper-cased folders is
+    // stored under the folders that exist.
+    const std::string truePath = platform().trueCase(fullPath);
     format::EntryRecord record;
-    record.fileName = FileNameOf(fullPath);
-    record.folder = FolderOf(fullPath);
+    record.fileName = FileNameOf(truePath);
+    record.folder = FolderOf(truePath);
     record.fileDate = member.after.lastWrite;
     record.typeName = row.sub[4];
-    record.fileSize = static_cast<int32_t>(member.length);
-    record.compressedSize = static_cast<int32_t>(payloadSize);
-    const format::RecordBlock fresh = format::encodeRecord(record);
+    record.fileSize = member.length;
+    record.compressedSize = payloadSize;
+    holdInCopy(record);
+    const format::RecordBuffer fresh = format::encodeRecord(record, copyVersion_);
+    const int64_t freshSize = format::recordSize(copyVersion_);
     File& copy = copy_.file();
     int64_t recordAt = -1;
     if (reused) {
         // A kept member whose record is the one stored, byte for byte, is
         // copied with it, and with the entries around it that are copied too.
-        const int64_t storedAt = member.source.payloadStart - format::RecordSize;
-        format::RecordBlock stored;
+        const int64_t storedAt = member.source.payloadStart - freshSize;
+        format::RecordBuffer stored{};
         const bool same =
-            oldView_->seek(storedAt) &&
-            format::readFully(*oldView_, stored.data(), format::RecordSize) == format::RecordSize &&
-            stored == fresh;
+            oldVersion_ == copyVersion_ && oldView_->seek(storedAt) &&
+            format::readFully(*oldView_, stored.data(), freshSize) == freshSize &&
+            std::equal(stored.begin(), stored.begin() + freshSize, fresh.begin());
         if (same) {
-            carry(storedAt, format::RecordSize + payloadSize, fullPath);
+            carry(storedAt, freshSize + payloadSize, fullPath);
             // The range is not in the copy yet: it starts at the copy's end.
-            recordAt = copy.position() + carried_.length - format::RecordSize - payloadSize;
+            recordAt = copy.position() + carried_.length - freshSize - payloadSize;
         } else {
             flushCarried();
             recordAt = copy.position();
-            if (recordAt < 0 || !copy.write(fresh.data(), format::RecordSize))
+            if (recordAt < 0 || !copy.write(fresh.data(), freshSize))
                 throw Error("Erreur d'écriture du fichier " + copy_.path());
             carry(member.source.payloadStart, payloadSize, fullPath);
         }
@@ -428,9 +453,9 @@ ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
     } else {
         flushCarried();
         recordAt = copy.position();
-        if (recordAt < 0 || !copy.write(fresh.data(), format::RecordSize))
+        if (recordAt < 0 || !copy.write(fresh.data(), freshSize))
             throw Error("Erreur d'écriture du fichier " + copy_.path());
-        const int64_t end = recordAt + format::RecordSize + payloadSize;
+        const int64_t end = recordAt + freshSize + payloadSize;
         if (!copy.appendFrom(member.payload.file(), 0, payloadSize) || copy.position() != end)
             throw Error("Erreur d'écriture du fichier " + copy_.path());
         verifyTrailer(end, fullPath, member.crc, member.length);
@@ -448,7 +473,7 @@ void ArchiveRun::verifyTrailer(int64_t end, const std::string& fullPath, uint32_
     uint8_t trailer[8];
     // A file that reads at a position without moving its own is not sought
     // back: the flush of a run of carried entries checks many at once.
-    const bool read = position >= end && end >= format::HeaderSize + format::RecordSize + 8 &&
+    const bool read = position >= end && end >= format::HeaderSize + format::recordSize(copyVersion_) + 8 &&
                       copy.readAt(end - 8, trailer, 8) == 8 &&
                       (copy.readsAtConcurrently() || copy.seek(position));
     if (!read || format::littleEndian32(trailer) != crc ||
@@ -488,17 +513,19 @@ void ArchiveRun::flushCarried() {
     carried_ = Carried();
 }
 
-void ArchiveRun::storeFailed(const std::string& fullPath) {
+ArchiveRun::Step ArchiveRun::notStored(const CatalogRow& row, const std::string& fullPath,
+                                       const std::string& cause) {
     ++result_.failures;
-    say(MessageKind::Error, "Impossible d'archiver le fichier < " + FileNameOf(fullPath) + " >\r" +
-                                "ce fichier est probablement utilisé par Windows");
+    say(MessageKind::Error,
+        "Impossible d'archiver le fichier < " + FileNameOf(fullPath) + " >\r" + cause);
+    const std::string reason = cause + ", non archivé";
+    return carryOver(row, fullPath, false, &reason);
 }
 
 ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string& fullPath,
-                                       bool announce, const char* storeFailure) {
+                                       bool announce, const std::string* storeFailure) {
     auto problem = [&](const std::string& why) {
-        result_.problems.push_back(
-            {fullPath, storeFailure ? std::string(storeFailure) + " ; " + why : why});
+        result_.problems.push_back({fullPath, storeFailure ? *storeFailure + " ; " + why : why});
     };
     auto leftOut = [&](const char* why) {
         ++result_.leftOut;
@@ -524,14 +551,17 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
         return leftOut(storeFailure ? NotInArchive : Missing);
     }
 
-    // The record is copied as read, unused bytes included.
-    format::RecordBlock block;
+    // The record is copied as read, unused bytes included (in the layout of
+    // the new copy when the two differ).
+    const format::Version version = format::decodeHeader(header).version;
+    const int64_t recordSize = format::recordSize(version);
+    format::RecordBuffer block{};
     auto readAt = [&](int64_t at) {
         if (!oldView_->seek(at)) return false;
-        const int64_t got = format::readFully(*oldView_, block.data(), format::RecordSize);
+        const int64_t got = format::readFully(*oldView_, block.data(), recordSize);
         if (got < 0) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
-        return got == format::RecordSize &&
-               text::equalNoCase(format::decodeRecord(block).fullPath(), fullPath);
+        return got == recordSize &&
+               text::equalNoCase(format::decodeRecord(block, version).fullPath(), fullPath);
     };
     int64_t at = *offset;
     if (!readAt(at)) {
@@ -542,8 +572,8 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
             return leftOut("entrée introuvable dans l'archive, fichier retiré");
         at = *moved;
     }
-    const format::EntryRecord record = format::decodeRecord(block);
-    const int64_t payloadStart = at + format::RecordSize;
+    const format::EntryRecord record = format::decodeRecord(block, version);
+    const int64_t payloadStart = at + recordSize;
     const format::EntryCheck check = format::CheckEntry(*oldView_, record, payloadStart);
     if (!check.sound()) {
         ++result_.failures;
@@ -552,7 +582,16 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
             return leftOut("entrée endommagée dans l'archive, fichier retiré");
         problem("entrée endommagée dans l'archive, gardée telle quelle");
     }
-    carry(at, format::RecordSize + record.compressedSize, fullPath);
+    holdInCopy(record);
+    if (version == copyVersion_) {
+        carry(at, recordSize + record.compressedSize, fullPath);
+    } else {
+        flushCarried();
+        const format::RecordBuffer written = format::convertRecord(block, version, copyVersion_);
+        if (!copy_.file().write(written.data(), format::recordSize(copyVersion_)))
+            throw Error("Erreur d'écriture du fichier " + copy_.path());
+        carry(payloadStart, record.compressedSize, fullPath);
+    }
     ++result_.carriedOver;
     if (storeFailure && check.sound()) problem("sa copie précédente reste dans l'archive");
     return Step::GoOn;
@@ -575,7 +614,7 @@ std::optional<int64_t> ArchiveRun::entryOffsetOf(const std::string& fullPath) co
     // The last entry of a path wins, as the last one written is the newest.
     while (last != first) {
         const int64_t offset = oldEntries_[*--last].offset;
-        if (format::readRecordAt(*oldView_, offset, fullPath)) return offset;
+        if (format::readRecordAt(*oldView_, oldVersion_, offset, fullPath)) return offset;
     }
     return std::nullopt;
 }
@@ -590,9 +629,49 @@ void ArchiveRun::nextRows() {
     fillAhead();
 }
 
+void ArchiveRun::holdInCopy(const format::EntryRecord& record) {
+    if (format::fitsV1(record)) return;
+    ++largeEntries_;
+    if (copyVersion_ == format::Version::V1) convertCopy(format::Version::V2);
+}
+
+void ArchiveRun::convertCopy(format::Version to) {
+    TempFile converted(session_.workFolder, TempFile::CopyStem);
+    if (!converted) throw Error("Impossible de créer un fichier dans le dossier de travail " +
+                                session_.workFolder);
+    const std::string failed = "Erreur d'écriture du fichier " + converted.path();
+    header_.version = to;
+    if (!format::writeHeader(converted.file(), header_)) throw Error(failed);
+    flushCarried();
+    File& copy = copy_.file();
+    const int64_t end = copy.size();
+    // The entries the files cache will know move with their records.
+    auto cached = newCache_.begin();
+    const int64_t fromSize = format::recordSize(copyVersion_);
+    for (int64_t at = format::HeaderSize; at < end;) {
+        format::RecordBuffer block{};
+        if (!copy.seek(at) || format::readFully(copy, block.data(), fromSize) != fromSize)
+            throw Error("Erreur de lecture du fichier " + copy_.path());
+        const int64_t payloadSize = format::decodeRecord(block, copyVersion_).compressedSize;
+        const format::RecordBuffer record = format::convertRecord(block, copyVersion_, to);
+        if (cached != newCache_.end() && cached->offset == at)
+            (cached++)->offset = converted.file().position();
+        if (!converted.file().write(record.data(), format::recordSize(to)) ||
+            !format::copyBytes(copy, converted.file(), payloadSize))
+            throw Error(failed);
+        at += fromSize + payloadSize;
+    }
+    copy_ = std::move(converted);
+    copyVersion_ = to;
+}
+
 void ArchiveRun::finishCopy() {
     flushCarried();
     closeOld();
+    // A copy begun in V2 for a file that is no longer large is written in
+    // V1 after all, as every archive without a large entry is.
+    if (copyVersion_ == format::Version::V2 && largeEntries_ == 0)
+        convertCopy(format::Version::V1);
 }
 
 ArchiveRun::Replace ArchiveRun::ReplaceArchive() {

@@ -37,9 +37,18 @@
 //     changed while it was compressed (its size or last write moved, or the
 //     bytes read are not its size) is compressed once more, and if it changes
 //     again it is treated as a file that cannot be stored;
-//   - a file that cannot be stored (compression fails, it keeps changing, or
-//     it is 2 GiB or more) keeps its last stored copy: when its row has a
-//     stored entry, that entry is carried over unchanged;
+//   - a file that cannot be stored (it cannot be read, it keeps changing, it
+//     is a named pipe, socket or device, which is never read) keeps its last
+//     stored copy: when its row has a stored entry, that entry is carried
+//     over unchanged;
+//   - files of any size are stored: the new copy is written in V1, as every
+//     archive without a file of 2 GiB or more always was, and in V2
+//     (engine/ArchiveFormat.h) when an entry needs it. The copy begins in the
+//     layout the rows' sizes call for and is rewritten once in the other when
+//     the files say otherwise (a file grew past 2 GiB, or is no longer that
+//     large), so an update that no longer holds a large entry writes V1 again;
+//   - each file is stored under its path as the disk spells it
+//     (Platform::trueCase), whatever the case of its row;
 //   - a file whose path would not read back as itself from the record
 //     (format::storedPathProblem: a name over 100 bytes, a folder over 250, a
 //     name the restore refuses) is left out with a message that says why;
@@ -91,6 +100,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/ArchiveFormat.h"
 #include "engine/Catalog.h"
 #include "engine/FilesCache.h"
 #include "engine/MemberMaker.h"
@@ -107,7 +117,7 @@ namespace kv {
 // of the automatic mode.
 struct RowProblem {
     std::string path;    // the row's full path
-    std::string reason;  // French, e.g. "fichier illisible ou utilisé par un autre programme"
+    std::string reason;  // French, e.g. "fichier utilisé par un autre programme, non archivé"
 };
 
 // What a run did, counted over the catalog rows.
@@ -154,8 +164,7 @@ using ReloadHook = std::function<void()>;
 // The caller clears its cancel flag before the run; ui.cancelRequested() is
 // polled at the start of each row. While the run lasts, the progress events of
 // each file's compression (and of the check of its stored member) go to
-// ui.setFilePercent() and ui.pump(), in row order, on the calling thread;
-// session.gzip's own OnProgress is not used.
+// ui.setFilePercent() and ui.pump(), in row order, on the calling thread.
 //
 // After a completed run (replaced, or not for lack of room or a failed copy)
 // the catalog is re-read through reload. A stopped run re-reads nothing.
@@ -239,9 +248,12 @@ class ArchiveRun {
     // that follow; jobs of rows before it are dropped. A file whose path would
     // not read back shows "Le fichier < path > n'est pas archivé : reason"
     // (error, interactive run only) and is left out. A file that cannot be
-    // stored shows "Impossible d'archiver le fichier < name >\rce fichier est
-    // probablement utilisé par Windows" (interactive run only) and keeps its
-    // last stored entry when the row has one; else the row is left out. Its
+    // stored shows "Impossible d'archiver le fichier < name >\r" and the cause
+    // in French ("fichier utilisé par un autre programme", "accès refusé :
+    // ...", "fichier spécial (tube nommé, socket ou périphérique), qui n'est
+    // pas lu", "fichier modifié pendant sa lecture", ...) (interactive run
+    // only), and keeps its last stored entry when the row has one; else the
+    // row is left out. Its
     // attributes are the same afterwards in every case. Throws kv::Error when
     // no payload temporary can be made, or the new copy cannot be written or
     // does not read back as written.
@@ -276,7 +288,8 @@ class ArchiveRun {
 
     // Appends what is still to be copied from the old archive, stops the
     // workers and closes the old archive; the new copy stays open for
-    // ReplaceArchive, which comes after it. Throws kv::Error as StoreFile.
+    // ReplaceArchive (rewritten in V1 when it was begun in V2 and holds no
+    // large entry). Throws kv::Error as StoreFile.
     void finishCopy();
 
     // Replaces the archive with the new copy when HasRoomForCopy says its drive
@@ -338,12 +351,19 @@ class ArchiveRun {
     void stopWorkers();
     void closeOld();
     bool copyBeside(const std::string& archive);
-    void storeFailed(const std::string& fullPath);
+    // A file that could not be stored: its message (the cause on the second
+    // line) and the carry-over of its last stored copy.
+    Step notStored(const CatalogRow& row, const std::string& fullPath, const std::string& cause);
     // CarryOver; storeFailure, when set, is why the file itself could not be
     // stored: the row's problem then tells that, and whether its last stored
     // copy was kept.
     Step carryOver(const CatalogRow& row, const std::string& fullPath, bool announce,
-                   const char* storeFailure);
+                   const std::string* storeFailure);
+    // Before an entry is appended: a record that V1 cannot hold is counted,
+    // and turns a V1 copy into V2.
+    void holdInCopy(const format::EntryRecord& record);
+    // Rewrites the new copy, as far as it is written, in the layout of to.
+    void convertCopy(format::Version to);
     void say(MessageKind kind, const std::string& text);
     void removeTemporaries();
     void checkOldRecords(File& old);
@@ -370,6 +390,10 @@ class ArchiveRun {
     const WriterLock* held_;
     std::unique_ptr<WriterLock> lock_;
     TempFile copy_;  // the new archive copy in the Work folder
+    format::Header header_;                            // as the copy's header holds it
+    format::Version copyVersion_ = format::Version::V1;  // the copy's record layout
+    format::Version oldVersion_ = format::Version::V1;   // the old archive's
+    int largeEntries_ = 0;  // entries of the copy that V1 cannot hold
     std::unique_ptr<SharedReader> old_;
     std::unique_ptr<File> oldView_;  // this thread's reader of the old archive
     int64_t oldSize_ = 0;

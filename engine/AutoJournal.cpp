@@ -6,6 +6,7 @@
 
 #include "platform/Platform.h"
 #include "platform/TempFile.h"
+#include "platform/UserFolders.h"
 #include "text/Text.h"
 #include "util/PathHelpers.h"
 
@@ -60,15 +61,6 @@ std::string two(int n) {
     return buffer;
 }
 
-std::string durationText(int64_t seconds) {
-    if (seconds < 0) seconds = 0;
-    const int64_t hours = seconds / 3600, minutes = seconds / 60 % 60, rest = seconds % 60;
-    std::string out;
-    if (hours > 0) out += std::to_string(hours) + " h ";
-    if (hours > 0 || minutes > 0) out += std::to_string(minutes) + " min ";
-    return out + std::to_string(rest) + " s";
-}
-
 // The number after the last "(code " of an outcome text.
 std::optional<int> codeIn(const std::string& text) {
     const std::size_t at = text.rfind("(code ");
@@ -111,7 +103,7 @@ std::string AutoExitWords(int status) {
 }
 
 std::string JournalPath() {
-    return platform().programFolder() + "Script\\Journal_AutoSave.txt";
+    return ScriptFolder() + "Journal_AutoSave.txt";
 }
 
 bool AppendJournalLine(const std::string& path, const std::string& line, JournalWrite mode) {
@@ -171,7 +163,7 @@ std::string JournalOutcomeLine(const DateTime& at, const RunEnd& end, int64_t se
                    " (code " + std::to_string(end.code) + ")";
             break;
     }
-    return JournalLine(at, OutcomeText + what + ", durée " + durationText(seconds));
+    return JournalLine(at, OutcomeText + what + ", durée " + formatDuration(seconds));
 }
 
 std::optional<DateTime> parseJournalStamp(const std::string& line) {

@@ -9,7 +9,7 @@
 // separators, so that the lines read back the same whatever the locale):
 //
 //   08/12/2026 20:00:00 - Début de la sauvegarde automatique de C:\Docs\a.kvr
-//   08/12/2026 20:00:03 - C:\Docs\b.txt : fichier illisible ou utilisé par ...
+//   08/12/2026 20:00:03 - C:\Docs\b.txt : fichier utilisé par un autre ...
 //   08/12/2026 20:00:04 - Fin de la sauvegarde automatique : échec, fichiers
 //                         non archivés (code 5), durée 4 s
 //

@@ -113,6 +113,7 @@ int AutoRun::archive(const AutoSaveSettings& settings, const WriterLock& lock) {
         note("Sauvegarde interrompue, archive laissée telle quelle : " + oneLine(error.what()));
         return autoexit::Stopped;
     }
+    if (options_.archived) options_.archived(result);
     for (const RowProblem& problem : result.problems) note(problem.path + " : " + problem.reason);
     const bool boxes = ui_.messages().size() > noted_;
     noteMessages();

@@ -18,9 +18,11 @@
 //     writer's entries are lost in between.
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include "engine/Adding.h"
+#include "engine/ArchiveRun.h"
 #include "engine/Session.h"
 #include "engine/UnattendedUi.h"
 #include "platform/WriterLock.h"
@@ -31,6 +33,9 @@ struct AutoModeOptions {
     TypeNameProvider typeName;  // the type texts of the files the script adds
     // How long an archive that another run rewrites is waited for.
     std::chrono::milliseconds archiveWait = std::chrono::minutes(1);
+    // Hears the archiving run's counts when it ran (not when the run stopped
+    // before it: no settings, no archive, no script, ...).
+    std::function<void(const ArchiveResult&)> archived;
 };
 
 // Runs the automatic mode over the session (its options as the settings file

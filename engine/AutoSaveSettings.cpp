@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/Platform.h"
+#include "platform/UserFolders.h"
 #include "util/IniFile.h"
 
 namespace kv {
@@ -43,7 +44,7 @@ std::optional<std::time_t> runOn(std::tm day, int weekday, const TimeOfDay& time
 }  // namespace
 
 std::string AutoSavePath() {
-    return platform().programFolder() + "AutoSave.cfg";
+    return SettingsFolder() + "AutoSave.cfg";
 }
 
 std::optional<AutoSaveSettings> ReadAutoSaveSettings(const std::string& path) {

@@ -25,4 +25,39 @@ struct CatalogRow {
 
 using Catalog = std::vector<CatalogRow>;
 
+// A row to look at: its file on disk and its stored copy are not known to
+// agree (modified, missing, or new and not stored yet). A status that a
+// check of the archive or of the disk adds says here whether it is one.
+inline bool needsCheck(int status) {
+    switch (static_cast<EntryStatus>(status)) {
+        case Unchanged:
+            return false;
+        case Modified:
+        case Missing:
+        case New:
+            return true;
+    }
+    return true;
+}
+
+// What the catalog view shows: every row, the rows of one status, or the
+// rows to look at (needsCheck).
+enum class StatusFilter { All, Modified, Missing, New, ToCheck };
+
+inline bool filterShows(StatusFilter filter, int status) {
+    switch (filter) {
+        case StatusFilter::All:
+            return true;
+        case StatusFilter::Modified:
+            return status == EntryStatus::Modified;
+        case StatusFilter::Missing:
+            return status == EntryStatus::Missing;
+        case StatusFilter::New:
+            return status == EntryStatus::New;
+        case StatusFilter::ToCheck:
+            return needsCheck(status);
+    }
+    return true;
+}
+
 }  // namespace kv

@@ -13,6 +13,9 @@ namespace kv {
 
 namespace {
 
+// What a message about a damaged archive ends with: the way out.
+constexpr const char* RepairHint = ".\rRéparez-la : « Réparer l'archive » (kvr repair).";
+
 // Rows between two pumps of the window's events during a load.
 constexpr int PumpEvery = 64;
 
@@ -107,17 +110,36 @@ LoadResult LoadArchive(Session& session, Ui& ui) {
     } else if (walk.cutShort()) {
         result.outcome = LoadOutcome::ReadError;
         result.error = "L'archive " + session.currentArchive +
-                       " est incomplète : sa dernière entrée est coupée";
+                       " est incomplète : sa dernière entrée est coupée" + RepairHint;
     } else if (!walk.damage().empty()) {
         // The rows after a damaged record cannot be found: an update from
         // this catalog would lose them.
         result.outcome = LoadOutcome::ReadError;
-        result.error = "L'archive " + session.currentArchive + " est endommagée : " + walk.damage();
+        result.error = "L'archive " + session.currentArchive + " est endommagée : " +
+                       walk.damage() + RepairHint;
     } else {
         result.outcome = LoadOutcome::Loaded;
     }
     finish(session);
     return result;
+}
+
+void refreshStatuses(Session& session, const std::vector<std::size_t>& rows) {
+    std::unique_ptr<File> archive = platform().open(session.currentArchive, OpenMode::Read);
+    if (!archive) return;
+    format::HeaderBlock header{};
+    if (!format::readHeaderBlock(*archive, header) || !format::CheckSignature(header)) return;
+    const format::Version version = format::decodeHeader(header).version;
+    for (std::size_t index : rows) {
+        if (index >= session.rows.size()) continue;
+        CatalogRow& row = session.rows[index];
+        const std::optional<int64_t> offset = format::parseEntryOffset(row.sub[5]);
+        if (!offset) continue;
+        const std::string fullPath = row.fullPath();
+        if (const auto record = format::readRecordAt(*archive, version, *offset, fullPath))
+            row.icon = entryStatus(fullPath, record->fileDate);
+    }
+    archive->close();
 }
 
 int compareRows(const CatalogRow& a, const CatalogRow& b, int sortKey) {

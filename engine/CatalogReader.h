@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/ArchiveFormat.h"
 #include "engine/Catalog.h"
@@ -59,6 +60,13 @@ ArchiveStamp ArchiveStampOf(const std::string& path);
 // fullPath, Modified when the file's last write (MS-DOS form) is greater than
 // fileDate as signed 32-bit numbers, else Unchanged (an older file included).
 EntryStatus entryStatus(const std::string& fullPath, int32_t fileDate);
+
+// Reads the status of the given rows (indices into session.rows) against the
+// disk again, each with the stored date of its entry (reached through its
+// entry offset), as a load would set it. A row never archived, or whose
+// entry the archive no longer holds at that offset, keeps its status, as do
+// all of them when the archive cannot be opened. Never throws.
+void refreshStatuses(Session& session, const std::vector<std::size_t>& rows);
 
 // The catalog's compare rule: sortKey 1 compares the captions, 2 the folders
 // (sub-text 0), case-insensitively, ascending; any other key says equal.

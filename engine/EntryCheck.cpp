@@ -19,7 +19,7 @@ std::string EntryCheck::text() const {
         case Fault::Empty:
             return "contenu vide";
         case Fault::Member:
-            return TGzip::faultText(member);
+            return MemberCodec::faultText(member);
         case Fault::SizeMismatch:
             return "taille différente de celle de l'entrée";
         case Fault::ReadError:
@@ -29,7 +29,7 @@ std::string EntryCheck::text() const {
 }
 
 EntryCheck CheckEntry(File& archive, const EntryRecord& record, int64_t payloadStart, File* out,
-                      TGzip* gzip) {
+                      const MemberCodec::Progress& progress) {
     EntryCheck check;
     const auto failed = [&check](EntryCheck::Fault fault) {
         check.fault = fault;
@@ -42,13 +42,12 @@ EntryCheck CheckEntry(File& archive, const EntryRecord& record, int64_t payloadS
     if (record.fileSize < 0) return failed(EntryCheck::Fault::SizeMismatch);
     if (!archive.seek(payloadStart)) return failed(EntryCheck::Fault::ReadError);
 
-    TGzip quiet;
-    TGzip& reader = gzip ? *gzip : quiet;
-    const TGzip::MemberCheck member =
-        reader.InflateMember(archive, record.compressedSize, out, record.fileSize);
+    const MemberCodec::MemberCheck member =
+        MemberCodec::inflate(archive, record.compressedSize, out, record.fileSize, progress);
     check.length = member.length;
-    if (member.fault == TGzip::MemberFault::TooLong) return failed(EntryCheck::Fault::SizeMismatch);
-    if (member.fault != TGzip::MemberFault::None) {
+    if (member.fault == MemberCodec::MemberFault::TooLong)
+        return failed(EntryCheck::Fault::SizeMismatch);
+    if (member.fault != MemberCodec::MemberFault::None) {
         check.member = member.fault;
         return failed(EntryCheck::Fault::Member);
     }
@@ -87,7 +86,7 @@ void CheckEntries(SharedReader& archive, ArchiveWalker& walk, int threads,
     if (!pool) {
         const std::unique_ptr<File> reader = archive.reader();
         while (const std::optional<EntryRecord> record = walk.next())
-            each(*record, CheckEntry(*reader, *record, walk.payloadStart()));
+            each(*record, walk.payloadStart(), CheckEntry(*reader, *record, walk.payloadStart()));
         return;
     }
     const std::size_t window = CheckedAheadPerWorker * static_cast<std::size_t>(pool->threads());
@@ -102,7 +101,7 @@ void CheckEntries(SharedReader& archive, ArchiveWalker& walk, int threads,
         const std::shared_ptr<Pool::Job> job = std::move(ahead.front());
         ahead.pop_front();
         const EntryCheck check = pool->take(*job, {});
-        each(job->request.record, check);
+        each(job->request.record, job->request.payloadStart, check);
     }
 }
 

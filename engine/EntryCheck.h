@@ -21,8 +21,8 @@
 #include <string>
 
 #include "engine/ArchiveFormat.h"
+#include "engine/MemberCodec.h"
 #include "engine/SharedReader.h"
-#include "engine/TGzip.h"
 #include "platform/Platform.h"
 
 namespace kv::format {
@@ -38,7 +38,7 @@ struct EntryCheck {
         ReadError,     // the archive could not be positioned at the payload
     };
     Fault fault = Fault::None;
-    TGzip::MemberFault member = TGzip::MemberFault::None;  // for Fault::Member
+    MemberCodec::MemberFault member = MemberCodec::MemberFault::None;  // for Fault::Member
     int64_t length = 0;  // data bytes produced (written to out, when given)
 
     bool sound() const { return fault == Fault::None; }
@@ -51,18 +51,20 @@ struct EntryCheck {
 // payloadStart in archive (the archive's size is archive.size()). With out,
 // the data are written to out from its current position as they come; on a
 // failure what was written is to be thrown away (a write that fails is the
-// member fault WriteError). With gzip, its progress events are raised
-// (counted in payload bytes). Never throws.
+// member fault WriteError). With progress, the read's percentages go to it
+// (counted in payload bytes, engine/MemberCodec.h). Never throws.
 EntryCheck CheckEntry(File& archive, const EntryRecord& record, int64_t payloadStart,
-                      File* out = nullptr, TGzip* gzip = nullptr);
+                      File* out = nullptr, const MemberCodec::Progress& progress = {});
 
 // Checks every entry of an archive, as kvr test and the extractor stub's
 // --test do: walk walks a reader of archive, and each entry it gives is
 // checked with CheckEntry, up to workerThreads(threads) entries at once on
 // worker threads that read archive side by side, ahead of the entry in hand.
-// each is called on the calling thread, in file order, with every entry and
-// what its check found. The walk's state afterwards says what ended it.
-using CheckedEntry = std::function<void(const EntryRecord& record, const EntryCheck& check)>;
+// each is called on the calling thread, in file order, with every entry, where
+// its payload starts and what its check found. The walk's state afterwards
+// says what ended it.
+using CheckedEntry = std::function<void(const EntryRecord& record, int64_t payloadStart,
+                                         const EntryCheck& check)>;
 void CheckEntries(SharedReader& archive, ArchiveWalker& walk, int threads,
                   const CheckedEntry& each);
 

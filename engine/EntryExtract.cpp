@@ -223,22 +223,18 @@ std::unique_ptr<File> EntryWriter::createTemporary(Folder& target, std::string& 
     return out;
 }
 
-void EntryWriter::inflateAhead(SharedReader& archive, int workers, const TGzip& gzip) {
+void EntryWriter::inflateAhead(SharedReader& archive, int workers) {
     if (workers < 2 || pool_) return;
     archive_ = &archive;
     archiveSize_ = archive.reader()->size();
-    gzip_ = gzip;
-    gzip_.OnProgress = nullptr;
     try {
         pool_ = std::make_unique<InflatePool>(
             workers, [this](const Inflation& job, const std::atomic<bool>& stop,
                             const InflatePool::Progress& progress) {
-                TGzip gzip = gzip_;
-                gzip.OnProgress = [&progress](TGzip& sender) { progress(sender.Percent()); };
                 const std::unique_ptr<File> archive = archive_->reader(&stop);
                 Inflated done;
                 done.check =
-                    CheckEntry(*archive, job.record, job.payloadStart, job.out.get(), &gzip);
+                    CheckEntry(*archive, job.record, job.payloadStart, job.out.get(), progress);
                 if (done.check.sound()) {
                     job.out->setPermissions(job.permissions);
                     job.out->setLastWriteDos(job.record.fileDate);
@@ -360,7 +356,8 @@ std::optional<WalkedEntry> EntryWriter::next(ArchiveWalker& walk) {
 }
 
 ExtractResult EntryWriter::extract(File& archive, const EntryRecord& record, int64_t payloadStart,
-                                   const std::string& folder, TGzip& gzip) {
+                                   const std::string& folder,
+                                   const MemberCodec::Progress& progress) {
     // What a worker inflated for this entry is used only when the entry is
     // still to be written into that very folder; else it is thrown away.
     std::optional<Staged> ahead = takeStaged(payloadStart);
@@ -404,7 +401,7 @@ ExtractResult EntryWriter::extract(File& archive, const EntryRecord& record, int
     bool whole = false;
     if (ahead && ahead->folder == &target) {
         const Inflated inflated =
-            pool_->take(*ahead->job, [&gzip](int percent) { gzip.ReplayProgress(percent); });
+            pool_->take(*ahead->job, progress);
         Staged done = std::move(*ahead);
         ahead.reset();
         settle(done, true);
@@ -416,7 +413,7 @@ ExtractResult EntryWriter::extract(File& archive, const EntryRecord& record, int
     } else {
         out = createTemporary(target, temporary);
         if (!out) return ExtractResult::DecompressFailed;
-        check = CheckEntry(archive, record, payloadStart, out.get(), &gzip);
+        check = CheckEntry(archive, record, payloadStart, out.get(), progress);
         // The date and the permissions are the file's own; a file system that
         // keeps neither still gets the bytes.
         whole = check.sound();

@@ -27,9 +27,9 @@
 
 #include "engine/ArchiveFormat.h"
 #include "engine/EntryCheck.h"
+#include "engine/MemberCodec.h"
 #include "engine/SharedReader.h"
 #include "engine/StoredPath.h"
-#include "engine/TGzip.h"
 #include "engine/WorkPool.h"
 #include "platform/Platform.h"
 
@@ -140,11 +140,12 @@ class EntryWriter {
     //      read-only; set-user and set-group bits are not kept) or those of a
     //      new file, is flushed to the disk and is renamed into place; else
     //      it is removed and the destination is as it was.
-    // No more than FileSize bytes are ever written.
+    // No more than FileSize bytes are ever written. progress, when set, gets
+    // the percentages of the payload's read (engine/MemberCodec.h).
     // Throws kv::Error when the archive cannot be read at the payload (the
     // temporary file is removed first).
     ExtractResult extract(File& archive, const EntryRecord& record, int64_t payloadStart,
-                          const std::string& folder, TGzip& gzip);
+                          const std::string& folder, const MemberCodec::Progress& progress = {});
 
     // The Windows path of the file the last extract() was about: the
     // destination as the disk spells what exists of it.
@@ -152,11 +153,11 @@ class EntryWriter {
 
     // From now on, entries offered (offer, next) are inflated ahead of their
     // turn by `workers` threads reading archive, when there are two or more;
-    // with one, nothing is done ahead. gzip gives the progress settings: the
-    // events of an entry inflated ahead are raised on the gzip that extract()
-    // is given, on the calling thread, when its turn comes, as an entry
-    // inflated then raises them. archive must outlive the writer.
-    void inflateAhead(SharedReader& archive, int workers, const TGzip& gzip);
+    // with one, nothing is done ahead. The percentages of an entry inflated
+    // ahead go to the progress extract() is given, on the calling thread,
+    // when its turn comes, as an entry inflated then gives them. archive must
+    // outlive the writer.
+    void inflateAhead(SharedReader& archive, int workers);
 
     // An entry that comes later in this restore, offered in the order
     // extract() will be called for those it is called for. When, as things
@@ -249,7 +250,6 @@ class EntryWriter {
     // Inflating ahead.
     SharedReader* archive_ = nullptr;
     int64_t archiveSize_ = 0;
-    TGzip gzip_;
     std::unique_ptr<InflatePool> pool_;
     std::deque<Staged> staged_;        // in the order offered
     std::map<Folder*, int> stagedIn_;  // folders holding temporaries of staged entries

@@ -92,7 +92,7 @@ class SameBytes final : public File {
 std::optional<FileSnapshot> snapshotOf(const std::string& path) {
     const std::vector<FindEntry> found = platform().find(path, attr::FilesOnly);
     if (found.empty()) return std::nullopt;
-    return FileSnapshot{found.front().size, found.front().dosDateTime};
+    return FileSnapshot{found.front().size, found.front().dosDateTime, found.front().special};
 }
 
 // What the files cache may keep of a file read between before and after
@@ -109,14 +109,12 @@ std::optional<FileIdentity> vouchable(const FileIdentity& before,
     return after;
 }
 
-MemberMaker::MemberMaker(std::string workFolder, const TGzip& gzip, SharedReader* old,
-                         int64_t runStartNs)
-    : workFolder_(std::move(workFolder)), gzip_(gzip), old_(old), runStartNs_(runStartNs) {
-    gzip_.OnProgress = nullptr;
-}
+MemberMaker::MemberMaker(std::string workFolder, SharedReader* old, int64_t runStartNs)
+    : workFolder_(std::move(workFolder)), old_(old), runStartNs_(runStartNs) {}
 
-bool MemberMaker::sameAsStored(const std::string& path, const StoredEntry& stored, TGzip& gzip,
-                               const std::atomic<bool>& stop, uint32_t& crc) const {
+bool MemberMaker::sameAsStored(const std::string& path, const StoredEntry& stored,
+                               const Progress& progress, const std::atomic<bool>& stop,
+                               uint32_t& crc) const {
     if (!old_) return false;
     const std::unique_ptr<File> file = platform().open(path, OpenMode::Read);
     if (!file) return false;
@@ -126,7 +124,7 @@ bool MemberMaker::sameAsStored(const std::string& path, const StoredEntry& store
     record.fileSize = stored.fileSize;
     record.compressedSize = stored.compressedSize;
     const bool same =
-        format::CheckEntry(*archive, record, stored.payloadStart, &compare, &gzip).sound() &&
+        format::CheckEntry(*archive, record, stored.payloadStart, &compare, progress).sound() &&
         compare.atEnd();
     file->close();
     uint8_t trailer[8];
@@ -158,19 +156,21 @@ FileMember MemberMaker::makeMember(const MemberRequest& request, const std::atom
         member.outcome = outcome;
         return std::move(member);
     };
+    const auto unreadable = [&ended, &member](FileMember::Cause cause) {
+        member.cause = cause;
+        return ended(Outcome::Unreadable);
+    };
     const std::string& path = request.fullPath;
     std::optional<FileSnapshot> before = snapshotOf(path);
     if (!before) return ended(Outcome::Vanished);
-    if (before->size >= format::MaxStoredSize) return ended(Outcome::TooLarge);
+    if (before->special) return unreadable(FileMember::Cause::SpecialFile);
 
     const ClearedAttributes cleared(path, attributesCleared);
-    TGzip gzip = gzip_;
-    if (progress) gzip.OnProgress = [&progress](TGzip& sender) { progress(sender.Percent()); };
 
     const std::optional<StoredEntry>& stored = request.stored;
     if (stored && before->size == stored->fileSize && before->lastWrite == stored->fileDate) {
         uint32_t crc = 0;
-        const bool same = sameAsStored(path, *stored, gzip, stop, crc);
+        const bool same = sameAsStored(path, *stored, progress, stop, crc);
         if (stop) return ended(Outcome::Stopped);
         const std::optional<FileSnapshot> after = snapshotOf(path);
         if (same && after && *after == *before) {
@@ -191,22 +191,40 @@ FileMember MemberMaker::makeMember(const MemberRequest& request, const std::atom
             return ended(Outcome::Failed);
         }
         const std::unique_ptr<File> source = platform().open(path, OpenMode::Read);
-        if (!source) break;
+        if (!source) {
+            switch (platform().readRefusal(path)) {
+                case ReadRefusal::Missing:
+                    return ended(Outcome::Vanished);
+                case ReadRefusal::SpecialFile:
+                    return unreadable(FileMember::Cause::SpecialFile);
+                case ReadRefusal::AccessDenied:
+                    return unreadable(FileMember::Cause::AccessDenied);
+                case ReadRefusal::InUse:
+                    return unreadable(FileMember::Cause::InUse);
+                case ReadRefusal::None:
+                    break;
+            }
+            return unreadable(FileMember::Cause::ReadError);
+        }
         StoppableSource stoppable(*source, stop);
-        const int code = gzip.CompressFrom(stoppable, payload.file());
+        const MemberCodec::Compressed made =
+            MemberCodec::compress(stoppable, payload.file(), progress);
+        source->close();
         if (stop) return ended(Outcome::Stopped);
-        if (code != TGzip::Done) break;
+        if (made.fault == MemberCodec::CompressFault::ReadError)
+            return unreadable(FileMember::Cause::ReadError);
+        if (!made.done()) return unreadable(FileMember::Cause::WorkFolder);
         // The payload is the file only when nothing moved while it was read.
         const std::optional<FileSnapshot> after = snapshotOf(path);
-        if (before && after && *before == *after && gzip.MemberLength() == after->size) {
+        if (before && after && *before == *after && made.length == after->size) {
             member.payload = std::move(payload);
-            member.crc = gzip.MemberCrc();
-            member.length = gzip.MemberLength();
+            member.crc = made.crc;
+            member.length = made.length;
             member.after = *after;
             return ended(Outcome::Made);
         }
     }
-    return ended(Outcome::Unreadable);
+    return unreadable(FileMember::Cause::Changed);
 }
 
 }  // namespace kv

@@ -18,7 +18,9 @@
 // Compressing: the file is read with its read-only, hidden and system bits
 // cleared and gets them back on every path; a file whose size or last write
 // moved while it was read, or whose length read is not its size, is compressed
-// once more, and when it moves again it is Unreadable.
+// once more, and when it moves again it is Unreadable. A named pipe, socket or
+// device is never opened, nor are its attributes touched: it is Unreadable at
+// once. Files of any size are made; the run picks the archive's record layout.
 //
 // A file whose data were read (Made or Reused) also gets the identity the
 // files cache may keep for it (engine/FilesCache.h): the file as it was
@@ -31,13 +33,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 
 #include "engine/FilesCache.h"
+#include "engine/MemberCodec.h"
 #include "engine/SharedReader.h"
-#include "engine/TGzip.h"
 #include "engine/WorkPool.h"
 #include "platform/TempFile.h"
 
@@ -48,6 +49,7 @@ namespace kv {
 struct FileSnapshot {
     int64_t size = 0;
     int32_t lastWrite = 0;  // MS-DOS form
+    bool special = false;   // a named pipe, socket or device
     bool operator==(const FileSnapshot&) const = default;
 };
 
@@ -57,8 +59,8 @@ std::optional<FileSnapshot> snapshotOf(const std::string& path);
 // A row's entry in the old archive, as its record gives it.
 struct StoredEntry {
     int64_t payloadStart = 0;
-    int32_t compressedSize = 0;
-    int32_t fileSize = 0;
+    int64_t compressedSize = 0;
+    int64_t fileSize = 0;
     int32_t fileDate = 0;
     bool operator==(const StoredEntry&) const = default;
 };
@@ -74,13 +76,22 @@ struct FileMember {
     enum class Outcome {
         Made,        // compressed: payload holds the member
         Reused,      // the stored entry's member is the file's: copy it from the old archive
-        TooLarge,    // 2 GiB or more
-        Unreadable,  // cannot be opened or read, or kept changing while it was read
+        Unreadable,  // cannot be stored: cause says why
         Vanished,    // no file at the path
         Failed,      // no payload temporary can be made: error says so
         Stopped,     // the work was no longer wanted
     };
+    // Why an Unreadable file could not be stored.
+    enum class Cause {
+        ReadError,     // a read of the file failed, or it could not be opened for no known cause
+        AccessDenied,  // the user may not read it
+        SpecialFile,   // a named pipe, socket or device: not read
+        InUse,         // another program holds it
+        Changed,       // it changed each time it was read
+        WorkFolder,    // its member could not be written to the Work folder (a full disk)
+    };
     Outcome outcome = Outcome::Stopped;
+    Cause cause = Cause::ReadError;  // Unreadable
     TempFile payload;    // Made
     StoredEntry source;  // Reused: where the member lies in the old archive
     uint32_t crc = 0;    // Made, Reused: the CRC-32 of the data, as the trailer holds it
@@ -94,17 +105,17 @@ struct FileMember {
 
 class MemberMaker {
   public:
-    using Progress = std::function<void(int percent)>;
+    using Progress = MemberCodec::Progress;
 
-    // Members are compressed with gzip's settings (its OnProgress is not used)
-    // into payload temporaries of workFolder; stored members are read through
-    // old (null when there is no old archive). old must outlive the maker.
-    // runStartNs: when the run started (wall clock, nanoseconds since 1970).
-    MemberMaker(std::string workFolder, const TGzip& gzip, SharedReader* old, int64_t runStartNs);
+    // Members are compressed into payload temporaries of workFolder; stored
+    // members are read through old (null when there is no old archive). old
+    // must outlive the maker. runStartNs: when the run started (wall clock,
+    // nanoseconds since 1970).
+    MemberMaker(std::string workFolder, SharedReader* old, int64_t runStartNs);
 
     // Makes the member of request's file. progress, when set, gets the
     // percentages of the stored member's check and of the compression, as
-    // TGzip's progress rule raises them, on the calling thread. Once stop is
+    // MemberCodec reports them, on the calling thread. Once stop is
     // true the work ends at its next read with Stopped (its temporary removed).
     // Safe to call from several threads at once for different files. Never
     // throws.
@@ -114,11 +125,10 @@ class MemberMaker {
   private:
     FileMember makeMember(const MemberRequest& request, const std::atomic<bool>& stop,
                           const Progress& progress, bool& attributesCleared) const;
-    bool sameAsStored(const std::string& path, const StoredEntry& stored, TGzip& gzip,
+    bool sameAsStored(const std::string& path, const StoredEntry& stored, const Progress& progress,
                       const std::atomic<bool>& stop, uint32_t& crc) const;
 
     std::string workFolder_;
-    TGzip gzip_;
     SharedReader* old_;
     int64_t runStartNs_;
 };

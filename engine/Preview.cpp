@@ -22,19 +22,6 @@ std::string extensionOf(const std::string& fileName) {
     return extension;
 }
 
-// Detaches the progress handler for the scope.
-class ProgressDetached {
-  public:
-    explicit ProgressDetached(TGzip& gzip) : gzip_(gzip), saved_(std::move(gzip.OnProgress)) {
-        gzip_.OnProgress = nullptr;
-    }
-    ~ProgressDetached() { gzip_.OnProgress = std::move(saved_); }
-
-  private:
-    TGzip& gzip_;
-    std::function<void(TGzip&)> saved_;
-};
-
 }  // namespace
 
 std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow& row, Ui& ui) {
@@ -52,7 +39,6 @@ std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow&
         return std::nullopt;
     }
 
-    ProgressDetached detached(session.gzip);
     auto archive = platform().open(session.currentArchive, OpenMode::Read);
     if (!archive) throw Error("Impossible d'ouvrir l'archive < " + session.currentArchive + " >");
     format::HeaderBlock header{};
@@ -60,7 +46,8 @@ std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow&
         ui.message(MessageKind::Error, format::IncompatibleMessage);
         return std::nullopt;
     }
-    const auto record = format::readRecordAt(*archive, *offset, fullPath);
+    const format::Version version = format::decodeHeader(header).version;
+    const auto record = format::readRecordAt(*archive, version, *offset, fullPath);
     if (!record) {
         ui.message(MessageKind::Information,
                    "Le fichier < " + fullPath + " > ne se trouve pas dans l'archive");
@@ -68,7 +55,7 @@ std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow&
     }
     const std::string failed =
         text::firstChars("Impossible de décompresser le fichier < " + record->fileName, 140) + " >";
-    const int64_t payloadStart = *offset + format::RecordSize;
+    const int64_t payloadStart = *offset + format::recordSize(version);
     if (!format::payloadFits(*record, payloadStart, archive->size())) {
         ui.message(MessageKind::Error, failed);
         return std::nullopt;
@@ -79,7 +66,7 @@ std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow&
         return std::nullopt;
     }
     const format::EntryCheck check =
-        format::CheckEntry(*archive, *record, payloadStart, &copy.file(), &session.gzip);
+        format::CheckEntry(*archive, *record, payloadStart, &copy.file());
     archive->close();
     const bool closed = copy.close();
     if (!check.sound() || !closed) ui.message(MessageKind::Error, failed);

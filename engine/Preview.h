@@ -47,8 +47,7 @@ class PreviewCopy {
 // An entry that is not sound (format::CheckEntry) gives that error too, and
 // the copy with what was decompressed is still returned, to be shown.
 // A Work folder that no longer exists is replaced by DefaultWorkFolder first.
-// session.gzip's progress handler is detached during the extraction and put
-// back afterwards. Throws kv::Error when the archive cannot be opened.
+// The extraction reports no progress. Throws kv::Error when the archive cannot be opened.
 std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow& row, Ui& ui);
 
 }  // namespace kv

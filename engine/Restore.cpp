@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/ArchiveFormat.h"
+#include "engine/CatalogReader.h"
 #include "engine/EntryExtract.h"
 #include "engine/SharedReader.h"
 #include "engine/WorkPool.h"
@@ -18,23 +19,6 @@ namespace {
 // Entries inflated at once per worker thread: a restored file's flush to the
 // disk waits on the disk rather than on a core, so many overlap.
 constexpr int InflationsPerThread = 4;
-
-// Forwards the compression component's progress to the per-file bar while a
-// run is on, and puts the caller's handler back afterwards.
-class ProgressForwarding {
-  public:
-    ProgressForwarding(TGzip& gzip, Ui& ui) : gzip_(gzip), saved_(gzip.OnProgress) {
-        gzip_.OnProgress = [&ui](TGzip& sender) {
-            ui.setFilePercent(std::clamp(sender.Percent(), 0, 100));
-            ui.pump();
-        };
-    }
-    ~ProgressForwarding() { gzip_.OnProgress = saved_; }
-
-  private:
-    TGzip& gzip_;
-    std::function<void(TGzip&)> saved_;
-};
 
 // Moves the overall bar one step while it is below its maximum.
 class OverallBar {
@@ -56,16 +40,20 @@ class OverallBar {
 class RestoreRun {
   public:
     RestoreRun(Session& session, const RestoreChoices& choices, Ui& ui, SharedReader& archive)
-        : session_(session),
-          ui_(ui),
+        : ui_(ui),
           asking_(choices.overwrite == format::Overwrite::Ask),
           writer_(choices.toOrigin ? format::Placement::Origin
                   : choices.tree   ? format::Placement::Tree
                                    : format::Placement::Flat,
                   WithBackslash(choices.folder), choices.overwrite) {
         writer_.setQuestion([this](const std::string& path) { return askReplace(path); });
+        // Each payload's read moves the per-file bar.
+        filePercent_ = [&ui](int percent) {
+            ui.setFilePercent(std::clamp(percent, 0, 100));
+            ui.pump();
+        };
         if (const int threads = workerThreads(session.threads); threads > 1)
-            writer_.inflateAhead(archive, threads * InflationsPerThread, session.gzip);
+            writer_.inflateAhead(archive, threads * InflationsPerThread);
     }
 
     format::EntryWriter& writer() { return writer_; }
@@ -93,7 +81,7 @@ class RestoreRun {
             return;
         }
 
-        switch (writer_.extract(archive, record, payloadStart, *folder, session_.gzip)) {
+        switch (writer_.extract(archive, record, payloadStart, *folder, filePercent_)) {
             case format::ExtractResult::Done:
                 ++outcome.restored;
                 break;
@@ -192,10 +180,10 @@ class RestoreRun {
         ++outcome.failed;
     }
 
-    Session& session_;
     Ui& ui_;
     bool asking_;
     format::EntryWriter writer_;
+    MemberCodec::Progress filePercent_;
 };
 
 }  // namespace
@@ -213,7 +201,7 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
         return {};
     }
 
-    ProgressForwarding progress(session.gzip, ui);
+    const format::Version version = format::decodeHeader(header).version;
     RestoreRun run(session, choices, ui, shared);
 
     if (choices.selection == 0) {
@@ -249,8 +237,9 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
             while (offered < rows.size() && run.writer().wantsOffers()) {
                 const CatalogRow& row = session.rows[rows[offered++]];
                 if (const auto offset = format::parseEntryOffset(row.sub[5]))
-                    if (const auto record = format::readRecordAt(*archive, *offset, row.fullPath()))
-                        run.writer().offer(*record, *offset + format::RecordSize);
+                    if (const auto record =
+                            format::readRecordAt(*archive, version, *offset, row.fullPath()))
+                        run.writer().offer(*record, *offset + format::recordSize(version));
             }
         };
         for (std::size_t turn = 0; turn < rows.size(); ++turn) {
@@ -272,16 +261,36 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
                 ++run.outcome.notFound;
                 continue;
             }
-            auto record = format::readRecordAt(*archive, *offset, fullPath);
+            auto record = format::readRecordAt(*archive, version, *offset, fullPath);
             if (!record) {
                 ++run.outcome.notFound;
                 continue;
             }
-            run.restoreEntry(*archive, *record, *offset + format::RecordSize);
+            run.restoreEntry(*archive, *record, *offset + format::recordSize(version));
             if (run.outcome.stopped) break;
         }
     }
     return run.outcome;
+}
+
+std::vector<std::size_t> missingRows(const Catalog& rows) {
+    std::vector<std::size_t> missing;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].icon == Missing) missing.push_back(i);
+    return missing;
+}
+
+RestoreOutcome RestoreMissingFiles(Session& session, Ui& ui) {
+    const std::vector<std::size_t> rows = missingRows(session.rows);
+    if (rows.empty()) return {};
+    RestoreChoices choices;
+    choices.selection = 1;
+    choices.toOrigin = true;
+    // What is there now was not there at the load: it is not replaced.
+    choices.overwrite = format::Overwrite::Never;
+    const RestoreOutcome outcome = RestoreFiles(session, choices, rows, ui);
+    refreshStatuses(session, rows);
+    return outcome;
 }
 
 }  // namespace kv

@@ -47,8 +47,8 @@ struct RestoreOutcome {
 // it, renamed into place once found sound, with its stored date. Sets the
 // overall bar's range (the selected count, or rows - 1) and moves it per
 // entry; labels "Fichier : ..." and "Dossier : ..."; polls
-// ui.cancelRequested() before each entry; forwards the decompression progress
-// of session.gzip to ui.setFilePercent during the run.
+// ui.cancelRequested() before each entry; the percentages of each payload's
+// read go to ui.setFilePercent, each followed by ui.pump().
 //
 // Messages, each as the run meets it: an incompatible archive (error, nothing
 // restored); a selected row never archived (information); a destination on a
@@ -70,5 +70,15 @@ struct RestoreOutcome {
 // payload: the run ends there.
 RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
                             const std::vector<std::size_t>& selectedRows, Ui& ui);
+
+// The rows whose file is missing on disk (EntryStatus Missing), in row order.
+std::vector<std::size_t> missingRows(const Catalog& rows);
+
+// "Restaurer les fichiers manquants": RestoreFiles over the missing rows, each
+// entry into its stored folder with its stored date; a file that has appeared
+// under such a name since the catalog was read is kept (and told). Afterwards
+// the status of those rows is read again (refreshStatuses, engine/CatalogReader.h):
+// a file restored shows as unchanged. No missing row: nothing is done.
+RestoreOutcome RestoreMissingFiles(Session& session, Ui& ui);
 
 }  // namespace kv

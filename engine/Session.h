@@ -10,7 +10,6 @@
 #include <string>
 
 #include "engine/Catalog.h"
-#include "engine/TGzip.h"
 #include "util/Format.h"
 
 namespace kv {
@@ -43,7 +42,6 @@ struct Session {
     bool listChanged = false;     // ListChanged: the catalog holds changes the archive does not
     int sortKey = 1;              // SortKey: 1 name, 2 folder
     bool checkRecupeFile = false; // CheckRecupeFile: leave missing files out instead of carrying them over
-    TGzip gzip = TGzip::designedGzip1();  // Gzip1
     bool recompressAll = false;   // RecompressAll: the archiving runs compress every file, even
                                   // one whose stored member is still its own
     bool verifyUnchanged = false;  // VerifyUnchanged: an update proves every stored member it

@@ -4,7 +4,11 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <clocale>
+#include <cstdlib>
 #include <cstring>
+
+#include "util/Format.h"
 
 namespace kv {
 
@@ -36,6 +40,25 @@ class MissingQtTexts : public QTranslator {
 };
 
 }  // namespace
+
+FrenchWithoutLocale::FrenchWithoutLocale() {
+    if (!isNoLocale(chosenLocale("LC_NUMERIC")) || !isNoLocale(chosenLocale("LC_TIME"))) return;
+    if (const char* all = std::getenv("LC_ALL")) oldAll_ = all;
+    setenv("LC_ALL", "fr_FR.UTF-8", 1);
+    active_ = true;
+}
+
+void FrenchWithoutLocale::end() {
+    if (!active_) return;
+    active_ = false;
+    if (oldAll_)
+        setenv("LC_ALL", oldAll_->c_str(), 1);
+    else
+        unsetenv("LC_ALL");
+    // The application object set the C library's locale from the French
+    // name (missing on most systems): it gets the user's back.
+    std::setlocale(LC_ALL, "");
+}
 
 QTranslator* installQtTranslations(QCoreApplication& app) {
     // Installed first, so asked last (the newest translator is asked first).

@@ -34,14 +34,19 @@ std::unique_ptr<HostFile> HostFile::open(const std::string& hostPath, OpenMode m
             break;
     }
     const mode_t permissions = mode == OpenMode::CreatePrivate ? 0600 : 0644;
-    // O_NONBLOCK keeps the open itself from waiting on a pipe; the check below
-    // then refuses anything that is not a regular file.
+    // A pipe, socket or device is refused before it is opened: opening some
+    // devices acts on them (a tape rewinds). O_NONBLOCK keeps the open itself
+    // from waiting on a pipe put there meanwhile, and the check after it
+    // refuses anything that is not a regular file.
+    struct stat st;
+    if ((mode == OpenMode::Read || mode == OpenMode::ReadWrite) &&
+        stat(hostPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return nullptr;
     int fd;
     do {
         fd = ::open(hostPath.c_str(), flags, permissions);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return nullptr;
-    struct stat st;
     bool accepted = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     // A file another user owns, or one with a second name (a hard link
     // someone made to a file of theirs or ours), is not ours to write.

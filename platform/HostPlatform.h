@@ -31,6 +31,7 @@ class HostPlatform final : public Platform {
     std::optional<std::string> toWindows(const std::string& hostPath) override;
 
     std::unique_ptr<File> open(const std::string& path, OpenMode mode) override;
+    ReadRefusal readRefusal(const std::string& path) override;
     uint32_t attributes(const std::string& path) override;
     bool setAttributes(const std::string& path, uint32_t attributes) override;
     using Platform::find;
@@ -43,7 +44,8 @@ class HostPlatform final : public Platform {
     bool removeDirectory(const std::string& path) override;
     bool removeFile(const std::string& path) override;
     bool renameFile(const std::string& from, const std::string& to) override;
-    bool replaceFile(const std::string& from, const std::string& to) override;
+    bool replaceFile(const std::string& from, const std::string& to,
+                     const std::string& permissionsOf) override;
     std::optional<std::string> linkedFile(const std::string& path) override;
     std::optional<int32_t> lastWriteDos(const std::string& path) override;
     std::optional<int32_t> fileLastWriteDos(const std::string& path) override;

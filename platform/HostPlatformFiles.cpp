@@ -118,6 +118,22 @@ std::unique_ptr<File> HostPlatform::open(const std::string& path, OpenMode mode)
     return file;
 }
 
+ReadRefusal HostPlatform::readRefusal(const std::string& path) {
+    const auto host = toHost(path);
+    struct stat st;
+    if (!host) return ReadRefusal::Missing;
+    if (stat(host->c_str(), &st) != 0)
+        return errno == EACCES ? ReadRefusal::AccessDenied : ReadRefusal::Missing;
+    if (!S_ISREG(st.st_mode)) return ReadRefusal::SpecialFile;
+    // A regular file: opening it acts on nothing, and tells whether we may.
+    const int fd = ::open(host->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return ReadRefusal::None;
+    }
+    return errno == EACCES || errno == EPERM ? ReadRefusal::AccessDenied : ReadRefusal::None;
+}
+
 uint32_t HostPlatform::attributes(const std::string& path) {
     const auto host = toHost(path);
     struct stat st;
@@ -176,6 +192,8 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
         e.attributes = a;
         e.size = S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : 0;
         e.dosDateTime = dosFromTime(st.st_mtime);
+        e.special = S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || S_ISCHR(st.st_mode) ||
+                    S_ISBLK(st.st_mode);
         entries.push_back(std::move(e));
     };
     if (!hasWildcards(namePattern)) {
@@ -322,12 +340,14 @@ bool HostPlatform::renameFile(const std::string& from, const std::string& to) {
     return true;
 }
 
-bool HostPlatform::replaceFile(const std::string& from, const std::string& to) {
+bool HostPlatform::replaceFile(const std::string& from, const std::string& to,
+                               const std::string& permissionsOf) {
     const auto a = toHost(from);
     const auto b = toHost(to);
-    if (!a || !b) return false;
+    const auto like = toHost(permissionsOf);
+    if (!a || !b || !like) return false;
     struct stat old;
-    const bool replacesFile = lstat(b->c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    const bool replacesFile = lstat(like->c_str(), &old) == 0 && S_ISREG(old.st_mode);
     const int fd = ::open(a->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
     // The data reaches the disk before the new name does: a crash then leaves

@@ -73,8 +73,9 @@ struct Drive {
 struct FindEntry {
     std::string name;             // file name without folder, as the disk spells it
     uint32_t attributes = 0;
-    int64_t size = 0;             // 64-bit size (callers that need the 32-bit value take the low bits)
+    int64_t size = 0;             // 64-bit size
     int32_t dosDateTime = 0;      // last write, MS-DOS form, local time
+    bool special = false;         // a named pipe, socket or device: never opened as a file
     bool link = false;            // a symbolic link: the values above are those of what it
                                   // points to (of the link itself when it leads nowhere)
 };
@@ -98,6 +99,15 @@ struct PathInfo {
     bool listable = false;    // a folder whose entries may be listed and looked at
     bool kernel = false;      // on a file system of the kernel's own (proc, sysfs,
                               // devtmpfs, ...), whose folders are never walked
+};
+
+// Why a file cannot be opened for reading, for a message that tells the user.
+enum class ReadRefusal {
+    None,          // nothing known keeps it from being opened
+    Missing,       // nothing is at the path
+    SpecialFile,   // a named pipe, socket, device or folder: never opened as a file
+    AccessDenied,  // the user may not read it
+    InUse,         // another program holds it
 };
 
 // Advisory locks on an open file (see File::lock).
@@ -232,9 +242,23 @@ public:
     // drive holds it, or a component cannot be written as a Windows name (it
     // holds a backslash, or one of those characters of its own).
     virtual std::optional<std::string> toWindows(const std::string& hostPath) = 0;
+    // The path as the disk spells it: the drive letter upper-cased, each
+    // component that exists spelled as its folder lists it (toHost's
+    // case-insensitive lookup, turned back into Windows names), "." and ".."
+    // resolved, a final backslash kept; a missing tail keeps the spelling
+    // given. What enters the catalog goes through here, so that a stored path
+    // names the folders that exist and not an upper-cased copy of them. A path
+    // that has no host path (no such drive, not a drive path) comes back as
+    // it was given.
+    std::string trueCase(const std::string& windowsPath);
 
     // ----- Files and folders -----
-    virtual std::unique_ptr<File> open(const std::string& path, OpenMode mode) = 0;  // nullptr on failure
+    // nullptr on failure. Read and ReadWrite open regular files only: a named
+    // pipe, socket or device is refused without being opened.
+    virtual std::unique_ptr<File> open(const std::string& path, OpenMode mode) = 0;
+    // Why open(path, Read) fails or would fail; None when the file can be
+    // opened, or the cause is none of those named (a read error, say).
+    virtual ReadRefusal readRefusal(const std::string& path) = 0;
     virtual uint32_t attributes(const std::string& path) = 0;  // attr::Invalid when absent
     virtual bool setAttributes(const std::string& path, uint32_t attributes) = 0;
     // FindFirstFile/FindNextFile over a pattern whose last component may hold
@@ -266,7 +290,10 @@ public:
     // the umask), and the folder's entries are flushed. False when the flush
     // or the rename failed: to is as it was. A link at to is replaced, never
     // followed (callers that mean the file it leads to ask linkedFile first).
-    virtual bool replaceFile(const std::string& from, const std::string& to) = 0;
+    // The permissions are those of permissionsOf, to itself or the file that
+    // stepped aside from to's name before.
+    virtual bool replaceFile(const std::string& from, const std::string& to,
+                             const std::string& permissionsOf) = 0;
     // The file that writing path must replace: path itself unless its last
     // component is a symbolic link; then the file the link leads to (through
     // a chain of links), as a Windows path. nullopt when that link is not to

@@ -92,8 +92,10 @@ bool TempFile::close() {
     return closed;
 }
 
-bool TempFile::renameTo(const std::string& target) {
-    if (path_.empty() || file_ || !platform().replaceFile(path_, target)) return false;
+bool TempFile::renameTo(const std::string& target, const std::string& permissionsOf) {
+    if (path_.empty() || file_ ||
+        !platform().replaceFile(path_, target, permissionsOf.empty() ? target : permissionsOf))
+        return false;
     path_.clear();
     if (hold_) hold_->close();
     hold_.reset();

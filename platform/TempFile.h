@@ -62,8 +62,10 @@ class TempFile {
     // Every file the program replaces by a temporary goes through here. True
     // when target now is this file, which stops being a temporary; false when
     // the flush or the rename failed: target is as it was and the temporary is
-    // still there. A link at target is replaced, not followed.
-    bool renameTo(const std::string& target);
+    // still there. A link at target is replaced, not followed. permissionsOf,
+    // when given, names the file whose permissions it takes instead of
+    // target's (a file that stepped aside from target's name).
+    bool renameTo(const std::string& target, const std::string& permissionsOf = {});
 
   private:
     void removeNow();

@@ -15,14 +15,21 @@ packages=(
   strace
   # the printed listing (pdfinfo, pdftotext) and the installed desktop files
   poppler-utils desktop-file-utils xdg-utils libfile-mimeinfo-perl
+  # what `make install` refreshes and the install test checks: icon cache,
+  # AppStream metadata, manual pages, gio; a private session bus for the
+  # desktop notifications
+  gtk-update-icon-cache appstream man-db libglib2.0-bin dbus-daemon
 )
 # `install-deps.sh fuzz`: also the compiler and runtime of the libFuzzer build.
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-14-dev)
 fi
+# One query for all of them: `make run` asks this every time.
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+            awk '$NF == "installed" && $(NF-1) == "ok" { sub(/:.*/, "", $1); print $1 }')
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  grep -qx -- "$p" <<<"$installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"

@@ -86,10 +86,9 @@ void CopyFileContents(const std::string& source, const std::string& destination)
         throw Error("Erreur d'écriture du fichier " + destination);
 }
 
-int32_t FileSizeOf(const std::string& path) {
+int64_t FileSizeOf(const std::string& path) {
     auto entries = platform().find(path, attr::FilesOnly);
-    if (entries.empty()) return 0;
-    return static_cast<int32_t>(static_cast<uint32_t>(entries.front().size & 0xFFFFFFFF));
+    return entries.empty() ? 0 : entries.front().size;
 }
 
 bool IsDirectory(const std::string& path) {

@@ -45,9 +45,9 @@ void CopyFileContents(const std::string& source, const std::string& destination)
 // same folder, a link): the same file is never both source and destination.
 bool IsSameFile(const std::string& a, const std::string& b);
 
-// The size of the file as a signed 32-bit number (its low 32 bits); 0 when no
+// The size of the file in bytes (64-bit: files pass 2 GiB here); 0 when no
 // file is found (a folder is not found).
-int32_t FileSizeOf(const std::string& path);
+int64_t FileSizeOf(const std::string& path);
 
 // True when the path names an existing folder. False for anything that ends in
 // a backslash (a bare drive root "C:\" included): pass folders without it.

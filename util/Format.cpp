@@ -1,7 +1,11 @@
 #include "util/Format.h"
 
+#include <langinfo.h>
+#include <locale.h>
+
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace kv {
 
@@ -59,6 +63,21 @@ std::string formatGrouped(double value, int decimals, const LocaleSeparators& se
     return out;
 }
 
+// The first character of a date or time format that is not part of a
+// conversion ("%d/%m/%Y" gives "/"); fallback when there is none.
+std::string separatorOf(const char* format, const char* fallback) {
+    for (const char* c = format; c && *c; ++c) {
+        if (*c == '%') {
+            if (c[1] == 0) break;
+            ++c;
+            if (*c == 'E' || *c == 'O') ++c;
+            continue;
+        }
+        if (*c != ' ') return std::string(c, 1);
+    }
+    return fallback;
+}
+
 std::string two(int v) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d", v);
@@ -80,6 +99,48 @@ LocaleSeparators LocaleSeparators::french() {
     s.date = "/";
     s.time = ":";
     return s;
+}
+
+std::string chosenLocale(const char* category) {
+    for (const char* name : {"LC_ALL", category, "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return value;
+    }
+    return {};
+}
+
+LocaleSeparators LocaleSeparators::fromEnvironment() {
+    const std::string numeric = chosenLocale("LC_NUMERIC");
+    const std::string time = chosenLocale("LC_TIME");
+    LocaleSeparators s = french();
+    if (!isNoLocale(numeric)) {
+        if (const locale_t locale = newlocale(LC_NUMERIC_MASK, numeric.c_str(), nullptr)) {
+            s.decimal = nl_langinfo_l(RADIXCHAR, locale);
+            s.thousands = nl_langinfo_l(THOUSEP, locale);
+            freelocale(locale);
+        }
+    }
+    if (!isNoLocale(time)) {
+        if (const locale_t locale = newlocale(LC_TIME_MASK, time.c_str(), nullptr)) {
+            s.date = separatorOf(nl_langinfo_l(D_FMT, locale), "/");
+            s.time = separatorOf(nl_langinfo_l(T_FMT, locale), ":");
+            freelocale(locale);
+        }
+    }
+    return s;
+}
+
+bool isNoLocale(const std::string& name) {
+    return name.empty() || name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
+}
+
+std::string formatDuration(int64_t seconds) {
+    if (seconds < 0) seconds = 0;
+    const int64_t hours = seconds / 3600, minutes = seconds / 60 % 60, rest = seconds % 60;
+    std::string out;
+    if (hours > 0) out += std::to_string(hours) + " h ";
+    if (hours > 0 || minutes > 0) out += std::to_string(minutes) + " min ";
+    return out + std::to_string(rest) + " s";
 }
 
 std::string formatNumber2(double value, const LocaleSeparators& sep) {

@@ -5,6 +5,7 @@
 // kvr from the C locale); every routine takes them as an argument so that tests
 // pin them.
 
+#include <cstdint>
 #include <string>
 
 #include "platform/DosTime.h"
@@ -18,7 +19,21 @@ struct LocaleSeparators {
     std::string time = ":";
 
     static LocaleSeparators french();  // "," decimal, U+00A0 thousands, "/" and ":"
+    // The separators of the locale the environment names (LC_ALL, then
+    // LC_NUMERIC and LC_TIME, then LANG), for the programs without Qt. French
+    // ones when the user chose no locale (none set, C or POSIX, with or
+    // without a code set) or chose one this system does not have: the program
+    // speaks French.
+    static LocaleSeparators fromEnvironment();
 };
+
+// The locale the environment names for a category ("LC_NUMERIC", "LC_TIME"):
+// LC_ALL, then the category's own variable, then LANG; empty when none is set.
+std::string chosenLocale(const char* category);
+
+// True when a locale name means that the user chose none: empty, "C",
+// "POSIX", or "C." followed by a code set ("C.UTF-8").
+bool isNoLocale(const std::string& name);
 
 // "%.2n": two decimals with thousands grouping. 4000/1000.0 -> "4.00" / "4,00".
 std::string formatNumber2(double value, const LocaleSeparators& sep);
@@ -29,5 +44,8 @@ std::string formatNumber0(double value, const LocaleSeparators& sep);
 std::string formatDateTime(const DateTime& dt, const LocaleSeparators& sep);
 // "[dd/mm/yyyy]" with the locale's date separator.
 std::string formatDateBracket(const DateTime& dt, const LocaleSeparators& sep);
+
+// A duration in words: "4 s", "1 min 12 s", "2 h 0 min 5 s" (negative: 0 s).
+std::string formatDuration(int64_t seconds);
 
 }  // namespace kv

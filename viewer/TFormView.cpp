@@ -494,14 +494,13 @@ void TFormView::Imprimer1Click() {
     if (ui_.message(MessageKind::Confirmation, "Imprimer < " + title.toStdString() + " > ?",
                     Buttons::YesCancel) != Answer::Yes)
         return;
-    auto printer = defaultPrinter();
-    if (!printer) {
-        ui_.message(MessageKind::Warning, NoPrinterMessage);
-        return;
-    }
+    PrintTarget target = PrintTarget::choose(ui_, this);
+    if (!target) return;
     HourGlass glass;
-    printer->setDocName(title);
-    richEditView_->document()->print(printer.get());
+    target.printer().setDocName(title);
+    richEditView_->document()->print(&target.printer());
+    glass.restore();
+    target.finish(ui_);
 }
 
 void TFormView::CopyImageClick() {

@@ -244,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
         // replaced with every earlier entry, the new file left for next time.
         FaultCase{"LockedFile", [](FaultPlatform& f) { f.holdExclusively("C:\\Docs\\c.txt"); },
                   autoexit::Incomplete,
-                  "C:\\Docs\\c.txt : fichier illisible ou utilisé par un autre programme, non "
+                  "C:\\Docs\\c.txt : fichier utilisé par un autre programme, non "
                   "archivé ; il ne figure pas dans l'archive",
                   false},
         FaultCase{"FullDisk", [](FaultPlatform& f) { f.setFreeBytes('C', 100); }, autoexit::NoRoom,

@@ -175,7 +175,7 @@ TEST_F(AutoStart, ALockedFileGivesAStatusAndALineButNoBox) {
     EXPECT_TRUE(boxes.empty());
     fp.reset();
     EXPECT_EQ(storedNames(), (std::vector<std::string>{"a.txt", "b.txt"}));
-    EXPECT_NE(journal().find(" - C:\\Docs\\c.txt : fichier illisible ou utilisé par un autre "
+    EXPECT_NE(journal().find(" - C:\\Docs\\c.txt : fichier utilisé par un autre "
                              "programme, non archivé ; il ne figure pas dans l'archive\r\n"),
               std::string::npos);
 }

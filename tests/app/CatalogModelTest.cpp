@@ -84,6 +84,40 @@ TEST(CatalogModel, AppendEraseAndResetKeepTheModelConsistent) {
     EXPECT_EQ(model.rowCount(), 0);
 }
 
+TEST(CatalogModel, AFilterShowsItsRowsAndMapsThemToTheCatalog) {
+    Catalog rows{row("a", "C:\\", "1", Unchanged), row("b", "C:\\", "2", Missing),
+                 row("c", "C:\\", "3", Modified), row("d", "C:\\", "4", Missing)};
+    CatalogModel model(rows);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+
+    model.setFilter(StatusFilter::Missing);
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.data(model.index(1, 0), Qt::DisplayRole).toString(), "d");
+    EXPECT_EQ(model.catalogIndex(0), 1u);
+    EXPECT_EQ(model.catalogIndex(1), 3u);
+    EXPECT_EQ(model.shownRow(2), nullptr);
+
+    // Rows appended are announced only when the filter shows them.
+    rows.push_back(row("e", "C:\\", "5", New));
+    model.syncAppended();
+    EXPECT_EQ(model.rowCount(), 2);
+    rows.push_back(row("f", "C:\\", "6", Missing));
+    model.syncAppended();
+    ASSERT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(model.catalogIndex(2), 5u);
+
+    model.setFilter(StatusFilter::ToCheck);
+    EXPECT_EQ(model.rowCount(), 5);
+    model.setFilter(StatusFilter::All);
+    EXPECT_EQ(model.rowCount(), 6);
+    // Erasing catalog rows 1 and 2 moves the later ones up.
+    model.beginErase(1, 2);
+    rows.erase(rows.begin() + 1, rows.begin() + 3);
+    model.endErase();
+    EXPECT_EQ(model.catalogIndex(3), 3u);
+    EXPECT_EQ(model.shownRow(3)->caption, "f");
+}
+
 TEST(QtUiBox, TitlesButtonsAndEscapeAnswers) {
     struct Case {
         MessageKind kind;

@@ -226,15 +226,44 @@ TEST_F(PrintedListing, CancelPrintsNothingAndAnEmptyCatalogAsksNothing) {
     EXPECT_FALSE(fs::exists(pdf));
 }
 
-TEST_F(PrintedListing, WithoutAPrinterTheUserIsToldAndNothingIsAsked) {
+TEST_F(PrintedListing, WithoutAPrinterThePagesGoToAPdfFileTheUserNames) {
     qunsetenv("KORVELT_PRINT_PDF");
     if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "this host has a printer";
-    windowWith(numberedRows(3));
+    windowWith(numberedRows(70));
+    // No: nothing is asked or written.
+    answers = {QMessageBox::No};
     window->Print_ArchExecute();
     EXPECT_TRUE(radios.first.isEmpty());
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].title, "Avertissement");
+    EXPECT_EQ(boxes[0].title, "Confirmation");
     EXPECT_EQ(boxes[0].text, QString::fromUtf8(NoPrinterMessage).replace('\r', '\n'));
+    EXPECT_TRUE(chooser.requests.empty());
+
+    // Yes: the save dialog names the file; an earlier file there is replaced whole.
+    drives.writeFile("C:\\liste.pdf", "an older file");
+    boxes.clear();
+    chooser.files = {QStringLiteral("C:\\liste.pdf")};
+    window->Print_ArchExecute();
+    ASSERT_EQ(chooser.requests.size(), 1u);
+    EXPECT_EQ(chooser.requests[0].title, "Enregistrer l'impression en PDF");
+    EXPECT_EQ(chooser.requests[0].defaultExtension, "pdf");
+    EXPECT_EQ(radios.first, "Imprimer toute la liste ( 2 page(s) nécessaire(s) )");
+    EXPECT_EQ(pages(), 2);
+    EXPECT_NE(page(2).find("(suite)"), std::string::npos);
+    // Nothing is left beside it.
+    EXPECT_EQ(platform().find("C:\\~kvr*", attr::AnyFile).size(), 0u);
+
+    // A folder that takes no file: said, and nothing is printed.
+    FaultPlatform fp;
+    fp.install();
+    fp.failOpen("C:\\Ailleurs\\*", OpenMode::Create);
+    drives.makeFolder("C:\\Ailleurs");
+    boxes.clear();
+    chooser.files = {QStringLiteral("C:\\Ailleurs\\liste.pdf")};
+    window->Print_ArchExecute();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, "Impossible d'enregistrer le fichier C:\\Ailleurs\\liste.pdf");
+    EXPECT_FALSE(platform().fileExists("C:\\Ailleurs\\liste.pdf"));
 }
 
 }  // namespace

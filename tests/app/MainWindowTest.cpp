@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QScreen>
+#include <filesystem>
 #include <QTest>
 #include <QToolTip>
 #include <QTreeView>
@@ -77,6 +78,22 @@ TEST_F(MainWindow, FirstRunTakesTheDefaultsAndWritesTheElevenKeysInOrder) {
     EXPECT_EQ(ini.readInteger("List", "A_Col1", 0), 222);
     EXPECT_EQ(ini.readInteger("List", "Tri", 0), 1);
     EXPECT_EQ(ini.readString("Application", "temporary", ""), platform().tempFolder());
+}
+
+TEST_F(MainWindow, SettingsThatCannotBeWrittenAreSaidNamingTheFile) {
+    makeWindow();
+    FaultPlatform fp;
+    fp.install();
+    // Neither the file nor a new one beside it can be written (a folder the
+    // user may not write).
+    fp.failOpen("C:\\Korvelt\\*", OpenMode::Create);
+    window.reset();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Erreur");
+    EXPECT_EQ(boxes[0].text,
+              "Impossible d'enregistrer les réglages dans le fichier C:\\Korvelt\\Korvelt.cfg.\n"
+              "Les réglages de cette session sont perdus.");
+    EXPECT_FALSE(platform().fileExists("C:\\Korvelt\\Korvelt.cfg"));
 }
 
 TEST_F(MainWindow, CommentBoxFollowsTheToolbarWidth) {
@@ -255,6 +272,26 @@ TEST_F(MainWindow, DropWithNoArchiveAsksForANewOneFirst) {
     EXPECT_TRUE(w.session().listChanged);
 }
 
+// A file of 3 GiB (sparse: it takes no space) dropped on the window: its row
+// and the selection summary count it whole.
+TEST_F(MainWindow, RowAndSummaryOfAFileOf3GiB) {
+    writeSized("C:\\d\\film.mkv", 1);
+    std::filesystem::resize_file(drives.hostPath("C:\\d\\film.mkv"), int64_t(3) << 30);
+    writeSized("C:\\d\\a.txt", 1500);
+    TMainKorvelt2002& w = makeWindow();
+    chooser.files.push_back(QStringLiteral("C:\\d\\x.kvr"));
+    w.New_ArchExecute();
+    w.DropFiles({"C:\\d\\film.mkv", "C:\\d\\a.txt"});
+    ASSERT_EQ(w.session().rows.size(), 2u);
+    EXPECT_EQ(w.catalogModel().data(w.catalogModel().index(0, 2), Qt::DisplayRole).toString(),
+              QStringLiteral("3221225472"));
+    w.SelectAll_ArchExecute();
+    const std::string group = w.session().separators.thousands;
+    EXPECT_EQ(w.statusText(1),
+              QString::fromStdString(" 2 sélectionné(s) 3" + group + "221" + group + "226" +
+                                     w.session().separators.decimal + "97 Ko"));
+}
+
 TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
     writeSized("C:\\d\\a.txt", 1500);
     writeSized("C:\\d\\s\\b.txt", 2500);
@@ -279,8 +316,9 @@ TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "avant");
     w.InvertSelectExecute();
     EXPECT_EQ(w.selectedRows(), std::vector<size_t>{2});
-    w.CopyPathExecute();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), "C:\\d\\");
+    w.CopyPathExecute();  // the folder as this host names it, for a terminal
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QString::fromStdString(drives.root('C') + "/d/"));
     w.SelectAll_ArchExecute();
     EXPECT_EQ(w.selectedRows().size(), 3u);
     w.SelectNone_ArchExecute();
@@ -441,6 +479,19 @@ TEST_F(MainWindow, ActionsCarryTheirCategoriesCaptionsShortcutsAndHints) {
         {"Option1", "Outils", "Options", "F9", ""},
         {"FileHelp", "Aide", "Aide", "F1", ""},
         {"AProposde", "Outils", "A propos de...", "", "Info sur l'auteur"},
+        {"RestaureManquants", "Action", "Restaurer les fichiers manquants", "Shift+F5",
+         "Restaurer les fichiers manquants|Remettre dans leurs dossiers d'origine les fichiers "
+         "qui n'existent plus sur le disque"},
+        {"Reparer_Arch", "Action", "Réparer l'archive", "",
+         "Réparer l'archive|Ecrire une nouvelle archive avec toutes les entrées intactes d'une "
+         "archive endommagée, l'ancienne étant conservée"},
+        {"Afficher_Tous", "Edition", "Tous", "Ctrl+Shift+T", "Afficher tous les fichiers"},
+        {"Afficher_AVerifier", "Edition", "À vérifier", "Ctrl+Shift+V",
+         "Afficher les fichiers à vérifier|N'afficher que les fichiers modifiés, manquants ou "
+         "nouveaux"},
+        {"Selectionner_Manquants", "Edition", "Manquants", "Ctrl+Alt+I",
+         "Sélectionner les fichiers manquants|Sélectionner, parmi les fichiers affichés, ceux "
+         "qui n'existent plus sur le disque"},
     };
     for (const Row& r : rows) {
         QAction* a = action(r.name);
@@ -459,12 +510,25 @@ TEST_F(MainWindow, ActionsCarryTheirCategoriesCaptionsShortcutsAndHints) {
     };
     EXPECT_EQ(captions(window->findChild<QMenu*>("Action1")),
               QStringList({"Ajouter des fichiers", "Supprimer des fichiers", "-", "Archiver",
-                           "Restaurer des fichiers", "Créer une archive auto-extractible",
-                           "Mettre à jour l'en-tête seulement", "-", "Aperçu du fichier"}));
+                           "Restaurer des fichiers", "Restaurer les fichiers manquants",
+                           "Créer une archive auto-extractible",
+                           "Mettre à jour l'en-tête seulement", "Réparer l'archive", "-",
+                           "Aperçu du fichier"}));
+    EXPECT_EQ(captions(window->findChild<QMenu*>("Edition1")),
+              QStringList({"Sélectionner tout", "Tout désélectionner", "Inverser la sélection",
+                           "Sélectionner", "-", "Afficher", "Trier par", "-",
+                           "Copier le chemin de ce fichier", "-",
+                           "Rechercher un fichier dans l'archive"}));
+    EXPECT_EQ(captions(window->findChild<QMenu*>("Afficher1")),
+              QStringList({"Tous", "Modifiés", "Manquants", "Nouveaux", "À vérifier"}));
+    EXPECT_EQ(captions(window->findChild<QMenu*>("Selectionner2")),
+              QStringList({"Modifiés", "Manquants", "Nouveaux", "À vérifier"}));
     EXPECT_EQ(captions(window->findChild<QMenu*>("PopupArch")),
-              QStringList({"Sélectionner tout", "Tout désélectionner", "-", "Trier par", "-",
-                           "Ajouter des fichiers", "Supprimer des fichiers", "-", "Archiver",
-                           "Restaurer des fichiers", "Créer une archive auto-extractible", "-",
+              QStringList({"Sélectionner tout", "Tout désélectionner", "Sélectionner", "-",
+                           "Afficher", "Trier par", "-", "Ajouter des fichiers",
+                           "Supprimer des fichiers", "-", "Archiver", "Restaurer des fichiers",
+                           "Restaurer les fichiers manquants",
+                           "Créer une archive auto-extractible", "-",
                            "Copier le chemin de ce fichier", "Rechercher un fichier dans l'archive",
                            "Aperçu du fichier"}));
     EXPECT_EQ(captions(window->findChild<QMenu*>("Legende1")),

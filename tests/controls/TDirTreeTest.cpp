@@ -177,8 +177,10 @@ TEST_F(DirTreeTest, NavigationAndItsFailures) {
         changes << (TDirTree::EntryOf(node) ? TDirTree::EntryOf(node)->Path : QStringLiteral("-"));
     });
 
+    // The node keeps its path upper-cased; what the tree hands out is the
+    // folder as the disk spells it.
     tree->setDirectory("c:\\docs\\lettres");
-    EXPECT_EQ(tree->Directory(), QStringLiteral("C:\\DOCS\\LETTRES\\"));
+    EXPECT_EQ(tree->Directory(), QStringLiteral("C:\\Docs\\Lettres\\"));
     EXPECT_EQ(tree->currentItem()->text(0), QStringLiteral("Lettres"));
     EXPECT_TRUE(tree->FindNode("C:\\DOCS\\")->isExpanded());
     EXPECT_EQ(tree->LastFolder('C'), QStringLiteral("C:\\DOCS\\LETTRES\\"));
@@ -191,17 +193,17 @@ TEST_F(DirTreeTest, NavigationAndItsFailures) {
         EXPECT_STREQ(e.what(), "Invalid Path Name");
     }
     tree->setDirectory("?");
-    EXPECT_EQ(tree->Directory(), QStringLiteral("C:\\DOCS\\LETTRES\\"));
+    EXPECT_EQ(tree->Directory(), QStringLiteral("C:\\Docs\\Lettres\\"));
 
     // A folder on a drive the tree doesn't show: the selection stays.
     tree->setDirectory("D:\\Photos");
-    EXPECT_EQ(tree->Directory(), QStringLiteral("C:\\DOCS\\LETTRES\\"));
+    EXPECT_EQ(tree->Directory(), QStringLiteral("C:\\Docs\\Lettres\\"));
 
     // A folder made after its parent was listed is found all the same.
     drives.makeFolder("C:\\Docs\\Nouveau");
     changes.clear();
     tree->setDirectory("C:\\Docs\\Nouveau\\");
-    EXPECT_EQ(tree->Directory(), QStringLiteral("C:\\DOCS\\NOUVEAU\\"));
+    EXPECT_EQ(tree->Directory(), QStringLiteral("C:\\Docs\\Nouveau\\"));
     EXPECT_EQ(changes, QStringList{"C:\\DOCS\\NOUVEAU\\"});
 
     // A missing folder: the root of the current drive.
@@ -216,7 +218,7 @@ TEST_F(DirTreeTest, ExchangedMediumResetsItsDriveNode) {
     QTreeWidgetItem* d = tree->FindNode("D:\\");
     ASSERT_TRUE(d);
     tree->setDirectory("D:\\Photos\\");
-    EXPECT_EQ(tree->Directory(), QStringLiteral("D:\\PHOTOS\\"));
+    EXPECT_EQ(tree->Directory(), QStringLiteral("D:\\Photos\\"));
     EXPECT_EQ(tree->StoredSerial('D'), 0x5678);
 
     int clicks = 0;
@@ -250,7 +252,7 @@ TEST_F(DirTreeTest, DeviceChangesFollowDrivesAndMedia) {
     tree->DeviceChange();
     EXPECT_EQ(rootPaths(*tree), (QStringList{"C:\\", "D:\\", "E:\\"}));
     EXPECT_EQ(tree->topLevelItem(1)->text(0), QStringLiteral("NOUVEAU (D:)"));
-    EXPECT_EQ(tree->Directory(), QStringLiteral("C:\\TEMP\\"));
+    EXPECT_EQ(tree->Directory(), QStringLiteral("C:\\Temp\\"));
     EXPECT_GE(changes, 1);
 
     drives.remove('E');

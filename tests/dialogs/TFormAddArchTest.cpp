@@ -115,12 +115,12 @@ TEST_F(AddArchTest, DoubleClickOpensAFolderOnly) {
     selectListed({"A.txt"});
     form->ListView1->setCurrentRow(2, QItemSelectionModel::NoUpdate);
     form->ListView1DblClick();
-    EXPECT_EQ(form->dirtree1->Directory(), QStringLiteral("C:\\WORK\\"));
+    EXPECT_EQ(form->dirtree1->Directory(), QStringLiteral("C:\\Work\\"));
 
     selectListed({"sub"});
     form->ListView1->setCurrentRow(0, QItemSelectionModel::NoUpdate);
     form->ListView1DblClick();
-    EXPECT_EQ(form->dirtree1->Directory(), QStringLiteral("C:\\WORK\\SUB\\"));
+    EXPECT_EQ(form->dirtree1->Directory(), QStringLiteral("C:\\Work\\sub\\"));
     EXPECT_EQ(listed(), QStringList{"x.txt"});
 }
 
@@ -128,7 +128,7 @@ TEST_F(AddArchTest, AddsFilesAndFoldersWithTheMaskOnce) {
     form->EditMask->setText("*.txt");
     selectListed({"sub", "A.txt"});
     form->ButtonAddClick();
-    EXPECT_EQ(form->selection(), (QStringList{"C:\\WORK\\A.txt", "C:\\WORK\\sub\\*.txt"}));
+    EXPECT_EQ(form->selection(), (QStringList{"C:\\Work\\A.txt", "C:\\Work\\sub\\*.txt"}));
 
     // The same entries again, in another letter case: still one row each.
     form->ButtonAddClick();
@@ -140,14 +140,14 @@ TEST_F(AddArchTest, AddsFilesAndFoldersWithTheMaskOnce) {
     form->EditMask->clear();
     selectListed({"Zed"});
     form->ButtonAddClick();
-    EXPECT_TRUE(form->selection().contains("C:\\WORK\\Zed\\*.*"));
+    EXPECT_TRUE(form->selection().contains("C:\\Work\\Zed\\*.*"));
 
     form->ButtonAddAllClick();
     EXPECT_EQ(form->selection(),
-              (QStringList{"C:\\WORK\\A.txt", "C:\\WORK\\b.txt", "C:\\WORK\\c.doc",
-                           "C:\\WORK\\sub\\*.*", "C:\\WORK\\sub\\*.txt", "C:\\WORK\\Zed\\*.*"}));
+              (QStringList{"C:\\Work\\A.txt", "C:\\Work\\b.txt", "C:\\Work\\c.doc",
+                           "C:\\Work\\sub\\*.*", "C:\\Work\\sub\\*.txt", "C:\\Work\\Zed\\*.*"}));
     const QFontMetrics fm(form->ListBoxZip->font());
-    EXPECT_EQ(form->horizontalExtent(), fm.horizontalAdvance("C:\\WORK\\sub\\*.txt") + 20);
+    EXPECT_EQ(form->horizontalExtent(), fm.horizontalAdvance("C:\\Work\\sub\\*.txt") + 20);
 }
 
 TEST_F(AddArchTest, AnExtensionTypedAloneIsTakenAsItsMask) {
@@ -163,14 +163,14 @@ TEST_F(AddArchTest, AnExtensionTypedAloneIsTakenAsItsMask) {
     form->EditMask->setText("txt");
     selectListed({"sub"});
     form->ButtonAddClick();
-    EXPECT_EQ(form->selection(), QStringList{"C:\\WORK\\sub\\*.txt"});
+    EXPECT_EQ(form->selection(), QStringList{"C:\\Work\\sub\\*.txt"});
 }
 
 TEST_F(AddArchTest, F5ReadsTheTreeAndTheFolderAgain) {
     form->show();
     QApplication::setActiveWindow(form.get());
     form->ListView1->setFocus();
-    ASSERT_EQ(form->dirtree1->Directory(), "C:\\WORK\\");
+    ASSERT_EQ(form->dirtree1->Directory(), "C:\\Work\\");
     QTreeWidgetItem* work = form->dirtree1->currentItem();
     ASSERT_NE(work, nullptr);
     const auto children = [&] {
@@ -184,7 +184,7 @@ TEST_F(AddArchTest, F5ReadsTheTreeAndTheFolderAgain) {
     drives.makeFolder("C:\\Work\\Nouveau");
     drives.writeFile("C:\\Work\\d.txt", "x");
     QTest::keyClick(form->ListView1, Qt::Key_F5);
-    EXPECT_EQ(form->dirtree1->Directory(), "C:\\WORK\\");
+    EXPECT_EQ(form->dirtree1->Directory(), "C:\\Work\\");
     EXPECT_EQ(children(), (QStringList{"Nouveau", "sub", "Zed"}));
     EXPECT_EQ(listed(), (QStringList{"Nouveau", "sub", "Zed", "A.txt", "b.txt", "c.doc", "d.txt"}));
     form->hide();
@@ -219,7 +219,7 @@ TEST_F(AddArchTest, RemovingAsksFirstAndCancelKeepsTheRows) {
     ui.script({Answer::Yes});
     form->ButtonDellClick();
     EXPECT_EQ(form->selection(),
-              (QStringList{"C:\\WORK\\b.txt", "C:\\WORK\\sub\\*.*", "C:\\WORK\\Zed\\*.*"}));
+              (QStringList{"C:\\Work\\b.txt", "C:\\Work\\sub\\*.*", "C:\\Work\\Zed\\*.*"}));
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[0].text, "Supprimer le(s) fichier(s) sélectionné(s) ?");
     EXPECT_EQ(ui.messages[0].buttons, Buttons::YesCancel);
@@ -260,8 +260,8 @@ TEST_F(AddArchTest, ScriptRoundTripKeepsTheListAndItsOrder) {
     EXPECT_EQ(chooser.requests[0].defaultExtension, QStringLiteral("kvl"));
     EXPECT_EQ(chooser.requests[0].initialFolder, QStringLiteral("C:\\Korvelt\\Script\\"));
     EXPECT_EQ(drives.readFile("C:\\Korvelt\\Script\\lundi.kvl"),
-              "C:\\WORK\\A.txt\r\nC:\\WORK\\b.txt\r\nC:\\WORK\\c.doc\r\nC:\\WORK\\sub\\*.doc\r\nC:"
-              "\\WORK\\Zed\\*.doc\r\n");
+              "C:\\Work\\A.txt\r\nC:\\Work\\b.txt\r\nC:\\Work\\c.doc\r\nC:\\Work\\sub\\*.doc\r\nC:"
+              "\\Work\\Zed\\*.doc\r\n");
 
     form->show();  // each showing empties the list
     EXPECT_TRUE(form->selection().isEmpty());

@@ -83,6 +83,39 @@ TEST_F(AddingTest, NewRowCarriesTheListingValues) {
                                                    "type of txt", ""}));
 }
 
+// ----- What enters the catalog is spelled as the disk spells it -----
+
+TEST_F(AddingTest, EveryWayInTakesTheTrueCase) {
+    auto op = operation();
+    AddSelectionEntry(op, "c:\\ROOT\\SUB\\C.TXT");  // a file line typed in another case
+    AddSelectionEntry(op, "C:\\ROOT\\ZED\\*.*");    // a folder as the tree keeps it
+    TakeInPath(op, "C:\\root\\B.TXT", false);       // a drop
+    ScanFolder(op, "C:\\ROOT\\SUB\\DEEPER", "*.*");
+    EXPECT_EQ(paths(), (std::vector<std::string>{"C:\\Root\\Sub\\c.txt", "C:\\Root\\Zed\\e.doc",
+                                                 "C:\\Root\\b.txt", "C:\\Root\\Sub\\Deeper\\d.txt"}));
+    // Any other spelling of a listed file is that file.
+    AddSelectionEntry(op, "C:\\Root\\Sub\\c.txt");
+    AddSelectionEntry(op, "C:\\ROOT\\*.doc");
+    EXPECT_EQ(paths().size(), 5u);
+    EXPECT_EQ(paths().back(), "C:\\Root\\a.doc");
+}
+
+TEST_F(AddingTest, SizesOfFilesPast2GiBAreWholeNumbers) {
+    // Sparse files: no disk space is taken.
+    std::filesystem::resize_file(drives.hostPath("C:\\Root\\b.txt"), int64_t(3) << 30);
+    std::filesystem::resize_file(drives.hostPath("C:\\Root\\Zed\\e.doc"), int64_t(5) << 30);
+    auto op = operation();
+    AddSelectionEntry(op, "C:\\Root\\b.txt");     // size from the disk
+    TakeInPath(op, "C:\\Root\\Zed\\e.doc", false);  // a drop: FileSizeOf
+    std::filesystem::resize_file(drives.hostPath("C:\\Root\\a.doc"), int64_t(1) << 32);
+    ScanFolder(op, "C:\\Root", "doc");               // from the listing
+    ASSERT_EQ(session.rows.size(), 3u);
+    EXPECT_EQ(session.rows[0].sub[1], "3221225472");
+    EXPECT_EQ(session.rows[1].sub[1], "5368709120");
+    EXPECT_EQ(session.rows[2].caption, "a.doc");
+    EXPECT_EQ(session.rows[2].sub[1], "4294967296");
+}
+
 TEST_F(AddingTest, KnownPathsIgnoreCaseAndNothingIsListedTwice) {
     CatalogRow existing;
     existing.caption = "B.TXT";

@@ -21,7 +21,13 @@ std::string textAt(const uint8_t* block, std::size_t at) {
     return std::string(reinterpret_cast<const char*>(block + at + 1), block[at]);
 }
 
-EntryRecord sampleRecord(const std::string& name, int32_t compressedSize) {
+int64_t le64(const uint8_t* p) {
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i) v = v << 8 | p[i];
+    return int64_t(v);
+}
+
+EntryRecord sampleRecord(const std::string& name, int64_t compressedSize) {
     EntryRecord r;
     r.fileName = name;
     r.folder = "C:\\Docs\\";
@@ -33,12 +39,12 @@ EntryRecord sampleRecord(const std::string& name, int32_t compressedSize) {
 }
 
 // An archive in memory: header, then each record followed by payloadSize bytes.
-MemoryFile archiveOf(const std::vector<EntryRecord>& records) {
+MemoryFile archiveOf(const std::vector<EntryRecord>& records, Version version = Version::V1) {
     MemoryFile file;
-    EXPECT_TRUE(writeHeader(file, Header{0, "Sauvegarde"}));
+    EXPECT_TRUE(writeHeader(file, Header{0, "Sauvegarde", version}));
     for (const auto& r : records) {
-        EXPECT_TRUE(writeRecord(file, r));
-        std::vector<uint8_t> payload(size_t(std::max(0, r.compressedSize)), 0xAB);
+        EXPECT_TRUE(writeRecord(file, r, version));
+        std::vector<uint8_t> payload(size_t(std::max<int64_t>(0, r.compressedSize)), 0xAB);
         file.write(payload.data(), int64_t(payload.size()));
     }
     return file;
@@ -75,8 +81,8 @@ TEST(ArchiveFormat, CommentRewriteKeepsTheReservedByteAndTheOldTail) {
 
 TEST(ArchiveFormat, SignatureCheckRefusesNearMisses) {
     HeaderBlock good = encodeHeader(Header{});
-    HeaderBlock v2 = good;
-    v2[16] = '2';
+    HeaderBlock v3 = good;
+    v3[16] = '3';
     HeaderBlock shortLength = good;
     shortLength[0] = 0x10;
     HeaderBlock longLength = good;
@@ -85,7 +91,7 @@ TEST(ArchiveFormat, SignatureCheckRefusesNearMisses) {
     HeaderBlock lowerCase = good;
     lowerCase[2] = 'f';
     EXPECT_TRUE(CheckSignature(good));
-    EXPECT_FALSE(CheckSignature(v2));
+    EXPECT_FALSE(CheckSignature(v3));
     EXPECT_FALSE(CheckSignature(shortLength));
     EXPECT_FALSE(CheckSignature(longLength));
     EXPECT_FALSE(CheckSignature(empty));
@@ -271,14 +277,105 @@ TEST(ArchiveFormat, DirectAccessMatchesFullPathIgnoringCase) {
     EntryRecord r = sampleRecord("Lettre Été.doc", 20);
     MemoryFile file = archiveOf({sampleRecord("a.txt", 20), r});
     const int64_t offset = 102 + 416 + 20;
-    auto found = readRecordAt(file, offset, "c:\\DOCS\\lettre été.DOC");
+    auto found = readRecordAt(file, Version::V1, offset, "c:\\DOCS\\lettre été.DOC");
     ASSERT_TRUE(found);
     EXPECT_EQ(found->fileName, "Lettre Été.doc");
     EXPECT_EQ(file.position(), offset + 416);
-    EXPECT_FALSE(readRecordAt(file, offset, "C:\\Docs\\a.txt"));
-    EXPECT_FALSE(readRecordAt(file, 102 + 1, "C:\\Docs\\a.txt"));
-    EXPECT_FALSE(readRecordAt(file, file.size() - 100, "C:\\Docs\\a.txt"));
-    EXPECT_FALSE(readRecordAt(file, -1, "C:\\Docs\\a.txt"));
+    EXPECT_FALSE(readRecordAt(file, Version::V1, offset, "C:\\Docs\\a.txt"));
+    EXPECT_FALSE(readRecordAt(file, Version::V1, 102 + 1, "C:\\Docs\\a.txt"));
+    EXPECT_FALSE(readRecordAt(file, Version::V1, file.size() - 100, "C:\\Docs\\a.txt"));
+    EXPECT_FALSE(readRecordAt(file, Version::V1, -1, "C:\\Docs\\a.txt"));
+}
+
+// ----- Files of 2 GiB and more: the V2 layout -----
+
+TEST(ArchiveFormatV2, HeaderAndRecordAreLaidOutByteForByte) {
+    const HeaderBlock header = encodeHeader(Header{0, "Sauvegarde", Version::V2});
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&header[0]), 18),
+              "\x11[File Korvelt V2]");
+    EXPECT_EQ(signatureVersion(header), Version::V2);
+    EXPECT_EQ(decodeHeader(header).version, Version::V2);
+    EXPECT_EQ(decodeHeader(header).comment, "Sauvegarde");
+    EXPECT_EQ(signatureVersion(encodeHeader(Header{})), Version::V1);
+
+    EntryRecord r = sampleRecord("film.mkv", (int64_t(5) << 32) + 7);
+    r.fileSize = (int64_t(3) << 30) + 1;
+    const RecordBuffer v2 = encodeRecord(r, Version::V2);
+    const RecordBlock v1 = encodeRecord(sampleRecord("film.mkv", 7));
+    // Everything before the sizes is the V1 record's.
+    EXPECT_TRUE(std::equal(v1.begin(), v1.begin() + 408, v2.begin()));
+    EXPECT_EQ(le64(&v2[408]), (int64_t(3) << 30) + 1);
+    EXPECT_EQ(le64(&v2[416]), (int64_t(5) << 32) + 7);
+    const EntryRecord back = decodeRecord(v2, Version::V2);
+    EXPECT_EQ(back.fileSize, r.fileSize);
+    EXPECT_EQ(back.compressedSize, r.compressedSize);
+    EXPECT_EQ(back.fullPath(), "C:\\Docs\\film.mkv");
+}
+
+TEST(ArchiveFormatV2, WhatFitsAV1Record) {
+    EntryRecord r = sampleRecord("a", (int64_t(1) << 31) - 1);
+    r.fileSize = (int64_t(1) << 31) - 1;
+    EXPECT_TRUE(fitsV1(r));
+    r.fileSize = int64_t(1) << 31;
+    EXPECT_FALSE(fitsV1(r));
+    r.fileSize = 0;
+    r.compressedSize = int64_t(1) << 31;
+    EXPECT_FALSE(fitsV1(r));
+    r.compressedSize = -1;  // a damaged record is kept as it was read
+    EXPECT_TRUE(fitsV1(r));
+}
+
+TEST(ArchiveFormatV2, ConvertingARecordKeepsItsBytesAndSizes) {
+    RecordBuffer block = encodeRecord(sampleRecord("a.txt", 20), Version::V1);
+    block[50] = 0x5A;   // unused bytes of a text area, as an old record may hold
+    block[407] = 0x77;  // the pad byte
+    const RecordBuffer wide = convertRecord(block, Version::V1, Version::V2);
+    EXPECT_TRUE(std::equal(block.begin(), block.begin() + 408, wide.begin()));
+    EXPECT_EQ(decodeRecord(wide, Version::V2).compressedSize, 20);
+    EXPECT_EQ(decodeRecord(wide, Version::V2).fileSize, 1234);
+    const RecordBuffer back = convertRecord(wide, Version::V2, Version::V1);
+    EXPECT_TRUE(back == block);
+    EXPECT_TRUE(convertRecord(block, Version::V1, Version::V1) == block);
+}
+
+TEST(ArchiveFormatV2, WalkAndDirectAccessReadTheV2Layout) {
+    MemoryFile file = archiveOf(
+        {sampleRecord("a.txt", 20), sampleRecord("vide", 0), sampleRecord("b.txt", 31)},
+        Version::V2);
+    file.capReadsAt(7);
+    ArchiveWalker walk(file);
+    EXPECT_EQ(walk.version(), Version::V2);
+    std::vector<std::pair<std::string, int64_t>> seen;
+    while (auto entry = walk.next()) {
+        seen.emplace_back(entry->fileName, walk.offset());
+        EXPECT_EQ(file.position(), walk.payloadStart());
+        EXPECT_EQ(entry->fileSize, 1234);
+    }
+    const std::vector<std::pair<std::string, int64_t>> expected = {
+        {"a.txt", 102}, {"vide", 102 + 424 + 20}, {"b.txt", 102 + 424 + 20 + 424}};
+    EXPECT_EQ(seen, expected);
+    EXPECT_TRUE(walk.problem().empty());
+
+    const int64_t last = 102 + 424 + 20 + 424;
+    ASSERT_TRUE(readRecordAt(file, Version::V2, last, "C:\\Docs\\b.txt"));
+    EXPECT_EQ(file.position(), last + 424);
+}
+
+TEST(ArchiveFormatV2, HugeSizesEndTheWalkAsDamage) {
+    // A payload past the end by a 64-bit size as large as it gets: told as
+    // damage, with no overflow on the way.
+    MemoryFile file = archiveOf({sampleRecord("a.txt", 20), sampleRecord("b.txt", 4)},
+                                Version::V2);
+    const std::size_t second = 102 + 424 + 20;
+    for (int i = 0; i < 7; ++i) file.bytes()[second + 416 + i] = 0xFF;
+    file.bytes()[second + 416 + 7] = 0x7F;  // INT64_MAX
+    ArchiveWalker walk(file);
+    ASSERT_TRUE(walk.next());
+    auto huge = walk.next();
+    ASSERT_TRUE(huge);
+    EXPECT_FALSE(payloadFits(*huge, walk.payloadStart(), walk.fileSize()));
+    EXPECT_FALSE(walk.next());
+    EXPECT_NE(walk.damage().find("coupé par la fin"), std::string::npos);
 }
 
 TEST(ArchiveFormat, EntryOffsetText) {

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <functional>
 
 #include "EngineRunFixture.h"
+#include "HandMadeArchive.h"
+#include "engine/Adding.h"
 #include "engine/ArchiveRun.h"
 #include "engine/CatalogReader.h"
-#include "engine/TGzip.h"
+#include "support/Members.h"
 #include "util/Error.h"
 
 namespace kv {
@@ -22,13 +27,8 @@ class ArchiveRunTest : public test::EngineRunFixture {
         ui = test::RecordingUi();
     }
 
-    std::string unpack(const RawEntry& entry) {
-        drives.writeFile("C:\\Scratch\\p.gz", entry.bytes.substr(format::RecordSize));
-        TGzip gzip = TGzip::designedGzip1();
-        gzip.FileSource = "C:\\Scratch\\p.gz";
-        gzip.FileDestination = "C:\\Scratch\\p";
-        EXPECT_EQ(gzip.Decompress(), 0);
-        return bytesOf("C:\\Scratch\\p");
+    static std::string unpack(const RawEntry& entry) {
+        return test::dataOf(entry.bytes.substr(format::RecordSize));
     }
 
     std::vector<std::string> fullPaths() const {
@@ -60,9 +60,9 @@ TEST_F(ArchiveRunTest, NewArchiveStoresTheFilesThatExistAndSkipsTheOthersSilentl
               (std::vector<std::string>{"Dossier : C:\\Docs\\", "Dossier : C:\\Docs\\Sous\\",
                                         "Dossier : C:\\Docs\\", ""}));
     EXPECT_EQ(ui.overallValues, (std::vector<int>{0, 2, 3}));
-    // The compression's progress reached the per-file bar, and the handler was given back.
-    EXPECT_NE(std::find(ui.filePercents.begin(), ui.filePercents.end(), 100), ui.filePercents.end());
-    EXPECT_FALSE(session.gzip.OnProgress);
+    // The compression's progress reached the per-file bar.
+    EXPECT_NE(std::find(ui.filePercents.begin(), ui.filePercents.end(), 100),
+              ui.filePercents.end());
 
     const auto entries = entriesOf(Archive);
     ASSERT_EQ(entries.size(), 3u);
@@ -271,7 +271,7 @@ TEST_F(ArchiveRunTest, OldArchiveThatLostItsSignatureStopsTheRun) {
     firstRun();
     remove("C:\\Docs\\b.txt");
     std::string damaged = bytesOf(Archive);
-    damaged[16] = '2';  // "[File Korvelt V2]"
+    damaged[16] = '3';  // "[File Korvelt V3]": no version of ours
     rewriteArchive(damaged);
     session.listChanged = true;
 
@@ -283,6 +283,34 @@ TEST_F(ArchiveRunTest, OldArchiveThatLostItsSignatureStopsTheRun) {
     EXPECT_TRUE(session.listChanged);
     EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
     expectNoTemporaries();
+}
+
+// ----- Names as the disk spells them -----
+
+// Earlier versions stored the folders of files added through the folder tree
+// upper-cased. Such an archive still loads and its rows match the disk; the
+// next update stores the true case, one entry for the file.
+TEST_F(ArchiveRunTest, UpperCasedFoldersOfAnOlderArchiveGetTheTrueCase) {
+    test::writeHandArchive(Archive, {{"C:\\DOCS\\PROJETS\\", "Makefile", "all:\n"}});
+    drives.writeFile("C:\\Docs\\Projets\\Makefile", "all:\n");
+    ASSERT_TRUE(platform().setLastWriteDos("C:\\Docs\\Projets\\Makefile", 0x5A210000));
+    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
+    ASSERT_EQ(session.rows.size(), 1u);
+    EXPECT_EQ(session.rows[0].icon, Unchanged);
+    // The same file added in its own spelling is the row there is.
+    AddOperation op(session, ui, {}, {});
+    AddSelectionEntry(op, "C:\\Docs\\Projets\\*.*");
+    EXPECT_EQ(op.added, 0);
+
+    const ArchiveResult r = run();
+
+    EXPECT_TRUE(r.clean());
+    const auto entries = entriesOf(Archive);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].record.fullPath(), "C:\\Docs\\Projets\\Makefile");
+    ASSERT_EQ(session.rows.size(), 1u);
+    EXPECT_EQ(session.rows[0].fullPath(), "C:\\Docs\\Projets\\Makefile");
+    EXPECT_EQ(session.rows[0].icon, Unchanged);
 }
 
 // ----- A file that cannot be stored keeps its last stored copy -----
@@ -303,10 +331,10 @@ TEST_F(ArchiveRunTest, LockedFileKeepsItsLastStoredEntry) {
 
     fault.reset();
     EXPECT_EQ(ui.messageTexts(),
-              (std::vector<std::string>{"Impossible d'archiver le fichier < verrou.txt >\rce "
-                                        "fichier est probablement utilisé par Windows",
-                                        "Impossible d'archiver le fichier < neuf.txt >\rce fichier "
-                                        "est probablement utilisé par Windows"}));
+              (std::vector<std::string>{"Impossible d'archiver le fichier < verrou.txt >\r"
+                                        "fichier utilisé par un autre programme",
+                                        "Impossible d'archiver le fichier < neuf.txt >\r"
+                                        "fichier utilisé par un autre programme"}));
     EXPECT_EQ(r.stored, 1);
     EXPECT_EQ(r.carriedOver, 1);
     EXPECT_EQ(r.leftOut, 1);
@@ -319,22 +347,73 @@ TEST_F(ArchiveRunTest, LockedFileKeepsItsLastStoredEntry) {
     expectNoTemporaries();
 }
 
-TEST_F(ArchiveRunTest, FileOfTwoGigabytesKeepsItsLastStoredEntry) {
-    addFile("C:\\Docs\\gros.bin", "petit pour commencer");
+// Why a file could not be stored is told on the message's second line, and
+// the file keeps its last stored copy whatever the cause.
+struct CauseCase {
+    const char* name;
+    std::function<void(test::TempDrives&, test::FaultPlatform&)> arrange;
+    const char* cause;
+};
+
+class StoreCauseTest : public ArchiveRunTest, public testing::WithParamInterface<CauseCase> {};
+
+TEST_P(StoreCauseTest, SecondLineTellsTheRealCause) {
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\b.txt", "ancienne version de b");
     firstRun();
-    const std::string stored = entriesOf(Archive)[0].bytes;
-    std::filesystem::resize_file(drives.hostPath("C:\\Docs\\gros.bin"), format::MaxStoredSize);
+    const std::string stored = entriesOf(Archive)[1].bytes;
+    drives.writeFile("C:\\Docs\\b.txt", "nouvelle version de b, plus longue");
+    test::FaultPlatform fault;
+    fault.install();
+    GetParam().arrange(drives, fault);
 
     const ArchiveResult r = run();
 
+    fault.reset();
     EXPECT_EQ(ui.messageTexts(),
-              std::vector<std::string>{"Impossible d'archiver le fichier < gros.bin >\rce fichier "
-                                       "est probablement utilisé par Windows"});
+              std::vector<std::string>{std::string("Impossible d'archiver le fichier < b.txt >\r") +
+                                       GetParam().cause});
     EXPECT_EQ(r.carriedOver, 1);
-    EXPECT_EQ(entriesOf(Archive)[0].bytes, stored);
-    remove("C:\\Docs\\gros.bin");
+    EXPECT_EQ(r.failures, 1);
+    ASSERT_EQ(r.problems.size(), 1u);
+    EXPECT_EQ(r.problems[0].reason, std::string(GetParam().cause) +
+                                        ", non archivé ; sa copie précédente reste dans l'archive");
+    EXPECT_EQ(entriesOf(Archive)[1].bytes, stored);
     expectNoTemporaries();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    ArchiveRun, StoreCauseTest,
+    testing::Values(
+        CauseCase{"HeldByAnotherProgram",
+                  [](test::TempDrives&, test::FaultPlatform& f) {
+                      f.holdExclusively("C:\\Docs\\b.txt");
+                  },
+                  "fichier utilisé par un autre programme"},
+        CauseCase{"AccessRefused",
+                  [](test::TempDrives&, test::FaultPlatform& f) {
+                      f.denyRead("C:\\Docs\\b.txt");
+                  },
+                  "accès refusé : vous n'avez pas le droit de lire ce fichier"},
+        // A read of a pipe with no writer would wait for ever: it is never opened.
+        CauseCase{"NamedPipe",
+                  [](test::TempDrives& d, test::FaultPlatform&) {
+                      const std::string host = d.hostPath("C:\\Docs\\b.txt");
+                      std::filesystem::remove(host);
+                      ASSERT_EQ(mkfifo(host.c_str(), 0644), 0);
+                  },
+                  "fichier spécial (tube nommé, socket ou périphérique), qui n'est pas lu"},
+        CauseCase{"ReadFails",
+                  [](test::TempDrives&, test::FaultPlatform& f) {
+                      f.failReadAfter("C:\\Docs\\b.txt", 5);
+                  },
+                  "erreur de lecture du fichier"},
+        CauseCase{"WorkFolderFull",
+                  [](test::TempDrives&, test::FaultPlatform& f) {
+                      f.diskFullAfter("C:\\Work\\tempKVR-*", 10);
+                  },
+                  "écriture impossible dans le dossier de travail (disque plein ?)"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ArchiveRunTest, DamagedRecordRefusesTheUpdate) {
     addFile("C:\\Docs\\a.txt", "alpha");

@@ -93,10 +93,10 @@ TEST_F(AutoMode, LockedFileKeepsItsEntryAndGivesALineAndAStatus) {
     EXPECT_EQ(entriesOf(Archive)[0].bytes, firstEntry);
     EXPECT_EQ(journal(),
               (std::vector<std::string>{
-                  "08/12/2026 20:00:05 - C:\\Docs\\a.txt : fichier illisible ou utilisé par un "
-                  "autre programme, non archivé ; sa copie précédente reste dans l'archive",
-                  "08/12/2026 20:00:05 - C:\\Docs\\c.txt : fichier illisible ou utilisé par un "
-                  "autre programme, non archivé ; il ne figure pas dans l'archive"}));
+                  "08/12/2026 20:00:05 - C:\\Docs\\a.txt : fichier utilisé par un autre "
+                  "programme, non archivé ; sa copie précédente reste dans l'archive",
+                  "08/12/2026 20:00:05 - C:\\Docs\\c.txt : fichier utilisé par un autre "
+                  "programme, non archivé ; il ne figure pas dans l'archive"}));
 }
 
 TEST_F(AutoMode, LongNameIsSkippedWithALineInsteadOfAQuestion) {

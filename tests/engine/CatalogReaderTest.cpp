@@ -167,7 +167,7 @@ TEST_P(IncompatibleFile, ShowsTheErrorAndEmptiesTheCatalog) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, IncompatibleFile,
-    testing::Values(BadHeader{"OtherVersion", "\x11[File Korvelt V2]" + std::string(84, '\0')},
+    testing::Values(BadHeader{"OtherVersion", "\x11[File Korvelt V3]" + std::string(84, '\0')},
                     BadHeader{"ShorterThanTheSignature", "\x11[File Korv"}, BadHeader{"Empty", ""},
                     BadHeader{"TextFile", "Bonjour, ceci n'est pas une archive.\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });

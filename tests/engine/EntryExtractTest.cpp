@@ -102,7 +102,7 @@ struct CheckCase {
     std::string problem;
 };
 
-// The member TGzip writes for "bonjour" (7 bytes).
+// The member the codec writes for "bonjour" (7 bytes).
 const std::string Bonjour(
     "\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\x00\x4B\xCA\xCF\xCB\xCA\x2F\x2D\x02\x00\xC8\xF0\xB6\xA5"
     "\x07\x00\x00\x00",

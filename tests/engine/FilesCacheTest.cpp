@@ -11,7 +11,7 @@
 
 #include "EngineRunFixture.h"
 #include "engine/ArchiveRun.h"
-#include "engine/TGzip.h"
+#include "support/Members.h"
 #include "support/MemoryFile.h"
 
 namespace kv {
@@ -39,13 +39,7 @@ class FilesCacheRun : public test::EngineRunFixture {
 
     // The data a.txt's entry holds.
     std::string storedA() {
-        const std::string payload = entryA().bytes.substr(format::RecordSize);
-        drives.writeFile("C:\\Scratch\\p.gz", payload);
-        TGzip gzip;
-        gzip.FileSource = "C:\\Scratch\\p.gz";
-        gzip.FileDestination = "C:\\Scratch\\p";
-        EXPECT_EQ(gzip.Decompress(), 0);
-        return bytesOf("C:\\Scratch\\p");
+        return test::dataOf(entryA().bytes.substr(format::RecordSize));
     }
 
     // a.txt gets other bytes of the same length, then its stored date back.

@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "engine/TGzip.h"
 #include "platform/Platform.h"
+#include "support/Members.h"
 
 namespace kv::test {
 
@@ -25,42 +25,31 @@ std::string readWinFile(const std::string& path) {
     return bytes;
 }
 
-std::string gzipMember(const std::string& content, const std::string& scratchFolder) {
-    const std::string source = scratchFolder + "~hand.src";
-    const std::string member = scratchFolder + "~hand.gz";
-    writeWinFile(source, content);
-    TGzip gzip = TGzip::designedGzip1();
-    gzip.FileSource = source;
-    gzip.FileDestination = member;
-    if (gzip.Compress() != 0) throw std::runtime_error("compress failed");
-    std::string bytes = readWinFile(member);
-    platform().removeFile(source);
-    platform().removeFile(member);
-    return bytes;
-}
-
 std::vector<int64_t> writeHandArchive(const std::string& path,
                                       const std::vector<HandEntry>& entries,
-                                      const std::string& scratchFolder,
-                                      const std::string& comment) {
+                                      const std::string& comment, format::Version version) {
     format::Header header;
     header.comment = comment;
+    header.version = version;
     auto block = format::encodeHeader(header);
     std::string bytes(block.begin(), block.end());
     std::vector<int64_t> offsets;
     for (const HandEntry& e : entries) {
-        std::string payload = gzipMember(e.content, scratchFolder);
-        if (e.corruptPayload) payload[10 + (payload.size() - 18) / 2] ^= 0x55;
+        std::string payload = ourMember(e.content);
+        if (e.corruptPayload) {
+            const std::size_t framing = MemberCodec::HeaderSize + MemberCodec::TrailerSize;
+            payload[MemberCodec::HeaderSize + (payload.size() - framing) / 2] ^= 0x55;
+        }
         format::EntryRecord record;
         record.folder = e.folder;
         record.fileName = e.fileName;
         record.fileDate = 0x5A210000;
         record.typeName = "Document";
-        record.fileSize = static_cast<int32_t>(e.content.size());
-        record.compressedSize = e.compressedSize.value_or(static_cast<int32_t>(payload.size()));
+        record.fileSize = e.fileSize.value_or(static_cast<int64_t>(e.content.size()));
+        record.compressedSize = e.compressedSize.value_or(static_cast<int64_t>(payload.size()));
         offsets.push_back(static_cast<int64_t>(bytes.size()));
-        auto r = format::encodeRecord(record);
-        bytes.append(r.begin(), r.end());
+        const auto r = format::encodeRecord(record, version);
+        bytes.append(r.begin(), r.begin() + format::recordSize(version));
         bytes += payload;
     }
     writeWinFile(path, bytes);

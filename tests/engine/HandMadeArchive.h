@@ -1,6 +1,6 @@
 #pragma once
 // Archives built entry by entry for the engine tests: real gzip members made by
-// TGzip, records encoded by the format module, and ways to damage either
+// the member codec, records encoded by the format module, and ways to damage either
 // (a payload byte changed, a CompressedSize that runs past the end).
 
 #include <cstdint>
@@ -19,19 +19,17 @@ struct HandEntry {
     std::string folder;  // "C:\Docs\"
     std::string fileName;
     std::string content;                    // the file's bytes
-    std::optional<int32_t> compressedSize;  // stored instead of the payload's size
+    std::optional<int64_t> compressedSize;  // stored instead of the payload's size
+    std::optional<int64_t> fileSize;        // stored instead of the content's size
     bool corruptPayload = false;            // flip a byte in the middle of the deflate data
 };
 
-// The gzip member TGzip writes for content (through a scratch file in scratchFolder).
-std::string gzipMember(const std::string& content, const std::string& scratchFolder);
-
 // Writes an archive (Windows path) holding the entries in order; returns each
-// entry's offset. The payloads are made in scratchFolder.
+// entry's offset.
 std::vector<int64_t> writeHandArchive(const std::string& path,
                                       const std::vector<HandEntry>& entries,
-                                      const std::string& scratchFolder,
-                                      const std::string& comment = "");
+                                      const std::string& comment = "",
+                                      format::Version version = format::Version::V1);
 
 // Whole-file helpers over Windows paths (throw on failure).
 void writeWinFile(const std::string& path, const std::string& bytes);

@@ -142,7 +142,7 @@ TEST_F(ParallelRestore, TestOnEveryCoreFindsWhatOneFindsInFileOrder) {
         format::ArchiveWalker walk(*view);
         std::vector<std::string> seen;
         format::CheckEntries(archive, walk, threads,
-                             [&](const format::EntryRecord& r, const format::EntryCheck& c) {
+                             [&](const format::EntryRecord& r, int64_t, const format::EntryCheck& c) {
                                  seen.push_back(r.fullPath() + " " + c.text());
                              });
         EXPECT_TRUE(walk.problem().empty());

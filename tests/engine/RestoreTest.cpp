@@ -27,7 +27,7 @@ class RestoreTest : public testing::Test {
     }
 
     std::vector<int64_t> archive(const std::vector<HandEntry>& entries) {
-        return test::writeHandArchive(session.currentArchive, entries, "C:\\Work\\");
+        return test::writeHandArchive(session.currentArchive, entries);
     }
 
     RestoreOutcome restoreAll(RestoreChoices choices) {
@@ -473,6 +473,44 @@ TEST_F(RestoreTest, LongNamesAreCutInTheLabelAndTheMessage) {
     const std::string prefix = "Impossible de décompresser le fichier < ";
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, prefix + std::string(140 - 40, 'n') + " >");
+}
+
+// "Restaurer les fichiers manquants": only the missing rows, each back in
+// its stored folder with its stored date; a file that appeared since the
+// load is kept; afterwards the rows show what the disk holds.
+TEST_F(RestoreTest, MissingFilesComeBackWithTheirDatesAndNothingElseIsWritten) {
+    archive({{"C:\\Docs\\", "present.txt", "stored present"},
+             {"C:\\Docs\\Perdu\\", "gone.txt", "stored gone"},
+             {"C:\\Docs\\", "back.txt", "stored back"}});
+    putFile("C:\\Docs\\present.txt", "edited since", Later);
+    putFile("C:\\Docs\\back.txt", "stored back", Stored);
+    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
+    platform().removeFile("C:\\Docs\\back.txt");
+    // Read as the load left them: present modified, the two others missing;
+    // back.txt has been put back by hand since, with other bytes.
+    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
+    putFile("C:\\Docs\\back.txt", "written by hand", Later);
+    std::vector<int> icons;
+    for (const CatalogRow& row : session.rows) icons.push_back(row.icon);
+    ASSERT_EQ(icons, (std::vector<int>{Missing, Missing, Modified}));  // back, gone, present
+    EXPECT_EQ(missingRows(session.rows), (std::vector<std::size_t>{0, 1}));
+    ui.messages.clear();
+
+    const RestoreOutcome outcome = RestoreMissingFiles(session, ui);
+
+    EXPECT_EQ(outcome.restored, 1);
+    EXPECT_EQ(outcome.kept, 1);
+    EXPECT_EQ(read("C:\\Docs\\Perdu\\gone.txt"), "stored gone");
+    EXPECT_EQ(platform().lastWriteDos("C:\\Docs\\Perdu\\gone.txt"), Stored);
+    EXPECT_EQ(read("C:\\Docs\\back.txt"), "written by hand");
+    EXPECT_EQ(read("C:\\Docs\\present.txt"), "edited since");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text.rfind("C:\\Docs\\back.txt : conservé", 0), 0u)
+        << ui.messages[0].text;
+    icons.clear();
+    for (const CatalogRow& row : session.rows) icons.push_back(row.icon);
+    EXPECT_EQ(icons, (std::vector<int>{Modified, Unchanged, Modified}));
+    EXPECT_TRUE(missingRows(session.rows).empty());
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "engine/AutoArchive.h"
 #include "engine/CatalogReader.h"
 #include "engine/HeaderUpdate.h"
-#include "engine/TGzip.h"
+#include "engine/MemberCodec.h"
 #include "platform/WriterLock.h"
 #include "support/MemoryFile.h"
 #include "util/Error.h"
@@ -45,10 +45,10 @@ class RunIntegrity : public test::EngineRunFixture {
     }
 
     // The member of a stored entry checked as kvr test checks it.
-    static TGzip::MemberCheck check(const RawEntry& entry) {
+    static MemberCodec::MemberCheck check(const RawEntry& entry) {
         const std::string payload = entry.bytes.substr(format::RecordSize);
         test::MemoryFile file(std::vector<uint8_t>(payload.begin(), payload.end()));
-        return TGzip::verifyMember(file, static_cast<int64_t>(payload.size()));
+        return MemberCodec::verify(file, static_cast<int64_t>(payload.size()));
     }
 };
 
@@ -64,8 +64,8 @@ TEST_F(RunIntegrity, FileThatShrinksWhileCompressedIsCompressedOnceMore) {
     const auto entries = entriesOf(Archive);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].record.fileSize, 1000);
-    const TGzip::MemberCheck member = check(entries[0]);
-    EXPECT_EQ(member.fault, TGzip::MemberFault::None);
+    const MemberCodec::MemberCheck member = check(entries[0]);
+    EXPECT_EQ(member.fault, MemberCodec::MemberFault::None);
     EXPECT_EQ(member.length, 1000);
     expectNoTemporaries();
 }
@@ -84,8 +84,8 @@ TEST_F(RunIntegrity, FileThatChangesAtEveryCompressionKeepsItsLastStoredCopy) {
     const ArchiveResult r = ArchiveFiles(session, ui);
 
     EXPECT_EQ(ui.messageTexts(),
-              std::vector<std::string>{"Impossible d'archiver le fichier < journal.log >\rce "
-                                       "fichier est probablement utilisé par Windows"});
+              std::vector<std::string>{"Impossible d'archiver le fichier < journal.log >\r"
+                                       "fichier modifié pendant sa lecture"});
     EXPECT_EQ(r.stored, 1);
     EXPECT_EQ(r.carriedOver, 1);
     EXPECT_EQ(r.failures, 1);

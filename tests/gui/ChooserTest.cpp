@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTranslator>
+#include <clocale>
+#include <cstdlib>
 
 #include "gui/Chooser.h"
 #include "gui/DialogRunner.h"
@@ -113,6 +115,28 @@ TEST_F(RealChooser, QtsOwnTextsOfTheFileDialogsAreFrench) {
                                  "&Enregistrer", "Annuler"}));
     // The type column's word for a folder, which the catalogue lacks.
     EXPECT_EQ(QFileIconProvider().type(QFileInfo(QDir::tempPath())), "Dossier");
+}
+
+// Qt's idea of the user's locale is French when the user chose none, for the
+// moment the application object is made; the environment and the C library
+// keep the user's own choice.
+TEST(FrenchWithoutLocale, NamesFrenchForQtOnlyWhileTheApplicationIsMade) {
+    const std::string all = std::getenv("LC_ALL") ? std::getenv("LC_ALL") : "";
+    const auto withAll = [](const char* value, bool expectActive) {
+        setenv("LC_ALL", value, 1);
+        FrenchWithoutLocale french;
+        EXPECT_EQ(french.active(), expectActive) << value;
+        EXPECT_STREQ(std::getenv("LC_ALL"), expectActive ? "fr_FR.UTF-8" : value);
+        french.end();
+        EXPECT_STREQ(std::getenv("LC_ALL"), value);
+    };
+    withAll("C.UTF-8", true);
+    withAll("POSIX", true);
+    withAll("de_DE.UTF-8", false);
+    setenv("LC_ALL", all.c_str(), 1);
+    // The C library's locale is the user's again (the tests' own C.UTF-8).
+    std::setlocale(LC_ALL, "");
+    EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C.UTF-8");
 }
 
 }  // namespace

@@ -127,6 +127,32 @@ TEST_F(HostFiles, DevicesAreNeverOpened) {
     EXPECT_EQ(p.open("C:\\zero", OpenMode::ReadWrite), nullptr);
 }
 
+// Why a file cannot be read, for the message that tells the user.
+TEST_F(HostFiles, ReadRefusalNamesTheCause) {
+    drives.writeFile("C:\\a.txt", "x");
+    ASSERT_EQ(mkfifo((c + "/pipe").c_str(), 0644), 0);
+    fs::create_symlink("/dev/null", c + "/null");
+    fs::create_directories(c + "/folder");
+    EXPECT_EQ(p.readRefusal("C:\\a.txt"), ReadRefusal::None);
+    EXPECT_EQ(p.readRefusal("C:\\A.TXT"), ReadRefusal::None);
+    EXPECT_EQ(p.readRefusal("C:\\none.txt"), ReadRefusal::Missing);
+    EXPECT_EQ(p.readRefusal("Q:\\a.txt"), ReadRefusal::Missing);
+    EXPECT_EQ(p.readRefusal("C:\\pipe"), ReadRefusal::SpecialFile);
+    EXPECT_EQ(p.readRefusal("C:\\null"), ReadRefusal::SpecialFile);
+    EXPECT_EQ(p.readRefusal("C:\\folder"), ReadRefusal::SpecialFile);
+    // The pipe has no writer: opening it to read must not wait for one.
+    EXPECT_EQ(p.open("C:\\pipe", OpenMode::Read), nullptr);
+
+    const auto listed = p.find("C:\\*", attr::AnyFile);
+    for (const FindEntry& e : listed)
+        EXPECT_EQ(e.special, e.name == "pipe" || e.name == "null") << e.name;
+
+    if (geteuid() != 0) {  // the superuser reads everything
+        fs::permissions(c + "/a.txt", fs::perms::none);
+        EXPECT_EQ(p.readRefusal("C:\\a.txt"), ReadRefusal::AccessDenied);
+    }
+}
+
 TEST_F(HostFiles, FolderAndFileCalls) {
     EXPECT_TRUE(p.createDirectory("C:\\Neu"));
     EXPECT_FALSE(p.createDirectory("C:\\neu"));   // exists already, whatever the case

@@ -163,6 +163,38 @@ TEST_F(PathConversion, RoundTripThroughTheHost) {
     EXPECT_EQ(p.toWindows(*host), "C:\\Mes Documents\\Rapport final.txt");
 }
 
+// What enters the catalog is spelled as the disk spells it.
+TEST_F(PathConversion, TrueCaseSpellsEachExistingLevelAsTheDiskDoes) {
+    drives.writeFile("C:\\Mes Documents\\Été\\Rapport.TXT", "x");
+    EXPECT_EQ(p.trueCase("c:\\MES DOCUMENTS\\été\\rapport.txt"),
+              "C:\\Mes Documents\\Été\\Rapport.TXT");
+    EXPECT_EQ(p.trueCase("C:\\MES DOCUMENTS\\ÉTÉ\\"), "C:\\Mes Documents\\Été\\");
+    EXPECT_EQ(p.trueCase("c:\\"), "C:\\");
+    EXPECT_EQ(p.trueCase("C:\\mes documents\\.\\x\\..\\ÉTÉ"), "C:\\Mes Documents\\Été");
+    // A missing tail keeps its spelling below the levels that exist.
+    EXPECT_EQ(p.trueCase("C:\\MES DOCUMENTS\\Nouveau\\LISTE.txt"),
+              "C:\\Mes Documents\\Nouveau\\LISTE.txt");
+    // No host path: as given.
+    EXPECT_EQ(p.trueCase("Q:\\Docs\\a.txt"), "Q:\\Docs\\a.txt");
+    EXPECT_EQ(p.trueCase("\\\\serveur\\partage\\a.txt"), "\\\\serveur\\partage\\a.txt");
+
+    // The letter given stays, even where another drive's root lies below it.
+    const std::string d = c + "/Clé";
+    fs::create_directories(d + "/Photos");
+    Drive key;
+    key.letter = 'D';
+    key.hostRoot = d;
+    std::vector<Drive> map = drives.drives();
+    map.push_back(key);
+    setHostDriveMap(map);
+    EXPECT_EQ(p.trueCase("c:\\CLÉ\\photos"), "C:\\Clé\\Photos");
+    EXPECT_EQ(p.trueCase("d:\\PHOTOS\\"), "D:\\Photos\\");
+
+    // A name that is not UTF-8 on disk comes back as its Windows name.
+    std::ofstream(c + "/caf\xE9.txt") << "x";
+    EXPECT_EQ(p.trueCase("C:\\CAF\uF7E9.TXT"), "C:\\caf\uF7E9.txt");
+}
+
 TEST_F(PathConversion, MissingMediumHidesTheDrivesFiles) {
     Drive d;
     d.letter = 'E';

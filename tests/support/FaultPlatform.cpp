@@ -288,6 +288,10 @@ void FaultPlatform::holdExclusively(const std::string& path) {
     std::lock_guard lock(mutex_);
     held_.push_back(path);
 }
+void FaultPlatform::denyRead(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    denied_.push_back(path);
+}
 void FaultPlatform::release(const std::string& path) {
     std::lock_guard lock(mutex_);
     std::erase_if(held_, [&](const std::string& h) { return text::equalNoCase(h, path); });
@@ -369,6 +373,7 @@ void FaultPlatform::reset() {
     std::lock_guard lock(mutex_);
     failOpen_.clear();
     held_.clear();
+    denied_.clear();
     readLimits_.clear();
     failClose_.clear();
     failRename_.clear();
@@ -409,6 +414,12 @@ bool FaultPlatform::reachable(const std::string& path) {
     return it == overrides_.end() || it->second.mediaPresent.value_or(true);
 }
 
+bool FaultPlatform::denied(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    return std::any_of(denied_.begin(), denied_.end(),
+                       [&](const std::string& d) { return faultPathMatches(d, path); });
+}
+
 bool FaultPlatform::held(const std::string& path) const {
     std::lock_guard lock(mutex_);
     return std::any_of(held_.begin(), held_.end(),
@@ -441,6 +452,7 @@ std::optional<std::string> FaultPlatform::toWindows(const std::string& hostPath)
 bool FaultPlatform::mayOpen(const std::string& path, OpenMode mode) {
     std::lock_guard lock(mutex_);
     if (!reachable(path) || held(path)) return false;
+    if ((mode == OpenMode::Read || mode == OpenMode::ReadWrite) && denied(path)) return false;
     // A rule for Create stands for every creation, exclusive ones included.
     const auto ruleMode = [](OpenMode m) {
         return m == OpenMode::CreateNew || m == OpenMode::CreatePrivate ? OpenMode::Create : m;
@@ -479,6 +491,13 @@ std::unique_ptr<File> FaultPlatform::withFaults(const std::string& path, OpenMod
     if (!readLimit && !failClose && budgets.empty() && !lockHeld) return file;
     return std::make_unique<FaultFile>(std::move(file), readLimit, failClose, std::move(budgets),
                                        lockHeld);
+}
+
+ReadRefusal FaultPlatform::readRefusal(const std::string& path) {
+    if (!reachable(path)) return ReadRefusal::Missing;
+    if (held(path)) return ReadRefusal::InUse;
+    if (denied(path)) return ReadRefusal::AccessDenied;
+    return inner_.readRefusal(path);
 }
 
 uint32_t FaultPlatform::attributes(const std::string& path) {
@@ -524,14 +543,15 @@ bool FaultPlatform::mayRename(const std::string& from, const std::string& to) {
 bool FaultPlatform::renameFile(const std::string& from, const std::string& to) {
     return mayRename(from, to) && inner_.renameFile(from, to);
 }
-bool FaultPlatform::replaceFile(const std::string& from, const std::string& to) {
+bool FaultPlatform::replaceFile(const std::string& from, const std::string& to,
+                                const std::string& permissionsOf) {
     {
         std::lock_guard lock(mutex_);
         for (const std::string& p : failRename_)
             if (faultPathMatches(p, from)) return false;
     }
     return reachable(from) && reachable(to) && !held(from) && !held(to) &&
-           inner_.replaceFile(from, to);
+           inner_.replaceFile(from, to, permissionsOf);
 }
 std::optional<std::string> FaultPlatform::linkedFile(const std::string& path) {
     if (!reachable(path)) return path;

@@ -27,6 +27,9 @@
 //                                           //   File::lock() of files opened there fails
 //   fp.holdExclusively("C:\\x\\a.txt");     // "held by another program": every open,
 //                                           //   removeFile and renameFile of it fail
+//                                           //   (readRefusal answers InUse)
+//   fp.denyRead("C:\\x\\a.txt");            // "access refused": opens to read it fail
+//                                           //   (readRefusal answers AccessDenied)
 //   fp.diskFullAfter("C:\\out\\", 4096);    // writes to files below C:\out\ fail once
 //                                           //   4096 bytes were written to them in all
 //   fp.failReadAfter("C:\\a.bin", 100);     // reads fail (-1) past byte 100
@@ -106,6 +109,7 @@ class FaultPlatform : public Platform {
 
     void failOpen(const std::string& path, std::optional<OpenMode> mode = std::nullopt);
     void holdExclusively(const std::string& path);
+    void denyRead(const std::string& path);
     void holdLock(const std::string& path);
     void release(const std::string& path);  // undoes holdExclusively
     void failReadAfter(const std::string& path, int64_t bytes);
@@ -137,6 +141,7 @@ class FaultPlatform : public Platform {
     std::optional<std::string> toHost(const std::string& windowsPath) override;
     std::optional<std::string> toWindows(const std::string& hostPath) override;
     std::unique_ptr<File> open(const std::string& path, OpenMode mode) override;
+    ReadRefusal readRefusal(const std::string& path) override;
     uint32_t attributes(const std::string& path) override;
     bool setAttributes(const std::string& path, uint32_t attributes) override;
     using Platform::find;
@@ -149,7 +154,8 @@ class FaultPlatform : public Platform {
     bool removeDirectory(const std::string& path) override;
     bool removeFile(const std::string& path) override;
     bool renameFile(const std::string& from, const std::string& to) override;
-    bool replaceFile(const std::string& from, const std::string& to) override;
+    bool replaceFile(const std::string& from, const std::string& to,
+                     const std::string& permissionsOf) override;
     std::optional<std::string> linkedFile(const std::string& path) override;
     std::optional<int32_t> lastWriteDos(const std::string& path) override;
     bool setLastWriteDos(const std::string& path, int32_t dosDateTime) override;
@@ -199,12 +205,14 @@ class FaultPlatform : public Platform {
     };
     bool reachable(const std::string& path);
     bool held(const std::string& path) const;
+    bool denied(const std::string& path) const;
     Drive patched(Drive d) const;
 
     Platform& inner_;
     mutable std::recursive_mutex mutex_;  // guards every rule and count below
     std::vector<OpenRule> failOpen_;
     std::vector<std::string> held_;
+    std::vector<std::string> denied_;
     std::vector<std::pair<std::string, int64_t>> readLimits_;
     std::vector<std::string> failClose_;
     std::vector<std::string> failRename_;

@@ -1,8 +1,9 @@
 #pragma once
 // A kv::File over a byte vector, for tests and fuzz targets that feed the
 // format module or the gzip reader without touching the disk. Reads may be
-// capped per call (to exercise short-read handling) and a read error may be
-// set to strike once the position passes a given offset.
+// capped per call (to exercise short-read handling), and a read or write
+// error may be set to strike once the position passes a given offset (a
+// write that would pass it writes nothing: a full disk).
 
 #include <algorithm>
 #include <cstdint>
@@ -21,6 +22,7 @@ class MemoryFile : public File {
     std::vector<uint8_t>& bytes() { return bytes_; }
     void capReadsAt(int64_t count) { readCap_ = count; }
     void failReadsPast(int64_t offset) { failPast_ = offset; }
+    void failWritesPast(int64_t offset) { failWritesPast_ = offset; }
 
     int64_t read(void* buffer, int64_t count) override {
         if (failPast_ >= 0 && position_ + count > failPast_) return -1;
@@ -32,6 +34,7 @@ class MemoryFile : public File {
     }
     bool write(const void* buffer, int64_t count) override {
         if (count <= 0) return count == 0;
+        if (failWritesPast_ >= 0 && position_ + count > failWritesPast_) return false;
         if (position_ + count > int64_t(bytes_.size())) bytes_.resize(size_t(position_ + count));
         std::memcpy(bytes_.data() + position_, buffer, size_t(count));
         position_ += count;
@@ -51,6 +54,7 @@ class MemoryFile : public File {
     int64_t position_ = 0;
     int64_t readCap_ = INT64_MAX;
     int64_t failPast_ = -1;
+    int64_t failWritesPast_ = -1;
 };
 
 }  // namespace kv::test

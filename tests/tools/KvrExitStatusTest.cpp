@@ -5,6 +5,7 @@
 #include <regex>
 #include <set>
 
+#include "platform/WriterLock.h"
 #include "tests/tools/KvrFixture.h"
 
 namespace kv::test {
@@ -99,8 +100,49 @@ INSTANTIATE_TEST_SUITE_P(
                  t.writeArchive("a.kvr", {Entry("..", "x"), Entry("y.txt", "y").in("K:\\..\\")});
              },
              "extract 'K:\\a.kvr' --to 'K:\\Out' --tree", 1,
-             "0 fichier(s) restauré(s), 2 en erreur", "chemin refusé"}),
+             "0 fichier(s) restauré(s), 2 en erreur", "chemin refusé"},
+        Case{"RepairOfASoundArchiveWritesNothing", [](const KvrExitStatus&, const auto&) {},
+             "repair 'K:\\a.kvr'", 0,
+             "3 entrée(s) intacte(s) : l'archive n'a pas besoin d'être réparée", ""},
+        Case{"RepairThatLosesAnEntry",
+             [](const KvrExitStatus& t, const auto& o) {
+                 static_cast<const Honest&>(t).cut(std::size_t(o[2] + 200));
+             },
+             "repair 'K:\\a.kvr'", 1,
+             "Archive réparée : 2 entrée(s) conservée(s), 0 corrigée(s), 1 perte(s), "
+             "l'original est gardé sous < K:\\a.kvr.bak >",
+             ""},
+        Case{"RepairThatOnlyCorrectsASize",
+             [](const KvrExitStatus& t, const auto& o) {
+                 static_cast<const Honest&>(t).setInt(std::size_t(o[1] + 412), -1);
+             },
+             "repair 'K:\\a.kvr'", 0,
+             "Archive réparée : 3 entrée(s) conservée(s), 1 corrigée(s), 0 perte(s), "
+             "l'original est gardé sous < K:\\a.kvr.bak >",
+             ""}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(KvrExitStatus, RepairNamesWhatIsLostAndKeepsTheOriginal) {
+    const std::vector<int64_t> offsets = threeEntries("a.kvr");
+    std::string bytes = read("a.kvr");
+    bytes[std::size_t(offsets[1] - 6)] ^= 0x55;  // the CRC-32 in the trailer of un.txt
+    put("a.kvr", bytes);
+    {
+        // Another run writing the archive: nothing is done.
+        const WriterLock other("K:\\a.kvr");
+        const Outcome busy = kvr("repair 'K:\\a.kvr'");
+        EXPECT_EQ(busy.status, 3) << busy.err;
+        EXPECT_NE(busy.err.find("en cours d'écriture"), std::string::npos) << busy.err;
+        EXPECT_FALSE(exists("a.kvr.bak"));
+    }
+    const Outcome r = kvr("repair 'K:\\a.kvr'");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Perdu : < K:\\Docs\\un.txt > : CRC-32 incorrect");
+    EXPECT_TRUE(read("a.kvr.bak") == bytes);
+    EXPECT_EQ(listed("K:\\a.kvr"), (std::vector<std::string>{"deux.txt", "trois.txt"}));
+    EXPECT_EQ(kvr("test 'K:\\a.kvr'").status, 0);
+    EXPECT_EQ(kvr("repair").status, 2);
+}
 
 TEST_F(KvrExitStatus, InflatingPastFileSizeLeavesNoFile) {
     writeArchive("a.kvr", {Entry("bombe.txt", std::string(20 << 20, '\0')).withFileSize(10)});

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "engine/ArchiveFormat.h"
-#include "engine/TGzip.h"
 #include "platform/Platform.h"
+#include "support/Members.h"
 
 namespace kv::test {
 
@@ -133,19 +133,6 @@ class KvrFixture : public testing::Test {
         return s.str();
     }
 
-    // The gzip member Gzip1 writes for content.
-    std::string member(const std::string& content) const {
-        put("Temp/member.in", content);
-        TGzip gzip = TGzip::designedGzip1();
-        gzip.FileSource = "K:\\Temp\\member.in";
-        gzip.FileDestination = "K:\\Temp\\member.gz";
-        EXPECT_EQ(gzip.Compress(), 0);
-        std::string bytes = read("Temp/member.gz");
-        fs::remove(root_ / "Temp/member.in");
-        fs::remove(root_ / "Temp/member.gz");
-        return bytes;
-    }
-
     // Writes an archive of these entries at root/relative; returns the entry offsets.
     std::vector<int64_t> writeArchive(const std::string& relative,
                                       const std::vector<Entry>& entries) const {
@@ -153,7 +140,7 @@ class KvrFixture : public testing::Test {
         std::string bytes(header.begin(), header.end());
         std::vector<int64_t> offsets;
         for (const Entry& e : entries) {
-            const std::string payload = e.payload ? *e.payload : member(e.content);
+            const std::string payload = e.payload ? *e.payload : ourMember(e.content);
             format::EntryRecord record;
             record.folder = e.folder;
             record.fileName = e.fileName;

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "engine/ArchiveFormat.h"
-#include "engine/TGzip.h"
 #include "platform/Platform.h"
+#include "support/Members.h"
 #include "text/Text.h"
 
 namespace fs = std::filesystem;
@@ -270,18 +270,12 @@ TEST_F(RoundTrip, SelfExtractorOfAnEmptyArchiveIsTheStubPlus106Bytes) {
     EXPECT_FALSE(bare.err.empty());
 }
 
-// An archive made entry by entry, with the format module and the gzip stream.
+// An archive made entry by entry, with the format module and the member codec.
 class HandArchive {
   public:
-    explicit HandArchive(const fs::path& scratch) : scratch_(scratch) {}
     void add(const std::string& folder, const std::string& name, const std::string& content,
              bool damage = false) {
-        spit(scratch_ / "in", content);
-        kv::TGzip gzip = kv::TGzip::designedGzip1();
-        gzip.FileSource = *kv::platform().toWindows((scratch_ / "in").string());
-        gzip.FileDestination = *kv::platform().toWindows((scratch_ / "in.gz").string());
-        ASSERT_EQ(gzip.Compress(), 0);
-        std::string payload = slurp(scratch_ / "in.gz");
+        std::string payload = kv::test::ourMember(content);
         if (damage) payload[payload.size() - 6] ^= 0x5A;  // the CRC-32 no longer matches
         kv::format::EntryRecord record;
         record.folder = folder;
@@ -299,7 +293,6 @@ class HandArchive {
     }
 
   private:
-    fs::path scratch_;
     std::string bytes_;
 };
 
@@ -325,7 +318,7 @@ class HandArchiveTrip : public RoundTrip {
 };
 
 TEST_F(HandArchiveTrip, TraversalEntriesWriteNothingOutside) {
-    HandArchive archive(root_ / "Temp");
+    HandArchive archive;
     archive.add("K:\\..\\..\\", "evil1.txt", "x");
     archive.add("K:\\Docs\\", "..\\evil2.txt", "x");
     archive.add("K:\\Docs\\", "K:evil3.txt", "x");
@@ -348,7 +341,7 @@ TEST_F(HandArchiveTrip, TraversalEntriesWriteNothingOutside) {
 }
 
 TEST_F(HandArchiveTrip, DamagedPayloadOverAnExistingFileLosesNothing) {
-    HandArchive archive(root_ / "Temp");
+    HandArchive archive;
     archive.add("K:\\Docs\\", "precieux.txt", std::string(20000, 'p'), true);
     archive.write(root_ / "d.kvr");
     spit(root_ / "Docs/precieux.txt", "the only copy");

@@ -133,6 +133,21 @@ TEST_F(UpdateCommand, SecondUpdateRecompressesCarriesOverAndStoresTheNewFile) {
     EXPECT_TRUE(fs::is_empty(root_ / "Temp"));
 }
 
+// A line typed in another case names the folders that exist: they are what
+// is stored, once.
+TEST_F(UpdateCommand, ScriptLinesInAnotherCaseStoreTheTrueCase) {
+    put("Data/Projets/Makefile", "all:\n");
+    put("Data/Projets/src/main.c", "int main(void) { return 0; }\n");
+    put("liste.kvl", "K:\\DATA\\PROJETS\\*.*\r\nk:\\data\\projets\\MAKEFILE\r\n");
+    const Run r = kvr("update K:\\\\arch.kvr --script K:\\\\liste.kvl");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.lastLine, counts(2, 0, 0));
+    const std::vector<Entry> stored = entries();
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[0].record.fullPath(), "K:\\Data\\Projets\\Makefile");
+    EXPECT_EQ(stored[1].record.fullPath(), "K:\\Data\\Projets\\src\\main.c");
+}
+
 TEST_F(UpdateCommand, NewArchiveSkipsMissingFilesAndTakesADatedComment) {
     put("Docs/a.txt", "alpha");
     put("liste.kvl", "K:\\Docs\\a.txt\r\nK:\\Docs\\absent.txt\r\n");

@@ -65,4 +65,42 @@ TEST(DateText, PaddedFieldsWithTheLocaleSeparators) {
     EXPECT_EQ(kv::formatDateBracket(dt, other), "[07.03.2004]");
 }
 
+TEST(Durations, InWords) {
+    EXPECT_EQ(kv::formatDuration(-3), "0 s");
+    EXPECT_EQ(kv::formatDuration(4), "4 s");
+    EXPECT_EQ(kv::formatDuration(72), "1 min 12 s");
+    EXPECT_EQ(kv::formatDuration(7205), "2 h 0 min 5 s");
+}
+
+TEST(EnvironmentSeparators, FrenchWhenTheUserChoseNoLocale) {
+    for (const char* name : {"", "C", "POSIX", "C.UTF-8", "C.utf8"})
+        EXPECT_TRUE(kv::isNoLocale(name)) << name;
+    for (const char* name : {"fr_FR.UTF-8", "en_US", "Catalan"})
+        EXPECT_FALSE(kv::isNoLocale(name)) << name;
+
+    // LC_ALL first, then the category, then LANG; a locale this system does
+    // not have counts as none chosen.
+    const auto separatorsWith = [](const char* all, const char* lang) {
+        const std::string oldAll = getenv("LC_ALL") ? getenv("LC_ALL") : "";
+        const std::string oldLang = getenv("LANG") ? getenv("LANG") : "";
+        setenv("LC_ALL", all, 1);
+        setenv("LANG", lang, 1);
+        unsetenv("LC_NUMERIC");
+        unsetenv("LC_TIME");
+        const LocaleSeparators s = LocaleSeparators::fromEnvironment();
+        setenv("LC_ALL", oldAll.c_str(), 1);
+        setenv("LANG", oldLang.c_str(), 1);
+        return s;
+    };
+    for (const auto& [all, lang] :
+         {std::pair{"C", "C"}, {"POSIX", ""}, {"", "C.UTF-8"}, {"xx_NOWHERE.UTF-8", ""}}) {
+        SCOPED_TRACE(std::string(all) + "/" + lang);
+        const LocaleSeparators s = separatorsWith(all, lang);
+        EXPECT_EQ(s.decimal, ",");
+        EXPECT_EQ(s.thousands, nbsp);
+        EXPECT_EQ(s.date, "/");
+        EXPECT_EQ(s.time, ":");
+    }
+}
+
 }  // namespace

@@ -297,10 +297,16 @@ TEST_F(View, PrintsToAPdfWithTheQuestionOrSaysThereIsNoPrinter) {
     EXPECT_TRUE(text.readAllStandardOutput().contains("Bilan trimestriel de Korvelt"));
 
     if (QPrinterInfo::defaultPrinter().isNull()) {
+        // Without a printer the pages go to the PDF file the user names.
         boxes.clear();
+        chooser.answers = {{"C:\\t\\sans-imprimante.pdf", 1}};
         v->Imprimer1Click();
         ASSERT_EQ(boxes.size(), 2u);
-        EXPECT_TRUE(boxes[1].startsWith("Avertissement: Aucune imprimante"));
+        EXPECT_TRUE(boxes[1].startsWith("Confirmation: Aucune imprimante"));
+        text.start("pdftotext",
+                   {QString::fromStdString(drives.hostPath("C:\\t\\sans-imprimante.pdf")), "-"});
+        ASSERT_TRUE(text.waitForFinished());
+        EXPECT_TRUE(text.readAllStandardOutput().contains("Bilan trimestriel de Korvelt"));
     }
 }
 

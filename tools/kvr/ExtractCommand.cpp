@@ -20,7 +20,7 @@ namespace {
 
 constexpr const char* ExtractUsage =
     "Usage : kvr extract ARCHIVE (--origin | --to DOSSIER [--tree]) "
-    "[--overwrite older|always|never] [CHEMIN...]";
+    "[--overwrite older|always|never] [CHEMIN...] [-q]";
 
 // The terminal Ui, counting the boxes that tell of a failure.
 class CountingUi : public CliUi {
@@ -94,6 +94,7 @@ int extractCommand(const Args& args) {
     }
 
     const kv::RestoreOutcome outcome = kv::RestoreFiles(session, choices, rows, ui);
+    ui.endProgress();
     std::cout << outcome.restored << " fichier(s) restauré(s), ";
     if (outcome.kept > 0) std::cout << outcome.kept << " conservé(s), ";
     std::cout << outcome.failed + missing + outcome.notFound << " en erreur\n";

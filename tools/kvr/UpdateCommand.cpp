@@ -1,9 +1,11 @@
-// kvr update ARCHIVE [--script FILE]... [--drop-missing] [--comment TEXT] [--date-comment]
-//            [--recompress | --verify] [--threads N]
+// kvr update ARCHIVE [PATH...] [--script FILE]... [--drop-missing] [--comment TEXT]
+//            [--date-comment] [--recompress | --verify] [--threads N]
 //
 // Goes through the archive's entries when it exists (else it is a new one), in
-// file order and without holding its catalog, then through the files of each
-// selection script it does not hold: the archiving run of UpdateArchive. Missing
+// file order and without holding its catalog, then through each PATH (a file,
+// or a folder with its subfolders, as a script's "*.*" line takes it) and the
+// files of each selection script it does not hold: the archiving run of
+// UpdateArchive. A PATH that names nothing is said and counted as left out. Missing
 // files of an existing archive are carried over unless --drop-missing. The
 // archive keeps its comment unless --comment gives another. The last line on
 // standard error counts what was stored, carried over and left out (the files
@@ -18,7 +20,9 @@
 // stored member is still its own; --threads N makes up to N members at once
 // (default: KORVELT_THREADS, else the number of cores).
 
+#include <algorithm>
 #include <charconv>
+#include <functional>
 #include <iostream>
 
 #include "engine/Adding.h"
@@ -29,17 +33,20 @@
 #include "mime/TypeText.h"
 #include "platform/Platform.h"
 #include "platform/WriterLock.h"
+#include "text/Text.h"
 #include "tools/kvr/KvrCommon.h"
+#include "tools/kvr/ProgressLine.h"
 #include "util/Error.h"
 #include "util/FileRoutines.h"
+#include "util/PathHelpers.h"
 
 namespace kvr {
 
 namespace {
 
 constexpr const char* UpdateUsage =
-    "Usage : kvr update ARCHIVE [--script FICHIER]... [--drop-missing] [--comment TEXTE] "
-    "[--date-comment] [--recompress | --verify] [--threads N]";
+    "Usage : kvr update ARCHIVE [CHEMIN...] [--script FICHIER]... [--drop-missing] "
+    "[--comment TEXTE] [--date-comment] [--recompress | --verify] [--threads N] [-q]";
 
 // A whole number of 1 or more, else 0.
 int threadCount(const std::string& text) {
@@ -48,10 +55,44 @@ int threadCount(const std::string& text) {
     return error == std::errc() && end == text.data() + text.size() && count > 0 ? count : 0;
 }
 
+// A row's size in bytes, for the progress line (0 when its text is no number).
+int64_t sizeOf(const kv::CatalogRow& row) {
+    int64_t size = 0;
+    const std::string& text = row.sub[1];
+    std::from_chars(text.data(), text.data() + text.size(), size);
+    return size;
+}
+
+// The size of each row UpdateArchive goes through, in its order, for the
+// progress line: the archive's entries in file order, then the rows added
+// that the archive does not hold. Only the records are read, and of the paths
+// only a hash is kept, so a large archive costs little memory here too.
+std::vector<int64_t> rowSizes(const kv::Session& session) {
+    std::vector<int64_t> sizes;
+    std::vector<std::size_t> held;
+    const auto key = [](const std::string& path) {
+        return std::hash<std::string>{}(kv::text::foldKey(path));
+    };
+    if (kv::platform().fileExists(session.currentArchive)) {
+        const std::unique_ptr<kv::File> file = openArchive(session.currentArchive);
+        kv::format::ArchiveWalker walk(*file);
+        while (const std::optional<kv::format::EntryRecord> entry = walk.next()) {
+            sizes.push_back(entry->fileSize);
+            held.push_back(key(entry->fullPath()));
+        }
+    }
+    std::sort(held.begin(), held.end());
+    for (const kv::CatalogRow& row : session.rows)
+        if (!std::binary_search(held.begin(), held.end(), key(row.fullPath())))
+            sizes.push_back(sizeOf(row));
+    return sizes;
+}
+
 }  // namespace
 
 int updateCommand(const Args& args) {
     std::string archiveArgument;
+    std::vector<std::string> paths;
     std::vector<std::string> scripts;
     std::optional<std::string> comment;
     bool dropMissing = false;
@@ -59,9 +100,17 @@ int updateCommand(const Args& args) {
     bool recompress = false;
     bool verify = false;
     int threads = 0;
+    bool options = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if ((arg == "--script" || arg == "--comment") && i + 1 < args.size()) {
+        if (!options || !arg.starts_with("-")) {
+            if (archiveArgument.empty())
+                archiveArgument = arg;
+            else
+                paths.push_back(arg);
+        } else if (arg == "--") {
+            options = false;
+        } else if ((arg == "--script" || arg == "--comment") && i + 1 < args.size()) {
             if (arg == "--script")
                 scripts.push_back(args[++i]);
             else
@@ -76,8 +125,6 @@ int updateCommand(const Args& args) {
             verify = true;
         } else if (arg == "--date-comment") {
             dateComment = true;
-        } else if (archiveArgument.empty() && !arg.starts_with("--")) {
-            archiveArgument = arg;
         } else {
             printError(UpdateUsage);
             return ExitUsage;
@@ -127,12 +174,25 @@ int updateCommand(const Args& args) {
         printError("Nom trop long, fichier ignoré : " + fileName);
         return std::string();
     });
+    for (const std::string& typed : paths) {
+        const std::string path = windowsPath(typed);
+        if (kv::platform().directoryExists(path)) {
+            kv::AddSelectionEntry(adding, kv::WithBackslash(path) + "*.*");
+        } else if (kv::platform().fileExists(path)) {
+            kv::AddSelectionEntry(adding, path);
+        } else {
+            printError("Le fichier ou le dossier < " + typed + " > n'existe pas.");
+            ++adding.leftOut;
+        }
+    }
     for (const std::string& script : scripts) {
         for (const std::string& line : kv::ReadSelectionScript(windowsPath(script)))
             kv::AddSelectionEntry(adding, line);
     }
 
+    if (ProgressLine::wanted()) ui.trackProgress(rowSizes(session));
     const kv::ArchiveResult result = kv::UpdateArchive(session, ui, &lock);
+    ui.endProgress();
     if (result.busy || result.changed) return ExitBusy;
     // The counts say what the archive holds now: nothing of this run when it
     // was not replaced, every row it went through left out.

@@ -34,7 +34,6 @@
 #include "engine/EntryCheck.h"
 #include "engine/EntryExtract.h"
 #include "engine/SharedReader.h"
-#include "engine/TGzip.h"
 #include "engine/WorkPool.h"
 #include "platform/DosTime.h"
 #include "platform/Platform.h"
@@ -122,8 +121,9 @@ bool walkWasWhole(const format::ArchiveWalker& walk) {
 int listEntries(File& archive) {
     format::ArchiveWalker walk(archive);
     while (auto r = walk.next())
-        std::printf("%s;%s;%d;%d;%s;%s;%lld\n", r->fileName.c_str(), r->folder.c_str(), r->fileSize,
-                    r->compressedSize, shownDate(r->fileDate).c_str(), r->typeName.c_str(),
+        std::printf("%s;%s;%lld;%lld;%s;%s;%lld\n", r->fileName.c_str(), r->folder.c_str(),
+                    static_cast<long long>(r->fileSize), static_cast<long long>(r->compressedSize),
+                    shownDate(r->fileDate).c_str(), r->typeName.c_str(),
                     static_cast<long long>(walk.offset()));
     std::fflush(stdout);
     return walkWasWhole(walk) ? 0 : 1;
@@ -136,7 +136,7 @@ int testEntries(SharedReader& archive) {
     const std::unique_ptr<File> view = archive.reader();
     format::ArchiveWalker walk(*view);
     format::CheckEntries(archive, walk, 0,
-                         [&](const format::EntryRecord& r, const format::EntryCheck& check) {
+                         [&](const format::EntryRecord& r, int64_t, const format::EntryCheck& check) {
                              ++count;
                              if (check.sound()) return;
                              std::printf("%s : %s\n", r.fullPath().c_str(), check.text().c_str());
@@ -148,11 +148,11 @@ int testEntries(SharedReader& archive) {
     return bad || !whole ? 1 : 0;
 }
 
-int extractEntries(SharedReader& shared, TGzip& gzip, format::EntryWriter& writer) {
+int extractEntries(SharedReader& shared, format::EntryWriter& writer) {
     int done = 0, kept = 0, bad = 0;
     // Inflated on every core at once, ahead of the entry in hand: the flush of
     // each file waits on the disk, so several per core.
-    writer.inflateAhead(shared, 4 * workerThreads(0), gzip);
+    writer.inflateAhead(shared, 4 * workerThreads(0));
     const std::unique_ptr<File> archive = shared.reader();
     format::ArchiveWalker walk(*archive);
     while (const std::optional<format::WalkedEntry> entry = writer.next(walk)) {
@@ -163,7 +163,7 @@ int extractEntries(SharedReader& shared, TGzip& gzip, format::EntryWriter& write
             ++bad;
             continue;
         }
-        switch (writer.extract(*archive, *record, entry->payloadStart, *destination, gzip)) {
+        switch (writer.extract(*archive, *record, entry->payloadStart, *destination)) {
             case format::ExtractResult::Done:
                 ++done;
                 continue;
@@ -220,8 +220,6 @@ int run(const std::vector<std::string>& args) {
         say(std::string("Archive endommagée : ") + format::IncompatibleMessage);
         return 1;
     }
-    TGzip gzip = TGzip::designedGzip1();
-
     if (args.size() == 1 && args[0] == "--list") return listEntries(*archive);
     if (args.size() == 1 && args[0] == "--test") return testEntries(shared);
 
@@ -248,7 +246,7 @@ int run(const std::vector<std::string>& args) {
 
     if (origin) {
         format::EntryWriter writer(format::Placement::Origin, std::string(), overwrite);
-        return extractEntries(shared, gzip, writer);
+        return extractEntries(shared, writer);
     }
     std::optional<std::string> folder, root;
     format::Placement placement = format::Placement::Tree;
@@ -268,7 +266,7 @@ int run(const std::vector<std::string>& args) {
         return 1;
     }
     format::EntryWriter writer(placement, *folder, overwrite, root.value_or(std::string()));
-    return extractEntries(shared, gzip, writer);
+    return extractEntries(shared, writer);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "platform/WindowClassListener.h"
 #include "text/Text.h"
 #include "tools/vantrel/KorveltProcess.h"
+#include "util/PathHelpers.h"
 
 namespace kv::vantrel {
 
@@ -71,7 +72,8 @@ bool Daemon::setUp() {
 void Daemon::watchSettings() {
     // The options rewrite AutoSave.cfg beside it and rename it over it; a
     // watch on the folder sees that as on any other way the file changes.
-    const std::optional<std::string> folder = platform().toHost(scheduler_.folder());
+    const std::optional<std::string> folder =
+        platform().toHost(FolderOf(scheduler_.settingsPath()));
     if (!folder) return;
     watchFd_ = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
     if (watchFd_ < 0) return;

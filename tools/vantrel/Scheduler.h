@@ -30,12 +30,14 @@ using Launcher = std::function<RunEnd()>;
 
 class Scheduler {
   public:
-    // folder: the program folder (AutoSave.cfg, Script\, Korvelt), ending in a backslash.
+    // folder: the program folder (where Korvelt is), ending in a backslash.
+    // The settings and the journal are where the automatic run finds them
+    // (platform/UserFolders.h).
     explicit Scheduler(std::string folder);
 
     const std::string& folder() const { return folder_; }
-    std::string settingsPath() const { return folder_ + "AutoSave.cfg"; }
-    std::string journalPath() const { return folder_ + "Script\\Journal_AutoSave.txt"; }
+    std::string settingsPath() const { return AutoSavePath(); }
+    std::string journalPath() const { return JournalPath(); }
 
     // The settings as the file holds them now; nullopt without a file.
     std::optional<AutoSaveSettings> settings() const;

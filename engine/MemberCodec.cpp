@@ -1,4 +1,4 @@
-#include "engine/TGzip.h"
+#include "engine/MemberCodec.h"
 
 #include <libdeflate.h>
 #include <zlib.h>
@@ -6,14 +6,12 @@
 #include <algorithm>
 #include <array>
 #include <condition_variable>
-#include <limits>
 #include <memory>
 #include <mutex>
 
 #include "engine/ArchiveFormat.h"
 #include "platform/HostMemory.h"
 #include "platform/Platform.h"
-#include "text/Text.h"
 
 namespace kv {
 
@@ -70,28 +68,20 @@ struct FreeDecompressor {
     void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
 
+using MemberFault = MemberCodec::MemberFault;
+using MemberCheck = MemberCodec::MemberCheck;
+
 void putLe32(uint8_t* out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-std::string baseName(const std::string& path) {
-    const auto cut = path.find_last_of("\\/:");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-// A text field of the member header: stored bytes, never holding the terminator.
-std::string headerText(const std::string& utf8) {
-    std::string stored = text::toStored(utf8);
-    stored.erase(std::find(stored.begin(), stored.end(), '\0'), stored.end());
-    return stored;
 }
 
 // The deflate side: one z_stream, ended on every path, and one output buffer
 // that goes to the destination only when full (and at the finish).
 class Deflater {
   public:
-    Deflater(int level, int strategy) {
-        ok_ = deflateInit2(&z_, level, Z_DEFLATED, WindowBits, MemoryLevel, strategy) == Z_OK;
+    Deflater() {
+        ok_ = deflateInit2(&z_, MemberCodec::Level, Z_DEFLATED, WindowBits, MemoryLevel,
+                           MemberCodec::Strategy) == Z_OK;
         z_.next_out = out_.data();
         z_.avail_out = BufferSize;
     }
@@ -161,9 +151,9 @@ class Deflater {
     std::array<uint8_t, BufferSize> out_;  // filled before use
 };
 
-// The inflate side, shared by Decompress and verifyMember: reads at most
-// `limit` bytes of input, parses a member header, inflates in 16384-byte
-// output chunks and checks the trailer against the data produced.
+// The inflate side: reads at most `limit` bytes of input, parses a member
+// header, inflates in 16384-byte output chunks and checks the trailer against
+// the data produced.
 class MemberReader {
   public:
     enum class Start { Member, NotMember, Fault };
@@ -179,40 +169,36 @@ class MemberReader {
 
     Start start() {
         const int b1 = byte();
-        if (b1 != 0x1F) return notMember(b1, -1);
-        const int b2 = byte();
-        if (b2 != 0x8B) return notMember(b1, b2);
+        if (b1 != 0x1F || byte() != 0x8B) return notMember();
         headerCrc_ = crc32(0, nullptr, 0);
         const uint8_t magic[2] = {0x1F, 0x8B};
         headerCrc_ = crc32(headerCrc_, magic, 2);
         const int method = headerByte();
         const int flags = headerByte();
-        if (method != 8 || flags < 0 || (flags & FlagReserved))
-            return fail(TGzip::MemberFault::BadHeader);
+        if (method != 8 || flags < 0 || (flags & FlagReserved)) return fail(MemberFault::BadHeader);
         for (int i = 0; i < 6; ++i)  // MTIME, XFL, OS
-            if (headerByte() < 0) return fail(TGzip::MemberFault::BadHeader);
+            if (headerByte() < 0) return fail(MemberFault::BadHeader);
         if (flags & FlagExtra) {
             const int lo = headerByte();
             const int hi = headerByte();
-            if (hi < 0) return fail(TGzip::MemberFault::BadHeader);
+            if (hi < 0) return fail(MemberFault::BadHeader);
             for (int n = lo | (hi << 8); n > 0; --n)
-                if (headerByte() < 0) return fail(TGzip::MemberFault::BadHeader);
+                if (headerByte() < 0) return fail(MemberFault::BadHeader);
         }
         for (uint8_t field : {FlagName, FlagComment}) {
             if (!(flags & field)) continue;
             int c;
             while ((c = headerByte()) > 0) {
             }
-            if (c < 0) return fail(TGzip::MemberFault::BadHeader);
+            if (c < 0) return fail(MemberFault::BadHeader);
         }
         if (flags & FlagHeaderCrc) {
             const uint32_t expected = headerCrc_ & 0xFFFF;
             const int lo = byte();
             const int hi = byte();
-            if (hi < 0 || uint32_t(lo | (hi << 8)) != expected)
-                return fail(TGzip::MemberFault::BadHeader);
+            if (hi < 0 || uint32_t(lo | (hi << 8)) != expected) return fail(MemberFault::BadHeader);
         }
-        if (!ok_) return fail(TGzip::MemberFault::DamagedData);
+        if (!ok_) return fail(MemberFault::DamagedData);
         dataCrc_ = crc32(0, nullptr, 0);
         return Start::Member;
     }
@@ -221,21 +207,20 @@ class MemberReader {
     // end of a sound member; -1 on a fault (fault() says which). Data produced
     // before a fault is delivered first.
     int64_t next(const uint8_t*& data) {
-        if (pending_ != TGzip::MemberFault::None) {
+        if (pending_ != MemberFault::None) {
             fault_ = pending_;
-            pending_ = TGzip::MemberFault::None;
+            pending_ = MemberFault::None;
         }
-        if (fault_ != TGzip::MemberFault::None) return -1;
+        if (fault_ != MemberFault::None) return -1;
         if (ended_) {
             if (!trailerChecked_) checkTrailer();
-            return fault_ == TGzip::MemberFault::None ? 0 : -1;
+            return fault_ == MemberFault::None ? 0 : -1;
         }
         z_.next_out = out_.data();
         z_.avail_out = BufferSize;
         while (z_.avail_out > 0) {
             if (z_.avail_in == 0 && !fill()) {
-                pending_ =
-                    readError_ ? TGzip::MemberFault::ReadError : TGzip::MemberFault::Truncated;
+                pending_ = readError_ ? MemberFault::ReadError : MemberFault::Truncated;
                 break;
             }
             const int r = inflate(&z_, Z_NO_FLUSH);
@@ -244,7 +229,7 @@ class MemberReader {
                 break;
             }
             if (r != Z_OK && r != Z_BUF_ERROR) {
-                pending_ = TGzip::MemberFault::DamagedData;
+                pending_ = MemberFault::DamagedData;
                 break;
             }
         }
@@ -256,24 +241,7 @@ class MemberReader {
         return next(data);
     }
 
-    // An input that is not a member, in chunks: the bytes looked at, then the rest.
-    // Size (>0), 0 at the end, -1 on a read error.
-    int64_t raw(const uint8_t*& data) {
-        if (!sniffed_.empty()) {
-            rawChunk_.swap(sniffed_);
-            sniffed_.clear();
-            data = reinterpret_cast<const uint8_t*>(rawChunk_.data());
-            return static_cast<int64_t>(rawChunk_.size());
-        }
-        if (z_.avail_in == 0 && !fill()) return readError_ ? -1 : 0;
-        data = z_.next_in;
-        const int64_t n = z_.avail_in;
-        z_.next_in += z_.avail_in;
-        z_.avail_in = 0;
-        return n;
-    }
-
-    TGzip::MemberFault fault() const { return fault_; }
+    MemberFault fault() const { return fault_; }
     int64_t length() const { return length_; }
     int64_t inputRead() const { return read_; }
 
@@ -308,35 +276,28 @@ class MemberReader {
         return c;
     }
 
-    Start notMember(int b1, int b2) {
-        if (readError_) return fail(TGzip::MemberFault::ReadError);
-        for (int b : {b1, b2})
-            if (b >= 0) sniffed_.push_back(static_cast<char>(b));
-        return Start::NotMember;
-    }
+    Start notMember() { return readError_ ? fail(MemberFault::ReadError) : Start::NotMember; }
 
-    Start fail(TGzip::MemberFault fault) {
-        fault_ = readError_ ? TGzip::MemberFault::ReadError : fault;
+    Start fail(MemberFault fault) {
+        fault_ = readError_ ? MemberFault::ReadError : fault;
         return Start::Fault;
     }
 
     void checkTrailer() {
         trailerChecked_ = true;
-        uint8_t t[8];
+        uint8_t t[MemberCodec::TrailerSize];
         for (uint8_t& b : t) {
             const int c = byte();
             if (c < 0) {
-                fault_ = readError_ ? TGzip::MemberFault::ReadError : TGzip::MemberFault::Truncated;
+                fault_ = readError_ ? MemberFault::ReadError : MemberFault::Truncated;
                 return;
             }
             b = static_cast<uint8_t>(c);
         }
-        const uint32_t crc = t[0] | t[1] << 8 | t[2] << 16 | uint32_t(t[3]) << 24;
-        const uint32_t size = t[4] | t[5] << 8 | t[6] << 16 | uint32_t(t[7]) << 24;
-        if (crc != dataCrc_)
-            fault_ = TGzip::MemberFault::CrcMismatch;
-        else if (size != static_cast<uint32_t>(length_))
-            fault_ = TGzip::MemberFault::LengthMismatch;
+        if (format::littleEndian32(t) != dataCrc_)
+            fault_ = MemberFault::CrcMismatch;
+        else if (format::littleEndian32(t + 4) != static_cast<uint32_t>(length_))
+            fault_ = MemberFault::LengthMismatch;
     }
 
     File& in_;
@@ -348,219 +309,50 @@ class MemberReader {
     bool ended_ = false;
     bool trailerChecked_ = false;
     // A fault met while producing a chunk becomes the fault once that chunk is out.
-    TGzip::MemberFault pending_ = TGzip::MemberFault::None;
-    TGzip::MemberFault fault_ = TGzip::MemberFault::None;
+    MemberFault pending_ = MemberFault::None;
+    MemberFault fault_ = MemberFault::None;
     uLong headerCrc_ = 0;
     uLong dataCrc_ = 0;
     int64_t length_ = 0;
-    std::string sniffed_;
-    std::string rawChunk_;
     std::array<uint8_t, BufferSize> in_buf_;  // filled before use
     std::array<uint8_t, BufferSize> out_;     // filled before use
 };
 
-int strategyOf(TGzip::TCompressionType type) {
-    switch (type) {
-        case TGzip::TCompressionType::Filtered:
-            return Z_FILTERED;
-        case TGzip::TCompressionType::HuffmanOnly:
-            return Z_HUFFMAN_ONLY;
-        case TGzip::TCompressionType::Standard:
-            break;
-    }
-    return Z_DEFAULT_STRATEGY;
-}
-
-}  // namespace
-
-TGzip::TGzip() = default;
-
-TGzip TGzip::designedGzip1() {
-    TGzip gzip;
-    gzip.GzipHeader = 0;
-    gzip.ProgressStep = 11;
-    return gzip;
-}
-
-void TGzip::DoProgress() {
-    if (OnProgress) OnProgress(*this);
-}
-
-void TGzip::ReplayProgress(int percent) {
-    percent_ = percent;
-    DoProgress();
-}
-
-void TGzip::startProgress(int64_t inputSize) {
-    progressSize_ = inputSize;
-    progressEnded_ = false;
-    percent_ = 0;
-    if (ProgressStep > 0) DoProgress();
-}
-
-void TGzip::advanceProgress(int64_t inputRead) {
-    if (ProgressStep <= 0 || progressSize_ <= 0 || progressEnded_) return;
-    const double p = double(inputRead) / double(progressSize_) * 100.0;
-    const bool atEnd = inputRead >= progressSize_;
-    if (ProgressStep + percent_ <= p || atEnd) {
-        percent_ = std::min(100, static_cast<int>(p));
-        progressEnded_ = atEnd;
-        DoProgress();
-    }
-}
-
-int TGzip::Compress() {
-    auto in = platform().open(FileSource, OpenMode::Read);
-    if (!in) return WindowOnError ? SourceNotOpened : Done;
-    auto out = platform().open(FileDestination, OpenMode::Create);
-    if (!out) {
-        in->close();
-        return DestinationNotCreated;
-    }
-    int code = compressStream(*in, *out);
-    if (!out->close()) code = EndFailed;
-    if (code == Done && DeleteSource) platform().removeFile(FileSource);
-    return code;
-}
-
-int TGzip::CompressInto(File& out) {
-    auto in = platform().open(FileSource, OpenMode::Read);
-    if (!in) {
-        memberCrc_ = 0;
-        memberLength_ = 0;
-        return WindowOnError ? SourceNotOpened : Done;
-    }
-    const int code = compressStream(*in, out);
-    if (code == Done && DeleteSource) platform().removeFile(FileSource);
-    return code;
-}
-
-int TGzip::CompressFrom(File& in, File& out) {
-    return compressStream(in, out);
-}
-
-int TGzip::compressStream(File& inFile, File& outFile) {
-    File* in = &inFile;
-    File* out = &outFile;
-    const int level = std::clamp(CompressionLevel, 1, 9);
-    auto deflater = std::make_unique<Deflater>(level, strategyOf(CompressionType));
-
-    std::string header = {'\x1F', '\x8B', '\x08', '\0', '\0', '\0', '\0', '\0', '\0', '\0'};
-    uint8_t flags = 0;
-    if (GzipHeader & filename) {
-        flags |= FlagName;
-        header += headerText(baseName(FileSource));
-        header += '\0';
-    }
-    if (GzipHeader & comment) {
-        flags |= FlagComment;
-        header += headerText(Comments);
-        header += '\0';
-    }
-    header[3] = static_cast<char>(flags);
-
-    int code = Done;
-    if (!deflater->ok() ||
-        !deflater->putRaw(*out, reinterpret_cast<const uint8_t*>(header.data()), header.size()))
-        code = OutputFailed;
-
-    startProgress(in->size());
-    std::array<uint8_t, BufferSize> buffer;
-    uLong crc = crc32(0, nullptr, 0);
-    int64_t total = 0;
-    while (code == Done) {
-        const int64_t n = in->read(buffer.data(), BufferSize);
-        if (n < 0) {
-            code = InputFailed;
-            break;
-        }
-        if (n == 0) break;
-        crc = crc32(crc, buffer.data(), static_cast<uInt>(n));
-        total += n;
-        if (!deflater->feed(*out, buffer.data(), static_cast<std::size_t>(n))) {
-            code = OutputFailed;
-            break;
-        }
-        advanceProgress(total);
-    }
-    in->close();
-
-    uint8_t trailer[8];
-    putLe32(trailer, static_cast<uint32_t>(crc));
-    putLe32(trailer + 4, static_cast<uint32_t>(total));
-    const bool finished = deflater->finish(*out) && out->write(trailer, 8);
-    if (!finished) code = EndFailed;
-    memberCrc_ = static_cast<uint32_t>(crc);
-    memberLength_ = total;
-    return code;
-}
-
-int TGzip::Decompress() {
-    auto in = platform().open(FileSource, OpenMode::Read);
-    if (!in) return WindowOnError ? SourceNotOpened : Done;
-    return decompressFrom(*in, std::numeric_limits<int64_t>::max(), true);
-}
-
-int TGzip::DecompressMember(File& in, int64_t count) {
-    return decompressFrom(in, count, false);
-}
-
-int TGzip::decompressFrom(File& in, int64_t limit, bool ownsInput) {
-    auto reader = std::make_unique<MemberReader>(in, limit);
-    const MemberReader::Start start = reader->start();
-    const int64_t size = ownsInput ? in.size() : limit;
-    auto out = platform().open(FileDestination, OpenMode::Create);
-    if (!out) {
-        if (ownsInput) in.close();
-        return WindowOnError ? DestinationNotCreated : Done;
+// The progress reports of one call, counted in input bytes against inputSize.
+class ProgressReports {
+  public:
+    ProgressReports(const MemberCodec::Progress& progress, int64_t inputSize)
+        : progress_(progress), size_(inputSize) {
+        if (progress_) progress_(0);
     }
 
-    startProgress(size);
-    int code = Done;
-    const uint8_t* data = nullptr;
-    if (start == MemberReader::Start::Fault) {
-        code = InputFailed;
-    } else {
-        const bool member = start == MemberReader::Start::Member;
-        for (;;) {
-            const int64_t n = member ? reader->next(data) : reader->raw(data);
-            if (n < 0) {
-                code = InputFailed;
-                break;
-            }
-            if (n == 0) break;
-            if (!out->write(data, n)) {
-                code = OutputFailed;
-                break;
-            }
-            advanceProgress(reader->inputRead());
+    void advance(int64_t inputRead) {
+        if (!progress_ || size_ <= 0 || ended_) return;
+        const double p = double(inputRead) / double(size_) * 100.0;
+        const bool atEnd = inputRead >= size_;
+        if (MemberCodec::ProgressStep + percent_ <= p || atEnd) {
+            percent_ = std::min(100, static_cast<int>(p));
+            ended_ = atEnd;
+            progress_(percent_);
         }
     }
 
-    const bool inClosed = ownsInput ? in.close() : true;
-    if (WindowOnError && (!inClosed || code == InputFailed)) code = EndFailed;
-    if (!out->close()) {
-        if (WindowOnError)
-            code = EndFailed;
-        else if (code == Done)
-            code = OutputFailed;
-    }
-    if (code != Done) return code;
-    if (DeleteSource && ownsInput) platform().removeFile(FileSource);
-    return Done;
-}
+  private:
+    const MemberCodec::Progress& progress_;
+    int64_t size_;
+    int percent_ = 0;
+    bool ended_ = false;
+};
 
-TGzip::MemberCheck TGzip::verifyMember(File& file, int64_t count) {
-    TGzip quiet;
-    return quiet.InflateMember(file, count, nullptr, -1);
-}
-
-std::optional<TGzip::MemberCheck> TGzip::inflateWhole(File& in, int64_t count, File* out,
-                                                      int64_t maxLength) {
+// inflate of a member whose data fit in maxLength bytes, in memory; nullopt,
+// with in back where it was, when the member is not one to be read so or
+// libdeflate does not accept it.
+std::optional<MemberCheck> inflateWhole(File& in, int64_t count, File* out, int64_t maxLength,
+                                        const MemberCodec::Progress& progress) {
     // The smallest member is 20 bytes. A member much larger than its data is
     // left to the streaming reader, which stops as soon as the data pass
     // maxLength, so a small record over a huge payload costs nothing.
-    constexpr int64_t Framing = 18;  // header and trailer
+    constexpr int64_t Framing = MemberCodec::HeaderSize + MemberCodec::TrailerSize;
     if (maxLength < 0 || maxLength > WholeSize || count < 20 ||
         count > maxLength + maxLength / 1024 + 64 + Framing)
         return std::nullopt;
@@ -595,7 +387,7 @@ std::optional<TGzip::MemberCheck> TGzip::inflateWhole(File& in, int64_t count, F
     }
 
     MemberCheck check;
-    startProgress(count);
+    ProgressReports reports(progress, count);
     const int64_t total = static_cast<int64_t>(length);
     for (int64_t done = 0; done < total;) {
         const int64_t n = std::min(WholeChunk, total - done);
@@ -605,15 +397,55 @@ std::optional<TGzip::MemberCheck> TGzip::inflateWhole(File& in, int64_t count, F
         }
         done += n;
         check.length = done;
-        advanceProgress(done == total ? count : count * done / total);
+        reports.advance(done == total ? count : count * done / total);
     }
-    if (total == 0) advanceProgress(count);
+    if (total == 0) reports.advance(count);
     return check;
 }
 
-TGzip::MemberCheck TGzip::InflateMember(File& in, int64_t count, File* out, int64_t maxLength) {
-    if (std::optional<MemberCheck> whole = inflateWhole(in, count, out, maxLength)) return *whole;
-    auto reader = std::make_unique<MemberReader>(in, count);
+}  // namespace
+
+static_assert(MemberCodec::Strategy == Z_DEFAULT_STRATEGY);
+
+MemberCodec::Compressed MemberCodec::compress(File& in, File& out, const Progress& progress) {
+    Compressed result;
+    const auto failed = [&result](CompressFault fault) {
+        result.fault = fault;
+        return result;
+    };
+    static constexpr uint8_t header[HeaderSize] = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 0};
+    const auto deflater = std::make_unique<Deflater>();
+    if (!deflater->ok() || !deflater->putRaw(out, header, HeaderSize))
+        return failed(CompressFault::WriteError);
+
+    ProgressReports reports(progress, in.size());
+    std::array<uint8_t, BufferSize> buffer;
+    uLong crc = crc32(0, nullptr, 0);
+    for (;;) {
+        const int64_t n = in.read(buffer.data(), BufferSize);
+        if (n < 0) return failed(CompressFault::ReadError);
+        if (n == 0) break;
+        crc = crc32(crc, buffer.data(), static_cast<uInt>(n));
+        result.length += n;
+        if (!deflater->feed(out, buffer.data(), static_cast<std::size_t>(n)))
+            return failed(CompressFault::WriteError);
+        reports.advance(result.length);
+    }
+
+    result.crc = static_cast<uint32_t>(crc);
+    uint8_t trailer[TrailerSize];
+    putLe32(trailer, result.crc);
+    putLe32(trailer + 4, static_cast<uint32_t>(result.length));
+    if (!deflater->finish(out) || !out.write(trailer, TrailerSize))
+        return failed(CompressFault::WriteError);
+    return result;
+}
+
+MemberCodec::MemberCheck MemberCodec::inflate(File& in, int64_t count, File* out, int64_t maxLength,
+                                              const Progress& progress) {
+    if (std::optional<MemberCheck> whole = inflateWhole(in, count, out, maxLength, progress))
+        return *whole;
+    const auto reader = std::make_unique<MemberReader>(in, count);
     MemberCheck check;
     switch (reader->start()) {
         case MemberReader::Start::NotMember:
@@ -625,7 +457,7 @@ TGzip::MemberCheck TGzip::InflateMember(File& in, int64_t count, File* out, int6
         case MemberReader::Start::Member:
             break;
     }
-    startProgress(count);
+    ProgressReports reports(progress, count);
     const uint8_t* data = nullptr;
     for (;;) {
         const int64_t n = reader->next(data);
@@ -642,13 +474,17 @@ TGzip::MemberCheck TGzip::InflateMember(File& in, int64_t count, File* out, int6
             check.fault = MemberFault::WriteError;
             break;
         }
-        advanceProgress(reader->inputRead());
+        reports.advance(reader->inputRead());
     }
     check.length = reader->length();
     return check;
 }
 
-const char* TGzip::faultText(MemberFault fault) {
+MemberCodec::MemberCheck MemberCodec::verify(File& file, int64_t count) {
+    return inflate(file, count, nullptr, -1);
+}
+
+const char* MemberCodec::faultText(MemberFault fault) {
     switch (fault) {
         case MemberFault::None:
             return "";
