@@ -327,11 +327,13 @@ int main(int argc, char** argv) {
     const int runs = std::max(1, std::atoi(argv[3]));
     const std::string kvr = fs::absolute(argv[4]).string();
     fs::create_directories(work / "Temp");
+    fs::create_directories(work / "Cache");
 
-    // X: the corpus's parent, W: the scratch folder; the Work folder is W:\Temp.
+    // X: the corpus's parent, W: the scratch folder; the Work folder is W:\Temp,
+    // the files cache below W: (the user's own is on no drive of this map).
     const std::vector<std::string> env = {
         "KORVELT_DRIVES=X=" + corpus.parent_path().string() + ";W=" + work.string(),
-        "TMPDIR=" + (work / "Temp").string()};
+        "TMPDIR=" + (work / "Temp").string(), "XDG_CACHE_HOME=" + (work / "Cache").string()};
     std::ofstream(work / "all.kvl", std::ios::binary)
         << "X:\\" << corpus.filename().string() << "\\*.*\r\n";
 
