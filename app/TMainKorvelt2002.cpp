@@ -104,6 +104,7 @@ WindowSettings TMainKorvelt2002::readSettings() const {
     s.tri = ini.readInteger("List", "Tri", s.tri) & 0xFF;
     s.dateComment = ini.readBool("Application", "DateComment", s.dateComment);
     s.recompressAll = ini.readBool("Application", "RecompressAll", s.recompressAll);
+    s.verifyUnchanged = ini.readBool("Application", "VerifyUnchanged", s.verifyUnchanged);
     return s;
 }
 
@@ -136,6 +137,7 @@ void TMainKorvelt2002::FormCreate() {
     archive_.sortKey = s.tri;
     options_.dateComment = s.dateComment;
     options_.recompressAll = s.recompressAll;
+    options_.verifyUnchanged = s.verifyUnchanged;
 
     acceptDrops_ = true;
     setAcceptDrops(true);

@@ -67,6 +67,7 @@ struct WindowSettings {
     int columns[CatalogModel::ColumnCount] = {100, 150, 60, 80, 120, 60};
     int tri = 1;
     bool recompressAll = false;  // [Application] RecompressAll: read only, never written
+    bool verifyUnchanged = false;  // [Application] VerifyUnchanged: read only, never written
 };
 
 class TMainKorvelt2002 : public QMainWindow {

@@ -6,10 +6,12 @@
 #include <system_error>
 
 #include "engine/ArchiveFormat.h"
+#include "engine/BufferedReader.h"
 #include "engine/CatalogReader.h"
 #include "engine/DatedComment.h"
 #include "engine/EntryCheck.h"
 #include "engine/StoredPath.h"
+#include "platform/DosTime.h"
 #include "text/Text.h"
 #include "util/Error.h"
 #include "util/FileRoutines.h"
@@ -25,6 +27,12 @@ namespace {
 // wait in the Work folder to be appended.
 constexpr std::size_t MaxAhead = 64;
 constexpr int64_t MaxAheadBytes = int64_t(64) << 20;
+// Kept members of one range copied from the old archive whose trailers wait
+// to be read back, and the bytes of such a range: past either, it is copied.
+constexpr std::size_t MaxCarriedChecks = 4096;
+constexpr int64_t MaxCarriedBytes = int64_t(1) << 30;
+// The smallest member: header, an empty deflate block, trailer.
+constexpr int64_t SmallestMember = 20;
 // Why a file could not be stored: the second line of its message, and the
 // journal's reason for its row.
 std::string causeText(const FileMember& member) {
@@ -70,6 +78,13 @@ bool stillCurrent(const FileMember& member, const std::string& fullPath) {
             break;
     }
     return true;
+}
+
+// The MS-DOS form of a host time in nanoseconds, as the folder listings give it.
+int32_t dosFromNs(int64_t ns) {
+    int64_t seconds = ns / 1000000000;
+    if (ns % 1000000000 < 0) --seconds;
+    return dosFromTime(static_cast<std::time_t>(seconds));
 }
 
 }  // namespace
@@ -183,10 +198,24 @@ bool ArchiveRun::start() {
     if (!format::writeHeader(copy_.file(), header_))
         throw Error("Erreur d'écriture du fichier " + copy_.path());
 
-    maker_ = std::make_unique<MemberMaker>(options_.workFolder, old_.get());
-    if (const int threads = archiveThreads(options_.threads); threads > 1) {
+    if (old_ && !options_.recompressAll && !options_.verifyUnchanged)
+        cache_ = FilesCache::load(archive);
+    maker_ = std::make_unique<MemberMaker>(options_.workFolder, old_.get(), env_.clockNs());
+    if (const int threads = workerThreads(options_.threads); threads > 1) {
         try {
-            pool_ = std::make_unique<MemberPool>(threads, *maker_);
+            pool_ = std::make_unique<MemberPool>(
+                threads,
+                [maker = maker_.get()](const MemberRequest& request, const std::atomic<bool>& stop,
+                                       const MemberPool::Progress& progress) {
+                    try {
+                        return maker->make(request, stop, progress);
+                    } catch (const std::exception& e) {
+                        FileMember failed;
+                        failed.outcome = FileMember::Outcome::Failed;
+                        failed.error = e.what();
+                        return failed;
+                    }
+                });
         } catch (const std::system_error&) {
             // No threads to be had: the members are made one at a time, in turn.
         }
@@ -203,7 +232,8 @@ void ArchiveRun::checkOldRecords(File& old) {
         throw Error("Erreur de lecture du fichier " + archive_.path);
     if (!format::CheckSignature(header)) return;
     oldVersion_ = format::decodeHeader(header).version;
-    format::ArchiveWalker walk(old);
+    BufferedReader buffered(old);
+    format::ArchiveWalker walk(buffered);
     while (const std::optional<format::EntryRecord> entry = walk.next())
         oldEntries_.push_back(OldEntry{walk.offset(), pathKey(entry->fullPath()),
                                        StoredEntry{walk.payloadStart(), entry->compressedSize,
@@ -241,6 +271,39 @@ MemberRequest ArchiveRun::requestFor(const CatalogRow& row, const std::string& f
     return request;
 }
 
+std::optional<FileMember> ArchiveRun::vouched(const MemberRequest& request) const {
+    if (cache_.empty() || !request.stored) return std::nullopt;
+    const StoredEntry& stored = *request.stored;
+    const CachedEntry* cached = cache_.at(stored.payloadStart - format::recordSize(oldVersion_));
+    if (!cached) return std::nullopt;
+    // The file is looked at through a handle: one the program may not open
+    // now is not stored from the cache either.
+    const std::unique_ptr<File> file = platform().open(request.fullPath, OpenMode::Read);
+    if (!file) return std::nullopt;
+    const std::optional<FileIdentity> now = identityOf(file->info());
+    file->close();
+    if (!now || *now != cached->file) return std::nullopt;
+    // What the proof would ask first: the size and date of the stored entry.
+    const int32_t lastWrite = dosFromNs(now->lastWriteNs);
+    if (now->size != stored.fileSize || lastWrite != stored.fileDate) return std::nullopt;
+    // The member is where the cache saw it.
+    uint8_t trailer[8];
+    if (stored.compressedSize < SmallestMember ||
+        !oldView_->seek(stored.payloadStart + stored.compressedSize - 8) ||
+        format::readFully(*oldView_, trailer, 8) != 8 ||
+        format::littleEndian32(trailer) != cached->crc ||
+        format::littleEndian32(trailer + 4) != static_cast<uint32_t>(now->size))
+        return std::nullopt;
+    FileMember member;
+    member.outcome = FileMember::Outcome::Reused;
+    member.source = stored;
+    member.crc = cached->crc;
+    member.length = now->size;
+    member.after = FileSnapshot{now->size, lastWrite};
+    member.identity = now;
+    return member;
+}
+
 void ArchiveRun::fillAhead() {
     if (!pool_) return;
     const std::size_t least = static_cast<std::size_t>(pool_->threads());
@@ -250,14 +313,19 @@ void ArchiveRun::fillAhead() {
         const CatalogRow& row = archive_.rows[index];
         const std::string fullPath = row.fullPath();
         if (!format::storedPathProblem(fullPath).empty()) continue;
+        MemberRequest request = requestFor(row, fullPath);
+        if (std::optional<FileMember> member = vouched(request)) {
+            ahead_.push_back(Ahead{index, std::move(request), nullptr, std::move(*member), 0, {}});
+            continue;
+        }
         // A file listed twice is not read by two workers at once: the second
         // row makes its member in turn.
         std::string key = text::foldKey(fullPath);
         if (!aheadKeys_.insert(key).second) continue;
-        MemberRequest request = requestFor(row, fullPath);
         std::shared_ptr<MemberPool::Job> job = pool_->submit(request);
         const int64_t bytes = row.size;
-        ahead_.push_back(Ahead{index, std::move(request), std::move(job), bytes, std::move(key)});
+        ahead_.push_back(
+            Ahead{index, std::move(request), std::move(job), FileMember(), bytes, std::move(key)});
         aheadBytes_ += bytes;
     }
 }
@@ -266,6 +334,7 @@ FileMember ArchiveRun::memberFor(std::size_t index, const CatalogRow& row,
                                  const std::string& fullPath) {
     const MemberRequest request = requestFor(row, fullPath);
     std::shared_ptr<MemberPool::Job> job;
+    std::optional<FileMember> vouchedAhead;
     // The jobs of rows passed without a store (gone, carried over, left out)
     // are dropped; this row's job is used when it was made for this row as it
     // stands (the pump may have run the window's events).
@@ -274,13 +343,20 @@ FileMember ArchiveRun::memberFor(std::size_t index, const CatalogRow& row,
         ahead_.pop_front();
         aheadBytes_ -= front.bytes;
         aheadKeys_.erase(front.key);
-        if (front.row == index && front.request == request)
+        const bool mine = front.row == index && front.request == request;
+        if (!front.job) {
+            if (mine) vouchedAhead = std::move(front.vouched);
+        } else if (mine) {
             job = std::move(front.job);
-        else
+        } else {
             pool_->drop(*front.job);
+        }
     }
     planned_ = std::max(planned_, index + 1);
     fillAhead();
+    if (vouchedAhead) return std::move(*vouchedAhead);
+    if (!pool_)
+        if (std::optional<FileMember> member = vouched(request)) return std::move(*member);
 
     const MemberMaker::Progress progress = [this](int percent) {
         if (mode_ != Mode::Interactive) return;
@@ -340,36 +416,94 @@ ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
     record.fileSize = member.length;
     record.compressedSize = payloadSize;
     holdInCopy(record);
+    const format::RecordBuffer fresh = format::encodeRecord(record, copyVersion_);
+    const int64_t freshSize = format::recordSize(copyVersion_);
     File& copy = copy_.file();
-    const int64_t recordAt = copy.position();
-    if (recordAt < 0 || !format::writeRecord(copy, record, copyVersion_))
-        throw Error("Erreur d'écriture du fichier " + copy_.path());
+    int64_t recordAt = -1;
     if (reused) {
-        if (!oldView_->seek(member.source.payloadStart) ||
-            !format::copyBytes(*oldView_, copy, payloadSize))
-            throw Error("Erreur lors de la copie du fichier < " + fullPath +
-                        " > depuis l'archive " + archive_.path);
-    } else if (!member.payload.file().seek(0) ||
-               !format::copyBytes(member.payload.file(), copy, payloadSize)) {
-        throw Error("Erreur d'écriture du fichier " + copy_.path());
+        // A kept member whose record is the one stored, byte for byte, is
+        // copied with it, and with the entries around it that are copied too.
+        const int64_t storedAt = member.source.payloadStart - freshSize;
+        format::RecordBuffer stored{};
+        const bool same =
+            oldVersion_ == copyVersion_ && oldView_->seek(storedAt) &&
+            format::readFully(*oldView_, stored.data(), freshSize) == freshSize &&
+            std::equal(stored.begin(), stored.begin() + freshSize, fresh.begin());
+        if (same) {
+            carry(storedAt, freshSize + payloadSize, fullPath);
+            // The range is not in the copy yet: it starts at the copy's end.
+            recordAt = copy.position() + carried_.length - freshSize - payloadSize;
+        } else {
+            flushCarried();
+            recordAt = copy.position();
+            if (recordAt < 0 || !copy.write(fresh.data(), freshSize))
+                throw Error("Erreur d'écriture du fichier " + copy_.path());
+            carry(member.source.payloadStart, payloadSize, fullPath);
+        }
+        carried_.checks.push_back(
+            Carried::Check{carried_.length, member.crc, member.length, fullPath});
+        if (carried_.checks.size() >= MaxCarriedChecks) flushCarried();
+    } else {
+        flushCarried();
+        recordAt = copy.position();
+        if (recordAt < 0 || !copy.write(fresh.data(), freshSize))
+            throw Error("Erreur d'écriture du fichier " + copy_.path());
+        const int64_t end = recordAt + freshSize + payloadSize;
+        if (!copy.appendFrom(member.payload.file(), 0, payloadSize) || copy.position() != end)
+            throw Error("Erreur d'écriture du fichier " + copy_.path());
+        verifyTrailer(end, fullPath, member.crc, member.length);
     }
-    verifyAppended(recordAt, fullPath, payloadSize, member.crc, member.length);
+    if (member.identity) newCache_.push_back(CachedEntry{recordAt, member.crc, *member.identity});
     ++result_.stored;
     if (reused) ++result_.reused;
     return Step::GoOn;
 }
 
-void ArchiveRun::verifyAppended(int64_t recordAt, const std::string& fullPath, int64_t payloadSize,
-                                uint32_t crc, int64_t length) {
+void ArchiveRun::verifyTrailer(int64_t end, const std::string& fullPath, uint32_t crc,
+                               int64_t length) {
     File& copy = copy_.file();
-    const int64_t end = recordAt + format::recordSize(copyVersion_) + payloadSize;
+    const int64_t position = copy.position();
     uint8_t trailer[8];
-    const bool read = copy.position() == end && payloadSize >= 8 && copy.seek(end - 8) &&
-                      format::readFully(copy, trailer, 8) == 8 && copy.seek(end);
+    // A file that reads at a position without moving its own is not sought
+    // back: the flush of a run of carried entries checks many at once.
+    const bool read = position >= end && end >= format::HeaderSize + format::recordSize(copyVersion_) + 8 &&
+                      copy.readAt(end - 8, trailer, 8) == 8 &&
+                      (copy.readsAtConcurrently() || copy.seek(position));
     if (!read || format::littleEndian32(trailer) != crc ||
         format::littleEndian32(trailer + 4) != static_cast<uint32_t>(length))
         throw Error("Erreur d'écriture du fichier " + copy_.path() + " : l'entrée < " + fullPath +
                     " > ne se relit pas comme elle a été écrite");
+}
+
+void ArchiveRun::carry(int64_t from, int64_t count, const std::string& fullPath) {
+    if (carried_.length > 0 &&
+        (carried_.from + carried_.length != from || carried_.length >= MaxCarriedBytes))
+        flushCarried();
+    if (carried_.length == 0) {
+        carried_.from = from;
+        carried_.firstPath = fullPath;
+    }
+    carried_.length += count;
+}
+
+void ArchiveRun::flushCarried() {
+    if (carried_.length == 0) return;
+    File& copy = copy_.file();
+    const int64_t start = copy.position();
+    if (start < 0 || !old_->appendTo(copy, carried_.from, carried_.length) ||
+        copy.position() != start + carried_.length) {
+        // Said as the side that failed: the old archive's bytes are there to
+        // be read, or the copy did not take them.
+        uint8_t last;
+        const bool readable =
+            oldView_->seek(carried_.from + carried_.length - 1) && oldView_->read(&last, 1) == 1;
+        if (readable) throw Error("Erreur d'écriture du fichier " + copy_.path());
+        throw Error("Erreur lors de la copie du fichier < " + carried_.firstPath +
+                    " > depuis l'archive " + archive_.path);
+    }
+    for (const Carried::Check& check : carried_.checks)
+        verifyTrailer(start + check.end, check.fullPath, check.crc, check.length);
+    carried_ = Carried();
 }
 
 ArchiveRun::Step ArchiveRun::notStored(const CatalogRow& row, const std::string& fullPath,
@@ -442,13 +576,15 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
         problem("entrée endommagée dans l'archive, gardée telle quelle");
     }
     holdInCopy(record);
-    const format::RecordBuffer written = format::convertRecord(block, version, copyVersion_);
-    if (!copy_.file().write(written.data(), format::recordSize(copyVersion_)))
-        throw Error("Erreur d'écriture du fichier " + copy_.path());
-    if (!oldView_->seek(payloadStart) ||
-        !format::copyBytes(*oldView_, copy_.file(), record.compressedSize))
-        throw Error("Erreur lors de la copie du fichier < " + fullPath + " > depuis l'archive " +
-                    archive_.path);
+    if (version == copyVersion_) {
+        carry(at, recordSize + record.compressedSize, fullPath);
+    } else {
+        flushCarried();
+        const format::RecordBuffer written = format::convertRecord(block, version, copyVersion_);
+        if (!copy_.file().write(written.data(), format::recordSize(copyVersion_)))
+            throw Error("Erreur d'écriture du fichier " + copy_.path());
+        carry(payloadStart, record.compressedSize, fullPath);
+    }
     ++result_.carriedOver;
     if (storeFailure && check.sound()) problem("sa copie précédente reste dans l'archive");
     return Step::GoOn;
@@ -500,8 +636,11 @@ void ArchiveRun::convertCopy(format::Version to) {
     const std::string failed = "Erreur d'écriture du fichier " + converted.path();
     header_.version = to;
     if (!format::writeHeader(converted.file(), header_)) throw Error(failed);
+    flushCarried();
     File& copy = copy_.file();
     const int64_t end = copy.size();
+    // The entries the files cache will know move with their records.
+    auto cached = newCache_.begin();
     const int64_t fromSize = format::recordSize(copyVersion_);
     for (int64_t at = format::HeaderSize; at < end;) {
         format::RecordBuffer block{};
@@ -509,6 +648,8 @@ void ArchiveRun::convertCopy(format::Version to) {
             throw Error("Erreur de lecture du fichier " + copy_.path());
         const int64_t payloadSize = format::decodeRecord(block, copyVersion_).compressedSize;
         const format::RecordBuffer record = format::convertRecord(block, copyVersion_, to);
+        if (cached != newCache_.end() && cached->offset == at)
+            (cached++)->offset = converted.file().position();
         if (!converted.file().write(record.data(), format::recordSize(to)) ||
             !format::copyBytes(copy, converted.file(), payloadSize))
             throw Error(failed);
@@ -519,6 +660,7 @@ void ArchiveRun::convertCopy(format::Version to) {
 }
 
 void ArchiveRun::finishCopy() {
+    flushCarried();
     closeOld();
     // A copy begun in V2 for a file that is no longer large is written in
     // V1 after all, as every archive without a large entry is.
@@ -565,6 +707,9 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
         return Replace::Failed;
     }
     result_.replaced = true;
+    // The next update keeps what this one stored without reading it again,
+    // as long as nobody else rewrites the archive.
+    FilesCache::save(archive, newCache_);
     label("Mise à jour de l'archive OK");
     return Replace::Replaced;
 }
@@ -579,6 +724,7 @@ bool ArchiveRun::copyBeside(const std::string& archive) {
 }
 
 void ArchiveRun::abandon() {
+    carried_ = Carried();
     closeOld();
     removeTemporaries();
     result_.stopped = true;
@@ -697,7 +843,8 @@ ArchiveResult UpdateArchive(OpenArchive& archive, RunOptions& options, const Env
     Catalog added = std::move(archive.rows);
     archive.rows.clear();
     ArchiveRun run(archive, options, env, ui, ArchiveRun::Mode::Interactive, held);
-    format::ArchiveWalker walk(*old);
+    BufferedReader buffered(*old);
+    format::ArchiveWalker walk(buffered);
     bool walked = false;
     auto nextBlock = [&] {
         archive.rows.clear();

@@ -56,8 +56,8 @@
 //     kept as it is, the only copy there is, and counted as a failure;
 //   - no temporary file stays in the Work folder or beside the archive, on any
 //     path;
-//   - the members are made on every core at once (engine/MemberPool.h): up to
-//     archiveThreads() files are compressed, each into its own payload
+//   - the members are made on every core at once (MemberPool): up to
+//     workerThreads() files are compressed, each into its own payload
 //     temporary, ahead of the row in hand, while the run's own thread appends
 //     records and payloads in catalog order. Every message, progress update
 //     and cancel check stays on the run's thread, in row order, as one core
@@ -70,6 +70,21 @@
 //     and the record is written afresh (date read now, type text of the row,
 //     size), an entry equal in content to a fresh one. options.recompressAll
 //     compresses every file instead;
+//   - a file the files cache vouches for (engine/FilesCache.h: the cache is
+//     the archive's own, as the archive is now, and the file has the device,
+//     inode, size, last write and status change it had when its member was
+//     written or proved; it has the size and last write of its stored entry,
+//     the program may open it, and the member's trailer holds the CRC-32 and
+//     length the cache recorded) keeps its member the same way without being
+//     read, and without the member being inflated. Anything in doubt takes
+//     the proof above. options.verifyUnchanged and options.recompressAll do
+//     not use the cache. After the archive is replaced, the cache is written
+//     afresh with every file stored by the run whose identity may be kept;
+//   - entries copied from the old archive as they are (carried over, or kept
+//     with a record equal byte for byte to the fresh one) are copied a run of
+//     consecutive ones at a time, by the kernel where it can
+//     (File::appendFrom); a kept member's trailer is read back from the copy
+//     all the same;
 //   - the new archive is written once: when the Work folder lies on the
 //     archive's file system the finished copy is renamed over the archive,
 //     otherwise it is copied once to a temporary beside it, renamed over it.
@@ -87,8 +102,8 @@
 #include "engine/ArchiveFormat.h"
 #include "engine/Catalog.h"
 #include "engine/Environment.h"
+#include "engine/FilesCache.h"
 #include "engine/MemberMaker.h"
-#include "engine/MemberPool.h"
 #include "engine/OpenArchive.h"
 #include "engine/RunOptions.h"
 #include "engine/SharedReader.h"
@@ -274,9 +289,10 @@ class ArchiveRun {
     // True when the old archive holds an entry of that path (case-insensitive).
     bool holds(const std::string& fullPath) const { return entryOffsetOf(fullPath).has_value(); }
 
-    // Stops the workers and closes the old archive; the new copy stays open
-    // for ReplaceArchive (rewritten in V1 when it was begun in V2 and holds no
-    // large entry). Throws kv::Error when that rewrite fails.
+    // Appends what is still to be copied from the old archive, stops the
+    // workers and closes the old archive; the new copy stays open for
+    // ReplaceArchive (rewritten in V1 when it was begun in V2 and holds no
+    // large entry). Throws kv::Error as StoreFile.
     void finishCopy();
 
     // Replaces the archive with the new copy when HasRoomForCopy says its drive
@@ -286,8 +302,8 @@ class ArchiveRun {
     // X),\rOpération annulée." (warning); Failed (the copy or the rename failed, or the archive is
     // read-only) shows "Opération annulée" (error); both only in the interactive run. The
     // interactive run's LabelFile ends with "Mise à jour de l'archive OK" or "Opération annulée".
-    // The archive is unchanged unless Replaced. The result is completed in
-    // every case.
+    // The archive is unchanged unless Replaced. When Replaced, the files cache of the archive is
+    // written afresh (a failure to write it is not one of the run's).
     Replace ReplaceArchive();
 
     // Throws away the new copy: the run stopped.
@@ -304,16 +320,35 @@ class ArchiveRun {
         uint64_t pathKey;
         StoredEntry entry;
     };
-    // A member being made ahead for a row.
+    // A member being made ahead for a row, or, without a job, the member
+    // the files cache vouched for.
     struct Ahead {
         std::size_t row;
         MemberRequest request;
         std::shared_ptr<MemberPool::Job> job;
-        int64_t bytes;    // the file's size as the row gives it
-        std::string key;  // the folded path: one job per file at a time
+        FileMember vouched;  // when there is no job
+        int64_t bytes;       // the file's size as the row gives it (0 without a job)
+        std::string key;     // the folded path: one job per file at a time ("" without a job)
+    };
+    // Bytes of the old archive still to be appended to the copy, as one
+    // range, and the kept members in it whose trailers are to be read back.
+    struct Carried {
+        struct Check {
+            int64_t end;  // where the payload ends, counted from the range's start in the copy
+            uint32_t crc;
+            int64_t length;
+            std::string fullPath;
+        };
+        int64_t from = 0;
+        int64_t length = 0;
+        std::string firstPath;  // the entry the range starts with, for the error message
+        std::vector<Check> checks;
     };
 
     MemberRequest requestFor(const CatalogRow& row, const std::string& fullPath) const;
+    // The member of a file the files cache vouches for (see above); nullopt
+    // when anything is in doubt.
+    std::optional<FileMember> vouched(const MemberRequest& request) const;
     FileMember memberFor(std::size_t index, const CatalogRow& row, const std::string& fullPath);
     void fillAhead();
     void stopWorkers();
@@ -335,8 +370,15 @@ class ArchiveRun {
     void say(MessageKind kind, const std::string& text);
     void removeTemporaries();
     void checkOldRecords(File& old);
-    void verifyAppended(int64_t recordAt, const std::string& fullPath, int64_t payloadSize,
-                        uint32_t crc, int64_t length);
+    // Reads back the trailer of the payload that ends at end in the copy: it
+    // must hold crc and length. Throws kv::Error when it does not.
+    void verifyTrailer(int64_t end, const std::string& fullPath, uint32_t crc, int64_t length);
+    // Appends count bytes of the old archive from `from` on, for fullPath's
+    // entry: to the range still to be copied when they follow it, else after
+    // that range was copied.
+    void carry(int64_t from, int64_t count, const std::string& fullPath);
+    // Copies the range still to be copied, then reads back its trailers.
+    void flushCarried();
     // The entry at that offset, nullptr when none starts there.
     const OldEntry* entryAt(int64_t offset) const;
     // The offset of the last entry of the old archive whose path is fullPath
@@ -365,6 +407,10 @@ class ArchiveRun {
     std::vector<OldEntry> oldEntries_;
     std::vector<std::size_t> byPath_;
     ArchiveResult result_;
+
+    FilesCache cache_;                   // empty: nothing is vouched for
+    std::vector<CachedEntry> newCache_;  // what the run stored, for the next one
+    Carried carried_;
 
     std::unique_ptr<MemberMaker> maker_;
     std::unique_ptr<MemberPool> pool_;  // none when the run makes one member at a time

@@ -1,5 +1,7 @@
 #include "engine/CatalogReader.h"
 
+#include "engine/BufferedReader.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -15,63 +17,6 @@ constexpr const char* RepairHint = ".\rRéparez-la : « Réparer l'archive » (k
 
 // Rows between two pumps of the window's events during a load.
 constexpr int PumpEvery = 64;
-
-// A read-only view of an open file that serves reads from a large block, so the
-// walk over many small entries costs one host read per block instead of a seek
-// and a read per record. Seeks inside the block cost nothing.
-class BufferedReader : public File {
-  public:
-    explicit BufferedReader(File& file) : file_(file), size_(file.size()), buffer_(BlockSize) {}
-
-    int64_t read(void* buffer, int64_t count) override {
-        auto* out = static_cast<uint8_t*>(buffer);
-        int64_t done = 0;
-        while (done < count) {
-            if (position_ < blockStart_ || position_ >= blockStart_ + blockLength_) {
-                if (!fill()) return -1;
-                if (blockLength_ == 0) break;
-            }
-            const int64_t offset = position_ - blockStart_;
-            const int64_t n = std::min(count - done, blockLength_ - offset);
-            std::copy_n(buffer_.data() + offset, n, out + done);
-            done += n;
-            position_ += n;
-        }
-        return done;
-    }
-    bool write(const void*, int64_t) override { return false; }
-    bool seek(int64_t position) override {
-        if (position < 0) return false;
-        position_ = position;
-        return true;
-    }
-    int64_t position() override { return position_; }
-    int64_t size() override { return size_; }
-    bool close() override { return file_.close(); }
-
-  private:
-    static constexpr int64_t BlockSize = 256 * 1024;
-
-    bool fill() {
-        blockStart_ = position_;
-        blockLength_ = 0;
-        if (!file_.seek(position_)) return false;
-        while (blockLength_ < BlockSize) {
-            const int64_t n = file_.read(buffer_.data() + blockLength_, BlockSize - blockLength_);
-            if (n < 0) return false;
-            if (n == 0) break;
-            blockLength_ += n;
-        }
-        return true;
-    }
-
-    File& file_;
-    int64_t size_;
-    std::vector<uint8_t> buffer_;
-    int64_t blockStart_ = 0;
-    int64_t blockLength_ = 0;
-    int64_t position_ = 0;
-};
 
 // The closing steps every outcome but NoFile shares.
 void finish(OpenArchive& archive) {

@@ -1,5 +1,11 @@
 #include "engine/EntryCheck.h"
 
+#include <deque>
+#include <system_error>
+#include <utility>
+
+#include "engine/WorkPool.h"
+
 namespace kv::format {
 
 std::string EntryCheck::text() const {
@@ -47,6 +53,56 @@ EntryCheck CheckEntry(File& archive, const EntryRecord& record, int64_t payloadS
     }
     if (member.length != record.fileSize) return failed(EntryCheck::Fault::SizeMismatch);
     return check;
+}
+
+namespace {
+
+// Entries checked ahead of the one in hand, per worker.
+constexpr std::size_t CheckedAheadPerWorker = 8;
+
+struct Checked {
+    EntryRecord record;
+    int64_t payloadStart = 0;
+};
+
+}  // namespace
+
+void CheckEntries(SharedReader& archive, ArchiveWalker& walk, int threads,
+                  const CheckedEntry& each) {
+    using Pool = WorkPool<Checked, EntryCheck>;
+    std::unique_ptr<Pool> pool;
+    if (const int workers = workerThreads(threads); workers > 1) {
+        try {
+            pool = std::make_unique<Pool>(
+                workers, [&archive](const Checked& entry, const std::atomic<bool>& stop,
+                                    const Pool::Progress&) {
+                    const std::unique_ptr<File> reader = archive.reader(&stop);
+                    return CheckEntry(*reader, entry.record, entry.payloadStart);
+                });
+        } catch (const std::system_error&) {
+            // No threads to be had: each entry is checked in its turn.
+        }
+    }
+    if (!pool) {
+        const std::unique_ptr<File> reader = archive.reader();
+        while (const std::optional<EntryRecord> record = walk.next())
+            each(*record, walk.payloadStart(), CheckEntry(*reader, *record, walk.payloadStart()));
+        return;
+    }
+    const std::size_t window = CheckedAheadPerWorker * static_cast<std::size_t>(pool->threads());
+    std::deque<std::shared_ptr<Pool::Job>> ahead;
+    for (;;) {
+        while (ahead.size() < window) {
+            std::optional<EntryRecord> record = walk.next();
+            if (!record) break;
+            ahead.push_back(pool->submit(Checked{std::move(*record), walk.payloadStart()}));
+        }
+        if (ahead.empty()) return;
+        const std::shared_ptr<Pool::Job> job = std::move(ahead.front());
+        ahead.pop_front();
+        const EntryCheck check = pool->take(*job, {});
+        each(job->request.record, job->request.payloadStart, check);
+    }
 }
 
 }  // namespace kv::format

@@ -17,10 +17,12 @@
 //     nothing and writes no more than FileSize bytes.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "engine/ArchiveFormat.h"
 #include "engine/MemberCodec.h"
+#include "engine/SharedReader.h"
 #include "platform/Platform.h"
 
 namespace kv::format {
@@ -53,5 +55,17 @@ struct EntryCheck {
 // (counted in payload bytes, engine/MemberCodec.h). Never throws.
 EntryCheck CheckEntry(File& archive, const EntryRecord& record, int64_t payloadStart,
                       File* out = nullptr, const MemberCodec::Progress& progress = {});
+
+// Checks every entry of an archive, as kvr test and the extractor stub's
+// --test do: walk walks a reader of archive, and each entry it gives is
+// checked with CheckEntry, up to workerThreads(threads) entries at once on
+// worker threads that read archive side by side, ahead of the entry in hand.
+// each is called on the calling thread, in file order, with every entry, where
+// its payload starts and what its check found. The walk's state afterwards
+// says what ended it.
+using CheckedEntry = std::function<void(const EntryRecord& record, int64_t payloadStart,
+                                         const EntryCheck& check)>;
+void CheckEntries(SharedReader& archive, ArchiveWalker& walk, int threads,
+                  const CheckedEntry& each);
 
 }  // namespace kv::format

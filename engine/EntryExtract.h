@@ -9,8 +9,14 @@
 // decompressed into a temporary file beside it, checked, flushed to the disk
 // and only then renamed into place. Below the folder a restore was aimed at,
 // no link is ever followed.
+//
+// The writer may inflate entries ahead of their turn on worker threads
+// (inflateAhead): the flush of each file to the disk, which costs more than
+// the rest for small files, then waits on a worker, many at once, and the
+// caller's thread only renames the files into place, in turn.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -20,8 +26,11 @@
 #include <utility>
 
 #include "engine/ArchiveFormat.h"
+#include "engine/EntryCheck.h"
 #include "engine/MemberCodec.h"
+#include "engine/SharedReader.h"
 #include "engine/StoredPath.h"
+#include "engine/WorkPool.h"
 #include "platform/Platform.h"
 
 namespace kv::format {
@@ -76,6 +85,12 @@ enum class ExtractResult {
     Stopped,           // the user answered Stop: the file is kept, the restore ends
 };
 
+// An entry as a walk of the archive gives it.
+struct WalkedEntry {
+    EntryRecord record;
+    int64_t payloadStart = 0;
+};
+
 // Writes the entries of one restore. Destination folders are reached from a
 // root held open: the chosen folder (Tree, Flat), or the drive root of each
 // entry (Origin). Below that root each folder is opened one name at a time,
@@ -94,7 +109,7 @@ class EntryWriter {
     // folder); empty stands for chosenFolder itself. Both end in a backslash.
     EntryWriter(Placement placement, std::string chosenFolder, Overwrite overwrite,
                 std::string root = {});
-    ~EntryWriter();  // flushes the folders written into
+    ~EntryWriter();  // drops what was inflated ahead; flushes the folders written into
     EntryWriter(const EntryWriter&) = delete;
     EntryWriter& operator=(const EntryWriter&) = delete;
 
@@ -136,12 +151,84 @@ class EntryWriter {
     // destination as the disk spells what exists of it.
     const std::string& lastPath() const { return lastPath_; }
 
+    // From now on, entries offered (offer, next) are inflated ahead of their
+    // turn by `workers` threads reading archive, when there are two or more;
+    // with one, nothing is done ahead. The percentages of an entry inflated
+    // ahead go to the progress extract() is given, on the calling thread,
+    // when its turn comes, as an entry inflated then gives them. archive must
+    // outlive the writer.
+    void inflateAhead(SharedReader& archive, int workers);
+
+    // An entry that comes later in this restore, offered in the order
+    // extract() will be called for those it is called for. When, as things
+    // stand, it is to be written (its record is sound, its folder exists and
+    // is not on a CD-ROM drive, nothing but a file the Overwrite rule
+    // replaces without a question has its name, and no entry offered before
+    // it and not written yet goes to the same name), a worker inflates it
+    // into a temporary file beside its destination, checks it, gives it its
+    // date and permissions and flushes it to the disk. When its turn comes,
+    // extract() decides everything again, as it does for any entry; it takes
+    // the worker's file only when the entry is still to be written there,
+    // else the file is thrown away. No folder is made ahead, no question is
+    // asked ahead, and nothing ahead is left behind however the restore ends.
+    void offer(const EntryRecord& record, int64_t payloadStart);
+    // True when entries offered now could be inflated ahead: the writer
+    // inflates ahead, and fewer entries than it takes at once wait for
+    // their turn.
+    bool wantsOffers() const;
+
+    // The next entry of an all-entries walk, the entries after it read from
+    // the walk and offered; nullopt once the walk has given them all (its
+    // failed(), cutShort() and problem() then say why it ended).
+    std::optional<WalkedEntry> next(ArchiveWalker& walk);
+
   private:
     struct Reached {
         Folder* folder = nullptr;
         ExtractResult failure = ExtractResult::NoFolder;  // when folder is null
     };
-    Reached reach(const std::string& folder);
+    // What a worker inflates, and what it found.
+    struct Inflation {
+        EntryRecord record;
+        int64_t payloadStart = 0;
+        std::unique_ptr<File> out;  // the temporary beside the destination
+        uint32_t permissions = 0;
+    };
+    struct Inflated {
+        EntryCheck check;
+        bool flushed = false;  // dated and flushed to the disk
+    };
+    using InflatePool = WorkPool<Inflation, Inflated>;
+    // An offered entry; without a job it was not inflated ahead.
+    struct Staged {
+        int64_t payloadStart = 0;
+        std::shared_ptr<InflatePool::Job> job;
+        Folder* folder = nullptr;  // where its temporary is
+        std::string temporary;
+        std::string key;  // its name, folded
+        uint32_t permissions = 0;
+        int64_t bytes = 0;                    // its FileSize
+        std::optional<EntryRecord> awaiting;  // not inflated ahead for want of its folder
+    };
+
+    // The folder, made with what is missing of it when create is set.
+    Reached reach(const std::string& folder, bool create = true);
+    // Creates a new temporary file in target (its name in name); nullptr
+    // when the folder takes no new file.
+    std::unique_ptr<File> createTemporary(Folder& target, std::string& name);
+    // Inflates the entry ahead when offer() says so.
+    void stage(Staged& entry, const EntryRecord& record);
+    // True when one more entry may be inflated ahead.
+    bool roomFor(const EntryRecord& record) const;
+    // Inflates ahead the offered entries whose folders were missing, now that
+    // a turn has made folders.
+    void stageAwaiting();
+    // The worker's file for this entry, taken off the offered ones (those
+    // offered before it were passed over: their files are thrown away).
+    std::optional<Staged> takeStaged(int64_t payloadStart);
+    // An entry inflated ahead leaves the count of what is inflated ahead;
+    // unless keepFile, what the worker made is thrown away first.
+    void settle(Staged& entry, bool keepFile);
     std::optional<ExtractResult> keepOrReplace(const FolderEntry& existing,
                                                const EntryRecord& record);
     // Flushes and lets go of the folders held, but keep.
@@ -159,6 +246,16 @@ class EntryWriter {
     std::map<std::string, std::unique_ptr<Folder>> folders_;
     std::set<Folder*> written_;
     std::set<std::pair<uint64_t, uint64_t>> files_;  // (device, inode) of the files written
+
+    // Inflating ahead.
+    SharedReader* archive_ = nullptr;
+    int64_t archiveSize_ = 0;
+    std::unique_ptr<InflatePool> pool_;
+    std::deque<Staged> staged_;        // in the order offered
+    std::map<Folder*, int> stagedIn_;  // folders holding temporaries of staged entries
+    int64_t stagedBytes_ = 0;          // FileSize of the entries being inflated ahead
+    bool madeFolder_ = false;          // a turn made a folder since stageAwaiting()
+    std::deque<WalkedEntry> walked_;   // read from the walk, not handed out yet
 };
 
 }  // namespace kv::format

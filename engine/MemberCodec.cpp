@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "engine/ArchiveFormat.h"
 #include "platform/HostMemory.h"
@@ -38,6 +39,10 @@ constexpr int64_t WholeSize = int64_t(8) << 20;
 constexpr int64_t WholeBudget = int64_t(34) << 20;
 // The data of a whole inflation are written to out, and counted, this much at a time.
 constexpr int64_t WholeChunk = int64_t(256) << 10;
+// Inputs of at most this size are compressed whole, in memory, by libdeflate
+// (within the same budget as the whole inflations); larger ones go through
+// the zlib stream.
+constexpr int64_t WholeCompressSize = int64_t(8) << 20;
 
 // A share of WholeBudget, held while it lives.
 class WholeBuffers {
@@ -66,6 +71,9 @@ class WholeBuffers {
 
 struct FreeDecompressor {
     void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+struct FreeCompressor {
+    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
 
 using MemberFault = MemberCodec::MemberFault;
@@ -403,41 +411,104 @@ std::optional<MemberCheck> inflateWhole(File& in, int64_t count, File* out, int6
     return check;
 }
 
+// The header of every member made.
+constexpr uint8_t MemberHeader[MemberCodec::HeaderSize] = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 0};
+
+// The input of a compression read into data, to its end or until data is
+// full (one byte past the size the input said: it grew since); compressed
+// counts and sums what was read. False on a read error.
+bool readWhole(File& in, const HostMemory& data, ProgressReports& reports,
+               MemberCodec::Compressed& compressed) {
+    uLong crc = crc32(0, nullptr, 0);
+    const int64_t room = static_cast<int64_t>(data.size());
+    while (compressed.length < room) {
+        // In the stream's blocks, so that progress comes as it does there.
+        const int64_t n = in.read(data.data() + compressed.length,
+                                  std::min<int64_t>(BufferSize, room - compressed.length));
+        if (n < 0) return false;
+        if (n == 0) break;
+        crc = crc32(crc, data.data() + compressed.length, static_cast<uInt>(n));
+        compressed.length += n;
+        reports.advance(compressed.length);
+    }
+    compressed.crc = static_cast<uint32_t>(crc);
+    return true;
+}
+
+// The member header and the deflate data of count bytes, deflated in one
+// call by libdeflate at the codec's level, written to out.
+bool deflateWhole(const uint8_t* data, int64_t count, File& out) {
+    // No data: the one empty fixed-Huffman final block, as zlib writes it
+    // (libdeflate would write an empty stored block, three bytes longer).
+    static constexpr uint8_t EmptyBlock[2] = {0x03, 0x00};
+    if (count == 0)
+        return out.write(MemberHeader, MemberCodec::HeaderSize) && out.write(EmptyBlock, 2);
+    thread_local const std::unique_ptr<libdeflate_compressor, FreeCompressor> deflater(
+        libdeflate_alloc_compressor(MemberCodec::Level));
+    if (!deflater) return false;
+    const std::size_t bound =
+        libdeflate_deflate_compress_bound(deflater.get(), static_cast<std::size_t>(count));
+    const HostMemory packed(bound);
+    if (!packed) return false;
+    const std::size_t length = libdeflate_deflate_compress(
+        deflater.get(), data, static_cast<std::size_t>(count), packed.data(), bound);
+    return length > 0 && out.write(MemberHeader, MemberCodec::HeaderSize) &&
+           out.write(packed.data(), static_cast<int64_t>(length));
+}
+
 }  // namespace
 
 static_assert(MemberCodec::Strategy == Z_DEFAULT_STRATEGY);
 
 MemberCodec::Compressed MemberCodec::compress(File& in, File& out, const Progress& progress) {
+    ProgressReports reports(progress, in.size());
     Compressed result;
     const auto failed = [&result](CompressFault fault) {
         result.fault = fault;
         return result;
     };
-    static constexpr uint8_t header[HeaderSize] = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 0};
-    const auto deflater = std::make_unique<Deflater>();
-    if (!deflater->ok() || !deflater->putRaw(out, header, HeaderSize))
-        return failed(CompressFault::WriteError);
-
-    ProgressReports reports(progress, in.size());
-    std::array<uint8_t, BufferSize> buffer;
-    uLong crc = crc32(0, nullptr, 0);
-    for (;;) {
-        const int64_t n = in.read(buffer.data(), BufferSize);
-        if (n < 0) return failed(CompressFault::ReadError);
-        if (n == 0) break;
-        crc = crc32(crc, buffer.data(), static_cast<uInt>(n));
-        result.length += n;
-        if (!deflater->feed(out, buffer.data(), static_cast<std::size_t>(n)))
-            return failed(CompressFault::WriteError);
-        reports.advance(result.length);
+    // An input small enough is read and deflated whole, its buffers counted
+    // in the budget of the whole inflations.
+    const int64_t size = in.size();
+    std::optional<WholeBuffers> budget;
+    std::optional<HostMemory> whole;
+    if (size >= 0 && size <= WholeCompressSize) {
+        budget.emplace(size + 1 +
+                       static_cast<int64_t>(libdeflate_deflate_compress_bound(
+                           nullptr, static_cast<std::size_t>(size))));
+        // Without memory from the host, the stream does it all.
+        whole.emplace(static_cast<std::size_t>(size) + 1);
+        if (!*whole) whole.reset();
     }
-
-    result.crc = static_cast<uint32_t>(crc);
+    if (whole && !readWhole(in, *whole, reports, result)) return failed(CompressFault::ReadError);
+    if (whole && result.length <= size) {
+        if (!deflateWhole(whole->data(), result.length, out))
+            return failed(CompressFault::WriteError);
+    } else {
+        // The zlib stream, after what was read whole of an input that proved
+        // larger than its size said.
+        const auto deflater = std::make_unique<Deflater>();
+        if (!deflater->ok() || !deflater->putRaw(out, MemberHeader, HeaderSize) ||
+            (whole && !deflater->feed(out, whole->data(), static_cast<std::size_t>(result.length))))
+            return failed(CompressFault::WriteError);
+        std::array<uint8_t, BufferSize> buffer;
+        for (;;) {
+            const int64_t n = in.read(buffer.data(), BufferSize);
+            if (n < 0) return failed(CompressFault::ReadError);
+            if (n == 0) break;
+            result.crc =
+                static_cast<uint32_t>(crc32(result.crc, buffer.data(), static_cast<uInt>(n)));
+            result.length += n;
+            if (!deflater->feed(out, buffer.data(), static_cast<std::size_t>(n)))
+                return failed(CompressFault::WriteError);
+            reports.advance(result.length);
+        }
+        if (!deflater->finish(out)) return failed(CompressFault::WriteError);
+    }
     uint8_t trailer[TrailerSize];
     putLe32(trailer, result.crc);
     putLe32(trailer + 4, static_cast<uint32_t>(result.length));
-    if (!deflater->finish(out) || !out.write(trailer, TrailerSize))
-        return failed(CompressFault::WriteError);
+    if (!out.write(trailer, TrailerSize)) return failed(CompressFault::WriteError);
     return result;
 }
 

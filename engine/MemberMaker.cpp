@@ -13,15 +13,19 @@ namespace {
 
 // A file that changed while it was compressed is compressed this many times at most.
 constexpr int CompressAttempts = 2;
+// The coarsest clock of a file system's times (two seconds for FAT), and some:
+// a file changed less than this before the run started is not vouched for.
+constexpr int64_t RecentNs = int64_t(3) * 1000000000;
 
 // Clears a file's read-only, hidden and system bits for as long as it lives,
 // and sets the saved attributes back (a failure to set is ignored).
 class ClearedAttributes {
   public:
-    explicit ClearedAttributes(const std::string& path)
+    ClearedAttributes(const std::string& path, bool& cleared)
         : path_(path), saved_(platform().attributes(path)) {
         cleared_ = saved_ != attr::Invalid && (saved_ & attr::KeepWritable) != saved_;
         if (cleared_) platform().setAttributes(path_, saved_ & attr::KeepWritable);
+        cleared = cleared_;
     }
     ~ClearedAttributes() {
         if (cleared_) platform().setAttributes(path_, saved_);
@@ -91,8 +95,22 @@ std::optional<FileSnapshot> snapshotOf(const std::string& path) {
     return FileSnapshot{found.front().size, found.front().dosDateTime, found.front().special};
 }
 
-MemberMaker::MemberMaker(std::string workFolder, SharedReader* old)
-    : workFolder_(std::move(workFolder)), old_(old) {}
+// What the files cache may keep of a file read between before and after
+// (see MemberMaker.h); nullopt when a change could have gone unseen.
+std::optional<FileIdentity> vouchable(const FileIdentity& before,
+                                      const std::optional<FileIdentity>& after,
+                                      bool attributesCleared, int64_t runStartNs) {
+    if (!after || after->device != before.device || after->inode != before.inode ||
+        after->size != before.size || after->lastWriteNs != before.lastWriteNs)
+        return std::nullopt;
+    if (after->changeNs != before.changeNs && !attributesCleared) return std::nullopt;
+    if (before.lastWriteNs > runStartNs - RecentNs || before.changeNs > runStartNs - RecentNs)
+        return std::nullopt;
+    return after;
+}
+
+MemberMaker::MemberMaker(std::string workFolder, SharedReader* old, int64_t runStartNs)
+    : workFolder_(std::move(workFolder)), old_(old), runStartNs_(runStartNs) {}
 
 bool MemberMaker::sameAsStored(const std::string& path, const StoredEntry& stored,
                                const Progress& progress, const std::atomic<bool>& stop,
@@ -119,6 +137,19 @@ bool MemberMaker::sameAsStored(const std::string& path, const StoredEntry& store
 
 FileMember MemberMaker::make(const MemberRequest& request, const std::atomic<bool>& stop,
                              const Progress& progress) const {
+    const std::optional<FileIdentity> before = identityOf(request.fullPath);
+    bool attributesCleared = false;
+    FileMember member = makeMember(request, stop, progress, attributesCleared);
+    // Taken once the attributes are back as they were.
+    if (before && (member.outcome == FileMember::Outcome::Made ||
+                   member.outcome == FileMember::Outcome::Reused))
+        member.identity =
+            vouchable(*before, identityOf(request.fullPath), attributesCleared, runStartNs_);
+    return member;
+}
+
+FileMember MemberMaker::makeMember(const MemberRequest& request, const std::atomic<bool>& stop,
+                                   const Progress& progress, bool& attributesCleared) const {
     using Outcome = FileMember::Outcome;
     FileMember member;
     const auto ended = [&member](Outcome outcome) {
@@ -134,7 +165,7 @@ FileMember MemberMaker::make(const MemberRequest& request, const std::atomic<boo
     if (!before) return ended(Outcome::Vanished);
     if (before->special) return unreadable(FileMember::Cause::SpecialFile);
 
-    const ClearedAttributes cleared(path);
+    const ClearedAttributes cleared(path, attributesCleared);
 
     const std::optional<StoredEntry>& stored = request.stored;
     if (stored && before->size == stored->fileSize && before->lastWrite == stored->fileDate) {

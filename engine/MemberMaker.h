@@ -1,8 +1,8 @@
 #pragma once
 // MemberMaker makes the payload of one catalog row's file: the part of the
 // archiving run's StoreFile that does not touch the new archive, so that it can
-// run on any thread, ahead of the row's turn (engine/MemberPool.h). The run
-// then appends what it made, in catalog order, on its own thread.
+// run on any thread, ahead of the row's turn (MemberPool). The run then
+// appends what it made, in catalog order, on its own thread.
 //
 // A file whose size and last write are those of its stored entry is first
 // compared with that entry: the stored member is inflated from the old archive
@@ -21,14 +21,25 @@
 // once more, and when it moves again it is Unreadable. A named pipe, socket or
 // device is never opened, nor are its attributes touched: it is Unreadable at
 // once. Files of any size are made; the run picks the archive's record layout.
+//
+// A file whose data were read (Made or Reused) also gets the identity the
+// files cache may keep for it (engine/FilesCache.h): the file as it was
+// after its attributes were set back, when nothing could have changed its
+// bytes unseen: its device, inode, size and last write did not move while it
+// was read, its status change neither (unless the run cleared and set back
+// its attributes itself), and its last write and status change were older
+// than the run's start by more than the coarsest clock of a file system (a
+// second change in the tick of the first leaves the times as they were).
 
 #include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "engine/FilesCache.h"
 #include "engine/MemberCodec.h"
 #include "engine/SharedReader.h"
+#include "engine/WorkPool.h"
 #include "platform/TempFile.h"
 
 namespace kv {
@@ -86,7 +97,10 @@ struct FileMember {
     uint32_t crc = 0;    // Made, Reused: the CRC-32 of the data, as the trailer holds it
     int64_t length = 0;  // Made, Reused: the length of the data (the file's size)
     FileSnapshot after;  // Made, Reused: the file as it was when read
-    std::string error;   // Failed
+    // Made, Reused: what the files cache may keep of the file (see above);
+    // nullopt when a change could have gone unseen.
+    std::optional<FileIdentity> identity;
+    std::string error;  // Failed
 };
 
 class MemberMaker {
@@ -95,8 +109,9 @@ class MemberMaker {
 
     // Members are compressed into payload temporaries of workFolder; stored
     // members are read through old (null when there is no old archive). old
-    // must outlive the maker.
-    MemberMaker(std::string workFolder, SharedReader* old);
+    // must outlive the maker. runStartNs: when the run started (wall clock,
+    // nanoseconds since 1970).
+    MemberMaker(std::string workFolder, SharedReader* old, int64_t runStartNs);
 
     // Makes the member of request's file. progress, when set, gets the
     // percentages of the stored member's check and of the compression, as
@@ -108,11 +123,17 @@ class MemberMaker {
                     const Progress& progress) const;
 
   private:
+    FileMember makeMember(const MemberRequest& request, const std::atomic<bool>& stop,
+                          const Progress& progress, bool& attributesCleared) const;
     bool sameAsStored(const std::string& path, const StoredEntry& stored, const Progress& progress,
                       const std::atomic<bool>& stop, uint32_t& crc) const;
 
     std::string workFolder_;
     SharedReader* old_;
+    int64_t runStartNs_;
 };
+
+// The workers that make the members of the rows ahead of the row in hand.
+using MemberPool = WorkPool<MemberRequest, FileMember>;
 
 }  // namespace kv

@@ -5,6 +5,8 @@
 #include "engine/ArchiveFormat.h"
 #include "engine/CatalogReader.h"
 #include "engine/EntryExtract.h"
+#include "engine/SharedReader.h"
+#include "engine/WorkPool.h"
 #include "text/Text.h"
 #include "util/Error.h"
 #include "util/FileRoutines.h"
@@ -13,6 +15,10 @@
 namespace kv {
 
 namespace {
+
+// Entries inflated at once per worker thread: a restored file's flush to the
+// disk waits on the disk rather than on a core, so many overlap.
+constexpr int InflationsPerThread = 4;
 
 // Moves the overall bar one step while it is below its maximum.
 class OverallBar {
@@ -33,7 +39,7 @@ class OverallBar {
 
 class RestoreRun {
   public:
-    RestoreRun(const RestoreChoices& choices, Ui& ui)
+    RestoreRun(const RestoreChoices& choices, Ui& ui, SharedReader& archive)
         : ui_(ui),
           asking_(choices.overwrite == format::Overwrite::Ask),
           writer_(choices.toOrigin ? format::Placement::Origin
@@ -46,7 +52,11 @@ class RestoreRun {
             ui.setFilePercent(std::clamp(percent, 0, 100));
             ui.pump();
         };
+        if (const int threads = workerThreads(choices.threads); threads > 1)
+            writer_.inflateAhead(archive, threads * InflationsPerThread);
     }
+
+    format::EntryWriter& writer() { return writer_; }
 
     // Restores the entry whose record was just read; the archive is
     // positioned at its payload.
@@ -180,8 +190,11 @@ class RestoreRun {
 
 RestoreOutcome RestoreFiles(const OpenArchive& archive, const RestoreChoices& choices,
                             const std::vector<std::size_t>& selectedRows, Ui& ui) {
-    auto file = platform().open(archive.path, OpenMode::Read);
-    if (!file) throw Error("Impossible d'ouvrir l'archive < " + archive.path + " >");
+    std::unique_ptr<File> opened = platform().open(archive.path, OpenMode::Read);
+    if (!opened) throw Error("Impossible d'ouvrir l'archive < " + archive.path + " >");
+    // Read by this thread and, side by side, by the writer's workers.
+    SharedReader shared(std::move(opened));
+    const std::unique_ptr<File> file = shared.reader();
     format::HeaderBlock header{};
     if (!format::readHeaderBlock(*file, header) || !format::CheckSignature(header)) {
         ui.message(MessageKind::Error, format::IncompatibleMessage);
@@ -189,20 +202,20 @@ RestoreOutcome RestoreFiles(const OpenArchive& archive, const RestoreChoices& ch
     }
 
     const format::Version version = format::decodeHeader(header).version;
-    RestoreRun run(choices, ui);
+    RestoreRun run(choices, ui, shared);
 
     if (choices.selection == RestoreSelection::AllEntries) {
         OverallBar bar(ui, static_cast<int>(archive.rows.size()) - 1);
         format::ArchiveWalker walk(*file);
-        while (auto record = walk.next()) {
+        while (const std::optional<format::WalkedEntry> entry = run.writer().next(walk)) {
             bar.step();
             ui.setLabel(ProgressLabel::File,
-                        text::firstChars("Fichier : " + record->fileName, 110));
+                        text::firstChars("Fichier : " + entry->record.fileName, 110));
             if (ui.cancelRequested()) {
                 run.outcome.stopped = true;
                 break;
             }
-            run.restoreEntry(*file, *record, walk.payloadStart());
+            run.restoreEntry(*file, entry->record, entry->payloadStart);
             if (run.outcome.stopped) break;
         }
         if (walk.failed()) throw Error("Erreur de lecture dans l'archive < " + archive.path + " >");
@@ -215,7 +228,22 @@ RestoreOutcome RestoreFiles(const OpenArchive& archive, const RestoreChoices& ch
         rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
 
         OverallBar bar(ui, static_cast<int>(rows.size()));
-        for (std::size_t index : rows) {
+        // The entries of the rows that follow the one in hand are offered to
+        // the writer, to be inflated ahead.
+        std::size_t offered = 0;
+        auto offerAhead = [&](std::size_t from) {
+            offered = std::max(offered, from);
+            while (offered < rows.size() && run.writer().wantsOffers()) {
+                const CatalogRow& row = archive.rows[rows[offered++]];
+                if (const std::optional<int64_t> offset = row.entryOffset)
+                    if (const auto record =
+                            format::readRecordAt(*file, version, *offset, row.fullPath()))
+                        run.writer().offer(*record, *offset + format::recordSize(version));
+            }
+        };
+        for (std::size_t turn = 0; turn < rows.size(); ++turn) {
+            const std::size_t index = rows[turn];
+            offerAhead(turn + 1);
             const CatalogRow& row = archive.rows[index];
             const std::string fullPath = row.fullPath();
             const std::string name = FileNameOf(fullPath);
@@ -241,7 +269,6 @@ RestoreOutcome RestoreFiles(const OpenArchive& archive, const RestoreChoices& ch
             if (run.outcome.stopped) break;
         }
     }
-    file->close();
     return run.outcome;
 }
 

@@ -27,6 +27,7 @@ struct RestoreChoices {
     // A file already there: Ask (the window) asks before replacing a newer one;
     // kvr takes its --overwrite rule.
     format::Overwrite overwrite = format::Overwrite::Ask;
+    int threads = 0;  // entries inflated at once; 0 the default (workerThreads, engine/WorkPool.h)
 };
 
 // What the run did, for callers that report a summary (kvr's exit status).

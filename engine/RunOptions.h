@@ -16,8 +16,11 @@ struct RunOptions {
                                    // carrying them over
     bool recompressAll = false;    // RecompressAll: the archiving runs compress every file, even
                                    // one whose stored member is still its own
-    int threads = 0;               // files made at once by the archiving runs; 0 the default
-                                   // (archiveThreads, engine/MemberPool.h)
+    bool verifyUnchanged = false;  // VerifyUnchanged: an update proves every stored member it
+                                   // keeps against its file, even one the files cache vouches
+                                   // for (engine/FilesCache.h)
+    int threads = 0;               // files worked on at once by the archiving runs, restore and
+                                   // test; 0 the default (workerThreads, engine/WorkPool.h)
 };
 
 }  // namespace kv

@@ -47,6 +47,15 @@ int64_t SharedReader::readAt(int64_t position, void* buffer, int64_t count) {
     return file_ ? file_->readAt(position, buffer, count) : -1;
 }
 
+bool SharedReader::appendTo(File& destination, int64_t from, int64_t count) {
+    if (concurrent_) {
+        std::shared_lock lock(mutex_);
+        return file_ && destination.appendFrom(*file_, from, count);
+    }
+    std::lock_guard lock(mutex_);
+    return file_ && destination.appendFrom(*file_, from, count);
+}
+
 bool SharedReader::close() {
     std::lock_guard lock(mutex_);
     if (!file_) return true;

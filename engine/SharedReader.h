@@ -31,6 +31,10 @@ class SharedReader {
     // A reader positioned at 0. Its reads fail (-1) once *stop is true, so a
     // check that is no longer wanted ends at its next read.
     std::unique_ptr<File> reader(const std::atomic<bool>* stop = nullptr);
+    // Appends count bytes of the file, from `from` on, at destination's
+    // current position (File::appendFrom: by the kernel between host files),
+    // side by side with the readers. False as appendFrom, or once closed.
+    bool appendTo(File& destination, int64_t from, int64_t count);
     // Closes the handle; readers then fail. False when the close reported an error.
     bool close();
 

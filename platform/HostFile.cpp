@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/DosTime.h"
@@ -124,6 +125,30 @@ bool HostFile::write(const void* buffer, int64_t count) {
     return true;
 }
 
+bool HostFile::appendFrom(File& source, int64_t from, int64_t count) {
+    auto* host = dynamic_cast<HostFile*>(&source);
+    while (host && count > 0 && fd_ >= 0 && host->fd_ >= 0 && from >= 0) {
+        loff_t in = from;
+        const ssize_t n =
+            ::copy_file_range(host->fd_, &in, fd_, nullptr,
+                              static_cast<size_t>(std::min<int64_t>(count, 1 << 30)), 0);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            // A kernel or file system that does not copy between these two
+            // files: the bytes go through the program instead.
+            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+                errno == EBADF)
+                break;
+            failed_ = true;
+            return false;
+        }
+        if (n == 0) return false;  // the source ends first
+        from += n;
+        count -= n;
+    }
+    return count == 0 || File::appendFrom(source, from, count);
+}
+
 bool HostFile::seek(int64_t position) {
     if (fd_ < 0 || position < 0) return false;
     return lseek(fd_, static_cast<off_t>(position), SEEK_SET) == static_cast<off_t>(position);
@@ -180,6 +205,21 @@ bool HostFile::flush() {
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) failed_ = true;
     return rc == 0;
+}
+
+PathInfo HostFile::info() {
+    PathInfo info;
+    struct stat st;
+    if (fd_ < 0 || fstat(fd_, &st) != 0) return info;
+    info.kind = S_ISREG(st.st_mode)   ? PathInfo::Kind::File
+                : S_ISDIR(st.st_mode) ? PathInfo::Kind::Folder
+                                      : PathInfo::Kind::Other;
+    info.device = static_cast<uint64_t>(st.st_dev);
+    info.inode = static_cast<uint64_t>(st.st_ino);
+    info.size = static_cast<int64_t>(st.st_size);
+    info.lastWriteNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    info.changeNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return info;
 }
 
 bool HostFile::close() {

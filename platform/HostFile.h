@@ -24,12 +24,14 @@ class HostFile final : public File {
     int64_t size() override;
     int64_t readAt(int64_t position, void* buffer, int64_t count) override;  // pread()
     bool readsAtConcurrently() const override { return true; }
+    bool appendFrom(File& source, int64_t from, int64_t count) override;  // copy_file_range()
     bool close() override;
     // flock(): the lock belongs to this open file and goes with its descriptor.
     bool lock(LockKind kind) override;
     bool setLastWriteDos(int32_t dosDateTime) override;  // futimens()
     bool setPermissions(uint32_t permissions) override;  // fchmod()
     bool flush() override;                               // fdatasync()
+    PathInfo info() override;                            // fstat()
 
   private:
     HostFile(int fd, std::string hostPath) : fd_(fd), hostPath_(std::move(hostPath)) {}

@@ -44,6 +44,11 @@ std::string configFolder() {
     return joinHost(homeFolder(), ".config");
 }
 
+std::string cacheFolder() {
+    if (const char* xdg = getenv("XDG_CACHE_HOME"); xdg && *xdg == '/') return xdg;
+    return joinHost(homeFolder(), ".cache");
+}
+
 bool isExecutableFile(const std::string& hostPath) {
     struct stat st;
     return stat(hostPath.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
@@ -248,6 +253,8 @@ std::string HostPlatform::shellFolder(const std::string& valueName) {
         host = homeFolder();
     else if (text::equalNoCase(valueName, "AppData"))
         host = configFolder();
+    else if (text::equalNoCase(valueName, "Local AppData"))
+        host = cacheFolder();
     else
         return {};
     const auto w = toWindows(host);

@@ -94,6 +94,8 @@ struct PathInfo {
     uint64_t inode = 0;
     int64_t size = 0;
     int64_t lastWriteNs = 0;  // last write, nanoseconds since 1970 (UTC)
+    int64_t changeNs = 0;     // last status change (the bytes, the times, the permissions,
+                              // the attributes or a name), nanoseconds since 1970 (UTC)
     bool listable = false;    // a folder whose entries may be listed and looked at
     bool kernel = false;      // on a file system of the kernel's own (proc, sysfs,
                               // devtmpfs, ...), whose folders are never walked
@@ -133,6 +135,14 @@ public:
         return seek(position) ? read(buffer, count) : -1;
     }
     virtual bool readsAtConcurrently() const { return false; }
+    // Appends count bytes of source, read from its position `from` on, at
+    // this file's current position. Between two host files the kernel copies
+    // them (copy_file_range: nothing passes through the program, and a file
+    // system that can shares the blocks); anything else, or a kernel that
+    // refuses, goes block by block through source.readAt and write. False on
+    // a read error, a source that ends first, or a failed write: what was
+    // appended is then to be thrown away.
+    virtual bool appendFrom(File& source, int64_t from, int64_t count);
     // Flushes and closes; false when the host reported an error. Idempotent.
     virtual bool close() = 0;
     // Takes an advisory lock without waiting. It is held until the file is
@@ -151,6 +161,10 @@ public:
     virtual bool setLastWriteDos(int32_t /*dosDateTime*/) { return false; }
     virtual bool setPermissions(uint32_t /*permissions*/) { return false; }
     virtual bool flush() { return true; }
+    // What the host says of the open file itself (its kind, identity, size
+    // and times, as pathInfo gives them for a path); Missing for a file that
+    // is not a host file.
+    virtual PathInfo info() { return {}; }
 };
 
 // One entry of a held folder as the folder itself records it: a link is

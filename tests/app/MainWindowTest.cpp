@@ -53,6 +53,7 @@ TEST_F(MainWindow, FirstRunTakesTheDefaultsAndWritesTheElevenKeysInOrder) {
     EXPECT_EQ(w.archive().sortKey, 1);
     EXPECT_TRUE(w.options().dateComment);
     EXPECT_FALSE(w.options().recompressAll);
+    EXPECT_FALSE(w.options().verifyUnchanged);
     EXPECT_EQ(w.options().workFolder, platform().tempFolder());
     EXPECT_EQ(w.windowTitle(), "Korvelt");
     EXPECT_TRUE(platform().directoryExists("C:\\Korvelt\\Script"));
@@ -117,11 +118,13 @@ TEST_F(MainWindow, StoredSettingsAreReadAndAScreenWideWindowStartsMaximised) {
     ini.writeBool("Application", "DateComment", false);
     ini.writeString("Application", "temporary", "C:\\nulle\\part\\");
     ini.writeBool("Application", "RecompressAll", true);
+    ini.writeBool("Application", "VerifyUnchanged", true);
     TMainKorvelt2002& w = makeWindow();
     EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
     EXPECT_EQ(w.archive().sortKey, 2);
     EXPECT_FALSE(w.options().dateComment);
     EXPECT_TRUE(w.options().recompressAll);
+    EXPECT_TRUE(w.options().verifyUnchanged);
     EXPECT_EQ(w.options().workFolder,
               platform().tempFolder());  // a vanished folder gives the default
 }

@@ -2,11 +2,13 @@
 // A fixture for the catalog and archiving tests: C: over a fresh folder with
 // C:\Docs (the files), C:\Arch\backup.kvr (the archive) and C:\Work (the Work
 // folder), a French locale, a fixed clock, the recording Ui and helpers to
-// put files on disk as catalog rows.
+// put files on disk as catalog rows. useFilesCache() puts the user's cache
+// folder in C:\Cache, so that the runs keep a files cache.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,11 +17,13 @@
 #include "engine/Catalog.h"
 #include "engine/CatalogReader.h"
 #include "engine/Environment.h"
+#include "engine/FilesCache.h"
 #include "engine/OpenArchive.h"
 #include "engine/RunOptions.h"
 #include "platform/Platform.h"
 #include "support/FaultPlatform.h"
 #include "support/RecordingUi.h"
+#include "support/ScopedEnv.h"
 
 namespace kv::test {
 
@@ -62,6 +66,16 @@ class EngineRunFixture : public testing::Test {
         drives.writeFile(fullPath, content);
         archive.rows.push_back(newRow(fullPath));
     }
+
+    // The runs keep a files cache in C:\Cache\korvelt\, and start as if a
+    // few seconds later than now: a file the test has just written is one
+    // whose times may vouch for its bytes.
+    void useFilesCache() {
+        drives.makeFolder("C:\\Cache");
+        cacheHome = std::make_unique<ScopedEnv>("XDG_CACHE_HOME", drives.hostPath("C:\\Cache"));
+        env.clockNs = [] { return wallClockNs() + int64_t(10) * 1000000000; };
+    }
+    std::string cachePath() const { return FilesCache::pathFor(Archive); }
 
     std::string bytesOf(const std::string& path) const { return drives.readFile(path); }
 
@@ -117,6 +131,7 @@ class EngineRunFixture : public testing::Test {
     OpenArchive archive;
     RunOptions options;
     Environment env;
+    std::unique_ptr<ScopedEnv> cacheHome;
 };
 
 }  // namespace kv::test

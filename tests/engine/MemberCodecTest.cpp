@@ -96,7 +96,9 @@ class CodecFiles : public ::testing::Test {
 }  // namespace
 
 TEST_F(CodecFiles, MembersHaveTheFixedHeaderAndTheTrailerAndGzipReadsThem) {
-    for (std::size_t size : {std::size_t(1), std::size_t(16384), std::size_t(700001)}) {
+    // Up to 8 MiB a member is deflated whole, past it through the stream.
+    for (std::size_t size :
+         {std::size_t(1), std::size_t(16384), std::size_t(700001), (std::size_t(8) << 20) + 1}) {
         SCOPED_TRACE(size);
         const Bytes data = sampleData(size);
         MemoryFile in(data);
@@ -280,6 +282,46 @@ TEST(MemberCodec, FailedReadsAndWritesAreNamed) {
         MemoryFile nowhere;
         EXPECT_EQ(MemberCodec::inflate(failing, failing.size(), &nowhere, limit).fault,
                   Fault::ReadError);
+    }
+}
+
+// A source that grows while it is read: its size says less than it gives.
+class GrowingFile final : public kv::File {
+  public:
+    GrowingFile(Bytes data, int64_t saidSize) : data_(std::move(data)), said_(saidSize) {}
+    int64_t read(void* buffer, int64_t count) override {
+        const int64_t n = std::min<int64_t>(count, int64_t(data_.size()) - at_);
+        std::copy_n(data_.data() + at_, n, static_cast<uint8_t*>(buffer));
+        at_ += n;
+        return n;
+    }
+    bool write(const void*, int64_t) override { return false; }
+    bool seek(int64_t position) override { return (at_ = position) >= 0; }
+    int64_t position() override { return at_; }
+    int64_t size() override { return said_; }
+    bool close() override { return true; }
+
+  private:
+    Bytes data_;
+    int64_t said_;
+    int64_t at_ = 0;
+};
+
+// A member holds every byte read, however much the source grew meanwhile
+// (read whole up to the size it said, the rest through the stream).
+TEST(MemberCodec, SourceThatGrowsWhileReadIsCompressedWhole) {
+    const Bytes data = sampleData(200000, 12);
+    for (int64_t said : {int64_t(0), int64_t(1000), int64_t(199999)}) {
+        SCOPED_TRACE(said);
+        GrowingFile in(data, said);
+        MemoryFile out;
+        const MemberCodec::Compressed made = MemberCodec::compress(in, out);
+        ASSERT_TRUE(made.done());
+        EXPECT_EQ(made.length, int64_t(data.size()));
+        EXPECT_EQ(made.crc, uint32_t(crc32(0, data.data(), uInt(data.size()))));
+        MemoryFile back;
+        EXPECT_EQ(inflated(out.bytes(), -1, back).fault, Fault::None);
+        EXPECT_TRUE(back.bytes() == data);
     }
 }
 

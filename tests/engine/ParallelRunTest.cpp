@@ -1,11 +1,14 @@
 // The archiving runs with workers: the archive, the catalog and everything the
 // Ui is told are those of a run on one thread, whatever the files are (empty,
-// large, locked, gone, read-only), and when the run is stopped at a row.
+// large, locked, gone, read-only), and when the run is stopped at a row. An
+// update that keeps what the files cache vouches for writes the archive an
+// update that proves every file writes.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -13,7 +16,7 @@
 #include "EngineRunFixture.h"
 #include "engine/ArchiveRun.h"
 #include "engine/AutoArchive.h"
-#include "engine/MemberPool.h"
+#include "engine/WorkPool.h"
 
 namespace kv {
 namespace {
@@ -59,17 +62,31 @@ class ParallelRun : public test::EngineRunFixture {
         remove("C:\\Docs\\parti.txt");
     }
 
-    // The state every run of a comparison starts from.
+    // The state every run of a comparison starts from: the archive file
+    // itself (a second name kept to it, so that it comes back with its
+    // stamp), the files cache and the catalog.
     void keepState() {
         archiveBefore = exists(Archive) ? std::optional(bytesOf(Archive)) : std::nullopt;
+        if (archiveBefore) {
+            stampBefore = ArchiveStampOf(Archive);
+            drives.makeFolder("C:\\Keep");
+            std::filesystem::create_hard_link(drives.hostPath(Archive), kept());
+        }
+        if (cacheHome && exists(cachePath())) cacheBefore = bytesOf(cachePath());
         rowsBefore = archive.rows;
     }
+    std::string kept() const { return drives.root('C') + "/Keep/backup.kvr"; }
 
     // Runs from the kept state with so many threads.
     Record runWith(int threads, bool automatic = false) {
         // Each run starts from the same archive, read by the same catalog.
         if (archiveBefore) {
-            rewriteArchive(*archiveBefore);
+            const std::string host = drives.hostPath(Archive);
+            std::filesystem::remove(host);
+            std::filesystem::create_hard_link(kept(), host);
+            EXPECT_EQ(ArchiveStampOf(Archive), stampBefore);
+            archive.catalogSource = stampBefore;
+            if (cacheBefore) drives.writeFile(cachePath(), *cacheBefore);
         } else {
             if (exists(Archive)) remove(Archive);
             archive.catalogSource = ArchiveStampOf(Archive);
@@ -110,11 +127,14 @@ class ParallelRun : public test::EngineRunFixture {
     // gone, one locked that has a stored entry and one that has none.
     void archiveAndChange() {
         options.threads = 1;
+        options.verifyUnchanged = false;
         ASSERT_EQ(archiveAndReload().failures, 1);  // the locked file
         ASSERT_EQ(archive.rows.size(), 28u);
         drives.writeFile("C:\\Docs\\a.txt", "alpha, deuxième version");
         addFile("C:\\Docs\\nouveau.txt", text(50000, 3));
         archive.rows.push_back(newRow("C:\\Docs\\verrou.txt"));
+        // f12.txt's member is damaged as a disk damages it: in place, with
+        // the archive's size and last write as they were.
         std::string bytes = bytesOf(Archive);
         const std::size_t f12 = static_cast<std::size_t>(*rowOf("f12.txt").entryOffset);
         format::RecordBlock block;
@@ -122,7 +142,11 @@ class ParallelRun : public test::EngineRunFixture {
         const std::size_t end =
             f12 + format::RecordSize + format::decodeRecord(block).compressedSize;
         bytes[end - 7] ^= 0x11;  // its CRC-32
-        rewriteArchive(bytes);
+        const std::string host = drives.hostPath(Archive);
+        const auto written = std::filesystem::last_write_time(host);
+        drives.writeFile(Archive, bytes);
+        std::filesystem::last_write_time(host, written);
+        ASSERT_EQ(ArchiveStampOf(Archive), archive.catalogSource);
         remove("C:\\Docs\\Sous\\f15.txt");
         fault.holdExclusively("C:\\Docs\\Sous\\f11.txt");
     }
@@ -133,8 +157,24 @@ class ParallelRun : public test::EngineRunFixture {
         throw std::runtime_error("no row " + name);
     }
 
+    // The calls less the progress of the files' own members (each percentage
+    // and the pump that follows it).
+    static std::vector<std::string> withoutFileProgress(const std::vector<std::string>& calls) {
+        std::vector<std::string> kept;
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            if (calls[i].starts_with("percent ")) {
+                ++i;  // its pump
+                continue;
+            }
+            kept.push_back(calls[i]);
+        }
+        return kept;
+    }
+
     test::FaultPlatform fault;
     std::optional<std::string> archiveBefore;
+    std::optional<std::string> cacheBefore;
+    ArchiveStamp stampBefore;
     Catalog rowsBefore;
     std::optional<std::string> stopAt;
 };
@@ -181,6 +221,27 @@ TEST_F(ParallelRun, StopAtARowShowsTheSameAndLeavesTheArchive) {
     EXPECT_EQ(one.counts[6], "1");  // stopped
 }
 
+TEST_F(ParallelRun, UpdateThatKeepsWhatTheCacheVouchesForIsTheProvedOne) {
+    useFilesCache();
+    archiveAndChange();
+    keepState();
+    const Record one = runWith(1);
+    EXPECT_EQ(runWith(2), one);
+    options.verifyUnchanged = true;
+    const Record proved = runWith(1);
+    EXPECT_EQ(runWith(2), proved);
+
+    EXPECT_EQ(one.archive, proved.archive);
+    EXPECT_EQ(one.rows, proved.rows);
+    EXPECT_EQ(one.counts, proved.counts);
+    EXPECT_EQ(withoutFileProgress(one.calls), withoutFileProgress(proved.calls));
+    // The proofs the cache spared: what is left is the progress of the three
+    // files compressed (a.txt, nouveau.txt, f12.txt whose member is damaged)
+    // and of f11.txt, locked since the cache was written.
+    EXPECT_LT(one.calls.size(), proved.calls.size());
+    EXPECT_GT(withoutFileProgress(one.calls).size(), one.calls.size() / 2);
+}
+
 TEST_F(ParallelRun, AutomaticRunIsTheOneOneThreadWrites) {
     archiveAndChange();
     keepState();
@@ -207,7 +268,7 @@ TEST_P(ArchiveThreads, RequestThenEnvironmentThenCores) {
     else
         unsetenv("KORVELT_THREADS");
     const int cores = std::clamp(int(std::thread::hardware_concurrency()), 1, 64);
-    EXPECT_EQ(archiveThreads(GetParam().requested),
+    EXPECT_EQ(workerThreads(GetParam().requested),
               GetParam().expected ? GetParam().expected : cores);
     if (keep)
         setenv("KORVELT_THREADS", keep->c_str(), 1);

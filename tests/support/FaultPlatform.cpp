@@ -98,6 +98,7 @@ class FaultFile final : public File {
         return inner_->setPermissions(permissions);
     }
     bool flush() override { return inner_->flush(); }
+    PathInfo info() override { return inner_->info(); }
 
   private:
     std::unique_ptr<File> inner_;

@@ -1,5 +1,5 @@
 // kvr update ARCHIVE [PATH...] [--script FILE]... [--drop-missing] [--comment TEXT]
-//            [--date-comment] [--recompress] [--threads N]
+//            [--date-comment] [--recompress | --verify] [--threads N]
 //
 // Goes through the archive's entries when it exists (else it is a new one), in
 // file order and without holding its catalog, then through each PATH (a file,
@@ -14,9 +14,11 @@
 // 3 when another run is writing the archive (its writer lock is taken before
 // the archive is read, and held to the end). When the archive could not be
 // replaced the counts say so: nothing stored or carried over, every row left
-// out. --recompress compresses every file again, even one whose stored member
-// is still its own; --threads N makes up to N members at once (default:
-// KORVELT_THREADS, else the number of cores).
+// out. A file the files cache vouches for keeps its stored member without
+// being read (engine/FilesCache.h); --verify proves every kept member against
+// its file instead, --recompress compresses every file again, even one whose
+// stored member is still its own; --threads N makes up to N members at once
+// (default: KORVELT_THREADS, else the number of cores).
 
 #include <algorithm>
 #include <charconv>
@@ -44,7 +46,7 @@ namespace {
 
 constexpr const char* UpdateUsage =
     "Usage : kvr update ARCHIVE [CHEMIN...] [--script FICHIER]... [--drop-missing] "
-    "[--comment TEXTE] [--date-comment] [--recompress] [--threads N] [-q]";
+    "[--comment TEXTE] [--date-comment] [--recompress | --verify] [--threads N] [-q]";
 
 // A whole number of 1 or more, else 0.
 int threadCount(const std::string& text) {
@@ -88,6 +90,7 @@ int updateCommand(const Args& args) {
     bool dropMissing = false;
     bool dateComment = false;
     bool recompress = false;
+    bool verify = false;
     int threads = 0;
     bool optionsEnd = false;  // after "--": every argument is a path
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -108,8 +111,10 @@ int updateCommand(const Args& args) {
             threads = threadCount(args[++i]);
         } else if (arg == "--drop-missing") {
             dropMissing = true;
-        } else if (arg == "--recompress") {
+        } else if (arg == "--recompress" && !verify) {
             recompress = true;
+        } else if (arg == "--verify" && !recompress) {
+            verify = true;
         } else if (arg == "--date-comment") {
             dateComment = true;
         } else {
@@ -130,6 +135,7 @@ int updateCommand(const Args& args) {
     options.dateComment = dateComment;
     options.checkRecupeFile = dropMissing;
     options.recompressAll = recompress;
+    options.verifyUnchanged = verify;
     options.threads = threads;
 
     // The writer lock comes before the archive is read: a writer that

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "engine/ArchiveFormat.h"
 
 namespace kv::sfx {
@@ -35,13 +37,20 @@ bool EmbeddedArchive::open(const std::string& hostPath, std::string& error) {
     return true;
 }
 
-int64_t EmbeddedArchive::read(void* buffer, int64_t count) {
-    if (fd_ < 0 || count < 0) return -1;
-    if (count > length_ - position_) count = length_ - position_;
+int64_t EmbeddedArchive::readAt(int64_t position, void* buffer, int64_t count) {
+    if (fd_ < 0 || count < 0 || position < 0) return -1;
+    if (count > length_ - position) count = length_ - position;
     if (count <= 0) return 0;
-    ssize_t got = ::pread(fd_, buffer, static_cast<size_t>(count), start_ + position_);
-    if (got < 0) return -1;
-    position_ += got;
+    ssize_t got;
+    do {
+        got = ::pread(fd_, buffer, static_cast<size_t>(count), start_ + position);
+    } while (got < 0 && errno == EINTR);
+    return got < 0 ? -1 : got;
+}
+
+int64_t EmbeddedArchive::read(void* buffer, int64_t count) {
+    const int64_t got = readAt(position_, buffer, count);
+    if (got > 0) position_ += got;
     return got;
 }
 

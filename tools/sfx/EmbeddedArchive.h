@@ -21,6 +21,8 @@ class EmbeddedArchive : public File {
     bool open(const std::string& hostPath, std::string& error);
 
     int64_t read(void* buffer, int64_t count) override;
+    int64_t readAt(int64_t position, void* buffer, int64_t count) override;  // pread()
+    bool readsAtConcurrently() const override { return true; }
     bool write(const void* buffer, int64_t count) override;  // always false
     bool seek(int64_t position) override;
     int64_t position() override { return position_; }

@@ -33,6 +33,8 @@
 #include "engine/ArchiveFormat.h"
 #include "engine/EntryCheck.h"
 #include "engine/EntryExtract.h"
+#include "engine/SharedReader.h"
+#include "engine/WorkPool.h"
 #include "platform/DosTime.h"
 #include "platform/Platform.h"
 #include "util/CommandGuard.h"
@@ -128,35 +130,40 @@ int listEntries(File& archive) {
 }
 
 // Checks every entry with the engine's one soundness check, inflating each
-// payload to nowhere.
-int testEntries(File& archive) {
+// payload to nowhere, on every core at once.
+int testEntries(SharedReader& archive) {
     int bad = 0, count = 0;
-    format::ArchiveWalker walk(archive);
-    while (auto r = walk.next()) {
-        ++count;
-        const std::string problem = format::CheckEntry(archive, *r, walk.payloadStart()).text();
-        if (!problem.empty()) {
-            std::printf("%s : %s\n", r->fullPath().c_str(), problem.c_str());
-            ++bad;
-        }
-    }
+    const std::unique_ptr<File> view = archive.reader();
+    format::ArchiveWalker walk(*view);
+    format::CheckEntries(archive, walk, 0,
+                         [&](const format::EntryRecord& r, int64_t, const format::EntryCheck& check) {
+                             ++count;
+                             if (check.sound()) return;
+                             std::printf("%s : %s\n", r.fullPath().c_str(), check.text().c_str());
+                             ++bad;
+                         });
     std::printf("%d entrée(s), %d intacte(s), %d endommagée(s)\n", count, count - bad, bad);
     std::fflush(stdout);
     const bool whole = walkWasWhole(walk);
     return bad || !whole ? 1 : 0;
 }
 
-int extractEntries(File& archive, format::EntryWriter& writer) {
+int extractEntries(SharedReader& shared, format::EntryWriter& writer) {
     int done = 0, kept = 0, bad = 0;
-    format::ArchiveWalker walk(archive);
-    while (auto record = walk.next()) {
+    // Inflated on every core at once, ahead of the entry in hand: the flush of
+    // each file waits on the disk, so several per core.
+    writer.inflateAhead(shared, 4 * workerThreads(0));
+    const std::unique_ptr<File> archive = shared.reader();
+    format::ArchiveWalker walk(*archive);
+    while (const std::optional<format::WalkedEntry> entry = writer.next(walk)) {
+        const format::EntryRecord* record = &entry->record;
         auto destination = writer.destinationOf(*record);
         if (!destination) {
             say("Fichier refusé (chemin hors du dossier de destination) : " + record->fullPath());
             ++bad;
             continue;
         }
-        switch (writer.extract(archive, *record, walk.payloadStart(), *destination)) {
+        switch (writer.extract(*archive, *record, entry->payloadStart, *destination)) {
             case format::ExtractResult::Done:
                 ++done;
                 continue;
@@ -199,19 +206,22 @@ int extractEntries(File& archive, format::EntryWriter& writer) {
 
 int run(const std::vector<std::string>& args) {
     const std::string own = ownHostPath();
-    sfx::EmbeddedArchive archive;
+    auto embedded = std::make_unique<sfx::EmbeddedArchive>();
     std::string error;
-    if (own.empty() || !archive.open(own, error)) {
+    if (own.empty() || !embedded->open(own, error)) {
         say(error.empty() ? "Impossible de lire le programme." : error);
         return 1;
     }
+    // Read side by side by the workers that check or inflate the entries.
+    SharedReader shared(std::move(embedded));
+    const std::unique_ptr<File> archive = shared.reader();
     format::HeaderBlock header{};
-    if (!format::readHeaderBlock(archive, header) || !format::CheckSignature(header)) {
+    if (!format::readHeaderBlock(*archive, header) || !format::CheckSignature(header)) {
         say(std::string("Archive endommagée : ") + format::IncompatibleMessage);
         return 1;
     }
-    if (args.size() == 1 && args[0] == "--list") return listEntries(archive);
-    if (args.size() == 1 && args[0] == "--test") return testEntries(archive);
+    if (args.size() == 1 && args[0] == "--list") return listEntries(*archive);
+    if (args.size() == 1 && args[0] == "--test") return testEntries(shared);
 
     // The extracting forms: where, and what becomes of files already there.
     bool origin = false, tree = false;
@@ -236,7 +246,7 @@ int run(const std::vector<std::string>& args) {
 
     if (origin) {
         format::EntryWriter writer(format::Placement::Origin, std::string(), overwrite);
-        return extractEntries(archive, writer);
+        return extractEntries(shared, writer);
     }
     std::optional<std::string> folder, root;
     format::Placement placement = format::Placement::Tree;
@@ -256,7 +266,7 @@ int run(const std::vector<std::string>& args) {
         return 1;
     }
     format::EntryWriter writer(placement, *folder, overwrite, root.value_or(std::string()));
-    return extractEntries(archive, writer);
+    return extractEntries(shared, writer);
 }
 
 }  // namespace

@@ -1,0 +1,31 @@
+#pragma once
+// kv::test::ScopedEnv: sets an environment variable for the life of the scope
+// and puts back what was there (or removes it) at the end.
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+namespace kv::test {
+
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+}  // namespace kv::test
