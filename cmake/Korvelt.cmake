@@ -7,8 +7,6 @@
 # nothing else: a header of a library it does not link is not found, and the
 # compiler says so.
 
-include(GoogleTest)
-
 # korvelt_headers(TARGET SCOPE headers...): makes TARGET's header folder and
 # adds it to TARGET's include folders with SCOPE (PUBLIC, INTERFACE, PRIVATE).
 # The folder is made anew at each configure, so a header that left the
@@ -52,13 +50,11 @@ endfunction()
 
 # korvelt_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [QT] [APART filter])
 # QT tests get a main that creates the QApplication first (tests/QtTestMain.cpp).
-# Adds one GoogleTest executable and registers each of its cases with CTest as
-# NAME.Suite.Case, under a pinned environment: offscreen Qt, a UTF-8 locale, a
-# fixed time zone, and the program folder of the build (KORVELT_BIN). The
-# cases of one program share a lock, so they never run at the same time (some
-# use the user's scheduler socket, or the process environment, as the real
-# program does); APART names cases (a gtest filter) that hold a lock of their
-# own and so run beside the others. The test sees the headers of its own
+# Adds one GoogleTest executable, run by CTest as the test NAME under a pinned
+# environment: offscreen Qt, a UTF-8 locale, a fixed time zone, and the program
+# folder of the build (KORVELT_BIN); each of its cases is reported as a CTest
+# test of its own, NAME.Suite.Case. APART names cases (a gtest filter) that a
+# second run, NAME_apart, runs beside the first. The test sees the headers of its own
 # folder (#include "tests/engine/EngineRunFixture.h"), the shared test support
 # and the libraries it links.
 function(korvelt_add_test name)
@@ -80,27 +76,32 @@ function(korvelt_add_test name)
 
   set(rest "*")
   if(T_APART)
-    korvelt_discover_cases(${name} "${T_APART}" ${name}_apart)
+    korvelt_test_run(${name} ${name}_apart "${T_APART}")
+    # Started first: the cases that run apart are the long ones.
+    set_tests_properties(${name}_apart PROPERTIES COST 1000)
     set(rest "-${T_APART}")
   endif()
-  korvelt_discover_cases(${name} "${rest}" ${name})
+  korvelt_test_run(${name} ${name} "${rest}")
 endfunction()
 
-# The cases of test program NAME that FILTER selects, as ctest tests holding
-# LOCK, listed when the program is linked.
-function(korvelt_discover_cases name filter lock)
-  set(cases ${lock}_cases)
-  gtest_discover_tests(${name} TEST_PREFIX "${name}." TEST_FILTER "${filter}" TEST_LIST ${cases}
-    NO_PRETTY_VALUES DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 900 RESOURCE_LOCK ${lock})
-  # The discovery cannot carry a list (the environment) to the cases: ctest
-  # sets it on them once it has read them.
-  set(environment QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 LC_ALL=C.UTF-8 TZ=Europe/Paris
-      KORVELT_BIN=${KORVELT_BIN_DIR})
-  set(script ${CMAKE_CURRENT_BINARY_DIR}/${cases}_environment.cmake)
-  file(WRITE ${script} "if(${cases})\n"
-    "  set_tests_properties(\${${cases}} PROPERTIES ENVIRONMENT [==[${environment}]==])\n"
-    "endif()\n")
-  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+# korvelt_test_run(PROGRAM RUN FILTER): the ctest test RUN runs the cases of
+# PROGRAM that FILTER (a gtest filter) selects, in one process; each case is
+# then a ctest test of its own, PROGRAM.Suite.Case, that passes or fails with
+# the case (cmake/gtest_cases.py). The cases are listed when PROGRAM is linked.
+function(korvelt_test_run program run filter)
+  set(script ${CMAKE_SOURCE_DIR}/cmake/gtest_cases.py)
+  set(results ${CMAKE_CURRENT_BINARY_DIR}/${run}_results)
+  set(cases ${CMAKE_CURRENT_BINARY_DIR}/${run}_cases.cmake)
+  add_test(NAME ${run} COMMAND ${Python3_EXECUTABLE} ${script} run $<TARGET_FILE:${program}> ${filter} ${results})
+  set_tests_properties(${run} PROPERTIES FIXTURES_SETUP ${run} TIMEOUT 900
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;TZ=Europe/Paris;KORVELT_BIN=${KORVELT_BIN_DIR}")
+  add_custom_command(TARGET ${program} POST_BUILD
+    COMMAND ${Python3_EXECUTABLE} ${script} list $<TARGET_FILE:${program}> ${filter} ${program} ${results} ${run}
+            ${cases}
+    BYPRODUCTS ${cases} VERBATIM)
+  set(include ${CMAKE_CURRENT_BINARY_DIR}/${run}_include.cmake)
+  file(WRITE ${include} "if(EXISTS [==[${cases}]==])\n  include([==[${cases}]==])\nendif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${include})
 endfunction()
 
 # korvelt_gui_library(NAME DEPS libs... [EXCLUDE files...]): a static Qt library of
