@@ -51,7 +51,7 @@ class BufferedReader : public File {
     bool close() override { return file_.close(); }
 
   private:
-    static constexpr int64_t BlockSize = int64_t{256} * 1024;
+    static constexpr int64_t BlockSize = 256 * 1024;
 
     bool fill() {
         blockStart_ = position_;

@@ -6,7 +6,7 @@
 namespace kv {
 namespace {
 
-constexpr std::size_t kWriteChunk = std::size_t{64} * 1024;
+constexpr std::size_t kWriteChunk = 64 * 1024;
 
 bool needsQuotes(std::string_view text) {
     return text.find_first_of(";\"\r\n") != std::string_view::npos;
