@@ -5,7 +5,7 @@ JOBS  ?= $(shell nproc)
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: deps configure build programs run test sanitize tsan bench fuzz install uninstall clean
+.PHONY: deps configure build programs run test sanitize tsan tidy bench fuzz install uninstall clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -42,6 +42,13 @@ tsan: deps
 	@cmake --build build-tsan -j $(JOBS) --target test_engine kvr
 	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R test_engine
 
+# clang-tidy with the checks of .clang-tidy over the program's sources (not the
+# tests, benchmarks and fuzz targets); fails on any finding (docs/building.md).
+TIDY_FOLDERS := text|platform|util|mime|engine|codecs|gui|controls|dialogs|viewer|app|tools
+tidy: build
+	@bash scripts/install-deps.sh dev
+	@run-clang-tidy -quiet -p $(BUILD) -j $(JOBS) '^$(CURDIR)/($(TIDY_FOLDERS))/.*\.cpp$$'
+
 install: programs
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
 
@@ -55,7 +62,8 @@ bench: build
 
 fuzz:
 	@bash scripts/install-deps.sh fuzz
-	@cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKORVELT_FUZZ=ON -DKORVELT_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
+	@cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKORVELT_FUZZ=ON -DKORVELT_GUI=OFF -DBUILD_TESTING=OFF \
+	  -DKORVELT_WERROR=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS)
 
 clean:

@@ -96,8 +96,8 @@ class Player {
                 break;
             case Isotropic:
             case Anisotropic: {
-                const double wx = s_.windowExt.x() ? s_.windowExt.x() : 1,
-                             wy = s_.windowExt.y() ? s_.windowExt.y() : 1;
+                const double wx = s_.windowExt.x() != 0 ? s_.windowExt.x() : 1,
+                             wy = s_.windowExt.y() != 0 ? s_.windowExt.y() : 1;
                 sx = s_.viewportExt.x() / wx;
                 sy = s_.viewportExt.y() / wy;
                 if (s_.mapMode == Isotropic) {

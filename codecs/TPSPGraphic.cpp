@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "codecs/ByteReader.h"
@@ -365,8 +366,7 @@ bool TPSPGraphic::decode(const uint8_t* data, std::size_t size, RgbaImage& image
                     }
                     ByteReader channels = *info;
                     if (!readChannels(channels, *pending, compositePalette, error)) return false;
-                    composite = std::move(pending);
-                    pending.reset();
+                    composite = std::exchange(pending, std::nullopt);
                 }
             }
         }

@@ -18,7 +18,8 @@ bool unpack(const uint8_t* s, std::size_t n, uint8_t* out, std::size_t want) {
     std::size_t i = 0, o = 0;
     while (o < want) {
         if (i >= n) return false;
-        const int count = int8_t(s[i++]);
+        // The count byte is signed: a negative one announces literal bytes.
+        const int count = int8_t(s[i++]);  // NOLINT(bugprone-signed-char-misuse)
         if (count >= 0) {
             const std::size_t run = std::size_t(count) + 1;
             if (i >= n || run > want - o) return false;

@@ -143,8 +143,8 @@ bool readHeaderBlock(File& file, HeaderBlock& block);
 
 // Write the encoded header / record at the current position. False when the
 // write fails (disk full).
-bool writeHeader(File& file, const Header& header);
-bool writeRecord(File& file, const EntryRecord& record, Version version = Version::V1);
+[[nodiscard]] bool writeHeader(File& file, const Header& header);
+[[nodiscard]] bool writeRecord(File& file, const EntryRecord& record, Version version = Version::V1);
 
 // One step of the sequential walk over an open archive.
 //
@@ -217,6 +217,6 @@ bool payloadFits(const EntryRecord& record, int64_t payloadStart, int64_t fileSi
 // Copies count bytes from the current position of source to the current
 // position of destination in 16384-byte blocks. False on a read error, a
 // source that ends first, or a failed write. A count of 0 copies nothing.
-bool copyBytes(File& source, File& destination, int64_t count);
+[[nodiscard]] bool copyBytes(File& source, File& destination, int64_t count);
 
 }  // namespace kv::format

@@ -49,7 +49,7 @@ inline char rootLetter(const std::string& rootPath) {
     if (rootPath.size() < 2 || rootPath.size() > 3 || rootPath[1] != ':') return 0;
     if (rootPath.size() == 3 && !isSeparator(rootPath[2])) return 0;
     const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(rootPath[0])));
-    return (c >= 'A' && c <= 'Z') ? c : 0;
+    return (c >= 'A' && c <= 'Z') ? c : '\0';
 }
 
 }  // namespace kv::hostpath

@@ -124,7 +124,7 @@ public:
     // Bytes read (0 at end of file), or -1 on a read error.
     virtual int64_t read(void* buffer, int64_t count) = 0;
     // True when all count bytes were written (false on a short write or error: disk full).
-    virtual bool write(const void* buffer, int64_t count) = 0;
+    [[nodiscard]] virtual bool write(const void* buffer, int64_t count) = 0;
     virtual bool seek(int64_t position) = 0;
     virtual int64_t position() = 0;
     virtual int64_t size() = 0;          // current size, -1 on error
@@ -160,7 +160,7 @@ public:
     // on a disk has nothing to flush and answers true.
     virtual bool setLastWriteDos(int32_t /*dosDateTime*/) { return false; }
     virtual bool setPermissions(uint32_t /*permissions*/) { return false; }
-    virtual bool flush() { return true; }
+    [[nodiscard]] virtual bool flush() { return true; }
     // What the host says of the open file itself (its kind, identity, size
     // and times, as pathInfo gives them for a path); Missing for a file that
     // is not a host file.

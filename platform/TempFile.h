@@ -55,7 +55,7 @@ class TempFile {
     // Closes the handle (the file stays held by a second, read-only one until
     // it is renamed or removed). False when the close reported an error: what
     // was written may not all be there.
-    bool close();
+    [[nodiscard]] bool close();
     // Puts the closed file in place of target for good (Platform::replaceFile):
     // flushed to the disk, renamed over target in one step, given target's
     // permissions (a new file's when there was none) and its folder flushed.
@@ -65,7 +65,7 @@ class TempFile {
     // still there. A link at target is replaced, not followed. permissionsOf,
     // when given, names the file whose permissions it takes instead of
     // target's (a file that stepped aside from target's name).
-    bool renameTo(const std::string& target, const std::string& permissionsOf = {});
+    [[nodiscard]] bool renameTo(const std::string& target, const std::string& permissionsOf = {});
 
   private:
     void removeNow();
@@ -87,6 +87,6 @@ int RemoveStaleTemporaries(const std::string& folder);
 // closed and put in its place (TempFile::renameTo), so a failure (full disk, a
 // folder that takes no new file) leaves the old file exactly as it was, and
 // nothing behind. False on failure.
-bool ReplaceFileContents(const std::string& path, std::string_view bytes);
+[[nodiscard]] bool ReplaceFileContents(const std::string& path, std::string_view bytes);
 
 }  // namespace kv

@@ -44,17 +44,17 @@ class WriterLock {
     WriterLock(const WriterLock&) = delete;
     WriterLock& operator=(const WriterLock&) = delete;
 
-    State state() const { return state_; }
-    bool busy() const { return state_ == State::Busy; }
-    bool refused() const { return state_ == State::Refused; }
+    [[nodiscard]] State state() const { return state_; }
+    [[nodiscard]] bool busy() const { return state_ == State::Busy; }
+    [[nodiscard]] bool refused() const { return state_ == State::Refused; }
     // Busy or Refused: the writer must change nothing and say message().
-    bool stops() const { return busy() || refused(); }
+    [[nodiscard]] bool stops() const { return busy() || refused(); }
     // The file the writer writes: the archive path as given, or the file its
     // link leads to. Empty when the link is refused.
-    const std::string& target() const { return target_; }
+    [[nodiscard]] const std::string& target() const { return target_; }
     // Why a writer stops: busyMessage() when Busy, the refusal when Refused
     // (French, naming the archive and what stood in the way); empty otherwise.
-    const std::string& message() const { return message_; }
+    [[nodiscard]] const std::string& message() const { return message_; }
 
     // The lock file of an archive (its name as given: no link is followed).
     static std::string lockPath(const std::string& archivePath);

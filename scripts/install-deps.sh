@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Korvelt need,
 # when any of them is missing; with the argument `fuzz`, also what `make fuzz`
-# needs. Safe to run again: it does nothing when all are there.
+# needs, and with `dev` what `make tidy` needs. Safe to run again: it does
+# nothing when all are there.
 set -euo pipefail
 packages=(
   build-essential cmake ccache pkg-config
@@ -23,6 +24,10 @@ packages=(
 # `install-deps.sh fuzz`: also the compiler and runtime of the libFuzzer build.
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-14-dev)
+fi
+# `install-deps.sh dev`: the developer's checks that `make test` does not run.
+if [ "${1:-}" = dev ]; then
+  packages+=(clang-tidy)
 fi
 # One query for all of them: `make run` asks this every time.
 installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
