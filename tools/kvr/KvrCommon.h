@@ -41,6 +41,7 @@ int commentCommand(const Args& args);
 int extractCommand(const Args& args);
 int sfxCommand(const Args& args);
 int repairCommand(const Args& args);
+int verifyCommand(const Args& args);
 
 // An argument that starts with a drive letter and ":\" is a Windows path and
 // is taken as it is; anything else is a host path (a relative one taken from
