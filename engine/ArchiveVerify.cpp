@@ -282,7 +282,7 @@ std::string findingText(const VerifiedRow& row) {
         case VerifyFinding::Equal:
             return "identique";
         case VerifyFinding::Differs:
-            return "contenu différent de la copie archivée (même date)";
+            return "contenu différent de la copie archivée, sans date plus récente";
         case VerifyFinding::Modified:
             return "modifié depuis l'archivage";
         case VerifyFinding::Damaged:

@@ -74,8 +74,8 @@ struct VerifyOutcome {
 // entries are. Never throws for I/O: a read that fails is the row's finding.
 VerifyOutcome VerifyArchive(Session& session, VerifyScope scope, Ui& ui);
 
-// A finding as one line of kvr verify and of the summary: "contenu différent
-// (même date)", "endommagé dans l'archive : CRC-32 incorrect", ...
+// A finding in French, for kvr verify's lines: "absent du disque",
+// "endommagé dans l'archive : CRC-32 incorrect", ...
 std::string findingText(const VerifiedRow& row);
 
 // The summary of a check, for the status bar and kvr:
