@@ -260,10 +260,18 @@ bool TMainKorvelt2002::runProgress(int mode, int maximum, const QString& caption
 
 void TMainKorvelt2002::runEngine(int mode) {
     BusyScope busy(*this);
+    // The figures of files and bytes left follow the rows in the order the run visits them.
+    ui_.setSeparators(session_.separators);
+    struct RunFigures {
+        QtUi& ui;
+        ~RunFigures() { ui.endRun(); }
+    } figures{ui_};
     if (mode == TFormProgress::ModeArchive) {
+        ui_.startRun(rowSizes(allRows()));
         session_.checkRecupeFile = forms_.progress->checkRecupeFile();
         const ArchiveResult result =
             ArchiveFiles(session_, ui_, [this] { LoadArchive(true, this); });
+        ui_.endRun();
         showRunSummary(archiveRunSummary(result, session_.separators));
         // The run told why it refused; the catalog can be brought up to date
         // at once, at the price of the changes not archived.
@@ -274,14 +282,21 @@ void TMainKorvelt2002::runEngine(int mode) {
                         Buttons::YesNo) == Answer::Yes)
             LoadArchive(true, this);
     } else if (mode == TFormProgress::ModeRestore && restoreMissing_) {
+        ui_.startRun(rowSizes(missingRows(session_.rows)));
         const RestoreOutcome outcome = RestoreMissingFiles(session_, ui_);
+        ui_.endRun();
         // The rows restored show their new status, and leave a "Manquants" list.
         model_->resetFromRows();
         showRunSummary(restoreRunSummary(outcome, session_.separators));
     } else if (mode == TFormProgress::ModeRestore && forms_.restaure) {
-        const RestoreOutcome outcome =
-            RestoreFiles(session_, forms_.restaure->choices(), selectedRows(), ui_);
+        const RestoreChoices choices = forms_.restaure->choices();
+        ui_.startRun(rowSizes(choices.selection == 1 ? selectedRows() : rowsInFileOrder()));
+        const RestoreOutcome outcome = RestoreFiles(session_, choices, selectedRows(), ui_);
+        ui_.endRun();
         showRunSummary(restoreRunSummary(outcome, session_.separators));
+    } else if (mode == TFormProgress::ModeVerify || mode == TFormProgress::ModeTest) {
+        runVerify(mode == TFormProgress::ModeVerify ? VerifyScope::AgainstDisk
+                                                    : VerifyScope::ArchiveOnly);
     }
 }
 

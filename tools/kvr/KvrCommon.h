@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "util/ProgressMeter.h"
 #include "util/Ui.h"
 
 namespace kvr {
@@ -107,9 +108,7 @@ class CliUi : public kv::Ui {
     void show();
 
     std::unique_ptr<ProgressLine> progress_;
-    std::vector<int64_t> before_;  // bytes of the rows before row i (one more than rows)
-    int row_ = 0;
-    int percent_ = 0;
+    kv::ProgressMeter meter_;
 };
 
 }  // namespace kvr
