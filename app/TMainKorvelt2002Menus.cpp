@@ -131,8 +131,8 @@ void TMainKorvelt2002::buildStatusActions() {
          "Afficher les fichiers nouveaux|N'afficher que les fichiers ajoutés, pas encore "
          "archivés"},
         {"Afficher_AVerifier", "À vérifier", StatusFilter::ToCheck, Qt::Key_V,
-         "Afficher les fichiers à vérifier|N'afficher que les fichiers modifiés, manquants ou "
-         "nouveaux"},
+         "Afficher les fichiers à vérifier|N'afficher que les fichiers modifiés, manquants, "
+         "nouveaux, différents de leur copie ou endommagés"},
     };
     showActions_ = new QActionGroup(this);
     showActions_->setExclusive(true);
@@ -158,7 +158,8 @@ void TMainKorvelt2002::buildStatusActions() {
          "qui ne sont pas encore archivés"},
         {"Selectionner_AVerifier", "À vérifier", StatusFilter::ToCheck, Qt::Key_V,
          "Sélectionner les fichiers à vérifier|Sélectionner, parmi les fichiers affichés, "
-         "ceux qui sont modifiés, manquants ou nouveaux"},
+         "ceux qui sont modifiés, manquants, nouveaux, différents de leur copie ou "
+         "endommagés"},
     };
     for (const Item& i : selects) {
         const StatusFilter filter = i.filter;
