@@ -182,6 +182,8 @@ void QtUi::pump() {
 
 void QtUi::pumpNow() {
     if (beforeEvents_) beforeEvents_();
+    // The rate and the time left move on while a long file is worked on.
+    if (meter_.started()) showAmounts(false);
     QApplication::processEvents();
     sincePump_.restart();
 }
