@@ -5,7 +5,6 @@
 #include <QCollator>
 #include <QDir>
 #include <QDragEnterEvent>
-#include <QElapsedTimer>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
@@ -41,7 +40,6 @@ namespace {
 constexpr uint32_t ListMask =
     attr::ReadOnly | attr::Hidden | attr::System | attr::Directory | attr::Archive;  // 55
 constexpr int FolderRole = Qt::UserRole + 1;
-constexpr int PumpIntervalMs = 30;
 
 QCollator& nameCollator() {
     static QCollator collator = [] {
@@ -457,20 +455,15 @@ void TFormAddArch::listFolder() {
                                  std::max(fm.height(), SystemImages::IconSize) + 4));
     ListView1->addItems(names);
     SystemImages& images = SystemImages::shared();
-    QElapsedTimer sincePump;
-    sincePump.start();
     for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
         const Entry& e = entries[static_cast<size_t>(i)];
         QListWidgetItem* item = ListView1->item(i);
         item->setIcon(images.icon(images.iconIndexFor(e.name, e.attributes)));
         item->setData(FolderRole, e.folder);
         item->setToolTip(SystemImages::typeName(e.name, e.attributes));
-        if (sincePump.elapsed() >= PumpIntervalMs) {
-            QCoreApplication::processEvents();
-            sincePump.restart();
-            // Another folder was chosen meanwhile: its own listing took over.
-            if (generation != listGeneration_) return;
-        }
+        ui_.pump();
+        // Another folder was chosen meanwhile: its own listing took over.
+        if (generation != listGeneration_) return;
     }
     ListView1->setUpdatesEnabled(true);
 }

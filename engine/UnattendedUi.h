@@ -20,9 +20,6 @@ class UnattendedUi : public Ui {
         std::string text;
     };
 
-    // The answer Escape gives a box with these buttons.
-    static Answer escapeAnswer(Buttons buttons);
-
     Answer message(MessageKind kind, const std::string& text,
                    Buttons buttons = Buttons::Ok) override;
     void setLabel(ProgressLabel, const std::string&) override {}

@@ -26,36 +26,10 @@ QMessageBox::StandardButton standardOf(Answer answer) {
     return QMessageBox::Ok;
 }
 
-std::vector<Answer> answersOf(Buttons buttons) {
-    switch (buttons) {
-        case Buttons::Ok:
-            return {Answer::Ok};
-        case Buttons::OkCancel:
-            return {Answer::Ok, Answer::Cancel};
-        case Buttons::YesNo:
-            return {Answer::Yes, Answer::No};
-        case Buttons::YesNoCancel:
-            return {Answer::Yes, Answer::No, Answer::Cancel};
-        case Buttons::YesCancel:
-            return {Answer::Yes, Answer::Cancel};
-        case Buttons::YesAllNoCancel:
-            return {Answer::Yes, Answer::YesToAll, Answer::No, Answer::Cancel};
-    }
-    return {Answer::Ok};
-}
-
 // The default button (the one Enter presses): the first answer, but No where
 // Yes would destroy something.
 Answer defaultOf(Buttons buttons) {
     return buttons == Buttons::YesAllNoCancel ? Answer::No : answersOf(buttons).front();
-}
-
-// Esc or closing the box: Cancel when the box has it, else No, else Ok.
-Answer escapeAnswer(Buttons buttons) {
-    const auto answers = answersOf(buttons);
-    for (Answer wanted : {Answer::Cancel, Answer::No})
-        if (std::find(answers.begin(), answers.end(), wanted) != answers.end()) return wanted;
-    return answers.front();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // Engine code never includes Qt; everything it shows goes through here.
 
 #include <string>
+#include <vector>
 
 namespace kv {
 
@@ -22,6 +23,13 @@ const char* messageTitle(MessageKind kind);
 
 // "OK", "Annuler", "&Oui", "&Non", "Oui pour &tous".
 const char* answerCaption(Answer answer);
+
+// The answers a box with these buttons offers, in the order they show.
+std::vector<Answer> answersOf(Buttons buttons);
+
+// The answer of Esc or of closing the box: Cancel when the box has it, else
+// No, else Ok. A box nobody can see (the automatic mode) answers so too.
+Answer escapeAnswer(Buttons buttons);
 
 // The labels of the progress frame (the progress dialog's LabelFile and LabelPath).
 enum class ProgressLabel { File, Path };
