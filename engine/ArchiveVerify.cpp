@@ -45,7 +45,9 @@ struct FileSum {
 std::optional<FileSum> sumOf(const std::string& path, const std::atomic<bool>& stop) {
     const std::unique_ptr<File> file = platform().open(path, OpenMode::Read);
     if (!file) return std::nullopt;
-    std::vector<uint8_t> buffer(static_cast<std::size_t>(ReadBlock));
+    // One buffer per worker: a million small files must not cost a million
+    // allocations of a block.
+    thread_local std::vector<uint8_t> buffer(static_cast<std::size_t>(ReadBlock));
     FileSum sum;
     sum.crc = static_cast<uint32_t>(crc32(0L, Z_NULL, 0));
     for (;;) {
@@ -162,7 +164,7 @@ std::vector<RowJob> jobsOf(const Catalog& rows, VerifyOutcome& outcome) {
 
 bool VerifyOutcome::allEqual() const {
     if (stopped || refused) return false;
-    for (int i = 0; i < 7; ++i)
+    for (int i = 0; i < VerifyFindingCount; ++i)
         if (i != static_cast<int>(VerifyFinding::Equal) && counts[i] != 0) return false;
     return true;
 }
@@ -213,6 +215,9 @@ VerifyOutcome VerifyArchive(Session& session, VerifyScope scope, Ui& ui) {
                 row.row = jobs[i].row;
                 row.finding = VerifyFinding::Unreadable;
             }
+            // Reads fail once the stop is asked for: a check cut short says
+            // nothing about its row, which keeps its status.
+            if (stop.load()) break;
             std::lock_guard lock(mutex);
             found[i] = std::move(row);
             finished.push_back(i);

@@ -39,6 +39,7 @@ enum class VerifyFinding {
     Unreadable,  // the file is there but cannot be read: status kept
     NotStored,   // the row was never archived (New): not checked, status kept
 };
+constexpr int VerifyFindingCount = 7;
 
 struct VerifiedRow {
     std::size_t row = 0;  // index into session.rows
@@ -48,7 +49,7 @@ struct VerifiedRow {
 
 struct VerifyOutcome {
     // Rows by finding (NotStored included), in VerifyFinding order.
-    int counts[7] = {};
+    int counts[VerifyFindingCount] = {};
     // Every row checked that is not Equal, in row order (NotStored ones left out).
     std::vector<VerifiedRow> problems;
     bool stopped = false;  // the stop button ended the check: the rows not reached keep their status
