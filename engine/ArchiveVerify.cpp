@@ -271,13 +271,12 @@ VerifyOutcome VerifyArchive(Session& session, VerifyScope scope, Ui& ui) {
     for (std::thread& worker : workers) worker.join();
 
     outcome.stopped = stop.load() && done < total;
+    // The jobs, and so what they found, are in row order.
     for (std::optional<VerifiedRow>& row : found) {
         if (!row) continue;
         ++outcome.counts[static_cast<int>(row->finding)];
         if (row->finding != VerifyFinding::Equal) outcome.problems.push_back(std::move(*row));
     }
-    std::sort(outcome.problems.begin(), outcome.problems.end(),
-              [](const VerifiedRow& a, const VerifiedRow& b) { return a.row < b.row; });
     archive.close();
     return outcome;
 }
