@@ -5,11 +5,11 @@
 //   12/340 fichiers  1,20 Mo/80,00 Mo  3,40 Mo/s  reste 23 s
 //
 // The figures are kv::ProgressMeter's (util/ProgressMeter.h), the progress
-// dialog's too. It is rewritten in place (carriage return, erase to the end of the line),
-// at most ten times a second, cut to the terminal's width so that it never
-// wraps, and erased before anything else is written to the terminal and when
-// it ends. Numbers take the user's separators (French ones under the C or
-// POSIX locale).
+// dialog's too. It is rewritten in place (carriage return, erase to the end
+// of the line), at most ten times a second, cut to the terminal's width so
+// that it never wraps, and erased before anything else is written to the
+// terminal and when it ends. Numbers take the user's separators (French ones
+// under the C or POSIX locale).
 
 #include <chrono>
 #include <cstdint>
