@@ -37,14 +37,33 @@ Qt::Alignment CatalogModel::columnAlignment(int column) {
     return kColumns[column].alignment;
 }
 
-CatalogModel::CatalogModel(Catalog& rows, QObject* parent)
-    : QAbstractTableModel(parent), rows_(rows) {
+std::string CatalogModel::cellText(const CatalogRow& row, int column, const LocaleSeparators& sep) {
+    switch (column) {
+        case ColName:
+            return row.name;
+        case ColFolder:
+            return row.folder;
+        case ColSize:
+            return std::to_string(row.size);
+        case ColCompressed:
+            return row.compressedSize ? std::to_string(*row.compressedSize) : std::string();
+        case ColModified:
+            return formatDosDateTime(row.fileDate, sep);
+        case ColType:
+            return row.typeName;
+        default:
+            return {};
+    }
+}
+
+CatalogModel::CatalogModel(Catalog& rows, const LocaleSeparators& separators, QObject* parent)
+    : QAbstractTableModel(parent), rows_(rows), separators_(separators) {
     take(0);
 }
 
 void CatalogModel::take(std::size_t from) {
     for (std::size_t i = from; i < rows_.size(); ++i)
-        if (filterShows(filter_, rows_[i].icon)) shown_.push_back(i);
+        if (filterShows(filter_, rows_[i].status)) shown_.push_back(i);
     seen_ = rows_.size();
 }
 
@@ -83,11 +102,9 @@ QVariant CatalogModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             // Names hold the host's bytes as they are; a legacy 8-bit name
             // shows its letters instead of replacement marks.
-            if (column == ColName) return QString::fromStdString(text::forDisplay(row.caption));
-            return QString::fromStdString(
-                text::forDisplay(row.sub[static_cast<size_t>(column - 1)]));
+            return QString::fromStdString(text::forDisplay(cellText(row, column, separators_)));
         case Qt::DecorationRole:
-            if (column == ColName && icons_) return icons_(row.icon);
+            if (column == ColName && icons_) return icons_(row.status);
             return {};
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(columnAlignment(column));
@@ -117,7 +134,7 @@ void CatalogModel::syncAppended() {
     if (size == seen_) return;
     std::vector<std::size_t> added;
     for (std::size_t i = seen_; i < size; ++i)
-        if (filterShows(filter_, rows_[i].icon)) added.push_back(i);
+        if (filterShows(filter_, rows_[i].status)) added.push_back(i);
     seen_ = size;
     if (added.empty()) return;
     const int first = rowCount();

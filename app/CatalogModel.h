@@ -1,9 +1,10 @@
 #pragma once
-// CatalogModel: the catalog rows of the session as the main list shows them,
+// CatalogModel: the catalog rows of the open archive as the main list shows them,
 // six columns ("Nom", "Dossier", "Taille", "Compressé", "Modifié", "Type"),
 // the status icon on the name column. The rows stay in the engine's own
 // vector (the engine reads and writes it directly); the model only tells the
-// views what changed.
+// views what changed, and makes each cell's text from the row's values
+// (cellText, which the text and printed listings share).
 //
 // The model shows the rows its status filter lets through (all of them by
 // default), in the vector's order: row r of the model is the vector's row
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "engine/Catalog.h"
+#include "util/Format.h"
 
 namespace kv {
 
@@ -34,7 +36,15 @@ class CatalogModel : public QAbstractTableModel {
     static int defaultWidth(int column);
     static Qt::Alignment columnAlignment(int column);
 
-    explicit CatalogModel(Catalog& rows, QObject* parent = nullptr);
+    // The text of a row's column as the list and the listings show it: the
+    // name, the folder, the size and the compressed size in decimal (the
+    // latter empty until archived), the date "dd/mm/yyyy hh:nn" with the
+    // locale's separators (empty when it is no valid date), the type text.
+    // The bytes of names are given as the row holds them.
+    static std::string cellText(const CatalogRow& row, int column, const LocaleSeparators& sep);
+
+    // separators: the user's locale, which outlives the model.
+    CatalogModel(Catalog& rows, const LocaleSeparators& separators, QObject* parent = nullptr);
 
     // The icon of an EntryStatus value (the image list of the program).
     void setIconProvider(std::function<QIcon(int)> provider);
@@ -77,6 +87,7 @@ class CatalogModel : public QAbstractTableModel {
     void take(std::size_t from);
 
     Catalog& rows_;
+    const LocaleSeparators& separators_;
     StatusFilter filter_ = StatusFilter::All;
     std::vector<std::size_t> shown_;  // the vector's index of each shown row
     std::size_t seen_ = 0;            // the vector's rows the list was made from

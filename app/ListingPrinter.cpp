@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPrinter>
 
+#include "app/CatalogModel.h"
 #include "util/Error.h"
 #include "util/PrintLayout.h"
 
@@ -82,10 +83,12 @@ int ListingPrinter::print(QPrinter& printer, const Catalog& catalog,
             heading(false);
         }
         const CatalogRow& row = catalog[index];
-        drawAt(painter, u.x(5), line, QString::fromStdString(row.caption), u.x(60) - u.x(5) - gap);
-        drawAt(painter, u.x(60), line, QString::fromStdString(row.sub[0]), u.x(175) - u.x(60) - gap,
+        drawAt(painter, u.x(5), line, QString::fromStdString(row.name), u.x(60) - u.x(5) - gap);
+        drawAt(painter, u.x(60), line, QString::fromStdString(row.folder), u.x(175) - u.x(60) - gap,
                Qt::ElideMiddle);
-        drawAt(painter, u.x(175), line, QString::fromStdString(row.sub[3]));
+        drawAt(painter, u.x(175), line,
+               QString::fromStdString(
+                   CatalogModel::cellText(row, CatalogModel::ColModified, separators_)));
         line += u.y(7);
         ++onPage;
     }

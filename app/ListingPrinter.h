@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/Catalog.h"
+#include "util/Format.h"
 
 class QPrinter;
 
@@ -19,9 +20,12 @@ namespace kv {
 class ListingPrinter {
   public:
     // archiveName: the archive's file name without folder; date: today's date
-    // as the user's short date format writes it.
-    ListingPrinter(QString archiveName, QString date)
-        : archiveName_(std::move(archiveName)), date_(std::move(date)) {}
+    // as the user's short date format writes it; separators: the user's
+    // locale, for the rows' dates.
+    ListingPrinter(QString archiveName, QString date, LocaleSeparators separators)
+        : archiveName_(std::move(archiveName)),
+          date_(std::move(date)),
+          separators_(std::move(separators)) {}
 
     // Prints the rows of catalog whose indices are given, in that order, as
     // one print job titled "Impression de Korvelt". Returns the pages printed.
@@ -33,6 +37,7 @@ class ListingPrinter {
   private:
     QString archiveName_;
     QString date_;
+    LocaleSeparators separators_;
 };
 
 }  // namespace kv

@@ -83,13 +83,13 @@ void TMainKorvelt2002::setForms(const Forms& forms) {
     ui_.setProgressDialog(forms.progress);
     if (forms.progress) forms.progress->setRunFunction([this](int mode) { runEngine(mode); });
     if (forms.restaure) {
-        forms.restaure->setWorkFolderSource([this] { return session_.workFolder; });
+        forms.restaure->setWorkFolderSource([this] { return options_.workFolder; });
         forms.restaure->setHelpAvailable(helpAvailable_);
     }
 }
 
 bool TMainKorvelt2002::archiveExists() const {
-    return archiveOpen() && platform().fileExists(session_.currentArchive);
+    return archiveOpen() && platform().fileExists(archive_.path);
 }
 
 WindowSettings TMainKorvelt2002::readSettings() const {
@@ -113,8 +113,8 @@ void TMainKorvelt2002::FormCreate() {
     settingsIni_ = std::make_unique<IniFile>(SettingsFolder() + kSettingsName);
     const WindowSettings s = readSettings();
 
-    session_.workFolder = s.temporary;
-    session_.separators = separatorsOf(QLocale());
+    options_.workFolder = s.temporary;
+    env_.separators = separatorsOf(QLocale());
     helpAvailable_ = platform().fileExists(programFolder + "Help\\index.htm");
     const std::string scripts = RemoveBackslash(ScriptFolder());
     if (!platform().directoryExists(scripts)) platform().createDirectory(scripts);
@@ -136,14 +136,14 @@ void TMainKorvelt2002::FormCreate() {
     applyStoredSize(s);
 
     setWindowTitle(QStringLiteral("Korvelt"));
-    session_.currentArchive.clear();
-    session_.listChanged = false;
+    archive_.path.clear();
+    archive_.listChanged = false;
 
     for (int c = 0; c < CatalogModel::ColumnCount; ++c)
         listView_->header()->resizeSection(c, s.columns[c]);
-    session_.sortKey = s.tri;
-    session_.dateComment = s.dateComment;
-    session_.recompressAll = s.recompressAll;
+    archive_.sortKey = s.tri;
+    options_.dateComment = s.dateComment;
+    options_.recompressAll = s.recompressAll;
 
     acceptDrops_ = true;
     setAcceptDrops(true);
@@ -184,12 +184,12 @@ void TMainKorvelt2002::FormDestroy() {
     }
     bool written = ini.writeInteger("Window", "WidthSize", size.width());
     written = ini.writeInteger("Window", "HeightSize", size.height()) && written;
-    written = ini.writeString("Application", "temporary", session_.workFolder) && written;
+    written = ini.writeString("Application", "temporary", options_.workFolder) && written;
     for (int c = 0; c < CatalogModel::ColumnCount; ++c)
         written = ini.writeInteger("List", kColumnKeys[c], listView_->header()->sectionSize(c)) &&
                   written;
-    written = ini.writeInteger("List", "Tri", session_.sortKey & 0xFF) && written;
-    written = ini.writeBool("Application", "DateComment", session_.dateComment) && written;
+    written = ini.writeInteger("List", "Tri", archive_.sortKey & 0xFF) && written;
+    written = ini.writeBool("Application", "DateComment", options_.dateComment) && written;
     if (!written) settingsNotWritten(ini.path());
     settingsIni_.reset();
 }
@@ -197,7 +197,7 @@ void TMainKorvelt2002::FormDestroy() {
 void TMainKorvelt2002::settingsNotWritten(const std::string& path) {
     const std::string text = "Impossible d'enregistrer les réglages dans le fichier " + path;
     if (automatic_) {
-        AppendJournalLine(JournalPath(), JournalLine(session_.now(), "Message : " + text));
+        AppendJournalLine(JournalPath(), JournalLine(env_.now(), "Message : " + text));
         return;
     }
     ui_.message(MessageKind::Error, text + ".\rLes réglages de cette session sont perdus.");
@@ -236,7 +236,7 @@ void TMainKorvelt2002::FormShow() {
     }
     if (!platform().fileExists(path)) return;
     if (QString::fromStdString(path).right(4).toLower() != QLatin1String(".kvr")) return;
-    session_.currentArchive = path;
+    archive_.path = path;
     LoadArchive(true, this);
 }
 
@@ -312,7 +312,7 @@ void TMainKorvelt2002::buildToolbar() {
     editComment_->setMaxLength(80);
     editComment_->move(x + 6, 17);
     connect(editComment_, &QLineEdit::textChanged, this,
-            [this](const QString& text) { session_.comment = text.toStdString(); });
+            [this](const QString& text) { archive_.comment = text.toStdString(); });
 }
 
 void TMainKorvelt2002::LoadToolbarGlyphs() {
@@ -388,7 +388,7 @@ void TMainKorvelt2002::closeEvent(QCloseEvent* event) {
 }
 
 bool TMainKorvelt2002::FormClose() {
-    if (!session_.listChanged || session_.currentArchive.empty()) {
+    if (!archive_.listChanged || archive_.path.empty()) {
         acceptDrops_ = false;
         setAcceptDrops(false);
         return true;

@@ -1,8 +1,8 @@
 #pragma once
-// TMainKorvelt2002: the main window. It owns the session (the open archive,
-// the catalog rows, the comment, the options the engine reads), shows the
-// catalog in ListViewFile, and runs every command of its menus, toolbar and
-// popup. The engine does the work; the window prepares its dialogs, asks the
+// TMainKorvelt2002: the main window. It owns the open archive (its path, the
+// catalog rows, the comment), the run's options and the environment the
+// engine reads, shows the catalog in ListViewFile, and runs every command of
+// its menus, toolbar and popup. The engine does the work; the window prepares its dialogs, asks the
 // questions, and brings captions, status panels and action states in line.
 //
 // The class is split by command group:
@@ -36,7 +36,9 @@
 
 #include "app/CatalogModel.h"
 #include "engine/ArchiveVerify.h"
-#include "engine/Session.h"
+#include "engine/Environment.h"
+#include "engine/OpenArchive.h"
+#include "engine/RunOptions.h"
 #include "gui/CommandGuard.h"
 #include "gui/QtUi.h"
 #include "util/Error.h"
@@ -79,7 +81,7 @@ class TMainKorvelt2002 : public QMainWindow {
     ~TMainKorvelt2002() override;
 
     // The long-lived forms the program entry creates after this window; the
-    // window takes them over (ownedForms_) and they go before its session and
+    // window takes them over (ownedForms_) and they go before its archive and
     // Ui do. Any may be null in tests that do not need it.
     struct Forms {
         TFormRestaure* restaure = nullptr;
@@ -100,7 +102,9 @@ class TMainKorvelt2002 : public QMainWindow {
     // 0 after an interactive run.
     int exitStatus() const { return exitStatus_; }
 
-    Session& session() { return session_; }
+    OpenArchive& archive() { return archive_; }
+    RunOptions& options() { return options_; }
+    Environment& environment() { return env_; }
     QtUi& ui() { return ui_; }
     CatalogModel& catalogModel() { return *model_; }
     QTreeView* listView() const { return listView_.get(); }
@@ -111,7 +115,7 @@ class TMainKorvelt2002 : public QMainWindow {
     // ImageExtensions: the image registry's extensions, ".JPG" and so on.
     const QStringList& imageExtensions() const { return imageExtensions_; }
     // True when an archive is open / when its file exists on disk.
-    bool archiveOpen() const { return !session_.currentArchive.empty(); }
+    bool archiveOpen() const { return !archive_.path.empty(); }
     bool archiveExists() const;
 
     // Indices of the selected catalog rows, ascending.
@@ -313,11 +317,13 @@ class TMainKorvelt2002 : public QMainWindow {
     // TMainKorvelt2002Preview.cpp
     void buildImageExtensions();
 
-    Session session_;
+    OpenArchive archive_;
+    RunOptions options_;
+    Environment env_;
     QtUi ui_;
-    // The model, the forms and the list read session_ and ui_: they are held
-    // by members declared after them, which go first (Qt's parent would delete
-    // them only once every member is gone).
+    // The model, the forms and the list read archive_, env_ and ui_: they are
+    // held by members declared after them, which go first (Qt's parent would
+    // delete them only once every member is gone).
     std::unique_ptr<CatalogModel> model_;
     std::unique_ptr<IniFile> settingsIni_;  // SettingsIni
     Forms forms_;

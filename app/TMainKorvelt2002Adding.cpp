@@ -85,7 +85,7 @@ void TMainKorvelt2002::DropFiles(const QStringList& paths) {
     if (!archiveOpen()) return;
 
     AddRunScope adding(*this);
-    AddOperation op(session_, ui_, typeNameOf, [this](const std::string& name) {
+    AddOperation op(archive_, ui_, typeNameOf, [this](const std::string& name) {
         return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();
     });
     ui_.pumpNow();
@@ -99,7 +99,7 @@ void TMainKorvelt2002::DropFiles(const QStringList& paths) {
             window.ui_.setBeforeEvents({});
             window.model_->syncAppended();
             // Rows taken in before an error are changes all the same.
-            if (op.added > 0) window.session_.listChanged = true;
+            if (op.added > 0) window.archive_.listChanged = true;
             window.recountCatalogSummary();
         }
     } finish{*this, op};
@@ -113,12 +113,12 @@ void TMainKorvelt2002::DropFiles(const QStringList& paths) {
         else
             TakeInPath(op, path, false);
     }
-    session_.listChanged = true;
+    archive_.listChanged = true;
 }
 
 void TMainKorvelt2002::DellFile_ArchExecute() {
     auto selected = selectedRows();
-    if (session_.rows.empty() || selected.empty()) return;
+    if (archive_.rows.empty() || selected.empty()) return;
     if (ui_.message(MessageKind::Confirmation, "Supprimer le(s) fichier(s) sélectionné(s) ?",
                     Buttons::YesCancel) == Answer::Cancel)
         return;
@@ -127,14 +127,14 @@ void TMainKorvelt2002::DellFile_ArchExecute() {
         // laid out afresh once they are gone.
         Catalog kept;
         size_t next = 0;  // selected is ascending
-        for (size_t row = 0; row < session_.rows.size(); ++row) {
+        for (size_t row = 0; row < archive_.rows.size(); ++row) {
             if (next < selected.size() && selected[next] == row) {
                 ++next;
                 continue;
             }
-            kept.push_back(std::move(session_.rows[row]));
+            kept.push_back(std::move(archive_.rows[row]));
         }
-        session_.rows = std::move(kept);
+        archive_.rows = std::move(kept);
         model_->resetFromRows();
         selected.clear();
     }
@@ -148,14 +148,14 @@ void TMainKorvelt2002::DellFile_ArchExecute() {
             first = selected[i - 1];
             --i;
         }
-        if (last >= session_.rows.size()) continue;
+        if (last >= archive_.rows.size()) continue;
         model_->beginErase(static_cast<int>(first), static_cast<int>(last));
-        session_.rows.erase(session_.rows.begin() + static_cast<std::ptrdiff_t>(first),
-                            session_.rows.begin() + static_cast<std::ptrdiff_t>(last) + 1);
+        archive_.rows.erase(archive_.rows.begin() + static_cast<std::ptrdiff_t>(first),
+                            archive_.rows.begin() + static_cast<std::ptrdiff_t>(last) + 1);
         model_->endErase();
     }
-    action("Restaure")->setEnabled(!session_.rows.empty());
-    session_.listChanged = true;
+    action("Restaure")->setEnabled(!archive_.rows.empty());
+    archive_.listChanged = true;
     recountCatalogSummary();
     ListViewFileClick(this);
 }
@@ -167,15 +167,15 @@ namespace {
 class AddFinish {
   public:
     // recount brings the status bar's catalog summary up to date.
-    AddFinish(QtUi& ui, CatalogModel& model, Session& session, AddOperation& op,
+    AddFinish(QtUi& ui, CatalogModel& model, OpenArchive& archive, AddOperation& op,
               std::function<void()> recount)
-        : ui_(ui), model_(model), session_(session), op_(op), recount_(std::move(recount)) {
+        : ui_(ui), model_(model), archive_(archive), op_(op), recount_(std::move(recount)) {
         ui_.setBeforeEvents([this] { model_.syncAppended(); });
     }
     ~AddFinish() {
         ui_.setBeforeEvents({});
         model_.syncAppended();
-        if (op_.added > 0) session_.listChanged = true;
+        if (op_.added > 0) archive_.listChanged = true;
         recount_();
     }
     AddFinish(const AddFinish&) = delete;
@@ -184,7 +184,7 @@ class AddFinish {
   private:
     QtUi& ui_;
     CatalogModel& model_;
-    Session& session_;
+    OpenArchive& archive_;
     AddOperation& op_;
     std::function<void()> recount_;
 };
@@ -197,10 +197,10 @@ void TMainKorvelt2002::AddFileExecute() {
     if (!dialog) return;
 
     AddRunScope adding(*this);
-    AddOperation op(session_, ui_, typeNameOf, [this](const std::string& name) {
+    AddOperation op(archive_, ui_, typeNameOf, [this](const std::string& name) {
         return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();
     });
-    const std::string& archive = session_.currentArchive;
+    const std::string& archive = archive_.path;
     dialog->dirtree1->setDirectory(
         QString::fromStdString(archive.substr(0, archive.rfind('\\') + 1)));
     if (DialogRunner::exec(*dialog) != QDialog::Accepted) return;
@@ -213,12 +213,12 @@ void TMainKorvelt2002::AddFileExecute() {
     BusyScope busy(*this);
     WaitNotice wait(forms_.wait, "Ajout de fichiers.");
     HourGlass hourGlass;
-    AddFinish finish(ui_, *model_, session_, op, [this] { recountCatalogSummary(); });
+    AddFinish finish(ui_, *model_, archive_, op, [this] { recountCatalogSummary(); });
     for (const QString& line : lines) {
         if (!keepGoing_) break;
         AddSelectionEntry(op, line.toStdString());
     }
-    session_.listChanged = true;
+    archive_.listChanged = true;
 }
 
 void TMainKorvelt2002::DellScriptExecute() {
@@ -257,23 +257,23 @@ void TMainKorvelt2002::ScriptItemClick(QAction* item) {
     BusyScope busy(*this);
     WaitNotice wait(forms_.wait, "Ajout des fichiers du script.");
     AddRunScope adding(*this);
-    AddOperation op(session_, ui_, typeNameOf, [this](const std::string& name) {
+    AddOperation op(archive_, ui_, typeNameOf, [this](const std::string& name) {
         return TFormFileValide::askName(this, QString::fromStdString(name)).toStdString();
     });
     const std::vector<std::string> lines = ReadSelectionScript(path);
     HourGlass hourGlass;
-    AddFinish finish(ui_, *model_, session_, op, [this] { recountCatalogSummary(); });
+    AddFinish finish(ui_, *model_, archive_, op, [this] { recountCatalogSummary(); });
     for (const std::string& line : lines) {
         if (!keepGoing_) break;
         // A folder line always counts as a change; a file line when its file
         // was added or was listed already (never the archive itself, a long
         // name left as it was, or a missing file).
         const bool folderLine = splitFolderLine(line).has_value();
-        const bool wasKnown = !folderLine && op.known.contains(line) &&
-                              !text::equalNoCase(line, session_.currentArchive);
+        const bool wasKnown =
+            !folderLine && op.known.contains(line) && !text::equalNoCase(line, archive_.path);
         const int before = op.added;
         AddSelectionEntry(op, line);
-        if (folderLine || wasKnown || op.added > before) session_.listChanged = true;
+        if (folderLine || wasKnown || op.added > before) archive_.listChanged = true;
     }
 }
 

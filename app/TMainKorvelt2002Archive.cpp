@@ -90,12 +90,11 @@ bool copyArchiveFile(QtUi& ui, const std::string& source, const std::string& des
 }  // namespace
 
 void TMainKorvelt2002::setArchiveCaption() {
-    if (session_.currentArchive.empty())
+    if (archive_.path.empty())
         setWindowTitle(QStringLiteral("Korvelt"));
     else
         setWindowTitle(QStringLiteral("Korvelt - [ ") +
-                       QString::fromStdString(FileNameOf(session_.currentArchive)) +
-                       QStringLiteral(" ]"));
+                       QString::fromStdString(FileNameOf(archive_.path)) + QStringLiteral(" ]"));
 }
 
 bool TMainKorvelt2002::askArchiveChanges() {
@@ -107,10 +106,10 @@ bool TMainKorvelt2002::askArchiveChanges() {
 }
 
 void TMainKorvelt2002::LoadArchive(bool interactive, QObject* sender) {
-    if (!platform().fileExists(session_.currentArchive)) {
+    if (!platform().fileExists(archive_.path)) {
         // The rows were read from no file: a file that appears there before
         // the run is another writer's.
-        session_.catalogSource = ArchiveStampOf(session_.currentArchive);
+        archive_.catalogSource = ArchiveStampOf(archive_.path);
         return;
     }
     BusyScope busy(*this);
@@ -123,21 +122,21 @@ void TMainKorvelt2002::LoadArchive(bool interactive, QObject* sender) {
 
     // The list shows the rows as they come in, a few times a second.
     ui_.setBeforeEvents([this] { model_->syncAppendedIfDue(); });
-    const LoadResult result = kv::LoadArchive(session_, ui_);
+    const LoadResult result = kv::LoadArchive(archive_, ui_);
     ui_.setBeforeEvents({});
 
     wait.close();
     hourGlass.restore();
     model_->resetFromRows();  // the rows were sorted once at the end of the load
-    editComment_->setText(QString::fromStdString(session_.comment));
+    editComment_->setText(QString::fromStdString(archive_.comment));
     showCatalogSummary(result.totalSize);
     setArchiveCaption();
-    const bool hasRows = !session_.rows.empty();
+    const bool hasRows = !archive_.rows.empty();
     action("Restaure")->setEnabled(hasRows);
     action("SelfExtractor")->setEnabled(hasRows);
     action("Archiver")->setEnabled(true);
     ListViewFileClick(sender);
-    session_.listChanged = false;
+    archive_.listChanged = false;
 
     if (result.outcome == LoadOutcome::ReadError) throw Error(result.error);
     if (result.outcome == LoadOutcome::Loaded && interactive && result.modifiedSeen)
@@ -146,7 +145,7 @@ void TMainKorvelt2002::LoadArchive(bool interactive, QObject* sender) {
 }
 
 void TMainKorvelt2002::New_ArchExecute() {
-    if (session_.listChanged && archiveOpen() && !askArchiveChanges()) return;
+    if (archive_.listChanged && archiveOpen() && !askArchiveChanges()) return;
     const auto chosen =
         Chooser::instance().saveFile(this, archiveDialog("Créer une nouvelle archive KVR"));
     if (!chosen) return;
@@ -156,27 +155,26 @@ void TMainKorvelt2002::New_ArchExecute() {
                     "Le fichier < " + FileNameOf(path) + " > existe déjà.");
         return;
     }
-    session_.currentArchive = path;
-    session_.catalogSource = ArchiveStampOf(path);
+    archive_.path = path;
+    archive_.catalogSource = ArchiveStampOf(path);
     setArchiveCaption();
     applyFilter(StatusFilter::All);
-    const std::string comment =
-        session_.dateComment
-            ? formatDateBracket(session_.now(), session_.separators) + " Sauvegarde"
-            : std::string("Sauvegarde");
+    const std::string comment = options_.dateComment
+                                    ? formatDateBracket(env_.now(), env_.separators) + " Sauvegarde"
+                                    : std::string("Sauvegarde");
     editComment_->setText(QString::fromStdString(comment));
     clearCatalog();
     ListViewFileClick(this);
     action("Restaure")->setEnabled(false);
     action("SelfExtractor")->setEnabled(false);
     action("Archiver")->setEnabled(true);
-    session_.listChanged = false;
+    archive_.listChanged = false;
     setCatalogSummary(QString());
     setStatusText(1, QString());
 }
 
 void TMainKorvelt2002::Open_ArchExecute() {
-    if (session_.listChanged && archiveOpen() && !askArchiveChanges()) return;
+    if (archive_.listChanged && archiveOpen() && !askArchiveChanges()) return;
     const auto chosen = Chooser::instance().openFile(this, archiveDialog("Ouvrir une archive KVR"));
     if (!chosen) return;
     const std::string path = chosen->toStdString();
@@ -184,50 +182,50 @@ void TMainKorvelt2002::Open_ArchExecute() {
         ui_.message(MessageKind::Warning, "Le fichier < " + FileNameOf(path) + " > n'existe pas.");
         return;
     }
-    session_.currentArchive = path;
+    archive_.path = path;
     applyFilter(StatusFilter::All);
     LoadArchive(true, this);
 }
 
 void TMainKorvelt2002::SaveAs_ArchExecute() {
-    if (session_.listChanged && !askArchiveChanges()) return;
+    if (archive_.listChanged && !askArchiveChanges()) return;
     // Only an archive on disk can be copied (its shortcut outlives the menu's rule).
     if (!archiveExists()) return;
     const auto chosen = Chooser::instance().saveFile(
         this, archiveDialog("Enregistrer l'archive sous un nouveau nom"));
     if (!chosen) return;
     const std::string path = chosen->toStdString();
-    if (!copyArchiveFile(ui_, session_.currentArchive, path, FileNameOf(path))) return;
-    session_.currentArchive = path;
+    if (!copyArchiveFile(ui_, archive_.path, path, FileNameOf(path))) return;
+    archive_.path = path;
     LoadArchive(true, this);
 }
 
 void TMainKorvelt2002::Move_ArchExecute() {
-    if (session_.listChanged && !askArchiveChanges()) return;
+    if (archive_.listChanged && !askArchiveChanges()) return;
     if (!archiveExists()) return;
     const auto folder = Chooser::instance().folder(
         this, QStringLiteral("Sélectionner un dossier de destination"), {});
     if (!folder) return;
     const std::string destination =
-        WithBackslash(folder->toStdString()) + FileNameOf(session_.currentArchive);
-    if (!copyArchiveFile(ui_, session_.currentArchive, destination, destination, true)) return;
-    session_.currentArchive = destination;
+        WithBackslash(folder->toStdString()) + FileNameOf(archive_.path);
+    if (!copyArchiveFile(ui_, archive_.path, destination, destination, true)) return;
+    archive_.path = destination;
     LoadArchive(true, this);
 }
 
 void TMainKorvelt2002::closeArchive() {
     applyFilter(StatusFilter::All);
     clearCatalog();
-    session_.currentArchive.clear();
+    archive_.path.clear();
     setArchiveCaption();
     editComment_->clear();
     setCatalogSummary(QString());
     setStatusText(1, QString());
-    session_.listChanged = false;
+    archive_.listChanged = false;
 }
 
 void TMainKorvelt2002::Close_ArchExecute() {
-    if (session_.listChanged && !askArchiveChanges()) return;
+    if (archive_.listChanged && !askArchiveChanges()) return;
     closeArchive();
 }
 
@@ -240,10 +238,10 @@ void TMainKorvelt2002::Dell_ArchExecute() {
                     "l'archive sans\rpasser par la corbeille, le fichier est donc "
                     "irrécupérable.\r\rEtes-vous "
                     "sûr(e) de vouloir supprimer cette archive ?\r\r< " +
-                        FileNameOf(session_.currentArchive) + " >",
+                        FileNameOf(archive_.path) + " >",
                     Buttons::YesCancel, Answer::Cancel) == Answer::Cancel)
         return;
-    if (!session_.currentArchive.empty()) platform().removeFile(session_.currentArchive);
+    if (!archive_.path.empty()) platform().removeFile(archive_.path);
     closeArchive();
 }
 
@@ -261,18 +259,27 @@ bool TMainKorvelt2002::runProgress(int mode, int maximum, const QString& caption
 void TMainKorvelt2002::runEngine(int mode) {
     BusyScope busy(*this);
     // The figures of files and bytes left follow the rows in the order the run visits them.
-    ui_.setSeparators(session_.separators);
+    ui_.setSeparators(env_.separators);
     struct RunFigures {
         QtUi& ui;
         ~RunFigures() { ui.endRun(); }
     } figures{ui_};
     if (mode == TFormProgress::ModeArchive) {
         ui_.startRun(rowSizes(allRows()));
-        session_.checkRecupeFile = forms_.progress->checkRecupeFile();
-        const ArchiveResult result =
-            ArchiveFiles(session_, ui_, [this] { LoadArchive(true, this); });
+        options_.checkRecupeFile = forms_.progress->checkRecupeFile();
+        const ArchiveResult result = ArchiveFiles(archive_, options_, env_, ui_);
         ui_.endRun();
-        showRunSummary(archiveRunSummary(result, session_.separators));
+        // The archive was written (or the run went to its end trying): the
+        // catalog is read from it again. A catalog that cannot be read back
+        // is said, and the run's summary still follows.
+        if (result.completed) {
+            try {
+                LoadArchive(true, this);
+            } catch (const Error& error) {
+                ui_.message(MessageKind::Error, error.what());
+            }
+        }
+        showRunSummary(archiveRunSummary(result, env_.separators));
         // The run told why it refused; the catalog can be brought up to date
         // at once, at the price of the changes not archived.
         if (result.changed &&
@@ -282,18 +289,20 @@ void TMainKorvelt2002::runEngine(int mode) {
                         Buttons::YesNo) == Answer::Yes)
             LoadArchive(true, this);
     } else if (mode == TFormProgress::ModeRestore && restoreMissing_) {
-        ui_.startRun(rowSizes(missingRows(session_.rows)));
-        const RestoreOutcome outcome = RestoreMissingFiles(session_, ui_);
+        ui_.startRun(rowSizes(missingRows(archive_.rows)));
+        const RestoreOutcome outcome = RestoreMissingFiles(archive_, ui_);
         ui_.endRun();
         // The rows restored show their new status, and leave a "Manquants" list.
         model_->resetFromRows();
-        showRunSummary(restoreRunSummary(outcome, session_.separators));
+        showRunSummary(restoreRunSummary(outcome, env_.separators));
     } else if (mode == TFormProgress::ModeRestore && forms_.restaure) {
         const RestoreChoices choices = forms_.restaure->choices();
-        ui_.startRun(rowSizes(choices.selection == 1 ? selectedRows() : rowsInFileOrder()));
-        const RestoreOutcome outcome = RestoreFiles(session_, choices, selectedRows(), ui_);
+        ui_.startRun(rowSizes(choices.selection == RestoreSelection::SelectedRows
+                                  ? selectedRows()
+                                  : rowsInFileOrder()));
+        const RestoreOutcome outcome = RestoreFiles(archive_, choices, selectedRows(), ui_);
         ui_.endRun();
-        showRunSummary(restoreRunSummary(outcome, session_.separators));
+        showRunSummary(restoreRunSummary(outcome, env_.separators));
     } else if (mode == TFormProgress::ModeVerify || mode == TFormProgress::ModeTest) {
         runVerify(mode == TFormProgress::ModeVerify ? VerifyScope::AgainstDisk
                                                     : VerifyScope::ArchiveOnly);
@@ -307,24 +316,24 @@ void TMainKorvelt2002::showRunSummary(const std::string& text) {
 }
 
 void TMainKorvelt2002::ArchiverExecute() {
-    if (!archiveOpen() || session_.rows.empty()) return;
-    runProgress(TFormProgress::ModeArchive, static_cast<int>(session_.rows.size()) - 1);
+    if (!archiveOpen() || archive_.rows.empty()) return;
+    runProgress(TFormProgress::ModeArchive, static_cast<int>(archive_.rows.size()) - 1);
 }
 
 void TMainKorvelt2002::ModiEnTeteExecute() {
     if (!archiveExists()) return;
-    WriteHeaderOnly(session_, ui_);
+    WriteHeaderOnly(archive_, ui_);
 }
 
 void TMainKorvelt2002::RestaureExecute() {
     if (!archiveExists()) return;
-    if (session_.listChanged) {
+    if (archive_.listChanged) {
         ui_.message(MessageKind::Information,
                     "Le contenu de la liste a changé,\ril est obligatoire d'archiver avant de "
                     "restaurer des fichiers");
         return;
     }
-    if (session_.rows.empty()) return;
+    if (archive_.rows.empty()) return;
     TFormRestaure* restaure = forms_.restaure;
     if (!restaure) return;
     restaure->prepareSelection(!selectedRows().empty());
@@ -334,10 +343,9 @@ void TMainKorvelt2002::RestaureExecute() {
                     "Vous n'avez pas indiqué le chemin du dossier de restauration");
         return;
     }
-    const int rows = static_cast<int>(session_.rows.size());
-    runProgress(TFormProgress::ModeRestore, restaure->selectionIndex() == 1
-                                                ? static_cast<int>(selectedRows().size())
-                                                : rows - 1);
+    const bool selected = restaure->choices().selection == RestoreSelection::SelectedRows;
+    runProgress(TFormProgress::ModeRestore, selected ? static_cast<int>(selectedRows().size())
+                                                     : static_cast<int>(archive_.rows.size()) - 1);
 }
 
 void TMainKorvelt2002::SelfExtractorExecute() {
@@ -347,15 +355,15 @@ void TMainKorvelt2002::SelfExtractorExecute() {
     request.filter = QStringLiteral("Fichier exe(*.exe)");
     request.defaultExtension = QStringLiteral("exe");
     request.askOverwrite = false;
-    std::string proposed = FileNameOf(session_.currentArchive);
+    std::string proposed = FileNameOf(archive_.path);
     const auto dot = proposed.find_last_of('.');
     if (dot != std::string::npos) proposed.erase(dot);
     request.initialName = QString::fromStdString(proposed + ".exe");
-    request.initialFolder = QString::fromStdString(FolderOf(session_.currentArchive));
+    request.initialFolder = QString::fromStdString(FolderOf(archive_.path));
     const auto chosen = Chooser::instance().saveFile(this, request);
     if (!chosen) return;
     const std::string output = chosen->toStdString();
-    if (IsSameFile(session_.currentArchive, output)) {
+    if (IsSameFile(archive_.path, output)) {
         ui_.message(MessageKind::Error, SfxOntoArchiveMessage(output));
         return;
     }
@@ -364,9 +372,9 @@ void TMainKorvelt2002::SelfExtractorExecute() {
                     "Le fichier < " + FileNameOf(output) + " > existe déjà,\rEcraser le fichier ?",
                     Buttons::YesCancel) == Answer::Cancel)
         return;
-    if (session_.listChanged && !askArchiveChanges()) return;
+    if (archive_.listChanged && !askArchiveChanges()) return;
     HourGlass wait;
-    BuildSelfExtractor(session_.currentArchive, output, ui_);
+    BuildSelfExtractor(archive_.path, output, ui_);
 }
 
 }  // namespace kv

@@ -113,24 +113,24 @@ void TMainKorvelt2002::RunAutomaticMode() {
     BusyScope busy(*this);
     HourGlass hourGlass;
     UnattendedUi unattended;
-    AutoModeOptions options;
-    options.typeName = typeNameOf;
+    AutoModeOptions autoOptions;
+    autoOptions.typeName = typeNameOf;
     std::optional<ArchiveResult> counts;
-    options.archived = [&counts](const ArchiveResult& result) { counts = result; };
-    exitStatus_ = RunAutoSave(session_, unattended, options);
+    autoOptions.archived = [&counts](const ArchiveResult& result) { counts = result; };
+    exitStatus_ = RunAutoSave(archive_, options_, env_, unattended, autoOptions);
     // A run that stopped before opening the archive names the one it was set for.
-    std::string archive = session_.currentArchive;
+    std::string archive = archive_.path;
     if (archive.empty())
         if (const std::optional<AutoSaveSettings> settings = ReadAutoSaveSettings(AutoSavePath()))
             archive = settings->archive;
     outcomeNotice(exitStatus_, archive, counts).send();
-    // The list shows the session's rows as they are now; nothing is pending.
+    // The list shows the archive's rows as they are now; nothing is pending.
     model_->resetFromRows();
-    session_.listChanged = false;
+    archive_.listChanged = false;
 }
 
 void TMainKorvelt2002::ShowAutomationNotice() {
-    const std::string notice = automationNotice(session_.now());
+    const std::string notice = automationNotice(env_.now());
     if (notice.empty() || !settingsIni_) return;
     // Each notice is given once, however many starts follow. The settings
     // file keeps it on one line.
@@ -152,20 +152,20 @@ void TMainKorvelt2002::Option1Execute() {
     if (!platform().fileExists(settings.script)) settings.script.clear();
     if (settings.archive.empty() || settings.script.empty()) settings.execute = false;
 
-    TFormOptions dialog(ui_, session_.separators, helpAvailable_, this);
-    dialog.EditDir->setText(QString::fromStdString(session_.workFolder));
-    dialog.CheckDate->setChecked(session_.dateComment);
+    TFormOptions dialog(ui_, env_.separators, helpAvailable_, this);
+    dialog.EditDir->setText(QString::fromStdString(options_.workFolder));
+    dialog.CheckDate->setChecked(options_.dateComment);
     dialog.EditArchAuto->setText(QString::fromStdString(settings.archive));
     dialog.EditScriptAuto->setText(QString::fromStdString(settings.script));
     dialog.CheckExecuteAuto->setChecked(settings.execute);
     dialog.setDay(settings.day);
     dialog.EditHeure->setText(QString::fromStdString(settings.hour));
     std::unique_ptr<File> archive;
-    if (archiveExists()) archive = platform().open(session_.currentArchive, OpenMode::Read);
+    if (archiveExists()) archive = platform().open(archive_.path, OpenMode::Read);
     if (archive) {
-        dialog.EditFileName->setText(QString::fromStdString(session_.currentArchive));
+        dialog.EditFileName->setText(QString::fromStdString(archive_.path));
         dialog.LabelSizeArchive->setText(
-            TFormOptions::sizeText(std::max<int64_t>(0, archive->size()), session_.separators));
+            TFormOptions::sizeText(std::max<int64_t>(0, archive->size()), env_.separators));
         archive->close();
     } else {
         dialog.EditFileName->setText(QStringLiteral("Aucun fichier ouvert"));
@@ -173,8 +173,8 @@ void TMainKorvelt2002::Option1Execute() {
     }
     if (DialogRunner::exec(dialog) != QDialog::Accepted) return;
 
-    session_.workFolder = dialog.EditDir->text().toStdString();
-    session_.dateComment = dialog.CheckDate->isChecked();
+    options_.workFolder = dialog.EditDir->text().toStdString();
+    options_.dateComment = dialog.CheckDate->isChecked();
 
     settings.archive = dialog.EditArchAuto->text().toStdString();
     settings.script = dialog.EditScriptAuto->text().toStdString();

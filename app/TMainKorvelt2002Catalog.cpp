@@ -16,7 +16,6 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <charconv>
 
 #include "app/CutCellTips.h"
 #include "app/TMainKorvelt2002.h"
@@ -27,15 +26,6 @@
 
 namespace kv {
 namespace {
-
-// A size text as the rows hold it; nullopt when it is not a whole number.
-std::optional<int64_t> sizeOf(const std::string& text) {
-    int64_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end) return std::nullopt;
-    return value;
-}
 
 // A status panel: its design width, or its text's when that is wider; in a
 // window too narrow for both panels it narrows instead of pushing into the
@@ -63,7 +53,7 @@ void TMainKorvelt2002::buildCatalogView() {
     layout->setSpacing(0);
     layout->addWidget(panelIcone_);
 
-    model_ = std::make_unique<CatalogModel>(session_.rows, this);
+    model_ = std::make_unique<CatalogModel>(archive_.rows, env_.separators, this);
     model_->setIconProvider(
         [](int status) { return TFormBitmap::statusIcon(TFormBitmap::statusImage(status)); });
     listView_ = std::make_unique<QTreeView>(panel);
@@ -140,14 +130,14 @@ void TMainKorvelt2002::fitSizeColumns(int first, int last) {
              1) +
         2;
     for (const int column : {int(CatalogModel::ColSize), int(CatalogModel::ColCompressed)}) {
-        const std::string* longest = nullptr;
+        std::string longest;
         for (int row = std::max(first, 0); row <= last; ++row) {
-            const std::string& text = session_.rows[static_cast<std::size_t>(row)]
-                                          .sub[static_cast<std::size_t>(column - 1)];
-            if (!longest || text.size() > longest->size()) longest = &text;
+            std::string text = CatalogModel::cellText(archive_.rows[static_cast<std::size_t>(row)],
+                                                      column, env_.separators);
+            if (text.size() > longest.size()) longest = std::move(text);
         }
-        if (!longest || longest->empty()) continue;
-        const int needed = metrics.horizontalAdvance(QString::fromStdString(*longest)) + margin;
+        if (longest.empty()) continue;
+        const int needed = metrics.horizontalAdvance(QString::fromStdString(longest)) + margin;
         if (header->sectionSize(column) < needed) header->resizeSection(column, needed);
     }
 }
@@ -162,8 +152,8 @@ QString TMainKorvelt2002::statusText(int panel) const {
 
 void TMainKorvelt2002::showCatalogSummary(int64_t totalSize) {
     setCatalogSummary(QString::fromStdString(
-        " " + std::to_string(session_.rows.size()) + " fichier(s)  " +
-        formatNumber2(static_cast<double>(totalSize) / 1000.0, session_.separators) + " Ko"));
+        " " + std::to_string(archive_.rows.size()) + " fichier(s)  " +
+        formatNumber2(static_cast<double>(totalSize) / 1000.0, env_.separators) + " Ko"));
 }
 
 void TMainKorvelt2002::setCatalogSummary(const QString& text) {
@@ -179,13 +169,12 @@ void TMainKorvelt2002::showFilterSummary() {
     const int shown = model_->rowCount();
     int64_t sum = 0;
     for (int row = 0; row < shown; ++row)
-        if (const CatalogRow* r = model_->shownRow(row))
-            sum += sizeOf(r->sub[1]).value_or(0);
-    setStatusText(0, QString::fromStdString(
-                         " " + std::to_string(shown) + " fichier(s) affiché(s) sur " +
-                         std::to_string(session_.rows.size()) + "  " +
-                         formatNumber2(static_cast<double>(sum) / 1000.0, session_.separators) +
-                         " Ko"));
+        if (const CatalogRow* r = model_->shownRow(row)) sum += r->size;
+    setStatusText(0,
+                  QString::fromStdString(
+                      " " + std::to_string(shown) + " fichier(s) affiché(s) sur " +
+                      std::to_string(archive_.rows.size()) + "  " +
+                      formatNumber2(static_cast<double>(sum) / 1000.0, env_.separators) + " Ko"));
 }
 
 void TMainKorvelt2002::applyFilter(StatusFilter filter) {
@@ -207,7 +196,7 @@ void TMainKorvelt2002::SelectionnerClick(StatusFilter filter) {
     const int rows = model_->rowCount();
     const auto matches = [&](int row) {
         const CatalogRow* r = model_->shownRow(row);
-        return r && filterShows(filter, r->icon);
+        return r && filterShows(filter, r->status);
     };
     for (int row = 0; row < rows; ++row) {
         if (!matches(row)) continue;
@@ -231,8 +220,7 @@ std::vector<std::size_t> TMainKorvelt2002::shownRows() const {
 
 void TMainKorvelt2002::recountCatalogSummary() {
     int64_t total = 0;
-    for (const CatalogRow& row : session_.rows)
-        if (const auto size = sizeOf(row.sub[1])) total += *size;
+    for (const CatalogRow& row : archive_.rows) total += row.size;
     showCatalogSummary(total);
 }
 
@@ -251,40 +239,34 @@ std::vector<std::size_t> TMainKorvelt2002::selectedRows() const {
 }
 
 void TMainKorvelt2002::ListViewFileClick(QObject*) {
-    if (session_.rows.empty()) {
+    if (archive_.rows.empty()) {
         setStatusText(1, QString());
         return;
     }
     int count = 0;
     int64_t sum = 0;
     for (std::size_t row : selectedRows()) {
-        if (row >= session_.rows.size()) continue;
-        const std::string& size = session_.rows[row].sub[1];
-        if (size.empty()) continue;
-        // Rows of this program always hold whole numbers; a text that is not
-        // one is left out of the sum rather than ending the summary.
-        const auto value = sizeOf(size);
-        if (!value) continue;
+        if (row >= archive_.rows.size()) continue;
         ++count;
-        sum += *value;
+        sum += archive_.rows[row].size;
     }
-    setStatusText(
-        1, QString::fromStdString(
-               " " + std::to_string(count) + " sélectionné(s) " +
-               formatNumber2(static_cast<double>(sum) / 1000.0, session_.separators) + " Ko"));
+    setStatusText(1,
+                  QString::fromStdString(
+                      " " + std::to_string(count) + " sélectionné(s) " +
+                      formatNumber2(static_cast<double>(sum) / 1000.0, env_.separators) + " Ko"));
 }
 
 void TMainKorvelt2002::clearCatalog() {
     listView_->selectionModel()->clear();
-    session_.rows.clear();
+    archive_.rows.clear();
     model_->resetFromRows();
 }
 
 void TMainKorvelt2002::TrierLaListeClick(int tag) {
-    session_.sortKey = tag;
+    archive_.sortKey = tag;
     HourGlass wait;
     listView_->selectionModel()->clear();
-    sortCatalog(session_.rows, session_.sortKey);
+    sortCatalog(archive_.rows, archive_.sortKey);
     model_->resetFromRows();
 }
 
@@ -321,21 +303,21 @@ void TMainKorvelt2002::InvertSelectExecute() {
 
 void TMainKorvelt2002::CopyPathExecute() {
     const auto rows = selectedRows();
-    if (rows.size() != 1 || rows.front() >= session_.rows.size()) return;
+    if (rows.size() != 1 || rows.front() >= archive_.rows.size()) return;
     // The folder as this host names it, spelled as on disk, for a terminal or
     // a file manager; a folder on no drive of the map keeps its stored text.
-    const std::string& folder = session_.rows[rows.front()].sub[0];
+    const std::string& folder = archive_.rows[rows.front()].folder;
     const std::optional<std::string> host = platform().toHost(folder);
     QGuiApplication::clipboard()->setText(QString::fromStdString(host ? *host : folder));
 }
 
 void TMainKorvelt2002::updateSortChecks() {
-    for (QAction* item : sortItems_) item->setChecked(item->data().toInt() == session_.sortKey);
+    for (QAction* item : sortItems_) item->setChecked(item->data().toInt() == archive_.sortKey);
 }
 
 void TMainKorvelt2002::applyFichierStates(bool withSaveText) {
     auto a = [this](const char* name) { return action(name); };
-    const bool withRows = archiveOpen() && !session_.rows.empty();
+    const bool withRows = archiveOpen() && !archive_.rows.empty();
     if (withSaveText) a("SaveText_Arch")->setEnabled(withRows);
     a("Print_Arch")->setEnabled(withRows);
     a("Close_Arch")->setEnabled(archiveOpen());
@@ -347,7 +329,7 @@ void TMainKorvelt2002::applyFichierStates(bool withSaveText) {
 
 void TMainKorvelt2002::applyEditionStates() {
     auto a = [this](const char* name) { return action(name); };
-    const bool hasRows = !session_.rows.empty();
+    const bool hasRows = !archive_.rows.empty();
     const std::size_t selected = selectedRows().size();
     a("SelectAll_Arch")->setEnabled(hasRows);
     a("SelectNone_Arch")->setEnabled(selected > 0);
@@ -368,7 +350,7 @@ void TMainKorvelt2002::applyActionStates() {
     a("AddFile")->setEnabled(archiveOpen());
     a("Archiver")->setEnabled(archiveOpen());
     dellFileItem_->setEnabled(selected > 0);
-    const bool restorable = !session_.rows.empty() && archiveExists();
+    const bool restorable = !archive_.rows.empty() && archiveExists();
     a("Restaure")->setEnabled(restorable);
     a("SelfExtractor")->setEnabled(restorable);
     applyMissingState();
@@ -380,8 +362,8 @@ void TMainKorvelt2002::applyActionStates() {
 }
 
 void TMainKorvelt2002::applyMissingState() {
-    const bool missing = std::any_of(session_.rows.begin(), session_.rows.end(),
-                                     [](const CatalogRow& row) { return row.icon == Missing; });
+    const bool missing = std::any_of(archive_.rows.begin(), archive_.rows.end(),
+                                     [](const CatalogRow& row) { return row.status == Missing; });
     action("RestaureManquants")->setEnabled(missing && archiveExists());
 }
 
@@ -412,7 +394,7 @@ void TMainKorvelt2002::Action1Click() {
 void TMainKorvelt2002::PopupArchPopup() {
     auto a = [this](const char* name) { return action(name); };
     const std::size_t selected = selectedRows().size();
-    const bool hasRows = !session_.rows.empty();
+    const bool hasRows = !archive_.rows.empty();
     a("SaveText_Arch")->setEnabled(archiveExists());
     a("AddFile")->setEnabled(archiveOpen());
     a("Archiver")->setEnabled(archiveOpen());

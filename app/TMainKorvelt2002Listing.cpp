@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QPrinter>
 #include <QTreeView>
+#include <array>
 
 #include "app/ListingPrinter.h"
 #include "app/TMainKorvelt2002.h"
@@ -58,12 +59,17 @@ void TMainKorvelt2002::SaveText_ArchExecute() {
     }
 
     HourGlass wait;
-    const Catalog& rows = session_.rows;
+    const Catalog& rows = archive_.rows;
     const std::vector<std::size_t> shown = shownRows();
+    // The texts of the line in hand; the listing reads them before the next.
+    std::array<std::string, CatalogModel::ColumnCount> texts;
     const bool written = writeTextListing(path, shown.size(), [&](std::size_t i) {
-        const CatalogRow& row = rows[shown[i]];
-        return ListingFields{row.caption, row.sub[0], row.sub[1],
-                             row.sub[2],  row.sub[3], row.sub[4]};
+        ListingFields fields;
+        for (int column = 0; column < CatalogModel::ColumnCount; ++column) {
+            texts[column] = CatalogModel::cellText(rows[shown[i]], column, env_.separators);
+            fields[column] = texts[column];
+        }
+        return fields;
     });
     wait.restore();
     if (!written) ui_.message(MessageKind::Error, "Impossible d'enregistrer le fichier");
@@ -86,12 +92,12 @@ void TMainKorvelt2002::Print_ArchExecute() {
     if (DialogRunner::exec(options) != QDialog::Accepted) return;
 
     const std::vector<std::size_t> rows = options.selectionChosen() ? selected : shown;
-    const DateTime today = session_.now();
+    const DateTime today = env_.now();
     const QString date =
         QLocale().toString(QDate(today.year, today.month, today.day), QLocale::ShortFormat);
     HourGlass wait;
-    ListingPrinter(QString::fromStdString(fileNameOf(session_.currentArchive)), date)
-        .print(*printer, session_.rows, rows);
+    ListingPrinter(QString::fromStdString(fileNameOf(archive_.path)), date, env_.separators)
+        .print(*printer, archive_.rows, rows);
     wait.restore();
     target.finish(ui_);
 }

@@ -19,13 +19,13 @@ void TMainKorvelt2002::buildImageExtensions() {
 
 void TMainKorvelt2002::Voir_FichierArchExecute() {
     const std::vector<std::size_t> selected = selectedRows();
-    if (session_.rows.empty() || selected.empty()) return;
-    const CatalogRow row = session_.rows[selected.front()];
-    if (!row.sub[5].empty()) {
+    if (archive_.rows.empty() || selected.empty()) return;
+    const CatalogRow row = archive_.rows[selected.front()];
+    if (row.entryOffset) {
         // The hourglass shows while the copy is extracted, not while it is viewed.
         std::optional<PreviewCopy> copy = [&] {
             HourGlass glass;
-            return ExtractForPreview(session_, row, ui_);
+            return ExtractForPreview(archive_, options_, row, ui_);
         }();
         if (copy)
             TFormView::ShowFile(copy->path(), QString::fromStdString(copy->fileName()),

@@ -93,13 +93,13 @@ std::optional<std::string> repairArchive(Ui& ui, TFormWait* notice, const std::s
 
 void TMainKorvelt2002::RestaureManquantsExecute() {
     if (!archiveExists()) return;
-    if (session_.listChanged) {
+    if (archive_.listChanged) {
         ui_.message(MessageKind::Information,
                     "Le contenu de la liste a changé,\ril est obligatoire d'archiver avant de "
                     "restaurer des fichiers");
         return;
     }
-    const std::size_t missing = missingRows(session_.rows).size();
+    const std::size_t missing = missingRows(archive_.rows).size();
     if (missing == 0) {
         ui_.message(MessageKind::Information, "Aucun fichier de la liste ne manque sur le disque.");
         return;
@@ -117,19 +117,19 @@ void TMainKorvelt2002::Reparer_ArchExecute() {
     if (!archiveExists()) return;
     BusyScope busy(*this);
     keepGoing_ = true;
-    const std::optional<std::string> done = repairArchive(ui_, forms_.wait, session_.currentArchive);
+    const std::optional<std::string> done = repairArchive(ui_, forms_.wait, archive_.path);
     if (!done) return;
 
     // The catalog is read from the repaired archive; the files added since
     // the last archiving are still to be archived, so their rows stay.
     Catalog added;
-    for (const CatalogRow& row : session_.rows)
-        if (row.icon == New) added.push_back(row);
+    for (const CatalogRow& row : archive_.rows)
+        if (row.status == New) added.push_back(row);
     const auto addBack = [&] {
         if (added.empty()) return;
-        session_.rows.insert(session_.rows.end(), added.begin(), added.end());
+        archive_.rows.insert(archive_.rows.end(), added.begin(), added.end());
         model_->syncAppended();
-        session_.listChanged = true;
+        archive_.listChanged = true;
     };
     try {
         LoadArchive(true, this);

@@ -5,43 +5,33 @@
 
 #include <QStatusBar>
 #include <algorithm>
-#include <charconv>
 
 #include "app/TMainKorvelt2002.h"
 #include "dialogs/TFormProgress.h"
-#include "engine/ArchiveFormat.h"
 #include "engine/ArchiveVerify.h"
 
 namespace kv {
 
 namespace {
 
-int64_t sizeOf(const CatalogRow& row) {
-    int64_t size = 0;
-    const std::string& text = row.sub[1];
-    std::from_chars(text.data(), text.data() + text.size(), size);
-    return size;
-}
-
 bool stored(const CatalogRow& row) {
-    return format::parseEntryOffset(row.sub[5]).has_value();
+    return row.entryOffset.has_value();
 }
 
 }  // namespace
 
 std::vector<std::size_t> TMainKorvelt2002::allRows() const {
-    std::vector<std::size_t> rows(session_.rows.size());
+    std::vector<std::size_t> rows(archive_.rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = i;
     return rows;
 }
 
 std::vector<std::size_t> TMainKorvelt2002::rowsInFileOrder() const {
     std::vector<std::size_t> rows;
-    for (std::size_t i = 0; i < session_.rows.size(); ++i)
-        if (stored(session_.rows[i])) rows.push_back(i);
+    for (std::size_t i = 0; i < archive_.rows.size(); ++i)
+        if (stored(archive_.rows[i])) rows.push_back(i);
     std::stable_sort(rows.begin(), rows.end(), [this](std::size_t a, std::size_t b) {
-        return format::parseEntryOffset(session_.rows[a].sub[5]) <
-               format::parseEntryOffset(session_.rows[b].sub[5]);
+        return *archive_.rows[a].entryOffset < *archive_.rows[b].entryOffset;
     });
     return rows;
 }
@@ -50,30 +40,30 @@ std::vector<int64_t> TMainKorvelt2002::rowSizes(const std::vector<std::size_t>& 
     std::vector<int64_t> sizes;
     sizes.reserve(rows.size());
     for (const std::size_t i : rows)
-        if (i < session_.rows.size()) sizes.push_back(sizeOf(session_.rows[i]));
+        if (i < archive_.rows.size()) sizes.push_back(archive_.rows[i].size);
     return sizes;
 }
 
 void TMainKorvelt2002::VerifierExecute() {
     if (!archiveExists()) return;
-    const auto count = std::count_if(session_.rows.begin(), session_.rows.end(), stored);
+    const auto count = std::count_if(archive_.rows.begin(), archive_.rows.end(), stored);
     if (count == 0) return;
     runProgress(TFormProgress::ModeVerify, static_cast<int>(count) - 1);
 }
 
 void TMainKorvelt2002::TesterExecute() {
     if (!archiveExists()) return;
-    const auto count = std::count_if(session_.rows.begin(), session_.rows.end(), stored);
+    const auto count = std::count_if(archive_.rows.begin(), archive_.rows.end(), stored);
     if (count == 0) return;
     runProgress(TFormProgress::ModeTest, static_cast<int>(count) - 1);
 }
 
 void TMainKorvelt2002::runVerify(VerifyScope scope) {
     std::vector<std::size_t> checked;
-    for (std::size_t i = 0; i < session_.rows.size(); ++i)
-        if (stored(session_.rows[i])) checked.push_back(i);
+    for (std::size_t i = 0; i < archive_.rows.size(); ++i)
+        if (stored(archive_.rows[i])) checked.push_back(i);
     ui_.startRun(rowSizes(checked));
-    const VerifyOutcome outcome = VerifyArchive(session_, scope, ui_);
+    const VerifyOutcome outcome = VerifyArchive(archive_, options_, scope, ui_);
     ui_.endRun();
     // The statuses changed under the list: it shows them, and a filter such
     // as "À vérifier" takes in the rows found different or damaged.

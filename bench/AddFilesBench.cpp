@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     forms.addArch = add;
     window.setForms(forms);
     window.show();
-    window.session().currentArchive = *kv::platform().toWindows((base / "bench.kvr").string());
+    window.archive().path = *kv::platform().toWindows((base / "bench.kvr").string());
 
     double dialogMs = 0;
     kv::DialogRunner::setHandler([&](QDialog& dialog) {
@@ -78,12 +78,12 @@ int main(int argc, char** argv) {
     clock.restart();
     window.AddFileExecute();
     const double addMs = clock.nsecsElapsed() / 1e6;
-    const size_t added = window.session().rows.size();
+    const size_t added = window.archive().rows.size();
     const int fullTicks = ticks;
     const double listDialogMs = dialogMs;
 
     // Again from an empty catalog, with Escape pressed 300 ms after the wait notice shows.
-    window.session().rows.clear();
+    window.archive().rows.clear();
     window.catalogModel().syncAppended();
     ticks = 0;
     QElapsedTimer sinceEscape;
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     window.AddFileExecute();
     const double stoppedMs = clock.nsecsElapsed() / 1e6;
     const double reactionMs = sinceEscape.isValid() ? sinceEscape.nsecsElapsed() / 1e6 : -1;
-    const size_t kept = window.session().rows.size();
+    const size_t kept = window.archive().rows.size();
 
     std::printf("files in folder          %d (listed %zu in %.0f ms)\n", count, listed, listMs);
     std::printf("add through the dialog   %.0f ms, %zu rows, ratio to the bare listing %.1f\n",

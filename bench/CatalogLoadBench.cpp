@@ -96,21 +96,21 @@ int main(int argc, char** argv) {
     const double statusCheck = cpuNow() - start;
 
     kvbench::QuietUi ui;
-    kv::Session session;
-    session.currentArchive = "C:\\bench.kvr";
+    kv::OpenArchive archive;
+    archive.path = "C:\\bench.kvr";
     start = cpuNow();
-    const kv::LoadResult loaded = kv::LoadArchive(session, ui);
+    const kv::LoadResult loaded = kv::LoadArchive(archive, ui);
     const double load = (cpuNow() - start);
-    if (loaded.outcome != kv::LoadOutcome::Loaded || session.rows.size() != std::size_t(count) ||
+    if (loaded.outcome != kv::LoadOutcome::Loaded || archive.rows.size() != std::size_t(count) ||
         present != count) {
-        std::fprintf(stderr, "unexpected load: %zu rows\n", session.rows.size());
+        std::fprintf(stderr, "unexpected load: %zu rows\n", archive.rows.size());
         return 1;
     }
 
     for (int i = 0; i < count / perFolder + 1; ++i)
         fs::remove_all(root / ("dossier" + std::to_string(i)));
     start = cpuNow();
-    kv::LoadArchive(session, ui);
+    kv::LoadArchive(archive, ui);
     const double loadMissing = (cpuNow() - start);
 
     std::printf("entries                      %d\n", count);

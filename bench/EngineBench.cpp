@@ -565,8 +565,8 @@ int main(int argc, char** argv) {
     w.hostRoot = work.string();
     kv::setHostDriveMap({w});
     QuietUi ui;
-    kv::Session session;
-    session.currentArchive = "W:\\a.kvr";
+    kv::OpenArchive archive;
+    archive.path = "W:\\a.kvr";
     auto typeName = [](const std::string& path) {
         const auto dot = path.rfind('.');
         return dot == std::string::npos ? std::string("Fichier")
@@ -574,10 +574,10 @@ int main(int argc, char** argv) {
     };
     for (const char* pass : {"into an empty catalog", "again, every file already listed"}) {
         const auto start = Clock::now();
-        kv::AddOperation op(session, ui, typeName, {});
+        kv::AddOperation op(archive, ui, typeName, {});
         kv::AddSelectionEntry(op, "W:\\Many\\*.*");
         std::printf("adding 100,000 files %s: %.2f s, %d rows added, %zu rows (target 2 s)\n", pass,
-                    secondsSince(start), op.added, session.rows.size());
+                    secondsSince(start), op.added, archive.rows.size());
     }
     kv::resetHostDriveMap();
     return 0;

@@ -28,8 +28,8 @@ std::size_t plainLoop(const kv::Catalog& rows, std::string text) {
     std::size_t found = 0;
     std::string path;
     for (const kv::CatalogRow& row : rows) {
-        path.assign(row.sub[0]);
-        path.append(row.caption);
+        path.assign(row.folder);
+        path.append(row.name);
         for (char& c : path)
             if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
         if (path.find(text) != std::string::npos) ++found;
@@ -49,19 +49,19 @@ int main(int argc, char** argv) {
     kv::TMainKorvelt2002 window;
     window.resize(800, 600);
     window.show();
-    kv::Session& session = window.session();
-    session.currentArchive = "C:\\bench.kvr";
+    kv::OpenArchive& archive = window.archive();
+    archive.path = "C:\\bench.kvr";
     for (int i = 0; i < count; ++i) {
         kv::CatalogRow row;
-        row.caption = "Fichier " + std::to_string(i) + (i % 2 ? ".doc" : ".txt");
-        row.sub = {"C:\\Documents\\Dossier " + std::to_string(i / 100) + "\\",
-                   "1000",
-                   "400",
-                   "08/12/2026 10:30",
-                   "Document",
-                   "102"};
-        row.icon = kv::Unchanged;
-        session.rows.push_back(std::move(row));
+        row.name = "Fichier " + std::to_string(i) + (i % 2 ? ".doc" : ".txt");
+        row.folder = "C:\\Documents\\Dossier " + std::to_string(i / 100) + "\\";
+        row.size = 1000;
+        row.compressedSize = 400;
+        row.entryOffset = 102;
+        row.fileDate = *kv::toDosDateTime(kv::DateTime{2026, 12, 8, 10, 30, 0});
+        row.typeName = "Document";
+        row.status = kv::Unchanged;
+        archive.rows.push_back(std::move(row));
     }
     window.catalogModel().resetFromRows();
     QApplication::processEvents();
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     const std::string last = "Fichier " + std::to_string(count - 1) + ".";
     for (int r = 0; r < runs; ++r) {
         auto start = kvbench::Clock::now();
-        matches = plainLoop(session.rows, last);
+        matches = plainLoop(archive.rows, last);
         plain.push_back(kvbench::secondsSince(start));
 
         clearSelection();

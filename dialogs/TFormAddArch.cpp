@@ -19,19 +19,19 @@
 #include <algorithm>
 #include <vector>
 
-#include "gui/Chooser.h"
-#include "gui/CommandGuard.h"
-#include "gui/FormBitmap.h"
-#include "gui/HourGlass.h"
 #include "controls/SystemImages.h"
 #include "controls/TDirTree.h"
 #include "dialogs/PictureRowDelegate.h"
 #include "dialogs/TFormDellSelect.h"
 #include "engine/SelectionScript.h"
+#include "gui/Chooser.h"
+#include "gui/CommandGuard.h"
+#include "gui/FormBitmap.h"
+#include "gui/HourGlass.h"
 #include "platform/Platform.h"
+#include "text/Text.h"
 #include "util/Error.h"
 #include "util/ShellRoutines.h"
-#include "text/Text.h"
 #include "util/Ui.h"
 
 namespace kv {

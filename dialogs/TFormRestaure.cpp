@@ -139,7 +139,8 @@ void TFormRestaure::setSelectionIndex(int index) {
 
 RestoreChoices TFormRestaure::choices() const {
     RestoreChoices choices;
-    choices.selection = selectionIndex();
+    choices.selection =
+        selectionIndex() == 1 ? RestoreSelection::SelectedRows : RestoreSelection::AllEntries;
     choices.toOrigin = checkDir_->isChecked();
     choices.tree = checkArboresence_->isChecked();
     choices.folder = editDir_->text().toStdString();

@@ -29,8 +29,8 @@ class ContainedText {
   public:
     explicit ContainedText(std::string text) : text_(std::move(text)) { lowerAsciiInPlace(text_); }
     bool in(const CatalogRow& row) {
-        path_.assign(row.sub[0]);
-        path_.append(row.caption);
+        path_.assign(row.folder);
+        path_.append(row.name);
         lowerAsciiInPlace(path_);
         return path_.find(text_) != std::string::npos;
     }

@@ -11,7 +11,6 @@
 #include "text/Text.h"
 #include "util/CommandGuard.h"
 #include "util/FileRoutines.h"
-#include "util/Format.h"
 #include "util/PathHelpers.h"
 #include "util/ShellRoutines.h"
 
@@ -58,14 +57,13 @@ void tellLeftOut(AddOperation& op, const std::string& text) {
 
 void appendRow(AddOperation& op, const std::string& path, int64_t size, int32_t dosDate) {
     CatalogRow row;
-    row.caption = FileNameOf(path);
-    row.sub[0] = FolderOf(path);
-    row.sub[1] = std::to_string(size);
-    if (auto when = fromDosDateTime(dosDate))
-        row.sub[3] = formatDateTime(*when, op.session.separators);
-    if (op.typeName) row.sub[4] = text::firstChars(op.typeName(path), TypeTextChars);
-    row.icon = New;
-    op.session.rows.push_back(std::move(row));
+    row.name = FileNameOf(path);
+    row.folder = FolderOf(path);
+    row.size = size;
+    row.fileDate = dosDate;
+    if (op.typeName) row.typeName = text::firstChars(op.typeName(path), TypeTextChars);
+    row.status = New;
+    op.archive.rows.push_back(std::move(row));
     ++op.added;
 }
 
@@ -84,8 +82,8 @@ bool KnownPaths::insert(const std::string& path) {
     return keys_.insert(text::foldKey(path)).second;
 }
 
-AddOperation::AddOperation(Session& s, Ui& u, TypeNameProvider t, NamePrompt a)
-    : session(s), ui(u), known(s.rows), typeName(std::move(t)), askName(std::move(a)) {}
+AddOperation::AddOperation(OpenArchive& s, Ui& u, TypeNameProvider t, NamePrompt a)
+    : archive(s), ui(u), known(s.rows), typeName(std::move(t)), askName(std::move(a)) {}
 
 namespace {
 
@@ -102,7 +100,7 @@ bool takeIn(AddOperation& op, std::string path, bool existenceTest, std::optiona
         size.reset();
         dosDate.reset();
     }
-    if (text::equalNoCase(path, op.session.currentArchive)) return false;
+    if (text::equalNoCase(path, op.archive.path)) return false;
     if (!op.known.insert(path)) return false;
     if (existenceTest && !platform().fileExists(path)) return false;
     appendRow(op, path, size ? *size : FileSizeOf(path),

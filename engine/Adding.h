@@ -12,7 +12,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "engine/Session.h"
+#include "engine/OpenArchive.h"
 #include "platform/Platform.h"
 #include "util/Ui.h"
 
@@ -44,9 +44,9 @@ class KnownPaths {
 
 // One add operation: built at its start, dropped at its end.
 struct AddOperation {
-    AddOperation(Session& session, Ui& ui, TypeNameProvider typeName, NamePrompt askName);
+    AddOperation(OpenArchive& archive, Ui& ui, TypeNameProvider typeName, NamePrompt askName);
 
-    Session& session;
+    OpenArchive& archive;  // the rows taken in go to its catalog
     Ui& ui;
     KnownPaths known;  // the rows present at the start, plus every path taken in
     TypeNameProvider typeName;

@@ -17,16 +17,6 @@ constexpr uint8_t Signature[18] = {0x11, '[', 'F', 'i', 'l', 'e', ' ', 'K', 'o',
 // The one byte by which the two signatures differ: the version digit.
 constexpr std::size_t VersionDigitAt = 16;
 
-constexpr std::size_t ReservedAt = 18;
-constexpr std::size_t CommentAt = 19;
-constexpr std::size_t FileNameAt = 0;
-constexpr std::size_t FolderAt = 101;
-constexpr std::size_t FileDateAt = 352;
-constexpr std::size_t TypeNameAt = 356;
-constexpr std::size_t FileSizeAt = 408;
-constexpr std::size_t CompressedSizeAt = 412;    // V1
-constexpr std::size_t CompressedSizeAtV2 = 416;  // V2: after a 64-bit FileSize
-
 // A length byte at `at`, then the text area of `width` bytes.
 void putText(uint8_t* block, std::size_t at, std::size_t width, const std::string& utf8) {
     const std::string stored = text::storedCut(utf8, width);
@@ -269,16 +259,6 @@ std::optional<EntryRecord> readRecordAt(File& file, Version version, int64_t off
     EntryRecord record = decodeRecord(block, version);
     if (!text::equalNoCase(record.fullPath(), expectedFullPath)) return std::nullopt;
     return record;
-}
-
-std::optional<int64_t> parseEntryOffset(const std::string& text) {
-    if (text.empty() || text.size() > 18) return std::nullopt;
-    int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
 }
 
 bool payloadFits(const EntryRecord& record, int64_t payloadStart, int64_t fileSize) {

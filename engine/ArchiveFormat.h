@@ -52,6 +52,19 @@ constexpr int64_t V1SizeLimit = int64_t(1) << 31;
 // Block size of every payload copy.
 constexpr int64_t CopyBlockSize = 16384;
 
+// Where the fields start: in the header, and in a record from its own start.
+// A text field is its length byte, then its text area.
+constexpr std::size_t ReservedAt = 18;
+constexpr std::size_t CommentAt = 19;
+constexpr std::size_t FileNameAt = 0;
+constexpr std::size_t FolderAt = 101;
+constexpr std::size_t FileDateAt = 352;
+constexpr std::size_t TypeNameAt = 356;
+constexpr std::size_t PadAt = 407;  // no meaning; writers need not zero it
+constexpr std::size_t FileSizeAt = 408;
+constexpr std::size_t CompressedSizeAt = 412;    // V1
+constexpr std::size_t CompressedSizeAtV2 = 416;  // V2: after a 64-bit FileSize
+
 extern const char* const
     IncompatibleMessage;  // "fichier non compatible avec cette version du programme"
 
@@ -194,10 +207,6 @@ class ArchiveWalker {
 // recordSize(version).
 std::optional<EntryRecord> readRecordAt(File& file, Version version, int64_t offset,
                                         const std::string& expectedFullPath);
-
-// Parses a row's hidden sub-text 5 (decimal digits only); nullopt when empty,
-// not a number or too large.
-std::optional<int64_t> parseEntryOffset(const std::string& text);
 
 // True when the payload of a record whose payload starts at payloadStart lies
 // wholly inside the file: CompressedSize is not negative and does not run past

@@ -1,7 +1,6 @@
 #include "engine/ArchiveRun.h"
 
 #include <algorithm>
-#include <charconv>
 #include <functional>
 #include <optional>
 #include <system_error>
@@ -54,14 +53,6 @@ uint64_t pathKey(const std::string& fullPath) {
     return std::hash<std::string>{}(text::foldKey(fullPath));
 }
 
-// The size a row gives its file (sub-text 1), 0 when it gives none.
-int64_t rowSize(const CatalogRow& row) {
-    int64_t size = 0;
-    const std::string& text = row.sub[1];
-    std::from_chars(text.data(), text.data() + text.size(), size);
-    return size;
-}
-
 // A member made ahead is the file's only while the file has not moved since
 // it was read; a failure stands as the row's outcome.
 bool stillCurrent(const FileMember& member, const std::string& fullPath) {
@@ -83,9 +74,10 @@ bool stillCurrent(const FileMember& member, const std::string& fullPath) {
 
 }  // namespace
 
-std::string headerComment(const Session& session) {
-    if (!session.dateComment) return session.comment;
-    return datedComment(formatDateBracket(session.now(), session.separators), session.comment);
+std::string headerComment(const OpenArchive& archive, const RunOptions& options,
+                          const Environment& env) {
+    if (!options.dateComment) return archive.comment;
+    return datedComment(formatDateBracket(env.now(), env.separators), archive.comment);
 }
 
 std::string changedMessage(const std::string& archivePath) {
@@ -95,8 +87,9 @@ std::string changedMessage(const std::string& archivePath) {
            "Chargez l'archive de nouveau, puis relancez l'archivage.";
 }
 
-ArchiveRun::ArchiveRun(Session& session, Ui& ui, Mode mode, const WriterLock* held)
-    : session_(session), ui_(ui), mode_(mode), held_(held) {}
+ArchiveRun::ArchiveRun(OpenArchive& archive, RunOptions& options, const Environment& env, Ui& ui,
+                       Mode mode, const WriterLock* held)
+    : archive_(archive), options_(options), env_(env), ui_(ui), mode_(mode), held_(held) {}
 
 ArchiveRun::~ArchiveRun() {
     closeOld();
@@ -128,9 +121,9 @@ void ArchiveRun::removeTemporaries() {
 
 bool ArchiveRun::start() {
     Platform& host = platform();
-    if (!host.directoryExists(session_.workFolder)) session_.workFolder = DefaultWorkFolder();
-    AddBackslash(session_.workFolder);
-    const std::string& path = session_.currentArchive;
+    if (!host.directoryExists(options_.workFolder)) options_.workFolder = DefaultWorkFolder();
+    AddBackslash(options_.workFolder);
+    const std::string& path = archive_.path;
     if (!held_) {
         lock_ = std::make_unique<WriterLock>(path);
         if (lock_->busy()) {
@@ -148,7 +141,7 @@ bool ArchiveRun::start() {
     }
     // Under the lock, the archive is the one the catalog was read from, or
     // another writer came between: its entries are not in the catalog.
-    if (session_.catalogSource && *session_.catalogSource != ArchiveStampOf(path)) {
+    if (archive_.catalogSource && *archive_.catalogSource != ArchiveStampOf(path)) {
         lock_.reset();
         result_.changed = true;
         say(MessageKind::Error, changedMessage(path));
@@ -158,9 +151,9 @@ bool ArchiveRun::start() {
     const std::string& archive = writerLock().target();
     // Leftovers of runs that were killed: in the Work folder, and beside the
     // archive (the copy that was to replace it).
-    RemoveStaleTemporaries(session_.workFolder);
+    RemoveStaleTemporaries(options_.workFolder);
     const std::string archiveFolder = FolderOf(archive);
-    if (!text::equalNoCase(archiveFolder, session_.workFolder))
+    if (!text::equalNoCase(archiveFolder, options_.workFolder))
         RemoveStaleTemporaries(archiveFolder);
 
     if (host.fileExists(archive)) {
@@ -173,25 +166,25 @@ bool ArchiveRun::start() {
         oldView_ = old_->reader();
     }
 
-    copy_ = TempFile(session_.workFolder, TempFile::CopyStem);
+    copy_ = TempFile(options_.workFolder, TempFile::CopyStem);
     if (!copy_) {
         say(MessageKind::Error, "Opération annulée");
         throw Error("Impossible de créer un fichier dans le dossier de travail " +
-                    session_.workFolder);
+                    options_.workFolder);
     }
     // The copy starts in the layout its rows' sizes (or the old archive, whose
     // rows may not all be read yet) call for; holdInCopy changes it when a
     // size read now says otherwise.
-    header_ = format::Header{0, headerComment(session_)};
+    header_ = format::Header{0, headerComment(archive_, options_, env_)};
     copyVersion_ = oldVersion_;
-    for (const CatalogRow& row : session_.rows)
-        if (rowSize(row) >= format::V1SizeLimit) copyVersion_ = format::Version::V2;
+    for (const CatalogRow& row : archive_.rows)
+        if (row.size >= format::V1SizeLimit) copyVersion_ = format::Version::V2;
     header_.version = copyVersion_;
     if (!format::writeHeader(copy_.file(), header_))
         throw Error("Erreur d'écriture du fichier " + copy_.path());
 
-    maker_ = std::make_unique<MemberMaker>(session_.workFolder, old_.get());
-    if (const int threads = archiveThreads(session_.threads); threads > 1) {
+    maker_ = std::make_unique<MemberMaker>(options_.workFolder, old_.get());
+    if (const int threads = archiveThreads(options_.threads); threads > 1) {
         try {
             pool_ = std::make_unique<MemberPool>(threads, *maker_);
         } catch (const std::system_error&) {
@@ -207,7 +200,7 @@ void ArchiveRun::checkOldRecords(File& old) {
     // An old archive without the signature is refused by CarryOver, with its box,
     // when a row needs it.
     if (!format::readHeaderBlock(old, header))
-        throw Error("Erreur de lecture du fichier " + session_.currentArchive);
+        throw Error("Erreur de lecture du fichier " + archive_.path);
     if (!format::CheckSignature(header)) return;
     oldVersion_ = format::decodeHeader(header).version;
     format::ArchiveWalker walk(old);
@@ -223,18 +216,18 @@ void ArchiveRun::checkOldRecords(File& old) {
                    ? oldEntries_[a].pathKey < oldEntries_[b].pathKey
                    : a < b;
     });
-    if (walk.failed()) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
+    if (walk.failed()) throw Error("Erreur de lecture du fichier " + archive_.path);
     const std::string problem = walk.problem();
     if (!problem.empty())
-        throw Error("L'archive < " + session_.currentArchive + " > est endommagée : " + problem +
+        throw Error("L'archive < " + archive_.path + " > est endommagée : " + problem +
                     ".\rElle n'est pas réécrite, pour ne rien perdre de ce qu'elle contient.\r"
                     "Réparez-la : « Réparer l'archive » (kvr repair).");
 }
 
 MemberRequest ArchiveRun::requestFor(const CatalogRow& row, const std::string& fullPath) const {
     MemberRequest request{fullPath, std::nullopt};
-    if (!old_ || session_.recompressAll) return request;
-    const std::optional<int64_t> offset = format::parseEntryOffset(row.sub[5]);
+    if (!old_ || options_.recompressAll) return request;
+    const std::optional<int64_t> offset = row.entryOffset;
     if (!offset) return request;
     // A stored member is only ever used once it compared equal, byte for
     // byte, with the file: the hash of the path is check enough here.
@@ -251,10 +244,10 @@ MemberRequest ArchiveRun::requestFor(const CatalogRow& row, const std::string& f
 void ArchiveRun::fillAhead() {
     if (!pool_) return;
     const std::size_t least = static_cast<std::size_t>(pool_->threads());
-    while (planned_ < session_.rows.size() && ahead_.size() < MaxAhead &&
+    while (planned_ < archive_.rows.size() && ahead_.size() < MaxAhead &&
            (aheadBytes_ < MaxAheadBytes || ahead_.size() < least)) {
         const std::size_t index = planned_++;
-        const CatalogRow& row = session_.rows[index];
+        const CatalogRow& row = archive_.rows[index];
         const std::string fullPath = row.fullPath();
         if (!format::storedPathProblem(fullPath).empty()) continue;
         // A file listed twice is not read by two workers at once: the second
@@ -263,7 +256,7 @@ void ArchiveRun::fillAhead() {
         if (!aheadKeys_.insert(key).second) continue;
         MemberRequest request = requestFor(row, fullPath);
         std::shared_ptr<MemberPool::Job> job = pool_->submit(request);
-        const int64_t bytes = rowSize(row);
+        const int64_t bytes = row.size;
         ahead_.push_back(Ahead{index, std::move(request), std::move(job), bytes, std::move(key)});
         aheadBytes_ += bytes;
     }
@@ -343,7 +336,7 @@ ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
     record.fileName = FileNameOf(truePath);
     record.folder = FolderOf(truePath);
     record.fileDate = member.after.lastWrite;
-    record.typeName = row.sub[4];
+    record.typeName = row.typeName;
     record.fileSize = member.length;
     record.compressedSize = payloadSize;
     holdInCopy(record);
@@ -355,7 +348,7 @@ ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
         if (!oldView_->seek(member.source.payloadStart) ||
             !format::copyBytes(*oldView_, copy, payloadSize))
             throw Error("Erreur lors de la copie du fichier < " + fullPath +
-                        " > depuis l'archive " + session_.currentArchive);
+                        " > depuis l'archive " + archive_.path);
     } else if (!member.payload.file().seek(0) ||
                !format::copyBytes(member.payload.file(), copy, payloadSize)) {
         throw Error("Erreur d'écriture du fichier " + copy_.path());
@@ -403,13 +396,13 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
     if (!old_) return leftOut(storeFailure ? NotInArchive : Missing);
     format::HeaderBlock header;
     if (!oldView_->seek(0) || !format::readHeaderBlock(*oldView_, header))
-        throw Error("Erreur de lecture du fichier " + session_.currentArchive);
+        throw Error("Erreur de lecture du fichier " + archive_.path);
     if (!format::CheckSignature(header)) {
         ui_.message(MessageKind::Error, format::IncompatibleMessage, Buttons::Ok);
         return Step::Stop;
     }
 
-    const std::optional<int64_t> offset = format::parseEntryOffset(row.sub[5]);
+    const std::optional<int64_t> offset = row.entryOffset;
     if (!offset) {
         if (announce)
             say(MessageKind::Information,
@@ -425,7 +418,7 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
     auto readAt = [&](int64_t at) {
         if (!oldView_->seek(at)) return false;
         const int64_t got = format::readFully(*oldView_, block.data(), recordSize);
-        if (got < 0) throw Error("Erreur de lecture du fichier " + session_.currentArchive);
+        if (got < 0) throw Error("Erreur de lecture du fichier " + archive_.path);
         return got == recordSize &&
                text::equalNoCase(format::decodeRecord(block, version).fullPath(), fullPath);
     };
@@ -455,7 +448,7 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
     if (!oldView_->seek(payloadStart) ||
         !format::copyBytes(*oldView_, copy_.file(), record.compressedSize))
         throw Error("Erreur lors de la copie du fichier < " + fullPath + " > depuis l'archive " +
-                    session_.currentArchive);
+                    archive_.path);
     ++result_.carriedOver;
     if (storeFailure && check.sound()) problem("sa copie précédente reste dans l'archive");
     return Step::GoOn;
@@ -500,9 +493,10 @@ void ArchiveRun::holdInCopy(const format::EntryRecord& record) {
 }
 
 void ArchiveRun::convertCopy(format::Version to) {
-    TempFile converted(session_.workFolder, TempFile::CopyStem);
-    if (!converted) throw Error("Impossible de créer un fichier dans le dossier de travail " +
-                                session_.workFolder);
+    TempFile converted(options_.workFolder, TempFile::CopyStem);
+    if (!converted)
+        throw Error("Impossible de créer un fichier dans le dossier de travail " +
+                    options_.workFolder);
     const std::string failed = "Erreur d'écriture du fichier " + converted.path();
     header_.version = to;
     if (!format::writeHeader(converted.file(), header_)) throw Error(failed);
@@ -536,6 +530,7 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
     Platform& host = platform();
     const std::string& archive = writerLock().target();
     const bool interactive = mode_ == Mode::Interactive;
+    result_.completed = true;
 
     auto label = [&](const char* text) {
         if (interactive) {
@@ -595,11 +590,12 @@ namespace {
 // time: enough for the workers to run ahead, little enough to cost nothing.
 constexpr std::size_t BlockRows = 4096;
 
-// One row of the interactive run, session.rows[i] (row `shown` of the whole):
+// One row of the interactive run, archive.rows[i] (row `shown` of the whole):
 // its labels, the stop button, then its file stored, or its entry dropped or
 // carried over. True when the run must stop.
-bool interactiveRow(ArchiveRun& run, Session& session, Ui& ui, std::size_t i, std::size_t shown) {
-    const std::string fullPath = session.rows[i].fullPath();
+bool interactiveRow(ArchiveRun& run, OpenArchive& archive, const RunOptions& options, Ui& ui,
+                    std::size_t i, std::size_t shown) {
+    const std::string fullPath = archive.rows[i].fullPath();
     // A new archive skips the rows whose files are gone without showing them.
     if (!run.isUpdate() && !platform().fileExists(fullPath)) {
         run.leaveOut();
@@ -611,22 +607,21 @@ bool interactiveRow(ArchiveRun& run, Session& session, Ui& ui, std::size_t i, st
     ui.pump();
     if (ui.cancelRequested()) return true;
     // The row is read again: the pump may have run the window's events.
-    const CatalogRow row = session.rows[i];
+    const CatalogRow row = archive.rows[i];
     ArchiveRun::Step step = ArchiveRun::Step::GoOn;
     if (platform().fileExists(fullPath))
         step = run.StoreFile(i, row, fullPath);
-    else if (session.checkRecupeFile)
+    else if (options.checkRecupeFile)
         run.leaveOut();
     else
         step = run.CarryOver(row, fullPath);
     return step == ArchiveRun::Step::Stop;
 }
 
-// The interactive run over session.rows, and then over each block of rows
-// that nextBlock puts there, until it answers false. True when the run went
-// to its end and the archive was replaced, or not for lack of room or a
-// failed copy; false when it was refused or stopped.
-bool interactiveRun(ArchiveRun& run, Session& session, Ui& ui,
+// The interactive run over archive.rows, and then over each block of rows
+// that nextBlock puts there, until it answers false; the run's result says
+// how it ended.
+void interactiveRun(ArchiveRun& run, OpenArchive& archive, const RunOptions& options, Ui& ui,
                     const std::function<bool()>& nextBlock) {
     auto finished = [&ui] {
         ui.setLabel(ProgressLabel::File, "Terminé");
@@ -639,12 +634,12 @@ bool interactiveRun(ArchiveRun& run, Session& session, Ui& ui,
             run.abandon();
             ui.setLabel(ProgressLabel::File, "Opération annulée");
             finished();
-            return false;
+            return;
         }
         std::size_t shown = 0;
         for (bool more = true; more && !stopped;) {
-            for (std::size_t i = 0; i < session.rows.size() && !stopped; ++i, ++shown)
-                stopped = interactiveRow(run, session, ui, i, shown);
+            for (std::size_t i = 0; i < archive.rows.size() && !stopped; ++i, ++shown)
+                stopped = interactiveRow(run, archive, options, ui, i, shown);
             more = !stopped && nextBlock && nextBlock();
             if (more) run.nextRows();
         }
@@ -660,7 +655,7 @@ bool interactiveRun(ArchiveRun& run, Session& session, Ui& ui,
         ui.setLabel(ProgressLabel::Path, "");
         ui.setLabel(ProgressLabel::File, "Opération annulée");
         finished();
-        return false;
+        return;
     }
 
     ui.setLabel(ProgressLabel::File, "Mise à jour de l'archive...");
@@ -668,42 +663,28 @@ bool interactiveRun(ArchiveRun& run, Session& session, Ui& ui,
     ui.pump();
     run.ReplaceArchive();
     finished();
-    return true;
 }
 
 }  // namespace
 
-ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload,
-                           const WriterLock* held) {
-    if (session.currentArchive.empty()) return {};
-    ArchiveRun run(session, ui, ArchiveRun::Mode::Interactive, held);
-    if (!interactiveRun(run, session, ui, {})) return run.result();
-
-    // The archive is written; a catalog that cannot be read back is said, and
-    // the result does not claim it was.
-    try {
-        if (reload)
-            reload();
-        else
-            LoadArchive(session, ui);
-        run.result().reloaded = true;
-    } catch (const Error& error) {
-        ui.message(MessageKind::Error, error.what());
-    }
+ArchiveResult ArchiveFiles(OpenArchive& archive, RunOptions& options, const Environment& env,
+                           Ui& ui, const WriterLock* held) {
+    if (archive.path.empty()) return {};
+    ArchiveRun run(archive, options, env, ui, ArchiveRun::Mode::Interactive, held);
+    interactiveRun(run, archive, options, ui, {});
     return run.result();
 }
 
-ArchiveResult UpdateArchive(Session& session, Ui& ui, const WriterLock* held) {
-    const std::string& archive = session.currentArchive;
-    if (archive.empty() || !platform().fileExists(archive))
-        return ArchiveFiles(
-            session, ui, [] {}, held);
+ArchiveResult UpdateArchive(OpenArchive& archive, RunOptions& options, const Environment& env,
+                            Ui& ui, const WriterLock* held) {
+    const std::string& path = archive.path;
+    if (path.empty() || !platform().fileExists(path))
+        return ArchiveFiles(archive, options, env, ui, held);
 
-    const std::unique_ptr<File> old = platform().open(archive, OpenMode::Read);
-    if (!old) throw Error("Impossible d'ouvrir le fichier " + archive);
+    const std::unique_ptr<File> old = platform().open(path, OpenMode::Read);
+    if (!old) throw Error("Impossible d'ouvrir le fichier " + path);
     format::HeaderBlock header;
-    if (!format::readHeaderBlock(*old, header))
-        throw Error("Erreur de lecture du fichier " + archive);
+    if (!format::readHeaderBlock(*old, header)) throw Error("Erreur de lecture du fichier " + path);
     if (!format::CheckSignature(header)) {
         ui.message(MessageKind::Error, format::IncompatibleMessage, Buttons::Ok);
         ArchiveResult refused;
@@ -713,28 +694,28 @@ ArchiveResult UpdateArchive(Session& session, Ui& ui, const WriterLock* held) {
 
     // The old archive's entries in file order, a block at a time; then the
     // rows the caller added, less the files the old archive holds already.
-    Catalog added = std::move(session.rows);
-    session.rows.clear();
-    ArchiveRun run(session, ui, ArchiveRun::Mode::Interactive, held);
+    Catalog added = std::move(archive.rows);
+    archive.rows.clear();
+    ArchiveRun run(archive, options, env, ui, ArchiveRun::Mode::Interactive, held);
     format::ArchiveWalker walk(*old);
     bool walked = false;
     auto nextBlock = [&] {
-        session.rows.clear();
-        while (!walked && session.rows.size() < BlockRows) {
+        archive.rows.clear();
+        while (!walked && archive.rows.size() < BlockRows) {
             const std::optional<format::EntryRecord> entry = walk.next();
             if (!entry) {
-                if (walk.failed()) throw Error("Erreur de lecture du fichier " + archive);
+                if (walk.failed()) throw Error("Erreur de lecture du fichier " + path);
                 walked = true;
                 for (CatalogRow& row : added)
-                    if (!run.holds(row.fullPath())) session.rows.push_back(std::move(row));
+                    if (!run.holds(row.fullPath())) archive.rows.push_back(std::move(row));
                 added.clear();
                 break;
             }
-            session.rows.push_back(rowFromRecord(*entry, walk.offset(), session.separators));
+            archive.rows.push_back(rowFromRecord(*entry, walk.offset()));
         }
-        return !session.rows.empty();
+        return !archive.rows.empty();
     };
-    interactiveRun(run, session, ui, nextBlock);
+    interactiveRun(run, archive, options, ui, nextBlock);
     return run.result();
 }
 

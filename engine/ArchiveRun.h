@@ -68,7 +68,7 @@
 //     whose bytes are those of the stored member (read back, compared and
 //     checked, engine/MemberMaker.h), keeps that member: it is copied as it is
 //     and the record is written afresh (date read now, type text of the row,
-//     size), an entry equal in content to a fresh one. session.recompressAll
+//     size), an entry equal in content to a fresh one. options.recompressAll
 //     compresses every file instead;
 //   - the new archive is written once: when the Work folder lies on the
 //     archive's file system the finished copy is renamed over the archive,
@@ -78,7 +78,6 @@
 // (engine/AutoArchive.h) is the silent one. Both are built from ArchiveRun's steps.
 
 #include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -87,9 +86,11 @@
 
 #include "engine/ArchiveFormat.h"
 #include "engine/Catalog.h"
+#include "engine/Environment.h"
 #include "engine/MemberMaker.h"
 #include "engine/MemberPool.h"
-#include "engine/Session.h"
+#include "engine/OpenArchive.h"
+#include "engine/RunOptions.h"
 #include "engine/SharedReader.h"
 #include "platform/Platform.h"
 #include "platform/TempFile.h"
@@ -119,8 +120,12 @@ struct ArchiveResult {
     bool stopped = false;   // the run stopped early: the archive file was not touched
     bool busy = false;      // refused at once: another writer holds the archive
     bool changed = false;   // refused at once: another writer changed the archive since
-                            // the catalog was read from it (session.catalogSource)
-    bool reloaded = false;  // the catalog was re-read at the end
+                            // the catalog was read from it (archive.catalogSource)
+    // The run went to its end: the archive was replaced, or not for lack of
+    // room or a failed copy. The catalog no longer matches the archive's
+    // entry offsets and is to be read again (the caller's LoadArchive); a
+    // stopped or refused run leaves both as they were.
+    bool completed = false;
     // Every failure and every row left out other than on request (the rows
     // that leftOut and failures count, except those dropped because
     // checkRecupeFile asked it), in catalog order.
@@ -131,32 +136,27 @@ struct ArchiveResult {
     bool clean() const { return replaced && failures == 0; }
 };
 
-// Re-reads the catalog at the end of a completed run. The GUI passes one that
-// wraps LoadArchive in its window side (wait dialog, caption, status panels);
-// an empty hook calls LoadArchive itself. Whatever the hook throws is ignored.
-using ReloadHook = std::function<void()>;
-
-// The interactive archiving run over session.rows, shown through ui's progress
+// The interactive archiving run over archive.rows, shown through ui's progress
 // frame ("Fichier : " + name, "Dossier : " + folder per row, then
 // "Mise à jour de l'archive...", "Mise à jour de l'archive OK" or
 // "Opération annulée", and last "Terminé").
 //
-// A new archive (no file at currentArchive) stores the rows whose files exist
+// A new archive (no file at archive.path) stores the rows whose files exist
 // and skips the others without showing them. An update shows every row, stores
 // what exists, and for a missing file leaves the row out when
-// session.checkRecupeFile is set, else carries its entry over.
+// options.checkRecupeFile is set, else carries its entry over.
 //
 // The caller clears its cancel flag before the run; ui.cancelRequested() is
 // polled at the start of each row. While the run lasts, the progress events of
 // each file's compression (and of the check of its stored member) go to
 // ui.setFilePercent() and ui.pump(), in row order, on the calling thread.
 //
-// After a completed run (replaced, or not for lack of room or a failed copy)
-// the catalog is re-read through reload. A stopped run re-reads nothing.
+// The catalog is not read again here: after a completed run (the result says
+// completed) the caller reloads it from the archive, with its own window side.
 // A run refused because another writer holds the archive shows the busy
 // message (error) and answers busy and stopped. One refused because another
 // writer changed the archive since the catalog was read (its stamp is no
-// longer session.catalogSource) shows changedMessage (error) and answers
+// longer archive.catalogSource) shows changedMessage (error) and answers
 // changed and stopped: writing the catalog would drop what that writer
 // stored. held, when given, is the archive's writer lock that the caller took
 // before it read the catalog; the run then takes none of its own.
@@ -164,32 +164,34 @@ using ReloadHook = std::function<void()>;
 // created or written, the old archive cannot be read or has a damaged record):
 // the archive file is untouched, the temporaries are gone and "Terminé" was
 // shown first.
-// An empty currentArchive does nothing.
-ArchiveResult ArchiveFiles(Session& session, Ui& ui, const ReloadHook& reload = {},
-                           const WriterLock* held = nullptr);
+// An empty archive.path does nothing.
+ArchiveResult ArchiveFiles(OpenArchive& archive, RunOptions& options, const Environment& env,
+                           Ui& ui, const WriterLock* held = nullptr);
 
 // The interactive run of an update whose catalog is not held, for an archive
-// of any number of entries in little memory (kvr update): session.rows holds
+// of any number of entries in little memory (kvr update): archive.rows holds
 // only the rows added to it (a script's files). The old archive's entries are
 // gone through in file order, a block of rows at a time read from the file
 // itself, each stored afresh when its file exists, else carried over (or left
 // out with checkRecupeFile); then the added rows whose files the old archive
 // does not hold. Everything else (messages, labels, the result, the lock and
-// the stamp) as ArchiveFiles gives it for those rows, without the reload;
-// session.rows holds no catalog afterwards. An archive that does not exist
+// the stamp) as ArchiveFiles gives it for those rows;
+// archive.rows holds no catalog afterwards. An archive that does not exist
 // yet is ArchiveFiles's; one that does not carry the signature shows
 // format::IncompatibleMessage (error) and is left as it was (stopped).
 // Throws kv::Error as ArchiveFiles does.
-ArchiveResult UpdateArchive(Session& session, Ui& ui, const WriterLock* held = nullptr);
+ArchiveResult UpdateArchive(OpenArchive& archive, RunOptions& options, const Environment& env,
+                            Ui& ui, const WriterLock* held = nullptr);
 
 // "L'archive < path > a été modifiée par une autre opération depuis qu'elle a
 // été chargée ..." The message of a run refused for that.
 std::string changedMessage(const std::string& archivePath);
 
-// The comment the runs write: session.comment, or with session.dateComment
+// The comment the runs write: archive.comment, or with options.dateComment
 // the comment with today's date at its head (see datedComment). The header
 // cuts it to its 82-byte field.
-std::string headerComment(const Session& session);
+std::string headerComment(const OpenArchive& archive, const RunOptions& options,
+                          const Environment& env);
 
 // The steps the interactive and the automatic run share. One object is one
 // run: start(), then StoreFile / CarryOver per row, then either
@@ -203,16 +205,17 @@ class ArchiveRun {
     enum class Replace { Replaced, NoRoom, Failed };
 
     // held: the archive's writer lock when the caller holds it already.
-    ArchiveRun(Session& session, Ui& ui, Mode mode, const WriterLock* held = nullptr);
+    ArchiveRun(OpenArchive& archive, RunOptions& options, const Environment& env, Ui& ui, Mode mode,
+               const WriterLock* held = nullptr);
     ~ArchiveRun();
     ArchiveRun(const ArchiveRun&) = delete;
     ArchiveRun& operator=(const ArchiveRun&) = delete;
 
-    // Falls back to the default Work folder when session.workFolder does not
+    // Falls back to the default Work folder when options.workFolder does not
     // exist (and gives it its final backslash), takes the archive's writer
     // lock (unless the caller holds it), checks that the archive still has
-    // the stamp session.catalogSource recorded, removes stale temporaries,
-    // opens the old archive when currentArchive names a file and checks its
+    // the stamp archive.catalogSource recorded, removes stale temporaries,
+    // opens the old archive when archive.path names a file and checks its
     // records, then creates the new archive copy and writes its header. False,
     // after the busy message (error, interactive run only), when another
     // writer holds the archive; after changedMessage (likewise) when it
@@ -227,7 +230,7 @@ class ArchiveRun {
     // True when the archive existed at start(): the run is an update.
     bool isUpdate() const { return old_ != nullptr; }
 
-    // Stores the file of row index of session.rows: its member (made ahead by
+    // Stores the file of row index of archive.rows: its member (made ahead by
     // a worker, or now) is appended after its record and verified as written
     // (see above). The index lets the run keep the workers busy with the rows
     // that follow; jobs of rows before it are dropped. A file whose path would
@@ -263,7 +266,7 @@ class ArchiveRun {
     // file that the user asked to drop, or that a new archive skips).
     void leaveOut() { ++result_.leftOut; }
 
-    // session.rows now holds other rows (the next block of a run that does
+    // archive.rows now holds other rows (the next block of a run that does
     // not hold its whole catalog): the members made ahead for the rows before
     // are dropped, and the workers start on these.
     void nextRows();
@@ -283,7 +286,8 @@ class ArchiveRun {
     // X),\rOpération annulée." (warning); Failed (the copy or the rename failed, or the archive is
     // read-only) shows "Opération annulée" (error); both only in the interactive run. The
     // interactive run's LabelFile ends with "Mise à jour de l'archive OK" or "Opération annulée".
-    // The archive is unchanged unless Replaced.
+    // The archive is unchanged unless Replaced. The result is completed in
+    // every case.
     Replace ReplaceArchive();
 
     // Throws away the new copy: the run stopped.
@@ -339,7 +343,9 @@ class ArchiveRun {
     // (case-insensitively, checked on the record itself); nullopt when none.
     std::optional<int64_t> entryOffsetOf(const std::string& fullPath) const;
 
-    Session& session_;
+    OpenArchive& archive_;
+    RunOptions& options_;
+    const Environment& env_;
     Ui& ui_;
     Mode mode_;
     // The archive's writer lock: the caller's, or the run's own.

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -137,25 +136,16 @@ std::optional<EntryStatus> statusOf(VerifyFinding finding, VerifyScope scope) {
     return std::nullopt;
 }
 
-std::optional<int64_t> parseSize(const std::string& text) {
-    int64_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || stop != end || value < 0) return std::nullopt;
-    return value;
-}
-
 // The rows a check visits: every row archived; the others are NotStored.
 std::vector<RowJob> jobsOf(const Catalog& rows, VerifyOutcome& outcome) {
     std::vector<RowJob> jobs;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const CatalogRow& row = rows[i];
-        const std::optional<int64_t> offset = format::parseEntryOffset(row.sub[5]);
-        if (!offset) {
+        if (!row.entryOffset) {
             ++outcome.counts[static_cast<int>(VerifyFinding::NotStored)];
             continue;
         }
-        jobs.push_back({i, row.fullPath(), *offset, parseSize(row.sub[1]).value_or(0)});
+        jobs.push_back({i, row.fullPath(), *row.entryOffset, row.size});
     }
     return jobs;
 }
@@ -169,15 +159,16 @@ bool VerifyOutcome::allEqual() const {
     return true;
 }
 
-VerifyOutcome VerifyArchive(Session& session, VerifyScope scope, Ui& ui) {
+VerifyOutcome VerifyArchive(OpenArchive& openArchive, const RunOptions& options, VerifyScope scope,
+                            Ui& ui) {
     VerifyOutcome outcome;
-    const std::string& path = session.currentArchive;
+    const std::string& path = openArchive.path;
     const auto refuse = [&](const std::string& text) {
         ui.message(MessageKind::Error, text);
         outcome.refused = true;
         return outcome;
     };
-    if (session.catalogSource && ArchiveStampOf(path) != *session.catalogSource)
+    if (openArchive.catalogSource && ArchiveStampOf(path) != *openArchive.catalogSource)
         return refuse("L'archive < " + FileNameOf(path) +
                       " > a été réécrite depuis son chargement : ouvrez-la de nouveau avant de "
                       "la vérifier.");
@@ -189,7 +180,7 @@ VerifyOutcome VerifyArchive(Session& session, VerifyScope scope, Ui& ui) {
     const format::Version version = format::decodeHeader(header).version;
     SharedReader archive(std::move(file));
 
-    std::vector<RowJob> jobs = jobsOf(session.rows, outcome);
+    std::vector<RowJob> jobs = jobsOf(openArchive.rows, outcome);
     const std::size_t total = jobs.size();
     ui.setOverallRange(static_cast<int>(total) - 1);
     ui.setOverall(0);
@@ -227,7 +218,7 @@ VerifyOutcome VerifyArchive(Session& session, VerifyScope scope, Ui& ui) {
         --working;
         changed.notify_one();
     };
-    const int threads = std::min<int>(archiveThreads(session.threads),
+    const int threads = std::min<int>(archiveThreads(options.threads),
                                       static_cast<int>(std::max<std::size_t>(total, 1)));
     std::vector<std::thread> workers;
     {
@@ -256,11 +247,11 @@ VerifyOutcome VerifyArchive(Session& session, VerifyScope scope, Ui& ui) {
         }
         for (const std::size_t i : batch) {
             const VerifiedRow& row = *found[i];
-            CatalogRow& catalogRow = session.rows[row.row];
-            if (const auto status = statusOf(row.finding, scope)) catalogRow.icon = *status;
+            CatalogRow& catalogRow = openArchive.rows[row.row];
+            if (const auto status = statusOf(row.finding, scope)) catalogRow.status = *status;
             ++done;
-            ui.setLabel(ProgressLabel::File, "Fichier : " + catalogRow.caption);
-            ui.setLabel(ProgressLabel::Path, "Dossier : " + catalogRow.sub[0]);
+            ui.setLabel(ProgressLabel::File, "Fichier : " + catalogRow.name);
+            ui.setLabel(ProgressLabel::Path, "Dossier : " + catalogRow.folder);
             ui.setOverall(static_cast<int>(done));
             ui.setFilePercent(100);
         }

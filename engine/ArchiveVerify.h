@@ -2,7 +2,7 @@
 // VerifyArchive: proves, row by row, what the catalog only guesses from dates.
 //
 // Every stored row of the catalog is checked in one pass, several rows at
-// once on worker threads (archiveThreads(session.threads), engine/MemberPool.h):
+// once on worker threads (archiveThreads(options.threads), engine/MemberPool.h):
 //   - its stored member is inflated and checked (format::CheckEntry: a gzip
 //     member of FileSize bytes whose CRC-32 and length agree with its data);
 //   - against the disk (VerifyScope::AgainstDisk), its file is read once and
@@ -19,7 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/Session.h"
+#include "engine/OpenArchive.h"
+#include "engine/RunOptions.h"
 #include "util/Ui.h"
 
 namespace kv {
@@ -42,9 +43,9 @@ enum class VerifyFinding {
 constexpr int VerifyFindingCount = 7;
 
 struct VerifiedRow {
-    std::size_t row = 0;  // index into session.rows
+    std::size_t row = 0;  // index into archive.rows
     VerifyFinding finding = VerifyFinding::Equal;
-    std::string detail;   // Damaged: what is wrong with the entry, in French
+    std::string detail;  // Damaged: what is wrong with the entry, in French
 };
 
 struct VerifyOutcome {
@@ -52,7 +53,8 @@ struct VerifyOutcome {
     int counts[VerifyFindingCount] = {};
     // Every row checked that is not Equal, in row order (NotStored ones left out).
     std::vector<VerifiedRow> problems;
-    bool stopped = false;  // the stop button ended the check: the rows not reached keep their status
+    bool stopped =
+        false;  // the stop button ended the check: the rows not reached keep their status
     bool refused = false;  // nothing was checked: the archive could not be read as the rows
                            // say (the user was told why)
 
@@ -62,7 +64,7 @@ struct VerifyOutcome {
     bool allEqual() const;
 };
 
-// Checks every stored row of session.rows against session.currentArchive.
+// Checks every stored row of archive.rows against the archive file archive.path.
 //
 // Progress: the run's bar counts the rows finished (range: the rows to check
 // - 1), the labels name the last row finished, ui.pump() runs while the
@@ -71,9 +73,10 @@ struct VerifyOutcome {
 //
 // Refused (error box, nothing checked): the archive cannot be opened or is
 // not of this format; the archive was rewritten since the rows were read from
-// it (session.catalogSource), so their offsets no longer say where their
+// it (archive.catalogSource), so their offsets no longer say where their
 // entries are. Never throws for I/O: a read that fails is the row's finding.
-VerifyOutcome VerifyArchive(Session& session, VerifyScope scope, Ui& ui);
+VerifyOutcome VerifyArchive(OpenArchive& archive, const RunOptions& options, VerifyScope scope,
+                            Ui& ui);
 
 // A finding in French, for kvr verify's lines: "absent du disque",
 // "endommagé dans l'archive : CRC-32 incorrect", ...

@@ -14,16 +14,17 @@ const char* const NoRoomJournalLine =
     "======================= L'opération mentionnée ci-dessous a été annulée en raison d'un manque "
     "d'espace disque =======================";
 
-ArchiveResult AutoArchiveFiles(Session& session, Ui& ui, const WriterLock* held) {
-    ArchiveRun run(session, ui, ArchiveRun::Mode::Automatic, held);
+ArchiveResult AutoArchiveFiles(OpenArchive& archive, RunOptions& options, const Environment& env,
+                               Ui& ui, const WriterLock* held) {
+    ArchiveRun run(archive, options, env, ui, ArchiveRun::Mode::Automatic, held);
     bool stopped = false;
     try {
         if (!run.start()) {
             run.abandon();
             return run.result();
         }
-        for (std::size_t i = 0; i < session.rows.size() && !stopped; ++i) {
-            const CatalogRow& row = session.rows[i];
+        for (std::size_t i = 0; i < archive.rows.size() && !stopped; ++i) {
+            const CatalogRow& row = archive.rows[i];
             const std::string fullPath = row.fullPath();
             const ArchiveRun::Step step = platform().fileExists(fullPath)
                                               ? run.StoreFile(i, row, fullPath)

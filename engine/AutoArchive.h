@@ -9,7 +9,6 @@
 
 #include "engine/ArchiveRun.h"
 #include "engine/AutoJournal.h"
-#include "engine/Session.h"
 #include "util/Ui.h"
 
 namespace kv {
@@ -18,7 +17,7 @@ namespace kv {
 // room on its drive.
 extern const char* const NoRoomJournalLine;
 
-// Runs over session.rows in order: a file that exists is stored (a file that
+// Runs over archive.rows in order: a file that exists is stored (a file that
 // cannot be stored keeps its last stored entry, or is left out, with no
 // message: the result's problems tell it); a missing file's entry is carried
 // over (a row never archived is left out, likewise). The only message is the
@@ -28,6 +27,7 @@ extern const char* const NoRoomJournalLine;
 // is appended to it. No progress is shown, no events are pumped and the
 // catalog is not re-read. Throws kv::Error like ArchiveFiles for an error that
 // stops the run. held: as for ArchiveFiles.
-ArchiveResult AutoArchiveFiles(Session& session, Ui& ui, const WriterLock* held = nullptr);
+ArchiveResult AutoArchiveFiles(OpenArchive& archive, RunOptions& options, const Environment& env,
+                               Ui& ui, const WriterLock* held = nullptr);
 
 }  // namespace kv

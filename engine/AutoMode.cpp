@@ -25,14 +25,15 @@ std::string oneLine(std::string text) {
 
 class AutoRun {
   public:
-    AutoRun(Session& session, UnattendedUi& ui, const AutoModeOptions& options)
-        : session_(session), ui_(ui), options_(options) {}
+    AutoRun(OpenArchive& archive, RunOptions& options, const Environment& env, UnattendedUi& ui,
+            const AutoModeOptions& autoOptions)
+        : archive_(archive), options_(options), env_(env), ui_(ui), autoOptions_(autoOptions) {}
 
     int run();
 
   private:
     void note(const std::string& text) {
-        AppendJournalLine(JournalPath(), JournalLine(session_.now(), text));
+        AppendJournalLine(JournalPath(), JournalLine(env_.now(), text));
     }
     // Every box recorded since the last call, one line each.
     void noteMessages() {
@@ -41,9 +42,11 @@ class AutoRun {
     }
     int archive(const AutoSaveSettings& settings, const WriterLock& lock);
 
-    Session& session_;
+    OpenArchive& archive_;
+    RunOptions& options_;
+    const Environment& env_;
     UnattendedUi& ui_;
-    const AutoModeOptions& options_;
+    const AutoModeOptions& autoOptions_;
     std::size_t noted_ = 0;
 };
 
@@ -58,7 +61,7 @@ int AutoRun::run() {
         return autoexit::NoArchive;
     }
     const std::unique_ptr<WriterLock> lock =
-        WaitForArchive(settings->archive, options_.archiveWait);
+        WaitForArchive(settings->archive, autoOptions_.archiveWait);
     if (!lock) {
         note(
             "Archive utilisée par un autre programme depuis plus d'une minute, laissée telle "
@@ -77,8 +80,8 @@ int AutoRun::run() {
 }
 
 int AutoRun::archive(const AutoSaveSettings& settings, const WriterLock& lock) {
-    session_.currentArchive = settings.archive;
-    const LoadResult loaded = LoadArchive(session_, ui_);
+    archive_.path = settings.archive;
+    const LoadResult loaded = LoadArchive(archive_, ui_);
     if (loaded.outcome != LoadOutcome::Loaded) {
         noteMessages();
         note("Archive illisible, laissée telle quelle : " + settings.archive +
@@ -91,7 +94,7 @@ int AutoRun::archive(const AutoSaveSettings& settings, const WriterLock& lock) {
     }
 
     int skipped = 0;
-    AddOperation adding(session_, ui_, options_.typeName, [&](const std::string& fileName) {
+    AddOperation adding(archive_, ui_, autoOptions_.typeName, [&](const std::string& fileName) {
         ++skipped;
         note(fileName + " : nom de plus de 100 caractères, non archivé");
         return std::string();
@@ -103,17 +106,17 @@ int AutoRun::archive(const AutoSaveSettings& settings, const WriterLock& lock) {
         note("Script illisible, rien n'a été archivé : " + oneLine(error.what()));
         return autoexit::Stopped;
     }
-    session_.listChanged = false;
+    archive_.listChanged = false;
 
     ArchiveResult result;
     try {
-        result = AutoArchiveFiles(session_, ui_, &lock);
+        result = AutoArchiveFiles(archive_, options_, env_, ui_, &lock);
     } catch (const Error& error) {
         noteMessages();
         note("Sauvegarde interrompue, archive laissée telle quelle : " + oneLine(error.what()));
         return autoexit::Stopped;
     }
-    if (options_.archived) options_.archived(result);
+    if (autoOptions_.archived) autoOptions_.archived(result);
     for (const RowProblem& problem : result.problems) note(problem.path + " : " + problem.reason);
     const bool boxes = ui_.messages().size() > noted_;
     noteMessages();
@@ -137,13 +140,14 @@ int AutoRun::archive(const AutoSaveSettings& settings, const WriterLock& lock) {
 
 }  // namespace
 
-int RunAutoSave(Session& session, UnattendedUi& ui, const AutoModeOptions& options) {
-    AutoRun run(session, ui, options);
+int RunAutoSave(OpenArchive& archive, RunOptions& options, const Environment& env, UnattendedUi& ui,
+                const AutoModeOptions& autoOptions) {
+    AutoRun run(archive, options, env, ui, autoOptions);
     try {
         return run.run();
     } catch (const std::exception& error) {
-        AppendJournalLine(JournalPath(), JournalLine(session.now(), "Sauvegarde interrompue : " +
-                                                                        oneLine(error.what())));
+        AppendJournalLine(JournalPath(), JournalLine(env.now(), "Sauvegarde interrompue : " +
+                                                                    oneLine(error.what())));
         return autoexit::Stopped;
     }
 }

@@ -23,7 +23,9 @@
 
 #include "engine/Adding.h"
 #include "engine/ArchiveRun.h"
-#include "engine/Session.h"
+#include "engine/Environment.h"
+#include "engine/OpenArchive.h"
+#include "engine/RunOptions.h"
 #include "engine/UnattendedUi.h"
 #include "platform/WriterLock.h"
 
@@ -38,11 +40,13 @@ struct AutoModeOptions {
     std::function<void(const ArchiveResult&)> archived;
 };
 
-// Runs the automatic mode over the session (its options as the settings file
-// gave them: the Work folder, the dated comment, the sort key, the clock).
+// Runs the automatic mode over the archive (its sort key), with the options
+// and the clock as the settings file and the program gave them (the Work
+// folder, the dated comment).
 // Returns the exit status (autoexit::...). Journal lines go to JournalPath()
-// when the journal exists, stamped with session.now(). Never throws.
-int RunAutoSave(Session& session, UnattendedUi& ui, const AutoModeOptions& options);
+// when the journal exists, stamped with env.now(). Never throws.
+int RunAutoSave(OpenArchive& archive, RunOptions& options, const Environment& env, UnattendedUi& ui,
+                const AutoModeOptions& autoOptions);
 
 // Takes the archive's writer lock, trying again every quarter second for
 // `limit` while another run holds it. The lock (held; refused, with its

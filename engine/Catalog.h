@@ -1,9 +1,12 @@
 #pragma once
 // The catalog: the rows of the main list, one per file, in the engine's own
-// plain type. The main window shows them through a Qt model; the engine reads
-// and writes them directly.
+// plain type. Each value keeps its own type; the texts the list, the listing
+// and the printout show are made where they are shown (app/CatalogModel). The
+// main window shows the rows through a Qt model; the engine reads and writes
+// them directly.
 
-#include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,14 +26,20 @@ enum EntryStatus : int {
 };
 
 struct CatalogRow {
-    std::string caption;           // the file name
-    // 0 folder with final backslash, 1 size in bytes, 2 compressed size (empty
-    // until archived), 3 date "dd/mm/yyyy hh:nn", 4 type text, 5 entry offset
-    // (hidden; empty until archived).
-    std::array<std::string, 6> sub;
-    int icon = New;
+    std::string name;    // the file name, without folder
+    std::string folder;  // drive, path and final backslash
+    int64_t size = 0;    // the file's size in bytes: as stored, or as listed on disk when added
+    // The stored payload's size and the file offset of the entry's record in
+    // the open archive; both absent until the row's file is archived.
+    std::optional<int64_t> compressedSize;
+    std::optional<int64_t> entryOffset;
+    // Last write in MS-DOS form (platform/DosTime.h): the stored FileDate, or
+    // the file's own when added. May be no valid date (shown as no text).
+    int32_t fileDate = 0;
+    std::string typeName;  // the type text ("Document texte", ...)
+    EntryStatus status = New;
 
-    std::string fullPath() const { return sub[0] + caption; }
+    std::string fullPath() const { return folder + name; }
 };
 
 using Catalog = std::vector<CatalogRow>;

@@ -5,7 +5,6 @@
 
 #include "platform/Platform.h"
 #include "text/Text.h"
-#include "util/Format.h"
 
 namespace kv {
 
@@ -75,9 +74,9 @@ class BufferedReader : public File {
 };
 
 // The closing steps every outcome but NoFile shares.
-void finish(Session& session) {
-    session.listChanged = false;
-    sortCatalog(session.rows, session.sortKey);
+void finish(OpenArchive& archive) {
+    archive.listChanged = false;
+    sortCatalog(archive.rows, archive.sortKey);
 }
 
 }  // namespace
@@ -88,18 +87,16 @@ EntryStatus entryStatus(const std::string& fullPath, int32_t fileDate) {
     return *written > fileDate ? Modified : Unchanged;
 }
 
-CatalogRow rowFromRecord(const format::EntryRecord& record, int64_t offset,
-                         const LocaleSeparators& separators) {
+CatalogRow rowFromRecord(const format::EntryRecord& record, int64_t offset) {
     CatalogRow row;
-    row.icon = Unchanged;
-    row.caption = record.fileName;
-    row.sub[0] = record.folder;
-    row.sub[1] = std::to_string(record.fileSize);
-    row.sub[2] = std::to_string(record.compressedSize);
-    if (const std::optional<DateTime> date = fromDosDateTime(record.fileDate))
-        row.sub[3] = formatDateTime(*date, separators);
-    row.sub[4] = record.typeName;
-    row.sub[5] = std::to_string(offset);
+    row.status = Unchanged;
+    row.name = record.fileName;
+    row.folder = record.folder;
+    row.size = record.fileSize;
+    row.compressedSize = record.compressedSize;
+    row.entryOffset = offset;
+    row.fileDate = record.fileDate;
+    row.typeName = record.typeName;
     return row;
 }
 
@@ -109,20 +106,20 @@ ArchiveStamp ArchiveStampOf(const std::string& path) {
     return ArchiveStamp{true, info.device, info.inode, info.size, info.lastWriteNs};
 }
 
-LoadResult LoadArchive(Session& session, Ui& ui) {
+LoadResult LoadArchive(OpenArchive& archive, Ui& ui) {
     LoadResult result;
     Platform& host = platform();
-    session.catalogSource = ArchiveStampOf(session.currentArchive);
-    if (session.currentArchive.empty() || !host.fileExists(session.currentArchive)) return result;
+    archive.catalogSource = ArchiveStampOf(archive.path);
+    if (archive.path.empty() || !host.fileExists(archive.path)) return result;
 
-    session.rows.clear();
-    session.comment.clear();
+    archive.rows.clear();
+    archive.comment.clear();
 
-    std::unique_ptr<File> file = host.open(session.currentArchive, OpenMode::Read);
+    std::unique_ptr<File> file = host.open(archive.path, OpenMode::Read);
     if (!file) {
         result.outcome = LoadOutcome::ReadError;
-        result.error = "Impossible d'ouvrir le fichier " + session.currentArchive;
-        finish(session);
+        result.error = "Impossible d'ouvrir le fichier " + archive.path;
+        finish(archive);
         return result;
     }
     BufferedReader reader(*file);
@@ -131,27 +128,27 @@ LoadResult LoadArchive(Session& session, Ui& ui) {
     if (!format::readHeaderBlock(reader, header)) {
         reader.close();
         result.outcome = LoadOutcome::ReadError;
-        result.error = "Erreur de lecture du fichier " + session.currentArchive;
-        finish(session);
+        result.error = "Erreur de lecture du fichier " + archive.path;
+        finish(archive);
         return result;
     }
     if (!format::CheckSignature(header)) {
         reader.close();
         ui.message(MessageKind::Error, format::IncompatibleMessage, Buttons::Ok);
         result.outcome = LoadOutcome::Incompatible;
-        finish(session);
+        finish(archive);
         return result;
     }
-    session.comment = format::decodeHeader(header).comment;
+    archive.comment = format::decodeHeader(header).comment;
 
     format::ArchiveWalker walk(reader);
     int sincePump = 0;
     while (std::optional<format::EntryRecord> entry = walk.next()) {
-        CatalogRow row = rowFromRecord(*entry, walk.offset(), session.separators);
-        row.icon = entryStatus(row.fullPath(), entry->fileDate);
-        if (row.icon == Modified) result.modifiedSeen = true;
+        CatalogRow row = rowFromRecord(*entry, walk.offset());
+        row.status = entryStatus(row.fullPath(), entry->fileDate);
+        if (row.status == Modified) result.modifiedSeen = true;
         result.totalSize += entry->fileSize;
-        session.rows.push_back(std::move(row));
+        archive.rows.push_back(std::move(row));
         if (++sincePump == PumpEvery) {
             sincePump = 0;
             ui.pump();
@@ -161,48 +158,47 @@ LoadResult LoadArchive(Session& session, Ui& ui) {
 
     if (walk.failed()) {
         result.outcome = LoadOutcome::ReadError;
-        result.error = "Erreur de lecture du fichier " + session.currentArchive;
+        result.error = "Erreur de lecture du fichier " + archive.path;
     } else if (walk.cutShort()) {
         result.outcome = LoadOutcome::ReadError;
-        result.error = "L'archive " + session.currentArchive +
+        result.error = "L'archive " + archive.path +
                        " est incomplète : sa dernière entrée est coupée" + RepairHint;
     } else if (!walk.damage().empty()) {
         // The rows after a damaged record cannot be found: an update from
         // this catalog would lose them.
         result.outcome = LoadOutcome::ReadError;
-        result.error = "L'archive " + session.currentArchive + " est endommagée : " +
-                       walk.damage() + RepairHint;
+        result.error =
+            "L'archive " + archive.path + " est endommagée : " + walk.damage() + RepairHint;
     } else {
         result.outcome = LoadOutcome::Loaded;
     }
-    finish(session);
+    finish(archive);
     return result;
 }
 
-void refreshStatuses(Session& session, const std::vector<std::size_t>& rows) {
-    std::unique_ptr<File> archive = platform().open(session.currentArchive, OpenMode::Read);
-    if (!archive) return;
+void refreshStatuses(OpenArchive& archive, const std::vector<std::size_t>& rows) {
+    std::unique_ptr<File> file = platform().open(archive.path, OpenMode::Read);
+    if (!file) return;
     format::HeaderBlock header{};
-    if (!format::readHeaderBlock(*archive, header) || !format::CheckSignature(header)) return;
+    if (!format::readHeaderBlock(*file, header) || !format::CheckSignature(header)) return;
     const format::Version version = format::decodeHeader(header).version;
     for (std::size_t index : rows) {
-        if (index >= session.rows.size()) continue;
-        CatalogRow& row = session.rows[index];
-        const std::optional<int64_t> offset = format::parseEntryOffset(row.sub[5]);
-        if (!offset) continue;
+        if (index >= archive.rows.size()) continue;
+        CatalogRow& row = archive.rows[index];
+        if (!row.entryOffset) continue;
         const std::string fullPath = row.fullPath();
-        if (const auto record = format::readRecordAt(*archive, version, *offset, fullPath))
-            row.icon = entryStatus(fullPath, record->fileDate);
+        if (const auto record = format::readRecordAt(*file, version, *row.entryOffset, fullPath))
+            row.status = entryStatus(fullPath, record->fileDate);
     }
-    archive->close();
+    file->close();
 }
 
 int compareRows(const CatalogRow& a, const CatalogRow& b, int sortKey) {
     switch (sortKey) {
         case 1:
-            return text::compareNoCase(a.caption, b.caption);
+            return text::compareNoCase(a.name, b.name);
         case 2:
-            return text::compareNoCase(a.sub[0], b.sub[0]);
+            return text::compareNoCase(a.folder, b.folder);
         default:
             return 0;
     }

@@ -1,6 +1,6 @@
 #pragma once
 // Reading the catalog from the open archive: one row per stored entry, in file
-// order, with its status against the disk, then sorted once by the session's
+// order, with its status against the disk, then sorted once by the archive's
 // sort key. This is the only way rows with stored values enter the catalog.
 //
 // The window side (wait dialog, caption, status panels, action states, the
@@ -13,13 +13,13 @@
 
 #include "engine/ArchiveFormat.h"
 #include "engine/Catalog.h"
-#include "engine/Session.h"
+#include "engine/OpenArchive.h"
 #include "util/Ui.h"
 
 namespace kv {
 
 enum class LoadOutcome {
-    NoFile,        // no file at currentArchive (or none is open): the session is untouched
+    NoFile,        // no file at archive.path (or none is open): the rest is untouched
     Incompatible,  // not an archive of this format: the error box was shown, the catalog is empty
     Loaded,        // every entry was read
     ReadError,     // a read failed, the file ends inside a record, or a record is damaged
@@ -34,23 +34,20 @@ struct LoadResult {
     std::string error;          // ReadError: the message for the caller's error box
 };
 
-// Fills session.rows from session.currentArchive.
-//   - First of all, session.catalogSource takes the stamp of the file there
+// Fills archive.rows from archive.path.
+//   - First of all, archive.catalogSource takes the stamp of the file there
 //     (ArchiveStampOf), taken before the file is read: a writer that replaces
 //     it while it is read makes the stamp stale, never the other way.
 //   - No file there: nothing else changes (NoFile).
 //   - Otherwise the rows and the comment are cleared first. An incompatible file
 //     shows format::IncompatibleMessage as an error box through ui and leaves
 //     the catalog empty.
-//   - Each entry gives a row: caption FileName; sub-texts Folder, FileSize,
-//     CompressedSize, FileDate as "dd/mm/yyyy hh:nn" with session.separators
-//     (empty when it is not a valid date), TypeName, the entry offset; icon by
-//     entryStatus().
+//   - Each entry gives a row (rowFromRecord) with its status by entryStatus().
 //   - In every case but NoFile: listChanged is cleared and the rows are sorted
-//     once with sortCatalog(session.sortKey).
+//     once with sortCatalog(archive.sortKey).
 // ui.pump() runs now and then during the walk so a window stays alive.
 // Never throws for I/O: failures come back as ReadError.
-LoadResult LoadArchive(Session& session, Ui& ui);
+LoadResult LoadArchive(OpenArchive& archive, Ui& ui);
 
 // The file at path as it is now: absent (also when it cannot be looked at), or
 // its device, inode, size and last write.
@@ -61,15 +58,15 @@ ArchiveStamp ArchiveStampOf(const std::string& path);
 // fileDate as signed 32-bit numbers, else Unchanged (an older file included).
 EntryStatus entryStatus(const std::string& fullPath, int32_t fileDate);
 
-// Reads the status of the given rows (indices into session.rows) against the
+// Reads the status of the given rows (indices into archive.rows) against the
 // disk again, each with the stored date of its entry (reached through its
 // entry offset), as a load would set it. A row never archived, or whose
 // entry the archive no longer holds at that offset, keeps its status, as do
 // all of them when the archive cannot be opened. Never throws.
-void refreshStatuses(Session& session, const std::vector<std::size_t>& rows);
+void refreshStatuses(OpenArchive& archive, const std::vector<std::size_t>& rows);
 
-// The catalog's compare rule: sortKey 1 compares the captions, 2 the folders
-// (sub-text 0), case-insensitively, ascending; any other key says equal.
+// The catalog's compare rule: sortKey 1 compares the names, 2 the folders,
+// case-insensitively, ascending; any other key says equal.
 // Negative, zero or positive.
 int compareRows(const CatalogRow& a, const CatalogRow& b, int sortKey);
 
@@ -77,8 +74,8 @@ int compareRows(const CatalogRow& a, const CatalogRow& b, int sortKey);
 // their order.
 void sortCatalog(Catalog& rows, int sortKey);
 
-// The row a stored entry gives, with the status icon left at Unchanged.
-CatalogRow rowFromRecord(const format::EntryRecord& record, int64_t offset,
-                         const LocaleSeparators& separators);
+// The row a stored entry gives: its name, folder, sizes, date and type text
+// as stored, the entry offset, and the status left at Unchanged.
+CatalogRow rowFromRecord(const format::EntryRecord& record, int64_t offset);
 
 }  // namespace kv

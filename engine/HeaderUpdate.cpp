@@ -7,13 +7,13 @@
 
 namespace kv {
 
-bool WriteHeaderOnly(Session& session, Ui& ui) {
+bool WriteHeaderOnly(OpenArchive& archive, Ui& ui) {
     auto refuse = [&ui] {
         ui.message(MessageKind::Error, "Impossible de modifier l'en-tête du fichier", Buttons::Ok);
         return false;
     };
 
-    const WriterLock lock(session.currentArchive);
+    const WriterLock lock(archive.path);
     if (lock.stops()) {
         ui.message(MessageKind::Error, lock.message(), Buttons::Ok);
         return false;
@@ -21,7 +21,7 @@ bool WriteHeaderOnly(Session& session, Ui& ui) {
     // The catalog stays true to the archive after the comment is rewritten
     // only when it was true to it before.
     const bool catalogCurrent =
-        session.catalogSource && *session.catalogSource == ArchiveStampOf(session.currentArchive);
+        archive.catalogSource && *archive.catalogSource == ArchiveStampOf(archive.path);
     std::unique_ptr<File> file = platform().open(lock.target(), OpenMode::ReadWrite);
     if (!file) return refuse();
     format::HeaderBlock block;
@@ -35,11 +35,11 @@ bool WriteHeaderOnly(Session& session, Ui& ui) {
         return false;
     }
 
-    format::rewriteHeaderComment(block, session.comment);
+    format::rewriteHeaderComment(block, archive.comment);
 
     const bool written = file->seek(0) && file->write(block.data(), format::HeaderSize);
     if (!file->close() || !written) return refuse();
-    if (catalogCurrent) session.catalogSource = ArchiveStampOf(session.currentArchive);
+    if (catalogCurrent) archive.catalogSource = ArchiveStampOf(archive.path);
     ui.message(MessageKind::Information, "L'en-tête du fichier a été modifiée", Buttons::Ok);
     return true;
 }

@@ -24,30 +24,30 @@ std::string extensionOf(const std::string& fileName) {
 
 }  // namespace
 
-std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow& row, Ui& ui) {
-    if (session.currentArchive.empty() || !platform().fileExists(session.currentArchive))
-        return std::nullopt;
-    if (!platform().directoryExists(RemoveBackslash(session.workFolder)))
-        session.workFolder = DefaultWorkFolder();
-    AddBackslash(session.workFolder);
+std::optional<PreviewCopy> ExtractForPreview(const OpenArchive& archive, RunOptions& options,
+                                             const CatalogRow& row, Ui& ui) {
+    if (archive.path.empty() || !platform().fileExists(archive.path)) return std::nullopt;
+    if (!platform().directoryExists(RemoveBackslash(options.workFolder)))
+        options.workFolder = DefaultWorkFolder();
+    AddBackslash(options.workFolder);
 
     const std::string fullPath = row.fullPath();
-    const auto offset = format::parseEntryOffset(row.sub[5]);
+    const std::optional<int64_t> offset = row.entryOffset;
     if (!offset) {
         ui.message(MessageKind::Information,
                    "Le fichier < " + FileNameOf(fullPath) + " > ne se trouve pas dans l'archive");
         return std::nullopt;
     }
 
-    auto archive = platform().open(session.currentArchive, OpenMode::Read);
-    if (!archive) throw Error("Impossible d'ouvrir l'archive < " + session.currentArchive + " >");
+    auto file = platform().open(archive.path, OpenMode::Read);
+    if (!file) throw Error("Impossible d'ouvrir l'archive < " + archive.path + " >");
     format::HeaderBlock header{};
-    if (!format::readHeaderBlock(*archive, header) || !format::CheckSignature(header)) {
+    if (!format::readHeaderBlock(*file, header) || !format::CheckSignature(header)) {
         ui.message(MessageKind::Error, format::IncompatibleMessage);
         return std::nullopt;
     }
     const format::Version version = format::decodeHeader(header).version;
-    const auto record = format::readRecordAt(*archive, version, *offset, fullPath);
+    const auto record = format::readRecordAt(*file, version, *offset, fullPath);
     if (!record) {
         ui.message(MessageKind::Information,
                    "Le fichier < " + fullPath + " > ne se trouve pas dans l'archive");
@@ -56,18 +56,17 @@ std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow&
     const std::string failed =
         text::firstChars("Impossible de décompresser le fichier < " + record->fileName, 140) + " >";
     const int64_t payloadStart = *offset + format::recordSize(version);
-    if (!format::payloadFits(*record, payloadStart, archive->size())) {
+    if (!format::payloadFits(*record, payloadStart, file->size())) {
         ui.message(MessageKind::Error, failed);
         return std::nullopt;
     }
-    TempFile copy(session.workFolder, TempFile::PreviewStem, extensionOf(record->fileName));
+    TempFile copy(options.workFolder, TempFile::PreviewStem, extensionOf(record->fileName));
     if (!copy) {
         ui.message(MessageKind::Error, failed);
         return std::nullopt;
     }
-    const format::EntryCheck check =
-        format::CheckEntry(*archive, *record, payloadStart, &copy.file());
-    archive->close();
+    const format::EntryCheck check = format::CheckEntry(*file, *record, payloadStart, &copy.file());
+    file->close();
     const bool closed = copy.close();
     if (!check.sound() || !closed) ui.message(MessageKind::Error, failed);
     return PreviewCopy(std::move(copy), record->fileName);

@@ -13,7 +13,8 @@
 #include <string>
 
 #include "engine/Catalog.h"
-#include "engine/Session.h"
+#include "engine/OpenArchive.h"
+#include "engine/RunOptions.h"
 #include "platform/TempFile.h"
 #include "util/Ui.h"
 
@@ -32,7 +33,7 @@ class PreviewCopy {
     std::string fileName_;
 };
 
-// Extracts the entry of row (found through its sub-text 5) into the Work
+// Extracts the entry of row (found through its entry offset) into the Work
 // folder. nullopt, after the message, when:
 //   - no archive is open or its file does not exist (no message);
 //   - the row has no entry offset (information "Le fichier < name > ne se
@@ -48,6 +49,7 @@ class PreviewCopy {
 // the copy with what was decompressed is still returned, to be shown.
 // A Work folder that no longer exists is replaced by DefaultWorkFolder first.
 // The extraction reports no progress. Throws kv::Error when the archive cannot be opened.
-std::optional<PreviewCopy> ExtractForPreview(Session& session, const CatalogRow& row, Ui& ui);
+std::optional<PreviewCopy> ExtractForPreview(const OpenArchive& archive, RunOptions& options,
+                                             const CatalogRow& row, Ui& ui);
 
 }  // namespace kv

@@ -178,12 +178,12 @@ class RestoreRun {
 
 }  // namespace
 
-RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
+RestoreOutcome RestoreFiles(const OpenArchive& archive, const RestoreChoices& choices,
                             const std::vector<std::size_t>& selectedRows, Ui& ui) {
-    auto archive = platform().open(session.currentArchive, OpenMode::Read);
-    if (!archive) throw Error("Impossible d'ouvrir l'archive < " + session.currentArchive + " >");
+    auto file = platform().open(archive.path, OpenMode::Read);
+    if (!file) throw Error("Impossible d'ouvrir l'archive < " + archive.path + " >");
     format::HeaderBlock header{};
-    if (!format::readHeaderBlock(*archive, header) || !format::CheckSignature(header)) {
+    if (!format::readHeaderBlock(*file, header) || !format::CheckSignature(header)) {
         ui.message(MessageKind::Error, format::IncompatibleMessage);
         return {};
     }
@@ -191,9 +191,9 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
     const format::Version version = format::decodeHeader(header).version;
     RestoreRun run(choices, ui);
 
-    if (choices.selection == 0) {
-        OverallBar bar(ui, static_cast<int>(session.rows.size()) - 1);
-        format::ArchiveWalker walk(*archive);
+    if (choices.selection == RestoreSelection::AllEntries) {
+        OverallBar bar(ui, static_cast<int>(archive.rows.size()) - 1);
+        format::ArchiveWalker walk(*file);
         while (auto record = walk.next()) {
             bar.step();
             ui.setLabel(ProgressLabel::File,
@@ -202,22 +202,21 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
                 run.outcome.stopped = true;
                 break;
             }
-            run.restoreEntry(*archive, *record, walk.payloadStart());
+            run.restoreEntry(*file, *record, walk.payloadStart());
             if (run.outcome.stopped) break;
         }
-        if (walk.failed())
-            throw Error("Erreur de lecture dans l'archive < " + session.currentArchive + " >");
-        if (!run.outcome.stopped) run.walkEnded(walk, session.currentArchive);
+        if (walk.failed()) throw Error("Erreur de lecture dans l'archive < " + archive.path + " >");
+        if (!run.outcome.stopped) run.walkEnded(walk, archive.path);
     } else {
         std::vector<std::size_t> rows;
         for (std::size_t index : selectedRows)
-            if (index < session.rows.size()) rows.push_back(index);
+            if (index < archive.rows.size()) rows.push_back(index);
         std::sort(rows.begin(), rows.end());
         rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
 
         OverallBar bar(ui, static_cast<int>(rows.size()));
         for (std::size_t index : rows) {
-            const CatalogRow& row = session.rows[index];
+            const CatalogRow& row = archive.rows[index];
             const std::string fullPath = row.fullPath();
             const std::string name = FileNameOf(fullPath);
             bar.step();
@@ -226,43 +225,43 @@ RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
                 run.outcome.stopped = true;
                 break;
             }
-            auto offset = format::parseEntryOffset(row.sub[5]);
+            const std::optional<int64_t> offset = row.entryOffset;
             if (!offset) {
                 ui.message(MessageKind::Information,
                            "Le fichier < " + name + " > ne se trouve pas dans l'archive");
                 ++run.outcome.notFound;
                 continue;
             }
-            auto record = format::readRecordAt(*archive, version, *offset, fullPath);
+            auto record = format::readRecordAt(*file, version, *offset, fullPath);
             if (!record) {
                 ++run.outcome.notFound;
                 continue;
             }
-            run.restoreEntry(*archive, *record, *offset + format::recordSize(version));
+            run.restoreEntry(*file, *record, *offset + format::recordSize(version));
             if (run.outcome.stopped) break;
         }
     }
-    archive->close();
+    file->close();
     return run.outcome;
 }
 
 std::vector<std::size_t> missingRows(const Catalog& rows) {
     std::vector<std::size_t> missing;
     for (std::size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].icon == Missing) missing.push_back(i);
+        if (rows[i].status == Missing) missing.push_back(i);
     return missing;
 }
 
-RestoreOutcome RestoreMissingFiles(Session& session, Ui& ui) {
-    const std::vector<std::size_t> rows = missingRows(session.rows);
+RestoreOutcome RestoreMissingFiles(OpenArchive& archive, Ui& ui) {
+    const std::vector<std::size_t> rows = missingRows(archive.rows);
     if (rows.empty()) return {};
     RestoreChoices choices;
-    choices.selection = 1;
+    choices.selection = RestoreSelection::SelectedRows;
     choices.toOrigin = true;
     // What is there now was not there at the load: it is not replaced.
     choices.overwrite = format::Overwrite::Never;
-    const RestoreOutcome outcome = RestoreFiles(session, choices, rows, ui);
-    refreshStatuses(session, rows);
+    const RestoreOutcome outcome = RestoreFiles(archive, choices, rows, ui);
+    refreshStatuses(archive, rows);
     return outcome;
 }
 

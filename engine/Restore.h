@@ -10,14 +10,17 @@
 #include <vector>
 
 #include "engine/EntryExtract.h"
-#include "engine/Session.h"
+#include "engine/OpenArchive.h"
 #include "util/Ui.h"
 
 namespace kv {
 
 // The four choices of the restore dialog.
+// Which entries a restore writes back (RestoreSelection).
+enum class RestoreSelection { AllEntries, SelectedRows };
+
 struct RestoreChoices {
-    int selection = 0;     // RestoreSelection: 0 every entry, 1 the selected rows
+    RestoreSelection selection = RestoreSelection::AllEntries;
     bool toOrigin = true;  // RestoreToOrigin: back into the stored folders (wins over tree)
     bool tree = true;      // RestoreTree: folder + stored folder without its drive part
     std::string folder;    // RestoreFolder: the chosen folder (a backslash is added when missing)
@@ -36,11 +39,11 @@ struct RestoreOutcome {
     bool stopped = false;  // the stop button, or Annuler to the replace question, ended the run
 };
 
-// Runs the restore over session.currentArchive.
+// Runs the restore over archive.path.
 //
-// selectedRows: indices into session.rows of the selected rows, used when
-// choices.selection is 1 (taken in row order; duplicates and indices past the
-// end are ignored).
+// selectedRows: indices into archive.rows of the selected rows, used when
+// choices.selection is SelectedRows (taken in row order; duplicates and
+// indices past the end are ignored).
 //
 // Payloads are decompressed straight from the archive (the Work folder is not
 // used) by one format::EntryWriter: each file through a temporary file beside
@@ -68,7 +71,7 @@ struct RestoreOutcome {
 //
 // Throws kv::Error when the archive cannot be opened or positioned at a
 // payload: the run ends there.
-RestoreOutcome RestoreFiles(Session& session, const RestoreChoices& choices,
+RestoreOutcome RestoreFiles(const OpenArchive& archive, const RestoreChoices& choices,
                             const std::vector<std::size_t>& selectedRows, Ui& ui);
 
 // The rows whose file is missing on disk (EntryStatus Missing), in row order.
@@ -79,6 +82,6 @@ std::vector<std::size_t> missingRows(const Catalog& rows);
 // under such a name since the catalog was read is kept (and told). Afterwards
 // the status of those rows is read again (refreshStatuses, engine/CatalogReader.h):
 // a file restored shows as unchanged. No missing row: nothing is done.
-RestoreOutcome RestoreMissingFiles(Session& session, Ui& ui);
+RestoreOutcome RestoreMissingFiles(OpenArchive& archive, Ui& ui);
 
 }  // namespace kv

@@ -156,6 +156,11 @@ std::string formatDateTime(const DateTime& dt, const LocaleSeparators& sep) {
            sep.time + two(dt.minute);
 }
 
+std::string formatDosDateTime(int32_t dos, const LocaleSeparators& sep) {
+    const std::optional<DateTime> date = fromDosDateTime(dos);
+    return date ? formatDateTime(*date, sep) : std::string();
+}
+
 std::string formatDateBracket(const DateTime& dt, const LocaleSeparators& sep) {
     return "[" + two(dt.day) + sep.date + two(dt.month) + sep.date + four(dt.year) + "]";
 }

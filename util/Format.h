@@ -42,6 +42,8 @@ std::string formatNumber0(double value, const LocaleSeparators& sep);
 
 // "dd/mm/yyyy hh:nn" with the locale's date and time separators.
 std::string formatDateTime(const DateTime& dt, const LocaleSeparators& sep);
+// The same for a date in MS-DOS form; "" when it is not a valid date.
+std::string formatDosDateTime(int32_t dos, const LocaleSeparators& sep);
 // "[dd/mm/yyyy]" with the locale's date separator.
 std::string formatDateBracket(const DateTime& dt, const LocaleSeparators& sep);
 

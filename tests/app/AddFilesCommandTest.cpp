@@ -46,20 +46,20 @@ class AddFilesCommand : public WindowTest {
 
     void openArchive(const std::string& path) {
         chooser.files.push_back(QString::fromStdString(path));
-        window->New_ArchExecute();
+        trigger("New_Arch");
         ASSERT_TRUE(window->archiveOpen());
-        window->session().listChanged = false;
+        window->archive().listChanged = false;
     }
 
     QStringList rowPaths() const {
         QStringList paths;
-        for (const CatalogRow& row : window->session().rows)
-            paths << QString::fromStdString(row.sub[0] + row.caption);
+        for (const CatalogRow& row : window->archive().rows)
+            paths << QString::fromStdString(row.fullPath());
         return paths;
     }
 
     QStringList scriptCaptions() {
-        window->Scripts1Click();
+        openMenu("Scripts1");
         QStringList captions;
         const QList<QAction*> items = window->findChild<QMenu*>("Scripts1")->actions();
         for (int i = 3; i < items.size(); ++i) captions << items[i]->text();
@@ -85,10 +85,10 @@ TEST_F(AddFilesCommand, AddsWhatTheDialogListsOnOkOnly) {
     openArchive("C:\\Arch\\save.kvr");
     drives.makeFolder("C:\\Arch");
 
-    window->AddFileExecute();  // Cancel
+    trigger("AddFile");  // Cancel
     EXPECT_EQ(shownFolder, QStringLiteral("C:\\Arch\\"));
-    EXPECT_TRUE(window->session().rows.empty());
-    EXPECT_FALSE(window->session().listChanged);
+    EXPECT_TRUE(window->archive().rows.empty());
+    EXPECT_FALSE(window->archive().listChanged);
 
     onAdd = [](TFormAddArch& dialog) {
         dialog.dirtree1->setDirectory("C:\\Docs");
@@ -99,24 +99,24 @@ TEST_F(AddFilesCommand, AddsWhatTheDialogListsOnOkOnly) {
         dialog.ButtonAddAllClick();
         return int(QDialog::Accepted);
     };
-    window->AddFileExecute();
+    trigger("AddFile");
     // Folders as the disk spells them, not as the tree keeps them.
     EXPECT_EQ(rowPaths(), (QStringList{"C:\\Docs\\a.txt", "C:\\Docs\\b.doc", "C:\\Docs\\sub\\c.txt",
                                        "C:\\Other\\e.txt"}));
-    EXPECT_EQ(window->session().rows[0].icon, 3);
-    EXPECT_TRUE(window->session().listChanged);
+    EXPECT_EQ(window->archive().rows[0].status, New);
+    EXPECT_TRUE(window->archive().listChanged);
     EXPECT_EQ(window->catalogModel().rowCount(), 4);
 
     // Only rows listed already: nothing added, still a change.
-    window->session().listChanged = false;
-    window->AddFileExecute();
-    EXPECT_EQ(window->session().rows.size(), 4u);
-    EXPECT_TRUE(window->session().listChanged);
+    window->archive().listChanged = false;
+    trigger("AddFile");
+    EXPECT_EQ(window->archive().rows.size(), 4u);
+    EXPECT_TRUE(window->archive().listChanged);
 
     // Confirmed with an empty list.
     onAdd = [](TFormAddArch&) { return int(QDialog::Accepted); };
     boxes.clear();
-    window->AddFileExecute();
+    trigger("AddFile");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, QStringLiteral("Aucun fichiers à ajouter"));
     EXPECT_EQ(boxes[0].title, QStringLiteral("Korvelt"));
@@ -139,9 +139,9 @@ TEST_F(AddFilesCommand, EscapeStopsTheAddKeepingTheRowsTakenIn) {
     };
     window->ui().pumpNow();
     boxes.clear();
-    window->AddFileExecute();
-    EXPECT_EQ(window->session().rows.size(), 1u);
-    EXPECT_TRUE(window->session().listChanged);
+    trigger("AddFile");
+    EXPECT_EQ(window->archive().rows.size(), 1u);
+    EXPECT_TRUE(window->archive().listChanged);
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes[0].text, QStringLiteral("Opération abandonnée"));
 }
@@ -164,19 +164,19 @@ TEST_F(AddFilesCommand, TheWaitNoticeStepsAsideForTheNamePromptAndTheSummaryFoll
         prompt.setFileName("long.txt");
         return int(QDialog::Accepted);
     };
-    window->AddFileExecute();
+    trigger("AddFile");
     // The notice stays on top of every window: while the prompt asks, it is
     // put aside so it hides neither the prompt's counter nor "Renommer".
     EXPECT_EQ(noticeShown, std::vector<bool>{false});
     EXPECT_FALSE(notice->isVisible());
-    EXPECT_EQ(window->session().rows.size(), 2u);
+    EXPECT_EQ(window->archive().rows.size(), 2u);
     EXPECT_EQ(window->statusText(0), " 2 fichier(s)  0,00 Ko");
 }
 
 TEST_F(AddFilesCommand, NothingWithoutAnArchive) {
     int shown = 0;
     onAdd = [&](TFormAddArch&) { return ++shown, int(QDialog::Accepted); };
-    window->AddFileExecute();
+    trigger("AddFile");
     EXPECT_EQ(shown, 0);
 }
 
@@ -200,7 +200,7 @@ TEST_F(AddFilesCommand, ScriptsMenuListsTheScriptFolderAtEveryOpening) {
     platform().removeDirectory("C:\\Korvelt\\Script");
     EXPECT_TRUE(scriptCaptions().isEmpty());
 
-    window->DellScriptExecute();
+    trigger("DellScript");
     EXPECT_EQ(otherDialogs.back(), QStringLiteral("Supprimer des scripts enregistrés"));
 }
 
@@ -213,7 +213,7 @@ TEST_F(AddFilesCommand, ScriptRunMarksChangesLineByLine) {
     drives.writeFile("C:\\Korvelt\\Script\\tout.kvl", "C:\\Data\\*.txt\r\nc:\\data\\A.TXT\r\n");
     // The archive is open and its file lies where a script names it.
     drives.writeFile("C:\\Arch\\save.kvr", "");
-    window->session().currentArchive = "C:\\Arch\\save.kvr";
+    window->archive().path = "C:\\Arch\\save.kvr";
     scriptCaptions();
 
     struct Run {
@@ -228,25 +228,25 @@ TEST_F(AddFilesCommand, ScriptRunMarksChangesLineByLine) {
     };
     for (const Run& run : runs) {
         ASSERT_TRUE(scriptItem(run.caption)) << run.caption;
-        window->session().listChanged = false;
-        window->ScriptItemClick(scriptItem(run.caption));
-        EXPECT_EQ(window->session().listChanged, run.changed) << run.caption;
-        EXPECT_EQ(static_cast<int>(window->session().rows.size()), run.rows) << run.caption;
+        window->archive().listChanged = false;
+        scriptItem(run.caption)->trigger();
+        EXPECT_EQ(window->archive().listChanged, run.changed) << run.caption;
+        EXPECT_EQ(static_cast<int>(window->archive().rows.size()), run.rows) << run.caption;
     }
     EXPECT_EQ(rowPaths(), (QStringList{"C:\\Data\\a.txt", "C:\\Data\\deep\\b.txt"}));
 
     // Every line already listed: nothing added, the list still changed.
-    window->session().listChanged = false;
-    window->ScriptItemClick(scriptItem("-  tout"));
-    EXPECT_EQ(window->session().rows.size(), 2u);
-    EXPECT_TRUE(window->session().listChanged);
+    window->archive().listChanged = false;
+    scriptItem("-  tout")->trigger();
+    EXPECT_EQ(window->archive().rows.size(), 2u);
+    EXPECT_TRUE(window->archive().listChanged);
 
     // A script that vanished after the menu opened: nothing, no message.
     boxes.clear();
     platform().removeFile("C:\\Korvelt\\Script\\tout.kvl");
-    window->session().listChanged = false;
-    window->ScriptItemClick(scriptItem("-  tout"));
-    EXPECT_FALSE(window->session().listChanged);
+    window->archive().listChanged = false;
+    scriptItem("-  tout")->trigger();
+    EXPECT_FALSE(window->archive().listChanged);
     EXPECT_TRUE(boxes.empty());
 }
 

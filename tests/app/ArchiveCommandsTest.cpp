@@ -34,7 +34,7 @@ class ArchiveCommands : public WindowTest {
 TEST_F(ArchiveCommands, NewArchiveIsNamedButNotWrittenAndNeverReplacesAFile) {
     TMainKorvelt2002& w = makeWindow();
     chooser.files.push_back(QString("C:\\n.kvr"));
-    w.New_ArchExecute();
+    trigger("New_Arch");
     ASSERT_EQ(chooser.requests.size(), 1u);
     EXPECT_EQ(chooser.requests[0].title, "Créer une nouvelle archive KVR");
     EXPECT_EQ(chooser.requests[0].defaultExtension, "kvr");
@@ -49,16 +49,16 @@ TEST_F(ArchiveCommands, NewArchiveIsNamedButNotWrittenAndNeverReplacesAFile) {
 
     // A name that exists is refused and the archive stays as it was.
     drives.writeFile("C:\\pris.kvr", "x");
-    w.session().dateComment = false;
+    w.options().dateComment = false;
     chooser.files.push_back(QString("C:\\pris.kvr"));
-    w.New_ArchExecute();
+    trigger("New_Arch");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Information");
     EXPECT_EQ(boxes[0].text, "Le fichier < pris.kvr > existe déjà.");
-    EXPECT_EQ(w.session().currentArchive, "C:\\n.kvr");
+    EXPECT_EQ(w.archive().path, "C:\\n.kvr");
 
     chooser.files.push_back(QString("C:\\m.kvr"));
-    w.New_ArchExecute();
+    trigger("New_Arch");
     EXPECT_EQ(comment(), "Sauvegarde");
 }
 
@@ -66,11 +66,11 @@ TEST_F(ArchiveCommands, ArchivingANewArchiveWritesItAndReloadsTheCatalog) {
     TMainKorvelt2002& w = openedArchive();
     EXPECT_TRUE(platform().fileExists("C:\\d\\arch.kvr"));
     EXPECT_EQ(w.windowTitle(), "Korvelt - [ arch.kvr ]");
-    ASSERT_EQ(w.session().rows.size(), 2u);
-    EXPECT_EQ(w.session().rows[0].icon, Unchanged);
-    EXPECT_FALSE(w.session().rows[0].sub[5].empty());
+    ASSERT_EQ(w.archive().rows.size(), 2u);
+    EXPECT_EQ(w.archive().rows[0].status, Unchanged);
+    EXPECT_TRUE(w.archive().rows[0].entryOffset);
     EXPECT_EQ(w.statusText(0), " 2 fichier(s)  4,00 Ko");
-    EXPECT_FALSE(w.session().listChanged);
+    EXPECT_FALSE(w.archive().listChanged);
     EXPECT_TRUE(action("Restaure")->isEnabled());
     EXPECT_EQ(comment(), "[08/12/2026] Sauvegarde");
     EXPECT_FALSE(window->forms().wait->isVisible());
@@ -78,7 +78,7 @@ TEST_F(ArchiveCommands, ArchivingANewArchiveWritesItAndReloadsTheCatalog) {
 }
 
 TEST_F(ArchiveCommands, ArchiveDoesNothingWithoutRowsAndPreparesTheProgressDialog) {
-    TMainKorvelt2002& w = makeWindow();
+    makeWindow();
     int shown = 0;
     onProgress = [&](TFormProgress& progress) {
         ++shown;
@@ -89,14 +89,14 @@ TEST_F(ArchiveCommands, ArchiveDoesNothingWithoutRowsAndPreparesTheProgressDialo
         EXPECT_FALSE(progress.checkRecupe()->isHidden());
         return int(QDialog::Rejected);
     };
-    w.ArchiverExecute();  // no archive
+    trigger("Archiver");  // no archive
     chooser.files.push_back(QString("C:\\n.kvr"));
-    w.New_ArchExecute();
-    w.ArchiverExecute();  // no rows
+    trigger("New_Arch");
+    trigger("Archiver");  // no rows
     EXPECT_EQ(shown, 0);
     writeSized("C:\\a.txt", 1);
-    w.DropFiles({"C:\\a.txt"});
-    w.ArchiverExecute();  // a new archive with rows: shown although no file exists yet
+    drop({"C:\\a.txt"});
+    trigger("Archiver");  // a new archive with rows: shown although no file exists yet
     EXPECT_EQ(shown, 1);
     EXPECT_FALSE(platform().fileExists("C:\\n.kvr"));
 }
@@ -110,11 +110,11 @@ TEST_F(ArchiveCommands, LoadingMarksModifiedAndMissingFilesAndTellsOnce) {
     platform().removeFile("C:\\d\\b.txt");
     TMainKorvelt2002& w = makeWindow();
     chooser.files.push_back(QString("C:\\d\\arch.kvr"));
-    w.Open_ArchExecute();
+    trigger("Open_Arch");
     EXPECT_EQ(chooser.requests.back().title, "Ouvrir une archive KVR");
-    ASSERT_EQ(w.session().rows.size(), 2u);
-    EXPECT_EQ(w.session().rows[0].icon, Modified);
-    EXPECT_EQ(w.session().rows[1].icon, Missing);
+    ASSERT_EQ(w.archive().rows.size(), 2u);
+    EXPECT_EQ(w.archive().rows[0].status, Modified);
+    EXPECT_EQ(w.archive().rows[1].status, Missing);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Certains fichiers ont été modifiés depuis la dernière sauvegarde");
     EXPECT_EQ(w.forms().wait->labelWait()->text(), "Chargement de l'archive.");
@@ -122,21 +122,21 @@ TEST_F(ArchiveCommands, LoadingMarksModifiedAndMissingFilesAndTellsOnce) {
     EXPECT_EQ(w.statusText(0), " 2 fichier(s)  4,00 Ko");
 
     chooser.files.push_back(QString("C:\\d\\absente.kvr"));
-    w.Open_ArchExecute();
+    trigger("Open_Arch");
     EXPECT_EQ(boxes.back().title, "Avertissement");
     EXPECT_EQ(boxes.back().text, "Le fichier < absente.kvr > n'existe pas.");
-    EXPECT_EQ(w.session().currentArchive, "C:\\d\\arch.kvr");
+    EXPECT_EQ(w.archive().path, "C:\\d\\arch.kvr");
 }
 
 TEST_F(ArchiveCommands, AnIncompatibleFileLeavesAnEmptyCatalogNamedAfterIt) {
     drives.writeFile("C:\\faux.kvr", std::string(200, 'z'));
     TMainKorvelt2002& w = makeWindow();
     chooser.files.push_back(QString("C:\\faux.kvr"));
-    w.Open_ArchExecute();
+    trigger("Open_Arch");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Erreur");
     EXPECT_EQ(boxes[0].text, "fichier non compatible avec cette version du programme");
-    EXPECT_TRUE(w.session().rows.empty());
+    EXPECT_TRUE(w.archive().rows.empty());
     EXPECT_EQ(w.windowTitle(), "Korvelt - [ faux.kvr ]");
     EXPECT_FALSE(action("Restaure")->isEnabled());
     EXPECT_TRUE(action("Archiver")->isEnabled());
@@ -145,34 +145,28 @@ TEST_F(ArchiveCommands, AnIncompatibleFileLeavesAnEmptyCatalogNamedAfterIt) {
 
 // Every command that asks about unarchived changes stops on Cancel.
 TEST_F(ArchiveCommands, UnarchivedChangesAreAskedAboutAndCancelStops) {
-    const struct {
-        const char* name;
-        void (TMainKorvelt2002::*command)();
-    } commands[] = {{"new", &TMainKorvelt2002::New_ArchExecute},
-                    {"open", &TMainKorvelt2002::Open_ArchExecute},
-                    {"save as", &TMainKorvelt2002::SaveAs_ArchExecute},
-                    {"move", &TMainKorvelt2002::Move_ArchExecute},
-                    {"close", &TMainKorvelt2002::Close_ArchExecute}};
+    const char* const commands[] = {"New_Arch", "Open_Arch", "SaveAs_Arch", "Move_Arch",
+                                    "Close_Arch"};
     TMainKorvelt2002& w = openedArchive();
     writeSized("C:\\d\\c.txt", 3);
-    w.DropFiles({"C:\\d\\c.txt"});
-    ASSERT_TRUE(w.session().listChanged);
-    for (const auto& c : commands) {
+    drop({"C:\\d\\c.txt"});
+    ASSERT_TRUE(w.archive().listChanged);
+    for (const char* name : commands) {
         boxes.clear();
         chooser.requests.clear();
         answers = {QMessageBox::Cancel};
-        (w.*c.command)();
-        ASSERT_EQ(boxes.size(), 1u) << c.name;
+        trigger(name);
+        ASSERT_EQ(boxes.size(), 1u) << name;
         EXPECT_EQ(boxes[0].title, "Confirmation");
         EXPECT_EQ(boxes[0].text,
                   "Le contenue de la liste a changé,\nvoulez-vous archiver les changements ?");
-        EXPECT_TRUE(chooser.requests.empty()) << c.name;
-        EXPECT_EQ(w.session().rows.size(), 3u) << c.name;
-        EXPECT_EQ(w.session().currentArchive, "C:\\d\\arch.kvr");
+        EXPECT_TRUE(chooser.requests.empty()) << name;
+        EXPECT_EQ(w.archive().rows.size(), 3u) << name;
+        EXPECT_EQ(w.archive().path, "C:\\d\\arch.kvr");
     }
     // Restore refuses outright while changes are pending.
     boxes.clear();
-    w.RestaureExecute();
+    trigger("Restaure");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text,
               "Le contenu de la liste a changé,\nil est obligatoire d'archiver avant de restaurer "
@@ -182,27 +176,27 @@ TEST_F(ArchiveCommands, UnarchivedChangesAreAskedAboutAndCancelStops) {
     // (cleared), and the new archive starts with no changes.
     answers = {QMessageBox::Yes};
     chooser.files.push_back(QString("C:\\d\\deux.kvr"));
-    w.New_ArchExecute();
-    EXPECT_EQ(w.session().currentArchive, "C:\\d\\deux.kvr");
-    EXPECT_FALSE(w.session().listChanged);
-    EXPECT_TRUE(w.session().rows.empty());
+    trigger("New_Arch");
+    EXPECT_EQ(w.archive().path, "C:\\d\\deux.kvr");
+    EXPECT_FALSE(w.archive().listChanged);
+    EXPECT_TRUE(w.archive().rows.empty());
     {
         std::string stored = drives.readFile("C:\\d\\arch.kvr");
         EXPECT_NE(stored.find("c.txt"), std::string::npos);  // c.txt went into the old archive
     }
     chooser.files.push_back(QString("C:\\d\\arch.kvr"));
-    w.Open_ArchExecute();
-    ASSERT_EQ(w.session().rows.size(), 3u);
-    w.DropFiles({"C:\\d\\a.txt"});  // already listed: nothing added, but a change all the same
-    EXPECT_EQ(w.session().rows.size(), 3u);
-    EXPECT_TRUE(w.session().listChanged);
+    trigger("Open_Arch");
+    ASSERT_EQ(w.archive().rows.size(), 3u);
+    drop({"C:\\d\\a.txt"});  // already listed: nothing added, but a change all the same
+    EXPECT_EQ(w.archive().rows.size(), 3u);
+    EXPECT_TRUE(w.archive().listChanged);
 
     // No: close goes on without archiving.
     answers = {QMessageBox::No};
-    w.Close_ArchExecute();
+    trigger("Close_Arch");
     EXPECT_EQ(w.windowTitle(), "Korvelt");
-    EXPECT_TRUE(w.session().rows.empty());
-    EXPECT_FALSE(w.session().listChanged);
+    EXPECT_TRUE(w.archive().rows.empty());
+    EXPECT_FALSE(w.archive().listChanged);
     EXPECT_EQ(comment(), "");
     EXPECT_EQ(w.statusText(0), "");
     EXPECT_EQ(w.statusText(1), "");
@@ -211,7 +205,7 @@ TEST_F(ArchiveCommands, UnarchivedChangesAreAskedAboutAndCancelStops) {
 TEST_F(ArchiveCommands, SaveAsCopiesTheArchiveAndRefusesTheSameFile) {
     TMainKorvelt2002& w = openedArchive();
     chooser.files.push_back(QString("C:\\D\\ARCH.KVR"));
-    w.SaveAs_ArchExecute();
+    trigger("SaveAs_Arch");
     EXPECT_EQ(chooser.requests.back().title, "Enregistrer l'archive sous un nouveau nom");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Erreur");
@@ -220,15 +214,15 @@ TEST_F(ArchiveCommands, SaveAsCopiesTheArchiveAndRefusesTheSameFile) {
     drives.writeFile("C:\\autre.kvr", "vieux");
     chooser.files.push_back(QString("C:\\autre.kvr"));
     answers = {QMessageBox::Cancel};
-    w.SaveAs_ArchExecute();
+    trigger("SaveAs_Arch");
     EXPECT_EQ(boxes.back().text, "Le fichier < autre.kvr > existe déjà,\nEcraser le fichier ?");
     EXPECT_EQ(drives.readFile("C:\\autre.kvr"), "vieux");
 
     chooser.files.push_back(QString("C:\\autre.kvr"));
-    w.SaveAs_ArchExecute();  // Yes
+    trigger("SaveAs_Arch");  // Yes
     EXPECT_EQ(drives.readFile("C:\\autre.kvr"), drives.readFile("C:\\d\\arch.kvr"));
     EXPECT_EQ(w.windowTitle(), "Korvelt - [ autre.kvr ]");
-    EXPECT_EQ(w.session().rows.size(), 2u);
+    EXPECT_EQ(w.archive().rows.size(), 2u);
 }
 
 // The copy is put in place by a rename: a destination named through a link
@@ -240,25 +234,25 @@ TEST_F(ArchiveCommands, SaveAsOntoALinkWritesTheFileItLeadsTo) {
     const std::string link = drives.hostPath("C:\\lien\\copie.kvr");
     std::filesystem::create_symlink(drives.hostPath("C:\\vrai\\copie.kvr"), link);
     chooser.files.push_back(QString("C:\\lien\\copie.kvr"));
-    w.SaveAs_ArchExecute();  // Yes to the overwrite question
+    trigger("SaveAs_Arch");  // Yes to the overwrite question
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(drives.readFile("C:\\vrai\\copie.kvr"), drives.readFile("C:\\d\\arch.kvr"));
-    EXPECT_EQ(w.session().rows.size(), 2u);
+    EXPECT_EQ(w.archive().rows.size(), 2u);
 }
 
 TEST_F(ArchiveCommands, SaveAsMoveAndDeleteNeedAnArchiveOnDisk) {
     // Their shortcuts and last enabled states outlive the menu's rule.
     TMainKorvelt2002& w = makeWindow();
     chooser.files.push_back(QString("C:\\n.kvr"));
-    w.New_ArchExecute();
+    trigger("New_Arch");
     chooser.requests.clear();
-    w.SaveAs_ArchExecute();
-    w.Move_ArchExecute();
-    w.Dell_ArchExecute();
+    trigger("SaveAs_Arch");
+    trigger("Move_Arch");
+    trigger("Dell_Arch");
     EXPECT_TRUE(chooser.requests.empty());
     EXPECT_TRUE(chooser.folderTitles.empty());
     EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(w.session().currentArchive, "C:\\n.kvr");
+    EXPECT_EQ(w.archive().path, "C:\\n.kvr");
 }
 
 TEST_F(ArchiveCommands, MoveAsksWithTheFullPathAndLeavesOneFile) {
@@ -268,7 +262,7 @@ TEST_F(ArchiveCommands, MoveAsksWithTheFullPathAndLeavesOneFile) {
     drives.writeFile("C:\\ailleurs\\arch.kvr", "vieux");
     chooser.folders.push_back(QString("C:\\ailleurs"));
     answers = {QMessageBox::Cancel};
-    w.Move_ArchExecute();
+    trigger("Move_Arch");
     ASSERT_EQ(chooser.folderTitles.size(), 1u);
     EXPECT_EQ(chooser.folderTitles[0], "Sélectionner un dossier de destination");
     EXPECT_EQ(boxes.back().text,
@@ -276,22 +270,22 @@ TEST_F(ArchiveCommands, MoveAsksWithTheFullPathAndLeavesOneFile) {
     EXPECT_TRUE(platform().fileExists("C:\\d\\arch.kvr"));
 
     chooser.folders.push_back(QString("C:\\ailleurs"));
-    w.Move_ArchExecute();
+    trigger("Move_Arch");
     EXPECT_FALSE(platform().fileExists("C:\\d\\arch.kvr"));
     EXPECT_EQ(drives.readFile("C:\\ailleurs\\arch.kvr"), bytes);
-    EXPECT_EQ(w.session().currentArchive, "C:\\ailleurs\\arch.kvr");
+    EXPECT_EQ(w.archive().path, "C:\\ailleurs\\arch.kvr");
 
     chooser.folders.push_back(QString("C:\\ailleurs\\"));
-    w.Move_ArchExecute();
+    trigger("Move_Arch");
     EXPECT_EQ(boxes.back().text, "Le fichier de destination est identique au fichier source.");
 }
 
 TEST_F(ArchiveCommands, DeleteAsksWithoutTheChangesPromptAndClosesTheArchive) {
     TMainKorvelt2002& w = openedArchive();
-    w.session().listChanged = true;
+    w.archive().listChanged = true;
     // Enter presses the button that keeps the file.
     answers = {PressEnter};
-    w.Dell_ArchExecute();
+    trigger("Dell_Arch");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].defaultButton, QMessageBox::Cancel);
     EXPECT_EQ(boxes[0].text,
@@ -301,11 +295,11 @@ TEST_F(ArchiveCommands, DeleteAsksWithoutTheChangesPromptAndClosesTheArchive) {
               "sûr(e) de vouloir "
               "supprimer cette archive ?\n\n< arch.kvr >");
     EXPECT_TRUE(platform().fileExists("C:\\d\\arch.kvr"));
-    w.Dell_ArchExecute();
+    trigger("Dell_Arch");
     EXPECT_FALSE(platform().fileExists("C:\\d\\arch.kvr"));
     EXPECT_EQ(w.windowTitle(), "Korvelt");
     EXPECT_FALSE(w.archiveOpen());
-    EXPECT_FALSE(w.session().listChanged);
+    EXPECT_FALSE(w.archive().listChanged);
 }
 
 TEST_F(ArchiveCommands, RestoreRunsThroughItsDialogs) {
@@ -317,7 +311,7 @@ TEST_F(ArchiveCommands, RestoreRunsThroughItsDialogs) {
         dialog.CheckDirClick();
         return int(QDialog::Accepted);
     };
-    w.RestaureExecute();
+    trigger("Restaure");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Vous n'avez pas indiqué le chemin du dossier de restauration");
 
@@ -338,17 +332,17 @@ TEST_F(ArchiveCommands, RestoreRunsThroughItsDialogs) {
         progress.hide();
         return progress.result();
     };
-    w.SelectAll_ArchExecute();
+    trigger("SelectAll_Arch");
     w.listView()->selectionModel()->select(
         w.catalogModel().index(0, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
-    w.RestaureExecute();
+    trigger("Restaure");
     EXPECT_EQ(progressShown, 1);
     EXPECT_FALSE(platform().fileExists("C:\\dest\\a.txt"));
     EXPECT_EQ(drives.readFile("C:\\dest\\b.txt"), std::string(2500, 'k'));
 }
 
 TEST_F(ArchiveCommands, RestoreAsksBeforeReplacingNewerWorkEnterKeepsIt) {
-    TMainKorvelt2002& w = openedArchive();
+    openedArchive();
     const int32_t stored = *platform().lastWriteDos("C:\\d\\a.txt");
     auto newerWork = [&] {
         drives.writeFile("C:\\d\\a.txt", "travail plus récent");
@@ -358,7 +352,7 @@ TEST_F(ArchiveCommands, RestoreAsksBeforeReplacingNewerWorkEnterKeepsIt) {
     };
     newerWork();
     answers = {PressEnter, PressEnter};  // to the stored folders: the dialog's first choice
-    w.RestaureExecute();
+    trigger("Restaure");
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].title, "Confirmation");
     EXPECT_EQ(boxes[0].text,
@@ -370,7 +364,7 @@ TEST_F(ArchiveCommands, RestoreAsksBeforeReplacingNewerWorkEnterKeepsIt) {
 
     boxes.clear();
     answers = {QMessageBox::YesToAll};
-    w.RestaureExecute();
+    trigger("Restaure");
     EXPECT_EQ(boxes.size(), 1u);
     EXPECT_EQ(drives.readFile("C:\\d\\a.txt"), std::string(1500, 'k'));
     EXPECT_EQ(drives.readFile("C:\\d\\b.txt"), std::string(2500, 'k'));
@@ -379,21 +373,21 @@ TEST_F(ArchiveCommands, RestoreAsksBeforeReplacingNewerWorkEnterKeepsIt) {
 }
 
 TEST_F(ArchiveCommands, HeaderOnlyRewritesTheCommentOfAnExistingArchive) {
-    TMainKorvelt2002& w = makeWindow();
+    makeWindow();
     chooser.files.push_back(QString("C:\\n.kvr"));
-    w.New_ArchExecute();
-    w.ModiEnTeteExecute();  // never written: nothing
+    trigger("New_Arch");
+    trigger("ModiEnTete");  // never written: nothing
     EXPECT_TRUE(boxes.empty());
     window.reset();
 
     TMainKorvelt2002& w2 = openedArchive();
     w2.findChild<QLineEdit*>("EditComment")->setText("Nouveau commentaire");
-    w2.ModiEnTeteExecute();
+    trigger("ModiEnTete");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "L'en-tête du fichier a été modifiée");
-    w2.Open_ArchExecute();  // cancelled
+    trigger("Open_Arch");  // cancelled
     chooser.files.push_back(QString("C:\\d\\arch.kvr"));
-    w2.Open_ArchExecute();
+    trigger("Open_Arch");
     EXPECT_EQ(comment(), "Nouveau commentaire");
 }
 
@@ -401,20 +395,21 @@ TEST_F(ArchiveCommands, ArchiveChangedByAnotherWriterIsNotWrittenOverAndCanBeRel
     TMainKorvelt2002& w = openedArchive();
     // Another writer (kvr, the scheduled run) stores c.txt meanwhile.
     writeSized("C:\\d\\c.txt", 300);
-    Session other;
-    other.currentArchive = "C:\\d\\arch.kvr";
-    other.workFolder = w.session().workFolder;
+    OpenArchive other;
+    other.path = "C:\\d\\arch.kvr";
+    RunOptions otherOptions;
+    otherOptions.workFolder = w.options().workFolder;
     RecordingUi quiet;
     ASSERT_EQ(LoadArchive(other, quiet).outcome, LoadOutcome::Loaded);
     CatalogRow c;
-    c.caption = "c.txt";
-    c.sub[0] = "C:\\d\\";
+    c.name = "c.txt";
+    c.folder = "C:\\d\\";
     other.rows.push_back(c);
-    ASSERT_TRUE(ArchiveFiles(other, quiet, [] {}).clean());
+    ASSERT_TRUE(ArchiveFiles(other, otherOptions, Environment(), quiet).clean());
     const std::string written = drives.readFile("C:\\d\\arch.kvr");
 
     answers = {QMessageBox::Ok, QMessageBox::No};
-    w.ArchiverExecute();
+    trigger("Archiver");
     const QString changed =
         QString::fromStdString(changedMessage("C:\\d\\arch.kvr")).replace('\r', '\n');
     ASSERT_EQ(boxes.size(), 2u);
@@ -425,27 +420,27 @@ TEST_F(ArchiveCommands, ArchiveChangedByAnotherWriterIsNotWrittenOverAndCanBeRel
               "Charger l'archive de nouveau maintenant ?\nLes changements de la "
               "liste qui n'ont pas été archivés seront perdus.");
     EXPECT_TRUE(drives.readFile("C:\\d\\arch.kvr") == written);
-    EXPECT_EQ(w.session().rows.size(), 2u);
+    EXPECT_EQ(w.archive().rows.size(), 2u);
 
     boxes.clear();
     answers = {QMessageBox::Ok, QMessageBox::Yes};
-    w.ArchiverExecute();
-    ASSERT_EQ(w.session().rows.size(), 3u);  // the catalog of the archive as it is now
+    trigger("Archiver");
+    ASSERT_EQ(w.archive().rows.size(), 3u);  // the catalog of the archive as it is now
     boxes.clear();
-    w.ArchiverExecute();
+    trigger("Archiver");
     EXPECT_TRUE(boxes.empty()) << boxes[0].text.toStdString();
     std::vector<std::string> names;
-    Session after;
-    after.currentArchive = "C:\\d\\arch.kvr";
+    OpenArchive after;
+    after.path = "C:\\d\\arch.kvr";
     LoadArchive(after, quiet);
-    for (const CatalogRow& row : after.rows) names.push_back(row.caption);
+    for (const CatalogRow& row : after.rows) names.push_back(row.name);
     EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
 }
 
 TEST_F(ArchiveCommands, SelfExtractorAsksBeforeOverwritingAndNeedsTheStub) {
-    TMainKorvelt2002& w = openedArchive();
+    openedArchive();
     chooser.files.push_back(QString("C:\\d\\arch.exe"));
-    w.SelfExtractorExecute();
+    trigger("SelfExtractor");
     const FileDialogRequest& request = chooser.requests.back();
     EXPECT_EQ(request.title, "Enregistrer l'auto-extractible sous...");
     EXPECT_EQ(request.initialName, "arch.exe");
@@ -458,12 +453,12 @@ TEST_F(ArchiveCommands, SelfExtractorAsksBeforeOverwritingAndNeedsTheStub) {
     drives.writeFile("C:\\d\\arch.exe", "old");
     chooser.files.push_back(QString("C:\\d\\arch.exe"));
     answers = {QMessageBox::Cancel};
-    w.SelfExtractorExecute();
+    trigger("SelfExtractor");
     EXPECT_EQ(boxes.back().text, "Le fichier < arch.exe > existe déjà,\nEcraser le fichier ?");
     EXPECT_EQ(drives.readFile("C:\\d\\arch.exe"), "old");
 
     chooser.files.push_back(QString("C:\\d\\arch.exe"));
-    w.SelfExtractorExecute();
+    trigger("SelfExtractor");
     EXPECT_EQ(boxes.back().text, "L'archive auto-extractible a été construite avec succès.");
     const std::string archive = drives.readFile("C:\\d\\arch.kvr");
     const std::string out = drives.readFile("C:\\d\\arch.exe");
@@ -473,14 +468,14 @@ TEST_F(ArchiveCommands, SelfExtractorAsksBeforeOverwritingAndNeedsTheStub) {
 }
 
 TEST_F(ArchiveCommands, SelfExtractorIsNeverWrittenOverTheOpenArchive) {
-    TMainKorvelt2002& w = openedArchive();
+    openedArchive();
     drives.writeFile("C:\\Korvelt\\sfx.bin", "STUB-BYTES");
     const std::string before = drives.readFile("C:\\d\\arch.kvr");
     for (const char* name : {"arch.kvr", "ARCH.KVR"}) {
         SCOPED_TRACE(name);
         boxes.clear();
         chooser.files.push_back(QString("c:\\D\\") + name);
-        w.SelfExtractorExecute();
+        trigger("SelfExtractor");
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].title, "Erreur");
         EXPECT_EQ(boxes[0].text, QString("Le fichier < ") + name +

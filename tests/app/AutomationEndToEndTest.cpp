@@ -78,7 +78,7 @@ class EndToEnd : public AutomationTest {
             return int(QDialog::Accepted);
         };
         chooser.files = {QString::fromLatin1(Archive), QString::fromLatin1(Script)};
-        window->Option1Execute();
+        trigger("Option1");
     }
 
     // Waits (a few seconds at most) until the scheduler is there or gone.
@@ -212,7 +212,7 @@ TEST_P(Faults, GiveAStatusAJournalLineAndKeepEveryEntry) {
     const std::optional<RunEnd> end = scheduler.checkOnce(*due + 30, [this] {
         TMainKorvelt2002& w = makeWindow();
         w.setCommandLine({QStringLiteral("/AUTOSAVE")});
-        w.FormShow();
+        showWindow();
         const int status = w.exitStatus();
         window.reset();
         return RunEnd{RunEnd::Kind::Exited, status};

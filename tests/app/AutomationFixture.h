@@ -64,27 +64,28 @@ class AutomationTest : public WindowTest {
         drives.writeFile("C:\\Docs\\c.txt", "gamma");
         drives.makeFolder("C:\\Arch");
         drives.makeFolder("C:\\Korvelt\\Script");
-        Session session;
-        session.currentArchive = Archive;
-        session.workFolder = platform().tempFolder();
+        OpenArchive archive;
+        RunOptions options;
+        archive.path = Archive;
+        options.workFolder = platform().tempFolder();
         RecordingUi quiet;
-        AddOperation add(session, quiet, [](const std::string&) { return std::string("Texte"); },
+        AddOperation add(archive, quiet, [](const std::string&) { return std::string("Texte"); },
                          {});
         AddSelectionEntry(add, "C:\\Docs\\a.txt");
         AddSelectionEntry(add, "C:\\Docs\\b.txt");
-        ASSERT_TRUE(ArchiveFiles(session, quiet, [] {}).clean());
+        ASSERT_TRUE(ArchiveFiles(archive, options, Environment(), quiet).clean());
         WriteSelectionScript(Script, {"C:\\Docs\\a.txt", "C:\\Docs\\c.txt"});
     }
 
     // The names the archive holds, in file order, read by the engine.
     std::vector<std::string> storedNames() const {
-        Session session;
-        session.currentArchive = Archive;
-        session.sortKey = 0;  // file order
+        OpenArchive archive;
+        archive.path = Archive;
+        archive.sortKey = 0;  // file order
         RecordingUi quiet;
-        EXPECT_EQ(LoadArchive(session, quiet).outcome, LoadOutcome::Loaded);
+        EXPECT_EQ(LoadArchive(archive, quiet).outcome, LoadOutcome::Loaded);
         std::vector<std::string> names;
-        for (const CatalogRow& row : session.rows) names.push_back(row.caption);
+        for (const CatalogRow& row : archive.rows) names.push_back(row.name);
         return names;
     }
 

@@ -30,10 +30,10 @@ TEST_F(Options, ShowTheStoredSettingsAndWriteTheFiveKeysBackOnOk) {
     WriteAutoSaveSettings(AutoSavePath(), stored);
     writeSized("C:\\Arch\\ouverte.kvr", 4000);
     TMainKorvelt2002& w = makeWindow();
-    w.session().currentArchive = "C:\\Arch\\ouverte.kvr";
-    w.session().workFolder = "C:\\Temp\\";
+    w.archive().path = "C:\\Arch\\ouverte.kvr";
+    w.options().workFolder = "C:\\Temp\\";
 
-    const QString thousands = QString::fromStdString(w.session().separators.thousands);
+    const QString thousands = QString::fromStdString(w.environment().separators.thousands);
     onOptions = [&](TFormOptions& d) {
         EXPECT_EQ(d.EditDir->text(), QStringLiteral("C:\\Temp\\"));
         EXPECT_TRUE(d.CheckDate->isChecked());
@@ -52,10 +52,10 @@ TEST_F(Options, ShowTheStoredSettingsAndWriteTheFiveKeysBackOnOk) {
         d.EditHeure->setText("9:5");
         return int(QDialog::Accepted);
     };
-    w.Option1Execute();
+    trigger("Option1");
 
-    EXPECT_EQ(w.session().workFolder, "C:\\Docs\\");
-    EXPECT_FALSE(w.session().dateComment);
+    EXPECT_EQ(w.options().workFolder, "C:\\Docs\\");
+    EXPECT_FALSE(w.options().dateComment);
     EXPECT_EQ(drives.readFile(AutoSavePath()),
               "[Archive]\r\nAuto_Arch=C:\\Arch\\docs.kvr\r\n[Script]\r\nAuto_Script=C:\\Korvelt\\"
               "Script\\docs.kvl\r\n[Execute]\r\nAuto_Exec=0\r\n[Periode]\r\nFJour=7\r\n[Heure]\r\n"
@@ -65,7 +65,7 @@ TEST_F(Options, ShowTheStoredSettingsAndWriteTheFiveKeysBackOnOk) {
 }
 
 TEST_F(Options, WithoutSettingsOrArchiveEverythingIsEmptyAndCancelWritesNothing) {
-    TMainKorvelt2002& w = makeWindow();
+    makeWindow();
     onOptions = [](TFormOptions& d) {
         EXPECT_TRUE(d.EditArchAuto->text().isEmpty());
         EXPECT_TRUE(d.EditScriptAuto->text().isEmpty());
@@ -77,7 +77,7 @@ TEST_F(Options, WithoutSettingsOrArchiveEverythingIsEmptyAndCancelWritesNothing)
         d.EditHeure->setText("25:00");
         return int(QDialog::Rejected);
     };
-    w.Option1Execute();
+    trigger("Option1");
     EXPECT_FALSE(platform().fileExists(AutoSavePath()));
 
     // An hour the dialog let through is read again on OK.
@@ -85,7 +85,7 @@ TEST_F(Options, WithoutSettingsOrArchiveEverythingIsEmptyAndCancelWritesNothing)
         d.EditHeure->setText("25:00");
         return int(QDialog::Accepted);
     };
-    w.Option1Execute();
+    trigger("Option1");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, QStringLiteral("Korvelt"));
     EXPECT_EQ(boxes[0].text, QString::fromUtf8(TFormOptions::HourMessage).replace(u'\r', u'\n'));
@@ -94,7 +94,7 @@ TEST_F(Options, WithoutSettingsOrArchiveEverythingIsEmptyAndCancelWritesNothing)
 
 TEST_F(Options, AutomationOnStartsTheSchedulerOffStopsItAndRemovesTheShortcuts) {
     makeArchiveAndScript();
-    TMainKorvelt2002& w = makeWindow();
+    makeWindow();
     bool on = true;
     onOptions = [&](TFormOptions& d) {
         d.EditArchAuto->setText(QString::fromLatin1(Archive));
@@ -105,7 +105,7 @@ TEST_F(Options, AutomationOnStartsTheSchedulerOffStopsItAndRemovesTheShortcuts) 
     };
 
     // No scheduler beside the program: the settings stay, nothing starts.
-    w.Option1Execute();
+    trigger("Option1");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, QStringLiteral("Impossible de démarrer l'automate,\nle fichier "
                                             "\"Vantrel.exe\" est introuvable,\nveuillez "
@@ -115,8 +115,8 @@ TEST_F(Options, AutomationOnStartsTheSchedulerOffStopsItAndRemovesTheShortcuts) 
 
     drives.writeFile("C:\\Korvelt\\Vantrel.exe", "#!/bin/sh\n");
     fp.setWindowClass("TFormVantrel", true);
-    w.Option1Execute();
-    w.Option1Execute();
+    trigger("Option1");
+    trigger("Option1");
     EXPECT_EQ(boxes.size(), 1u);
     EXPECT_EQ(fp.closedWindowClasses().size(), 2u);  // restarted each time
     ASSERT_EQ(fp.openedDocuments().size(), 2u);
@@ -129,7 +129,7 @@ TEST_F(Options, AutomationOnStartsTheSchedulerOffStopsItAndRemovesTheShortcuts) 
 
     drives.writeFile(std::string(Startup) + "Vantrel.lnk", "[Desktop Entry]\n");
     on = false;
-    w.Option1Execute();
+    trigger("Option1");
     EXPECT_EQ(fp.closedWindowClasses().size(), 3u);
     EXPECT_EQ(fp.openedDocuments().size(), 2u);
     EXPECT_FALSE(ShortcutExists(std::string(Startup) + "Automate de Korvelt"));
@@ -141,7 +141,7 @@ class AutoStart : public AutomationTest {
     TMainKorvelt2002& startAutomatic() {
         TMainKorvelt2002& w = makeWindow();
         w.setCommandLine({QStringLiteral("/AUTOSAVE")});
-        w.FormShow();
+        showWindow();
         return w;
     }
 };
@@ -185,7 +185,8 @@ class Notice : public AutomationTest {
     // Starts the window as a user does and returns the boxes it showed.
     std::vector<QString> start() {
         boxes.clear();
-        makeWindow().FormShow();
+        makeWindow();
+        showWindow();
         window.reset();
         return texts();
     }

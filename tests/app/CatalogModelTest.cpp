@@ -5,24 +5,31 @@
 #include <QPushButton>
 
 #include "app/CatalogModel.h"
-#include "gui/QtUi.h"
 #include "app/TMainKorvelt2002.h"
+#include "engine/ArchiveFormat.h"
+#include "gui/QtUi.h"
 
 namespace kv {
 namespace {
 
-CatalogRow row(const std::string& name, const std::string& folder, const std::string& size,
-               int icon) {
+const LocaleSeparators French = LocaleSeparators::french();
+
+// A row added from disk (never archived).
+CatalogRow row(const std::string& name, const std::string& folder, int64_t size,
+               EntryStatus status) {
     CatalogRow r;
-    r.caption = name;
-    r.sub = {folder, size, "", "08/12/2026 10:30", "Document texte", ""};
-    r.icon = icon;
+    r.name = name;
+    r.folder = folder;
+    r.size = size;
+    r.fileDate = *toDosDateTime(DateTime{2026, 12, 8, 10, 30, 0});
+    r.typeName = "Document texte";
+    r.status = status;
     return r;
 }
 
 TEST(CatalogModel, ColumnsShowTheRowsTextsWithTheirCaptionsAndAlignments) {
-    Catalog rows{row("a.txt", "C:\\d\\", "1500", 3)};
-    CatalogModel model(rows);
+    Catalog rows{row("a.txt", "C:\\d\\", 1500, New)};
+    CatalogModel model(rows, French);
     ASSERT_EQ(model.columnCount(), 6);
     const char* captions[] = {"Nom", "Dossier", "Taille", "Compressé", "Modifié", "Type"};
     for (int c = 0; c < 6; ++c)
@@ -31,6 +38,8 @@ TEST(CatalogModel, ColumnsShowTheRowsTextsWithTheirCaptionsAndAlignments) {
     EXPECT_EQ(model.data(model.index(0, 0), Qt::DisplayRole).toString(), "a.txt");
     EXPECT_EQ(model.data(model.index(0, 1), Qt::DisplayRole).toString(), "C:\\d\\");
     EXPECT_EQ(model.data(model.index(0, 2), Qt::DisplayRole).toString(), "1500");
+    EXPECT_EQ(model.data(model.index(0, 3), Qt::DisplayRole).toString(), "");
+    EXPECT_EQ(model.data(model.index(0, 4), Qt::DisplayRole).toString(), "08/12/2026 10:30");
     EXPECT_EQ(model.data(model.index(0, 5), Qt::DisplayRole).toString(), "Document texte");
     const auto right = model.data(model.index(0, 2), Qt::TextAlignmentRole).value<Qt::Alignment>();
     EXPECT_TRUE(right & Qt::AlignRight);
@@ -47,25 +56,42 @@ TEST(CatalogModel, ColumnsShowTheRowsTextsWithTheirCaptionsAndAlignments) {
     EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
 }
 
+TEST(CatalogModel, CellTextsComeFromTheRowsValues) {
+    CatalogRow stored = row("b.txt", "C:\\d\\", int64_t(3) << 30, Unchanged);
+    stored.compressedSize = 1234;
+    stored.entryOffset = format::FirstEntryOffset;
+    LocaleSeparators other;
+    other.date = ".";
+    other.time = "h";
+    auto text = [&](const CatalogRow& r, int column, const LocaleSeparators& sep) {
+        return CatalogModel::cellText(r, column, sep);
+    };
+    EXPECT_EQ(text(stored, CatalogModel::ColSize, French), "3221225472");
+    EXPECT_EQ(text(stored, CatalogModel::ColCompressed, French), "1234");
+    EXPECT_EQ(text(stored, CatalogModel::ColModified, other), "08.12.2026 10h30");
+    stored.fileDate = 0;  // no valid date
+    EXPECT_EQ(text(stored, CatalogModel::ColModified, French), "");
+}
+
 TEST(CatalogModel, NamesNotInUtf8ShowTheirLetters) {
     // A file named on disk in a legacy 8-bit encoding keeps its bytes in the
     // row; the list shows them as the letters they most likely are.
     const std::string folder = std::string("C:\\Donn\xE9") + "es\\";
-    Catalog rows{row("caf\xE9.txt", folder, "1", 3)};
-    CatalogModel model(rows);
+    Catalog rows{row("caf\xE9.txt", folder, 1, New)};
+    CatalogModel model(rows, French);
     EXPECT_EQ(model.data(model.index(0, 0), Qt::DisplayRole).toString(), "café.txt");
     EXPECT_EQ(model.data(model.index(0, 1), Qt::DisplayRole).toString(), "C:\\Données\\");
-    EXPECT_EQ(rows[0].caption, "caf\xE9.txt");
+    EXPECT_EQ(rows[0].name, "caf\xE9.txt");
 }
 
 TEST(CatalogModel, AppendEraseAndResetKeepTheModelConsistent) {
-    Catalog rows{row("a", "C:\\", "1", 0), row("b", "C:\\", "2", 1)};
-    CatalogModel model(rows);
+    Catalog rows{row("a", "C:\\", 1, Unchanged), row("b", "C:\\", 2, Modified)};
+    CatalogModel model(rows, French);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
 
     // Rows the engine appended stay unseen until they are announced.
-    rows.push_back(row("c", "C:\\", "3", 3));
-    rows.push_back(row("d", "C:\\", "4", 3));
+    rows.push_back(row("c", "C:\\", 3, New));
+    rows.push_back(row("d", "C:\\", 4, New));
     EXPECT_EQ(model.rowCount(), 2);
     model.syncAppended();
     EXPECT_EQ(model.rowCount(), 4);
@@ -85,9 +111,9 @@ TEST(CatalogModel, AppendEraseAndResetKeepTheModelConsistent) {
 }
 
 TEST(CatalogModel, AFilterShowsItsRowsAndMapsThemToTheCatalog) {
-    Catalog rows{row("a", "C:\\", "1", Unchanged), row("b", "C:\\", "2", Missing),
-                 row("c", "C:\\", "3", Modified), row("d", "C:\\", "4", Missing)};
-    CatalogModel model(rows);
+    Catalog rows{row("a", "C:\\", 1, Unchanged), row("b", "C:\\", 2, Missing),
+                 row("c", "C:\\", 3, Modified), row("d", "C:\\", 4, Missing)};
+    CatalogModel model(rows, French);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
 
     model.setFilter(StatusFilter::Missing);
@@ -98,10 +124,10 @@ TEST(CatalogModel, AFilterShowsItsRowsAndMapsThemToTheCatalog) {
     EXPECT_EQ(model.shownRow(2), nullptr);
 
     // Rows appended are announced only when the filter shows them.
-    rows.push_back(row("e", "C:\\", "5", New));
+    rows.push_back(row("e", "C:\\", 5, New));
     model.syncAppended();
     EXPECT_EQ(model.rowCount(), 2);
-    rows.push_back(row("f", "C:\\", "6", Missing));
+    rows.push_back(row("f", "C:\\", 6, Missing));
     model.syncAppended();
     ASSERT_EQ(model.rowCount(), 3);
     EXPECT_EQ(model.catalogIndex(2), 5u);
@@ -115,7 +141,7 @@ TEST(CatalogModel, AFilterShowsItsRowsAndMapsThemToTheCatalog) {
     rows.erase(rows.begin() + 1, rows.begin() + 3);
     model.endErase();
     EXPECT_EQ(model.catalogIndex(3), 3u);
-    EXPECT_EQ(model.shownRow(3)->caption, "f");
+    EXPECT_EQ(model.shownRow(3)->name, "f");
 }
 
 TEST(QtUiBox, TitlesButtonsAndEscapeAnswers) {

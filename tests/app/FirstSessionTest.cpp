@@ -5,20 +5,17 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QDropEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTreeView>
-#include <QUrl>
 
 #include "app/RunSummary.h"
 #include "controls/TDirTree.h"
@@ -31,20 +28,6 @@ namespace {
 
 class FirstSession : public WindowTest {
   protected:
-    // Drops the files on the window as a file manager does.
-    void dropOnWindow(const std::vector<std::string>& paths) {
-        QList<QUrl> urls;
-        for (const std::string& p : paths)
-            urls << QUrl::fromLocalFile(QString::fromStdString(drives.hostPath(p)));
-        QMimeData mime;
-        mime.setUrls(urls);
-        QDragEnterEvent enter(QPoint(50, 100), Qt::CopyAction, &mime, Qt::LeftButton,
-                              Qt::NoModifier);
-        QApplication::sendEvent(window.get(), &enter);
-        QDropEvent drop(QPointF(50, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window.get(), &drop);
-        QApplication::processEvents();
-    }
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(window->listView(), Qt::Key(key), modifiers);
     }
@@ -72,8 +55,8 @@ TEST_F(FirstSession, ShortcutsFollowTheStatesOfTheirMenuItemsAtAllTimes) {
         EXPECT_FALSE(on(name)) << name;
 
     // A drop brings rows: printing and selecting follow; F4 archives at once.
-    dropOnWindow({"C:\\d\\a.txt"});
-    ASSERT_EQ(w.session().rows.size(), 1u);
+    drop({"C:\\d\\a.txt"});
+    ASSERT_EQ(w.archive().rows.size(), 1u);
     EXPECT_TRUE(on("Print_Arch"));
     EXPECT_TRUE(on("SelectAll_Arch"));
     EXPECT_FALSE(on("Restaure"));
@@ -105,7 +88,7 @@ TEST_F(FirstSession, ShortcutsFollowTheStatesOfTheirMenuItemsAtAllTimes) {
         EXPECT_TRUE(on(name)) << name;
     chooser.files.push_back(QString("C:\\d\\n.kvr"));
     press(Qt::Key_O, Qt::ControlModifier);
-    ASSERT_EQ(w.session().rows.size(), 1u);
+    ASSERT_EQ(w.archive().rows.size(), 1u);
     for (const char* name : {"AddFile", "Archiver", "Print_Arch", "Restaure", "SaveAs_Arch"})
         EXPECT_TRUE(on(name)) << name;
 }
@@ -134,7 +117,7 @@ TEST_F(FirstSession, AScreenWideSavedSizeStartsAsLargeAsTheWorkAreaAndIsSavedSo)
 TEST_F(FirstSession, TheStatusBarSaysWhatARunDid) {
     writeSized("C:\\d\\a.txt", 1500);
     writeSized("C:\\d\\b.txt", 2500);
-    TMainKorvelt2002& w = makeWindow();
+    makeWindow();
     archiveThroughWindow("C:\\d\\arch.kvr", {"C:\\d\\a.txt", "C:\\d\\b.txt"});
     EXPECT_EQ(statusMessage(),
               "Archive mise à jour : 2 fichiers archivés, 0 repris, 0 laissé de côté, 0 en erreur");
@@ -142,7 +125,7 @@ TEST_F(FirstSession, TheStatusBarSaysWhatARunDid) {
 
     // b.txt gone: carried over on the next run.
     platform().removeFile("C:\\d\\b.txt");
-    w.ArchiverExecute();
+    trigger("Archiver");
     EXPECT_EQ(statusMessage(),
               "Archive mise à jour : 1 fichier archivé, 1 repris, 0 laissé de côté, 0 en erreur");
 
@@ -153,9 +136,24 @@ TEST_F(FirstSession, TheStatusBarSaysWhatARunDid) {
         dialog.editDir()->setText("C:\\dest\\");
         return int(QDialog::Accepted);
     };
-    w.RestaureExecute();
+    trigger("Restaure");
     EXPECT_EQ(statusMessage(), "Restauration terminée : 2 fichiers restaurés, 0 en erreur");
     boxes.clear();
+}
+
+TEST_F(FirstSession, ACatalogThatCannotBeReadBackAfterARunIsSaidBeforeTheSummary) {
+    writeSized("C:\\d\\a.txt", 1500);
+    makeWindow();
+    FaultPlatform fault;
+    fault.install();
+    fault.failOpen("C:\\d\\arch.kvr", OpenMode::Read);
+    archiveThroughWindow("C:\\d\\arch.kvr", {"C:\\d\\a.txt"});
+    EXPECT_TRUE(platform().fileExists("C:\\d\\arch.kvr"));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Erreur");
+    EXPECT_EQ(boxes[0].text, "Impossible d'ouvrir le fichier C:\\d\\arch.kvr");
+    EXPECT_EQ(statusMessage(),
+              "Archive mise à jour : 1 fichier archivé, 0 repris, 0 laissé de côté, 0 en erreur");
 }
 
 TEST_F(FirstSession, SizesShowWholeAndStatusPanelsStayApartInANarrowWindow) {
@@ -164,9 +162,13 @@ TEST_F(FirstSession, SizesShowWholeAndStatusPanelsStayApartInANarrowWindow) {
     QApplication::processEvents();
     // Rows with sizes of ten digits, taken in as a load or an add does.
     CatalogRow row;
-    row.caption = "grand.iso";
-    row.sub = {"C:\\d\\", "2147483000", "2100000000", "09/12/2026 00:32", "image"};
-    w.session().rows.push_back(row);
+    row.name = "grand.iso";
+    row.folder = "C:\\d\\";
+    row.size = 2147483000;
+    row.compressedSize = 2100000000;
+    row.fileDate = *toDosDateTime(DateTime{2026, 12, 9, 0, 32, 0});
+    row.typeName = "image";
+    w.archive().rows.push_back(row);
     w.catalogModel().syncAppended();
     QHeaderView* header = w.listView()->header();
     QStyleOptionViewItem option;
@@ -255,7 +257,7 @@ TEST_F(FirstSession, TheAddFilesDialogShowsTheFolderAsItIsNow) {
     writeSized("C:\\d\\a.txt", 10);
     drives.makeFolder("C:\\d\\ancien");
     archiveThroughWindow("C:\\d\\arch.kvr", {"C:\\d\\a.txt"});
-    w.AddFileExecute();
+    trigger("AddFile");
     EXPECT_EQ(listed, (QStringList{"ancien", "a.txt", "arch.kvr"}));
     EXPECT_EQ(treeChildren, QStringList{"ancien"});
 
@@ -263,7 +265,7 @@ TEST_F(FirstSession, TheAddFilesDialogShowsTheFolderAsItIsNow) {
     writeSized("C:\\d\\b.txt", 10);
     drives.makeFolder("C:\\d\\nouveau");
     platform().removeDirectory("C:\\d\\ancien");
-    w.AddFileExecute();
+    trigger("AddFile");
     EXPECT_EQ(listed, (QStringList{"nouveau", "a.txt", "arch.kvr", "b.txt"}));
     EXPECT_EQ(treeChildren, QStringList{"nouveau"});
 }

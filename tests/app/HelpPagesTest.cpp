@@ -67,7 +67,7 @@ TEST_F(HelpPages, EveryPageTheProgramOpensIsInTheProgramFolder) {
             QTest::mouseClick(form->buttonHelp(), Qt::LeftButton);
         return runDialog(dialog);
     });
-    w.SearchFile_ArchExecute();
+    trigger("SearchFile_Arch");
     QPrinter printer;
     TFormPrint print(w.ui(), printer);
     print.setHelpAvailable(w.helpAvailable());
@@ -75,7 +75,7 @@ TEST_F(HelpPages, EveryPageTheProgramOpensIsInTheProgramFolder) {
     w.forms().restaure->ButtonHelpClick();
     TFormAddArch add(w.ui());
     add.ButtonHelpClick();
-    TFormOptions options(w.ui(), w.session().separators, w.helpAvailable());
+    TFormOptions options(w.ui(), w.environment().separators, w.helpAvailable());
     options.ButtonHelpClick();
     EXPECT_TRUE(boxes.empty());
 

@@ -22,9 +22,9 @@ namespace fs = std::filesystem;
 class TextListing : public ListingTest {};
 
 TEST_F(TextListing, AsksForATextFileAndWritesOneLinePerRowInTheListsOrder) {
-    windowWith({row("C:\\Docs\\", "b.txt"), row("C:\\Docs\\", "a.txt", "")});
+    windowWith({row("C:\\Docs\\", "b.txt"), row("C:\\Docs\\", "a.txt", std::nullopt)});
     chooser.files.push_back(QStringLiteral("C:\\liste.txt"));
-    window->SaveText_ArchExecute();
+    trigger("SaveText_Arch");
     ASSERT_EQ(chooser.requests.size(), 1u);
     EXPECT_EQ(chooser.requests[0].title, "Enregistrer en fichier texte");
     EXPECT_EQ(chooser.requests[0].filter, "Fichier Texte(*.txt)");
@@ -37,7 +37,7 @@ TEST_F(TextListing, AsksForATextFileAndWritesOneLinePerRowInTheListsOrder) {
               "a.txt;C:\\Docs\\;10;;08/12/2026 10:30;Document texte\r\n");
 
     // Cancelling the dialog writes nothing.
-    window->SaveText_ArchExecute();
+    trigger("SaveText_Arch");
     EXPECT_EQ(chooser.requests.size(), 2u);
     EXPECT_TRUE(boxes.empty());
 }
@@ -47,7 +47,7 @@ TEST_F(TextListing, AnExistingFileIsReplacedOnlyAfterYes) {
     drives.writeFile("C:\\liste.txt", "ancienne");
     chooser.files.push_back(QStringLiteral("C:\\liste.txt"));
     answers.push_back(QMessageBox::No);
-    window->SaveText_ArchExecute();
+    trigger("SaveText_Arch");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Confirmation");
     EXPECT_EQ(boxes[0].text,
@@ -56,7 +56,7 @@ TEST_F(TextListing, AnExistingFileIsReplacedOnlyAfterYes) {
 
     chooser.files.push_back(QStringLiteral("C:\\liste.txt"));
     answers.push_back(QMessageBox::Yes);
-    window->SaveText_ArchExecute();
+    trigger("SaveText_Arch");
     EXPECT_EQ(drives.readFile("C:\\liste.txt"),
               "a.txt;C:\\Docs\\;10;5;08/12/2026 10:30;Document texte\r\n");
 }
@@ -68,7 +68,7 @@ TEST_F(TextListing, AWriteErrorKeepsTheEarlierFileAndSaysSo) {
     fp.install();
     fp.diskFullAfter("C:\\out\\", 50000);
     chooser.files.push_back(QStringLiteral("C:\\out\\liste.txt"));
-    window->SaveText_ArchExecute();
+    trigger("SaveText_Arch");
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].title, "Erreur");
     EXPECT_EQ(boxes[1].text, "Impossible d'enregistrer le fichier");
@@ -81,11 +81,11 @@ TEST_F(TextListing, AWriteErrorKeepsTheEarlierFileAndSaysSo) {
 
 TEST_F(TextListing, PythonsCsvReaderGetsTheSameSixTextsBack) {
     Catalog rows = numberedRows(9998);
-    rows.push_back(row("C:\\Été\\Données; copies\\", "Noël \"à\" Zoé;2.txt", ""));
+    rows.push_back(row("C:\\Été\\Données; copies\\", "Noël \"à\" Zoé;2.txt", std::nullopt));
     rows.push_back(row("C:\\Œuvres\\", "ça;va.doc"));
     windowWith(rows);
     chooser.files.push_back(QStringLiteral("C:\\liste.txt"));
-    window->SaveText_ArchExecute();
+    trigger("SaveText_Arch");
     ASSERT_TRUE(boxes.empty());
 
     // Python writes back each row's texts joined by the unit separator.
@@ -100,12 +100,11 @@ TEST_F(TextListing, PythonsCsvReaderGetsTheSameSixTextsBack) {
     int status = -1;
     const std::string out = run("python3 '" + scriptPath + "' '" + host + "'", &status);
     ASSERT_EQ(status, 0);
+    const std::string unit = "\x1f";
     std::string expected;
-    for (const CatalogRow& r : rows) {
-        expected += r.caption;
-        for (int i = 0; i < 5; ++i) expected += "\x1f" + r.sub[static_cast<size_t>(i)];
-        expected += "\n";
-    }
+    for (const CatalogRow& r : rows)
+        expected += r.name + unit + r.folder + unit + "10" + unit + (r.compressedSize ? "5" : "") +
+                    unit + "08/12/2026 10:30" + unit + "Document texte\n";
     EXPECT_EQ(out, expected);
 }
 
@@ -155,7 +154,7 @@ class PrintedListing : public ListingTest {
 
 TEST_F(PrintedListing, OneHundredThirtyRowsPrintOnThreePages) {
     windowWith(numberedRows(130));
-    window->Print_ArchExecute();
+    trigger("Print_Arch");
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(radios.first, "Imprimer toute la liste ( 3 page(s) nécessaire(s) )");
     EXPECT_EQ(radios.second, "Imprimer la sélection ");
@@ -187,7 +186,7 @@ TEST_F(PrintedListing, OneHundredThirtyRowsPrintOnThreePages) {
 TEST_F(PrintedListing, ASelectionOfSixtyFourRowsIsOnePage) {
     windowWith(numberedRows(130));
     select(10, 73);
-    window->Print_ArchExecute();
+    trigger("Print_Arch");
     EXPECT_EQ(radios.first, "Imprimer toute la liste ( 3 page(s) nécessaire(s) )");
     EXPECT_EQ(radios.second, "Imprimer la sélection ( 1 page(s) nécessaire(s) )");
     EXPECT_TRUE(selectEnabled);
@@ -206,13 +205,13 @@ TEST_F(PrintedListing, ASelectionOfSixtyFourRowsIsOnePage) {
         EXPECT_FALSE(form.radioSelect()->isChecked());
         return int(QDialog::Accepted);
     };
-    window->Print_ArchExecute();
+    trigger("Print_Arch");
     EXPECT_EQ(pages(), 3);
 }
 
 TEST_F(PrintedListing, CancelPrintsNothingAndAnEmptyCatalogAsksNothing) {
     windowWith({});
-    window->Print_ArchExecute();
+    trigger("Print_Arch");
     EXPECT_TRUE(radios.first.isEmpty());
 
     windowWith(numberedRows(3));
@@ -220,7 +219,7 @@ TEST_F(PrintedListing, CancelPrintsNothingAndAnEmptyCatalogAsksNothing) {
         QTest::mouseClick(form.buttonConfigure(), Qt::LeftButton);
         return int(QDialog::Rejected);
     };
-    window->Print_ArchExecute();
+    trigger("Print_Arch");
     EXPECT_EQ(radios.first, "Imprimer toute la liste ( 1 page(s) nécessaire(s) )");
     EXPECT_EQ(otherDialogs, (std::vector<QString>{"QPageSetupDialog"}));
     EXPECT_FALSE(fs::exists(pdf));
@@ -232,7 +231,7 @@ TEST_F(PrintedListing, WithoutAPrinterThePagesGoToAPdfFileTheUserNames) {
     windowWith(numberedRows(70));
     // No: nothing is asked or written.
     answers = {QMessageBox::No};
-    window->Print_ArchExecute();
+    trigger("Print_Arch");
     EXPECT_TRUE(radios.first.isEmpty());
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Confirmation");
@@ -243,7 +242,7 @@ TEST_F(PrintedListing, WithoutAPrinterThePagesGoToAPdfFileTheUserNames) {
     drives.writeFile("C:\\liste.pdf", "an older file");
     boxes.clear();
     chooser.files = {QStringLiteral("C:\\liste.pdf")};
-    window->Print_ArchExecute();
+    trigger("Print_Arch");
     ASSERT_EQ(chooser.requests.size(), 1u);
     EXPECT_EQ(chooser.requests[0].title, "Enregistrer l'impression en PDF");
     EXPECT_EQ(chooser.requests[0].defaultExtension, "pdf");
@@ -260,7 +259,7 @@ TEST_F(PrintedListing, WithoutAPrinterThePagesGoToAPdfFileTheUserNames) {
     drives.makeFolder("C:\\Ailleurs");
     boxes.clear();
     chooser.files = {QStringLiteral("C:\\Ailleurs\\liste.pdf")};
-    window->Print_ArchExecute();
+    trigger("Print_Arch");
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].text, "Impossible d'enregistrer le fichier C:\\Ailleurs\\liste.pdf");
     EXPECT_FALSE(platform().fileExists("C:\\Ailleurs\\liste.pdf"));

@@ -5,8 +5,10 @@
 
 #include <QTreeView>
 #include <cstdio>
+#include <optional>
 #include <string>
 
+#include "engine/ArchiveFormat.h"
 #include "tests/app/WindowFixture.h"
 
 // Readable QString values in test failures.
@@ -20,22 +22,27 @@ class ListingTest : public WindowTest {
   protected:
     // A row as a load gives it; an empty compressed size makes it a new row.
     static CatalogRow row(const std::string& folder, const std::string& name,
-                          const std::string& compressed = "5") {
+                          std::optional<int64_t> compressed = 5) {
         CatalogRow r;
-        r.caption = name;
-        r.sub = {folder,           "10",
-                 compressed,       "08/12/2026 10:30",
-                 "Document texte", compressed.empty() ? "" : "102"};
-        r.icon = compressed.empty() ? New : Unchanged;
+        r.name = name;
+        r.folder = folder;
+        r.size = 10;
+        r.compressedSize = compressed;
+        if (compressed) r.entryOffset = format::FirstEntryOffset;
+        r.fileDate = *toDosDateTime(DateTime{2026, 12, 8, 10, 30, 0});
+        r.typeName = "Document texte";
+        r.status = compressed ? Unchanged : New;
         return r;
     }
 
     // Opens the window on the archive C:\d\arch.kvr holding these rows.
     TMainKorvelt2002& windowWith(Catalog rows) {
         TMainKorvelt2002& w = makeWindow();
-        w.session().currentArchive = "C:\\d\\arch.kvr";
-        w.session().rows = std::move(rows);
+        w.archive().path = "C:\\d\\arch.kvr";
+        w.archive().rows = std::move(rows);
         w.catalogModel().resetFromRows();
+        // The actions' states, as after the command that would have opened it.
+        w.updateActionStates();
         return w;
     }
 

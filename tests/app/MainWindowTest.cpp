@@ -50,10 +50,10 @@ TEST_F(MainWindow, FirstRunTakesTheDefaultsAndWritesTheElevenKeysInOrder) {
     EXPECT_FALSE(w.isMaximized());
     const int widths[] = {100, 150, 60, 80, 120, 60};
     for (int c = 0; c < 6; ++c) EXPECT_EQ(w.listView()->header()->sectionSize(c), widths[c]);
-    EXPECT_EQ(w.session().sortKey, 1);
-    EXPECT_TRUE(w.session().dateComment);
-    EXPECT_FALSE(w.session().recompressAll);
-    EXPECT_EQ(w.session().workFolder, platform().tempFolder());
+    EXPECT_EQ(w.archive().sortKey, 1);
+    EXPECT_TRUE(w.options().dateComment);
+    EXPECT_FALSE(w.options().recompressAll);
+    EXPECT_EQ(w.options().workFolder, platform().tempFolder());
     EXPECT_EQ(w.windowTitle(), "Korvelt");
     EXPECT_TRUE(platform().directoryExists("C:\\Korvelt\\Script"));
 
@@ -119,10 +119,10 @@ TEST_F(MainWindow, StoredSettingsAreReadAndAScreenWideWindowStartsMaximised) {
     ini.writeBool("Application", "RecompressAll", true);
     TMainKorvelt2002& w = makeWindow();
     EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
-    EXPECT_EQ(w.session().sortKey, 2);
-    EXPECT_FALSE(w.session().dateComment);
-    EXPECT_TRUE(w.session().recompressAll);
-    EXPECT_EQ(w.session().workFolder,
+    EXPECT_EQ(w.archive().sortKey, 2);
+    EXPECT_FALSE(w.options().dateComment);
+    EXPECT_TRUE(w.options().recompressAll);
+    EXPECT_EQ(w.options().workFolder,
               platform().tempFolder());  // a vanished folder gives the default
 }
 
@@ -146,11 +146,11 @@ TEST_F(MainWindow, CommandLineJoinsItsArgumentsAndOpensOnlyAnExistingArchive) {
     for (const Case& c : cases) {
         TMainKorvelt2002& w = makeWindow();
         w.setCommandLine(c.arguments);
-        w.FormShow();
+        showWindow();
         EXPECT_EQ(w.archiveOpen(), c.opens) << c.arguments.join(' ').toStdString();
         if (c.opens) {
             EXPECT_EQ(w.windowTitle(), "Korvelt - [ Ma Sauvegarde.KVR ]");
-            EXPECT_EQ(w.session().rows.size(), 1u);
+            EXPECT_EQ(w.archive().rows.size(), 1u);
         }
         window.reset();
     }
@@ -160,8 +160,9 @@ TEST_F(MainWindow, CommandLineJoinsItsArgumentsAndOpensOnlyAnExistingArchive) {
 TEST_F(MainWindow, EscapeWithNothingRunningSaysNothing) {
     TMainKorvelt2002& w = makeWindow();
     w.show();
+    writeSized("C:\\d\\a.txt", 1);
     chooser.files.push_back(QString("C:\\e.kvr"));
-    w.DropFiles({});  // an add operation that has ended
+    drop({"C:\\d\\a.txt"});  // an add operation that has ended
     EXPECT_FALSE(w.keepGoing());
     QTest::keyClick(w.listView(), Qt::Key_Escape);
     EXPECT_TRUE(boxes.empty());
@@ -172,17 +173,18 @@ TEST_F(MainWindow, EscapeWaitingInTheQueueStopsADrop) {
     TMainKorvelt2002& w = makeWindow();
     w.show();
     chooser.files.push_back(QString("C:\\n.kvr"));
-    w.New_ArchExecute();
+    trigger("New_Arch");
     // The drop lets events run before it starts: the Escape is seen there.
+    sendDrop({"C:\\d"});
     QApplication::postEvent(w.listView(),
                             new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
-    w.DropFiles({"C:\\d"});
-    EXPECT_TRUE(w.session().rows.empty());
+    QApplication::processEvents();
+    EXPECT_TRUE(w.archive().rows.empty());
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Korvelt");
     EXPECT_EQ(boxes[0].text, "Opération abandonnée");
     EXPECT_FALSE(w.keepGoing());
-    EXPECT_TRUE(w.session().listChanged);
+    EXPECT_TRUE(w.archive().listChanged);
 }
 
 TEST_F(MainWindow, ABusyWindowDoesNotClose) {
@@ -198,7 +200,7 @@ TEST_F(MainWindow, ABusyWindowDoesNotClose) {
 TEST_F(MainWindow, ClosingAsksOnlyWhenAnOpenArchiveHasChanges) {
     TMainKorvelt2002& w = makeWindow();
     w.show();
-    w.session().listChanged = true;  // no archive open: no question
+    w.archive().listChanged = true;  // no archive open: no question
     EXPECT_TRUE(w.close());
     EXPECT_TRUE(boxes.empty());
 
@@ -206,8 +208,8 @@ TEST_F(MainWindow, ClosingAsksOnlyWhenAnOpenArchiveHasChanges) {
     TMainKorvelt2002& w2 = makeWindow();
     w2.show();
     chooser.files.push_back(QString("C:\\d\\n.kvr"));
-    w2.New_ArchExecute();
-    w2.DropFiles({"C:\\d\\a.txt"});
+    trigger("New_Arch");
+    drop({"C:\\d\\a.txt"});
     answers = {QMessageBox::Cancel};
     EXPECT_FALSE(w2.close());
     ASSERT_EQ(boxes.size(), 1u);
@@ -227,7 +229,7 @@ TEST_F(MainWindow, DroppedFoldersAddEveryFileBelowThemButNeverTheArchive) {
     w.show();
     archiveThroughWindow("C:\\data\\arch.kvr", {"C:\\data\\a.txt"});
     ASSERT_TRUE(platform().fileExists("C:\\data\\arch.kvr"));
-    ASSERT_FALSE(w.session().listChanged);
+    ASSERT_FALSE(w.archive().listChanged);
 
     QMimeData mime;
     mime.setUrls(
@@ -241,14 +243,14 @@ TEST_F(MainWindow, DroppedFoldersAddEveryFileBelowThemButNeverTheArchive) {
     QApplication::processEvents();
 
     std::vector<std::string> paths;
-    for (const CatalogRow& r : w.session().rows) paths.push_back(r.fullPath());
+    for (const CatalogRow& r : w.archive().rows) paths.push_back(r.fullPath());
     const std::vector<std::string> expected = {"C:\\data\\a.txt", "C:\\data\\sous\\b.txt",
                                                "C:\\data\\sous\\plus\\c.doc"};
     EXPECT_EQ(paths, expected);
     EXPECT_EQ(w.catalogModel().rowCount(), 3);
-    EXPECT_EQ(w.session().rows[1].icon, New);
-    EXPECT_EQ(w.session().rows[1].sub[1], "2500");
-    EXPECT_TRUE(w.session().listChanged);
+    EXPECT_EQ(w.archive().rows[1].status, New);
+    EXPECT_EQ(w.archive().rows[1].size, 2500);
+    EXPECT_TRUE(w.archive().listChanged);
     // The catalog summary counts the rows as they are now.
     EXPECT_EQ(w.statusText(0), " 3 fichier(s)  4,00 Ko");
 }
@@ -256,17 +258,17 @@ TEST_F(MainWindow, DroppedFoldersAddEveryFileBelowThemButNeverTheArchive) {
 TEST_F(MainWindow, DropWithNoArchiveAsksForANewOneFirst) {
     writeSized("C:\\d\\a.txt", 3);
     TMainKorvelt2002& w = makeWindow();
-    w.DropFiles({"C:\\d\\a.txt"});  // the new-archive dialog is cancelled
-    EXPECT_TRUE(w.session().rows.empty());
-    EXPECT_FALSE(w.session().listChanged);
+    drop({"C:\\d\\a.txt"});  // the new-archive dialog is cancelled
+    EXPECT_TRUE(w.archive().rows.empty());
+    EXPECT_FALSE(w.archive().listChanged);
     ASSERT_EQ(chooser.requests.size(), 1u);
     EXPECT_EQ(chooser.requests[0].title, "Créer une nouvelle archive KVR");
 
     chooser.files.push_back(QString("C:\\d\\neuve.kvr"));
-    w.DropFiles({"C:\\d\\a.txt"});
+    drop({"C:\\d\\a.txt"});
     EXPECT_EQ(w.windowTitle(), "Korvelt - [ neuve.kvr ]");
-    EXPECT_EQ(w.session().rows.size(), 1u);
-    EXPECT_TRUE(w.session().listChanged);
+    EXPECT_EQ(w.archive().rows.size(), 1u);
+    EXPECT_TRUE(w.archive().listChanged);
 }
 
 // A file of 3 GiB (sparse: it takes no space) dropped on the window: its row
@@ -277,16 +279,16 @@ TEST_F(MainWindow, RowAndSummaryOfAFileOf3GiB) {
     writeSized("C:\\d\\a.txt", 1500);
     TMainKorvelt2002& w = makeWindow();
     chooser.files.push_back(QStringLiteral("C:\\d\\x.kvr"));
-    w.New_ArchExecute();
-    w.DropFiles({"C:\\d\\film.mkv", "C:\\d\\a.txt"});
-    ASSERT_EQ(w.session().rows.size(), 2u);
+    trigger("New_Arch");
+    drop({"C:\\d\\film.mkv", "C:\\d\\a.txt"});
+    ASSERT_EQ(w.archive().rows.size(), 2u);
     EXPECT_EQ(w.catalogModel().data(w.catalogModel().index(0, 2), Qt::DisplayRole).toString(),
               QStringLiteral("3221225472"));
-    w.SelectAll_ArchExecute();
-    const std::string group = w.session().separators.thousands;
+    trigger("SelectAll_Arch");
+    const std::string group = w.environment().separators.thousands;
     EXPECT_EQ(w.statusText(1),
               QString::fromStdString(" 2 sélectionné(s) 3" + group + "221" + group + "226" +
-                                     w.session().separators.decimal + "97 Ko"));
+                                     w.environment().separators.decimal + "97 Ko"));
 }
 
 TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
@@ -299,26 +301,25 @@ TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
     EXPECT_EQ(w.statusText(1), " 0 sélectionné(s) 0,00 Ko");
 
     // Sorted by name after the load: a, b, c.
-    ASSERT_EQ(w.session().rows[1].caption, "b.txt");
+    ASSERT_EQ(w.archive().rows[1].name, "b.txt");
     QItemSelectionModel* selection = w.listView()->selectionModel();
     selection->select(w.catalogModel().index(0, 0),
                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
     selection->select(w.catalogModel().index(1, 0),
                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    w.ListViewFileClick();
     EXPECT_EQ(w.statusText(1), " 2 sélectionné(s) 4,00 Ko");
 
     QGuiApplication::clipboard()->setText("avant");
-    w.CopyPathExecute();  // two rows: nothing
+    trigger("CopyPath");  // two rows: nothing
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "avant");
-    w.InvertSelectExecute();
+    trigger("InvertSelect");
     EXPECT_EQ(w.selectedRows(), std::vector<size_t>{2});
-    w.CopyPathExecute();  // the folder as this host names it, for a terminal
+    trigger("CopyPath");  // the folder as this host names it, for a terminal
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
               QString::fromStdString(drives.root('C') + "/d/"));
-    w.SelectAll_ArchExecute();
+    trigger("SelectAll_Arch");
     EXPECT_EQ(w.selectedRows().size(), 3u);
-    w.SelectNone_ArchExecute();
+    trigger("SelectNone_Arch");
     EXPECT_TRUE(w.selectedRows().empty());
 
     selection->select(w.catalogModel().index(0, 0),
@@ -326,14 +327,14 @@ TEST_F(MainWindow, SelectionSummaryCopyPathAndRemovingRows) {
     selection->select(w.catalogModel().index(2, 0),
                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
     answers = {QMessageBox::Cancel};
-    w.DellFile_ArchExecute();
-    EXPECT_EQ(w.session().rows.size(), 3u);
+    trigger("DellFile_Arch");
+    EXPECT_EQ(w.archive().rows.size(), 3u);
     EXPECT_EQ(boxes.back().text, "Supprimer le(s) fichier(s) sélectionné(s) ?");
-    w.DellFile_ArchExecute();  // Yes
-    ASSERT_EQ(w.session().rows.size(), 1u);
-    EXPECT_EQ(w.session().rows[0].caption, "b.txt");
+    trigger("DellFile_Arch");  // Yes
+    ASSERT_EQ(w.archive().rows.size(), 1u);
+    EXPECT_EQ(w.archive().rows[0].name, "b.txt");
     EXPECT_EQ(w.catalogModel().rowCount(), 1);
-    EXPECT_TRUE(w.session().listChanged);
+    EXPECT_TRUE(w.archive().listChanged);
     EXPECT_TRUE(action("Restaure")->isEnabled());
     EXPECT_EQ(w.statusText(0), " 1 fichier(s)  2,50 Ko");
 }
@@ -345,9 +346,9 @@ TEST_F(MainWindow, ACellCutByItsColumnShowsItsWholeTextAsATooltip) {
     w.resize(900, 400);
     w.show();
     chooser.files.push_back(QString("C:\\x.kvr"));
-    w.New_ArchExecute();
-    w.DropFiles({QString::fromStdString(folder + "a.txt")});
-    ASSERT_EQ(w.session().rows.size(), 1u);
+    trigger("New_Arch");
+    drop({QString::fromStdString(folder + "a.txt")});
+    ASSERT_EQ(w.archive().rows.size(), 1u);
     QTreeView* list = w.listView();
     QApplication::processEvents();
     const auto tipOver = [&](int column) {
@@ -374,14 +375,14 @@ TEST_F(MainWindow, SortByFolderComparesFoldersOnly) {
     writeSized("C:\\b\\a.txt", 1);
     TMainKorvelt2002& w = makeWindow();
     chooser.files.push_back(QString("C:\\x.kvr"));
-    w.New_ArchExecute();
-    w.DropFiles({"C:\\b\\z.txt", "C:\\a\\y.txt", "C:\\b\\a.txt"});
-    w.TrierLaListeClick(2);
+    trigger("New_Arch");
+    drop({"C:\\b\\z.txt", "C:\\a\\y.txt", "C:\\b\\a.txt"});
+    trigger("Dossier1");
     std::vector<std::string> order;
-    for (const CatalogRow& r : w.session().rows) order.push_back(r.fullPath());
+    for (const CatalogRow& r : w.archive().rows) order.push_back(r.fullPath());
     EXPECT_EQ(order, (std::vector<std::string>{"C:\\a\\y.txt", "C:\\b\\z.txt", "C:\\b\\a.txt"}));
-    EXPECT_EQ(w.session().sortKey, 2);
-    w.Edition1Click();
+    EXPECT_EQ(w.archive().sortKey, 2);
+    openMenu("Edition1");
     for (const char* name : {"Dossier1", "Dossier2"})
         EXPECT_TRUE(w.findChild<QAction*>(name)->isChecked());
     for (const char* name : {"Nom1", "Nom2"})
@@ -396,9 +397,9 @@ TEST_F(MainWindow, EnabledStatesFollowTheThreeWindowStates) {
         return w.findChild<QAction*>(QString::fromLatin1(name))->isEnabled();
     };
     auto openAll = [&] {
-        w.Fichier1Click();
-        w.Edition1Click();
-        w.Action1Click();
+        openMenu("Fichier1");
+        openMenu("Edition1");
+        openMenu("Action1");
     };
 
     // No archive; the menus' opening runs the rules.
@@ -417,8 +418,8 @@ TEST_F(MainWindow, EnabledStatesFollowTheThreeWindowStates) {
 
     // A new archive, not on disk yet, with one row.
     chooser.files.push_back(QString("C:\\d\\n.kvr"));
-    w.New_ArchExecute();
-    w.DropFiles({"C:\\d\\a.txt"});
+    trigger("New_Arch");
+    drop({"C:\\d\\a.txt"});
     openAll();
     for (const char* name : {"SaveText_Arch", "Print_Arch", "Close_Arch", "SelectAll_Arch",
                              "SearchFileArch1", "AddFile", "Archiver"})
@@ -428,9 +429,9 @@ TEST_F(MainWindow, EnabledStatesFollowTheThreeWindowStates) {
         EXPECT_FALSE(enabled(name)) << name;
 
     // On disk, one row selected.
-    w.ArchiverExecute();
+    trigger("Archiver");
     ASSERT_TRUE(w.archiveExists());
-    w.SelectAll_ArchExecute();
+    trigger("SelectAll_Arch");
     openAll();
     for (const char* name :
          {"SaveAs_Arch", "Dell_Arch", "Move_Arch", "Restaure", "SelfExtractor", "ModiEnTete",
@@ -439,12 +440,12 @@ TEST_F(MainWindow, EnabledStatesFollowTheThreeWindowStates) {
 
     // The popup enables "save as text" for an existing archive whose catalog
     // is empty; the Fichier menu does not.
-    w.SelectAll_ArchExecute();
+    trigger("SelectAll_Arch");
     answers = {QMessageBox::Yes};
-    w.DellFile_ArchExecute();
-    w.Fichier1Click();
+    trigger("DellFile_Arch");
+    openMenu("Fichier1");
     EXPECT_FALSE(enabled("SaveText_Arch"));
-    w.PopupArchPopup();
+    openMenu("PopupArch");
     EXPECT_TRUE(enabled("SaveText_Arch"));
     EXPECT_FALSE(enabled("Restaure"));
     EXPECT_FALSE(enabled("SelectAll_Arch"));

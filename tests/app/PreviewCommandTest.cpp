@@ -59,8 +59,8 @@ class PreviewCommand : public WindowTest {
         action("Voir_FichierArch")->trigger();
     }
     std::size_t rowOf(const std::string& name) const {
-        for (std::size_t i = 0; i < window->session().rows.size(); ++i)
-            if (window->session().rows[i].caption == name) return i;
+        for (std::size_t i = 0; i < window->archive().rows.size(); ++i)
+            if (window->archive().rows[i].name == name) return i;
         return SIZE_MAX;
     }
 
@@ -76,7 +76,7 @@ TEST_F(PreviewCommand, ShowsEachStoredKindAndLeavesNothingBehind) {
     // A file of the user's in the Work folder with a stored file's name.
     drives.writeFile("C:\\Work\\notes.txt", "mes notes");
     TMainKorvelt2002& w = makeWindow();
-    w.session().workFolder = "C:\\Work\\";
+    w.options().workFolder = "C:\\Work\\";
     EXPECT_TRUE(w.imageExtensions().contains(".JPG"));
     EXPECT_EQ(w.imageExtensions().size(), 37);
     archiveThroughWindow("C:\\d\\a.kvr", {"C:\\d\\notes.txt", "C:\\d\\lettre.rtf",
@@ -110,10 +110,10 @@ TEST_F(PreviewCommand, ShowsEachStoredKindAndLeavesNothingBehind) {
 TEST_F(PreviewCommand, RowsNeverArchivedShowFromTheDiskOrDoNothing) {
     drives.writeFile("C:\\d\\nouveau.txt", "tout neuf");
     drives.writeFile("C:\\d\\parti.txt", "bientôt effacé");
-    TMainKorvelt2002& w = makeWindow();
+    makeWindow();
     chooser.files.push_back(QString("C:\\d\\n.kvr"));
-    w.New_ArchExecute();
-    w.DropFiles({"C:\\d\\nouveau.txt", "C:\\d\\parti.txt"});
+    trigger("New_Arch");
+    drop({"C:\\d\\nouveau.txt", "C:\\d\\parti.txt"});
     platform().removeFile("C:\\d\\parti.txt");
     boxes.clear();
 
@@ -132,19 +132,19 @@ TEST_F(PreviewCommand, AnEntryOfAnotherFileOrADamagedPayloadIsSaid) {
     drives.writeFile("C:\\d\\a.txt", std::string(5000, 'a'));
     TMainKorvelt2002& w = makeWindow();
     drives.makeFolder("C:\\Work");
-    w.session().workFolder = "C:\\Work\\";
+    w.options().workFolder = "C:\\Work\\";
     archiveThroughWindow("C:\\d\\a.kvr", {"C:\\d\\a.txt"});
     boxes.clear();
 
-    CatalogRow& row = w.session().rows[0];
-    const std::string offset = row.sub[5];
-    row.sub[0] = "C:\\autre\\";
+    CatalogRow& row = w.archive().rows[0];
+    const std::optional<int64_t> offset = row.entryOffset;
+    row.folder = "C:\\autre\\";
     previewRow(0);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Le fichier < C:\\autre\\a.txt > ne se trouve pas dans l'archive");
 
     // Cut the archive inside the payload: the entry no longer fits.
-    row.sub[0] = "C:\\d\\";
+    row.folder = "C:\\d\\";
     const std::string bytes = drives.readFile("C:\\d\\a.kvr");
     drives.writeFile("C:\\d\\a.kvr", bytes.substr(0, bytes.size() - 10));
     previewRow(0);
@@ -161,7 +161,7 @@ TEST_F(PreviewCommand, AnEntryOfAnotherFileOrADamagedPayloadIsSaid) {
     EXPECT_EQ(boxes[2].text, "Impossible de décompresser le fichier < a.txt >");
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(workCopies(), "");
-    EXPECT_EQ(row.sub[5], offset);
+    EXPECT_EQ(row.entryOffset, offset);
 }
 
 }  // namespace

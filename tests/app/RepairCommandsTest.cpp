@@ -23,13 +23,13 @@ class RepairCommands : public WindowTest {
     }
     void reopen() {
         chooser.files.push_back(QStringLiteral("C:\\d\\arch.kvr"));
-        window->Open_ArchExecute();
+        trigger("Open_Arch");
         window->updateActionStates();
         boxes.clear();
     }
     int iconOf(const std::string& name) const {
-        for (const CatalogRow& row : window->session().rows)
-            if (row.caption == name) return row.icon;
+        for (const CatalogRow& row : window->archive().rows)
+            if (row.name == name) return row.status;
         return -1;
     }
 };
@@ -60,8 +60,8 @@ TEST_F(RepairCommands, MissingFilesAreRestoredWithTheirDates) {
     // With changes not archived, it refuses as the restore does.
     platform().removeFile("C:\\d\\b.txt");
     reopen();
-    w.session().listChanged = true;
-    w.RestaureManquantsExecute();
+    w.archive().listChanged = true;
+    trigger("RestaureManquants");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_NE(boxes[0].text.indexOf("obligatoire d'archiver"), -1);
     EXPECT_FALSE(platform().fileExists("C:\\d\\b.txt"));
@@ -76,11 +76,11 @@ TEST_F(RepairCommands, RepairAsksKeepsTheSoundEntriesAndTheRowsToArchive) {
     drives.writeFile("C:\\d\\arch.kvr", bytes);
     reopen();
     drives.writeFile("C:\\d\\c.txt", "nouveau");
-    w.DropFiles({"C:\\d\\c.txt"});
+    drop({"C:\\d\\c.txt"});
 
     // Annuler writes nothing.
     answers.push_back(QMessageBox::Cancel);
-    w.Reparer_ArchExecute();
+    trigger("Reparer_Arch");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Confirmation");
     EXPECT_TRUE(boxes[0].text.startsWith(
@@ -90,21 +90,21 @@ TEST_F(RepairCommands, RepairAsksKeepsTheSoundEntriesAndTheRowsToArchive) {
     EXPECT_FALSE(platform().fileExists("C:\\d\\arch.kvr.bak"));
 
     boxes.clear();
-    w.Reparer_ArchExecute();  // Oui
+    trigger("Reparer_Arch");  // Oui
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].text, "L'archive < arch.kvr > a été réparée : 1 entrée(s) conservée(s), "
                              "0 corrigée(s), 1 perte(s).\nL'archive d'origine est conservée sous "
                              "< arch.kvr.bak >.");
     EXPECT_TRUE(drives.readFile("C:\\d\\arch.kvr.bak") == bytes);
     std::vector<std::string> rows;
-    for (const CatalogRow& row : w.session().rows) rows.push_back(row.caption);
+    for (const CatalogRow& row : w.archive().rows) rows.push_back(row.name);
     EXPECT_EQ(rows, (std::vector<std::string>{"b.txt", "c.txt"}));
     EXPECT_EQ(iconOf("c.txt"), New);
-    EXPECT_TRUE(w.session().listChanged);
+    EXPECT_TRUE(w.archive().listChanged);
 
     // Now sound: nothing more to do.
     boxes.clear();
-    w.Reparer_ArchExecute();
+    trigger("Reparer_Arch");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Information");
     EXPECT_NE(boxes[0].text.indexOf("il n'y a rien à réparer"), -1);

@@ -35,7 +35,7 @@ class SearchCommand : public ListingTest {
             }
             return runDialog(dialog);
         });
-        window->SearchFile_ArchExecute();
+        trigger("SearchFile_Arch");
     }
 
     std::vector<Step> clicks(TFormSearchFile& form, int count) {
@@ -184,8 +184,8 @@ TEST_F(SearchCommand, EarlierSelectionStaysAndAFarMatchComesNearTheTop) {
 }
 
 TEST_F(SearchCommand, NothingWithoutAnArchiveAndHelpSaysWhenItIsMissing) {
-    TMainKorvelt2002& w = makeWindow();
-    w.SearchFile_ArchExecute();
+    makeWindow();
+    trigger("SearchFile_Arch");
     EXPECT_EQ(searchDialogs, 0);
 
     windowWith({row("C:\\A\\", "x.doc")});

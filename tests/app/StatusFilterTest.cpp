@@ -16,19 +16,20 @@ namespace {
 
 class StatusFilter_ : public ListingTest {
   protected:
-    static CatalogRow rowOf(const std::string& name, int status, const std::string& size) {
-        CatalogRow r = row("C:\\Docs\\", name, status == New ? "" : "5");
-        r.sub[1] = size;
-        r.icon = status;
+    static CatalogRow rowOf(const std::string& name, EntryStatus status, int64_t size) {
+        CatalogRow r =
+            row("C:\\Docs\\", name, status == New ? std::nullopt : std::optional<int64_t>(5));
+        r.size = size;
+        r.status = status;
         return r;
     }
 
     // Five rows, one of each status and a second modified one.
     TMainKorvelt2002& fiveRows() {
         TMainKorvelt2002& w =
-            windowWith({rowOf("a.doc", Unchanged, "1000"), rowOf("b.doc", Modified, "1500"),
-                        rowOf("c.txt", Missing, "2000"), rowOf("d.doc", New, "2500"),
-                        rowOf("e.txt", Modified, "3000")});
+            windowWith({rowOf("a.doc", Unchanged, 1000), rowOf("b.doc", Modified, 1500),
+                        rowOf("c.txt", Missing, 2000), rowOf("d.doc", New, 2500),
+                        rowOf("e.txt", Modified, 3000)});
         w.updateActionStates();  // as after the load that would have brought the rows
         return w;
     }
@@ -75,8 +76,8 @@ TEST_F(StatusFilter_, EachFilterShowsAndCountsWhatItSays) {
 
     // Rows taken in while a filter is on are counted when they are shown.
     action("Afficher_Nouveaux")->trigger();
-    w.session().rows.push_back(rowOf("f.doc", New, "500"));
-    w.session().rows.push_back(rowOf("g.doc", Unchanged, "500"));
+    w.archive().rows.push_back(rowOf("f.doc", New, 500));
+    w.archive().rows.push_back(rowOf("g.doc", Unchanged, 500));
     w.catalogModel().syncAppended();
     EXPECT_EQ(shownNames(), QStringList({"d.doc", "f.doc"}));
     EXPECT_EQ(w.statusText(0), QString::fromUtf8(" 2 fichier(s) affiché(s) sur 7  3,00 Ko"));
@@ -110,26 +111,26 @@ TEST_F(StatusFilter_, SearchListingAndRemovalActOnTheRowsShown) {
         }
         return runDialog(dialog);
     });
-    w.SearchFile_ArchExecute();
+    trigger("SearchFile_Arch");
     EXPECT_EQ(w.selectedRows(), std::vector<std::size_t>{1});
 
     chooser.files.push_back(QStringLiteral("C:\\liste.txt"));
-    w.SaveText_ArchExecute();
+    trigger("SaveText_Arch");
     EXPECT_EQ(drives.readFile("C:\\liste.txt"),
               "b.doc;C:\\Docs\\;1500;5;08/12/2026 10:30;Document texte\r\n"
               "e.txt;C:\\Docs\\;3000;5;08/12/2026 10:30;Document texte\r\n");
 
     // Removing the selected shown row removes that catalog row and no other.
-    w.DellFile_ArchExecute();
+    trigger("DellFile_Arch");
     EXPECT_EQ(shownNames(), QStringList({"e.txt"}));
     std::vector<std::string> left;
-    for (const CatalogRow& r : w.session().rows) left.push_back(r.caption);
+    for (const CatalogRow& r : w.archive().rows) left.push_back(r.name);
     EXPECT_EQ(left, (std::vector<std::string>{"a.doc", "c.txt", "d.doc", "e.txt"}));
-    EXPECT_TRUE(w.session().listChanged);
+    EXPECT_TRUE(w.archive().listChanged);
 
     // Another archive shows every row again.
     answers.push_back(QMessageBox::No);  // archive the changes first?
-    w.Close_ArchExecute();
+    trigger("Close_Arch");
     EXPECT_TRUE(action("Afficher_Tous")->isChecked());
     EXPECT_EQ(w.catalogModel().filter(), StatusFilter::All);
 }

@@ -30,14 +30,14 @@ class VerifyCommands : public WindowTest {
         EXPECT_TRUE(platform().setLastWriteDos("C:\\d\\b.txt", *stored));
         platform().removeFile("C:\\d\\c.txt");
         chooser.files.push_back(QStringLiteral("C:\\d\\arch.kvr"));
-        window->Open_ArchExecute();
-        window->updateActionStates();
+        trigger("Open_Arch");
+        openMenu("Action1");
         boxes.clear();
         return *window;
     }
-    int iconOf(const std::string& name) const {
-        for (const CatalogRow& row : window->session().rows)
-            if (row.caption == name) return row.icon;
+    int statusOf(const std::string& name) const {
+        for (const CatalogRow& row : window->archive().rows)
+            if (row.name == name) return row.status;
         return -1;
     }
     // Presses the progress dialog's start button; keeps its caption.
@@ -56,18 +56,18 @@ class VerifyCommands : public WindowTest {
 TEST_F(VerifyCommands, VerifyShowsWhatTheDatesHideAndTheFilterTakesItIn) {
     TMainKorvelt2002& w = changedArchive();
     // The load judges by dates: only the missing file shows.
-    EXPECT_EQ(iconOf("a.txt"), Unchanged);
-    EXPECT_EQ(iconOf("b.txt"), Unchanged);
-    EXPECT_EQ(iconOf("c.txt"), Missing);
+    EXPECT_EQ(statusOf("a.txt"), Unchanged);
+    EXPECT_EQ(statusOf("b.txt"), Unchanged);
+    EXPECT_EQ(statusOf("c.txt"), Missing);
     ASSERT_TRUE(action("Verifier_Arch")->isEnabled());
 
     startEachRun();
-    action("Verifier_Arch")->trigger();
+    trigger("Verifier_Arch");
     EXPECT_EQ(caption, "Vérification de l'archive");
-    EXPECT_EQ(iconOf("a.txt"), Damaged);
-    EXPECT_EQ(iconOf("b.txt"), Differs);
-    EXPECT_EQ(iconOf("c.txt"), Missing);
-    EXPECT_EQ(iconOf("d.txt"), Unchanged);
+    EXPECT_EQ(statusOf("a.txt"), Damaged);
+    EXPECT_EQ(statusOf("b.txt"), Differs);
+    EXPECT_EQ(statusOf("c.txt"), Missing);
+    EXPECT_EQ(statusOf("d.txt"), Unchanged);
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(w.statusBar()->currentMessage(),
               "Vérification : 1 identique(s), 1 différent(s), 0 modifié(s), 1 endommagé(s), 1 "
@@ -76,18 +76,18 @@ TEST_F(VerifyCommands, VerifyShowsWhatTheDatesHideAndTheFilterTakesItIn) {
     // Nothing was written: the changed file is as it was.
     EXPECT_EQ(drives.readFile("C:\\d\\b.txt"), std::string(3000, 'B'));
 
-    action("Afficher_AVerifier")->trigger();
+    trigger("Afficher_AVerifier");
     EXPECT_EQ(w.shownRows().size(), 3u);
 }
 
 TEST_F(VerifyCommands, TestFindsTheDamagedMemberWithoutTheDisk) {
     TMainKorvelt2002& w = changedArchive();
     startEachRun();
-    action("Tester_Arch")->trigger();
+    trigger("Tester_Arch");
     EXPECT_EQ(caption, "Test de l'archive");
-    EXPECT_EQ(iconOf("a.txt"), Damaged);
-    EXPECT_EQ(iconOf("b.txt"), Unchanged);  // the disk is not read
-    EXPECT_EQ(iconOf("c.txt"), Missing);
+    EXPECT_EQ(statusOf("a.txt"), Damaged);
+    EXPECT_EQ(statusOf("b.txt"), Unchanged);  // the disk is not read
+    EXPECT_EQ(statusOf("c.txt"), Missing);
     EXPECT_EQ(w.statusBar()->currentMessage(), "Test : 3 intacte(s), 1 endommagée(s)");
 }
 

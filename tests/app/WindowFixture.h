@@ -8,21 +8,25 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 
-#include "gui/Chooser.h"
-#include "gui/DialogRunner.h"
 #include "app/TMainKorvelt2002.h"
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"
 #include "dialogs/TFormWait.h"
+#include "gui/Chooser.h"
+#include "gui/DialogRunner.h"
 #include "tests/support/FaultPlatform.h"
 
 namespace kv::test {
@@ -92,7 +96,7 @@ class WindowTest : public ::testing::Test {
         forms.progress = new TFormProgress(window->ui(), window.get());
         forms.wait = new TFormWait(window.get());
         window->setForms(forms);
-        window->session().now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
+        window->environment().now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
         return *window;
     }
 
@@ -144,13 +148,60 @@ class WindowTest : public ::testing::Test {
     // given files into it.
     void archiveThroughWindow(const std::string& archive, const QStringList& files) {
         chooser.files.push_back(QString::fromStdString(archive));
-        window->New_ArchExecute();
-        window->DropFiles(files);
-        window->ArchiverExecute();
+        trigger("New_Arch");
+        drop(files);
+        trigger("Archiver");
     }
 
     QAction* action(const char* name) const {
         return window->findChild<QAction*>(QString::fromLatin1(name));
+    }
+
+    // Shows the window as the program's start does: its first showing (the
+    // command line, the automatic mode) runs at once.
+    void showWindow() const {
+        window->show();
+        QApplication::processEvents();
+    }
+
+    // Runs a command as the user does, through its action (a menu item, a
+    // shortcut): the command guard and the busy check come with it, and an
+    // action that is disabled does nothing.
+    void trigger(const char* name) const {
+        QAction* command = action(name);
+        ASSERT_TRUE(command) << name;
+        command->trigger();
+    }
+
+    // Opens the menu of that object name as a click on its title does (the
+    // states of its items are computed then), and closes it again.
+    void openMenu(const char* name) const {
+        auto* menu = window->findChild<QMenu*>(QString::fromLatin1(name));
+        ASSERT_TRUE(menu) << name;
+        menu->popup(QPoint(0, 0));
+        menu->hide();
+    }
+
+    // Drops the files and folders (drive paths) on the window as a file
+    // manager does, and lets the window take them in.
+    void drop(const QStringList& paths) const {
+        sendDrop(paths);
+        QApplication::processEvents();
+    }
+
+    // The drop alone: the window answers it and queues the taking in.
+    void sendDrop(const QStringList& paths) const {
+        QList<QUrl> urls;
+        for (const QString& path : paths)
+            urls << QUrl::fromLocalFile(
+                QString::fromStdString(drives.hostPath(path.toStdString())));
+        QMimeData mime;
+        mime.setUrls(urls);
+        QDragEnterEvent enter(QPoint(50, 100), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        QDropEvent event(QPointF(50, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &event);
     }
 
     TempDrives drives;

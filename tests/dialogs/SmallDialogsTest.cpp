@@ -61,7 +61,7 @@ TEST_F(SmallDialogs, FileNameCounterEnablesRenameUpToHundred) {
 TEST_F(SmallDialogs, RenameRuleThroughTheAddingCore) {
     const std::string longName = std::string(116, 'n') + ".txt";
     drives.writeFile("C:\\in\\" + longName, "x");
-    Session session;
+    OpenArchive archive;
     QString typed;
     DialogRunner::setHandler([&](QDialog& d) {
         auto& dialog = dynamic_cast<TFormFileValide&>(d);
@@ -70,7 +70,7 @@ TEST_F(SmallDialogs, RenameRuleThroughTheAddingCore) {
         return typed == u"ignore" ? int(QDialog::Rejected) : int(QDialog::Accepted);
     });
     AddOperation op(
-        session, ui, [](const std::string&) { return std::string("Texte"); },
+        archive, ui, [](const std::string&) { return std::string("Texte"); },
         [](const std::string& name) {
             return TFormFileValide::askName(nullptr, QString::fromStdString(name)).toStdString();
         });

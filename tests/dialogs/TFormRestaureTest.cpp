@@ -157,7 +157,7 @@ TEST_F(RestaureTest, TheSelectionGroupFollowsTheCatalogSelection) {
 
 TEST_F(RestaureTest, HandsItsFourValuesToTheRun) {
     kv::RestoreChoices choices = dialog.choices();
-    EXPECT_EQ(choices.selection, 0);
+    EXPECT_EQ(choices.selection, kv::RestoreSelection::AllEntries);
     EXPECT_TRUE(choices.toOrigin);
     EXPECT_TRUE(choices.tree);
     EXPECT_TRUE(choices.folder.empty());
@@ -166,7 +166,7 @@ TEST_F(RestaureTest, HandsItsFourValuesToTheRun) {
     choose(QStringLiteral("D:\\Copie"));
     dialog.checkArboresence()->setChecked(false);
     choices = dialog.choices();
-    EXPECT_EQ(choices.selection, 1);
+    EXPECT_EQ(choices.selection, kv::RestoreSelection::SelectedRows);
     EXPECT_FALSE(choices.toOrigin);
     EXPECT_FALSE(choices.tree);
     EXPECT_EQ(choices.folder, "D:\\Copie\\");

@@ -5,6 +5,7 @@
 
 #include "HandMadeArchive.h"
 #include "engine/Adding.h"
+#include "platform/DosTime.h"
 #include "platform/Platform.h"
 #include "support/DeniedFolder.h"
 #include "support/FaultPlatform.h"
@@ -16,8 +17,7 @@ namespace {
 class AddingTest : public testing::Test {
   protected:
     void SetUp() override {
-        session.currentArchive = "C:\\Root\\backup.kvr";
-        session.separators = LocaleSeparators::french();
+        archive.path = "C:\\Root\\backup.kvr";
         for (const char* folder : {"C:\\Root", "C:\\Root\\Sub", "C:\\Root\\Sub\\Deeper",
                                    "C:\\Root\\.hidden", "C:\\Root\\Zed"})
             platform().createDirectory(folder);
@@ -30,7 +30,7 @@ class AddingTest : public testing::Test {
 
     AddOperation operation() {
         return AddOperation(
-            session, ui,
+            archive, ui,
             [](const std::string& path) { return "type of " + path.substr(path.size() - 3); },
             [this](const std::string& name) {
                 asked.push_back(name);
@@ -40,13 +40,13 @@ class AddingTest : public testing::Test {
 
     std::vector<std::string> paths() const {
         std::vector<std::string> out;
-        for (const CatalogRow& row : session.rows) out.push_back(row.fullPath());
+        for (const CatalogRow& row : archive.rows) out.push_back(row.fullPath());
         return out;
     }
 
     test::TempDrives drives;
     test::RecordingUi ui;
-    Session session;
+    OpenArchive archive;
     std::vector<std::string> asked;
     std::string answer;
 };
@@ -75,12 +75,16 @@ TEST_F(AddingTest, NewRowCarriesTheListingValues) {
     platform().setLastWriteDos("C:\\Root\\b.txt", *toDosDateTime({2024, 3, 9, 14, 5, 20}));
     auto op = operation();
     AddSelectionEntry(op, "C:\\Root\\b.txt");
-    ASSERT_EQ(session.rows.size(), 1u);
-    const CatalogRow& row = session.rows[0];
-    EXPECT_EQ(row.icon, New);
-    EXPECT_EQ(row.caption, "b.txt");
-    EXPECT_EQ(row.sub, (std::array<std::string, 6>{"C:\\Root\\", "5", "", "09/03/2024 14:05",
-                                                   "type of txt", ""}));
+    ASSERT_EQ(archive.rows.size(), 1u);
+    const CatalogRow& row = archive.rows[0];
+    EXPECT_EQ(row.status, New);
+    EXPECT_EQ(row.name, "b.txt");
+    EXPECT_EQ(row.folder, "C:\\Root\\");
+    EXPECT_EQ(row.size, 5);
+    EXPECT_FALSE(row.compressedSize);
+    EXPECT_EQ(row.fileDate, *toDosDateTime({2024, 3, 9, 14, 5, 20}));
+    EXPECT_EQ(row.typeName, "type of txt");
+    EXPECT_FALSE(row.entryOffset);
 }
 
 // ----- What enters the catalog is spelled as the disk spells it -----
@@ -109,18 +113,18 @@ TEST_F(AddingTest, SizesOfFilesPast2GiBAreWholeNumbers) {
     TakeInPath(op, "C:\\Root\\Zed\\e.doc", false);  // a drop: FileSizeOf
     std::filesystem::resize_file(drives.hostPath("C:\\Root\\a.doc"), int64_t(1) << 32);
     ScanFolder(op, "C:\\Root", "doc");               // from the listing
-    ASSERT_EQ(session.rows.size(), 3u);
-    EXPECT_EQ(session.rows[0].sub[1], "3221225472");
-    EXPECT_EQ(session.rows[1].sub[1], "5368709120");
-    EXPECT_EQ(session.rows[2].caption, "a.doc");
-    EXPECT_EQ(session.rows[2].sub[1], "4294967296");
+    ASSERT_EQ(archive.rows.size(), 3u);
+    EXPECT_EQ(archive.rows[0].size, int64_t(3) << 30);
+    EXPECT_EQ(archive.rows[1].size, int64_t(5) << 30);
+    EXPECT_EQ(archive.rows[2].name, "a.doc");
+    EXPECT_EQ(archive.rows[2].size, int64_t(1) << 32);
 }
 
 TEST_F(AddingTest, KnownPathsIgnoreCaseAndNothingIsListedTwice) {
     CatalogRow existing;
-    existing.caption = "B.TXT";
-    existing.sub[0] = "c:\\root\\";
-    session.rows.push_back(existing);
+    existing.name = "B.TXT";
+    existing.folder = "c:\\root\\";
+    archive.rows.push_back(existing);
     auto op = operation();
     AddSelectionEntry(op, "C:\\Root\\b.txt");
     AddSelectionEntry(op, "C:\\ROOT\\BACKUP.KVR");  // the open archive
@@ -149,7 +153,7 @@ TEST_F(AddingTest, LongNamesAskForAShorterOneAndRenameTheFile) {
     answer = "   ";  // blanks only: skipped
     AddSelectionEntry(op, "C:\\Root\\" + longer);
     EXPECT_EQ(asked, std::vector<std::string>{longer});
-    EXPECT_EQ(session.rows.size(), 1u);
+    EXPECT_EQ(archive.rows.size(), 1u);
 
     answer = " short.txt ";
     AddSelectionEntry(op, "C:\\Root\\" + longer);
@@ -163,18 +167,18 @@ TEST_F(AddingTest, LongNamesAskForAShorterOneAndRenameTheFile) {
     test::writeWinFile("C:\\Root\\" + accented, "z");
     AddSelectionEntry(op, "C:\\Root\\" + accented);
     EXPECT_EQ(asked.size(), 2u);
-    EXPECT_EQ(session.rows.back().caption, accented);
+    EXPECT_EQ(archive.rows.back().name, accented);
 }
 
 TEST_F(AddingTest, EscapeStopsTheWalkAtTheNextFile) {
     ui.onPump = [this] { ui.goOn = false; };
     auto op = operation();
     EXPECT_FALSE(ScanFolder(op, "C:\\Root", "*.*"));
-    EXPECT_EQ(session.rows.size(), 1u);
+    EXPECT_EQ(archive.rows.size(), 1u);
 }
 
 TEST_F(AddingTest, AFileThatCannotBeTakenInIsReportedAndStopsTheWalk) {
-    AddOperation op(session, ui,
+    AddOperation op(archive, ui,
                     [](const std::string& path) -> std::string {
                         if (path.ends_with("b.txt")) throw std::bad_alloc();
                         return "type";
@@ -212,7 +216,7 @@ TEST_F(AddingTest, FolderOfTheKernelIsToldNotWalked) {
     const auto start = std::chrono::steady_clock::now();
     AddSelectionEntry(op, "C:\\Root\\moi\\*.*");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_TRUE(session.rows.empty());
+    EXPECT_TRUE(archive.rows.empty());
     EXPECT_EQ(op.leftOut, 1);
     EXPECT_EQ(ui.messageTexts(),
               std::vector<std::string>{"Le dossier < C:\\Root\\moi\\ > n'est pas archivé : c'est "

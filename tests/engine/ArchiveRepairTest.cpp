@@ -97,11 +97,11 @@ TEST_P(RepairOf, KeepsEverySoundEntryAndTheOriginal) {
     EXPECT_TRUE(bytesOf(Backup) == damaged) << "the original is kept as it was";
     EXPECT_EQ(namesIn("C:\\Arch"), (std::vector<std::string>{"backup.kvr", "backup.kvr.bak"}));
     // The repaired archive loads whole, with its comment, and takes updates again.
-    session.rows.clear();
-    const LoadResult loaded = LoadArchive(session, ui);
+    archive.rows.clear();
+    const LoadResult loaded = LoadArchive(archive, ui);
     EXPECT_EQ(loaded.outcome, LoadOutcome::Loaded) << loaded.error;
-    EXPECT_EQ(session.comment, "mon commentaire");
-    EXPECT_EQ(session.rows.size(), c.kept.size());
+    EXPECT_EQ(archive.comment, "mon commentaire");
+    EXPECT_EQ(archive.rows.size(), c.kept.size());
 }
 
 // Entry sizes: a 416-byte record, then the payload; "b" is entry 1.
@@ -119,7 +119,9 @@ INSTANTIATE_TEST_SUITE_P(
                },
                0},
         Damage{"FlippedByteInTheSizeOfARecord",
-               [](std::string& bytes, const auto& o) { bytes[std::size_t(o[1] + 408)] ^= 0x04; },
+               [](std::string& bytes, const auto& o) {
+                   bytes[std::size_t(o[1]) + format::FileSizeAt] ^= 0x04;
+               },
                {"a.txt", "c.txt", "d.txt"},
                [](const auto&) {
                    return std::vector<std::string>{
@@ -127,7 +129,9 @@ INSTANTIATE_TEST_SUITE_P(
                },
                0},
         Damage{"FlippedByteInTheCompressedSizeOfARecord",
-               [](std::string& bytes, const auto& o) { bytes[std::size_t(o[1] + 413)] ^= 0x40; },
+               [](std::string& bytes, const auto& o) {
+                   bytes[std::size_t(o[1]) + format::CompressedSizeAt + 1] ^= 0x40;
+               },
                {"a.txt", "b.txt", "c.txt", "d.txt"},
                [](const auto&) { return std::vector<std::string>{}; },
                1},

@@ -18,7 +18,7 @@ namespace {
 
 class ArchiveRunTest : public test::EngineRunFixture {
   protected:
-    ArchiveResult run() { return ArchiveFiles(session, ui); }
+    ArchiveResult run() { return archiveAndReload(); }
 
     // Archives the rows as a new archive and reloads them, as after a first run.
     void firstRun() {
@@ -33,24 +33,24 @@ class ArchiveRunTest : public test::EngineRunFixture {
 
     std::vector<std::string> fullPaths() const {
         std::vector<std::string> paths;
-        for (const CatalogRow& row : session.rows) paths.push_back(row.fullPath());
+        for (const CatalogRow& row : archive.rows) paths.push_back(row.fullPath());
         return paths;
     }
 };
 
 TEST_F(ArchiveRunTest, NewArchiveStoresTheFilesThatExistAndSkipsTheOthersSilently) {
     addFile("C:\\Docs\\a.txt", "alpha");
-    session.rows.push_back(newRow("C:\\Docs\\parti.txt"));
+    archive.rows.push_back(newRow("C:\\Docs\\parti.txt"));
     addFile("C:\\Docs\\Sous\\c.txt", std::string(70000, 'c'));
     addFile("C:\\Docs\\vide.txt", "");
-    session.listChanged = true;
+    archive.listChanged = true;
 
     const ArchiveResult r = run();
 
     EXPECT_EQ(r.stored, 3);
     EXPECT_EQ(r.leftOut, 1);
     EXPECT_TRUE(r.clean());
-    EXPECT_TRUE(r.reloaded);
+    EXPECT_TRUE(r.completed);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(ui.labelTexts(ProgressLabel::File),
               (std::vector<std::string>{"Fichier : a.txt", "Fichier : c.txt", "Fichier : vide.txt",
@@ -75,17 +75,17 @@ TEST_F(ArchiveRunTest, NewArchiveStoresTheFilesThatExistAndSkipsTheOthersSilentl
     EXPECT_EQ(entries[1].record.fileDate, *platform().lastWriteDos("C:\\Docs\\Sous\\c.txt"));
 
     // Reloaded: stored rows in file order, then sorted by name; listChanged cleared.
-    EXPECT_FALSE(session.listChanged);
+    EXPECT_FALSE(archive.listChanged);
     EXPECT_EQ(fullPaths(), (std::vector<std::string>{"C:\\Docs\\a.txt", "C:\\Docs\\Sous\\c.txt",
                                                      "C:\\Docs\\vide.txt"}));
-    EXPECT_EQ(session.rows[0].sub[5], "102");
+    EXPECT_EQ(archive.rows[0].entryOffset, format::FirstEntryOffset);
     expectNoTemporaries();
 }
 
 TEST_F(ArchiveRunTest, UnchangedFilesGiveTheSameArchiveAgain) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\b.txt", std::string(5000, 'b'));
-    session.comment = "Ma sauvegarde";
+    archive.comment = "Ma sauvegarde";
     firstRun();
     const std::string before = bytesOf(Archive);
 
@@ -105,8 +105,8 @@ TEST_F(ArchiveRunTest, MissingFileIsCarriedOverByteForByteOrDroppedWhenAsked) {
     firstRun();
     // Bytes a writer need not zero (the record's pad) travel with the entry.
     std::string bytes = bytesOf(Archive);
-    const std::size_t second = std::stoul(session.rows[1].sub[5]);
-    bytes[second + 407] = '\x5A';
+    const std::size_t second = static_cast<std::size_t>(*archive.rows[1].entryOffset);
+    bytes[second + format::PadAt] = '\x5A';
     rewriteArchive(bytes);
     const std::string carried = entriesOf(Archive)[1].bytes;
     remove("C:\\Docs\\parti.txt");
@@ -118,10 +118,10 @@ TEST_F(ArchiveRunTest, MissingFileIsCarriedOverByteForByteOrDroppedWhenAsked) {
     auto entries = entriesOf(Archive);
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[1].bytes, carried);
-    ASSERT_EQ(session.rows.size(), 3u);
-    EXPECT_EQ(session.rows[1].icon, Missing);
+    ASSERT_EQ(archive.rows.size(), 3u);
+    EXPECT_EQ(archive.rows[1].status, Missing);
 
-    session.checkRecupeFile = true;
+    options.checkRecupeFile = true;
     r = run();
     EXPECT_EQ(r.carriedOver, 0);
     EXPECT_EQ(r.leftOut, 1);
@@ -134,11 +134,11 @@ TEST_F(ArchiveRunTest, NeverArchivedMissingRowIsAnnouncedOnlyInAnUpdate) {
     const char* const notice =
         "Le fichier < C:\\Docs\\jamais.txt > ne se trouve pas dans l'archive";
     addFile("C:\\Docs\\a.txt", "alpha");
-    session.rows.push_back(newRow("C:\\Docs\\jamais.txt"));
+    archive.rows.push_back(newRow("C:\\Docs\\jamais.txt"));
     firstRun();  // a new archive: no message (firstRun asserts a clean run)
-    EXPECT_EQ(session.rows.size(), 1u);
+    EXPECT_EQ(archive.rows.size(), 1u);
 
-    session.rows.push_back(newRow("C:\\Docs\\jamais.txt"));
+    archive.rows.push_back(newRow("C:\\Docs\\jamais.txt"));
     const ArchiveResult r = run();
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{notice});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Information);
@@ -156,12 +156,14 @@ struct CommentCase {
 class HeaderComment : public testing::TestWithParam<CommentCase> {};
 
 TEST_P(HeaderComment, TodaysDateReplacesADatePrefixOrGoesInFront) {
-    Session session;
-    session.separators = LocaleSeparators::french();
-    session.now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
-    session.dateComment = GetParam().dateComment;
-    session.comment = GetParam().comment;
-    EXPECT_EQ(headerComment(session), GetParam().written);
+    OpenArchive archive;
+    RunOptions options;
+    Environment env;
+    env.separators = LocaleSeparators::french();
+    env.now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
+    options.dateComment = GetParam().dateComment;
+    archive.comment = GetParam().comment;
+    EXPECT_EQ(headerComment(archive, options, env), GetParam().written);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -186,15 +188,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ArchiveRunTest, HeaderGetsTheDatedCommentCutToItsField) {
     addFile("C:\\Docs\\a.txt", "alpha");
-    session.dateComment = true;
-    session.comment = "[01/01/2020]" + std::string(100, 'x');
+    options.dateComment = true;
+    archive.comment = "[01/01/2020]" + std::string(100, 'x');
     firstRun();
-    EXPECT_EQ(session.comment, "[08/12/2026]" + std::string(70, 'x'));
+    EXPECT_EQ(archive.comment, "[08/12/2026]" + std::string(70, 'x'));
 
     // A comment typed without a date keeps its text after the date, cut to the field.
-    session.comment = "Sauvegarde hebdo été " + std::string(80, 'y');
+    archive.comment = "Sauvegarde hebdo été " + std::string(80, 'y');
     ASSERT_TRUE(run().clean());
-    EXPECT_EQ(session.comment, "[08/12/2026] Sauvegarde hebdo été " + std::string(82 - 34, 'y'));
+    EXPECT_EQ(archive.comment, "[08/12/2026] Sauvegarde hebdo été " + std::string(82 - 34, 'y'));
 }
 
 TEST_F(ArchiveRunTest, ReadOnlyAndHiddenFilesAreStoredAndKeepTheirAttributes) {
@@ -218,8 +220,8 @@ TEST_F(ArchiveRunTest, StopButtonLeavesTheArchiveAndThePendingRows) {
     firstRun();
     const std::string before = bytesOf(Archive);
     addFile("C:\\Docs\\nouveau.txt", "neuf");
-    session.listChanged = true;
-    const Catalog rows = session.rows;
+    archive.listChanged = true;
+    const Catalog rows = archive.rows;
     ui.onPump = [this] {
         if (ui.lastLabel(ProgressLabel::File) == "Fichier : b.txt") ui.cancel = true;
     };
@@ -227,11 +229,11 @@ TEST_F(ArchiveRunTest, StopButtonLeavesTheArchiveAndThePendingRows) {
     const ArchiveResult r = run();
 
     EXPECT_TRUE(r.stopped);
-    EXPECT_FALSE(r.reloaded);
+    EXPECT_FALSE(r.completed);
     EXPECT_EQ(bytesOf(Archive), before);
-    EXPECT_EQ(session.rows.size(), rows.size());
-    EXPECT_EQ(session.rows.back().icon, New);
-    EXPECT_TRUE(session.listChanged);
+    EXPECT_EQ(archive.rows.size(), rows.size());
+    EXPECT_EQ(archive.rows.back().status, New);
+    EXPECT_TRUE(archive.listChanged);
     EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
     expectNoTemporaries();
 }
@@ -242,7 +244,7 @@ TEST_F(ArchiveRunTest, StoppedNewArchiveStaysAbsent) {
     const ArchiveResult r = run();
     EXPECT_TRUE(r.stopped);
     EXPECT_FALSE(exists(Archive));
-    EXPECT_EQ(session.rows.size(), 1u);
+    EXPECT_EQ(archive.rows.size(), 1u);
     expectNoTemporaries();
 }
 
@@ -261,7 +263,7 @@ TEST_F(ArchiveRunTest, ReadErrorInTheLoopThrowsAndLeavesTheArchive) {
     fault.reset();
     EXPECT_EQ(bytesOf(Archive), before);
     EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
-    EXPECT_EQ(session.rows.size(), 2u);
+    EXPECT_EQ(archive.rows.size(), 2u);
     expectNoTemporaries();
 }
 
@@ -273,14 +275,14 @@ TEST_F(ArchiveRunTest, OldArchiveThatLostItsSignatureStopsTheRun) {
     std::string damaged = bytesOf(Archive);
     damaged[16] = '3';  // "[File Korvelt V3]": no version of ours
     rewriteArchive(damaged);
-    session.listChanged = true;
+    archive.listChanged = true;
 
     const ArchiveResult r = run();
 
     EXPECT_TRUE(r.stopped);
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{format::IncompatibleMessage});
     EXPECT_EQ(bytesOf(Archive), damaged);
-    EXPECT_TRUE(session.listChanged);
+    EXPECT_TRUE(archive.listChanged);
     EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
     expectNoTemporaries();
 }
@@ -294,11 +296,11 @@ TEST_F(ArchiveRunTest, UpperCasedFoldersOfAnOlderArchiveGetTheTrueCase) {
     test::writeHandArchive(Archive, {{"C:\\DOCS\\PROJETS\\", "Makefile", "all:\n"}});
     drives.writeFile("C:\\Docs\\Projets\\Makefile", "all:\n");
     ASSERT_TRUE(platform().setLastWriteDos("C:\\Docs\\Projets\\Makefile", 0x5A210000));
-    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
-    ASSERT_EQ(session.rows.size(), 1u);
-    EXPECT_EQ(session.rows[0].icon, Unchanged);
+    ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
+    ASSERT_EQ(archive.rows.size(), 1u);
+    EXPECT_EQ(archive.rows[0].status, Unchanged);
     // The same file added in its own spelling is the row there is.
-    AddOperation op(session, ui, {}, {});
+    AddOperation op(archive, ui, {}, {});
     AddSelectionEntry(op, "C:\\Docs\\Projets\\*.*");
     EXPECT_EQ(op.added, 0);
 
@@ -308,9 +310,9 @@ TEST_F(ArchiveRunTest, UpperCasedFoldersOfAnOlderArchiveGetTheTrueCase) {
     const auto entries = entriesOf(Archive);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].record.fullPath(), "C:\\Docs\\Projets\\Makefile");
-    ASSERT_EQ(session.rows.size(), 1u);
-    EXPECT_EQ(session.rows[0].fullPath(), "C:\\Docs\\Projets\\Makefile");
-    EXPECT_EQ(session.rows[0].icon, Unchanged);
+    ASSERT_EQ(archive.rows.size(), 1u);
+    EXPECT_EQ(archive.rows[0].fullPath(), "C:\\Docs\\Projets\\Makefile");
+    EXPECT_EQ(archive.rows[0].status, Unchanged);
 }
 
 // ----- A file that cannot be stored keeps its last stored copy -----
@@ -422,8 +424,8 @@ TEST_F(ArchiveRunTest, DamagedRecordRefusesTheUpdate) {
     remove("C:\\Docs\\b.txt");
     // b's CompressedSize runs past the end of the archive.
     std::string bytes = bytesOf(Archive);
-    const std::size_t second = std::stoul(session.rows[1].sub[5]);
-    bytes[second + 412 + 2] = '\x01';
+    const std::size_t second = static_cast<std::size_t>(*archive.rows[1].entryOffset);
+    bytes[second + format::CompressedSizeAt + 2] = '\x01';
     rewriteArchive(bytes);
 
     EXPECT_THROW(run(), Error);
@@ -439,22 +441,22 @@ TEST_F(ArchiveRunTest, WorkFolderInTheArchiveFolderKeepsTheArchiveIntact) {
     addFile("C:\\Docs\\b.txt", "beta");
     firstRun();
     remove("C:\\Docs\\b.txt");
-    session.workFolder = "C:\\Arch";
+    options.workFolder = "C:\\Arch";
 
     const ArchiveResult r = run();
 
     EXPECT_TRUE(r.clean());
     EXPECT_EQ(r.carriedOver, 1);
-    EXPECT_EQ(session.workFolder, "C:\\Arch\\");
+    EXPECT_EQ(options.workFolder, "C:\\Arch\\");
     EXPECT_EQ(fullPaths(), (std::vector<std::string>{"C:\\Docs\\a.txt", "C:\\Docs\\b.txt"}));
     EXPECT_EQ(namesIn("C:\\Arch"), std::vector<std::string>{"backup.kvr"});
 }
 
 TEST_F(ArchiveRunTest, MissingWorkFolderFallsBackToTheTemporaryFolder) {
     addFile("C:\\Docs\\a.txt", "alpha");
-    session.workFolder = "C:\\Nulle\\Part";
+    options.workFolder = "C:\\Nulle\\Part";
     EXPECT_TRUE(run().clean());
-    EXPECT_EQ(session.workFolder, platform().tempFolder());
+    EXPECT_EQ(options.workFolder, platform().tempFolder());
     EXPECT_TRUE(namesIn("C:\\Temp").empty());
 }
 
@@ -474,6 +476,7 @@ TEST_F(ArchiveRunTest, NoRoomOnTheArchiveDriveLeavesTheArchive) {
         std::vector<std::string>{"Espace insuffisant sur le lecteur ( C),\rOpération annulée."});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Warning);
     EXPECT_FALSE(r.replaced);
+    EXPECT_TRUE(r.completed);  // the catalog is read again all the same
     EXPECT_EQ(bytesOf(Archive), before);
     const auto labels = ui.labelTexts(ProgressLabel::File);
     EXPECT_EQ(std::vector<std::string>(labels.end() - 2, labels.end()),
@@ -605,18 +608,13 @@ TEST_F(ArchiveRunTest, WorkFolderThatCannotTakeTheCopyChangesNothing) {
     EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
 }
 
-TEST_F(ArchiveRunTest, ReloadHookReplacesTheBuiltInReload) {
+TEST_F(ArchiveRunTest, TheCatalogIsLeftToTheCallerToReadAgain) {
     addFile("C:\\Docs\\a.txt", "alpha");
-    int calls = 0;
-    const ArchiveResult r = ArchiveFiles(session, ui, [&] {
-        ++calls;
-        throw Error("Erreur de lecture");
-    });
-    EXPECT_EQ(calls, 1);
+    const ArchiveResult r = ArchiveFiles(archive, options, env, ui);
+    EXPECT_TRUE(r.completed);
     EXPECT_EQ(r.stored, 1);
-    EXPECT_FALSE(r.reloaded);  // the reload threw: the catalog was not read back
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Erreur de lecture"});
-    EXPECT_EQ(session.rows[0].icon, New);  // the hook did not load
+    EXPECT_EQ(archive.rows[0].status, New);
+    EXPECT_FALSE(archive.rows[0].entryOffset);
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
-#include "engine/ArchiveVerify.h"
-
 #include <gtest/gtest.h>
 
 #include "HandMadeArchive.h"
+#include "engine/ArchiveVerify.h"
 #include "engine/CatalogReader.h"
 #include "platform/Platform.h"
 #include "support/FaultPlatform.h"
@@ -20,8 +19,8 @@ class ArchiveVerifyTest : public testing::Test {
     static constexpr int32_t Earlier = 0x58210000;  // 1 Jan 2024
 
     void SetUp() override {
-        session.currentArchive = "C:\\backup.kvr";
-        session.sortKey = 0;  // rows in file order
+        archive.path = "C:\\backup.kvr";
+        archive.sortKey = 0;  // rows in file order
     }
 
     void putFile(const std::string& path, const std::string& bytes, int32_t dos) {
@@ -31,28 +30,28 @@ class ArchiveVerifyTest : public testing::Test {
 
     // The status of the row of that file name.
     int statusOf(const std::string& name) const {
-        for (const CatalogRow& row : session.rows)
-            if (row.caption == name) return row.icon;
+        for (const CatalogRow& row : archive.rows)
+            if (row.name == name) return row.status;
         return -1;
     }
 
     test::TempDrives drives;
     test::RecordingUi ui;
-    Session session;
+    OpenArchive archive;
+    RunOptions options;
 };
 
 // Every finding at once: the check must tell apart what the dates cannot.
 TEST_F(ArchiveVerifyTest, EachRowShowsWhatItsContentAndItsMemberSay) {
     HandEntry damaged{"C:\\Docs\\", "damaged.txt", std::string(5000, 'd')};
     damaged.corruptPayload = true;
-    test::writeHandArchive(session.currentArchive,
-                           {{"C:\\Docs\\", "same.txt", "identical"},
-                            {"C:\\Docs\\", "backdated.txt", "original text"},
-                            {"C:\\Docs\\", "older.txt", "short"},
-                            {"C:\\Docs\\", "newer.txt", "before"},
-                            {"C:\\Docs\\", "touched.txt", "untouched bytes"},
-                            {"C:\\Docs\\", "gone.txt", "was here"},
-                            damaged});
+    test::writeHandArchive(archive.path, {{"C:\\Docs\\", "same.txt", "identical"},
+                                          {"C:\\Docs\\", "backdated.txt", "original text"},
+                                          {"C:\\Docs\\", "older.txt", "short"},
+                                          {"C:\\Docs\\", "newer.txt", "before"},
+                                          {"C:\\Docs\\", "touched.txt", "untouched bytes"},
+                                          {"C:\\Docs\\", "gone.txt", "was here"},
+                                          damaged});
     putFile("C:\\Docs\\same.txt", "identical", Stored);
     // The same size and the same date, other bytes: only the content tells.
     putFile("C:\\Docs\\backdated.txt", "ORIGINAL TEXT", Stored);
@@ -61,15 +60,15 @@ TEST_F(ArchiveVerifyTest, EachRowShowsWhatItsContentAndItsMemberSay) {
     putFile("C:\\Docs\\touched.txt", "untouched bytes", Later);
     putFile("C:\\Docs\\damaged.txt", std::string(5000, 'd'), Stored);
 
-    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
+    ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
     EXPECT_EQ(statusOf("backdated.txt"), Unchanged);  // the load cannot see it
     EXPECT_EQ(statusOf("damaged.txt"), Unchanged);
     CatalogRow added;
-    added.caption = "added.txt";
-    added.sub[0] = "C:\\Docs\\";
-    session.rows.push_back(added);
+    added.name = "added.txt";
+    added.folder = "C:\\Docs\\";
+    archive.rows.push_back(added);
 
-    const VerifyOutcome outcome = VerifyArchive(session, VerifyScope::AgainstDisk, ui);
+    const VerifyOutcome outcome = VerifyArchive(archive, options, VerifyScope::AgainstDisk, ui);
 
     EXPECT_EQ(statusOf("same.txt"), Unchanged);
     EXPECT_EQ(statusOf("backdated.txt"), Differs);
@@ -85,31 +84,31 @@ TEST_F(ArchiveVerifyTest, EachRowShowsWhatItsContentAndItsMemberSay) {
     EXPECT_FALSE(outcome.allEqual());
     std::vector<std::string> lines;
     for (const VerifiedRow& row : outcome.problems)
-        lines.push_back(session.rows[row.row].caption + " : " + findingText(row));
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "backdated.txt : contenu différent de la copie archivée, sans date plus récente",
-                         "older.txt : contenu différent de la copie archivée, sans date plus récente",
-                         "newer.txt : modifié depuis l'archivage",
-                         "gone.txt : absent du disque",
-                         "damaged.txt : endommagé dans l'archive : données compressées endommagées"}));
+        lines.push_back(archive.rows[row.row].name + " : " + findingText(row));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{
+                  "backdated.txt : contenu différent de la copie archivée, sans date plus récente",
+                  "older.txt : contenu différent de la copie archivée, sans date plus récente",
+                  "newer.txt : modifié depuis l'archivage", "gone.txt : absent du disque",
+                  "damaged.txt : endommagé dans l'archive : données compressées endommagées"}));
     EXPECT_TRUE(ui.messages.empty());
     // Nothing is written: the disk files are as they were.
     EXPECT_EQ(test::readWinFile("C:\\Docs\\backdated.txt"), "ORIGINAL TEXT");
     EXPECT_EQ(platform().fileLastWriteDos("C:\\Docs\\backdated.txt"), Stored);
 
     // The next load forgets what the check found.
-    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
+    ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
     EXPECT_EQ(statusOf("backdated.txt"), Unchanged);
 }
 
 TEST_F(ArchiveVerifyTest, AllEqualOnlyWhenEveryRowIsProven) {
-    test::writeHandArchive(session.currentArchive,
+    test::writeHandArchive(archive.path,
                            {{"C:\\Docs\\", "a.txt", "alpha"}, {"C:\\Docs\\", "b.txt", "beta"}});
     putFile("C:\\Docs\\a.txt", "alpha", Stored);
     putFile("C:\\Docs\\b.txt", "beta", Stored);
-    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
-    session.threads = 1;
-    const VerifyOutcome outcome = VerifyArchive(session, VerifyScope::AgainstDisk, ui);
+    ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
+    options.threads = 1;
+    const VerifyOutcome outcome = VerifyArchive(archive, options, VerifyScope::AgainstDisk, ui);
     EXPECT_TRUE(outcome.allEqual());
     EXPECT_TRUE(outcome.problems.empty());
     EXPECT_EQ(ui.overallRanges, std::vector<int>{1});
@@ -123,10 +122,10 @@ TEST_F(ArchiveVerifyTest, ArchiveOnlyMarksTheDamagedMembersAndKeepsTheRest) {
     damaged.corruptPayload = true;
     HandEntry wrongSize{"C:\\Docs\\", "size.txt", "twelve bytes"};
     wrongSize.fileSize = 11;
-    test::writeHandArchive(session.currentArchive,
+    test::writeHandArchive(archive.path,
                            {{"C:\\Docs\\", "sound.txt", "sound"}, damaged, wrongSize});
-    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
-    const VerifyOutcome outcome = VerifyArchive(session, VerifyScope::ArchiveOnly, ui);
+    ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
+    const VerifyOutcome outcome = VerifyArchive(archive, options, VerifyScope::ArchiveOnly, ui);
     EXPECT_EQ(statusOf("sound.txt"), Missing);
     EXPECT_EQ(statusOf("damaged.txt"), Damaged);
     EXPECT_EQ(statusOf("size.txt"), Damaged);
@@ -140,12 +139,12 @@ TEST_F(ArchiveVerifyTest, ArchiveOnlyMarksTheDamagedMembersAndKeepsTheRest) {
 // Rows read from an archive that another run has rewritten since would be
 // looked for at offsets that no longer hold them: the check is refused.
 TEST_F(ArchiveVerifyTest, ArchiveRewrittenSinceTheLoadIsNotChecked) {
-    test::writeHandArchive(session.currentArchive, {{"C:\\Docs\\", "a.txt", "alpha"}});
+    test::writeHandArchive(archive.path, {{"C:\\Docs\\", "a.txt", "alpha"}});
     putFile("C:\\Docs\\a.txt", "alpha", Stored);
-    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
-    test::writeHandArchive(session.currentArchive,
+    ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
+    test::writeHandArchive(archive.path,
                            {{"C:\\Docs\\", "other.txt", "x"}, {"C:\\Docs\\", "a.txt", "alpha"}});
-    const VerifyOutcome outcome = VerifyArchive(session, VerifyScope::AgainstDisk, ui);
+    const VerifyOutcome outcome = VerifyArchive(archive, options, VerifyScope::AgainstDisk, ui);
     EXPECT_TRUE(outcome.refused);
     EXPECT_FALSE(outcome.allEqual());
     ASSERT_EQ(ui.messages.size(), 1u);
@@ -157,16 +156,18 @@ TEST_F(ArchiveVerifyTest, ArchiveRewrittenSinceTheLoadIsNotChecked) {
 TEST_F(ArchiveVerifyTest, StopEndsTheCheckAndSaysSo) {
     std::vector<HandEntry> entries;
     for (int i = 0; i < 40; ++i)
-        entries.push_back({"C:\\Docs\\", "f" + std::to_string(i) + ".txt", std::string(300000, 'x')});
-    test::writeHandArchive(session.currentArchive, entries);
-    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
-    session.threads = 1;
+        entries.push_back(
+            {"C:\\Docs\\", "f" + std::to_string(i) + ".txt", std::string(300000, 'x')});
+    test::writeHandArchive(archive.path, entries);
+    ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
+    options.threads = 1;
     ui.cancel = true;
-    const VerifyOutcome outcome = VerifyArchive(session, VerifyScope::ArchiveOnly, ui);
+    const VerifyOutcome outcome = VerifyArchive(archive, options, VerifyScope::ArchiveOnly, ui);
     EXPECT_TRUE(outcome.stopped);
     EXPECT_FALSE(outcome.allEqual());
     EXPECT_LT(outcome.count(VerifyFinding::Equal), 40);
-    EXPECT_NE(verifySummary(outcome, VerifyScope::ArchiveOnly).find(", arrêtée"), std::string::npos);
+    EXPECT_NE(verifySummary(outcome, VerifyScope::ArchiveOnly).find(", arrêtée"),
+              std::string::npos);
 }
 
 }  // namespace

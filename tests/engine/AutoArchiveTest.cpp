@@ -14,9 +14,9 @@ class AutoArchiveTest : public test::EngineRunFixture {
         EngineRunFixture::SetUp();
         addFile("C:\\Docs\\a.txt", "alpha");
         addFile("C:\\Docs\\b.txt", "beta");
-        ASSERT_TRUE(ArchiveFiles(session, ui, [] {}).clean());
-        session.rows.clear();
-        ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
+        ASSERT_TRUE(ArchiveFiles(archive, options, env, ui).clean());
+        archive.rows.clear();
+        ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
         ui = test::RecordingUi();
     }
 
@@ -29,12 +29,12 @@ TEST_F(AutoArchiveTest, StoresWhatExistsCarriesOverWhatIsGoneAndAppendsNewRows) 
     drives.writeFile("C:\\Docs\\a.txt", "alpha, deuxième version");
     addFile("C:\\Docs\\c.txt", "gamma");
 
-    const ArchiveResult r = AutoArchiveFiles(session, ui);
+    const ArchiveResult r = AutoArchiveFiles(archive, options, env, ui);
 
     EXPECT_EQ(r.stored, 2);
     EXPECT_EQ(r.carriedOver, 1);
     EXPECT_TRUE(r.clean());
-    EXPECT_FALSE(r.reloaded);
+    EXPECT_TRUE(r.completed);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_TRUE(ui.labels.empty());
     EXPECT_EQ(ui.pumps, 0);
@@ -49,13 +49,13 @@ TEST_F(AutoArchiveTest, StoresWhatExistsCarriesOverWhatIsGoneAndAppendsNewRows) 
 TEST_F(AutoArchiveTest, LockedFilesAreKeptOrLeftOutSilently) {
     const std::string stored = entriesOf(Archive)[0].bytes;
     addFile("C:\\Docs\\neuf.txt", "jamais archivé");
-    session.rows.push_back(newRow("C:\\Docs\\absent.txt"));
+    archive.rows.push_back(newRow("C:\\Docs\\absent.txt"));
     test::FaultPlatform fault;
     fault.install();
     fault.holdExclusively("C:\\Docs\\a.txt");
     fault.holdExclusively("C:\\Docs\\neuf.txt");
 
-    const ArchiveResult r = AutoArchiveFiles(session, ui);
+    const ArchiveResult r = AutoArchiveFiles(archive, options, env, ui);
 
     fault.reset();
     EXPECT_TRUE(ui.messages.empty());
@@ -73,7 +73,7 @@ TEST_F(AutoArchiveTest, NoRoomWithoutJournalWritesNothing) {
     fault.install();
     fault.setFreeBytes('C', 100);
 
-    const ArchiveResult r = AutoArchiveFiles(session, ui);
+    const ArchiveResult r = AutoArchiveFiles(archive, options, env, ui);
 
     EXPECT_FALSE(r.replaced);
     EXPECT_TRUE(ui.messages.empty());
@@ -93,16 +93,16 @@ class NoRoomJournal : public AutoArchiveTest, public testing::WithParamInterface
 
 TEST_P(NoRoomJournal, GetsTheLineAfterItsEarlierLines) {
     writeJournal(GetParam().before);
-    const std::string archive = bytesOf(Archive);
+    const std::string before = bytesOf(Archive);
     test::FaultPlatform fault;
     fault.install();
     fault.setFreeBytes('C', 100);
 
-    AutoArchiveFiles(session, ui);
+    AutoArchiveFiles(archive, options, env, ui);
 
     fault.reset();
     EXPECT_EQ(bytesOf(JournalPath()), GetParam().after + NoRoomJournalLine + "\r\n");
-    EXPECT_EQ(bytesOf(Archive), archive);
+    EXPECT_EQ(bytesOf(Archive), before);
     EXPECT_EQ(namesIn(platform().programFolder() + "Script"),
               std::vector<std::string>{"Journal_AutoSave.txt"});
 }
@@ -123,7 +123,7 @@ TEST_F(AutoArchiveTest, OldArchiveThatLostItsSignatureStopsWithTheOneMessage) {
     rewriteArchive(damaged);
     writeJournal("lundi\r\n");
 
-    const ArchiveResult r = AutoArchiveFiles(session, ui);
+    const ArchiveResult r = AutoArchiveFiles(archive, options, env, ui);
 
     EXPECT_TRUE(r.stopped);
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{format::IncompatibleMessage});

@@ -33,7 +33,7 @@ class AutoMode : public test::EngineRunFixture {
         fault.install();
         addFile("C:\\Docs\\a.txt", "alpha");
         addFile("C:\\Docs\\b.txt", "beta");
-        ASSERT_TRUE(ArchiveFiles(session, ui, [] {}).clean());
+        ASSERT_TRUE(ArchiveFiles(archive, options, env, ui).clean());
         drives.writeFile("C:\\Docs\\c.txt", "gamma");
         drives.makeFolder("C:\\Korvelt\\Script");
         WriteSelectionScript(Script, {"C:\\Docs\\a.txt", "C:\\Docs\\c.txt"});
@@ -43,17 +43,18 @@ class AutoMode : public test::EngineRunFixture {
         drives.writeFile(JournalPath(), "");
         firstEntry = entriesOf(Archive)[0].bytes;
 
-        session = Session();
-        session.workFolder = "C:\\Work\\";
-        session.now = [] { return DateTime{2026, 12, 8, 20, 0, 5}; };
+        archive = OpenArchive();
+        options = RunOptions();
+        options.workFolder = "C:\\Work\\";
+        env.now = [] { return DateTime{2026, 12, 8, 20, 0, 5}; };
     }
 
     int run() {
         UnattendedUi unattended;
-        AutoModeOptions options;
-        options.typeName = [](const std::string&) { return std::string("Texte"); };
-        options.archiveWait = std::chrono::milliseconds(300);
-        return RunAutoSave(session, unattended, options);
+        AutoModeOptions autoOptions;
+        autoOptions.typeName = [](const std::string&) { return std::string("Texte"); };
+        autoOptions.archiveWait = std::chrono::milliseconds(300);
+        return RunAutoSave(archive, options, env, unattended, autoOptions);
     }
 
     std::vector<std::string> journal() const {
@@ -125,12 +126,12 @@ class AutoModeUntouched : public AutoMode, public testing::WithParamInterface<Un
 
 TEST_P(AutoModeUntouched, KeepsTheArchiveWritesTheLineAndTellsTheStatus) {
     GetParam().arrange(drives, fault);
-    const std::string archive = bytesOf(Archive);
+    const std::string before = bytesOf(Archive);
 
     EXPECT_EQ(run(), GetParam().status);
 
     fault.reset();
-    EXPECT_EQ(bytesOf(Archive), archive);
+    EXPECT_EQ(bytesOf(Archive), before);
     const std::vector<std::string> lines = journal();
     ASSERT_FALSE(lines.empty());
     std::string last = lines.back();
@@ -145,22 +146,23 @@ TEST_F(AutoMode, AnotherWriterDuringTheScriptLosesNothing) {
     drives.writeFile("C:\\Docs\\d.txt", "delta");
     std::optional<ArchiveResult> other;
     UnattendedUi unattended;
-    AutoModeOptions options;
-    options.archiveWait = std::chrono::milliseconds(300);
-    options.typeName = [&](const std::string&) {
+    AutoModeOptions autoOptions;
+    autoOptions.archiveWait = std::chrono::milliseconds(300);
+    autoOptions.typeName = [&](const std::string&) {
         if (!other) {
-            Session writer;
-            writer.currentArchive = Archive;
-            writer.workFolder = "C:\\Work\\";
+            OpenArchive writer;
+            writer.path = Archive;
+            RunOptions writerOptions;
+            writerOptions.workFolder = "C:\\Work\\";
             test::RecordingUi quiet;
             LoadArchive(writer, quiet);
             writer.rows.push_back(newRow("C:\\Docs\\d.txt"));
-            other = ArchiveFiles(writer, quiet, [] {});
+            other = ArchiveFiles(writer, writerOptions, env, quiet);
         }
         return std::string("Texte");
     };
 
-    EXPECT_EQ(RunAutoSave(session, unattended, options), autoexit::Ok);
+    EXPECT_EQ(RunAutoSave(archive, options, env, unattended, autoOptions), autoexit::Ok);
 
     ASSERT_TRUE(other);
     // The other writer waits for this run (refused, its catalog unwritten), or
@@ -180,12 +182,12 @@ TEST_F(AutoMode, ArchiveInUseIsWaitedForThenLeftAsItIs) {
     const std::string lock = WriterLock::lockPath(Archive);
     drives.writeFile(lock, "");
     fault.holdLock(lock);
-    const std::string archive = bytesOf(Archive);
+    const std::string before = bytesOf(Archive);
 
     EXPECT_EQ(run(), autoexit::InUse);
 
     fault.reset();
-    EXPECT_EQ(bytesOf(Archive), archive);
+    EXPECT_EQ(bytesOf(Archive), before);
     ASSERT_FALSE(journal().empty());
     EXPECT_EQ(journal().back(),
               std::string("08/12/2026 20:00:05 - Archive utilisée par un autre programme depuis "

@@ -20,8 +20,8 @@ class CatalogReaderTest : public test::EngineRunFixture {
             addFile(path, content);
             platform().setLastWriteDos(path, March14);
         }
-        ASSERT_TRUE(ArchiveFiles(session, ui, [] {}).clean());
-        session.rows.clear();
+        ASSERT_TRUE(ArchiveFiles(archive, options, env, ui).clean());
+        archive.rows.clear();
         ui = test::RecordingUi();
     }
 
@@ -51,7 +51,7 @@ class CatalogReaderTest : public test::EngineRunFixture {
 
     std::vector<std::string> captions() const {
         std::vector<std::string> names;
-        for (const CatalogRow& row : session.rows) names.push_back(row.caption);
+        for (const CatalogRow& row : archive.rows) names.push_back(row.name);
         return names;
     }
 };
@@ -64,83 +64,82 @@ TEST_F(CatalogReaderTest, RowsCarryTheStoredValuesAndTheirStatusAgainstTheDisk) 
     platform().setLastWriteDos("C:\\Docs\\b-touche.txt", March15);
     remove("C:\\Docs\\c-efface.txt");
     platform().setLastWriteDos("C:\\Docs\\d-ancien.txt", March13);
-    session.listChanged = true;
-    session.separators.date = ".";
-    session.separators.time = "h";
+    archive.listChanged = true;
 
-    const LoadResult r = LoadArchive(session, ui);
+    const LoadResult r = LoadArchive(archive, ui);
 
     EXPECT_EQ(r.outcome, LoadOutcome::Loaded);
     EXPECT_TRUE(r.modifiedSeen);
     EXPECT_EQ(r.totalSize, 13);
-    EXPECT_FALSE(session.listChanged);
+    EXPECT_FALSE(archive.listChanged);
     EXPECT_TRUE(ui.messages.empty());
-    ASSERT_EQ(session.rows.size(), 4u);
+    ASSERT_EQ(archive.rows.size(), 4u);
     std::vector<int> icons;
-    for (const CatalogRow& row : session.rows) icons.push_back(row.icon);
+    for (const CatalogRow& row : archive.rows) icons.push_back(row.status);
     EXPECT_EQ(icons, (std::vector<int>{Unchanged, Modified, Missing, Unchanged}));
 
-    const CatalogRow& a = session.rows[0];
-    EXPECT_EQ(a.caption, "a-pareil.txt");
-    EXPECT_EQ(a.sub[0], "C:\\Docs\\");
-    EXPECT_EQ(a.sub[1], "4");
-    EXPECT_EQ(a.sub[2], std::to_string(entriesOf(Archive)[0].record.compressedSize));
-    EXPECT_EQ(a.sub[3], "14.03.2024 09h20");
-    EXPECT_EQ(a.sub[4], "Document texte");
-    EXPECT_EQ(a.sub[5], "102");
-    EXPECT_EQ(session.rows[1].sub[5], std::to_string(102 + 416 + std::stoi(a.sub[2])));
+    const CatalogRow& a = archive.rows[0];
+    EXPECT_EQ(a.name, "a-pareil.txt");
+    EXPECT_EQ(a.folder, "C:\\Docs\\");
+    EXPECT_EQ(a.size, 4);
+    EXPECT_EQ(a.compressedSize, entriesOf(Archive)[0].record.compressedSize);
+    EXPECT_EQ(a.fileDate, March14);
+    EXPECT_EQ(a.typeName, "Document texte");
+    EXPECT_EQ(a.entryOffset, format::FirstEntryOffset);
+    EXPECT_EQ(archive.rows[1].entryOffset,
+              format::FirstEntryOffset + format::RecordSize + *a.compressedSize);
 }
 
 TEST_F(CatalogReaderTest, DeletedFileAloneRaisesNoModifiedFlag) {
     archiveFiles({{"C:\\Docs\\a.txt", "a"}});
     remove("C:\\Docs\\a.txt");
-    const LoadResult r = LoadArchive(session, ui);
+    const LoadResult r = LoadArchive(archive, ui);
     EXPECT_FALSE(r.modifiedSeen);
-    EXPECT_EQ(session.rows.at(0).icon, Missing);
+    EXPECT_EQ(archive.rows.at(0).status, Missing);
 }
 
 TEST_F(CatalogReaderTest, FolderAtTheStoredPathIsMissing) {
     archiveFiles({{"C:\\Docs\\a.txt", "a"}});
     remove("C:\\Docs\\a.txt");
     drives.makeFolder("C:\\Docs\\a.txt");
-    LoadArchive(session, ui);
-    EXPECT_EQ(session.rows.at(0).icon, Missing);
+    LoadArchive(archive, ui);
+    EXPECT_EQ(archive.rows.at(0).status, Missing);
 }
 
 TEST_F(CatalogReaderTest, TotalAddsTheStoredSizes) {
     writeRaw({record("a", 1500), record("b", 2500)});
-    EXPECT_EQ(LoadArchive(session, ui).totalSize, 4000);
+    EXPECT_EQ(LoadArchive(archive, ui).totalSize, 4000);
 }
 
-TEST_F(CatalogReaderTest, DateThatIsNoDateGivesAnEmptyText) {
+TEST_F(CatalogReaderTest, DateThatIsNoDateIsKeptAndTheLoadGoesOn) {
     writeRaw({record("zero", 1, 0), record("bonne", 1)});
-    LoadArchive(session, ui);
-    ASSERT_EQ(session.rows.size(), 2u);
-    EXPECT_EQ(session.rows[1].caption, "zero");
-    EXPECT_EQ(session.rows[1].sub[3], "");
-    EXPECT_EQ(session.rows[0].sub[3], "14/03/2024 09:20");
+    EXPECT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
+    ASSERT_EQ(archive.rows.size(), 2u);
+    EXPECT_EQ(archive.rows[1].name, "zero");
+    EXPECT_EQ(archive.rows[1].fileDate, 0);
+    EXPECT_EQ(archive.rows[0].fileDate, March14);
 }
 
 TEST_F(CatalogReaderTest, EmptyArchiveGivesNoRowsAndItsComment) {
     const auto header = format::encodeHeader(format::Header{0, "Vide"});
     drives.writeFile(Archive, std::string(header.begin(), header.end()));
-    session.rows.push_back(newRow("C:\\Docs\\x.txt"));
-    const LoadResult r = LoadArchive(session, ui);
+    archive.rows.push_back(newRow("C:\\Docs\\x.txt"));
+    const LoadResult r = LoadArchive(archive, ui);
     EXPECT_EQ(r.outcome, LoadOutcome::Loaded);
-    EXPECT_TRUE(session.rows.empty());
-    EXPECT_EQ(session.comment, "Vide");
+    EXPECT_TRUE(archive.rows.empty());
+    EXPECT_EQ(archive.comment, "Vide");
     EXPECT_EQ(r.totalSize, 0);
     EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(CatalogReaderTest, NoFileChangesNothing) {
-    session.rows.push_back(newRow("C:\\Docs\\x.txt"));
-    session.comment = "garde";
-    session.listChanged = true;
-    EXPECT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::NoFile);
-    EXPECT_EQ(session.rows.size(), 1u);
-    EXPECT_EQ(session.comment, "garde");
-    EXPECT_TRUE(session.listChanged);
+    archive.rows.push_back(newRow("C:\\Docs\\x.txt"));
+    archive.comment = "garde";
+    archive.listChanged = true;
+    EXPECT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::NoFile);
+    EXPECT_EQ(archive.rows.size(), 1u);
+    EXPECT_EQ(archive.comment, "garde");
+    EXPECT_TRUE(archive.listChanged);
 }
 
 struct BadHeader {
@@ -152,17 +151,17 @@ class IncompatibleFile : public CatalogReaderTest, public testing::WithParamInte
 
 TEST_P(IncompatibleFile, ShowsTheErrorAndEmptiesTheCatalog) {
     drives.writeFile(Archive, GetParam().bytes);
-    session.rows.push_back(newRow("C:\\Docs\\x.txt"));
-    session.comment = "ancien";
-    session.listChanged = true;
+    archive.rows.push_back(newRow("C:\\Docs\\x.txt"));
+    archive.comment = "ancien";
+    archive.listChanged = true;
 
-    EXPECT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Incompatible);
+    EXPECT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Incompatible);
 
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{format::IncompatibleMessage});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
-    EXPECT_TRUE(session.rows.empty());
-    EXPECT_EQ(session.comment, "");
-    EXPECT_FALSE(session.listChanged);
+    EXPECT_TRUE(archive.rows.empty());
+    EXPECT_EQ(archive.comment, "");
+    EXPECT_FALSE(archive.listChanged);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -175,15 +174,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CatalogReaderTest, ArchiveCutInsideARecordKeepsTheRowsBefore) {
     writeRaw({record("a", 1), record("b", 1), record("c", 1)});
     std::string bytes = bytesOf(Archive);
-    bytes.resize(102 + 2 * (416 + 20) + 100);
+    bytes.resize(format::HeaderSize + 2 * (format::RecordSize + 20) + 100);
     drives.writeFile(Archive, bytes);
 
-    const LoadResult r = LoadArchive(session, ui);
+    const LoadResult r = LoadArchive(archive, ui);
 
     EXPECT_EQ(r.outcome, LoadOutcome::ReadError);
     EXPECT_FALSE(r.error.empty());
     EXPECT_EQ(captions(), (std::vector<std::string>{"a", "b"}));
-    EXPECT_FALSE(session.listChanged);
+    EXPECT_FALSE(archive.listChanged);
 }
 
 TEST_F(CatalogReaderTest, ArchiveCutInsideThePayloadStillListsTheEntryAndSaysSo) {
@@ -191,7 +190,7 @@ TEST_F(CatalogReaderTest, ArchiveCutInsideThePayloadStillListsTheEntryAndSaysSo)
     std::string bytes = bytesOf(Archive);
     bytes.resize(bytes.size() - 5);
     drives.writeFile(Archive, bytes);
-    const LoadResult r = LoadArchive(session, ui);
+    const LoadResult r = LoadArchive(archive, ui);
     EXPECT_EQ(r.outcome, LoadOutcome::ReadError);
     EXPECT_NE(r.error.find("est endommagée"), std::string::npos) << r.error;
     EXPECT_EQ(captions(), (std::vector<std::string>{"a", "b"}));
@@ -201,9 +200,9 @@ TEST_F(CatalogReaderTest, ReadErrorKeepsTheRowsReadSoFar) {
     writeRaw({record("a", 1), record("b", 1), record("c", 1)}, 300000);
     test::FaultPlatform fault;
     fault.install();
-    fault.failReadAfter(Archive, 102 + 416 + 300000 + 10);
+    fault.failReadAfter(Archive, format::HeaderSize + format::RecordSize + 300000 + 10);
 
-    const LoadResult r = LoadArchive(session, ui);
+    const LoadResult r = LoadArchive(archive, ui);
 
     EXPECT_EQ(r.outcome, LoadOutcome::ReadError);
     EXPECT_EQ(captions(), std::vector<std::string>{"a"});
@@ -212,8 +211,8 @@ TEST_F(CatalogReaderTest, ReadErrorKeepsTheRowsReadSoFar) {
 
 TEST_F(CatalogReaderTest, LoadSortsOnceByTheSortKey) {
     writeRaw({record("b.txt", 1), record("A.txt", 1), record("a.txt", 1), record("B.txt", 1)});
-    session.sortKey = 1;
-    LoadArchive(session, ui);
+    archive.sortKey = 1;
+    LoadArchive(archive, ui);
     EXPECT_EQ(captions(), (std::vector<std::string>{"A.txt", "a.txt", "b.txt", "B.txt"}));
 }
 
@@ -226,17 +225,17 @@ struct SortCase {
 class SortRows : public testing::TestWithParam<SortCase> {};
 
 TEST_P(SortRows, ComparesOneKeyCaseInsensitivelyAndKeepsTies) {
-    auto row = [](std::string caption, std::string folder) {
+    auto row = [](std::string name, std::string folder) {
         CatalogRow r;
-        r.caption = std::move(caption);
-        r.sub[0] = std::move(folder);
+        r.name = std::move(name);
+        r.folder = std::move(folder);
         return r;
     };
     Catalog rows{row("zèbre", "C:\\b\\"), row("Élan", "C:\\A\\"), row("ÉLAN", "C:\\a\\"),
                  row("abc", "C:\\B\\"), row("élan", "C:\\c\\")};
     sortCatalog(rows, GetParam().sortKey);
     std::vector<std::string> order;
-    for (const CatalogRow& r : rows) order.push_back(r.caption);
+    for (const CatalogRow& r : rows) order.push_back(r.name);
     EXPECT_EQ(order, GetParam().order);
 }
 

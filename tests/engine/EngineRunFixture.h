@@ -11,9 +11,12 @@
 #include <vector>
 
 #include "engine/ArchiveFormat.h"
+#include "engine/ArchiveRun.h"
 #include "engine/Catalog.h"
 #include "engine/CatalogReader.h"
-#include "engine/Session.h"
+#include "engine/Environment.h"
+#include "engine/OpenArchive.h"
+#include "engine/RunOptions.h"
 #include "platform/Platform.h"
 #include "support/FaultPlatform.h"
 #include "support/RecordingUi.h"
@@ -28,10 +31,18 @@ class EngineRunFixture : public testing::Test {
         drives.makeFolder("C:\\Docs");
         drives.makeFolder("C:\\Arch");
         drives.makeFolder("C:\\Work");
-        session.currentArchive = Archive;
-        session.workFolder = "C:\\Work\\";
-        session.separators = LocaleSeparators::french();
-        session.now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
+        archive.path = Archive;
+        options.workFolder = "C:\\Work\\";
+        env.separators = LocaleSeparators::french();
+        env.now = [] { return DateTime{2026, 12, 8, 10, 30, 0}; };
+    }
+
+    // The interactive run as the main window makes it: after a run that went
+    // to its end the catalog is read again from the archive.
+    ArchiveResult archiveAndReload() {
+        const ArchiveResult result = ArchiveFiles(archive, options, env, ui);
+        if (result.completed) LoadArchive(archive, ui);
+        return result;
     }
 
     // A row as the add operations make it (EntryStatus New, nothing stored).
@@ -39,17 +50,17 @@ class EngineRunFixture : public testing::Test {
                              const std::string& type = "Document texte") {
         CatalogRow row;
         const std::size_t cut = fullPath.rfind('\\');
-        row.caption = fullPath.substr(cut + 1);
-        row.sub[0] = fullPath.substr(0, cut + 1);
-        row.sub[4] = type;
-        row.icon = New;
+        row.name = fullPath.substr(cut + 1);
+        row.folder = fullPath.substr(0, cut + 1);
+        row.typeName = type;
+        row.status = New;
         return row;
     }
 
     // Writes the file and appends its row.
     void addFile(const std::string& fullPath, const std::string& content) {
         drives.writeFile(fullPath, content);
-        session.rows.push_back(newRow(fullPath));
+        archive.rows.push_back(newRow(fullPath));
     }
 
     std::string bytesOf(const std::string& path) const { return drives.readFile(path); }
@@ -59,7 +70,7 @@ class EngineRunFixture : public testing::Test {
     // (a run refuses to write over another writer's archive).
     void rewriteArchive(const std::string& bytes) {
         drives.writeFile(Archive, bytes);
-        session.catalogSource = ArchiveStampOf(Archive);
+        archive.catalogSource = ArchiveStampOf(Archive);
     }
     bool exists(const std::string& path) const { return platform().fileExists(path); }
     void remove(const std::string& path) const { platform().removeFile(path); }
@@ -103,7 +114,9 @@ class EngineRunFixture : public testing::Test {
 
     TempDrives drives;
     RecordingUi ui;
-    Session session;
+    OpenArchive archive;
+    RunOptions options;
+    Environment env;
 };
 
 }  // namespace kv::test

@@ -116,11 +116,11 @@ TEST_P(Check, AcceptsOnlySoundEntries) {
     record.fileName = "a.txt";
     record.fileSize = c.fileSize;
     record.compressedSize = c.compressedSize == -1 ? int32_t(c.payload.size()) : c.compressedSize;
-    std::vector<uint8_t> bytes(102, 0);
+    std::vector<uint8_t> bytes(format::HeaderSize, 0);
     for (char b : c.payload) bytes.push_back(static_cast<uint8_t>(b));
     test::MemoryFile archive(std::move(bytes));
     test::MemoryFile out;
-    const EntryCheck check = CheckEntry(archive, record, 102, &out);
+    const EntryCheck check = CheckEntry(archive, record, format::FirstEntryOffset, &out);
     EXPECT_EQ(check.text(), c.problem);
     EXPECT_EQ(check.sound(), c.problem.empty());
     EXPECT_LE(int64_t(out.bytes().size()), std::max(c.fileSize, 0));

@@ -13,8 +13,8 @@ class HeaderUpdateTest : public test::EngineRunFixture {
     void SetUp() override {
         EngineRunFixture::SetUp();
         addFile("C:\\Docs\\a.txt", "alpha");
-        session.comment = std::string(40, 'L');
-        ASSERT_TRUE(ArchiveFiles(session, ui, [] {}).clean());
+        archive.comment = std::string(40, 'L');
+        ASSERT_TRUE(ArchiveFiles(archive, options, env, ui).clean());
         // A reserved byte some other writer set.
         std::string bytes = bytesOf(Archive);
         bytes[18] = '\x07';
@@ -25,10 +25,10 @@ class HeaderUpdateTest : public test::EngineRunFixture {
 
 TEST_F(HeaderUpdateTest, ShorterCommentRewritesOnlyTheHeader) {
     const std::string before = bytesOf(Archive);
-    session.comment = "dix lettre";
-    session.listChanged = true;
+    archive.comment = "dix lettre";
+    archive.listChanged = true;
 
-    EXPECT_TRUE(WriteHeaderOnly(session, ui));
+    EXPECT_TRUE(WriteHeaderOnly(archive, ui));
 
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"L'en-tête du fichier a été modifiée"});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Information);
@@ -39,20 +39,20 @@ TEST_F(HeaderUpdateTest, ShorterCommentRewritesOnlyTheHeader) {
     EXPECT_EQ(after.substr(20, 10), "dix lettre");
     EXPECT_EQ(after.substr(30),
               before.substr(30));  // leftovers of the old comment, then the entries
-    EXPECT_TRUE(session.listChanged);
+    EXPECT_TRUE(archive.listChanged);
 
-    session.comment.clear();
-    LoadArchive(session, ui);
-    EXPECT_EQ(session.comment, "dix lettre");
+    archive.comment.clear();
+    LoadArchive(archive, ui);
+    EXPECT_EQ(archive.comment, "dix lettre");
 }
 
 TEST_F(HeaderUpdateTest, EmptyCommentGivesLengthZeroAndLongOnesAreCut) {
-    session.comment = "";
-    EXPECT_TRUE(WriteHeaderOnly(session, ui));
+    archive.comment = "";
+    EXPECT_TRUE(WriteHeaderOnly(archive, ui));
     EXPECT_EQ(bytesOf(Archive)[19], '\0');
 
-    session.comment = std::string(90, 'x');
-    EXPECT_TRUE(WriteHeaderOnly(session, ui));
+    archive.comment = std::string(90, 'x');
+    EXPECT_TRUE(WriteHeaderOnly(archive, ui));
     EXPECT_EQ(bytesOf(Archive)[19], char(82));
 }
 
@@ -60,9 +60,9 @@ TEST_F(HeaderUpdateTest, IncompatibleFileIsLeftAsItWas) {
     std::string bytes = bytesOf(Archive);
     bytes[5] = '?';
     drives.writeFile(Archive, bytes);
-    session.comment = "nouveau";
+    archive.comment = "nouveau";
 
-    EXPECT_FALSE(WriteHeaderOnly(session, ui));
+    EXPECT_FALSE(WriteHeaderOnly(archive, ui));
 
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{format::IncompatibleMessage});
     EXPECT_EQ(bytesOf(Archive), bytes);
@@ -81,9 +81,9 @@ TEST_P(HeaderUpdateFailure, SaysItCouldNotAndChangesNothing) {
     test::FaultPlatform fault;
     fault.install();
     GetParam().arm(fault);
-    session.comment = "nouveau";
+    archive.comment = "nouveau";
 
-    EXPECT_FALSE(WriteHeaderOnly(session, ui));
+    EXPECT_FALSE(WriteHeaderOnly(archive, ui));
 
     fault.reset();
     EXPECT_EQ(ui.messageTexts(),
@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(HeaderUpdateTest, ArchiveThatIsGoneIsNotCreated) {
     remove(Archive);
-    EXPECT_FALSE(WriteHeaderOnly(session, ui));
+    EXPECT_FALSE(WriteHeaderOnly(archive, ui));
     EXPECT_EQ(ui.messageTexts(),
               std::vector<std::string>{"Impossible de modifier l'en-tête du fichier"});
     EXPECT_FALSE(exists(Archive));

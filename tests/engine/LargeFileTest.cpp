@@ -51,7 +51,7 @@ class LargeFile : public test::EngineRunFixture {
 TEST_F(LargeFile, FileOf3GiBIsStoredTestedAndRestored) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\film.bin", "petit");
-    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    ASSERT_TRUE(archiveAndReload().clean());
     ASSERT_EQ(versionOf(Archive), format::Version::V1);
 
     // The file grows past 2 GiB after the catalog was read: the new copy
@@ -68,40 +68,40 @@ TEST_F(LargeFile, FileOf3GiBIsStoredTestedAndRestored) {
     const auto [crc, length] = crcOf("C:\\Docs\\film.bin");
     ASSERT_EQ(length, ThreeGiB);
 
-    const ArchiveResult stored = ArchiveFiles(session, ui);
+    const ArchiveResult stored = archiveAndReload();
 
     ASSERT_TRUE(stored.clean()) << (ui.messageTexts().empty() ? "" : ui.messageTexts()[0]);
     EXPECT_EQ(versionOf(Archive), format::Version::V2);
-    ASSERT_EQ(session.rows.size(), 2u);
-    const CatalogRow& film = session.rows[1];
-    EXPECT_EQ(film.sub[1], "3221225472");
-    EXPECT_EQ(LoadArchive(session, ui).totalSize, ThreeGiB + 5);
+    ASSERT_EQ(archive.rows.size(), 2u);
+    const CatalogRow& film = archive.rows[1];
+    EXPECT_EQ(film.size, ThreeGiB);
+    EXPECT_EQ(LoadArchive(archive, ui).totalSize, ThreeGiB + 5);
 
     // Tested: the entry is sound, its data ThreeGiB bytes.
     {
-        std::unique_ptr<File> archive = platform().open(Archive, OpenMode::Read);
-        const auto offset = format::parseEntryOffset(session.rows[1].sub[5]);
+        std::unique_ptr<File> file = platform().open(Archive, OpenMode::Read);
+        const std::optional<int64_t> offset = archive.rows[1].entryOffset;
         ASSERT_TRUE(offset);
-        const auto record = format::readRecordAt(*archive, format::Version::V2, *offset,
-                                                 "C:\\Docs\\film.bin");
+        const auto record =
+            format::readRecordAt(*file, format::Version::V2, *offset, "C:\\Docs\\film.bin");
         ASSERT_TRUE(record);
         EXPECT_EQ(record->fileSize, ThreeGiB);
         const format::EntryCheck check =
-            format::CheckEntry(*archive, *record, *offset + format::RecordSizeV2);
+            format::CheckEntry(*file, *record, *offset + format::RecordSizeV2);
         EXPECT_TRUE(check.sound()) << check.text();
         EXPECT_EQ(check.length, ThreeGiB);
     }
 
     // Restored, and the same bytes.
-    const RestoreOutcome restored =
-        RestoreFiles(session, RestoreChoices{1, false, false, "C:\\Out"}, {1}, ui);
+    const RestoreOutcome restored = RestoreFiles(
+        archive, RestoreChoices{RestoreSelection::SelectedRows, false, false, "C:\\Out"}, {1}, ui);
     EXPECT_EQ(restored.restored, 1);
     EXPECT_EQ(crcOf("C:\\Out\\film.bin"), std::make_pair(crc, ThreeGiB));
     remove("C:\\Out\\film.bin");
 
     // Small again: the next update writes V1.
     drives.writeFile("C:\\Docs\\film.bin", "petit");
-    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    ASSERT_TRUE(archiveAndReload().clean());
     EXPECT_EQ(versionOf(Archive), format::Version::V1);
     const auto entries = entriesOf(Archive);
     ASSERT_EQ(entries.size(), 2u);

@@ -27,7 +27,7 @@ class MemberReuse : public test::EngineRunFixture {
         addFile(A, text);
         addFile("C:\\Docs\\b.txt", "beta");
         addFile("C:\\Docs\\c.txt", std::string(4000, 'c'));
-        ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+        ASSERT_TRUE(archiveAndReload().clean());
         ui = test::RecordingUi();
     }
 
@@ -50,7 +50,7 @@ class MemberReuse : public test::EngineRunFixture {
         ASSERT_TRUE(platform().setLastWriteDos(A, entryA().record.fileDate));
     }
 
-    void recompressAll() { session.recompressAll = true; }
+    void recompressAll() { options.recompressAll = true; }
 
   protected:
     // Each stored member is sound and holds the file on disk.
@@ -80,7 +80,7 @@ TEST_P(Reuse, KeepsAStoredMemberOnlyWhenItIsStillTheFiles) {
     GetParam().change(*this);
     const std::string before = entryA().bytes.substr(format::RecordSize);
 
-    const ArchiveResult r = ArchiveFiles(session, ui);
+    const ArchiveResult r = archiveAndReload();
 
     EXPECT_TRUE(r.clean());
     EXPECT_EQ(r.stored, 3);
@@ -116,11 +116,11 @@ TEST_F(MemberReuse, MemberOfOtherSettingsIsKeptAndTheRecordIsWrittenAfresh) {
         other += member;
     }
     drives.writeFile(Archive, other);
-    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
+    ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
     const std::string levelOne = entryA().bytes.substr(format::RecordSize);
-    session.rows[0].sub[4] = "Texte brut";
+    archive.rows[0].typeName = "Texte brut";
 
-    const ArchiveResult r = ArchiveFiles(session, ui);
+    const ArchiveResult r = archiveAndReload();
 
     EXPECT_EQ(r.reused, 3);
     EXPECT_TRUE(entryA().bytes.substr(format::RecordSize) == levelOne);
@@ -130,10 +130,10 @@ TEST_F(MemberReuse, MemberOfOtherSettingsIsKeptAndTheRecordIsWrittenAfresh) {
 
 TEST_F(MemberReuse, ReusedArchiveIsTheRecompressedOneByteForByte) {
     drives.writeFile("C:\\Docs\\b.txt", "beta, changé");
-    ArchiveFiles(session, ui);
+    archiveAndReload();
     const std::string reused = bytesOf(Archive);
-    session.recompressAll = true;
-    ArchiveFiles(session, ui);
+    options.recompressAll = true;
+    archiveAndReload();
     EXPECT_TRUE(bytesOf(Archive) == reused);
 }
 

@@ -31,7 +31,7 @@ std::string text(std::size_t n, uint32_t seed) {
 // Everything a run left behind and showed.
 struct Record {
     std::optional<std::string> archive;  // nullopt: no archive file
-    std::vector<std::string> rows;       // each row's texts and icon after the run
+    std::vector<std::string> rows;       // each row's values after the run
     std::vector<std::string> calls;      // every Ui call, in order
     std::vector<std::string> counts;     // the result, then each problem
     bool operator==(const Record&) const = default;
@@ -62,7 +62,7 @@ class ParallelRun : public test::EngineRunFixture {
     // The state every run of a comparison starts from.
     void keepState() {
         archiveBefore = exists(Archive) ? std::optional(bytesOf(Archive)) : std::nullopt;
-        rowsBefore = session.rows;
+        rowsBefore = archive.rows;
     }
 
     // Runs from the kept state with so many threads.
@@ -72,10 +72,10 @@ class ParallelRun : public test::EngineRunFixture {
             rewriteArchive(*archiveBefore);
         } else {
             if (exists(Archive)) remove(Archive);
-            session.catalogSource = ArchiveStampOf(Archive);
+            archive.catalogSource = ArchiveStampOf(Archive);
         }
-        session.rows = rowsBefore;
-        session.threads = threads;
+        archive.rows = rowsBefore;
+        options.threads = threads;
         ui = test::RecordingUi();
         if (stopAt) {
             ui.onPump = [this] {
@@ -83,15 +83,18 @@ class ParallelRun : public test::EngineRunFixture {
             };
         }
         const ArchiveResult r =
-            automatic ? AutoArchiveFiles(session, ui) : ArchiveFiles(session, ui);
+            automatic ? AutoArchiveFiles(archive, options, env, ui) : archiveAndReload();
 
         Record rec;
         if (exists(Archive)) rec.archive = bytesOf(Archive);
-        for (const CatalogRow& row : session.rows) {
-            std::string line = row.caption;
-            for (const std::string& sub : row.sub) line += "|" + sub;
-            rec.rows.push_back(line + "|" + std::to_string(row.icon));
-        }
+        auto number = [](std::optional<int64_t> value) {
+            return value ? std::to_string(*value) : std::string();
+        };
+        for (const CatalogRow& row : archive.rows)
+            rec.rows.push_back(row.fullPath() + "|" + std::to_string(row.size) + "|" +
+                               number(row.compressedSize) + "|" + number(row.entryOffset) + "|" +
+                               std::to_string(row.fileDate) + "|" + row.typeName + "|" +
+                               std::to_string(row.status));
         rec.calls = ui.calls;
         rec.counts = {std::to_string(r.stored),      std::to_string(r.reused),
                       std::to_string(r.carriedOver), std::to_string(r.leftOut),
@@ -106,14 +109,14 @@ class ParallelRun : public test::EngineRunFixture {
     // new one, one whose stored member no longer matches its trailer, one
     // gone, one locked that has a stored entry and one that has none.
     void archiveAndChange() {
-        session.threads = 1;
-        ASSERT_EQ(ArchiveFiles(session, ui).failures, 1);  // the locked file
-        ASSERT_EQ(session.rows.size(), 28u);
+        options.threads = 1;
+        ASSERT_EQ(archiveAndReload().failures, 1);  // the locked file
+        ASSERT_EQ(archive.rows.size(), 28u);
         drives.writeFile("C:\\Docs\\a.txt", "alpha, deuxième version");
         addFile("C:\\Docs\\nouveau.txt", text(50000, 3));
-        session.rows.push_back(newRow("C:\\Docs\\verrou.txt"));
+        archive.rows.push_back(newRow("C:\\Docs\\verrou.txt"));
         std::string bytes = bytesOf(Archive);
-        const std::size_t f12 = std::stoul(rowOf("f12.txt").sub[5]);
+        const std::size_t f12 = static_cast<std::size_t>(*rowOf("f12.txt").entryOffset);
         format::RecordBlock block;
         std::copy_n(bytes.begin() + long(f12), format::RecordSize, block.begin());
         const std::size_t end =
@@ -125,8 +128,8 @@ class ParallelRun : public test::EngineRunFixture {
     }
 
     const CatalogRow& rowOf(const std::string& name) const {
-        for (const CatalogRow& row : session.rows)
-            if (row.caption == name) return row;
+        for (const CatalogRow& row : archive.rows)
+            if (row.name == name) return row;
         throw std::runtime_error("no row " + name);
     }
 

@@ -22,20 +22,19 @@ class RestoreTest : public testing::Test {
         drives.add('D', DriveType::CdRom);
         drives.add('E');
         platform().createDirectory("C:\\Work");
-        session.currentArchive = "C:\\backup.kvr";
-        session.workFolder = "C:\\Work\\";
+        archive.path = "C:\\backup.kvr";
     }
 
-    std::vector<int64_t> archive(const std::vector<HandEntry>& entries) {
-        return test::writeHandArchive(session.currentArchive, entries);
+    std::vector<int64_t> makeArchive(const std::vector<HandEntry>& entries) {
+        return test::writeHandArchive(archive.path, entries);
     }
 
     RestoreOutcome restoreAll(RestoreChoices choices) {
-        return RestoreFiles(session, choices, {}, ui);
+        return RestoreFiles(archive, choices, {}, ui);
     }
 
     static RestoreChoices toFolder(std::string folder, bool tree) {
-        return RestoreChoices{0, false, tree, std::move(folder)};
+        return RestoreChoices{RestoreSelection::AllEntries, false, tree, std::move(folder)};
     }
 
     bool exists(const std::string& path) { return platform().fileExists(path); }
@@ -64,13 +63,13 @@ class RestoreTest : public testing::Test {
 
     test::TempDrives drives;
     test::RecordingUi ui;
-    Session session;
+    OpenArchive archive;
 };
 
 TEST_F(RestoreTest, EveryEntryBackToItsStoredFolderCreatesTheFolders) {
-    archive({{"C:\\Docs\\Deep\\Er\\", "a.txt", "alpha"},
-             {"E:\\", "b.bin", std::string(70000, 'b')},
-             {"C:\\Docs\\", "empty", ""}});
+    makeArchive({{"C:\\Docs\\Deep\\Er\\", "a.txt", "alpha"},
+                 {"E:\\", "b.bin", std::string(70000, 'b')},
+                 {"C:\\Docs\\", "empty", ""}});
     auto outcome = restoreAll(RestoreChoices{});
 
     EXPECT_EQ(outcome.restored, 3);
@@ -88,17 +87,17 @@ TEST_F(RestoreTest, EveryEntryBackToItsStoredFolderCreatesTheFolders) {
 }
 
 TEST_F(RestoreTest, TreeKeepsTheStoredFoldersBelowTheChosenOne) {
-    archive({{"E:\\Docs\\Sub\\", "a.txt", "one"}, {"C:\\Docs\\", "b.txt", "two"}});
+    makeArchive({{"E:\\Docs\\Sub\\", "a.txt", "one"}, {"C:\\Docs\\", "b.txt", "two"}});
     restoreAll(toFolder("C:\\Out", true));
     EXPECT_EQ(read("C:\\Out\\Docs\\Sub\\a.txt"), "one");
     EXPECT_EQ(read("C:\\Out\\Docs\\b.txt"), "two");
 }
 
 TEST_F(RestoreTest, OneNameIsWrittenOnceARunTheOthersAreNamedAndCounted) {
-    archive({{"C:\\A\\", "same.txt", "first"},
-             {"E:\\B\\", "same.txt", "second"},
-             {"C:\\A\\", "Case.txt", "one"},
-             {"C:\\B\\", "CASE.TXT", "two"}});
+    makeArchive({{"C:\\A\\", "same.txt", "first"},
+                 {"E:\\B\\", "same.txt", "second"},
+                 {"C:\\A\\", "Case.txt", "one"},
+                 {"C:\\B\\", "CASE.TXT", "two"}});
     const RestoreOutcome outcome = restoreAll(toFolder("C:\\Out\\", false));
     EXPECT_EQ(read("C:\\Out\\same.txt"), "first");
     EXPECT_EQ(read("C:\\Out\\Case.txt"), "one");
@@ -118,7 +117,7 @@ TEST_F(RestoreTest, EveryFileAppearsUnderItsNameOnlyWholeWithItsStoredDate) {
     std::string noise(300000, '\0');
     uint32_t seed = 5;
     for (char& c : noise) c = char((seed = seed * 1103515245 + 12345) >> 24);
-    archive({{"C:\\Docs\\", "big.bin", noise}});
+    makeArchive({{"C:\\Docs\\", "big.bin", noise}});
     // Looked at while the payload is being inflated, as a run killed then would leave it.
     bool seenMidway = false;
     ui.onPump = [&] {
@@ -140,7 +139,7 @@ TEST_F(RestoreTest, EveryFileAppearsUnderItsNameOnlyWholeWithItsStoredDate) {
 }
 
 TEST_F(RestoreTest, AReplacedReadOnlyFileStaysReadOnly) {
-    archive({{"C:\\Docs\\", "ro.txt", "new content"}});
+    makeArchive({{"C:\\Docs\\", "ro.txt", "new content"}});
     putFile("C:\\Docs\\ro.txt", "old", Earlier);
     platform().setAttributes("C:\\Docs\\ro.txt", attr::ReadOnly | attr::Archive);
 
@@ -163,9 +162,9 @@ class NewerFile : public RestoreTest, public testing::WithParamInterface<Questio
 
 TEST_P(NewerFile, IsReplacedOnlyWhenTheUserSaysSo) {
     const Question& q = GetParam();
-    archive({{"C:\\Docs\\", "un.txt", "stored 1"},
-             {"C:\\Docs\\", "deux.txt", "stored 2"},
-             {"C:\\Docs\\", "trois.txt", "stored 3"}});
+    makeArchive({{"C:\\Docs\\", "un.txt", "stored 1"},
+                 {"C:\\Docs\\", "deux.txt", "stored 2"},
+                 {"C:\\Docs\\", "trois.txt", "stored 3"}});
     putFile("C:\\Docs\\un.txt", "newer 1", Later);
     putFile("C:\\Docs\\deux.txt", "older 2", Earlier);  // not newer: replaced unasked
     putFile("C:\\Docs\\trois.txt", "newer 3", Later);
@@ -212,7 +211,7 @@ struct Rule {
 class OverwriteRule : public RestoreTest, public testing::WithParamInterface<Rule> {};
 
 TEST_P(OverwriteRule, KeepsOrReplacesWithoutAsking) {
-    archive({{"C:\\Docs\\", "newer.txt", "stored"}, {"C:\\Docs\\", "older.txt", "stored"}});
+    makeArchive({{"C:\\Docs\\", "newer.txt", "stored"}, {"C:\\Docs\\", "older.txt", "stored"}});
     putFile("C:\\Docs\\newer.txt", "work", Later);
     putFile("C:\\Docs\\older.txt", "old", Earlier);
     RestoreChoices choices;
@@ -248,11 +247,11 @@ TEST_F(RestoreTest, NoLinkBelowTheChosenFolderIsFollowed) {
     drives.makeFolder("C:\\T\\Docs");
     link("C:\\T\\link", drives.hostPath("C:\\Outside"));
     link("C:\\T\\Docs\\f.txt", drives.hostPath("C:\\Outside\\victim.txt"));
-    archive({{"E:\\link\\", "pwn.txt", "x"},
-             {"E:\\LINK\\", "pwn2.txt", "x"},  // reached without regard to case
-             {"E:\\link\\deeper\\", "pwn3.txt", "x"},
-             {"E:\\Docs\\", "f.txt", "x"},  // the file itself
-             {"E:\\Docs\\", "good.txt", "good"}});
+    makeArchive({{"E:\\link\\", "pwn.txt", "x"},
+                 {"E:\\LINK\\", "pwn2.txt", "x"},  // reached without regard to case
+                 {"E:\\link\\deeper\\", "pwn3.txt", "x"},
+                 {"E:\\Docs\\", "f.txt", "x"},  // the file itself
+                 {"E:\\Docs\\", "good.txt", "good"}});
 
     const RestoreOutcome outcome = restoreAll(toFolder("C:\\T\\", true));
 
@@ -270,7 +269,7 @@ TEST_F(RestoreTest, NoLinkBelowTheChosenFolderIsFollowed) {
 TEST_F(RestoreTest, StoredFoldersFollowOnlyTheLinksOfTheUserOrTheSystem) {
     drives.makeFolder("C:\\Disque\\moi");
     link("C:\\Home", drives.hostPath("C:\\Disque"));  // a home folder on another disk
-    archive({{"C:\\Home\\moi\\", "a.txt", "mine"}});
+    makeArchive({{"C:\\Home\\moi\\", "a.txt", "mine"}});
     EXPECT_EQ(restoreAll(RestoreChoices{}).restored, 1);
     EXPECT_EQ(read("C:\\Disque\\moi\\a.txt"), "mine");
     EXPECT_TRUE(std::filesystem::is_symlink(drives.hostPath("C:\\Home")));
@@ -280,7 +279,7 @@ TEST_F(RestoreTest, StoredFoldersFollowOnlyTheLinksOfTheUserOrTheSystem) {
     drives.makeFolder("C:\\Partage");
     link("C:\\Partage\\piege", drives.hostPath("C:\\Disque\\moi"));
     ASSERT_EQ(::lchown(drives.hostPath("C:\\Partage\\piege").c_str(), 65534, 65534), 0);
-    archive({{"C:\\Partage\\piege\\", "b.txt", "x"}});
+    makeArchive({{"C:\\Partage\\piege\\", "b.txt", "x"}});
     const RestoreOutcome outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(outcome.failed, 1);
     EXPECT_FALSE(exists("C:\\Disque\\moi\\b.txt"));
@@ -292,7 +291,8 @@ TEST_F(RestoreTest, StoredFoldersFollowOnlyTheLinksOfTheUserOrTheSystem) {
 TEST_F(RestoreTest, ExistingFoldersOfAnyCaseAreUsedNeverDoubled) {
     drives.makeFolder("C:\\data\\Projets");
     drives.makeFolder("C:\\Out\\Docs");
-    archive({{"C:\\DATA\\PROJETS\\", "Makefile", "all:"}, {"C:\\DOCS\\NEUF\\", "n.txt", "neuf"}});
+    makeArchive(
+        {{"C:\\DATA\\PROJETS\\", "Makefile", "all:"}, {"C:\\DOCS\\NEUF\\", "n.txt", "neuf"}});
     restoreAll(RestoreChoices{});
     EXPECT_EQ(read("C:\\data\\Projets\\Makefile"), "all:");
     restoreAll(toFolder("C:\\Out\\", true));
@@ -306,7 +306,7 @@ TEST_F(RestoreTest, DamagedPayloadLeavesTheExistingFileAsItWas) {
     damaged.corruptPayload = true;
     HandEntry damagedNew{"C:\\Docs\\", "partial.txt", std::string(5000, 'q')};
     damagedNew.corruptPayload = true;
-    archive({damaged, damagedNew, {"C:\\Docs\\", "next.txt", "after"}});
+    makeArchive({damaged, damagedNew, {"C:\\Docs\\", "next.txt", "after"}});
     putFile("C:\\Docs\\keep.txt", "precious", Earlier);
 
     auto outcome = restoreAll(RestoreChoices{});
@@ -326,7 +326,7 @@ TEST_F(RestoreTest, FullDiskOrUnreadableArchiveLeavesTheExistingFile) {
     std::string noise(300000, '\0');
     uint32_t seed = 17;
     for (char& c : noise) c = char((seed = seed * 1103515245 + 12345) >> 24);
-    archive({{"C:\\Docs\\", "big.txt", noise}});
+    makeArchive({{"C:\\Docs\\", "big.txt", noise}});
     putFile("C:\\Docs\\big.txt", "old copy", Earlier);
     test::FaultPlatform faults;
     faults.install();
@@ -336,7 +336,7 @@ TEST_F(RestoreTest, FullDiskOrUnreadableArchiveLeavesTheExistingFile) {
     EXPECT_EQ(read("C:\\Docs\\big.txt"), "old copy");
 
     faults.reset();
-    faults.failReadAfter(session.currentArchive, 5000);
+    faults.failReadAfter(archive.path, 5000);
     EXPECT_EQ(restoreAll(RestoreChoices{}).failed, 1);
     EXPECT_EQ(read("C:\\Docs\\big.txt"), "old copy");
     EXPECT_EQ(platform().find("C:\\Docs\\*.*", attr::AnyFile).size(), 1u);
@@ -347,7 +347,7 @@ TEST_F(RestoreTest, FullDiskOrUnreadableArchiveLeavesTheExistingFile) {
 TEST_F(RestoreTest, PayloadRunningPastTheEndIsDamagedNotCopied) {
     HandEntry cut{"C:\\Docs\\", "cut.txt", "data"};
     cut.compressedSize = 1 << 30;
-    archive({{"C:\\Docs\\", "ok.txt", "fine"}, cut});
+    makeArchive({{"C:\\Docs\\", "ok.txt", "fine"}, cut});
     auto outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(read("C:\\Docs\\ok.txt"), "fine");
     EXPECT_FALSE(exists("C:\\Docs\\cut.txt"));
@@ -364,7 +364,7 @@ TEST_F(RestoreTest, PayloadRunningPastTheEndIsDamagedNotCopied) {
 TEST_F(RestoreTest, EntryWithoutPayloadBytesIsDamaged) {
     HandEntry empty{"C:\\Docs\\", "zero.txt", "not empty"};
     empty.compressedSize = 0;  // its payload bytes follow as a cut-short record
-    archive({{"C:\\Docs\\", "ok.txt", "fine"}, empty});
+    makeArchive({{"C:\\Docs\\", "ok.txt", "fine"}, empty});
     restoreAll(RestoreChoices{});
     EXPECT_EQ(read("C:\\Docs\\ok.txt"), "fine");
     EXPECT_FALSE(exists("C:\\Docs\\zero.txt"));
@@ -375,11 +375,11 @@ TEST_F(RestoreTest, EntryWithoutPayloadBytesIsDamaged) {
 }
 
 TEST_F(RestoreTest, EntriesThatWouldLeaveTheChosenFolderWriteNothing) {
-    archive({{"C:\\Out\\..\\..\\", "escape1.txt", "x"},
-             {"C:\\Docs\\", "..\\escape2.txt", "x"},
-             {"C:\\Docs\\", "E:escape3.txt", "x"},
-             {"C:\\Docs\\", "", "x"},
-             {"C:\\Docs\\", "good.txt", "good"}});
+    makeArchive({{"C:\\Out\\..\\..\\", "escape1.txt", "x"},
+                 {"C:\\Docs\\", "..\\escape2.txt", "x"},
+                 {"C:\\Docs\\", "E:escape3.txt", "x"},
+                 {"C:\\Docs\\", "", "x"},
+                 {"C:\\Docs\\", "good.txt", "good"}});
     platform().createDirectory("C:\\Dest");
     auto outcome = restoreAll(toFolder("C:\\Dest\\Inner\\", true));
 
@@ -397,7 +397,7 @@ TEST_F(RestoreTest, EntriesThatWouldLeaveTheChosenFolderWriteNothing) {
 }
 
 TEST_F(RestoreTest, OriginRestoreNeedsADrivePath) {
-    archive({{"Docs\\", "nodrive.txt", "x"}, {"C:\\Docs\\", "ok.txt", "y"}});
+    makeArchive({{"Docs\\", "nodrive.txt", "x"}, {"C:\\Docs\\", "ok.txt", "y"}});
     auto outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(outcome.restored, 1);
     EXPECT_EQ(ui.messageTexts(),
@@ -406,7 +406,7 @@ TEST_F(RestoreTest, OriginRestoreNeedsADrivePath) {
 }
 
 TEST_F(RestoreTest, CdRomDestinationIsRefusedPerEntry) {
-    archive({{"C:\\Docs\\", "a.txt", "1"}, {"C:\\Docs\\", "b.txt", "2"}});
+    makeArchive({{"C:\\Docs\\", "a.txt", "1"}, {"C:\\Docs\\", "b.txt", "2"}});
     restoreAll(toFolder("d:\\Out\\", false));
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Warning);
@@ -418,7 +418,7 @@ TEST_F(RestoreTest, CdRomDestinationIsRefusedPerEntry) {
 }
 
 TEST_F(RestoreTest, IncompatibleArchiveRestoresNothing) {
-    test::writeWinFile(session.currentArchive, std::string(102, 'x'));
+    test::writeWinFile(archive.path, std::string(format::HeaderSize, 'x'));
     auto outcome = restoreAll(RestoreChoices{});
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{format::IncompatibleMessage});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Error);
@@ -426,7 +426,7 @@ TEST_F(RestoreTest, IncompatibleArchiveRestoresNothing) {
 }
 
 TEST_F(RestoreTest, StopLetsTheCurrentFileFinishAndEndsBeforeTheNext) {
-    archive({{"C:\\A\\", "1.txt", "1"}, {"C:\\A\\", "2.txt", "2"}, {"C:\\A\\", "3.txt", "3"}});
+    makeArchive({{"C:\\A\\", "1.txt", "1"}, {"C:\\A\\", "2.txt", "2"}, {"C:\\A\\", "3.txt", "3"}});
     // The stop button is pressed while the first file is being restored.
     ui.onPump = [this] { ui.cancel = true; };
     auto outcome = restoreAll(RestoreChoices{});
@@ -437,20 +437,20 @@ TEST_F(RestoreTest, StopLetsTheCurrentFileFinishAndEndsBeforeTheNext) {
 }
 
 TEST_F(RestoreTest, SelectedRowsByTheirEntryOffsets) {
-    auto offsets =
-        archive({{"C:\\S\\", "a.txt", "A"}, {"C:\\S\\", "b.txt", "B"}, {"C:\\S\\", "c.txt", "C"}});
-    auto row = [](std::string name, std::string offset) {
+    auto offsets = makeArchive(
+        {{"C:\\S\\", "a.txt", "A"}, {"C:\\S\\", "b.txt", "B"}, {"C:\\S\\", "c.txt", "C"}});
+    auto row = [](std::string name, std::optional<int64_t> offset) {
         CatalogRow r;
-        r.caption = std::move(name);
-        r.sub[0] = "c:\\s\\";  // matched without regard to case
-        r.sub[5] = std::move(offset);
+        r.name = std::move(name);
+        r.folder = "c:\\s\\";  // matched without regard to case
+        r.entryOffset = offset;
         return r;
     };
-    session.rows = {row("a.txt", std::to_string(offsets[0])),                      // not selected
-                    row("C.TXT", std::to_string(offsets[2])), row("new.txt", ""),  // never archived
-                    row("b.txt", std::to_string(offsets[0]))};  // offset of another entry
-    RestoreChoices choices{1, false, false, "C:\\Out\\"};
-    auto outcome = RestoreFiles(session, choices, {3, 1, 2, 1}, ui);
+    archive.rows = {row("a.txt", offsets[0]),                                // not selected
+                    row("C.TXT", offsets[2]), row("new.txt", std::nullopt),  // never archived
+                    row("b.txt", offsets[0])};  // offset of another entry
+    RestoreChoices choices{RestoreSelection::SelectedRows, false, false, "C:\\Out\\"};
+    auto outcome = RestoreFiles(archive, choices, {3, 1, 2, 1}, ui);
 
     EXPECT_EQ(outcome.restored, 1);
     EXPECT_EQ(outcome.notFound, 2);
@@ -467,7 +467,7 @@ TEST_F(RestoreTest, SelectedRowsByTheirEntryOffsets) {
 TEST_F(RestoreTest, LongNamesAreCutInTheLabelAndTheMessage) {
     HandEntry entry{"C:\\L\\", std::string(100, 'n'), "x"};
     entry.corruptPayload = true;
-    archive({entry});
+    makeArchive({entry});
     restoreAll(RestoreChoices{});
     EXPECT_EQ(ui.labelTexts(ProgressLabel::File)[0], "Fichier : " + std::string(100, 'n'));
     const std::string prefix = "Impossible de décompresser le fichier < ";
@@ -479,24 +479,24 @@ TEST_F(RestoreTest, LongNamesAreCutInTheLabelAndTheMessage) {
 // its stored folder with its stored date; a file that appeared since the
 // load is kept; afterwards the rows show what the disk holds.
 TEST_F(RestoreTest, MissingFilesComeBackWithTheirDatesAndNothingElseIsWritten) {
-    archive({{"C:\\Docs\\", "present.txt", "stored present"},
-             {"C:\\Docs\\Perdu\\", "gone.txt", "stored gone"},
-             {"C:\\Docs\\", "back.txt", "stored back"}});
+    makeArchive({{"C:\\Docs\\", "present.txt", "stored present"},
+                 {"C:\\Docs\\Perdu\\", "gone.txt", "stored gone"},
+                 {"C:\\Docs\\", "back.txt", "stored back"}});
     putFile("C:\\Docs\\present.txt", "edited since", Later);
     putFile("C:\\Docs\\back.txt", "stored back", Stored);
-    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
+    ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
     platform().removeFile("C:\\Docs\\back.txt");
     // Read as the load left them: present modified, the two others missing;
     // back.txt has been put back by hand since, with other bytes.
-    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
+    ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
     putFile("C:\\Docs\\back.txt", "written by hand", Later);
     std::vector<int> icons;
-    for (const CatalogRow& row : session.rows) icons.push_back(row.icon);
+    for (const CatalogRow& row : archive.rows) icons.push_back(row.status);
     ASSERT_EQ(icons, (std::vector<int>{Missing, Missing, Modified}));  // back, gone, present
-    EXPECT_EQ(missingRows(session.rows), (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(missingRows(archive.rows), (std::vector<std::size_t>{0, 1}));
     ui.messages.clear();
 
-    const RestoreOutcome outcome = RestoreMissingFiles(session, ui);
+    const RestoreOutcome outcome = RestoreMissingFiles(archive, ui);
 
     EXPECT_EQ(outcome.restored, 1);
     EXPECT_EQ(outcome.kept, 1);
@@ -508,9 +508,9 @@ TEST_F(RestoreTest, MissingFilesComeBackWithTheirDatesAndNothingElseIsWritten) {
     EXPECT_EQ(ui.messages[0].text.rfind("C:\\Docs\\back.txt : conservé", 0), 0u)
         << ui.messages[0].text;
     icons.clear();
-    for (const CatalogRow& row : session.rows) icons.push_back(row.icon);
+    for (const CatalogRow& row : archive.rows) icons.push_back(row.status);
     EXPECT_EQ(icons, (std::vector<int>{Modified, Unchanged, Modified}));
-    EXPECT_TRUE(missingRows(session.rows).empty());
+    EXPECT_TRUE(missingRows(archive.rows).empty());
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ TEST_F(RunIntegrity, FileThatShrinksWhileCompressedIsCompressedOnceMore) {
     changeDuringCompression(
         1, [this](int) { drives.writeFile("C:\\Docs\\journal.log", text(1000, 'b')); });
 
-    const ArchiveResult r = ArchiveFiles(session, ui);
+    const ArchiveResult r = archiveAndReload();
 
     EXPECT_TRUE(r.clean());
     EXPECT_EQ(r.stored, 1);
@@ -73,7 +73,7 @@ TEST_F(RunIntegrity, FileThatShrinksWhileCompressedIsCompressedOnceMore) {
 TEST_F(RunIntegrity, FileThatChangesAtEveryCompressionKeepsItsLastStoredCopy) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\journal.log", "première version");
-    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    ASSERT_TRUE(archiveAndReload().clean());
     const std::string stored = entriesOf(Archive)[1].bytes;
     ui = test::RecordingUi();
     drives.writeFile("C:\\Docs\\journal.log", text(2 << 20, 'a'));
@@ -81,7 +81,7 @@ TEST_F(RunIntegrity, FileThatChangesAtEveryCompressionKeepsItsLastStoredCopy) {
         drives.writeFile("C:\\Docs\\journal.log", text((2 << 20) + 1 + n, 'c'));
     });
 
-    const ArchiveResult r = ArchiveFiles(session, ui);
+    const ArchiveResult r = archiveAndReload();
 
     EXPECT_EQ(ui.messageTexts(),
               std::vector<std::string>{"Impossible d'archiver le fichier < journal.log >\r"
@@ -99,7 +99,7 @@ TEST_F(RunIntegrity, FileThatChangesAtEveryCompressionKeepsItsLastStoredCopy) {
 TEST_F(RunIntegrity, DamagedEntryCarriedOverIsKeptAndCountedAsAFailure) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\b.txt", std::string(5000, 'b'));
-    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    ASSERT_TRUE(archiveAndReload().clean());
     ui = test::RecordingUi();
     remove("C:\\Docs\\b.txt");
     std::string bytes = bytesOf(Archive);
@@ -107,7 +107,7 @@ TEST_F(RunIntegrity, DamagedEntryCarriedOverIsKeptAndCountedAsAFailure) {
     rewriteArchive(bytes);
     const std::string damaged = entriesOf(Archive)[1].bytes;
 
-    const ArchiveResult r = ArchiveFiles(session, ui);
+    const ArchiveResult r = archiveAndReload();
 
     EXPECT_EQ(
         ui.messageTexts(),
@@ -130,18 +130,19 @@ TEST_P(DamagedRecord, RefusesTheUpdateAndLeavesTheArchive) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\b.txt", "beta");
     addFile("C:\\Docs\\c.txt", "gamma");
-    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    ASSERT_TRUE(archiveAndReload().clean());
     ui = test::RecordingUi();
     remove("C:\\Docs\\b.txt");
     std::string bytes = bytesOf(Archive);
-    const std::size_t at = std::stoul(session.rows[GetParam().entry].sub[5]) + 412;
+    const std::size_t at = static_cast<std::size_t>(*archive.rows[GetParam().entry].entryOffset) +
+                           format::CompressedSizeAt;
     for (int i = 0; i < 4; ++i)
         bytes[at + i] = char(uint32_t(GetParam().compressedSize) >> (8 * i));
     rewriteArchive(bytes);
     addFile("C:\\Docs\\d.txt", "delta");
 
     try {
-        ArchiveFiles(session, ui);
+        archiveAndReload();
         ADD_FAILURE() << "the update was not refused";
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find("est endommagée"), std::string::npos) << e.what();
@@ -159,13 +160,13 @@ INSTANTIATE_TEST_SUITE_P(Records, DamagedRecord,
 TEST_F(RunIntegrity, CatalogReadBeforeAnotherWriterReplacedTheArchiveIsRefused) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\b.txt", "beta");
-    ASSERT_TRUE(ArchiveFiles(session, ui).clean());  // and the catalog read back
+    ASSERT_TRUE(archiveAndReload().clean());  // and the catalog read back
     remove("C:\\Docs\\b.txt");
     // Another writer stores a new file meanwhile, from a catalog of its own.
-    Session other = session;
+    OpenArchive other = archive;
     other.rows.insert(other.rows.begin(), newRow("C:\\Docs\\0.txt"));
     drives.writeFile("C:\\Docs\\0.txt", std::string(3000, '0'));
-    ASSERT_TRUE(ArchiveFiles(other, ui, [] {}).clean());
+    ASSERT_TRUE(ArchiveFiles(other, options, env, ui).clean());
     remove("C:\\Docs\\0.txt");
     const std::string written = bytesOf(Archive);
     auto names = [this] {
@@ -176,19 +177,19 @@ TEST_F(RunIntegrity, CatalogReadBeforeAnotherWriterReplacedTheArchiveIsRefused) 
 
     // The catalog of before knows nothing of 0.txt: writing it would drop it.
     ui = test::RecordingUi();
-    ArchiveResult r = ArchiveFiles(session, ui);
+    ArchiveResult r = archiveAndReload();
     EXPECT_TRUE(r.changed);
     EXPECT_TRUE(r.stopped);
-    EXPECT_FALSE(r.reloaded);
+    EXPECT_FALSE(r.completed);
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{changedMessage(Archive)});
     EXPECT_TRUE(bytesOf(Archive) == written);
     ui = test::RecordingUi();
-    EXPECT_TRUE(AutoArchiveFiles(session, ui).changed);
+    EXPECT_TRUE(AutoArchiveFiles(archive, options, env, ui).changed);
     EXPECT_TRUE(bytesOf(Archive) == written);
 
     // Read again, the catalog holds every entry, and the run keeps them all.
-    LoadArchive(session, ui);
-    r = ArchiveFiles(session, ui);
+    LoadArchive(archive, ui);
+    r = archiveAndReload();
     EXPECT_TRUE(r.clean());
     EXPECT_EQ(r.carriedOver, 2);
     EXPECT_EQ(names(), (std::vector<std::string>{"0.txt", "a.txt", "b.txt"}));
@@ -197,43 +198,43 @@ TEST_F(RunIntegrity, CatalogReadBeforeAnotherWriterReplacedTheArchiveIsRefused) 
 
 TEST_F(RunIntegrity, OwnCommentRewriteIsNoOtherWriter) {
     addFile("C:\\Docs\\a.txt", "alpha");
-    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
-    session.comment = "nouveau commentaire";
-    ASSERT_TRUE(WriteHeaderOnly(session, ui));
-    EXPECT_TRUE(ArchiveFiles(session, ui).clean());
+    ASSERT_TRUE(archiveAndReload().clean());
+    archive.comment = "nouveau commentaire";
+    ASSERT_TRUE(WriteHeaderOnly(archive, ui));
+    EXPECT_TRUE(archiveAndReload().clean());
 
     // A new archive: a file that appears at its name meanwhile is another
     // writer's, and is not written over.
-    session.currentArchive = "C:\\Arch\\neuve.kvr";
-    LoadArchive(session, ui);
-    drives.writeFile(session.currentArchive, "d'un autre");
-    EXPECT_TRUE(ArchiveFiles(session, ui).changed);
-    EXPECT_EQ(bytesOf(session.currentArchive), "d'un autre");
+    archive.path = "C:\\Arch\\neuve.kvr";
+    LoadArchive(archive, ui);
+    drives.writeFile(archive.path, "d'un autre");
+    EXPECT_TRUE(archiveAndReload().changed);
+    EXPECT_EQ(bytesOf(archive.path), "d'un autre");
 }
 
 TEST_F(RunIntegrity, EveryWriterIsRefusedWhileAnotherHoldsTheArchive) {
     addFile("C:\\Docs\\a.txt", "alpha");
-    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    ASSERT_TRUE(archiveAndReload().clean());
     const std::string before = bytesOf(Archive);
     drives.writeFile("C:\\Docs\\a.txt", "alpha, changé");
-    session.comment = "autre commentaire";
+    archive.comment = "autre commentaire";
     const std::string busy = WriterLock::busyMessage(Archive);
     const WriterLock other(Archive);  // another run, in this process or another
     ASSERT_EQ(other.state(), WriterLock::State::Held);
 
     ui = test::RecordingUi();
-    const ArchiveResult interactive = ArchiveFiles(session, ui);
+    const ArchiveResult interactive = archiveAndReload();
     EXPECT_TRUE(interactive.busy);
     EXPECT_FALSE(interactive.clean());
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{busy});
     EXPECT_EQ(ui.lastLabel(ProgressLabel::File), "Terminé");
 
     ui = test::RecordingUi();
-    EXPECT_TRUE(AutoArchiveFiles(session, ui).busy);
+    EXPECT_TRUE(AutoArchiveFiles(archive, options, env, ui).busy);
     EXPECT_TRUE(ui.messages.empty());
 
     ui = test::RecordingUi();
-    EXPECT_FALSE(WriteHeaderOnly(session, ui));
+    EXPECT_FALSE(WriteHeaderOnly(archive, ui));
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{busy});
 
     EXPECT_TRUE(bytesOf(Archive) == before);

@@ -33,10 +33,10 @@ TEST_F(SfxBuilderTest, StubThenArchiveThenTheStubSizeLittleEndian) {
     ASSERT_TRUE(BuildSelfExtractor("C:\\empty.kvr", "C:\\out.exe", ui));
     const std::string out = test::readWinFile("C:\\out.exe");
     const std::size_t s = stub.size();
-    ASSERT_EQ(out.size(), s + 106);
+    ASSERT_EQ(out.size(), s + archive.size() + 4);
     EXPECT_EQ(out.substr(0, s), stub);
-    EXPECT_EQ(out.substr(s, 102), archive);
-    EXPECT_EQ(out.substr(s + 102), std::string({char(s & 0xFF), char(s >> 8), 0, 0}));
+    EXPECT_EQ(out.substr(s, archive.size()), archive);
+    EXPECT_EQ(out.substr(s + archive.size()), std::string({char(s & 0xFF), char(s >> 8), 0, 0}));
     EXPECT_EQ(ui.messageTexts(),
               std::vector<std::string>{"L'archive auto-extractible a été construite avec succès."});
     EXPECT_EQ(ui.messages[0].kind, MessageKind::Information);
@@ -52,7 +52,7 @@ TEST_F(SfxBuilderTest, StubThenArchiveThenTheStubSizeLittleEndian) {
 }
 
 TEST_F(SfxBuilderTest, MissingStubWarnsAndWritesNothing) {
-    test::writeWinFile("C:\\a.kvr", std::string(102, '\0'));
+    test::writeWinFile("C:\\a.kvr", std::string(format::HeaderSize, '\0'));
     platform().removeFile("C:\\Korvelt\\sfx.bin");
     EXPECT_FALSE(BuildSelfExtractor("C:\\a.kvr", "C:\\out.exe", ui));
     ASSERT_EQ(ui.messages.size(), 1u);
@@ -68,7 +68,7 @@ TEST_F(SfxBuilderTest, NoArchiveDoesNothingAndAnUnwritableOutputFails) {
     EXPECT_FALSE(BuildSelfExtractor("C:\\absent.kvr", "C:\\out.exe", ui));
     EXPECT_TRUE(ui.messages.empty());
 
-    test::writeWinFile("C:\\a.kvr", std::string(102, '\0'));
+    test::writeWinFile("C:\\a.kvr", std::string(format::HeaderSize, '\0'));
     EXPECT_FALSE(BuildSelfExtractor("C:\\a.kvr", "C:\\NoSuchFolder\\out.exe", ui));
     EXPECT_EQ(ui.messageTexts(),
               std::vector<std::string>{"Impossible de créer l'archive autoextractible!"});

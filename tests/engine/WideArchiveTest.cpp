@@ -58,7 +58,7 @@ class WideArchiveTest : public test::EngineRunFixture {
         return test::writeHandArchive(path, entries, comment, version);
     }
 
-    LoadResult load() { return LoadArchive(session, ui); }
+    LoadResult load() { return LoadArchive(archive, ui); }
 };
 
 // ----- Reading -----
@@ -69,39 +69,42 @@ TEST_F(WideArchiveTest, EveryReaderReadsAV2Archive) {
                     {{"C:\\Docs\\", "a.txt", "alpha"},
                      {"C:\\Docs\\Sous\\", "b.txt", std::string(70000, 'b')}},
                     Version::V2);
-    ASSERT_EQ(offsets[1], 102 + 424 + int64_t(walk(Archive).entries[0].record.compressedSize));
+    ASSERT_EQ(offsets[1], format::FirstEntryOffset + format::RecordSizeV2 +
+                              int64_t(walk(Archive).entries[0].record.compressedSize));
 
     const LoadResult loaded = load();
     ASSERT_EQ(loaded.outcome, LoadOutcome::Loaded);
-    EXPECT_EQ(session.comment, "Grand");
-    ASSERT_EQ(session.rows.size(), 2u);
-    EXPECT_EQ(session.rows[1].sub[1], "70000");
-    EXPECT_EQ(session.rows[1].sub[5], std::to_string(offsets[1]));
+    EXPECT_EQ(archive.comment, "Grand");
+    ASSERT_EQ(archive.rows.size(), 2u);
+    EXPECT_EQ(archive.rows[1].size, 70000);
+    EXPECT_EQ(archive.rows[1].entryOffset, offsets[1]);
     EXPECT_EQ(loaded.totalSize, 70005);
 
     // Restore of every entry (the walk) and of one row (direct access).
-    RestoreFiles(session, RestoreChoices{0, false, false, "C:\\Out"}, {}, ui);
+    RestoreFiles(archive, RestoreChoices{RestoreSelection::AllEntries, false, false, "C:\\Out"}, {},
+                 ui);
     EXPECT_EQ(bytesOf("C:\\Out\\a.txt"), "alpha");
     EXPECT_EQ(bytesOf("C:\\Out\\b.txt"), std::string(70000, 'b'));
-    const RestoreOutcome one =
-        RestoreFiles(session, RestoreChoices{1, false, false, "C:\\Un"}, {1}, ui);
+    const RestoreOutcome one = RestoreFiles(
+        archive, RestoreChoices{RestoreSelection::SelectedRows, false, false, "C:\\Un"}, {1}, ui);
     EXPECT_EQ(one.restored, 1);
     EXPECT_EQ(bytesOf("C:\\Un\\b.txt"), std::string(70000, 'b'));
 
-    const std::optional<PreviewCopy> preview = ExtractForPreview(session, session.rows[0], ui);
+    const std::optional<PreviewCopy> preview =
+        ExtractForPreview(archive, options, archive.rows[0], ui);
     ASSERT_TRUE(preview);
     EXPECT_EQ(bytesOf(preview->path()), "alpha");
     EXPECT_TRUE(ui.messages.empty());
 
     // The header update keeps the version: the records stay readable.
-    session.comment = "Nouveau";
-    ASSERT_TRUE(WriteHeaderOnly(session, ui));
+    archive.comment = "Nouveau";
+    ASSERT_TRUE(WriteHeaderOnly(archive, ui));
     format::HeaderBlock header;
     const std::string bytes = bytesOf(Archive);
     std::copy_n(bytes.begin(), format::HeaderSize, header.begin());
     EXPECT_EQ(format::signatureVersion(header), Version::V2);
     EXPECT_EQ(load().outcome, LoadOutcome::Loaded);
-    EXPECT_EQ(session.comment, "Nouveau");
+    EXPECT_EQ(archive.comment, "Nouveau");
 }
 
 // ----- Writing: V1 unless an entry needs V2 -----
@@ -133,7 +136,7 @@ TEST_F(WideArchiveTest, ArchiveWithoutALargeEntryIsTheOneEarlierVersionsWrote) {
     }
     ASSERT_EQ(load().outcome, LoadOutcome::Loaded);
 
-    const ArchiveResult r = ArchiveFiles(session, ui);
+    const ArchiveResult r = ArchiveFiles(archive, options, env, ui);
 
     EXPECT_EQ(r.stored, 4);
     EXPECT_EQ(r.carriedOver, 1);
@@ -146,10 +149,10 @@ TEST_F(WideArchiveTest, UpdateOfAV2ArchiveWithoutALargeEntryWritesV1) {
                                             {"C:\\Docs\\", "parti.txt", "plus sur le disque"}};
     handArchive(Archive, entries, Version::V2);
     handArchive("C:\\Arch\\v1.kvr", entries, Version::V1);
-    session.rows.clear();
+    archive.rows.clear();
     ASSERT_EQ(load().outcome, LoadOutcome::Loaded);
 
-    const ArchiveResult r = ArchiveFiles(session, ui);
+    const ArchiveResult r = archiveAndReload();
 
     EXPECT_TRUE(r.clean());
     const Walked written = walk(Archive);
@@ -157,7 +160,7 @@ TEST_F(WideArchiveTest, UpdateOfAV2ArchiveWithoutALargeEntryWritesV1) {
     ASSERT_EQ(written.entries.size(), 2u);
     // The carried-over entry is the one a V1 archive holds, byte for byte.
     EXPECT_EQ(written.entries[1].bytes, walk("C:\\Arch\\v1.kvr").entries[1].bytes);
-    EXPECT_EQ(session.rows[0].sub[1], "5");
+    EXPECT_EQ(archive.rows[0].size, 5);
 }
 
 // The copy begins in V2 for a row whose size says 3 GiB; the file is small
@@ -166,17 +169,17 @@ TEST_F(WideArchiveTest, UpdateOfAV2ArchiveWithoutALargeEntryWritesV1) {
 TEST_F(WideArchiveTest, CopyBegunInV2IsWrittenInV1WhenNoEntryNeedsIt) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\b.txt", std::string(40000, 'b'));
-    session.rows[1].sub[1] = std::to_string(ThreeGiB);
-    const Catalog rows = session.rows;
+    archive.rows[1].size = ThreeGiB;
+    const Catalog rows = archive.rows;
 
-    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    ASSERT_TRUE(ArchiveFiles(archive, options, env, ui).clean());
     const std::string fromStale = bytesOf(Archive);
 
     remove(Archive);
-    session.catalogSource = ArchiveStampOf(Archive);  // a new archive, as the rows say
-    session.rows = rows;
-    session.rows[1].sub[1] = "40000";
-    ASSERT_TRUE(ArchiveFiles(session, ui).clean());
+    archive.catalogSource = ArchiveStampOf(Archive);  // a new archive, as the rows say
+    archive.rows = rows;
+    archive.rows[1].size = 40000;
+    ASSERT_TRUE(ArchiveFiles(archive, options, env, ui).clean());
 
     EXPECT_EQ(walk(Archive).version, Version::V1);
     EXPECT_TRUE(fromStale == bytesOf(Archive));
@@ -192,11 +195,11 @@ TEST_F(WideArchiveTest, LargeEntryTurnsACopyBegunInV1IntoV2) {
     big.fileSize = ThreeGiB;
     handArchive(Archive, {{"C:\\Docs\\", "a.txt", "alpha"}, big}, Version::V2);
     const std::string oldBig = walk(Archive).entries[1].bytes;
-    session.rows.clear();
+    archive.rows.clear();
     ASSERT_EQ(load().outcome, LoadOutcome::Loaded);
-    session.rows[1].sub[1] = "5";  // a row that has not heard of the size: the copy begins in V1
+    archive.rows[1].size = 5;  // a row that has not heard of the size: the copy begins in V1
 
-    const ArchiveResult r = ArchiveFiles(session, ui);
+    const ArchiveResult r = archiveAndReload();
 
     EXPECT_EQ(r.stored, 1);
     EXPECT_EQ(r.carriedOver, 1);
@@ -208,7 +211,7 @@ TEST_F(WideArchiveTest, LargeEntryTurnsACopyBegunInV1IntoV2) {
     EXPECT_EQ(written.entries[0].record.fullPath(), "C:\\Docs\\a.txt");
     EXPECT_EQ(written.entries[0].record.fileSize, 5);
     EXPECT_EQ(written.entries[1].bytes, oldBig);
-    EXPECT_EQ(session.rows[1].sub[1], std::to_string(ThreeGiB));
+    EXPECT_EQ(archive.rows[1].size, ThreeGiB);
     expectNoTemporaries();
 }
 

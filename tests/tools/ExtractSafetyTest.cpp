@@ -162,12 +162,12 @@ TEST_F(ExtractSafety, RestoredFilesHaveTheirStoredDatesAndLoadAsUnchanged) {
     // Put back where they were stored, the files are what the archive holds.
     fs::remove_all(root_ / "Docs");
     ASSERT_EQ(kvr("extract 'K:\\a.kvr' --origin").status, 0);
-    Session session;
-    session.currentArchive = "K:\\a.kvr";
+    OpenArchive archive;
+    archive.path = "K:\\a.kvr";
     RecordingUi ui;
-    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
-    ASSERT_EQ(session.rows.size(), 4u);
-    for (const CatalogRow& row : session.rows) EXPECT_EQ(row.icon, Unchanged) << row.caption;
+    ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
+    ASSERT_EQ(archive.rows.size(), 4u);
+    for (const CatalogRow& row : archive.rows) EXPECT_EQ(row.status, Unchanged) << row.name;
 }
 
 }  // namespace

@@ -21,6 +21,8 @@
 #include <string>
 #include <thread>
 
+#include "engine/ArchiveFormat.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -132,10 +134,10 @@ class Install : public ::testing::Test {
                " XDG_CURRENT_DESKTOP= XDG_DATA_DIRS=" + quote((prefix_ / "share").string()) + " ";
     }
 
-    // An empty archive: the 102-byte header.
+    // An empty archive: the header alone.
     static std::string emptyArchive() {
         std::string header = std::string("\x11") + "[File Korvelt V1]";
-        header.resize(102, '\0');
+        header.resize(kv::format::HeaderSize, '\0');
         return header;
     }
 

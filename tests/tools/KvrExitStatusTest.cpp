@@ -79,7 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
              "en-tête incomplet"},
         Case{"NegativeSizeHidesTheEntriesAfterIt",
              [](const KvrExitStatus& t, const auto& o) {
-                 static_cast<const Honest&>(t).setInt(std::size_t(o[1] + 412), -1);
+                 static_cast<const Honest&>(t).setInt(std::size_t(o[1] + format::CompressedSizeAt),
+                                                      -1);
              },
              "extract 'K:\\a.kvr' --to 'K:\\Out'", 1, "1 fichier(s) restauré(s), 1 en erreur",
              "taille compressée négative"},
@@ -114,7 +115,8 @@ INSTANTIATE_TEST_SUITE_P(
              ""},
         Case{"RepairThatOnlyCorrectsASize",
              [](const KvrExitStatus& t, const auto& o) {
-                 static_cast<const Honest&>(t).setInt(std::size_t(o[1] + 412), -1);
+                 static_cast<const Honest&>(t).setInt(std::size_t(o[1]) + format::CompressedSizeAt,
+                                                      -1);
              },
              "repair 'K:\\a.kvr'", 0,
              "Archive réparée : 3 entrée(s) conservée(s), 1 corrigée(s), 0 perte(s), "

@@ -1,8 +1,8 @@
 #pragma once
 // A fixture for tests that start the built programs (kvr, sfx.bin): a fresh
-// host folder per test mapped as K: (in this process and in the programs),
-// the temporary folder in K:\Temp, and archives made entry by entry with the
-// format module and the gzip stream, so that damaged ones can be written too.
+// private host folder per test (the shared TempDrives) mapped as K: in this
+// process and in the programs, the temporary folder in K:\Temp, and archives made entry by entry
+// with the format module and the gzip stream, so that damaged ones can be written too.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -18,6 +18,7 @@
 
 #include "engine/ArchiveFormat.h"
 #include "platform/Platform.h"
+#include "support/FaultPlatform.h"
 #include "support/Members.h"
 
 namespace kv::test {
@@ -73,27 +74,17 @@ class KvrFixture : public testing::Test {
         const char* bin = std::getenv("KORVELT_BIN");
         ASSERT_NE(bin, nullptr) << "KORVELT_BIN names the program folder";
         bin_ = bin;
-        root_ = fs::temp_directory_path() /
-                ("kv-tools-" + std::to_string(::getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        removeTree();
+        root_ = drives_.add('K');
         fs::create_directories(root_ / "Temp");
         fs::create_directories(root_ / "Docs");
-        Drive k;
-        k.letter = 'K';
-        k.hostRoot = root_.string();
-        setHostDriveMap({k});
-    }
-    void TearDown() override {
-        resetHostDriveMap();
-        removeTree();
     }
 
     // The environment every program gets: K: on the test folder, P: on the
-    // program folder, the temporary folder in K:\Temp.
+    // program folder, the temporary folder in K:\Temp, and the programs'
+    // own folder (where sfx.bin lies) as their program folder.
     std::string environment() const {
         return "KORVELT_DRIVES=" + quote("K=" + root_.string() + ";P=" + bin_.string()) +
-               " TMPDIR=" + quote((root_ / "Temp").string());
+               " TMPDIR=" + quote((root_ / "Temp").string()) + " KORVELT_HOME=";
     }
 
     // Runs a program from root/cwd with that environment.
@@ -181,13 +172,7 @@ class KvrFixture : public testing::Test {
                ", laissés de côté : " + std::to_string(leftOut);
     }
 
-    void removeTree() const {
-        std::error_code ignored;
-        for (const auto& e : fs::recursive_directory_iterator(root_, ignored))
-            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(root_, ignored);
-    }
-
+    TempDrives drives_;  // removed with everything in it, read-only files included
     fs::path bin_, root_;
     mutable int runs_ = 0;
 };

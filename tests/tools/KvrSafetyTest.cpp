@@ -84,11 +84,12 @@ TEST_F(KvrSafety, SecondWriterOfTheSameArchiveIsRefusedAndChangesNothing) {
     put("autre.kvl", "K:\\Docs\\autre.txt\r\n");
 
     // The first writer: this process, over the catalog of a.txt and b.txt.
-    Session session;
-    session.currentArchive = "K:\\a.kvr";
-    session.workFolder = "K:\\Temp\\";
+    OpenArchive archive;
+    archive.path = "K:\\a.kvr";
+    RunOptions options;
+    options.workFolder = "K:\\Temp\\";
     RecordingUi ui;
-    ASSERT_EQ(LoadArchive(session, ui).outcome, LoadOutcome::Loaded);
+    ASSERT_EQ(LoadArchive(archive, ui).outcome, LoadOutcome::Loaded);
     put("Docs/b.txt", "beta, changé par le premier");
     std::optional<Outcome> second;
     std::string duringSecond, beforeSecond;
@@ -99,7 +100,7 @@ TEST_F(KvrSafety, SecondWriterOfTheSameArchiveIsRefusedAndChangesNothing) {
         duringSecond = read("a.kvr");
     };
 
-    const ArchiveResult first = ArchiveFiles(session, ui, [] {});
+    const ArchiveResult first = ArchiveFiles(archive, options, Environment(), ui);
 
     ASSERT_TRUE(second);
     EXPECT_EQ(second->status, 3) << second->err;

@@ -15,6 +15,7 @@
 
 #include "engine/ArchiveFormat.h"
 #include "platform/Platform.h"
+#include "support/FaultPlatform.h"
 #include "support/Members.h"
 
 namespace fs = std::filesystem;
@@ -46,26 +47,15 @@ class KvrTest : public ::testing::Test {
         ASSERT_NE(bin, nullptr) << "KORVELT_BIN names the program folder";
         kvr_ = fs::path(bin) / "kvr";
         ASSERT_TRUE(fs::exists(kvr_)) << kvr_;
-        root_ = fs::temp_directory_path() /
-                ("kv-kvr-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
+        root_ = drives_.add('K');
         fs::create_directories(root_ / "Docs");
-        kv::Drive k;
-        k.letter = 'K';
-        k.hostRoot = root_.string();
-        kv::setHostDriveMap({k});
-    }
-    void TearDown() override {
-        kv::resetHostDriveMap();
-        fs::remove_all(root_);
     }
 
     // kvr with K: mapped to the test folder, from the test folder.
     Result kvr(const std::string& arguments) const {
         const std::string command =
             "cd " + quote(root_.string()) + " && KORVELT_DRIVES=" + quote("K=" + root_.string()) +
-            " " + quote(kvr_.string()) + " " + arguments + " >" +
+            " KORVELT_HOME= " + quote(kvr_.string()) + " " + arguments + " >" +
             quote((root_ / "out.txt").string()) + " 2>" + quote((root_ / "err.txt").string());
         Result r;
         const int raw = std::system(command.c_str());
@@ -128,6 +118,7 @@ class KvrTest : public ::testing::Test {
     }
 
     fs::path kvr_;
+    kv::test::TempDrives drives_;  // K: over the test's own folder
     fs::path root_;
 };
 
@@ -162,8 +153,9 @@ TEST_F(KvrTest, TestPassesASoundArchive) {
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out, "3 entrée(s), 3 intacte(s), 0 endommagée(s)\n");
 
-    putArchive("empty.kvr",
-               std::string(reinterpret_cast<const char*>(encodeHeader(Header{}).data()), 102));
+    putArchive(
+        "empty.kvr",
+        std::string(reinterpret_cast<const char*>(encodeHeader(Header{}).data()), HeaderSize));
     const Result empty = kvr("test empty.kvr");
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(empty.out, "0 entrée(s), 0 intacte(s), 0 endommagée(s)\n");
@@ -202,7 +194,7 @@ const std::string Entry2 = "K:\\Docs\\\xC3\x89t\xC3\xA9 \xCE\xA9.txt";
 
 void changeLastPayloadByte(std::string& a, const std::vector<int64_t>& o,
                            const std::vector<int32_t>& c) {
-    a[size_t(o[1] + 416 + c[1] - 1)] ^= 0x01;
+    a[size_t(o[1] + RecordSize + c[1] - 1)] ^= 0x01;
 }
 
 }  // namespace
@@ -214,23 +206,26 @@ INSTANTIATE_TEST_SUITE_P(
                    "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
         DamageCase{"Crc",
                    [](std::string& a, const auto& o, const auto& c) {
-                       a[size_t(o[0] + 416 + c[0] - 8)] ^= 1;
+                       a[size_t(o[0] + RecordSize + c[0] - 8)] ^= 1;
                    },
                    "K:\\Docs\\lettre.txt : CRC-32 incorrect\n",
                    "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
+        DamageCase{"DeflateData",
+                   [](std::string& a, const auto& o, const auto&) {
+                       a[size_t(o[0] + RecordSize + 10)] |= 0x06;
+                   },
+                   "K:\\Docs\\lettre.txt : données compressées endommagées\n",
+                   "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
         DamageCase{
-            "DeflateData",
-            [](std::string& a, const auto& o, const auto&) { a[size_t(o[0] + 416 + 10)] |= 0x06; },
-            "K:\\Docs\\lettre.txt : données compressées endommagées\n",
+            "NotAMember",
+            [](std::string& a, const auto& o, const auto&) { a[size_t(o[2] + RecordSize)] = 'X'; },
+            "K:\\Docs\\vide.txt : le contenu n'est pas un membre gzip\n",
             "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
-        DamageCase{"NotAMember",
-                   [](std::string& a, const auto& o, const auto&) { a[size_t(o[2] + 416)] = 'X'; },
-                   "K:\\Docs\\vide.txt : le contenu n'est pas un membre gzip\n",
-                   "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
-        DamageCase{"RecordSizeDisagrees",
-                   [](std::string& a, const auto& o, const auto&) { a[size_t(o[0] + 408)] ^= 1; },
-                   "K:\\Docs\\lettre.txt : taille différente de celle de l'entrée\n",
-                   "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
+        DamageCase{
+            "RecordSizeDisagrees",
+            [](std::string& a, const auto& o, const auto&) { a[size_t(o[0] + FileSizeAt)] ^= 1; },
+            "K:\\Docs\\lettre.txt : taille différente de celle de l'entrée\n",
+            "3 entrée(s), 2 intacte(s), 1 endommagée(s)", 0},
         DamageCase{"LastPayloadCutShort",
                    [](std::string& a, const auto&, const auto&) { a.resize(a.size() - 5); },
                    "K:\\Docs\\vide.txt : contenu coupé par la fin de l'archive\n",

@@ -19,6 +19,7 @@
 
 #include "engine/ArchiveFormat.h"
 #include "platform/Platform.h"
+#include "support/FaultPlatform.h"
 #include "support/Members.h"
 #include "text/Text.h"
 
@@ -85,7 +86,8 @@ class RoundTrip : public testing::Test {
     }
 
     // A program with K: on the test folder, P: on the program folder, the
-    // temporary folder in K:\Temp, started from the folder cwd (below root).
+    // temporary folder in K:\Temp, its own folder as its program folder,
+    // started from the folder cwd (below root).
     Outcome run(const std::string& program, const std::string& arguments,
                 const std::string& cwd = "") const {
         const fs::path dir = root_ / cwd;
@@ -93,8 +95,8 @@ class RoundTrip : public testing::Test {
         const std::string command =
             "cd " + quote(dir.string()) +
             " && KORVELT_DRIVES=" + quote("K=" + root_.string() + ";P=" + bin_.string()) +
-            " TMPDIR=" + quote((root_ / "Temp").string()) + " " + quote(program) + " " + arguments +
-            " >" + quote((root_ / "out.txt").string()) + " 2>" +
+            " TMPDIR=" + quote((root_ / "Temp").string()) + " KORVELT_HOME= " + quote(program) +
+            " " + arguments + " >" + quote((root_ / "out.txt").string()) + " 2>" +
             quote((root_ / "err.txt").string());
         Outcome r;
         const int raw = std::system(command.c_str());
@@ -301,20 +303,11 @@ class HandArchiveTrip : public RoundTrip {
   protected:
     void SetUp() override {
         RoundTrip::SetUp();
-        root_ = fs::temp_directory_path() /
-                ("kv-handarchive-" + std::to_string(::getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        removeTree(root_);
+        root_ = drives_.add('K');
         fs::create_directories(root_ / "Temp");
-        kv::Drive k;
-        k.letter = 'K';
-        k.hostRoot = root_.string();
-        kv::setHostDriveMap({k});
     }
-    void TearDown() override {
-        kv::resetHostDriveMap();
-        removeTree(root_);
-    }
+
+    kv::test::TempDrives drives_;  // K: over the test's own folder
 };
 
 TEST_F(HandArchiveTrip, TraversalEntriesWriteNothingOutside) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/ArchiveFormat.h"
+#include "tests/support/FaultPlatform.h"
 
 namespace fs = std::filesystem;
 
@@ -34,21 +35,17 @@ class UpdateCommand : public testing::Test {
         const char* bin = std::getenv("KORVELT_BIN");
         ASSERT_NE(bin, nullptr);
         kvr_ = fs::path(bin) / "kvr";
-        root_ = fs::temp_directory_path() /
-                ("kv-update-" + std::to_string(::getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
+        root_ = drives_.add('K');
         fs::create_directories(root_ / "Docs");
         fs::create_directories(root_ / "Temp");
         put("liste.kvl", "K:\\Docs\\*.*\r\n");
     }
-    void TearDown() override { fs::remove_all(root_); }
 
     Run kvr(const std::string& arguments) const {
         const std::string command =
             "cd '" + root_.string() + "' && TMPDIR='" + (root_ / "Temp").string() +
-            "' KORVELT_DRIVES='K=" + root_.string() + "' '" + kvr_.string() + "' " + arguments +
-            " >/dev/null 2>'" + (root_ / "err.txt").string() + "'";
+            "' KORVELT_DRIVES='K=" + root_.string() + "' KORVELT_HOME= '" + kvr_.string() + "' " +
+            arguments + " >/dev/null 2>'" + (root_ / "err.txt").string() + "'";
         Run r;
         const int raw = std::system(command.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -96,6 +93,7 @@ class UpdateCommand : public testing::Test {
     }
 
     fs::path kvr_;
+    kv::test::TempDrives drives_;  // K: over the test's own folder
     fs::path root_;
 };
 
@@ -194,7 +192,7 @@ TEST_F(UpdateCommand, DamagedEntryMakesTheRunFailWithoutRewriting) {
     fs::remove(root_ / "Docs/b.txt");
     std::string bytes = read("arch.kvr");
     const std::size_t second = kv::format::HeaderSize + entries()[0].bytes.size();
-    bytes[second + 412 + 2] = '\x10';  // CompressedSize past the end
+    bytes[second + kv::format::CompressedSizeAt + 2] = '\x10';  // past the end
     put("arch.kvr", bytes);
 
     const Run r = kvr("update K:\\\\arch.kvr");

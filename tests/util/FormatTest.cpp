@@ -65,6 +65,12 @@ TEST(DateText, PaddedFieldsWithTheLocaleSeparators) {
     EXPECT_EQ(kv::formatDateBracket(dt, other), "[07.03.2004]");
 }
 
+TEST(DateText, DosDateShownOrEmptyWhenNoDate) {
+    const int32_t dos = *kv::toDosDateTime(DateTime{2004, 3, 7, 9, 5, 0});
+    EXPECT_EQ(kv::formatDosDateTime(dos, LocaleSeparators::french()), "07/03/2004 09:05");
+    EXPECT_EQ(kv::formatDosDateTime(0, LocaleSeparators::french()), "");  // month 0
+}
+
 TEST(Durations, InWords) {
     EXPECT_EQ(kv::formatDuration(-3), "0 s");
     EXPECT_EQ(kv::formatDuration(4), "4 s");

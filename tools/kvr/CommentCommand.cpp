@@ -13,23 +13,23 @@ int commentCommand(const Args& args) {
         return ExitUsage;
     }
     CliUi ui;
-    kv::Session session;
-    session.currentArchive = windowsPath(args[0]);
-    if (!kv::platform().fileExists(session.currentArchive)) {
-        printError("Le fichier < " + session.currentArchive + " > n'existe pas.");
+    kv::OpenArchive archive;
+    archive.path = windowsPath(args[0]);
+    if (!kv::platform().fileExists(archive.path)) {
+        printError("Le fichier < " + archive.path + " > n'existe pas.");
         return ExitFailure;
     }
-    session.comment = args[1];
+    archive.comment = args[1];
     {
         // The header update takes the writer lock itself; asked first, a busy
         // archive gets its own status.
-        const kv::WriterLock probe(session.currentArchive);
+        const kv::WriterLock probe(archive.path);
         if (probe.busy()) {
             printError(probe.message());
             return ExitBusy;
         }
     }
-    return kv::WriteHeaderOnly(session, ui) ? ExitOk : ExitFailure;
+    return kv::WriteHeaderOnly(archive, ui) ? ExitOk : ExitFailure;
 }
 
 }  // namespace kvr

@@ -9,6 +9,7 @@
 
 #include "engine/CatalogReader.h"
 #include "engine/Restore.h"
+#include "engine/RunOptions.h"
 #include "text/Text.h"
 #include "tools/kvr/KvrCommon.h"
 #include "util/Error.h"
@@ -68,21 +69,21 @@ int extractCommand(const Args& args) {
     }
     const Args wanted(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
 
-    kv::Session session;
-    session.currentArchive = windowsPath(args[0]);
-    openArchive(session.currentArchive);  // the program's message when it is no archive
+    kv::OpenArchive archive;
+    archive.path = windowsPath(args[0]);
+    openArchive(archive.path);  // the program's message when it is no archive
 
     CountingUi ui;
     int missing = 0;
     std::vector<std::size_t> rows;
     if (!wanted.empty()) {
-        choices.selection = 1;
-        const kv::LoadResult load = kv::LoadArchive(session, ui);
+        choices.selection = kv::RestoreSelection::SelectedRows;
+        const kv::LoadResult load = kv::LoadArchive(archive, ui);
         if (load.outcome == kv::LoadOutcome::ReadError) throw kv::Error(load.error);
         for (const std::string& path : wanted) {
             bool found = false;
-            for (std::size_t i = 0; i < session.rows.size(); ++i)
-                if (kv::text::equalNoCase(session.rows[i].fullPath(), path)) {
+            for (std::size_t i = 0; i < archive.rows.size(); ++i)
+                if (kv::text::equalNoCase(archive.rows[i].fullPath(), path)) {
                     rows.push_back(i);
                     found = true;
                 }
@@ -93,7 +94,7 @@ int extractCommand(const Args& args) {
         }
     }
 
-    const kv::RestoreOutcome outcome = kv::RestoreFiles(session, choices, rows, ui);
+    const kv::RestoreOutcome outcome = kv::RestoreFiles(archive, choices, rows, ui);
     ui.endProgress();
     std::cout << outcome.restored << " fichier(s) restauré(s), ";
     if (outcome.kept > 0) std::cout << outcome.kept << " conservé(s), ";

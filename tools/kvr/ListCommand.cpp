@@ -58,12 +58,11 @@ std::string jsonEntry(const kv::format::EntryRecord& entry, int64_t offset) {
 
 std::string textEntry(const kv::format::EntryRecord& entry, int64_t offset) {
     const kv::LocaleSeparators separators;  // "/" and ":", the same in every locale
-    const auto date = kv::fromDosDateTime(entry.fileDate);
     std::string line;
     for (const std::string& field :
          {entry.fileName, entry.folder, std::to_string(entry.fileSize),
-          std::to_string(entry.compressedSize),
-          date ? kv::formatDateTime(*date, separators) : std::string(), entry.typeName}) {
+          std::to_string(entry.compressedSize), kv::formatDosDateTime(entry.fileDate, separators),
+          entry.typeName}) {
         line += kv::listingField(terminalSafe(field));
         line += ';';
     }

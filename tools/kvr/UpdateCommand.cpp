@@ -53,26 +53,18 @@ int threadCount(const std::string& text) {
     return error == std::errc() && end == text.data() + text.size() && count > 0 ? count : 0;
 }
 
-// A row's size in bytes, for the progress line (0 when its text is no number).
-int64_t sizeOf(const kv::CatalogRow& row) {
-    int64_t size = 0;
-    const std::string& text = row.sub[1];
-    std::from_chars(text.data(), text.data() + text.size(), size);
-    return size;
-}
-
 // The size of each row UpdateArchive goes through, in its order, for the
 // progress line: the archive's entries in file order, then the rows added
 // that the archive does not hold. Only the records are read, and of the paths
 // only a hash is kept, so a large archive costs little memory here too.
-std::vector<int64_t> rowSizes(const kv::Session& session) {
+std::vector<int64_t> rowSizes(const kv::OpenArchive& archive) {
     std::vector<int64_t> sizes;
     std::vector<std::size_t> held;
     const auto key = [](const std::string& path) {
         return std::hash<std::string>{}(kv::text::foldKey(path));
     };
-    if (kv::platform().fileExists(session.currentArchive)) {
-        const std::unique_ptr<kv::File> file = openArchive(session.currentArchive);
+    if (kv::platform().fileExists(archive.path)) {
+        const std::unique_ptr<kv::File> file = openArchive(archive.path);
         kv::format::ArchiveWalker walk(*file);
         while (const std::optional<kv::format::EntryRecord> entry = walk.next()) {
             sizes.push_back(entry->fileSize);
@@ -80,9 +72,9 @@ std::vector<int64_t> rowSizes(const kv::Session& session) {
         }
     }
     std::sort(held.begin(), held.end());
-    for (const kv::CatalogRow& row : session.rows)
+    for (const kv::CatalogRow& row : archive.rows)
         if (!std::binary_search(held.begin(), held.end(), key(row.fullPath())))
-            sizes.push_back(sizeOf(row));
+            sizes.push_back(row.size);
     return sizes;
 }
 
@@ -97,16 +89,16 @@ int updateCommand(const Args& args) {
     bool dateComment = false;
     bool recompress = false;
     int threads = 0;
-    bool options = true;
+    bool optionsEnd = false;  // after "--": every argument is a path
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (!options || !arg.starts_with("-")) {
+        if (optionsEnd || !arg.starts_with("-")) {
             if (archiveArgument.empty())
                 archiveArgument = arg;
             else
                 paths.push_back(arg);
         } else if (arg == "--") {
-            options = false;
+            optionsEnd = true;
         } else if ((arg == "--script" || arg == "--comment") && i + 1 < args.size()) {
             if (arg == "--script")
                 scripts.push_back(args[++i]);
@@ -131,17 +123,18 @@ int updateCommand(const Args& args) {
     }
 
     CliUi ui;
-    kv::Session session;
-    session.currentArchive = windowsPath(archiveArgument);
-    session.workFolder = kv::DefaultWorkFolder();
-    session.dateComment = dateComment;
-    session.checkRecupeFile = dropMissing;
-    session.recompressAll = recompress;
-    session.threads = threads;
+    kv::OpenArchive archive;
+    kv::RunOptions options;
+    archive.path = windowsPath(archiveArgument);
+    options.workFolder = kv::DefaultWorkFolder();
+    options.dateComment = dateComment;
+    options.checkRecupeFile = dropMissing;
+    options.recompressAll = recompress;
+    options.threads = threads;
 
     // The writer lock comes before the archive is read: a writer that
     // finished between the read and the run would lose what it stored.
-    const kv::WriterLock lock(session.currentArchive);
+    const kv::WriterLock lock(archive.path);
     if (lock.busy()) {
         printError(lock.message());
         return ExitBusy;
@@ -154,17 +147,17 @@ int updateCommand(const Args& args) {
     // The catalog is not read whole: the run goes through the archive's
     // entries in file order (UpdateArchive), so an archive of any size costs
     // little memory. Here only its comment is read, and its stamp kept.
-    session.catalogSource = kv::ArchiveStampOf(session.currentArchive);
-    if (kv::platform().fileExists(session.currentArchive)) {
-        const std::unique_ptr<kv::File> file = openArchive(session.currentArchive);
+    archive.catalogSource = kv::ArchiveStampOf(archive.path);
+    if (kv::platform().fileExists(archive.path)) {
+        const std::unique_ptr<kv::File> file = openArchive(archive.path);
         kv::format::HeaderBlock header;
         if (!file->seek(0) || !kv::format::readHeaderBlock(*file, header))
-            throw kv::Error("Erreur de lecture du fichier < " + session.currentArchive + " >.");
-        session.comment = kv::format::decodeHeader(header).comment;
+            throw kv::Error("Erreur de lecture du fichier < " + archive.path + " >.");
+        archive.comment = kv::format::decodeHeader(header).comment;
     }
-    if (comment) session.comment = *comment;
+    if (comment) archive.comment = *comment;
 
-    kv::AddOperation adding(session, ui, kv::TypeTextOf, [](const std::string& fileName) {
+    kv::AddOperation adding(archive, ui, kv::TypeTextOf, [](const std::string& fileName) {
         printError("Nom trop long, fichier ignoré : " + fileName);
         return std::string();
     });
@@ -184,8 +177,9 @@ int updateCommand(const Args& args) {
             kv::AddSelectionEntry(adding, line);
     }
 
-    if (ProgressLine::wanted()) ui.trackProgress(rowSizes(session));
-    const kv::ArchiveResult result = kv::UpdateArchive(session, ui, &lock);
+    if (ProgressLine::wanted()) ui.trackProgress(rowSizes(archive));
+    const kv::ArchiveResult result =
+        kv::UpdateArchive(archive, options, kv::Environment(), ui, &lock);
     ui.endProgress();
     if (result.busy || result.changed) return ExitBusy;
     // The counts say what the archive holds now: nothing of this run when it

@@ -3,7 +3,6 @@
 // with it by CRC-32 and length. One line per file not proven equal, in file
 // order, then the counts. Nothing is written.
 
-#include <cstdlib>
 #include <iostream>
 
 #include "engine/ArchiveVerify.h"
@@ -17,13 +16,13 @@ int verifyCommand(const Args& args) {
         printError("Usage : kvr verify [-q] ARCHIVE");
         return ExitUsage;
     }
-    kv::Session session;
-    session.currentArchive = windowsPath(args[0]);
-    openArchive(session.currentArchive);  // the program's message when it is no archive
-    session.sortKey = 0;                  // the rows stay in file order
+    kv::OpenArchive archive;
+    archive.path = windowsPath(args[0]);
+    openArchive(archive.path);  // the program's message when it is no archive
+    archive.sortKey = 0;        // the rows stay in file order
 
     CliUi ui;
-    const kv::LoadResult load = kv::LoadArchive(session, ui);
+    const kv::LoadResult load = kv::LoadArchive(archive, ui);
     bool archiveFault = false;
     if (load.outcome == kv::LoadOutcome::ReadError) {
         // The rows read before the damage are still checked.
@@ -31,16 +30,15 @@ int verifyCommand(const Args& args) {
         archiveFault = true;
     }
     std::vector<int64_t> sizes;
-    for (const kv::CatalogRow& row : session.rows)
-        sizes.push_back(std::strtoll(row.sub[1].c_str(), nullptr, 10));
+    for (const kv::CatalogRow& row : archive.rows) sizes.push_back(row.size);
     ui.trackProgress(sizes);
     const kv::VerifyOutcome outcome =
-        kv::VerifyArchive(session, kv::VerifyScope::AgainstDisk, ui);
+        kv::VerifyArchive(archive, kv::RunOptions{}, kv::VerifyScope::AgainstDisk, ui);
     ui.endProgress();
     if (outcome.refused) return ExitFailure;
     for (const kv::VerifiedRow& row : outcome.problems)
-        std::cout << terminalSafe(session.rows[row.row].fullPath()) << " : "
-                  << kv::findingText(row) << '\n';
+        std::cout << terminalSafe(archive.rows[row.row].fullPath()) << " : " << kv::findingText(row)
+                  << '\n';
     std::cout << kv::verifySummary(outcome, kv::VerifyScope::AgainstDisk) << '\n';
     return outcome.allEqual() && !archiveFault ? ExitOk : ExitFailure;
 }
