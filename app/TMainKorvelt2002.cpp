@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -120,6 +121,13 @@ void TMainKorvelt2002::FormCreate() {
     if (!platform().directoryExists(scripts)) platform().createDirectory(scripts);
 
     ui_.setKeepGoing([this] { return keepGoing_; });
+    // While a run works, the status bar tells what is done and what is left.
+    ui_.setAmountHook([this](const QString& text) {
+        if (text.isEmpty())
+            statusBar()->clearMessage();
+        else
+            statusBar()->showMessage(text);
+    });
 
     buildToolbar();
     buildCatalogView();
@@ -266,7 +274,9 @@ void TMainKorvelt2002::buildToolbar() {
         {"SpeedBRestaure", "Restaurer des fichiers", &TMainKorvelt2002::RestaureExecute,
          Command::Changes, false},
         {"SpeedBMoins", "Supprimer le(s) fichier(s) sélectionné(s)",
-         &TMainKorvelt2002::DellFile_ArchExecute, Command::Changes, true},
+         &TMainKorvelt2002::DellFile_ArchExecute, Command::Changes, false},
+        {"SpeedBVerifier", "Vérifier l'archive", &TMainKorvelt2002::VerifierExecute,
+         Command::Changes, true},
         {"SpeedBSearchArch", "Rechercher un fichier dans l'archive",
          &TMainKorvelt2002::SearchFile_ArchExecute, Command::Reads, false},
         {"ToolB_Voir", "Aperçu du fichier", &TMainKorvelt2002::Voir_FichierArchExecute,
@@ -311,7 +321,8 @@ void TMainKorvelt2002::LoadToolbarGlyphs() {
     static const TFormBitmap::Glyph glyphs[] = {
         TFormBitmap::GlyphNew,  TFormBitmap::GlyphOpen,   TFormBitmap::GlyphArch,
         TFormBitmap::GlyphSelf, TFormBitmap::GlyphAdd,    TFormBitmap::GlyphExtract,
-        TFormBitmap::GlyphDell, TFormBitmap::GlyphSearch, TFormBitmap::GlyphEcran,
+        TFormBitmap::GlyphDell, TFormBitmap::GlyphVerify, TFormBitmap::GlyphSearch,
+        TFormBitmap::GlyphEcran,
     };
     const int margin = highColour_ ? 1 : 6;
     for (size_t i = 0; i < toolButtons_.size(); ++i) {

@@ -12,6 +12,7 @@
 //                                enabled states
 //   TMainKorvelt2002Archive.cpp  archive file commands, loading, archiving, restore, self-extractor
 //   TMainKorvelt2002Repair.cpp   restoring the missing files, repairing a damaged archive
+//   TMainKorvelt2002Verify.cpp   verifying the archive against the disk, testing it alone
 //   TMainKorvelt2002Adding.cpp   adding (dialog, drop, scripts) and removing rows
 //   TMainKorvelt2002Listing.cpp  search, text listing, printed listing
 //   TMainKorvelt2002Auto.cpp     the automatic mode, the options, the automation notice
@@ -34,6 +35,7 @@
 #include <vector>
 
 #include "app/CatalogModel.h"
+#include "engine/ArchiveVerify.h"
 #include "engine/Environment.h"
 #include "engine/OpenArchive.h"
 #include "engine/RunOptions.h"
@@ -175,6 +177,9 @@ class TMainKorvelt2002 : public QMainWindow {
     // TMainKorvelt2002Repair.cpp
     void RestaureManquantsExecute();
     void Reparer_ArchExecute();
+    // TMainKorvelt2002Verify.cpp
+    void VerifierExecute();
+    void TesterExecute();
 
     void AddFileExecute();
     void DellFile_ArchExecute();
@@ -298,6 +303,15 @@ class TMainKorvelt2002 : public QMainWindow {
     // Shows what a run did in the status bar for RunSummaryMs (nothing for an
     // empty text).
     void showRunSummary(const std::string& text);
+
+    // TMainKorvelt2002Verify.cpp
+    // The verify (mode 2) or test (mode 3) run of the progress dialog.
+    void runVerify(VerifyScope scope);
+    // Every row; the stored rows in the order of their entries in the file;
+    // the sizes of rows, in the order given (the runs' figures count them).
+    std::vector<std::size_t> allRows() const;
+    std::vector<std::size_t> rowsInFileOrder() const;
+    std::vector<int64_t> rowSizes(const std::vector<std::size_t>& rows) const;
 
     void showError(const std::string& text);
 

@@ -258,9 +258,17 @@ bool TMainKorvelt2002::runProgress(int mode, int maximum, const QString& caption
 
 void TMainKorvelt2002::runEngine(int mode) {
     BusyScope busy(*this);
+    // The figures of files and bytes left follow the rows in the order the run visits them.
+    ui_.setSeparators(env_.separators);
+    struct RunFigures {
+        QtUi& ui;
+        ~RunFigures() { ui.endRun(); }
+    } figures{ui_};
     if (mode == TFormProgress::ModeArchive) {
+        ui_.startRun(rowSizes(allRows()));
         options_.checkRecupeFile = forms_.progress->checkRecupeFile();
         const ArchiveResult result = ArchiveFiles(archive_, options_, env_, ui_);
+        ui_.endRun();
         // The archive was written (or the run went to its end trying): the
         // catalog is read from it again. A catalog that cannot be read back
         // is said, and the run's summary still follows.
@@ -281,14 +289,23 @@ void TMainKorvelt2002::runEngine(int mode) {
                         Buttons::YesNo) == Answer::Yes)
             LoadArchive(true, this);
     } else if (mode == TFormProgress::ModeRestore && restoreMissing_) {
+        ui_.startRun(rowSizes(missingRows(archive_.rows)));
         const RestoreOutcome outcome = RestoreMissingFiles(archive_, ui_);
+        ui_.endRun();
         // The rows restored show their new status, and leave a "Manquants" list.
         model_->resetFromRows();
         showRunSummary(restoreRunSummary(outcome, env_.separators));
     } else if (mode == TFormProgress::ModeRestore && forms_.restaure) {
-        const RestoreOutcome outcome =
-            RestoreFiles(archive_, forms_.restaure->choices(), selectedRows(), ui_);
+        const RestoreChoices choices = forms_.restaure->choices();
+        ui_.startRun(rowSizes(choices.selection == RestoreSelection::SelectedRows
+                                  ? selectedRows()
+                                  : rowsInFileOrder()));
+        const RestoreOutcome outcome = RestoreFiles(archive_, choices, selectedRows(), ui_);
+        ui_.endRun();
         showRunSummary(restoreRunSummary(outcome, env_.separators));
+    } else if (mode == TFormProgress::ModeVerify || mode == TFormProgress::ModeTest) {
+        runVerify(mode == TFormProgress::ModeVerify ? VerifyScope::AgainstDisk
+                                                    : VerifyScope::ArchiveOnly);
     }
 }
 

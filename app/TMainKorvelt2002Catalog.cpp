@@ -54,7 +54,8 @@ void TMainKorvelt2002::buildCatalogView() {
     layout->addWidget(panelIcone_);
 
     model_ = std::make_unique<CatalogModel>(archive_.rows, env_.separators, this);
-    model_->setIconProvider([](int status) { return TFormBitmap::statusIcon(status); });
+    model_->setIconProvider(
+        [](int status) { return TFormBitmap::statusIcon(TFormBitmap::statusImage(status)); });
     listView_ = std::make_unique<QTreeView>(panel);
     listView_->setObjectName(QStringLiteral("ListViewFile"));
     listView_->setModel(model_.get());
@@ -356,6 +357,8 @@ void TMainKorvelt2002::applyActionStates() {
     viewFileItem_->setEnabled(selected == 1);
     a("ModiEnTete")->setEnabled(archiveExists());
     a("Reparer_Arch")->setEnabled(archiveExists());
+    a("Verifier_Arch")->setEnabled(restorable);
+    a("Tester_Arch")->setEnabled(restorable);
 }
 
 void TMainKorvelt2002::applyMissingState() {

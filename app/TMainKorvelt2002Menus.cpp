@@ -93,6 +93,14 @@ void TMainKorvelt2002::buildActions() {
                "Réparer l'archive|Ecrire une nouvelle archive avec toutes les entrées intactes "
                "d'une archive endommagée, l'ancienne étant conservée",
                C, &W::Reparer_ArchExecute);
+    makeAction("Verifier_Arch", "Action", "Vérifier l'archive", QKeySequence(Qt::Key_F11),
+               "Vérifier l'archive|Décompresser chaque fichier archivé et le comparer avec le "
+               "fichier sur le disque",
+               C, &W::VerifierExecute);
+    makeAction("Tester_Arch", "Action", "Tester l'archive", QKeySequence(Qt::SHIFT | Qt::Key_F11),
+               "Tester l'archive|Décompresser chaque fichier archivé et vérifier qu'il est "
+               "intact, sans le comparer avec le disque",
+               C, &W::TesterExecute);
     makeAction("DellScript", "Script", "Supprimer des scripts", QKeySequence(Qt::Key_F8), "", R,
                &W::DellScriptExecute);
     makeAction("Option1", "Outils", "Options", QKeySequence(Qt::Key_F9), "", C, &W::Option1Execute);
@@ -123,8 +131,8 @@ void TMainKorvelt2002::buildStatusActions() {
          "Afficher les fichiers nouveaux|N'afficher que les fichiers ajoutés, pas encore "
          "archivés"},
         {"Afficher_AVerifier", "À vérifier", StatusFilter::ToCheck, Qt::Key_V,
-         "Afficher les fichiers à vérifier|N'afficher que les fichiers modifiés, manquants ou "
-         "nouveaux"},
+         "Afficher les fichiers à vérifier|N'afficher que les fichiers modifiés, manquants, "
+         "nouveaux, différents de leur copie ou endommagés"},
     };
     showActions_ = new QActionGroup(this);
     showActions_->setExclusive(true);
@@ -150,7 +158,8 @@ void TMainKorvelt2002::buildStatusActions() {
          "qui ne sont pas encore archivés"},
         {"Selectionner_AVerifier", "À vérifier", StatusFilter::ToCheck, Qt::Key_V,
          "Sélectionner les fichiers à vérifier|Sélectionner, parmi les fichiers affichés, "
-         "ceux qui sont modifiés, manquants ou nouveaux"},
+         "ceux qui sont modifiés, manquants, nouveaux, différents de leur copie ou "
+         "endommagés"},
     };
     for (const Item& i : selects) {
         const StatusFilter filter = i.filter;
@@ -228,6 +237,8 @@ void TMainKorvelt2002::buildMenus() {
     a("RestaureManquants")->setIcon(icon(TFormBitmap::ImageRestore));
     a("SelfExtractor")->setIcon(icon(TFormBitmap::ImageSelfExtractor));
     a("Voir_FichierArch")->setIcon(icon(TFormBitmap::ImagePreview));
+    a("Verifier_Arch")->setIcon(icon(TFormBitmap::ImageVerify));
+    a("Tester_Arch")->setIcon(icon(TFormBitmap::ImageVerify));
     a("Option1")->setIcon(icon(TFormBitmap::ImageOptions));
     a("FileHelp")->setIcon(icon(TFormBitmap::ImageHelp));
     a("AProposde")->setIcon(icon(TFormBitmap::ImageAbout));
@@ -269,7 +280,9 @@ void TMainKorvelt2002::buildMenus() {
     menuAction_->addAction(dellFileItem_);
     menuAction_->addSeparator();
     menuAction_->addActions({a("Archiver"), a("Restaure"), a("RestaureManquants"),
-                             a("SelfExtractor"), a("ModiEnTete"), a("Reparer_Arch")});
+                             a("SelfExtractor"), a("ModiEnTete")});
+    menuAction_->addSeparator();
+    menuAction_->addActions({a("Verifier_Arch"), a("Tester_Arch"), a("Reparer_Arch")});
     menuAction_->addSeparator();
     viewFileItem_ = menuItemFor(a("Voir_FichierArch"), "ViewFileArch");
     menuAction_->addAction(viewFileItem_);
@@ -297,10 +310,16 @@ void TMainKorvelt2002::buildMenus() {
     help->addSeparator();
     QMenu* legend = help->addMenu(QStringLiteral("Légende"));
     legend->setObjectName(QStringLiteral("Legende1"));
-    const char* legendCaptions[] = {"Fichiers compressés", "Fichiers modifiés",
-                                    "Fichiers inexistant", "Fichiers nouveaux"};
-    for (int i = 0; i < 4; ++i) {
-        QAction* item = legend->addAction(icon(i), QString::fromUtf8(legendCaptions[i]));
+    // One entry per EntryStatus; the last two only a verify or a test shows.
+    const char* legendCaptions[] = {"Fichiers compressés",
+                                    "Fichiers modifiés",
+                                    "Fichiers inexistant",
+                                    "Fichiers nouveaux",
+                                    "Fichiers différents de leur copie archivée",
+                                    "Fichiers endommagés dans l'archive"};
+    for (int i = 0; i < 6; ++i) {
+        QAction* item = legend->addAction(icon(TFormBitmap::statusImage(i)),
+                                          QString::fromUtf8(legendCaptions[i]));
         item->setObjectName(QStringLiteral("Legende%1").arg(i));
     }
 

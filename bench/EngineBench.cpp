@@ -20,6 +20,9 @@
 //     the same tree; beside it 7z x;
 //   - test: `kvr test` against a bare loop that inflates every payload to
 //     nowhere and checks its CRC-32; beside it 7z t;
+//   - verify: `kvr verify` (every member checked and every file on disk
+//     compared with it) against the same inflate-verify loop followed by a
+//     loop that reads every file once and sums its CRC-32, both on one core;
 //   - peak memory of kvr for the new archive and the update, and of kvr
 //     update and extract over one small and one large file;
 //   - adding a folder of 100,000 small files to a catalog (the adding core in
@@ -169,6 +172,20 @@ bool bareInflate(const fs::path& archive, const fs::path& root) {
         if (!sound) return false;
     }
     std::fclose(in);
+    return true;
+}
+
+// The read half of the verify floor: every file read once, its CRC-32 summed.
+bool bareReadSum(const std::vector<fs::path>& files) {
+    std::vector<unsigned char> buffer(1 << 20);
+    for (const auto& file : files) {
+        FILE* in = std::fopen(file.c_str(), "rb");
+        if (!in) return false;
+        uLong crc = crc32(0L, Z_NULL, 0);
+        while (const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), in))
+            crc = crc32(crc, buffer.data(), static_cast<uInt>(n));
+        std::fclose(in);
+    }
     return true;
 }
 
@@ -365,7 +382,7 @@ int main(int argc, char** argv) {
         for (const Original& o : touched) touchedBytes += double(o.bytes.size());
         std::printf("update: %zu files touched, %.1f MB\n", touched.size(), touchedBytes / 1e6);
 
-        Series created, updated, restored, tested;
+        Series created, updated, restored, tested, verified;
         for (int run = 0; run < runs; ++run) {
             // New archive.
             fs::remove(work / "a.kvr");
@@ -494,6 +511,16 @@ int main(int argc, char** argv) {
                 const Child z = sh("7z t -bd " + quoted(work / "base7.zip"));
                 tested.add("7z t", z.seconds, z.peakKiB);
             }
+            // Verify against the disk: the files are as stored again.
+            Child v = runChild({kvr, "verify", "W:\\a.kvr"}, env);
+            if (v.status != 0) {
+                std::fprintf(stderr, "kvr verify failed (%d)\n", v.status);
+                return 1;
+            }
+            verified.add("kvr verify", v.seconds, v.peakKiB);
+            start = Clock::now();
+            if (!bareInflate(work / "a.kvr", {}) || !bareReadSum(files)) return 1;
+            verified.add("bare inflate-verify + read, 1 core", secondsSince(start));
             std::printf(
                 "  run %d: new %.2f s (bare %.2f), update %.2f s (bare %.2f), extract %.2f s, "
                 "test %.2f s\n",
@@ -523,6 +550,8 @@ int main(int argc, char** argv) {
         printPeerGoal(restored, "kvr extract --tree", "7z x", 1.0);
         printTable("test", tested, "bare inflate-verify loop", 0.55, "kvr test");
         printPeerGoal(tested, "kvr test", "7z t", 1.0);
+        printTable("verify against the disk", verified, "bare inflate-verify + read, 1 core", 0.80,
+                   "kvr verify");
         for (const auto& [title, series, ours] :
              {std::tuple{"new archive", &created, "kvr update (new archive)"},
               std::tuple{"update", &updated, "kvr update (1% touched)"},

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The archiving, update, restore and test runs of kvr against bare zlib loops,
+# The archiving, update, restore, test and verify runs of kvr against bare zlib loops,
 # with tar | pigz, zip and 7z beside them, peak memory, and adding a folder of
 # 100,000 files. The other archivers come from Debian (pigz, zip, p7zip-full),
 # and eatmydata, which turns the flushes of one update into no-ops to show

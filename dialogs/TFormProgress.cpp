@@ -52,6 +52,8 @@ TFormProgress::TFormProgress(Ui& ui, QWidget* parent)
     progressBarFile_->setRange(0, 100);
     labelPath_ = makeLabel(this, "LabelPath", QStringLiteral("Dossier"));
     auto* label1 = makeLabel(this, "Label1", QStringLiteral("Opération en cours"));
+    labelReste_ = makeLabel(this, "LabelReste", QString());
+    labelReste_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     progressBar_ = makeBar(this, "ProgressBar");
 
     checkRecupeFile_ = new QCheckBox(
@@ -87,7 +89,10 @@ TFormProgress::TFormProgress(Ui& ui, QWidget* parent)
     layout->addWidget(progressBarFile_);
     layout->addSpacing(2);
     layout->addWidget(labelPath_);
-    layout->addWidget(label1);
+    auto* overall = new QHBoxLayout;
+    overall->addWidget(label1, 1);
+    overall->addWidget(labelReste_, 3);
+    layout->addLayout(overall);
     layout->addWidget(progressBar_);
     layout->addSpacing(3);
     layout->addWidget(checkRecupeFile_);
@@ -103,8 +108,21 @@ TFormProgress::TFormProgress(Ui& ui, QWidget* parent)
 void TFormProgress::prepare(int mode, int overallMaximum) {
     mode_ = mode;
     const bool archiving = mode == ModeArchive;
-    setWindowTitle(archiving ? QStringLiteral("Archivage des fichiers")
-                             : QStringLiteral("Restauration des fichiers"));
+    switch (mode) {
+        case ModeArchive:
+            setWindowTitle(QStringLiteral("Archivage des fichiers"));
+            break;
+        case ModeVerify:
+            setWindowTitle(QStringLiteral("Vérification de l'archive"));
+            break;
+        case ModeTest:
+            setWindowTitle(QStringLiteral("Test de l'archive"));
+            break;
+        default:
+            setWindowTitle(QStringLiteral("Restauration des fichiers"));
+            break;
+    }
+    labelReste_->clear();
     setOverallRange(overallMaximum);
     progressBar_->setValue(0);
     progressBarFile_->setRange(0, 100);
@@ -136,6 +154,10 @@ void TFormProgress::setFilePercent(int percent) {
     progressBarFile_->setValue(percent);
 }
 
+void TFormProgress::setAmountText(const QString& text) {
+    labelReste_->setText(text);
+}
+
 void TFormProgress::ButtonDemarreClick() {
     if (running_) return;
     running_ = true;
@@ -145,7 +167,7 @@ void TFormProgress::ButtonDemarreClick() {
     // The message waits until the dialog has closed.
     runGuarded(
         [this] {
-            if ((mode_ == ModeArchive || mode_ == ModeRestore) && run_) run_(mode_);
+            if (mode_ >= ModeArchive && mode_ <= ModeTest && run_) run_(mode_);
         },
         [&failure](const std::string& text) { failure = text; });
     running_ = false;

@@ -1,10 +1,11 @@
 #pragma once
-// TFormProgress: the modal frame of the archiving and restore runs.
+// TFormProgress: the modal frame of the archiving, restore, verify and test runs.
 //
 // The main window prepares it (prepare()), hands it the function that runs the
 // operation of a mode, and shows it modally. The start button (ButtonDemarre)
-// clears CancelRequested and calls the run for Mode 0 (archiving) or 1
-// (restore); other modes start nothing. While the run is in progress the start
+// clears CancelRequested and calls the run for Mode 0 (archiving), 1
+// (restore), 2 (verify against the disk) or 3 (test of the archive alone);
+// other modes start nothing. While the run is in progress the start
 // button is disabled and the stop button stays live (the run lets events run
 // between files). When the run returns, normally or with an error, the dialog
 // closes itself (result Accepted); an error that escaped the run is then shown
@@ -37,7 +38,9 @@ class TFormProgress : public QDialog, public ProgressView {
   public:
     static constexpr int ModeArchive = 0;
     static constexpr int ModeRestore = 1;
-    // Runs the operation of the given mode (0 or 1).
+    static constexpr int ModeVerify = 2;
+    static constexpr int ModeTest = 3;
+    // Runs the operation of the given mode (0 to 3).
     using RunFunction = std::function<void(int mode)>;
 
     // Messages (the stop question, errors that escaped a run) go through ui.
@@ -49,9 +52,10 @@ class TFormProgress : public QDialog, public ProgressView {
     void setMode(int mode) { mode_ = mode; }
 
     // What the main window does before showing the dialog: the mode, the
-    // caption ("Archivage des fichiers" / "Restauration des fichiers"), the run's
-    // bar at 0 of overallMaximum, the file bar at 0 of 100, the two labels,
-    // and CheckRecupeFile unticked and visible for archiving, hidden for restore.
+    // caption ("Archivage des fichiers", "Restauration des fichiers",
+    // "Vérification de l'archive", "Test de l'archive"), the run's bar at 0 of
+    // overallMaximum, the file bar at 0 of 100, the two labels, no figures,
+    // and CheckRecupeFile unticked and visible for archiving, hidden otherwise.
     void prepare(int mode, int overallMaximum);
 
     // CancelRequested.
@@ -68,8 +72,12 @@ class TFormProgress : public QDialog, public ProgressView {
     void setOverallRange(int maximum) override;
     void setOverall(int value) override;
     void setFilePercent(int percent) override;
+    // LabelReste, right of "Opération en cours": files and bytes done of the
+    // totals, the rate and the time left.
+    void setAmountText(const QString& text) override;
 
     QLabel* labelFile() const { return labelFile_; }
+    QLabel* labelReste() const { return labelReste_; }
     QLabel* labelPath() const { return labelPath_; }
     QProgressBar* progressBar() const { return progressBar_; }
     QProgressBar* progressBarFile() const { return progressBarFile_; }
@@ -97,6 +105,7 @@ class TFormProgress : public QDialog, public ProgressView {
     QProgressBar* progressBarFile_;
     QLabel* labelPath_;
     QProgressBar* progressBar_;
+    QLabel* labelReste_;
     QCheckBox* checkRecupeFile_;
     QPushButton* buttonDemarre_;
     QPushButton* buttonCancel_;

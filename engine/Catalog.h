@@ -12,8 +12,18 @@
 
 namespace kv {
 
-// EntryStatus, also the row's icon index.
-enum EntryStatus : int { Unchanged = 0, Modified = 1, Missing = 2, New = 3 };
+// EntryStatus, also the row's icon. Differs and Damaged come only from a
+// check of the stored members (engine/ArchiveVerify.h): the file's content is
+// not the stored one though its date does not say so; the stored member is
+// damaged. A load sets the first four again.
+enum EntryStatus : int {
+    Unchanged = 0,
+    Modified = 1,
+    Missing = 2,
+    New = 3,
+    Differs = 4,
+    Damaged = 5
+};
 
 struct CatalogRow {
     std::string name;    // the file name, without folder
@@ -44,6 +54,8 @@ inline bool needsCheck(int status) {
         case Modified:
         case Missing:
         case New:
+        case Differs:
+        case Damaged:
             return true;
     }
     return true;

@@ -325,6 +325,11 @@ const std::array<Drawing, TFormBitmap::GlyphCount>& glyphDrawings() {
         [](Artist& a) {  // preview: a screen
             a.monitor(QRectF(2, 3, 28, 26));
         },
+        [](Artist& a) {  // verify: a page under a magnifier that finds it right
+            a.page(QRectF(2, 1, 19, 26), true);
+            a.magnifier(QPointF(17, 16), 7);
+            a.tick(QPointF(17, 16), 8, QColor(0, 150, 0), 2.5);
+        },
     };
     return drawings;
 }
@@ -477,6 +482,34 @@ const std::array<Drawing, TFormBitmap::ImageCount>& smallDrawings() {
             a.box(QRectF(1, 10, 18, 18));
             a.arrow(QPointF(12, 16), QPointF(31, 16), QColor(0, 90, 220), 7);
         },
+        [](Artist& a) {  // 27 content differs: a purple badge with a "not equal" sign
+            statusPage(a, true);
+            a.badge(QPointF(22, 22), 9, QColor(150, 40, 190));
+            QPen pen(Qt::white, 2.6);
+            a.p.setPen(pen);
+            a.p.drawLine(QPointF(17, 19.5), QPointF(27, 19.5));
+            a.p.drawLine(QPointF(17, 24.5), QPointF(27, 24.5));
+            a.p.drawLine(QPointF(25, 15.5), QPointF(19, 28.5));
+        },
+        [](Artist& a) {  // 28 damaged in the archive: a cracked page and a red warning sign
+            statusPage(a, true);
+            a.outline(QColor(90, 0, 0), 1.6);
+            a.p.drawPolyline(QPolygonF({QPointF(8, 1), QPointF(12, 9), QPointF(7, 14),
+                                        QPointF(13, 21)}));
+            a.outline(QColor(120, 0, 0), 1.0);
+            a.p.setBrush(a.colour(QColor(220, 0, 0)));
+            a.p.drawPolygon(QPolygonF({QPointF(22, 12), QPointF(31, 30), QPointF(13, 30)}));
+            QPen pen(Qt::white, 3.0);
+            pen.setCapStyle(Qt::RoundCap);
+            a.p.setPen(pen);
+            a.p.drawLine(QPointF(22, 18), QPointF(22, 24));
+            a.p.drawPoint(QPointF(22, 27.5));
+        },
+        [](Artist& a) {  // 29 verify: a page under a magnifier with a tick
+            a.page(QRectF(3, 1, 20, 27), true);
+            a.magnifier(QPointF(18, 17), 7);
+            a.tick(QPointF(18, 17), 8, QColor(0, 150, 0), 2.5);
+        },
     };
     return drawings;
 }
@@ -508,8 +541,8 @@ const QList<QPixmap>& smallPixmaps() {
     return pixmaps;
 }
 
-const char* const glyphNames[TFormBitmap::GlyphCount] = {"New", "Open", "Arch",   "Self", "Extract",
-                                                         "Add", "Dell", "Search", "Ecran"};
+const char* const glyphNames[TFormBitmap::GlyphCount] = {
+    "New", "Open", "Arch", "Self", "Extract", "Add", "Dell", "Search", "Ecran", "Verify"};
 
 }  // namespace
 
@@ -534,6 +567,22 @@ const QList<QIcon>& TFormBitmap::imageList() {
         return list;
     }();
     return icons;
+}
+
+int TFormBitmap::statusImage(int entryStatus) {
+    switch (entryStatus) {
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+            return entryStatus;
+        case 4:
+            return ImageDiffers;
+        case 5:
+            return ImageDamaged;
+        default:
+            return -1;
+    }
 }
 
 QIcon TFormBitmap::statusIcon(int index) {

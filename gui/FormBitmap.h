@@ -17,7 +17,7 @@ namespace kv {
 
 class TFormBitmap {
   public:
-    // The nine toolbar pictures; each exists in two depths, 18 in all.
+    // The ten toolbar pictures; each exists in two depths, 20 in all.
     enum Glyph {
         GlyphNew,      // ImageNew / ImageNewC         SpeedBNew
         GlyphOpen,     // ImageOpen / ImageOpenC       SpeedBOpen
@@ -28,6 +28,7 @@ class TFormBitmap {
         GlyphDell,     // ImageDell / ImageDellC       SpeedBMoins
         GlyphSearch,   // ImageSearch / ImageSearchC   SpeedBSearchArch
         GlyphEcran,    // ImageEcran / ImageEcranC     ToolB_Voir
+        GlyphVerify,   // ImageVerify / ImageVerifyC   SpeedBVerifier
         GlyphCount
     };
 
@@ -44,7 +45,9 @@ class TFormBitmap {
     static QPixmap picture(const QString& name);
 
     // ImageList1: 16 x 16 icons. Indices 0 to 3 are the EntryStatus icons of the
-    // catalog rows and of the "Légende" submenu; the rest serve the menus.
+    // catalog rows and of the "Légende" submenu, and so are the last two (the
+    // statuses a check of the archive adds: statusImage() maps them); the rest
+    // serve the menus.
     enum ImageIndex {
         ImageStored = 0,     // EntryStatus 0: stored, unchanged
         ImageModified = 1,   // EntryStatus 1: modified on disk
@@ -73,12 +76,17 @@ class TFormBitmap {
         ImageHelp = 24,
         ImageAbout = 25,
         ImageMove = 26,
+        ImageDiffers = 27,  // EntryStatus 4: content differs from the stored copy
+        ImageDamaged = 28,  // EntryStatus 5: the stored copy is damaged
+        ImageVerify = 29,   // the verify and test commands
         ImageCount
     };
     static constexpr int SmallIconSize = 16;
 
     // Every icon of ImageList1, in index order (ImageCount entries).
     static const QList<QIcon>& imageList();
+    // The ImageList1 index of an EntryStatus value (0 to 5); -1 for any other.
+    static int statusImage(int entryStatus);
     // One icon of ImageList1; a null icon for an index out of range.
     static QIcon statusIcon(int index);
     // The same picture as a 16 x 16 pixmap (null out of range).

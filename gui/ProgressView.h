@@ -18,6 +18,9 @@ class ProgressView {
     virtual void setOverallRange(int maximum) = 0;
     virtual void setOverall(int value) = 0;
     virtual void setFilePercent(int percent) = 0;
+    // Files and bytes done of the totals, the rate and the time left
+    // (util/ProgressMeter.h); empty before a run.
+    virtual void setAmountText(const QString& text) = 0;
     virtual bool cancelRequested() const = 0;
 };
 

@@ -112,10 +112,41 @@ void QtUi::setOverallRange(int maximum) {
 
 void QtUi::setOverall(int value) {
     if (progressShowing()) progress_->setOverall(value);
+    if (meter_.started()) {
+        meter_.setRow(value);
+        showAmounts(false);
+    }
 }
 
 void QtUi::setFilePercent(int percent) {
     if (progress_) progress_->setFilePercent(percent);
+    if (meter_.started()) {
+        meter_.setPercent(percent);
+        showAmounts(false);
+    }
+}
+
+void QtUi::startRun(const std::vector<int64_t>& rowBytes) {
+    meter_.start(rowBytes);
+    showAmounts(true);
+}
+
+void QtUi::endRun() {
+    if (!meter_.started()) return;
+    meter_.stop();
+    if (progress_) progress_->setAmountText({});
+    if (amountHook_) amountHook_({});
+}
+
+void QtUi::showAmounts(bool now) {
+    // Formatting the line for each of thousands of small files would cost
+    // more than the files: a few times a second is what an eye reads.
+    constexpr qint64 ShowEveryMs = 250;
+    if (!now && sinceAmounts_.isValid() && sinceAmounts_.elapsed() < ShowEveryMs) return;
+    sinceAmounts_.start();
+    const QString text = QString::fromStdString(meter_.text(separators_));
+    if (progressShowing()) progress_->setAmountText(text);
+    if (amountHook_) amountHook_(text);
 }
 
 void QtUi::pump() {
@@ -125,6 +156,8 @@ void QtUi::pump() {
 
 void QtUi::pumpNow() {
     if (beforeEvents_) beforeEvents_();
+    // The rate and the time left move on while a long file is worked on.
+    if (meter_.started()) showAmounts(false);
     QApplication::processEvents();
     sincePump_.restart();
 }

@@ -13,8 +13,10 @@
 #include <QPointer>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "gui/ProgressView.h"
+#include "util/ProgressMeter.h"
 #include "util/Ui.h"
 
 class QWidget;
@@ -31,6 +33,15 @@ class QtUi : public Ui {
     void setProgressDialog(ProgressView* dialog) { progress_ = dialog; }
     // Where keepGoing() reads the main window's flag.
     void setKeepGoing(std::function<bool()> keepGoing) { keepGoing_ = std::move(keepGoing); }
+    // The rows the next run visits, with their sizes in its order (setOverall(i):
+    // row i is under way): the progress dialog and the status hook are told
+    // files and bytes done of the totals and the time left. endRun() stops it.
+    void startRun(const std::vector<int64_t>& rowBytes);
+    void endRun();
+    // Where the run's figures go besides the progress dialog (the main
+    // window's status bar); called with an empty text when the run ends.
+    void setAmountHook(std::function<void(const QString&)> hook) { amountHook_ = std::move(hook); }
+    void setSeparators(const LocaleSeparators& separators) { separators_ = separators; }
     // Runs first in every pump that lets events run (the main window brings its
     // list up to date there while an operation fills the catalog).
     void setBeforeEvents(std::function<void()> hook) { beforeEvents_ = std::move(hook); }
@@ -69,12 +80,18 @@ class QtUi : public Ui {
 
   private:
     bool progressShowing() const;
+    // Shows the run's figures, at most every few hundred milliseconds.
+    void showAmounts(bool now);
 
     QPointer<QWidget> owner_;
     ProgressView* progress_ = nullptr;
     std::function<bool()> keepGoing_;
     std::function<void()> beforeEvents_;
     QElapsedTimer sincePump_;
+    ProgressMeter meter_;
+    LocaleSeparators separators_ = LocaleSeparators::french();
+    std::function<void(const QString&)> amountHook_;
+    QElapsedTimer sinceAmounts_;
 };
 
 }  // namespace kv

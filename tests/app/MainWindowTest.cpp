@@ -486,10 +486,16 @@ TEST_F(MainWindow, ActionsCarryTheirCategoriesCaptionsShortcutsAndHints) {
         {"Reparer_Arch", "Action", "Réparer l'archive", "",
          "Réparer l'archive|Ecrire une nouvelle archive avec toutes les entrées intactes d'une "
          "archive endommagée, l'ancienne étant conservée"},
+        {"Verifier_Arch", "Action", "Vérifier l'archive", "F11",
+         "Vérifier l'archive|Décompresser chaque fichier archivé et le comparer avec le fichier "
+         "sur le disque"},
+        {"Tester_Arch", "Action", "Tester l'archive", "Shift+F11",
+         "Tester l'archive|Décompresser chaque fichier archivé et vérifier qu'il est intact, "
+         "sans le comparer avec le disque"},
         {"Afficher_Tous", "Edition", "Tous", "Ctrl+Shift+T", "Afficher tous les fichiers"},
         {"Afficher_AVerifier", "Edition", "À vérifier", "Ctrl+Shift+V",
-         "Afficher les fichiers à vérifier|N'afficher que les fichiers modifiés, manquants ou "
-         "nouveaux"},
+         "Afficher les fichiers à vérifier|N'afficher que les fichiers modifiés, manquants, "
+         "nouveaux, différents de leur copie ou endommagés"},
         {"Selectionner_Manquants", "Edition", "Manquants", "Ctrl+Alt+I",
          "Sélectionner les fichiers manquants|Sélectionner, parmi les fichiers affichés, ceux "
          "qui n'existent plus sur le disque"},
@@ -513,7 +519,8 @@ TEST_F(MainWindow, ActionsCarryTheirCategoriesCaptionsShortcutsAndHints) {
               QStringList({"Ajouter des fichiers", "Supprimer des fichiers", "-", "Archiver",
                            "Restaurer des fichiers", "Restaurer les fichiers manquants",
                            "Créer une archive auto-extractible",
-                           "Mettre à jour l'en-tête seulement", "Réparer l'archive", "-",
+                           "Mettre à jour l'en-tête seulement", "-", "Vérifier l'archive",
+                           "Tester l'archive", "Réparer l'archive", "-",
                            "Aperçu du fichier"}));
     EXPECT_EQ(captions(window->findChild<QMenu*>("Edition1")),
               QStringList({"Sélectionner tout", "Tout désélectionner", "Inverser la sélection",
@@ -534,7 +541,8 @@ TEST_F(MainWindow, ActionsCarryTheirCategoriesCaptionsShortcutsAndHints) {
                            "Aperçu du fichier"}));
     EXPECT_EQ(captions(window->findChild<QMenu*>("Legende1")),
               QStringList({"Fichiers compressés", "Fichiers modifiés", "Fichiers inexistant",
-                           "Fichiers nouveaux"}));
+                           "Fichiers nouveaux", "Fichiers différents de leur copie archivée",
+                           "Fichiers endommagés dans l'archive"}));
 }
 
 TEST_F(MainWindow, BusyWindowRefusesCommandsThatChangeTheCatalog) {

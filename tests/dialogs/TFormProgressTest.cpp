@@ -135,7 +135,7 @@ TEST_F(ProgressTest, ClosingTheWindowAsksTheStopQuestion) {
 }
 
 TEST_F(ProgressTest, AnotherModeStartsNothingButStillCloses) {
-    showPrepared(2);
+    showPrepared(9);
     QTest::mouseClick(dialog.buttonDemarre(), Qt::LeftButton);
     EXPECT_TRUE(modes.empty());
     EXPECT_FALSE(dialog.isVisible());

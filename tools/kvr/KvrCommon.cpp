@@ -134,13 +134,9 @@ CliUi::~CliUi() = default;
 
 void CliUi::trackProgress(const std::vector<int64_t>& rowBytes) {
     if (!ProgressLine::wanted()) return;
-    before_.assign(1, 0);
-    for (const int64_t bytes : rowBytes)
-        before_.push_back(before_.back() + std::max<int64_t>(0, bytes));
-    progress_ =
-        std::make_unique<ProgressLine>(static_cast<int64_t>(rowBytes.size()), before_.back());
-    row_ = 0;
-    percent_ = 0;
+    meter_.start(rowBytes);
+    const kv::RunAmounts amounts = meter_.amounts();
+    progress_ = std::make_unique<ProgressLine>(amounts.files, amounts.bytes);
     show();
 }
 
@@ -160,36 +156,28 @@ kv::Answer CliUi::message(kv::MessageKind kind, const std::string& text, kv::But
 void CliUi::setOverallRange(int maximum) {
     // A run that counts its own rows (the restore) and was not told their sizes.
     if (!progress_ && ProgressLine::wanted()) {
-        before_.clear();
+        meter_.start(maximum);
         progress_ = std::make_unique<ProgressLine>(maximum, 0);
-    } else if (progress_ && before_.empty()) {
+    } else if (progress_ && meter_.amounts().bytes == 0) {
+        meter_.setFiles(maximum);
         progress_->setFiles(maximum);
     }
 }
 
 void CliUi::setOverall(int value) {
-    row_ = value;
-    percent_ = 0;
+    meter_.setRow(value);
     show();
 }
 
 void CliUi::setFilePercent(int percent) {
-    percent_ = std::clamp(percent, 0, 100);
+    meter_.setPercent(percent);
     show();
 }
 
 void CliUi::show() {
     if (!progress_) return;
-    if (before_.empty()) {
-        progress_->update(row_, 0);
-        return;
-    }
-    const std::size_t last = before_.size() - 1;
-    const std::size_t row =
-        std::min<std::size_t>(static_cast<std::size_t>(std::max(row_, 0)), last);
-    int64_t bytes = before_[row];
-    if (row < last) bytes += (before_[row + 1] - before_[row]) * percent_ / 100;
-    progress_->update(static_cast<int64_t>(row), bytes);
+    const kv::RunAmounts amounts = meter_.amounts();
+    progress_->update(amounts.filesDone, amounts.bytesDone);
 }
 
 }  // namespace kvr

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "util/ProgressMeter.h"
 #include "util/Ui.h"
 
 namespace kvr {
@@ -41,6 +42,7 @@ int commentCommand(const Args& args);
 int extractCommand(const Args& args);
 int sfxCommand(const Args& args);
 int repairCommand(const Args& args);
+int verifyCommand(const Args& args);
 
 // An argument that starts with a drive letter and ":\" is a Windows path and
 // is taken as it is; anything else is a host path (a relative one taken from
@@ -106,9 +108,7 @@ class CliUi : public kv::Ui {
     void show();
 
     std::unique_ptr<ProgressLine> progress_;
-    std::vector<int64_t> before_;  // bytes of the rows before row i (one more than rows)
-    int row_ = 0;
-    int percent_ = 0;
+    kv::ProgressMeter meter_;
 };
 
 }  // namespace kvr

@@ -15,20 +15,6 @@ ProgressLine* current = nullptr;
 
 constexpr auto RedrawEvery = std::chrono::milliseconds(100);
 
-// A byte count in the unit its total calls for: "1,20 Mo".
-std::string sizeText(int64_t bytes, int64_t total, const kv::LocaleSeparators& separators) {
-    struct Unit {
-        double size;
-        const char* name;
-    };
-    static const Unit units[] = {{1e9, " Go"}, {1e6, " Mo"}, {1e3, " Ko"}};
-    for (const Unit& unit : units)
-        if (total >= unit.size || &unit == &units[2])
-            return kv::formatNumber2(static_cast<double>(bytes) / unit.size, separators) +
-                   unit.name;
-    return {};
-}
-
 // Columns of the terminal on standard error; 80 when it does not say.
 std::size_t terminalWidth() {
     winsize size{};
@@ -81,7 +67,7 @@ void ProgressLine::update(int64_t filesDone, int64_t bytesDone) {
     drawn_ = now;
     const double seconds = std::chrono::duration<double>(now - start_).count();
     const std::size_t width = terminalWidth();
-    const std::string line = text(filesDone, files_, bytesDone, bytes_, seconds, separators_);
+    const std::string line = kv::ProgressMeter::text({filesDone, files_, bytesDone, bytes_}, seconds, separators_);
     // One column is left free: some terminals wrap as soon as the last one is written.
     writeError("\r" + cutTo(line, width > 1 ? width - 1 : width) + "\x1b[K");
     shown_ = true;
@@ -95,33 +81,6 @@ void ProgressLine::erase() {
 
 void ProgressLine::eraseCurrent() {
     if (current) current->erase();
-}
-
-std::string ProgressLine::text(int64_t filesDone, int64_t files, int64_t bytesDone, int64_t bytes,
-                               double seconds, const kv::LocaleSeparators& separators) {
-    filesDone = std::max<int64_t>(filesDone, 0);
-    if (files > 0) filesDone = std::min(filesDone, files);
-    std::string line = std::to_string(filesDone) +
-                       (files > 0 ? "/" + std::to_string(files) : std::string()) + " fichiers";
-    if (bytes > 0) {
-        bytesDone = std::clamp<int64_t>(bytesDone, 0, bytes);
-        line += "  " + sizeText(bytesDone, bytes, separators) + "/" +
-                sizeText(bytes, bytes, separators);
-    }
-    if (seconds < 1.0) return line;
-    // The rate and what is left go by bytes when the sizes are known, by
-    // files otherwise.
-    const double done = bytes > 0 ? static_cast<double>(bytesDone) : static_cast<double>(filesDone);
-    const double total = bytes > 0 ? static_cast<double>(bytes) : static_cast<double>(files);
-    if (total <= 0) return line;
-    const double rate = done / seconds;
-    if (bytes > 0) {
-        const int64_t perSecond = static_cast<int64_t>(rate);
-        line += "  " + sizeText(perSecond, perSecond, separators) + "/s";
-    }
-    if (rate > 0 && done < total)
-        line += "  reste " + kv::formatDuration(static_cast<int64_t>((total - done) / rate + 0.5));
-    return line;
 }
 
 }  // namespace kvr

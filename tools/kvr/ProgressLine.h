@@ -4,17 +4,19 @@
 //
 //   12/340 fichiers  1,20 Mo/80,00 Mo  3,40 Mo/s  reste 23 s
 //
-// It is rewritten in place (carriage return, erase to the end of the line),
-// at most ten times a second, cut to the terminal's width so that it never
-// wraps, and erased before anything else is written to the terminal and when
-// it ends. Numbers take the user's separators (French ones under the C or
-// POSIX locale).
+// The figures are kv::ProgressMeter's (util/ProgressMeter.h), the progress
+// dialog's too. It is rewritten in place (carriage return, erase to the end
+// of the line), at most ten times a second, cut to the terminal's width so
+// that it never wraps, and erased before anything else is written to the
+// terminal and when it ends. Numbers take the user's separators (French ones
+// under the C or POSIX locale).
 
 #include <chrono>
 #include <cstdint>
 #include <string>
 
 #include "util/Format.h"
+#include "util/ProgressMeter.h"
 
 namespace kvr {
 
@@ -40,11 +42,6 @@ class ProgressLine {
     // Erases the line of the ProgressLine alive now, if any: called before a
     // message goes to the terminal.
     static void eraseCurrent();
-
-    // The line's text. seconds: time since the start; the rate and the time
-    // left are shown after a second.
-    static std::string text(int64_t filesDone, int64_t files, int64_t bytesDone, int64_t bytes,
-                            double seconds, const kv::LocaleSeparators& separators);
 
   private:
     int64_t files_;

@@ -28,6 +28,12 @@ const kvr::Command commands[] = {
      "Décompresse chaque entrée sans rien écrire et vérifie son CRC-32 et sa longueur ;\n"
      "une ligne par entrée endommagée, puis le décompte.\n",
      kvr::testCommand, true},
+    {"verify", "[-q] ARCHIVE", "compare chaque fichier avec sa copie archivée",
+     "Vérifie chaque entrée (CRC-32 et longueur) et compare le fichier sur le disque avec\n"
+     "elle (CRC-32 et longueur) ; une ligne par fichier qui n'est pas identique à sa copie\n"
+     "(contenu différent, modifié, endommagé, absent, illisible), puis le décompte.\n"
+     "N'écrit rien. Code de sortie 0 seulement quand chaque fichier est identique.\n",
+     kvr::verifyCommand, true},
     {"update",
      "ARCHIVE [CHEMIN...] [--script FICHIER]... [--drop-missing] [--comment TEXTE]\n"
      "             [--date-comment] [--recompress] [--threads N] [-q]",
