@@ -14,7 +14,7 @@
 #include "engine/CatalogReader.h"
 #include "engine/EntryCheck.h"
 #include "engine/MemberMaker.h"
-#include "engine/MemberPool.h"
+#include "engine/WorkPool.h"
 #include "engine/SharedReader.h"
 #include "util/PathHelpers.h"
 
@@ -218,7 +218,7 @@ VerifyOutcome VerifyArchive(OpenArchive& openArchive, const RunOptions& options,
         --working;
         changed.notify_one();
     };
-    const int threads = std::min<int>(archiveThreads(options.threads),
+    const int threads = std::min<int>(workerThreads(options.threads),
                                       static_cast<int>(std::max<std::size_t>(total, 1)));
     std::vector<std::thread> workers;
     {

@@ -2,7 +2,7 @@
 // VerifyArchive: proves, row by row, what the catalog only guesses from dates.
 //
 // Every stored row of the catalog is checked in one pass, several rows at
-// once on worker threads (archiveThreads(options.threads), engine/MemberPool.h):
+// once on worker threads (workerThreads(options.threads), engine/WorkPool.h):
 //   - its stored member is inflated and checked (format::CheckEntry: a gzip
 //     member of FileSize bytes whose CRC-32 and length agree with its data);
 //   - against the disk (VerifyScope::AgainstDisk), its file is read once and
