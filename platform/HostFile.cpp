@@ -207,10 +207,8 @@ bool HostFile::flush() {
     return rc == 0;
 }
 
-PathInfo HostFile::info() {
+PathInfo pathInfoOf(const struct stat& st) {
     PathInfo info;
-    struct stat st;
-    if (fd_ < 0 || fstat(fd_, &st) != 0) return info;
     info.kind = S_ISREG(st.st_mode)   ? PathInfo::Kind::File
                 : S_ISDIR(st.st_mode) ? PathInfo::Kind::Folder
                                       : PathInfo::Kind::Other;
@@ -220,6 +218,12 @@ PathInfo HostFile::info() {
     info.lastWriteNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     info.changeNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     return info;
+}
+
+PathInfo HostFile::info() {
+    struct stat st;
+    if (fd_ < 0 || fstat(fd_, &st) != 0) return {};
+    return pathInfoOf(st);
 }
 
 bool HostFile::close() {

@@ -1,11 +1,17 @@
 #pragma once
 // A File over a plain POSIX descriptor (64-bit offsets, no buffering).
 
+#include <sys/stat.h>
+
 #include <string>
 
 #include "platform/Platform.h"
 
 namespace kv {
+
+// What a stat() of a file says, as PathInfo gives it: its kind, identity,
+// size and times (Denied is for the caller to say).
+PathInfo pathInfoOf(const struct stat& st);
 
 class HostFile final : public File {
   public:

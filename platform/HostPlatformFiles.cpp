@@ -269,14 +269,7 @@ PathInfo HostPlatform::pathInfo(const std::string& path) {
         if (errno == EACCES) info.kind = PathInfo::Kind::Denied;
         return info;
     }
-    info.kind = S_ISREG(st.st_mode)   ? PathInfo::Kind::File
-                : S_ISDIR(st.st_mode) ? PathInfo::Kind::Folder
-                                      : PathInfo::Kind::Other;
-    info.device = static_cast<uint64_t>(st.st_dev);
-    info.inode = static_cast<uint64_t>(st.st_ino);
-    info.size = static_cast<int64_t>(st.st_size);
-    info.lastWriteNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    info.changeNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    info = pathInfoOf(st);
     if (info.kind == PathInfo::Kind::Folder)
         info.listable = faccessat(AT_FDCWD, host->c_str(), R_OK | X_OK, AT_EACCESS) == 0;
     info.kernel = kernelDevice(info.device);

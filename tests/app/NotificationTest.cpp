@@ -39,10 +39,10 @@ class NotificationServer : public QObject {
         return static_cast<uint>(notices.size());
     }
     void CloseNotification(uint) {}
-    QString GetServerInformation(QString& vendor, QString& version, QString& spec) {
+    QString GetServerInformation(QString& vendor, QString& version, QString& protocol) {
         vendor = QStringLiteral("test");
         version = QStringLiteral("1");
-        spec = QStringLiteral("1.2");
+        protocol = QStringLiteral("1.2");
         return QStringLiteral("kv-test");
     }
 };
