@@ -263,8 +263,13 @@ bool EntryWriter::roomFor(const EntryRecord& record) const {
 }
 
 void EntryWriter::stageAwaiting() {
-    for (Staged& entry : staged_)
-        if (entry.awaiting && roomFor(*entry.awaiting)) stage(entry, *entry.awaiting);
+    for (Staged& entry : staged_) {
+        if (!entry.awaiting || !roomFor(*entry.awaiting)) continue;
+        // Taken out first: staging it again may put it back to wait.
+        const EntryRecord record = std::move(*entry.awaiting);
+        entry.awaiting.reset();
+        stage(entry, record);
+    }
 }
 
 void EntryWriter::stage(Staged& entry, const EntryRecord& record) {
@@ -280,7 +285,6 @@ void EntryWriter::stage(Staged& entry, const EntryRecord& record) {
         entry.awaiting = record;
         return;
     }
-    entry.awaiting.reset();
     std::string key = text::foldKey(record.fileName);
     for (const Staged& s : staged_)
         if (s.job && s.folder == target && s.key == key) return;

@@ -1,5 +1,7 @@
 #include "platform/DosTime.h"
 
+#include <mutex>
+
 namespace kv {
 
 namespace {
@@ -64,6 +66,11 @@ DateTime localDateTime(std::time_t t) {
 }
 
 std::time_t localTimeOf(const DateTime& dt) {
+    // The C library's mktime keeps a static guess of the local offset that it
+    // reads and writes unguarded; the restore workers give files their dates
+    // side by side, so the calls take turns.
+    static std::mutex turns;
+    const std::lock_guard<std::mutex> lock(turns);
     std::tm tm{};
     tm.tm_year = dt.year - 1900;
     tm.tm_mon = dt.month - 1;
