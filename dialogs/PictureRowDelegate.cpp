@@ -23,7 +23,7 @@ void PictureRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->drawText(r.left() + TextLeft, r.top() + 1 + fm.ascent(), text);
     const QPixmap picture = TFormBitmap::smallPixmap(picture_);
     if (!picture.isNull()) {
-        const int h = picture.height() / picture.devicePixelRatio();
+        const int h = qRound(picture.height() / picture.devicePixelRatio());
         painter->drawPixmap(r.left() + PictureLeft, r.top() + (r.height() - h) / 2, picture);
     }
     painter->restore();

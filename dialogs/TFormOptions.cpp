@@ -369,7 +369,7 @@ void TFormOptions::EditHeureChange() {
     // a digit typed after that goes behind a new one ("20" then 0: "20:0").
     if (!grew || text.size() < 2 || text.contains(u':')) return;
     EditHeure->setText((text.left(2) + u':' + text.mid(2)).left(EditHeure->maxLength()));
-    EditHeure->setCursorPosition(EditHeure->text().size());
+    EditHeure->setCursorPosition(static_cast<int>(EditHeure->text().size()));
 }
 
 void TFormOptions::EditHeureExit() {

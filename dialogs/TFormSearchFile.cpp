@@ -193,7 +193,7 @@ void TFormSearchFile::selectRows(const std::vector<int>& rows) {
                 continue;
             }
             int end = r;
-            while (end + 1 < count && chosen[static_cast<size_t>(end + 1)]) ++end;
+            while (end + 1 < count && chosen[static_cast<size_t>(end) + 1]) ++end;
             whole.append(QItemSelectionRange(model->index(r, 0), model->index(end, lastColumn)));
             r = end + 1;
         }
