@@ -25,6 +25,10 @@ packages=(
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-14-dev)
 fi
+# `install-deps.sh format`: the layout check CI runs before the tests.
+if [ "${1:-}" = format ]; then
+  packages+=(clang-format)
+fi
 # `install-deps.sh dev`: the developer's checks that `make test` does not run.
 if [ "${1:-}" = dev ]; then
   packages+=(clang-tidy)
