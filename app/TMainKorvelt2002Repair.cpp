@@ -109,7 +109,7 @@ void TMainKorvelt2002::RestaureManquantsExecute() {
         bool& flag;
         ~Reset() { flag = false; }
     } reset{restoreMissing_};
-    runProgress(TFormProgress::ModeRestore, static_cast<int>(missing),
+    runProgress(TFormProgress::Mode::Restore, static_cast<int>(missing),
                 QStringLiteral("Restauration des fichiers manquants"));
 }
 
