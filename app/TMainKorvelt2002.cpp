@@ -100,7 +100,8 @@ void TMainKorvelt2002::setForms(const Forms& forms) {
         if (form && !owned) ownedForms_.emplace_back(form);
     }
     ui_.setProgressDialog(forms.progress);
-    if (forms.progress) forms.progress->setRunFunction([this](TFormProgress::Mode mode) { runEngine(mode); });
+    if (forms.progress)
+        forms.progress->setRunFunction([this](TFormProgress::Mode mode) { runEngine(mode); });
     if (forms.restaure) {
         forms.restaure->setWorkFolderSource([this] { return options_.workFolder; });
         forms.restaure->setHelpAvailable(helpAvailable_);
@@ -328,7 +329,8 @@ void TMainKorvelt2002::resizeEvent(QResizeEvent* event) {
 
 void TMainKorvelt2002::FormResize() {
     if (!editComment_) return;
-    editComment_->setGeometry(editComment_->x(), 17, std::max(0, toolbarPanel_->width() - 376), 21);
+    editComment_->setGeometry(editComment_->x(), 17, std::max(0, toolbarPanel_->width() - 376),
+                              21);
 }
 
 bool TMainKorvelt2002::eventFilter(QObject* watched, QEvent* event) {

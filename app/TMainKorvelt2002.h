@@ -244,9 +244,10 @@ class TMainKorvelt2002 : public QMainWindow {
                         std::function<void()> handler);
     // The "Afficher" and "Sélectionner" actions, one per status filter.
     void buildStatusActions();
-    // A submenu of these actions.
-    // A toolbar button's own action for that command (see the .cpp).
+    // A toolbar button's own action for that command: its hint, handler and
+    // kind, never disabled (the buttons stay live while the menus grey items).
     QAction* buttonActionFor(QAction* command);
+    // A submenu of these actions.
     QMenu* actionMenu(QWidget* parent, const char* title, const char* name,
                       const QList<QAction*>& actions);
     QAction* menuItemFor(QAction* action, const char* name);

@@ -298,7 +298,7 @@ void TMainKorvelt2002::runEngine(TFormProgress::Mode mode) {
         showRunSummary(restoreRunSummary(outcome, env_.separators));
     } else if (mode == TFormProgress::Mode::Verify || mode == TFormProgress::Mode::Test) {
         runVerify(mode == TFormProgress::Mode::Verify ? VerifyScope::AgainstDisk
-                                                    : VerifyScope::ArchiveOnly);
+                                                      : VerifyScope::ArchiveOnly);
     }
 }
 
@@ -337,8 +337,9 @@ void TMainKorvelt2002::RestaureExecute() {
         return;
     }
     const bool selected = restaure->choices().selection == RestoreSelection::SelectedRows;
-    runProgress(TFormProgress::Mode::Restore, selected ? static_cast<int>(selectedRows().size())
-                                                     : static_cast<int>(archive_.rows.size()) - 1);
+    runProgress(TFormProgress::Mode::Restore,
+                selected ? static_cast<int>(selectedRows().size())
+                         : static_cast<int>(archive_.rows.size()) - 1);
 }
 
 void TMainKorvelt2002::SelfExtractorExecute() {

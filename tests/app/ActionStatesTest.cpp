@@ -16,14 +16,15 @@
 namespace kv::test {
 namespace {
 
-// Every command whose state the window's situation decides (menus' own items
-// by their names); the others are never disabled.
+// Every command whose enabled state the window's situation decides (the
+// menus' own items by their object names).
 const char* const kRuled[] = {
-    "SaveText_Arch", "Print_Arch",    "Close_Arch",    "SaveAs_Arch",           "Dell_Arch",
-    "Move_Arch",     "SelectAll_Arch", "SelectNone_Arch", "InvertSelect",       "CopyPath",
-    "SearchFileArch1", "AddFile",     "DellFileArch1", "Archiver",              "Restaure",
-    "RestaureManquants", "SelfExtractor", "ModiEnTete", "Verifier_Arch",       "Tester_Arch",
-    "Reparer_Arch",  "ViewFileArch",  "Selectionner_Modifies",
+    "SaveText_Arch",  "Print_Arch",      "Close_Arch",        "SaveAs_Arch",
+    "Dell_Arch",      "Move_Arch",       "SelectAll_Arch",    "SelectNone_Arch",
+    "InvertSelect",   "CopyPath",        "SearchFileArch1",   "AddFile",
+    "DellFileArch1",  "Archiver",        "Restaure",          "RestaureManquants",
+    "SelfExtractor",  "ModiEnTete",      "Verifier_Arch",     "Tester_Arch",
+    "Reparer_Arch",   "ViewFileArch",    "Selectionner_Modifies",
 };
 const char* const kNeverDisabled[] = {"New_Arch", "Open_Arch", "DellFile_Arch", "SearchFile_Arch",
                                       "Voir_FichierArch"};
@@ -47,10 +48,11 @@ struct StatesRow {
 };
 
 const std::set<std::string> kStored = {
-    "SaveText_Arch",  "Print_Arch",    "Close_Arch",    "SaveAs_Arch",   "Dell_Arch",
-    "Move_Arch",      "SelectAll_Arch", "SearchFileArch1", "AddFile",    "Archiver",
-    "Restaure",       "SelfExtractor", "ModiEnTete",    "Verifier_Arch", "Tester_Arch",
-    "Reparer_Arch",   "Selectionner_Modifies"};
+    "SaveText_Arch", "Print_Arch",    "Close_Arch",  "SaveAs_Arch",   "Dell_Arch",
+    "Move_Arch",     "SelectAll_Arch", "SearchFileArch1", "AddFile",  "Archiver",
+    "Restaure",      "SelfExtractor", "ModiEnTete",  "Verifier_Arch", "Tester_Arch",
+    "Reparer_Arch",  "Selectionner_Modifies",
+};
 
 std::set<std::string> with(std::set<std::string> names, std::initializer_list<const char*> more) {
     for (const char* name : more) names.insert(name);
