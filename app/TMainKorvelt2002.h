@@ -291,8 +291,8 @@ class TMainKorvelt2002 : public QMainWindow {
     // The prompt about unarchived changes; false when the user cancelled.
     bool askArchiveChanges();
     // Shows the progress dialog prepared for mode, its run's bar at 0 of
-    // maximum, with its own caption when one is given.
-    bool runProgress(TFormProgress::Mode mode, int maximum, const QString& caption = {});
+    // maximum.
+    bool runProgress(TFormProgress::Mode mode, int maximum);
     // The progress dialog's start button: the run of its mode.
     void runEngine(TFormProgress::Mode mode);
     // No archive open any more: empty list, caption, comment and status bar.
@@ -335,7 +335,6 @@ class TMainKorvelt2002 : public QMainWindow {
     int exitStatus_ = 0;
     bool automatic_ = false;  // this start ran the automatic mode
     QString catalogSummary_;       // see setCatalogSummary()
-    bool restoreMissing_ = false;  // the restore run started is "Restaurer les fichiers manquants"
 
     bool keepGoing_ = false;      // KeepGoing
     bool highColour_ = false;     // HighColour

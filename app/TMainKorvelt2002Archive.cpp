@@ -240,11 +240,10 @@ void TMainKorvelt2002::Dell_ArchExecute() {
 
 // Prepares the progress dialog for a run of that mode and shows it modally;
 // its start button calls runEngine() (set in setForms()).
-bool TMainKorvelt2002::runProgress(TFormProgress::Mode mode, int maximum, const QString& caption) {
+bool TMainKorvelt2002::runProgress(TFormProgress::Mode mode, int maximum) {
     TFormProgress* progress = forms_.progress;
     if (!progress) return false;
     progress->prepare(mode, maximum);
-    if (!caption.isEmpty()) progress->setWindowTitle(caption);
     DialogRunner::exec(*progress);
     return true;
 }
@@ -257,48 +256,59 @@ void TMainKorvelt2002::runEngine(TFormProgress::Mode mode) {
         QtUi& ui;
         ~RunFigures() { ui.endRun(); }
     } figures{ui_};
-    if (mode == TFormProgress::Mode::Archive) {
-        ui_.startRun(rowSizes(allRows()));
-        options_.checkRecupeFile = forms_.progress->checkRecupeFile();
-        const ArchiveResult result = ArchiveFiles(archive_, options_, env_, ui_);
-        ui_.endRun();
-        // The archive was written (or the run went to its end trying): the
-        // catalog is read from it again. A catalog that cannot be read back
-        // is said, and the run's summary still follows.
-        if (result.completed) {
-            try {
-                LoadArchive(true, this);
-            } catch (const Error& error) {
-                ui_.message(MessageKind::Error, error.what());
+    switch (mode) {
+        case TFormProgress::Mode::Archive: {
+            ui_.startRun(rowSizes(allRows()));
+            options_.checkRecupeFile = forms_.progress->checkRecupeFile();
+            const ArchiveResult result = ArchiveFiles(archive_, options_, env_, ui_);
+            ui_.endRun();
+            // The archive was written (or the run went to its end trying): the
+            // catalog is read from it again. A catalog that cannot be read back
+            // is said, and the run's summary still follows.
+            if (result.completed) {
+                try {
+                    LoadArchive(true, this);
+                } catch (const Error& error) {
+                    ui_.message(MessageKind::Error, error.what());
+                }
             }
+            showRunSummary(archiveRunSummary(result, env_.separators));
+            // The run told why it refused; the catalog can be brought up to date
+            // at once, at the price of the changes not archived.
+            if (result.changed &&
+                ui_.message(MessageKind::Confirmation,
+                            "Charger l'archive de nouveau maintenant ?\rLes changements de la "
+                            "liste qui n'ont pas été archivés seront perdus.",
+                            Buttons::YesNo) == Answer::Yes)
+                LoadArchive(true, this);
+            break;
         }
-        showRunSummary(archiveRunSummary(result, env_.separators));
-        // The run told why it refused; the catalog can be brought up to date
-        // at once, at the price of the changes not archived.
-        if (result.changed &&
-            ui_.message(MessageKind::Confirmation,
-                        "Charger l'archive de nouveau maintenant ?\rLes changements de la liste "
-                        "qui n'ont pas été archivés seront perdus.",
-                        Buttons::YesNo) == Answer::Yes)
-            LoadArchive(true, this);
-    } else if (mode == TFormProgress::Mode::Restore && restoreMissing_) {
-        ui_.startRun(rowSizes(missingRows(archive_.rows)));
-        const RestoreOutcome outcome = RestoreMissingFiles(archive_, ui_);
-        ui_.endRun();
-        // The rows restored show their new status, and leave a "Manquants" list.
-        model_->resetFromRows();
-        showRunSummary(restoreRunSummary(outcome, env_.separators));
-    } else if (mode == TFormProgress::Mode::Restore && forms_.restaure) {
-        const RestoreChoices choices = forms_.restaure->choices();
-        ui_.startRun(rowSizes(choices.selection == RestoreSelection::SelectedRows
-                                  ? selectedRows()
-                                  : rowsInFileOrder()));
-        const RestoreOutcome outcome = RestoreFiles(archive_, choices, selectedRows(), ui_);
-        ui_.endRun();
-        showRunSummary(restoreRunSummary(outcome, env_.separators));
-    } else if (mode == TFormProgress::Mode::Verify || mode == TFormProgress::Mode::Test) {
-        runVerify(mode == TFormProgress::Mode::Verify ? VerifyScope::AgainstDisk
-                                                      : VerifyScope::ArchiveOnly);
+        case TFormProgress::Mode::Restore: {
+            if (!forms_.restaure) break;
+            const RestoreChoices choices = forms_.restaure->choices();
+            ui_.startRun(rowSizes(choices.selection == RestoreSelection::SelectedRows
+                                      ? selectedRows()
+                                      : rowsInFileOrder()));
+            const RestoreOutcome outcome = RestoreFiles(archive_, choices, selectedRows(), ui_);
+            ui_.endRun();
+            showRunSummary(restoreRunSummary(outcome, env_.separators));
+            break;
+        }
+        case TFormProgress::Mode::RestoreMissing: {
+            ui_.startRun(rowSizes(missingRows(archive_.rows)));
+            const RestoreOutcome outcome = RestoreMissingFiles(archive_, ui_);
+            ui_.endRun();
+            // The rows restored show their new status, and leave a "Manquants" list.
+            model_->resetFromRows();
+            showRunSummary(restoreRunSummary(outcome, env_.separators));
+            break;
+        }
+        case TFormProgress::Mode::Verify:
+            runVerify(VerifyScope::AgainstDisk);
+            break;
+        case TFormProgress::Mode::Test:
+            runVerify(VerifyScope::ArchiveOnly);
+            break;
     }
 }
 

@@ -115,6 +115,9 @@ void TFormProgress::prepare(Mode mode, int overallMaximum) {
         case Mode::Restore:
             setWindowTitle(QStringLiteral("Restauration des fichiers"));
             break;
+        case Mode::RestoreMissing:
+            setWindowTitle(QStringLiteral("Restauration des fichiers manquants"));
+            break;
         case Mode::Verify:
             setWindowTitle(QStringLiteral("Vérification de l'archive"));
             break;

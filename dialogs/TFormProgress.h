@@ -4,7 +4,8 @@
 // The main window prepares it (prepare()), hands it the function that runs the
 // operation of a mode, and shows it modally. The start button (ButtonDemarre)
 // clears CancelRequested and calls the run of the prepared mode: archiving,
-// restore, verify against the disk or test of the archive alone. While the
+// restore (of the files chosen, or of the missing ones), verify against the
+// disk or test of the archive alone. While the
 // run is in progress the start
 // button is disabled and the stop button stays live (the run lets events run
 // between files). When the run returns, normally or with an error, the dialog
@@ -37,7 +38,7 @@ class TFormProgress : public QDialog, public ProgressView {
     Q_OBJECT
   public:
     // The run the dialog frames.
-    enum class Mode { Archive, Restore, Verify, Test };
+    enum class Mode { Archive, Restore, RestoreMissing, Verify, Test };
     // Runs the operation of the given mode.
     using RunFunction = std::function<void(Mode mode)>;
 
@@ -50,7 +51,8 @@ class TFormProgress : public QDialog, public ProgressView {
 
     // What the main window does before showing the dialog: the mode, the
     // caption ("Archivage des fichiers", "Restauration des fichiers",
-    // "Vérification de l'archive", "Test de l'archive"), the run's bar at 0 of
+    // "Restauration des fichiers manquants", "Vérification de l'archive",
+    // "Test de l'archive"), the run's bar at 0 of
     // overallMaximum, the file bar at 0 of 100, the two labels, no figures,
     // and CheckRecupeFile unticked and visible for archiving, hidden otherwise.
     void prepare(Mode mode, int overallMaximum);
