@@ -5,8 +5,7 @@
 // operation of a mode, and shows it modally. The start button (ButtonDemarre)
 // clears CancelRequested and calls the run of the prepared mode: archiving,
 // restore (of the files chosen, or of the missing ones), verify against the
-// disk or test of the archive alone. While the
-// run is in progress the start
+// disk or test of the archive alone. While the run is in progress the start
 // button is disabled and the stop button stays live (the run lets events run
 // between files). When the run returns, normally or with an error, the dialog
 // closes itself (result Accepted); an error that escaped the run is then shown
@@ -52,9 +51,9 @@ class TFormProgress : public QDialog, public ProgressView {
     // What the main window does before showing the dialog: the mode, the
     // caption ("Archivage des fichiers", "Restauration des fichiers",
     // "Restauration des fichiers manquants", "Vérification de l'archive",
-    // "Test de l'archive"), the run's bar at 0 of
-    // overallMaximum, the file bar at 0 of 100, the two labels, no figures,
-    // and CheckRecupeFile unticked and visible for archiving, hidden otherwise.
+    // "Test de l'archive"), the run's bar at 0 of overallMaximum, the file bar
+    // at 0 of 100, the two labels, no figures, and CheckRecupeFile unticked
+    // and visible for archiving, hidden otherwise.
     void prepare(Mode mode, int overallMaximum);
 
     // CancelRequested.
