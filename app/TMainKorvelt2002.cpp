@@ -17,7 +17,6 @@
 #include <QTreeView>
 #include <algorithm>
 
-#include "controls/Hint.h"
 #include "dialogs/TAPropos.h"
 #include "dialogs/TFormProgress.h"
 #include "dialogs/TFormRestaure.h"
@@ -46,6 +45,26 @@ QString separatorIn(const QString& format, const QString& allowed, const QString
     }
     return fallback;
 }
+
+// The toolbar, from the left: each button runs its command's action.
+struct ToolbarButton {
+    const char* name;
+    const char* command;
+    TFormBitmap::Glyph glyph;
+    bool separatorAfter;
+};
+constexpr ToolbarButton kToolbar[] = {
+    {"SpeedBNew", "New_Arch", TFormBitmap::GlyphNew, false},
+    {"SpeedBOpen", "Open_Arch", TFormBitmap::GlyphOpen, true},
+    {"SpeedBArchive", "Archiver", TFormBitmap::GlyphArch, false},
+    {"SpeedBExtractor", "SelfExtractor", TFormBitmap::GlyphSelf, true},
+    {"SpeedBPlus", "AddFile", TFormBitmap::GlyphAdd, false},
+    {"SpeedBRestaure", "Restaure", TFormBitmap::GlyphExtract, false},
+    {"SpeedBMoins", "DellFile_Arch", TFormBitmap::GlyphDell, false},
+    {"SpeedBVerifier", "Verifier_Arch", TFormBitmap::GlyphVerify, true},
+    {"SpeedBSearchArch", "SearchFile_Arch", TFormBitmap::GlyphSearch, false},
+    {"ToolB_Voir", "Voir_FichierArch", TFormBitmap::GlyphEcran, true},
+};
 
 }  // namespace
 
@@ -81,7 +100,8 @@ void TMainKorvelt2002::setForms(const Forms& forms) {
         if (form && !owned) ownedForms_.emplace_back(form);
     }
     ui_.setProgressDialog(forms.progress);
-    if (forms.progress) forms.progress->setRunFunction([this](int mode) { runEngine(mode); });
+    if (forms.progress)
+        forms.progress->setRunFunction([this](TFormProgress::Mode mode) { runEngine(mode); });
     if (forms.restaure) {
         forms.restaure->setWorkFolderSource([this] { return options_.workFolder; });
         forms.restaure->setHelpAvailable(helpAvailable_);
@@ -129,9 +149,9 @@ void TMainKorvelt2002::FormCreate() {
             statusBar()->showMessage(text);
     });
 
+    buildActions();
     buildToolbar();
     buildCatalogView();
-    buildActions();
     buildMenus();
 
     applyStoredSize(s);
@@ -247,69 +267,35 @@ void TMainKorvelt2002::buildToolbar() {
     central->setObjectName(QStringLiteral("Panel1"));
     setCentralWidget(central);
 
-    panelIcone_ = new QFrame(central);
-    panelIcone_->setObjectName(QStringLiteral("PanelIcone"));
-    panelIcone_->setFrameShape(QFrame::Panel);
-    panelIcone_->setFrameShadow(QFrame::Raised);
-    panelIcone_->setFixedHeight(41);
+    toolbarPanel_ = new QFrame(central);
+    toolbarPanel_->setObjectName(QStringLiteral("PanelIcone"));
+    toolbarPanel_->setFrameShape(QFrame::Panel);
+    toolbarPanel_->setFrameShadow(QFrame::Raised);
+    toolbarPanel_->setFixedHeight(41);
 
-    struct Button {
-        const char* name;
-        const char* hint;
-        void (TMainKorvelt2002::*handler)();
-        Command kind;
-        bool separatorAfter;
-    };
-    const Button buttons[] = {
-        {"SpeedBNew", "Créer une nouvelle archive", &TMainKorvelt2002::New_ArchExecute,
-         Command::Changes, false},
-        {"SpeedBOpen", "Ouvrir une archive existante", &TMainKorvelt2002::Open_ArchExecute,
-         Command::Changes, true},
-        {"SpeedBArchive", "Démarrer l'archivage", &TMainKorvelt2002::ArchiverExecute,
-         Command::Changes, false},
-        {"SpeedBExtractor", "Créer une archive auto-extractible",
-         &TMainKorvelt2002::SelfExtractorExecute, Command::Changes, true},
-        {"SpeedBPlus", "Ajouter le(s) fichier(s)", &TMainKorvelt2002::AddFileExecute,
-         Command::Changes, false},
-        {"SpeedBRestaure", "Restaurer des fichiers", &TMainKorvelt2002::RestaureExecute,
-         Command::Changes, false},
-        {"SpeedBMoins", "Supprimer le(s) fichier(s) sélectionné(s)",
-         &TMainKorvelt2002::DellFile_ArchExecute, Command::Changes, false},
-        {"SpeedBVerifier", "Vérifier l'archive", &TMainKorvelt2002::VerifierExecute,
-         Command::Changes, true},
-        {"SpeedBSearchArch", "Rechercher un fichier dans l'archive",
-         &TMainKorvelt2002::SearchFile_ArchExecute, Command::Reads, false},
-        {"ToolB_Voir", "Aperçu du fichier", &TMainKorvelt2002::Voir_FichierArchExecute,
-         Command::Reads, true},
-    };
     int x = 4;
-    for (const Button& b : buttons) {
-        auto* button = new QToolButton(panelIcone_);
+    for (const ToolbarButton& b : kToolbar) {
+        auto* button = new QToolButton(toolbarPanel_);
         button->setObjectName(QString::fromLatin1(b.name));
+        button->setDefaultAction(buttonActionFor(action(b.command)));
         button->setAutoRaise(true);
         button->setGeometry(x, 3, 35, 35);
         button->setFocusPolicy(Qt::NoFocus);
-        applyHint(button, QString::fromUtf8(b.hint));
-        button->setStatusTip(QString());
-        const auto handler = b.handler;
-        const Command kind = b.kind;
-        connect(button, &QToolButton::clicked, this,
-                [this, handler, kind] { guarded(kind, [&] { (this->*handler)(); }); });
         toolButtons_.push_back(button);
         x += 35;
         if (b.separatorAfter) {
-            auto* line = new QFrame(panelIcone_);
+            auto* line = new QFrame(toolbarPanel_);
             line->setFrameShape(QFrame::VLine);
             line->setFrameShadow(QFrame::Sunken);
             line->setGeometry(x + 2, 5, 4, 31);
             x += 8;
         }
     }
-    labelComment_ = new QLabel(QStringLiteral("Commentaire"), panelIcone_);
+    labelComment_ = new QLabel(QStringLiteral("Commentaire"), toolbarPanel_);
     labelComment_->setObjectName(QStringLiteral("Label1"));
     labelComment_->move(x + 6, 2);
     labelComment_->adjustSize();
-    editComment_ = new QLineEdit(panelIcone_);
+    editComment_ = new QLineEdit(toolbarPanel_);
     editComment_->setObjectName(QStringLiteral("EditComment"));
     editComment_->setMaxLength(80);
     editComment_->move(x + 6, 17);
@@ -318,19 +304,14 @@ void TMainKorvelt2002::buildToolbar() {
 }
 
 void TMainKorvelt2002::LoadToolbarGlyphs() {
-    static const TFormBitmap::Glyph glyphs[] = {
-        TFormBitmap::GlyphNew,  TFormBitmap::GlyphOpen,   TFormBitmap::GlyphArch,
-        TFormBitmap::GlyphSelf, TFormBitmap::GlyphAdd,    TFormBitmap::GlyphExtract,
-        TFormBitmap::GlyphDell, TFormBitmap::GlyphVerify, TFormBitmap::GlyphSearch,
-        TFormBitmap::GlyphEcran,
-    };
     const int margin = highColour_ ? 1 : 6;
+    const int side = 35 - 2 * margin - 2;
     for (size_t i = 0; i < toolButtons_.size(); ++i) {
-        const QPixmap glyph = TFormBitmap::toolbarGlyph(glyphs[i], highColour_);
-        toolButtons_[i]->setIcon(QIcon(glyph));
-        const int side = 35 - 2 * margin - 2;
-        toolButtons_[i]->setIconSize(QSize(side, side));
-        toolButtons_[i]->setProperty("Margin", margin);
+        QToolButton* button = toolButtons_[i];
+        button->defaultAction()->setIcon(
+            QIcon(TFormBitmap::toolbarGlyph(kToolbar[i].glyph, highColour_)));
+        button->setIconSize(QSize(side, side));
+        button->setProperty("Margin", margin);
     }
 }
 
@@ -348,13 +329,14 @@ void TMainKorvelt2002::resizeEvent(QResizeEvent* event) {
 
 void TMainKorvelt2002::FormResize() {
     if (!editComment_) return;
-    editComment_->setGeometry(editComment_->x(), 17, std::max(0, panelIcone_->width() - 376), 21);
+    editComment_->setGeometry(editComment_->x(), 17, std::max(0, toolbarPanel_->width() - 376),
+                              21);
 }
 
 bool TMainKorvelt2002::eventFilter(QObject* watched, QEvent* event) {
     // The comment box follows the toolbar panel's width, which the layout
     // sets after the window's own resize.
-    if (watched == panelIcone_ && event->type() == QEvent::Resize) FormResize();
+    if (watched == toolbarPanel_ && event->type() == QEvent::Resize) FormResize();
     // The window sees keys before its controls do.
     if (event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {

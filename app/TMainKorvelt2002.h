@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "app/CatalogModel.h"
+#include "dialogs/TFormProgress.h"
 #include "engine/ArchiveVerify.h"
 #include "engine/Environment.h"
 #include "engine/OpenArchive.h"
@@ -56,7 +57,6 @@ class QTreeView;
 namespace kv {
 
 class TFormRestaure;
-class TFormProgress;
 class TFormWait;
 
 // The settings of Korvelt.cfg with their defaults, as the window reads and
@@ -158,9 +158,12 @@ class TMainKorvelt2002 : public QMainWindow {
     void Edition1Click();
     void Action1Click();
     void PopupArchPopup();
-    // The enabled states of the actions by the rules the menus apply when they
-    // open, so that every shortcut is live exactly when its menu item is. Runs
-    // at the end of every command and selection change (see guarded()).
+    // The one place that enables and disables the actions and the menus' own
+    // items, from the window's state: an archive open, its file on disk, rows,
+    // missing rows, the selection, the rows the filter shows. A shortcut is
+    // live exactly when its menu item is. Runs at the end of every command and
+    // selection change (see guarded()) and when a menu opens. The toolbar
+    // buttons have actions of their own that stay enabled.
     void updateActionStates();
 
     void LoadArchive(bool interactive, QObject* sender = nullptr);
@@ -241,6 +244,9 @@ class TMainKorvelt2002 : public QMainWindow {
                         std::function<void()> handler);
     // The "Afficher" and "Sélectionner" actions, one per status filter.
     void buildStatusActions();
+    // A toolbar button's own action for that command: its hint, handler and
+    // kind, never disabled (the buttons stay live while the menus grey items).
+    QAction* buttonActionFor(QAction* command);
     // A submenu of these actions.
     QMenu* actionMenu(QWidget* parent, const char* title, const char* name,
                       const QList<QAction*>& actions);
@@ -269,14 +275,6 @@ class TMainKorvelt2002 : public QMainWindow {
     void fitSizeColumns(int first, int last);
     void updateSortChecks();
     void setSelectionOfAll(bool selected);
-    // The states each menu sets when it opens.
-    void applyFichierStates(bool withSaveText);
-    void applyEditionStates();
-    void applyActionStates();
-    // "Sélectionner" when the list shows rows; "Restaurer les fichiers
-    // manquants" when a row is missing and the archive exists.
-    void applySelectStates();
-    void applyMissingState();
 
     // TMainKorvelt2002Adding.cpp
     static std::string typeNameOf(const std::string& path);
@@ -293,11 +291,10 @@ class TMainKorvelt2002 : public QMainWindow {
     // The prompt about unarchived changes; false when the user cancelled.
     bool askArchiveChanges();
     // Shows the progress dialog prepared for mode, its run's bar at 0 of
-    // maximum, with its own caption when one is given.
-    bool runProgress(int mode, int maximum, const QString& caption = {});
-    // The progress dialog's start button: the archiving run (mode 0) or the
-    // restore run (mode 1).
-    void runEngine(int mode);
+    // maximum.
+    bool runProgress(TFormProgress::Mode mode, int maximum);
+    // The progress dialog's start button: the run of its mode.
+    void runEngine(TFormProgress::Mode mode);
     // No archive open any more: empty list, caption, comment and status bar.
     void closeArchive();
     // Shows what a run did in the status bar for RunSummaryMs (nothing for an
@@ -305,7 +302,7 @@ class TMainKorvelt2002 : public QMainWindow {
     void showRunSummary(const std::string& text);
 
     // TMainKorvelt2002Verify.cpp
-    // The verify (mode 2) or test (mode 3) run of the progress dialog.
+    // The verify or test run of the progress dialog.
     void runVerify(VerifyScope scope);
     // Every row; the stored rows in the order of their entries in the file;
     // the sizes of rows, in the order given (the runs' figures count them).
@@ -330,6 +327,7 @@ class TMainKorvelt2002 : public QMainWindow {
     Forms forms_;
     std::vector<std::unique_ptr<QWidget>> ownedForms_;
     QHash<QString, QAction*> actions_;  // by object name; the window is their parent
+    QHash<const QAction*, std::function<void()>> runs_;  // each action's guarded handler
     QStringList commandLine_;
     QStringList imageExtensions_;  // ImageExtensions
     bool shownOnce_ = false;
@@ -337,7 +335,6 @@ class TMainKorvelt2002 : public QMainWindow {
     int exitStatus_ = 0;
     bool automatic_ = false;  // this start ran the automatic mode
     QString catalogSummary_;       // see setCatalogSummary()
-    bool restoreMissing_ = false;  // the restore run started is "Restaurer les fichiers manquants"
 
     bool keepGoing_ = false;      // KeepGoing
     bool highColour_ = false;     // HighColour
@@ -345,7 +342,7 @@ class TMainKorvelt2002 : public QMainWindow {
     bool acceptDrops_ = false;    // the window takes dropped files
 
     // Components.
-    QFrame* panelIcone_ = nullptr;
+    QFrame* toolbarPanel_ = nullptr;  // PanelIcone
     QLineEdit* editComment_ = nullptr;
     QLabel* labelComment_ = nullptr;
     std::unique_ptr<QTreeView> listView_;

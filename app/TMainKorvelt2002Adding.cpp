@@ -154,7 +154,6 @@ void TMainKorvelt2002::DellFile_ArchExecute() {
                             archive_.rows.begin() + static_cast<std::ptrdiff_t>(last) + 1);
         model_->endErase();
     }
-    action("Restaure")->setEnabled(!archive_.rows.empty());
     archive_.listChanged = true;
     recountCatalogSummary();
     ListViewFileClick(this);

@@ -131,10 +131,6 @@ void TMainKorvelt2002::LoadArchive(bool interactive, QObject* sender) {
     editComment_->setText(QString::fromStdString(archive_.comment));
     showCatalogSummary(result.totalSize);
     setArchiveCaption();
-    const bool hasRows = !archive_.rows.empty();
-    action("Restaure")->setEnabled(hasRows);
-    action("SelfExtractor")->setEnabled(hasRows);
-    action("Archiver")->setEnabled(true);
     ListViewFileClick(sender);
     archive_.listChanged = false;
 
@@ -165,9 +161,6 @@ void TMainKorvelt2002::New_ArchExecute() {
     editComment_->setText(QString::fromStdString(comment));
     clearCatalog();
     ListViewFileClick(this);
-    action("Restaure")->setEnabled(false);
-    action("SelfExtractor")->setEnabled(false);
-    action("Archiver")->setEnabled(true);
     archive_.listChanged = false;
     setCatalogSummary(QString());
     setStatusText(1, QString());
@@ -247,16 +240,15 @@ void TMainKorvelt2002::Dell_ArchExecute() {
 
 // Prepares the progress dialog for a run of that mode and shows it modally;
 // its start button calls runEngine() (set in setForms()).
-bool TMainKorvelt2002::runProgress(int mode, int maximum, const QString& caption) {
+bool TMainKorvelt2002::runProgress(TFormProgress::Mode mode, int maximum) {
     TFormProgress* progress = forms_.progress;
     if (!progress) return false;
     progress->prepare(mode, maximum);
-    if (!caption.isEmpty()) progress->setWindowTitle(caption);
     DialogRunner::exec(*progress);
     return true;
 }
 
-void TMainKorvelt2002::runEngine(int mode) {
+void TMainKorvelt2002::runEngine(TFormProgress::Mode mode) {
     BusyScope busy(*this);
     // The figures of files and bytes left follow the rows in the order the run visits them.
     ui_.setSeparators(env_.separators);
@@ -264,48 +256,59 @@ void TMainKorvelt2002::runEngine(int mode) {
         QtUi& ui;
         ~RunFigures() { ui.endRun(); }
     } figures{ui_};
-    if (mode == TFormProgress::ModeArchive) {
-        ui_.startRun(rowSizes(allRows()));
-        options_.checkRecupeFile = forms_.progress->checkRecupeFile();
-        const ArchiveResult result = ArchiveFiles(archive_, options_, env_, ui_);
-        ui_.endRun();
-        // The archive was written (or the run went to its end trying): the
-        // catalog is read from it again. A catalog that cannot be read back
-        // is said, and the run's summary still follows.
-        if (result.completed) {
-            try {
-                LoadArchive(true, this);
-            } catch (const Error& error) {
-                ui_.message(MessageKind::Error, error.what());
+    switch (mode) {
+        case TFormProgress::Mode::Archive: {
+            ui_.startRun(rowSizes(allRows()));
+            options_.checkRecupeFile = forms_.progress->checkRecupeFile();
+            const ArchiveResult result = ArchiveFiles(archive_, options_, env_, ui_);
+            ui_.endRun();
+            // The archive was written (or the run went to its end trying): the
+            // catalog is read from it again. A catalog that cannot be read back
+            // is said, and the run's summary still follows.
+            if (result.completed) {
+                try {
+                    LoadArchive(true, this);
+                } catch (const Error& error) {
+                    ui_.message(MessageKind::Error, error.what());
+                }
             }
+            showRunSummary(archiveRunSummary(result, env_.separators));
+            // The run told why it refused; the catalog can be brought up to date
+            // at once, at the price of the changes not archived.
+            if (result.changed &&
+                ui_.message(MessageKind::Confirmation,
+                            "Charger l'archive de nouveau maintenant ?\rLes changements de la "
+                            "liste qui n'ont pas été archivés seront perdus.",
+                            Buttons::YesNo) == Answer::Yes)
+                LoadArchive(true, this);
+            break;
         }
-        showRunSummary(archiveRunSummary(result, env_.separators));
-        // The run told why it refused; the catalog can be brought up to date
-        // at once, at the price of the changes not archived.
-        if (result.changed &&
-            ui_.message(MessageKind::Confirmation,
-                        "Charger l'archive de nouveau maintenant ?\rLes changements de la liste "
-                        "qui n'ont pas été archivés seront perdus.",
-                        Buttons::YesNo) == Answer::Yes)
-            LoadArchive(true, this);
-    } else if (mode == TFormProgress::ModeRestore && restoreMissing_) {
-        ui_.startRun(rowSizes(missingRows(archive_.rows)));
-        const RestoreOutcome outcome = RestoreMissingFiles(archive_, ui_);
-        ui_.endRun();
-        // The rows restored show their new status, and leave a "Manquants" list.
-        model_->resetFromRows();
-        showRunSummary(restoreRunSummary(outcome, env_.separators));
-    } else if (mode == TFormProgress::ModeRestore && forms_.restaure) {
-        const RestoreChoices choices = forms_.restaure->choices();
-        ui_.startRun(rowSizes(choices.selection == RestoreSelection::SelectedRows
-                                  ? selectedRows()
-                                  : rowsInFileOrder()));
-        const RestoreOutcome outcome = RestoreFiles(archive_, choices, selectedRows(), ui_);
-        ui_.endRun();
-        showRunSummary(restoreRunSummary(outcome, env_.separators));
-    } else if (mode == TFormProgress::ModeVerify || mode == TFormProgress::ModeTest) {
-        runVerify(mode == TFormProgress::ModeVerify ? VerifyScope::AgainstDisk
-                                                    : VerifyScope::ArchiveOnly);
+        case TFormProgress::Mode::Restore: {
+            if (!forms_.restaure) break;
+            const RestoreChoices choices = forms_.restaure->choices();
+            ui_.startRun(rowSizes(choices.selection == RestoreSelection::SelectedRows
+                                      ? selectedRows()
+                                      : rowsInFileOrder()));
+            const RestoreOutcome outcome = RestoreFiles(archive_, choices, selectedRows(), ui_);
+            ui_.endRun();
+            showRunSummary(restoreRunSummary(outcome, env_.separators));
+            break;
+        }
+        case TFormProgress::Mode::RestoreMissing: {
+            ui_.startRun(rowSizes(missingRows(archive_.rows)));
+            const RestoreOutcome outcome = RestoreMissingFiles(archive_, ui_);
+            ui_.endRun();
+            // The rows restored show their new status, and leave a "Manquants" list.
+            model_->resetFromRows();
+            showRunSummary(restoreRunSummary(outcome, env_.separators));
+            break;
+        }
+        case TFormProgress::Mode::Verify:
+            runVerify(VerifyScope::AgainstDisk);
+            break;
+        case TFormProgress::Mode::Test:
+            runVerify(VerifyScope::ArchiveOnly);
+            break;
     }
 }
 
@@ -317,7 +320,7 @@ void TMainKorvelt2002::showRunSummary(const std::string& text) {
 
 void TMainKorvelt2002::ArchiverExecute() {
     if (!archiveOpen() || archive_.rows.empty()) return;
-    runProgress(TFormProgress::ModeArchive, static_cast<int>(archive_.rows.size()) - 1);
+    runProgress(TFormProgress::Mode::Archive, static_cast<int>(archive_.rows.size()) - 1);
 }
 
 void TMainKorvelt2002::ModiEnTeteExecute() {
@@ -344,8 +347,9 @@ void TMainKorvelt2002::RestaureExecute() {
         return;
     }
     const bool selected = restaure->choices().selection == RestoreSelection::SelectedRows;
-    runProgress(TFormProgress::ModeRestore, selected ? static_cast<int>(selectedRows().size())
-                                                     : static_cast<int>(archive_.rows.size()) - 1);
+    runProgress(TFormProgress::Mode::Restore,
+                selected ? static_cast<int>(selectedRows().size())
+                         : static_cast<int>(archive_.rows.size()) - 1);
 }
 
 void TMainKorvelt2002::SelfExtractorExecute() {

@@ -1,7 +1,7 @@
 // The catalog view: the list, its status icons, the selection summary and the
 // catalog summary of the status bar, the sort and selection commands, the
-// filter by status, the copy of a row's folder, and the enabled states
-// computed when a menu opens.
+// filter by status, the copy of a row's folder, and the actions' enabled
+// states.
 
 #include <QAction>
 #include <QActionGroup>
@@ -51,7 +51,7 @@ void TMainKorvelt2002::buildCatalogView() {
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(panelIcone_);
+    layout->addWidget(toolbarPanel_);
 
     model_ = std::make_unique<CatalogModel>(archive_.rows, env_.separators, this);
     model_->setIconProvider(
@@ -88,8 +88,9 @@ void TMainKorvelt2002::buildCatalogView() {
 
     connect(listView_.get(), &QTreeView::clicked, this,
             [this] { guarded(Command::Reads, [this] { ListViewFileClick(listView_.get()); }); });
+    // A double click is the preview command.
     connect(listView_.get(), &QTreeView::doubleClicked, this,
-            [this] { guarded(Command::Changes, [this] { Voir_FichierArchExecute(); }); });
+            [this] { action("Voir_FichierArch")->trigger(); });
     connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { guarded(Command::Reads, [this] { ListViewFileClick(listView_.get()); }); });
 
@@ -315,99 +316,66 @@ void TMainKorvelt2002::updateSortChecks() {
     for (QAction* item : sortItems_) item->setChecked(item->data().toInt() == archive_.sortKey);
 }
 
-void TMainKorvelt2002::applyFichierStates(bool withSaveText) {
-    auto a = [this](const char* name) { return action(name); };
-    const bool withRows = archiveOpen() && !archive_.rows.empty();
-    if (withSaveText) a("SaveText_Arch")->setEnabled(withRows);
-    a("Print_Arch")->setEnabled(withRows);
-    a("Close_Arch")->setEnabled(archiveOpen());
-    const bool exists = archiveExists();
-    a("SaveAs_Arch")->setEnabled(exists);
-    a("Dell_Arch")->setEnabled(exists);
-    a("Move_Arch")->setEnabled(exists);
-}
-
-void TMainKorvelt2002::applyEditionStates() {
-    auto a = [this](const char* name) { return action(name); };
+void TMainKorvelt2002::updateActionStates() {
+    // Before the menus exist (while the window is built) there is nothing to set.
+    if (!searchFileItem_) return;
+    const bool open = archiveOpen();
+    const bool onDisk = archiveExists();
     const bool hasRows = !archive_.rows.empty();
+    const bool stored = hasRows && onDisk;  // rows an archive on disk can give back
+    const bool missing = std::any_of(archive_.rows.begin(), archive_.rows.end(),
+                                     [](const CatalogRow& row) { return row.status == Missing; });
     const std::size_t selected = selectedRows().size();
-    a("SelectAll_Arch")->setEnabled(hasRows);
-    a("SelectNone_Arch")->setEnabled(selected > 0);
-    a("InvertSelect")->setEnabled(selected > 0);
-    applySelectStates();
-    searchFileItem_->setEnabled(hasRows);
-    a("CopyPath")->setEnabled(selected == 1);
-}
-
-void TMainKorvelt2002::applySelectStates() {
+    const struct {
+        QAction* item;
+        bool enabled;
+    } states[] = {
+        {action("SaveText_Arch"), open && hasRows},
+        {action("Print_Arch"), open && hasRows},
+        {action("Close_Arch"), open},
+        {action("SaveAs_Arch"), onDisk},
+        {action("Dell_Arch"), onDisk},
+        {action("Move_Arch"), onDisk},
+        {action("SelectAll_Arch"), hasRows},
+        {action("SelectNone_Arch"), selected > 0},
+        {action("InvertSelect"), selected > 0},
+        {action("CopyPath"), selected == 1},
+        {searchFileItem_, hasRows},
+        {action("AddFile"), open},
+        {dellFileItem_, selected > 0},
+        {action("Archiver"), open},
+        {action("Restaure"), stored},
+        {action("RestaureManquants"), missing && onDisk},
+        {action("SelfExtractor"), stored},
+        {action("ModiEnTete"), onDisk},
+        {action("Verifier_Arch"), stored},
+        {action("Tester_Arch"), stored},
+        {action("Reparer_Arch"), onDisk},
+        {viewFileItem_, selected == 1},
+    };
+    for (const auto& state : states) state.item->setEnabled(state.enabled);
+    // "Sélectionner" picks among the rows the list shows.
     const bool shown = model_->rowCount() > 0;
     for (QAction* item : selectActions_) item->setEnabled(shown);
 }
 
-void TMainKorvelt2002::applyActionStates() {
-    auto a = [this](const char* name) { return action(name); };
-    const std::size_t selected = selectedRows().size();
-    a("AddFile")->setEnabled(archiveOpen());
-    a("Archiver")->setEnabled(archiveOpen());
-    dellFileItem_->setEnabled(selected > 0);
-    const bool restorable = !archive_.rows.empty() && archiveExists();
-    a("Restaure")->setEnabled(restorable);
-    a("SelfExtractor")->setEnabled(restorable);
-    applyMissingState();
-    viewFileItem_->setEnabled(selected == 1);
-    a("ModiEnTete")->setEnabled(archiveExists());
-    a("Reparer_Arch")->setEnabled(archiveExists());
-    a("Verifier_Arch")->setEnabled(restorable);
-    a("Tester_Arch")->setEnabled(restorable);
-}
-
-void TMainKorvelt2002::applyMissingState() {
-    const bool missing = std::any_of(archive_.rows.begin(), archive_.rows.end(),
-                                     [](const CatalogRow& row) { return row.status == Missing; });
-    action("RestaureManquants")->setEnabled(missing && archiveExists());
-}
-
-void TMainKorvelt2002::updateActionStates() {
-    // Before the menus exist (while the window is built) there is nothing to set.
-    if (!searchFileItem_) return;
-    // "Enregistrer le contenu en texte" has a rule of its own in the popup and
-    // no shortcut: only the menus that show it set it.
-    applyFichierStates(false);
-    applyEditionStates();
-    applyActionStates();
-}
-
 void TMainKorvelt2002::Fichier1Click() {
-    applyFichierStates(true);
+    updateActionStates();
 }
 
 void TMainKorvelt2002::Edition1Click() {
-    applyEditionStates();
+    updateActionStates();
     updateSortChecks();
 }
 
 void TMainKorvelt2002::Action1Click() {
-    applyActionStates();
+    updateActionStates();
     ListViewFileClick(this);
 }
 
 void TMainKorvelt2002::PopupArchPopup() {
-    auto a = [this](const char* name) { return action(name); };
-    const std::size_t selected = selectedRows().size();
-    const bool hasRows = !archive_.rows.empty();
-    a("SaveText_Arch")->setEnabled(archiveExists());
-    a("AddFile")->setEnabled(archiveOpen());
-    a("Archiver")->setEnabled(archiveOpen());
-    const bool restorable = hasRows && archiveExists();
-    a("Restaure")->setEnabled(restorable);
-    applyMissingState();
-    a("SelfExtractor")->setEnabled(restorable);
-    a("SelectAll_Arch")->setEnabled(hasRows);
-    a("SelectNone_Arch")->setEnabled(selected > 0);
-    a("InvertSelect")->setEnabled(selected > 0);
-    applySelectStates();
+    updateActionStates();
     updateSortChecks();
-    a("CopyPath")->setEnabled(selected == 1);
     ListViewFileClick(this);
 }
 

@@ -31,11 +31,22 @@ QAction* TMainKorvelt2002::makeAction(const char* name, const char* category, co
     action->setToolTip(hintShort(hintText));
     action->setShortcut(shortcut);
     action->setShortcutContext(Qt::WindowShortcut);
-    connect(action, &QAction::triggered, this,
-            [this, handler = std::move(handler), kind] { guarded(kind, handler); });
+    auto run = [this, handler = std::move(handler), kind] { guarded(kind, handler); };
+    connect(action, &QAction::triggered, this, run);
+    runs_.insert(action, std::move(run));
     addAction(action);
     actions_.insert(action->objectName(), action);
     return action;
+}
+
+// A toolbar button's own action for a command: the command's hint, handler
+// and kind, but never disabled: the buttons stay live while the menus grey
+// their items, and each handler checks what it needs.
+QAction* TMainKorvelt2002::buttonActionFor(QAction* command) {
+    auto* item = new QAction(this);
+    item->setToolTip(command->toolTip());
+    connect(item, &QAction::triggered, this, runs_.value(command));
+    return item;
 }
 
 void TMainKorvelt2002::buildActions() {

@@ -104,13 +104,7 @@ void TMainKorvelt2002::RestaureManquantsExecute() {
         ui_.message(MessageKind::Information, "Aucun fichier de la liste ne manque sur le disque.");
         return;
     }
-    restoreMissing_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{restoreMissing_};
-    runProgress(TFormProgress::ModeRestore, static_cast<int>(missing),
-                QStringLiteral("Restauration des fichiers manquants"));
+    runProgress(TFormProgress::Mode::RestoreMissing, static_cast<int>(missing));
 }
 
 void TMainKorvelt2002::Reparer_ArchExecute() {

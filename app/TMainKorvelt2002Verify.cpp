@@ -48,14 +48,14 @@ void TMainKorvelt2002::VerifierExecute() {
     if (!archiveExists()) return;
     const auto count = std::count_if(archive_.rows.begin(), archive_.rows.end(), stored);
     if (count == 0) return;
-    runProgress(TFormProgress::ModeVerify, static_cast<int>(count) - 1);
+    runProgress(TFormProgress::Mode::Verify, static_cast<int>(count) - 1);
 }
 
 void TMainKorvelt2002::TesterExecute() {
     if (!archiveExists()) return;
     const auto count = std::count_if(archive_.rows.begin(), archive_.rows.end(), stored);
     if (count == 0) return;
-    runProgress(TFormProgress::ModeTest, static_cast<int>(count) - 1);
+    runProgress(TFormProgress::Mode::Test, static_cast<int>(count) - 1);
 }
 
 void TMainKorvelt2002::runVerify(VerifyScope scope) {

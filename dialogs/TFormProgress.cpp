@@ -105,21 +105,24 @@ TFormProgress::TFormProgress(Ui& ui, QWidget* parent)
     connect(buttonCancel_, &QPushButton::clicked, this, &TFormProgress::ButtonCancelClick);
 }
 
-void TFormProgress::prepare(int mode, int overallMaximum) {
+void TFormProgress::prepare(Mode mode, int overallMaximum) {
     mode_ = mode;
-    const bool archiving = mode == ModeArchive;
+    const bool archiving = mode == Mode::Archive;
     switch (mode) {
-        case ModeArchive:
+        case Mode::Archive:
             setWindowTitle(QStringLiteral("Archivage des fichiers"));
             break;
-        case ModeVerify:
+        case Mode::Restore:
+            setWindowTitle(QStringLiteral("Restauration des fichiers"));
+            break;
+        case Mode::RestoreMissing:
+            setWindowTitle(QStringLiteral("Restauration des fichiers manquants"));
+            break;
+        case Mode::Verify:
             setWindowTitle(QStringLiteral("Vérification de l'archive"));
             break;
-        case ModeTest:
+        case Mode::Test:
             setWindowTitle(QStringLiteral("Test de l'archive"));
-            break;
-        default:
-            setWindowTitle(QStringLiteral("Restauration des fichiers"));
             break;
     }
     labelReste_->clear();
@@ -167,7 +170,7 @@ void TFormProgress::ButtonDemarreClick() {
     // The message waits until the dialog has closed.
     runGuarded(
         [this] {
-            if (mode_ >= ModeArchive && mode_ <= ModeTest && run_) run_(mode_);
+            if (run_) run_(mode_);
         },
         [&failure](const std::string& text) { failure = text; });
     running_ = false;

@@ -3,9 +3,9 @@
 //
 // The main window prepares it (prepare()), hands it the function that runs the
 // operation of a mode, and shows it modally. The start button (ButtonDemarre)
-// clears CancelRequested and calls the run for Mode 0 (archiving), 1
-// (restore), 2 (verify against the disk) or 3 (test of the archive alone);
-// other modes start nothing. While the run is in progress the start
+// clears CancelRequested and calls the run of the prepared mode: archiving,
+// restore (of the files chosen, or of the missing ones), verify against the
+// disk or test of the archive alone. While the run is in progress the start
 // button is disabled and the stop button stays live (the run lets events run
 // between files). When the run returns, normally or with an error, the dialog
 // closes itself (result Accepted); an error that escaped the run is then shown
@@ -36,27 +36,25 @@ namespace kv {
 class TFormProgress : public QDialog, public ProgressView {
     Q_OBJECT
   public:
-    static constexpr int ModeArchive = 0;
-    static constexpr int ModeRestore = 1;
-    static constexpr int ModeVerify = 2;
-    static constexpr int ModeTest = 3;
-    // Runs the operation of the given mode (0 to 3).
-    using RunFunction = std::function<void(int mode)>;
+    // The run the dialog frames.
+    enum class Mode { Archive, Restore, RestoreMissing, Verify, Test };
+    // Runs the operation of the given mode.
+    using RunFunction = std::function<void(Mode mode)>;
 
     // Messages (the stop question, errors that escaped a run) go through ui.
     explicit TFormProgress(Ui& ui, QWidget* parent = nullptr);
 
     void setRunFunction(RunFunction run) { run_ = std::move(run); }
 
-    int mode() const { return mode_; }
-    void setMode(int mode) { mode_ = mode; }
+    Mode mode() const { return mode_; }
 
     // What the main window does before showing the dialog: the mode, the
     // caption ("Archivage des fichiers", "Restauration des fichiers",
-    // "Vérification de l'archive", "Test de l'archive"), the run's bar at 0 of
-    // overallMaximum, the file bar at 0 of 100, the two labels, no figures,
-    // and CheckRecupeFile unticked and visible for archiving, hidden otherwise.
-    void prepare(int mode, int overallMaximum);
+    // "Restauration des fichiers manquants", "Vérification de l'archive",
+    // "Test de l'archive"), the run's bar at 0 of overallMaximum, the file bar
+    // at 0 of 100, the two labels, no figures, and CheckRecupeFile unticked
+    // and visible for archiving, hidden otherwise.
+    void prepare(Mode mode, int overallMaximum);
 
     // CancelRequested.
     bool cancelRequested() const override { return cancelRequested_; }
@@ -97,7 +95,7 @@ class TFormProgress : public QDialog, public ProgressView {
   private:
     Ui& ui_;
     RunFunction run_;
-    int mode_ = ModeArchive;
+    Mode mode_ = Mode::Archive;
     bool cancelRequested_ = false;
     bool running_ = false;
 

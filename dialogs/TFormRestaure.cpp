@@ -125,22 +125,22 @@ TFormRestaure::TFormRestaure(Ui& ui, QWidget* parent)
 }
 
 void TFormRestaure::prepareSelection(bool anyRowSelected) {
-    setSelectionIndex(anyRowSelected ? 1 : 0);
+    setSelection(anyRowSelected ? RestoreSelection::SelectedRows : RestoreSelection::AllEntries);
     radioSelect_->setEnabled(anyRowSelected);
 }
 
-int TFormRestaure::selectionIndex() const {
-    return radioSelected_->isChecked() ? 1 : 0;
+RestoreSelection TFormRestaure::selection() const {
+    return radioSelected_->isChecked() ? RestoreSelection::SelectedRows
+                                       : RestoreSelection::AllEntries;
 }
 
-void TFormRestaure::setSelectionIndex(int index) {
-    (index == 1 ? radioSelected_ : radioAll_)->setChecked(true);
+void TFormRestaure::setSelection(RestoreSelection selection) {
+    (selection == RestoreSelection::SelectedRows ? radioSelected_ : radioAll_)->setChecked(true);
 }
 
 RestoreChoices TFormRestaure::choices() const {
     RestoreChoices choices;
-    choices.selection =
-        selectionIndex() == 1 ? RestoreSelection::SelectedRows : RestoreSelection::AllEntries;
+    choices.selection = selection();
     choices.toOrigin = checkDir_->isChecked();
     choices.tree = checkArboresence_->isChecked();
     choices.folder = editDir_->text().toStdString();

@@ -47,9 +47,9 @@ class TFormRestaure : public QDialog {
     // group enabled.
     void prepareSelection(bool anyRowSelected);
 
-    // RadioSelect's item index (0 or 1).
-    int selectionIndex() const;
-    void setSelectionIndex(int index);
+    // What RadioSelect chooses: "Tous les fichiers" or the selected rows.
+    RestoreSelection selection() const;
+    void setSelection(RestoreSelection selection);
 
     // The four values for the restore run.
     RestoreChoices choices() const;

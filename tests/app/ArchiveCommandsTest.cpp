@@ -306,7 +306,8 @@ TEST_F(ArchiveCommands, RestoreRunsThroughItsDialogs) {
     TMainKorvelt2002& w = openedArchive();
     drives.makeFolder("C:\\dest");
     onRestaure = [&](TFormRestaure& dialog) {
-        EXPECT_EQ(dialog.selectionIndex(), 0);  // nothing selected: every file
+        // Nothing selected: every file.
+        EXPECT_EQ(dialog.selection(), RestoreSelection::AllEntries);
         dialog.checkDir()->setChecked(false);
         dialog.CheckDirClick();
         return int(QDialog::Accepted);
@@ -317,7 +318,7 @@ TEST_F(ArchiveCommands, RestoreRunsThroughItsDialogs) {
 
     int progressShown = 0;
     onRestaure = [&](TFormRestaure& dialog) {
-        EXPECT_EQ(dialog.selectionIndex(), 1);
+        EXPECT_EQ(dialog.selection(), RestoreSelection::SelectedRows);
         dialog.editDir()->setText("C:\\dest\\");
         dialog.checkArboresence()->setChecked(false);
         return int(QDialog::Accepted);

@@ -24,7 +24,6 @@ class RepairCommands : public WindowTest {
     void reopen() {
         chooser.files.push_back(QStringLiteral("C:\\d\\arch.kvr"));
         trigger("Open_Arch");
-        window->updateActionStates();
         boxes.clear();
     }
     int iconOf(const std::string& name) const {
@@ -54,7 +53,6 @@ TEST_F(RepairCommands, MissingFilesAreRestoredWithTheirDates) {
     EXPECT_EQ(platform().lastWriteDos("C:\\d\\b.txt"), stored);
     EXPECT_EQ(iconOf("b.txt"), Unchanged);
     EXPECT_TRUE(boxes.empty());
-    w.updateActionStates();
     EXPECT_FALSE(action("RestaureManquants")->isEnabled());
 
     // With changes not archived, it refuses as the restore does.

@@ -24,14 +24,14 @@ const char* const stopQuestion = "Etes-vous sûr(e) de vouloir interrompre l'op�
 class ProgressTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dialog.setRunFunction([this](int mode) {
+        dialog.setRunFunction([this](TFormProgress::Mode mode) {
             modes.push_back(mode);
             if (duringRun) duringRun();
         });
     }
 
     // Shows the dialog as the main window does (modal, without blocking the test).
-    void showPrepared(int mode) {
+    void showPrepared(TFormProgress::Mode mode) {
         dialog.prepare(mode, 9);
         dialog.open();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
@@ -39,13 +39,13 @@ class ProgressTest : public ::testing::Test {
 
     kv::test::RecordingUi ui;
     TFormProgress dialog{ui};
-    std::vector<int> modes;
+    std::vector<TFormProgress::Mode> modes;
     std::function<void()> duringRun;
 };
 
 TEST_F(ProgressTest, PreparedForArchivingAndForRestore) {
     dialog.checkRecupe()->setChecked(true);
-    dialog.prepare(TFormProgress::ModeArchive, 9);
+    dialog.prepare(TFormProgress::Mode::Archive, 9);
     EXPECT_EQ(dialog.windowTitle(), "Archivage des fichiers");
     EXPECT_EQ(dialog.labelFile()->text(), "Fichier :");
     EXPECT_EQ(dialog.labelPath()->text(), "Dossier :");
@@ -55,15 +55,15 @@ TEST_F(ProgressTest, PreparedForArchivingAndForRestore) {
     EXPECT_FALSE(dialog.checkRecupeFile());
     EXPECT_FALSE(dialog.checkRecupe()->isHidden());
 
-    dialog.prepare(TFormProgress::ModeRestore, 3);
+    dialog.prepare(TFormProgress::Mode::Restore, 3);
     EXPECT_EQ(dialog.windowTitle(), "Restauration des fichiers");
     EXPECT_EQ(dialog.labelFile()->text(), "Fichier : ");
-    EXPECT_EQ(dialog.mode(), TFormProgress::ModeRestore);
+    EXPECT_EQ(dialog.mode(), TFormProgress::Mode::Restore);
     EXPECT_TRUE(dialog.checkRecupe()->isHidden());
 }
 
 TEST_F(ProgressTest, StartRunsTheModeWithTheButtonDisabledAndClosesAfter) {
-    showPrepared(TFormProgress::ModeRestore);
+    showPrepared(TFormProgress::Mode::Restore);
     dialog.setCancelRequested(true);  // left over from an earlier stop
     bool startEnabled = true, stopEnabled = false, running = false, cancelled = true;
     duringRun = [&] {
@@ -75,7 +75,7 @@ TEST_F(ProgressTest, StartRunsTheModeWithTheButtonDisabledAndClosesAfter) {
     };
     QTest::mouseClick(dialog.buttonDemarre(), Qt::LeftButton);
 
-    EXPECT_EQ(modes, std::vector<int>{TFormProgress::ModeRestore});
+    EXPECT_EQ(modes, std::vector{TFormProgress::Mode::Restore});
     EXPECT_FALSE(startEnabled);
     EXPECT_TRUE(stopEnabled);
     EXPECT_TRUE(running);
@@ -87,7 +87,7 @@ TEST_F(ProgressTest, StartRunsTheModeWithTheButtonDisabledAndClosesAfter) {
 }
 
 TEST_F(ProgressTest, StopDuringARunRaisesTheFlagAndTheDialogClosesWhenTheRunEnds) {
-    showPrepared(TFormProgress::ModeArchive);
+    showPrepared(TFormProgress::Mode::Archive);
     bool visibleAfterStop = false;
     duringRun = [&] {
         ui.script({Answer::Yes});
@@ -106,7 +106,7 @@ TEST_F(ProgressTest, StopDuringARunRaisesTheFlagAndTheDialogClosesWhenTheRunEnds
 }
 
 TEST_F(ProgressTest, CancelToTheStopQuestionChangesNothing) {
-    showPrepared(TFormProgress::ModeArchive);
+    showPrepared(TFormProgress::Mode::Archive);
     ui.script({Answer::Cancel});
     QTest::mouseClick(dialog.buttonCancel(), Qt::LeftButton);
     EXPECT_EQ(ui.messages.size(), 1u);
@@ -116,7 +116,7 @@ TEST_F(ProgressTest, CancelToTheStopQuestionChangesNothing) {
 }
 
 TEST_F(ProgressTest, EscapeBeforeTheStartAsksAndClosesWithoutRunning) {
-    showPrepared(TFormProgress::ModeArchive);
+    showPrepared(TFormProgress::Mode::Archive);
     ui.script({Answer::Yes});
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{stopQuestion});
@@ -127,22 +127,23 @@ TEST_F(ProgressTest, EscapeBeforeTheStartAsksAndClosesWithoutRunning) {
 }
 
 TEST_F(ProgressTest, ClosingTheWindowAsksTheStopQuestion) {
-    showPrepared(TFormProgress::ModeArchive);
+    showPrepared(TFormProgress::Mode::Archive);
     ui.script({Answer::Cancel});
     dialog.close();
     EXPECT_EQ(ui.messages.size(), 1u);
     EXPECT_TRUE(dialog.isVisible());
 }
 
-TEST_F(ProgressTest, AnotherModeStartsNothingButStillCloses) {
-    showPrepared(9);
+TEST_F(ProgressTest, WithoutARunTheStartRunsNothingButStillCloses) {
+    dialog.setRunFunction({});
+    showPrepared(TFormProgress::Mode::Verify);
     QTest::mouseClick(dialog.buttonDemarre(), Qt::LeftButton);
     EXPECT_TRUE(modes.empty());
     EXPECT_FALSE(dialog.isVisible());
 }
 
 TEST_F(ProgressTest, AnErrorFromTheRunClosesTheDialogAndIsShown) {
-    showPrepared(TFormProgress::ModeArchive);
+    showPrepared(TFormProgress::Mode::Archive);
     duringRun = [] { throw kv::Error("Impossible de créer le fichier"); };
     QTest::mouseClick(dialog.buttonDemarre(), Qt::LeftButton);
     EXPECT_FALSE(dialog.isVisible());

@@ -77,7 +77,7 @@ TEST_F(RestaureTest, OpensWithTheStoredFoldersChosenAndTheFolderPartDisabled) {
     EXPECT_TRUE(dialog.editDir()->isReadOnly());
     EXPECT_FALSE(dialog.speedBDir()->isEnabled());
     EXPECT_FALSE(dialog.checkArboresence()->isEnabled());
-    EXPECT_EQ(dialog.selectionIndex(), 0);
+    EXPECT_EQ(dialog.selection(), kv::RestoreSelection::AllEntries);
 }
 
 TEST_F(RestaureTest, UntickingEnablesTheFolderPartAndTickingAgainEmptiesIt) {
@@ -148,10 +148,10 @@ TEST_F(RestaureTest, TheWorkFolderIsRefusedInAnyLetterCase) {
 
 TEST_F(RestaureTest, TheSelectionGroupFollowsTheCatalogSelection) {
     dialog.prepareSelection(false);
-    EXPECT_EQ(dialog.selectionIndex(), 0);
+    EXPECT_EQ(dialog.selection(), kv::RestoreSelection::AllEntries);
     EXPECT_FALSE(dialog.radioSelect()->isEnabled());
     dialog.prepareSelection(true);
-    EXPECT_EQ(dialog.selectionIndex(), 1);
+    EXPECT_EQ(dialog.selection(), kv::RestoreSelection::SelectedRows);
     EXPECT_TRUE(dialog.radioSelect()->isEnabled());
 }
 
