@@ -16,6 +16,7 @@
 #include "engine/Restore.h"
 #include "platform/Platform.h"
 #include "support/FaultPlatform.h"
+#include "support/Members.h"
 #include "support/RecordingUi.h"
 
 namespace kv {
@@ -25,16 +26,6 @@ using test::HandEntry;
 
 constexpr int32_t Later = 0x5C210000;    // 1 Jan 2026, after the entries' date
 constexpr int32_t Earlier = 0x58210000;  // 1 Jan 2024
-
-// Text that compresses slowly enough to give several progress events.
-std::string text(std::size_t n, uint32_t seed) {
-    std::string s(n, '\0');
-    for (char& c : s) {
-        seed = seed * 1103515245u + 12345u;
-        c = "abcdefghij klmnop\n"[(seed >> 16) % 18];
-    }
-    return s;
-}
 
 // What a restore left on disk and told.
 struct Seen {
@@ -52,16 +43,18 @@ class ParallelRestore : public testing::Test {
         std::vector<HandEntry> entries;
         for (int i = 0; i < 30; ++i)
             entries.push_back({"C:\\Docs\\Sub" + std::to_string(i % 3) + "\\",
-                               "f" + std::to_string(i) + ".txt", text(500 + 7000 * (i % 4), i)});
-        entries.push_back({"C:\\Docs\\", "gros.txt", text(3 << 20, 99)});
+                               "f" + std::to_string(i) + ".txt",
+                               test::slowText(500 + 7000 * (i % 4), i)});
+        entries.push_back({"C:\\Docs\\", "gros.txt", test::slowText(3 << 20, 99)});
         entries.push_back({"C:\\Docs\\", "vide.txt", ""});
-        HandEntry bad{"C:\\Docs\\", "abime.txt", text(20000, 5)};
+        HandEntry bad{"C:\\Docs\\", "abime.txt", test::slowText(20000, 5)};
         bad.corruptPayload = true;
         entries.push_back(bad);
         entries.push_back({"C:\\Docs\\..\\..\\", "evade.txt", "dehors"});
         entries.push_back({"C:\\Docs\\SUB0\\", "F0.TXT", "le même nom"});
         for (int i = 30; i < 45; ++i)
-            entries.push_back({"C:\\Docs\\Sub3\\", "f" + std::to_string(i) + ".txt", text(900, i)});
+            entries.push_back(
+                {"C:\\Docs\\Sub3\\", "f" + std::to_string(i) + ".txt", test::slowText(900, i)});
         test::writeHandArchive(archive.path, entries);
     }
 
@@ -78,9 +71,9 @@ class ParallelRestore : public testing::Test {
                 if (ui.lastLabel(ProgressLabel::File) == "Fichier : " + *stopAt) ui.cancel = true;
             };
         }
-        RestoreChoices choices{selected.empty() ? RestoreSelection::AllEntries
-                                                : RestoreSelection::SelectedRows,
-                               false, true, "C:\\Out\\"};
+        RestoreChoices choices{
+            selected.empty() ? RestoreSelection::AllEntries : RestoreSelection::SelectedRows, false,
+            true, "C:\\Out\\"};
         choices.threads = threads;
         const RestoreOutcome o = RestoreFiles(archive, choices, selected, ui);
 
@@ -144,10 +137,11 @@ TEST_F(ParallelRestore, TestOnEveryCoreFindsWhatOneFindsInFileOrder) {
         const std::unique_ptr<File> view = shared.reader();
         format::ArchiveWalker walk(*view);
         std::vector<std::string> seen;
-        format::CheckEntries(shared, walk, threads,
-                             [&](const format::EntryRecord& r, int64_t, const format::EntryCheck& c) {
-                                 seen.push_back(r.fullPath() + " " + c.text());
-                             });
+        format::CheckEntries(
+            shared, walk, threads,
+            [&](const format::EntryRecord& r, int64_t, const format::EntryCheck& c) {
+                seen.push_back(r.fullPath() + " " + c.text());
+            });
         EXPECT_TRUE(walk.problem().empty());
         return seen;
     };

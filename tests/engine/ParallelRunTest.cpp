@@ -17,19 +17,10 @@
 #include "engine/ArchiveRun.h"
 #include "engine/AutoArchive.h"
 #include "engine/WorkPool.h"
+#include "support/Members.h"
 
 namespace kv {
 namespace {
-
-// Text that compresses slowly enough to give several progress events.
-std::string text(std::size_t n, uint32_t seed) {
-    std::string s(n, '\0');
-    for (char& c : s) {
-        seed = seed * 1103515245u + 12345u;
-        c = "abcdefghij klmnop\n"[(seed >> 16) % 18];
-    }
-    return s;
-}
 
 // Everything a run left behind and showed.
 struct Record {
@@ -47,7 +38,7 @@ class ParallelRun : public test::EngineRunFixture {
         fault.install();
         addFile("C:\\Docs\\a.txt", "alpha");
         addFile("C:\\Docs\\vide.txt", "");
-        addFile("C:\\Docs\\gros.txt", text(3 << 20, 7));
+        addFile("C:\\Docs\\gros.txt", test::slowText(3 << 20, 7));
         addFile("C:\\Docs\\lecture.txt", "seule");
         ASSERT_TRUE(platform().setAttributes(
             "C:\\Docs\\lecture.txt",
@@ -57,7 +48,7 @@ class ParallelRun : public test::EngineRunFixture {
         addFile("C:\\Docs\\parti.txt", "effacé avant le passage");
         for (int i = 0; i < 24; ++i) {
             const std::string name = "C:\\Docs\\Sous\\f" + std::to_string(10 + i) + ".txt";
-            addFile(name, text(1000 + 9000 * (i % 5), 100 + i));
+            addFile(name, test::slowText(1000 + 9000 * (i % 5), 100 + i));
         }
         remove("C:\\Docs\\parti.txt");
     }
@@ -131,7 +122,7 @@ class ParallelRun : public test::EngineRunFixture {
         ASSERT_EQ(archiveAndReload().failures, 1);  // the locked file
         ASSERT_EQ(archive.rows.size(), 28u);
         drives.writeFile("C:\\Docs\\a.txt", "alpha, deuxième version");
-        addFile("C:\\Docs\\nouveau.txt", text(50000, 3));
+        addFile("C:\\Docs\\nouveau.txt", test::slowText(50000, 3));
         archive.rows.push_back(newRow("C:\\Docs\\verrou.txt"));
         // f12.txt's member is damaged as a disk damages it: in place, with
         // the archive's size and last write as they were.

@@ -47,4 +47,15 @@ inline std::string dataOf(const std::string& member) {
     return std::string(out.bytes().begin(), out.bytes().end());
 }
 
+// n bytes of text that compress slowly enough to give several progress
+// events; the same seed gives the same text.
+inline std::string slowText(std::size_t n, uint32_t seed) {
+    std::string s(n, '\0');
+    for (char& c : s) {
+        seed = seed * 1103515245u + 12345u;
+        c = "abcdefghij klmnop\n"[(seed >> 16) % 18];
+    }
+    return s;
+}
+
 }  // namespace kv::test
