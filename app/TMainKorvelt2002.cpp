@@ -329,8 +329,7 @@ void TMainKorvelt2002::resizeEvent(QResizeEvent* event) {
 
 void TMainKorvelt2002::FormResize() {
     if (!editComment_) return;
-    editComment_->setGeometry(editComment_->x(), 17, std::max(0, toolbarPanel_->width() - 376),
-                              21);
+    editComment_->setGeometry(editComment_->x(), 17, std::max(0, toolbarPanel_->width() - 376), 21);
 }
 
 bool TMainKorvelt2002::eventFilter(QObject* watched, QEvent* event) {

@@ -68,7 +68,7 @@ struct WindowSettings {
     int heightSize = 480;
     int columns[CatalogModel::ColumnCount] = {100, 150, 60, 80, 120, 60};
     int tri = 1;
-    bool recompressAll = false;  // [Application] RecompressAll: read only, never written
+    bool recompressAll = false;    // [Application] RecompressAll: read only, never written
     bool verifyUnchanged = false;  // [Application] VerifyUnchanged: read only, never written
 };
 
@@ -334,7 +334,7 @@ class TMainKorvelt2002 : public QMainWindow {
     int busy_ = 0;
     int exitStatus_ = 0;
     bool automatic_ = false;  // this start ran the automatic mode
-    QString catalogSummary_;       // see setCatalogSummary()
+    QString catalogSummary_;  // see setCatalogSummary()
 
     bool keepGoing_ = false;      // KeepGoing
     bool highColour_ = false;     // HighColour

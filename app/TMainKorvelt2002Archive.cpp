@@ -26,9 +26,9 @@
 #include "gui/HourGlass.h"
 #include "platform/Platform.h"
 #include "platform/WriterLock.h"
+#include "text/Text.h"
 #include "util/FileRoutines.h"
 #include "util/PathHelpers.h"
-#include "text/Text.h"
 
 namespace kv {
 namespace {
@@ -347,9 +347,9 @@ void TMainKorvelt2002::RestaureExecute() {
         return;
     }
     const bool selected = restaure->choices().selection == RestoreSelection::SelectedRows;
-    runProgress(TFormProgress::Mode::Restore,
-                selected ? static_cast<int>(selectedRows().size())
-                         : static_cast<int>(archive_.rows.size()) - 1);
+    runProgress(TFormProgress::Mode::Restore, selected
+                                                  ? static_cast<int>(selectedRows().size())
+                                                  : static_cast<int>(archive_.rows.size()) - 1);
 }
 
 void TMainKorvelt2002::SelfExtractorExecute() {

@@ -126,10 +126,10 @@ void TMainKorvelt2002::fitSizeColumns(int first, int last) {
     // Only the new rows are looked at, so filling a large catalog stays linear.
     QHeaderView* header = listView_->header();
     const QFontMetrics metrics(listView_->font());
-    const int margin =
-        2 * (listView_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, listView_.get()) +
-             1) +
-        2;
+    const int margin = 2 * (listView_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr,
+                                                            listView_.get()) +
+                            1) +
+                       2;
     for (const int column : {int(CatalogModel::ColSize), int(CatalogModel::ColCompressed)}) {
         std::string longest;
         for (int row = std::max(first, 0); row <= last; ++row) {

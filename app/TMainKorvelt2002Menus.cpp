@@ -149,9 +149,9 @@ void TMainKorvelt2002::buildStatusActions() {
     showActions_->setExclusive(true);
     for (const Item& i : shows) {
         const StatusFilter filter = i.filter;
-        QAction* item = makeAction(i.name, "Edition", i.caption,
-                                   QKeySequence(Qt::CTRL | Qt::SHIFT | i.key), i.hint,
-                                   Command::Reads, [this, filter] { AfficherClick(filter); });
+        QAction* item =
+            makeAction(i.name, "Edition", i.caption, QKeySequence(Qt::CTRL | Qt::SHIFT | i.key),
+                       i.hint, Command::Reads, [this, filter] { AfficherClick(filter); });
         item->setCheckable(true);
         item->setChecked(filter == StatusFilter::All);
         item->setData(static_cast<int>(filter));
@@ -174,10 +174,9 @@ void TMainKorvelt2002::buildStatusActions() {
     };
     for (const Item& i : selects) {
         const StatusFilter filter = i.filter;
-        selectActions_.push_back(makeAction(i.name, "Edition", i.caption,
-                                            QKeySequence(Qt::CTRL | Qt::ALT | i.key), i.hint,
-                                            Command::Reads,
-                                            [this, filter] { SelectionnerClick(filter); }));
+        selectActions_.push_back(
+            makeAction(i.name, "Edition", i.caption, QKeySequence(Qt::CTRL | Qt::ALT | i.key),
+                       i.hint, Command::Reads, [this, filter] { SelectionnerClick(filter); }));
     }
 }
 

@@ -18,11 +18,11 @@
 #include <string>
 #include <utility>
 
-#include "gui/DialogRunner.h"
 #include "app/TMainKorvelt2002.h"
 #include "controls/TDirTree.h"
 #include "dialogs/TFormAddArch.h"
 #include "dialogs/TFormWait.h"
+#include "gui/DialogRunner.h"
 #include "platform/Platform.h"
 
 namespace fs = std::filesystem;

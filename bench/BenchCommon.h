@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,8 +15,6 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include <zlib.h>
 
 #include "util/Ui.h"
 

@@ -297,8 +297,7 @@ void printTable(const char* title, const Series& s, const std::string& floor, do
 
 // A goal against another measure of the same table (a peer, a plain copy),
 // when that one was measured.
-void printPeerGoal(const Series& s, const std::string& ours, const std::string& peer,
-                   double goal) {
+void printPeerGoal(const Series& s, const std::string& ours, const std::string& peer, double goal) {
     if (!s.seconds.count(peer)) {
         std::printf("  goal: %s <= %.2fx %s: not measured\n", ours.c_str(), goal, peer.c_str());
         return;

@@ -3,10 +3,10 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "gui/FormBitmap.h"
 #include "controls/FormFont.h"
 #include "controls/Hint.h"
 #include "controls/TVX_Line.h"
+#include "gui/FormBitmap.h"
 #include "util/Version.h"
 
 namespace kv {

@@ -7,8 +7,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include "controls/Centre.h"
 
+#include "controls/Centre.h"
 #include "dialogs/PictureRowDelegate.h"
 #include "gui/DialogRunner.h"
 #include "gui/FormBitmap.h"

@@ -4,10 +4,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include "controls/Centre.h"
 
-#include "gui/DialogRunner.h"
+#include "controls/Centre.h"
 #include "controls/Hint.h"
+#include "gui/DialogRunner.h"
 #include "text/Text.h"
 
 namespace kv {

@@ -10,8 +10,8 @@
 #include "engine/AutoJournal.h"
 #include "gui/DialogRunner.h"
 #include "platform/Platform.h"
-#include "util/Error.h"
 #include "text/Text.h"
+#include "util/Error.h"
 #include "util/Ui.h"
 
 namespace kv {

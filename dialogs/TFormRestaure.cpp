@@ -12,15 +12,15 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "gui/Chooser.h"
-#include "gui/FormBitmap.h"
-#include "platform/Platform.h"
 #include "controls/Centre.h"
 #include "controls/FormFont.h"
 #include "controls/Hint.h"
+#include "gui/Chooser.h"
+#include "gui/FormBitmap.h"
+#include "platform/Platform.h"
+#include "text/Text.h"
 #include "util/PathHelpers.h"
 #include "util/ShellRoutines.h"
-#include "text/Text.h"
 
 namespace kv {
 namespace {

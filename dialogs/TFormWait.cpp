@@ -6,8 +6,8 @@
 #include <QProgressBar>
 #include <QTimer>
 
-#include "gui/FormBitmap.h"
 #include "controls/Centre.h"
+#include "gui/FormBitmap.h"
 
 namespace kv {
 

@@ -1,8 +1,8 @@
 #pragma once
 // The archive file layout (.kvr): a 102-byte header, then for each stored file
 // an EntryRecord (416 bytes in V1, 424 in V2) followed at once by
-// CompressedSize payload bytes (one gzip member). No index, no count, no trailer. This module is the only code
-// that knows the byte layout; every engine operation reads and writes through it.
+// CompressedSize payload bytes (one gzip member). No index, no count, no trailer. This module is
+// the only code that knows the byte layout; every engine operation reads and writes through it.
 //
 // Header:  0 length 0x11, 1..17 "[File Korvelt V1]" or "[File Korvelt V2]",
 //          18 reserved, 19 comment length (0..82), 20..101 comment text.
@@ -144,7 +144,8 @@ bool readHeaderBlock(File& file, HeaderBlock& block);
 // Write the encoded header / record at the current position. False when the
 // write fails (disk full).
 [[nodiscard]] bool writeHeader(File& file, const Header& header);
-[[nodiscard]] bool writeRecord(File& file, const EntryRecord& record, Version version = Version::V1);
+[[nodiscard]] bool writeRecord(File& file, const EntryRecord& record,
+                               Version version = Version::V1);
 
 // One step of the sequential walk over an open archive.
 //

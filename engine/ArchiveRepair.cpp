@@ -113,15 +113,15 @@ int64_t ArchiveRepair::nextSoundEntry(int64_t from, Ui& ui, std::vector<int64_t>
     while (start + int64_t(sizeof MemberStart) <= size_) {
         if (!goOn(ui)) return size_;
         const int64_t want = std::min<int64_t>(static_cast<int64_t>(block.size()), size_ - start);
-        if (!file_->seek(start)) throw Error("Erreur de lecture dans l'archive < " + archive_ + " >");
+        if (!file_->seek(start))
+            throw Error("Erreur de lecture dans l'archive < " + archive_ + " >");
         const int64_t n = format::readFully(*file_, block.data(), want);
         if (n < 0) throw Error("Erreur de lecture dans l'archive < " + archive_ + " >");
         if (n < int64_t(sizeof MemberStart)) break;
         const uint8_t* const first = block.data();
         const uint8_t* const last = first + n - (sizeof MemberStart - 1);  // last start that fits
         for (const uint8_t* p = first;
-             (p = static_cast<const uint8_t*>(std::memchr(p, MemberStart[0], last - p)));
-             ++p) {
+             (p = static_cast<const uint8_t*>(std::memchr(p, MemberStart[0], last - p))); ++p) {
             if (std::memcmp(p, MemberStart, sizeof MemberStart) != 0) continue;
             const int64_t candidate = start + (p - first) - recordSize;
             const std::optional<Probe> at = plausibleAt(candidate);
@@ -252,7 +252,8 @@ std::string ArchiveRepair::freeBackupName() const {
         std::string name = base + std::to_string(n);
         if (platform().attributes(name) == attr::Invalid) return name;
     }
-    throw Error("Aucun nom libre pour garder l'archive < " + archive_ + " > : supprimez ses "
+    throw Error("Aucun nom libre pour garder l'archive < " + archive_ +
+                " > : supprimez ses "
                 "anciennes copies .bak.");
 }
 
@@ -273,7 +274,8 @@ bool ArchiveRepair::write(Ui& ui) {
     Platform& host = platform();
     const uint32_t attributes = host.attributes(archive_);
     if (attributes != attr::Invalid && (attributes & attr::ReadOnly))
-        throw Error("L'archive < " + archive_ + " > est en lecture seule : elle n'est pas réparée.");
+        throw Error("L'archive < " + archive_ +
+                    " > est en lecture seule : elle n'est pas réparée.");
     int64_t newSize = format::HeaderSize;
     for (const Span& span : kept_) newSize += span.length;
     const int64_t free = DriveFreeBytes(archive_);
@@ -293,7 +295,8 @@ bool ArchiveRepair::write(Ui& ui) {
         if (!goOn(ui)) return false;
         const bool copied =
             span.corrected
-                ? format::writeRecord(out, *span.corrected, walk_->version()) && file_->seek(span.payloadStart) &&
+                ? format::writeRecord(out, *span.corrected, walk_->version()) &&
+                      file_->seek(span.payloadStart) &&
                       format::copyBytes(*file_, out, span.corrected->compressedSize)
                 : file_->seek(span.offset) && format::copyBytes(*file_, out, span.length);
         if (!copied) throw writeError();
@@ -309,8 +312,7 @@ bool ArchiveRepair::write(Ui& ui) {
     file_->close();
     file_.reset();
     if (!host.renameFile(archive_, backup_))
-        throw Error("Impossible de renommer l'archive < " + archive_ + " > en < " + backup_ +
-                    " >");
+        throw Error("Impossible de renommer l'archive < " + archive_ + " > en < " + backup_ + " >");
     if (!fresh.renameTo(archive_, backup_)) {
         host.renameFile(backup_, archive_);
         throw Error("Impossible de remplacer l'archive < " + archive_ + " > par sa copie réparée");

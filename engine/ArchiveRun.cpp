@@ -37,7 +37,8 @@ constexpr int64_t SmallestMember = 20;
 // journal's reason for its row.
 std::string causeText(const FileMember& member) {
     using Cause = FileMember::Cause;
-    if (member.outcome == FileMember::Outcome::Vanished) return "fichier disparu pendant l'archivage";
+    if (member.outcome == FileMember::Outcome::Vanished)
+        return "fichier disparu pendant l'archivage";
     switch (member.cause) {
         case Cause::ReadError:
             break;
@@ -425,10 +426,9 @@ ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
         // copied with it, and with the entries around it that are copied too.
         const int64_t storedAt = member.source.payloadStart - freshSize;
         format::RecordBuffer stored{};
-        const bool same =
-            oldVersion_ == copyVersion_ && oldView_->seek(storedAt) &&
-            format::readFully(*oldView_, stored.data(), freshSize) == freshSize &&
-            std::equal(stored.begin(), stored.begin() + freshSize, fresh.begin());
+        const bool same = oldVersion_ == copyVersion_ && oldView_->seek(storedAt) &&
+                          format::readFully(*oldView_, stored.data(), freshSize) == freshSize &&
+                          std::equal(stored.begin(), stored.begin() + freshSize, fresh.begin());
         if (same) {
             carry(storedAt, freshSize + payloadSize, fullPath);
             // The range is not in the copy yet: it starts at the copy's end.
@@ -466,7 +466,8 @@ void ArchiveRun::verifyTrailer(int64_t end, const std::string& fullPath, uint32_
     uint8_t trailer[8];
     // A file that reads at a position without moving its own is not sought
     // back: the flush of a run of carried entries checks many at once.
-    const bool read = position >= end && end >= format::HeaderSize + format::recordSize(copyVersion_) + 8 &&
+    const bool read = position >= end &&
+                      end >= format::HeaderSize + format::recordSize(copyVersion_) + 8 &&
                       copy.readAt(end - 8, trailer, 8) == 8 &&
                       (copy.readsAtConcurrently() || copy.seek(position));
     if (!read || format::littleEndian32(trailer) != crc ||
@@ -664,8 +665,7 @@ void ArchiveRun::finishCopy() {
     closeOld();
     // A copy begun in V2 for a file that is no longer large is written in
     // V1 after all, as every archive without a large entry is.
-    if (copyVersion_ == format::Version::V2 && largeEntries_ == 0)
-        convertCopy(format::Version::V1);
+    if (copyVersion_ == format::Version::V2 && largeEntries_ == 0) convertCopy(format::Version::V1);
 }
 
 ArchiveRun::Replace ArchiveRun::ReplaceArchive() {

@@ -394,11 +394,11 @@ class ArchiveRun {
     const WriterLock& writerLock() const { return held_ ? *held_ : *lock_; }
     const WriterLock* held_;
     std::unique_ptr<WriterLock> lock_;
-    TempFile copy_;  // the new archive copy in the Work folder
-    format::Header header_;                            // as the copy's header holds it
+    TempFile copy_;                                      // the new archive copy in the Work folder
+    format::Header header_;                              // as the copy's header holds it
     format::Version copyVersion_ = format::Version::V1;  // the copy's record layout
     format::Version oldVersion_ = format::Version::V1;   // the old archive's
-    int largeEntries_ = 0;  // entries of the copy that V1 cannot hold
+    int largeEntries_ = 0;                               // entries of the copy that V1 cannot hold
     std::unique_ptr<SharedReader> old_;
     std::unique_ptr<File> oldView_;  // this thread's reader of the old archive
     int64_t oldSize_ = 0;

@@ -14,8 +14,8 @@
 #include "engine/CatalogReader.h"
 #include "engine/EntryCheck.h"
 #include "engine/MemberMaker.h"
-#include "engine/WorkPool.h"
 #include "engine/SharedReader.h"
+#include "engine/WorkPool.h"
 #include "util/PathHelpers.h"
 
 namespace kv {

@@ -4,9 +4,9 @@
 
 #include "platform/Platform.h"
 #include "platform/TempFile.h"
+#include "text/Text.h"
 #include "util/Error.h"
 #include "util/PathHelpers.h"
-#include "text/Text.h"
 
 namespace kv {
 

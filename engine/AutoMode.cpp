@@ -162,7 +162,8 @@ std::unique_ptr<WriterLock> WaitForArchive(const std::string& archive,
         lock.reset();
         const auto now = std::chrono::steady_clock::now();
         if (now >= until) return nullptr;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(Step, until - now));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(Step, until - now));
     }
 }
 

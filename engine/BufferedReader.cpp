@@ -12,8 +12,7 @@ constexpr int64_t SmallBlock = 4096;
 
 }  // namespace
 
-BufferedReader::BufferedReader(File& file)
-    : file_(file), size_(file.size()), buffer_(LargeBlock) {}
+BufferedReader::BufferedReader(File& file) : file_(file), size_(file.size()), buffer_(LargeBlock) {}
 
 int64_t BufferedReader::read(void* buffer, int64_t count) {
     auto* out = static_cast<uint8_t*>(buffer);

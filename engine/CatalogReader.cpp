@@ -1,10 +1,9 @@
 #include "engine/CatalogReader.h"
 
-#include "engine/BufferedReader.h"
-
 #include <algorithm>
 #include <vector>
 
+#include "engine/BufferedReader.h"
 #include "platform/Platform.h"
 #include "text/Text.h"
 

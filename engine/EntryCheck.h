@@ -63,8 +63,8 @@ EntryCheck CheckEntry(File& archive, const EntryRecord& record, int64_t payloadS
 // each is called on the calling thread, in file order, with every entry, where
 // its payload starts and what its check found. The walk's state afterwards
 // says what ended it.
-using CheckedEntry = std::function<void(const EntryRecord& record, int64_t payloadStart,
-                                         const EntryCheck& check)>;
+using CheckedEntry =
+    std::function<void(const EntryRecord& record, int64_t payloadStart, const EntryCheck& check)>;
 void CheckEntries(SharedReader& archive, ArchiveWalker& walk, int threads,
                   const CheckedEntry& each);
 

@@ -404,8 +404,7 @@ ExtractResult EntryWriter::extract(File& archive, const EntryRecord& record, int
     EntryCheck check;
     bool whole = false;
     if (ahead && ahead->folder == &target) {
-        const Inflated inflated =
-            pool_->take(*ahead->job, progress);
+        const Inflated inflated = pool_->take(*ahead->job, progress);
         Staged done = std::move(*ahead);
         ahead.reset();
         settle(done, true);

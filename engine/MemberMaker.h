@@ -92,8 +92,8 @@ struct FileMember {
     };
     Outcome outcome = Outcome::Stopped;
     Cause cause = Cause::ReadError;  // Unreadable
-    TempFile payload;    // Made
-    StoredEntry source;  // Reused: where the member lies in the old archive
+    TempFile payload;                // Made
+    StoredEntry source;              // Reused: where the member lies in the old archive
     uint32_t crc = 0;    // Made, Reused: the CRC-32 of the data, as the trailer holds it
     int64_t length = 0;  // Made, Reused: the length of the data (the file's size)
     FileSnapshot after;  // Made, Reused: the file as it was when read

@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Encoding a decoded record and decoding it again changes nothing, in
         // its own layout and, where the sizes fit, in the other one.
         const EntryRecord again = decodeRecord(encodeRecord(*entry, version), version);
-        if (again.fullPath() != entry->fullPath() || again.compressedSize != entry->compressedSize ||
-            again.fileSize != entry->fileSize)
+        if (again.fullPath() != entry->fullPath() ||
+            again.compressedSize != entry->compressedSize || again.fileSize != entry->fileSize)
             std::abort();
         const Version other = version == Version::V1 ? Version::V2 : Version::V1;
         if (fitsV1(*entry)) {

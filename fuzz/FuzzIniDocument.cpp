@@ -9,8 +9,7 @@
 
 #include "util/IniDocument.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     kv::IniDocument doc = kv::IniDocument::parse(bytes);
     (void)doc.value("Window", "WidthSize");

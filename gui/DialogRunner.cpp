@@ -51,6 +51,8 @@ int DialogRunner::exec(QDialog& dialog) {
     return result;
 }
 
-void DialogRunner::setHandler(Handler handler) { installedHandler() = std::move(handler); }
+void DialogRunner::setHandler(Handler handler) {
+    installedHandler() = std::move(handler);
+}
 
 }  // namespace kv

@@ -9,7 +9,7 @@
 namespace kv {
 
 class DialogRunner {
-public:
+  public:
     // Runs the dialog modally and returns its result (QDialog::Accepted / Rejected
     // or the custom code the dialog ends with). Windows that stay on top of
     // the others (the wait notice) are hidden while it runs and shown again

@@ -494,8 +494,8 @@ const std::array<Drawing, TFormBitmap::ImageCount>& smallDrawings() {
         [](Artist& a) {  // 28 damaged in the archive: a cracked page and a red warning sign
             statusPage(a, true);
             a.outline(QColor(90, 0, 0), 1.6);
-            a.p.drawPolyline(QPolygonF({QPointF(8, 1), QPointF(12, 9), QPointF(7, 14),
-                                        QPointF(13, 21)}));
+            a.p.drawPolyline(
+                QPolygonF({QPointF(8, 1), QPointF(12, 9), QPointF(7, 14), QPointF(13, 21)}));
             a.outline(QColor(120, 0, 0), 1.0);
             a.p.setBrush(a.colour(QColor(220, 0, 0)));
             a.p.drawPolygon(QPolygonF({QPointF(22, 12), QPointF(31, 30), QPointF(13, 30)}));

@@ -23,7 +23,8 @@ namespace kv::drivemap {
 // is missing. Blanks around fields are ignored. Malformed entries are left
 // out and described in errors (when given); a later entry for the same
 // letter replaces the earlier one. The result is sorted by letter.
-std::vector<Drive> parseDriveList(std::string_view list, std::vector<std::string>* errors = nullptr);
+std::vector<Drive> parseDriveList(std::string_view list,
+                                  std::vector<std::string>* errors = nullptr);
 
 // The name KORVELT_DRIVES uses for a drive type ("removable", ...).
 const char* typeName(DriveType type);

@@ -17,8 +17,8 @@ HostMemory::HostMemory(std::size_t size) : size_(size == 0 ? 1 : size) {
         data_ = new (std::nothrow) uint8_t[size_];
         return;
     }
-    void* block =
-        ::mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    void* block = ::mmap(nullptr, size_, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (block == MAP_FAILED) return;
     data_ = static_cast<uint8_t*>(block);
     mapped_ = true;

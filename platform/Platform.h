@@ -27,8 +27,8 @@ constexpr uint32_t System = 0x04;
 constexpr uint32_t VolumeId = 0x08;
 constexpr uint32_t Directory = 0x10;
 constexpr uint32_t Archive = 0x20;
-constexpr uint32_t AnyFile = 0x3F;   // the any-file find mask (63)
-constexpr uint32_t FilesOnly = 0x27; // read-only, hidden, system, archive (39)
+constexpr uint32_t AnyFile = 0x3F;    // the any-file find mask (63)
+constexpr uint32_t FilesOnly = 0x27;  // read-only, hidden, system, archive (39)
 constexpr uint32_t Invalid = 0xFFFFFFFF;
 // Clears read-only, hidden and system (attributes AND 0xFFF8): what a file is
 // given before it is replaced or read for storing.
@@ -57,27 +57,33 @@ constexpr int Opened = 42;  // what this host answers on success
 
 // Drive types with the values of GetDriveType.
 enum class DriveType : int {
-    Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5, RamDisk = 6
+    Unknown = 0,
+    NoRootDir = 1,
+    Removable = 2,
+    Fixed = 3,
+    Remote = 4,
+    CdRom = 5,
+    RamDisk = 6
 };
 
 struct Drive {
-    char letter = 'C';            // upper case
-    std::string hostRoot;         // host directory the root maps to ("/" for C:)
+    char letter = 'C';     // upper case
+    std::string hostRoot;  // host directory the root maps to ("/" for C:)
     DriveType type = DriveType::Fixed;
-    std::string label;            // volume label, may be empty
-    uint32_t serial = 0;          // volume serial number
-    bool mediaPresent = true;     // false: a removable/CD drive with no medium (volume queries fail)
+    std::string label;         // volume label, may be empty
+    uint32_t serial = 0;       // volume serial number
+    bool mediaPresent = true;  // false: a removable/CD drive with no medium (volume queries fail)
 };
 
 // One directory entry as find-first/find-next give it.
 struct FindEntry {
-    std::string name;             // file name without folder, as the disk spells it
+    std::string name;  // file name without folder, as the disk spells it
     uint32_t attributes = 0;
-    int64_t size = 0;             // 64-bit size
-    int32_t dosDateTime = 0;      // last write, MS-DOS form, local time
-    bool special = false;         // a named pipe, socket or device: never opened as a file
-    bool link = false;            // a symbolic link: the values above are those of what it
-                                  // points to (of the link itself when it leads nowhere)
+    int64_t size = 0;         // 64-bit size
+    int32_t dosDateTime = 0;  // last write, MS-DOS form, local time
+    bool special = false;     // a named pipe, socket or device: never opened as a file
+    bool link = false;        // a symbolic link: the values above are those of what it
+                              // points to (of the link itself when it leads nowhere)
 };
 
 // What one path leads to, links followed, as one query of the host gives it.
@@ -119,7 +125,7 @@ enum class LockKind {
 // An open file. Reads and writes are unbuffered calls on the host file; the
 // caller buffers (the compression stream uses 16384-byte blocks).
 class File {
-public:
+  public:
     virtual ~File() = default;
     // Bytes read (0 at end of file), or -1 on a read error.
     virtual int64_t read(void* buffer, int64_t count) = 0;
@@ -127,7 +133,7 @@ public:
     [[nodiscard]] virtual bool write(const void* buffer, int64_t count) = 0;
     virtual bool seek(int64_t position) = 0;
     virtual int64_t position() = 0;
-    virtual int64_t size() = 0;          // current size, -1 on error
+    virtual int64_t size() = 0;  // current size, -1 on error
     // Reads at position, as seek then read would. A file whose
     // readsAtConcurrently() is true does so without using or moving its own
     // position, so several threads may call it at once; others seek.
@@ -171,11 +177,11 @@ public:
 // reported as a link, never as what it points to.
 struct FolderEntry {
     enum class Kind { File, Folder, Link, Other };
-    std::string name;           // the disk's spelling, as a Windows name
+    std::string name;  // the disk's spelling, as a Windows name
     Kind kind = Kind::Other;
-    int32_t dosDateTime = 0;    // last write, MS-DOS form (a link's own)
-    uint32_t permissions = 0;   // host permission bits (07777)
-    uint64_t device = 0;        // device and inode: the file's identity
+    int32_t dosDateTime = 0;   // last write, MS-DOS form (a link's own)
+    uint32_t permissions = 0;  // host permission bits (07777)
+    uint64_t device = 0;       // device and inode: the file's identity
     uint64_t inode = 0;
 };
 
@@ -185,7 +191,7 @@ struct FolderEntry {
 // follows a link, except openFolder when it is asked to follow one of the
 // user's own. Failures are false, nullptr or nullopt.
 class Folder {
-public:
+  public:
     virtual ~Folder() = default;
     // The Windows path it was reached by, ending in a backslash.
     virtual const std::string& path() const = 0;
@@ -223,7 +229,7 @@ enum class OpenMode {
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // ----- Drive map and path conversion -----
@@ -274,7 +280,7 @@ public:
     std::vector<FindEntry> find(const std::string& pattern, uint32_t mask) {
         return find(pattern, mask, nullptr);
     }
-    virtual bool fileExists(const std::string& path) = 0;      // a file, not a folder
+    virtual bool fileExists(const std::string& path) = 0;  // a file, not a folder
     virtual PathInfo pathInfo(const std::string& path) = 0;
     virtual bool directoryExists(const std::string& path) = 0;
     virtual bool createDirectory(const std::string& path) = 0;  // one level
@@ -304,10 +310,8 @@ public:
     // The last write of a file (a folder does not count), nullopt when no file
     // is there: fileExists and lastWriteDos in one query, for callers that ask
     // it of many files (the catalog load asks it once per entry).
-    virtual std::optional<int32_t> fileLastWriteDos(const std::string& path)
-    {
-        if (!fileExists(path))
-            return std::nullopt;
+    virtual std::optional<int32_t> fileLastWriteDos(const std::string& path) {
+        if (!fileExists(path)) return std::nullopt;
         return lastWriteDos(path);
     }
     virtual bool setLastWriteDos(const std::string& path, int32_t dosDateTime) = 0;

@@ -1,8 +1,9 @@
 // The main of the GUI test programs: one QApplication for the whole run (the
 // offscreen platform unless the environment names another), then every test.
 
-#include <QApplication>
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

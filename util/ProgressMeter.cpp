@@ -23,7 +23,8 @@ std::string sizeText(int64_t bytes, int64_t total, const LocaleSeparators& separ
 
 void ProgressMeter::start(const std::vector<int64_t>& rowBytes) {
     before_.assign(1, 0);
-    for (const int64_t bytes : rowBytes) before_.push_back(before_.back() + std::max<int64_t>(0, bytes));
+    for (const int64_t bytes : rowBytes)
+        before_.push_back(before_.back() + std::max<int64_t>(0, bytes));
     files_ = static_cast<int64_t>(rowBytes.size());
     row_ = 0;
     percent_ = 0;

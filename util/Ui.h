@@ -35,7 +35,7 @@ Answer escapeAnswer(Buttons buttons);
 enum class ProgressLabel { File, Path };
 
 class Ui {
-public:
+  public:
     virtual ~Ui() = default;
 
     // Shows a modal box and returns the button pressed. Esc or closing the box
@@ -47,7 +47,7 @@ public:
     virtual void setLabel(ProgressLabel label, const std::string& text) = 0;
     virtual void setOverallRange(int maximum) = 0;  // the run's bar (ProgressBar)
     virtual void setOverall(int value) = 0;
-    virtual void setFilePercent(int percent) = 0;   // the per-file bar (ProgressBarFile)
+    virtual void setFilePercent(int percent) = 0;  // the per-file bar (ProgressBarFile)
 
     // Lets pending window events run once (repaint, the stop button, Escape).
     virtual void pump() = 0;

@@ -19,21 +19,38 @@ namespace {
 // Every command whose enabled state the window's situation decides (the
 // menus' own items by their object names).
 const char* const kRuled[] = {
-    "SaveText_Arch",  "Print_Arch",      "Close_Arch",        "SaveAs_Arch",
-    "Dell_Arch",      "Move_Arch",       "SelectAll_Arch",    "SelectNone_Arch",
-    "InvertSelect",   "CopyPath",        "SearchFileArch1",   "AddFile",
-    "DellFileArch1",  "Archiver",        "Restaure",          "RestaureManquants",
-    "SelfExtractor",  "ModiEnTete",      "Verifier_Arch",     "Tester_Arch",
-    "Reparer_Arch",   "ViewFileArch",    "Selectionner_Modifies",
+    "SaveText_Arch",
+    "Print_Arch",
+    "Close_Arch",
+    "SaveAs_Arch",
+    "Dell_Arch",
+    "Move_Arch",
+    "SelectAll_Arch",
+    "SelectNone_Arch",
+    "InvertSelect",
+    "CopyPath",
+    "SearchFileArch1",
+    "AddFile",
+    "DellFileArch1",
+    "Archiver",
+    "Restaure",
+    "RestaureManquants",
+    "SelfExtractor",
+    "ModiEnTete",
+    "Verifier_Arch",
+    "Tester_Arch",
+    "Reparer_Arch",
+    "ViewFileArch",
+    "Selectionner_Modifies",
 };
 const char* const kNeverDisabled[] = {"New_Arch", "Open_Arch", "DellFile_Arch", "SearchFile_Arch",
                                       "Voir_FichierArch"};
 
 enum class Situation {
     NoArchive,
-    NewArchive,          // not on disk yet, no rows
-    NewArchiveWithRow,   // not on disk yet
-    Stored,              // on disk, two rows, none selected
+    NewArchive,         // not on disk yet, no rows
+    NewArchiveWithRow,  // not on disk yet
+    Stored,             // on disk, two rows, none selected
     OneSelected,
     TwoSelected,
     MissingRow,          // a stored file was removed from the disk
@@ -48,10 +65,23 @@ struct StatesRow {
 };
 
 const std::set<std::string> kStored = {
-    "SaveText_Arch", "Print_Arch",    "Close_Arch",  "SaveAs_Arch",   "Dell_Arch",
-    "Move_Arch",     "SelectAll_Arch", "SearchFileArch1", "AddFile",  "Archiver",
-    "Restaure",      "SelfExtractor", "ModiEnTete",  "Verifier_Arch", "Tester_Arch",
-    "Reparer_Arch",  "Selectionner_Modifies",
+    "SaveText_Arch",
+    "Print_Arch",
+    "Close_Arch",
+    "SaveAs_Arch",
+    "Dell_Arch",
+    "Move_Arch",
+    "SelectAll_Arch",
+    "SearchFileArch1",
+    "AddFile",
+    "Archiver",
+    "Restaure",
+    "SelfExtractor",
+    "ModiEnTete",
+    "Verifier_Arch",
+    "Tester_Arch",
+    "Reparer_Arch",
+    "Selectionner_Modifies",
 };
 
 std::set<std::string> with(std::set<std::string> names, std::initializer_list<const char*> more) {
@@ -94,8 +124,7 @@ class ActionStates : public WindowTest, public ::testing::WithParamInterface<Sta
     }
 
     void expectStates(const std::set<std::string>& expected) const {
-        for (const char* name : kRuled)
-            EXPECT_EQ(enabled(name), expected.count(name) == 1) << name;
+        for (const char* name : kRuled) EXPECT_EQ(enabled(name), expected.count(name) == 1) << name;
         for (const char* name : kNeverDisabled) EXPECT_TRUE(enabled(name)) << name;
     }
 
@@ -180,11 +209,16 @@ TEST_F(Toolbar, ButtonsRunTheirCommandsThroughTheGuardAndAreNeverDisabled) {
         const char* name;
         const char* command;
     } buttons[] = {
-        {"SpeedBNew", "New_Arch"},           {"SpeedBOpen", "Open_Arch"},
-        {"SpeedBArchive", "Archiver"},       {"SpeedBExtractor", "SelfExtractor"},
-        {"SpeedBPlus", "AddFile"},           {"SpeedBRestaure", "Restaure"},
-        {"SpeedBMoins", "DellFile_Arch"},    {"SpeedBVerifier", "Verifier_Arch"},
-        {"SpeedBSearchArch", "SearchFile_Arch"}, {"ToolB_Voir", "Voir_FichierArch"},
+        {"SpeedBNew", "New_Arch"},
+        {"SpeedBOpen", "Open_Arch"},
+        {"SpeedBArchive", "Archiver"},
+        {"SpeedBExtractor", "SelfExtractor"},
+        {"SpeedBPlus", "AddFile"},
+        {"SpeedBRestaure", "Restaure"},
+        {"SpeedBMoins", "DellFile_Arch"},
+        {"SpeedBVerifier", "Verifier_Arch"},
+        {"SpeedBSearchArch", "SearchFile_Arch"},
+        {"ToolB_Voir", "Voir_FichierArch"},
     };
     int left = 0;
     for (const auto& b : buttons) {

@@ -10,11 +10,11 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QScreen>
-#include <filesystem>
 #include <QTest>
 #include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
+#include <filesystem>
 
 #include "engine/CatalogReader.h"
 #include "tests/app/WindowFixture.h"
@@ -520,8 +520,7 @@ TEST_F(MainWindow, ActionsCarryTheirCategoriesCaptionsShortcutsAndHints) {
                            "Restaurer des fichiers", "Restaurer les fichiers manquants",
                            "Créer une archive auto-extractible",
                            "Mettre à jour l'en-tête seulement", "-", "Vérifier l'archive",
-                           "Tester l'archive", "Réparer l'archive", "-",
-                           "Aperçu du fichier"}));
+                           "Tester l'archive", "Réparer l'archive", "-", "Aperçu du fichier"}));
     EXPECT_EQ(captions(window->findChild<QMenu*>("Edition1")),
               QStringList({"Sélectionner tout", "Tout désélectionner", "Inverser la sélection",
                            "Sélectionner", "-", "Afficher", "Trier par", "-",
@@ -531,14 +530,13 @@ TEST_F(MainWindow, ActionsCarryTheirCategoriesCaptionsShortcutsAndHints) {
               QStringList({"Tous", "Modifiés", "Manquants", "Nouveaux", "À vérifier"}));
     EXPECT_EQ(captions(window->findChild<QMenu*>("Selectionner2")),
               QStringList({"Modifiés", "Manquants", "Nouveaux", "À vérifier"}));
-    EXPECT_EQ(captions(window->findChild<QMenu*>("PopupArch")),
-              QStringList({"Sélectionner tout", "Tout désélectionner", "Sélectionner", "-",
-                           "Afficher", "Trier par", "-", "Ajouter des fichiers",
-                           "Supprimer des fichiers", "-", "Archiver", "Restaurer des fichiers",
-                           "Restaurer les fichiers manquants",
-                           "Créer une archive auto-extractible", "-",
-                           "Copier le chemin de ce fichier", "Rechercher un fichier dans l'archive",
-                           "Aperçu du fichier"}));
+    EXPECT_EQ(
+        captions(window->findChild<QMenu*>("PopupArch")),
+        QStringList({"Sélectionner tout", "Tout désélectionner", "Sélectionner", "-", "Afficher",
+                     "Trier par", "-", "Ajouter des fichiers", "Supprimer des fichiers", "-",
+                     "Archiver", "Restaurer des fichiers", "Restaurer les fichiers manquants",
+                     "Créer une archive auto-extractible", "-", "Copier le chemin de ce fichier",
+                     "Rechercher un fichier dans l'archive", "Aperçu du fichier"}));
     EXPECT_EQ(captions(window->findChild<QMenu*>("Legende1")),
               QStringList({"Fichiers compressés", "Fichiers modifiés", "Fichiers inexistant",
                            "Fichiers nouveaux", "Fichiers différents de leur copie archivée",

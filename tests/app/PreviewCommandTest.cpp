@@ -29,8 +29,13 @@ class PreviewCommand : public WindowTest {
         WindowTest::SetUp();
         DialogRunner::setHandler([this](QDialog& dialog) {
             if (auto* view = qobject_cast<TFormView*>(&dialog)) {
-                Shown s{view->windowTitle(), view->pictureMode(), view->formatted(),
-                        view->richEditView()->toPlainText(), view->panelText(), {}, false};
+                Shown s{view->windowTitle(),
+                        view->pictureMode(),
+                        view->formatted(),
+                        view->richEditView()->toPlainText(),
+                        view->panelText(),
+                        {},
+                        false};
                 s.copyPath = workCopies();
                 s.copyExisted = !s.copyPath.empty();
                 shown.push_back(s);

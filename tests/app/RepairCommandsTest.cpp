@@ -90,9 +90,10 @@ TEST_F(RepairCommands, RepairAsksKeepsTheSoundEntriesAndTheRowsToArchive) {
     boxes.clear();
     trigger("Reparer_Arch");  // Oui
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1].text, "L'archive < arch.kvr > a été réparée : 1 entrée(s) conservée(s), "
-                             "0 corrigée(s), 1 perte(s).\nL'archive d'origine est conservée sous "
-                             "< arch.kvr.bak >.");
+    EXPECT_EQ(boxes[1].text,
+              "L'archive < arch.kvr > a été réparée : 1 entrée(s) conservée(s), "
+              "0 corrigée(s), 1 perte(s).\nL'archive d'origine est conservée sous "
+              "< arch.kvr.bak >.");
     EXPECT_TRUE(drives.readFile("C:\\d\\arch.kvr.bak") == bytes);
     std::vector<std::string> rows;
     for (const CatalogRow& row : w.archive().rows) rows.push_back(row.name);

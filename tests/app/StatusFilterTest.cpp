@@ -52,13 +52,21 @@ TEST_F(StatusFilter_, EachFilterShowsAndCountsWhatItSays) {
         QStringList names;
         const char* summary;
     } cases[] = {
-        {StatusFilter::Modified, "Afficher_Modifies", {"b.doc", "e.txt"},
+        {StatusFilter::Modified,
+         "Afficher_Modifies",
+         {"b.doc", "e.txt"},
          " 2 fichier(s) affiché(s) sur 5  4,50 Ko"},
-        {StatusFilter::Missing, "Afficher_Manquants", {"c.txt"},
+        {StatusFilter::Missing,
+         "Afficher_Manquants",
+         {"c.txt"},
          " 1 fichier(s) affiché(s) sur 5  2,00 Ko"},
-        {StatusFilter::New, "Afficher_Nouveaux", {"d.doc"},
+        {StatusFilter::New,
+         "Afficher_Nouveaux",
+         {"d.doc"},
          " 1 fichier(s) affiché(s) sur 5  2,50 Ko"},
-        {StatusFilter::ToCheck, "Afficher_AVerifier", {"b.doc", "c.txt", "d.doc", "e.txt"},
+        {StatusFilter::ToCheck,
+         "Afficher_AVerifier",
+         {"b.doc", "c.txt", "d.doc", "e.txt"},
          " 4 fichier(s) affiché(s) sur 5  9,00 Ko"},
     };
     for (const auto& c : cases) {

@@ -1,8 +1,8 @@
 // The file-name dialog, the script deletion dialog and the journal viewer.
 
 #include <gtest/gtest.h>
-#include <QGuiApplication>
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -10,11 +10,11 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "gui/DialogRunner.h"
 #include "dialogs/TFormDellSelect.h"
 #include "dialogs/TFormFileValide.h"
 #include "dialogs/TFormJournal.h"
 #include "engine/Adding.h"
+#include "gui/DialogRunner.h"
 #include "tests/support/FaultPlatform.h"
 #include "tests/support/RecordingUi.h"
 #include "util/Error.h"

@@ -15,9 +15,9 @@
 #include <QTreeWidget>
 #include <deque>
 
-#include "gui/Chooser.h"
 #include "controls/TDirTree.h"
 #include "dialogs/TFormAddArch.h"
+#include "gui/Chooser.h"
 #include "tests/support/FaultPlatform.h"
 #include "tests/support/RecordingUi.h"
 

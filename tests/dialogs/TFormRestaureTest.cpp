@@ -13,10 +13,10 @@
 #include <cstdlib>
 #include <deque>
 
+#include "dialogs/TFormRestaure.h"
 #include "gui/Chooser.h"
 #include "platform/Platform.h"
 #include "support/FaultPlatform.h"
-#include "dialogs/TFormRestaure.h"
 #include "support/RecordingUi.h"
 
 using kv::platform;

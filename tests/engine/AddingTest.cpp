@@ -95,8 +95,9 @@ TEST_F(AddingTest, EveryWayInTakesTheTrueCase) {
     AddSelectionEntry(op, "C:\\ROOT\\ZED\\*.*");    // a folder as the tree keeps it
     TakeInPath(op, "C:\\root\\B.TXT", false);       // a drop
     ScanFolder(op, "C:\\ROOT\\SUB\\DEEPER", "*.*");
-    EXPECT_EQ(paths(), (std::vector<std::string>{"C:\\Root\\Sub\\c.txt", "C:\\Root\\Zed\\e.doc",
-                                                 "C:\\Root\\b.txt", "C:\\Root\\Sub\\Deeper\\d.txt"}));
+    EXPECT_EQ(paths(),
+              (std::vector<std::string>{"C:\\Root\\Sub\\c.txt", "C:\\Root\\Zed\\e.doc",
+                                        "C:\\Root\\b.txt", "C:\\Root\\Sub\\Deeper\\d.txt"}));
     // Any other spelling of a listed file is that file.
     AddSelectionEntry(op, "C:\\Root\\Sub\\c.txt");
     AddSelectionEntry(op, "C:\\ROOT\\*.doc");
@@ -109,10 +110,10 @@ TEST_F(AddingTest, SizesOfFilesPast2GiBAreWholeNumbers) {
     std::filesystem::resize_file(drives.hostPath("C:\\Root\\b.txt"), int64_t(3) << 30);
     std::filesystem::resize_file(drives.hostPath("C:\\Root\\Zed\\e.doc"), int64_t(5) << 30);
     auto op = operation();
-    AddSelectionEntry(op, "C:\\Root\\b.txt");     // size from the disk
+    AddSelectionEntry(op, "C:\\Root\\b.txt");       // size from the disk
     TakeInPath(op, "C:\\Root\\Zed\\e.doc", false);  // a drop: FileSizeOf
     std::filesystem::resize_file(drives.hostPath("C:\\Root\\a.doc"), int64_t(1) << 32);
-    ScanFolder(op, "C:\\Root", "doc");               // from the listing
+    ScanFolder(op, "C:\\Root", "doc");  // from the listing
     ASSERT_EQ(archive.rows.size(), 3u);
     EXPECT_EQ(archive.rows[0].size, int64_t(3) << 30);
     EXPECT_EQ(archive.rows[1].size, int64_t(5) << 30);

@@ -296,8 +296,7 @@ TEST(ArchiveFormat, DirectAccessMatchesFullPathIgnoringCase) {
 
 TEST(ArchiveFormatV2, HeaderAndRecordAreLaidOutByteForByte) {
     const HeaderBlock header = encodeHeader(Header{0, "Sauvegarde", Version::V2});
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&header[0]), 18),
-              "\x11[File Korvelt V2]");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&header[0]), 18), "\x11[File Korvelt V2]");
     EXPECT_EQ(signatureVersion(header), Version::V2);
     EXPECT_EQ(decodeHeader(header).version, Version::V2);
     EXPECT_EQ(decodeHeader(header).comment, "Sauvegarde");
@@ -332,7 +331,7 @@ TEST(ArchiveFormatV2, WhatFitsAV1Record) {
 
 TEST(ArchiveFormatV2, ConvertingARecordKeepsItsBytesAndSizes) {
     RecordBuffer block = encodeRecord(sampleRecord("a.txt", 20), Version::V1);
-    block[50] = 0x5A;   // unused bytes of a text area, as an old record may hold
+    block[50] = 0x5A;     // unused bytes of a text area, as an old record may hold
     block[PadAt] = 0x77;  // the pad byte
     const RecordBuffer wide = convertRecord(block, Version::V1, Version::V2);
     EXPECT_TRUE(std::equal(block.begin(), block.begin() + FileSizeAt, wide.begin()));
@@ -344,9 +343,9 @@ TEST(ArchiveFormatV2, ConvertingARecordKeepsItsBytesAndSizes) {
 }
 
 TEST(ArchiveFormatV2, WalkAndDirectAccessReadTheV2Layout) {
-    MemoryFile file = archiveOf(
-        {sampleRecord("a.txt", 20), sampleRecord("vide", 0), sampleRecord("b.txt", 31)},
-        Version::V2);
+    MemoryFile file =
+        archiveOf({sampleRecord("a.txt", 20), sampleRecord("vide", 0), sampleRecord("b.txt", 31)},
+                  Version::V2);
     file.capReadsAt(7);
     ArchiveWalker walk(file);
     EXPECT_EQ(walk.version(), Version::V2);
@@ -371,8 +370,7 @@ TEST(ArchiveFormatV2, WalkAndDirectAccessReadTheV2Layout) {
 TEST(ArchiveFormatV2, HugeSizesEndTheWalkAsDamage) {
     // A payload past the end by a 64-bit size as large as it gets: told as
     // damage, with no overflow on the way.
-    MemoryFile file = archiveOf({sampleRecord("a.txt", 20), sampleRecord("b.txt", 4)},
-                                Version::V2);
+    MemoryFile file = archiveOf({sampleRecord("a.txt", 20), sampleRecord("b.txt", 4)}, Version::V2);
     const std::size_t second = FirstEntryOffset + RecordSizeV2 + 20;
     for (int i = 0; i < 7; ++i) file.bytes()[second + CompressedSizeAtV2 + i] = 0xFF;
     file.bytes()[second + CompressedSizeAtV2 + 7] = 0x7F;  // INT64_MAX

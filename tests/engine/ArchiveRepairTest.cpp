@@ -259,13 +259,13 @@ TEST_P(FailedRepair, LeavesTheArchiveAsItWasAndNothingBeside) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, FailedRepair,
-    testing::Values(
-        Fault{"DiskFull", [](FaultPlatform& fp) { fp.diskFullAfter("C:\\Arch\\", 1000); }},
-        Fault{"NoRoom", [](FaultPlatform& fp) { fp.setFreeBytes('C', 2000); }},
-        Fault{"ArchiveCannotStepAside",
-              [](FaultPlatform& fp) { fp.failRename("C:\\Arch\\backup.kvr"); }},
-        Fault{"CopyCannotTakeItsPlace",
-              [](FaultPlatform& fp) { fp.failRename("C:\\Arch\\~kvr*"); }}),
+    testing::Values(Fault{"DiskFull",
+                          [](FaultPlatform& fp) { fp.diskFullAfter("C:\\Arch\\", 1000); }},
+                    Fault{"NoRoom", [](FaultPlatform& fp) { fp.setFreeBytes('C', 2000); }},
+                    Fault{"ArchiveCannotStepAside",
+                          [](FaultPlatform& fp) { fp.failRename("C:\\Arch\\backup.kvr"); }},
+                    Fault{"CopyCannotTakeItsPlace",
+                          [](FaultPlatform& fp) { fp.failRename("C:\\Arch\\~kvr*"); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

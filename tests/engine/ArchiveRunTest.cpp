@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -387,15 +386,12 @@ TEST_P(StoreCauseTest, SecondLineTellsTheRealCause) {
 INSTANTIATE_TEST_SUITE_P(
     ArchiveRun, StoreCauseTest,
     testing::Values(
-        CauseCase{"HeldByAnotherProgram",
-                  [](test::TempDrives&, test::FaultPlatform& f) {
-                      f.holdExclusively("C:\\Docs\\b.txt");
-                  },
-                  "fichier utilisé par un autre programme"},
+        CauseCase{
+            "HeldByAnotherProgram",
+            [](test::TempDrives&, test::FaultPlatform& f) { f.holdExclusively("C:\\Docs\\b.txt"); },
+            "fichier utilisé par un autre programme"},
         CauseCase{"AccessRefused",
-                  [](test::TempDrives&, test::FaultPlatform& f) {
-                      f.denyRead("C:\\Docs\\b.txt");
-                  },
+                  [](test::TempDrives&, test::FaultPlatform& f) { f.denyRead("C:\\Docs\\b.txt"); },
                   "accès refusé : vous n'avez pas le droit de lire ce fichier"},
         // A read of a pipe with no writer would wait for ever: it is never opened.
         CauseCase{"NamedPipe",

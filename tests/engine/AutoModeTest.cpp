@@ -92,12 +92,11 @@ TEST_F(AutoMode, LockedFileKeepsItsEntryAndGivesALineAndAStatus) {
     fault.reset();
     EXPECT_EQ(storedNames(), (std::vector<std::string>{"a.txt", "b.txt"}));
     EXPECT_EQ(entriesOf(Archive)[0].bytes, firstEntry);
-    EXPECT_EQ(journal(),
-              (std::vector<std::string>{
-                  "08/12/2026 20:00:05 - C:\\Docs\\a.txt : fichier utilisé par un autre "
-                  "programme, non archivé ; sa copie précédente reste dans l'archive",
-                  "08/12/2026 20:00:05 - C:\\Docs\\c.txt : fichier utilisé par un autre "
-                  "programme, non archivé ; il ne figure pas dans l'archive"}));
+    EXPECT_EQ(journal(), (std::vector<std::string>{
+                             "08/12/2026 20:00:05 - C:\\Docs\\a.txt : fichier utilisé par un autre "
+                             "programme, non archivé ; sa copie précédente reste dans l'archive",
+                             "08/12/2026 20:00:05 - C:\\Docs\\c.txt : fichier utilisé par un autre "
+                             "programme, non archivé ; il ne figure pas dans l'archive"}));
 }
 
 TEST_F(AutoMode, LongNameIsSkippedWithALineInsteadOfAQuestion) {

@@ -38,9 +38,7 @@ class FilesCacheRun : public test::EngineRunFixture {
     RawEntry entryA() const { return entriesOf(Archive).at(0); }
 
     // The data a.txt's entry holds.
-    std::string storedA() {
-        return test::dataOf(entryA().bytes.substr(format::RecordSize));
-    }
+    std::string storedA() { return test::dataOf(entryA().bytes.substr(format::RecordSize)); }
 
     // a.txt gets other bytes of the same length, then its stored date back.
     void otherBytesSameSizeAndDate(bool byRename) {

@@ -64,11 +64,10 @@ class WideArchiveTest : public test::EngineRunFixture {
 // ----- Reading -----
 
 TEST_F(WideArchiveTest, EveryReaderReadsAV2Archive) {
-    const std::vector<int64_t> offsets =
-        handArchive(Archive,
-                    {{"C:\\Docs\\", "a.txt", "alpha"},
-                     {"C:\\Docs\\Sous\\", "b.txt", std::string(70000, 'b')}},
-                    Version::V2);
+    const std::vector<int64_t> offsets = handArchive(
+        Archive,
+        {{"C:\\Docs\\", "a.txt", "alpha"}, {"C:\\Docs\\Sous\\", "b.txt", std::string(70000, 'b')}},
+        Version::V2);
     ASSERT_EQ(offsets[1], format::FirstEntryOffset + format::RecordSizeV2 +
                               int64_t(walk(Archive).entries[0].record.compressedSize));
 
@@ -203,8 +202,9 @@ TEST_F(WideArchiveTest, LargeEntryTurnsACopyBegunInV1IntoV2) {
 
     EXPECT_EQ(r.stored, 1);
     EXPECT_EQ(r.carriedOver, 1);
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{
-                                     "Le fichier < C:\\Docs\\gros.bin > est endommagé dans l'archive"});
+    EXPECT_EQ(
+        ui.messageTexts(),
+        std::vector<std::string>{"Le fichier < C:\\Docs\\gros.bin > est endommagé dans l'archive"});
     const Walked written = walk(Archive);
     EXPECT_EQ(written.version, Version::V2);
     ASSERT_EQ(written.entries.size(), 2u);

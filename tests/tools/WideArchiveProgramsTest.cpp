@@ -23,7 +23,8 @@ std::string asV2(const std::string& v1) {
         std::copy_n(v1.begin() + long(at), format::RecordSize, block.begin());
         const format::RecordBuffer wide =
             format::convertRecord(block, format::Version::V1, format::Version::V2);
-        const auto payload = std::size_t(format::decodeRecord(block, format::Version::V1).compressedSize);
+        const auto payload =
+            std::size_t(format::decodeRecord(block, format::Version::V1).compressedSize);
         out.append(wide.begin(), wide.end());
         out += v1.substr(at + format::RecordSize, payload);
         at += format::RecordSize + payload;

@@ -1,8 +1,8 @@
 // The progress figures kvr, the progress dialog and the status bar show.
 
-#include "util/ProgressMeter.h"
-
 #include <gtest/gtest.h>
+
+#include "util/ProgressMeter.h"
 
 namespace kv {
 namespace {

@@ -67,7 +67,8 @@ void ProgressLine::update(int64_t filesDone, int64_t bytesDone) {
     drawn_ = now;
     const double seconds = std::chrono::duration<double>(now - start_).count();
     const std::size_t width = terminalWidth();
-    const std::string line = kv::ProgressMeter::text({filesDone, files_, bytesDone, bytes_}, seconds, separators_);
+    const std::string line =
+        kv::ProgressMeter::text({filesDone, files_, bytesDone, bytes_}, seconds, separators_);
     // One column is left free: some terminals wrap as soon as the last one is written.
     writeError("\r" + cutTo(line, width > 1 ? width - 1 : width) + "\x1b[K");
     shown_ = true;

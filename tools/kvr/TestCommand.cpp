@@ -34,18 +34,19 @@ int testCommand(const Args& args) {
         std::cout << "Archive tronquée : en-tête incomplet\n";
         archiveFault = true;
     }
-    kv::format::CheckEntries(
-        archive, walk, 0,
-        [&](const kv::format::EntryRecord& entry, int64_t payloadStart,
-            const kv::format::EntryCheck& check) {
-            ++entries;
-            if (progress) progress->update(entries, payloadStart + entry.compressedSize);
-            if (check.sound()) return;
-            ++damaged;
-            ProgressLine::eraseCurrent();
-            std::cout << terminalSafe(entry.fullPath()) << " : " << check.text() << '\n';
-            std::cout.flush();
-        });
+    kv::format::CheckEntries(archive, walk, 0,
+                             [&](const kv::format::EntryRecord& entry, int64_t payloadStart,
+                                 const kv::format::EntryCheck& check) {
+                                 ++entries;
+                                 if (progress)
+                                     progress->update(entries, payloadStart + entry.compressedSize);
+                                 if (check.sound()) return;
+                                 ++damaged;
+                                 ProgressLine::eraseCurrent();
+                                 std::cout << terminalSafe(entry.fullPath()) << " : "
+                                           << check.text() << '\n';
+                                 std::cout.flush();
+                             });
     progress.reset();
     if (walk.failed()) {
         std::cout << "Erreur de lecture de l'archive\n";

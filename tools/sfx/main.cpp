@@ -100,8 +100,8 @@ std::string shownDate(int32_t dos) {
     const std::optional<DateTime> date = fromDosDateTime(dos);
     if (!date) return {};
     char text[32];
-    std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d", date->day, date->month,
-                  date->year, date->hour, date->minute);
+    std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d", date->day, date->month, date->year,
+                  date->hour, date->minute);
     return text;
 }
 
@@ -135,13 +135,14 @@ int testEntries(SharedReader& archive) {
     int bad = 0, count = 0;
     const std::unique_ptr<File> view = archive.reader();
     format::ArchiveWalker walk(*view);
-    format::CheckEntries(archive, walk, 0,
-                         [&](const format::EntryRecord& r, int64_t, const format::EntryCheck& check) {
-                             ++count;
-                             if (check.sound()) return;
-                             std::printf("%s : %s\n", r.fullPath().c_str(), check.text().c_str());
-                             ++bad;
-                         });
+    format::CheckEntries(
+        archive, walk, 0,
+        [&](const format::EntryRecord& r, int64_t, const format::EntryCheck& check) {
+            ++count;
+            if (check.sound()) return;
+            std::printf("%s : %s\n", r.fullPath().c_str(), check.text().c_str());
+            ++bad;
+        });
     std::printf("%d entrée(s), %d intacte(s), %d endommagée(s)\n", count, count - bad, bad);
     std::fflush(stdout);
     const bool whole = walkWasWhole(walk);
