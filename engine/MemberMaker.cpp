@@ -110,7 +110,10 @@ std::optional<FileIdentity> vouchable(const FileIdentity& before,
 }
 
 MemberMaker::MemberMaker(std::string workFolder, SharedReader* old, int64_t runStartNs)
-    : workFolder_(std::move(workFolder)), old_(old), runStartNs_(runStartNs) {}
+    : workFolder_(std::move(workFolder)),
+      shelf_(std::make_shared<PayloadShelf>(workFolder_)),
+      old_(old),
+      runStartNs_(runStartNs) {}
 
 bool MemberMaker::sameAsStored(const std::string& path, const StoredEntry& stored,
                                const Progress& progress, const std::atomic<bool>& stop,
@@ -184,7 +187,7 @@ FileMember MemberMaker::makeMember(const MemberRequest& request, const std::atom
 
     for (int attempt = 0; attempt < CompressAttempts; ++attempt) {
         if (attempt > 0) before = snapshotOf(path);
-        TempFile payload(workFolder_, TempFile::PayloadStem);
+        PayloadShelf::Payload payload = shelf_->take();
         if (!payload) {
             member.error =
                 "Impossible de créer un fichier dans le dossier de travail " + workFolder_;

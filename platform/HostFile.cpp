@@ -226,6 +226,12 @@ PathInfo HostFile::info() {
     return pathInfoOf(st);
 }
 
+bool HostFile::truncate(int64_t size) {
+    // A file a write failed on stays as it is: its close still reports it.
+    if (fd_ < 0 || size < 0 || failed_) return false;
+    return ftruncate(fd_, static_cast<off_t>(size)) == 0 && seek(size);
+}
+
 bool HostFile::close() {
     if (fd_ < 0) return !failed_;
     const int rc = ::close(fd_);

@@ -31,6 +31,7 @@ class HostFile final : public File {
     int64_t readAt(int64_t position, void* buffer, int64_t count) override;  // pread()
     bool readsAtConcurrently() const override { return true; }
     bool appendFrom(File& source, int64_t from, int64_t count) override;  // copy_file_range()
+    bool truncate(int64_t size) override;  // ftruncate()
     bool close() override;
     // flock(): the lock belongs to this open file and goes with its descriptor.
     bool lock(LockKind kind) override;
