@@ -1,8 +1,8 @@
 #pragma once
 // The payload temporaries of one archiving run, used again from one member to
-// the next. Each member is compressed into its own temporary of the Work
-// folder ("tempKVR-<pid>-<n>.tmp", platform/TempFile.h) before it is appended
-// to the new archive. Creating and removing a file costs more than
+// the next. Each member is compressed into a temporary of the Work folder
+// ("tempKVR-<pid>-<n>.tmp", platform/TempFile.h), its own while it is being
+// made and appended to the new archive. Creating and removing a file costs more than
 // compressing a small one, so once a member has been appended (or thrown
 // away) its temporary is emptied and goes back on the shelf, where the next
 // member takes it. The temporaries on the shelf stay held, so no cleaner
