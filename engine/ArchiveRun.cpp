@@ -81,13 +81,6 @@ bool stillCurrent(const FileMember& member, const std::string& fullPath) {
     return true;
 }
 
-// The MS-DOS form of a host time in nanoseconds, as the folder listings give it.
-int32_t dosFromNs(int64_t ns) {
-    int64_t seconds = ns / 1000000000;
-    if (ns % 1000000000 < 0) --seconds;
-    return dosFromTime(static_cast<std::time_t>(seconds));
-}
-
 }  // namespace
 
 std::string headerComment(const OpenArchive& archive, const RunOptions& options,

@@ -5,6 +5,7 @@
 
 #include "engine/ArchiveFormat.h"
 #include "engine/EntryCheck.h"
+#include "platform/DosTime.h"
 #include "platform/Platform.h"
 
 namespace kv {
@@ -90,9 +91,12 @@ class SameBytes final : public File {
 }  // namespace
 
 std::optional<FileSnapshot> snapshotOf(const std::string& path) {
-    const std::vector<FindEntry> found = platform().find(path, attr::FilesOnly);
-    if (found.empty()) return std::nullopt;
-    return FileSnapshot{found.front().size, found.front().dosDateTime, found.front().special};
+    // One stat: what a listing of the file's folder would say of it.
+    const PathInfo info = platform().pathInfo(path);
+    if (info.kind != PathInfo::Kind::File && info.kind != PathInfo::Kind::Other)
+        return std::nullopt;
+    const bool special = info.kind == PathInfo::Kind::Other;
+    return FileSnapshot{special ? 0 : info.size, dosFromNs(info.lastWriteNs), special};
 }
 
 // What the files cache may keep of a file read between before and after
@@ -110,7 +114,10 @@ std::optional<FileIdentity> vouchable(const FileIdentity& before,
 }
 
 MemberMaker::MemberMaker(std::string workFolder, SharedReader* old, int64_t runStartNs)
-    : workFolder_(std::move(workFolder)), old_(old), runStartNs_(runStartNs) {}
+    : workFolder_(std::move(workFolder)),
+      shelf_(std::make_shared<PayloadShelf>(workFolder_)),
+      old_(old),
+      runStartNs_(runStartNs) {}
 
 bool MemberMaker::sameAsStored(const std::string& path, const StoredEntry& stored,
                                const Progress& progress, const std::atomic<bool>& stop,
@@ -184,7 +191,7 @@ FileMember MemberMaker::makeMember(const MemberRequest& request, const std::atom
 
     for (int attempt = 0; attempt < CompressAttempts; ++attempt) {
         if (attempt > 0) before = snapshotOf(path);
-        TempFile payload(workFolder_, TempFile::PayloadStem);
+        PayloadShelf::Payload payload = shelf_->take();
         if (!payload) {
             member.error =
                 "Impossible de créer un fichier dans le dossier de travail " + workFolder_;

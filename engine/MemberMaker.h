@@ -33,14 +33,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "engine/FilesCache.h"
 #include "engine/MemberCodec.h"
+#include "engine/PayloadShelf.h"
 #include "engine/SharedReader.h"
 #include "engine/WorkPool.h"
-#include "platform/TempFile.h"
 
 namespace kv {
 
@@ -92,7 +93,7 @@ struct FileMember {
     };
     Outcome outcome = Outcome::Stopped;
     Cause cause = Cause::ReadError;  // Unreadable
-    TempFile payload;                // Made
+    PayloadShelf::Payload payload;   // Made
     StoredEntry source;              // Reused: where the member lies in the old archive
     uint32_t crc = 0;    // Made, Reused: the CRC-32 of the data, as the trailer holds it
     int64_t length = 0;  // Made, Reused: the length of the data (the file's size)
@@ -107,7 +108,8 @@ class MemberMaker {
   public:
     using Progress = MemberCodec::Progress;
 
-    // Members are compressed into payload temporaries of workFolder; stored
+    // Members are compressed into payload temporaries of workFolder, each
+    // used again once its member is done with (PayloadShelf); stored
     // members are read through old (null when there is no old archive). old
     // must outlive the maker. runStartNs: when the run started (wall clock,
     // nanoseconds since 1970).
@@ -129,6 +131,7 @@ class MemberMaker {
                       const std::atomic<bool>& stop, uint32_t& crc) const;
 
     std::string workFolder_;
+    std::shared_ptr<PayloadShelf> shelf_;
     SharedReader* old_;
     int64_t runStartNs_;
 };

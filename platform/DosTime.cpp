@@ -89,6 +89,12 @@ int32_t dosFromTime(std::time_t t) {
     return toDosDateTime(dt).value_or(*toDosDateTime(DateTime{}));
 }
 
+int32_t dosFromNs(int64_t ns) {
+    int64_t seconds = ns / 1000000000;
+    if (ns % 1000000000 < 0) --seconds;
+    return dosFromTime(static_cast<std::time_t>(seconds));
+}
+
 std::optional<std::time_t> timeFromDos(int32_t dos) {
     const std::optional<DateTime> dt = fromDosDateTime(dos);
     if (!dt) return std::nullopt;

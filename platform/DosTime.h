@@ -34,6 +34,9 @@ std::time_t localTimeOf(const DateTime& dt);
 // A host time in MS-DOS form, held to what the form can say: a time before
 // 1980 gives 1980-01-01 00:00:00, one after 2107 the last second of 2107.
 int32_t dosFromTime(std::time_t t);
+// The same of a host time in nanoseconds since 1970 (PathInfo's times), as
+// the folder listings give it: the second it falls in.
+int32_t dosFromNs(int64_t ns);
 // The moment an MS-DOS time stands for; nullopt when it is not a valid date.
 std::optional<std::time_t> timeFromDos(int32_t dos);
 

@@ -12,7 +12,8 @@
 
 namespace kv {
 
-std::unique_ptr<HostFile> HostFile::open(const std::string& hostPath, OpenMode mode) {
+std::unique_ptr<HostFile> HostFile::open(const std::string& hostPath, OpenMode mode,
+                                         bool knownRegular) {
     int flags = O_CLOEXEC;
     switch (mode) {
         case OpenMode::Read:
@@ -39,7 +40,7 @@ std::unique_ptr<HostFile> HostFile::open(const std::string& hostPath, OpenMode m
     // from waiting on a pipe put there meanwhile, and the check after it
     // refuses anything that is not a regular file.
     struct stat st;
-    if ((mode == OpenMode::Read || mode == OpenMode::ReadWrite) &&
+    if ((mode == OpenMode::Read || mode == OpenMode::ReadWrite) && !knownRegular &&
         stat(hostPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         return nullptr;
     int fd;
@@ -56,7 +57,8 @@ std::unique_ptr<HostFile> HostFile::open(const std::string& hostPath, OpenMode m
         ::close(fd);
         return nullptr;
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // The only status flag the open set is O_NONBLOCK.
+    if (flags & O_NONBLOCK) fcntl(fd, F_SETFL, 0);
     return std::unique_ptr<HostFile>(new HostFile(fd, hostPath));
 }
 
@@ -224,6 +226,12 @@ PathInfo HostFile::info() {
     struct stat st;
     if (fd_ < 0 || fstat(fd_, &st) != 0) return {};
     return pathInfoOf(st);
+}
+
+bool HostFile::truncate(int64_t size) {
+    // A file a write failed on stays as it is: its close still reports it.
+    if (fd_ < 0 || size < 0 || failed_) return false;
+    return ftruncate(fd_, static_cast<off_t>(size)) == 0 && seek(size);
 }
 
 bool HostFile::close() {

@@ -18,7 +18,10 @@ class HostFile final : public File {
     // Opens hostPath in the given mode; nullptr when the host refuses or the
     // path is not a regular file (a folder, a device or a pipe is never
     // opened: reading a pipe or a disk device would hang or run away).
-    static std::unique_ptr<HostFile> open(const std::string& hostPath, OpenMode mode);
+    // knownRegular: the caller has just seen a regular file there, so the
+    // check before the open is not made again (the one after it still is).
+    static std::unique_ptr<HostFile> open(const std::string& hostPath, OpenMode mode,
+                                          bool knownRegular = false);
     // Takes over a descriptor already open on the regular file at hostPath.
     static std::unique_ptr<HostFile> adopt(int fd, std::string hostPath);
     ~HostFile() override;
@@ -31,6 +34,7 @@ class HostFile final : public File {
     int64_t readAt(int64_t position, void* buffer, int64_t count) override;  // pread()
     bool readsAtConcurrently() const override { return true; }
     bool appendFrom(File& source, int64_t from, int64_t count) override;  // copy_file_range()
+    bool truncate(int64_t size) override;                                 // ftruncate()
     bool close() override;
     // flock(): the lock belongs to this open file and goes with its descriptor.
     bool lock(LockKind kind) override;

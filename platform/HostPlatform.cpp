@@ -28,6 +28,7 @@ namespace kv {
 using hostpath::isSeparator;
 using hostpath::joinHost;
 using hostpath::parentOf;
+using hostpath::statFollow;
 
 namespace {
 
@@ -185,6 +186,19 @@ std::optional<Drive> HostPlatform::drive(char letter) {
 }
 
 std::optional<std::string> HostPlatform::toHost(const std::string& windowsPath) {
+    return resolve(windowsPath, nullptr, nullptr);
+}
+
+bool HostPlatform::statResolved(const std::string& windowsPath, std::optional<std::string>& host,
+                                struct stat& st) {
+    bool known = false;
+    host = resolve(windowsPath, &st, &known);
+    return host && (known || statFollow(*host, st));
+}
+
+std::optional<std::string> HostPlatform::resolve(const std::string& windowsPath, struct stat* found,
+                                                 bool* known) {
+    if (known) *known = false;
     const auto wp = parseWindowsPath(windowsPath);
     if (!wp) return std::nullopt;
     std::string root;
@@ -199,7 +213,12 @@ std::optional<std::string> HostPlatform::toHost(const std::string& windowsPath) 
     std::string exact = root;
     for (const std::string& c : wp->components) exact = joinHost(exact, c);
     struct stat st;
-    if (lstat(exact.c_str(), &st) != 0) {
+    if (lstat(exact.c_str(), &st) == 0) {
+        if (found && known && !wp->trailingSeparator && !S_ISLNK(st.st_mode)) {
+            *found = st;
+            *known = true;
+        }
+    } else {
         // Walk down, taking the first case-insensitive match (in byte order)
         // where the exact spelling is missing; once a level is missing the
         // rest keeps the given spelling.

@@ -7,6 +7,8 @@
 // is followed while the program runs: a mount or unmount rebuilds the
 // automatic map and bumps mountGeneration().
 
+#include <sys/stat.h>
+
 #include <mutex>
 
 #include "platform/Platform.h"
@@ -74,6 +76,17 @@ class HostPlatform final : public Platform {
     bool closeWindowClass(const std::string& className) override;
 
   private:
+    // toHost, and what the lookup learnt of the path on its way: when the
+    // path names an existing entry, spelled as on disk, that is not a link
+    // and is not asked for as a folder (no trailing separator), *found holds
+    // its stat and *known is true, so the caller needs no second stat.
+    std::optional<std::string> resolve(const std::string& windowsPath, struct stat* found,
+                                       bool* known);
+    // The stat of a resolved path (following links, or of a dangling link
+    // itself), from the lookup when it knows it.
+    bool statResolved(const std::string& windowsPath, std::optional<std::string>& host,
+                      struct stat& st);
+
     void loadLocked();
     void refreshLocked(bool pathCall = false);
     std::optional<Drive> driveLocked(char letter);

@@ -108,10 +108,12 @@ void flushFolder(const std::string& hostFolder) {
 }  // namespace
 
 std::unique_ptr<File> HostPlatform::open(const std::string& path, OpenMode mode) {
-    const auto host = toHost(path);
+    bool known = false;
+    struct stat st;
+    const auto host = resolve(path, &st, &known);
     if (!host) return nullptr;
     if (mode != OpenMode::Create && mode != OpenMode::CreateNew && mode != OpenMode::CreatePrivate)
-        return HostFile::open(*host, mode);
+        return HostFile::open(*host, mode, known && S_ISREG(st.st_mode));
     const auto change = FolderNames::begin(parentOf(*host));
     auto file = HostFile::open(*host, mode);
     if (file) folderNames().added(change, baseName(*host));
@@ -135,9 +137,9 @@ ReadRefusal HostPlatform::readRefusal(const std::string& path) {
 }
 
 uint32_t HostPlatform::attributes(const std::string& path) {
-    const auto host = toHost(path);
+    std::optional<std::string> host;
     struct stat st;
-    if (!host || !statFollow(*host, st)) return attr::Invalid;
+    if (!statResolved(path, host, st)) return attr::Invalid;
     const auto wp = parseWindowsPath(path);
     const std::string name = (wp && !wp->components.empty()) ? baseName(*host) : std::string();
     return attributesOf(*host, name, st, true);
@@ -197,16 +199,17 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
         entries.push_back(std::move(e));
     };
     if (!hasWildcards(namePattern)) {
-        const auto host = toHost(pattern);
+        bool known = false;
         struct stat st;
-        if (!host || !statFollow(*host, st)) return entries;
+        const auto host = resolve(pattern, &st, &known);
+        if (!host || (!known && !statFollow(*host, st))) return entries;
         const std::string name = baseName(*host);
         if (!hostnames::toWindowsName(name)) {
             if (unwritable) unwritable->push_back(name);
             return entries;
         }
         struct stat own;
-        const bool link = lstat(host->c_str(), &own) == 0 && S_ISLNK(own.st_mode);
+        const bool link = !known && lstat(host->c_str(), &own) == 0 && S_ISLNK(own.st_mode);
         accept(name, st, attributesOf(*host, name, st, true), link);
         return entries;
     }
@@ -255,17 +258,18 @@ std::vector<FindEntry> HostPlatform::find(const std::string& pattern, uint32_t m
 }
 
 bool HostPlatform::fileExists(const std::string& path) {
-    const auto host = toHost(path);
+    std::optional<std::string> host;
     struct stat st;
-    return host && statFollow(*host, st) && !S_ISDIR(st.st_mode);
+    return statResolved(path, host, st) && !S_ISDIR(st.st_mode);
 }
 
 PathInfo HostPlatform::pathInfo(const std::string& path) {
     PathInfo info;
-    const auto host = toHost(path);
+    bool known = false;
     struct stat st;
+    const auto host = resolve(path, &st, &known);
     if (!host) return info;
-    if (stat(host->c_str(), &st) != 0) {
+    if (!known && stat(host->c_str(), &st) != 0) {
         if (errno == EACCES) info.kind = PathInfo::Kind::Denied;
         return info;
     }
@@ -277,9 +281,10 @@ PathInfo HostPlatform::pathInfo(const std::string& path) {
 }
 
 bool HostPlatform::directoryExists(const std::string& path) {
-    const auto host = toHost(path);
+    bool known = false;
     struct stat st;
-    return host && stat(host->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    const auto host = resolve(path, &st, &known);
+    return host && (known || stat(host->c_str(), &st) == 0) && S_ISDIR(st.st_mode);
 }
 
 // The changes below tell the folder-name lookups what they did, so that a
@@ -385,16 +390,16 @@ std::optional<std::string> HostPlatform::linkedFile(const std::string& path) {
 }
 
 std::optional<int32_t> HostPlatform::lastWriteDos(const std::string& path) {
-    const auto host = toHost(path);
+    std::optional<std::string> host;
     struct stat st;
-    if (!host || !statFollow(*host, st)) return std::nullopt;
+    if (!statResolved(path, host, st)) return std::nullopt;
     return dosFromTime(st.st_mtime);
 }
 
 std::optional<int32_t> HostPlatform::fileLastWriteDos(const std::string& path) {
-    const auto host = toHost(path);
+    std::optional<std::string> host;
     struct stat st;
-    if (!host || !statFollow(*host, st) || S_ISDIR(st.st_mode)) return std::nullopt;
+    if (!statResolved(path, host, st) || S_ISDIR(st.st_mode)) return std::nullopt;
     return dosFromTime(st.st_mtime);
 }
 

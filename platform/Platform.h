@@ -149,6 +149,9 @@ class File {
     // a read error, a source that ends first, or a failed write: what was
     // appended is then to be thrown away.
     virtual bool appendFrom(File& source, int64_t from, int64_t count);
+    // Cuts the file to size bytes (it must not be longer) and puts the
+    // position there; false when the file cannot be cut.
+    [[nodiscard]] virtual bool truncate(int64_t /*size*/) { return false; }
     // Flushes and closes; false when the host reported an error. Idempotent.
     virtual bool close() = 0;
     // Takes an advisory lock without waiting. It is held until the file is

@@ -176,6 +176,44 @@ TEST_F(HostFiles, FolderAndFileCalls) {
     EXPECT_FALSE(p.directoryExists("C:\\neu"));
 }
 
+// The queries of a path that names a file, a link or a folder answer alike
+// whichever way the path was looked up (as spelled on disk, or through the
+// case-insensitive walk): a link is followed, a dangling one is seen as
+// itself, and a file asked for as a folder is no file.
+TEST_F(HostFiles, QueriesFollowLinksAndRefuseAFileAskedForAsAFolder) {
+    drives.writeFile("C:\\Doc\\a.txt", "abc");
+    drives.makeFolder("C:\\Doc\\Sub");
+    fs::create_symlink(c + "/Doc/a.txt", c + "/Doc/lien.txt");
+    fs::create_directory_symlink(c + "/Doc/Sub", c + "/Doc/LienSub");
+    fs::create_symlink(c + "/Doc/absent", c + "/Doc/pendant");
+    for (const char* file : {"C:\\Doc\\a.txt", "C:\\doc\\A.TXT", "C:\\Doc\\lien.txt"}) {
+        SCOPED_TRACE(file);
+        EXPECT_TRUE(p.fileExists(file));
+        EXPECT_FALSE(p.directoryExists(file));
+        EXPECT_EQ(p.pathInfo(file).kind, PathInfo::Kind::File);
+        EXPECT_EQ(p.pathInfo(file).size, 3);
+        EXPECT_EQ(p.attributes(file), attr::Archive);
+        EXPECT_TRUE(p.fileLastWriteDos(file));
+        const std::unique_ptr<File> opened = p.open(file, OpenMode::Read);
+        ASSERT_TRUE(opened);
+        char bytes[4] = {};
+        EXPECT_EQ(opened->read(bytes, 4), 3);
+        const std::string asFolder = std::string(file) + "\\";
+        EXPECT_FALSE(p.fileExists(asFolder));
+        EXPECT_FALSE(p.lastWriteDos(asFolder));
+        EXPECT_EQ(p.pathInfo(asFolder).kind, PathInfo::Kind::Missing);
+    }
+    EXPECT_FALSE(p.find("C:\\Doc\\a.txt", attr::AnyFile).at(0).link);
+    EXPECT_TRUE(p.find("C:\\Doc\\lien.txt", attr::AnyFile).at(0).link);
+    EXPECT_TRUE(p.find("C:\\Doc\\LienSub", attr::AnyFile).at(0).link);
+    EXPECT_TRUE(p.directoryExists("C:\\Doc\\liensub"));
+    EXPECT_FALSE(p.fileExists("C:\\Doc\\LienSub"));
+    EXPECT_EQ(p.pathInfo("C:\\Doc\\LienSub").kind, PathInfo::Kind::Folder);
+    EXPECT_TRUE(p.fileExists("C:\\Doc\\pendant"));  // a dangling link is still a name taken
+    EXPECT_EQ(p.pathInfo("C:\\Doc\\pendant").kind, PathInfo::Kind::Missing);
+    EXPECT_EQ(p.open("C:\\Doc\\pendant", OpenMode::Read), nullptr);
+}
+
 TEST_F(HostFiles, HeldFolderNeverGoesThroughALink) {
     drives.makeFolder("C:\\Dest\\Sub");
     drives.makeFolder("C:\\Outside");

@@ -86,6 +86,7 @@ class FaultFile final : public File {
     bool seek(int64_t position) override { return inner_->seek(position); }
     int64_t position() override { return inner_->position(); }
     int64_t size() override { return inner_->size(); }
+    bool truncate(int64_t size) override { return inner_->truncate(size); }
     bool close() override {
         const bool ok = inner_->close();
         return ok && !failClose_;
