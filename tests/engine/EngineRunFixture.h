@@ -67,6 +67,19 @@ class EngineRunFixture : public testing::Test {
         archive.rows.push_back(newRow(fullPath));
     }
 
+    // Three documents archived and the catalog read again, the Ui's record
+    // emptied: a.txt (C:\Docs\a.txt, about 30 kB of lines, the first row),
+    // b.txt and c.txt.
+    void archiveThreeDocs() {
+        std::string text;
+        for (int i = 0; text.size() < 30000; ++i) text += "ligne " + std::to_string(i) + "\r\n";
+        addFile("C:\\Docs\\a.txt", text);
+        addFile("C:\\Docs\\b.txt", "beta");
+        addFile("C:\\Docs\\c.txt", std::string(4000, 'c'));
+        ASSERT_TRUE(archiveAndReload().clean());
+        ui = test::RecordingUi();
+    }
+
     // The runs keep a files cache in C:\Cache\korvelt\, and start as if a
     // few seconds later than now: a file the test has just written is one
     // whose times may vouch for its bytes.

@@ -25,13 +25,7 @@ class FilesCacheRun : public test::EngineRunFixture {
         EngineRunFixture::SetUp();
         fault.install();
         useFilesCache();
-        std::string text;
-        for (int i = 0; text.size() < 30000; ++i) text += "ligne " + std::to_string(i) + "\r\n";
-        addFile(A, text);
-        addFile("C:\\Docs\\b.txt", "beta");
-        addFile("C:\\Docs\\c.txt", std::string(4000, 'c'));
-        ASSERT_TRUE(archiveAndReload().clean());
-        ui = test::RecordingUi();
+        archiveThreeDocs();
     }
 
     // a.txt's entry (the first: the rows are sorted by name).

@@ -22,13 +22,7 @@ class MemberReuse : public test::EngineRunFixture {
   public:
     void SetUp() override {
         EngineRunFixture::SetUp();
-        std::string text;
-        for (int i = 0; text.size() < 30000; ++i) text += "ligne " + std::to_string(i) + "\r\n";
-        addFile(A, text);
-        addFile("C:\\Docs\\b.txt", "beta");
-        addFile("C:\\Docs\\c.txt", std::string(4000, 'c'));
-        ASSERT_TRUE(archiveAndReload().clean());
-        ui = test::RecordingUi();
+        archiveThreeDocs();
     }
 
     // a.txt's entry in the archive (the first one, the rows being sorted by name).
