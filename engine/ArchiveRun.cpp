@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "engine/ArchiveFormat.h"
 #include "engine/BufferedReader.h"
@@ -191,6 +192,7 @@ bool ArchiveRun::start() {
     header_.version = copyVersion_;
     if (!format::writeHeader(copy_.file(), header_))
         throw Error("Erreur d'écriture du fichier " + copy_.path());
+    echo_ = old_ && oldHeader_ == format::encodeHeader(header_);
 
     if (old_ && !options_.recompressAll && !options_.verifyUnchanged)
         cache_ = FilesCache::load(archive);
@@ -219,7 +221,7 @@ bool ArchiveRun::start() {
 }
 
 void ArchiveRun::checkOldRecords(File& old) {
-    format::HeaderBlock header;
+    format::HeaderBlock& header = oldHeader_;
     // An old archive without the signature is refused by CarryOver, with its box,
     // when a row needs it.
     if (!format::readHeaderBlock(old, header))
@@ -433,9 +435,11 @@ ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
                 throw Error("Erreur d'écriture du fichier " + copy_.path());
             carry(member.source.payloadStart, payloadSize, fullPath);
         }
-        carried_.checks.push_back(
-            Carried::Check{carried_.length, member.crc, member.length, fullPath});
-        if (carried_.checks.size() >= MaxCarriedChecks) flushCarried();
+        if (!echo_) {
+            carried_.checks.push_back(
+                Carried::Check{carried_.length, member.crc, member.length, fullPath});
+            if (carried_.checks.size() >= MaxCarriedChecks) flushCarried();
+        }
     } else {
         flushCarried();
         recordAt = copy.position();
@@ -470,8 +474,11 @@ void ArchiveRun::verifyTrailer(int64_t end, const std::string& fullPath, uint32_
 }
 
 void ArchiveRun::carry(int64_t from, int64_t count, const std::string& fullPath) {
-    if (carried_.length > 0 &&
-        (carried_.from + carried_.length != from || carried_.length >= MaxCarriedBytes))
+    const bool follows =
+        carried_.length > 0 ? carried_.from + carried_.length == from : from == format::HeaderSize;
+    // The copy goes on standing for the old archive, however long the range.
+    if (echo_ && !follows) flushCarried();
+    if (!echo_ && carried_.length > 0 && (!follows || carried_.length >= MaxCarriedBytes))
         flushCarried();
     if (carried_.length == 0) {
         carried_.from = from;
@@ -481,23 +488,59 @@ void ArchiveRun::carry(int64_t from, int64_t count, const std::string& fullPath)
 }
 
 void ArchiveRun::flushCarried() {
+    const bool echoed = std::exchange(echo_, false);
     if (carried_.length == 0) return;
     File& copy = copy_.file();
     const int64_t start = copy.position();
-    if (start < 0 || !old_->appendTo(copy, carried_.from, carried_.length) ||
-        copy.position() != start + carried_.length) {
-        // Said as the side that failed: the old archive's bytes are there to
-        // be read, or the copy did not take them.
-        uint8_t last;
-        const bool readable =
-            oldView_->seek(carried_.from + carried_.length - 1) && oldView_->read(&last, 1) == 1;
-        if (readable) throw Error("Erreur d'écriture du fichier " + copy_.path());
-        throw Error("Erreur lors de la copie du fichier < " + carried_.firstPath +
-                    " > depuis l'archive " + archive_.path);
+    // A long range (all the old archive before the first row that changes
+    // it) goes in pieces, the window kept alive between them.
+    for (int64_t done = 0; done < carried_.length;) {
+        const int64_t piece = std::min(carried_.length - done, MaxCarriedBytes);
+        if (start < 0 || !old_->appendTo(copy, carried_.from + done, piece) ||
+            copy.position() != start + done + piece) {
+            // Said as the side that failed: the old archive's bytes are there
+            // to be read, or the copy did not take them.
+            uint8_t last;
+            const bool readable = oldView_->seek(carried_.from + carried_.length - 1) &&
+                                  oldView_->read(&last, 1) == 1;
+            if (readable) throw Error("Erreur d'écriture du fichier " + copy_.path());
+            throw Error("Erreur lors de la copie du fichier < " + carried_.firstPath +
+                        " > depuis l'archive " + archive_.path);
+        }
+        done += piece;
+        if (done < carried_.length && mode_ == Mode::Interactive) ui_.pump();
     }
+    if (echoed) checkEchoed(carried_.from, carried_.length, start);
     for (const Carried::Check& check : carried_.checks)
         verifyTrailer(start + check.end, check.fullPath, check.crc, check.length);
     carried_ = Carried();
+}
+
+void ArchiveRun::checkEchoed(int64_t from, int64_t length, int64_t start) {
+    File& copy = copy_.file();
+    const int64_t position = copy.position();
+    const int64_t recordSize = format::recordSize(oldVersion_);
+    auto entry = std::lower_bound(oldEntries_.begin(), oldEntries_.end(), from,
+                                  [](const OldEntry& old, int64_t at) { return old.offset < at; });
+    for (; entry != oldEntries_.end() && entry->offset < from + length; ++entry) {
+        const int64_t end = entry->entry.payloadStart + entry->entry.compressedSize;
+        if (end > from + length) break;
+        uint8_t stored[8];
+        uint8_t copied[8];
+        const bool same = oldView_->seek(end - 8) && format::readFully(*oldView_, stored, 8) == 8 &&
+                          copy.readAt(start + (end - 8 - from), copied, 8) == 8 &&
+                          std::equal(stored, stored + 8, copied);
+        if (same) continue;
+        format::RecordBuffer record{};
+        std::string fullPath;
+        if (oldView_->seek(entry->offset) &&
+            format::readFully(*oldView_, record.data(), recordSize) == recordSize)
+            fullPath = format::decodeRecord(record, oldVersion_).fullPath();
+        throw Error("Erreur d'écriture du fichier " + copy_.path() + " : l'entrée < " + fullPath +
+                    " > ne se relit pas comme elle a été écrite");
+    }
+    if (!copy.readsAtConcurrently() && !copy.seek(position))
+        throw Error("Erreur d'écriture du fichier " + copy_.path());
 }
 
 ArchiveRun::Step ArchiveRun::notStored(const CatalogRow& row, const std::string& fullPath,
@@ -654,11 +697,14 @@ void ArchiveRun::convertCopy(format::Version to) {
 }
 
 void ArchiveRun::finishCopy() {
-    flushCarried();
-    closeOld();
     // A copy begun in V2 for a file that is no longer large is written in
     // V1 after all, as every archive without a large entry is.
-    if (copyVersion_ == format::Version::V2 && largeEntries_ == 0) convertCopy(format::Version::V1);
+    const bool toV1 = copyVersion_ == format::Version::V2 && largeEntries_ == 0;
+    unchanged_ = echo_ && !toV1 && carried_.from + carried_.length == oldSize_ &&
+                 (carried_.length > 0 || oldSize_ == format::HeaderSize);
+    if (!unchanged_) flushCarried();
+    closeOld();
+    if (!unchanged_ && toV1) convertCopy(format::Version::V1);
 }
 
 ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
@@ -673,6 +719,15 @@ ArchiveRun::Replace ArchiveRun::ReplaceArchive() {
             ui_.pump();
         }
     };
+
+    if (unchanged_) {
+        // The archive already holds, byte for byte, what the run would write.
+        removeTemporaries();
+        result_.replaced = true;
+        if (!cache_.knowsJust(newCache_)) FilesCache::save(archive, newCache_);
+        label("Mise à jour de l'archive OK");
+        return Replace::Replaced;
+    }
 
     if (!HasRoomForCopy(copy_.path(), archive)) {
         say(MessageKind::Warning, "Espace insuffisant sur le lecteur ( " + archive.substr(0, 1) +

@@ -87,7 +87,12 @@
 //     all the same;
 //   - the new archive is written once: when the Work folder lies on the
 //     archive's file system the finished copy is renamed over the archive,
-//     otherwise it is copied once to a temporary beside it, renamed over it.
+//     otherwise it is copied once to a temporary beside it, renamed over it;
+//   - an update whose new archive would be the old one byte for byte (the
+//     same header, every entry kept or carried over as it is stored, in its
+//     place, and nothing dropped) writes nothing: the old archive's bytes are
+//     copied only from the first row that changes them, and when none does
+//     the archive file is left as it is, as the replaced one.
 //
 // ArchiveFiles is the interactive run behind the progress frame; AutoArchiveFiles
 // (engine/AutoArchive.h) is the silent one. Both are built from ArchiveRun's steps.
@@ -292,7 +297,8 @@ class ArchiveRun {
     // Appends what is still to be copied from the old archive, stops the
     // workers and closes the old archive; the new copy stays open for
     // ReplaceArchive (rewritten in V1 when it was begun in V2 and holds no
-    // large entry). Throws kv::Error as StoreFile.
+    // large entry). When the copy would be the old archive byte for byte,
+    // nothing is copied. Throws kv::Error as StoreFile.
     void finishCopy();
 
     // Replaces the archive with the new copy when HasRoomForCopy says its drive
@@ -303,7 +309,10 @@ class ArchiveRun {
     // read-only) shows "Opération annulée" (error); both only in the interactive run. The
     // interactive run's LabelFile ends with "Mise à jour de l'archive OK" or "Opération annulée".
     // The archive is unchanged unless Replaced. When Replaced, the files cache of the archive is
-    // written afresh (a failure to write it is not one of the run's).
+    // written afresh (a failure to write it is not one of the run's). A copy that would be the
+    // old archive byte for byte (finishCopy) is not written: the archive is left as it is, which
+    // is Replaced, whatever its room or its read-only attribute; its files cache is written
+    // only when it learnt something.
     Replace ReplaceArchive();
 
     // Throws away the new copy: the run stopped.
@@ -377,8 +386,13 @@ class ArchiveRun {
     // entry: to the range still to be copied when they follow it, else after
     // that range was copied.
     void carry(int64_t from, int64_t count, const std::string& fullPath);
-    // Copies the range still to be copied, then reads back its trailers.
+    // Copies the range still to be copied, then reads back its trailers; the
+    // copy no longer stands for the old archive (echo_).
     void flushCarried();
+    // Reads back the trailer of every old entry whose bytes lie in
+    // [from, from + length) of the old archive, copied to the copy at start:
+    // each must be as the old archive holds it. Throws kv::Error when not.
+    void checkEchoed(int64_t from, int64_t length, int64_t start);
     // The entry at that offset, nullptr when none starts there.
     const OldEntry* entryAt(int64_t offset) const;
     // The offset of the last entry of the old archive whose path is fullPath
@@ -402,6 +416,7 @@ class ArchiveRun {
     std::unique_ptr<SharedReader> old_;
     std::unique_ptr<File> oldView_;  // this thread's reader of the old archive
     int64_t oldSize_ = 0;
+    format::HeaderBlock oldHeader_{};  // as read, when the archive existed
     // The entries of the old archive (when it has the signature), in file
     // order, which is offset order; and their indexes by pathKey, then offset.
     std::vector<OldEntry> oldEntries_;
@@ -411,6 +426,12 @@ class ArchiveRun {
     FilesCache cache_;                   // empty: nothing is vouched for
     std::vector<CachedEntry> newCache_;  // what the run stored, for the next one
     Carried carried_;
+    // The copy stands for the old archive from its start: its header is the
+    // old one byte for byte, and every entry so far is the old archive's
+    // own, in its place: carried_ (not yet copied, its trailers not to be
+    // read back one by one) runs from the first entry on.
+    bool echo_ = false;
+    bool unchanged_ = false;  // finishCopy found the copy to be the old archive whole
 
     std::unique_ptr<MemberMaker> maker_;
     std::unique_ptr<MemberPool> pool_;  // none when the run makes one member at a time

@@ -236,4 +236,12 @@ const CachedEntry* FilesCache::at(int64_t offset) const {
     return found != entries_.end() && found->offset == offset ? &*found : nullptr;
 }
 
+bool FilesCache::knowsJust(const std::vector<CachedEntry>& entries) const {
+    return entries.size() == entries_.size() &&
+           std::all_of(entries.begin(), entries.end(), [this](const CachedEntry& entry) {
+               const CachedEntry* known = at(entry.offset);
+               return known && *known == entry;
+           });
+}
+
 }  // namespace kv

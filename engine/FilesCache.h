@@ -54,6 +54,7 @@ struct CachedEntry {
     int64_t offset = 0;  // the entry offset in the archive
     uint32_t crc = 0;    // the CRC-32 of the data, as the member's trailer holds it
     FileIdentity file;   // the file those data were read from
+    bool operator==(const CachedEntry&) const = default;
 };
 
 class FilesCache {
@@ -77,6 +78,9 @@ class FilesCache {
     std::size_t size() const { return entries_.size(); }
     // What the cache knows of the entry at that offset; nullptr when nothing.
     const CachedEntry* at(int64_t offset) const;
+    // True when the cache knows these entries (in any order) and no other:
+    // writing them would record nothing new.
+    bool knowsJust(const std::vector<CachedEntry>& entries) const;
 
   private:
     std::vector<CachedEntry> entries_;  // by offset

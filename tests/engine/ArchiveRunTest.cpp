@@ -97,6 +97,47 @@ TEST_F(ArchiveRunTest, UnchangedFilesGiveTheSameArchiveAgain) {
     expectNoTemporaries();
 }
 
+// An update that would write the archive again byte for byte writes
+// nothing: it succeeds where a copy could not be made or put in place.
+TEST_F(ArchiveRunTest, UpdateThatChangesNothingLeavesTheArchiveFileAlone) {
+    addFile("C:\\Docs\\a.txt", "alpha");
+    addFile("C:\\Docs\\b.txt", std::string(5000, 'b'));
+    addFile("C:\\Docs\\z.txt", "zeta");
+    firstRun();
+    const std::string before = bytesOf(Archive);
+    const ArchiveStamp stamp = ArchiveStampOf(Archive);
+    remove("C:\\Docs\\z.txt");  // carried over as it is stored
+    test::FaultPlatform fault;
+    fault.install();
+    fault.setFreeBytes('C', 0);
+    ASSERT_TRUE(platform().setAttributes(Archive, platform().attributes(Archive) | attr::ReadOnly));
+
+    ArchiveResult r = run();
+
+    EXPECT_TRUE(r.clean());
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ArchiveStampOf(Archive) == stamp);
+    EXPECT_EQ(bytesOf(Archive), before);
+    const auto labels = ui.labelTexts(ProgressLabel::File);
+    EXPECT_EQ(std::vector<std::string>(labels.end() - 2, labels.end()),
+              (std::vector<std::string>{"Mise à jour de l'archive OK", "Terminé"}));
+    expectNoTemporaries();
+
+    // Dropping the last row makes a shorter archive: the first two entries,
+    // copied as they are.
+    fault.reset();
+    ASSERT_TRUE(
+        platform().setAttributes(Archive, platform().attributes(Archive) & ~attr::ReadOnly));
+    options.checkRecupeFile = true;
+    r = run();
+    EXPECT_TRUE(r.clean());
+    EXPECT_EQ(fullPaths(), (std::vector<std::string>{"C:\\Docs\\a.txt", "C:\\Docs\\b.txt"}));
+    EXPECT_EQ(bytesOf(Archive),
+              before.substr(0, static_cast<std::size_t>(*archive.rows[1].entryOffset) +
+                                   entriesOf(Archive)[1].bytes.size()));
+    expectNoTemporaries();
+}
+
 TEST_F(ArchiveRunTest, MissingFileIsCarriedOverByteForByteOrDroppedWhenAsked) {
     addFile("C:\\Docs\\a.txt", "alpha");
     addFile("C:\\Docs\\parti.txt", "bientôt effacé");
@@ -485,7 +526,9 @@ TEST_F(ArchiveRunTest, FullWorkDiskLosesNothing) {
     addFile("C:\\Docs\\b.txt", "beta");
     firstRun();
     const std::string before = bytesOf(Archive);
-    remove("C:\\Docs\\b.txt");
+    // b changes: a's entry, already in the archive, is copied when b's is
+    // written, and fills the disk.
+    drives.writeFile("C:\\Docs\\b.txt", "beta, deuxième version");
     test::FaultPlatform fault;
     fault.install();
     fault.diskFullAfter("C:\\Work\\", 300);

@@ -68,6 +68,7 @@ TEST_F(AutoArchiveTest, LockedFilesAreKeptOrLeftOutSilently) {
 }
 
 TEST_F(AutoArchiveTest, NoRoomWithoutJournalWritesNothing) {
+    drives.writeFile("C:\\Docs\\a.txt", "alpha, deuxième version");
     const std::string before = bytesOf(Archive);
     test::FaultPlatform fault;
     fault.install();
@@ -93,6 +94,7 @@ class NoRoomJournal : public AutoArchiveTest, public testing::WithParamInterface
 
 TEST_P(NoRoomJournal, GetsTheLineAfterItsEarlierLines) {
     writeJournal(GetParam().before);
+    drives.writeFile("C:\\Docs\\a.txt", "alpha, deuxième version");
     const std::string before = bytesOf(Archive);
     test::FaultPlatform fault;
     fault.install();
