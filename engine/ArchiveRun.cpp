@@ -32,6 +32,9 @@ constexpr int64_t MaxAheadBytes = int64_t(64) << 20;
 // to be read back, and the bytes of such a range: past either, it is copied.
 constexpr std::size_t MaxCarriedChecks = 4096;
 constexpr int64_t MaxCarriedBytes = int64_t(1) << 30;
+// The bytes of the copy whose writing to the disk is started at a time, so
+// that the flush that ends the run finds them written.
+constexpr int64_t WriteBehindBytes = int64_t(8) << 20;
 // The smallest member: header, an empty deflate block, trailer.
 constexpr int64_t SmallestMember = 20;
 // Why a file could not be stored: the second line of its message, and the
@@ -449,6 +452,7 @@ ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
         if (!copy.appendFrom(member.payload.file(), 0, payloadSize) || copy.position() != end)
             throw Error("Erreur d'écriture du fichier " + copy_.path());
         verifyTrailer(end, fullPath, member.crc, member.length);
+        writeBehind();
     }
     if (member.identity) newCache_.push_back(CachedEntry{recordAt, member.crc, *member.identity});
     ++result_.stored;
@@ -514,6 +518,15 @@ void ArchiveRun::flushCarried() {
     for (const Carried::Check& check : carried_.checks)
         verifyTrailer(start + check.end, check.fullPath, check.crc, check.length);
     carried_ = Carried();
+    writeBehind();
+}
+
+void ArchiveRun::writeBehind() {
+    File& copy = copy_.file();
+    const int64_t end = copy.position();
+    if (end - writtenBack_ < WriteBehindBytes) return;
+    copy.startWriteback(writtenBack_, end - writtenBack_);
+    writtenBack_ = end;
 }
 
 void ArchiveRun::checkEchoed(int64_t from, int64_t length, int64_t start) {
@@ -694,6 +707,7 @@ void ArchiveRun::convertCopy(format::Version to) {
     }
     copy_ = std::move(converted);
     copyVersion_ = to;
+    writtenBack_ = 0;
 }
 
 void ArchiveRun::finishCopy() {

@@ -386,6 +386,11 @@ class ArchiveRun {
     // entry: to the range still to be copied when they follow it, else after
     // that range was copied.
     void carry(int64_t from, int64_t count, const std::string& fullPath);
+    // Starts the disk writing the copy's bytes since the last time, once
+    // there are WriteBehindBytes of them: the copy's flush, when the archive
+    // is replaced, then waits for little, its writing having gone on beside
+    // the compression.
+    void writeBehind();
     // Copies the range still to be copied, then reads back its trailers; the
     // copy no longer stands for the old archive (echo_).
     void flushCarried();
@@ -431,7 +436,8 @@ class ArchiveRun {
     // own, in its place: carried_ (not yet copied, its trailers not to be
     // read back one by one) runs from the first entry on.
     bool echo_ = false;
-    bool unchanged_ = false;  // finishCopy found the copy to be the old archive whole
+    int64_t writtenBack_ = 0;  // the copy's bytes before it are being written to the disk
+    bool unchanged_ = false;   // finishCopy found the copy to be the old archive whole
 
     std::unique_ptr<MemberMaker> maker_;
     std::unique_ptr<MemberPool> pool_;  // none when the run makes one member at a time

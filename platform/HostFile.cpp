@@ -209,6 +209,12 @@ bool HostFile::flush() {
     return rc == 0;
 }
 
+void HostFile::startWriteback(int64_t from, int64_t count) {
+    if (fd_ >= 0 && from >= 0 && count > 0)
+        ::sync_file_range(fd_, static_cast<off_t>(from), static_cast<off_t>(count),
+                          SYNC_FILE_RANGE_WRITE);
+}
+
 PathInfo pathInfoOf(const struct stat& st) {
     PathInfo info;
     info.kind = S_ISREG(st.st_mode)   ? PathInfo::Kind::File

@@ -38,10 +38,11 @@ class HostFile final : public File {
     bool close() override;
     // flock(): the lock belongs to this open file and goes with its descriptor.
     bool lock(LockKind kind) override;
-    bool setLastWriteDos(int32_t dosDateTime) override;  // futimens()
-    bool setPermissions(uint32_t permissions) override;  // fchmod()
-    bool flush() override;                               // fdatasync()
-    PathInfo info() override;                            // fstat()
+    bool setLastWriteDos(int32_t dosDateTime) override;         // futimens()
+    bool setPermissions(uint32_t permissions) override;         // fchmod()
+    bool flush() override;                                      // fdatasync()
+    void startWriteback(int64_t from, int64_t count) override;  // sync_file_range()
+    PathInfo info() override;                                   // fstat()
 
   private:
     HostFile(int fd, std::string hostPath) : fd_(fd), hostPath_(std::move(hostPath)) {}

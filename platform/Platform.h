@@ -170,6 +170,10 @@ class File {
     virtual bool setLastWriteDos(int32_t /*dosDateTime*/) { return false; }
     virtual bool setPermissions(uint32_t /*permissions*/) { return false; }
     [[nodiscard]] virtual bool flush() { return true; }
+    // Starts writing count bytes from `from` on to the disk without waiting
+    // for them, so that a flush to come finds less to write; a hint that
+    // may be ignored.
+    virtual void startWriteback(int64_t /*from*/, int64_t /*count*/) {}
     // What the host says of the open file itself (its kind, identity, size
     // and times, as pathInfo gives them for a path); Missing for a file that
     // is not a host file.
