@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/Platform.h"
@@ -42,10 +43,12 @@ class HostFile final : public File {
     bool setPermissions(uint32_t permissions) override;  // fchmod()
     bool flush() override;                               // fdatasync()
     PathInfo info() override;                            // fstat()
+    PathInfo openedInfo() override;  // the fstat() of open(), else as info()
 
   private:
     HostFile(int fd, std::string hostPath) : fd_(fd), hostPath_(std::move(hostPath)) {}
     int fd_;
+    std::optional<PathInfo> opened_;  // open(): the file as its check after the open saw it
     std::string hostPath_;  // the name it was opened under (lock() checks it still leads here)
     bool failed_ = false;   // a write failed: close() reports it too
 };
