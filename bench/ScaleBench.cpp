@@ -19,6 +19,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -64,7 +65,19 @@ int inProcess(const std::string& step, const fs::path& work) {
     }
     if (step == "load") {
         const kv::LoadResult loaded = kv::LoadArchive(archive, ui);
-        std::printf("%zu rows\n", archive.rows.size());
+        // A digest of the rows in their order with their statuses, to compare
+        // the loads of two builds.
+        uint64_t digest = 1469598103934665603ull;
+        int modified = 0;
+        int missing = 0;
+        for (const kv::CatalogRow& row : archive.rows) {
+            for (char c : row.fullPath() + char('0' + row.status))
+                digest = (digest ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+            modified += row.status == kv::Modified;
+            missing += row.status == kv::Missing;
+        }
+        std::printf("%zu rows, %d modified, %d missing, digest %016llx\n", archive.rows.size(),
+                    modified, missing, static_cast<unsigned long long>(digest));
         return loaded.outcome == kv::LoadOutcome::Loaded ? 0 : 1;
     }
     return 2;

@@ -37,6 +37,9 @@ constexpr int64_t MaxCarriedBytes = int64_t(1) << 30;
 constexpr int64_t WriteBehindBytes = int64_t(8) << 20;
 // The smallest member: header, an empty deflate block, trailer.
 constexpr int64_t SmallestMember = 20;
+// The bytes of a stored record and its member that the files cache's check
+// reads at once (a longer member has only its trailer read).
+constexpr int64_t RecordAndMemberRead = 4096;
 // Why a file could not be stored: the second line of its message, and the
 // journal's reason for its row.
 std::string causeText(const FileMember& member) {
@@ -279,21 +282,31 @@ std::optional<FileMember> ArchiveRun::vouched(const MemberRequest& request) cons
     // now is not stored from the cache either.
     const std::unique_ptr<File> file = platform().open(request.fullPath, OpenMode::Read);
     if (!file) return std::nullopt;
-    const std::optional<FileIdentity> now = identityOf(file->info());
+    const std::optional<FileIdentity> now = identityOf(file->openedInfo());
     file->close();
     if (!now || *now != cached->file) return std::nullopt;
     // What the proof would ask first: the size and date of the stored entry.
     const int32_t lastWrite = dosFromNs(now->lastWriteNs);
     if (now->size != stored.fileSize || lastWrite != stored.fileDate) return std::nullopt;
-    // The member is where the cache saw it.
-    uint8_t trailer[8];
-    if (stored.compressedSize < SmallestMember ||
-        !oldView_->seek(stored.payloadStart + stored.compressedSize - 8) ||
-        format::readFully(*oldView_, trailer, 8) != 8 ||
-        format::littleEndian32(trailer) != cached->crc ||
+    // The member is where the cache saw it. A small member is read with its
+    // record, which StoreFile then compares without reading it again.
+    if (stored.compressedSize < SmallestMember) return std::nullopt;
+    const int64_t recordSize = format::recordSize(oldVersion_);
+    const int64_t end = stored.payloadStart + stored.compressedSize;
+    const bool withRecord = recordSize + stored.compressedSize <= RecordAndMemberRead;
+    const int64_t from = withRecord ? stored.payloadStart - recordSize : end - 8;
+    uint8_t bytes[RecordAndMemberRead];
+    if (!oldView_->seek(from) || format::readFully(*oldView_, bytes, end - from) != end - from)
+        return std::nullopt;
+    const uint8_t* trailer = bytes + (end - from - 8);
+    if (format::littleEndian32(trailer) != cached->crc ||
         format::littleEndian32(trailer + 4) != static_cast<uint32_t>(now->size))
         return std::nullopt;
     FileMember member;
+    if (withRecord) {
+        member.storedRecord.emplace();
+        std::copy(bytes, bytes + recordSize, member.storedRecord->begin());
+    }
     member.outcome = FileMember::Outcome::Reused;
     member.source = stored;
     member.crc = cached->crc;
@@ -423,9 +436,11 @@ ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
         // A kept member whose record is the one stored, byte for byte, is
         // copied with it, and with the entries around it that are copied too.
         const int64_t storedAt = member.source.payloadStart - freshSize;
-        format::RecordBuffer stored{};
-        const bool same = oldVersion_ == copyVersion_ && oldView_->seek(storedAt) &&
-                          format::readFully(*oldView_, stored.data(), freshSize) == freshSize &&
+        format::RecordBuffer stored = member.storedRecord.value_or(format::RecordBuffer{});
+        const bool same = oldVersion_ == copyVersion_ &&
+                          (member.storedRecord ||
+                           (oldView_->seek(storedAt) &&
+                            format::readFully(*oldView_, stored.data(), freshSize) == freshSize)) &&
                           std::equal(stored.begin(), stored.begin() + freshSize, fresh.begin());
         if (same) {
             carry(storedAt, freshSize + payloadSize, fullPath);

@@ -1,9 +1,15 @@
 #include "engine/CatalogReader.h"
 
 #include <algorithm>
+#include <atomic>
+#include <deque>
+#include <iterator>
+#include <memory>
+#include <numeric>
 #include <vector>
 
 #include "engine/BufferedReader.h"
+#include "engine/WorkPool.h"
 #include "platform/Platform.h"
 #include "text/Text.h"
 
@@ -16,6 +22,102 @@ constexpr const char* RepairHint = ".\rRéparez-la : « Réparer l'archive » (k
 
 // Rows between two pumps of the window's events during a load.
 constexpr int PumpEvery = 64;
+
+// Rows whose statuses one job of the load reads: a folder's worth, or a few.
+constexpr std::size_t StatusRows = 512;
+
+// The status of row as entryStatus gives it, its file looked up in folder
+// (row.folder held open, or nullptr when it could not be): no path is
+// resolved from the drive's root again for each row. A link, and anything
+// the held folder cannot answer (no such name there, a name that is no
+// single component), is asked of the full path.
+EntryStatus statusIn(Folder* folder, const CatalogRow& row) {
+    if (folder) {
+        if (const std::optional<FolderEntry> entry = folder->lookup(row.name)) {
+            switch (entry->kind) {
+                case FolderEntry::Kind::Folder:
+                    return Missing;
+                case FolderEntry::Kind::File:
+                case FolderEntry::Kind::Other:
+                    return entry->dosDateTime > row.fileDate ? Modified : Unchanged;
+                case FolderEntry::Kind::Link:
+                    break;
+            }
+        }
+    }
+    return entryStatus(row.fullPath(), row.fileDate);
+}
+
+// Sets the status of each row, holding each folder open while its rows
+// follow each other (the archive stores a folder's files together).
+// True when one of them came out Modified.
+bool readStatuses(std::vector<CatalogRow>& rows) {
+    std::unique_ptr<Folder> held;
+    const std::string* heldPath = nullptr;
+    bool modified = false;
+    for (CatalogRow& row : rows) {
+        if (!heldPath || *heldPath != row.folder) {
+            held = platform().openFolder(row.folder);
+            heldPath = &row.folder;
+        }
+        row.status = statusIn(held.get(), row);
+        modified = modified || row.status == Modified;
+    }
+    return modified;
+}
+
+// Blocks of rows whose statuses may wait to be read at once: enough to keep
+// every worker busy, few enough that the rows are in the catalog soon after.
+constexpr std::size_t BlocksAhead = 8;
+
+// The rows of a load, read from the archive in file order a block at a
+// time; each block's statuses are read by a worker while the walk goes on,
+// and the block is appended to the catalog once they are. The rows and
+// their statuses are those one thread gives, in the same order.
+class StatusReader {
+  public:
+    explicit StatusReader(Catalog& rows)
+        : rows_(rows),
+          pool_(workerThreads(0), [](const Block& block, const std::atomic<bool>&,
+                                     const Pool::Progress&) { return readStatuses(*block); }) {}
+
+    void add(CatalogRow row) {
+        if (!block_) {
+            block_ = std::make_shared<std::vector<CatalogRow>>();
+            block_->reserve(StatusRows);
+        }
+        block_->push_back(std::move(row));
+        if (block_->size() < StatusRows) return;
+        jobs_.push_back(pool_.submit(std::move(block_)));
+        if (jobs_.size() > BlocksAhead) takeFirst();
+    }
+
+    // Waits for the statuses of the rows still out and appends them. True
+    // when one of the rows added came out Modified.
+    bool finish() {
+        if (block_) jobs_.push_back(pool_.submit(std::move(block_)));
+        while (!jobs_.empty()) takeFirst();
+        return modified_;
+    }
+
+  private:
+    using Block = std::shared_ptr<std::vector<CatalogRow>>;
+    using Pool = WorkPool<Block, bool>;
+
+    void takeFirst() {
+        Pool::Job& job = *jobs_.front();
+        if (pool_.take(job, nullptr)) modified_ = true;
+        std::vector<CatalogRow>& done = *job.request;
+        std::move(done.begin(), done.end(), std::back_inserter(rows_));
+        jobs_.pop_front();
+    }
+
+    Catalog& rows_;
+    Pool pool_;
+    Block block_;
+    std::deque<std::shared_ptr<Pool::Job>> jobs_;  // in file order
+    bool modified_ = false;
+};
 
 // The closing steps every outcome but NoFile shares.
 void finish(OpenArchive& archive) {
@@ -86,19 +188,18 @@ LoadResult LoadArchive(OpenArchive& archive, Ui& ui) {
     archive.comment = format::decodeHeader(header).comment;
 
     format::ArchiveWalker walk(reader);
+    StatusReader statuses(archive.rows);
     int sincePump = 0;
     while (std::optional<format::EntryRecord> entry = walk.next()) {
-        CatalogRow row = rowFromRecord(*entry, walk.offset());
-        row.status = entryStatus(row.fullPath(), entry->fileDate);
-        if (row.status == Modified) result.modifiedSeen = true;
         result.totalSize += entry->fileSize;
-        archive.rows.push_back(std::move(row));
+        statuses.add(rowFromRecord(*entry, walk.offset()));
         if (++sincePump == PumpEvery) {
             sincePump = 0;
             ui.pump();
         }
     }
     reader.close();
+    result.modifiedSeen = statuses.finish();
 
     if (walk.failed()) {
         result.outcome = LoadOutcome::ReadError;
@@ -150,9 +251,28 @@ int compareRows(const CatalogRow& a, const CatalogRow& b, int sortKey) {
 
 void sortCatalog(Catalog& rows, int sortKey) {
     if (sortKey != 1 && sortKey != 2) return;
-    std::stable_sort(rows.begin(), rows.end(), [sortKey](const CatalogRow& a, const CatalogRow& b) {
-        return compareRows(a, b, sortKey) < 0;
+    // The row numbers are sorted, then each row moves once to its place
+    // (cycle by cycle): a catalog of a million rows is not moved whole at
+    // every step of the merge.
+    std::vector<std::size_t> order(rows.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&rows, sortKey](std::size_t a, std::size_t b) {
+        return compareRows(rows[a], rows[b], sortKey) < 0;
     });
+    // Place i takes rows[order[i]]; a place filled is marked order[i] == i.
+    for (std::size_t start = 0; start < rows.size(); ++start) {
+        if (order[start] == start) continue;
+        CatalogRow first = std::move(rows[start]);
+        std::size_t at = start;
+        while (order[at] != start) {
+            const std::size_t from = order[at];
+            rows[at] = std::move(rows[from]);
+            order[at] = at;
+            at = from;
+        }
+        rows[at] = std::move(first);
+        order[at] = at;
+    }
 }
 
 }  // namespace kv

@@ -43,6 +43,9 @@ struct LoadResult {
 //     shows format::IncompatibleMessage as an error box through ui and leaves
 //     the catalog empty.
 //   - Each entry gives a row (rowFromRecord) with its status by entryStatus().
+//     The statuses are read on worker threads (the file looked up in its
+//     folder held open, the full path where that cannot answer), the rows
+//     kept in file order; ui is only called on the calling thread.
 //   - In every case but NoFile: listChanged is cleared and the rows are sorted
 //     once with sortCatalog(archive.sortKey).
 // ui.pump() runs now and then during the walk so a window stays alive.

@@ -37,6 +37,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/ArchiveFormat.h"
 #include "engine/FilesCache.h"
 #include "engine/MemberCodec.h"
 #include "engine/PayloadShelf.h"
@@ -102,6 +103,10 @@ struct FileMember {
     // nullopt when a change could have gone unseen.
     std::optional<FileIdentity> identity;
     std::string error;  // Failed
+    // Reused on the files cache's word: the stored record before the member,
+    // when it was read in the same read as the member's trailer (a small
+    // member), so that the run need not read it again to compare it.
+    std::optional<format::RecordBuffer> storedRecord;
 };
 
 class MemberMaker {

@@ -59,7 +59,9 @@ std::unique_ptr<HostFile> HostFile::open(const std::string& hostPath, OpenMode m
     }
     // The only status flag the open set is O_NONBLOCK.
     if (flags & O_NONBLOCK) fcntl(fd, F_SETFL, 0);
-    return std::unique_ptr<HostFile>(new HostFile(fd, hostPath));
+    std::unique_ptr<HostFile> file(new HostFile(fd, hostPath));
+    file->opened_ = pathInfoOf(st);
+    return file;
 }
 
 std::unique_ptr<HostFile> HostFile::adopt(int fd, std::string hostPath) {
@@ -232,6 +234,10 @@ PathInfo HostFile::info() {
     struct stat st;
     if (fd_ < 0 || fstat(fd_, &st) != 0) return {};
     return pathInfoOf(st);
+}
+
+PathInfo HostFile::openedInfo() {
+    return opened_ ? *opened_ : info();
 }
 
 bool HostFile::truncate(int64_t size) {

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/Platform.h"
@@ -43,10 +44,12 @@ class HostFile final : public File {
     bool flush() override;                                      // fdatasync()
     void startWriteback(int64_t from, int64_t count) override;  // sync_file_range()
     PathInfo info() override;                                   // fstat()
+    PathInfo openedInfo() override;  // the fstat() of open(), else as info()
 
   private:
     HostFile(int fd, std::string hostPath) : fd_(fd), hostPath_(std::move(hostPath)) {}
     int fd_;
+    std::optional<PathInfo> opened_;  // open(): the file as its check after the open saw it
     std::string hostPath_;  // the name it was opened under (lock() checks it still leads here)
     bool failed_ = false;   // a write failed: close() reports it too
 };

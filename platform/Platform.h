@@ -178,6 +178,9 @@ class File {
     // and times, as pathInfo gives them for a path); Missing for a file that
     // is not a host file.
     virtual PathInfo info() { return {}; }
+    // What info() gave as the file was opened: for a caller that only looks
+    // at the file it has just opened (the open asked already).
+    virtual PathInfo openedInfo() { return info(); }
 };
 
 // One entry of a held folder as the folder itself records it: a link is

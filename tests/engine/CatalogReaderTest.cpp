@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "EngineRunFixture.h"
 #include "engine/ArchiveRun.h"
 #include "engine/CatalogReader.h"
@@ -104,6 +106,68 @@ TEST_F(CatalogReaderTest, FolderAtTheStoredPathIsMissing) {
     drives.makeFolder("C:\\Docs\\a.txt");
     LoadArchive(archive, ui);
     EXPECT_EQ(archive.rows.at(0).status, Missing);
+}
+
+// A catalog of many blocks over a few folders: each row's status against
+// the disk, in file order, whichever route the disk is asked by (the file
+// in its folder, a name spelled in another case, a link, a folder gone).
+TEST_F(CatalogReaderTest, StatusesOfManyRowsOverSeveralFoldersComeInFileOrder) {
+    const std::vector<std::string> folders = {"C:\\Docs\\", "C:\\Docs\\Sous\\", "C:\\Autre\\",
+                                              "C:\\Parti\\"};
+    std::vector<format::EntryRecord> records;
+    std::vector<int> expected;
+    for (int i = 0; i < 1200; ++i) {
+        format::EntryRecord r = record("f" + std::to_string(i) + ".txt", 1);
+        r.folder = folders[static_cast<std::size_t>(i) / 300];
+        records.push_back(r);
+        const std::string path = r.folder + r.fileName;
+        int status = Unchanged;
+        if (r.folder == "C:\\Parti\\") {
+            status = Missing;  // the whole folder is gone
+        } else if (i % 97 == 5) {
+            status = Missing;
+        } else {
+            drives.writeFile(path, "x");
+            const bool later = i % 89 == 7;
+            platform().setLastWriteDos(path, later ? March15 : March13);
+            if (later) status = Modified;
+        }
+        expected.push_back(status);
+    }
+    // f1.txt on disk as F1.TXT, dated later; f2.txt a link to an older file;
+    // f3.txt a link to nothing (what the full path's status says of it);
+    // f4.txt a folder.
+    const std::string docs = drives.hostPath("C:\\Docs\\");
+    std::filesystem::rename(docs + "/f1.txt", docs + "/F1.TXT");
+    platform().setLastWriteDos("C:\\Docs\\F1.TXT", March15);
+    expected[1] = Modified;
+    std::filesystem::remove(docs + "/f2.txt");
+    drives.writeFile("C:\\Docs\\cible.dat", "y");
+    platform().setLastWriteDos("C:\\Docs\\cible.dat", March13);
+    std::filesystem::create_symlink("cible.dat", docs + "/f2.txt");
+    expected[2] = Unchanged;
+    std::filesystem::remove(docs + "/f3.txt");
+    std::filesystem::create_symlink("nulle-part", docs + "/f3.txt");
+    expected[3] = entryStatus("C:\\Docs\\f3.txt", March14);
+    std::filesystem::remove(docs + "/f4.txt");
+    drives.makeFolder("C:\\Docs\\f4.txt");
+    expected[4] = Missing;
+    writeRaw(records);
+    archive.sortKey = 0;
+
+    const LoadResult r = LoadArchive(archive, ui);
+
+    EXPECT_EQ(r.outcome, LoadOutcome::Loaded);
+    EXPECT_TRUE(r.modifiedSeen);
+    EXPECT_EQ(r.totalSize, 1200);
+    ASSERT_EQ(archive.rows.size(), records.size());
+    std::vector<int> statuses;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(archive.rows[i].fullPath(), records[i].folder + records[i].fileName);
+        statuses.push_back(archive.rows[i].status);
+    }
+    EXPECT_EQ(statuses, expected);
+    EXPECT_EQ(ui.pumps, 1200 / 64);
 }
 
 TEST_F(CatalogReaderTest, TotalAddsTheStoredSizes) {

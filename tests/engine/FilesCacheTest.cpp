@@ -164,6 +164,22 @@ TEST_F(FilesCacheRun, ArchiveAsTheCacheSawItIsTheProvedOneByteForByte) {
     EXPECT_TRUE(storedA() == bytesOf(A));
 }
 
+TEST_F(FilesCacheRun, MemberVouchedForGetsTheRecordTheRowNowGives) {
+    // Every row's type text changes: the small members the cache vouches for
+    // (b.txt, c.txt) keep their bytes under a record written afresh.
+    for (CatalogRow& row : archive.rows) row.typeName = "Autre type";
+    fault.failReadAfter("C:\\Docs\\c.txt", 0);
+
+    const ArchiveResult r = archiveAndReload();
+
+    EXPECT_TRUE(r.clean());
+    EXPECT_EQ(r.reused, 3);
+    const std::vector<RawEntry> entries = entriesOf(Archive);
+    ASSERT_EQ(entries.size(), 3u);
+    for (const RawEntry& entry : entries) EXPECT_EQ(entry.record.typeName, "Autre type");
+    EXPECT_EQ(test::dataOf(entries[2].bytes.substr(format::RecordSize)), std::string(4000, 'c'));
+}
+
 TEST_F(FilesCacheRun, RunThatStopsLeavesTheCacheOfTheArchiveAsItIs) {
     const std::string cache = bytesOf(cachePath());
     ui.cancel = true;
