@@ -729,8 +729,9 @@ void ArchiveRun::finishCopy() {
     // A copy begun in V2 for a file that is no longer large is written in
     // V1 after all, as every archive without a large entry is.
     const bool toV1 = copyVersion_ == format::Version::V2 && largeEntries_ == 0;
-    unchanged_ = echo_ && !toV1 && carried_.from + carried_.length == oldSize_ &&
-                 (carried_.length > 0 || oldSize_ == format::HeaderSize);
+    const int64_t echoEnd =
+        carried_.length > 0 ? carried_.from + carried_.length : int64_t(format::HeaderSize);
+    unchanged_ = echo_ && !toV1 && echoEnd == oldSize_;
     if (!unchanged_) flushCarried();
     closeOld();
     if (!unchanged_ && toV1) convertCopy(format::Version::V1);

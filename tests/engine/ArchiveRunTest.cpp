@@ -136,6 +136,15 @@ TEST_F(ArchiveRunTest, UpdateThatChangesNothingLeavesTheArchiveFileAlone) {
               before.substr(0, static_cast<std::size_t>(*archive.rows[1].entryOffset) +
                                    entriesOf(Archive)[1].bytes.size()));
     expectNoTemporaries();
+
+    // An archive left empty is not written again either.
+    remove("C:\\Docs\\a.txt");
+    remove("C:\\Docs\\b.txt");
+    ASSERT_TRUE(run().clean());
+    ASSERT_EQ(bytesOf(Archive).size(), std::size_t{format::HeaderSize});
+    const ArchiveStamp empty = ArchiveStampOf(Archive);
+    EXPECT_TRUE(run().clean());
+    EXPECT_TRUE(ArchiveStampOf(Archive) == empty);
 }
 
 TEST_F(ArchiveRunTest, MissingFileIsCarriedOverByteForByteOrDroppedWhenAsked) {
