@@ -382,15 +382,24 @@ int main(int argc, char** argv) {
         std::printf("update: %zu files touched, %.1f MB\n", touched.size(), touchedBytes / 1e6);
 
         Series created, updated, restored, tested, verified;
+        // Runs kvr (or argv as given) and adds its time to series under
+        // label; false, said, when it failed.
+        auto timed = [&env](Series& series, const std::string& label,
+                            const std::vector<std::string>& argv) {
+            const Child child = runChild(argv, env);
+            if (child.status != 0) {
+                std::fprintf(stderr, "%s failed (%d)\n", label.c_str(), child.status);
+                return false;
+            }
+            series.add(label, child.seconds, child.peakKiB);
+            return true;
+        };
         for (int run = 0; run < runs; ++run) {
             // New archive.
             fs::remove(work / "a.kvr");
-            Child u = runChild({kvr, "update", "W:\\a.kvr", "--script", "W:\\all.kvl"}, env);
-            if (u.status != 0) {
-                std::fprintf(stderr, "kvr update failed (%d)\n", u.status);
+            if (!timed(created, "kvr update (new archive)",
+                       {kvr, "update", "W:\\a.kvr", "--script", "W:\\all.kvl"}))
                 return 1;
-            }
-            created.add("kvr update (new archive)", u.seconds, u.peakKiB);
             auto start = Clock::now();
             if (!bareArchive(files, work / "bare.kvr")) return 1;
             created.add("bare deflate loop, 1 core", secondsSince(start));
@@ -419,27 +428,13 @@ int main(int argc, char** argv) {
                 // The update that proves every kept file, with every flush
                 // made a no-op: what the proof and the flushes cost.
                 fs::copy_file(work / "a.kvr", work / "n.kvr", fs::copy_options::overwrite_existing);
-                const Child n =
-                    runChild({"eatmydata", kvr, "update", "W:\\n.kvr", "--verify"}, env);
-                if (n.status != 0) {
-                    std::fprintf(stderr, "kvr update under eatmydata failed (%d)\n", n.status);
+                if (!timed(updated, "kvr update --verify, no flushes",
+                           {"eatmydata", kvr, "update", "W:\\n.kvr", "--verify"}))
                     return 1;
-                }
-                updated.add("kvr update --verify, no flushes", n.seconds, n.peakKiB);
             }
-            Child up = runChild({kvr, "update", "W:\\a.kvr"}, env);
-            if (up.status != 0) {
-                std::fprintf(stderr, "kvr update of the touched corpus failed (%d)\n", up.status);
+            if (!timed(updated, "kvr update (1% touched)", {kvr, "update", "W:\\a.kvr"}) ||
+                !timed(updated, "kvr update (unchanged)", {kvr, "update", "W:\\a.kvr"}))
                 return 1;
-            }
-            updated.add("kvr update (1% touched)", up.seconds, up.peakKiB);
-            Child same = runChild({kvr, "update", "W:\\a.kvr"}, env);
-            if (same.status != 0) {
-                std::fprintf(stderr, "kvr update of the unchanged corpus failed (%d)\n",
-                             same.status);
-                return 1;
-            }
-            updated.add("kvr update (unchanged)", same.seconds, same.peakKiB);
             start = Clock::now();
             if (!bareArchive(touchedPaths, work / "bare-touched.kvr")) return 1;
             updated.add("bare deflate loop, touched files", secondsSince(start));
@@ -470,12 +465,7 @@ int main(int argc, char** argv) {
             }
             // Verify against the disk, before the touched files get their first
             // bytes back: the updated archive holds them as they are now.
-            Child v = runChild({kvr, "verify", "W:\\a.kvr"}, env);
-            if (v.status != 0) {
-                std::fprintf(stderr, "kvr verify failed (%d)\n", v.status);
-                return 1;
-            }
-            verified.add("kvr verify", v.seconds, v.peakKiB);
+            if (!timed(verified, "kvr verify", {kvr, "verify", "W:\\a.kvr"})) return 1;
             start = Clock::now();
             if (!bareInflate(work / "a.kvr", {}) || !bareReadSum(files)) return 1;
             verified.add("bare inflate-verify + read, 1 core", secondsSince(start));
@@ -487,12 +477,9 @@ int main(int argc, char** argv) {
 
             // Restore.
             fs::remove_all(work / "Out");
-            Child x = runChild({kvr, "extract", "W:\\a.kvr", "--to", "W:\\Out", "--tree"}, env);
-            if (x.status != 0) {
-                std::fprintf(stderr, "kvr extract failed (%d)\n", x.status);
+            if (!timed(restored, "kvr extract --tree",
+                       {kvr, "extract", "W:\\a.kvr", "--to", "W:\\Out", "--tree"}))
                 return 1;
-            }
-            restored.add("kvr extract --tree", x.seconds, x.peakKiB);
             fs::remove_all(work / "BareOut");
             start = Clock::now();
             if (!bareInflate(work / "a.kvr", work / "BareOut")) {
@@ -508,12 +495,7 @@ int main(int argc, char** argv) {
             }
 
             // Test.
-            Child t = runChild({kvr, "test", "W:\\a.kvr"}, env);
-            if (t.status != 0) {
-                std::fprintf(stderr, "kvr test failed (%d)\n", t.status);
-                return 1;
-            }
-            tested.add("kvr test", t.seconds, t.peakKiB);
+            if (!timed(tested, "kvr test", {kvr, "test", "W:\\a.kvr"})) return 1;
             start = Clock::now();
             if (!bareInflate(work / "a.kvr", {})) return 1;
             tested.add("bare inflate-verify loop", secondsSince(start));
@@ -527,7 +509,8 @@ int main(int argc, char** argv) {
                 run + 1, created.seconds["kvr update (new archive)"].back(),
                 created.seconds["bare deflate loop, 1 core"].back(),
                 updated.seconds["kvr update (1% touched)"].back(),
-                updated.seconds["bare deflate loop, touched files"].back(), x.seconds, t.seconds);
+                updated.seconds["bare deflate loop, touched files"].back(),
+                restored.seconds["kvr extract --tree"].back(), tested.seconds["kvr test"].back());
         }
         std::printf("archive %.1f MB = %.1f%% of the corpus; bare loop's output %.1f MB\n",
                     double(fs::file_size(work / "a.kvr")) / 1e6,
