@@ -26,8 +26,8 @@ namespace {
 // How far the workers may run ahead of the row in hand: so many rows, and so
 // many bytes of files (beyond one row per worker), whose payload temporaries
 // wait in the Work folder to be appended.
-constexpr std::size_t MaxAhead = 64;
-constexpr int64_t MaxAheadBytes = int64_t(64) << 20;
+constexpr std::size_t MaxAhead = 256;
+constexpr int64_t MaxAheadBytes = int64_t(160) << 20;
 // Kept members of one range copied from the old archive whose trailers wait
 // to be read back, and the bytes of such a range: past either, it is copied.
 constexpr std::size_t MaxCarriedChecks = 4096;

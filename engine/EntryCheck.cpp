@@ -58,7 +58,7 @@ EntryCheck CheckEntry(File& archive, const EntryRecord& record, int64_t payloadS
 namespace {
 
 // Entries checked ahead of the one in hand, per worker.
-constexpr std::size_t CheckedAheadPerWorker = 8;
+constexpr std::size_t CheckedAheadPerWorker = 64;
 
 struct Checked {
     EntryRecord record;
