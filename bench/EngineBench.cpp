@@ -27,7 +27,8 @@
 //     update and extract over one small and one large file;
 //   - adding a folder of 100,000 small files to a catalog (the adding core in
 //     this process), into an empty catalog and again over itself.
-// Medians of RUNS runs; ratios are ours / floor. The touched files get their
+// Every step is timed after a sync, so that none waits behind the writes of
+// the one before. Medians of RUNS runs; ratios are ours / floor. The touched files get their
 // bytes and dates back at the end, so the corpus stays the one MakeCorpus made.
 // KV_BENCH_ADDING_ONLY: only the adding measure.
 
@@ -58,6 +59,14 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t Chunk = 16384;
+
+// Puts on the disk what the step before left pending (the bare loops and the
+// other archivers do not flush their output), before the next step is timed:
+// else a step that flushes what it writes waits behind the writes of the one
+// before it.
+void settle() {
+    ::sync();
+}
 
 using namespace kvbench;
 
@@ -386,6 +395,7 @@ int main(int argc, char** argv) {
         // label; false, said, when it failed.
         auto timed = [&env](Series& series, const std::string& label,
                             const std::vector<std::string>& argv) {
+            settle();
             const Child child = runChild(argv, env);
             if (child.status != 0) {
                 std::fprintf(stderr, "%s failed (%d)\n", label.c_str(), child.status);
@@ -400,16 +410,19 @@ int main(int argc, char** argv) {
             if (!timed(created, "kvr update (new archive)",
                        {kvr, "update", "W:\\a.kvr", "--script", "W:\\all.kvl"}))
                 return 1;
+            settle();
             auto start = Clock::now();
             if (!bareArchive(files, work / "bare.kvr")) return 1;
             created.add("bare deflate loop, 1 core", secondsSince(start));
             if (pigz) {
+                settle();
                 const Child t = sh("tar -cf - -C " + parent + " " + name + " | pigz -p2 -6 > " +
                                    quoted(work / "t.tar.gz"));
                 created.add("tar | pigz -p2 -6", t.seconds, t.peakKiB);
             }
             if (zip) {
                 fs::remove(work / "base.zip");
+                settle();
                 const Child z = sh("cd " + parent + " && zip -q -r -6 " +
                                    quoted(work / "base.zip") + " " + name);
                 created.add("zip -r -6", z.seconds, z.peakKiB);
@@ -435,9 +448,11 @@ int main(int argc, char** argv) {
             if (!timed(updated, "kvr update (1% touched)", {kvr, "update", "W:\\a.kvr"}) ||
                 !timed(updated, "kvr update (unchanged)", {kvr, "update", "W:\\a.kvr"}))
                 return 1;
+            settle();
             start = Clock::now();
             if (!bareArchive(touchedPaths, work / "bare-touched.kvr")) return 1;
             updated.add("bare deflate loop, touched files", secondsSince(start));
+            settle();
             start = Clock::now();
             if (!bareVerifiedUpdate(work / "a.kvr", corpus.parent_path(), touchedPaths,
                                     work / "bare-verified.kvr")) {
@@ -445,6 +460,7 @@ int main(int argc, char** argv) {
                 return 1;
             }
             updated.add("bare verified update, 1 core", secondsSince(start));
+            settle();
             start = Clock::now();
             fs::copy_file(work / "a.kvr", work / "copied.kvr",
                           fs::copy_options::overwrite_existing);
@@ -452,6 +468,7 @@ int main(int argc, char** argv) {
             if (zip) {
                 fs::copy_file(work / "base.zip", work / "u.zip",
                               fs::copy_options::overwrite_existing);
+                settle();
                 const Child z =
                     sh("cd " + parent + " && zip -q -u -r " + quoted(work / "u.zip") + " " + name);
                 updated.add("zip -u", z.seconds, z.peakKiB);
@@ -459,6 +476,7 @@ int main(int argc, char** argv) {
             if (sevenZip) {
                 fs::copy_file(work / "base7.zip", work / "u7.zip",
                               fs::copy_options::overwrite_existing);
+                settle();
                 const Child z = sh("cd " + parent + " && 7z u -tzip -mm=Deflate -mx=5 -bd " +
                                    quoted(work / "u7.zip") + " " + name);
                 updated.add("7z u -tzip", z.seconds, z.peakKiB);
@@ -466,6 +484,7 @@ int main(int argc, char** argv) {
             // Verify against the disk, before the touched files get their first
             // bytes back: the updated archive holds them as they are now.
             if (!timed(verified, "kvr verify", {kvr, "verify", "W:\\a.kvr"})) return 1;
+            settle();
             start = Clock::now();
             if (!bareInflate(work / "a.kvr", {}) || !bareReadSum(files)) return 1;
             verified.add("bare inflate-verify + read, 1 core", secondsSince(start));
@@ -481,6 +500,7 @@ int main(int argc, char** argv) {
                        {kvr, "extract", "W:\\a.kvr", "--to", "W:\\Out", "--tree"}))
                 return 1;
             fs::remove_all(work / "BareOut");
+            settle();
             start = Clock::now();
             if (!bareInflate(work / "a.kvr", work / "BareOut")) {
                 std::fprintf(stderr, "bare inflate loop failed\n");
@@ -489,6 +509,7 @@ int main(int argc, char** argv) {
             restored.add("bare inflate loop", secondsSince(start));
             if (sevenZip) {
                 fs::remove_all(work / "Out7");
+                settle();
                 const Child z =
                     sh("7z x -bd -y -o" + quoted(work / "Out7") + " " + quoted(work / "base7.zip"));
                 restored.add("7z x", z.seconds, z.peakKiB);
@@ -496,10 +517,12 @@ int main(int argc, char** argv) {
 
             // Test.
             if (!timed(tested, "kvr test", {kvr, "test", "W:\\a.kvr"})) return 1;
+            settle();
             start = Clock::now();
             if (!bareInflate(work / "a.kvr", {})) return 1;
             tested.add("bare inflate-verify loop", secondsSince(start));
             if (sevenZip) {
+                settle();
                 const Child z = sh("7z t -bd " + quoted(work / "base7.zip"));
                 tested.add("7z t", z.seconds, z.peakKiB);
             }
