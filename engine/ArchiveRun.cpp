@@ -206,11 +206,12 @@ bool ArchiveRun::start() {
     if (const int threads = workerThreads(options_.threads); threads > 1) {
         try {
             pool_ = std::make_unique<MemberPool>(
-                threads,
-                [maker = maker_.get()](const MemberRequest& request, const std::atomic<bool>& stop,
-                                       const MemberPool::Progress& progress) {
+                threads, [this](const MemberRequest& request, const std::atomic<bool>& stop,
+                                const MemberPool::Progress& progress) {
                     try {
-                        return maker->make(request, stop, progress);
+                        if (std::optional<FileMember> member = vouched(request, &stop))
+                            return std::move(*member);
+                        return maker_->make(request, stop, progress);
                     } catch (const std::exception& e) {
                         FileMember failed;
                         failed.outcome = FileMember::Outcome::Failed;
@@ -273,8 +274,9 @@ MemberRequest ArchiveRun::requestFor(const CatalogRow& row, const std::string& f
     return request;
 }
 
-std::optional<FileMember> ArchiveRun::vouched(const MemberRequest& request) const {
-    if (cache_.empty() || !request.stored) return std::nullopt;
+std::optional<FileMember> ArchiveRun::vouched(const MemberRequest& request,
+                                              const std::atomic<bool>* stop) const {
+    if (cache_.empty() || !request.stored || !old_) return std::nullopt;
     const StoredEntry& stored = *request.stored;
     const CachedEntry* cached = cache_.at(stored.payloadStart - format::recordSize(oldVersion_));
     if (!cached) return std::nullopt;
@@ -296,7 +298,8 @@ std::optional<FileMember> ArchiveRun::vouched(const MemberRequest& request) cons
     const bool withRecord = recordSize + stored.compressedSize <= RecordAndMemberRead;
     const int64_t from = withRecord ? stored.payloadStart - recordSize : end - 8;
     uint8_t bytes[RecordAndMemberRead];
-    if (!oldView_->seek(from) || format::readFully(*oldView_, bytes, end - from) != end - from)
+    const std::unique_ptr<File> old = old_->reader(stop);
+    if (!old->seek(from) || format::readFully(*old, bytes, end - from) != end - from)
         return std::nullopt;
     const uint8_t* trailer = bytes + (end - from - 8);
     if (format::littleEndian32(trailer) != cached->crc ||
@@ -308,6 +311,7 @@ std::optional<FileMember> ArchiveRun::vouched(const MemberRequest& request) cons
         std::copy(bytes, bytes + recordSize, member.storedRecord->begin());
     }
     member.outcome = FileMember::Outcome::Reused;
+    member.fromCache = true;
     member.source = stored;
     member.crc = cached->crc;
     member.length = now->size;
@@ -317,7 +321,9 @@ std::optional<FileMember> ArchiveRun::vouched(const MemberRequest& request) cons
 }
 
 void ArchiveRun::fillAhead() {
-    if (!pool_) return;
+    // Topped up by half a window at a time: the workers, woken once, then
+    // find many rows waiting.
+    if (!pool_ || ahead_.size() > MaxAhead / 2) return;
     const std::size_t least = static_cast<std::size_t>(pool_->threads());
     while (planned_ < archive_.rows.size() && ahead_.size() < MaxAhead &&
            (aheadBytes_ < MaxAheadBytes || ahead_.size() < least)) {
@@ -326,18 +332,13 @@ void ArchiveRun::fillAhead() {
         const std::string fullPath = row.fullPath();
         if (!format::storedPathProblem(fullPath).empty()) continue;
         MemberRequest request = requestFor(row, fullPath);
-        if (std::optional<FileMember> member = vouched(request)) {
-            ahead_.push_back(Ahead{index, std::move(request), nullptr, std::move(*member), 0, {}});
-            continue;
-        }
         // A file listed twice is not read by two workers at once: the second
         // row makes its member in turn.
         std::string key = text::foldKey(fullPath);
         if (!aheadKeys_.insert(key).second) continue;
         std::shared_ptr<MemberPool::Job> job = pool_->submit(request);
         const int64_t bytes = row.size;
-        ahead_.push_back(
-            Ahead{index, std::move(request), std::move(job), FileMember(), bytes, std::move(key)});
+        ahead_.push_back(Ahead{index, std::move(request), std::move(job), bytes, std::move(key)});
         aheadBytes_ += bytes;
     }
 }
@@ -346,7 +347,6 @@ FileMember ArchiveRun::memberFor(std::size_t index, const CatalogRow& row,
                                  const std::string& fullPath) {
     const MemberRequest request = requestFor(row, fullPath);
     std::shared_ptr<MemberPool::Job> job;
-    std::optional<FileMember> vouchedAhead;
     // The jobs of rows passed without a store (gone, carried over, left out)
     // are dropped; this row's job is used when it was made for this row as it
     // stands (the pump may have run the window's events).
@@ -355,20 +355,13 @@ FileMember ArchiveRun::memberFor(std::size_t index, const CatalogRow& row,
         ahead_.pop_front();
         aheadBytes_ -= front.bytes;
         aheadKeys_.erase(front.key);
-        const bool mine = front.row == index && front.request == request;
-        if (!front.job) {
-            if (mine) vouchedAhead = std::move(front.vouched);
-        } else if (mine) {
+        if (front.row == index && front.request == request)
             job = std::move(front.job);
-        } else {
+        else
             pool_->drop(*front.job);
-        }
     }
     planned_ = std::max(planned_, index + 1);
     fillAhead();
-    if (vouchedAhead) return std::move(*vouchedAhead);
-    if (!pool_)
-        if (std::optional<FileMember> member = vouched(request)) return std::move(*member);
 
     const MemberMaker::Progress progress = [this](int percent) {
         if (mode_ != Mode::Interactive) return;
@@ -377,9 +370,12 @@ FileMember ArchiveRun::memberFor(std::size_t index, const CatalogRow& row,
     };
     if (job) {
         FileMember member = pool_->take(*job, progress);
-        if (stillCurrent(member, fullPath)) return member;
+        // A member the files cache vouched for was the file's a moment ago,
+        // as one vouched for now would be.
+        if (member.fromCache || stillCurrent(member, fullPath)) return member;
         // The file moved since the worker read it: its member is made now.
     }
+    if (std::optional<FileMember> member = vouched(request)) return std::move(*member);
     const std::atomic<bool> goOn{false};
     return maker_->make(request, goOn, progress);
 }

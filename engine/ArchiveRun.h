@@ -76,8 +76,9 @@
 //     written or proved; it has the size and last write of its stored entry,
 //     the program may open it, and the member's trailer holds the CRC-32 and
 //     length the cache recorded) keeps its member the same way without being
-//     read, and without the member being inflated. Anything in doubt takes
-//     the proof above. options.verifyUnchanged and options.recompressAll do
+//     read, and without the member being inflated; the workers look at
+//     the files ahead of the row in hand, as they make members. Anything in
+//     doubt takes the proof above. options.verifyUnchanged and options.recompressAll do
 //     not use the cache. After the archive is replaced, the cache is written
 //     afresh with every file stored by the run whose identity may be kept;
 //   - entries copied from the old archive as they are (carried over, or kept
@@ -329,15 +330,14 @@ class ArchiveRun {
         uint64_t pathKey;
         StoredEntry entry;
     };
-    // A member being made ahead for a row, or, without a job, the member
-    // the files cache vouched for.
+    // A member being made ahead for a row: vouched for by the files cache,
+    // or made.
     struct Ahead {
         std::size_t row;
         MemberRequest request;
         std::shared_ptr<MemberPool::Job> job;
-        FileMember vouched;  // when there is no job
-        int64_t bytes;       // the file's size as the row gives it (0 without a job)
-        std::string key;     // the folded path: one job per file at a time ("" without a job)
+        int64_t bytes;    // the file's size as the row gives it
+        std::string key;  // the folded path: one job per file at a time
     };
     // Bytes of the old archive still to be appended to the copy, as one
     // range, and the kept members in it whose trailers are to be read back.
@@ -356,8 +356,10 @@ class ArchiveRun {
 
     MemberRequest requestFor(const CatalogRow& row, const std::string& fullPath) const;
     // The member of a file the files cache vouches for (see above); nullopt
-    // when anything is in doubt.
-    std::optional<FileMember> vouched(const MemberRequest& request) const;
+    // when anything is in doubt. Runs on any thread: it reads the old archive
+    // through a reader of its own, which fails once *stop is set.
+    std::optional<FileMember> vouched(const MemberRequest& request,
+                                      const std::atomic<bool>* stop = nullptr) const;
     FileMember memberFor(std::size_t index, const CatalogRow& row, const std::string& fullPath);
     void fillAhead();
     void stopWorkers();

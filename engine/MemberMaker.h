@@ -102,7 +102,8 @@ struct FileMember {
     // Made, Reused: what the files cache may keep of the file (see above);
     // nullopt when a change could have gone unseen.
     std::optional<FileIdentity> identity;
-    std::string error;  // Failed
+    std::string error;       // Failed
+    bool fromCache = false;  // Reused on the files cache's word, the file not read
     // Reused on the files cache's word: the stored record before the member,
     // when it was read in the same read as the member's trailer (a small
     // member), so that the run need not read it again to compare it.
