@@ -312,6 +312,7 @@ std::optional<FileMember> ArchiveRun::vouched(const MemberRequest& request,
     }
     member.outcome = FileMember::Outcome::Reused;
     member.fromCache = true;
+    member.truePath = platform().trueCase(request.fullPath);
     member.source = stored;
     member.crc = cached->crc;
     member.length = now->size;
@@ -321,8 +322,7 @@ std::optional<FileMember> ArchiveRun::vouched(const MemberRequest& request,
 }
 
 void ArchiveRun::fillAhead() {
-    // Topped up by half a window at a time: the workers, woken once, then
-    // find many rows waiting.
+    // Topped up by half a window at a time, rather than a row at a time.
     if (!pool_ || ahead_.size() > MaxAhead / 2) return;
     const std::size_t least = static_cast<std::size_t>(pool_->threads());
     while (planned_ < archive_.rows.size() && ahead_.size() < MaxAhead &&
@@ -415,7 +415,8 @@ ArchiveRun::Step ArchiveRun::StoreFile(std::size_t index, const CatalogRow& row,
     // type text, the size read. It names the file as the disk spells it, so
     // that a row loaded from an archive written with upper-cased folders is
     // stored under the folders that exist.
-    const std::string truePath = platform().trueCase(fullPath);
+    const std::string truePath =
+        member.fromCache ? std::move(member.truePath) : platform().trueCase(fullPath);
     format::EntryRecord record;
     record.fileName = FileNameOf(truePath);
     record.folder = FolderOf(truePath);

@@ -104,6 +104,9 @@ struct FileMember {
     std::optional<FileIdentity> identity;
     std::string error;       // Failed
     bool fromCache = false;  // Reused on the files cache's word, the file not read
+    // Reused on the files cache's word: the file's full path as the disk
+    // spells it, found where the file was looked at.
+    std::string truePath;
     // Reused on the files cache's word: the stored record before the member,
     // when it was read in the same read as the member's trailer (a small
     // member), so that the run need not read it again to compare it.

@@ -180,6 +180,28 @@ TEST_F(FilesCacheRun, MemberVouchedForGetsTheRecordTheRowNowGives) {
     EXPECT_EQ(test::dataOf(entries[2].bytes.substr(format::RecordSize)), std::string(4000, 'c'));
 }
 
+// The folder's letter case changes on the disk, which leaves its files as
+// they were: the members the cache vouches for, on the run's thread or on a
+// worker, are stored under the folder as the disk now spells it.
+class VouchedSpelling : public FilesCacheRun, public testing::WithParamInterface<int> {};
+
+TEST_P(VouchedSpelling, FolderOfAFileVouchedForIsSpelledAsOnTheDisk) {
+    const std::filesystem::path docs = drives.hostPath("C:\\Docs");
+    std::filesystem::rename(docs, docs.parent_path() / "DOCS");
+    fault.failReadAfter("C:\\Docs\\", 0);
+    options.threads = GetParam();
+
+    const ArchiveResult r = archiveAndReload();
+
+    EXPECT_TRUE(r.clean());
+    EXPECT_EQ(r.reused, 3);
+    const std::vector<RawEntry> entries = entriesOf(Archive);
+    ASSERT_EQ(entries.size(), 3u);
+    for (const RawEntry& entry : entries) EXPECT_EQ(entry.record.folder, "C:\\DOCS\\");
+}
+
+INSTANTIATE_TEST_SUITE_P(Threads, VouchedSpelling, testing::Values(1, 2));
+
 TEST_F(FilesCacheRun, RunThatStopsLeavesTheCacheOfTheArchiveAsItIs) {
     const std::string cache = bytesOf(cachePath());
     ui.cancel = true;
