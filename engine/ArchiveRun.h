@@ -76,11 +76,12 @@
 //     written or proved; it has the size and last write of its stored entry,
 //     the program may open it, and the member's trailer holds the CRC-32 and
 //     length the cache recorded) keeps its member the same way without being
-//     read, and without the member being inflated; the workers look at
-//     the files ahead of the row in hand, as they make members. Anything in
-//     doubt takes the proof above. options.verifyUnchanged and options.recompressAll do
-//     not use the cache. After the archive is replaced, the cache is written
-//     afresh with every file stored by the run whose identity may be kept;
+//     read, and without the member being inflated; the workers look at the
+//     files ahead of the row in hand, as they make members. Anything in doubt
+//     takes the proof above. options.verifyUnchanged and
+//     options.recompressAll do not use the cache. After the archive is
+//     replaced, the cache is written afresh with every file stored by the
+//     run whose identity may be kept;
 //   - entries copied from the old archive as they are (carried over, or kept
 //     with a record equal byte for byte to the fresh one) are copied a run of
 //     consecutive ones at a time, by the kernel where it can
