@@ -28,8 +28,9 @@
 //   - adding a folder of 100,000 small files to a catalog (the adding core in
 //     this process), into an empty catalog and again over itself.
 // Every step is timed after a sync, so that none waits behind the writes of
-// the one before. Medians of RUNS runs; ratios are ours / floor. The touched files get their
-// bytes and dates back at the end, so the corpus stays the one MakeCorpus made.
+// the one before. Medians of RUNS runs; ratios are ours / floor. The touched
+// files get their bytes and dates back at the end, so the corpus stays the
+// one MakeCorpus made.
 // KV_BENCH_ADDING_ONLY: only the adding measure.
 
 #include <sys/stat.h>
