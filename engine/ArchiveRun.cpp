@@ -590,10 +590,7 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
     constexpr const char* NotInArchive = "il ne figure pas dans l'archive";
     constexpr const char* Missing = "fichier introuvable, non archivé";
     if (!old_) return leftOut(storeFailure ? NotInArchive : Missing);
-    format::HeaderBlock header;
-    if (!oldView_->seek(0) || !format::readHeaderBlock(*oldView_, header))
-        throw Error("Erreur de lecture du fichier " + archive_.path);
-    if (!format::CheckSignature(header)) {
+    if (!format::CheckSignature(oldHeader_)) {
         ui_.message(MessageKind::Error, format::IncompatibleMessage, Buttons::Ok);
         return Step::Stop;
     }
@@ -608,15 +605,14 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
 
     // The record is copied as read, unused bytes included (in the layout of
     // the new copy when the two differ).
-    const format::Version version = format::decodeHeader(header).version;
-    const int64_t recordSize = format::recordSize(version);
+    const int64_t recordSize = format::recordSize(oldVersion_);
     format::RecordBuffer block{};
     auto readAt = [&](int64_t at) {
         if (!oldView_->seek(at)) return false;
         const int64_t got = format::readFully(*oldView_, block.data(), recordSize);
         if (got < 0) throw Error("Erreur de lecture du fichier " + archive_.path);
         return got == recordSize &&
-               text::equalNoCase(format::decodeRecord(block, version).fullPath(), fullPath);
+               text::equalNoCase(format::decodeRecord(block, oldVersion_).fullPath(), fullPath);
     };
     int64_t at = *offset;
     if (!readAt(at)) {
@@ -627,7 +623,7 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
             return leftOut("entrée introuvable dans l'archive, fichier retiré");
         at = *moved;
     }
-    const format::EntryRecord record = format::decodeRecord(block, version);
+    const format::EntryRecord record = format::decodeRecord(block, oldVersion_);
     const int64_t payloadStart = at + recordSize;
     const format::EntryCheck check = format::CheckEntry(*oldView_, record, payloadStart);
     if (!check.sound()) {
@@ -638,11 +634,12 @@ ArchiveRun::Step ArchiveRun::carryOver(const CatalogRow& row, const std::string&
         problem("entrée endommagée dans l'archive, gardée telle quelle");
     }
     holdInCopy(record);
-    if (version == copyVersion_) {
+    if (oldVersion_ == copyVersion_) {
         carry(at, recordSize + record.compressedSize, fullPath);
     } else {
         flushCarried();
-        const format::RecordBuffer written = format::convertRecord(block, version, copyVersion_);
+        const format::RecordBuffer written =
+            format::convertRecord(block, oldVersion_, copyVersion_);
         if (!copy_.file().write(written.data(), format::recordSize(copyVersion_)))
             throw Error("Erreur d'écriture du fichier " + copy_.path());
         carry(payloadStart, record.compressedSize, fullPath);
